@@ -1,0 +1,17 @@
+#pragma once
+// Entry points of the chart windows, called by the main window's NuevoGraf2D and
+// NuevoGraf3D. Each call makes a new child window in `area` and shows it.
+#include <QString>
+class QMdiArea;
+class QWidget;
+struct SesionKriging;
+
+// Semivariogram chart on the ".sv" file `path` (and its ".fmt" companion).
+// On failure returns nullptr, sets `error` to a message naming the file, and
+// leaves no window behind.
+QWidget* AbrirGraf2D(QMdiArea* area, const QString& path, const QString& title, QString* error);
+
+// Surface chart: kind 1 prediction, 2 variance (from `sesion`, the last run),
+// 3 the surface file named by `title`. Same failure contract.
+QWidget* AbrirGraf3D(QMdiArea* area, int kind, const QString& title, const SesionKriging& sesion,
+                     QString* error);
