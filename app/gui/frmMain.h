@@ -1,0 +1,120 @@
+#pragma once
+// The MDI main window of Sorvan: menus, status bar, window placement kept between
+// runs, and the public operations the other windows call (MensajeBE, NuevoGraf2D,
+// NuevoGraf3D). There is one instance for the whole run, reachable by Instance().
+#include <QMainWindow>
+#include <QString>
+#include <memory>
+
+class QAction;
+class QLabel;
+class QMdiArea;
+class QMenu;
+class QTimer;
+class frmDatos;
+struct SesionKriging;
+
+class frmMain : public QMainWindow {
+  Q_OBJECT
+public:
+  explicit frmMain(QWidget* parent = nullptr);
+  ~frmMain() override;
+
+  // The running main window, or nullptr before it is created / after it is gone.
+  static frmMain* Instance();
+
+  // Shows `text` in status panel 1 and repaints the status bar at once, so the
+  // text is visible while a long synchronous operation runs after the call.
+  void MensajeBE(const QString& text);
+
+  // Opens a new semivariogram chart window on the ".sv" file `file`. On failure a
+  // message box names the file; the program keeps running.
+  void NuevoGraf2D(const QString& file, const QString& title);
+
+  // Opens a new surface chart window: kind 1 prediction, 2 variance of the last
+  // kriging run (from Sesion()), 3 the surface file named by `title`.
+  void NuevoGraf3D(int kind, const QString& title);
+
+  // The MDI client area holding every child window.
+  QMdiArea* AreaMDI();
+
+  // The current folder when the main window loaded (absolute path).
+  QString CarpetaInicio() const;
+
+  // The data set, the kriging options and the surfaces of the last run.
+  SesionKriging& Sesion();
+
+  // Enables or greys the whole "&Kriging" menu (the data window does this).
+  void HabilitarKriging(bool enabled);
+
+  // Opens the ".dae" file `path` into the data window, as "&Abrir" > "&Datos"
+  // does after its file dialog. Returns false (after telling the user) when the
+  // file could not be read completely.
+  bool AbrirDatos(const QString& path);
+
+  // The data window, created on first use; nullptr before.
+  frmDatos* Datos() const;
+
+protected:
+  void closeEvent(QCloseEvent* event) override;
+
+private:
+  void createActions();
+  void createMenus();
+  void createStatusBar();
+  void readSettings();
+  void writeSettings();
+  void actualizarMenuVentana();
+
+  void mnuAbrirDatos();
+  void mnuAbrirSuperficie();
+  void mnuAbrirVariograma();
+  void mnuAcercaDe();
+  void mnuAyuda();
+
+  QMdiArea* mdi_ = nullptr;
+  QString carpetaInicio_;
+  std::unique_ptr<SesionKriging> sesion_;
+  frmDatos* datos_ = nullptr;
+
+  // Status bar sbBarraEstado: four panels.
+  QLabel* panel_[4] = {};
+  QTimer* reloj_ = nullptr;
+
+  QMenu* mnuArchivo_ = nullptr;
+  QMenu* mnuAbrir_ = nullptr;
+  QMenu* mnuGenerarAnim_ = nullptr;
+  QMenu* mnuEdicion_ = nullptr;
+  QMenu* mnuKriging_ = nullptr;
+  QMenu* mnuVentana_ = nullptr;
+  QMenu* mnuAyuda_ = nullptr;
+
+  QAction* mnuNuevo_ = nullptr;
+  QAction* mnuDatos_ = nullptr;
+  QAction* mnuSuperficie_ = nullptr;
+  QAction* mnuVariograma_ = nullptr;
+  QAction* mnuGAnimDatos_ = nullptr;
+  QAction* mnuGAnimSup_ = nullptr;
+  QAction* mnuGAnimBMP_ = nullptr;
+  QAction* mnuCerrar_ = nullptr;
+  QAction* mnuGuardar_ = nullptr;
+  QAction* mnuGuardarComo_ = nullptr;
+  QAction* mnuGuardarTodo_ = nullptr;
+  QAction* mnuInformacion_ = nullptr;
+  QAction* mnuSalir_ = nullptr;
+  QAction* mnuDeshacer_ = nullptr;
+  QAction* mnuCortar_ = nullptr;
+  QAction* mnuCopiar_ = nullptr;
+  QAction* mnuPegar_ = nullptr;
+  QAction* mnuKriging2D_ = nullptr;
+  QAction* mnuKriging3D_ = nullptr;
+  QAction* mnuCokriging_ = nullptr;
+  QAction* mnuAnimar_ = nullptr;
+  QAction* mnuCascada_ = nullptr;
+  QAction* mnuMosaicoH_ = nullptr;
+  QAction* mnuMosaicoV_ = nullptr;
+  QAction* mnuOrganizar_ = nullptr;
+  QAction* mnuContenido_ = nullptr;
+  QAction* mnuBuscarAyuda_ = nullptr;
+  QAction* mnuAcercaDe_ = nullptr;
+};
