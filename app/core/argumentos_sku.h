@@ -1,0 +1,59 @@
+#pragma once
+// The 22 arguments of the engine entry point SKU, held by value, in the
+// engine's order. The engine takes every argument by reference, arrays as a
+// pointer to their first element; the grids are column-major with leading
+// dimension gridRows (node (i, j), 1-based, at offset (i-1) + (j-1)*gridRows).
+//
+//   extern "C" void SKU(int32_t* n, float* z, float* x, float* y,
+//                       float* firstLag, float* lagWidth, int32_t* lagCount,
+//                       int32_t* fitLagCount, int32_t* modelCode, int32_t* trendDegree,
+//                       int32_t* nx, int32_t* ny, float* xMin, float* yMin, float* dx,
+//                       float* dy, int32_t* gridRows, float* prediction, float* variance,
+//                       float* holeValue, int32_t* VariogramOptions,
+//                       float* VariogramParameters);
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace sorvan {
+
+using FuncionSKU = void (*)(int32_t*, float*, float*, float*, float*, float*, int32_t*, int32_t*,
+                            int32_t*, int32_t*, int32_t*, int32_t*, float*, float*, float*, float*,
+                            int32_t*, float*, float*, float*, int32_t*, float*);
+
+inline constexpr const char* kNombreBibliotecaMotor = "libkriging.so";
+inline constexpr const char* kNombreFuncionMotor = "SKU";
+
+struct ArgumentosSKU {
+  int32_t n = 0;
+  std::vector<float> z, x, y;          // n values each
+  float firstLag = 0, lagWidth = 0;    // in/out
+  int32_t lagCount = 0, fitLagCount = 0;  // in/out
+  int32_t modelCode = 0, trendDegree = 0;
+  int32_t nx = 0, ny = 0;
+  float xMin = 0, yMin = 0, dx = 0, dy = 0;
+  int32_t gridRows = 0;
+  std::vector<float> prediction;       // gridRows * ny; in: holeValue = leave the node out
+  std::vector<float> variance;         // gridRows * ny; out
+  float holeValue = -10000.0f;
+  std::array<int32_t, 7> VariogramOptions{-1, -1, -1, -1, -1, -1, -1};
+  std::array<float, 10> VariogramParameters{-1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
+
+  // Sizes consistent (vectors as long as n and gridRows * ny say, gridRows >=
+  // nx, no negative count)? `motivo` receives the first inconsistency.
+  bool coherentes(std::string* motivo = nullptr) const;
+  // Calls `sku` on these arguments in place. The engine writes the in/out
+  // arguments, the grids and its files into the current working folder.
+  void llama(FuncionSKU sku);
+};
+
+// Byte encoding of the arguments for the engine helper process. A request
+// carries every argument; a reply carries the same record after the call.
+// Decoding checks sizes against `limiteValores` floats per array, so a broken
+// stream cannot make the reader allocate without bound.
+std::string CodificaArgumentos(const ArgumentosSKU& a, bool respuesta);
+bool DecodificaArgumentos(const std::string& bytes, bool respuesta, ArgumentosSKU& a,
+                          std::string* motivo = nullptr, int64_t limiteValores = 200'000'000);
+
+}  // namespace sorvan

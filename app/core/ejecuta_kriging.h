@@ -1,0 +1,49 @@
+#pragma once
+// One kriging run for the session's column choice and options: packing the
+// engine's 22 arguments, and taking back what a successful run returns.
+#include <string>
+
+#include "core/argumentos_sku.h"
+#include "core/motor_kriging.h"
+#include "core/resultado.h"
+#include "core/sesion_kriging.h"
+
+namespace sorvan {
+
+// Text shown while the engine works on variable `nombre`.
+std::string MensajeGenerando(const std::string& nombre);  // "Generando superficies kriging (nombre)..."
+
+// Packs the 22 arguments: N and the columns colZ, colX, colY; SaltoIni and
+// RSalto; copies of NSaltos and NAjus; Modelo, Media; the grid (gridRows =
+// NRx); SupPred's entry image (1 for a node to krige, kValorHueco for a node
+// whose profile mask, built now for this grid, equals the excluded side);
+// the hole value; the integer options (Estimador, NMinAjus, -1, fitting
+// method, 2 when LongVar else 1, NApor, -1) and the real options (-1.0, or the
+// starting values c0, c1, a in entries 1 to 3 when C0Ini >= 0).
+// Refused with a message (arguments untouched) for: no data, a column out of
+// range, a trend degree outside 0..3, a model outside 1..6, NSaltos outside
+// 1..kMaxSaltos, a grid below 1 node or above kMaxNodosRejilla, a
+// non-positive or non-finite spacing.
+Resultado PreparaArgumentos(const SesionKriging& sesion, ArgumentosSKU& argumentos);
+
+// Applies a successful run: the surfaces and their grid, the range of the
+// prediction (real options 1 and 2), SaltoIni and RSalto as the engine
+// returned them (NSaltos and NAjus keep their values), and the fitted model
+// read from `carpeta`/KRIGING.LOG. Marks the session as holding surfaces.
+void AplicaResultado(SesionKriging& sesion, const ArgumentosSKU& salida, const std::string& nombre,
+                     const std::string& carpeta);
+
+// The model fitted by the last run whose log is in `carpeta`: the last
+// "Parámetros estimados:" line of KRIGING.LOG, with the fit error and the
+// starting values from the real options the engine returned.
+ModeloAjustado LeeModeloAjustado(const std::string& carpeta, const ArgumentosSKU& salida);
+
+// The whole run, blocking: prepare, run the engine in its helper process in
+// folder `carpeta`, and on success apply the result. On failure the session
+// is unchanged and the message is the runner's (kErrorLlamadaMotor, the code,
+// the engine's diagnosis). `nombre` is the Z variable's name without trailing
+// blanks.
+Resultado EjecutaKriging(SesionKriging& sesion, const std::string& nombre, const std::string& carpeta,
+                         MotorKriging& motor);
+
+}  // namespace sorvan

@@ -1,0 +1,95 @@
+#pragma once
+// Runs the kriging engine in a child process.
+//
+// A fatal error inside the engine ends the process that called SKU; run in the
+// desktop program's own process it would close the whole application. So the
+// call is made by the helper program "sorvan-engine" (found beside the calling
+// executable, or in ../bin from it): the runner starts it with posix_spawn,
+// sends it the 22 arguments over a socket, the helper loads libkriging.so by
+// file name (the executable's ../lib, then $SORVAN_LIB_DIR, then the default
+// loader path), looks up SKU by name, calls it in the working folder and sends
+// the in/out arguments and the grids back.
+//
+// Use from the GUI: start(), then poll() from a timer until it returns true,
+// then resultado(). cancel() kills the helper. Use from the tool: run().
+// The runner only reports; applying a successful result to the session is the
+// caller's job (AplicaResultado in ejecuta_kriging.h), so a failed or
+// cancelled run leaves the previous surfaces in place.
+//
+// Result files: before the helper starts, the engine's result files of an
+// earlier run in the working folder (SKUPRE.SUP, SKUVAR.SUP, SKUESTIM.SV,
+// SKUESTIM.FMT, SKUEAJUS.SV, SKUEAJUS.FMT) are removed, so that nothing left
+// there can pass for this run's. After a failure, partial surface files are
+// removed and a closing line saying the run failed is added to KRIGING.LOG.
+#include <chrono>
+#include <string>
+#include <sys/types.h>
+
+#include "core/argumentos_sku.h"
+#include "core/resultado.h"
+
+namespace sorvan {
+
+inline constexpr const char* kNombreAyudanteMotor = "sorvan-engine";
+inline constexpr const char* kErrorLlamadaMotor = "Error al llamar sku en kriging.dll";
+
+struct ResultadoMotor {
+  bool ok = false;        // the engine returned and the reply arrived whole
+  bool cancelado = false; // ended by cancel()
+  int codigo = 0;         // on failure: the helper's exit status, or 128 + the signal that ended it
+  // On failure: kErrorLlamadaMotor, "El codigo de error es :" and the code,
+  // then the cause: the helper's own message (library or symbol missing), or
+  // the last non-empty lines of KRIGING.LOG (the engine's diagnosis).
+  std::string mensaje;
+  ArgumentosSKU salida;   // on success: the arguments as the engine left them
+};
+
+class MotorKriging {
+ public:
+  // `ayudante`: path of the helper program; empty = search beside the
+  // running executable (/proc/self/exe), then in its ../bin.
+  explicit MotorKriging(std::string ayudante = {});
+  ~MotorKriging();  // kills and reaps a helper still running
+  MotorKriging(const MotorKriging&) = delete;
+  MotorKriging& operator=(const MotorKriging&) = delete;
+
+  // Starts a run in folder `carpeta` (created when missing). Refused when a
+  // run is already going, the arguments are inconsistent, the folder cannot
+  // be used or the helper cannot be started; nothing is running then.
+  Resultado start(const ArgumentosSKU& argumentos, const std::string& carpeta);
+  // Non-blocking: moves the reply along and reaps the helper when it ends.
+  // True once the run has finished (or when no run was started).
+  bool poll();
+  bool finished() const { return !enMarcha_; }
+  bool enMarcha() const { return enMarcha_; }
+  // Kills the helper and waits for it; the result says cancelado.
+  void cancel();
+  // Outcome of the last finished run.
+  const ResultadoMotor& resultado() const { return resultado_; }
+  // Blocking run: start, wait, and the outcome. `limite` > 0 cancels a run
+  // that takes longer (reported as a failure).
+  ResultadoMotor run(const ArgumentosSKU& argumentos, const std::string& carpeta,
+                     std::chrono::milliseconds limite = std::chrono::milliseconds(0));
+
+  // The helper path that start() will use ("" when none is found).
+  std::string rutaAyudante() const;
+
+ private:
+  void termina(bool exito, int codigo, std::string causa);
+  std::string ayudante_;
+  std::string carpeta_;
+  bool enMarcha_ = false;
+  bool cancelado_ = false;
+  pid_t pid_ = -1;
+  int socket_ = -1;
+  int esperados_ = 0;        // bytes of the reply expected
+  std::string recibido_;
+  ArgumentosSKU peticion_;   // sizes to check the reply against
+  ResultadoMotor resultado_;
+};
+
+// The last `lineas` non-empty lines of `carpeta`/KRIGING.LOG, joined by line
+// breaks (empty when there is no log).
+std::string UltimasLineasLog(const std::string& carpeta, int lineas = 4);
+
+}  // namespace sorvan

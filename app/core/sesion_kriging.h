@@ -1,0 +1,47 @@
+#pragma once
+// The program-wide kriging state: what the desktop program holds between its
+// dialogs and windows, and what the command-line tool builds for one run.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/datos_espaciales.h"
+#include "core/opciones_kriging.h"
+
+namespace sorvan {
+
+// A prediction grid and its two surfaces, column-major with X fastest:
+// node (i, j), 1-based, at index (i-1) + (j-1)*nx, lying at
+// (xMin + (i-1)*dx, yMin + (j-1)*dy). Nodes left out hold kValorHueco.
+struct SuperficiesKriging {
+  int nx = 0, ny = 0;
+  float xMin = 0, yMin = 0, dx = 0, dy = 0;
+  std::vector<float> SupPred;  // kriged values
+  std::vector<float> SupVar;   // kriging variances
+  float zMin = 0, zMax = 0;    // smallest and largest kriged value of the run
+};
+
+// The semivariogram model a run fitted, as the engine reports it.
+struct ModeloAjustado {
+  bool conocido = false;     // parameters found in the run log
+  int32_t codigo = 0;        // model code 1..6
+  float c0 = 0, c1 = 0, a = 0;  // nugget, sill/slope/scale, range/exponent (a unused by code 3)
+  float errorAjuste = 0;     // weighted least-squares error of the fit ("Error MCP")
+  float c0Ini = 0, c1Ini = 0, aIni = 0;  // starting values the fit used
+};
+
+struct SesionKriging {
+  DatosEspaciales datos;
+  std::string archivoDatos;            // path of the loaded ".dae" file
+  OpcionesKriging opciones;            // with opciones.perfil, the associated profile
+  bool opcionesListas = false;         // OpcionesPorDefecto has run for these data and columns
+  int colX = 1, colY = 2, colZ = 3;    // 1-based columns chosen in the kriging dialog
+  int colLabel = 0;                    // 0 = no label column
+  SuperficiesKriging superficies;      // surfaces of the last successful run
+  bool haySuperficies = false;         // a run has produced surfaces
+  std::string variableSuperficies;     // name of the Z variable of those surfaces
+  std::string carpetaResultados;       // folder holding that run's result files
+  ModeloAjustado modelo;               // model fitted by that run
+};
+
+}  // namespace sorvan
