@@ -1,0 +1,228 @@
+// Lag classes and the classical and robust semivariogram estimators.
+#include "lag_classes.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <vector>
+
+#include "critical_stop.h"
+#include "numerics/euclidean_length.h"
+
+namespace kriging {
+namespace {
+
+LagTable lag_table;
+
+// Truncation towards zero of a class or cell position. Positions beyond any
+// table (a tiny width, a NaN distance) map to a large index instead of an
+// undefined conversion.
+int TruncatedIndex(float position) {
+  constexpr float kFar = 1 << 30;
+  if (!(position < kFar)) return 1 << 30;
+  if (position < -kFar) return -(1 << 30);
+  return static_cast<int>(position);
+}
+
+int AutomaticPairsPerClass(int n) { return n < 26 ? 20 : 30; }
+
+// The angular and band tests of a directional semivariogram.
+class DirectionFilter {
+ public:
+  DirectionFilter(float angle, float tolerance, float bandWidth)
+      : tolerance_(tolerance), band_width_(bandWidth) {
+    constexpr float kPi = 3.1415927f;
+    cos_tolerance_ = std::cos(tolerance * kPi / 180.0f);
+    cos_angle_ = std::cos(angle * kPi / 180.0f);
+    sin_angle_ = std::sin(angle * kPi / 180.0f);
+  }
+  bool Accepts(float d, float dx, float dy) const {
+    if (tolerance_ >= 0 && !(cos_tolerance_ * d <= std::abs(cos_angle_ * dx + sin_angle_ * dy)))
+      return false;
+    return band_width_ < 0 || std::abs(cos_angle_ * dy - sin_angle_ * dx) <= band_width_;
+  }
+
+ private:
+  float tolerance_, band_width_, cos_tolerance_, cos_angle_, sin_angle_;
+};
+
+// Running sums of one class (or fine cell), each kept in float.
+struct PairSums {
+  std::int32_t count = 0;
+  float halfSquares = 0, roots = 0, distances = 0;
+  void AddPair(float d, float dz) {
+    count += 1;
+    halfSquares += 0.5f * dz * dz;
+    roots += std::sqrt(std::abs(dz));
+    distances += d;
+  }
+  void Add(const PairSums& other) {
+    count += other.count;
+    halfSquares += other.halfSquares;
+    roots += other.roots;
+    distances += other.distances;
+  }
+};
+
+// Classical: half the mean squared difference. Robust (Cressie-Hawkins): the
+// fourth power of the mean root absolute difference, bias-corrected by
+// 0.457 + 0.494 / N. An empty class keeps zeros.
+void FinishClass(const PairSums& sums, float& classical, float& robust, float& meanDistance,
+                 std::int32_t& count) {
+  count = sums.count;
+  classical = robust = meanDistance = 0;
+  if (sums.count == 0) return;
+  const float pairs = static_cast<float>(sums.count);
+  const float mean_root = sums.roots / pairs;
+  classical = sums.halfSquares / pairs;
+  robust = 0.5f * (mean_root * mean_root * mean_root * mean_root) / (0.494f / pairs + 0.457f);
+  meanDistance = sums.distances / pairs;
+}
+
+}  // namespace
+
+LagTable& CurrentLagTable() { return lag_table; }
+
+void AccumulateRegularLags(int n, const float* z, const float* x, const float* y, float firstLag,
+                           float& lagWidth, int lagCount, float angle, float tolerance,
+                           float bandWidth, float* classical, float* robust, float* meanDistance,
+                           std::int32_t* count, std::int32_t& maxClassIndex) {
+  const DirectionFilter filter(angle, tolerance, bandWidth);
+  if (lagWidth <= 0) lagWidth = 2 * firstLag;
+  std::vector<PairSums> sums = WorkArray<PairSums>(static_cast<std::size_t>(std::max(lagCount, 0)));
+  maxClassIndex = 1;
+  for (int i = 0; i < n - 1; ++i) {
+    for (int j = i + 1; j < n; ++j) {
+      const float dx = x[i] - x[j], dy = y[i] - y[j], dz = z[i] - z[j];
+      const float d = EuclideanLength(dx, dy);
+      // Every distance below the first class falls into class 1.
+      const int k = std::max(TruncatedIndex((d - firstLag) / lagWidth + 0.5f) + 1, 1);
+      maxClassIndex = std::max(maxClassIndex, k);
+      if (k > lagCount || !filter.Accepts(d, dx, dy)) continue;
+      sums[k - 1].AddPair(d, dz);
+    }
+  }
+  for (int k = 0; k < lagCount; ++k)
+    FinishClass(sums[k], classical[k], robust[k], meanDistance[k], count[k]);
+}
+
+void RegularLagBounds(float firstLag, float lagWidth, int lagCount, float* bounds) {
+  for (int i = 1; i <= lagCount + 1; ++i)
+    bounds[i - 1] = (static_cast<float>(i) - 1.5f) * lagWidth + firstLag;
+}
+
+void ChooseLagParameters(int n, const float*, const float* x, const float* y, float& firstLag,
+                         float& lagWidth, std::int32_t& lagCount, std::int32_t& pairsPerClass) {
+  if (pairsPerClass < 1) pairsPerClass = AutomaticPairsPerClass(n);
+  const std::size_t K = static_cast<std::size_t>(pairsPerClass);
+
+  // The K shortest distances in ascending order, and the longest one.
+  std::vector<float> shortest = WorkArray<float>(K);
+  shortest.clear();
+  float longest = 0;
+  for (int i = 0; i < n - 1; ++i) {
+    for (int j = i + 1; j < n; ++j) {
+      const float d = EuclideanLength(x[i] - x[j], y[i] - y[j]);
+      longest = std::max(longest, d);
+      const float last_kept =
+          shortest.size() < K ? std::numeric_limits<float>::infinity() : shortest.back();
+      if (!(d < last_kept)) continue;
+      if (shortest.size() == K) shortest.pop_back();
+      shortest.insert(std::lower_bound(shortest.begin(), shortest.end(), d), d);
+    }
+  }
+  if (shortest.empty()) {  // fewer than two points: one empty class
+    firstLag = lagWidth = 0;
+    lagCount = 1;
+    return;
+  }
+
+  const float d1 = shortest.front(), dK = shortest.back();
+  if (d1 == dK) {
+    lagWidth = firstLag = d1;
+  } else {
+    // One significant digit at the order of magnitude of dK.
+    const int e = static_cast<int>(std::log10(dK) - 0.4999f);
+    const float p = std::pow(10.0f, static_cast<float>(e));
+    lagWidth = (std::trunc((dK - d1) / p) + 1) * p;
+    firstLag = std::round((d1 + dK) / p) * p / 2;
+  }
+  lagCount = std::clamp(TruncatedIndex((longest - firstLag) / lagWidth + 0.5f) + 1, 1,
+                        kMaxLagClasses);
+}
+
+void EstimateVariableLags(int n, const float* z, const float* x, const float* y,
+                          std::int32_t& pairsPerClass, float* bounds, int maxClasses, float angle,
+                          float tolerance, float bandWidth, float* classical, float* robust,
+                          float* meanDistance, std::int32_t* count, std::int32_t& lagCount) {
+  const DirectionFilter filter(angle, tolerance, bandWidth);
+  if (pairsPerClass < 1) pairsPerClass = AutomaticPairsPerClass(n);
+  const int K = pairsPerClass;
+
+  // Fine cells: about as many as there are pairs (at most 5000) over the
+  // diagonal of the bounding box, their width rounded up to one digit.
+  float xmin = 0, xmax = 0, ymin = 0, ymax = 0;
+  if (n > 0) {
+    xmin = xmax = x[0];
+    ymin = ymax = y[0];
+    for (int i = 1; i < n; ++i) {
+      xmin = std::min(xmin, x[i]), xmax = std::max(xmax, x[i]);
+      ymin = std::min(ymin, y[i]), ymax = std::max(ymax, y[i]);
+    }
+  }
+  const float diagonal = EuclideanLength(xmax - xmin, ymax - ymin);
+  const long long all_pairs = static_cast<long long>(n) * (n - 1) / 2;
+  const float M = static_cast<float>(std::min(all_pairs, 5000LL));
+  const float spacing = diagonal / M;
+  const int e = TruncatedIndex(std::log10(spacing) - 0.4999f);
+  const float p = std::pow(10.0f, static_cast<float>(e));
+  float f = (std::trunc(spacing / p) + 1) * p;
+  if (!(f > 0) || !std::isfinite(f)) f = 1;  // all points at one place: one cell of any width
+  const int C = std::clamp(TruncatedIndex(diagonal / f) + 1, 1, 5002);
+
+  std::vector<PairSums> cells = WorkArray<PairSums>(static_cast<std::size_t>(C));
+  for (int k = 0; k < maxClasses; ++k) classical[k] = robust[k] = meanDistance[k] = 0, count[k] = 0;
+  for (int k = 0; k <= maxClasses; ++k) bounds[k] = 0;
+
+  for (int i = 0; i < n - 1; ++i) {
+    for (int j = i + 1; j < n; ++j) {
+      const float dx = x[i] - x[j], dy = y[i] - y[j];
+      const float d = EuclideanLength(dx, dy);
+      if (!filter.Accepts(d, dx, dy)) continue;
+      const int c = std::clamp(TruncatedIndex(d / f) + 1, 1, C);
+      cells[c - 1].AddPair(d, z[i] - z[j]);
+    }
+  }
+
+  // Classes of consecutive cells, closed as soon as they hold K pairs (cells
+  // numbered from 1 here, as their lower limit is (j - 1) f).
+  int j = 1;
+  while (j < C && cells[j - 1].count == 0) ++j;
+  int k = 0;
+  do {
+    if (k >= maxClasses) break;
+    ++k;
+    bounds[k - 1] = static_cast<float>(j - 1) * f;
+    PairSums sums;
+    while (j <= C && sums.count < K) sums.Add(cells[j++ - 1]);
+    FinishClass(sums, classical[k - 1], robust[k - 1], meanDistance[k - 1], count[k - 1]);
+  } while (j <= C);
+
+  // A short last class joins the one before (an empty one simply goes).
+  if (k >= 2 && count[k - 1] < K) {
+    const int last = k - 1, previous = k - 2;
+    const float np = static_cast<float>(count[previous]), nl = static_cast<float>(count[last]);
+    const float total = np + nl;
+    auto merge = [&](float* v) { v[previous] = (np * v[previous] + nl * v[last]) / total; };
+    merge(classical), merge(robust), merge(meanDistance);
+    count[previous] += count[last];
+    classical[last] = robust[last] = meanDistance[last] = 0, count[last] = 0;
+    k -= 1;
+  }
+  lagCount = k;
+  int last_cell = C;
+  while (last_cell > 1 && cells[last_cell - 1].count == 0) --last_cell;
+  bounds[lagCount] = static_cast<float>(last_cell) * f;
+}
+
+}  // namespace kriging
