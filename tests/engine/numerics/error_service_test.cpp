@@ -70,7 +70,7 @@ TEST(ErrorServiceDeathTest, OutOfRangeActionIsATerminalErrorOfErset) {
       SetErrorActions(6, 1, 1);
   };
   EXPECT_EXIT(run(), StoppedWithFailure, "");
-  EXPECT_NE(log.Text().find("TERMINAL ERROR 1 from ERSET."), std::string::npos);
+  EXPECT_NE(log.Unwrapped().find("TERMINAL ERROR 1 from ERSET."), std::string::npos);
 }
 
 class ErrorServiceTest : public ::testing::Test {

@@ -48,6 +48,16 @@ class LogCapture {
     s << in.rdbuf();
     return s.str();
   }
+  // The text with every message joined back into one line, for searching.
+  std::string Unwrapped() const {
+    const std::string t = Text();
+    const std::string continuation = "\n ***          ";
+    std::string out;
+    size_t from = 0;
+    for (size_t p; (p = t.find(continuation, from)) != std::string::npos; from = p + continuation.size())
+      out += t.substr(from, p - from) + " ";
+    return out + t.substr(from);
+  }
   std::vector<std::string> Lines() const {
     std::vector<std::string> lines;
     std::istringstream in(Text());
