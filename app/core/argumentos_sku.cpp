@@ -1,0 +1,130 @@
+#include "core/argumentos_sku.h"
+
+#include <cstring>
+
+namespace sorvan {
+
+bool ArgumentosSKU::coherentes(std::string* motivo) const {
+  auto mal = [&](const char* m) {
+    if (motivo) *motivo = m;
+    return false;
+  };
+  if (n < 0) return mal("nº de datos negativo");
+  if (z.size() != size_t(n) || x.size() != size_t(n) || y.size() != size_t(n))
+    return mal("las columnas no tienen n valores");
+  if (nx < 0 || ny < 0 || gridRows < nx || gridRows < 0) return mal("dimensiones de la rejilla imposibles");
+  const size_t nodos = size_t(gridRows) * size_t(ny);
+  if (prediction.size() != nodos || variance.size() != nodos) return mal("las superficies no tienen gridRows x ny nodos");
+  return true;
+}
+
+void ArgumentosSKU::llama(FuncionSKU sku) {
+  sku(&n, z.data(), x.data(), y.data(), &firstLag, &lagWidth, &lagCount, &fitLagCount, &modelCode,
+      &trendDegree, &nx, &ny, &xMin, &yMin, &dx, &dy, &gridRows, prediction.data(), variance.data(),
+      &holeValue, VariogramOptions.data(), VariogramParameters.data());
+}
+
+// Layout: a 4-byte tag ("SKUQ" request, "SKUR" reply), the scalars in argument
+// order, each array as its int64 length and its values, and the tag "FIN." at
+// the end, so that a reply cut short by a dying process is recognised.
+namespace {
+constexpr char kTagPeticion[4] = {'S', 'K', 'U', 'Q'};
+constexpr char kTagRespuesta[4] = {'S', 'K', 'U', 'R'};
+constexpr char kTagFin[4] = {'F', 'I', 'N', '.'};
+
+class Escritor {
+ public:
+  template <typename T>
+  void valor(const T& v) { s.append(reinterpret_cast<const char*>(&v), sizeof v); }
+  template <typename T>
+  void vector(const std::vector<T>& v) {
+    valor(int64_t(v.size()));
+    s.append(reinterpret_cast<const char*>(v.data()), v.size() * sizeof(T));
+  }
+  std::string s;
+};
+
+class Lector {
+ public:
+  Lector(const std::string& s, int64_t limite) : s_(s), limite_(limite) {}
+  template <typename T>
+  bool valor(T& v) {
+    if (s_.size() - pos_ < sizeof v) return false;
+    std::memcpy(&v, s_.data() + pos_, sizeof v);
+    pos_ += sizeof v;
+    return true;
+  }
+  template <typename T>
+  bool vector(std::vector<T>& v) {
+    int64_t largo = 0;
+    if (!valor(largo) || largo < 0 || largo > limite_) return false;
+    if (int64_t(s_.size() - pos_) / int64_t(sizeof(T)) < largo) return false;
+    v.resize(size_t(largo));
+    std::memcpy(v.data(), s_.data() + pos_, size_t(largo) * sizeof(T));
+    pos_ += size_t(largo) * sizeof(T);
+    return true;
+  }
+  bool tag(const char (&t)[4]) {
+    if (s_.size() - pos_ < 4 || std::memcmp(s_.data() + pos_, t, 4) != 0) return false;
+    pos_ += 4;
+    return true;
+  }
+  bool alFinal() const { return pos_ == s_.size(); }
+
+ private:
+  const std::string& s_;
+  int64_t limite_;
+  size_t pos_ = 0;
+};
+}  // namespace
+
+std::string CodificaArgumentos(const ArgumentosSKU& a, bool respuesta) {
+  Escritor e;
+  e.s.append(respuesta ? kTagRespuesta : kTagPeticion, 4);
+  e.valor(a.n);
+  e.vector(a.z);
+  e.vector(a.x);
+  e.vector(a.y);
+  e.valor(a.firstLag);
+  e.valor(a.lagWidth);
+  e.valor(a.lagCount);
+  e.valor(a.fitLagCount);
+  e.valor(a.modelCode);
+  e.valor(a.trendDegree);
+  e.valor(a.nx);
+  e.valor(a.ny);
+  e.valor(a.xMin);
+  e.valor(a.yMin);
+  e.valor(a.dx);
+  e.valor(a.dy);
+  e.valor(a.gridRows);
+  e.vector(a.prediction);
+  e.vector(a.variance);
+  e.valor(a.holeValue);
+  e.valor(a.VariogramOptions);
+  e.valor(a.VariogramParameters);
+  e.s.append(kTagFin, 4);
+  return e.s;
+}
+
+bool DecodificaArgumentos(const std::string& bytes, bool respuesta, ArgumentosSKU& a, std::string* motivo,
+                          int64_t limiteValores) {
+  Lector l(bytes, limiteValores);
+  ArgumentosSKU r;
+  bool ok = l.tag(respuesta ? kTagRespuesta : kTagPeticion) && l.valor(r.n) && l.vector(r.z) &&
+            l.vector(r.x) && l.vector(r.y) && l.valor(r.firstLag) && l.valor(r.lagWidth) &&
+            l.valor(r.lagCount) && l.valor(r.fitLagCount) && l.valor(r.modelCode) &&
+            l.valor(r.trendDegree) && l.valor(r.nx) && l.valor(r.ny) && l.valor(r.xMin) &&
+            l.valor(r.yMin) && l.valor(r.dx) && l.valor(r.dy) && l.valor(r.gridRows) &&
+            l.vector(r.prediction) && l.vector(r.variance) && l.valor(r.holeValue) &&
+            l.valor(r.VariogramOptions) && l.valor(r.VariogramParameters) && l.tag(kTagFin) && l.alFinal();
+  if (!ok) {
+    if (motivo) *motivo = "mensaje incompleto o dañado";
+    return false;
+  }
+  if (!r.coherentes(motivo)) return false;
+  a = std::move(r);
+  return true;
+}
+
+}  // namespace sorvan

@@ -1,0 +1,166 @@
+#include "core/ejecuta_kriging.h"
+
+#include <charconv>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace sorvan {
+
+std::string MensajeGenerando(const std::string& nombre) {
+  return "Generando superficies kriging (" + nombre + ")...";
+}
+
+Resultado PreparaArgumentos(const SesionKriging& s, ArgumentosSKU& a) {
+  const DatosEspaciales& d = s.datos;
+  const OpcionesKriging& op = s.opciones;
+  if (d.vacio()) return Resultado::Error("No hay datos cargados.");
+  for (int col : {s.colX, s.colY, s.colZ})
+    if (col < 1 || col > d.nvar)
+      return Resultado::Error("La columna " + std::to_string(col) + " no existe: los datos tienen " +
+                              std::to_string(d.nvar) + " variables.");
+  if (op.Media < 0 || op.Media > 3) return Resultado::Error("El grado de la tendencia debe estar entre 0 y 3.");
+  if (op.Modelo < 1 || op.Modelo > 6) return Resultado::Error("El modelo de semivariograma debe estar entre 1 y 6.");
+  if (!op.LongVar && (op.NSaltos < 1 || op.NSaltos > kMaxSaltos))
+    return Resultado::Error("El nº de saltos debe estar entre 1 y " + std::to_string(kMaxSaltos) + ".");
+  if (op.NRx < 1 || op.NRy < 1 || int64_t(op.NRx) * int64_t(op.NRy) > kMaxNodosRejilla)
+    return Resultado::Error("La rejilla de predicción debe tener entre 1 y " + std::to_string(kMaxNodosRejilla) +
+                            " nodos (se pidieron " + std::to_string(op.NRx) + " x " + std::to_string(op.NRy) + ").");
+  for (float v : {op.MinRx, op.MinRy, op.LRx, op.LRy, op.SaltoIni, op.RSalto})
+    if (!std::isfinite(v)) return Resultado::Error("Hay opciones de kriging con valores no numéricos.");
+  if (!(op.LRx > 0) || !(op.LRy > 0))
+    return Resultado::Error("El espaciado de la rejilla debe ser positivo (Lx, Ly).");
+
+  ArgumentosSKU r;
+  r.n = d.N;
+  const float* z = d.columna(s.colZ);
+  const float* x = d.columna(s.colX);
+  const float* y = d.columna(s.colY);
+  r.z.assign(z, z + d.N);
+  r.x.assign(x, x + d.N);
+  r.y.assign(y, y + d.N);
+  r.firstLag = op.SaltoIni;
+  r.lagWidth = op.RSalto;
+  r.lagCount = op.NSaltos;   // a copy: what the engine writes back is dropped
+  r.fitLagCount = op.NAjus;  // likewise
+  r.modelCode = op.Modelo;
+  r.trendDegree = op.Media;
+  r.nx = op.NRx;
+  r.ny = op.NRy;
+  r.xMin = op.MinRx;
+  r.yMin = op.MinRy;
+  r.dx = op.LRx;
+  r.dy = op.LRy;
+  r.gridRows = op.NRx;
+  r.holeValue = kValorHueco;
+  const size_t nodos = size_t(op.NRx) * size_t(op.NRy);
+  r.prediction.assign(nodos, 1.0f);
+  r.variance.assign(nodos, 0.0f);
+  // The mask is built here for this very grid: one kept from another grid, or
+  // never built, would exclude the wrong nodes.
+  if (op.perfil.asociado()) {
+    const std::vector<int16_t> mascara =
+        MascaraPerfil(op.perfil, op.MinRx, op.MinRy, op.LRx, op.LRy, op.NRx, op.NRy);
+    for (size_t k = 0; k < nodos; ++k)
+      if (mascara[k] == op.perfil.lado) r.prediction[k] = kValorHueco;
+  }
+  r.VariogramOptions = {op.Estimador, op.NMinAjus, -1, op.MetodoAjuste, op.LongVar ? 2 : 1, op.NApor, -1};
+  r.VariogramParameters.fill(-1.0f);
+  if (op.C0Ini >= 0) {
+    r.VariogramParameters[0] = op.C0Ini;
+    r.VariogramParameters[1] = op.C1Ini;
+    r.VariogramParameters[2] = op.AIni;
+  }
+  a = std::move(r);
+  return Resultado::Exito();
+}
+
+namespace {
+// Reals of a free-format line after `etiqueta`.
+std::vector<float> NumerosTras(const std::string& linea, size_t desde) {
+  std::vector<float> v;
+  std::istringstream in(linea.substr(desde));
+  std::string token;
+  while (in >> token) {
+    float f = 0;
+    auto [p, ec] = std::from_chars(token.data(), token.data() + token.size(), f);
+    if (ec != std::errc() || p != token.data() + token.size()) break;
+    v.push_back(f);
+  }
+  return v;
+}
+}  // namespace
+
+ModeloAjustado LeeModeloAjustado(const std::string& carpeta, const ArgumentosSKU& salida) {
+  ModeloAjustado m;
+  m.codigo = salida.modelCode;
+  m.a = salida.VariogramParameters[2];
+  m.errorAjuste = salida.VariogramParameters[3];
+  m.c0Ini = salida.VariogramParameters[5];
+  m.c1Ini = salida.VariogramParameters[6];
+  m.aIni = salida.VariogramParameters[7];
+  // Entries 1 and 2 of the real options come back holding the range of the
+  // prediction, so c0 and c1 are taken from the engine's last report of the
+  // estimated parameters in its log. The accented letter may be in any code
+  // page: the label is matched from "metros estimados:".
+  std::ifstream log(std::filesystem::path(carpeta) / "KRIGING.LOG", std::ios::binary);
+  std::string linea;
+  const std::string etiqueta = "metros estimados:";
+  while (log && std::getline(log, linea)) {
+    const size_t p = linea.find(etiqueta);
+    if (p == std::string::npos) continue;
+    std::vector<float> v = NumerosTras(linea, p + etiqueta.size());
+    if (v.size() >= 2) {
+      m.c0 = v[0];
+      m.c1 = v[1];
+      if (v.size() >= 3) m.a = v[2];
+      m.conocido = true;
+    }
+  }
+  return m;
+}
+
+void AplicaResultado(SesionKriging& s, const ArgumentosSKU& salida, const std::string& nombre,
+                     const std::string& carpeta) {
+  SuperficiesKriging& sup = s.superficies;
+  sup.nx = salida.nx;
+  sup.ny = salida.ny;
+  sup.xMin = salida.xMin;
+  sup.yMin = salida.yMin;
+  sup.dx = salida.dx;
+  sup.dy = salida.dy;
+  // gridRows equals nx for the program's own grids, but copy row by row in
+  // case a caller used a larger leading dimension.
+  sup.SupPred.resize(size_t(salida.nx) * size_t(salida.ny));
+  sup.SupVar.resize(sup.SupPred.size());
+  for (size_t j = 0; j < size_t(salida.ny); ++j)
+    for (size_t i = 0; i < size_t(salida.nx); ++i) {
+      sup.SupPred[i + j * size_t(salida.nx)] = salida.prediction[i + j * size_t(salida.gridRows)];
+      sup.SupVar[i + j * size_t(salida.nx)] = salida.variance[i + j * size_t(salida.gridRows)];
+    }
+  sup.zMin = salida.VariogramParameters[0];
+  sup.zMax = salida.VariogramParameters[1];
+  s.opciones.SaltoIni = salida.firstLag;
+  s.opciones.RSalto = salida.lagWidth;
+  s.modelo = LeeModeloAjustado(carpeta, salida);
+  s.haySuperficies = true;
+  s.variableSuperficies = nombre;
+  s.carpetaResultados = carpeta;
+}
+
+Resultado EjecutaKriging(SesionKriging& s, const std::string& nombre, const std::string& carpeta,
+                         MotorKriging& motor) {
+  ArgumentosSKU a;
+  Resultado preparado = PreparaArgumentos(s, a);
+  if (!preparado) return preparado;
+  ResultadoMotor r = motor.run(a, carpeta);
+  if (!r.ok) return Resultado::Error(r.mensaje);
+  std::error_code ec;
+  const std::string dir = carpeta.empty() ? std::filesystem::current_path(ec).string()
+                                          : std::filesystem::absolute(carpeta, ec).string();
+  AplicaResultado(s, r.salida, nombre, dir);
+  return Resultado::Exito();
+}
+
+}  // namespace sorvan

@@ -1,0 +1,290 @@
+#include "core/motor_kriging.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace sorvan {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Files the engine writes under fixed names in its working folder.
+constexpr const char* kArchivosResultado[] = {"SKUPRE.SUP", "SKUVAR.SUP", "SKUESTIM.SV",
+                                              "SKUESTIM.FMT", "SKUEAJUS.SV", "SKUEAJUS.FMT"};
+constexpr const char* kArchivoLog = "KRIGING.LOG";
+constexpr char kTagErrorAyudante[4] = {'S', 'K', 'U', 'E'};
+
+std::string CarpetaEjecutable() {
+  std::error_code ec;
+  fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+  return ec ? std::string() : exe.parent_path().string();
+}
+
+bool EsEjecutable(const fs::path& p) { return ::access(p.c_str(), X_OK) == 0 && fs::is_regular_file(p); }
+
+// Bytes that are not valid UTF-8 (the engine may write its log in a Windows
+// code page) are taken as Latin-1, so that the text shows correctly.
+std::string ComoUtf8(const std::string& s) {
+  std::string r;
+  for (size_t i = 0; i < s.size();) {
+    unsigned char c = static_cast<unsigned char>(s[i]);
+    size_t largo = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+    bool valido = largo > 0 && i + largo <= s.size();
+    for (size_t k = 1; valido && k < largo; ++k) valido = (static_cast<unsigned char>(s[i + k]) >> 6) == 2;
+    if (valido) {
+      r.append(s, i, largo);
+      i += largo;
+    } else {
+      r.push_back(static_cast<char>(0xC0 | (c >> 6)));
+      r.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+      ++i;
+    }
+  }
+  return r;
+}
+
+void EnviaTodo(int fd, const std::string& datos) {
+  size_t enviado = 0;
+  while (enviado < datos.size()) {
+    ssize_t k = ::send(fd, datos.data() + enviado, datos.size() - enviado, MSG_NOSIGNAL);
+    if (k < 0 && errno == EINTR) continue;
+    if (k <= 0) return;  // the helper is gone; its end is reported by poll()
+    enviado += size_t(k);
+  }
+}
+
+}  // namespace
+
+std::string UltimasLineasLog(const std::string& carpeta, int lineas) {
+  std::ifstream log(fs::path(carpeta) / kArchivoLog, std::ios::binary);
+  if (!log) return {};
+  // Only the tail matters; a runaway log must not be read whole.
+  constexpr std::streamoff kCola = 64 * 1024;
+  log.seekg(0, std::ios::end);
+  const std::streamoff largo = log.tellg();
+  log.seekg(largo > kCola ? largo - kCola : 0);
+  std::string texto((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
+  std::vector<std::string> utiles;
+  size_t inicio = 0;
+  while (inicio <= texto.size()) {
+    size_t fin = texto.find('\n', inicio);
+    if (fin == std::string::npos) fin = texto.size();
+    std::string linea = texto.substr(inicio, fin - inicio);
+    while (!linea.empty() && (linea.back() == '\r' || linea.back() == ' ')) linea.pop_back();
+    size_t primero = linea.find_first_not_of(' ');
+    if (primero != std::string::npos) utiles.push_back(linea.substr(primero));
+    inicio = fin + 1;
+  }
+  std::string r;
+  const size_t desde = utiles.size() > size_t(lineas) ? utiles.size() - size_t(lineas) : 0;
+  for (size_t i = desde; i < utiles.size(); ++i) {
+    if (!r.empty()) r += '\n';
+    r += utiles[i];
+  }
+  return ComoUtf8(r);
+}
+
+MotorKriging::MotorKriging(std::string ayudante) : ayudante_(std::move(ayudante)) {}
+
+MotorKriging::~MotorKriging() {
+  if (enMarcha_) cancel();
+}
+
+std::string MotorKriging::rutaAyudante() const {
+  if (!ayudante_.empty()) return EsEjecutable(ayudante_) ? ayudante_ : std::string();
+  const fs::path dir = CarpetaEjecutable();
+  if (dir.empty()) return {};
+  for (const fs::path& p : {dir / kNombreAyudanteMotor, dir / ".." / "bin" / kNombreAyudanteMotor})
+    if (EsEjecutable(p)) return fs::weakly_canonical(p).string();
+  return {};
+}
+
+Resultado MotorKriging::start(const ArgumentosSKU& argumentos, const std::string& carpeta) {
+  if (enMarcha_) return Resultado::Error("Ya hay un cálculo de kriging en marcha.");
+  std::string motivo;
+  if (!argumentos.coherentes(&motivo)) return Resultado::Error("Argumentos del kriging incoherentes: " + motivo);
+  const std::string ayudante = rutaAyudante();
+  if (ayudante.empty())
+    return Resultado::Error(std::string("No se encuentra el programa auxiliar ") + kNombreAyudanteMotor +
+                            (ayudante_.empty() ? " junto al ejecutable." : " en " + ayudante_ + "."));
+
+  std::error_code ec;
+  const fs::path dir = carpeta.empty() ? fs::current_path(ec) : fs::path(carpeta);
+  fs::create_directories(dir, ec);
+  if (!fs::is_directory(dir, ec) || ::access(dir.c_str(), W_OK) != 0)
+    return Resultado::Error("No se puede escribir en la carpeta de resultados " + dir.string() + ".");
+  carpeta_ = fs::absolute(dir, ec).string();
+  // The engine replaces these files on success; removing them first means a
+  // failed run cannot leave an earlier run's files looking like its own.
+  for (const char* nombre : kArchivosResultado) fs::remove(dir / nombre, ec);
+
+  int par[2];
+  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, par) != 0)
+    return Resultado::Error(std::string("No se puede crear el canal con el motor: ") + std::strerror(errno));
+  // The helper's end becomes its descriptor 3; keep it off 3 here so that the
+  // dup2 below really clears close-on-exec.
+  int hijo = par[1];
+  if (hijo <= 3) {
+    hijo = ::fcntl(par[1], F_DUPFD_CLOEXEC, 10);
+    ::close(par[1]);
+  }
+  posix_spawn_file_actions_t acciones;
+  posix_spawn_file_actions_init(&acciones);
+  posix_spawn_file_actions_addopen(&acciones, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&acciones, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_adddup2(&acciones, hijo, 3);
+  std::string canal = "3";
+  std::vector<char*> argv = {const_cast<char*>(ayudante.c_str()), const_cast<char*>("--carpeta"),
+                             const_cast<char*>(carpeta_.c_str()), const_cast<char*>("--canal"),
+                             canal.data(), nullptr};
+  pid_t pid = -1;
+  const int err = ::posix_spawn(&pid, ayudante.c_str(), &acciones, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&acciones);
+  ::close(hijo);
+  if (err != 0) {
+    ::close(par[0]);
+    return Resultado::Error("No se puede iniciar " + ayudante + ": " + std::strerror(err));
+  }
+
+  pid_ = pid;
+  socket_ = par[0];
+  enMarcha_ = true;
+  cancelado_ = false;
+  recibido_.clear();
+  resultado_ = ResultadoMotor{};
+  const std::string peticion = CodificaArgumentos(argumentos, false);
+  esperados_ = static_cast<int>(std::min<size_t>(peticion.size(), size_t(INT32_MAX)));
+  peticion_ = ArgumentosSKU{};
+  peticion_.n = argumentos.n;
+  EnviaTodo(socket_, peticion);
+  ::shutdown(socket_, SHUT_WR);
+  ::fcntl(socket_, F_SETFL, ::fcntl(socket_, F_GETFL) | O_NONBLOCK);
+  return Resultado::Exito();
+}
+
+bool MotorKriging::poll() {
+  if (!enMarcha_) return true;
+  // Drain the reply as it comes, so a helper writing a large reply never
+  // blocks on a full socket while we wait for it to end.
+  char bloque[65536];
+  for (;;) {
+    ssize_t k = ::recv(socket_, bloque, sizeof bloque, MSG_DONTWAIT);
+    if (k > 0) {
+      // Anything past the expected size is a broken reply; keep it bounded.
+      if (recibido_.size() < size_t(esperados_) + 4096) recibido_.append(bloque, size_t(k));
+      continue;
+    }
+    if (k < 0 && errno == EINTR) continue;
+    break;
+  }
+  int estado = 0;
+  pid_t r = ::waitpid(pid_, &estado, WNOHANG);
+  if (r == 0) return false;
+  if (r < 0 && errno == EINTR) return false;
+  // The helper has ended: whatever it sent is in the socket now.
+  for (;;) {
+    ssize_t k = ::recv(socket_, bloque, sizeof bloque, MSG_DONTWAIT);
+    if (k > 0 && recibido_.size() < size_t(esperados_) + 4096) recibido_.append(bloque, size_t(k));
+    if (k <= 0 && !(k < 0 && errno == EINTR)) break;
+  }
+  int codigo = 0;
+  if (r > 0 && WIFEXITED(estado)) codigo = WEXITSTATUS(estado);
+  else if (r > 0 && WIFSIGNALED(estado)) codigo = 128 + WTERMSIG(estado);
+  else codigo = -1;
+
+  ArgumentosSKU salida;
+  std::string motivo;
+  if (codigo == 0 && DecodificaArgumentos(recibido_, true, salida, &motivo) && salida.n == peticion_.n) {
+    resultado_.salida = std::move(salida);
+    termina(true, 0, {});
+    return true;
+  }
+  std::string causa;
+  if (recibido_.size() >= 4 && std::memcmp(recibido_.data(), kTagErrorAyudante, 4) == 0)
+    causa = recibido_.substr(4, 2000);
+  else
+    causa = UltimasLineasLog(carpeta_);
+  if (causa.empty())
+    causa = codigo >= 128 ? "El motor terminó por la señal " + std::to_string(codigo - 128) + "."
+                          : "El motor terminó sin devolver resultados.";
+  termina(false, codigo, causa);
+  return true;
+}
+
+void MotorKriging::cancel() {
+  if (!enMarcha_) return;
+  ::kill(pid_, SIGKILL);
+  int estado = 0;
+  while (::waitpid(pid_, &estado, 0) < 0 && errno == EINTR) {
+  }
+  cancelado_ = true;
+  termina(false, 128 + SIGKILL, "Cálculo cancelado por el usuario.");
+}
+
+void MotorKriging::termina(bool exito, int codigo, std::string causa) {
+  if (socket_ >= 0) ::close(socket_);
+  socket_ = -1;
+  pid_ = -1;
+  enMarcha_ = false;
+  recibido_.clear();
+  recibido_.shrink_to_fit();
+  resultado_.ok = exito;
+  resultado_.cancelado = cancelado_;
+  resultado_.codigo = codigo;
+  if (exito) {
+    resultado_.mensaje.clear();
+    return;
+  }
+  resultado_.mensaje = std::string(kErrorLlamadaMotor) + "\nEl codigo de error es :" + std::to_string(codigo) +
+                       "\n" + causa;
+  // Surface files of a failed run are partial at best; the log keeps the
+  // engine's diagnosis and says plainly that the run did not finish.
+  std::error_code ec;
+  fs::remove(fs::path(carpeta_) / "SKUPRE.SUP", ec);
+  fs::remove(fs::path(carpeta_) / "SKUVAR.SUP", ec);
+  std::ofstream log(fs::path(carpeta_) / kArchivoLog, std::ios::app);
+  if (log)
+    log << "\n*** El kriging no terminó (código " << codigo << "): no se han generado superficies.\n";
+}
+
+ResultadoMotor MotorKriging::run(const ArgumentosSKU& argumentos, const std::string& carpeta,
+                                 std::chrono::milliseconds limite) {
+  Resultado inicio = start(argumentos, carpeta);
+  if (!inicio) {
+    ResultadoMotor r;
+    r.mensaje = inicio.mensaje;
+    r.codigo = -1;
+    return r;
+  }
+  const auto comienzo = std::chrono::steady_clock::now();
+  while (!poll()) {
+    if (limite.count() > 0 && std::chrono::steady_clock::now() - comienzo > limite) {
+      cancel();
+      resultado_.mensaje = std::string(kErrorLlamadaMotor) + "\nEl codigo de error es :" +
+                           std::to_string(resultado_.codigo) + "\nEl motor no terminó en el tiempo previsto.";
+      break;
+    }
+    // Wait for the helper to write or end, without spinning.
+    pollfd p{socket_, POLLIN, 0};
+    if (::poll(&p, 1, 50) > 0 && (p.revents & (POLLHUP | POLLERR)))
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return resultado_;
+}
+
+}  // namespace sorvan

@@ -1,0 +1,104 @@
+#include "core/perfil.h"
+
+#include <cmath>
+#include <fstream>
+
+#include "core/lector_lista.h"
+
+namespace sorvan {
+
+Resultado LeePerfil(const std::string& ruta, Perfil& perfil) {
+  const int lado = perfil.lado;
+  perfil.quita();
+  perfil.lado = lado;
+  std::ifstream entrada(ruta, std::ios::binary);
+  if (!entrada) return Resultado::Error(ruta + ": no se puede abrir el perfil.\nNo se ha asociado el perfil.");
+
+  LectorLista lector(entrada, ruta);
+  auto fallo = [&] { return Resultado::Error(lector.error() + "\nNo se ha asociado el perfil."); };
+  int64_t npts = 0;
+  // Fewer than three points enclose nothing: every node would count as outside.
+  if (!lector.leeEntero(npts, "nº de puntos del perfil", 3, kMaxPuntosPerfil)) return fallo();
+
+  Perfil p;
+  p.archivo = ruta;
+  p.lado = lado;
+  for (int k = 1; k <= npts; ++k) {
+    float x = 0, y = 0;
+    if (!lector.leeNumero(x, "X del punto " + std::to_string(k)) ||
+        !lector.leeNumero(y, "Y del punto " + std::to_string(k)))
+      return fallo();
+    p.x.push_back(x);
+    p.y.push_back(y);
+    if (k == 1) {
+      p.minX = p.maxX = x;
+      p.minY = p.maxY = y;
+    } else {
+      if (x < p.minX) p.minX = x; else if (x > p.maxX) p.maxX = x;
+      if (y < p.minY) p.minY = y; else if (y > p.maxY) p.maxY = y;
+    }
+  }
+  if (!lector.fin())
+    return Resultado::Error(ruta + ", línea " + std::to_string(lector.linea()) +
+                            ": hay más datos después del último punto (se anunciaron " +
+                            std::to_string(npts) + ").\nNo se ha asociado el perfil.");
+  p.npts = static_cast<int>(npts);
+  perfil = std::move(p);
+  return Resultado::Exito();
+}
+
+namespace {
+// Grid index from a real position, saturated so that a far or undefined
+// position can never overflow the conversion.
+long long Indice(double v) {
+  if (std::isnan(v)) return -1;
+  if (v < -1e9) return -1'000'000'000LL;
+  if (v > 1e9) return 1'000'000'000LL;
+  return static_cast<long long>(std::floor(v));
+}
+}  // namespace
+
+std::vector<int16_t> MascaraPerfil(const Perfil& perfil, double x0, double y0, double dx, double dy,
+                                   int nx, int ny) {
+  if (nx <= 0 || ny <= 0) return {};
+  std::vector<int16_t> mascara(size_t(nx) * size_t(ny), 0);
+  if (!(dx > 0) || !(dy > 0)) return mascara;
+  const int npts = std::min<int>(perfil.npts, int(std::min(perfil.x.size(), perfil.y.size())));
+
+  // Crossings: each edge counts once on every row y with ya < y <= yb, at the
+  // first node at or right of it.
+  for (int k = 0; k + 1 < npts; ++k) {
+    double xa = perfil.x[k], ya = perfil.y[k], xb = perfil.x[k + 1], yb = perfil.y[k + 1];
+    if (ya == yb) continue;  // a horizontal edge crosses no row
+    if (ya > yb) {
+      std::swap(xa, xb);
+      std::swap(ya, yb);
+    }
+    long long j1 = Indice((ya - y0) / dy) + 2;
+    long long j2 = Indice((yb - y0) / dy) + 1;
+    if (j1 > ny || j2 < 1) continue;
+    j1 = std::max(j1, 1LL);
+    j2 = std::min(j2, static_cast<long long>(ny));
+    for (long long j = j1; j <= j2; ++j) {
+      const double y = double(j - 1) * dy + y0;
+      const double x = (y - ya) * (xa - xb) / (ya - yb) + xa;
+      // A thousandth of a spacing of tolerance: a node right on the edge counts as right of it.
+      long long i = Indice((x - x0) / dx + 0.999) + 1;
+      if (i > nx) continue;
+      i = std::max(i, 1LL);
+      mascara[size_t(i - 1) + size_t(j - 1) * size_t(nx)] += 1;
+    }
+  }
+  // Even-odd rule: parity of the crossings at or left of each node.
+  for (int j = 0; j < ny; ++j) {
+    int suma = 0;
+    for (int i = 0; i < nx; ++i) {
+      int16_t& nodo = mascara[size_t(i) + size_t(j) * size_t(nx)];
+      suma += nodo;
+      nodo = static_cast<int16_t>(suma % 2);
+    }
+  }
+  return mascara;
+}
+
+}  // namespace sorvan

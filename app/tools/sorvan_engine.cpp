@@ -1,0 +1,113 @@
+// sorvan-engine: the helper process that makes one call of the kriging
+// engine for the program that started it (see core/motor_kriging.h).
+//
+//   sorvan-engine --carpeta DIR --canal FD
+//
+// Reads the encoded 22 arguments from descriptor FD until its end, loads
+// libkriging.so by file name, looks SKU up by name, calls it in DIR and writes
+// the arguments as the engine left them back to FD. Its own failures (bad
+// request, library or entry point missing, unusable folder) are sent back as
+// "SKUE" followed by the message. A fatal error inside the engine ends this
+// process only.
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "core/argumentos_sku.h"
+
+namespace fs = std::filesystem;
+using sorvan::ArgumentosSKU;
+
+namespace {
+
+enum Salida { kBien = 0, kPeticionMala = 2, kSinBiblioteca = 3, kSinFuncion = 4, kSinCarpeta = 5 };
+
+void Escribe(int fd, const std::string& datos) {
+  size_t hecho = 0;
+  while (hecho < datos.size()) {
+    ssize_t k = ::write(fd, datos.data() + hecho, datos.size() - hecho);
+    if (k < 0 && errno == EINTR) continue;
+    if (k <= 0) return;
+    hecho += size_t(k);
+  }
+}
+
+[[noreturn]] void Falla(int fd, Salida codigo, const std::string& mensaje) {
+  std::string respuesta = "SKUE";
+  respuesta += mensaje;
+  Escribe(fd, respuesta);
+  std::_Exit(codigo);
+}
+
+// The library by file name: beside the program's installation first, then
+// where SORVAN_LIB_DIR says, then wherever the dynamic loader looks.
+void* CargaBiblioteca(std::string& errores) {
+  std::vector<std::string> candidatos;
+  std::error_code ec;
+  fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+  if (!ec) candidatos.push_back((exe.parent_path() / ".." / "lib" / sorvan::kNombreBibliotecaMotor).string());
+  if (const char* dir = std::getenv("SORVAN_LIB_DIR"); dir && *dir)
+    candidatos.push_back((fs::path(dir) / sorvan::kNombreBibliotecaMotor).string());
+  candidatos.push_back(sorvan::kNombreBibliotecaMotor);
+  for (const std::string& ruta : candidatos) {
+    if (ruta.find('/') != std::string::npos && !fs::exists(ruta, ec)) continue;
+    if (void* h = ::dlopen(ruta.c_str(), RTLD_NOW | RTLD_LOCAL)) return h;
+    const char* e = ::dlerror();
+    errores += "\n" + std::string(e ? e : ruta);
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string carpeta;
+  int canal = -1;
+  for (int i = 1; i + 1 < argc; i += 2) {
+    if (std::strcmp(argv[i], "--carpeta") == 0) carpeta = argv[i + 1];
+    else if (std::strcmp(argv[i], "--canal") == 0) canal = std::atoi(argv[i + 1]);
+  }
+  if (canal < 0) {
+    const char* uso = "uso: sorvan-engine --carpeta DIR --canal FD (lo inicia Sorvan; no es para uso directo)\n";
+    Escribe(2, uso);
+    return kPeticionMala;
+  }
+
+  std::string peticion;
+  char bloque[65536];
+  for (;;) {
+    ssize_t k = ::read(canal, bloque, sizeof bloque);
+    if (k < 0 && errno == EINTR) continue;
+    if (k <= 0) break;
+    peticion.append(bloque, size_t(k));
+  }
+  ArgumentosSKU a;
+  std::string motivo;
+  if (!sorvan::DecodificaArgumentos(peticion, false, a, &motivo))
+    Falla(canal, kPeticionMala, "Petición al motor dañada: " + motivo);
+  peticion.clear();
+  peticion.shrink_to_fit();
+
+  if (!carpeta.empty() && ::chdir(carpeta.c_str()) != 0)
+    Falla(canal, kSinCarpeta, "No se puede trabajar en la carpeta " + carpeta + ": " + std::strerror(errno));
+
+  std::string errores;
+  void* biblioteca = CargaBiblioteca(errores);
+  if (!biblioteca)
+    Falla(canal, kSinBiblioteca,
+          std::string("No se puede cargar la biblioteca de kriging ") + sorvan::kNombreBibliotecaMotor + errores);
+  auto sku = reinterpret_cast<sorvan::FuncionSKU>(::dlsym(biblioteca, sorvan::kNombreFuncionMotor));
+  if (!sku)
+    Falla(canal, kSinFuncion,
+          std::string("La biblioteca de kriging no contiene la función ") + sorvan::kNombreFuncionMotor);
+
+  a.llama(sku);
+  Escribe(canal, sorvan::CodificaArgumentos(a, true));
+  return kBien;
+}
