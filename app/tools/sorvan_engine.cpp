@@ -59,7 +59,8 @@ void* CargaBiblioteca(std::string& errores) {
     if (ruta.find('/') != std::string::npos && !fs::exists(ruta, ec)) continue;
     if (void* h = ::dlopen(ruta.c_str(), RTLD_NOW | RTLD_LOCAL)) return h;
     const char* e = ::dlerror();
-    errores += "\n" + std::string(e ? e : ruta);
+    errores += '\n';
+    errores += e ? e : ruta.c_str();
   }
   return nullptr;
 }
