@@ -12,6 +12,36 @@
 #include "numerics/machine_constant.h"
 
 namespace kriging {
+namespace {
+
+// 1-based index of the later of two data at the same coordinates, or 0.
+// Coinciding data give two equal rows of the system, singular in exact
+// arithmetic; in floats the Bunch-Kaufman elimination may leave a rounding
+// residue instead of an exactly zero pivot block and the solves would return
+// meaningless weights without any message. `order` is work space of n entries.
+int CoincidingDatum(int n, const float* x, const float* y, int* order) {
+  for (int i = 0; i < n; ++i) order[i] = i;
+  std::sort(order, order + n, [&](int a, int b) {
+    return x[a] < x[b] || (x[a] == x[b] && (y[a] < y[b] || (y[a] == y[b] && a < b)));
+  });
+  for (int k = 1; k < n; ++k) {
+    const int a = order[k - 1], b = order[k];
+    if (x[a] == x[b] && y[a] == y[b]) return std::max(a, b) + 1;
+  }
+  return 0;
+}
+
+// The same fatal error the factorization gives for an exactly zero pivot block.
+void ReportSingularSystem(int block) {
+  ServiceCall call("LFTSF");
+  MessageValues values;
+  values.i1 = block;
+  ReportError(4, 2, FormatMessage("The input matrix is singular because pivot block %(I1) is "
+                                  "singular.",
+                                  values));
+}
+
+}  // namespace
 
 void KrigeGrid(int n, const float* z, const float* x, const float* y, int trendTermCount,
                DriftFunction driftTerm, LagVariogram variogram, int firstI, int firstJ, int nx,
@@ -28,6 +58,7 @@ void KrigeGrid(int n, const float* z, const float* x, const float* y, int trendT
   auto system = WorkArray<float>(ld * ld);
   auto rhs = WorkArray<float>(ld);
   auto solution = WorkArray<float>(ld);
+  auto dataOrder = WorkArray<int>(static_cast<std::size_t>(std::max(n, 0)));
   float* a = system.data();
 
   std::fprintf(log, "    Inicializando la matriz ...\n");
@@ -40,6 +71,8 @@ void KrigeGrid(int n, const float* z, const float* x, const float* y, int trendT
 
   std::fprintf(log, "    Factorizando ...\n");
   std::fflush(log);
+  if (const int block = CoincidingDatum(n, x, y, dataOrder.data()); block != 0)
+    ReportSingularSystem(block);
   SymmetricFactor(order, a, order, a, order, pivots.data());
 
   range[0] = MachineConstant(7);
