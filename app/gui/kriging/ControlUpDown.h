@@ -1,0 +1,38 @@
+#pragma once
+// A pair of arrow buttons that steps an integer and writes it into a buddy
+// text box, as a spin control beside its text box does. Typing in the text box
+// is free (the box may hold values outside the range); a typed value inside
+// the range becomes the control's value, so the arrows step on from it.
+#include <QWidget>
+
+class QLineEdit;
+class QToolButton;
+
+class ControlUpDown : public QWidget {
+  Q_OBJECT
+public:
+  ControlUpDown(QLineEdit* buddy, QWidget* parent = nullptr);
+
+  void setRange(int minimo, int maximo);
+  int minimum() const { return minimo_; }
+  int maximum() const { return maximo_; }
+  int value() const { return valor_; }
+  // Sets the value (clamped to the range) and shows it in the buddy.
+  void setValue(int valor);
+  void stepUp() { setValue(valor_ + 1); }
+  void stepDown() { setValue(valor_ - 1); }
+
+  QToolButton* botonArriba() const { return arriba_; }
+  QToolButton* botonAbajo() const { return abajo_; }
+
+signals:
+  void valueChanged(int valor);
+
+private:
+  void textoEditado(const QString& texto);
+
+  QLineEdit* buddy_;
+  QToolButton* arriba_;
+  QToolButton* abajo_;
+  int minimo_ = 0, maximo_ = 100, valor_ = 0;
+};

@@ -1,0 +1,25 @@
+#pragma once
+// A kriging run started from a window: the engine works in its helper
+// process while the program stays responsive, a progress dialog shows that
+// work is going on and lets the user cancel, and the status bar of the main
+// window says what is being done ("Generando superficies kriging (...)...",
+// then "Preparado").
+#include <QString>
+
+#include "core/sesion_kriging.h"
+
+class QWidget;
+
+enum class FinKriging { Hecho, Fallo, Cancelado };
+
+// Runs the engine for the session's column choice and options in the current
+// folder; `nombre` is the Z variable's name without trailing blanks. On
+// success the session holds the new surfaces, range and fitted model. On
+// failure (refused options, engine error) a message box over `padre` says why;
+// on failure or cancellation the session keeps the surfaces it had.
+FinKriging EjecutaKrigingVentana(QWidget* padre, sorvan::SesionKriging& sesion, const QString& nombre);
+
+// Path of the file called `nombre` in `carpeta`, matched ignoring case (the
+// engine writes "SKUESTIM.SV", the windows ask for "skuestim.sv"); the plain
+// path when no file matches.
+QString ArchivoEnCarpeta(const QString& carpeta, const QString& nombre);

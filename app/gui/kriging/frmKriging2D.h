@@ -1,0 +1,62 @@
+#pragma once
+// The dialog "Kriging 2D": the user picks the variable to interpolate and the
+// two coordinate columns, may open the options dialog, and on "Aceptar" the
+// dialog hides, the engine runs and the chosen result windows open.
+//
+// "Aceptar" only hides the dialog, so a second showing keeps the choices and
+// the options; "Cancelar" unloads it (the object deletes itself), and the
+// next showing starts afresh with the default choices.
+#include <QDialog>
+#include <QStringList>
+#include <string>
+
+#include "core/sesion_kriging.h"
+
+class QComboBox;
+class QPushButton;
+
+class frmKriging2D : public QDialog {
+  Q_OBJECT
+public:
+  // The session's data set must hold at least three variables (see
+  // PuedeMostrarse).
+  explicit frmKriging2D(sorvan::SesionKriging& sesion, QWidget* parent = nullptr);
+
+  // True when `sesion` has a data set the dialog can work on; otherwise
+  // `motivo` says why (no data, fewer than three variables).
+  static bool PuedeMostrarse(const sorvan::SesionKriging& sesion, QString* motivo);
+  // True while the dialog's lists still describe the session's data set (a
+  // data file opened since then makes the choices and options stale).
+  bool MismosDatos() const;
+
+  // The options hold values computed for the current X and Y columns.
+  bool OpcionesFijadas = false;
+
+  QComboBox* ComboZ = nullptr;
+  QComboBox* ComboX = nullptr;
+  QComboBox* ComboY = nullptr;
+  QComboBox* ComboE = nullptr;
+  QPushButton* CoAceptar = nullptr;
+  QPushButton* CoCancelar = nullptr;
+  QPushButton* CoAyuda = nullptr;
+  QPushButton* CoOpciones = nullptr;
+
+public slots:
+  // Closing the dialog in any way but "Aceptar" unloads it.
+  void reject() override;
+
+private:
+  void CoOpciones_Click();
+  void CoAceptar_Click();
+  void leerEleccion();
+  // OpcionesPorDefecto for the chosen X and Y; false (after telling the
+  // user over `padre`) when the data do not allow it.
+  bool aplicarDefectos(QWidget* padre);
+  void abrirResultados();
+
+  sorvan::SesionKriging& sesion_;
+  // What the lists were filled from, to notice a data set replaced meanwhile.
+  std::string archivoDatos_;
+  QStringList nombres_;
+  int n_ = 0;
+};

@@ -1,0 +1,637 @@
+#include "gui/kriging/frmOpKriging.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+#include <optional>
+
+#include "gui/kriging/ControlUpDown.h"
+#include "gui/kriging/texto_numero.h"
+#include "platform/cFileDlg.h"
+
+using sorvan::OpcionesKriging;
+
+namespace {
+
+const QString kTitulo = QStringLiteral("Sorvan: Kriging 2D");
+
+QLineEdit* nuevoTexto(const char* nombre, QWidget* padre, int ancho = 90) {
+  auto* t = new QLineEdit(padre);
+  t->setObjectName(QLatin1String(nombre));
+  t->setMinimumWidth(ancho);
+  t->setMaximumWidth(ancho + 40);
+  return t;
+}
+
+QCheckBox* nuevaCasilla(const char* nombre, const QString& texto, QWidget* padre) {
+  auto* c = new QCheckBox(texto, padre);
+  if (nombre) c->setObjectName(QLatin1String(nombre));
+  return c;
+}
+
+// An option group: a frame of radio buttons whose ids are their indices.
+QButtonGroup* nuevoGrupo(const char* nombre, QGroupBox* marco, const QStringList& textos,
+                         QVBoxLayout* capa) {
+  auto* grupo = new QButtonGroup(marco);
+  grupo->setObjectName(QLatin1String(nombre));
+  for (int i = 0; i < textos.size(); ++i) {
+    auto* b = new QRadioButton(textos[i], marco);
+    b->setObjectName(QStringLiteral("%1_%2").arg(QLatin1String(nombre)).arg(i));
+    grupo->addButton(b, i);
+    capa->addWidget(b);
+  }
+  return grupo;
+}
+
+void selecciona(QButtonGroup* grupo, int indice) {
+  indice = std::clamp(indice, 0, int(grupo->buttons().size()) - 1);
+  grupo->button(indice)->setChecked(true);
+}
+
+QLabel* etiqueta(const QString& texto, QWidget* campo, QWidget* padre) {
+  auto* l = new QLabel(texto, padre);
+  l->setBuddy(campo);
+  return l;
+}
+
+}  // namespace
+
+frmOpKriging::frmOpKriging(OpcionesKriging& opciones, const sorvan::DatosEspaciales& datos, int colX,
+                           int colY, QWidget* parent)
+    : QDialog(parent), opciones_(opciones), datos_(datos), colX_(colX), colY_(colY) {
+  setObjectName(QStringLiteral("frmOpKriging"));
+  setWindowTitle(QStringLiteral("Opciones Kriging"));
+  setModal(true);
+
+  Pestanas = new QTabWidget(this);
+  Pestanas->setObjectName(QStringLiteral("Pestanas"));
+  Pestanas->addTab(crearMetodo(), QStringLiteral("Método kriging"));
+  Pestanas->addTab(crearEstimacion(), QStringLiteral("Estimación variograma"));
+  Pestanas->addTab(crearModelo(), QStringLiteral("Modelo variograma"));
+  Pestanas->addTab(crearRejilla(), QStringLiteral("Rejilla de predicción "));
+  Pestanas->addTab(crearSuperficies(), QStringLiteral("Superficies"));
+  Pestanas->addTab(crearPerfil(), QStringLiteral("Perfil  "));
+
+  CoAceptar = new QPushButton(QStringLiteral("Aceptar"), this);
+  CoAceptar->setObjectName(QStringLiteral("CoAceptar"));
+  CoAceptar->setDefault(true);
+  CoCancelar = new QPushButton(QStringLiteral("Cancelar"), this);
+  CoCancelar->setObjectName(QStringLiteral("CoCancelar"));
+  CoAyuda = new QPushButton(QStringLiteral("Ayuda"), this);
+  CoAyuda->setObjectName(QStringLiteral("CoAyuda"));  // there is no help file to open
+
+  auto* botones = new QHBoxLayout;
+  botones->addStretch();
+  botones->addWidget(CoAceptar);
+  botones->addWidget(CoCancelar);
+  botones->addWidget(CoAyuda);
+  auto* capa = new QVBoxLayout(this);
+  capa->addWidget(Pestanas);
+  capa->addLayout(botones);
+
+  connect(VerLongVar, &QCheckBox::toggled, this, &frmOpKriging::VerLongVar_Click);
+  connect(CoAutoESV, &QPushButton::clicked, this, &frmOpKriging::CoAutoESV_Click);
+  connect(CoAutoRej, &QPushButton::clicked, this, &frmOpKriging::CoAutoRej_Click);
+  // Only a click by the user starts or ends an association: the box is set
+  // from code while loading, and that must not drop the profile.
+  connect(VerPerfil, &QCheckBox::clicked, this, &frmOpKriging::VerPerfil_Click);
+  connect(CoAceptar, &QPushButton::clicked, this, &frmOpKriging::CoAceptar_Click);
+  connect(CoCancelar, &QPushButton::clicked, this, &QDialog::reject);
+
+  cargar();
+}
+
+QWidget* frmOpKriging::crearMetodo() {
+  auto* pagina = new QWidget;
+  auto* media = new QGroupBox(QStringLiteral("Media"), pagina);
+  auto* capaMedia = new QVBoxLayout(media);
+  OpMedia = nuevoGrupo("OpMedia", media,
+                       {QStringLiteral("Constante (KO)"), QStringLiteral("Lineal (KU)"),
+                        QStringLiteral("Cuadrática (KU)"), QStringLiteral("Cúbica (KU)")},
+                       capaMedia);
+
+  // Local kriging is not offered by the engine: the boxes are shown disabled.
+  auto* local = new QGroupBox(QStringLiteral("Kriging Local"), pagina);
+  auto* capaLocal = new QVBoxLayout(local);
+  for (const QString& texto : {QStringLiteral("Variograma"), QStringLiteral("Tendencia")}) {
+    auto* c = nuevaCasilla(nullptr, texto, local);
+    c->setEnabled(false);
+    capaLocal->addWidget(c);
+  }
+  capaLocal->addStretch();
+  auto* grafTendencia = nuevaCasilla(nullptr, QStringLiteral("Generar gráfico con tendencia"), pagina);
+  grafTendencia->setEnabled(false);
+
+  auto* fila = new QHBoxLayout;
+  fila->addWidget(media);
+  fila->addWidget(local);
+  auto* capa = new QVBoxLayout(pagina);
+  capa->addLayout(fila);
+  capa->addWidget(grafTendencia);
+  capa->addStretch();
+  return pagina;
+}
+
+QWidget* frmOpKriging::crearEstimacion() {
+  auto* pagina = new QWidget;
+  auto* estimador = new QGroupBox(QStringLiteral("Estimador"), pagina);
+  auto* capaEst = new QVBoxLayout(estimador);
+  OpEstimador = nuevoGrupo("OpEstimador", estimador,
+                           {QStringLiteral("Clásico"), QStringLiteral("Robusto")}, capaEst);
+  capaEst->addStretch();
+
+  auto* suavizado = new QGroupBox(QStringLiteral("Suavizado"), pagina);
+  auto* rejilla = new QGridLayout(suavizado);
+  TxtSaltoIni = nuevoTexto("TxtSaltoIni", suavizado);
+  TxtRSalto = nuevoTexto("TxtRSalto", suavizado);
+  TxtNSaltos = nuevoTexto("TxtNSaltos", suavizado);
+  TxtNApor = nuevoTexto("TxtNApor", suavizado);
+  LblSaltoIni = etiqueta(QStringLiteral("Salto inicial:"), TxtSaltoIni, suavizado);
+  LblRSalto = etiqueta(QStringLiteral("Rango:"), TxtRSalto, suavizado);
+  LblNSaltos = etiqueta(QStringLiteral("Nº de saltos:"), TxtNSaltos, suavizado);
+  CoAutoESV = new QPushButton(QStringLiteral("Auto"), suavizado);
+  CoAutoESV->setObjectName(QStringLiteral("CoAutoESV"));
+  VerLongVar = nuevaCasilla("VerLongVar", QStringLiteral("Longitud variable"), suavizado);
+  rejilla->addWidget(LblSaltoIni, 0, 0);
+  rejilla->addWidget(TxtSaltoIni, 0, 1);
+  rejilla->addWidget(LblRSalto, 1, 0);
+  rejilla->addWidget(TxtRSalto, 1, 1);
+  rejilla->addWidget(LblNSaltos, 2, 0);
+  rejilla->addWidget(TxtNSaltos, 2, 1);
+  rejilla->addWidget(CoAutoESV, 2, 2);
+  rejilla->addWidget(VerLongVar, 3, 0, 1, 2);
+  rejilla->addWidget(etiqueta(QStringLiteral("Nº Aportaciones:"), TxtNApor, suavizado), 4, 0);
+  rejilla->addWidget(TxtNApor, 4, 1);
+  rejilla->setColumnStretch(3, 1);
+
+  auto* graficos = new QGroupBox(QStringLiteral("Gráficos"), pagina);
+  auto* capaGraf = new QVBoxLayout(graficos);
+  VerEstimadores = nuevaCasilla("VerEstimadores", QStringLiteral("Estimadores"), graficos);
+  auto* aportaciones = nuevaCasilla(nullptr, QStringLiteral("Aportaciones"), graficos);
+  aportaciones->setEnabled(false);  // no chart of the pair counts exists
+  capaGraf->addWidget(VerEstimadores);
+  capaGraf->addWidget(aportaciones);
+  capaGraf->addStretch();
+
+  auto* izquierda = new QVBoxLayout;
+  izquierda->addWidget(estimador);
+  izquierda->addWidget(graficos);
+  auto* capa = new QHBoxLayout(pagina);
+  capa->addLayout(izquierda);
+  capa->addWidget(suavizado, 1);
+  return pagina;
+}
+
+QWidget* frmOpKriging::crearModelo() {
+  auto* pagina = new QWidget;
+  auto* modelos = new QGroupBox(QStringLiteral("Modelos paramétricos"), pagina);
+  auto* capaMod = new QVBoxLayout(modelos);
+  OpModelo = nuevoGrupo("OpModelo", modelos,
+                        {QStringLiteral("Modelo esférico"), QStringLiteral("Modelo exponencial"),
+                         QStringLiteral("Modelo lineal"), QStringLiteral("Modelo potencial"),
+                         QStringLiteral("Modelo  racional-cuadratico"),
+                         QStringLiteral("Modelo oscilatorio")},
+                        capaMod);
+
+  auto* ajuste = new QGroupBox(QStringLiteral("Ajuste"), pagina);
+  auto* rejilla = new QGridLayout(ajuste);
+  TxtNAjus = nuevoTexto("TxtNAjus", ajuste);
+  TxtNMinAjus = nuevoTexto("TxtNMinAjus", ajuste);
+  rejilla->addWidget(etiqueta(QStringLiteral("Nº de saltos:"), TxtNAjus, ajuste), 0, 0);
+  rejilla->addWidget(TxtNAjus, 0, 1);
+  rejilla->addWidget(etiqueta(QStringLiteral("Nº mínimo de aportaciones:"), TxtNMinAjus, ajuste), 1, 0);
+  rejilla->addWidget(TxtNMinAjus, 1, 1);
+  rejilla->setRowStretch(2, 1);
+  VerAjuste = nuevaCasilla("VerAjuste", QStringLiteral("Gráfico ajuste"), pagina);
+
+  auto* derecha = new QVBoxLayout;
+  derecha->addWidget(ajuste);
+  derecha->addWidget(VerAjuste);
+  derecha->addStretch();
+  auto* capa = new QHBoxLayout(pagina);
+  capa->addWidget(modelos);
+  capa->addLayout(derecha, 1);
+  return pagina;
+}
+
+QWidget* frmOpKriging::crearRejilla() {
+  auto* pagina = new QWidget;
+  auto* origen = new QGroupBox(QStringLiteral("Origen"), pagina);
+  auto* capaOrigen = new QGridLayout(origen);
+  TxtMinRx = nuevoTexto("TxtMinRx", origen, 110);
+  TxtMinRy = nuevoTexto("TxtMinRy", origen, 110);
+  capaOrigen->addWidget(etiqueta(QStringLiteral("Coordenada X:"), TxtMinRx, origen), 0, 0);
+  capaOrigen->addWidget(TxtMinRx, 0, 1);
+  capaOrigen->addWidget(etiqueta(QStringLiteral("Coordenada Y:"), TxtMinRy, origen), 1, 0);
+  capaOrigen->addWidget(TxtMinRy, 1, 1);
+  capaOrigen->setRowStretch(2, 1);
+
+  auto* dimensiones = new QGroupBox(QStringLiteral("Dimensiones"), pagina);
+  auto* capaDim = new QGridLayout(dimensiones);
+  TxtNRx = nuevoTexto("TxtNRx", dimensiones, 50);
+  TxtNRy = nuevoTexto("TxtNRy", dimensiones, 50);
+  UpDownNRx = new ControlUpDown(TxtNRx, dimensiones);
+  UpDownNRx->setObjectName(QStringLiteral("UpDownNRx"));
+  UpDownNRy = new ControlUpDown(TxtNRy, dimensiones);
+  UpDownNRy->setObjectName(QStringLiteral("UpDownNRy"));
+  TxtLRx = nuevoTexto("TxtLRx", dimensiones, 110);
+  TxtLRy = nuevoTexto("TxtLRy", dimensiones, 110);
+  auto* nx = new QHBoxLayout;
+  nx->setSpacing(1);
+  nx->addWidget(TxtNRx);
+  nx->addWidget(UpDownNRx);
+  nx->addStretch();
+  auto* ny = new QHBoxLayout;
+  ny->setSpacing(1);
+  ny->addWidget(TxtNRy);
+  ny->addWidget(UpDownNRy);
+  ny->addStretch();
+  capaDim->addWidget(etiqueta(QStringLiteral("Nx:"), TxtNRx, dimensiones), 0, 0);
+  capaDim->addLayout(nx, 0, 1);
+  capaDim->addWidget(etiqueta(QStringLiteral("Ny:"), TxtNRy, dimensiones), 1, 0);
+  capaDim->addLayout(ny, 1, 1);
+  capaDim->addWidget(etiqueta(QStringLiteral("Lx:"), TxtLRx, dimensiones), 0, 2);
+  capaDim->addWidget(TxtLRx, 0, 3);
+  capaDim->addWidget(etiqueta(QStringLiteral("Ly:"), TxtLRy, dimensiones), 1, 2);
+  capaDim->addWidget(TxtLRy, 1, 3);
+  capaDim->setRowStretch(2, 1);
+
+  CoAutoRej = new QPushButton(QStringLiteral("Ajustar"), pagina);
+  CoAutoRej->setObjectName(QStringLiteral("CoAutoRej"));
+  auto* botones = new QHBoxLayout;
+  botones->addStretch();
+  botones->addWidget(CoAutoRej);
+
+  auto* fila = new QHBoxLayout;
+  fila->addWidget(origen);
+  fila->addWidget(dimensiones, 1);
+  auto* capa = new QVBoxLayout(pagina);
+  capa->addLayout(fila);
+  capa->addLayout(botones);
+  capa->addStretch();
+  return pagina;
+}
+
+QWidget* frmOpKriging::crearSuperficies() {
+  auto* pagina = new QWidget;
+  auto* graficos = new QGroupBox(QStringLiteral("Gráficos"), pagina);
+  auto* capaGraf = new QVBoxLayout(graficos);
+  VerSupPred = nuevaCasilla("VerSupPred", QStringLiteral("Superficie de predicción"), graficos);
+  VerSupVar = nuevaCasilla("VerSupVar", QStringLiteral("Superficie de varianzas"), graficos);
+  capaGraf->addWidget(VerSupPred);
+  capaGraf->addWidget(VerSupVar);
+  capaGraf->addStretch();
+
+  // The engine always writes its two surface files under fixed names; the
+  // frame only shows them, disabled.
+  auto* guardar = new QGroupBox(QStringLiteral("Guardar"), pagina);
+  auto* capaGuardar = new QGridLayout(guardar);
+  const QString nombres[2][2] = {{QStringLiteral("Predicción:"), QStringLiteral("skupre.sup")},
+                                 {QStringLiteral("Varianzas:"), QStringLiteral("skuvar.sup")}};
+  for (int i = 0; i < 2; ++i) {
+    auto* texto = new QLineEdit(nombres[i][1], guardar);
+    auto* autoG = new QCheckBox(QStringLiteral("Auto"), guardar);
+    capaGuardar->addWidget(etiqueta(nombres[i][0], texto, guardar), i, 0);
+    capaGuardar->addWidget(texto, i, 1);
+    capaGuardar->addWidget(autoG, i, 2);
+  }
+  capaGuardar->setRowStretch(2, 1);
+  guardar->setEnabled(false);
+
+  auto* capa = new QHBoxLayout(pagina);
+  capa->addWidget(graficos);
+  capa->addWidget(guardar, 1);
+  return pagina;
+}
+
+QWidget* frmOpKriging::crearPerfil() {
+  auto* pagina = new QWidget;
+  VerPerfil = nuevaCasilla("VerPerfil", QStringLiteral("Asociar perfil"), pagina);
+  TxtPerfil = new QLineEdit(pagina);
+  TxtPerfil->setObjectName(QStringLiteral("TxtPerfil"));
+  TxtPerfil->setReadOnly(true);  // the path comes from the file dialog
+  TxtPerfil->setMinimumWidth(320);
+  VerRejillaPerfil = nuevaCasilla("VerRejillaPerfil", QStringLiteral("Ajustar rejilla al perfil"), pagina);
+
+  auto* excluir = new QGroupBox(QStringLiteral("Excluir ptos:"), pagina);
+  auto* capaExcluir = new QVBoxLayout(excluir);
+  OpExcluir = nuevoGrupo("OpExcluir", excluir,
+                         {QStringLiteral("Exteriores"), QStringLiteral("Interiores")}, capaExcluir);
+  capaExcluir->addStretch();
+
+  // Excluded nodes always keep the hole value; the choice is shown disabled.
+  auto* excluidos = new QGroupBox(QStringLiteral("Ptos. excluidos:"), pagina);
+  auto* capaExcl = new QGridLayout(excluidos);
+  OpValorExcluidos = new QButtonGroup(excluidos);
+  OpValorExcluidos->setObjectName(QStringLiteral("OpValorExcluidos"));
+  const QString textos[3] = {QStringLiteral("Eliminar"), QStringLiteral("Mínimo"),
+                             QStringLiteral("Valor:")};
+  for (int i = 0; i < 3; ++i) {
+    auto* b = new QRadioButton(textos[i], excluidos);
+    OpValorExcluidos->addButton(b, i);
+    capaExcl->addWidget(b, i, 0);
+  }
+  auto* valor = new QLineEdit(excluidos);
+  valor->setMaximumWidth(90);
+  capaExcl->addWidget(valor, 2, 1);
+  excluidos->setEnabled(false);
+
+  auto* fila = new QHBoxLayout;
+  fila->addWidget(excluir);
+  fila->addWidget(excluidos);
+  auto* capa = new QVBoxLayout(pagina);
+  capa->addWidget(VerPerfil);
+  capa->addWidget(TxtPerfil);
+  capa->addWidget(VerRejillaPerfil);
+  capa->addLayout(fila);
+  capa->addStretch();
+  return pagina;
+}
+
+// Fills the controls from the options, in the order the handlers expect.
+void frmOpKriging::cargar() {
+  const OpcionesKriging& op = opciones_;
+  selecciona(OpMedia, op.Media);
+  selecciona(OpEstimador, op.Estimador - 1);
+
+  TxtNApor->setText(FormatoEntero(op.NApor));
+  VerLongVar->setChecked(op.LongVar != 0);
+  VerLongVar_Click();
+
+  TxtSaltoIni->setText(FormatoDistancia(op.SaltoIni));
+  TxtRSalto->setText(FormatoDistancia(op.RSalto));
+  TxtNSaltos->setText(FormatoEntero(op.NSaltos));
+  selecciona(OpModelo, op.Modelo - 1);
+  TxtNAjus->setText(FormatoEntero(op.NAjus));
+  TxtNMinAjus->setText(FormatoEntero(op.NMinAjus));
+
+  UpDownNRx->setRange(2, 100);
+  UpDownNRy->setRange(2, 100);
+  UpDownNRx->setValue(op.NRx);
+  UpDownNRy->setValue(op.NRy);
+  // A size typed earlier outside the arrows' range is still the option's value.
+  TxtNRx->setText(FormatoEntero(op.NRx));
+  TxtNRy->setText(FormatoEntero(op.NRy));
+  TxtLRx->setText(FormatoDistancia(op.LRx));
+  TxtLRy->setText(FormatoDistancia(op.LRy));
+  TxtMinRx->setText(FormatoDistancia(op.MinRx));
+  TxtMinRy->setText(FormatoDistancia(op.MinRy));
+
+  VerEstimadores->setChecked(op.VerEstimadores != 0);
+  VerAjuste->setChecked(op.VerAjuste != 0);
+  VerSupPred->setChecked(op.VerSupPred != 0);
+  VerSupVar->setChecked(op.VerSupVar != 0);
+
+  // With a profile associated the box stays unchecked: checking it starts a
+  // new association. The path shows which profile is in force.
+  VerPerfil->setChecked(false);
+  int lado = 0;
+  if (op.perfil.asociado()) {
+    lado = op.perfil.lado;
+    TxtPerfil->setEnabled(true);
+    TxtPerfil->setText(QDir::toNativeSeparators(QString::fromStdString(op.perfil.archivo)));
+  } else {
+    TxtPerfil->setEnabled(false);
+    TxtPerfil->clear();
+  }
+  selecciona(OpValorExcluidos, 0);
+  selecciona(OpExcluir, lado);
+}
+
+void frmOpKriging::VerLongVar_Click() {
+  // Variable-width lags are made of NApor pairs each: the fixed-width lag
+  // fields mean nothing then.
+  const bool variable = VerLongVar->isChecked();
+  TxtNApor->setEnabled(variable);
+  for (QWidget* w : std::initializer_list<QWidget*>{TxtSaltoIni, TxtRSalto, TxtNSaltos, LblSaltoIni,
+                                                    LblRSalto, LblNSaltos, CoAutoESV})
+    w->setEnabled(!variable);
+}
+
+void frmOpKriging::CoAutoESV_Click() {
+  // The options hold the automatic lag values (the opener ran the defaults):
+  // "Auto" brings them back into the boxes without recomputing them.
+  selecciona(OpEstimador, opciones_.Estimador - 1);
+  TxtSaltoIni->setText(FormatoDistancia(opciones_.SaltoIni));
+  TxtRSalto->setText(FormatoDistancia(opciones_.RSalto));
+  TxtNSaltos->setText(FormatoEntero(opciones_.NSaltos));
+}
+
+void frmOpKriging::CoAutoRej_Click() {
+  const auto nx = LeeEntero(TxtNRx->text());
+  const auto ny = LeeEntero(TxtNRy->text());
+  // The spacing is (max - min)/(n - 2): at least 3 nodes are needed.
+  if (!nx || *nx < 3) {
+    rechazar(QStringLiteral("Para ajustar la rejilla Nx debe ser al menos 3 (Nx: \"%1\").").arg(TxtNRx->text()),
+             TxtNRx);
+    return;
+  }
+  if (!ny || *ny < 3) {
+    rechazar(QStringLiteral("Para ajustar la rejilla Ny debe ser al menos 3 (Ny: \"%1\").").arg(TxtNRy->text()),
+             TxtNRy);
+    return;
+  }
+  // Worked out on a copy: the options change only on "Aceptar".
+  OpcionesKriging copia = opciones_;
+  const sorvan::Resultado r = sorvan::RejillaAutomatica(datos_, colX_, colY_, *nx, *ny, copia);
+  if (!r) {
+    rechazar(QString::fromStdString(r.mensaje), TxtNRx);
+    return;
+  }
+  TxtLRx->setText(FormatoDistancia(copia.LRx));
+  TxtMinRx->setText(FormatoDistancia(copia.MinRx));
+  TxtLRy->setText(FormatoDistancia(copia.LRy));
+  TxtMinRy->setText(FormatoDistancia(copia.MinRy));
+}
+
+void frmOpKriging::VerPerfil_Click() {
+  if (!VerPerfil->isChecked()) {
+    quitarPerfil();
+    return;
+  }
+  cFileDlg dlg;
+  dlg.OwnerHwnd = this;
+  dlg.Filter = QStringLiteral("Ficheros perfil (*.per)|*.per|Todos los ficheros (*.*)|*.*");
+  dlg.InitDirectory = QDir::currentPath();
+  QString archivo;
+  if (!dlg.VBGetOpenFileName(archivo)) {
+    VerPerfil->setChecked(false);
+    quitarPerfil();
+    return;
+  }
+  TxtPerfil->setEnabled(true);
+  TxtPerfil->setText(archivo);
+  // The association takes effect at once, even if the dialog is cancelled.
+  const sorvan::Resultado r = sorvan::LeePerfil(QFile::encodeName(archivo).toStdString(), opciones_.perfil);
+  if (!r) {
+    QMessageBox::warning(this, kTitulo, QString::fromStdString(r.mensaje));
+    VerPerfil->setChecked(false);
+    quitarPerfil();
+    return;
+  }
+  opciones_.perfil.lado = OpExcluir->checkedId();
+  if (VerRejillaPerfil->isChecked()) ajustarRejillaAlPerfil();
+}
+
+void frmOpKriging::ajustarRejillaAlPerfil() {
+  const auto nx = LeeEntero(TxtNRx->text());
+  const auto ny = LeeEntero(TxtNRy->text());
+  if (!nx || *nx < 1 || !ny || *ny < 1) {
+    rechazar(QStringLiteral("Para ajustar la rejilla al perfil Nx y Ny deben ser al menos 1 "
+                            "(Nx: \"%1\", Ny: \"%2\").")
+                 .arg(TxtNRx->text(), TxtNRy->text()),
+             (!nx || *nx < 1) ? TxtNRx : TxtNRy);
+    return;
+  }
+  OpcionesKriging copia = opciones_;
+  const sorvan::Resultado r = sorvan::RejillaPerfil(opciones_.perfil, *nx, *ny, copia);
+  if (!r) {
+    rechazar(QString::fromStdString(r.mensaje), TxtNRx);
+    return;
+  }
+  TxtLRx->setText(FormatoDistancia(copia.LRx));
+  TxtMinRx->setText(FormatoDistancia(copia.MinRx));
+  TxtLRy->setText(FormatoDistancia(copia.LRy));
+  TxtMinRy->setText(FormatoDistancia(copia.MinRy));
+}
+
+void frmOpKriging::quitarPerfil() {
+  opciones_.perfil.quita();
+  TxtPerfil->clear();
+  TxtPerfil->setEnabled(false);
+}
+
+void frmOpKriging::rechazar(const QString& texto, QLineEdit* campo) {
+  QMessageBox::warning(this, kTitulo, texto);
+  for (QWidget* w = campo; w; w = w->parentWidget()) {
+    const int i = Pestanas->indexOf(w);
+    if (i >= 0) {
+      Pestanas->setCurrentIndex(i);
+      break;
+    }
+  }
+  campo->setFocus();
+  campo->selectAll();
+}
+
+void frmOpKriging::CoAceptar_Click() {
+  // Every field is read and checked before any option changes, so that a
+  // refused value leaves the options as they were and the dialog open.
+  auto distancia = [this](QLineEdit* campo, const QString& nombre) -> std::optional<float> {
+    const double v = LeeNumero(campo->text());
+    if (!std::isfinite(v) || std::fabs(v) > FLT_MAX) {
+      rechazar(QStringLiteral("El valor \"%1\" de %2 no es un número válido.").arg(campo->text(), nombre),
+               campo);
+      return std::nullopt;
+    }
+    return static_cast<float>(v);
+  };
+  auto entero = [this](QLineEdit* campo, const QString& nombre) -> std::optional<int> {
+    const auto v = LeeEntero(campo->text());
+    if (!v)
+      rechazar(QStringLiteral("El valor \"%1\" de %2 no es un número entero válido.").arg(campo->text(), nombre),
+               campo);
+    return v;
+  };
+
+  const auto nApor = entero(TxtNApor, QStringLiteral("\"Nº Aportaciones\""));
+  if (!nApor) return;
+  const auto saltoIni = distancia(TxtSaltoIni, QStringLiteral("\"Salto inicial\""));
+  if (!saltoIni) return;
+  const auto rSalto = distancia(TxtRSalto, QStringLiteral("\"Rango\""));
+  if (!rSalto) return;
+  const auto nSaltos = entero(TxtNSaltos, QStringLiteral("\"Nº de saltos\""));
+  if (!nSaltos) return;
+  // The engine holds at most kMaxSaltos lag classes.
+  if (*nSaltos < 1 || *nSaltos > sorvan::kMaxSaltos) {
+    rechazar(QStringLiteral("El nº de saltos debe estar entre 1 y %1 (se ha escrito \"%2\").")
+                 .arg(sorvan::kMaxSaltos)
+                 .arg(TxtNSaltos->text()),
+             TxtNSaltos);
+    return;
+  }
+  auto nAjus = entero(TxtNAjus, QStringLiteral("\"Nº de saltos\" del ajuste"));
+  if (!nAjus) return;
+  const auto nMinAjus = entero(TxtNMinAjus, QStringLiteral("\"Nº mínimo de aportaciones\""));
+  if (!nMinAjus) return;
+  const auto nRx = entero(TxtNRx, QStringLiteral("\"Nx\""));
+  if (!nRx) return;
+  const auto nRy = entero(TxtNRy, QStringLiteral("\"Ny\""));
+  if (!nRy) return;
+  for (auto [n, campo, eje] : {std::tuple{*nRx, TxtNRx, "Nx"}, std::tuple{*nRy, TxtNRy, "Ny"}}) {
+    if (n < 1) {
+      rechazar(QStringLiteral("La rejilla necesita al menos un nodo en cada eje (%1: \"%2\").")
+                   .arg(QLatin1String(eje), campo->text()),
+               campo);
+      return;
+    }
+  }
+  if (int64_t(*nRx) * *nRy > sorvan::kMaxNodosRejilla) {
+    rechazar(QStringLiteral("La rejilla de %1 por %2 nodos es demasiado grande (como máximo %3 nodos).")
+                 .arg(*nRx)
+                 .arg(*nRy)
+                 .arg(sorvan::kMaxNodosRejilla),
+             TxtNRx);
+    return;
+  }
+  const auto lRx = distancia(TxtLRx, QStringLiteral("\"Lx\""));
+  if (!lRx) return;
+  const auto lRy = distancia(TxtLRy, QStringLiteral("\"Ly\""));
+  if (!lRy) return;
+  for (auto [l, campo, eje] : {std::tuple{*lRx, TxtLRx, "Lx"}, std::tuple{*lRy, TxtLRy, "Ly"}}) {
+    if (!(l > 0)) {
+      rechazar(QStringLiteral("El espaciado de la rejilla debe ser mayor que cero (%1: \"%2\").")
+                   .arg(QLatin1String(eje), campo->text()),
+               campo);
+      return;
+    }
+  }
+  const auto minRx = distancia(TxtMinRx, QStringLiteral("\"Coordenada X\" del origen"));
+  if (!minRx) return;
+  const auto minRy = distancia(TxtMinRy, QStringLiteral("\"Coordenada Y\" del origen"));
+  if (!minRy) return;
+
+  if (*nAjus > *nSaltos) {
+    QMessageBox::information(this, kTitulo, QString::fromUtf8(sorvan::kAvisoNAjus));
+    nAjus = *nSaltos;
+  }
+
+  OpcionesKriging& op = opciones_;
+  op.Media = OpMedia->checkedId();
+  op.LongVar = VerLongVar->isChecked() ? 1 : 0;
+  op.NApor = *nApor;
+  op.Estimador = OpEstimador->checkedId() + 1;
+  op.SaltoIni = *saltoIni;
+  op.RSalto = *rSalto;
+  op.NSaltos = *nSaltos;
+  op.Modelo = OpModelo->checkedId() + 1;
+  op.NAjus = *nAjus;
+  op.NMinAjus = *nMinAjus;
+  op.NRx = *nRx;
+  op.NRy = *nRy;
+  op.LRx = *lRx;
+  op.LRy = *lRy;
+  op.MinRx = *minRx;
+  op.MinRy = *minRy;
+  op.VerEstimadores = VerEstimadores->isChecked();
+  op.VerAjuste = VerAjuste->isChecked();
+  op.VerSupPred = VerSupPred->isChecked();
+  op.VerSupVar = VerSupVar->isChecked();
+  // The node mask itself is built for the grid in force when the run starts.
+  if (op.perfil.asociado()) op.perfil.lado = OpExcluir->checkedId();
+  accept();
+}

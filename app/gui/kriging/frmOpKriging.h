@@ -1,0 +1,104 @@
+#pragma once
+// The options dialog "Opciones Kriging": shows the kriging options on six
+// tabs, recomputes the grid on request ("Ajustar"), associates a profile
+// (".per" polygon) and writes the fields back into the options on "Aceptar".
+//
+// It edits the options record it is given in place, and only on "Aceptar";
+// "Cancelar" changes no option. A profile associated while the dialog is open
+// stays associated even when the dialog is then cancelled. The opener must
+// have filled the options with their automatic values first.
+#include <QDialog>
+
+#include "core/datos_espaciales.h"
+#include "core/opciones_kriging.h"
+
+class QButtonGroup;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QTabWidget;
+class ControlUpDown;
+
+class frmOpKriging : public QDialog {
+  Q_OBJECT
+public:
+  // `datos`, `colX` and `colY` (1-based) give the extent of the coordinates
+  // that "Ajustar" fits the grid to.
+  frmOpKriging(sorvan::OpcionesKriging& opciones, const sorvan::DatosEspaciales& datos, int colX,
+               int colY, QWidget* parent = nullptr);
+
+  // The controls keep the names the system's users and tests know them by.
+  QTabWidget* Pestanas = nullptr;
+  // "Método kriging"
+  QButtonGroup* OpMedia = nullptr;
+  // "Estimación variograma"
+  QButtonGroup* OpEstimador = nullptr;
+  QLineEdit* TxtSaltoIni = nullptr;
+  QLineEdit* TxtRSalto = nullptr;
+  QLineEdit* TxtNSaltos = nullptr;
+  QLineEdit* TxtNApor = nullptr;
+  QPushButton* CoAutoESV = nullptr;
+  QCheckBox* VerLongVar = nullptr;
+  QCheckBox* VerEstimadores = nullptr;
+  // "Modelo variograma"
+  QButtonGroup* OpModelo = nullptr;
+  QLineEdit* TxtNAjus = nullptr;
+  QLineEdit* TxtNMinAjus = nullptr;
+  QCheckBox* VerAjuste = nullptr;
+  // "Rejilla de predicción "
+  QLineEdit* TxtMinRx = nullptr;
+  QLineEdit* TxtMinRy = nullptr;
+  QLineEdit* TxtNRx = nullptr;
+  QLineEdit* TxtNRy = nullptr;
+  ControlUpDown* UpDownNRx = nullptr;
+  ControlUpDown* UpDownNRy = nullptr;
+  QLineEdit* TxtLRx = nullptr;
+  QLineEdit* TxtLRy = nullptr;
+  QPushButton* CoAutoRej = nullptr;
+  // "Superficies"
+  QCheckBox* VerSupPred = nullptr;
+  QCheckBox* VerSupVar = nullptr;
+  // "Perfil  "
+  QCheckBox* VerPerfil = nullptr;
+  QLineEdit* TxtPerfil = nullptr;
+  QCheckBox* VerRejillaPerfil = nullptr;
+  QButtonGroup* OpExcluir = nullptr;
+  QButtonGroup* OpValorExcluidos = nullptr;
+  // Buttons below the tabs.
+  QPushButton* CoAceptar = nullptr;
+  QPushButton* CoCancelar = nullptr;
+  QPushButton* CoAyuda = nullptr;
+
+private:
+  QWidget* crearMetodo();
+  QWidget* crearEstimacion();
+  QWidget* crearModelo();
+  QWidget* crearRejilla();
+  QWidget* crearSuperficies();
+  QWidget* crearPerfil();
+  void cargar();
+
+  void VerLongVar_Click();
+  void CoAutoESV_Click();
+  void CoAutoRej_Click();
+  void VerPerfil_Click();
+  void CoAceptar_Click();
+
+  // Fits the grid boxes to the profile's bounding box (nodes at the centres
+  // of Nx by Ny equal cells).
+  void ajustarRejillaAlPerfil();
+  void quitarPerfil();
+  // Message box titled "Sorvan: Kriging 2D" with a warning icon; the focus
+  // goes to `campo` with its text selected so the user can correct it.
+  void rechazar(const QString& texto, QLineEdit* campo);
+
+  sorvan::OpcionesKriging& opciones_;
+  const sorvan::DatosEspaciales& datos_;
+  int colX_, colY_;
+  // Labels enabled and disabled together with their boxes by VerLongVar.
+  QLabel* LblSaltoIni = nullptr;
+  QLabel* LblRSalto = nullptr;
+  QLabel* LblNSaltos = nullptr;
+};

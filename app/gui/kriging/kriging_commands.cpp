@@ -1,0 +1,31 @@
+#include "gui/kriging/kriging_commands.h"
+
+#include <QMessageBox>
+#include <QPointer>
+
+#include "gui/frmMain.h"
+#include "gui/kriging/frmKriging2D.h"
+
+namespace {
+// Created on first use and kept, hidden, between showings; it unloads itself
+// on "Cancelar".
+QPointer<frmKriging2D> dialogoKriging;
+}  // namespace
+
+void MostrarKriging2D(QWidget* owner) {
+  frmMain* principal = frmMain::Instance();
+  if (!principal) return;
+  sorvan::SesionKriging& sesion = principal->Sesion();
+  QString motivo;
+  if (!frmKriging2D::PuedeMostrarse(sesion, &motivo)) {
+    QMessageBox::information(owner, QStringLiteral("Sorvan: Kriging 2D"), motivo);
+    return;
+  }
+  // Another data file opened since the last showing: the kept choices and
+  // options belong to the old data, so the dialog starts afresh.
+  if (dialogoKriging && !dialogoKriging->MismosDatos()) delete dialogoKriging;
+  if (!dialogoKriging) dialogoKriging = new frmKriging2D(sesion, owner);
+  dialogoKriging->exec();
+}
+
+void DescargarDialogosKriging() { delete dialogoKriging; }
