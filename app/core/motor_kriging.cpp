@@ -129,9 +129,11 @@ Resultado MotorKriging::start(const ArgumentosSKU& argumentos, const std::string
   if (!fs::is_directory(dir, ec) || ::access(dir.c_str(), W_OK) != 0)
     return Resultado::Error("No se puede escribir en la carpeta de resultados " + dir.string() + ".");
   carpeta_ = fs::absolute(dir, ec).string();
-  // The engine replaces these files on success; removing them first means a
-  // failed run cannot leave an earlier run's files looking like its own.
+  // The engine replaces these files on every call; removing them first means
+  // a failed run cannot leave an earlier run's files (or log) looking like
+  // its own.
   for (const char* nombre : kArchivosResultado) fs::remove(dir / nombre, ec);
+  fs::remove(dir / kArchivoLog, ec);
 
   int par[2];
   if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, par) != 0)

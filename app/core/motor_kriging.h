@@ -16,8 +16,8 @@
 // caller's job (AplicaResultado in ejecuta_kriging.h), so a failed or
 // cancelled run leaves the previous surfaces in place.
 //
-// Result files: before the helper starts, the engine's result files of an
-// earlier run in the working folder (SKUPRE.SUP, SKUVAR.SUP, SKUESTIM.SV,
+// Result files: before the helper starts, the engine's files of an earlier
+// run in the working folder (KRIGING.LOG, SKUPRE.SUP, SKUVAR.SUP, SKUESTIM.SV,
 // SKUESTIM.FMT, SKUEAJUS.SV, SKUEAJUS.FMT) are removed, so that nothing left
 // there can pass for this run's. After a failure, partial surface files are
 // removed and a closing line saying the run failed is added to KRIGING.LOG.

@@ -1,0 +1,407 @@
+// sorvan-krige: kriging of a ".dae" data file from the command line, for
+// batch work and scripting. Same data reader, automatic options and engine
+// call as the desktop program; see Ayuda() for the options.
+//
+// Exit status: 0 success, 1 bad input or engine failure (message on standard
+// error), 2 usage error.
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "core/datos_espaciales.h"
+#include "core/ejecuta_kriging.h"
+#include "core/motor_kriging.h"
+#include "core/opciones_kriging.h"
+#include "core/perfil.h"
+#include "core/sesion_kriging.h"
+
+namespace fs = std::filesystem;
+using namespace sorvan;
+
+namespace {
+
+constexpr int kSalidaBien = 0, kSalidaError = 1, kSalidaUso = 2;
+
+const char* const kNombresModelo[] = {"spherical", "exponential", "linear", "power", "rational-quadratic",
+                                      "oscillatory"};
+const char* const kModelosEs[] = {"esférico", "exponencial", "lineal", "potencial", "racional-cuadrático",
+                                  "oscilatorio"};
+const char* const kTendenciasEs[] = {"constante (KO)", "lineal (KU)", "cuadrática (KU)", "cúbica (KU)"};
+
+void Ayuda() {
+  std::cout <<
+R"(Uso: sorvan-krige DATOS.dae [opciones]
+
+Kriging 2D de una variable de un archivo de datos espaciales ".dae". Escribe en
+la carpeta de resultados los archivos del motor (KRIGING.LOG, SKUESTIM.SV,
+SKUESTIM.FMT, SKUEAJUS.SV, SKUEAJUS.FMT, SKUPRE.SUP, SKUVAR.SUP) e imprime un
+resumen: las opciones usadas, el modelo ajustado, el error del ajuste y el
+rango de la predicción.
+
+Columnas (número desde 1 o nombre de la variable):
+  --x COL                 coordenada X (por defecto 1)
+  --y COL                 coordenada Y (por defecto 2)
+  --z COL                 variable a interpolar (por defecto 3)
+  --out DIR               carpeta de resultados (por defecto la actual; se crea si falta)
+
+Opciones de kriging (la que no se da toma su valor automático):
+  --trend 0..3            grado de la tendencia: 0 constante (kriging ordinario),
+                          1 lineal, 2 cuadrática, 3 cúbica (kriging universal)
+  --model M               modelo de semivariograma: 1..6 o spherical, exponential,
+                          linear, power, rational-quadratic, oscillatory
+                          (automático: spherical con más de 25 datos, si no linear)
+  --estimator E           classical | robust (automático: classical)
+  --first-lag D           distancia del primer salto
+  --lag-width D           anchura de los saltos
+  --lags N                nº de saltos, 1 a 100
+  --fit-lags N            nº de saltos usados en el ajuste (no mayor que --lags)
+  --min-pairs N           un salto entra en el ajuste si tiene más pares que N (15)
+  --variable-lags PARES   saltos de longitud variable con PARES pares cada uno
+  --grid NX,NY            nodos de la rejilla (50,50); sin --spacing, la rejilla
+                          automática se calcula para ese tamaño (NX, NY >= 3)
+  --origin X,Y            coordenadas del primer nodo (automático: medio
+                          espaciado antes del mínimo de los datos)
+  --spacing DX,DY         espaciado de los nodos (automático: el rango de los
+                          datos entre NX-2 y NY-2)
+  --profile ARCHIVO.per   perfil que excluye nodos de la rejilla
+  --exclude outside|inside  nodos excluidos por el perfil (por defecto outside)
+  --fit alternating|direct|none
+                          método de ajuste del modelo (por defecto el del motor,
+                          alternating); none conserva el modelo de --start
+  --start C0,C1,A         valores iniciales del modelo (pepita, meseta o
+                          pendiente, alcance o exponente)
+  --sin-limite, --no-row-limit
+                          lee todas las filas (sin el límite de 2048 datos)
+  -h, --help              esta ayuda
+
+Estado de salida: 0 éxito; 1 datos o perfil erróneos o fallo del motor (el
+mensaje va a la salida de errores); 2 error de uso.
+)";
+}
+
+struct ErrorUso {
+  std::string mensaje;
+};
+
+// Numbers of the command line: a period as the decimal separator, the whole
+// text must be the number.
+double Real(const std::string& opcion, const std::string& texto) {
+  char* fin = nullptr;
+  const double v = std::strtod(texto.c_str(), &fin);
+  if (texto.empty() || *fin != '\0' || !std::isfinite(v) || std::fabs(v) > 3.0e38)
+    throw ErrorUso{opcion + ": se esperaba un número y se recibió «" + texto + "»"};
+  return v;
+}
+
+long Entero(const std::string& opcion, const std::string& texto, long minimo, long maximo) {
+  char* fin = nullptr;
+  const long v = std::strtol(texto.c_str(), &fin, 10);
+  if (texto.empty() || *fin != '\0')
+    throw ErrorUso{opcion + ": se esperaba un número entero y se recibió «" + texto + "»"};
+  if (v < minimo || v > maximo)
+    throw ErrorUso{opcion + ": " + texto + " está fuera del intervalo " + std::to_string(minimo) + " a " +
+                   std::to_string(maximo)};
+  return v;
+}
+
+std::vector<std::string> Partes(const std::string& opcion, const std::string& texto, size_t cuantas) {
+  std::vector<std::string> r;
+  std::stringstream in(texto);
+  std::string parte;
+  while (std::getline(in, parte, ',')) r.push_back(parte);
+  if (r.size() != cuantas)
+    throw ErrorUso{opcion + ": se esperaban " + std::to_string(cuantas) + " valores separados por comas y se recibió «" +
+                   texto + "»"};
+  return r;
+}
+
+struct Argumentos {
+  std::string datos;
+  std::string colX = "1", colY = "2", colZ = "3";
+  std::string salida;
+  bool sinLimite = false;
+  std::optional<int> trend, model, estimator, lags, fitLags, minPairs, variableLags, fit;
+  std::optional<double> firstLag, lagWidth;
+  std::optional<std::pair<int, int>> grid;
+  std::optional<std::pair<double, double>> origin, spacing;
+  std::optional<std::string> profile;
+  std::optional<int> exclude;
+  std::optional<std::array<double, 3>> start;
+};
+
+int CodigoModelo(const std::string& opcion, const std::string& v) {
+  for (int k = 0; k < 6; ++k)
+    if (v == kNombresModelo[k] || v == std::to_string(k + 1)) return k + 1;
+  throw ErrorUso{opcion + ": modelo desconocido «" + v +
+                 "» (1..6, spherical, exponential, linear, power, rational-quadratic, oscillatory)"};
+}
+
+Argumentos Analiza(int argc, char** argv) {
+  Argumentos a;
+  std::vector<std::string> args(argv + 1, argv + argc);
+  for (size_t i = 0; i < args.size(); ++i) {
+    std::string op = args[i], valor;
+    bool conValor = false;
+    if (op.rfind("--", 0) == 0 && op.find('=') != std::string::npos) {
+      valor = op.substr(op.find('=') + 1);
+      op = op.substr(0, op.find('='));
+      conValor = true;
+    }
+    auto siguiente = [&]() -> std::string {
+      if (conValor) return valor;
+      if (i + 1 >= args.size()) throw ErrorUso{op + ": falta el valor"};
+      return args[++i];
+    };
+    if (op == "-h" || op == "--help") {
+      Ayuda();
+      std::exit(kSalidaBien);
+    } else if (op == "--x") a.colX = siguiente();
+    else if (op == "--y") a.colY = siguiente();
+    else if (op == "--z") a.colZ = siguiente();
+    else if (op == "--out") a.salida = siguiente();
+    else if (op == "--sin-limite" || op == "--no-row-limit") a.sinLimite = true;
+    else if (op == "--trend") a.trend = int(Entero(op, siguiente(), 0, 3));
+    else if (op == "--model") a.model = CodigoModelo(op, siguiente());
+    else if (op == "--estimator") {
+      const std::string v = siguiente();
+      if (v == "classical" || v == "1") a.estimator = 1;
+      else if (v == "robust" || v == "2") a.estimator = 2;
+      else throw ErrorUso{op + ": se esperaba classical o robust y se recibió «" + v + "»"};
+    } else if (op == "--first-lag") a.firstLag = Real(op, siguiente());
+    else if (op == "--lag-width") a.lagWidth = Real(op, siguiente());
+    else if (op == "--lags") a.lags = int(Entero(op, siguiente(), 1, kMaxSaltos));
+    else if (op == "--fit-lags") a.fitLags = int(Entero(op, siguiente(), 1, kMaxSaltos));
+    else if (op == "--min-pairs") a.minPairs = int(Entero(op, siguiente(), 0, 1'000'000'000));
+    else if (op == "--variable-lags") a.variableLags = int(Entero(op, siguiente(), 1, 1'000'000'000));
+    else if (op == "--grid") {
+      auto p = Partes(op, siguiente(), 2);
+      a.grid = {int(Entero(op, p[0], 1, 100000)), int(Entero(op, p[1], 1, 100000))};
+    } else if (op == "--origin") {
+      auto p = Partes(op, siguiente(), 2);
+      a.origin = {Real(op, p[0]), Real(op, p[1])};
+    } else if (op == "--spacing") {
+      auto p = Partes(op, siguiente(), 2);
+      a.spacing = {Real(op, p[0]), Real(op, p[1])};
+      if (!(a.spacing->first > 0) || !(a.spacing->second > 0)) throw ErrorUso{op + ": el espaciado debe ser positivo"};
+    } else if (op == "--profile") a.profile = siguiente();
+    else if (op == "--exclude") {
+      const std::string v = siguiente();
+      if (v == "outside") a.exclude = 0;
+      else if (v == "inside") a.exclude = 1;
+      else throw ErrorUso{op + ": se esperaba outside o inside y se recibió «" + v + "»"};
+    } else if (op == "--fit") {
+      const std::string v = siguiente();
+      if (v == "alternating") a.fit = kAjusteAlterno;
+      else if (v == "direct") a.fit = kAjusteDirecto;
+      else if (v == "none") a.fit = kSinAjuste;
+      else throw ErrorUso{op + ": se esperaba alternating, direct o none y se recibió «" + v + "»"};
+    } else if (op == "--start") {
+      auto p = Partes(op, siguiente(), 3);
+      a.start = std::array<double, 3>{Real(op, p[0]), Real(op, p[1]), Real(op, p[2])};
+      if ((*a.start)[0] < 0) throw ErrorUso{op + ": la pepita C0 no puede ser negativa"};
+    } else if (op.rfind("-", 0) == 0 && op.size() > 1) {
+      throw ErrorUso{"opción desconocida «" + op + "»"};
+    } else if (a.datos.empty()) {
+      a.datos = op;
+    } else {
+      throw ErrorUso{"sobra el argumento «" + op + "»"};
+    }
+  }
+  if (a.datos.empty()) throw ErrorUso{"falta el archivo de datos .dae"};
+  if (a.exclude && !a.profile) throw ErrorUso{"--exclude: no hay perfil (--profile)"};
+  return a;
+}
+
+struct ErrorDatos {
+  std::string mensaje;
+};
+
+int Columna(const DatosEspaciales& d, const std::string& que, const std::string& col) {
+  char* fin = nullptr;
+  const long v = std::strtol(col.c_str(), &fin, 10);
+  if (!col.empty() && *fin == '\0') {
+    if (v < 1 || v > d.nvar)
+      throw ErrorDatos{"columna " + que + " = " + col + ": los datos tienen " + std::to_string(d.nvar) +
+                       " variables"};
+    return int(v);
+  }
+  const int k = d.buscaColumna(col);
+  if (k == 0) {
+    std::string nombres;
+    for (int j = 1; j <= d.nvar; ++j) nombres += (j > 1 ? ", " : "") + d.nombreSinBlancos(j);
+    throw ErrorDatos{"columna " + que + ": no hay ninguna variable «" + col + "» (hay: " + nombres + ")"};
+  }
+  return k;
+}
+
+// Applies the command line on top of the automatic options.
+void AplicaOpciones(const Argumentos& a, SesionKriging& s) {
+  OpcionesKriging& op = s.opciones;
+  if (a.trend) op.Media = *a.trend;
+  if (a.model) op.Modelo = *a.model;
+  if (a.estimator) op.Estimador = *a.estimator;
+  if (a.firstLag) op.SaltoIni = float(*a.firstLag);
+  if (a.lagWidth) op.RSalto = float(*a.lagWidth);
+  if (a.lags) op.NSaltos = *a.lags;
+  if (a.fitLags) op.NAjus = *a.fitLags;
+  if (a.minPairs) op.NMinAjus = *a.minPairs;
+  if (a.variableLags) {
+    op.LongVar = 1;
+    op.NApor = *a.variableLags;
+  }
+  if (a.fit) op.MetodoAjuste = *a.fit;
+  if (a.start) {
+    op.C0Ini = float((*a.start)[0]);
+    op.C1Ini = float((*a.start)[1]);
+    op.AIni = float((*a.start)[2]);
+  }
+  if (op.NAjus > op.NSaltos) {
+    std::cerr << "aviso: " << kAvisoNAjus << "\n";
+    op.NAjus = op.NSaltos;
+  }
+
+  const int nx = a.grid ? a.grid->first : op.NRx;
+  const int ny = a.grid ? a.grid->second : op.NRy;
+  if (int64_t(nx) * ny > kMaxNodosRejilla)
+    throw ErrorDatos{"la rejilla de " + std::to_string(nx) + " x " + std::to_string(ny) +
+                     " nodos es demasiado grande (máximo " + std::to_string(kMaxNodosRejilla) + " nodos)"};
+  if (a.spacing) {
+    op.NRx = nx;
+    op.NRy = ny;
+    op.LRx = float(a.spacing->first);
+    op.LRy = float(a.spacing->second);
+    op.MinRx = s.datos.minimo[size_t(s.colX - 1)] - op.LRx / 2;
+    op.MinRy = s.datos.minimo[size_t(s.colY - 1)] - op.LRy / 2;
+  } else if (a.grid) {
+    Resultado r = RejillaAutomatica(s.datos, s.colX, s.colY, nx, ny, op);
+    if (!r) throw ErrorDatos{r.mensaje + " Indique también --spacing."};
+  }
+  if (a.origin) {
+    op.MinRx = float(a.origin->first);
+    op.MinRy = float(a.origin->second);
+  }
+  if (a.profile) {
+    op.perfil.lado = a.exclude.value_or(0);
+    Resultado r = LeePerfil(*a.profile, op.perfil);
+    if (!r) throw ErrorDatos{r.mensaje};
+  }
+}
+
+std::string Distancia(double v) {
+  char b[64];
+  std::snprintf(b, sizeof b, "%.3f", v);  // the program's "#####0.000"
+  return b;
+}
+
+std::string Real7(double v) {
+  char b[64];
+  std::snprintf(b, sizeof b, "%.7g", v);
+  return b;
+}
+
+void Resumen(const SesionKriging& s, const std::string& archivo) {
+  const OpcionesKriging& op = s.opciones;
+  const SuperficiesKriging& sup = s.superficies;
+  std::cout << "Datos: " << archivo << " (" << s.datos.N << " puntos)\n"
+            << "Columnas: X = " << s.datos.nombreSinBlancos(s.colX) << ", Y = " << s.datos.nombreSinBlancos(s.colY)
+            << ", Z = " << s.datos.nombreSinBlancos(s.colZ) << "\n"
+            << "Opciones usadas:\n"
+            << "  Media: " << op.Media << " (" << kTendenciasEs[op.Media] << ")\n"
+            << "  Modelo: " << op.Modelo << " (" << kModelosEs[op.Modelo - 1] << ")\n"
+            << "  Estimador: " << op.Estimador << (op.Estimador == 1 ? " (clásico)" : " (robusto)") << "\n";
+  if (op.LongVar)
+    std::cout << "  Saltos: longitud variable, " << op.NApor << " pares por salto\n";
+  else
+    std::cout << "  Saltos: inicial " << Distancia(op.SaltoIni) << ", anchura " << Distancia(op.RSalto) << ", nº "
+              << op.NSaltos << "\n";
+  std::cout << "  Ajuste: " << op.NAjus << " saltos, más de " << op.NMinAjus << " pares cada uno, método "
+            << (op.MetodoAjuste == kAjusteDirecto ? "directo"
+                : op.MetodoAjuste == kSinAjuste   ? "ninguno (modelo dado)"
+                                                  : "alterno")
+            << "\n"
+            << "  Rejilla: " << op.NRx << " x " << op.NRy << " nodos, origen (" << Distancia(op.MinRx) << ", "
+            << Distancia(op.MinRy) << "), espaciado (" << Distancia(op.LRx) << ", " << Distancia(op.LRy) << ")\n";
+  if (op.perfil.asociado())
+    std::cout << "  Perfil: " << op.perfil.archivo << " (" << op.perfil.npts << " puntos), se excluyen los nodos "
+              << (op.perfil.lado == 0 ? "exteriores" : "interiores") << "\n";
+  else
+    std::cout << "  Perfil: ninguno\n";
+
+  const ModeloAjustado& m = s.modelo;
+  std::cout << "Modelo ajustado: " << kModelosEs[m.codigo - 1];
+  if (m.conocido) {
+    std::cout << ", c0 = " << Real7(m.c0) << ", c1 = " << Real7(m.c1);
+    if (m.codigo != 3) std::cout << ", a = " << Real7(m.a);
+  } else {
+    std::cout << " (parámetros no encontrados en KRIGING.LOG), a = " << Real7(m.a);
+  }
+  std::cout << "\n  Valores iniciales: c0 = " << Real7(m.c0Ini) << ", c1 = " << Real7(m.c1Ini);
+  if (m.codigo != 3) std::cout << ", a = " << Real7(m.aIni);
+  std::cout << "\nError del ajuste (MCP): " << Real7(m.errorAjuste) << "\n";
+
+  size_t estimados = 0;
+  for (float v : sup.SupPred) estimados += v != kValorHueco;
+  if (estimados > 0)
+    std::cout << "Predicción: mínimo " << Real7(sup.zMin) << ", máximo " << Real7(sup.zMax) << " (" << estimados
+              << " de " << sup.SupPred.size() << " nodos estimados)\n";
+  else
+    std::cout << "Predicción: ningún nodo estimado (todos excluidos)\n";
+  std::cout << "Resultados en " << s.carpetaResultados << "\n";
+}
+
+int Ejecuta(const Argumentos& a) {
+  SesionKriging s;
+  OpcionesLectura lectura;
+  if (a.sinLimite) lectura.limiteFilas = 0;
+  Resultado leido = LeeDatos(a.datos, s.datos, lectura);
+  if (!leido) throw ErrorDatos{leido.mensaje};
+  if (!leido.mensaje.empty()) std::cerr << "aviso: " << a.datos << ": " << leido.mensaje << "\n";
+  s.archivoDatos = a.datos;
+  s.colX = Columna(s.datos, "X", a.colX);
+  s.colY = Columna(s.datos, "Y", a.colY);
+  s.colZ = Columna(s.datos, "Z", a.colZ);
+
+  Resultado defecto = OpcionesPorDefecto(s.datos, s.colX, s.colY, s.opciones);
+  if (!defecto) throw ErrorDatos{a.datos + ": " + defecto.mensaje};
+  s.opcionesListas = true;
+  AplicaOpciones(a, s);
+
+  const std::string nombre = s.datos.nombreSinBlancos(s.colZ);
+  std::cout << MensajeGenerando(nombre) << std::endl;
+  std::error_code ec;
+  const std::string carpeta = a.salida.empty() ? fs::current_path(ec).string() : a.salida;
+  MotorKriging motor;
+  Resultado r = EjecutaKriging(s, nombre, carpeta, motor);
+  if (!r) throw ErrorDatos{r.mensaje};
+  Resumen(s, a.datos);
+  return kSalidaBien;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Argumentos a;
+  try {
+    a = Analiza(argc, argv);
+  } catch (const ErrorUso& e) {
+    std::cerr << "sorvan-krige: " << e.mensaje << "\nPruebe «sorvan-krige --help».\n";
+    return kSalidaUso;
+  }
+  try {
+    return Ejecuta(a);
+  } catch (const ErrorDatos& e) {
+    std::cerr << "sorvan-krige: " << e.mensaje << "\n";
+    return kSalidaError;
+  } catch (const std::exception& e) {
+    // Out of memory and the like: still a message, never an abort.
+    std::cerr << "sorvan-krige: " << e.what() << "\n";
+    return kSalidaError;
+  }
+}
