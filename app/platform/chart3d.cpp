@@ -1,0 +1,571 @@
+#include "platform/chart3d.h"
+
+#include "platform/chart_files.h"
+#include "platform/chart_plan_map.h"
+#include "platform/contour_lines.h"
+
+#include <QtDataVisualization/Q3DBars>
+#include <QtDataVisualization/Q3DCamera>
+#include <QtDataVisualization/Q3DInputHandler>
+#include <QtDataVisualization/Q3DScene>
+#include <QtDataVisualization/Q3DSurface>
+#include <QtDataVisualization/Q3DTheme>
+#include <QtDataVisualization/QBar3DSeries>
+#include <QtDataVisualization/QBarDataProxy>
+#include <QtDataVisualization/QCategory3DAxis>
+#include <QtDataVisualization/QSurface3DSeries>
+#include <QtDataVisualization/QSurfaceDataProxy>
+#include <QtDataVisualization/QValue3DAxis>
+#include <QLabel>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QStackedLayout>
+#include <algorithm>
+#include <cmath>
+#include <functional>
+
+namespace {
+
+constexpr int kScaleWidth = 96;
+
+// Areas of the chart: title strip on top, colour scale at the right, the
+// graph (3-D view or plan map) in the rest.
+struct Areas {
+  QRect title, body, scale;
+};
+
+Areas areasFor(QSize size, bool hasTitle) {
+  const int titleHeight = hasTitle ? 30 : 0;
+  const int scaleWidth = std::min(kScaleWidth, size.width() / 4);
+  Areas a;
+  a.title = QRect(0, 0, size.width(), titleHeight);
+  a.scale = QRect(size.width() - scaleWidth, titleHeight, scaleWidth, size.height() - titleHeight);
+  a.body = QRect(0, titleHeight, size.width() - scaleWidth, size.height() - titleHeight);
+  return a;
+}
+
+// Format of axis labels with about three significant digits over `span`.
+QString labelFormat(double span) {
+  const int decimals = span > 0 ? std::clamp(2 - static_cast<int>(std::floor(std::log10(span))), 0, 6) : 2;
+  return QString("%.%1f").arg(decimals);
+}
+
+QLinearGradient zGradient() {
+  QLinearGradient gradient;
+  for (const auto& [t, colour] : ZColourStops()) gradient.setColorAt(t, colour);
+  return gradient;
+}
+
+void styleTheme(Q3DTheme* theme, const QColor& backdrop, bool frame) {
+  theme->setBackgroundColor(backdrop);
+  theme->setWindowColor(backdrop);
+  theme->setLabelBackgroundEnabled(false);
+  theme->setLabelTextColor(QColor(30, 30, 30));
+  theme->setGridEnabled(frame);
+  theme->setGridLineColor(QColor(175, 175, 175));
+  theme->setBackgroundEnabled(frame);
+  theme->setLightStrength(4.0f);
+  theme->setAmbientLightStrength(0.45f);
+  QFont font = theme->font();
+  font.setPointSize(34);
+  theme->setFont(font);
+}
+
+// Mouse handling of the 3-D graphs: the graph's own turning and zooming, and a
+// report when a turn with the mouse ends.
+class TurnHandler : public Q3DInputHandler {
+public:
+  explicit TurnHandler(std::function<void()> turned) : turned_(std::move(turned)) {}
+  void mousePressEvent(QMouseEvent* event, const QPoint& pos) override {
+    Q3DInputHandler::mousePressEvent(event, pos);
+    if (scene()) start_ = {scene()->activeCamera()->xRotation(), scene()->activeCamera()->yRotation()};
+  }
+  void mouseReleaseEvent(QMouseEvent* event, const QPoint& pos) override {
+    Q3DInputHandler::mouseReleaseEvent(event, pos);
+    if (!scene()) return;
+    const Q3DCamera* camera = scene()->activeCamera();
+    if (camera->xRotation() != start_.first || camera->yRotation() != start_.second) turned_();
+  }
+
+private:
+  std::function<void()> turned_;
+  std::pair<float, float> start_{0.0f, 0.0f};
+};
+
+}  // namespace
+
+// The 3-D graphs, in window containers: a surface graph, and a bars graph made
+// when first needed.
+class Chart3DView : public QWidget {
+public:
+  explicit Chart3DView(Chart3D* owner) : QWidget(owner), owner_(owner) {
+    stack_ = new QStackedLayout(this);
+    stack_->setContentsMargins(0, 0, 0, 0);
+    surface_ = new Q3DSurface;
+    surface_->setShadowQuality(QAbstract3DGraph::ShadowQualityNone);
+    surface_->setActiveInputHandler(new TurnHandler([this] { turned(surface_); }));
+    surface_->axisX()->setTitle(QObject::tr("X (este)"));
+    surface_->axisZ()->setTitle(QObject::tr("Y (norte)"));
+    surface_->axisY()->setTitle("Z");
+    for (QValue3DAxis* axis : {surface_->axisX(), surface_->axisY(), surface_->axisZ()}) axis->setTitleVisible(true);
+    body_ = new QSurface3DSeries;
+    floor_ = new QSurface3DSeries;
+    surface_->addSeries(body_);
+    surface_->addSeries(floor_);
+    stack_->addWidget(QWidget::createWindowContainer(surface_, this));
+  }
+
+  Q3DSurface* surface() const { return surface_; }
+  Q3DBars* bars() const { return bars_; }
+  QAbstract3DGraph* active() const {
+    return (owner_->chartType_ == 1 && bars_) ? static_cast<QAbstract3DGraph*>(bars_) : surface_;
+  }
+
+  void show(const Chart3D& c) {
+    if (c.chartType_ == 1) {
+      makeBars();
+      stack_->setCurrentIndex(1);
+      fillBars(c);
+    } else {
+      stack_->setCurrentIndex(0);
+      fillSurface(c);
+    }
+    applyView(c);
+  }
+
+  // Rotation 0 looks from the south: the camera stands at -Y (south) of the
+  // map. The graph's row axis runs along its depth, away from a camera at
+  // horizontal angle 0, so looking from the south is angle 0 and the compass
+  // turns the camera clockwise seen from above (south, west, north, east).
+  static float cameraAngle(int rotation) { return static_cast<float>(-rotation); }
+  static double rotationOf(float cameraX) { return -cameraX; }
+
+  void applyView(const Chart3D& c) {
+    for (QAbstract3DGraph* graph : {static_cast<QAbstract3DGraph*>(surface_), static_cast<QAbstract3DGraph*>(bars_)}) {
+      if (!graph) continue;
+      Q3DCamera* camera = graph->scene()->activeCamera();
+      camera->setCameraPosition(cameraAngle(c.rotation_), static_cast<float>(c.elevation_), camera->zoomLevel());
+    }
+  }
+
+  void styleAll(const Chart3D& c) {
+    for (QAbstract3DGraph* graph : {static_cast<QAbstract3DGraph*>(surface_), static_cast<QAbstract3DGraph*>(bars_)})
+      if (graph) styleTheme(graph->activeTheme(), c.backdrop_, c.frameOn_);
+  }
+
+private:
+  void turned(QAbstract3DGraph* graph) {
+    const Q3DCamera* camera = graph->scene()->activeCamera();
+    owner_->userTurnedView(camera->yRotation(), rotationOf(camera->xRotation()));
+  }
+
+  void makeBars() {
+    if (bars_) return;
+    bars_ = new Q3DBars;
+    bars_->setShadowQuality(QAbstract3DGraph::ShadowQualityNone);
+    bars_->setActiveInputHandler(new TurnHandler([this] { turned(bars_); }));
+    bars_->setBarThickness(1.0f);
+    bars_->setBarSpacing(QSizeF(0.15, 0.15));
+    bars_->columnAxis()->setTitle(QObject::tr("X (este)"));
+    bars_->rowAxis()->setTitle(QObject::tr("Y (norte)"));
+    bars_->valueAxis()->setTitle("Z");
+    bars_->columnAxis()->setTitleVisible(true);
+    bars_->rowAxis()->setTitleVisible(true);
+    bars_->valueAxis()->setTitleVisible(true);
+    barSeries_ = new QBar3DSeries;
+    barSeries_->setMesh(QAbstract3DSeries::MeshBar);
+    bars_->addSeries(barSeries_);
+    stack_->addWidget(QWidget::createWindowContainer(bars_, this));
+    styleTheme(bars_->activeTheme(), owner_->backdrop_, owner_->frameOn_);
+  }
+
+  void fillSurface(const Chart3D& c) {
+    const SurfaceGrid& g = c.grid_;
+    const float zmin = c.zmin_, zmax = c.zmax_;
+    // Hole nodes become NaN, which the surface graph leaves out, so a masked
+    // surface keeps the shape of its mask.
+    auto* rows = new QSurfaceDataArray;
+    auto* floorRows = new QSurfaceDataArray;
+    const bool drawable = g.nx >= 2 && g.ny >= 2;
+    if (drawable) {
+      rows->reserve(g.ny);
+      for (int j = 0; j < g.ny; ++j) {
+        auto* row = new QSurfaceDataRow(g.nx);
+        for (int i = 0; i < g.nx; ++i) {
+          const float v = g.at(i, j);
+          (*row)[i].setPosition(QVector3D(static_cast<float>(g.x(i)), g.isHole(v) ? NAN : v, static_cast<float>(g.y(j))));
+        }
+        rows->append(row);
+      }
+      // The floor carries the contour map: two rows spanning the grid.
+      for (int j : {0, g.ny - 1}) {
+        auto* row = new QSurfaceDataRow(2);
+        (*row)[0].setPosition(QVector3D(static_cast<float>(g.x(0)), zmin, static_cast<float>(g.y(j))));
+        (*row)[1].setPosition(QVector3D(static_cast<float>(g.x(g.nx - 1)), zmin, static_cast<float>(g.y(j))));
+        floorRows->append(row);
+      }
+    }
+    body_->dataProxy()->resetArray(rows);
+    body_->setDrawMode(c.solid_ ? QSurface3DSeries::DrawSurface : QSurface3DSeries::DrawSurfaceAndWireframe);
+    body_->setFlatShadingEnabled(false);
+    body_->setColorStyle(Q3DTheme::ColorStyleRangeGradient);
+    body_->setBaseGradient(zGradient());
+    body_->setWireframeColor(QColor(60, 60, 60));
+    body_->setVisible(drawable);
+    const bool projection = drawable && c.projection_;
+    floor_->dataProxy()->resetArray(floorRows);
+    floor_->setVisible(projection);
+    floor_->setDrawMode(QSurface3DSeries::DrawSurface);
+    if (projection) {
+      const QSize size(std::clamp(g.nx * 12, 256, 1024), std::clamp(g.ny * 12, 256, 1024));
+      floor_->setTexture(ContourFloorImage(g, c.ContourLevels(), zmin, zmax, size));
+    }
+    surface_->axisY()->setRange(zmin, zmax);
+    surface_->axisY()->setLabelFormat(labelFormat(zmax - zmin));
+    if (drawable) {
+      surface_->axisX()->setRange(static_cast<float>(g.x(0)), static_cast<float>(g.x(g.nx - 1)));
+      surface_->axisZ()->setRange(static_cast<float>(g.y(0)), static_cast<float>(g.y(g.ny - 1)));
+      surface_->axisX()->setLabelFormat(labelFormat(g.x(g.nx - 1) - g.x(0)));
+      surface_->axisZ()->setLabelFormat(labelFormat(g.y(g.ny - 1) - g.y(0)));
+    }
+    // A map keeps its proportions: the horizontal axes scale like the grid.
+    const double w = std::max(g.dx * (g.nx - 1), 1e-12), h = std::max(g.dy * (g.ny - 1), 1e-12);
+    surface_->setHorizontalAspectRatio(static_cast<float>(w / h));
+  }
+
+  void fillBars(const Chart3D& c) {
+    const SurfaceGrid& g = c.grid_;
+    // One bar per node: rows are the Y nodes, columns the X nodes. A hole
+    // node gets a bar of no height (at the floor level), so it shows nothing.
+    auto* rows = new QBarDataArray;
+    for (int j = 0; j < g.ny; ++j) {
+      auto* row = new QBarDataRow(g.nx);
+      for (int i = 0; i < g.nx; ++i) {
+        const float v = g.at(i, j);
+        (*row)[i].setValue(g.isHole(v) ? c.zmin_ : v);
+      }
+      rows->append(row);
+    }
+    // Category labels at a few round positions only; more would overlap.
+    auto labels = [](int n, double first, double step) {
+      QStringList out;
+      const int every = std::max(1, n / 6);
+      for (int k = 0; k < n; ++k) out << (k % every == 0 ? ZText(first + k * step) : QString());
+      return out;
+    };
+    barSeries_->dataProxy()->resetArray(rows, labels(g.ny, g.yMin, g.dy), labels(g.nx, g.xMin, g.dx));
+    barSeries_->setColorStyle(Q3DTheme::ColorStyleRangeGradient);
+    barSeries_->setBaseGradient(zGradient());
+    bars_->setFloorLevel(c.zmin_);
+    bars_->valueAxis()->setRange(c.zmin_, c.zmax_);
+    bars_->valueAxis()->setLabelFormat(labelFormat(c.zmax_ - c.zmin_));
+  }
+
+  Chart3D* owner_;
+  QStackedLayout* stack_ = nullptr;
+  Q3DSurface* surface_ = nullptr;
+  QSurface3DSeries* body_ = nullptr;
+  QSurface3DSeries* floor_ = nullptr;
+  Q3DBars* bars_ = nullptr;
+  QBar3DSeries* barSeries_ = nullptr;
+};
+
+// The plan contour map (surface body switched off).
+class Chart3DPlan : public QWidget {
+public:
+  explicit Chart3DPlan(Chart3D* owner) : QWidget(owner), owner_(owner) {}
+
+protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    painter.fillRect(rect(), owner_->backdrop_);
+    PaintPlanMap(painter, rect(), owner_->grid_, owner_->ContourLevels(), owner_->contourMode_ == 1, owner_->zmin_,
+                 owner_->zmax_);
+  }
+
+private:
+  Chart3D* owner_;
+};
+
+// The colour scale of Z.
+class Chart3DScale : public QWidget {
+public:
+  explicit Chart3DScale(Chart3D* owner) : QWidget(owner), owner_(owner) {}
+
+protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    painter.fillRect(rect(), owner_->backdrop_);
+    PaintColourScale(painter, QRectF(rect()).adjusted(0, 8, -4, -16), owner_->zmin_, owner_->zmax_,
+                     owner_->ContourLevels(), "Z");
+  }
+
+private:
+  Chart3D* owner_;
+};
+
+Chart3D::Chart3D(QWidget* parent) : QWidget(parent) {
+  titleLabel_ = new QLabel(this);
+  titleLabel_->setAlignment(Qt::AlignCenter);
+  QFont font = titleLabel_->font();
+  font.setBold(true);
+  font.setPointSizeF(font.pointSizeF() + 1);
+  titleLabel_->setFont(font);
+  view3d_ = new Chart3DView(this);
+  plan_ = new Chart3DPlan(this);
+  scale_ = new Chart3DScale(this);
+  setAutoFillBackground(true);
+  view3d_->styleAll(*this);
+  rebuild();
+}
+
+Chart3D::~Chart3D() = default;
+
+void Chart3D::Batch(bool on) {
+  if (on) {
+    ++batch_;
+    return;
+  }
+  if (batch_ > 0) --batch_;
+  if (batch_ == 0 && dirty_) rebuild();
+}
+
+void Chart3D::changed() {
+  dirty_ = true;
+  if (batch_ == 0) rebuild();
+}
+
+void Chart3D::Move(int left, int top, int width, int height) { setGeometry(left, top, width, height); }
+void Chart3D::Visible(bool on) { setVisible(on); }
+
+bool Chart3D::LoadGridFile(const QString& path, QString* error) {
+  SurfaceGrid g;
+  if (!ReadSurfaceFile(path, g, error)) return false;
+  grid_ = std::move(g);
+  resetZRange();
+  changed();
+  return true;
+}
+
+void Chart3D::GridLayout(int) {}  // the regular grid is the only layout
+
+void Chart3D::GridNodeCount(GridAxis axis, int n) { (axis == GridAxis::X ? grid_.nx : grid_.ny) = std::max(n, 0); }
+void Chart3D::GridStep(GridAxis axis, double step) { (axis == GridAxis::X ? grid_.dx : grid_.dy) = step; }
+void Chart3D::GridOrigin(GridAxis axis, double first) { (axis == GridAxis::X ? grid_.xMin : grid_.yMin) = first; }
+void Chart3D::HoleValue(double hole) { grid_.hole = static_cast<float>(hole); }
+
+bool Chart3D::LoadGridValues(const float* values, long long count) {
+  if (count != static_cast<long long>(grid_.nx) * grid_.ny || (count > 0 && !values)) return false;
+  grid_.z.assign(values, values + count);
+  resetZRange();
+  changed();
+  return true;
+}
+
+void Chart3D::resetZRange() {
+  bool any = false;
+  float low = 0.0f, high = 1.0f;
+  for (float v : grid_.z) {
+    if (grid_.isHole(v)) continue;
+    if (!any) low = high = v, any = true;
+    low = std::min(low, v), high = std::max(high, v);
+  }
+  if (any && low == high) low -= 1.0f, high += 1.0f;
+  zmin_ = low;
+  zmax_ = high;
+}
+
+void Chart3D::ChartType(int type) {
+  chartType_ = type == 1 ? 1 : 0;
+  changed();
+}
+
+void Chart3D::SurfaceSwitches(bool a, bool b) {
+  surface_ = a || b;
+  changed();
+}
+
+void Chart3D::ContourMode(int mode) {
+  contourMode_ = mode == 1 ? 1 : 0;
+  changed();
+}
+
+void Chart3D::ContourProjection(bool a, bool b) {
+  projection_ = a && b;
+  changed();
+}
+
+void Chart3D::SolidSurface(bool on) {
+  solid_ = on;
+  changed();
+}
+
+void Chart3D::ViewRotation(int degrees) {
+  rotation_ = degrees;
+  viewSetByHandler_ = true;
+  if (batch_ == 0) view3d_->applyView(*this);
+  else dirty_ = true;
+}
+
+void Chart3D::ViewElevation(int degrees) {
+  elevation_ = std::clamp(degrees, 0, 90);
+  viewSetByHandler_ = true;
+  if (batch_ == 0) view3d_->applyView(*this);
+  else dirty_ = true;
+}
+
+void Chart3D::userTurnedView(double elevation, double rotation) {
+  double second = 0.0;
+  viewSetByHandler_ = false;
+  emit ViewChanged(elevation, second, rotation);
+  if (!viewSetByHandler_) {
+    rotation_ = static_cast<int>(std::lround(rotation));
+    elevation_ = std::clamp(static_cast<int>(std::lround(elevation)), 0, 90);
+    view3d_->applyView(*this);
+  }
+}
+
+void Chart3D::Title(const QString& text) {
+  title_ = text;
+  changed();
+}
+
+void Chart3D::ZAxisRange(float zmin, float zmax) {
+  if (!(zmax > zmin)) return;  // an empty or inverted range would hide the surface
+  zmin_ = zmin;
+  zmax_ = zmax;
+  changed();
+}
+
+void Chart3D::ContourLevelCount(int n) {
+  levels_ = EvenContourLevels(zmin_, zmax_, n);
+  changed();
+}
+
+void Chart3D::AddContourLevel(double value) {
+  levels_.push_back(value);
+  std::sort(levels_.begin(), levels_.end());
+  changed();
+}
+
+void Chart3D::ContourLevelSwitch(bool automatic) {
+  autoLevels_ = automatic;
+  changed();
+}
+
+std::vector<double> Chart3D::ContourLevels() const {
+  return autoLevels_ ? RoundContourLevels(zmin_, zmax_, 10) : levels_;
+}
+
+void Chart3D::Backdrop(int, const QColor& color) {
+  backdrop_ = color;
+  view3d_->styleAll(*this);
+  changed();
+}
+
+void Chart3D::FrameSettings(int style, int width) {
+  frameStyle_ = style;
+  frameWidth_ = std::max(width, 0);
+  changed();
+}
+
+void Chart3D::FrameSwitch(bool on) {
+  frameOn_ = on;
+  view3d_->styleAll(*this);
+  changed();
+}
+
+void Chart3D::RenderSwitch(bool on) {
+  render_ = on;
+  setUpdatesEnabled(on);
+  if (on) changed();
+}
+
+void Chart3D::rebuild() {
+  dirty_ = false;
+  QPalette pal = palette();
+  pal.setColor(QPalette::Window, backdrop_);
+  setPalette(pal);
+  const Areas a = areasFor(size(), !title_.isEmpty());
+  titleLabel_->setText(title_);
+  titleLabel_->setGeometry(a.title);
+  titleLabel_->setVisible(!title_.isEmpty());
+  scale_->setGeometry(a.scale);
+  const bool plan = chartType_ == 0 && !surface_;
+  view3d_->setGeometry(a.body);
+  plan_->setGeometry(a.body);
+  plan_->setVisible(plan);
+  view3d_->setVisible(!plan);
+  if (!plan) view3d_->show(*this);
+  plan_->update();
+  scale_->update();
+}
+
+void Chart3D::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  const Areas a = areasFor(size(), !title_.isEmpty());
+  titleLabel_->setGeometry(a.title);
+  scale_->setGeometry(a.scale);
+  view3d_->setGeometry(a.body);
+  plan_->setGeometry(a.body);
+}
+
+QImage Chart3D::Picture() {
+  if (dirty_) rebuild();
+  QImage image(size().expandedTo(QSize(1, 1)), QImage::Format_RGB32);
+  image.fill(backdrop_);
+  QPainter painter(&image);
+  const Areas a = areasFor(image.size(), !title_.isEmpty());
+  if (!title_.isEmpty()) {
+    painter.setFont(titleLabel_->font());
+    painter.setPen(Qt::black);
+    painter.drawText(a.title, Qt::AlignCenter, title_);
+  }
+  if (chartType_ == 0 && !surface_) {
+    PaintPlanMap(painter, a.body, grid_, ContourLevels(), contourMode_ == 1, zmin_, zmax_);
+  } else if (a.body.width() > 0 && a.body.height() > 0) {
+    // The graph renders itself off screen at the body's size.
+    painter.drawImage(a.body.topLeft(), view3d_->active()->renderToImage(0, a.body.size()));
+  }
+  PaintColourScale(painter, QRectF(a.scale).adjusted(0, 8, -4, -16), zmin_, zmax_, ContourLevels(), "Z");
+  if (frameOn_ && frameStyle_ != 0 && frameWidth_ > 0) {
+    painter.setPen(QPen(Qt::black, frameWidth_));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(QRectF(image.rect()).adjusted(frameWidth_ / 2.0, frameWidth_ / 2.0, -frameWidth_ / 2.0,
+                                                   -frameWidth_ / 2.0));
+  }
+  return image;
+}
+
+bool Chart3D::DrawToFile(const QString& path, int format) {
+  if (format != 1) return false;
+  // Windows bitmap, 24 bits per pixel.
+  return Picture().convertToFormat(QImage::Format_RGB888).save(path, "BMP");
+}
+
+bool Chart3D::ExportPicture(const QString& path) {
+  const QImage picture = Picture();
+  if (path.endsWith(".pdf", Qt::CaseInsensitive)) {
+    QPdfWriter pdf(path);
+    pdf.setPageSize(QPageSize(picture.size(), QPageSize::Point));
+    pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
+    pdf.setResolution(72);
+    QPainter painter;
+    if (!painter.begin(&pdf)) return false;
+    // The 3-D view is a raster; the plan map is redrawn as vectors.
+    if (chartType_ == 0 && !surface_) {
+      painter.fillRect(QRect(QPoint(0, 0), picture.size()), backdrop_);
+      const Areas a = areasFor(picture.size(), !title_.isEmpty());
+      painter.setFont(titleLabel_->font());
+      painter.drawText(a.title, Qt::AlignCenter, title_);
+      painter.setFont(font());
+      PaintPlanMap(painter, a.body, grid_, ContourLevels(), contourMode_ == 1, zmin_, zmax_);
+      PaintColourScale(painter, QRectF(a.scale).adjusted(0, 8, -4, -16), zmin_, zmax_, ContourLevels(), "Z");
+    } else {
+      painter.drawImage(0, 0, picture);
+    }
+    return painter.end();
+  }
+  return picture.save(path);
+}

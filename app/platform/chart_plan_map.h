@@ -1,0 +1,43 @@
+#pragma once
+// Plan drawings of a grid surface shared by the screen and the picture files of
+// the 3-D chart: the contour map seen from above, the contour image laid on
+// the floor of the 3-D view, and the colour scale of Z.
+#include "platform/chart_grid.h"
+
+#include <QColor>
+#include <QImage>
+#include <QRectF>
+#include <QString>
+#include <vector>
+
+class QPainter;
+
+// Colour of Z at fraction t of the Z range (0 low: blue, 1 high: red);
+// t is clamped to [0, 1].
+QColor ZColour(double t);
+// The same ramp as gradient stops (for the 3-D series).
+std::vector<std::pair<double, QColor>> ZColourStops();
+
+// Short text of a Z value or level: 4 significant digits, no exponent for
+// ordinary magnitudes.
+QString ZText(double value);
+
+// The contour map of `grid` in `area`: north up, equal scales on X and Y,
+// framed, with tick labels on both axes. `bands` fills between the levels with
+// the colour of each band (over [zmin, zmax]); otherwise the defined area is
+// tinted lightly. The level lines are drawn and labelled with their values.
+// Hole nodes are left blank.
+void PaintPlanMap(QPainter& painter, const QRectF& area, const SurfaceGrid& grid, const std::vector<double>& levels,
+                  bool bands, double zmin, double zmax);
+
+// An image of the contour lines over pale bands, to lay on the floor of the
+// 3-D view: pixel (0, 0) is the node (0, 0) corner (the image's first row is
+// y = yMin), `size` pixels in all; hole cells are transparent.
+QImage ContourFloorImage(const SurfaceGrid& grid, const std::vector<double>& levels, double zmin, double zmax,
+                         QSize size);
+
+// The vertical colour scale of Z in `area`: a gradient bar from zmin (bottom)
+// to zmax (top) with value labels, and a tick at every contour level, headed
+// by `title`.
+void PaintColourScale(QPainter& painter, const QRectF& area, double zmin, double zmax,
+                      const std::vector<double>& levels, const QString& title);
