@@ -1,32 +1,95 @@
 #include "gui/frmMain.h"
 
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QCloseEvent>
 #include <QDir>
+#include <QFileInfo>
+#include <QLabel>
 #include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
 #include <QMessageBox>
+#include <QScreen>
 #include <QStatusBar>
+#include <QTime>
+#include <QTimer>
 
-#include "gui/charts/chart_windows.h"
-#if __has_include("core/sesion_kriging.h")
+#include "gui/Principal.h"
+
 #include "core/sesion_kriging.h"
-#define SORVAN_HAS_SESION 1
-#else
-struct SesionKriging {};  // until the core session is in place
-#endif
+#include "gui/anim/animation_commands.h"
+#include "gui/charts/chart_windows.h"
+#include "gui/frmAbout.h"
+#include "gui/frmDatos.h"
+#include "gui/kriging/kriging_commands.h"
+#include "platform/cFileDlg.h"
+#include "platform/settings_store.h"
 
 namespace {
+
 frmMain* instancia = nullptr;
+
+const QString kTitulo = QStringLiteral("Sorvan");
+const QString kSeccion = QStringLiteral("Settings");
+const QString kFiltroDatos =
+    QStringLiteral("Archivos de datos espaciales (*.dae)|*.dae|Todos los ficheros (*.*)|*.*");
+const QString kFiltroSuperficies =
+    QStringLiteral("Archivos de superficies (*.sup)|*.sup|Todos los ficheros (*.*)|*.*");
+const QString kFiltroVariogramas =
+    QStringLiteral("Archivos datos semivariograma (*.sv)|*.sv|Todos los ficheros (*.*)|*.*");
+
+// Window placement in twips, as stored, with the defaults of a first run.
+constexpr double kIzquierdaDefecto = 1000, kArribaDefecto = 1000;
+constexpr double kAnchoDefecto = 6500, kAltoDefecto = 6500;
+
+QAction* accion(QObject* padre, const QString& texto, bool habilitada = true,
+                const QKeySequence& atajo = {}) {
+  auto* a = new QAction(texto, padre);
+  a->setEnabled(habilitada);
+  if (!atajo.isEmpty()) a->setShortcut(atajo);
+  return a;
 }
 
-frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
+// The surface windows take the session by the declaration in chart_windows.h.
+// Until that declaration names the core's session type, the call is resolved
+// here at compile time and falls back to reporting the charts as unavailable.
+template <typename S>
+auto llamarGraf3D(QMdiArea* area, int kind, const QString& title, const S& sesion, QString* error, int)
+    -> decltype(AbrirGraf3D(area, kind, title, sesion, error)) {
+  return AbrirGraf3D(area, kind, title, sesion, error);
+}
+template <typename S>
+QWidget* llamarGraf3D(QMdiArea*, int, const QString& title, const S&, QString* error, long) {
+  if (error) *error = QStringLiteral("Gráficos 3D no disponibles: ") + title;
+  return nullptr;
+}
+
+}  // namespace
+
+frmMain::frmMain(QWidget* parent) : QMainWindow(parent), sesion_(std::make_unique<sorvan::SesionKriging>()) {
+  Principal::IniciarRecursos();
   instancia = this;
-  setWindowTitle(QStringLiteral("Sorvan"));
+  setObjectName(QStringLiteral("frmMain"));
+  setWindowTitle(kTitulo);
+  setWindowIcon(QIcon(QStringLiteral(":/sorvan/sorvan.png")));
+
   mdi_ = new QMdiArea(this);
+  mdi_->setObjectName(QStringLiteral("AreaMDI"));
+  mdi_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  mdi_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   setCentralWidget(mdi_);
+
+  createActions();
+  createMenus();
+  createStatusBar();
+
+  // Load: placement, start-up folder, "&Kriging" greyed until data are open.
+  readSettings();
   carpetaInicio_ = QDir::currentPath();
-#ifdef SORVAN_HAS_SESION
-  sesion_ = std::make_unique<SesionKriging>();
-#endif
-  statusBar()->showMessage(QStringLiteral("Preparado"));
+  HabilitarKriging(false);
+  MensajeBE(QStringLiteral("Preparado"));
 }
 
 frmMain::~frmMain() {
@@ -35,38 +98,385 @@ frmMain::~frmMain() {
 
 frmMain* frmMain::Instance() { return instancia; }
 
+void frmMain::createActions() {
+  mnuNuevo_ = accion(this, QStringLiteral("&Nuevo"), false, QKeySequence(Qt::CTRL | Qt::Key_N));
+  mnuDatos_ = accion(this, QStringLiteral("&Datos"));
+  mnuSuperficie_ = accion(this, QStringLiteral("&Superficie"));
+  mnuVariograma_ = accion(this, QStringLiteral("&Variograma"));
+  mnuGAnimDatos_ = accion(this, QStringLiteral("&Datos"), false);
+  mnuGAnimSup_ = accion(this, QStringLiteral("&Superficies"));
+  mnuGAnimBMP_ = accion(this, QStringLiteral("&Archivos BMP´s"));
+  mnuCerrar_ = accion(this, QStringLiteral("&Cerrar"), false);
+  mnuGuardar_ = accion(this, QStringLiteral("&Guardar"), false, QKeySequence(Qt::CTRL | Qt::Key_S));
+  mnuGuardarComo_ = accion(this, QStringLiteral("G&uardar como..."), false);
+  mnuGuardarTodo_ = accion(this, QStringLiteral("Guardar &todo"), false);
+  mnuInformacion_ = accion(this, QStringLiteral("&Información"), false);
+  mnuSalir_ = accion(this, QStringLiteral("&Salir"));
+
+  mnuDeshacer_ = accion(this, QStringLiteral("&Deshacer"), false, QKeySequence(Qt::CTRL | Qt::Key_Z));
+  mnuCortar_ = accion(this, QStringLiteral("Cor&tar"), false, QKeySequence(Qt::CTRL | Qt::Key_X));
+  mnuCopiar_ = accion(this, QStringLiteral("&Copiar"), false, QKeySequence(Qt::CTRL | Qt::Key_C));
+  mnuPegar_ = accion(this, QStringLiteral("&Pegar"), false, QKeySequence(Qt::CTRL | Qt::Key_V));
+
+  mnuKriging2D_ = accion(this, QStringLiteral("Kriging &2D"));
+  mnuKriging3D_ = accion(this, QStringLiteral("Kriging &3D"), false);
+  mnuCokriging_ = accion(this, QStringLiteral("&Cokriging"), false);
+  mnuAnimar_ = accion(this, QStringLiteral("&Animar..."));
+
+  mnuCascada_ = accion(this, QStringLiteral("&Cascada"));
+  mnuMosaicoH_ = accion(this, QStringLiteral("Mosaico &horizontal"));
+  mnuMosaicoV_ = accion(this, QStringLiteral("Mosaico &vertical"));
+  mnuOrganizar_ = accion(this, QStringLiteral("&Organizar iconos"));
+
+  mnuContenido_ = accion(this, QStringLiteral("&Contenido"), false);
+  mnuBuscarAyuda_ = accion(this, QStringLiteral("&Buscar ayuda en..."), false);
+  mnuAcercaDe_ = accion(this, QStringLiteral("&Acerca de Sorvan..."));
+
+  // Names the tests and the other windows can find the items by.
+  const QList<QPair<QAction*, const char*>> nombres = {
+      {mnuNuevo_, "mnuNuevo"}, {mnuDatos_, "mnuDatos"}, {mnuSuperficie_, "mnuSuperficie"},
+      {mnuVariograma_, "mnuVariograma"}, {mnuGAnimDatos_, "mnuGAnimDatos"},
+      {mnuGAnimSup_, "mnuGAnimSup"}, {mnuGAnimBMP_, "mnuGAnimBMP"}, {mnuCerrar_, "mnuCerrar"},
+      {mnuGuardar_, "mnuGuardar"}, {mnuGuardarComo_, "mnuGuardarComo"},
+      {mnuGuardarTodo_, "mnuGuardarTodo"}, {mnuInformacion_, "mnuInformacion"},
+      {mnuSalir_, "mnuSalir"}, {mnuDeshacer_, "mnuDeshacer"}, {mnuCortar_, "mnuCortar"},
+      {mnuCopiar_, "mnuCopiar"}, {mnuPegar_, "mnuPegar"}, {mnuKriging2D_, "mnuKriging2D"},
+      {mnuKriging3D_, "mnuKriging3D"}, {mnuCokriging_, "mnuCokriging"}, {mnuAnimar_, "mnuAnimar"},
+      {mnuCascada_, "mnuCascada"}, {mnuMosaicoH_, "mnuMosaicoH"}, {mnuMosaicoV_, "mnuMosaicoV"},
+      {mnuOrganizar_, "mnuOrganizar"}, {mnuContenido_, "mnuContenido"},
+      {mnuBuscarAyuda_, "mnuBuscarAyuda"}, {mnuAcercaDe_, "mnuAcercaDe"}};
+  for (const auto& [a, nombre] : nombres) a->setObjectName(QString::fromLatin1(nombre));
+
+  connect(mnuDatos_, &QAction::triggered, this, &frmMain::mnuAbrirDatos);
+  connect(mnuSuperficie_, &QAction::triggered, this, &frmMain::mnuAbrirSuperficie);
+  connect(mnuVariograma_, &QAction::triggered, this, &frmMain::mnuAbrirVariograma);
+  connect(mnuGAnimDatos_, &QAction::triggered, this, [this] { GenerarAnimacionDatos(this); });
+  connect(mnuGAnimSup_, &QAction::triggered, this, [this] { MostrarAnimBMP(this, true); });
+  connect(mnuGAnimBMP_, &QAction::triggered, this, [this] { MostrarAnimBMP(this, false); });
+  connect(mnuSalir_, &QAction::triggered, this, &QWidget::close);
+  connect(mnuKriging2D_, &QAction::triggered, this, [this] { MostrarKriging2D(this); });
+  connect(mnuAnimar_, &QAction::triggered, this, [this] { MostrarAnimK2D(this); });
+  connect(mnuCascada_, &QAction::triggered, mdi_, &QMdiArea::cascadeSubWindows);
+  connect(mnuMosaicoH_, &QAction::triggered, this, [this] { mosaico(Qt::Horizontal); });
+  connect(mnuMosaicoV_, &QAction::triggered, this, [this] { mosaico(Qt::Vertical); });
+  connect(mnuOrganizar_, &QAction::triggered, this, &frmMain::organizarIconos);
+  connect(mnuContenido_, &QAction::triggered, this, &frmMain::mnuAyuda);
+  connect(mnuBuscarAyuda_, &QAction::triggered, this, &frmMain::mnuAyuda);
+  connect(mnuAcercaDe_, &QAction::triggered, this, &frmMain::mnuAcercaDe);
+}
+
+void frmMain::createMenus() {
+  mnuArchivo_ = menuBar()->addMenu(QStringLiteral("&Archivo"));
+  mnuArchivo_->addAction(mnuNuevo_);
+  mnuAbrir_ = mnuArchivo_->addMenu(QStringLiteral("&Abrir"));
+  mnuAbrir_->addAction(mnuDatos_);
+  mnuAbrir_->addAction(mnuSuperficie_);
+  mnuAbrir_->addAction(mnuVariograma_);
+  mnuGenerarAnim_ = mnuArchivo_->addMenu(QStringLiteral("&Generar animación"));
+  mnuGenerarAnim_->addAction(mnuGAnimDatos_);
+  mnuGenerarAnim_->addAction(mnuGAnimSup_);
+  mnuGenerarAnim_->addAction(mnuGAnimBMP_);
+  mnuArchivo_->addAction(mnuCerrar_);
+  mnuArchivo_->addSeparator();
+  mnuArchivo_->addAction(mnuGuardar_);
+  mnuArchivo_->addAction(mnuGuardarComo_);
+  mnuArchivo_->addAction(mnuGuardarTodo_);
+  mnuArchivo_->addSeparator();
+  mnuArchivo_->addAction(mnuInformacion_);
+  mnuArchivo_->addAction(mnuSalir_);
+
+  mnuEdicion_ = menuBar()->addMenu(QStringLiteral("&Edición"));
+  mnuEdicion_->addAction(mnuDeshacer_);
+  mnuEdicion_->addSeparator();
+  mnuEdicion_->addAction(mnuCortar_);
+  mnuEdicion_->addAction(mnuCopiar_);
+  mnuEdicion_->addAction(mnuPegar_);
+
+  mnuKriging_ = menuBar()->addMenu(QStringLiteral("&Kriging"));
+  mnuKriging_->addAction(mnuKriging2D_);
+  mnuKriging_->addAction(mnuKriging3D_);
+  mnuKriging_->addAction(mnuCokriging_);
+  mnuKriging_->addSeparator();
+  mnuKriging_->addAction(mnuAnimar_);
+
+  // The window list is rebuilt each time the menu opens.
+  mnuVentana_ = menuBar()->addMenu(QStringLiteral("&Ventana"));
+  connect(mnuVentana_, &QMenu::aboutToShow, this, &frmMain::actualizarMenuVentana);
+  actualizarMenuVentana();
+
+  mnuAyuda_ = menuBar()->addMenu(QStringLiteral("Ay&uda"));
+  mnuAyuda_->addAction(mnuContenido_);
+  mnuAyuda_->addAction(mnuBuscarAyuda_);
+  mnuAyuda_->addSeparator();
+  mnuAyuda_->addAction(mnuAcercaDe_);
+
+  const QList<QPair<QMenu*, const char*>> nombres = {
+      {mnuArchivo_, "mnuArchivo"}, {mnuAbrir_, "mnuAbrir"}, {mnuGenerarAnim_, "mnuGenerarAnim"},
+      {mnuEdicion_, "mnuEdicion"}, {mnuKriging_, "mnuKriging"}, {mnuVentana_, "mnuVentana"},
+      {mnuAyuda_, "mnuAyuda"}};
+  for (const auto& [m, nombre] : nombres) m->setObjectName(QString::fromLatin1(nombre));
+}
+
+void frmMain::actualizarMenuVentana() {
+  mnuVentana_->clear();
+  mnuVentana_->addAction(mnuCascada_);
+  mnuVentana_->addAction(mnuMosaicoH_);
+  mnuVentana_->addAction(mnuMosaicoV_);
+  mnuVentana_->addAction(mnuOrganizar_);
+
+  const QList<QMdiSubWindow*> ventanas = mdi_->subWindowList();
+  bool separador = false;
+  int n = 0;
+  for (QMdiSubWindow* v : ventanas) {
+    if (!v->isVisible()) continue;  // a closed window kept for reuse
+    if (!separador) {
+      mnuVentana_->addSeparator();
+      separador = true;
+    }
+    ++n;
+    // Access keys 1 to 9 for the first nine, as the system's window lists do.
+    QString titulo = v->windowTitle();
+    titulo.replace(QLatin1Char('&'), QStringLiteral("&&"));
+    const QString texto = n <= 9 ? QStringLiteral("&%1 %2").arg(n).arg(titulo)
+                                 : QStringLiteral("%1 %2").arg(n).arg(titulo);
+    QAction* a = mnuVentana_->addAction(texto);
+    a->setCheckable(true);
+    a->setChecked(v == mdi_->activeSubWindow());
+    connect(a, &QAction::triggered, this, [this, v] {
+      if (v->isMinimized()) v->showNormal();
+      mdi_->setActiveSubWindow(v);
+    });
+  }
+}
+
+void frmMain::mosaico(Qt::Orientation orientacion) {
+  // Tiles the visible, non-minimised child windows in one row (vertical
+  // tiling: side by side) or one column (horizontal tiling: one above another).
+  QList<QMdiSubWindow*> ventanas;
+  for (QMdiSubWindow* v : mdi_->subWindowList())
+    if (v->isVisible() && !v->isMinimized()) ventanas << v;
+  if (ventanas.isEmpty()) return;
+  const QRect area = mdi_->viewport()->rect();
+  const int n = static_cast<int>(ventanas.size());
+  for (int i = 0; i < n; ++i) {
+    ventanas[i]->showNormal();
+    if (orientacion == Qt::Horizontal) {
+      const int alto = area.height() / n;
+      ventanas[i]->setGeometry(0, i * alto, area.width(), i == n - 1 ? area.height() - i * alto : alto);
+    } else {
+      const int ancho = area.width() / n;
+      ventanas[i]->setGeometry(i * ancho, 0, i == n - 1 ? area.width() - i * ancho : ancho, area.height());
+    }
+  }
+}
+
+void frmMain::organizarIconos() {
+  // Lines the minimised child windows up along the bottom edge, left to right.
+  const QRect area = mdi_->viewport()->rect();
+  int x = 0, y = area.bottom();
+  for (QMdiSubWindow* v : mdi_->subWindowList()) {
+    if (!v->isVisible() || !v->isMinimized()) continue;
+    const QSize t = v->size();
+    if (x > 0 && x + t.width() > area.width()) {
+      x = 0;
+      y -= t.height();
+    }
+    v->move(x, y - t.height() + 1);
+    x += t.width();
+  }
+}
+
+void frmMain::createStatusBar() {
+  QStatusBar* sbBarraEstado = statusBar();
+  sbBarraEstado->setObjectName(QStringLiteral("sbBarraEstado"));
+  const QString textos[4] = {QStringLiteral("Inicializando..."), QStringLiteral("Kriging 2D"),
+                             QStringLiteral("Versión %1").arg(QStringLiteral(SORVAN_VERSION_TEXT)),
+                             QTime::currentTime().toString(QStringLiteral("HH:mm"))};
+  for (int i = 0; i < 4; ++i) {
+    panel_[i] = new QLabel(textos[i], sbBarraEstado);
+    panel_[i]->setObjectName(QStringLiteral("panel%1").arg(i + 1));
+    panel_[i]->setFrameShape(QFrame::StyledPanel);
+    panel_[i]->setFrameShadow(QFrame::Sunken);
+    panel_[i]->setContentsMargins(4, 0, 4, 0);
+    sbBarraEstado->addPermanentWidget(panel_[i], i == 0 ? 1 : 0);
+  }
+  panel_[0]->setToolTip(QStringLiteral("Estado del programa"));
+  panel_[1]->setToolTip(QStringLiteral("Geoestadística"));
+  panel_[2]->setToolTip(QStringLiteral("Versión del programa"));
+  panel_[3]->setToolTip(QStringLiteral("Hora"));
+  panel_[3]->setAlignment(Qt::AlignCenter);
+
+  // The clock panel: checked every second, so the minute shown is never late.
+  reloj_ = new QTimer(this);
+  reloj_->setInterval(1000);
+  connect(reloj_, &QTimer::timeout, this, [this] {
+    panel_[3]->setText(QTime::currentTime().toString(QStringLiteral("HH:mm")));
+  });
+  reloj_->start();
+}
+
 void frmMain::MensajeBE(const QString& text) {
-  statusBar()->showMessage(text);
+  panel_[0]->setText(text);
+  // Paint now: the caller may block the event loop right after this.
   statusBar()->repaint();
+  panel_[0]->repaint();
+}
+
+QString frmMain::TextoEstado() const { return panel_[0]->text(); }
+
+void frmMain::readSettings() {
+  // Twips are converted with the logical resolution of the screen the window
+  // will be on (96 dpi on most desktops).
+  SettingsStore store;
+  const double izquierda = store.GetSetting(kSeccion, QStringLiteral("MainLeft"), kIzquierdaDefecto);
+  const double arriba = store.GetSetting(kSeccion, QStringLiteral("MainTop"), kArribaDefecto);
+  const double ancho = store.GetSetting(kSeccion, QStringLiteral("MainWidth"), kAnchoDefecto);
+  const double alto = store.GetSetting(kSeccion, QStringLiteral("MainHeight"), kAltoDefecto);
+  QScreen* pantalla = QGuiApplication::primaryScreen();
+  const double dpiX = pantalla ? pantalla->logicalDotsPerInchX() : 96.0;
+  const double dpiY = pantalla ? pantalla->logicalDotsPerInchY() : 96.0;
+  QRect r(TwipsAPixeles(izquierda, dpiX), TwipsAPixeles(arriba, dpiY), TwipsAPixeles(ancho, dpiX),
+          TwipsAPixeles(alto, dpiY));
+  // A window too small to use, or stored on a screen that is no longer there,
+  // would be lost to the user: fall back to the first-run placement then.
+  const bool visible = QGuiApplication::screenAt(r.topLeft() + QPoint(20, 20)) != nullptr;
+  if (r.width() < 200 || r.height() < 150 || !visible)
+    r = QRect(TwipsAPixeles(kIzquierdaDefecto, dpiX), TwipsAPixeles(kArribaDefecto, dpiY),
+              TwipsAPixeles(kAnchoDefecto, dpiX), TwipsAPixeles(kAltoDefecto, dpiY));
+  move(r.topLeft());
+  resize(r.size());
+}
+
+void frmMain::writeSettings() {
+  QScreen* pantalla = screen();
+  const double dpiX = pantalla ? pantalla->logicalDotsPerInchX() : 96.0;
+  const double dpiY = pantalla ? pantalla->logicalDotsPerInchY() : 96.0;
+  SettingsStore store;
+  const QRect r(pos(), size());
+  store.SaveSetting(kSeccion, QStringLiteral("MainLeft"), PixelesATwips(r.x(), dpiX));
+  store.SaveSetting(kSeccion, QStringLiteral("MainTop"), PixelesATwips(r.y(), dpiY));
+  store.SaveSetting(kSeccion, QStringLiteral("MainWidth"), PixelesATwips(r.width(), dpiX));
+  store.SaveSetting(kSeccion, QStringLiteral("MainHeight"), PixelesATwips(r.height(), dpiY));
+}
+
+void frmMain::closeEvent(QCloseEvent* event) {
+  // The dialogs may be loaded but hidden; they go first.
+  DescargarDialogosKriging();
+  DescargarDialogosAnimacion();
+  // A minimised window's placement is not the user's: keep the stored one.
+  if (!isMinimized()) writeSettings();
+  event->accept();
 }
 
 void frmMain::NuevoGraf2D(const QString& file, const QString& title) {
   QString error;
   if (!AbrirGraf2D(mdi_, file, title, &error))
-    QMessageBox::warning(this, windowTitle(), error.isEmpty() ? file : error);
+    QMessageBox::warning(this, kTitulo,
+                         error.isEmpty() ? QStringLiteral("No se pudo abrir el semivariograma \"%1\".")
+                                               .arg(QDir::toNativeSeparators(file))
+                                         : error);
 }
 
 void frmMain::NuevoGraf3D(int kind, const QString& title) {
   QString error;
-  if (!sesion_ || !AbrirGraf3D(mdi_, kind, title, *sesion_, &error))
-    QMessageBox::warning(this, windowTitle(), error.isEmpty() ? title : error);
+  if (!llamarGraf3D(mdi_, kind, title, *sesion_, &error, 0))
+    QMessageBox::warning(this, kTitulo,
+                         error.isEmpty() ? QStringLiteral("No se pudo abrir la superficie \"%1\".")
+                                               .arg(QDir::toNativeSeparators(title))
+                                         : error);
 }
 
 QMdiArea* frmMain::AreaMDI() { return mdi_; }
 QString frmMain::CarpetaInicio() const { return carpetaInicio_; }
-SesionKriging& frmMain::Sesion() { return *sesion_; }
-void frmMain::HabilitarKriging(bool enabled) { (void)enabled; }
-bool frmMain::AbrirDatos(const QString& path) { (void)path; return false; }
+sorvan::SesionKriging& frmMain::Sesion() { return *sesion_; }
 frmDatos* frmMain::Datos() const { return datos_; }
-void frmMain::closeEvent(QCloseEvent* event) { QMainWindow::closeEvent(event); }
-void frmMain::createActions() {}
-void frmMain::createMenus() {}
-void frmMain::createStatusBar() {}
-void frmMain::readSettings() {}
-void frmMain::writeSettings() {}
-void frmMain::actualizarMenuVentana() {}
-void frmMain::mnuAbrirDatos() {}
-void frmMain::mnuAbrirSuperficie() {}
-void frmMain::mnuAbrirVariograma() {}
-void frmMain::mnuAcercaDe() {}
-void frmMain::mnuAyuda() {}
+
+void frmMain::HabilitarKriging(bool enabled) {
+  // The menu title itself goes grey, so the whole menu cannot be opened.
+  mnuKriging_->menuAction()->setEnabled(enabled);
+  mnuKriging_->setEnabled(enabled);
+}
+
+bool frmMain::KrigingHabilitado() const { return mnuKriging_->menuAction()->isEnabled(); }
+
+bool frmMain::AbrirDatos(const QString& path) {
+  const QString ruta = QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
+  showNormal();
+  raise();
+  activateWindow();
+  MensajeBE(QStringLiteral("Cargando DATOS..."));
+
+  if (!datos_) {
+    datos_ = new frmDatos(sesion_->datos);
+    subDatos_ = new QMdiSubWindow;
+    subDatos_->setWidget(datos_);
+    subDatos_->setWindowIcon(windowIcon());
+    mdi_->addSubWindow(subDatos_);
+    subDatos_->resize(mdi_->viewport()->size() * 0.9);
+  }
+  // A failed load leaves everything as it was, caption and visibility included.
+  const bool estabaAbierta = subDatos_->isVisible() && datos_->isVisible();
+  const QString tituloAnterior = datos_->windowTitle();
+  datos_->setWindowTitle(ruta);
+  datos_->show();
+  subDatos_->show();
+  mdi_->setActiveSubWindow(subDatos_);
+
+  const bool ok = datos_->IniData(path);
+  if (ok) {
+    sesion_->archivoDatos = QFile::encodeName(path).toStdString();
+    sesion_->opcionesListas = false;  // new columns: defaults are taken afresh
+  } else if (estabaAbierta) {
+    datos_->setWindowTitle(tituloAnterior);
+  } else {
+    subDatos_->close();
+    datos_->setWindowTitle(tituloAnterior);
+  }
+  MensajeBE(QStringLiteral("Preparado"));
+  return ok;
+}
+
+void frmMain::mnuAbrirDatos() {
+  cFileDlg dlg;
+  dlg.OwnerHwnd = this;
+  dlg.Filter = kFiltroDatos;
+  dlg.FilterIndex = 1;
+  dlg.InitDirectory = QDir::currentPath();
+  QString archivo;
+  if (!dlg.VBGetOpenFileName(archivo)) return;
+  AbrirDatos(archivo);
+}
+
+void frmMain::mnuAbrirSuperficie() {
+  cFileDlg dlg;
+  dlg.OwnerHwnd = this;
+  dlg.Filter = kFiltroSuperficies;
+  dlg.FilterIndex = 1;
+  dlg.InitDirectory = QDir::currentPath();
+  QString archivo;
+  if (!dlg.VBGetOpenFileName(archivo)) return;
+  NuevoGraf3D(3, archivo);
+}
+
+void frmMain::mnuAbrirVariograma() {
+  cFileDlg dlg;
+  dlg.OwnerHwnd = this;
+  dlg.Filter = kFiltroVariogramas;
+  dlg.FilterIndex = 1;
+  dlg.InitDirectory = QDir::currentPath();
+  QString archivo;
+  if (!dlg.VBGetOpenFileName(archivo)) return;
+  NuevoGraf2D(archivo, QStringLiteral("Semivariograma de ") + archivo);
+}
+
+void frmMain::mnuAcercaDe() {
+  frmAbout acerca(this);
+  acerca.exec();
+}
+
+void frmMain::mnuAyuda() {
+  // No help file is associated with the program.
+  QMessageBox::information(this, windowTitle(),
+                           QStringLiteral("Unable to display Help Contents. There is no Help "
+                                          "associated with this project."));
+}

@@ -9,10 +9,13 @@
 class QAction;
 class QLabel;
 class QMdiArea;
+class QMdiSubWindow;
 class QMenu;
 class QTimer;
 class frmDatos;
+namespace sorvan {
 struct SesionKriging;
+}
 
 class frmMain : public QMainWindow {
   Q_OBJECT
@@ -42,7 +45,7 @@ public:
   QString CarpetaInicio() const;
 
   // The data set, the kriging options and the surfaces of the last run.
-  SesionKriging& Sesion();
+  sorvan::SesionKriging& Sesion();
 
   // Enables or greys the whole "&Kriging" menu (the data window does this).
   void HabilitarKriging(bool enabled);
@@ -55,6 +58,10 @@ public:
   // The data window, created on first use; nullptr before.
   frmDatos* Datos() const;
 
+  // The text of status panel 1, and whether "&Kriging" can be chosen.
+  QString TextoEstado() const;
+  bool KrigingHabilitado() const;
+
 protected:
   void closeEvent(QCloseEvent* event) override;
 
@@ -65,6 +72,8 @@ private:
   void readSettings();
   void writeSettings();
   void actualizarMenuVentana();
+  void mosaico(Qt::Orientation orientacion);
+  void organizarIconos();
 
   void mnuAbrirDatos();
   void mnuAbrirSuperficie();
@@ -74,8 +83,9 @@ private:
 
   QMdiArea* mdi_ = nullptr;
   QString carpetaInicio_;
-  std::unique_ptr<SesionKriging> sesion_;
+  std::unique_ptr<sorvan::SesionKriging> sesion_;
   frmDatos* datos_ = nullptr;
+  QMdiSubWindow* subDatos_ = nullptr;
 
   // Status bar sbBarraEstado: four panels.
   QLabel* panel_[4] = {};

@@ -1,10 +1,30 @@
+// Sorvan: the desktop program. `Sorvan [FILE.dae]` starts it, with that data
+// file open when one is given.
 #include <QApplication>
+#include <QCommandLineParser>
+#include <memory>
 
+#include "gui/Principal.h"
 #include "gui/frmMain.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  frmMain w;
-  w.show();
+  QApplication::setApplicationName(QStringLiteral("Sorvan"));
+  QApplication::setOrganizationName(QStringLiteral("Sorvan"));
+  QApplication::setApplicationVersion(QStringLiteral(SORVAN_VERSION_TEXT));
+  QApplication::setDesktopFileName(QStringLiteral("sorvan"));
+  QApplication::setWindowIcon(QIcon(QStringLiteral(":/sorvan/sorvan.png")));
+
+  QCommandLineParser opciones;
+  opciones.setApplicationDescription(QStringLiteral("Sorvan: kriging en dos dimensiones."));
+  opciones.addHelpOption();
+  opciones.addVersionOption();
+  opciones.addPositionalArgument(QStringLiteral("archivo"),
+                                 QStringLiteral("Archivo de datos espaciales (.dae) que se abre al empezar."),
+                                 QStringLiteral("[archivo.dae]"));
+  opciones.process(app);
+  const QStringList archivos = opciones.positionalArguments();
+
+  std::unique_ptr<frmMain> principal(Principal::Arrancar(archivos.isEmpty() ? QString() : archivos.first()));
   return app.exec();
 }

@@ -1,0 +1,24 @@
+#pragma once
+// Start-up of the program: the splash window, the main window, and the data
+// file named on the command line.
+#include <QString>
+
+class frmMain;
+
+namespace Principal {
+
+// Registers the program's own images (icon). The windows that use them call
+// this first; it may be called any number of times.
+void IniciarRecursos();
+
+// Milliseconds the splash window stays up, however fast the main window loads.
+inline constexpr int kEsperaSplashMs = 1500;
+
+// Shows the splash window, creates and loads the main window, keeps the splash
+// up (processing events) until more than kEsperaSplashMs have passed since the
+// start, then closes it and shows the main window, which is returned (owned by
+// the caller). When `archivoDatos` is not empty, that ".dae" file is opened
+// into the data window once the main window is up.
+frmMain* Arrancar(const QString& archivoDatos = {});
+
+}  // namespace Principal

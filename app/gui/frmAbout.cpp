@@ -1,0 +1,102 @@
+#include "gui/frmAbout.h"
+
+#include <QApplication>
+#include <QFrame>
+#include <QGridLayout>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QStandardPaths>
+#include <QSysInfo>
+#include <QThread>
+#include <QVBoxLayout>
+
+#include "gui/Principal.h"
+
+frmAbout::frmAbout(QWidget* parent) : QDialog(parent) {
+  Principal::IniciarRecursos();
+  setObjectName(QStringLiteral("frmAbout"));
+  setWindowTitle(QStringLiteral("Acerca de Sorvan"));
+  setModal(true);
+
+  auto* icono = new QLabel(this);
+  icono->setPixmap(QPixmap(QStringLiteral(":/sorvan/sorvan.png"))
+                       .scaled(64, 64, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+  icono->setAlignment(Qt::AlignTop | Qt::AlignHCenter);
+
+  auto* nombre = new QLabel(QStringLiteral("<b style='font-size:16pt'>Sorvan</b>"), this);
+  auto* version = new QLabel(QStringLiteral("Versión %1").arg(QStringLiteral(SORVAN_VERSION_TEXT)), this);
+  auto* descripcion = new QLabel(
+      QStringLiteral("Geoestadística en dos dimensiones: semivariograma empírico, ajuste de "
+                     "modelos, kriging ordinario y universal sobre una malla regular, gráficos de "
+                     "semivariogramas y superficies, y animaciones de series de superficies."),
+      this);
+  descripcion->setWordWrap(true);
+
+  auto* linea = new QFrame(this);
+  linea->setFrameShape(QFrame::HLine);
+  linea->setFrameShadow(QFrame::Sunken);
+
+  auto* creditos = new QLabel(
+      QStringLiteral("Método iterativo de Neuman y Jacobson para la deriva.\n"
+                     "Interfaz construida con Qt %1.")
+          .arg(QString::fromLatin1(qVersion())),
+      this);
+  creditos->setWordWrap(true);
+
+  CoAceptar_ = new QPushButton(QStringLiteral("Aceptar"), this);
+  CoAceptar_->setObjectName(QStringLiteral("CoAceptar"));
+  CoAceptar_->setDefault(true);
+  CoInfoSistema_ = new QPushButton(QStringLiteral("&Info. del sistema..."), this);
+  CoInfoSistema_->setObjectName(QStringLiteral("CoInfoSistema"));
+  connect(CoAceptar_, &QPushButton::clicked, this, &QDialog::accept);
+  connect(CoInfoSistema_, &QPushButton::clicked, this, &frmAbout::CoInfoSistema_Click);
+
+  auto* textos = new QVBoxLayout;
+  textos->addWidget(nombre);
+  textos->addWidget(version);
+  textos->addSpacing(6);
+  textos->addWidget(descripcion);
+  textos->addStretch(1);
+
+  auto* botones = new QVBoxLayout;
+  botones->addWidget(CoAceptar_);
+  botones->addWidget(CoInfoSistema_);
+
+  auto* pie = new QHBoxLayout;
+  pie->addWidget(creditos, 1);
+  pie->addLayout(botones);
+
+  auto* rejilla = new QGridLayout(this);
+  rejilla->addWidget(icono, 0, 0);
+  rejilla->addLayout(textos, 0, 1);
+  rejilla->addWidget(linea, 1, 0, 1, 2);
+  rejilla->addLayout(pie, 2, 0, 1, 2);
+  rejilla->setColumnStretch(1, 1);
+  rejilla->setSizeConstraint(QLayout::SetFixedSize);
+  descripcion->setFixedWidth(360);
+}
+
+QString frmAbout::InformacionSistema() {
+  QStringList lineas;
+  lineas << QStringLiteral("Sistema operativo: %1").arg(QSysInfo::prettyProductName())
+         << QStringLiteral("Núcleo: %1 %2").arg(QSysInfo::kernelType(), QSysInfo::kernelVersion())
+         << QStringLiteral("Arquitectura: %1").arg(QSysInfo::currentCpuArchitecture())
+         << QStringLiteral("Procesadores: %1").arg(QThread::idealThreadCount())
+         << QStringLiteral("Equipo: %1").arg(QSysInfo::machineHostName())
+         << QStringLiteral("Qt: %1").arg(QString::fromLatin1(qVersion()))
+         << QStringLiteral("Plataforma gráfica: %1").arg(QGuiApplication::platformName());
+  if (QScreen* p = QGuiApplication::primaryScreen())
+    lineas << QStringLiteral("Pantalla: %1 x %2 píxeles, %3 ppp")
+                  .arg(p->size().width())
+                  .arg(p->size().height())
+                  .arg(qRound(p->logicalDotsPerInch()));
+  return lineas.join(QLatin1Char('\n'));
+}
+
+void frmAbout::CoInfoSistema_Click() {
+  QMessageBox::information(this, QStringLiteral("Información del sistema"), InformacionSistema());
+}

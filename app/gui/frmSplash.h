@@ -1,0 +1,12 @@
+#pragma once
+// The start-up window: shown without a frame while the main window loads.
+#include <QWidget>
+
+class frmSplash : public QWidget {
+  Q_OBJECT
+public:
+  explicit frmSplash(QWidget* parent = nullptr);
+
+protected:
+  void paintEvent(QPaintEvent* event) override;
+};

@@ -1,0 +1,200 @@
+#include "platform/cFileDlg.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QImageReader>
+#include <QLabel>
+#include <QPixmap>
+#include <QStandardPaths>
+
+namespace {
+
+QString carpetaEspecial(QStandardPaths::StandardLocation donde) {
+  const QString ruta = QStandardPaths::writableLocation(donde);
+  return !ruta.isEmpty() && QFileInfo(ruta).isDir() ? ruta : QDir::homePath();
+}
+
+// A one-character string holding a NUL: what the callers test for after a cancel.
+QString textoNulo() { return QString(QChar(u'\0')); }
+
+// The pairs of a filter list: "desc|pattern|desc|pattern", "|" and ":" alike.
+QList<QPair<QString, QString>> paresFiltro(const QString& filter) {
+  QList<QPair<QString, QString>> pares;
+  QString limpio = filter;
+  limpio.replace(QLatin1Char(':'), QLatin1Char('|'));
+  const QStringList partes = limpio.split(QLatin1Char('|'));
+  for (int i = 0; i + 1 < partes.size(); i += 2) {
+    if (partes[i].isEmpty() && partes[i + 1].isEmpty()) break;  // two NULs end the list
+    pares.append({partes[i], partes[i + 1]});
+  }
+  return pares;
+}
+
+}  // namespace
+
+cFileDlg::cFileDlg()
+    : InitDirectory(carpetaEspecial(QStandardPaths::DocumentsLocation)),
+      DlgTitle(QStringLiteral("Sorvan")) {}
+
+void cFileDlg::InitDirectorySpecial(int folder) {
+  switch (folder) {
+    case 0: case 0x10: InitDirectory = carpetaEspecial(QStandardPaths::DesktopLocation); break;
+    case 5: InitDirectory = carpetaEspecial(QStandardPaths::DocumentsLocation); break;
+    case 13: InitDirectory = carpetaEspecial(QStandardPaths::MusicLocation); break;
+    case 14: InitDirectory = carpetaEspecial(QStandardPaths::MoviesLocation); break;
+    case 39: InitDirectory = carpetaEspecial(QStandardPaths::PicturesLocation); break;
+    default: InitDirectory = QDir::homePath(); break;
+  }
+}
+
+QStringList cFileDlg::FiltrosQt(const QString& filter) {
+  QStringList filtros;
+  for (const auto& [descripcion, patron] : paresFiltro(filter)) {
+    // Qt matches "*.*" only against names holding a dot; the system's dialogs
+    // take it for every file.
+    QStringList patrones;
+    for (QString p : patron.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+      p = p.trimmed();
+      patrones << (p == QLatin1String("*.*") ? QStringLiteral("*") : p);
+    }
+    if (patrones.isEmpty()) patrones << QStringLiteral("*");
+    // The patterns go in parentheses after the description, which is all the
+    // dialog shows (HideNameFilterDetails), as the system's dialogs do.
+    filtros << descripcion + QStringLiteral(" (") + patrones.join(QLatin1Char(' ')) + QLatin1Char(')');
+  }
+  return filtros;
+}
+
+void cFileDlg::prepararDialogo(QFileDialog& dlg, Tipo tipo, const QString& filename,
+                               int flags) const {
+  dlg.setOption(QFileDialog::DontUseNativeDialog, true);
+  dlg.setOption(QFileDialog::HideNameFilterDetails, true);
+  dlg.setWindowTitle(DlgTitle);
+  if (tipo == Tipo::Guardar) {
+    dlg.setAcceptMode(QFileDialog::AcceptSave);
+    dlg.setFileMode(QFileDialog::AnyFile);
+    dlg.setOption(QFileDialog::DontConfirmOverwrite, !(flags & OFN_OVERWRITEPROMPT));
+  } else {
+    dlg.setAcceptMode(QFileDialog::AcceptOpen);
+    if (flags & OFN_ALLOWMULTISELECT)
+      dlg.setFileMode(QFileDialog::ExistingFiles);
+    else
+      dlg.setFileMode((flags & OFN_FILEMUSTEXIST) ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+  }
+  if (!DefaultExt.isEmpty()) dlg.setDefaultSuffix(DefaultExt);
+
+  // InitDirectory may hold the name returned by an earlier dialog: use its folder.
+  const QFileInfo inicio(InitDirectory);
+  dlg.setDirectory(inicio.isFile() ? inicio.absolutePath() : InitDirectory);
+
+  const QStringList filtros = FiltrosQt(Filter);
+  if (!filtros.isEmpty()) {
+    dlg.setNameFilters(filtros);
+    const int i = FilterIndex >= 1 && FilterIndex <= filtros.size() ? FilterIndex - 1 : 0;
+    dlg.selectNameFilter(filtros[i]);
+  }
+  if (!filename.isEmpty() && filename != textoNulo()) {
+    const QFileInfo f(filename);
+    if (f.path() != QLatin1String(".") || filename.startsWith(QLatin1String("./")))
+      dlg.setDirectory(f.absolutePath());
+    dlg.selectFile(f.fileName());
+  }
+}
+
+void cFileDlg::cancelado(QString& filename, QString* fileTitle) {
+  filename = textoNulo();
+  if (fileTitle) *fileTitle = textoNulo();
+  Flags = 0;
+  FilterIndex = -1;
+  Filter = textoNulo();
+  archivos_.clear();
+}
+
+bool cFileDlg::mostrar(Tipo tipo, QString& filename, QString* fileTitle) {
+  // The hook and template bits ask for system extensions that do not exist here.
+  int flags = Flags & ~(OFN_ENABLEHOOK | OFN_ENABLETEMPLATE);
+  if (tipo == Tipo::Guardar) {
+    if (OverwritePrompt) flags |= OFN_OVERWRITEPROMPT;
+    flags |= OFN_HIDEREADONLY;
+  } else {
+    if (FileMustExist) flags |= OFN_FILEMUSTEXIST;
+    if (MultiSelect) flags |= OFN_ALLOWMULTISELECT;
+    if (readOnly_) flags |= OFN_READONLY;
+    if (HideReadOnly) flags |= OFN_HIDEREADONLY;
+  }
+
+  QFileDialog dlg(OwnerHwnd);
+  prepararDialogo(dlg, tipo, filename, flags);
+
+  QLabel* vista = nullptr;
+  if (tipo == Tipo::AbrirVista) {
+    if (auto* rejilla = qobject_cast<QGridLayout*>(dlg.layout())) {
+      vista = new QLabel(&dlg);
+      vista->setFixedSize(160, 160);
+      vista->setAlignment(Qt::AlignCenter);
+      vista->setFrameShape(QFrame::StyledPanel);
+      rejilla->addWidget(vista, 1, rejilla->columnCount(), 2, 1);
+      QObject::connect(&dlg, &QFileDialog::currentChanged, vista, [vista](const QString& ruta) {
+        QImageReader lector(ruta);
+        const QImage imagen = lector.canRead() ? lector.read() : QImage();
+        vista->setPixmap(imagen.isNull() ? QPixmap()
+                                         : QPixmap::fromImage(imagen.scaled(
+                                               vista->size(), Qt::KeepAspectRatio,
+                                               Qt::SmoothTransformation)));
+      });
+    }
+  }
+
+  if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) {
+    cancelado(filename, fileTitle);
+    return false;
+  }
+
+  archivos_ = dlg.selectedFiles();
+  const QFileInfo primero(archivos_.first());
+  if (archivos_.size() == 1) {
+    filename = QDir::toNativeSeparators(primero.absoluteFilePath());
+    if (fileTitle) *fileTitle = primero.fileName();
+  } else {
+    // Several files: the folder, then each name, separated by blanks.
+    QStringList partes{QDir::toNativeSeparators(primero.absolutePath())};
+    for (const QString& f : archivos_) partes << QFileInfo(f).fileName();
+    filename = partes.join(QLatin1Char(' '));
+    if (fileTitle) *fileTitle = primero.fileName();
+  }
+
+  Flags = flags;
+  const QStringList filtros = FiltrosQt(Filter);
+  const int elegido = filtros.indexOf(dlg.selectedNameFilter());
+  if (elegido >= 0) {
+    FilterIndex = elegido + 1;
+    Filter = paresFiltro(Filter)[elegido].second;
+  }
+  readOnly_ = false;
+  InitDirectory = filename;
+
+  // The engine's result files go to the folder of the last file chosen.
+  QDir::setCurrent(primero.absolutePath());
+  return true;
+}
+
+bool cFileDlg::VBGetOpenFileName(QString& filename, QString* fileTitle) {
+  return mostrar(Tipo::Abrir, filename, fileTitle);
+}
+
+bool cFileDlg::VBGetOpenFileNamePreview(QString& filename, QString* fileTitle) {
+  return mostrar(Tipo::AbrirVista, filename, fileTitle);
+}
+
+bool cFileDlg::VBGetSaveFileName(QString& filename, QString* fileTitle) {
+  return mostrar(Tipo::Guardar, filename, fileTitle);
+}
+
+bool cFileDlg::ExistFile(const QString& spec) {
+  const QFileInfo f(spec);
+  return f.exists() && f.isFile() && f.isReadable();
+}
+
+QString cFileDlg::VBGetFileTitle(const QString& file) { return QFileInfo(file).fileName(); }
