@@ -1,7 +1,16 @@
 #pragma once
 namespace kriging {
+
 // Inverse of a symmetric positive definite matrix through its Cholesky factor
-// (upper triangle of A read; the full inverse, or at least its upper triangle,
-// written to ainv). ainv may be a. Reports as "LINDS".
+// R^T R (A^{-1} = R^{-1} R^{-T}), computed in a double work copy. Reads the
+// upper triangle of a (n x n, leading dimension lda); writes the full
+// symmetric inverse (both triangles) to ainv (leading dimension ldainv);
+// ainv may be a. Cost n^3 multiply-adds, n^2 doubles of workspace.
+// Reports as "LINDS": n <= 0, n > lda or ldainv, no storage are terminal; a
+// leading submatrix that is not positive definite is fatal 2 (ainv is then
+// left as it was); RCOND = 1 / (||A||_1 ||A^{-1}||_1) <= 2^-23 gives the
+// "algorithmically singular" warning, RCOND < 100 * 2^-23 the
+// "too ill-conditioned" warning (the inverse is returned in both cases).
 void PositiveDefiniteInverse(int n, const float* a, int lda, float* ainv, int ldainv);
+
 }  // namespace kriging
