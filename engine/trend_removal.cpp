@@ -142,7 +142,7 @@ void EstimateTrendAndSemivariogram(int n, const float* z, const float* x, const 
   int performed = 0;
   bool converged = false;
   for (int iteration = 1; iteration <= limit; ++iteration) {
-    std::fprintf(log, " Iteraci\xF3n %d\n", iteration);
+    std::fprintf(log, " Iteración %d\n", iteration);
     float previous[3];
     std::copy(params, params + npar, previous);
     const float sill = CovarianceSill(modelCode, params);
@@ -164,7 +164,7 @@ void EstimateTrendAndSemivariogram(int n, const float* z, const float* x, const 
   LogTrendCoefficients(log, p, beta.data(), driftTerm);
   params[8] = change;
   options[6] = performed;
-  if (!converged) std::fprintf(log, " Se alcanz\xF3 el n\xBA m\xE1ximo de iteraciones\n");
+  if (!converged) std::fprintf(log, " Se alcanzó el nº máximo de iteraciones\n");
 }
 
 }  // namespace kriging
