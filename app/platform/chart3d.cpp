@@ -134,12 +134,12 @@ public:
     applyView(c);
   }
 
-  // Rotation 0 looks from the south: the camera stands at -Y (south) of the
-  // map. The graph's row axis runs along its depth, away from a camera at
-  // horizontal angle 0, so looking from the south is angle 0 and the compass
-  // turns the camera clockwise seen from above (south, west, north, east).
-  static float cameraAngle(int rotation) { return static_cast<float>(-rotation); }
-  static double rotationOf(float cameraX) { return -cameraX; }
+  // Rotation 0 looks from the south: the graph's row axis (Y, north) runs
+  // away from a camera at horizontal angle 0, with X to the right. Positive
+  // camera angles walk the camera clockwise seen from above (south, west,
+  // north, east), the order of the compass list.
+  static float cameraAngle(int rotation) { return static_cast<float>(rotation); }
+  static double rotationOf(float cameraX) { return cameraX; }
 
   void applyView(const Chart3D& c) {
     for (QAbstract3DGraph* graph : {static_cast<QAbstract3DGraph*>(surface_), static_cast<QAbstract3DGraph*>(bars_)}) {
@@ -182,7 +182,7 @@ private:
 
   void fillSurface(const Chart3D& c) {
     const SurfaceGrid& g = c.grid_;
-    const float zmin = c.zmin_, zmax = c.zmax_;
+    const auto [zmin, zmax, segments] = c.shownRange();
     // Hole nodes become NaN, which the surface graph leaves out, so a masked
     // surface keeps the shape of its mask.
     auto* rows = new QSurfaceDataArray;
@@ -222,7 +222,8 @@ private:
       floor_->setTexture(ContourFloorImage(g, c.ContourLevels(), zmin, zmax, size));
     }
     surface_->axisY()->setRange(zmin, zmax);
-    surface_->axisY()->setLabelFormat(labelFormat(zmax - zmin));
+    surface_->axisY()->setSegmentCount(segments);
+    surface_->axisY()->setLabelFormat(labelFormat((zmax - zmin) / segments * 10));
     if (drawable) {
       surface_->axisX()->setRange(static_cast<float>(g.x(0)), static_cast<float>(g.x(g.nx - 1)));
       surface_->axisZ()->setRange(static_cast<float>(g.y(0)), static_cast<float>(g.y(g.ny - 1)));
@@ -243,7 +244,7 @@ private:
       auto* row = new QBarDataRow(g.nx);
       for (int i = 0; i < g.nx; ++i) {
         const float v = g.at(i, j);
-        (*row)[i].setValue(g.isHole(v) ? c.zmin_ : v);
+        (*row)[i].setValue(g.isHole(v) ? NAN : v);
       }
       rows->append(row);
     }
@@ -257,9 +258,11 @@ private:
     barSeries_->dataProxy()->resetArray(rows, labels(g.ny, g.yMin, g.dy), labels(g.nx, g.xMin, g.dx));
     barSeries_->setColorStyle(Q3DTheme::ColorStyleRangeGradient);
     barSeries_->setBaseGradient(zGradient());
-    bars_->setFloorLevel(c.zmin_);
-    bars_->valueAxis()->setRange(c.zmin_, c.zmax_);
-    bars_->valueAxis()->setLabelFormat(labelFormat(c.zmax_ - c.zmin_));
+    const auto [zmin, zmax, segments] = c.shownRange();
+    bars_->setFloorLevel(zmin);
+    bars_->valueAxis()->setRange(zmin, zmax);
+    bars_->valueAxis()->setSegmentCount(segments);
+    bars_->valueAxis()->setLabelFormat(labelFormat((zmax - zmin) / segments * 10));
   }
 
   Chart3D* owner_;
@@ -280,8 +283,8 @@ protected:
   void paintEvent(QPaintEvent*) override {
     QPainter painter(this);
     painter.fillRect(rect(), owner_->backdrop_);
-    PaintPlanMap(painter, rect(), owner_->grid_, owner_->ContourLevels(), owner_->contourMode_ == 1, owner_->zmin_,
-                 owner_->zmax_);
+    const auto [zmin, zmax, segments] = owner_->shownRange();
+    PaintPlanMap(painter, rect(), owner_->grid_, owner_->ContourLevels(), owner_->contourMode_ == 1, zmin, zmax);
   }
 
 private:
@@ -297,8 +300,8 @@ protected:
   void paintEvent(QPaintEvent*) override {
     QPainter painter(this);
     painter.fillRect(rect(), owner_->backdrop_);
-    PaintColourScale(painter, QRectF(rect()).adjusted(0, 8, -4, -16), owner_->zmin_, owner_->zmax_,
-                     owner_->ContourLevels(), "Z");
+    const auto [zmin, zmax, segments] = owner_->shownRange();
+    PaintColourScale(painter, QRectF(rect()).adjusted(0, 8, -4, -16), zmin, zmax, owner_->ContourLevels(), "Z");
   }
 
 private:
@@ -454,6 +457,12 @@ void Chart3D::ContourLevelSwitch(bool automatic) {
   changed();
 }
 
+Chart3D::ShownRange Chart3D::shownRange() const {
+  ShownRange r;
+  NiceAxisRange(zmin_, zmax_, 6, &r.low, &r.high, &r.segments);
+  return r;
+}
+
 std::vector<double> Chart3D::ContourLevels() const {
   return autoLevels_ ? RoundContourLevels(zmin_, zmax_, 10) : levels_;
 }
@@ -522,13 +531,14 @@ QImage Chart3D::Picture() {
     painter.setPen(Qt::black);
     painter.drawText(a.title, Qt::AlignCenter, title_);
   }
+  const auto [zmin, zmax, segments] = shownRange();
   if (chartType_ == 0 && !surface_) {
-    PaintPlanMap(painter, a.body, grid_, ContourLevels(), contourMode_ == 1, zmin_, zmax_);
+    PaintPlanMap(painter, a.body, grid_, ContourLevels(), contourMode_ == 1, zmin, zmax);
   } else if (a.body.width() > 0 && a.body.height() > 0) {
     // The graph renders itself off screen at the body's size.
     painter.drawImage(a.body.topLeft(), view3d_->active()->renderToImage(0, a.body.size()));
   }
-  PaintColourScale(painter, QRectF(a.scale).adjusted(0, 8, -4, -16), zmin_, zmax_, ContourLevels(), "Z");
+  PaintColourScale(painter, QRectF(a.scale).adjusted(0, 8, -4, -16), zmin, zmax, ContourLevels(), "Z");
   if (frameOn_ && frameStyle_ != 0 && frameWidth_ > 0) {
     painter.setPen(QPen(Qt::black, frameWidth_));
     painter.setBrush(Qt::NoBrush);
@@ -560,8 +570,9 @@ bool Chart3D::ExportPicture(const QString& path) {
       painter.setFont(titleLabel_->font());
       painter.drawText(a.title, Qt::AlignCenter, title_);
       painter.setFont(font());
-      PaintPlanMap(painter, a.body, grid_, ContourLevels(), contourMode_ == 1, zmin_, zmax_);
-      PaintColourScale(painter, QRectF(a.scale).adjusted(0, 8, -4, -16), zmin_, zmax_, ContourLevels(), "Z");
+      const auto [zmin, zmax, segments] = shownRange();
+      PaintPlanMap(painter, a.body, grid_, ContourLevels(), contourMode_ == 1, zmin, zmax);
+      PaintColourScale(painter, QRectF(a.scale).adjusted(0, 8, -4, -16), zmin, zmax, ContourLevels(), "Z");
     } else {
       painter.drawImage(0, 0, picture);
     }

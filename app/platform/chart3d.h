@@ -137,6 +137,13 @@ private:
   void changed();
   void rebuild();
   void resetZRange();
+  // The Z range as axes and colour scale show it: ZAxisRange out to round
+  // values, with its number of round steps.
+  struct ShownRange {
+    double low = 0.0, high = 1.0;
+    int segments = 1;
+  };
+  ShownRange shownRange() const;
   void userTurnedView(double elevation, double rotation);
   QColor colourOf(double z) const;
 

@@ -102,18 +102,21 @@ std::vector<ContourPolyline> ContourLines(const SurfaceGrid& g, double level) {
   return lines;
 }
 
+namespace {
+// The round step (1, 2, 2.5 or 5 times a power of ten) nearest above span / count.
+double roundStep(double span, int count) {
+  const double raw = span / count;
+  const double power = std::pow(10.0, std::floor(std::log10(raw)));
+  for (double m : {1.0, 2.0, 2.5, 5.0})
+    if (m * power >= raw * 0.999) return m * power;
+  return 10.0 * power;
+}
+}  // namespace
+
 std::vector<double> RoundContourLevels(double zmin, double zmax, int count) {
   std::vector<double> levels;
   if (!(zmax > zmin) || count < 1 || !std::isfinite(zmin) || !std::isfinite(zmax)) return levels;
-  const double raw = (zmax - zmin) / count;
-  const double power = std::pow(10.0, std::floor(std::log10(raw)));
-  double step = power * 10.0;
-  for (double m : {1.0, 2.0, 2.5, 5.0, 10.0}) {
-    if (m * power >= raw * 0.999) {
-      step = m * power;
-      break;
-    }
-  }
+  const double step = roundStep(zmax - zmin, count);
   for (double k = std::floor(zmin / step) + 1; k * step < zmax; k += 1) {
     const double level = k * step;
     if (level > zmin) levels.push_back(std::abs(level) < step * 1e-9 ? 0.0 : level);
@@ -127,4 +130,18 @@ std::vector<double> EvenContourLevels(double zmin, double zmax, int n) {
   if (n == 1) return {zmin};
   for (int k = 0; k < n; ++k) levels.push_back(zmin + (zmax - zmin) * k / (n - 1));
   return levels;
+}
+
+void NiceAxisRange(double zmin, double zmax, int count, double* lo, double* hi, int* segments) {
+  if (!(zmax > zmin) || !std::isfinite(zmin) || !std::isfinite(zmax) || count < 1) {
+    *lo = zmin, *hi = zmax, *segments = 1;
+    return;
+  }
+  const double step = roundStep(zmax - zmin, count);
+  // The small allowance keeps limits that are round already (up to the float
+  // precision of the grids) from moving out by a whole step.
+  const double slack = 1e-6;
+  *lo = std::floor(zmin / step + slack) * step;
+  *hi = std::ceil(zmax / step - slack) * step;
+  *segments = std::max(1, static_cast<int>(std::lround((*hi - *lo) / step)));
 }

@@ -26,3 +26,8 @@ std::vector<double> RoundContourLevels(double zmin, double zmax, int count = 10)
 // `n` levels evenly spaced from zmin to zmax inclusive (one level, zmin, if
 // n == 1; none if n < 1).
 std::vector<double> EvenContourLevels(double zmin, double zmax, int n);
+
+// The range [lo, hi] covering [zmin, zmax] out to round values, divided into
+// `segments` round steps (about `count`); limits that are already multiples of
+// the step stay as they are. For axes and colour scales.
+void NiceAxisRange(double zmin, double zmax, int count, double* lo, double* hi, int* segments);

@@ -1,0 +1,250 @@
+// The 3-D chart adapter: surface files, the Z range, contour levels, views and
+// bitmap output, driven under a virtual display.
+#include "platform/chart3d.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QtEndian>
+#include <QTemporaryDir>
+#include <QTest>
+#include <cmath>
+#include <cstdio>
+#include <functional>
+
+namespace {
+
+// Writes a surface file as the engine does: "#" range line (prediction files
+// only), " GRID nx ny", "hole dx dy xMin yMin", then nx rows of ny values in
+// 17-character fields, at most 100 per line.
+void writeSurface(const QString& path, int nx, int ny, double x0, double y0, double dx, double dy,
+                  const std::function<double(double, double)>& f, bool rangeLine = true) {
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Text));
+  QByteArray out;
+  char buf[64];
+  double low = INFINITY, high = -INFINITY;
+  for (int i = 0; i < nx; ++i)
+    for (int j = 0; j < ny; ++j) {
+      const double v = f(x0 + i * dx, y0 + j * dy);
+      if (v != -10000.0) low = std::min(low, v), high = std::max(high, v);
+    }
+  if (rangeLine) {
+    std::snprintf(buf, sizeof buf, "#  %15.4f  %15.4f\n", low, high);
+    out += buf;
+  }
+  out += QByteArray(" GRID ") + QByteArray::number(nx) + " " + QByteArray::number(ny) + "\n";
+  std::snprintf(buf, sizeof buf, "%g %g %g %g %g\n", -10000.0, dx, dy, x0, y0);
+  out += buf;
+  for (int i = 0; i < nx; ++i) {
+    for (int j = 0; j < ny; ++j) {
+      std::snprintf(buf, sizeof buf, "  %15.4f", f(x0 + i * dx, y0 + j * dy));
+      out += buf;
+      if ((j + 1) % 100 == 0 && j + 1 < ny) out += "\n";
+    }
+    out += "\n";
+  }
+  file.write(out);
+}
+
+// A hill whose top lies in the north-east of the grid, masked outside a disc
+// (hole nodes), the look of a surface kriged within a profile.
+double maskedHill(double x, double y) {
+  if (std::hypot(x - 1500, y - 1000) > 950) return -10000.0;
+  return 5.0 + 3.0 * std::exp(-(std::pow(x - 2000, 2) + std::pow(y - 1400, 2)) / 4e5) +
+         0.6 * std::sin(x / 300.0) * std::cos(y / 250.0);
+}
+
+class Chart3DTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    ASSERT_TRUE(dir.isValid());
+    chart.resize(640, 480);
+    chart.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&chart));
+  }
+  QString file(const QString& name) const { return dir.filePath(name); }
+  QTemporaryDir dir;
+  Chart3D chart;
+};
+
+}  // namespace
+
+TEST_F(Chart3DTest, LoadGridFileReadsGeometryValuesAndRange) {
+  // ny = 130 wraps every row over two lines (100 + 30 values).
+  writeSurface(file("plano.sup"), 7, 130, 1000.0, 2000.0, 25.0, 10.0, [](double x, double y) { return 0.01 * x - 0.002 * y; });
+  QString error;
+  ASSERT_TRUE(chart.LoadGridFile(file("plano.sup"), &error)) << error.toStdString();
+  const SurfaceGrid& g = chart.Grid();
+  EXPECT_EQ(g.nx, 7);
+  EXPECT_EQ(g.ny, 130);
+  EXPECT_DOUBLE_EQ(g.dx, 25.0);
+  EXPECT_DOUBLE_EQ(g.dy, 10.0);
+  EXPECT_DOUBLE_EQ(g.xMin, 1000.0);
+  EXPECT_DOUBLE_EQ(g.yMin, 2000.0);
+  EXPECT_FLOAT_EQ(g.hole, -10000.0f);
+  // Node (i, j) holds f(x_i, y_j): the file's rows run along Y.
+  EXPECT_NEAR(g.at(3, 77), 0.01 * 1075.0 - 0.002 * 2770.0, 1e-4);
+  EXPECT_NEAR(chart.ZAxisMin(), 0.01 * 1000 - 0.002 * 3290, 1e-4);
+  EXPECT_NEAR(chart.ZAxisMax(), 0.01 * 1150 - 0.002 * 2000, 1e-4);
+}
+
+TEST_F(Chart3DTest, HoleNodesStayOutOfTheZRange) {
+  writeSurface(file("disco.sup"), 31, 21, 500.0, 50.0, 100.0, 100.0, maskedHill, false);
+  ASSERT_TRUE(chart.LoadGridFile(file("disco.sup")));
+  EXPECT_GT(chart.ZAxisMin(), 3.0f);
+  EXPECT_LT(chart.ZAxisMax(), 9.0f);
+  // A range fixed by hand lasts until the next load.
+  chart.ZAxisRange(0.0f, 20.0f);
+  EXPECT_FLOAT_EQ(chart.ZAxisMax(), 20.0f);
+  ASSERT_TRUE(chart.LoadGridFile(file("disco.sup")));
+  EXPECT_LT(chart.ZAxisMax(), 9.0f);
+}
+
+TEST_F(Chart3DTest, MalformedFilesAreRefusedByNameAndKeepTheGrid) {
+  writeSurface(file("bueno.sup"), 4, 3, 0, 0, 1, 1, [](double x, double y) { return x + y; });
+  ASSERT_TRUE(chart.LoadGridFile(file("bueno.sup")));
+  QFile truncated(file("cortado.sup"));
+  ASSERT_TRUE(truncated.open(QIODevice::WriteOnly));
+  truncated.write(" GRID 5 5\n-10000 1 1 0 0\n  1.0 2.0 3.0\n");
+  truncated.close();
+  QFile words(file("texto.sup"));
+  ASSERT_TRUE(words.open(QIODevice::WriteOnly));
+  words.write("Esto no es una superficie\n");
+  words.close();
+  for (const QString name : {"cortado.sup", "texto.sup", "no_existe.sup"}) {
+    QString error;
+    EXPECT_FALSE(chart.LoadGridFile(file(name), &error)) << name.toStdString();
+    EXPECT_TRUE(error.contains(name)) << error.toStdString();
+    EXPECT_EQ(chart.Grid().nx, 4);
+    EXPECT_EQ(chart.Grid().ny, 3);
+  }
+}
+
+TEST_F(Chart3DTest, GridFromMemoryNeedsMatchingCount) {
+  chart.GridLayout(1);
+  chart.GridNodeCount(GridAxis::Y, 2);
+  chart.GridStep(GridAxis::Y, 5.0);
+  chart.GridOrigin(GridAxis::Y, -3.0);
+  chart.GridNodeCount(GridAxis::X, 3);
+  chart.GridStep(GridAxis::X, 2.0);
+  chart.GridOrigin(GridAxis::X, 7.0);
+  chart.HoleValue(-10000.0);
+  const float values[6] = {1, 2, 3, 4, -10000, 6};  // X index fastest
+  EXPECT_FALSE(chart.LoadGridValues(values, 5));
+  ASSERT_TRUE(chart.LoadGridValues(values, 6));
+  EXPECT_FLOAT_EQ(chart.Grid().at(2, 0), 3.0f);
+  EXPECT_FLOAT_EQ(chart.Grid().at(0, 1), 4.0f);
+  EXPECT_TRUE(chart.Grid().isHole(1, 1));
+  EXPECT_DOUBLE_EQ(chart.Grid().x(2), 11.0);
+  EXPECT_DOUBLE_EQ(chart.Grid().y(1), 2.0);
+  EXPECT_FLOAT_EQ(chart.ZAxisMin(), 1.0f);
+  EXPECT_FLOAT_EQ(chart.ZAxisMax(), 6.0f);
+}
+
+TEST_F(Chart3DTest, ContourLevelsAutomaticCountedAndAdded) {
+  writeSurface(file("p.sup"), 5, 5, 0, 0, 1, 1, [](double x, double y) { return 3.0 * x + y; });
+  ASSERT_TRUE(chart.LoadGridFile(file("p.sup")));
+  chart.ZAxisRange(0.0f, 36.0f);
+  const auto automatic = chart.ContourLevels();
+  EXPECT_GE(automatic.size(), 5u);
+  chart.ContourLevelCount(13);
+  chart.ContourLevelSwitch(false);
+  auto levels = chart.ContourLevels();
+  ASSERT_EQ(levels.size(), 13u);
+  EXPECT_DOUBLE_EQ(levels[1], 3.0);
+  chart.ContourLevelCount(0);
+  for (int i = 1; i <= 10; ++i) chart.AddContourLevel(0.0 + (11.0 - 0.0) * i / 11);
+  levels = chart.ContourLevels();
+  ASSERT_EQ(levels.size(), 10u);
+  EXPECT_DOUBLE_EQ(levels.front(), 1.0);
+  EXPECT_DOUBLE_EQ(levels.back(), 10.0);
+}
+
+TEST_F(Chart3DTest, DrawToFileWritesA24BitBitmapOfTheChartSize) {
+  writeSurface(file("disco.sup"), 31, 21, 500.0, 50.0, 100.0, 100.0, maskedHill);
+  ASSERT_TRUE(chart.LoadGridFile(file("disco.sup")));
+  chart.Title("Prueba");
+  for (int view = 0; view < 3; ++view) {
+    chart.Batch(true);
+    chart.ChartType(view == 2 ? 1 : 0);
+    chart.SurfaceSwitches(view != 1, view != 1);
+    chart.Batch(false);
+    const QString bmp = file(QString("cuadro%1.bmp").arg(view));
+    ASSERT_TRUE(chart.DrawToFile(bmp, 1));
+    QFile f(bmp);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray head = f.read(54);
+    ASSERT_EQ(head.size(), 54);
+    EXPECT_EQ(head.left(2), QByteArray("BM"));
+    auto le32 = [&](int at) { return qFromLittleEndian<qint32>(head.constData() + at); };
+    auto le16 = [&](int at) { return qFromLittleEndian<quint16>(head.constData() + at); };
+    EXPECT_EQ(le32(18), 640);
+    EXPECT_EQ(std::abs(le32(22)), 480);
+    EXPECT_EQ(le16(28), 24);
+    // The picture is not blank: the chart drew something besides the backdrop.
+    const QImage image(bmp);
+    int coloured = 0;
+    for (int y = 0; y < image.height(); y += 4)
+      for (int x = 0; x < image.width(); x += 4) {
+        const QColor c = image.pixelColor(x, y);
+        if (std::abs(c.red() - c.blue()) > 40) ++coloured;
+      }
+    EXPECT_GT(coloured, 200) << "view " << view;
+    const QString shots = qEnvironmentVariable("SORVAN_CHART_SHOTS");
+    if (!shots.isEmpty()) image.save(QDir(shots).filePath(QString("chart3d_%1.png").arg(view)));
+  }
+  EXPECT_FALSE(chart.DrawToFile(file("no/such/folder/x.bmp"), 1));
+}
+
+TEST_F(Chart3DTest, TurningTheViewReportsAndTheHandlerDecides) {
+  double seenElevation = -1, seenRotation = -1;
+  QObject::connect(&chart, &Chart3D::ViewChanged, [&](double& elevation, double& second, double& rotation) {
+    seenElevation = elevation, seenRotation = rotation;
+    EXPECT_EQ(second, 0.0);
+    elevation = 30;
+    rotation = 180;
+  });
+  chart.ViewRotation(45);
+  chart.ViewElevation(45);
+  // A right-button drag turns the 3-D view; its end reports the new angles.
+  QWindow* window = nullptr;
+  for (QWindow* w : QGuiApplication::allWindows())
+    if (w->inherits("Q3DSurface") && w->isExposed()) window = w;
+  ASSERT_NE(window, nullptr);
+  const QPoint from(300, 240), to(360, 200);
+  QTest::mousePress(window, Qt::RightButton, {}, from);
+  for (int k = 1; k <= 6; ++k) {
+    QMouseEvent move(QEvent::MouseMove, from + (to - from) * k / 6, window->mapToGlobal(from + (to - from) * k / 6),
+                     Qt::NoButton, Qt::RightButton, {});
+    QApplication::sendEvent(window, &move);
+    QTest::qWait(20);
+  }
+  QTest::mouseRelease(window, Qt::RightButton, {}, to);
+  QTest::qWait(50);
+  // The drag turned the view away from where it was set.
+  EXPECT_NE(seenElevation, -1);
+  EXPECT_FALSE(seenRotation == 45 && seenElevation == 45);
+  EXPECT_EQ(chart.ViewRotationValue(), 180);
+  EXPECT_EQ(chart.ViewElevationValue(), 30);
+}
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
+TEST_F(Chart3DTest, ScratchOrientation) {
+  writeSurface(file("disco.sup"), 31, 21, 500.0, 50.0, 100.0, 100.0, maskedHill);
+  ASSERT_TRUE(chart.LoadGridFile(file("disco.sup")));
+  for (int r : {0, 90}) { chart.ViewRotation(r); chart.ViewElevation(30); chart.Picture().save(QString("/tmp/shots/rot%1.png").arg(r)); }
+  chart.ChartType(1);
+  chart.Picture().save("/tmp/shots/bars.png");
+}
