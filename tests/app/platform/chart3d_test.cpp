@@ -236,15 +236,3 @@ int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }
-int main(int argc, char** argv) {
-  QApplication app(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}
-TEST_F(Chart3DTest, ScratchOrientation) {
-  writeSurface(file("disco.sup"), 31, 21, 500.0, 50.0, 100.0, 100.0, maskedHill);
-  ASSERT_TRUE(chart.LoadGridFile(file("disco.sup")));
-  for (int r : {0, 90}) { chart.ViewRotation(r); chart.ViewElevation(30); chart.Picture().save(QString("/tmp/shots/rot%1.png").arg(r)); }
-  chart.ChartType(1);
-  chart.Picture().save("/tmp/shots/bars.png");
-}
