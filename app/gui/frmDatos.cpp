@@ -93,7 +93,7 @@ void frmDatos::llenarRejilla() {
   MSFGrid_->SetCols(datos_.nvar + 1);
   MSFGrid_->SetRows(datos_.N + 1);
   for (int k = 1; k <= datos_.nvar; ++k)
-    MSFGrid_->SetTextMatrix(0, k, QString::fromStdString(datos_.nombres[size_t(k - 1)]));
+    MSFGrid_->SetTextMatrix(0, k, QString::fromStdString(datos_.nombreSinBlancos(k)));
   for (int i = 1; i <= datos_.N; ++i) {
     MSFGrid_->SetTextMatrix(i, 0, QString::number(i));
     for (int k = 1; k <= datos_.nvar; ++k) MSFGrid_->SetTextMatrix(i, k, TextoValor(datos_.valor(i, k)));

@@ -167,7 +167,13 @@ bool cFileDlg::mostrar(Tipo tipo, QString& filename, QString* fileTitle) {
 
   Flags = flags;
   const QStringList filtros = FiltrosQt(Filter);
-  const int elegido = filtros.indexOf(dlg.selectedNameFilter());
+  // The dialog reports the chosen filter as it shows it, without the patterns.
+  const QString mostrado = dlg.selectedNameFilter();
+  int elegido = -1;
+  for (int i = 0; i < filtros.size() && elegido < 0; ++i) {
+    const QString sinPatrones = filtros[i].left(filtros[i].lastIndexOf(QStringLiteral(" (")));
+    if (mostrado == filtros[i] || mostrado.trimmed() == sinPatrones.trimmed()) elegido = i;
+  }
   if (elegido >= 0) {
     FilterIndex = elegido + 1;
     Filter = paresFiltro(Filter)[elegido].second;

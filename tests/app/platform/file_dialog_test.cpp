@@ -1,0 +1,254 @@
+// cFileDlg driven through real Qt file dialogs: properties, results of accepted
+// and cancelled dialogs, filters, multiple selection and the working folder.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+
+#include "platform/cFileDlg.h"
+
+// Readable QStrings in failure messages.
+void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+
+namespace {
+
+// Runs `accion` on the first modal widget that becomes active within 5 s.
+void alAparecerModal(std::function<void(QWidget*)> accion) {
+  auto* t = new QTimer;
+  auto inicio = std::make_shared<QElapsedTimer>();
+  inicio->start();
+  t->setInterval(20);
+  QObject::connect(t, &QTimer::timeout, [t, accion, inicio] {
+    if (QWidget* w = QApplication::activeModalWidget()) {
+      t->stop();
+      t->deleteLater();
+      accion(w);
+    } else if (inicio->elapsed() > 5000) {
+      t->stop();
+      t->deleteLater();
+    }
+  });
+  t->start();
+}
+
+void crear(const QString& ruta) {
+  QFile f(ruta);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  f.write("1\n");
+}
+
+class FileDialogTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    ASSERT_TRUE(dir_.isValid());
+    carpetaPrevia_ = QDir::currentPath();
+    crear(dir_.filePath("uno.dae"));
+    crear(dir_.filePath("dos.dae"));
+    crear(dir_.filePath("tres.sup"));
+  }
+  void TearDown() override { QDir::setCurrent(carpetaPrevia_); }
+  QTemporaryDir dir_;
+  QString carpetaPrevia_;
+};
+
+TEST_F(FileDialogTest, ANewObjectHasTheDocumentedDefaults) {
+  cFileDlg dlg;
+  EXPECT_EQ(dlg.OwnerHwnd, nullptr);
+  EXPECT_TRUE(dlg.FileMustExist);
+  EXPECT_FALSE(dlg.MultiSelect);
+  EXPECT_FALSE(dlg.ReadOnly());
+  EXPECT_TRUE(dlg.HideReadOnly);
+  EXPECT_TRUE(dlg.Filter.isEmpty());
+  EXPECT_EQ(dlg.FilterIndex, 0);
+  EXPECT_EQ(dlg.DlgTitle, QStringLiteral("Sorvan"));
+  EXPECT_TRUE(dlg.DefaultExt.isEmpty());
+  EXPECT_EQ(dlg.Flags, 0);
+  EXPECT_TRUE(dlg.OverwritePrompt);
+  const QString documentos = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+  EXPECT_EQ(dlg.InitDirectory, QFileInfo(documentos).isDir() ? documentos : QDir::homePath());
+}
+
+TEST_F(FileDialogTest, SpecialFolderFiveIsTheDocumentsFolder) {
+  cFileDlg dlg;
+  dlg.InitDirectory = "/tmp";
+  dlg.InitDirectorySpecial(5);
+  EXPECT_EQ(dlg.InitDirectory, cFileDlg().InitDirectory);
+  dlg.InitDirectorySpecial(12345);
+  EXPECT_EQ(dlg.InitDirectory, QDir::homePath());
+}
+
+TEST(FiltrosTest, BarsAndColonsBothSeparateThePairs) {
+  const QStringList f = cFileDlg::FiltrosQt("Archivos BMP|*.bmp:Archivos DIB|*.dib");
+  ASSERT_EQ(f.size(), 2);
+  EXPECT_EQ(f[0], QStringLiteral("Archivos BMP (*.bmp)"));
+  EXPECT_EQ(f[1], QStringLiteral("Archivos DIB (*.dib)"));
+}
+
+TEST(FiltrosTest, StarDotStarMatchesEveryFileAndSemicolonsSplitPatterns) {
+  const QStringList f =
+      cFileDlg::FiltrosQt("Imágenes|*.bmp;*.dib|Todos los ficheros (*.*)|*.*");
+  ASSERT_EQ(f.size(), 2);
+  EXPECT_EQ(f[0], QStringLiteral("Imágenes (*.bmp *.dib)"));
+  EXPECT_EQ(f[1], QStringLiteral("Todos los ficheros (*.*) (*)"));
+  EXPECT_TRUE(cFileDlg::FiltrosQt("").isEmpty());
+}
+
+TEST_F(FileDialogTest, AcceptedOpenDialogReturnsTheFileAndMovesTheWorkingFolder) {
+  cFileDlg dlg;
+  dlg.Filter = "Archivos de datos espaciales (*.dae)|*.dae|Todos los ficheros (*.*)|*.*";
+  dlg.FilterIndex = 1;
+  dlg.InitDirectory = dir_.path();
+  dlg.DlgTitle = "Abrir datos";
+  QString titulo, filtros;
+  alAparecerModal([&](QWidget* w) {
+    auto* fd = qobject_cast<QFileDialog*>(w);
+    ASSERT_NE(fd, nullptr);
+    titulo = fd->windowTitle();
+    filtros = fd->nameFilters().join(";");
+    fd->selectFile(dir_.filePath("dos.dae"));
+    static_cast<QDialog*>(fd)->accept();
+  });
+  QString nombre, nombreCorto;
+  ASSERT_TRUE(dlg.VBGetOpenFileName(nombre, &nombreCorto));
+  EXPECT_EQ(titulo, QStringLiteral("Abrir datos"));
+  EXPECT_TRUE(filtros.contains("(*.dae)"));
+  EXPECT_EQ(QFileInfo(nombre).canonicalFilePath(), QFileInfo(dir_.filePath("dos.dae")).canonicalFilePath());
+  EXPECT_EQ(nombreCorto, QStringLiteral("dos.dae"));
+  EXPECT_EQ(dlg.FilterIndex, 1);
+  EXPECT_EQ(dlg.Filter, QStringLiteral("*.dae"));
+  EXPECT_TRUE(dlg.Flags & cFileDlg::OFN_FILEMUSTEXIST);
+  EXPECT_TRUE(dlg.Flags & cFileDlg::OFN_HIDEREADONLY);
+  EXPECT_EQ(dlg.InitDirectory, nombre);
+  // The engine writes next to the last chosen file.
+  EXPECT_EQ(QDir::current().canonicalPath(), QDir(dir_.path()).canonicalPath());
+}
+
+TEST_F(FileDialogTest, TheSecondFilterCanBeShownFirstAndIsReportedBack) {
+  cFileDlg dlg;
+  dlg.Filter = "Datos|*.dae|Superficies|*.sup";
+  dlg.FilterIndex = 2;
+  dlg.InitDirectory = dir_.path();
+  QString elegido;
+  alAparecerModal([&](QWidget* w) {
+    auto* fd = qobject_cast<QFileDialog*>(w);
+    ASSERT_NE(fd, nullptr);
+    elegido = fd->selectedNameFilter();
+    fd->selectFile(dir_.filePath("tres.sup"));
+    static_cast<QDialog*>(fd)->accept();
+  });
+  QString nombre;
+  ASSERT_TRUE(dlg.VBGetOpenFileName(nombre));
+  EXPECT_EQ(elegido, QStringLiteral("Superficies"));  // shown without its patterns
+  EXPECT_EQ(dlg.FilterIndex, 2);
+  EXPECT_EQ(dlg.Filter, QStringLiteral("*.sup"));
+}
+
+TEST_F(FileDialogTest, CancelGivesTheNulResults) {
+  cFileDlg dlg;
+  dlg.Filter = "Datos|*.dae";
+  dlg.FilterIndex = 1;
+  dlg.Flags = 0x8;
+  dlg.InitDirectory = dir_.path();
+  alAparecerModal([](QWidget* w) { static_cast<QDialog*>(w)->reject(); });
+  QString nombre = "previo.dae", nombreCorto = "x";
+  EXPECT_FALSE(dlg.VBGetOpenFileName(nombre, &nombreCorto));
+  const QString nul(QChar(u'\0'));
+  EXPECT_EQ(nombre, nul);
+  EXPECT_EQ(nombreCorto, nul);
+  EXPECT_EQ(dlg.Flags, 0);
+  EXPECT_EQ(dlg.FilterIndex, -1);
+  EXPECT_EQ(dlg.Filter, nul);
+  EXPECT_TRUE(dlg.Archivos().isEmpty());
+  EXPECT_NE(QDir::current().canonicalPath(), QDir(dir_.path()).canonicalPath());
+}
+
+TEST_F(FileDialogTest, MultipleSelectionReturnsTheFolderAndTheNames) {
+  cFileDlg dlg;
+  dlg.MultiSelect = true;
+  dlg.Filter = "Datos|*.dae";
+  dlg.InitDirectory = dir_.path();
+  alAparecerModal([&](QWidget* w) {
+    auto* fd = qobject_cast<QFileDialog*>(w);
+    ASSERT_NE(fd, nullptr);
+    EXPECT_EQ(fd->fileMode(), QFileDialog::ExistingFiles);
+    fd->selectFile("\"uno.dae\" \"dos.dae\"");
+    static_cast<QDialog*>(fd)->accept();
+  });
+  QString nombre;
+  ASSERT_TRUE(dlg.VBGetOpenFileName(nombre));
+  EXPECT_TRUE(dlg.Flags & cFileDlg::OFN_ALLOWMULTISELECT);
+  const QStringList partes = nombre.split(' ');
+  ASSERT_EQ(partes.size(), 3) << nombre.toStdString();
+  EXPECT_EQ(QDir(partes[0]).canonicalPath(), QDir(dir_.path()).canonicalPath());
+  QStringList nombres = partes.mid(1);
+  nombres.sort();
+  EXPECT_EQ(nombres, QStringList({"dos.dae", "uno.dae"}));
+  EXPECT_EQ(dlg.Archivos().size(), 2);
+}
+
+TEST_F(FileDialogTest, SaveAddsTheDefaultExtension) {
+  cFileDlg dlg;
+  dlg.DefaultExt = "avi";
+  dlg.Filter = "Vídeo AVI|*.avi";
+  dlg.InitDirectory = dir_.path();
+  alAparecerModal([&](QWidget* w) {
+    auto* fd = qobject_cast<QFileDialog*>(w);
+    ASSERT_NE(fd, nullptr);
+    EXPECT_EQ(fd->acceptMode(), QFileDialog::AcceptSave);
+    fd->selectFile("pelicula");
+    static_cast<QDialog*>(fd)->accept();
+  });
+  QString nombre, nombreCorto;
+  ASSERT_TRUE(dlg.VBGetSaveFileName(nombre, &nombreCorto));
+  EXPECT_EQ(nombreCorto, QStringLiteral("pelicula.avi"));
+  EXPECT_EQ(QFileInfo(nombre).absolutePath(), QFileInfo(dir_.filePath("x")).absolutePath());
+  EXPECT_TRUE(dlg.Flags & cFileDlg::OFN_OVERWRITEPROMPT);
+  EXPECT_TRUE(dlg.Flags & cFileDlg::OFN_HIDEREADONLY);
+}
+
+TEST_F(FileDialogTest, SaveOverAnExistingFileAsksFirst) {
+  cFileDlg dlg;
+  dlg.InitDirectory = dir_.path();
+  bool preguntado = false;
+  alAparecerModal([&](QWidget* w) {
+    auto* fd = qobject_cast<QFileDialog*>(w);
+    ASSERT_NE(fd, nullptr);
+    // The question about replacing the file comes up inside accept().
+    alAparecerModal([&](QWidget* pregunta) {
+      auto* caja = qobject_cast<QMessageBox*>(pregunta);
+      ASSERT_NE(caja, nullptr);
+      preguntado = true;
+      caja->button(QMessageBox::Yes) ? caja->button(QMessageBox::Yes)->click() : caja->accept();
+    });
+    fd->selectFile("uno.dae");
+    static_cast<QDialog*>(fd)->accept();
+  });
+  QString nombre;
+  ASSERT_TRUE(dlg.VBGetSaveFileName(nombre));
+  EXPECT_TRUE(preguntado);
+  EXPECT_EQ(cFileDlg::VBGetFileTitle(nombre), QStringLiteral("uno.dae"));
+}
+
+TEST_F(FileDialogTest, ExistFileAndFileTitle) {
+  EXPECT_TRUE(cFileDlg::ExistFile(dir_.filePath("uno.dae")));
+  EXPECT_FALSE(cFileDlg::ExistFile(dir_.filePath("no_existe.dae")));
+  EXPECT_FALSE(cFileDlg::ExistFile(dir_.path()));  // a folder has no file length
+  EXPECT_EQ(cFileDlg::VBGetFileTitle("/datos/campo/meuse.dae"), QStringLiteral("meuse.dae"));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}

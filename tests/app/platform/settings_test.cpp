@@ -1,0 +1,86 @@
+// The settings store: numbers kept as text, defaults for what is missing or
+// not a number, and the twips conversion of the window placement.
+#include <gtest/gtest.h>
+
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include "platform/settings_store.h"
+
+namespace {
+
+class SettingsTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    ASSERT_TRUE(dir_.isValid());
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir_.path());
+  }
+  QTemporaryDir dir_;
+  const QString org_ = QStringLiteral("SorvanPruebaAjustes");
+};
+
+TEST_F(SettingsTest, MissingSettingReadsAsTheDefault) {
+  SettingsStore store(org_, QStringLiteral("Sorvan"));
+  EXPECT_FALSE(store.HasSetting("Settings", "MainLeft"));
+  EXPECT_DOUBLE_EQ(store.GetSetting("Settings", "MainLeft", 1000), 1000);
+  EXPECT_DOUBLE_EQ(store.GetSetting("Settings", "MainWidth", 6500), 6500);
+}
+
+TEST_F(SettingsTest, NumbersRoundTripThroughANewStore) {
+  {
+    SettingsStore store(org_, QStringLiteral("Sorvan"));
+    store.SaveSetting("Settings", "MainLeft", 2345);
+    store.SaveSetting("Settings", "MainHeight", 7890.5);
+  }
+  SettingsStore otra(org_, QStringLiteral("Sorvan"));
+  EXPECT_TRUE(otra.HasSetting("Settings", "MainLeft"));
+  EXPECT_DOUBLE_EQ(otra.GetSetting("Settings", "MainLeft", 1000), 2345);
+  EXPECT_DOUBLE_EQ(otra.GetSetting("Settings", "MainHeight", 6500), 7890.5);
+}
+
+TEST_F(SettingsTest, ValuesAreStoredAsTextUnderTheSection) {
+  SettingsStore store(org_, QStringLiteral("Sorvan"));
+  store.SaveSetting("Settings", "MainTop", 1500);
+  QSettings crudo(org_, QStringLiteral("Sorvan"));
+  const QVariant v = crudo.value("Settings/MainTop");
+  EXPECT_EQ(v.toString(), QStringLiteral("1500"));
+}
+
+TEST_F(SettingsTest, TextThatIsNotANumberReadsAsTheDefault) {
+  {
+    QSettings crudo(org_, QStringLiteral("Sorvan"));
+    crudo.setValue("Settings/MainLeft", "izquierda");
+    crudo.setValue("Settings/MainTop", "");
+    crudo.setValue("Settings/MainWidth", "12abc");
+    crudo.setValue("Settings/MainHeight", "inf");
+  }
+  SettingsStore store(org_, QStringLiteral("Sorvan"));
+  EXPECT_DOUBLE_EQ(store.GetSetting("Settings", "MainLeft", 1000), 1000);
+  EXPECT_DOUBLE_EQ(store.GetSetting("Settings", "MainTop", 1000), 1000);
+  EXPECT_DOUBLE_EQ(store.GetSetting("Settings", "MainWidth", 6500), 6500);
+  EXPECT_DOUBLE_EQ(store.GetSetting("Settings", "MainHeight", 6500), 6500);
+}
+
+TEST_F(SettingsTest, StoresOfDifferentNamesDoNotMix) {
+  SettingsStore a(org_, QStringLiteral("Sorvan"));
+  SettingsStore b(org_ + "2", QStringLiteral("Sorvan"));
+  a.SaveSetting("Settings", "MainLeft", 111);
+  EXPECT_DOUBLE_EQ(b.GetSetting("Settings", "MainLeft", 1000), 1000);
+}
+
+TEST(TwipsTest, AnInchIs1440TwipsAtAnyResolution) {
+  EXPECT_EQ(TwipsAPixeles(1440, 96), 96);
+  EXPECT_EQ(TwipsAPixeles(1440, 144), 144);
+  EXPECT_EQ(TwipsAPixeles(6500, 96), 433);  // 433.33 rounds down
+  EXPECT_EQ(TwipsAPixeles(1000, 96), 67);   // 66.67 rounds up
+  EXPECT_DOUBLE_EQ(PixelesATwips(96, 96), 1440);
+  EXPECT_DOUBLE_EQ(PixelesATwips(433, 96), 6495);
+}
+
+TEST(TwipsTest, PixelsSurviveTheRoundTrip) {
+  for (double dpi : {72.0, 96.0, 120.0, 144.0, 192.0})
+    for (int px : {0, 1, 67, 433, 1279, 2560})
+      EXPECT_EQ(TwipsAPixeles(PixelesATwips(px, dpi), dpi), px) << px << " px at " << dpi << " dpi";
+}
+
+}  // namespace
