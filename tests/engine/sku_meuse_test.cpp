@@ -259,5 +259,22 @@ TEST(SkuStop, CoincidingDataEndTheRunWithTheSingularPivotMessage) {
   EXPECT_FALSE(std::filesystem::exists(scratch.path() / "SKUVAR.SUP"));
 }
 
+TEST(SkuStop, CoincidingDataWithADriftEndTheRunWithAFatalMessage) {
+  // Stage I meets the coinciding data first: their covariance matrix is
+  // singular too.
+  const ScratchDirectory scratch;
+  SkuCall run = SmallRun();
+  run.trendDegree = 1;
+  run.data.x[9] = run.data.x[4];
+  run.data.y[9] = run.data.y[4];
+  EXPECT_EXIT(run.Call(), ::testing::ExitedWithCode(2), "");
+  const auto log = ReadLines(scratch.path() / "KRIGING.LOG");
+  ASSERT_GE(log.size(), 3u);
+  std::string tail;
+  for (std::size_t k = log.size() - 3; k < log.size(); ++k) tail += log[k];
+  EXPECT_NE(tail.find("FATAL"), std::string::npos) << tail;
+  EXPECT_FALSE(std::filesystem::exists(scratch.path() / "SKUPRE.SUP"));
+}
+
 }  // namespace
 }  // namespace kriging

@@ -1,0 +1,142 @@
+// Timing of a whole kriging run and of its two costly phases.
+//
+//   sku_bench [repetitions]
+//
+// For n = 500 and n = 2048 random points on a 5 km square (projected
+// coordinates) and a 100 x 100 grid, ordinary kriging with a fitted spherical
+// model: the whole SKU call; KrigeGrid on an all-hole grid (assembly and
+// factorization only); the factorization alone; and the node loop, taken as
+// the full KrigeGrid minus the all-hole one. The best of the repetitions is
+// shown. Files are written to a temporary directory.
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <random>
+#include <vector>
+
+#include "drift_terms.h"
+#include "grid_kriging.h"
+#include "numerics/bunch_kaufman.h"
+#include "numerics/error_service.h"
+#include "sku.h"
+#include "variogram_models.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double BestSeconds(int repetitions, const std::function<void()>& work) {
+  double best = 1e300;
+  for (int r = 0; r < repetitions; ++r) {
+    const auto start = Clock::now();
+    work();
+    best = std::min(best, std::chrono::duration<double>(Clock::now() - start).count());
+  }
+  return best;
+}
+
+struct Points {
+  std::vector<float> x, y, z;
+};
+
+Points RandomPoints(int n, unsigned seed) {
+  std::mt19937 generator(seed);
+  std::uniform_real_distribution<float> position(0.0f, 5000.0f);
+  std::normal_distribution<float> noise(0.0f, 0.3f);
+  Points p;
+  for (int k = 0; k < n; ++k) {
+    const float u = position(generator), v = position(generator);
+    p.x.push_back(178000.0f + u);
+    p.y.push_back(329000.0f + v);
+    p.z.push_back(5.0f + std::sin(u / 900.0f) + 0.5f * std::cos(v / 1300.0f) + noise(generator));
+  }
+  return p;
+}
+
+constexpr int kGrid = 100;
+constexpr float kXMin = 178000.0f, kYMin = 329000.0f, kStep = 5000.0f / (kGrid - 1);
+
+double TimeSku(Points p, int repetitions) {
+  return BestSeconds(repetitions, [&] {
+    std::int32_t n = static_cast<std::int32_t>(p.x.size());
+    float firstLag = -1, lagWidth = -1;
+    std::int32_t lagCount = -1, fitLagCount = -1, modelCode = 1, trendDegree = 0;
+    std::int32_t nx = kGrid, ny = kGrid, gridRows = kGrid;
+    float xMin = kXMin, yMin = kYMin, dx = kStep, dy = kStep, hole = -10000.0f;
+    std::vector<float> prediction(kGrid * kGrid, 0.0f), variance(kGrid * kGrid, 0.0f);
+    std::int32_t options[7] = {-1, -1, -1, -1, -1, -1, -1};
+    float parameters[10] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
+    SKU(&n, p.z.data(), p.x.data(), p.y.data(), &firstLag, &lagWidth, &lagCount, &fitLagCount,
+        &modelCode, &trendDegree, &nx, &ny, &xMin, &yMin, &dx, &dy, &gridRows, prediction.data(),
+        variance.data(), &hole, options, parameters);
+  });
+}
+
+double TimeKrigeGrid(const Points& p, bool allHoles, int repetitions) {
+  return BestSeconds(repetitions, [&] {
+    std::vector<float> prediction(kGrid * kGrid, allHoles ? -10000.0f : 0.0f);
+    std::vector<float> variance(kGrid * kGrid);
+    float range[2];
+    kriging::KrigeGrid(static_cast<int>(p.x.size()), p.z.data(), p.x.data(), p.y.data(), 1,
+                       &kriging::DriftTerm, &kriging::SemivariogramOfLag, 0, 0, kGrid, kGrid,
+                       kXMin, kYMin, kStep, kStep, kGrid, prediction.data(), variance.data(),
+                       -10000.0f, range);
+  });
+}
+
+double TimeFactorization(const Points& p, int repetitions) {
+  const int n = static_cast<int>(p.x.size()), order = n + 1;
+  std::vector<float> assembled(static_cast<std::size_t>(order) * order);
+  for (int i = 0; i < n; ++i) {
+    for (int j = i; j < n; ++j)
+      assembled[i + static_cast<std::size_t>(j) * order] =
+          kriging::SemivariogramOfLag(p.x[i] - p.x[j], p.y[i] - p.y[j]);
+    assembled[i + static_cast<std::size_t>(n) * order] = 1;
+  }
+  std::vector<float> factor;
+  std::vector<std::int32_t> pivots(order);
+  return BestSeconds(repetitions, [&] {
+    factor = assembled;  // an O(N^2) copy beside the O(N^3) factorization
+    kriging::SymmetricFactor(order, factor.data(), order, factor.data(), order, pivots.data());
+  });
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int repetitions = argc > 1 ? std::max(1, std::atoi(argv[1])) : 1;
+  char pattern[] = "/tmp/sku_bench_XXXXXX";
+  const std::filesystem::path scratch = mkdtemp(pattern);
+  const std::filesystem::path home = std::filesystem::current_path();
+  std::filesystem::current_path(scratch);
+
+  std::printf("%6s %12s %16s %14s %12s %14s\n", "n", "SKU (s)", "assemble+fact(s)",
+              "factorize (s)", "nodes (s)", "per node (us)");
+  for (int n : {500, 2048}) {
+    const Points p = RandomPoints(n, 20240 + n);
+    const double sku = TimeSku(p, repetitions);
+    // SKU leaves the fitted model in place; the phases below use it. Progress
+    // lines of the phases go to a scratch log.
+    std::FILE* log = std::fopen("phases.log", "w");
+    kriging::OutputUnit(-2, log);
+    const double assemble = TimeKrigeGrid(p, true, repetitions);
+    const double full = TimeKrigeGrid(p, false, repetitions);
+    const double factorize = TimeFactorization(p, repetitions);
+    std::FILE* out = stdout;
+    kriging::OutputUnit(-2, out);
+    std::fclose(log);
+    const double nodes = full - assemble;
+    std::printf("%6d %12.3f %16.3f %14.3f %12.3f %14.1f\n", n, sku, assemble, factorize, nodes,
+                1e6 * nodes / (kGrid * kGrid));
+  }
+
+  std::filesystem::current_path(home);
+  std::filesystem::remove_all(scratch);
+  return 0;
+}
