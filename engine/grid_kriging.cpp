@@ -71,8 +71,12 @@ void KrigeGrid(int n, const float* z, const float* x, const float* y, int trendT
 
   std::fprintf(log, "    Factorizando ...\n");
   std::fflush(log);
+  // Two exactly singular cases that rounding may hide from the pivot test:
+  // coinciding data, and fewer data than drift terms (rank at most 2n < N).
   if (const int block = CoincidingDatum(n, x, y, dataOrder.data()); block != 0)
     ReportSingularSystem(block);
+  else if (n < p)
+    ReportSingularSystem(order);
   SymmetricFactor(order, a, order, a, order, pivots.data());
 
   range[0] = MachineConstant(7);

@@ -28,10 +28,12 @@ namespace kriging {
 // highest kriged value (+inf and -inf when no node is kriged).
 //
 // Progress lines go to destination 2 of the output-unit service. Work arrays
-// not obtained: CriticalStop. A factor with an exactly zero pivot block, or two
-// data at the same coordinates (equal rows, which rounding may hide from the
-// pivot test): the factorization's fatal singular-pivot error, which under the
-// default actions ends the process before any grid value is written.
+// not obtained: CriticalStop. A factor with an exactly zero pivot block, two
+// data at the same coordinates (equal rows) or fewer data than drift terms
+// (systems singular in exact arithmetic whose rounding may hide the zero pivot
+// from the factorization): the factorization's fatal singular-pivot error,
+// which under the default actions ends the process before any grid value is
+// written.
 void KrigeGrid(int n, const float* z, const float* x, const float* y, int trendTermCount,
                DriftFunction driftTerm, LagVariogram variogram, int firstI, int firstJ, int nx,
                int ny, float xMin, float yMin, float dx, float dy, int gridRows,

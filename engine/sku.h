@@ -9,6 +9,11 @@
  * succeeded; fatal errors end the process after writing the reason as the last
  * line of KRIGING.LOG in the current working directory.
  *
+ * Arguments the caller is trusted with, and what a call makes of them when
+ * they are out of range: trendDegree is taken within 0..3; when gridRows < nx
+ * (and ny > 0) only the first gridRows grid rows, all the caller's arrays can
+ * hold, are kriged and written to the surface files, with a warning in the log.
+ *
  * Files written in the current working directory: KRIGING.LOG, SKUESTIM.SV,
  * SKUESTIM.FMT, SKUEAJUS.SV, SKUEAJUS.FMT, SKUPRE.SUP, SKUVAR.SUP.
  * Not reentrant: one run at a time per process. */

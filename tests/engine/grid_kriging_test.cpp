@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <sstream>
 #include <tuple>
 #include <vector>
 
@@ -261,31 +262,51 @@ TEST_F(KrigingProperties, OnlyTheVisitedNodesOfTheLeadingRowsAreTouched) {
     }
 }
 
+// Runs the kriging in a child process with the run log in the scratch
+// directory; returns the log's last lines, without the message margins, as one
+// text.
+std::string LastLogWordsOfAStoppedRun(const reference::ScratchDirectory& scratch, const Data& d,
+                                      int terms) {
+  Grid g(3, 3, 181000.0f, 333000.0f, 300.0f, 300.0f);
+  EXPECT_EXIT(
+      {
+        std::FILE* log = std::fopen("KRIGING.LOG", "w");
+        OutputUnit(-2, log);
+        OutputUnit(-3, log);
+        Krige(d, terms, g);
+      },
+      ::testing::ExitedWithCode(2), "");
+  const auto lines = reference::ReadLines(scratch.path() / "KRIGING.LOG");
+  std::string tail;
+  for (std::size_t k = lines.size() >= 3 ? lines.size() - 3 : 0; k < lines.size(); ++k) {
+    std::istringstream words(lines[k]);
+    for (std::string word; words >> word;)
+      if (word != "***") tail += word + " ";
+  }
+  return tail;
+}
+
 TEST(KrigingSingularSystem, DuplicateCoordinatesStopWithTheSingularPivotMessage) {
   const reference::ScratchDirectory scratch;
   Data d = ProjectedData();
   d.x[7] = d.x[3];
   d.y[7] = d.y[3];
   Use({1, 0.02, 0.5, 700});
-  Grid g(3, 3, 181000.0f, 333000.0f, 300.0f, 300.0f);
-  const float sentinel = 777.0f;
-  std::fill(g.prediction.begin(), g.prediction.end(), sentinel);
-  EXPECT_EXIT(
-      {
-        std::FILE* log = std::fopen("KRIGING.LOG", "w");
-        OutputUnit(-2, log);
-        OutputUnit(-3, log);
-        Krige(d, 1, g);
-      },
-      ::testing::ExitedWithCode(2), "");
-  const auto lines = reference::ReadLines(scratch.path() / "KRIGING.LOG");
-  ASSERT_GE(lines.size(), 2u);
-  std::string tail;
-  for (auto it = lines.end() - std::min<std::size_t>(lines.size(), 3); it != lines.end(); ++it)
-    tail += *it;
-  EXPECT_NE(tail.find("singular"), std::string::npos) << tail;
-  EXPECT_NE(tail.find("LFTSF"), std::string::npos) << tail;
-  EXPECT_NE(lines.back().find("singular."), std::string::npos) << lines.back();
+  const std::string tail = LastLogWordsOfAStoppedRun(scratch, d, 1);
+  EXPECT_NE(tail.find("FATAL ERROR 2 from LFTSF. The input matrix is singular because pivot "
+                      "block 8 is singular."),
+            std::string::npos)
+      << tail;
+}
+
+TEST(KrigingSingularSystem, FewerDataThanDriftTermsStop) {
+  const reference::ScratchDirectory scratch;
+  Data d = ProjectedData();
+  d.x.resize(5), d.y.resize(5), d.z.resize(5);
+  Use({2, 0.02, 0.5, 300});
+  const std::string tail = LastLogWordsOfAStoppedRun(scratch, d, 6);
+  EXPECT_NE(tail.find("The input matrix is singular because pivot block"), std::string::npos)
+      << tail;
 }
 
 }  // namespace
