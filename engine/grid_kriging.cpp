@@ -83,9 +83,9 @@ void KrigeGrid(int n, const float* z, const float* x, const float* y, int trendT
   range[1] = MachineConstant(8);
 
   std::fprintf(log, "    Dando valores ...\n");
-  for (int i = firstI; i < nx; ++i) {
+  for (int i = std::max(firstI, 0); i < nx; ++i) {
     const float x0 = static_cast<float>(i) * dx + xMin;
-    for (int j = firstJ; j < ny; ++j) {
+    for (int j = std::max(firstJ, 0); j < ny; ++j) {
       const std::size_t node = static_cast<std::size_t>(i) + static_cast<std::size_t>(j) * gridRows;
       if (prediction[node] == holeValue) {
         variance[node] = holeValue;
