@@ -3,8 +3,9 @@
 // and libavcodec, standing in for the Windows AVIFile library.
 //
 // Stream header as the program has always written it: rate = frames per
-// second, scale 1, suggested buffer size = image size of the first frame,
-// frame rectangle (0, 0, width, height), every frame a key frame. Frames are
+// second, scale 1, frame rectangle (0, 0, width, height), every frame a key
+// frame; the suggested buffer size is the largest frame stored, which for
+// uncompressed frames is the image size of a frame. Frames are
 // given in the 24-bit DIB layout (rows bottom-up, blue-green-red, each row
 // padded to 4 bytes); the uncompressed encoder stores them exactly so.
 #include <cstddef>
@@ -16,7 +17,6 @@ struct AviStreamSettings {
   int width = 0;
   int height = 0;
   int fps = 1;                             // 1 ... 30, see LimitFramesPerSecond
-  std::uint32_t suggestedBufferSize = 0;   // image size of the first frame
   std::string encoder = "rawvideo";        // an entry of AviEncoders()
   int quality = 75;                        // 1 (smallest) ... 100 (best), lossy encoders
 };

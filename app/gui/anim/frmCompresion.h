@@ -1,0 +1,43 @@
+#pragma once
+// "Compresión de vídeo": the choice of the encoder for an AVI file among
+// those this machine's FFmpeg offers, with the quality for the lossy ones.
+// Every frame is stored as a key frame, so there is no key-frame setting.
+#include <QDialog>
+#include <string>
+#include <vector>
+
+#include "platform/video/avi_encoders.h"
+
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QSpinBox;
+
+struct EleccionCompresor {
+  std::string encoder = "rawvideo";
+  int calidad = 75;  // 1 ... 100
+};
+
+class frmCompresion : public QDialog {
+  Q_OBJECT
+public:
+  explicit frmCompresion(QWidget* owner);
+
+  // Shows the dialog modally with the previous choice of this session
+  // selected. Returns false when the user cancels; `eleccion` is then unchanged.
+  static bool Elegir(QWidget* owner, EleccionCompresor& eleccion);
+
+  QComboBox* ComboCompresor = nullptr;
+  QSpinBox* TxtCalidad = nullptr;
+  QPushButton* CoAceptar = nullptr;
+  QPushButton* CoCancelar = nullptr;
+
+  EleccionCompresor Eleccion() const;
+  void Seleccionar(const EleccionCompresor& eleccion);
+
+private:
+  void ComboCompresor_Change();
+
+  std::vector<AviEncoder> encoders_;
+  QLabel* lblCalidad_ = nullptr;
+};

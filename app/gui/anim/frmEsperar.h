@@ -1,0 +1,29 @@
+#pragma once
+// The wait dialog of the animations: after the first frame is on screen the
+// user may adjust the look of the chart (view, toolbar modes) and then press
+// "Aceptar"; every frame is drawn with that look. It stays above all windows
+// in the top-left corner of the screen and is not modal, so the chart can be
+// used meanwhile.
+#include <QDialog>
+
+class QPushButton;
+
+class frmEsperar : public QDialog {
+  Q_OBJECT
+public:
+  // Shows the single shared dialog, owned by `owner`, and keeps the program
+  // responsive until the user closes it (or it is unloaded by
+  // DescargarEsperar). Returns at once if it is already waiting.
+  static void Esperar(QWidget* owner);
+
+  // The dialog while it is shown; nullptr otherwise.
+  static frmEsperar* Instancia();
+
+  // Unloads the dialog if it is loaded (closing the main window).
+  static void DescargarEsperar();
+
+  QPushButton* CoAceptar = nullptr;
+
+private:
+  explicit frmEsperar(QWidget* owner);
+};

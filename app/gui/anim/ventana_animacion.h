@@ -1,0 +1,33 @@
+#pragma once
+// The surface chart window in which an animation draws its frames. It lives
+// for one command: closed when the object goes out of scope, unless the
+// command keeps it open for the user (after a drawing failure). The user may
+// close it at any time; Existe() then turns false.
+#include <QPointer>
+#include <QString>
+
+class Chart3D;
+class QWidget;
+
+class VentanaAnimacion {
+public:
+  // Creates and shows the window with `caption`, a child window of the main
+  // window when there is one.
+  explicit VentanaAnimacion(const QString& caption);
+  ~VentanaAnimacion();
+  VentanaAnimacion(const VentanaAnimacion&) = delete;
+  VentanaAnimacion& operator=(const VentanaAnimacion&) = delete;
+
+  Chart3D* Grafico() const;
+  bool Existe() const { return !ventana_.isNull(); }
+  // Shows the window again and brings it to the front.
+  void Mostrar();
+  // Leaves the window open after the command.
+  void Conservar() { conservar_ = true; }
+  void Cerrar();
+
+private:
+  QPointer<QWidget> ventana_;  // the sub-window (or top-level window)
+  QPointer<Chart3D> grafico_;
+  bool conservar_ = false;
+};
