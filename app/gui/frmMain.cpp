@@ -52,20 +52,6 @@ QAction* accion(QObject* padre, const QString& texto, bool habilitada = true,
   return a;
 }
 
-// The surface windows take the session by the declaration in chart_windows.h.
-// Until that declaration names the core's session type, the call is resolved
-// here at compile time and falls back to reporting the charts as unavailable.
-template <typename S>
-auto llamarGraf3D(QMdiArea* area, int kind, const QString& title, const S& sesion, QString* error, int)
-    -> decltype(AbrirGraf3D(area, kind, title, sesion, error)) {
-  return AbrirGraf3D(area, kind, title, sesion, error);
-}
-template <typename S>
-QWidget* llamarGraf3D(QMdiArea*, int, const QString& title, const S&, QString* error, long) {
-  if (error) *error = QStringLiteral("Gráficos 3D no disponibles: ") + title;
-  return nullptr;
-}
-
 }  // namespace
 
 frmMain::frmMain(QWidget* parent) : QMainWindow(parent), sesion_(std::make_unique<sorvan::SesionKriging>()) {
@@ -379,7 +365,7 @@ void frmMain::NuevoGraf2D(const QString& file, const QString& title) {
 
 void frmMain::NuevoGraf3D(int kind, const QString& title) {
   QString error;
-  if (!llamarGraf3D(mdi_, kind, title, *sesion_, &error, 0))
+  if (!AbrirGraf3D(mdi_, kind, title, *sesion_, &error))
     QMessageBox::warning(this, kTitulo,
                          error.isEmpty() ? QStringLiteral("No se pudo abrir la superficie \"%1\".")
                                                .arg(QDir::toNativeSeparators(title))

@@ -1,0 +1,472 @@
+// The main window driven as the user sees it: menus, status bar, placement kept
+// between runs, opening data files (good, bad, too long), the window list, the
+// About box and the start-up with its splash window.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QSettings>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+#include <memory>
+
+#include "core/sesion_kriging.h"
+#include "gui/Principal.h"
+#include "gui/frmAbout.h"
+#include "gui/frmDatos.h"
+#include "gui/frmMain.h"
+#include "gui/frmSplash.h"
+#include "platform/data_grid.h"
+#include "platform/settings_store.h"
+
+void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+
+namespace {
+
+QString meuse() { return QString::fromLocal8Bit(qgetenv("SORVAN_SOURCE_DIR")) + "/examples/meuse.dae"; }
+
+// Runs `accion` on the first modal widget that becomes active within 5 s.
+void alAparecerModal(std::function<void(QWidget*)> accion) {
+  auto* t = new QTimer;
+  auto inicio = std::make_shared<QElapsedTimer>();
+  inicio->start();
+  t->setInterval(20);
+  QObject::connect(t, &QTimer::timeout, [t, accion, inicio] {
+    if (QWidget* w = QApplication::activeModalWidget()) {
+      t->stop();
+      t->deleteLater();
+      accion(w);
+    } else if (inicio->elapsed() > 5000) {
+      t->stop();
+      t->deleteLater();
+    }
+  });
+  t->start();
+}
+
+// Answers the next message box with OK and remembers its title and text.
+struct Mensaje {
+  bool visto = false;
+  QString titulo, texto;
+  void esperar() {
+    alAparecerModal([this](QWidget* w) {
+      auto* caja = qobject_cast<QMessageBox*>(w);
+      if (!caja) return;
+      visto = true;
+      titulo = caja->windowTitle();
+      texto = caja->text();
+      caja->accept();
+    });
+  }
+};
+
+void escribir(const QString& ruta, const QByteArray& contenido) {
+  QFile f(ruta);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  f.write(contenido);
+}
+
+QStringList textos(QMenu* menu) {
+  QStringList t;
+  for (QAction* a : menu->actions()) t << (a->isSeparator() ? QStringLiteral("-") : a->text());
+  return t;
+}
+
+QMenu* menu(frmMain& w, const char* nombre) { return w.findChild<QMenu*>(QString::fromLatin1(nombre)); }
+QAction* item(frmMain& w, const char* nombre) { return w.findChild<QAction*>(QString::fromLatin1(nombre)); }
+
+double dpiX() { return QGuiApplication::primaryScreen()->logicalDotsPerInchX(); }
+double dpiY() { return QGuiApplication::primaryScreen()->logicalDotsPerInchY(); }
+
+class MainWindowTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    ASSERT_TRUE(ajustes_.isValid());
+    // Each test starts with an empty settings store of its own.
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, ajustes_.path());
+    ASSERT_TRUE(datos_.isValid());
+  }
+  QTemporaryDir ajustes_;
+  QTemporaryDir datos_;
+};
+
+TEST_F(MainWindowTest, MenusHaveTheirCaptionsKeysAndStates) {
+  frmMain w;
+  EXPECT_EQ(w.windowTitle(), QStringLiteral("Sorvan"));
+  QStringList barra;
+  for (QAction* a : w.menuBar()->actions()) barra << a->text();
+  EXPECT_EQ(barra, QStringList({"&Archivo", "&Edición", "&Kriging", "&Ventana", "Ay&uda"}));
+
+  EXPECT_EQ(textos(menu(w, "mnuArchivo")),
+            QStringList({"&Nuevo", "&Abrir", "&Generar animación", "&Cerrar", "-", "&Guardar",
+                         "G&uardar como...", "Guardar &todo", "-", "&Información", "&Salir"}));
+  EXPECT_EQ(textos(menu(w, "mnuAbrir")), QStringList({"&Datos", "&Superficie", "&Variograma"}));
+  EXPECT_EQ(textos(menu(w, "mnuGenerarAnim")),
+            QStringList({"&Datos", "&Superficies", "&Archivos BMP´s"}));
+  EXPECT_EQ(textos(menu(w, "mnuEdicion")),
+            QStringList({"&Deshacer", "-", "Cor&tar", "&Copiar", "&Pegar"}));
+  EXPECT_EQ(textos(menu(w, "mnuKriging")),
+            QStringList({"Kriging &2D", "Kriging &3D", "&Cokriging", "-", "&Animar..."}));
+  EXPECT_EQ(textos(menu(w, "mnuVentana")),
+            QStringList({"&Cascada", "Mosaico &horizontal", "Mosaico &vertical", "&Organizar iconos"}));
+  EXPECT_EQ(textos(menu(w, "mnuAyuda")),
+            QStringList({"&Contenido", "&Buscar ayuda en...", "-", "&Acerca de Sorvan..."}));
+
+  for (const char* gris : {"mnuNuevo", "mnuGAnimDatos", "mnuCerrar", "mnuGuardar", "mnuGuardarComo",
+                           "mnuGuardarTodo", "mnuInformacion", "mnuDeshacer", "mnuCortar", "mnuCopiar",
+                           "mnuPegar", "mnuKriging3D", "mnuCokriging", "mnuContenido", "mnuBuscarAyuda"})
+    EXPECT_FALSE(item(w, gris)->isEnabled()) << gris;
+  for (const char* activo : {"mnuDatos", "mnuSuperficie", "mnuVariograma", "mnuGAnimSup", "mnuGAnimBMP",
+                             "mnuSalir", "mnuKriging2D", "mnuAnimar", "mnuCascada", "mnuMosaicoH",
+                             "mnuMosaicoV", "mnuOrganizar", "mnuAcercaDe"})
+    EXPECT_TRUE(item(w, activo)->isEnabled()) << activo;
+
+  EXPECT_EQ(item(w, "mnuNuevo")->shortcut(), QKeySequence("Ctrl+N"));
+  EXPECT_EQ(item(w, "mnuGuardar")->shortcut(), QKeySequence("Ctrl+S"));
+  EXPECT_EQ(item(w, "mnuDeshacer")->shortcut(), QKeySequence("Ctrl+Z"));
+  EXPECT_EQ(item(w, "mnuCortar")->shortcut(), QKeySequence("Ctrl+X"));
+  EXPECT_EQ(item(w, "mnuCopiar")->shortcut(), QKeySequence("Ctrl+C"));
+  EXPECT_EQ(item(w, "mnuPegar")->shortcut(), QKeySequence("Ctrl+V"));
+
+  // No data yet: the whole "&Kriging" menu is grey.
+  EXPECT_FALSE(menu(w, "mnuKriging")->menuAction()->isEnabled());
+  EXPECT_FALSE(w.KrigingHabilitado());
+}
+
+TEST_F(MainWindowTest, StatusBarHasFourPanelsReadyAndTheTime) {
+  frmMain w;
+  w.show();
+  auto* p1 = w.findChild<QLabel*>("panel1");
+  auto* p4 = w.findChild<QLabel*>("panel4");
+  ASSERT_TRUE(p1 && p4 && w.findChild<QLabel*>("panel2") && w.findChild<QLabel*>("panel3"));
+  EXPECT_EQ(p1->text(), QStringLiteral("Preparado"));
+  EXPECT_EQ(p1->toolTip(), QStringLiteral("Estado del programa"));
+  EXPECT_FALSE(w.findChild<QLabel*>("panel2")->text().isEmpty());
+  EXPECT_FALSE(w.findChild<QLabel*>("panel3")->text().isEmpty());
+  const QTime ahora = QTime::fromString(p4->text(), "HH:mm");
+  ASSERT_TRUE(ahora.isValid()) << p4->text().toStdString();
+  EXPECT_LE(std::abs(ahora.secsTo(QTime::currentTime())), 120);
+  // The clock is kept current.
+  p4->setText("--:--");
+  QTest::qWait(1200);
+  EXPECT_TRUE(QTime::fromString(p4->text(), "HH:mm").isValid());
+}
+
+// Counts the paint events a widget receives.
+class ContadorPintado : public QObject {
+public:
+  int n = 0;
+  bool eventFilter(QObject*, QEvent* e) override {
+    if (e->type() == QEvent::Paint) ++n;
+    return false;
+  }
+};
+
+TEST_F(MainWindowTest, MensajeBEPaintsTheTextAtOnce) {
+  frmMain w;
+  w.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+  auto* p1 = w.findChild<QLabel*>("panel1");
+  ContadorPintado contador;
+  p1->installEventFilter(&contador);
+  // No event processing between the call and the check, as during a long
+  // synchronous computation.
+  w.MensajeBE("Generando superficies kriging (zinc)...");
+  EXPECT_EQ(w.TextoEstado(), QStringLiteral("Generando superficies kriging (zinc)..."));
+  EXPECT_EQ(p1->text(), w.TextoEstado());
+  EXPECT_TRUE(p1->isVisible());
+  EXPECT_GE(contador.n, 1);
+}
+
+TEST_F(MainWindowTest, FirstRunOpensAtTheDefaultPlacement) {
+  frmMain w;
+  EXPECT_EQ(w.pos(), QPoint(TwipsAPixeles(1000, dpiX()), TwipsAPixeles(1000, dpiY())));
+  EXPECT_EQ(w.size(), QSize(TwipsAPixeles(6500, dpiX()), TwipsAPixeles(6500, dpiY())));
+}
+
+TEST_F(MainWindowTest, PlacementIsKeptBetweenRunsInTwips) {
+  {
+    frmMain w;
+    w.show();
+    w.move(120, 90);
+    w.resize(700, 520);
+    QTest::qWait(50);
+    w.close();
+  }
+  SettingsStore store;
+  EXPECT_DOUBLE_EQ(store.GetSetting("Settings", "MainWidth", -1), PixelesATwips(700, dpiX()));
+  EXPECT_DOUBLE_EQ(store.GetSetting("Settings", "MainHeight", -1), PixelesATwips(520, dpiY()));
+  EXPECT_DOUBLE_EQ(store.GetSetting("Settings", "MainLeft", -1), PixelesATwips(120, dpiX()));
+  EXPECT_DOUBLE_EQ(store.GetSetting("Settings", "MainTop", -1), PixelesATwips(90, dpiY()));
+  frmMain otra;
+  EXPECT_EQ(otra.size(), QSize(700, 520));
+  EXPECT_EQ(otra.pos(), QPoint(120, 90));
+}
+
+TEST_F(MainWindowTest, ClosingWhileMinimisedKeepsTheStoredPlacement) {
+  SettingsStore store;
+  store.SaveSetting("Settings", "MainLeft", 1500);
+  store.SaveSetting("Settings", "MainTop", 1200);
+  store.SaveSetting("Settings", "MainWidth", 9000);
+  store.SaveSetting("Settings", "MainHeight", 8000);
+  {
+    frmMain w;
+    w.show();
+    w.resize(300, 250);
+    w.showMinimized();
+    QTest::qWait(50);
+    ASSERT_TRUE(w.isMinimized());
+    w.close();
+  }
+  EXPECT_DOUBLE_EQ(store.GetSetting("Settings", "MainLeft", -1), 1500);
+  EXPECT_DOUBLE_EQ(store.GetSetting("Settings", "MainTop", -1), 1200);
+  EXPECT_DOUBLE_EQ(store.GetSetting("Settings", "MainWidth", -1), 9000);
+  EXPECT_DOUBLE_EQ(store.GetSetting("Settings", "MainHeight", -1), 8000);
+}
+
+TEST_F(MainWindowTest, UnreadableStoredPlacementFallsBackToTheDefaults) {
+  QSettings crudo("Sorvan", "Sorvan");
+  crudo.setValue("Settings/MainWidth", "ancho");
+  crudo.setValue("Settings/MainLeft", "-99999999");
+  crudo.sync();
+  frmMain w;
+  EXPECT_EQ(w.size().width(), TwipsAPixeles(6500, dpiX()));
+  EXPECT_EQ(w.pos(), QPoint(TwipsAPixeles(1000, dpiX()), TwipsAPixeles(1000, dpiY())));
+}
+
+TEST_F(MainWindowTest, OpeningDataFillsTheGridAndEnablesKriging) {
+  frmMain w;
+  w.show();
+  ASSERT_TRUE(w.AbrirDatos(meuse()));
+  EXPECT_EQ(w.TextoEstado(), QStringLiteral("Preparado"));
+  frmDatos* d = w.Datos();
+  ASSERT_NE(d, nullptr);
+  EXPECT_TRUE(d->isVisible());
+  EXPECT_EQ(d->windowTitle(), QDir::toNativeSeparators(QFileInfo(meuse()).absoluteFilePath()));
+  DataGrid* g = d->MSFGrid();
+  EXPECT_EQ(g->Rows(), 156);
+  EXPECT_EQ(g->Cols(), 9);
+  EXPECT_EQ(g->TextMatrix(0, 1), QStringLiteral("x"));
+  EXPECT_EQ(g->TextMatrix(0, 4), QStringLiteral("logzinc"));
+  EXPECT_EQ(g->TextMatrix(1, 0), QStringLiteral("1"));
+  EXPECT_EQ(g->TextMatrix(155, 0), QStringLiteral("155"));
+  EXPECT_EQ(g->TextMatrix(1, 1), QStringLiteral("181072"));
+  EXPECT_EQ(g->TextMatrix(1, 4), QStringLiteral("6.929517"));
+  EXPECT_EQ(g->TextMatrix(1, 8), QStringLiteral("7.909"));
+  const sorvan::DatosEspaciales& datos = w.Sesion().datos;
+  EXPECT_EQ(datos.N, 155);
+  EXPECT_EQ(datos.nvar, 8);
+  EXPECT_FLOAT_EQ(datos.valor(1, 3), 1022.f);
+  EXPECT_TRUE(w.KrigingHabilitado());
+  EXPECT_TRUE(menu(w, "mnuKriging")->menuAction()->isEnabled());
+
+  // The window list names the data window, checked as the active one.
+  emit menu(w, "mnuVentana")->aboutToShow();
+  const QStringList lista = textos(menu(w, "mnuVentana"));
+  ASSERT_EQ(lista.size(), 6);
+  EXPECT_EQ(lista[4], "-");
+  EXPECT_EQ(lista[5], QStringLiteral("&1 ") + d->windowTitle());
+
+  // Closing the data window greys "&Kriging" again; the data stay in memory.
+  w.AreaMDI()->closeAllSubWindows();
+  QTest::qWait(20);
+  EXPECT_FALSE(w.KrigingHabilitado());
+  EXPECT_EQ(w.Sesion().datos.N, 155);
+  emit menu(w, "mnuVentana")->aboutToShow();
+  EXPECT_EQ(textos(menu(w, "mnuVentana")).size(), 4);
+
+  // Opening again reuses the one data window.
+  ASSERT_TRUE(w.AbrirDatos(meuse()));
+  EXPECT_EQ(w.Datos(), d);
+  EXPECT_TRUE(w.KrigingHabilitado());
+}
+
+TEST_F(MainWindowTest, ABadFileIsNamedWithItsLineAndTheEarlierDataStay) {
+  frmMain w;
+  w.show();
+  ASSERT_TRUE(w.AbrirDatos(meuse()));
+  const QString tituloAntes = w.Datos()->windowTitle();
+  const QString malo = datos_.filePath("malo.dae");
+  escribir(malo, "\"Prueba\"\n2,3\n\"a\",\"A\",0\n\"b\",\"B\",0\n1,2\n3,cuatro\n5,6\n");
+
+  Mensaje m;
+  m.esperar();
+  EXPECT_FALSE(w.AbrirDatos(malo));
+  ASSERT_TRUE(m.visto);
+  EXPECT_EQ(m.titulo, QStringLiteral("Sorvan"));
+  EXPECT_TRUE(m.texto.contains("malo.dae")) << m.texto.toStdString();
+  EXPECT_TRUE(m.texto.contains("6")) << m.texto.toStdString();  // the line of "cuatro"
+  EXPECT_EQ(w.Sesion().datos.N, 155);
+  EXPECT_EQ(w.Datos()->MSFGrid()->Rows(), 156);
+  EXPECT_EQ(w.Datos()->MSFGrid()->TextMatrix(1, 1), QStringLiteral("181072"));
+  EXPECT_EQ(w.Datos()->windowTitle(), tituloAntes);
+  EXPECT_TRUE(w.KrigingHabilitado());
+  EXPECT_EQ(w.TextoEstado(), QStringLiteral("Preparado"));
+}
+
+TEST_F(MainWindowTest, ABadFirstFileLeavesNoDataWindowOpen) {
+  frmMain w;
+  w.show();
+  const QString malo = datos_.filePath("corto.dae");
+  escribir(malo, "\"Corto\"\n2,3\n\"a\",\"A\",0\n\"b\",\"B\",0\n1,2\n");
+  Mensaje m;
+  m.esperar();
+  EXPECT_FALSE(w.AbrirDatos(malo));
+  EXPECT_TRUE(m.visto);
+  EXPECT_TRUE(m.texto.contains("corto.dae"));
+  EXPECT_FALSE(w.KrigingHabilitado());
+  EXPECT_TRUE(w.Datos() == nullptr || !w.Datos()->isVisible());
+  EXPECT_TRUE(w.Sesion().datos.vacio());
+
+  Mensaje falta;
+  falta.esperar();
+  EXPECT_FALSE(w.AbrirDatos(datos_.filePath("no_existe.dae")));
+  EXPECT_TRUE(falta.visto);
+  EXPECT_TRUE(falta.texto.contains("no_existe.dae"));
+}
+
+TEST_F(MainWindowTest, MoreThan2048DataWarnAndLoadTheFirst2048) {
+  QByteArray contenido = "\"Largo\"\n1,2049\n\"v\",\"V\",0\n";
+  for (int i = 1; i <= 2049; ++i) contenido += QByteArray::number(i) + "\n";
+  const QString largo = datos_.filePath("largo.dae");
+  escribir(largo, contenido);
+  frmMain w;
+  w.show();
+  Mensaje m;
+  m.esperar();
+  ASSERT_TRUE(w.AbrirDatos(largo));
+  ASSERT_TRUE(m.visto);
+  EXPECT_EQ(m.titulo, QStringLiteral("Sorvan"));
+  EXPECT_EQ(m.texto, QStringLiteral("El nº de datos es demasiado grande\nNo se cargaron todos los datos."));
+  EXPECT_EQ(w.Sesion().datos.N, 2048);
+  EXPECT_EQ(w.Datos()->MSFGrid()->Rows(), 2049);
+  EXPECT_EQ(w.Datos()->MSFGrid()->TextMatrix(2048, 1), QStringLiteral("2048"));
+}
+
+TEST_F(MainWindowTest, A2048RowFileLoadsWithoutMessage) {
+  QByteArray contenido = "\"Justo\"\n1,2048\n\"v\",\"V\",0\n";
+  for (int i = 1; i <= 2048; ++i) contenido += QByteArray::number(i) + "\n";
+  const QString justo = datos_.filePath("justo.dae");
+  escribir(justo, contenido);
+  frmMain w;
+  w.show();
+  Mensaje m;
+  m.esperar();
+  ASSERT_TRUE(w.AbrirDatos(justo));
+  QTest::qWait(100);
+  EXPECT_FALSE(m.visto);
+  EXPECT_EQ(w.Sesion().datos.N, 2048);
+}
+
+TEST_F(MainWindowTest, AFailedChartNamesTheFileAndTheProgramGoesOn) {
+  frmMain w;
+  w.show();
+  Mensaje m;
+  m.esperar();
+  w.NuevoGraf2D(datos_.filePath("no_hay.sv"), "Semivariograma de no_hay.sv");
+  ASSERT_TRUE(m.visto);
+  EXPECT_EQ(m.titulo, QStringLiteral("Sorvan"));
+  EXPECT_TRUE(m.texto.contains("no_hay.sv")) << m.texto.toStdString();
+  EXPECT_TRUE(w.isVisible());
+}
+
+TEST_F(MainWindowTest, AboutBoxShowsSystemInformation) {
+  frmMain w;
+  w.show();
+  QString titulo, info;
+  bool conBotones = false;
+  alAparecerModal([&](QWidget* m) {
+    auto* acerca = qobject_cast<frmAbout*>(m);
+    ASSERT_NE(acerca, nullptr);
+    titulo = acerca->windowTitle();
+    conBotones = acerca->CoAceptar()->text() == "Aceptar" && !acerca->CoInfoSistema()->text().isEmpty();
+    alAparecerModal([&, acerca](QWidget* caja) {
+      if (auto* mb = qobject_cast<QMessageBox*>(caja)) {
+        info = mb->text();
+        mb->accept();
+      }
+      QTimer::singleShot(0, acerca->CoAceptar(), &QPushButton::click);
+    });
+    acerca->CoInfoSistema()->click();
+  });
+  item(w, "mnuAcercaDe")->trigger();
+  EXPECT_EQ(titulo, QStringLiteral("Acerca de Sorvan"));
+  EXPECT_TRUE(conBotones);
+  EXPECT_TRUE(info.contains("Qt")) << info.toStdString();
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
+TEST_F(MainWindowTest, WindowCommandsArrangeTheChildren) {
+  frmMain w;
+  w.resize(800, 600);
+  w.show();
+  auto* a = w.AreaMDI()->addSubWindow(new QWidget);
+  auto* b = w.AreaMDI()->addSubWindow(new QWidget);
+  a->show();
+  b->show();
+  item(w, "mnuMosaicoV")->trigger();
+  EXPECT_EQ(a->geometry().top(), b->geometry().top());
+  EXPECT_NE(a->geometry().left(), b->geometry().left());
+  item(w, "mnuMosaicoH")->trigger();
+  EXPECT_EQ(a->geometry().left(), b->geometry().left());
+  EXPECT_NE(a->geometry().top(), b->geometry().top());
+  item(w, "mnuCascada")->trigger();
+  EXPECT_NE(a->geometry().topLeft(), b->geometry().topLeft());
+  a->showMinimized();
+  b->showMinimized();
+  item(w, "mnuOrganizar")->trigger();
+  const int fondo = w.AreaMDI()->viewport()->height();
+  EXPECT_EQ(a->geometry().bottom(), fondo - 1);
+  EXPECT_EQ(b->geometry().bottom(), fondo - 1);
+  EXPECT_NE(a->geometry().left(), b->geometry().left());
+}
+
+TEST(StartUpTest, SplashStaysUpAtLeastOneAndAHalfSeconds) {
+  QElapsedTimer t;
+  t.start();
+  bool splashVisto = false, principalOculta = false;
+  QTimer::singleShot(700, [&] {
+    for (QWidget* v : QApplication::topLevelWidgets())
+      if (qobject_cast<frmSplash*>(v) && v->isVisible()) splashVisto = true;
+    principalOculta = frmMain::Instance() && !frmMain::Instance()->isVisible();
+  });
+  std::unique_ptr<frmMain> w(Principal::Arrancar());
+  EXPECT_GT(t.elapsed(), Principal::kEsperaSplashMs);
+  EXPECT_TRUE(splashVisto);
+  EXPECT_TRUE(principalOculta);
+  EXPECT_TRUE(w->isVisible());
+  for (QWidget* v : QApplication::topLevelWidgets())
+    if (qobject_cast<frmSplash*>(v)) {
+      EXPECT_FALSE(v->isVisible());
+    }
+  EXPECT_EQ(frmMain::Instance(), w.get());
+}
+
+TEST(StartUpTest, ADataFileOnTheCommandLineIsOpened) {
+  std::unique_ptr<frmMain> w(Principal::Arrancar(meuse()));
+  ASSERT_NE(w->Datos(), nullptr);
+  EXPECT_EQ(w->Sesion().datos.N, 155);
+  EXPECT_TRUE(w->KrigingHabilitado());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
