@@ -4,7 +4,9 @@
 #include <QString>
 class QMdiArea;
 class QWidget;
+namespace sorvan {
 struct SesionKriging;
+}
 
 // Semivariogram chart on the ".sv" file `path` (and its ".fmt" companion).
 // On failure returns nullptr, sets `error` to a message naming the file, and
@@ -13,5 +15,11 @@ QWidget* AbrirGraf2D(QMdiArea* area, const QString& path, const QString& title, 
 
 // Surface chart: kind 1 prediction, 2 variance (from `sesion`, the last run),
 // 3 the surface file named by `title`. Same failure contract.
-QWidget* AbrirGraf3D(QMdiArea* area, int kind, const QString& title, const SesionKriging& sesion,
+QWidget* AbrirGraf3D(QMdiArea* area, int kind, const QString& title, const sorvan::SesionKriging& sesion,
                      QString* error);
+
+// The window counters: how many semivariogram and surface windows have been
+// opened in this run (the number in the caption of the last one). They never
+// go down.
+int ContadorGraf2D();
+int ContadorGraf3D();

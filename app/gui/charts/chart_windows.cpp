@@ -1,0 +1,75 @@
+#include "gui/charts/chart_windows.h"
+
+#include "gui/charts/frmChart2D.h"
+#include "gui/charts/frmChart3D.h"
+#include "gui/frmMain.h"
+
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMessageBox>
+#include <limits>
+
+namespace {
+
+// Window numbers of the captions; numbers are not reused after a close.
+int contadorGraf2D = 0;
+int contadorGraf3D = 0;
+
+// The next window number. At the largest number the count stays there
+// rather than wrapping to negative numbers.
+int siguiente(int& contador) {
+  if (contador < std::numeric_limits<int>::max()) ++contador;
+  return contador;
+}
+
+void estado(const QString& texto) {
+  if (frmMain* principal = frmMain::Instance()) principal->MensajeBE(texto);
+}
+
+// The loaded window joins the main window's area and shows.
+void mostrar(QMdiArea* area, QWidget* ventana) {
+  if (area) {
+    QMdiSubWindow* sub = area->addSubWindow(ventana);
+    sub->resize(ventana->size());
+    sub->show();
+  }
+  ventana->show();
+}
+
+}  // namespace
+
+int ContadorGraf2D() { return contadorGraf2D; }
+int ContadorGraf3D() { return contadorGraf3D; }
+
+QWidget* AbrirGraf2D(QMdiArea* area, const QString& path, const QString& title, QString* error) {
+  const int numero = siguiente(contadorGraf2D);
+  estado(QString::fromUtf8("Cargando GRÁFICO..."));
+  auto* ventana = new frmChart2D;
+  ventana->setWindowTitle("Graf" + QString::number(numero) + ": " + (title.isEmpty() ? path : title));
+  QString aviso;
+  if (!ventana->Cargar(path, error, &aviso)) {
+    delete ventana;
+    estado("Preparado");
+    return nullptr;
+  }
+  mostrar(area, ventana);
+  estado("Preparado");
+  if (!aviso.isEmpty()) QMessageBox::warning(ventana, QStringLiteral("Sorvan"), aviso);
+  return ventana;
+}
+
+QWidget* AbrirGraf3D(QMdiArea* area, int kind, const QString& title, const sorvan::SesionKriging& sesion,
+                     QString* error) {
+  const int numero = siguiente(contadorGraf3D);
+  estado(QString::fromUtf8("Cargando SUPERFICIE..."));
+  auto* ventana = new frmChart3D;
+  ventana->setWindowTitle("Sup" + QString::number(numero) + ": " + title);
+  if (!ventana->Cargar(kind, title, sesion, error)) {
+    delete ventana;
+    estado("Preparado");
+    return nullptr;
+  }
+  mostrar(area, ventana);
+  estado("Preparado");
+  return ventana;
+}

@@ -1,0 +1,21 @@
+#include "gui/charts/exportar_imagen.h"
+
+#include "platform/cFileDlg.h"
+
+#include <QDir>
+#include <QMessageBox>
+#include <QWidget>
+
+void ExportarImagen(QWidget* ventana, const std::function<bool(const QString&)>& escribir) {
+  cFileDlg dlg;
+  dlg.OwnerHwnd = ventana;
+  dlg.DlgTitle = QObject::tr("Exportar imagen");
+  dlg.Filter = QObject::tr("Imagen PNG (*.png)|*.png|Documento PDF (*.pdf)|*.pdf");
+  dlg.DefaultExt = "png";
+  dlg.InitDirectory = QDir::currentPath();
+  QString nombre = ventana->windowTitle().section(':', 0, 0) + ".png";
+  if (!dlg.VBGetSaveFileName(nombre)) return;
+  if (!escribir(nombre))
+    QMessageBox::warning(ventana, QStringLiteral("Sorvan"),
+                         QObject::tr("No se puede escribir la imagen %1.").arg(QDir::toNativeSeparators(nombre)));
+}

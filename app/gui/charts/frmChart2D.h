@@ -1,0 +1,45 @@
+#pragma once
+// Semivariogram chart window: one ".sv" chart file (both estimators, or the
+// estimator and its fitted model) and, when present, the annotation of its
+// ".fmt" companion: legend, pair count under each lag, class limits on the
+// X axis. A click on the chart emphasises series 2 and series 1 in turn.
+#include <QString>
+#include <QWidget>
+
+class Chart2D;
+
+class frmChart2D : public QWidget {
+  Q_OBJECT
+public:
+  explicit frmChart2D(QWidget* parent = nullptr);
+
+  Chart2D& Grafico() { return *grafico_; }
+
+  // Loads the chart file `path` and annotates it from its companion, all in
+  // one batch. Returns false, with `error` naming the file, when the chart
+  // file cannot be read; the chart is then left empty. A companion that
+  // stops short or holds a non-number ends the annotation where it fails
+  // and sets `aviso` to a message naming it; what was read stays drawn.
+  bool Cargar(const QString& path, QString* error, QString* aviso);
+
+  // The display toggle: false until the first click.
+  bool Alterna() const { return alterna_; }
+  // What a click on the chart does.
+  void Grafico_ChartClicked();
+
+  // Path of the companion annotation file of `path` (extension "fmt",
+  // matched ignoring case as the engine writes upper-case names); empty when
+  // there is none.
+  static QString Companero(const QString& path);
+
+protected:
+  void resizeEvent(QResizeEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+  void Form_Resize();
+  bool anotar(const QString& fmtPath);
+
+  Chart2D* grafico_ = nullptr;
+  bool alterna_ = false;
+};

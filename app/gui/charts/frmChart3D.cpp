@@ -1,0 +1,250 @@
+#include "gui/charts/frmChart3D.h"
+
+#include "core/opciones_kriging.h"
+#include "core/sesion_kriging.h"
+#include "gui/charts/exportar_imagen.h"
+#include "platform/chart3d.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QPainter>
+#include <QPainterPath>
+#include <QToolBar>
+#include <cmath>
+
+namespace {
+
+constexpr int kMargen = 20;  // chart margin below the toolbar and on every side
+
+// Small pictures of the toolbar buttons, drawn rather than shipped as files.
+QIcon icono(const QString& key) {
+  QPixmap pixmap(24, 24);
+  pixmap.fill(Qt::transparent);
+  QPainter p(&pixmap);
+  p.setRenderHint(QPainter::Antialiasing);
+  const QColor azul(69, 117, 180), rojo(215, 48, 39), amarillo(254, 224, 144);
+  QPainterPath onda;  // a surface seen in perspective
+  onda.moveTo(2, 15);
+  onda.cubicTo(7, 4, 12, 16, 22, 8);
+  onda.lineTo(22, 16);
+  onda.cubicTo(12, 22, 7, 14, 2, 21);
+  onda.closeSubpath();
+  if (key == "vista1" || key == "vista2" || key == "solida") {
+    QLinearGradient grad(0, 4, 0, 22);
+    grad.setColorAt(0, rojo);
+    grad.setColorAt(0.5, amarillo);
+    grad.setColorAt(1, azul);
+    p.setBrush(grad);
+    p.setPen(QPen(Qt::black, key == "solida" ? 0.0 : 0.8));
+    if (key == "solida") p.setPen(Qt::NoPen);
+    p.drawPath(key == "vista2" ? onda.translated(0, -3) : onda);
+    if (key == "vista1") {
+      p.setPen(QPen(QColor(40, 40, 40), 0.6));
+      for (int x = 6; x < 22; x += 4) p.drawLine(x, 6, x, 22);
+    }
+    if (key == "vista2") {
+      p.setPen(QPen(Qt::black, 1));
+      p.setBrush(Qt::NoBrush);
+      p.drawEllipse(QRectF(5, 19, 14, 4));
+      p.drawEllipse(QRectF(9, 20, 6, 2));
+    }
+  } else if (key == "vista3" || key == "vista4") {
+    const QRectF anillos[] = {{2, 3, 20, 18}, {6, 6, 13, 12}, {10, 9, 6, 6}};
+    const QColor colores[] = {azul, amarillo, rojo};
+    for (int k = 0; k < 3; ++k) {
+      p.setBrush(key == "vista4" ? QBrush(colores[k]) : Qt::NoBrush);
+      p.setPen(QPen(key == "vista4" ? Qt::black : colores[k].darker(130), 1.2));
+      p.drawEllipse(anillos[k]);
+    }
+  } else if (key == "vista5") {
+    const int alturas[] = {8, 13, 18, 11};
+    for (int k = 0; k < 4; ++k) {
+      p.setBrush(k == 2 ? rojo : azul);
+      p.setPen(QPen(Qt::black, 0.6));
+      p.drawRect(QRectF(2 + k * 5.2, 22 - alturas[k], 4, alturas[k]));
+    }
+  } else if (key == "etiquetas") {
+    p.setPen(QPen(Qt::black, 1));
+    p.setBrush(QColor(255, 250, 220));
+    p.drawRoundedRect(QRectF(2, 6, 20, 12), 2, 2);
+    QFont f = p.font();
+    f.setPixelSize(10);
+    f.setBold(true);
+    p.setFont(f);
+    p.drawText(QRectF(2, 6, 20, 12), Qt::AlignCenter, "7.5");
+  }
+  return QIcon(pixmap);
+}
+
+}  // namespace
+
+const int frmChart3D::kAngulosVista[8] = {0, 45, 90, 135, 180, 225, 270, 315};
+const int frmChart3D::kAngulosElevacion[7] = {0, 15, 30, 45, 60, 75, 90};
+
+frmChart3D::frmChart3D(QWidget* parent) : QWidget(parent) {
+  setAttribute(Qt::WA_DeleteOnClose);
+  setMinimumSize(240, 200);
+  resize(760, 560);
+  grafico_ = new Chart3D(this);
+  crearBarra();
+  connect(grafico_, &Chart3D::ViewChanged, this, &frmChart3D::Grafico_ViewChanged);
+  // Load: layout, the lists filled, "Suroeste" and "45°" chosen and applied.
+  Form_Resize();
+  comboVista_->setCurrentIndex(1);
+  comboElevacion_->setCurrentIndex(3);
+  aplicarVista();
+}
+
+void frmChart3D::crearBarra() {
+  barra_ = new QToolBar(this);
+  barra_->setObjectName("BarraGraf3D");
+  barra_->setIconSize(QSize(24, 24));
+  const struct {
+    const char* key;
+    const char* tip;
+  } botones[] = {{"vista1", "Vista 3D normal"},
+                 {"vista2", "Vista 3D con controno"},
+                 {"vista3", "Vista 2D (sólo contorno)"},
+                 {"vista4", "Vista contorno barras"},
+                 {"vista5", "Vista 3D barras"}};
+  for (const auto& b : botones) {
+    QAction* a = barra_->addAction(icono(b.key), QString::fromUtf8(b.tip));
+    a->setObjectName(b.key);
+    a->setToolTip(QString::fromUtf8(b.tip));
+    connect(a, &QAction::triggered, this, [this, key = QString(b.key)] { BarraGraf3D_ButtonClick(key); });
+  }
+  // The two lists sit where the toolbar keeps room for them.
+  comboVista_ = new QComboBox(this);
+  comboVista_->setObjectName("ComboVista");
+  comboVista_->setToolTip(tr("Punto de vista"));
+  for (const char* item : {"Sur", "Suroeste", "Oeste", "Noroeste", "Norte", "Noreste", "Este", "Sureste"})
+    comboVista_->addItem(QString::fromUtf8(item));
+  comboElevacion_ = new QComboBox(this);
+  comboElevacion_->setObjectName("ComboElevacion");
+  comboElevacion_->setToolTip(QString::fromUtf8("Elevación"));
+  for (int angulo : kAngulosElevacion) comboElevacion_->addItem(QString::number(angulo) + QString::fromUtf8("°"));
+  barra_->addSeparator();
+  barra_->addWidget(comboVista_)->setObjectName("ComboVista");
+  barra_->addWidget(comboElevacion_)->setObjectName("ComboElevacion");
+  barra_->addSeparator();
+  QAction* etiquetas = barra_->addAction(icono("etiquetas"), QString::fromUtf8("Mostar estiquetas ..."));
+  etiquetas->setObjectName("etiquetas");
+  connect(etiquetas, &QAction::triggered, this, [this] { BarraGraf3D_ButtonClick("etiquetas"); });
+  QAction* solida = barra_->addAction(icono("solida"), QString::fromUtf8("Superficie sólida"));
+  solida->setObjectName("solida");
+  solida->setCheckable(true);
+  connect(solida, &QAction::triggered, this, [this] { BarraGraf3D_ButtonClick("solida"); });
+  connect(comboVista_, &QComboBox::currentIndexChanged, this, [this] { aplicarVista(); });
+  connect(comboElevacion_, &QComboBox::currentIndexChanged, this, [this] { aplicarVista(); });
+}
+
+void frmChart3D::aplicarVista() {
+  if (comboVista_->currentIndex() >= 0) grafico_->ViewRotation(kAngulosVista[comboVista_->currentIndex()]);
+  if (comboElevacion_->currentIndex() >= 0)
+    grafico_->ViewElevation(kAngulosElevacion[comboElevacion_->currentIndex()]);
+}
+
+void frmChart3D::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  Form_Resize();
+}
+
+// A window too small for the margins keeps the chart where it was.
+void frmChart3D::Form_Resize() {
+  const int alto = barra_->sizeHint().height();
+  barra_->setGeometry(0, 0, width(), alto);
+  const int w = width() - 2 * kMargen, h = height() - alto - 2 * kMargen;
+  if (w > 0 && h > 0) grafico_->Move(kMargen, alto + kMargen, w, h);
+}
+
+bool frmChart3D::Cargar(int kind, const QString& texto, const sorvan::SesionKriging& sesion, QString* error) {
+  Chart3D& g = *grafico_;
+  g.Batch(true);
+  bool ok = true;
+  if (kind == 1 || kind == 2) {
+    const sorvan::SuperficiesKriging& s = sesion.superficies;
+    const std::vector<float>& valores = kind == 2 ? s.SupVar : s.SupPred;
+    const long long nodos = static_cast<long long>(s.nx) * s.ny;
+    if (!sesion.haySuperficies || nodos <= 0 || static_cast<long long>(valores.size()) != nodos) {
+      if (error) *error = tr("No hay superficies de una ejecución de kriging que mostrar (%1).").arg(texto);
+      ok = false;
+    } else {
+      g.GridLayout(1);
+      g.GridNodeCount(GridAxis::Y, s.ny);
+      g.GridStep(GridAxis::Y, s.dy);
+      g.GridOrigin(GridAxis::Y, s.yMin);
+      g.GridNodeCount(GridAxis::X, s.nx);
+      g.GridStep(GridAxis::X, s.dx);
+      g.GridOrigin(GridAxis::X, s.xMin);
+      g.HoleValue(sorvan::kValorHueco);
+      // A surface limited by a profile reads better solid: the wire mesh of
+      // its ragged edge only adds noise.
+      if (sesion.opciones.perfil.npts > 0) {
+        barra_->findChild<QAction*>("solida")->setChecked(true);
+        g.SolidSurface(true);
+      }
+      ok = g.LoadGridValues(valores.data(), nodos);
+    }
+  } else if (kind == 3) {
+    ok = g.LoadGridFile(texto, error);
+  }
+  g.Batch(false);
+  return ok;
+}
+
+void frmChart3D::BarraGraf3D_ButtonClick(const QString& key) {
+  Chart3D& g = *grafico_;
+  g.Batch(true);
+  g.ChartType(0);
+  g.ContourMode(0);
+  if (key == "vista1") {
+    g.SurfaceSwitches(true, true);
+    g.ContourProjection(false, false);
+  } else if (key == "vista2") {
+    g.SurfaceSwitches(true, true);
+    g.ContourProjection(true, true);
+  } else if (key == "vista3") {
+    g.SurfaceSwitches(false, false);
+  } else if (key == "vista4") {
+    g.ContourMode(1);
+    g.SurfaceSwitches(false, false);
+  } else if (key == "vista5") {
+    g.ChartType(1);
+    g.SurfaceSwitches(true, true);
+    g.ContourProjection(false, false);
+  } else if (key == "solida") {
+    g.SolidSurface(barra_->findChild<QAction*>("solida")->isChecked());
+  }
+  g.Batch(false);
+}
+
+void frmChart3D::Grafico_ViewChanged(double& elevation, double& second, double& rotation) {
+  second = 0;
+  elevation = std::clamp(elevation, 0.0, 90.0);
+  while (rotation < 0) rotation += 360;
+  while (rotation >= 360) rotation -= 360;
+  // The 45° sector and the 15° band the view lies in (nearest, ties to even,
+  // of angle / step − 0.4999). A rotation just below 360 lands on 8, one past
+  // the list: that is the sector of "Sur" again.
+  int vista = static_cast<int>(std::nearbyint(rotation / 45 - 0.4999));
+  if (vista >= 8) vista = 0;
+  const int banda = std::clamp(static_cast<int>(std::nearbyint(elevation / 15 - 0.4999)), 0, 6);
+  // The view always lands on the lists' angles, even when the items stay
+  // the same, so that lists and view agree.
+  {
+    const QSignalBlocker b1(comboVista_), b2(comboElevacion_);
+    comboVista_->setCurrentIndex(std::max(vista, 0));
+    comboElevacion_->setCurrentIndex(banda);
+  }
+  aplicarVista();
+}
+
+void frmChart3D::contextMenuEvent(QContextMenuEvent* event) {
+  QMenu menu(this);
+  menu.addAction(tr("Exportar imagen..."), this, [this] {
+    ExportarImagen(this, [this](const QString& path) { return grafico_->ExportPicture(path); });
+  });
+  menu.exec(event->globalPos());
+}

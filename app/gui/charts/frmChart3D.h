@@ -1,0 +1,54 @@
+#pragma once
+// Surface chart window: one grid surface in the 3-D chart, with the toolbar
+// BarraGraf3D (five views, labels, solid surface) and the viewpoint and
+// elevation lists. A view turned with the mouse snaps to the lists' angles.
+#include <QString>
+#include <QWidget>
+
+class Chart3D;
+class QComboBox;
+class QToolBar;
+namespace sorvan {
+struct SesionKriging;
+}
+
+class frmChart3D : public QWidget {
+  Q_OBJECT
+public:
+  explicit frmChart3D(QWidget* parent = nullptr);
+
+  Chart3D& Grafico() { return *grafico_; }
+  QToolBar* BarraGraf3D() const { return barra_; }
+  QComboBox* ComboVista() const { return comboVista_; }
+  QComboBox* ComboElevacion() const { return comboElevacion_; }
+
+  // Shows surface `kind`: 1 the prediction, 2 the variance of the session's
+  // last run, 3 the surface file `texto`; any other kind leaves the chart
+  // empty. Returns false, with `error` naming the file (kind 3) or saying that
+  // there is no run to show (kinds 1 and 2), when there is nothing to draw.
+  bool Cargar(int kind, const QString& texto, const sorvan::SesionKriging& sesion, QString* error);
+
+  // A toolbar button by its key ("vista1" ... "vista5", "etiquetas", "solida").
+  void BarraGraf3D_ButtonClick(const QString& key);
+  // The chart's report of a view turned with the mouse: brings the angles into
+  // range and selects the list items of the sector and band the view lies in.
+  void Grafico_ViewChanged(double& elevation, double& second, double& rotation);
+
+  // Angles of the list items, in list order.
+  static const int kAngulosVista[8];
+  static const int kAngulosElevacion[7];
+
+protected:
+  void resizeEvent(QResizeEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+  void crearBarra();
+  void Form_Resize();
+  void aplicarVista();
+
+  Chart3D* grafico_ = nullptr;
+  QToolBar* barra_ = nullptr;
+  QComboBox* comboVista_ = nullptr;
+  QComboBox* comboElevacion_ = nullptr;
+};
