@@ -1,0 +1,244 @@
+// The data window on its own: the grid after IniData and the in-cell editor
+// with its keys, edits reaching the in-memory data set and its extremes.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+#include <memory>
+
+#include "core/datos_espaciales.h"
+#include "gui/frmDatos.h"
+#include "platform/data_grid.h"
+
+void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+
+namespace {
+
+QString meuse() { return QString::fromLocal8Bit(qgetenv("SORVAN_SOURCE_DIR")) + "/examples/meuse.dae"; }
+
+// Runs `accion` on the first modal widget that becomes active within 5 s.
+void alAparecerModal(std::function<void(QWidget*)> accion) {
+  auto* t = new QTimer;
+  auto inicio = std::make_shared<QElapsedTimer>();
+  inicio->start();
+  t->setInterval(20);
+  QObject::connect(t, &QTimer::timeout, [t, accion, inicio] {
+    if (QWidget* w = QApplication::activeModalWidget()) {
+      t->stop();
+      t->deleteLater();
+      accion(w);
+    } else if (inicio->elapsed() > 5000) {
+      t->stop();
+      t->deleteLater();
+    }
+  });
+  t->start();
+}
+
+class DataWindowTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    ventana_ = std::make_unique<frmDatos>(datos_);
+    ventana_->resize(700, 500);
+    ventana_->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(ventana_.get()));
+    ASSERT_TRUE(ventana_->IniData(meuse()));
+    g_ = ventana_->MSFGrid();
+    ed_ = ventana_->TxtEdit();
+  }
+  // Column 3 is zinc: 1022 in row 1, 1141 in row 2; its minimum is 113.
+  void irA(int fila, int col) {
+    g_->SetCurrentCell(fila, col);
+    ASSERT_EQ(g_->Row(), fila);
+    ASSERT_EQ(g_->Col(), col);
+  }
+
+  sorvan::DatosEspaciales datos_;
+  std::unique_ptr<frmDatos> ventana_;
+  DataGrid* g_ = nullptr;
+  QLineEdit* ed_ = nullptr;
+};
+
+TEST_F(DataWindowTest, IniDataFillsTheGridWithFixedRowAndColumn) {
+  EXPECT_EQ(g_->Rows(), datos_.N + 1);
+  EXPECT_EQ(g_->Cols(), datos_.nvar + 1);
+  EXPECT_EQ(g_->TextMatrix(0, 3), QStringLiteral("zinc"));
+  EXPECT_EQ(g_->TextMatrix(2, 0), QStringLiteral("2"));
+  EXPECT_EQ(g_->TextMatrix(2, 3), QStringLiteral("1141"));
+  EXPECT_EQ(g_->item(0, 0)->textAlignment() & Qt::AlignRight, Qt::AlignRight);
+  EXPECT_FALSE(ed_->isVisible());
+  EXPECT_FLOAT_EQ(datos_.minimo[2], 113.f);
+  EXPECT_FLOAT_EQ(datos_.maximo[2], 1839.f);
+}
+
+TEST_F(DataWindowTest, ATypedDigitOpensTheEditorHoldingJustThatDigit) {
+  irA(2, 3);
+  QTest::keyClick(g_, Qt::Key_7, Qt::NoModifier);
+  ASSERT_TRUE(ed_->isVisible());
+  EXPECT_EQ(ed_->text(), QStringLiteral("7"));
+  EXPECT_EQ(ed_->cursorPosition(), 1);
+  EXPECT_EQ(ed_->geometry(), g_->visualRect(g_->currentIndex()));
+}
+
+TEST_F(DataWindowTest, EscapeCancelsAndTheCellKeepsItsText) {
+  irA(2, 3);
+  QTest::keyClick(g_, Qt::Key_7);
+  QTest::keyClick(ed_, Qt::Key_Escape);
+  EXPECT_FALSE(ed_->isVisible());
+  EXPECT_EQ(g_->TextMatrix(2, 3), QStringLiteral("1141"));
+  EXPECT_FLOAT_EQ(datos_.valor(2, 3), 1141.f);
+  // Focus going back to the grid later must not commit the cancelled text.
+  g_->setFocus();
+  QTest::qWait(10);
+  EXPECT_EQ(g_->TextMatrix(2, 3), QStringLiteral("1141"));
+}
+
+TEST_F(DataWindowTest, EnterCommitsIntoTheCellTheDataAndTheExtremes) {
+  irA(2, 3);
+  QTest::keyClick(g_, Qt::Key_7);
+  QTest::keyClick(ed_, Qt::Key_Return);
+  EXPECT_FALSE(ed_->isVisible());
+  EXPECT_EQ(g_->TextMatrix(2, 3), QStringLiteral("7"));
+  EXPECT_FLOAT_EQ(datos_.valor(2, 3), 7.f);
+  EXPECT_FLOAT_EQ(datos_.minimo[2], 7.f);
+  EXPECT_EQ(g_->Row(), 2);  // Enter stays on the cell
+}
+
+TEST_F(DataWindowTest, EditingTheExtremeValueRecomputesTheColumnRange) {
+  // Find the row holding the maximum of zinc and lower it.
+  int filaMax = 0;
+  for (int i = 1; i <= datos_.N; ++i)
+    if (datos_.valor(i, 3) == datos_.maximo[2]) filaMax = i;
+  ASSERT_GT(filaMax, 0);
+  irA(filaMax, 3);
+  QTest::keyClicks(g_, "5");
+  QTest::keyClicks(ed_, "00");
+  QTest::keyClick(ed_, Qt::Key_Enter);
+  float esperado = 500.f;
+  for (int i = 1; i <= datos_.N; ++i) esperado = std::max(esperado, datos_.valor(i, 3));
+  EXPECT_FLOAT_EQ(datos_.maximo[2], esperado);
+  EXPECT_LT(datos_.maximo[2], 1839.f);
+  EXPECT_FLOAT_EQ(datos_.valor(filaMax, 3), 500.f);
+}
+
+TEST_F(DataWindowTest, BlankBackspaceAndDoubleClickEditTheCurrentText) {
+  irA(1, 4);
+  QTest::keyClick(g_, Qt::Key_Space);
+  ASSERT_TRUE(ed_->isVisible());
+  EXPECT_EQ(ed_->text(), QStringLiteral("6.929517"));
+  EXPECT_EQ(ed_->cursorPosition(), ed_->text().size());
+  QTest::keyClick(ed_, Qt::Key_Escape);
+
+  QTest::keyClick(g_, Qt::Key_Backspace);
+  ASSERT_TRUE(ed_->isVisible());
+  EXPECT_EQ(ed_->text(), QStringLiteral("6.929517"));
+  QTest::keyClick(ed_, Qt::Key_Escape);
+
+  QTest::keyClick(g_, Qt::Key_Return);
+  ASSERT_TRUE(ed_->isVisible());
+  EXPECT_EQ(ed_->text(), QStringLiteral("6.929517"));
+  QTest::keyClick(ed_, Qt::Key_Escape);
+
+  const QPoint centro = g_->visualRect(g_->currentIndex()).center();
+  QTest::mouseDClick(g_->viewport(), Qt::LeftButton, Qt::NoModifier, centro);
+  ASSERT_TRUE(ed_->isVisible());
+  EXPECT_EQ(ed_->text(), QStringLiteral("6.929517"));
+  // Editing the existing text: the caret is at its end.
+  QTest::keyClick(ed_, Qt::Key_Backspace);
+  QTest::keyClick(ed_, Qt::Key_Return);
+  EXPECT_EQ(g_->TextMatrix(1, 4), QStringLiteral("6.92951"));
+  EXPECT_FLOAT_EQ(datos_.valor(1, 4), 6.92951f);
+}
+
+TEST_F(DataWindowTest, UpOnTheFirstRowCommitsAndStays) {
+  irA(1, 3);
+  QTest::keyClick(g_, Qt::Key_9);
+  QTest::keyClick(ed_, Qt::Key_Up);
+  EXPECT_FALSE(ed_->isVisible());
+  EXPECT_EQ(g_->Row(), 1);
+  EXPECT_EQ(g_->TextMatrix(1, 3), QStringLiteral("9"));
+  EXPECT_FLOAT_EQ(datos_.valor(1, 3), 9.f);
+}
+
+TEST_F(DataWindowTest, UpAndDownCommitAndMoveOneRow) {
+  irA(5, 3);
+  QTest::keyClick(g_, Qt::Key_4);
+  QTest::keyClick(ed_, Qt::Key_Down);
+  EXPECT_EQ(g_->Row(), 6);
+  EXPECT_EQ(g_->TextMatrix(5, 3), QStringLiteral("4"));
+  QTest::keyClick(g_, Qt::Key_8);
+  QTest::keyClick(ed_, Qt::Key_Up);
+  EXPECT_EQ(g_->Row(), 5);
+  EXPECT_EQ(g_->TextMatrix(6, 3), QStringLiteral("8"));
+  EXPECT_FLOAT_EQ(datos_.valor(6, 3), 8.f);
+}
+
+TEST_F(DataWindowTest, DownOnTheLastRowStays) {
+  irA(datos_.N, 1);
+  QTest::keyClick(g_, Qt::Key_1);
+  QTest::keyClick(ed_, Qt::Key_Down);
+  EXPECT_EQ(g_->Row(), datos_.N);
+  EXPECT_FLOAT_EQ(datos_.valor(datos_.N, 1), 1.f);
+}
+
+TEST_F(DataWindowTest, LeavingTheCellCommitsToTheCellLeft) {
+  irA(3, 2);
+  QTest::keyClick(g_, Qt::Key_3);
+  g_->SetCurrentCell(10, 5);
+  EXPECT_FALSE(ed_->isVisible());
+  EXPECT_EQ(g_->TextMatrix(3, 2), QStringLiteral("3"));
+  EXPECT_FLOAT_EQ(datos_.valor(3, 2), 3.f);
+  EXPECT_NE(g_->TextMatrix(10, 5), QStringLiteral("3"));
+}
+
+TEST_F(DataWindowTest, TextThatIsNotANumberIsRefusedWithAMessage) {
+  irA(2, 3);
+  QTest::keyClick(g_, Qt::Key_A);
+  EXPECT_EQ(ed_->text(), QStringLiteral("a"));
+  QString texto, titulo;
+  alAparecerModal([&](QWidget* w) {
+    if (auto* caja = qobject_cast<QMessageBox*>(w)) {
+      titulo = caja->windowTitle();
+      texto = caja->text();
+      caja->accept();
+    }
+  });
+  QTest::keyClick(ed_, Qt::Key_Return);
+  QTRY_VERIFY_WITH_TIMEOUT(!texto.isEmpty(), 3000);
+  EXPECT_EQ(titulo, QStringLiteral("Sorvan"));
+  EXPECT_TRUE(texto.contains("\"a\"")) << texto.toStdString();
+  EXPECT_TRUE(texto.contains("zinc")) << texto.toStdString();
+  EXPECT_EQ(g_->TextMatrix(2, 3), QStringLiteral("1141"));
+  EXPECT_FLOAT_EQ(datos_.valor(2, 3), 1141.f);
+  EXPECT_FALSE(ed_->isVisible());
+}
+
+TEST_F(DataWindowTest, ArrowKeysWithoutEditorMoveAroundTheGrid) {
+  irA(3, 3);
+  QTest::keyClick(g_, Qt::Key_Down);
+  EXPECT_EQ(g_->Row(), 4);
+  QTest::keyClick(g_, Qt::Key_Right);
+  EXPECT_EQ(g_->Col(), 4);
+  EXPECT_FALSE(ed_->isVisible());
+}
+
+TEST(TextoValorTest, UpToSevenSignificantDigits) {
+  EXPECT_EQ(frmDatos::TextoValor(181072.f), QStringLiteral("181072"));
+  EXPECT_EQ(frmDatos::TextoValor(6.929517f), QStringLiteral("6.929517"));
+  EXPECT_EQ(frmDatos::TextoValor(0.1f), QStringLiteral("0.1"));
+  EXPECT_EQ(frmDatos::TextoValor(-2.5f), QStringLiteral("-2.5"));
+  EXPECT_EQ(frmDatos::TextoValor(1.f / 3.f), QStringLiteral("0.3333333"));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
