@@ -41,11 +41,12 @@ frmAbout::frmAbout(QWidget* parent) : QDialog(parent) {
   linea->setFrameShadow(QFrame::Sunken);
 
   auto* creditos = new QLabel(
-      QStringLiteral("Método iterativo de Neuman y Jacobson para la deriva.\n"
+      QStringLiteral("Deriva por el método iterativo de Neuman y Jacobson.\n"
                      "Interfaz construida con Qt %1.")
           .arg(QString::fromLatin1(qVersion())),
       this);
   creditos->setWordWrap(true);
+  creditos->setMinimumWidth(320);
 
   CoAceptar_ = new QPushButton(QStringLiteral("Aceptar"), this);
   CoAceptar_->setObjectName(QStringLiteral("CoAceptar"));

@@ -45,6 +45,8 @@ frmDatos::frmDatos(sorvan::DatosEspaciales& datos, QWidget* parent)
   TxtEdit_->setFont(QFont(QStringLiteral("Arial"), 9));
   TxtEdit_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   TxtEdit_->setFrame(false);
+  // A thin border in the selection colour shows which cell is being edited.
+  TxtEdit_->setStyleSheet(QStringLiteral("QLineEdit { border: 1px solid palette(highlight); padding: 0 2px; }"));
   TxtEdit_->hide();
   TxtEdit_->installEventFilter(this);
 
