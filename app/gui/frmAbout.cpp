@@ -45,8 +45,7 @@ frmAbout::frmAbout(QWidget* parent) : QDialog(parent) {
                      "Interfaz construida con Qt %1.")
           .arg(QString::fromLatin1(qVersion())),
       this);
-  creditos->setWordWrap(true);
-  creditos->setMinimumWidth(320);
+
 
   CoAceptar_ = new QPushButton(QStringLiteral("Aceptar"), this);
   CoAceptar_->setObjectName(QStringLiteral("CoAceptar"));
