@@ -196,8 +196,9 @@ TEST_P(MisraStarts, MatchesTheProfileReferenceAndCertifiedValues) {
   log.Close();
   // b2 is resolved to the last float digit before the scaled gradient falls
   // below GRADTL, so the run may end by relative function convergence.
-  if (!log.Text().empty())
+  if (!log.Text().empty()) {
     EXPECT_NE(log.Unwrapped().find("RELATIVE FUNCTION CONVERGENCE"), std::string::npos) << log.Text();
+  }
   EXPECT_NEAR(r.x[0], ref.b1, 1e-3 * ref.b1) << log.Text();
   EXPECT_NEAR(r.x[1], ref.b2, 1e-3 * ref.b2);
   EXPECT_NEAR(r.sumSquares(), ref.sse, 1e-3 * ref.sse);
