@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "kriging_reference.h"
+#include "variogram_models.h"
 
 namespace kriging {
 namespace {
@@ -152,6 +153,47 @@ TEST_P(MeuseFixedModel, AgreesWithTheIndependentPackage) {
 }
 
 INSTANTIATE_TEST_SUITE_P(OrdinaryAndLinearDrift, MeuseFixedModel, ::testing::Values(0, 1));
+
+// With every option left to the library the model is fitted; whatever it is,
+// the grid must be the kriging of the data with that model.
+class MeuseFittedModel : public ::testing::TestWithParam<int> {};
+
+TEST_P(MeuseFittedModel, GridIsTheKrigingWithTheFittedModel) {
+  const int degree = GetParam();
+  const ScratchDirectory scratch;
+  SkuCall run(reference::Meuse());
+  run.trendDegree = degree;
+  run.firstLag = -1, run.lagWidth = -1, run.lagCount = -1;
+  std::fill(run.options, run.options + 7, -1);
+  std::fill(run.parameters, run.parameters + 10, -1.0f);
+  run.Call();
+  const auto log = ReadLines(scratch.path() / "KRIGING.LOG");
+  ASSERT_FALSE(log.empty());
+  EXPECT_EQ(log.back(), " Terminado.");
+
+  const VariogramModel fitted = CurrentModel();
+  EXPECT_EQ(fitted.code, 1);
+  EXPECT_EQ(fitted.a, run.parameters[2]);
+  const reference::Model model{1, fitted.c0, fitted.c1, fitted.a};
+  const reference::Kriging ref(run.data, model, (degree + 1) * (degree + 2) / 2);
+  std::vector<double> refPred, refVar;
+  for (int i = 0; i < run.nx; i += 4)
+    for (int j = 0; j < run.ny; j += 4) {
+      const auto [p, v] = ref.At(static_cast<float>(i) * run.dx + run.xMin,
+                                 static_cast<float>(j) * run.dy + run.yMin);
+      refPred.push_back(p);
+      refVar.push_back(v);
+    }
+  const double largestVariance = *std::max_element(refVar.begin(), refVar.end());
+  const double sd = StandardDeviation(run.prediction);
+  for (int i = 0, k = 0; i < run.nx; i += 4)
+    for (int j = 0; j < run.ny; j += 4, ++k) {
+      EXPECT_NEAR(run.Pred(i, j), refPred[k], 1e-3 * sd) << i << "," << j;
+      EXPECT_NEAR(run.Var(i, j), refVar[k], 1e-4 * largestVariance) << i << "," << j;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(AllDegrees, MeuseFittedModel, ::testing::Range(0, 4));
 
 // --- edges of the grid ---
 
