@@ -120,15 +120,9 @@ bool Chart2D::LoadDataFile(const QString& path, QString* error) {
   GeneralData data;
   if (!ReadGeneralFile(path, data, error)) return false;
   hole_ = data.hole;
-  std::vector<QString> keptLabels;
-  for (const Series& s : series_) keptLabels.push_back(s.label);
   series_.clear();
   labels_.clear();
-  for (std::size_t k = 0; k < data.series.size(); ++k) {
-    Series s{std::move(data.series[k].x), std::move(data.series[k].y), {}};
-    if (k < keptLabels.size()) s.label = keptLabels[k];
-    series_.push_back(std::move(s));
-  }
+  for (GeneralSeries& s : data.series) series_.push_back(Series{std::move(s.x), std::move(s.y)});
   changed();
   return true;
 }
@@ -198,11 +192,16 @@ void Chart2D::LegendTitle(const QString& text) {
 }
 
 void Chart2D::SeriesLabel(int s, const QString& text) {
-  series(s).label = text;
+  if (s < 1) return;
+  if (static_cast<int>(seriesLabels_.size()) < s) seriesLabels_.resize(static_cast<std::size_t>(s));
+  seriesLabels_[static_cast<std::size_t>(s - 1)] = text;
   changed();
 }
 
-QString Chart2D::SeriesLabelText(int s) const { return series(s).label; }
+QString Chart2D::SeriesLabelText(int s) const {
+  return (s >= 1 && s <= static_cast<int>(seriesLabels_.size())) ? seriesLabels_[static_cast<std::size_t>(s - 1)]
+                                                                 : QString();
+}
 
 void Chart2D::SeriesStyle(int s, int lineCode, int symbolCode) {
   if (s < 1) return;
@@ -375,14 +374,14 @@ void Chart2D::placeOverlay() {
   // where a semivariogram rising from the origin leaves room.
   std::vector<int> entries;
   for (int s = 1; s <= SeriesCount(); ++s)
-    if (!series(s).label.isEmpty()) entries.push_back(s);
+    if (!SeriesLabelText(s).isEmpty()) entries.push_back(s);
   if (entries.empty() && legendTitle_.isEmpty()) return;
   QFont bold = font();
   bold.setBold(true);
   const QFontMetricsF fm(font()), fb(bold);
   const double row = fm.height() + 4, sample = 28;
   double width = legendTitle_.isEmpty() ? 0 : fb.horizontalAdvance(legendTitle_);
-  for (int s : entries) width = std::max(width, sample + 6 + fm.horizontalAdvance(series(s).label));
+  for (int s : entries) width = std::max(width, sample + 6 + fm.horizontalAdvance(SeriesLabelText(s)));
   const double height = (legendTitle_.isEmpty() ? 0 : row) + row * entries.size() + 8;
   const QRectF frame(plot.left() + 10, plot.top() + 10, width + 16, height);
   auto* boxItem = new QGraphicsRectItem(frame);
@@ -411,7 +410,7 @@ void Chart2D::placeOverlay() {
       mark->setPen(QPen(colourOf(s).darker(130), st.symbol == kTickSymbol ? 1.6 : 1.0));
       add(mark);
     }
-    auto* text = new QGraphicsSimpleTextItem(series(s).label);
+    auto* text = new QGraphicsSimpleTextItem(SeriesLabelText(s));
     text->setPos(frame.left() + 14 + sample, y);
     add(text);
     y += row;

@@ -58,7 +58,8 @@ public:
   double HoleValue() const { return hole_; }
 
   // Legend: a title above the entries and one text per series. A series with
-  // an empty label has no legend entry.
+  // an empty label has no legend entry. Labels belong to the series number
+  // and survive LoadDataFile, as the styles do.
   void LegendTitle(const QString& text);
   QString LegendTitleText() const { return legendTitle_; }
   void SeriesLabel(int s, const QString& text);
@@ -108,7 +109,6 @@ protected:
 private:
   struct Series {
     std::vector<double> x, y;
-    QString label;
   };
   struct Style {
     int line = 0, symbol = 0, display = 3;
@@ -123,6 +123,7 @@ private:
 
   std::vector<Series> series_;
   std::vector<Style> styles_;
+  std::vector<QString> seriesLabels_;
   std::deque<ChartLabel> labels_;
   double hole_ = -1.0;
   QString legendTitle_;

@@ -131,9 +131,11 @@ void frmChart3D::crearBarra() {
   barra_->addSeparator();
   QAction* etiquetas = barra_->addAction(icono("etiquetas"), QString::fromUtf8("Mostar estiquetas ..."));
   etiquetas->setObjectName("etiquetas");
+  etiquetas->setToolTip(QString::fromUtf8("Mostar estiquetas ..."));
   connect(etiquetas, &QAction::triggered, this, [this] { BarraGraf3D_ButtonClick("etiquetas"); });
   QAction* solida = barra_->addAction(icono("solida"), QString::fromUtf8("Superficie sólida"));
   solida->setObjectName("solida");
+  solida->setToolTip(QString::fromUtf8("Superficie sólida"));
   solida->setCheckable(true);
   connect(solida, &QAction::triggered, this, [this] { BarraGraf3D_ButtonClick("solida"); });
   connect(comboVista_, &QComboBox::currentIndexChanged, this, [this] { aplicarVista(); });
