@@ -42,11 +42,18 @@ float ToSolver(int j, const float p[3]) {
 // The a of the model from the solver's variable (the exponent needs no unit).
 float RangeFromSolver(float x) { return static_cast<float>(x * ParameterUnit(2, 0)); }
 
+// Relative misfit of class i; a model that matches the value exactly has none,
+// also where both are zero (a constant variable).
+float Misfit(int i, float gamma) {
+  const float estimate = fit_set.estimate[i];
+  return estimate == gamma ? 0.0f : estimate / gamma - 1.0f;
+}
+
 void FillResiduals(int m, float* f) {
   const int code = CurrentModel().code;
   for (int i = 0; i < m; ++i) {
     const float gamma = EvaluateVariogram(code, fit_set.distance[i]);
-    f[i] = std::sqrt(static_cast<float>(fit_set.count[i])) * (fit_set.estimate[i] / gamma - 1.0f);
+    f[i] = std::sqrt(static_cast<float>(fit_set.count[i])) * Misfit(i, gamma);
   }
 }
 
@@ -114,8 +121,9 @@ double FitCriterion() {
   const int code = CurrentModel().code;
   double sum = 0;
   for (int i = 0; i < fit_set.m; ++i) {
+    const float gamma = EvaluateVariogram(code, fit_set.distance[i]);
     const double misfit =
-        static_cast<double>(fit_set.estimate[i]) / EvaluateVariogram(code, fit_set.distance[i]) - 1;
+        fit_set.estimate[i] == gamma ? 0.0 : static_cast<double>(fit_set.estimate[i]) / gamma - 1;
     sum += fit_set.count[i] * misfit * misfit;
   }
   return sum;

@@ -264,7 +264,9 @@ TEST(VariableLags, EveryClassHoldsAtLeastKPairsAndAllPairsAreCounted) {
     EXPECT_NEAR(v.classical[k], r.classical, 1e-5 * r.classical);
     EXPECT_NEAR(v.meanDistance[k], r.meanDistance, 1e-5 * r.meanDistance);
     // A merged last class averages the two robust values by their counts.
-    if (k + 1 < v.lagCount) EXPECT_NEAR(v.robust[k], r.robust, 1e-5 * r.robust);
+    if (k + 1 < v.lagCount) {
+      EXPECT_NEAR(v.robust[k], r.robust, 1e-5 * r.robust);
+    }
   }
   EXPECT_EQ(total, 60 * 59 / 2);
 }

@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <sys/wait.h>
 #include <string>
 #include <vector>
 
@@ -239,7 +240,21 @@ TEST(FitVariogramModel, FewerClassesThanParametersEndTheProcess) {
   Classes c = SyntheticClasses(1);
   for (int i = 2; i < 14; ++i) c.count[i] = 0;  // two classes for three parameters
   const float start[3] = {20000, 130000, 900};
-  EXPECT_EXIT(Fit(1, c, 2, 14, 15, start), [](int) { return true; }, "");
+  // A terminal error of the solver ends the process cleanly, not a crash.
+  const auto ended = [](int status) { return WIFEXITED(status) && WEXITSTATUS(status) != 0; };
+  EXPECT_EXIT(Fit(1, c, 2, 14, 15, start), ended, "TERMINAL");
+  for (int i = 0; i < 14; ++i) c.count[i] = 0;  // no class at all
+  EXPECT_EXIT(Fit(1, c, 2, 14, 15, start), ended, "TERMINAL");
+  EXPECT_EXIT(Fit(1, c, 1, 14), ended, "TERMINAL");
+}
+
+TEST(FitVariogramModel, ConstantVariableGivesAZeroModelWithNoError) {
+  Classes c = SyntheticClasses(1);
+  std::fill(c.estimate.begin(), c.estimate.end(), 0.0f);
+  const FitResult r = Fit(1, c, 1, 14);
+  EXPECT_EQ(r.params[0], 0.0f);
+  EXPECT_EQ(r.params[1], 0.0f);
+  EXPECT_EQ(r.params[3], 0.0f);
 }
 
 TEST(InitialApproximation, SphericalRangeWithinTheLastClass) {
