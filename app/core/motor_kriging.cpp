@@ -58,16 +58,6 @@ std::string ComoUtf8(const std::string& s) {
   return r;
 }
 
-void EnviaTodo(int fd, const std::string& datos) {
-  size_t enviado = 0;
-  while (enviado < datos.size()) {
-    ssize_t k = ::send(fd, datos.data() + enviado, datos.size() - enviado, MSG_NOSIGNAL);
-    if (k < 0 && errno == EINTR) continue;
-    if (k <= 0) return;  // the helper is gone; its end is reported by poll()
-    enviado += size_t(k);
-  }
-}
-
 }  // namespace
 
 std::string UltimasLineasLog(const std::string& carpeta, int lineas) {
@@ -169,18 +159,43 @@ Resultado MotorKriging::start(const ArgumentosSKU& argumentos, const std::string
   cancelado_ = false;
   recibido_.clear();
   resultado_ = ResultadoMotor{};
-  const std::string peticion = CodificaArgumentos(argumentos, false);
-  esperados_ = static_cast<int>(std::min<size_t>(peticion.size(), size_t(INT32_MAX)));
+  pendiente_ = CodificaArgumentos(argumentos, false);
+  enviados_ = 0;
+  // The reply is the same record with the same sizes.
+  esperados_ = static_cast<int>(std::min<size_t>(pendiente_.size(), size_t(INT32_MAX)));
   peticion_ = ArgumentosSKU{};
   peticion_.n = argumentos.n;
-  EnviaTodo(socket_, peticion);
-  ::shutdown(socket_, SHUT_WR);
+  // Non-blocking both ways: the request goes out as the helper takes it, in
+  // poll(), so a large grid never stalls the caller's event loop.
   ::fcntl(socket_, F_SETFL, ::fcntl(socket_, F_GETFL) | O_NONBLOCK);
+  envia();
   return Resultado::Exito();
+}
+
+void MotorKriging::envia() {
+  while (enviados_ < pendiente_.size()) {
+    ssize_t k = ::send(socket_, pendiente_.data() + enviados_, pendiente_.size() - enviados_,
+                       MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (k < 0 && errno == EINTR) continue;
+    if (k < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;
+    if (k <= 0) {
+      // The helper is gone; its end is reported by poll().
+      enviados_ = pendiente_.size();
+      break;
+    }
+    enviados_ += size_t(k);
+  }
+  if (!pendiente_.empty()) {
+    ::shutdown(socket_, SHUT_WR);  // the helper reads up to the end of the request
+    pendiente_.clear();
+    pendiente_.shrink_to_fit();
+    enviados_ = 0;
+  }
 }
 
 bool MotorKriging::poll() {
   if (!enMarcha_) return true;
+  envia();
   // Drain the reply as it comes, so a helper writing a large reply never
   // blocks on a full socket while we wait for it to end.
   char bloque[65536];
@@ -245,6 +260,8 @@ void MotorKriging::termina(bool exito, int codigo, std::string causa) {
   enMarcha_ = false;
   recibido_.clear();
   recibido_.shrink_to_fit();
+  pendiente_.clear();
+  pendiente_.shrink_to_fit();
   resultado_.ok = exito;
   resultado_.cancelado = cancelado_;
   resultado_.codigo = codigo;
@@ -282,7 +299,7 @@ ResultadoMotor MotorKriging::run(const ArgumentosSKU& argumentos, const std::str
       break;
     }
     // Wait for the helper to write or end, without spinning.
-    pollfd p{socket_, POLLIN, 0};
+    pollfd p{socket_, short(pendiente_.empty() ? POLLIN : POLLIN | POLLOUT), 0};
     if (::poll(&p, 1, 50) > 0 && (p.revents & (POLLHUP | POLLERR)))
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }

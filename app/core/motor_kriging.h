@@ -76,6 +76,7 @@ class MotorKriging {
 
  private:
   void termina(bool exito, int codigo, std::string causa);
+  void envia();
   std::string ayudante_;
   std::string carpeta_;
   bool enMarcha_ = false;
@@ -83,6 +84,8 @@ class MotorKriging {
   pid_t pid_ = -1;
   int socket_ = -1;
   int esperados_ = 0;        // bytes of the reply expected
+  std::string pendiente_;    // request bytes not yet sent
+  size_t enviados_ = 0;
   std::string recibido_;
   ArgumentosSKU peticion_;   // sizes to check the reply against
   ResultadoMotor resultado_;
