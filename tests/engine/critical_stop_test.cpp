@@ -64,11 +64,5 @@ TEST(CriticalStop, RefusedAllocationIsACriticalStop) {
 }
 #endif
 
-TEST(WorkArray, IsZeroFilled) {
-  const auto v = WorkArray<float>(1000);
-  ASSERT_EQ(v.size(), 1000u);
-  for (float f : v) EXPECT_EQ(f, 0.0f);
-}
-
 }  // namespace
 }  // namespace kriging
