@@ -164,6 +164,7 @@ void frmDatos::confirmarEdicion(int fila, int col) {
   datos_.maximo[size_t(col - 1)] = *mx;
   MSFGrid_->SetTextMatrix(fila, col, TextoValor(valor));
   if (auto* it = MSFGrid_->item(fila - 1, col - 1)) it->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  emit DatoEditado(fila, col);
 }
 
 void frmDatos::devolverFoco() {

@@ -31,6 +31,10 @@ public:
   // significant digits).
   static QString TextoValor(float valor);
 
+signals:
+  // A committed edit changed the value of row `fila` of variable `col` (1-based).
+  void DatoEditado(int fila, int col);
+
 protected:
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;

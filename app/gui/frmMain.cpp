@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMdiArea>
@@ -387,13 +388,19 @@ bool frmMain::KrigingHabilitado() const { return mnuKriging_->menuAction()->isEn
 
 bool frmMain::AbrirDatos(const QString& path) {
   const QString ruta = QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
-  showNormal();
+  // Back to the front, restored if minimised (a maximised window stays so).
+  if (isMinimized()) setWindowState(windowState() & ~Qt::WindowMinimized);
+  show();
   raise();
   activateWindow();
   MensajeBE(QStringLiteral("Cargando DATOS..."));
 
   if (!datos_) {
     datos_ = new frmDatos(sesion_->datos);
+    // The automatic grid options come from the coordinate columns' extremes.
+    connect(datos_, &frmDatos::DatoEditado, this, [this](int, int col) {
+      if (col == sesion_->colX || col == sesion_->colY) sesion_->opcionesListas = false;
+    });
     subDatos_ = new QMdiSubWindow;
     subDatos_->setWidget(datos_);
     subDatos_->setWindowIcon(windowIcon());
@@ -410,7 +417,7 @@ bool frmMain::AbrirDatos(const QString& path) {
 
   const bool ok = datos_->IniData(path);
   if (ok) {
-    sesion_->archivoDatos = QFile::encodeName(path).toStdString();
+    sesion_->archivoDatos = QFile::encodeName(QFileInfo(path).absoluteFilePath()).toStdString();
     sesion_->opcionesListas = false;  // new columns: defaults are taken afresh
   } else if (estabaAbierta) {
     datos_->setWindowTitle(tituloAnterior);

@@ -7,6 +7,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QFile>
 #include <QLabel>
 #include <QMdiArea>
@@ -293,6 +295,68 @@ TEST_F(MainWindowTest, OpeningDataFillsTheGridAndEnablesKriging) {
   ASSERT_TRUE(w.AbrirDatos(meuse()));
   EXPECT_EQ(w.Datos(), d);
   EXPECT_TRUE(w.KrigingHabilitado());
+}
+
+TEST_F(MainWindowTest, TheDataMenuAsksForAFileAndMovesTheWorkingFolder) {
+  const QString previa = QDir::currentPath();
+  QDir::setCurrent(datos_.path());
+  frmMain w;
+  w.show();
+  QStringList filtros;
+  alAparecerModal([&](QWidget* m) {
+    auto* fd = qobject_cast<QFileDialog*>(m);
+    ASSERT_NE(fd, nullptr);
+    filtros = fd->nameFilters();
+    fd->selectFile(meuse());
+    static_cast<QDialog*>(fd)->accept();
+  });
+  item(w, "mnuDatos")->trigger();
+  ASSERT_EQ(filtros.size(), 2);
+  EXPECT_TRUE(filtros[0].startsWith("Archivos de datos espaciales (*.dae)"));
+  EXPECT_TRUE(filtros[1].startsWith("Todos los ficheros (*.*)"));
+  EXPECT_EQ(w.Sesion().datos.N, 155);
+  EXPECT_TRUE(w.KrigingHabilitado());
+  // The engine's files will go next to the data file; the start-up folder stays.
+  EXPECT_EQ(QDir::current().canonicalPath(), QFileInfo(meuse()).canonicalPath());
+  EXPECT_EQ(QDir(w.CarpetaInicio()).canonicalPath(), QDir(datos_.path()).canonicalPath());
+  QDir::setCurrent(previa);
+}
+
+TEST_F(MainWindowTest, CancellingTheDataMenuChangesNothing) {
+  frmMain w;
+  w.show();
+  alAparecerModal([](QWidget* m) { static_cast<QDialog*>(m)->reject(); });
+  item(w, "mnuDatos")->trigger();
+  EXPECT_EQ(w.Datos(), nullptr);
+  EXPECT_FALSE(w.KrigingHabilitado());
+  EXPECT_EQ(w.TextoEstado(), QStringLiteral("Preparado"));
+}
+
+TEST_F(MainWindowTest, OpeningDataKeepsAMaximisedWindowMaximised) {
+  frmMain w;
+  w.showMaximized();
+  QTest::qWait(50);
+  ASSERT_TRUE(w.AbrirDatos(meuse()));
+  EXPECT_TRUE(w.isMaximized());
+}
+
+TEST_F(MainWindowTest, EditingACoordinateMakesTheAutomaticOptionsStale) {
+  frmMain w;
+  w.show();
+  ASSERT_TRUE(w.AbrirDatos(meuse()));
+  w.Sesion().colX = 1;
+  w.Sesion().colY = 2;
+  w.Sesion().opcionesListas = true;
+  DataGrid* g = w.Datos()->MSFGrid();
+  g->SetCurrentCell(4, 3);  // zinc: not a coordinate
+  QTest::keyClick(g, Qt::Key_5);
+  QTest::keyClick(w.Datos()->TxtEdit(), Qt::Key_Return);
+  EXPECT_TRUE(w.Sesion().opcionesListas);
+  g->SetCurrentCell(4, 1);  // x
+  QTest::keyClick(g, Qt::Key_5);
+  QTest::keyClick(w.Datos()->TxtEdit(), Qt::Key_Return);
+  EXPECT_FLOAT_EQ(w.Sesion().datos.minimo[0], 5.f);
+  EXPECT_FALSE(w.Sesion().opcionesListas);
 }
 
 TEST_F(MainWindowTest, ABadFileIsNamedWithItsLineAndTheEarlierDataStay) {
