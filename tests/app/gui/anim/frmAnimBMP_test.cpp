@@ -1,0 +1,303 @@
+// The video-assembly dialog driven through its real widgets, with every file
+// dialog, compressor dialog and message box answered, and the player
+// replaced by a recorder.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QSpinBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "datos_prueba.h"
+#include "guion_modal.h"
+#include "gui/anim/frmAnimBMP.h"
+#include "gui/anim/frmCompresion.h"
+#include "platform/chart3d.h"
+#include "platform/video/reproductor.h"
+
+namespace {
+
+class FrmAnimBMPTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    ASSERT_TRUE(dir_.isValid());
+    anterior_ = QDir::currentPath();
+    QDir::setCurrent(dir_.path());
+    EstablecerReproductor([this](const QString& f) {
+      abiertos_ << f;
+      return reproductorResponde_;
+    });
+  }
+  void TearDown() override {
+    EstablecerReproductor({});
+    QDir::setCurrent(anterior_);
+  }
+  QString Ruta(const QString& nombre) const { return dir_.filePath(nombre); }
+  QStringList TresFotogramas() {
+    QStringList f;
+    for (int i = 0; i < 3; ++i) {
+      f << Ruta(QStringLiteral("f%1.bmp").arg(i));
+      prueba::EscribeBMP(f.last(), 320, 240, 24, static_cast<std::uint8_t>(60 * i + 20));
+    }
+    return f;
+  }
+
+  QTemporaryDir dir_;
+  QString anterior_;
+  QStringList abiertos_;
+  bool reproductorResponde_ = true;
+};
+
+TEST_F(FrmAnimBMPTest, StartsInBitmapModeWithItsCaptions) {
+  frmAnimBMP dlg;
+  EXPECT_EQ(dlg.windowTitle(), QStringLiteral("Generar AVI de ficheros BMP"));
+  EXPECT_EQ(dlg.cmdFileOpen->text(), QStringLiteral("Añadir BMP..."));
+  EXPECT_EQ(dlg.txtFPS->text(), QStringLiteral("1"));
+  EXPECT_FALSE(dlg.cmdWriteAVI->isEnabled());
+  EXPECT_FALSE(dlg.cmdClearList->isEnabled());
+  EXPECT_FALSE(dlg.ModoSuperficies());
+  dlg.PreparaSUP();
+  EXPECT_EQ(dlg.windowTitle(), QStringLiteral("Generar AVI de ficheros SUP"));
+  EXPECT_EQ(dlg.cmdFileOpen->text(), QStringLiteral("Añadir SUP..."));
+  EXPECT_TRUE(dlg.ModoSuperficies());
+  EXPECT_TRUE(dlg.imgPreview->isHidden());
+}
+
+TEST_F(FrmAnimBMPTest, BitmapOfAnotherFormatIsRefusedAndTheListKept) {
+  const auto f = TresFotogramas();
+  prueba::EscribeBMP(Ruta("pal.bmp"), 320, 240, 8, 7);
+  prueba::EscribeBMP(Ruta("small.bmp"), 160, 120, 24, 7);
+  frmAnimBMP dlg;
+  dlg.show();
+  QString primero, segundo;
+  GuionModal guion;
+  guion.Mensaje(&primero).Mensaje(&segundo);
+  dlg.AnadirArchivos({f[0], Ruta("pal.bmp"), f[1], Ruta("small.bmp")});
+  EXPECT_TRUE(guion.Completo());
+  EXPECT_EQ(primero, QStringLiteral("Chosen bitmap file is a different format!"));
+  EXPECT_EQ(segundo, QStringLiteral("Chosen bitmap file is a different format!"));
+  EXPECT_EQ(dlg.Archivos(), (QStringList{f[0], f[1]}));
+  EXPECT_TRUE(dlg.cmdWriteAVI->isEnabled());
+  EXPECT_TRUE(dlg.cmdClearList->isEnabled());
+  EXPECT_FALSE(dlg.imgPreview->pixmap().isNull());
+  prueba::Captura(&dlg, QStringLiteral("anim_bmp_dialog.png"));
+}
+
+TEST_F(FrmAnimBMPTest, UnreadableFileIsSkippedAfterTheBitmapMessage) {
+  QFile basura(Ruta("junk.bmp"));
+  ASSERT_TRUE(basura.open(QIODevice::WriteOnly));
+  basura.write("PK not a bitmap at all");
+  basura.close();
+  frmAnimBMP dlg;
+  QString texto;
+  GuionModal guion;
+  guion.Mensaje(&texto);
+  dlg.AnadirArchivos({Ruta("junk.bmp")});
+  EXPECT_EQ(texto, QStringLiteral("File is not a supported bitmap format:\n") + Ruta("junk.bmp"));
+  EXPECT_EQ(dlg.lstDIBList->count(), 0);
+  EXPECT_FALSE(dlg.cmdWriteAVI->isEnabled());
+}
+
+TEST_F(FrmAnimBMPTest, FilesComeFromTheOpenDialog) {
+  const auto f = TresFotogramas();
+  frmAnimBMP dlg;
+  dlg.show();
+  QString titulo;
+  GuionModal guion;
+  guion.Archivo(f[2], &titulo);
+  dlg.cmdFileOpen->click();
+  EXPECT_TRUE(guion.Completo());
+  EXPECT_TRUE(guion.Inesperados().isEmpty()) << guion.Inesperados().join('|').toStdString();
+  EXPECT_EQ(titulo, QStringLiteral("Seleccionar fichero BMP"));
+  EXPECT_EQ(dlg.Archivos(), QStringList{f[2]});
+}
+
+TEST_F(FrmAnimBMPTest, SurfacesWidenOneRunningZRange) {
+  prueba::EscribeSuperficie(Ruta("a.sup"), 6, 5, [](int i, int j) { return (i + j) * 5.0 / 9.0; });  // 0 ... 5
+  prueba::EscribeSuperficie(Ruta("b.sup"), 6, 5, [](int i, int j) { return 3.0 + (i + j) * 6.0 / 9.0; });  // 3 ... 9
+  frmAnimBMP dlg;
+  dlg.PreparaSUP();
+  dlg.show();
+  dlg.AnadirArchivos({Ruta("a.sup"), Ruta("b.sup")});
+  EXPECT_FLOAT_EQ(dlg.ZMinimo(), 0.0f);
+  EXPECT_FLOAT_EQ(dlg.ZMaximo(), 9.0f);
+  EXPECT_FALSE(dlg.grafico->isHidden());
+  EXPECT_FLOAT_EQ(dlg.grafico->ZAxisMin(), 0.0f);
+  EXPECT_FLOAT_EQ(dlg.grafico->ZAxisMax(), 9.0f);
+
+  // Selecting the first again keeps the common range, without widening it.
+  dlg.lstDIBList->setCurrentRow(0);
+  EXPECT_FLOAT_EQ(dlg.grafico->ZAxisMax(), 9.0f);
+  QTest::qWait(200);
+  prueba::Captura(&dlg, QStringLiteral("anim_sup_dialog.png"));
+
+  dlg.cmdClearList->click();
+  EXPECT_EQ(dlg.lstDIBList->count(), 0);
+  EXPECT_FLOAT_EQ(dlg.ZMinimo(), 3e38f);
+  EXPECT_FLOAT_EQ(dlg.ZMaximo(), -3e38f);
+  EXPECT_TRUE(dlg.grafico->isHidden());
+  EXPECT_FALSE(dlg.cmdWriteAVI->isEnabled());
+  EXPECT_FALSE(dlg.cmdClearList->isEnabled());
+}
+
+TEST_F(FrmAnimBMPTest, MissingSurfaceIsNamedAndSkipped) {
+  frmAnimBMP dlg;
+  dlg.PreparaSUP();
+  QString texto;
+  GuionModal guion;
+  guion.Mensaje(&texto);
+  dlg.AnadirArchivos({Ruta("none.sup")});
+  EXPECT_TRUE(texto.contains(QStringLiteral("none.sup"))) << texto.toStdString();
+  EXPECT_EQ(dlg.lstDIBList->count(), 0);
+}
+
+TEST_F(FrmAnimBMPTest, ThreeFramesBecomeAVideoAtTheLimitedRate) {
+  const auto f = TresFotogramas();
+  frmAnimBMP dlg;
+  dlg.show();
+  dlg.AnadirArchivos(f);
+  dlg.txtFPS->setText(QStringLiteral("45"));
+  QString titulo;
+  const QString video = Ruta("salida.avi");
+  GuionModal guion;
+  guion.Archivo(video, &titulo).Compresor("rawvideo");
+  dlg.cmdWriteAVI->click();
+  EXPECT_TRUE(guion.Completo());
+  EXPECT_TRUE(guion.Inesperados().isEmpty()) << guion.Inesperados().join('|').toStdString();
+  EXPECT_EQ(titulo, QStringLiteral("Seleccionar fichero para guardar AVI..."));
+  EXPECT_TRUE(dlg.isVisible());  // shown again after the video
+  ASSERT_EQ(abiertos_, QStringList{video});
+
+  const auto r = prueba::LeeAVI(video);
+  ASSERT_TRUE(r.valido);
+  EXPECT_EQ(r.flujos, 1);
+  EXPECT_EQ(r.escala, 1u);
+  EXPECT_EQ(r.tasa, 30u);  // 45 brought to the upper bound
+  EXPECT_EQ(r.buffer, 320u * 240u * 3u);
+  EXPECT_EQ(r.ancho, 320);
+  EXPECT_EQ(r.alto, 240);
+  EXPECT_EQ(r.longitud, 3u);
+  EXPECT_EQ(r.fotogramas, 3);
+  EXPECT_EQ(r.clave, 3);
+}
+
+TEST_F(FrmAnimBMPTest, EmptyRateGivesOneFramePerSecondWithACompressor) {
+  const auto f = TresFotogramas();
+  frmAnimBMP dlg;
+  dlg.show();
+  dlg.AnadirArchivos(f);
+  dlg.txtFPS->clear();
+  const QString video = Ruta("mjpeg.avi");
+  GuionModal guion;
+  guion.Archivo(video).Compresor("mjpeg");
+  dlg.cmdWriteAVI->click();
+  EXPECT_TRUE(guion.Completo());
+  const auto r = prueba::LeeAVI(video);
+  EXPECT_EQ(r.tasa, 1u);
+  EXPECT_EQ(r.fotogramas, 3);
+  EXPECT_EQ(r.clave, 3);
+  EXPECT_EQ(abiertos_.size(), 1);
+}
+
+TEST_F(FrmAnimBMPTest, CancellingTheSaveDialogIsQuiet) {
+  frmAnimBMP dlg;
+  dlg.show();
+  dlg.AnadirArchivos(TresFotogramas());
+  GuionModal guion;
+  guion.Archivo(QString());
+  dlg.cmdWriteAVI->click();
+  EXPECT_TRUE(guion.Completo());
+  EXPECT_TRUE(guion.Inesperados().isEmpty());
+  EXPECT_TRUE(abiertos_.isEmpty());
+  EXPECT_TRUE(QDir(dir_.path()).entryList({QStringLiteral("*.avi")}).isEmpty());
+}
+
+TEST_F(FrmAnimBMPTest, CancellingTheCompressorLeavesNoFileAndNoPlayer) {
+  frmAnimBMP dlg;
+  dlg.show();
+  dlg.AnadirArchivos(TresFotogramas());
+  const QString video = Ruta("nada.avi");
+  GuionModal guion;
+  guion.Archivo(video).Compresor("");
+  dlg.cmdWriteAVI->click();
+  EXPECT_TRUE(guion.Completo());
+  EXPECT_TRUE(guion.Inesperados().isEmpty());
+  EXPECT_TRUE(abiertos_.isEmpty());
+  EXPECT_FALSE(QFile::exists(video));
+}
+
+TEST_F(FrmAnimBMPTest, FirstBitmapGoneGivesItsMessage) {
+  const auto f = TresFotogramas();
+  frmAnimBMP dlg;
+  dlg.show();
+  dlg.AnadirArchivos(f);
+  QFile::remove(f[0]);
+  QString delBitmap, delEscritor;
+  GuionModal guion;
+  guion.Archivo(Ruta("x.avi")).Mensaje(&delBitmap).Mensaje(&delEscritor);
+  dlg.cmdWriteAVI->click();
+  EXPECT_TRUE(guion.Completo());
+  EXPECT_EQ(delBitmap, QStringLiteral("File does not exist:\n") + f[0]);
+  EXPECT_EQ(delEscritor, QStringLiteral("No se pudo cargar primer bitmap!"));
+  EXPECT_TRUE(abiertos_.isEmpty());
+}
+
+TEST_F(FrmAnimBMPTest, LaterFrameGoneRepeatsThePreviousPicture) {
+  const auto f = TresFotogramas();
+  frmAnimBMP dlg;
+  dlg.show();
+  dlg.AnadirArchivos(f);
+  QFile::remove(f[1]);
+  const QString video = Ruta("hueco.avi");
+  QString texto;
+  GuionModal guion;
+  guion.Archivo(video).Compresor("rawvideo").Mensaje(&texto);
+  dlg.cmdWriteAVI->click();
+  EXPECT_TRUE(guion.Completo());
+  EXPECT_EQ(texto, QStringLiteral("File does not exist:\n") + f[1]);
+  EXPECT_EQ(prueba::LeeAVI(video).fotogramas, 3);
+  EXPECT_EQ(abiertos_, QStringList{video});
+}
+
+TEST_F(FrmAnimBMPTest, PlayerThatCannotStartIsReported) {
+  reproductorResponde_ = false;
+  frmAnimBMP dlg;
+  dlg.show();
+  dlg.AnadirArchivos(TresFotogramas());
+  QString texto;
+  GuionModal guion;
+  guion.Archivo(Ruta("v.avi")).Compresor("rawvideo").Mensaje(&texto);
+  dlg.cmdWriteAVI->click();
+  EXPECT_TRUE(guion.Completo());
+  EXPECT_EQ(texto, QStringLiteral("El proceso requerido falló"));
+}
+
+TEST_F(FrmAnimBMPTest, CompressorDialogOffersTheEncoders) {
+  frmCompresion dlg(nullptr);
+  ASSERT_GE(dlg.ComboCompresor->count(), 4);
+  EXPECT_EQ(dlg.ComboCompresor->itemText(0), QStringLiteral("Fotogramas completos (sin compresión)"));
+  EXPECT_FALSE(dlg.TxtCalidad->isEnabled());  // nothing to tune without compression
+  EleccionCompresor e;
+  e.encoder = "mjpeg";
+  e.calidad = 40;
+  dlg.Seleccionar(e);
+  EXPECT_TRUE(dlg.TxtCalidad->isEnabled());
+  EXPECT_EQ(dlg.Eleccion().encoder, "mjpeg");
+  EXPECT_EQ(dlg.Eleccion().calidad, 40);
+  dlg.show();
+  QTest::qWait(50);
+  prueba::Captura(&dlg, QStringLiteral("anim_compresor_dialog.png"));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
