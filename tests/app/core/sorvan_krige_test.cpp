@@ -1,0 +1,245 @@
+// The command-line tool end to end: a run on meuse against the library called
+// directly with hand-packed arguments, the profile and known-model options,
+// the engine's failure, and the exit statuses of bad input and bad usage.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "core/argumentos_sku.h"
+#include "core/datos_espaciales.h"
+
+using namespace sorvan;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Entorno(const char* nombre, const char* porDefecto) {
+  const char* v = std::getenv(nombre);
+  return v ? v : porDefecto;
+}
+const std::string kFuente = Entorno("SORVAN_SOURCE_DIR", "../..");
+const std::string kHerramienta = Entorno("SORVAN_BUILD_DIR", "..") + "/bin/sorvan-krige";
+const std::string kBiblioteca = Entorno("SORVAN_LIB_DIR", "../lib") + "/libkriging.so";
+const std::string kMeuse = kFuente + "/examples/meuse.dae";
+
+fs::path Carpeta(const std::string& nombre) {
+  fs::path p = fs::temp_directory_path() / ("sorvan_krige_" + std::to_string(::getpid())) / nombre;
+  fs::remove_all(p);
+  fs::create_directories(p);
+  return p;
+}
+
+std::string Lee(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+struct Salida {
+  int estado = -1;
+  std::string out, err;
+};
+
+Salida Ejecuta(const std::string& argumentos) {
+  const fs::path dir = fs::temp_directory_path() / ("sorvan_krige_" + std::to_string(::getpid()));
+  fs::create_directories(dir);
+  const std::string orden = kHerramienta + " " + argumentos + " >" + (dir / "out.txt").string() + " 2>" +
+                            (dir / "err.txt").string();
+  const int r = std::system(orden.c_str());
+  Salida s;
+  s.estado = WIFEXITED(r) ? WEXITSTATUS(r) : -1;
+  s.out = Lee(dir / "out.txt");
+  s.err = Lee(dir / "err.txt");
+  return s;
+}
+
+// Number following `etiqueta` in `texto`.
+double Tras(const std::string& texto, const std::string& etiqueta) {
+  const size_t p = texto.find(etiqueta);
+  if (p == std::string::npos) return NAN;
+  return std::strtod(texto.c_str() + p + etiqueta.size(), nullptr);
+}
+
+// SKU called in a child process in `carpeta`, as a program would call the
+// library itself; the arguments as the engine left them come back in `a`.
+bool LlamaDirecto(ArgumentosSKU& a, const fs::path& carpeta) {
+  const fs::path respuesta = carpeta / "respuesta.bin";
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    if (::chdir(carpeta.c_str()) != 0) ::_exit(3);
+    void* h = ::dlopen(kBiblioteca.c_str(), RTLD_NOW);
+    if (!h) ::_exit(4);
+    auto sku = reinterpret_cast<FuncionSKU>(::dlsym(h, "SKU"));
+    if (!sku) ::_exit(5);
+    a.llama(sku);
+    std::ofstream(respuesta, std::ios::binary) << CodificaArgumentos(a, true);
+    ::_exit(0);
+  }
+  int estado = 0;
+  ::waitpid(pid, &estado, 0);
+  if (!WIFEXITED(estado) || WEXITSTATUS(estado) != 0) return false;
+  fs::remove(carpeta / "respuesta.bin.keep");
+  const bool ok = DecodificaArgumentos(Lee(respuesta), true, a);
+  fs::remove(respuesta);
+  return ok;
+}
+
+}  // namespace
+
+class SorvanKrige : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!fs::exists(kHerramienta) || !fs::exists(kBiblioteca)) GTEST_SKIP() << "sin " << kHerramienta;
+  }
+};
+
+TEST_F(SorvanKrige, MeuseRunMatchesTheLibraryCalledDirectly) {
+  const fs::path herramienta = Carpeta("herramienta"), directo = Carpeta("directo");
+  Salida s = Ejecuta(kMeuse + " --x x --y 2 --z logzinc --trend 1 --model exponential --estimator robust"
+                     " --first-lag 100 --lag-width 80 --lags 20 --fit-lags 12 --min-pairs 10"
+                     " --grid 30,25 --origin 178500,329600 --spacing 100,160 --out " + herramienta.string());
+  ASSERT_EQ(s.estado, 0) << s.err;
+
+  // The same run packed by hand: columns 4, 1, 2 of the file, the options as
+  // given, copies of the lag counts, every node to krige, the option vectors.
+  DatosEspaciales d;
+  ASSERT_TRUE(LeeDatos(kMeuse, d).ok);
+  ArgumentosSKU a;
+  a.n = 155;
+  a.z.assign(d.columna(4), d.columna(4) + 155);
+  a.x.assign(d.columna(1), d.columna(1) + 155);
+  a.y.assign(d.columna(2), d.columna(2) + 155);
+  a.firstLag = 100, a.lagWidth = 80, a.lagCount = 20, a.fitLagCount = 12;
+  a.modelCode = 2, a.trendDegree = 1;
+  a.nx = 30, a.ny = 25, a.xMin = 178500, a.yMin = 329600, a.dx = 100, a.dy = 160, a.gridRows = 30;
+  a.prediction.assign(750, 1.0f);
+  a.variance.assign(750, 0.0f);
+  a.holeValue = -10000.0f;
+  a.VariogramOptions = {2, 10, -1, -1, 1, 30, -1};
+  a.VariogramParameters.fill(-1.0f);
+  ASSERT_TRUE(LlamaDirecto(a, directo));
+
+  for (const char* f : {"SKUPRE.SUP", "SKUVAR.SUP", "SKUESTIM.SV", "SKUESTIM.FMT", "SKUEAJUS.SV", "SKUEAJUS.FMT"})
+    EXPECT_EQ(Lee(herramienta / f), Lee(directo / f)) << f;
+  EXPECT_EQ(Lee(herramienta / "KRIGING.LOG"), Lee(directo / "KRIGING.LOG"));
+  EXPECT_NEAR(Tras(s.out, "Predicción: mínimo "), a.VariogramParameters[0], 1e-6 * std::fabs(a.VariogramParameters[0]));
+  EXPECT_NEAR(Tras(s.out, ", máximo "), a.VariogramParameters[1], 1e-6 * std::fabs(a.VariogramParameters[1]));
+  EXPECT_NEAR(Tras(s.out, "Error del ajuste (MCP): "), a.VariogramParameters[3], 1e-6 * std::fabs(a.VariogramParameters[3]));
+  EXPECT_NEAR(Tras(s.out, ", a = "), a.VariogramParameters[2], 1e-6 * std::fabs(a.VariogramParameters[2]));
+  EXPECT_NE(s.out.find("Media: 1"), std::string::npos);
+  EXPECT_NE(s.out.find("Modelo: 2 (exponencial)"), std::string::npos);
+  EXPECT_NE(s.out.find("Estimador: 2"), std::string::npos);
+  EXPECT_NE(s.out.find("Rejilla: 30 x 25 nodos, origen (178500.000, 329600.000), espaciado (100.000, 160.000)"),
+            std::string::npos) << s.out;
+  EXPECT_NE(s.out.find("(750 de 750 nodos estimados)"), std::string::npos);
+}
+
+TEST_F(SorvanKrige, AutomaticRunOfTheExampleSucceeds) {
+  const fs::path out = Carpeta("auto");
+  Salida s = Ejecuta(kMeuse + " --x 1 --y 2 --z logzinc --out " + out.string());
+  ASSERT_EQ(s.estado, 0) << s.err;
+  EXPECT_TRUE(s.err.empty()) << s.err;
+  // Automatic options of 155 points: spherical model, 50 x 50 grid reaching
+  // half a spacing beyond the data: (181390 - 178605)/48 = 58.021.
+  EXPECT_NE(s.out.find("Modelo: 1 (esférico)"), std::string::npos) << s.out;
+  EXPECT_NE(s.out.find("Rejilla: 50 x 50 nodos"), std::string::npos);
+  EXPECT_NE(s.out.find("58.021"), std::string::npos);
+  EXPECT_FALSE(std::isnan(Tras(s.out, "c0 = ")));
+  const double lo = Tras(s.out, "Predicción: mínimo "), hi = Tras(s.out, ", máximo ");
+  EXPECT_LT(lo, hi);
+  EXPECT_GT(lo, 4.0);  // log zinc of the data runs from 4.73 to 7.52
+  EXPECT_LT(hi, 8.0);
+  EXPECT_EQ(Lee(out / "SKUPRE.SUP").rfind("#", 0), 0u);
+}
+
+TEST_F(SorvanKrige, ProfileAndKnownModel) {
+  // Closed rectangle: nodes 3..7 of 10 in X and rows 2..8 in Y are inside (35).
+  const fs::path out = Carpeta("perfil");
+  std::ofstream(out / "cuadro.per") << "5\n179500,330500\n180500,330500\n180500,332500\n179500,332500\n179500,330500\n";
+  const std::string base = kMeuse + " --z logzinc --grid 10,10 --origin 179000,330000 --spacing 200,300 --profile " +
+                           (out / "cuadro.per").string() + " --out " + out.string();
+  Salida s = Ejecuta(base);
+  ASSERT_EQ(s.estado, 0) << s.err;
+  EXPECT_NE(s.out.find("(35 de 100 nodos estimados)"), std::string::npos) << s.out;
+  const std::string sup = Lee(out / "SKUPRE.SUP");
+  size_t huecos = 0;
+  for (size_t p = sup.find("-10000"); p != std::string::npos; p = sup.find("-10000", p + 1)) ++huecos;
+  EXPECT_EQ(huecos, 65u + 1u);  // the 65 excluded nodes and the hole value of the header
+  s = Ejecuta(base + " --exclude inside");
+  ASSERT_EQ(s.estado, 0) << s.err;
+  EXPECT_NE(s.out.find("(65 de 100 nodos estimados)"), std::string::npos) << s.out;
+
+  // No fit: the given model is the one used.
+  s = Ejecuta(kMeuse + " --z logzinc --fit none --start 0.05,0.6,900 --grid 10,10 --out " + out.string());
+  ASSERT_EQ(s.estado, 0) << s.err;
+  EXPECT_NEAR(Tras(s.out, "c0 = "), 0.05, 1e-6);
+  EXPECT_NEAR(Tras(s.out, "c1 = "), 0.6, 1e-6);
+  EXPECT_NEAR(Tras(s.out, ", a = "), 900, 1e-3);
+}
+
+TEST_F(SorvanKrige, EngineFailureIsReportedAndLeavesNoSurfaces) {
+  // Two points at the same place make the kriging system singular.
+  const fs::path out = Carpeta("duplicados");
+  std::ofstream dae(out / "dup.dae");
+  dae << "\"duplicados\"\n3,31\nx,,0\ny,,0\nz,,0\n";
+  for (int i = 0; i < 30; ++i) dae << (i * 37) % 101 << "," << (i * 53) % 97 << "," << i % 7 << "\n";
+  dae << "37,53,2\n";  // the coordinates of row 2 again
+  dae.close();
+  std::ofstream(out / "SKUPRE.SUP") << "de otra ejecución\n";
+  Salida s = Ejecuta((out / "dup.dae").string() + " --out " + out.string());
+  EXPECT_EQ(s.estado, 1);
+  EXPECT_NE(s.err.find("Error al llamar sku en kriging.dll"), std::string::npos) << s.err;
+  EXPECT_NE(s.err.find("El codigo de error es :"), std::string::npos);
+  EXPECT_NE(s.err.find("singular"), std::string::npos) << s.err;
+  EXPECT_FALSE(fs::exists(out / "SKUPRE.SUP"));
+  EXPECT_FALSE(fs::exists(out / "SKUVAR.SUP"));
+  EXPECT_NE(Lee(out / "KRIGING.LOG").find("no terminó"), std::string::npos);
+}
+
+TEST_F(SorvanKrige, BadInputAndBadUsageHaveTheirExitStatus) {
+  const fs::path out = Carpeta("errores");
+  std::ofstream(out / "roto.dae") << "\"t\"\n3,4\nx,,0\ny,,0\nz,,0\n1,2,3\n4,5,6\n7,ocho,9\n";
+  std::ofstream(out / "roto.per") << "5\n0,0\n1,1\n";
+  struct Caso {
+    std::string argumentos;
+    int estado;
+    std::string dice;
+  };
+  const Caso casos[] = {
+      {"", 2, "falta el archivo"},
+      {kMeuse + " --trend 5", 2, "--trend"},
+      {kMeuse + " --lags 101", 2, "--lags"},
+      {kMeuse + " --model cubic", 2, "cubic"},
+      {kMeuse + " --grid 10", 2, "--grid"},
+      {kMeuse + " --spacing 0,1", 2, "--spacing"},
+      {kMeuse + " --exclude inside", 2, "--exclude"},
+      {kMeuse + " --frobnicate", 2, "--frobnicate"},
+      {kMeuse + " --first-lag 1,5", 2, "«1,5»"},
+      {(out / "no-existe.dae").string(), 1, "no-existe.dae"},
+      {(out / "roto.dae").string(), 1, "roto.dae, línea 8"},
+      {kMeuse + " --z plomo", 1, "«plomo»"},
+      {kMeuse + " --x 9", 1, "8 variables"},
+      {kMeuse + " --grid 2,50", 1, "3 nodos"},
+      {kMeuse + " --grid 5000,5000 --spacing 1,1", 1, "demasiado grande"},
+      {kMeuse + " --profile " + (out / "roto.per").string(), 1, "roto.per"},
+  };
+  for (const Caso& c : casos) {
+    Salida s = Ejecuta(c.argumentos + " --out " + out.string());
+    EXPECT_EQ(s.estado, c.estado) << c.argumentos << "\n" << s.err;
+    EXPECT_NE(s.err.find(c.dice), std::string::npos) << c.argumentos << "\n" << s.err;
+  }
+  Salida ayuda = Ejecuta("--help");
+  EXPECT_EQ(ayuda.estado, 0);
+  for (const char* opcion : {"--trend", "--model", "--estimator", "--first-lag", "--lag-width", "--lags", "--fit-lags",
+                             "--min-pairs", "--variable-lags", "--grid", "--origin", "--spacing", "--profile",
+                             "--exclude", "--fit", "--start", "--out", "--no-row-limit"})
+    EXPECT_NE(ayuda.out.find(opcion), std::string::npos) << opcion;
+}
