@@ -86,7 +86,6 @@ bool LlamaDirecto(ArgumentosSKU& a, const fs::path& carpeta) {
   int estado = 0;
   ::waitpid(pid, &estado, 0);
   if (!WIFEXITED(estado) || WEXITSTATUS(estado) != 0) return false;
-  fs::remove(carpeta / "respuesta.bin.keep");
   const bool ok = DecodificaArgumentos(Lee(respuesta), true, a);
   fs::remove(respuesta);
   return ok;
