@@ -55,12 +55,6 @@ void SymmetricSolveRefined(int n, const float* a, int lda, const float* b, float
                               v));
     return;
   }
-  auto A = [a, lda](int i, int j) {
-    // Only the upper triangle is read.
-    return static_cast<double>(i <= j ? a[i + static_cast<long long>(j) * lda]
-                                      : a[j + static_cast<long long>(i) * lda]);
-  };
-
   // Factor a copy of the upper triangle (Bunch-Kaufman).
   for (int j = 0; j < n; ++j)
     for (int i = 0; i <= j; ++i) fac[i + static_cast<std::size_t>(j) * n] = a[i + static_cast<long long>(j) * lda];
@@ -80,12 +74,15 @@ void SymmetricSolveRefined(int n, const float* a, int lda, const float* b, float
   };
 
   // Reciprocal L1 condition number: ||A||_1 exactly, ||A^-1||_1 estimated.
-  double normA = 0.0;
+  std::vector<double> columnSum(n, 0.0);
   for (int j = 0; j < n; ++j) {
-    double s = 0.0;
-    for (int i = 0; i < n; ++i) s += std::fabs(A(i, j));
-    normA = std::max(normA, s);
+    for (int i = 0; i <= j; ++i) {
+      const double e = std::fabs(a[i + static_cast<long long>(j) * lda]);
+      columnSum[j] += e;
+      if (i != j) columnSum[i] += e;
+    }
   }
+  const double normA = *std::max_element(columnSum.begin(), columnSum.end());
   const double normInverse = EstimateSymmetricInverseOneNorm(n, solveInPlace);
   const double rcond = (normA > 0.0 && normInverse > 0.0) ? 1.0 / (normA * normInverse) : 0.0;
   v.r1 = rcond;
@@ -112,10 +109,16 @@ void SymmetricSolveRefined(int n, const float* a, int lda, const float* b, float
   double previousCorrection = HUGE_VAL;
   bool converged = false;
   for (int step = 0; step < kMaxRefinementSteps && !converged; ++step) {
-    for (int i = 0; i < n; ++i) {
-      double s = b[i];
-      for (int j = 0; j < n; ++j) s -= A(i, j) * xd[j];
-      residual[i] = s;
+    // r = b - A x from the upper triangle, column by column.
+    for (int i = 0; i < n; ++i) residual[i] = b[i];
+    for (int j = 0; j < n; ++j) {
+      const float* column = a + static_cast<long long>(j) * lda;
+      double t = 0.0;
+      for (int i = 0; i < j; ++i) {
+        residual[i] -= column[i] * xd[j];
+        t += column[i] * xd[i];
+      }
+      residual[j] -= t + column[j] * xd[j];
     }
     solveInPlace(residual);
     double correction = 0.0, size = 0.0;

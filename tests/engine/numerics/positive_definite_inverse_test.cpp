@@ -62,7 +62,7 @@ TEST_P(SpdOrders, InPlaceInverseAgreesWithDoubleReference) {
       EXPECT_NEAR(f[i + j * n], ref(i, j), 1e-6 * scale) << i << ", " << j;
 }
 
-INSTANTIATE_TEST_SUITE_P(Orders, SpdOrders, ::testing::Values(1, 2, 3, 7, 16, 50));
+INSTANTIATE_TEST_SUITE_P(Orders, SpdOrders, ::testing::Values(1, 2, 3, 7, 16, 31, 32, 33, 50, 97));
 
 TEST(PositiveDefiniteInverse, SeparateOutputWithLargerLeadingDimension) {
   const Dense a = RandomSpd(5, 7, 1.0);
@@ -133,6 +133,26 @@ TEST(PositiveDefiniteInverse, IndefiniteMatrixLeavesOutputUnchangedWhenTheRunGoe
   EXPECT_EQ(a[0], 1.0f);
   EXPECT_EQ(a[3], 1.0f);
   EXPECT_NE(log.Unwrapped().find("The leading 2 by 2 submatrix"), std::string::npos);
+}
+
+TEST(PositiveDefiniteInverse, FirstNonPositivePivotBeyondTheFirstBlockIsNamed) {
+  // Identity of order 40 with a negative entry at (36, 36) (1-based) and a
+  // coupling above it: leading 35 x 35 definite, 36 x 36 not.
+  const int n = 40;
+  std::vector<float> a(n * n, 0.0f);
+  for (int i = 0; i < n; ++i) a[i + i * n] = 2.0f;
+  a[35 + 35 * n] = -1.0f;
+  a[34 + 35 * n] = 0.5f;
+  testing::LogCapture log("linds_40");
+  log.Open();
+  SetErrorActions(4, 1, 0);
+  PositiveDefiniteInverse(n, a.data(), n, a.data(), n);
+  SetErrorActions(4, 2, 2);
+  log.Close();
+  EXPECT_NE(log.Unwrapped().find("The leading 36 by 36 submatrix of the input matrix is not "
+                                 "positive definite."),
+            std::string::npos)
+      << log.Text();
 }
 
 }  // namespace
