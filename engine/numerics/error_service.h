@@ -8,6 +8,15 @@
 // Severities: 1 NOTE, 2 ALERT, 3 WARNING, 4 FATAL, 5 TERMINAL, 6 WARNING
 // (immediate), 7 FATAL (immediate). Each has a print action and a stop action;
 // the defaults print 3..7 and stop 4, 5, 7; the stop of 5 cannot be changed.
+//
+// A message goes to destination 3 after one empty line:
+//   " *** FATAL    ERROR 2 from LFTSF.  The input matrix"
+//   " ***          is singular because pivot block 1 is"
+//   " ***          singular."
+// (severity word padded to 8 characters, lines at most 51 characters, broken
+// at blanks). Stopping the process flushes every stream and ends it with exit
+// status 2 without running exit handlers, so the message that caused the stop
+// is the last text of the run log.
 #include <cstdio>
 #include <string>
 
