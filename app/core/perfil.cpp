@@ -8,12 +8,20 @@
 namespace sorvan {
 
 Resultado LeePerfil(const std::string& ruta, Perfil& perfil) {
+  std::ifstream entrada(ruta, std::ios::binary);
+  if (!entrada) {
+    const int lado = perfil.lado;
+    perfil.quita();
+    perfil.lado = lado;
+    return Resultado::Error(ruta + ": no se puede abrir el perfil.\nNo se ha asociado el perfil.");
+  }
+  return LeePerfil(entrada, ruta, perfil);
+}
+
+Resultado LeePerfil(std::istream& entrada, const std::string& ruta, Perfil& perfil) {
   const int lado = perfil.lado;
   perfil.quita();
   perfil.lado = lado;
-  std::ifstream entrada(ruta, std::ios::binary);
-  if (!entrada) return Resultado::Error(ruta + ": no se puede abrir el perfil.\nNo se ha asociado el perfil.");
-
   LectorLista lector(entrada, ruta);
   auto fallo = [&] { return Resultado::Error(lector.error() + "\nNo se ha asociado el perfil."); };
   int64_t npts = 0;

@@ -7,6 +7,7 @@
 // number of points, then X and Y of each point. Edges join consecutive points
 // only; an outline is closed by repeating its first point at the end.
 #include <cstdint>
+#include <istream>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,9 @@ struct Perfil {
 // after the last point): the message names the file, the line and the field,
 // and the profile is left unassociated (npts = 0).
 Resultado LeePerfil(const std::string& ruta, Perfil& perfil);
+// The same reading from a stream; `nombreArchivo` is the name used in
+// messages and kept as the profile's file name.
+Resultado LeePerfil(std::istream& entrada, const std::string& nombreArchivo, Perfil& perfil);
 
 // Node mask of the grid of nx by ny nodes with first node (x0, y0) and
 // spacing (dx, dy): element (i - 1) + (j - 1) * nx holds 1 for node (i, j)
