@@ -176,7 +176,7 @@ void frmKriging2D::CoAceptar_Click() {
   const QString nombre = QString::fromStdString(sesion_.datos.nombreSinBlancos(sesion_.colZ));
   // A failed or cancelled run leaves the earlier surfaces in memory; windows
   // opened now would show them under this variable's name, so none open.
-  if (EjecutaKrigingVentana(padre, sesion_, nombre) != FinKriging::Hecho) return;
+  if (Ejecutar(padre, sesion_, nombre) != FinKriging::Hecho) return;
   abrirResultados();
 }
 

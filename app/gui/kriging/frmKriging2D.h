@@ -8,9 +8,11 @@
 // next showing starts afresh with the default choices.
 #include <QDialog>
 #include <QStringList>
+#include <functional>
 #include <string>
 
 #include "core/sesion_kriging.h"
+#include "gui/kriging/ejecucion_kriging.h"
 
 class QComboBox;
 class QPushButton;
@@ -40,6 +42,11 @@ public:
   QPushButton* CoCancelar = nullptr;
   QPushButton* CoAyuda = nullptr;
   QPushButton* CoOpciones = nullptr;
+
+  // The run that "Aceptar" makes: EjecutaKrigingVentana. Tests of the
+  // dialog's own logic put a recorder here to keep the engine out.
+  std::function<FinKriging(QWidget*, sorvan::SesionKriging&, const QString&)> Ejecutar =
+      EjecutaKrigingVentana;
 
 public slots:
   // Closing the dialog in any way but "Aceptar" unloads it.

@@ -1,0 +1,348 @@
+// The dialog "Kriging 2D" driven through its real widgets: the default
+// choice of columns, when the automatic options are (re)computed
+// (OpcionesFijadas), the defaults message, and what "Aceptar" hands to the
+// run. The run itself is replaced by a recorder here; kriging_run_test runs
+// the engine.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QAbstractButton>
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+#include <memory>
+#include <sstream>
+
+#include "core/opciones_kriging.h"
+#include "gui/kriging/frmKriging2D.h"
+#include "gui/kriging/frmOpKriging.h"
+
+using sorvan::OpcionesKriging;
+using sorvan::SesionKriging;
+
+namespace {
+
+// Answers modal widgets of type T while it lives: each one that appears
+// (up to `veces`, within 10 s) is handed to `responder`, which must close it.
+// Destroying the object stops the watch, so a box that never came cannot be
+// answered later with references that are gone.
+template <class T>
+class Respuesta {
+ public:
+  explicit Respuesta(std::function<void(T*)> responder, int veces = 1)
+      : activo_(std::make_shared<bool>(true)), vistas_(std::make_shared<int>(0)) {
+    auto reloj = std::make_shared<QElapsedTimer>();
+    reloj->start();
+    auto paso = std::make_shared<std::function<void()>>();
+    auto activo = activo_;
+    auto vistas = vistas_;
+    std::weak_ptr<std::function<void()>> debil = paso;
+    *paso = [=] {
+      if (!*activo) return;
+      if (T* w = qobject_cast<T*>(QApplication::activeModalWidget()); w && w->isVisible()) {
+        ++*vistas;
+        responder(w);
+      }
+      if (*vistas < veces && reloj->elapsed() < 10000)
+        if (auto p = debil.lock()) QTimer::singleShot(20, *p);
+    };
+    paso_ = paso;
+    QTimer::singleShot(0, *paso);
+  }
+  ~Respuesta() { *activo_ = false; }
+  int vistas() const { return *vistas_; }
+  bool vista() const { return *vistas_ > 0; }
+
+ private:
+  std::shared_ptr<bool> activo_;
+  std::shared_ptr<int> vistas_;
+  std::shared_ptr<std::function<void()>> paso_;
+};
+
+struct Mensaje {
+  bool visto = false;
+  QString titulo, texto;
+};
+
+// Answers the next message box with OK, keeping its title and text.
+std::unique_ptr<Respuesta<QMessageBox>> ResponderMensaje(Mensaje* m) {
+  return std::make_unique<Respuesta<QMessageBox>>([m](QMessageBox* box) {
+    m->visto = true;
+    m->titulo = box->windowTitle();
+    m->texto = box->text();
+    box->button(QMessageBox::Ok)->click();
+  });
+}
+
+SesionKriging SesionMeuse() {
+  SesionKriging s;
+  const std::string ruta = std::string(std::getenv("SORVAN_SOURCE_DIR")) + "/examples/meuse.dae";
+  EXPECT_TRUE(sorvan::LeeDatos(ruta, s.datos).ok) << ruta;
+  s.archivoDatos = ruta;
+  return s;
+}
+
+bool MismasOpciones(const OpcionesKriging& a, const OpcionesKriging& b) {
+  return a.Media == b.Media && a.Modelo == b.Modelo && a.Estimador == b.Estimador && a.LongVar == b.LongVar &&
+         a.NApor == b.NApor && a.SaltoIni == b.SaltoIni && a.RSalto == b.RSalto && a.NSaltos == b.NSaltos &&
+         a.NAjus == b.NAjus && a.NMinAjus == b.NMinAjus && a.NRx == b.NRx && a.NRy == b.NRy &&
+         a.MinRx == b.MinRx && a.MinRy == b.MinRy && a.LRx == b.LRx && a.LRy == b.LRy &&
+         a.VerSupPred == b.VerSupPred && a.VerSupVar == b.VerSupVar && a.VerAjuste == b.VerAjuste &&
+         a.VerEstimadores == b.VerEstimadores;
+}
+
+OpcionesKriging Defectos(const SesionKriging& s, int colX, int colY) {
+  OpcionesKriging op;
+  EXPECT_TRUE(sorvan::OpcionesPorDefecto(s.datos, colX, colY, op).ok);
+  return op;
+}
+
+// Records every run "Aceptar" asks for, with the options it was given.
+struct Registro {
+  int llamadas = 0;
+  QString nombre;
+  OpcionesKriging opciones;
+  int colX = 0, colY = 0, colZ = 0;
+  bool dialogoVisible = true;
+};
+
+class Kriging2DTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    sesion = SesionMeuse();
+    dlg = new frmKriging2D(sesion);
+    dlg->Ejecutar = [this](QWidget*, SesionKriging& s, const QString& nombre) {
+      ++registro.llamadas;
+      registro.nombre = nombre;
+      registro.opciones = s.opciones;
+      registro.colX = s.colX;
+      registro.colY = s.colY;
+      registro.colZ = s.colZ;
+      registro.dialogoVisible = dlg->isVisible();
+      return FinKriging::Hecho;
+    };
+    dlg->show();
+  }
+  void TearDown() override { delete dlg; }
+
+  // Presses "Aceptar" and returns the message shown, if any.
+  Mensaje Aceptar() {
+    Mensaje m;
+    auto respuesta = ResponderMensaje(&m);
+    QTest::mouseClick(dlg->CoAceptar, Qt::LeftButton);
+    return m;
+  }
+
+  SesionKriging sesion;
+  QPointer<frmKriging2D> dlg;
+  Registro registro;
+};
+
+}  // namespace
+
+TEST_F(Kriging2DTest, CargaConZTerceraXPrimeraYSegunda) {
+  EXPECT_EQ(dlg->windowTitle(), "Kriging 2D");
+  EXPECT_FALSE(dlg->OpcionesFijadas);
+  ASSERT_EQ(dlg->ComboZ->count(), 8);
+  EXPECT_EQ(dlg->ComboZ->currentIndex(), 2);
+  EXPECT_EQ(dlg->ComboX->currentIndex(), 0);
+  EXPECT_EQ(dlg->ComboY->currentIndex(), 1);
+  EXPECT_EQ(dlg->ComboZ->itemText(3), "logzinc ");  // the 8-character field
+  ASSERT_EQ(dlg->ComboE->count(), 9);
+  EXPECT_EQ(dlg->ComboE->itemText(0), " ");
+  EXPECT_EQ(dlg->ComboE->itemText(1), "x       ");
+  EXPECT_FALSE(dlg->ComboE->isEnabled());
+}
+
+TEST_F(Kriging2DTest, PrimerAceptarAvisaYTomaLosValoresPorDefecto) {
+  dlg->ComboZ->setCurrentIndex(3);
+  const Mensaje m = Aceptar();
+  ASSERT_TRUE(m.visto);
+  EXPECT_EQ(m.titulo, "Sorvan: Kriging 2D");
+  EXPECT_EQ(m.texto, "Atención se toman los valores iniciales por defecto");
+  ASSERT_EQ(registro.llamadas, 1);
+  EXPECT_FALSE(registro.dialogoVisible);  // hidden before the run
+  EXPECT_EQ(registro.nombre, "logzinc");  // without trailing blanks
+  EXPECT_EQ(registro.colZ, 4);
+  EXPECT_EQ(registro.colX, 1);
+  EXPECT_EQ(registro.colY, 2);
+  EXPECT_TRUE(MismasOpciones(registro.opciones, Defectos(sesion, 1, 2)));
+  EXPECT_TRUE(dlg->OpcionesFijadas);
+  EXPECT_FALSE(dlg.isNull());  // hidden, not unloaded
+}
+
+TEST_F(Kriging2DTest, OtraZSinMensajeConservaLasOpciones) {
+  Aceptar();
+  sesion.opciones.NSaltos = 7;  // an edit made in the options dialog
+  dlg->show();
+  dlg->ComboZ->setCurrentIndex(5);
+  const Mensaje m = Aceptar();
+  EXPECT_FALSE(m.visto);
+  ASSERT_EQ(registro.llamadas, 2);
+  EXPECT_EQ(registro.nombre, "copper");
+  EXPECT_EQ(registro.opciones.NSaltos, 7);
+}
+
+TEST_F(Kriging2DTest, OtraXAvisaDeNuevoYDescartaLosCambios) {
+  Aceptar();
+  sesion.opciones.NSaltos = 7;
+  sesion.opciones.Modelo = 6;
+  dlg->show();
+  dlg->ComboX->setCurrentIndex(7);  // elev as X
+  EXPECT_FALSE(dlg->OpcionesFijadas);
+  const Mensaje m = Aceptar();
+  EXPECT_TRUE(m.visto);
+  ASSERT_EQ(registro.llamadas, 2);
+  EXPECT_EQ(registro.colX, 8);
+  EXPECT_TRUE(MismasOpciones(registro.opciones, Defectos(sesion, 8, 2)));
+  EXPECT_NE(registro.opciones.NSaltos, 7);
+}
+
+TEST_F(Kriging2DTest, OtraYTambienRecalcula) {
+  Aceptar();
+  dlg->show();
+  dlg->ComboY->setCurrentIndex(0);
+  dlg->ComboY->setCurrentIndex(1);  // back to the same column: still recomputed
+  EXPECT_FALSE(dlg->OpcionesFijadas);
+  EXPECT_TRUE(Aceptar().visto);
+}
+
+TEST_F(Kriging2DTest, OpcionesCanceladasYAceptarNoAvisa) {
+  Respuesta<frmOpKriging> opciones([](frmOpKriging* op) {
+    op->TxtNSaltos->setText("5");  // discarded by "Cancelar"
+    QTest::mouseClick(op->CoCancelar, Qt::LeftButton);
+  });
+  QTest::mouseClick(dlg->CoOpciones, Qt::LeftButton);
+  ASSERT_TRUE(opciones.vista());
+  EXPECT_TRUE(dlg->OpcionesFijadas);
+  const Mensaje m = Aceptar();
+  EXPECT_FALSE(m.visto);
+  ASSERT_EQ(registro.llamadas, 1);
+  EXPECT_TRUE(MismasOpciones(registro.opciones, Defectos(sesion, 1, 2)));
+}
+
+TEST_F(Kriging2DTest, OpcionesAceptadasLleganALaEjecucion) {
+  QString saltosMostrados;
+  Respuesta<frmOpKriging> opciones([&saltosMostrados](frmOpKriging* op) {
+    saltosMostrados = op->TxtNSaltos->text();
+    op->TxtNSaltos->setText("12");
+    op->TxtNAjus->setText("6");
+    op->OpModelo->button(1)->click();
+    QTest::mouseClick(op->CoAceptar, Qt::LeftButton);
+  });
+  QTest::mouseClick(dlg->CoOpciones, Qt::LeftButton);
+  ASSERT_TRUE(opciones.vista());
+  // The options dialog showed the automatic values.
+  EXPECT_EQ(saltosMostrados.toInt(), Defectos(sesion, 1, 2).NSaltos);
+  EXPECT_FALSE(Aceptar().visto);
+  EXPECT_EQ(registro.opciones.NSaltos, 12);
+  EXPECT_EQ(registro.opciones.NAjus, 6);
+  EXPECT_EQ(registro.opciones.Modelo, 2);
+}
+
+TEST_F(Kriging2DTest, CancelarDescargaElDialogo) {
+  QTest::mouseClick(dlg->CoCancelar, Qt::LeftButton);
+  EXPECT_FALSE(dlg->isVisible());
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_TRUE(dlg.isNull());
+  EXPECT_EQ(registro.llamadas, 0);
+}
+
+TEST_F(Kriging2DTest, UnaEjecucionFallidaNoAbreNada) {
+  dlg->Ejecutar = [this](QWidget*, SesionKriging&, const QString&) {
+    ++registro.llamadas;
+    return FinKriging::Fallo;
+  };
+  Aceptar();
+  EXPECT_EQ(registro.llamadas, 1);
+  EXPECT_TRUE(dlg->OpcionesFijadas);  // the options stay for a retry
+}
+
+TEST(Kriging2D, DatosQueNoPermitenElDialogo) {
+  SesionKriging vacia;
+  QString motivo;
+  EXPECT_FALSE(frmKriging2D::PuedeMostrarse(vacia, &motivo));
+  EXPECT_FALSE(motivo.isEmpty());
+
+  SesionKriging dos;
+  std::istringstream f("\"t\"\n2,3\n\"a\",\"\",0\n\"b\",\"\",0\n1,2\n3,4\n5,7\n");
+  ASSERT_TRUE(sorvan::LeeDatos(f, "dos.dae", dos.datos).ok);
+  EXPECT_FALSE(frmKriging2D::PuedeMostrarse(dos, &motivo));
+  EXPECT_TRUE(motivo.contains("tres")) << motivo.toStdString();
+
+  EXPECT_TRUE(frmKriging2D::PuedeMostrarse(SesionMeuse(), &motivo));
+}
+
+TEST(Kriging2D, OtrosDatosHacenElDialogoObsoleto) {
+  SesionKriging s = SesionMeuse();
+  frmKriging2D dlg(s);
+  EXPECT_TRUE(dlg.MismosDatos());
+  std::istringstream f("\"t\"\n3,3\n\"a\",\"\",0\n\"b\",\"\",0\n\"c\",\"\",0\n1,2,3\n3,4,5\n5,7,9\n");
+  ASSERT_TRUE(sorvan::LeeDatos(f, "otro.dae", s.datos).ok);
+  s.archivoDatos = "otro.dae";
+  EXPECT_FALSE(dlg.MismosDatos());
+}
+
+TEST(Kriging2D, DatosEnUnSoloPuntoSeExplicanSinEjecutar) {
+  SesionKriging s;
+  std::istringstream f("\"t\"\n3,3\n\"a\",\"\",0\n\"b\",\"\",0\n\"c\",\"\",0\n1,1,3\n1,1,5\n1,1,9\n");
+  ASSERT_TRUE(sorvan::LeeDatos(f, "punto.dae", s.datos).ok);
+  frmKriging2D dlg(s);
+  int llamadas = 0;
+  dlg.Ejecutar = [&](QWidget*, SesionKriging&, const QString&) {
+    ++llamadas;
+    return FinKriging::Hecho;
+  };
+  dlg.show();
+  // First the defaults notice, then the reason the defaults cannot be made.
+  Mensaje mensajes[2];
+  int n = 0;
+  Respuesta<QMessageBox> respuesta(
+      [&](QMessageBox* box) {
+        mensajes[n++] = {true, box->windowTitle(), box->text()};
+        box->button(QMessageBox::Ok)->click();
+      },
+      2);
+  QTest::mouseClick(dlg.CoAceptar, Qt::LeftButton);
+  ASSERT_EQ(n, 2);
+  EXPECT_EQ(mensajes[0].texto, "Atención se toman los valores iniciales por defecto");
+  EXPECT_TRUE(mensajes[1].texto.contains("mismo punto")) << mensajes[1].texto.toStdString();
+  EXPECT_EQ(llamadas, 0);
+  EXPECT_FALSE(dlg.OpcionesFijadas);
+}
+
+// A modal window that no test answers would hang the run: after 15 s the
+// watch closes it and fails the test that left it.
+void VigilarModalesOlvidados() {
+  static QPointer<QWidget> ultimo;
+  static QElapsedTimer desde;
+  auto* reloj = new QTimer(qApp);
+  QObject::connect(reloj, &QTimer::timeout, [] {
+    QWidget* w = QApplication::activeModalWidget();
+    if (w != ultimo) {
+      ultimo = w;
+      desde.start();
+    } else if (w && desde.elapsed() > 15000) {
+      const auto* box = qobject_cast<QMessageBox*>(w);
+      ADD_FAILURE() << "modal window left unanswered: " << w->metaObject()->className() << " "
+                    << (box ? box->text() : w->windowTitle()).toStdString();
+      w->close();
+      if (auto* d = qobject_cast<QDialog*>(w)) d->reject();
+    }
+  });
+  reloj->start(500);
+}
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  VigilarModalesOlvidados();
+  return RUN_ALL_TESTS();
+}

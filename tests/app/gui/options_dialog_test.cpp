@@ -1,0 +1,587 @@
+// The options dialog "Opciones Kriging" driven through its real widgets:
+// values in -> dialog -> values out, the number format and read-back rule,
+// "Auto", "Ajustar", the NAjus check, refused values, and the profile
+// association with its node mask.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <functional>
+#include <sstream>
+
+#include "core/ejecuta_kriging.h"
+#include "gui/kriging/ControlUpDown.h"
+#include "gui/kriging/frmOpKriging.h"
+#include "gui/kriging/texto_numero.h"
+
+using sorvan::DatosEspaciales;
+using sorvan::OpcionesKriging;
+
+namespace {
+
+// Answers modal widgets of type T while it lives: each one that appears
+// (up to `veces`, within 10 s) is handed to `responder`, which must close it.
+// Destroying the object stops the watch, so a box that never came cannot be
+// answered later with references that are gone.
+template <class T>
+class Respuesta {
+ public:
+  explicit Respuesta(std::function<void(T*)> responder, int veces = 1)
+      : activo_(std::make_shared<bool>(true)), vistas_(std::make_shared<int>(0)) {
+    auto reloj = std::make_shared<QElapsedTimer>();
+    reloj->start();
+    auto paso = std::make_shared<std::function<void()>>();
+    auto activo = activo_;
+    auto vistas = vistas_;
+    std::weak_ptr<std::function<void()>> debil = paso;
+    *paso = [=] {
+      if (!*activo) return;
+      if (T* w = qobject_cast<T*>(QApplication::activeModalWidget()); w && w->isVisible()) {
+        ++*vistas;
+        responder(w);
+      }
+      if (*vistas < veces && reloj->elapsed() < 10000)
+        if (auto p = debil.lock()) QTimer::singleShot(20, *p);
+    };
+    paso_ = paso;
+    QTimer::singleShot(0, *paso);
+  }
+  ~Respuesta() { *activo_ = false; }
+  int vistas() const { return *vistas_; }
+  bool vista() const { return *vistas_ > 0; }
+
+ private:
+  std::shared_ptr<bool> activo_;
+  std::shared_ptr<int> vistas_;
+  std::shared_ptr<std::function<void()>> paso_;
+};
+
+// Answers the next message box with OK, keeping its text.
+std::unique_ptr<Respuesta<QMessageBox>> ResponderMensaje(QString* texto) {
+  return std::make_unique<Respuesta<QMessageBox>>([texto](QMessageBox* m) {
+    *texto = m->text();
+    m->button(QMessageBox::Ok)->click();
+  });
+}
+
+// X from 0 to 100, Y from 200 to 260, a value; 6 points.
+DatosEspaciales DatosPequenos() {
+  std::istringstream f(
+      "\"prueba\"\n3,6\n\"x\",\"\",0\n\"y\",\"\",0\n\"v\",\"\",0\n"
+      "0,200,1\n100,260,2\n50,230,3\n20,210,4\n80,250,5\n40,240,6\n");
+  DatosEspaciales d;
+  EXPECT_TRUE(sorvan::LeeDatos(f, "prueba.dae", d).ok);
+  return d;
+}
+
+// Options deliberately away from any automatic value.
+OpcionesKriging OpcionesDistintas() {
+  OpcionesKriging op;
+  op.Media = 2;
+  op.Modelo = 5;
+  op.Estimador = 2;
+  op.LongVar = 0;
+  op.NApor = 27;
+  op.SaltoIni = 12.25f;
+  op.RSalto = 1234.5f;
+  op.NSaltos = 17;
+  op.NAjus = 9;
+  op.NMinAjus = 11;
+  op.NRx = 33;
+  op.NRy = 44;
+  op.MinRx = -5.5f;
+  op.MinRy = 178000.125f;
+  op.LRx = 3.75f;
+  op.LRy = 0.5f;
+  op.VerSupPred = 0;
+  op.VerSupVar = 1;
+  op.VerAjuste = 0;
+  op.VerEstimadores = 1;
+  return op;
+}
+
+void Escribe(QLineEdit* campo, const QString& texto) {
+  campo->selectAll();
+  QTest::keyClicks(campo, texto);
+  if (campo->text() != texto) campo->setText(texto);  // a validator-free box takes any text
+}
+
+bool MismasOpciones(const OpcionesKriging& a, const OpcionesKriging& b) {
+  return a.Media == b.Media && a.Modelo == b.Modelo && a.Estimador == b.Estimador && a.LongVar == b.LongVar &&
+         a.NApor == b.NApor && a.SaltoIni == b.SaltoIni && a.RSalto == b.RSalto && a.NSaltos == b.NSaltos &&
+         a.NAjus == b.NAjus && a.NMinAjus == b.NMinAjus && a.NRx == b.NRx && a.NRy == b.NRy &&
+         a.MinRx == b.MinRx && a.MinRy == b.MinRy && a.LRx == b.LRx && a.LRy == b.LRy &&
+         a.VerSupPred == b.VerSupPred && a.VerSupVar == b.VerSupVar && a.VerAjuste == b.VerAjuste &&
+         a.VerEstimadores == b.VerEstimadores;
+}
+
+QString EscribePer(const QTemporaryDir& dir, const QString& nombre, const QByteArray& contenido) {
+  const QString ruta = dir.filePath(nombre);
+  QFile f(ruta);
+  EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+  f.write(contenido);
+  return ruta;
+}
+
+// Checks "Asociar perfil" and answers the file dialog with `ruta` (or
+// cancels it when `ruta` is empty).
+void AsociaPerfil(frmOpKriging& dlg, const QString& ruta) {
+  Respuesta<QFileDialog> respuesta([ruta](QFileDialog* fd) {
+    if (ruta.isEmpty()) {
+      fd->reject();
+    } else {
+      fd->selectFile(ruta);
+      static_cast<QDialog*>(fd)->accept();
+    }
+  });
+  dlg.VerPerfil->click();
+}
+
+}  // namespace
+
+TEST(TextoNumero, FormatoDeDistanciasConPuntoYTresDecimales) {
+  EXPECT_EQ(FormatoDistancia(1234.5), "1234.500");
+  EXPECT_EQ(FormatoDistancia(-5), "-5.000");
+  EXPECT_EQ(FormatoDistancia(0.25), "0.250");
+  EXPECT_EQ(FormatoDistancia(1234567.0), "1234567.000");  // no grouping
+  EXPECT_EQ(FormatoDistancia(-0.0001), "0.000");
+  // The separator does not follow a comma locale.
+  const QLocale antes;
+  QLocale::setDefault(QLocale(QLocale::Spanish, QLocale::Spain));
+  EXPECT_EQ(FormatoDistancia(12.5), "12.500");
+  EXPECT_DOUBLE_EQ(LeeNumero(FormatoDistancia(12.5)), 12.5);
+  QLocale::setDefault(antes);
+}
+
+TEST(TextoNumero, LeeElPrefijoNumericoMasLargo) {
+  EXPECT_DOUBLE_EQ(LeeNumero("12,5"), 12.0);
+  EXPECT_DOUBLE_EQ(LeeNumero(""), 0.0);
+  EXPECT_DOUBLE_EQ(LeeNumero("abc"), 0.0);
+  EXPECT_DOUBLE_EQ(LeeNumero("  -3.25xyz"), -3.25);
+  EXPECT_DOUBLE_EQ(LeeNumero(".5"), 0.5);
+  EXPECT_DOUBLE_EQ(LeeNumero("1.5e3"), 1500.0);
+  EXPECT_DOUBLE_EQ(LeeNumero("7e"), 7.0);
+  EXPECT_DOUBLE_EQ(LeeNumero("-"), 0.0);
+  EXPECT_FALSE(std::isfinite(LeeNumero("1e999")));
+}
+
+TEST(TextoNumero, EnterosRedondeanMitadesAPar) {
+  EXPECT_EQ(LeeEntero("2.5"), 2);
+  EXPECT_EQ(LeeEntero("3.5"), 4);
+  EXPECT_EQ(LeeEntero("-2.5"), -2);
+  EXPECT_EQ(LeeEntero("4.51"), 5);
+  EXPECT_EQ(LeeEntero(""), 0);
+  EXPECT_FALSE(LeeEntero("1e12").has_value());
+}
+
+TEST(OpcionesKriging, MuestraLasOpcionesYAceptarLasDevuelveIguales) {
+  const DatosEspaciales datos = DatosPequenos();
+  OpcionesKriging op = OpcionesDistintas();
+  const OpcionesKriging antes = op;
+  frmOpKriging dlg(op, datos, 1, 2);
+  dlg.show();
+  EXPECT_EQ(dlg.windowTitle(), "Opciones Kriging");
+  ASSERT_EQ(dlg.Pestanas->count(), 6);
+  EXPECT_EQ(dlg.Pestanas->tabText(3), "Rejilla de predicción ");
+  EXPECT_EQ(dlg.Pestanas->tabText(5), "Perfil  ");
+  EXPECT_EQ(dlg.OpMedia->checkedId(), 2);
+  EXPECT_EQ(dlg.OpEstimador->checkedId(), 1);
+  EXPECT_EQ(dlg.OpModelo->checkedId(), 4);
+  EXPECT_EQ(dlg.TxtSaltoIni->text(), "12.250");
+  EXPECT_EQ(dlg.TxtRSalto->text(), "1234.500");
+  EXPECT_EQ(dlg.TxtNSaltos->text(), "17");
+  EXPECT_EQ(dlg.TxtNApor->text(), "27");
+  EXPECT_EQ(dlg.TxtNAjus->text(), "9");
+  EXPECT_EQ(dlg.TxtNMinAjus->text(), "11");
+  EXPECT_EQ(dlg.TxtNRx->text(), "33");
+  EXPECT_EQ(dlg.TxtNRy->text(), "44");
+  EXPECT_EQ(dlg.UpDownNRx->value(), 33);
+  EXPECT_EQ(dlg.TxtMinRx->text(), "-5.500");
+  EXPECT_EQ(dlg.TxtMinRy->text(), "178000.125");
+  EXPECT_EQ(dlg.TxtLRx->text(), "3.750");
+  EXPECT_EQ(dlg.TxtLRy->text(), "0.500");
+  EXPECT_FALSE(dlg.VerSupPred->isChecked());
+  EXPECT_TRUE(dlg.VerSupVar->isChecked());
+  EXPECT_FALSE(dlg.VerAjuste->isChecked());
+  EXPECT_TRUE(dlg.VerEstimadores->isChecked());
+  EXPECT_FALSE(dlg.VerPerfil->isChecked());
+  EXPECT_FALSE(dlg.TxtPerfil->isEnabled());
+
+  op = OpcionesKriging{};  // whatever comes back must come from the dialog
+  op.perfil = antes.perfil;
+  QTest::mouseClick(dlg.CoAceptar, Qt::LeftButton);
+  EXPECT_EQ(dlg.result(), QDialog::Accepted);
+  EXPECT_TRUE(MismasOpciones(op, antes));
+}
+
+TEST(OpcionesKriging, LosCamposEditadosLleganALasOpciones) {
+  const DatosEspaciales datos = DatosPequenos();
+  OpcionesKriging op = OpcionesDistintas();
+  frmOpKriging dlg(op, datos, 1, 2);
+  dlg.show();
+  dlg.OpMedia->button(3)->click();
+  dlg.OpEstimador->button(0)->click();
+  dlg.OpModelo->button(1)->click();
+  Escribe(dlg.TxtSaltoIni, "12,5");  // a comma ends the number
+  Escribe(dlg.TxtRSalto, "  40.25 m");
+  Escribe(dlg.TxtNSaltos, "20.5");   // half to even: 20
+  Escribe(dlg.TxtNAjus, "7.5");      // 8
+  Escribe(dlg.TxtNMinAjus, "");      // empty reads 0
+  Escribe(dlg.TxtNRx, "150");        // beyond the arrows' range, taken as typed
+  Escribe(dlg.TxtLRy, "2.0005");
+  dlg.VerSupPred->click();
+  dlg.VerEstimadores->click();
+  QTest::mouseClick(dlg.CoAceptar, Qt::LeftButton);
+  EXPECT_EQ(op.Media, 3);
+  EXPECT_EQ(op.Estimador, 1);
+  EXPECT_EQ(op.Modelo, 2);
+  EXPECT_FLOAT_EQ(op.SaltoIni, 12.0f);
+  EXPECT_FLOAT_EQ(op.RSalto, 40.25f);
+  EXPECT_EQ(op.NSaltos, 20);
+  EXPECT_EQ(op.NAjus, 8);
+  EXPECT_EQ(op.NMinAjus, 0);
+  EXPECT_EQ(op.NRx, 150);
+  EXPECT_FLOAT_EQ(op.LRy, 2.0005f);
+  EXPECT_EQ(op.VerSupPred, 1);
+  EXPECT_EQ(op.VerEstimadores, 0);
+}
+
+TEST(OpcionesKriging, CancelarNoCambiaNada) {
+  const DatosEspaciales datos = DatosPequenos();
+  OpcionesKriging op = OpcionesDistintas();
+  const OpcionesKriging antes = op;
+  frmOpKriging dlg(op, datos, 1, 2);
+  dlg.show();
+  Escribe(dlg.TxtNSaltos, "5");
+  dlg.OpModelo->button(0)->click();
+  QTest::mouseClick(dlg.CoCancelar, Qt::LeftButton);
+  EXPECT_EQ(dlg.result(), QDialog::Rejected);
+  EXPECT_TRUE(MismasOpciones(op, antes));
+}
+
+TEST(OpcionesKriging, LongitudVariableActivaSoloLasAportaciones) {
+  const DatosEspaciales datos = DatosPequenos();
+  OpcionesKriging op = OpcionesDistintas();
+  frmOpKriging dlg(op, datos, 1, 2);
+  dlg.show();
+  dlg.Pestanas->setCurrentIndex(1);
+  EXPECT_FALSE(dlg.TxtNApor->isEnabled());
+  EXPECT_TRUE(dlg.TxtSaltoIni->isEnabled());
+  dlg.VerLongVar->click();
+  EXPECT_TRUE(dlg.TxtNApor->isEnabled());
+  EXPECT_FALSE(dlg.TxtSaltoIni->isEnabled());
+  EXPECT_FALSE(dlg.TxtRSalto->isEnabled());
+  EXPECT_FALSE(dlg.TxtNSaltos->isEnabled());
+  EXPECT_FALSE(dlg.CoAutoESV->isEnabled());
+  QTest::mouseClick(dlg.CoAceptar, Qt::LeftButton);
+  EXPECT_EQ(op.LongVar, 1);
+
+  op.LongVar = 1;  // loading with variable lags gives the same enabled state
+  frmOpKriging otro(op, datos, 1, 2);
+  EXPECT_TRUE(otro.TxtNApor->isEnabled());
+  EXPECT_FALSE(otro.TxtNSaltos->isEnabled());
+}
+
+TEST(OpcionesKriging, AutoDevuelveLosSaltosDeLasOpciones) {
+  const DatosEspaciales datos = DatosPequenos();
+  OpcionesKriging op = OpcionesDistintas();
+  frmOpKriging dlg(op, datos, 1, 2);
+  dlg.show();
+  Escribe(dlg.TxtSaltoIni, "999");
+  Escribe(dlg.TxtRSalto, "1");
+  Escribe(dlg.TxtNSaltos, "3");
+  dlg.OpEstimador->button(0)->click();
+  QTest::mouseClick(dlg.CoAutoESV, Qt::LeftButton);
+  EXPECT_EQ(dlg.TxtSaltoIni->text(), "12.250");
+  EXPECT_EQ(dlg.TxtRSalto->text(), "1234.500");
+  EXPECT_EQ(dlg.TxtNSaltos->text(), "17");
+  EXPECT_EQ(dlg.OpEstimador->checkedId(), 1);
+}
+
+TEST(OpcionesKriging, AjustarCentraLaRejillaEnLosDatos) {
+  const DatosEspaciales datos = DatosPequenos();  // X 0..100, Y 200..260
+  OpcionesKriging op = OpcionesDistintas();
+  const OpcionesKriging antes = op;
+  frmOpKriging dlg(op, datos, 1, 2);
+  dlg.show();
+  Escribe(dlg.TxtNRx, "12");
+  Escribe(dlg.TxtNRy, "8");
+  QTest::mouseClick(dlg.CoAutoRej, Qt::LeftButton);
+  EXPECT_EQ(dlg.TxtLRx->text(), "10.000");
+  EXPECT_EQ(dlg.TxtMinRx->text(), "-5.000");
+  EXPECT_EQ(dlg.TxtLRy->text(), "10.000");
+  EXPECT_EQ(dlg.TxtMinRy->text(), "195.000");
+  EXPECT_TRUE(MismasOpciones(op, antes));  // nothing stored before "Aceptar"
+
+  // Nx = 2 leaves no spacing: refused with a message, the boxes keep their values.
+  Escribe(dlg.TxtNRx, "2");
+  QString texto;
+  auto respuesta = ResponderMensaje(&texto);
+  QTest::mouseClick(dlg.CoAutoRej, Qt::LeftButton);
+  EXPECT_TRUE(respuesta->vista());
+  EXPECT_TRUE(texto.contains("Nx")) << texto.toStdString();
+  EXPECT_EQ(dlg.TxtLRx->text(), "10.000");
+}
+
+TEST(OpcionesKriging, NAjusMayorQueNSaltosAvisaYSeRecorta) {
+  const DatosEspaciales datos = DatosPequenos();
+  OpcionesKriging op = OpcionesDistintas();
+  frmOpKriging dlg(op, datos, 1, 2);
+  dlg.show();
+  Escribe(dlg.TxtNAjus, "12");
+  Escribe(dlg.TxtNSaltos, "10");
+  QString texto;
+  auto respuesta = ResponderMensaje(&texto);
+  QTest::mouseClick(dlg.CoAceptar, Qt::LeftButton);
+  ASSERT_TRUE(respuesta->vista());
+  EXPECT_EQ(texto, "El nº de saltos para el ajuste no debe ser mayor que el nº de saltos estimados "
+                   "(se toma NAjus=NSaltos)");
+  EXPECT_EQ(op.NAjus, 10);
+  EXPECT_EQ(op.NSaltos, 10);
+  EXPECT_EQ(dlg.result(), QDialog::Accepted);
+}
+
+TEST(OpcionesKriging, ValoresImposiblesSeRechazanSinTocarLasOpciones) {
+  const DatosEspaciales datos = DatosPequenos();
+  struct Caso {
+    QLineEdit* frmOpKriging::*campo;
+    const char* texto;
+    const char* enMensaje;
+  };
+  const Caso casos[] = {{&frmOpKriging::TxtNSaltos, "150", "150"},
+                        {&frmOpKriging::TxtNSaltos, "0", "saltos"},
+                        {&frmOpKriging::TxtNRx, "0", "Nx"},
+                        {&frmOpKriging::TxtNRy, "-4", "Ny"},
+                        {&frmOpKriging::TxtNRx, "100000", "demasiado grande"},
+                        {&frmOpKriging::TxtLRx, "0", "Lx"},
+                        {&frmOpKriging::TxtLRy, "-1", "Ly"},
+                        {&frmOpKriging::TxtMinRx, "1e999", "1e999"},
+                        {&frmOpKriging::TxtNAjus, "1e40", "1e40"}};
+  for (const Caso& c : casos) {
+    OpcionesKriging op = OpcionesDistintas();
+    const OpcionesKriging antes = op;
+    frmOpKriging dlg(op, datos, 1, 2);
+    dlg.show();
+    Escribe(dlg.*(c.campo), QString::fromLatin1(c.texto));
+    QString texto;
+    auto respuesta = ResponderMensaje(&texto);
+    QTest::mouseClick(dlg.CoAceptar, Qt::LeftButton);
+    EXPECT_TRUE(respuesta->vista()) << c.texto;
+    EXPECT_TRUE(texto.contains(QString::fromUtf8(c.enMensaje))) << texto.toStdString();
+    EXPECT_TRUE(dlg.isVisible()) << c.texto;  // the dialog stays open for a correction
+    EXPECT_TRUE(MismasOpciones(op, antes)) << c.texto;
+    EXPECT_EQ(dlg.focusWidget(), dlg.*(c.campo)) << c.texto;
+  }
+}
+
+TEST(OpcionesKriging, FlechasDeNxPasoUnoEntre2Y100) {
+  const DatosEspaciales datos = DatosPequenos();
+  OpcionesKriging op = OpcionesDistintas();
+  op.NRx = 99;
+  frmOpKriging dlg(op, datos, 1, 2);
+  dlg.show();
+  dlg.Pestanas->setCurrentIndex(3);
+  QTest::mouseClick(dlg.UpDownNRx->botonArriba(), Qt::LeftButton);
+  EXPECT_EQ(dlg.TxtNRx->text(), "100");
+  QTest::mouseClick(dlg.UpDownNRx->botonArriba(), Qt::LeftButton);
+  EXPECT_EQ(dlg.TxtNRx->text(), "100");
+  Escribe(dlg.TxtNRx, "3");
+  QTest::mouseClick(dlg.UpDownNRx->botonAbajo(), Qt::LeftButton);
+  EXPECT_EQ(dlg.TxtNRx->text(), "2");
+  QTest::mouseClick(dlg.UpDownNRx->botonAbajo(), Qt::LeftButton);
+  EXPECT_EQ(dlg.TxtNRx->text(), "2");
+  QTest::mouseClick(dlg.UpDownNRy->botonArriba(), Qt::LeftButton);
+  EXPECT_EQ(dlg.TxtNRy->text(), "45");
+  QTest::mouseClick(dlg.CoAceptar, Qt::LeftButton);
+  EXPECT_EQ(op.NRx, 2);
+  EXPECT_EQ(op.NRy, 45);
+}
+
+class PerfilTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(dir.isValid());
+    carpetaAntes = QDir::currentPath();
+    // A square from (20, 210) to (80, 250), closed by repeating its first point.
+    cuadrado = EscribePer(dir, "cuadrado.per", "5\n20,210\n80,210\n80,250\n20,250\n20,210\n");
+  }
+  void TearDown() override { QDir::setCurrent(carpetaAntes); }
+
+  // Options for a 10 by 10 grid over x 5..95 and y 202..238 (steps 10 and 4).
+  OpcionesKriging OpcionesRejilla() {
+    OpcionesKriging op = OpcionesDistintas();
+    op.NRx = 10;
+    op.NRy = 10;
+    op.MinRx = 5;
+    op.LRx = 10;
+    op.MinRy = 202;
+    op.LRy = 4;
+    op.NSaltos = 10;
+    op.NAjus = 5;
+    return op;
+  }
+
+  QTemporaryDir dir;
+  QString carpetaAntes;
+  QString cuadrado;
+  DatosEspaciales datos = DatosPequenos();
+};
+
+TEST_F(PerfilTest, AsociarPerfilLeeElFicheroYExcluyeElExterior) {
+  sorvan::SesionKriging sesion;
+  sesion.datos = datos;
+  sesion.opciones = OpcionesRejilla();
+  frmOpKriging dlg(sesion.opciones, sesion.datos, 1, 2);
+  dlg.show();
+  dlg.Pestanas->setCurrentIndex(5);
+  AsociaPerfil(dlg, cuadrado);
+  EXPECT_TRUE(dlg.VerPerfil->isChecked());
+  EXPECT_TRUE(dlg.TxtPerfil->isEnabled());
+  EXPECT_TRUE(dlg.TxtPerfil->text().endsWith("cuadrado.per"));
+  ASSERT_EQ(sesion.opciones.perfil.npts, 5);
+  EXPECT_EQ(dlg.OpExcluir->checkedId(), 0);
+  QTest::mouseClick(dlg.CoAceptar, Qt::LeftButton);
+  EXPECT_EQ(sesion.opciones.perfil.lado, 0);
+
+  // The run's entry image: nodes outside the square are holes, inside kriged.
+  sorvan::ArgumentosSKU a;
+  ASSERT_TRUE(sorvan::PreparaArgumentos(sesion, a).ok);
+  int dentro = 0;
+  for (int j = 0; j < 10; ++j)
+    for (int i = 0; i < 10; ++i) {
+      const double x = 5 + 10 * i, y = 202 + 4 * j;
+      const bool interior = x > 20 && x < 80 && y > 210 && y < 250;
+      const float v = a.prediction[size_t(i + 10 * j)];
+      EXPECT_EQ(v, interior ? 1.0f : sorvan::kValorHueco) << "nodo " << i << "," << j;
+      dentro += interior;
+    }
+  EXPECT_EQ(dentro, 6 * 7);  // x 25..75, y 214..238
+}
+
+TEST_F(PerfilTest, InterioresExcluyeElCuadradoYElPerfilSeMuestraAlVolver) {
+  sorvan::SesionKriging sesion;
+  sesion.datos = datos;
+  sesion.opciones = OpcionesRejilla();
+  {
+    frmOpKriging dlg(sesion.opciones, sesion.datos, 1, 2);
+    dlg.show();
+    AsociaPerfil(dlg, cuadrado);
+    dlg.OpExcluir->button(1)->click();
+    QTest::mouseClick(dlg.CoAceptar, Qt::LeftButton);
+  }
+  EXPECT_EQ(sesion.opciones.perfil.lado, 1);
+  sorvan::ArgumentosSKU a;
+  ASSERT_TRUE(sorvan::PreparaArgumentos(sesion, a).ok);
+  EXPECT_EQ(a.prediction[size_t(4 + 10 * 5)], sorvan::kValorHueco);  // (45, 222) inside
+  EXPECT_EQ(a.prediction[0], 1.0f);                                  // (5, 202) outside
+
+  // Shown again: the profile is in force, the box unchecked, the side kept.
+  frmOpKriging otro(sesion.opciones, sesion.datos, 1, 2);
+  EXPECT_FALSE(otro.VerPerfil->isChecked());
+  EXPECT_TRUE(otro.TxtPerfil->isEnabled());
+  EXPECT_TRUE(otro.TxtPerfil->text().endsWith("cuadrado.per"));
+  EXPECT_EQ(otro.OpExcluir->checkedId(), 1);
+  EXPECT_EQ(sesion.opciones.perfil.npts, 5);
+}
+
+TEST_F(PerfilTest, CancelarElDialogoDeFicheroDejaSinPerfil) {
+  OpcionesKriging op = OpcionesRejilla();
+  ASSERT_TRUE(sorvan::LeePerfil(QFile::encodeName(cuadrado).toStdString(), op.perfil).ok);
+  frmOpKriging dlg(op, datos, 1, 2);
+  dlg.show();
+  AsociaPerfil(dlg, QString());
+  EXPECT_FALSE(dlg.VerPerfil->isChecked());
+  EXPECT_FALSE(dlg.TxtPerfil->isEnabled());
+  EXPECT_TRUE(dlg.TxtPerfil->text().isEmpty());
+  EXPECT_EQ(op.perfil.npts, 0);
+}
+
+TEST_F(PerfilTest, LaAsociacionSigueAunqueSeCanceleElDialogo) {
+  OpcionesKriging op = OpcionesRejilla();
+  const OpcionesKriging antes = op;
+  frmOpKriging dlg(op, datos, 1, 2);
+  dlg.show();
+  AsociaPerfil(dlg, cuadrado);
+  QTest::mouseClick(dlg.CoCancelar, Qt::LeftButton);
+  EXPECT_EQ(op.perfil.npts, 5);
+  EXPECT_TRUE(MismasOpciones(op, antes));
+}
+
+TEST_F(PerfilTest, FicheroPerfilMalFormadoSeNombraYNoSeAsocia) {
+  const QString malo = EscribePer(dir, "roto.per", "4\n0,0\n10,zz\n");
+  OpcionesKriging op = OpcionesRejilla();
+  frmOpKriging dlg(op, datos, 1, 2);
+  dlg.show();
+  // The message comes after the file dialog: both are answered in turn.
+  Respuesta<QFileDialog> archivo([malo](QFileDialog* fd) {
+    fd->selectFile(malo);
+    static_cast<QDialog*>(fd)->accept();
+  });
+  QString texto;
+  auto respuesta = ResponderMensaje(&texto);
+  dlg.VerPerfil->click();
+  EXPECT_TRUE(archivo.vista());
+  EXPECT_TRUE(respuesta->vista());
+  EXPECT_TRUE(texto.contains("roto.per")) << texto.toStdString();
+  EXPECT_FALSE(dlg.VerPerfil->isChecked());
+  EXPECT_EQ(op.perfil.npts, 0);
+  EXPECT_TRUE(dlg.TxtPerfil->text().isEmpty());
+}
+
+TEST_F(PerfilTest, AjustarRejillaAlPerfilPoneNodosEnLosCentrosDeLasCeldas) {
+  OpcionesKriging op = OpcionesRejilla();
+  frmOpKriging dlg(op, datos, 1, 2);
+  dlg.show();
+  dlg.VerRejillaPerfil->click();
+  Escribe(dlg.TxtNRx, "6");
+  Escribe(dlg.TxtNRy, "8");
+  AsociaPerfil(dlg, cuadrado);
+  EXPECT_EQ(dlg.TxtLRx->text(), "10.000");   // (80 - 20)/6
+  EXPECT_EQ(dlg.TxtMinRx->text(), "25.000");
+  EXPECT_EQ(dlg.TxtLRy->text(), "5.000");    // (250 - 210)/8
+  EXPECT_EQ(dlg.TxtMinRy->text(), "212.500");
+}
+
+// A modal window that no test answers would hang the run: after 15 s the
+// watch closes it and fails the test that left it.
+void VigilarModalesOlvidados() {
+  static QPointer<QWidget> ultimo;
+  static QElapsedTimer desde;
+  auto* reloj = new QTimer(qApp);
+  QObject::connect(reloj, &QTimer::timeout, [] {
+    QWidget* w = QApplication::activeModalWidget();
+    if (w != ultimo) {
+      ultimo = w;
+      desde.start();
+    } else if (w && desde.elapsed() > 15000) {
+      const auto* box = qobject_cast<QMessageBox*>(w);
+      ADD_FAILURE() << "modal window left unanswered: " << w->metaObject()->className() << " "
+                    << (box ? box->text() : w->windowTitle()).toStdString();
+      w->close();
+      if (auto* d = qobject_cast<QDialog*>(w)) d->reject();
+    }
+  });
+  reloj->start(500);
+}
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  VigilarModalesOlvidados();
+  return RUN_ALL_TESTS();
+}
