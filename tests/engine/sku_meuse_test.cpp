@@ -277,6 +277,24 @@ TEST(SkuGrid, SecondCallReplacesEveryFile) {
   EXPECT_EQ(std::count(log.begin(), log.end(), " Terminado."), 1);
 }
 
+TEST(SkuGrid, LagOptionsBeyondTheTablesStillCompleteTheRun) {
+  // More classes than the lag table holds, more offered to the fit than it
+  // takes, and fewer pairs than the automatic classes ask for: sanitizer
+  // builds check that no table is read or written beyond its end.
+  const ScratchDirectory scratch;
+  SkuCall run = SmallRun();
+  run.lagCount = 150, run.fitLagCount = 80;
+  run.Call();
+  EXPECT_EQ(ReadLines(scratch.path() / "KRIGING.LOG").back(), " Terminado.");
+
+  SkuCall few = SmallRun();
+  few.data.x.resize(6), few.data.y.resize(6), few.data.z.resize(6);
+  few.lagCount = -1, few.firstLag = -1, few.lagWidth = -1;
+  few.Call();
+  EXPECT_EQ(ReadLines(scratch.path() / "KRIGING.LOG").back(), " Terminado.");
+  for (float v : few.prediction) EXPECT_TRUE(std::isfinite(v));
+}
+
 // --- the process ends, and the log says why ---
 
 TEST(SkuStop, CoincidingDataEndTheRunWithTheSingularPivotMessage) {
