@@ -22,6 +22,7 @@ frmAnimBMP::frmAnimBMP(QWidget* owner) : QDialog(owner) {
   setWindowTitle(QStringLiteral("Generar AVI de ficheros BMP"));
 
   lstDIBList = new QListWidget;
+  lstDIBList->setMinimumWidth(260);
   cmdFileOpen = new QPushButton(QStringLiteral("Añadir BMP..."));
   cmdClearList = new QPushButton(QStringLiteral("Borrar lista"));
   cmdWriteAVI = new QPushButton(QStringLiteral("Generar AVI..."));
@@ -73,6 +74,7 @@ void frmAnimBMP::PreparaSUP() {
   cmdFileOpen->setText(QStringLiteral("Añadir SUP..."));
   modoSUP_ = true;
   imgPreview->hide();
+  resize(900, 520);  // room for the chart beside the list
 }
 
 QStringList frmAnimBMP::Archivos() const {

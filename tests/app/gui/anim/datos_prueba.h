@@ -3,6 +3,8 @@
 // the engine's layout, BMP files, and a reading of an AVI file's RIFF headers.
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QString>
 #include <QWidget>
 #include <cmath>
@@ -113,6 +115,17 @@ inline void Captura(QWidget* w, const QString& nombre) {
   const QString carpeta = qEnvironmentVariable("SORVAN_SOURCE_DIR") + QStringLiteral("/docs/screenshots");
   QDir().mkpath(carpeta);
   w->grab().save(carpeta + QLatin1Char('/') + nombre);
+}
+
+// The same for a region of the screen, where 3-D views and windows kept on
+// top are seen as the user sees them.
+inline void CapturaPantalla(const QRect& region, const QString& nombre) {
+  if (qEnvironmentVariableIsEmpty("SORVAN_CAPTURAS")) return;
+  const QString carpeta = qEnvironmentVariable("SORVAN_SOURCE_DIR") + QStringLiteral("/docs/screenshots");
+  QDir().mkpath(carpeta);
+  if (QScreen* pantalla = QGuiApplication::primaryScreen())
+    pantalla->grabWindow(0, region.x(), region.y(), region.width(), region.height())
+        .save(carpeta + QLatin1Char('/') + nombre);
 }
 
 }  // namespace prueba

@@ -133,8 +133,9 @@ TEST_F(FrmAnimBMPTest, SurfacesWidenOneRunningZRange) {
   // Selecting the first again keeps the common range, without widening it.
   dlg.lstDIBList->setCurrentRow(0);
   EXPECT_FLOAT_EQ(dlg.grafico->ZAxisMax(), 9.0f);
-  QTest::qWait(200);
-  prueba::Captura(&dlg, QStringLiteral("anim_sup_dialog.png"));
+  dlg.move(0, 0);
+  QTest::qWait(400);
+  prueba::CapturaPantalla(dlg.frameGeometry(), QStringLiteral("anim_sup_dialog.png"));
 
   dlg.cmdClearList->click();
   EXPECT_EQ(dlg.lstDIBList->count(), 0);

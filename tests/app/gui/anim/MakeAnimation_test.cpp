@@ -1,0 +1,315 @@
+// Surface series rendered to frames through a real surface chart window in
+// the main window, then to a video; and the data animation of the menu.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QInputDialog>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QProgressDialog>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "core/bitmap/cDIB.h"
+#include "datos_prueba.h"
+#include "guion_modal.h"
+#include "gui/anim/MakeAnimation.h"
+#include "gui/anim/animation_commands.h"
+#include "gui/frmMain.h"
+#include "platform/chart3d.h"
+#include "platform/video/reproductor.h"
+
+namespace {
+
+class MakeAnimationTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    ASSERT_TRUE(dir_.isValid());
+    anterior_ = QDir::currentPath();
+    QDir::setCurrent(dir_.path());
+    EstablecerReproductor([this](const QString& f) {
+      abiertos_ << f;
+      return true;
+    });
+    principal_ = std::make_unique<frmMain>();
+    principal_->setGeometry(40, 40, 1040, 760);
+    principal_->show();
+    // The status texts, as the user sees them go by.
+    vigia_ = new QTimer;
+    QObject::connect(vigia_, &QTimer::timeout, [this] {
+      const QString t = principal_->TextoEstado();
+      if (estados_.isEmpty() || estados_.last() != t) estados_ << t;
+    });
+    vigia_->start(1);
+  }
+  void TearDown() override {
+    delete vigia_;
+    principal_.reset();
+    EstablecerReproductor({});
+    QDir::setCurrent(anterior_);
+  }
+  QString Ruta(const QString& nombre) const { return dir_.filePath(nombre); }
+
+  // Three surfaces of a hill that moves and grows, 0 ... 37 over the series.
+  QStringList TresSuperficies() {
+    QStringList s;
+    for (int k = 0; k < 3; ++k) {
+      s << Ruta(QStringLiteral("s%1.sup").arg(k));
+      prueba::EscribeSuperficie(s.last(), 14, 12, [k](int i, int j) {
+        const double dx = i - 3.0 - 3.5 * k, dy = j - 5.5;
+        return (25.0 + 6.0 * k) * std::exp(-(dx * dx + dy * dy) / 12.0) + 0.5 * i;
+      });
+    }
+    return s;
+  }
+  Chart3D* GraficoAbierto() const {
+    const auto subs = principal_->AreaMDI()->subWindowList();
+    for (QMdiSubWindow* s : subs)
+      if (s->windowTitle() == QStringLiteral("Superficies animación ..."))
+        if (auto* g = s->findChild<Chart3D*>()) return g;
+    return nullptr;
+  }
+
+  QTemporaryDir dir_;
+  QString anterior_;
+  QStringList abiertos_;
+  QStringList estados_;
+  QTimer* vigia_ = nullptr;
+  std::unique_ptr<frmMain> principal_;
+};
+
+TEST_F(MakeAnimationTest, EveryFrameIsDrawnWithOneScaleAndBecomesAVideo) {
+  const QStringList superficies = TresSuperficies();
+  float zmin = 0.0f, zmax = 37.0f;
+  std::vector<double> niveles;
+  float ejeMin = 0, ejeMax = 0;
+  QString titulo;
+  const QString video = Ruta("serie.avi");
+  GuionModal guion;
+  guion.Esperar([&] {
+      Chart3D* g = GraficoAbierto();
+      ASSERT_NE(g, nullptr);
+      niveles = g->ContourLevels();
+      ejeMin = g->ZAxisMin();
+      ejeMax = g->ZAxisMax();
+      titulo = g->TitleText();
+      QTest::qWait(500);
+      prueba::CapturaPantalla(QRect(0, 0, 1100, 820), QStringLiteral("anim_esperar.png"));
+    })
+      .Archivo(video)
+      .Compresor("rawvideo");
+  MakeAnimation(principal_.get(), superficies, {"Zinc", "Cobre", "Plomo"}, zmin, zmax, 2);
+  EXPECT_TRUE(guion.Completo());
+  EXPECT_TRUE(guion.Inesperados().isEmpty()) << guion.Inesperados().join('|').toStdString();
+
+  // The rounded limits come back to the caller and drive the chart.
+  EXPECT_FLOAT_EQ(zmin, 0.0f);
+  EXPECT_FLOAT_EQ(zmax, 36.0f);
+  EXPECT_FLOAT_EQ(ejeMin, 0.0f);
+  EXPECT_FLOAT_EQ(ejeMax, 36.0f);
+  ASSERT_EQ(niveles.size(), 13u);  // one level every 3 units
+  EXPECT_NEAR(niveles[1] - niveles[0], 3.0, 1e-4);
+  EXPECT_EQ(titulo, QStringLiteral("Zinc"));
+
+  // ANIM00 ... ANIM02.BMP: equal 24-bit frames, each its own picture.
+  QSet<QByteArray> distintos;
+  int ancho = 0;
+  for (int k = 0; k < 3; ++k) {
+    const QString f = NombreFotograma(dir_.path(), k);
+    EXPECT_TRUE(f.endsWith(QStringLiteral("ANIM%1.BMP").arg(k, 2, 10, QLatin1Char('0'))));
+    cDIB dib;
+    ASSERT_TRUE(dib.CreateFromFile(f.toStdString())) << f.toStdString();
+    EXPECT_EQ(dib.BitCount(), 24);
+    if (k == 0) ancho = dib.Width();
+    EXPECT_EQ(dib.Width(), ancho);
+    EXPECT_GT(dib.Width(), 100);
+    distintos.insert(QByteArray(reinterpret_cast<const char*>(dib.PointerToBits()), dib.SizeImage()));
+    if (!qEnvironmentVariableIsEmpty("SORVAN_CAPTURAS"))
+      QImage(f).save(qEnvironmentVariable("SORVAN_SOURCE_DIR") +
+                     QStringLiteral("/docs/screenshots/anim_frame_%1.png").arg(k, 2, 10, QLatin1Char('0')));
+  }
+  EXPECT_EQ(distintos.size(), 3);
+
+  const auto r = prueba::LeeAVI(video);
+  EXPECT_EQ(r.flujos, 1);
+  EXPECT_EQ(r.tasa, 2u);
+  EXPECT_EQ(r.fotogramas, 3);
+  EXPECT_EQ(r.clave, 3);
+  EXPECT_EQ(r.ancho, ancho);
+  EXPECT_EQ(abiertos_, QStringList{video});
+
+  // The chart window is gone; the status counted the frames and came back.
+  EXPECT_EQ(GraficoAbierto(), nullptr);
+  EXPECT_TRUE(estados_.contains(QStringLiteral("Generando imagen 2 de 3"))) << estados_.join('|').toStdString();
+  EXPECT_TRUE(estados_.contains(QStringLiteral("Generando imagen 3 de 3")));
+  EXPECT_EQ(principal_->TextoEstado(), QStringLiteral("Preparado"));
+}
+
+TEST_F(MakeAnimationTest, FlatSeriesGetsAUsableScale) {
+  prueba::EscribeSuperficie(Ruta("plana.sup"), 6, 5, [](int, int) { return 4.0; });
+  float zmin = 4.0f, zmax = 4.0f;
+  GuionModal guion;
+  guion.Esperar().Archivo(QString());  // no video wanted
+  MakeAnimation(principal_.get(), {Ruta("plana.sup")}, {QString()}, zmin, zmax, 1);
+  EXPECT_TRUE(guion.Completo());
+  EXPECT_FLOAT_EQ(zmin, 3.0f);
+  EXPECT_FLOAT_EQ(zmax, 5.0f);
+  EXPECT_TRUE(QFile::exists(NombreFotograma(dir_.path(), 0)));
+}
+
+TEST_F(MakeAnimationTest, FrameThatCannotBeWrittenStopsTheSeriesAndKeepsTheChart) {
+  const QStringList superficies = TresSuperficies();
+  QDir(dir_.path()).mkdir(QStringLiteral("ANIM01.BMP"));  // a folder where the second frame goes
+  float zmin = 0.0f, zmax = 37.0f;
+  QString texto;
+  GuionModal guion;
+  guion.Esperar().Mensaje(&texto);
+  MakeAnimation(principal_.get(), superficies, {"a", "b", "c"}, zmin, zmax, 1);
+  EXPECT_TRUE(guion.Completo());
+  EXPECT_EQ(texto, QStringLiteral("Error al crear bitmap"));
+  EXPECT_TRUE(QFile::exists(NombreFotograma(dir_.path(), 0)));
+  EXPECT_FALSE(QFile::exists(NombreFotograma(dir_.path(), 2)));
+  EXPECT_NE(GraficoAbierto(), nullptr);
+  EXPECT_TRUE(abiertos_.isEmpty());
+}
+
+TEST_F(MakeAnimationTest, MissingSurfaceIsNamedAndNoVideoIsMade) {
+  QStringList superficies = TresSuperficies();
+  superficies[1] = Ruta("falta.sup");
+  float zmin = 0.0f, zmax = 37.0f;
+  QString texto;
+  GuionModal guion;
+  guion.Esperar().Mensaje(&texto);
+  MakeAnimation(principal_.get(), superficies, {"a", "b", "c"}, zmin, zmax, 1);
+  EXPECT_TRUE(guion.Completo());
+  EXPECT_TRUE(texto.contains(QStringLiteral("falta.sup"))) << texto.toStdString();
+  EXPECT_TRUE(abiertos_.isEmpty());
+  EXPECT_EQ(principal_->TextoEstado(), QStringLiteral("Preparado"));
+}
+
+TEST_F(MakeAnimationTest, CancellingTheFramesMakesNoVideo) {
+  const QStringList superficies = TresSuperficies();
+  float zmin = 0.0f, zmax = 37.0f;
+  GuionModal guion;
+  guion.Esperar().Dialogo<QProgressDialog>([](QProgressDialog* p) { p->cancel(); });
+  MakeAnimation(principal_.get(), superficies, {"a", "b", "c"}, zmin, zmax, 1);
+  EXPECT_TRUE(guion.Completo());
+  EXPECT_TRUE(guion.Inesperados().isEmpty());
+  EXPECT_TRUE(abiertos_.isEmpty());
+  EXPECT_FALSE(QFile::exists(NombreFotograma(dir_.path(), 2)));
+  EXPECT_EQ(principal_->TextoEstado(), QStringLiteral("Preparado"));
+}
+
+// The wait dialog stays above the others in the top-left corner.
+TEST_F(MakeAnimationTest, WaitDialogIsTopMostAtTheTopLeft) {
+  bool arriba = false;
+  QPoint donde(-1, -1);
+  QString caption;
+  QTimer::singleShot(100, [&] {
+    frmEsperar* e = frmEsperar::Instancia();
+    ASSERT_NE(e, nullptr);
+    arriba = e->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+    donde = e->frameGeometry().topLeft();
+    caption = e->windowTitle();
+    prueba::Captura(e, QStringLiteral("anim_esperar_dialog.png"));
+    e->CoAceptar->click();
+  });
+  frmEsperar::Esperar(principal_.get());
+  EXPECT_TRUE(arriba);
+  EXPECT_EQ(caption, QStringLiteral("Esperando para generar video ..."));
+  const QPoint esquina = principal_->screen()->availableGeometry().topLeft();
+  EXPECT_LE((donde - esquina).manhattanLength(), 40);
+  EXPECT_EQ(frmEsperar::Instancia(), nullptr);
+}
+
+// "&Generar animación" > "&Datos": 21 surfaces, the typed range, ten levels.
+TEST_F(MakeAnimationTest, DataAnimationBuildsVideoAviFromTwentyOneFrames) {
+  for (int k = 1; k <= 21; ++k)
+    prueba::EscribeSuperficie(Ruta(QStringLiteral("ANIM%1.SUP").arg(k, 2, 10, QLatin1Char('0'))), 6, 5,
+                              [k](int i, int j) { return 0.5 * k + 0.2 * i * j; });
+  QFile viejo(Ruta("video.avi"));
+  ASSERT_TRUE(viejo.open(QIODevice::WriteOnly));
+  viejo.write("old video");
+  viejo.close();
+
+  std::vector<double> niveles;
+  auto responde = [](const char* valor) {
+    return [valor](QInputDialog* d) {
+      d->setTextValue(QString::fromLatin1(valor));
+      d->accept();
+    };
+  };
+  QString pregunta1, pregunta2;
+  GuionModal guion;
+  guion.Dialogo<QInputDialog>([&](QInputDialog* d) {
+         pregunta1 = d->labelText();
+         responde("0")(d);
+       })
+      .Dialogo<QInputDialog>([&](QInputDialog* d) {
+        pregunta2 = d->labelText();
+        responde("11")(d);
+      })
+      .Esperar([&] {
+        if (Chart3D* g = GraficoAbierto()) niveles = g->ContourLevels();
+      });
+  GenerarAnimacionDatos(principal_.get());
+  EXPECT_TRUE(guion.Completo());
+  EXPECT_TRUE(guion.Inesperados().isEmpty()) << guion.Inesperados().join('|').toStdString();
+  EXPECT_EQ(pregunta1, QStringLiteral("Introduce el valor mínimo"));
+  EXPECT_EQ(pregunta2, QStringLiteral("Introduce el valor máximo"));
+  ASSERT_EQ(niveles.size(), 10u);
+  for (int i = 0; i < 10; ++i) EXPECT_NEAR(niveles[i], i + 1.0, 1e-5);
+  for (int k = 1; k <= 21; ++k)
+    EXPECT_TRUE(QFile::exists(Ruta(QStringLiteral("ANIM%1.BMP").arg(k, 2, 10, QLatin1Char('0')))));
+  const auto r = prueba::LeeAVI(Ruta("video.avi"));
+  EXPECT_TRUE(r.valido);
+  EXPECT_EQ(r.fotogramas, 21);
+  EXPECT_EQ(r.clave, 21);
+  EXPECT_EQ(abiertos_, QStringList{Ruta("video.avi")});
+  EXPECT_TRUE(estados_.contains(QStringLiteral("Generando imagen 21 de 21")));
+}
+
+TEST_F(MakeAnimationTest, DataAnimationRefusesAnEmptyRange) {
+  QString texto;
+  GuionModal guion;
+  guion.Dialogo<QInputDialog>([](QInputDialog* d) {
+         d->setTextValue(QStringLiteral("5"));
+         d->accept();
+       })
+      .Dialogo<QInputDialog>([](QInputDialog* d) {
+        d->setTextValue(QStringLiteral("abc"));
+        d->accept();
+      })
+      .Mensaje(&texto);
+  GenerarAnimacionDatos(principal_.get());
+  EXPECT_TRUE(guion.Completo());
+  EXPECT_TRUE(texto.contains(QStringLiteral("mayor que el mínimo"))) << texto.toStdString();
+  EXPECT_EQ(GraficoAbierto(), nullptr);
+}
+
+TEST_F(MakeAnimationTest, DataAnimationNamesTheFirstMissingSurface) {
+  prueba::EscribeSuperficie(Ruta("ANIM01.SUP"), 6, 5, [](int i, int) { return i; });
+  QString texto;
+  GuionModal guion;
+  guion.Dialogo<QInputDialog>([](QInputDialog* d) {
+         d->setTextValue(QStringLiteral("0"));
+         d->accept();
+       })
+      .Dialogo<QInputDialog>([](QInputDialog* d) {
+        d->setTextValue(QStringLiteral("10"));
+        d->accept();
+      })
+      .Mensaje(&texto);
+  GenerarAnimacionDatos(principal_.get());
+  EXPECT_TRUE(guion.Completo());
+  EXPECT_TRUE(texto.contains(QStringLiteral("ANIM02.SUP"))) << texto.toStdString();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
