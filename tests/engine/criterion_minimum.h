@@ -69,7 +69,7 @@ inline Minimum BestLevel(const FitClasses& c, int code, double a, double t) {
 // Minimum over c0, c1 >= 0 and a in [aLow, aHigh] (a ignored by the linear model).
 inline Minimum MinimiseCriterion(const FitClasses& c, int code, double aLow, double aHigh) {
   const bool has_range = code != 3;
-  const int a_steps = has_range ? 160 : 1, t_steps = has_range ? 201 : 20001;
+  const int a_steps = has_range ? 100 : 1, t_steps = has_range ? 101 : 20001;
   const double la = std::log(aLow), lb = std::log(aHigh);
   auto at = [&](double log_a, double t) {
     return BestLevel(c, code, std::exp(std::clamp(log_a, la, lb)), t);
@@ -86,16 +86,16 @@ inline Minimum MinimiseCriterion(const FitClasses& c, int code, double aLow, dou
   if (!has_range) return best;
 
   // Nelder-Mead on (log a, t) from the best few grid points, restarted.
-  for (int start = 0; start < 6; ++start) {
+  for (int start = 0; start < 4; ++start) {
     std::array<std::array<double, 2>, 3> simplex;
     simplex[0] = {grid[start][1], grid[start][2]};
     for (int restart = 0; restart < 3; ++restart) {
-      const double step_a = (lb - la) / 160, step_t = 0.01;
+      const double step_a = (lb - la) / 100, step_t = 0.01;
       simplex[1] = {simplex[0][0] + step_a, simplex[0][1]};
       simplex[2] = {simplex[0][0], simplex[0][1] + step_t};
       std::array<double, 3> value;
       for (int k = 0; k < 3; ++k) value[k] = at(simplex[k][0], simplex[k][1]).q;
-      for (int iteration = 0; iteration < 400; ++iteration) {
+      for (int iteration = 0; iteration < 250; ++iteration) {
         std::array<int, 3> order = {0, 1, 2};
         std::sort(order.begin(), order.end(), [&](int p, int q) { return value[p] < value[q]; });
         const int lo = order[0], mid = order[1], hi = order[2];

@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -20,6 +23,26 @@
 
 namespace kriging {
 namespace {
+
+// The chart files go to the working folder: use a folder of this test's own,
+// so that other tests writing the same names may run alongside.
+class OwnWorkingFolder : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    folder_ = std::filesystem::temp_directory_path() /
+              ("sorvan-semivariogram-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder_);
+    std::filesystem::current_path(folder_);
+  }
+  void TearDown() override {
+    std::filesystem::current_path(std::filesystem::temp_directory_path());
+    std::filesystem::remove_all(folder_);
+  }
+
+ private:
+  std::filesystem::path folder_;
+};
+const auto* const kFolder = ::testing::AddGlobalTestEnvironment(new OwnWorkingFolder);
 
 struct StageRun {
   float firstLag = -1, lagWidth = -1;
