@@ -1,6 +1,7 @@
 #include "platform/chart2d.h"
 
 #include "platform/chart_files.h"
+#include "platform/contour_lines.h"
 
 #include <QChart>
 #include <QChartView>
@@ -37,6 +38,7 @@ Qt::PenStyle penStyleOf(int lineCode) {
 }
 
 constexpr int kTickSymbol = 5;
+constexpr double kTickHeight = 9.0;  // pixels
 
 // Scatter marker for symbol codes 1-4; -1 for none or the tick drawn by hand.
 int markerOf(int symbolCode) {
@@ -310,10 +312,15 @@ void Chart2D::rebuild() {
   ymin = std::min(ymin, 0.0);
   if (xmax <= xmin) xmax = xmin + 1.0;
   if (ymax <= ymin) ymax = ymin + 1.0;
-  ax->setRange(xmin, xmax + 0.04 * (xmax - xmin));
-  ay->setRange(ymin, ymax + 0.08 * (ymax - ymin));
-  ax->applyNiceNumbers();
-  ay->applyNiceNumbers();
+  // Round limits just beyond the data, with a round step between ticks.
+  int segments = 1;
+  double lo = 0.0, hi = 1.0;
+  NiceAxisRange(xmin, xmax + 0.01 * (xmax - xmin), 10, &lo, &hi, &segments);
+  ax->setRange(lo, hi);
+  ax->setTickCount(segments + 1);
+  NiceAxisRange(ymin, ymax + 0.06 * (ymax - ymin), 6, &lo, &hi, &segments);
+  ay->setRange(lo, hi);
+  ay->setTickCount(segments + 1);
   ax->setLabelFormat("%g");
   ay->setLabelFormat("%g");
   placeOverlay();
@@ -349,7 +356,7 @@ void Chart2D::placeOverlay() {
       if (ser.y[p] == hole_) continue;
       const QPointF at = toPixel(ser.x[p], ser.y[p]);
       if (!plot.adjusted(-1, -1, 1, 1).contains(at)) continue;
-      auto* tick = new QGraphicsLineItem(at.x(), at.y(), at.x(), at.y() - 9);
+      auto* tick = new QGraphicsLineItem(at.x(), at.y(), at.x(), at.y() - kTickHeight);
       tick->setPen(QPen(colourOf(s), styleOf(s).display == 4 ? 3.0 : 1.6));
       add(tick);
     }
@@ -357,6 +364,7 @@ void Chart2D::placeOverlay() {
 
   QFont small = font();
   small.setPointSizeF(std::max(7.0, small.pointSizeF() - 1.0));
+  std::vector<QRectF> placed;
   for (const ChartLabel& label : labels_) {
     if (label.AttachMethod != 2) continue;
     const int s = label.AttachDataIndex.series, p = label.AttachDataIndex.Point;
@@ -366,7 +374,16 @@ void Chart2D::placeOverlay() {
     text->setFont(small);
     text->setBrush(QColor(70, 70, 70));
     const QRectF box = text->boundingRect();
-    text->setPos(at.x() - box.width() / 2, at.y() - label.Offset - box.height());
+    // Above the point and clear of the tick marks that stand on the axis.
+    text->setPos(at.x() - box.width() / 2, at.y() - label.Offset - kTickHeight - box.height());
+    // With many lags the labels would run into each other: a label that
+    // would overlap one already placed is left out.
+    const QRectF footprint = text->sceneBoundingRect().adjusted(-2, 0, 2, 0);
+    if (std::any_of(placed.begin(), placed.end(), [&](const QRectF& r) { return r.intersects(footprint); })) {
+      delete text;
+      continue;
+    }
+    placed.push_back(footprint);
     add(text);
   }
 

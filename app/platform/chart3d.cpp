@@ -51,6 +51,15 @@ QString labelFormat(double span) {
   return QString("%.%1f").arg(decimals);
 }
 
+void setRoundRange(QValue3DAxis* axis, double low, double high) {
+  double lo = low, hi = high;
+  int segments = 1;
+  NiceAxisRange(low, high, 8, &lo, &hi, &segments);
+  axis->setRange(static_cast<float>(lo), static_cast<float>(hi));
+  axis->setSegmentCount(segments);
+  axis->setLabelFormat(labelFormat((hi - lo) / segments * 10));
+}
+
 QLinearGradient zGradient() {
   QLinearGradient gradient;
   for (const auto& [t, colour] : ZColourStops()) gradient.setColorAt(t, colour);
@@ -65,8 +74,11 @@ void styleTheme(Q3DTheme* theme, const QColor& backdrop, bool frame) {
   theme->setGridEnabled(frame);
   theme->setGridLineColor(QColor(175, 175, 175));
   theme->setBackgroundEnabled(frame);
-  theme->setLightStrength(4.0f);
-  theme->setAmbientLightStrength(0.45f);
+  // Mostly ambient light, so that the colours of the surface read against
+  // the colour scale; enough direct light to show the relief.
+  theme->setLightStrength(2.5f);
+  theme->setAmbientLightStrength(0.75f);
+  theme->setHighlightLightStrength(2.0f);
   QFont font = theme->font();
   font.setPointSize(34);
   theme->setFont(font);
@@ -167,6 +179,8 @@ private:
     bars_->setActiveInputHandler(new TurnHandler([this] { turned(bars_); }));
     bars_->setBarThickness(1.0f);
     bars_->setBarSpacing(QSizeF(0.15, 0.15));
+    // The bars graph fills its box more than the surface graph does.
+    bars_->scene()->activeCamera()->setZoomLevel(80.0f);
     bars_->columnAxis()->setTitle(QObject::tr("X (este)"));
     bars_->rowAxis()->setTitle(QObject::tr("Y (norte)"));
     bars_->valueAxis()->setTitle("Z");
@@ -225,10 +239,10 @@ private:
     surface_->axisY()->setSegmentCount(segments);
     surface_->axisY()->setLabelFormat(labelFormat((zmax - zmin) / segments * 10));
     if (drawable) {
-      surface_->axisX()->setRange(static_cast<float>(g.x(0)), static_cast<float>(g.x(g.nx - 1)));
-      surface_->axisZ()->setRange(static_cast<float>(g.y(0)), static_cast<float>(g.y(g.ny - 1)));
-      surface_->axisX()->setLabelFormat(labelFormat(g.x(g.nx - 1) - g.x(0)));
-      surface_->axisZ()->setLabelFormat(labelFormat(g.y(g.ny - 1) - g.y(0)));
+      // Coordinates at round values: the box reaches out to the next round
+      // coordinate beyond the grid on each side.
+      setRoundRange(surface_->axisX(), g.x(0), g.x(g.nx - 1));
+      setRoundRange(surface_->axisZ(), g.y(0), g.y(g.ny - 1));
     }
     // A map keeps its proportions: the horizontal axes scale like the grid.
     const double w = std::max(g.dx * (g.nx - 1), 1e-12), h = std::max(g.dy * (g.ny - 1), 1e-12);

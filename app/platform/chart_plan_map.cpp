@@ -142,7 +142,9 @@ void PaintPlanMap(QPainter& painter, const QRectF& area, const SurfaceGrid& g, c
       if (path.length() < 90) continue;
       const double at = path.percentAtLength(path.length() / 2);
       const QPointF c = path.pointAtPercent(at);
-      double angle = -path.angleAtPercent(at);
+      // Along the line, but never upside down: the tangent (counter-clockwise,
+      // 0..360) becomes a clockwise rotation within [-90, 90].
+      double angle = std::remainder(-path.angleAtPercent(at), 360.0);
       if (angle < -90) angle += 180;
       if (angle > 90) angle -= 180;
       const QString text = ZText(level);
@@ -193,22 +195,28 @@ void PaintPlanMap(QPainter& painter, const QRectF& area, const SurfaceGrid& g, c
 
 QImage ContourFloorImage(const SurfaceGrid& g, const std::vector<double>& levels, double zmin, double zmax,
                          QSize size) {
+  // The graph lays the image's first row at the far (north) edge of the
+  // floor, so the image is drawn north up like a map.
+  QImage bands(size, QImage::Format_ARGB32);
+  fillRaster(bands, g, true, levels, zmin, zmax, true, {});
   QImage image(size, QImage::Format_ARGB32);
-  fillRaster(image, g, false, levels, zmin, zmax, true, {});
-  // Pale bands: the surface above carries the full colours.
+  // The graph does not honour transparency in a texture: cells left out are
+  // painted a neutral grey instead.
+  image.fill(QColor(228, 228, 228));
   QPainter painter(&image);
-  painter.setCompositionMode(QPainter::CompositionMode_SourceAtop);
-  painter.fillRect(image.rect(), QColor(255, 255, 255, 140));
-  painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+  painter.drawImage(0, 0, bands);
+  // Pale bands: the surface above carries the full colours.
+  painter.fillRect(image.rect(), QColor(255, 255, 255, 90));
   painter.setRenderHint(QPainter::Antialiasing);
   const double sx = size.width() / std::max(g.dx * (g.nx - 1), 1e-12);
   const double sy = size.height() / std::max(g.dy * (g.ny - 1), 1e-12);
-  painter.setPen(QPen(QColor(20, 20, 20), std::max(1.5, size.width() / 400.0)));
+  const double yMax = g.y(g.ny - 1);
+  painter.setPen(QPen(QColor(10, 10, 10), std::max(2.5, size.width() / 250.0)));
   for (double level : levels) {
     for (const ContourPolyline& line : ContourLines(g, level)) {
       QPainterPath path;
-      path.moveTo((line[0].x - g.xMin) * sx, (line[0].y - g.yMin) * sy);
-      for (std::size_t k = 1; k < line.size(); ++k) path.lineTo((line[k].x - g.xMin) * sx, (line[k].y - g.yMin) * sy);
+      path.moveTo((line[0].x - g.xMin) * sx, (yMax - line[0].y) * sy);
+      for (std::size_t k = 1; k < line.size(); ++k) path.lineTo((line[k].x - g.xMin) * sx, (yMax - line[k].y) * sy);
       painter.drawPath(path);
     }
   }

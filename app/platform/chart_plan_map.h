@@ -31,8 +31,8 @@ void PaintPlanMap(QPainter& painter, const QRectF& area, const SurfaceGrid& grid
                   bool bands, double zmin, double zmax);
 
 // An image of the contour lines over pale bands, to lay on the floor of the
-// 3-D view: pixel (0, 0) is the node (0, 0) corner (the image's first row is
-// y = yMin), `size` pixels in all; hole cells are transparent.
+// 3-D view: north up like a map (the first row is y = yMax, the first column
+// x = xMin), `size` pixels in all; cells touching a hole are light grey.
 QImage ContourFloorImage(const SurfaceGrid& grid, const std::vector<double>& levels, double zmin, double zmax,
                          QSize size);
 
