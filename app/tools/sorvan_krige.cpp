@@ -33,7 +33,8 @@ const char* const kNombresModelo[] = {"spherical", "exponential", "linear", "pow
                                       "oscillatory"};
 const char* const kModelosEs[] = {"esférico", "exponencial", "lineal", "potencial", "racional-cuadrático",
                                   "oscilatorio"};
-const char* const kTendenciasEs[] = {"constante (KO)", "lineal (KU)", "cuadrática (KU)", "cúbica (KU)"};
+const char* const kTendenciasEs[] = {"constante, kriging ordinario", "lineal, kriging universal",
+                                     "cuadrática, kriging universal", "cúbica, kriging universal"};
 
 void Ayuda() {
   std::cout <<

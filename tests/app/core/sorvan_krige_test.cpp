@@ -182,6 +182,15 @@ TEST_F(SorvanKrige, ProfileAndKnownModel) {
   EXPECT_NEAR(Tras(s.out, "c0 = "), 0.05, 1e-6);
   EXPECT_NEAR(Tras(s.out, "c1 = "), 0.6, 1e-6);
   EXPECT_NEAR(Tras(s.out, ", a = "), 900, 1e-3);
+
+  // More fit lags than lags: the dialog's warning, and the lag count stands.
+  s = Ejecuta(kMeuse + " --z logzinc --lags 5 --fit-lags 8 --grid 10,10 --out " + out.string());
+  ASSERT_EQ(s.estado, 0) << s.err;
+  EXPECT_NE(s.err.find("se toma NAjus=NSaltos"), std::string::npos) << s.err;
+  EXPECT_NE(s.out.find("Ajuste: 5 saltos"), std::string::npos) << s.out;
+  s = Ejecuta(kMeuse + " --z logzinc --variable-lags 200 --grid 10,10 --out " + out.string());
+  ASSERT_EQ(s.estado, 0) << s.err;
+  EXPECT_NE(s.out.find("longitud variable, 200 pares"), std::string::npos) << s.out;
 }
 
 TEST_F(SorvanKrige, EngineFailureIsReportedAndLeavesNoSurfaces) {
