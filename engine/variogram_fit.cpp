@@ -35,8 +35,14 @@ double ParameterUnit(int j, double a) {
   return std::pow(D, shape.rangeUnits);
 }
 
+// A starting value in the solver's units. Where the unit itself over- or
+// underflows (the power model's D^a for a huge exponent) the start goes to the
+// nearer end of the box, as the solver would clip it there anyway.
 float ToSolver(int j, const float p[3]) {
-  return static_cast<float>(p[j] / ParameterUnit(j, p[2]));
+  const double x = p[j] / ParameterUnit(j, p[2]);
+  if (std::isnan(x)) return kLowerBound;
+  if (std::isinf(x)) return x > 0 ? kUpperBound : kLowerBound;
+  return static_cast<float>(x);
 }
 
 // The a of the model from the solver's variable (the exponent needs no unit).

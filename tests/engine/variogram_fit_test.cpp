@@ -236,6 +236,14 @@ TEST(FitVariogramModel, DirectFitKeepsScaledVariablesWithinTheBounds) {
   }
 }
 
+TEST(FitVariogramModel, PowerStartWithAHugeExponentStaysFinite) {
+  // 1050^150 overflows: the start is taken at the end of the box.
+  const Classes c = SyntheticClasses(4);
+  const float start[3] = {8000, 0, 150};
+  const FitResult r = Fit(4, c, 2, 14, 15, start);
+  for (int j = 0; j < 4; ++j) EXPECT_TRUE(std::isfinite(r.params[j])) << j;
+}
+
 TEST(FitVariogramModel, FewerClassesThanParametersEndTheProcess) {
   Classes c = SyntheticClasses(1);
   for (int i = 2; i < 14; ++i) c.count[i] = 0;  // two classes for three parameters
