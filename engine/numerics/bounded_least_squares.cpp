@@ -521,8 +521,14 @@ void BCLSF(ResidualFunction fcn, int m, int n, const float* xguess, int ibtype, 
           outcome = Outcome::kRelativeFunction;
           break;
         }
+        // Steps have shrunk to nothing. If the model still promises more
+        // than the rounding noise of f (each residual is good to eta), the
+        // gradient must be wrong: false convergence. Otherwise the point is
+        // as good as the function's accuracy allows, and only the step
+        // tolerance describes it honestly.
         if (relativeStep <= s.falstl) {
-          outcome = Outcome::kFalseConvergence;
+          outcome = gaussNewton <= 4.0 * s.eta * fc ? Outcome::kStepTolerance
+                                                    : Outcome::kFalseConvergence;
           break;
         }
         // Rejected: shrink by the minimiser of the quadratic through f(x),
