@@ -46,8 +46,9 @@ public:
   }
   // The next file dialog: accepted with `ruta` typed as the name, or cancelled
   // when `ruta` is empty. `titulo` receives its caption.
-  GuionModal& Archivo(const QString& ruta, QString* titulo = nullptr) {
-    return Dialogo<QFileDialog>([ruta, titulo](QFileDialog* d) {
+  GuionModal& Archivo(const QString& ruta, QString* titulo = nullptr, std::function<void()> antes = {}) {
+    return Dialogo<QFileDialog>([ruta, titulo, antes](QFileDialog* d) {
+      if (antes) antes();
       if (titulo) *titulo = d->windowTitle();
       if (ruta.isEmpty()) {
         d->reject();

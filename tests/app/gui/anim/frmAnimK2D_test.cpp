@@ -1,0 +1,367 @@
+// "Animar superficies Kriging 2D" driven through its real widgets: the lists
+// and their shared button place, validity, the options, and whole series of
+// runs of the real engine on the bundled example (on a small grid).
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "core/datos_espaciales.h"
+#include "datos_prueba.h"
+#include "guion_modal.h"
+#include "gui/anim/frmAnimK2D.h"
+#include "gui/anim/limites_z.h"
+#include "gui/frmMain.h"
+#include "gui/kriging/frmOpKriging.h"
+#include "platform/chart3d.h"
+#include "platform/video/reproductor.h"
+
+namespace {
+
+class FrmAnimK2DTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    ASSERT_TRUE(dir_.isValid());
+    anterior_ = QDir::currentPath();
+    QDir::setCurrent(dir_.path());
+    EstablecerReproductor([this](const QString& f) {
+      abiertos_ << f;
+      return true;
+    });
+    principal_ = std::make_unique<frmMain>();
+    principal_->setGeometry(40, 40, 1040, 760);
+    principal_->show();
+    vigia_ = new QTimer;
+    QObject::connect(vigia_, &QTimer::timeout, [this] {
+      const QString t = principal_->TextoEstado();
+      if (estados_.isEmpty() || estados_.last() != t) estados_ << t;
+    });
+    vigia_->start(1);
+  }
+  void TearDown() override {
+    delete vigia_;
+    principal_.reset();
+    EstablecerReproductor({});
+    QDir::setCurrent(anterior_);
+  }
+
+  sorvan::SesionKriging& Sesion() { return principal_->Sesion(); }
+  void CargaDatos(const QString& ruta) {
+    const sorvan::Resultado r = sorvan::LeeDatos(ruta.toStdString(), Sesion().datos);
+    ASSERT_TRUE(r.ok) << r.mensaje;
+    Sesion().archivoDatos = ruta.toStdString();
+  }
+  void CargaMeuse() { CargaDatos(qEnvironmentVariable("SORVAN_SOURCE_DIR") + QStringLiteral("/examples/meuse.dae")); }
+
+  static void Elige(QComboBox* combo, const QString& nombre) {
+    for (int i = 0; i < combo->count(); ++i)
+      if (combo->itemText(i).trimmed() == nombre) combo->setCurrentIndex(i);
+  }
+  static void Selecciona(QListWidget* lista, const QStringList& nombres) {
+    lista->clearSelection();
+    for (const QString& n : nombres)
+      for (int i = 0; i < lista->count(); ++i)
+        if (lista->item(i)->text().trimmed() == n) lista->item(i)->setSelected(true);
+  }
+  static QStringList Textos(QListWidget* lista) {
+    QStringList t;
+    for (int i = 0; i < lista->count(); ++i) t << lista->item(i)->text().trimmed();
+    return t;
+  }
+  // Coordinates x and y, and `variables` added to the series in this order.
+  static void Prepara(frmAnimK2D& dlg, const QStringList& variables) {
+    Elige(dlg.ComboX, QStringLiteral("x"));
+    Elige(dlg.ComboY, QStringLiteral("y"));
+    for (const QString& v : variables) {
+      Selecciona(dlg.ListaZ, {v});
+      dlg.CoAñadir->click();
+    }
+  }
+  // "Opciones" answered with a small grid fitted to the data.
+  static void OpcionesRejillaPequena(frmAnimK2D& dlg, int nodos) {
+    GuionModal guion;
+    guion.Dialogo<frmOpKriging>([nodos](frmOpKriging* o) {
+      o->TxtNRx->setText(QString::number(nodos));
+      o->TxtNRy->setText(QString::number(nodos));
+      o->CoAutoRej->click();
+      o->CoAceptar->click();
+    });
+    dlg.CoOpciones->click();
+    EXPECT_TRUE(guion.Completo());
+    EXPECT_TRUE(guion.Inesperados().isEmpty()) << guion.Inesperados().join('|').toStdString();
+  }
+  // The range line of a surface file written by the engine.
+  static std::pair<float, float> Rango(const QString& ruta) {
+    QFile f(ruta);
+    if (!f.open(QIODevice::ReadOnly)) return {NAN, NAN};
+    const QStringList campos = QString::fromLatin1(f.readLine()).mid(1).split(' ', Qt::SkipEmptyParts);
+    return {campos.value(0).toFloat(), campos.value(1).toFloat()};
+  }
+  QString Ruta(const QString& nombre) const { return dir_.filePath(nombre); }
+
+  QTemporaryDir dir_;
+  QString anterior_;
+  QStringList abiertos_, estados_;
+  QTimer* vigia_ = nullptr;
+  std::unique_ptr<frmMain> principal_;
+};
+
+TEST_F(FrmAnimK2DTest, LoadFillsTheListsWithEveryVariable) {
+  CargaMeuse();
+  frmAnimK2D dlg(Sesion());
+  EXPECT_EQ(dlg.windowTitle(), QStringLiteral("Animar superficies Kriging 2D"));
+  ASSERT_EQ(dlg.ListaZ->count(), 8);
+  EXPECT_EQ(dlg.ListaZ->item(2)->text(), QStringLiteral("zinc    "));  // the 8-character stored form
+  EXPECT_EQ(dlg.ListaZ->item(2)->data(Qt::UserRole).toInt(), 3);
+  EXPECT_EQ(dlg.ListaSup->count(), 0);
+  EXPECT_EQ(dlg.ComboX->count(), 8);
+  EXPECT_EQ(dlg.ComboX->currentIndex(), -1);  // no coordinate preselected
+  EXPECT_EQ(dlg.ComboY->currentIndex(), -1);
+  ASSERT_EQ(dlg.ComboE->count(), 9);
+  EXPECT_EQ(dlg.ComboE->itemText(8), QStringLiteral(" "));
+  EXPECT_EQ(dlg.ComboE->itemData(8).toInt(), 0);
+  EXPECT_EQ(dlg.ComboE->currentIndex(), 0);
+  EXPECT_EQ(dlg.txtFPS->text(), QStringLiteral("1"));
+  dlg.show();
+  QTest::qWait(50);
+  Prepara(dlg, {QStringLiteral("zinc"), QStringLiteral("copper"), QStringLiteral("lead")});
+  prueba::Captura(&dlg, QStringLiteral("anim_k2d_dialog.png"));
+}
+
+TEST_F(FrmAnimK2DTest, AddAndRemoveShareOnePlaceAndFollowTheSelection) {
+  CargaMeuse();
+  frmAnimK2D dlg(Sesion());
+  dlg.show();
+  QApplication::setActiveWindow(&dlg);
+  dlg.ListaZ->setFocus();
+  QApplication::processEvents();
+  EXPECT_TRUE(dlg.CoAñadir->isVisible());
+  EXPECT_FALSE(dlg.CoEliminar->isVisible());
+  const QRect lugar = dlg.CoAñadir->geometry();
+  EXPECT_FALSE(dlg.CoAñadir->isEnabled());
+
+  Selecciona(dlg.ListaZ, {QStringLiteral("lead"), QStringLiteral("zinc")});
+  EXPECT_TRUE(dlg.CoAñadir->isEnabled());
+  dlg.CoAñadir->click();
+  // Taken from the top of the list, so zinc comes before lead.
+  EXPECT_EQ(Textos(dlg.ListaSup), (QStringList{"zinc", "lead"}));
+  EXPECT_EQ(dlg.ListaZ->count(), 6);
+  EXPECT_FALSE(dlg.CoAñadir->isEnabled());
+  EXPECT_EQ(dlg.ListaSup->item(1)->data(Qt::UserRole).toInt(), 7);
+
+  dlg.ListaSup->setFocus();
+  QApplication::processEvents();
+  EXPECT_TRUE(dlg.CoEliminar->isVisible());
+  EXPECT_FALSE(dlg.CoAñadir->isVisible());
+  EXPECT_EQ(dlg.CoEliminar->geometry().center(), lugar.center());  // the same place
+  Selecciona(dlg.ListaSup, {QStringLiteral("zinc")});
+  EXPECT_TRUE(dlg.CoEliminar->isEnabled());
+  dlg.CoEliminar->click();
+  EXPECT_EQ(Textos(dlg.ListaSup), QStringList{"lead"});
+  EXPECT_EQ(Textos(dlg.ListaZ).last(), QStringLiteral("zinc"));
+  EXPECT_FALSE(dlg.CoEliminar->isEnabled());
+}
+
+TEST_F(FrmAnimK2DTest, MissingChoicesAreRefusedAndTouchNoFile) {
+  CargaMeuse();
+  QFile viejo(Ruta("ANIM00.SUP"));
+  ASSERT_TRUE(viejo.open(QIODevice::WriteOnly));
+  viejo.close();
+  frmAnimK2D dlg(Sesion());
+  dlg.show();
+  Elige(dlg.ComboX, QStringLiteral("x"));
+  Elige(dlg.ComboY, QStringLiteral("y"));  // but no variable in the series
+  QString texto1, texto2;
+  GuionModal guion;
+  guion.Mensaje(&texto1).Mensaje(&texto2);
+  dlg.CoAceptar->click();
+  dlg.CoOpciones->click();
+  EXPECT_TRUE(guion.Completo());
+  EXPECT_EQ(texto1, QStringLiteral("No se han seleccionado todas las variables necesarias"));
+  EXPECT_EQ(texto2, texto1);
+  EXPECT_TRUE(dlg.isVisible());
+  EXPECT_TRUE(QFile::exists(Ruta("ANIM00.SUP")));
+}
+
+TEST_F(FrmAnimK2DTest, OptionsDropAnEarlierProfile) {
+  CargaMeuse();
+  Sesion().opciones.perfil.npts = 3;  // left by an earlier single run
+  Sesion().opciones.perfil.x = {1, 2, 3};
+  Sesion().opciones.perfil.y = {1, 2, 1};
+  frmAnimK2D dlg(Sesion());
+  dlg.show();
+  Prepara(dlg, {QStringLiteral("zinc")});
+  Elige(dlg.ComboE, QStringLiteral("lead"));
+  bool perfilEnDialogo = true;
+  GuionModal guion;
+  guion.Dialogo<frmOpKriging>([&](frmOpKriging* o) {
+    perfilEnDialogo = Sesion().opciones.perfil.asociado();
+    o->CoCancelar->click();
+  });
+  dlg.CoOpciones->click();
+  EXPECT_TRUE(guion.Completo());
+  EXPECT_FALSE(perfilEnDialogo);
+  EXPECT_TRUE(dlg.OpcionesElegidas());
+  EXPECT_EQ(Sesion().colX, 1);
+  EXPECT_EQ(Sesion().colY, 2);
+  EXPECT_EQ(Sesion().colLabel, 7);
+}
+
+// The whole series on the bundled example: three runs, ANIM00 ... ANIM02.SUP
+// in the order of the list, one Z scale, the frames gone afterwards, a video.
+TEST_F(FrmAnimK2DTest, ThreeVariablesOfMeuseMakeASeriesAndAVideo) {
+  CargaMeuse();
+  frmAnimK2D dlg(Sesion());
+  dlg.show();
+  Prepara(dlg, {QStringLiteral("copper"), QStringLiteral("zinc"), QStringLiteral("lead")});
+  OpcionesRejillaPequena(dlg, 12);
+  EXPECT_EQ(Sesion().opciones.NRx, 12);
+  dlg.txtFPS->setText(QStringLiteral("2.5"));  // 2, ties to even
+
+  float ejeMin = 0, ejeMax = 0;
+  QStringList fotogramasHechos;
+  const QString video = Ruta("meuse.avi");
+  GuionModal guion;
+  guion.Esperar([&] {
+         const auto subs = principal_->AreaMDI()->subWindowList();
+         for (QMdiSubWindow* s : subs)
+           if (auto* g = s->findChild<Chart3D*>()) ejeMin = g->ZAxisMin(), ejeMax = g->ZAxisMax();
+         QTest::qWait(300);
+         prueba::CapturaPantalla(QRect(0, 0, 1100, 820), QStringLiteral("anim_k2d_esperar.png"));
+       })
+      .Archivo(video, nullptr,
+               [&] {
+                 // The frames exist while the video is being asked for.
+                 fotogramasHechos = QDir(dir_.path()).entryList({QStringLiteral("ANIM*.BMP")});
+                 if (qEnvironmentVariableIsEmpty("SORVAN_CAPTURAS")) return;
+                 for (const QString& f : fotogramasHechos)
+                   QImage(Ruta(f)).save(qEnvironmentVariable("SORVAN_SOURCE_DIR") + "/docs/screenshots/anim_meuse_" +
+                                        QFileInfo(f).baseName().toLower() + ".png");
+               })
+      .Compresor("rawvideo");
+  dlg.CoAceptar->click();
+  EXPECT_TRUE(guion.Completo());
+  EXPECT_TRUE(guion.Inesperados().isEmpty()) << guion.Inesperados().join('|').toStdString();
+  EXPECT_FALSE(dlg.isVisible());  // hidden, still loaded
+  EXPECT_EQ(fotogramasHechos, (QStringList{"ANIM00.BMP", "ANIM01.BMP", "ANIM02.BMP"}));
+
+  // One surface file per variable, in the order of the list.
+  const QStringList esperados{Ruta("ANIM00.SUP"), Ruta("ANIM01.SUP"), Ruta("ANIM02.SUP")};
+  EXPECT_EQ(dlg.ArchivosSerie(), esperados);
+  EXPECT_EQ(dlg.TitulosSerie(), (QStringList{"copper  ", "zinc    ", "lead    "}));
+  float lo = 3e38f, hi = -3e38f;
+  for (const QString& f : esperados) {
+    ASSERT_TRUE(QFile::exists(f)) << f.toStdString();
+    const auto [a, b] = Rango(f);
+    lo = std::min(lo, a);
+    hi = std::max(hi, b);
+  }
+  // Zinc reaches far beyond copper: its surface is the one with the top range.
+  EXPECT_GT(Rango(esperados[1]).second, 5 * Rango(esperados[0]).second);
+  EXPECT_FALSE(QFile::exists(Ruta("SKUPRE.SUP")));
+
+  // One Z scale for all frames: the rounded limits of the union of the ranges.
+  const LimitesZ comun = LimitesZRedondeados(lo, hi);
+  EXPECT_NEAR(ejeMin, comun.zmin, 1e-3);
+  EXPECT_NEAR(ejeMax, comun.zmax, 1e-3);
+
+  EXPECT_TRUE(QDir(dir_.path()).entryList({QStringLiteral("ANIM*.BMP")}).isEmpty());
+  const auto r = prueba::LeeAVI(video);
+  EXPECT_EQ(r.flujos, 1);
+  EXPECT_EQ(r.tasa, 2u);
+  EXPECT_EQ(r.fotogramas, 3);
+  EXPECT_EQ(r.clave, 3);
+  EXPECT_EQ(abiertos_, QStringList{video});
+
+  for (int i = 1; i <= 3; ++i)
+    EXPECT_TRUE(estados_.contains(QStringLiteral("Generando superficies kriging (%1 de 3)...").arg(i)))
+        << estados_.join('|').toStdString();
+  EXPECT_EQ(principal_->TextoEstado(), QStringLiteral("Preparado"));
+}
+
+TEST_F(FrmAnimK2DTest, DefaultsMessageComesOnceAndTheOldSeriesIsReplaced) {
+  CargaMeuse();
+  for (const char* viejo : {"ANIM00.SUP", "ANIM07.SUP", "anim03.sup"}) {
+    QFile f(Ruta(viejo));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  }
+  frmAnimK2D dlg(Sesion());
+  dlg.show();
+  Prepara(dlg, {QStringLiteral("logzinc")});
+  QString aviso;
+  QString tituloAviso;
+  GuionModal guion;
+  guion.Dialogo<QMessageBox>([&](QMessageBox* m) {
+         aviso = m->text();
+         tituloAviso = m->windowTitle();
+         m->button(QMessageBox::Ok)->click();
+       })
+      .Esperar()
+      .Archivo(QString());  // no video this time
+  dlg.CoAceptar->click();
+  EXPECT_TRUE(guion.Completo());
+  EXPECT_EQ(aviso, QStringLiteral("Atención se toman los valores iniciales por defecto"));
+  EXPECT_EQ(tituloAviso, QStringLiteral("Sorvan: Kriging 2D"));
+  EXPECT_EQ(Sesion().opciones.NRx, 50);
+  EXPECT_TRUE(QFile::exists(Ruta("ANIM00.SUP")));
+  EXPECT_FALSE(QFile::exists(Ruta("ANIM07.SUP")));
+  EXPECT_FALSE(QFile::exists(Ruta("anim03.sup")));
+  EXPECT_TRUE(abiertos_.isEmpty());
+
+  // The same dialog again: no second message.
+  dlg.show();
+  GuionModal otra;
+  otra.Esperar().Archivo(QString());
+  dlg.CoAceptar->click();
+  EXPECT_TRUE(otra.Completo());
+  EXPECT_TRUE(otra.Inesperados().isEmpty()) << otra.Inesperados().join('|').toStdString();
+}
+
+// A run that leaves no prediction surface used to stop the renaming; the
+// variable is now named, left out, and the series goes on.
+TEST_F(FrmAnimK2DTest, VariableWhoseRunFailsIsSkippedWithItsName) {
+  // A constant variable makes the kriging system singular: that run fails.
+  QFile dae(Ruta("cte.dae"));
+  ASSERT_TRUE(dae.open(QIODevice::WriteOnly | QIODevice::Text));
+  dae.write("\"prueba\"\n5,30\n\"x\",\"\",0\n\"y\",\"\",0\n\"zinc\",\"\",0\n\"cte\",\"\",0\n\"lead\",\"\",0\n");
+  for (int i = 0; i < 30; ++i)
+    dae.write(QStringLiteral("%1,%2,%3,5,%4\n")
+                  .arg(100 + (i * 37) % 97)
+                  .arg(200 + (i * 53) % 89)
+                  .arg(300 + (i * 29) % 71)
+                  .arg(50 + (i * 13) % 23)
+                  .toLatin1());
+  dae.close();
+  CargaDatos(Ruta("cte.dae"));
+  frmAnimK2D dlg(Sesion());
+  dlg.show();
+  Prepara(dlg, {QStringLiteral("zinc"), QStringLiteral("cte"), QStringLiteral("lead")});
+  OpcionesRejillaPequena(dlg, 8);
+
+  QString delMotor, omitida;
+  GuionModal guion;
+  guion.Mensaje(&delMotor).Mensaje(&omitida).Esperar().Archivo(Ruta("dos.avi")).Compresor("rawvideo");
+  dlg.CoAceptar->click();
+  EXPECT_TRUE(guion.Completo());
+  EXPECT_TRUE(guion.Inesperados().isEmpty()) << guion.Inesperados().join('|').toStdString();
+  EXPECT_TRUE(omitida.contains(QStringLiteral("cte"))) << omitida.toStdString();
+  EXPECT_EQ(dlg.ArchivosSerie(), (QStringList{Ruta("ANIM00.SUP"), Ruta("ANIM01.SUP")}));
+  EXPECT_EQ(dlg.TitulosSerie(), (QStringList{"zinc    ", "lead    "}));
+  EXPECT_FALSE(QFile::exists(Ruta("ANIM02.SUP")));
+  EXPECT_EQ(prueba::LeeAVI(Ruta("dos.avi")).fotogramas, 2);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
