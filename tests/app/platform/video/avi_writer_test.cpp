@@ -109,7 +109,6 @@ protected:
     s.height = height;
     s.fps = fps;
     s.encoder = encoder;
-    s.suggestedBufferSize = static_cast<std::uint32_t>(((width * 24 + 31) / 32) * 4 * height);
     AviWriter w;
     EXPECT_TRUE(w.Open(path, s)) << w.Error();
     for (int i = 0; i < frames; ++i) {
