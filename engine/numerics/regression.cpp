@@ -36,7 +36,8 @@ void RLINE(int nobs, const float* x, const float* y, float& b0, float& b1, float
     b0 = b1 = nan;
     std::fill(stat, stat + 12, nan);
     stat[9] = 0.0f;
-    stat[10] = static_cast<float>(nobs);
+    stat[10] = 0.0f;
+    stat[11] = static_cast<float>(nobs);
     ReportError(4, 1,
                 "There are no valid data points.  Each (x,y) pair contains NaN (not a number).");
     return;

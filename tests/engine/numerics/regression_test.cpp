@@ -50,6 +50,21 @@ TEST(RLINE, NoisyLineSatisfiesTheNormalEquationsAndPassesThroughTheMeans) {
   EXPECT_NEAR(b1, 0.8, 0.1);
 }
 
+TEST(RLINE, NoValidPairUnderNonStoppingActionsReturnsNaNAndCounts) {
+  testing::LogCapture log("rline_nostop");
+  log.Open();
+  SetErrorActions(4, 1, 0);
+  const float x[3] = {std::nanf(""), 1, std::nanf("")}, y[3] = {1, std::nanf(""), 2};
+  float b0 = 0, b1 = 0, stat[12];
+  RLINE(3, x, y, b0, b1, stat);
+  SetErrorActions(4, 2, 2);
+  log.Close();
+  EXPECT_TRUE(std::isnan(b0) && std::isnan(b1));
+  EXPECT_EQ(stat[10], 0.0f);
+  EXPECT_EQ(stat[11], 3.0f);
+  EXPECT_NE(log.Unwrapped().find("There are no valid data points."), std::string::npos);
+}
+
 TEST(RLINE, EqualAbscissasGiveTheHorizontalLineThroughTheMean) {
   const float x[3] = {2, 2, 2}, y[3] = {1, 2, 6};
   float b0, b1, stat[12];
