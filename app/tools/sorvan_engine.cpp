@@ -10,6 +10,8 @@
 // "SKUE" followed by the message. A fatal error inside the engine ends this
 // process only.
 #include <dlfcn.h>
+#include <sys/prctl.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -68,6 +70,10 @@ void* CargaBiblioteca(std::string& errores) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A run whose caller has died (a closed or killed program) is of no use to
+  // anyone: end with it rather than compute on as an orphan.
+  ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+  if (::getppid() == 1) return kPeticionMala;
   std::string carpeta;
   int canal = -1;
   for (int i = 1; i + 1 < argc; i += 2) {
