@@ -12,6 +12,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -85,6 +86,10 @@ frmOpKriging::frmOpKriging(OpcionesKriging& opciones, const sorvan::DatosEspacia
   Pestanas->addTab(crearRejilla(), QStringLiteral("Rejilla de predicción "));
   Pestanas->addTab(crearSuperficies(), QStringLiteral("Superficies"));
   Pestanas->addTab(crearPerfil(), QStringLiteral("Perfil  "));
+  // All six tabs in sight: the dialog widens rather than hiding tabs behind
+  // scroll arrows.
+  Pestanas->setUsesScrollButtons(false);
+  Pestanas->tabBar()->setElideMode(Qt::ElideNone);
 
   CoAceptar = new QPushButton(QStringLiteral("Aceptar"), this);
   CoAceptar->setObjectName(QStringLiteral("CoAceptar"));
@@ -348,6 +353,7 @@ QWidget* frmOpKriging::crearPerfil() {
   auto* valor = new QLineEdit(excluidos);
   valor->setMaximumWidth(90);
   capaExcl->addWidget(valor, 2, 1);
+  capaExcl->setColumnStretch(2, 1);
   excluidos->setEnabled(false);
 
   auto* fila = new QHBoxLayout;

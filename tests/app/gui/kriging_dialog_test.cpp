@@ -9,6 +9,7 @@
 #include <QAbstractButton>
 #include <QButtonGroup>
 #include <QComboBox>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -316,6 +317,19 @@ TEST(Kriging2D, DatosEnUnSoloPuntoSeExplicanSinEjecutar) {
   EXPECT_TRUE(mensajes[1].texto.contains("mismo punto")) << mensajes[1].texto.toStdString();
   EXPECT_EQ(llamadas, 0);
   EXPECT_FALSE(dlg.OpcionesFijadas);
+}
+
+// With SORVAN_SCREENSHOTS set to a folder, the dialog on meuse is saved
+// there as kriging_dialog.png.
+TEST(Kriging2D, Captura) {
+  const char* carpeta = std::getenv("SORVAN_SCREENSHOTS");
+  if (!carpeta) GTEST_SKIP() << "SORVAN_SCREENSHOTS not set";
+  SesionKriging s = SesionMeuse();
+  frmKriging2D dlg(s);
+  dlg.show();
+  QTest::qWaitForWindowExposed(&dlg);
+  QTest::qWait(50);
+  EXPECT_TRUE(dlg.grab().save(QDir(QString::fromLocal8Bit(carpeta)).filePath("kriging_dialog.png")));
 }
 
 // A modal window that no test answers would hang the run: after 15 s the

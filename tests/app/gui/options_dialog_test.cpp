@@ -557,6 +557,27 @@ TEST_F(PerfilTest, AjustarRejillaAlPerfilPoneNodosEnLosCentrosDeLasCeldas) {
   EXPECT_EQ(dlg.TxtMinRy->text(), "212.500");
 }
 
+// With SORVAN_SCREENSHOTS set to a folder, every tab is saved there as
+// options_<n>.png, with the automatic options for meuse.
+TEST(OpcionesKriging, CapturasDeLasPestanas) {
+  const char* carpeta = std::getenv("SORVAN_SCREENSHOTS");
+  const char* fuente = std::getenv("SORVAN_SOURCE_DIR");
+  if (!carpeta || !fuente) GTEST_SKIP() << "SORVAN_SCREENSHOTS not set";
+  DatosEspaciales datos;
+  ASSERT_TRUE(sorvan::LeeDatos(std::string(fuente) + "/examples/meuse.dae", datos).ok);
+  OpcionesKriging op;
+  ASSERT_TRUE(sorvan::OpcionesPorDefecto(datos, 1, 2, op).ok);
+  frmOpKriging dlg(op, datos, 1, 2);
+  dlg.show();
+  QTest::qWaitForWindowExposed(&dlg);
+  for (int i = 0; i < dlg.Pestanas->count(); ++i) {
+    dlg.Pestanas->setCurrentIndex(i);
+    QTest::qWait(50);
+    const QString ruta = QDir(QString::fromLocal8Bit(carpeta)).filePath(QStringLiteral("options_%1.png").arg(i + 1));
+    EXPECT_TRUE(dlg.grab().save(ruta)) << ruta.toStdString();
+  }
+}
+
 // A modal window that no test answers would hang the run: after 15 s the
 // watch closes it and fails the test that left it.
 void VigilarModalesOlvidados() {

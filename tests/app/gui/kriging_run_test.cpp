@@ -1,0 +1,348 @@
+// A kriging run from the menu command's dialog, end to end: the real main
+// window, the real dialog, the engine in its helper process. Checks the
+// surfaces in memory, the files in the working folder, the result windows and
+// the status texts; an engine failure reported by a message while the program
+// and the earlier surfaces live on; and a cancelled run.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMessageBox>
+#include <QPointer>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <algorithm>
+#include <cerrno>
+#include <functional>
+#include <memory>
+
+#include "core/sesion_kriging.h"
+#include "gui/frmMain.h"
+#include "gui/kriging/frmKriging2D.h"
+#include "gui/kriging/frmOpKriging.h"
+#include "gui/kriging/kriging_commands.h"
+
+using sorvan::SesionKriging;
+
+namespace {
+
+// Answers modal widgets of type T while it lives: each one that appears
+// (up to `veces`, within the time limit) is handed to `responder`.
+// Destroying the object stops the watch.
+template <class T>
+class Respuesta {
+ public:
+  explicit Respuesta(std::function<void(T*)> responder, int veces = 1, int limiteMs = 60000)
+      : activo_(std::make_shared<bool>(true)), vistas_(std::make_shared<int>(0)) {
+    auto reloj = std::make_shared<QElapsedTimer>();
+    reloj->start();
+    auto paso = std::make_shared<std::function<void()>>();
+    auto activo = activo_;
+    auto vistas = vistas_;
+    auto ultimo = std::make_shared<QPointer<T>>();
+    std::weak_ptr<std::function<void()>> debil = paso;
+    *paso = [=] {
+      if (!*activo) return;
+      T* w = qobject_cast<T*>(QApplication::activeModalWidget());
+      if (w && w->isVisible() && w != *ultimo) {
+        *ultimo = w;
+        ++*vistas;
+        responder(w);
+      }
+      if (*activo && *vistas < veces && reloj->elapsed() < limiteMs)
+        if (auto p = debil.lock()) QTimer::singleShot(20, *p);
+    };
+    paso_ = paso;
+    QTimer::singleShot(0, *paso);
+  }
+  ~Respuesta() { *activo_ = false; }
+  int vistas() const { return *vistas_; }
+
+ private:
+  std::shared_ptr<bool> activo_;
+  std::shared_ptr<int> vistas_;
+  std::shared_ptr<std::function<void()>> paso_;
+};
+
+// Every text painted in the main window's status bar, in order.
+class TextosEstado : public QObject {
+ public:
+  explicit TextosEstado(frmMain& principal) {
+    for (QLabel* l : principal.statusBar()->findChildren<QLabel*>()) l->installEventFilter(this);
+  }
+  QStringList textos;
+
+ protected:
+  bool eventFilter(QObject* o, QEvent* e) override {
+    if (e->type() == QEvent::Paint)
+      if (auto* l = qobject_cast<QLabel*>(o); l && (textos.isEmpty() || textos.last() != l->text()))
+        textos << l->text();
+    return false;
+  }
+};
+
+struct Mensaje {
+  QString titulo, texto;
+};
+
+bool ExisteArchivo(const QString& carpeta, const char* nombre) {
+  return QFile::exists(QDir(carpeta).filePath(QString::fromLatin1(nombre)));
+}
+
+// Captions of the chart windows (the data window, captioned with its file's
+// path, left out), joined by " | ".
+QString TitulosVentanas(frmMain& principal) {
+  QStringList t;
+  for (QMdiSubWindow* w : principal.AreaMDI()->subWindowList())
+    if (w->widget() != nullptr && !w->windowTitle().endsWith(".dae")) t << w->windowTitle();
+  return t.join(" | ");
+}
+
+class EjecucionTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(carpeta.isValid());
+    carpetaAntes = QDir::currentPath();
+    principal = std::make_unique<frmMain>();
+    principal->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(principal.get()));
+    meuse = QString::fromLocal8Bit(qgetenv("SORVAN_SOURCE_DIR")) + "/examples/meuse.dae";
+    ASSERT_TRUE(principal->AbrirDatos(meuse));
+    // The engine writes into the current folder: a fresh one for each test.
+    QDir::setCurrent(carpeta.path());
+  }
+  void TearDown() override {
+    DescargarDialogosKriging();
+    principal.reset();
+    QDir::setCurrent(carpetaAntes);
+  }
+
+  SesionKriging& sesion() { return principal->Sesion(); }
+
+  // "Kriging 2D" with Z = `variable`, "Aceptar", the defaults notice
+  // answered when it comes; message boxes of the run are recorded in
+  // `mensajes` and answered.
+  void KrigingDesdeElDialogo(const QString& variable, QList<Mensaje>* mensajes = nullptr) {
+    Respuesta<frmKriging2D> dialogo([variable](frmKriging2D* d) {
+      d->ComboZ->setCurrentIndex(d->ComboZ->findText(variable, Qt::MatchStartsWith));
+      QTest::mouseClick(d->CoAceptar, Qt::LeftButton);
+    });
+    Respuesta<QMessageBox> cajas(
+        [mensajes](QMessageBox* box) {
+          if (mensajes) mensajes->append({box->windowTitle(), box->text()});
+          box->button(QMessageBox::Ok)->click();
+        },
+        3);
+    MostrarKriging2D(principal.get());
+    ASSERT_EQ(dialogo.vistas(), 1);
+  }
+
+  QTemporaryDir carpeta;
+  QString carpetaAntes;
+  QString meuse;
+  std::unique_ptr<frmMain> principal;
+};
+
+}  // namespace
+
+TEST_F(EjecucionTest, KrigingDeLogzincEnMeuseDaSuperficiesArchivosYVentanas) {
+  TextosEstado estado(*principal);
+  QList<Mensaje> mensajes;
+  KrigingDesdeElDialogo("logzinc", &mensajes);
+
+  ASSERT_EQ(mensajes.size(), 1);  // only the defaults notice
+  EXPECT_EQ(mensajes[0].texto, "Atención se toman los valores iniciales por defecto");
+
+  // The status bar said what was being done, then "Preparado".
+  const int generando = estado.textos.indexOf("Generando superficies kriging (logzinc)...");
+  ASSERT_GE(generando, 0) << estado.textos.join(" | ").toStdString();
+  EXPECT_GE(estado.textos.lastIndexOf("Preparado"), generando);
+  EXPECT_EQ(principal->TextoEstado(), "Preparado");
+
+  // The surfaces in memory: the automatic 50 by 50 grid, every node kriged,
+  // predictions inside the range of the data (ordinary kriging of a smooth
+  // field does not wander far from it), non-negative variances, and the
+  // reported range equal to the grid's own extremes.
+  const SesionKriging& s = sesion();
+  ASSERT_TRUE(s.haySuperficies);
+  EXPECT_EQ(s.variableSuperficies, "logzinc");
+  const auto& sup = s.superficies;
+  ASSERT_EQ(sup.nx, 50);
+  ASSERT_EQ(sup.ny, 50);
+  ASSERT_EQ(sup.SupPred.size(), 2500u);
+  ASSERT_EQ(sup.SupVar.size(), 2500u);
+  const int colZ = s.datos.buscaColumna("logzinc");
+  const float datoMin = s.datos.minimo[size_t(colZ - 1)], datoMax = s.datos.maximo[size_t(colZ - 1)];
+  for (size_t k = 0; k < sup.SupPred.size(); ++k) {
+    ASSERT_NE(sup.SupPred[k], sorvan::kValorHueco) << k;
+    ASSERT_GE(sup.SupPred[k], datoMin - 0.5f) << k;
+    ASSERT_LE(sup.SupPred[k], datoMax + 0.5f) << k;
+    ASSERT_GE(sup.SupVar[k], 0.0f) << k;
+  }
+  const auto [menor, mayor] = std::minmax_element(sup.SupPred.begin(), sup.SupPred.end());
+  EXPECT_FLOAT_EQ(sup.zMin, *menor);
+  EXPECT_FLOAT_EQ(sup.zMax, *mayor);
+  EXPECT_LT(sup.zMin, sup.zMax);
+
+  // The engine's files in the working folder.
+  const QString c = carpeta.path();
+  for (const char* f : {"SKUPRE.SUP", "SKUVAR.SUP", "SKUESTIM.SV", "SKUESTIM.FMT", "SKUEAJUS.SV", "SKUEAJUS.FMT",
+                        "KRIGING.LOG"})
+    EXPECT_TRUE(ExisteArchivo(c, f)) << f;
+
+  // Default windows: the fitted semivariogram and the prediction surface,
+  // the surface last and so in front.
+  const QStringList titulos = TitulosVentanas(*principal).split(" | ");
+  ASSERT_EQ(titulos.size(), 2) << titulos.join(" | ").toStdString();
+  EXPECT_TRUE(titulos[0].endsWith(": Semivariograma de logzinc ")) << titulos[0].toStdString();
+  EXPECT_TRUE(titulos[1].endsWith(": Superficie de predicción de logzinc ")) << titulos[1].toStdString();
+  ASSERT_NE(principal->AreaMDI()->activeSubWindow(), nullptr);
+  EXPECT_TRUE(principal->AreaMDI()->activeSubWindow()->windowTitle().contains("Superficie de predicción"));
+
+  // The engine got copies of NSaltos and NAjus: the options keep theirs.
+  sorvan::OpcionesKriging defectos;
+  ASSERT_TRUE(sorvan::OpcionesPorDefecto(s.datos, 1, 2, defectos).ok);
+  EXPECT_EQ(s.opciones.NSaltos, defectos.NSaltos);
+  EXPECT_EQ(s.opciones.NAjus, defectos.NAjus);
+}
+
+TEST_F(EjecucionTest, FalloDelMotorSeInformaYConservaLoAnterior) {
+  KrigingDesdeElDialogo("logzinc");
+  ASSERT_TRUE(sesion().haySuperficies);
+  const sorvan::SuperficiesKriging antes = sesion().superficies;
+  const QString ventanasAntes = TitulosVentanas(*principal);
+
+  // 30 points, the last one at the same place as the first with another
+  // value: the kriging system is singular and the engine stops its process.
+  const QString ruta = carpeta.filePath("duplicados.dae");
+  {
+    QFile f(ruta);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Text));
+    QByteArray texto = "\"duplicados\"\n3,30\n\"x\",\"\",0\n\"y\",\"\",0\n\"v\",\"\",0\n";
+    for (int i = 0; i < 29; ++i) {
+      const int x = (i % 6) * 17 + (i * 7) % 5, y = (i / 6) * 19 + (i * 3) % 4;
+      texto += QByteArray::number(x) + "," + QByteArray::number(y) + "," +
+               QByteArray::number(0.1 * ((i % 6) * 17) + 0.05 * ((i / 6) * 19) + i % 3) + "\n";
+    }
+    texto += "0,0,2\n";  // point 1 again, value 1 higher
+    f.write(texto);
+  }
+  ASSERT_TRUE(principal->AbrirDatos(ruta));
+
+  QList<Mensaje> mensajes;
+  KrigingDesdeElDialogo("v", &mensajes);
+  ASSERT_EQ(mensajes.size(), 2);  // the defaults notice, then the failure
+  const Mensaje& fallo = mensajes[1];
+  EXPECT_EQ(fallo.titulo, "Sorvan");
+  EXPECT_TRUE(fallo.texto.startsWith("Error al llamar sku en kriging.dll\nEl codigo de error es :"))
+      << fallo.texto.toStdString();
+  // The engine's own diagnosis, from its run log.
+  EXPECT_TRUE(fallo.texto.contains("singular", Qt::CaseInsensitive)) << fallo.texto.toStdString();
+
+  // The program runs on; surfaces, windows and status as before.
+  EXPECT_TRUE(principal->isVisible());
+  EXPECT_EQ(principal->TextoEstado(), "Preparado");
+  const SesionKriging& s = sesion();
+  EXPECT_TRUE(s.haySuperficies);
+  EXPECT_EQ(s.variableSuperficies, "logzinc");
+  EXPECT_EQ(s.superficies.SupPred, antes.SupPred);
+  EXPECT_EQ(s.superficies.SupVar, antes.SupVar);
+  EXPECT_EQ(s.superficies.zMax, antes.zMax);
+  EXPECT_EQ(TitulosVentanas(*principal).toStdString(), ventanasAntes.toStdString());
+}
+
+TEST_F(EjecucionTest, CancelarDetieneElMotorYConservaLasSuperficies) {
+  KrigingDesdeElDialogo("logzinc");
+  ASSERT_TRUE(sesion().haySuperficies);
+  const sorvan::SuperficiesKriging antes = sesion().superficies;
+  const QString ventanasAntes = TitulosVentanas(*principal);
+
+  // A grid of a million nodes keeps the engine busy for many seconds.
+  Respuesta<frmOpKriging> opciones([](frmOpKriging* op) {
+    op->TxtNRx->setText("1000");
+    op->TxtNRy->setText("1000");
+    QTest::mouseClick(op->CoAutoRej, Qt::LeftButton);
+    QTest::mouseClick(op->CoAceptar, Qt::LeftButton);
+  });
+  Respuesta<frmKriging2D> dialogo([](frmKriging2D* d) {
+    QTest::mouseClick(d->CoOpciones, Qt::LeftButton);
+    QTest::mouseClick(d->CoAceptar, Qt::LeftButton);
+  });
+  bool progresoVisible = false;
+  QString textoProgreso;
+  Respuesta<QProgressDialog> progreso([&](QProgressDialog* p) {
+    progresoVisible = p->isVisible();
+    textoProgreso = p->labelText();
+    // The window answers while the engine works: cancel a moment later.
+    QTimer::singleShot(300, p, [p] {
+      for (QPushButton* b : p->findChildren<QPushButton*>())
+        if (b->text() == "Cancelar") QTest::mouseClick(b, Qt::LeftButton);
+    });
+  });
+  Respuesta<QMessageBox> sinMensajes([](QMessageBox* box) {
+    ADD_FAILURE() << "unexpected message: " << box->text().toStdString();
+    box->button(QMessageBox::Ok)->click();
+  });
+  QElapsedTimer reloj;
+  reloj.start();
+  MostrarKriging2D(principal.get());
+  ASSERT_EQ(dialogo.vistas(), 1);
+  ASSERT_EQ(opciones.vistas(), 1);
+  EXPECT_TRUE(progresoVisible);
+  EXPECT_EQ(textoProgreso, "Generando superficies kriging (logzinc)...");
+  EXPECT_LT(reloj.elapsed(), 10000);  // the engine alone would need far longer
+  EXPECT_EQ(sesion().opciones.NRx, 1000);
+
+  // The helper process is gone (killed and reaped): no child is left.
+  errno = 0;
+  EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1);
+  EXPECT_EQ(errno, ECHILD);
+
+  EXPECT_EQ(principal->TextoEstado(), "Preparado");
+  EXPECT_EQ(sesion().superficies.nx, 50);
+  EXPECT_EQ(sesion().superficies.SupPred, antes.SupPred);
+  EXPECT_EQ(TitulosVentanas(*principal).toStdString(), ventanasAntes.toStdString());
+}
+
+// A modal window that no test answers would hang the run: after 30 s the
+// watch closes it and fails the test that left it.
+void VigilarModalesOlvidados() {
+  static QPointer<QWidget> ultimo;
+  static QElapsedTimer desde;
+  auto* reloj = new QTimer(qApp);
+  QObject::connect(reloj, &QTimer::timeout, [] {
+    QWidget* w = QApplication::activeModalWidget();
+    if (w != ultimo) {
+      ultimo = w;
+      desde.start();
+    } else if (w && desde.elapsed() > 30000) {
+      const auto* box = qobject_cast<QMessageBox*>(w);
+      ADD_FAILURE() << "modal window left unanswered: " << w->metaObject()->className() << " "
+                    << (box ? box->text() : w->windowTitle()).toStdString();
+      if (auto* d = qobject_cast<QDialog*>(w)) d->reject();
+      w->close();
+    }
+  });
+  reloj->start(500);
+}
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  VigilarModalesOlvidados();
+  return RUN_ALL_TESTS();
+}
