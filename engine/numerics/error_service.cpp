@@ -118,7 +118,7 @@ void ApplyAction(bool table[8], const bool defaults[8], int severity, int action
 }  // namespace
 
 void OutputUnit(int k, std::FILE*& destination) {
-  const int unit = k < 0 ? -k : k;
+  const long long unit = k < 0 ? -static_cast<long long>(k) : k;
   if (unit < 1 || unit > 3) {
     ServiceCall call("UMACH");
     MessageValues v;
