@@ -193,6 +193,38 @@ TEST_F(SorvanKrige, ProfileAndKnownModel) {
   EXPECT_NE(s.out.find("longitud variable, 200 pares"), std::string::npos) << s.out;
 }
 
+TEST_F(SorvanKrige, HullProfileOfTheExampleKeepsTheNodesInsideIt) {
+  // The outline of the meuse samples, on the automatic 50 x 50 grid: the
+  // nodes kriged are those a ray-casting test puts inside the outline.
+  const fs::path out = Carpeta("contorno");
+  Salida s = Ejecuta(kMeuse + " --z logzinc --profile " + kFuente + "/examples/meuse.per --out " + out.string());
+  ASSERT_EQ(s.estado, 0) << s.err;
+  std::ifstream per(kFuente + "/examples/meuse.per");
+  int n = 0;
+  per >> n;
+  std::vector<double> px(n), py(n);
+  char coma;
+  for (int k = 0; k < n; ++k) per >> px[k] >> coma >> py[k];
+  const float lx = (181390.0f - 178605.0f) / 48, ly = (333611.0f - 329714.0f) / 48;
+  const float x0 = 178605.0f - lx / 2, y0 = 329714.0f - ly / 2;
+  int dentro = 0;
+  for (int j = 0; j < 50; ++j)
+    for (int i = 0; i < 50; ++i) {
+      const double x = double(x0) + i * double(lx), y = double(y0) + j * double(ly);
+      bool in = false;
+      for (int k = 0; k + 1 < n; ++k)
+        if ((py[k] > y) != (py[k + 1] > y) && x < px[k] + (y - py[k]) * (px[k + 1] - px[k]) / (py[k + 1] - py[k]))
+          in = !in;
+      dentro += in;
+    }
+  EXPECT_GT(dentro, 500);
+  std::string esperado = "(";
+  esperado += std::to_string(dentro);
+  esperado += " de 2500 nodos estimados)";
+  EXPECT_NE(s.out.find(esperado), std::string::npos)
+      << dentro << "\n" << s.out;
+}
+
 TEST_F(SorvanKrige, EngineFailureIsReportedAndLeavesNoSurfaces) {
   // Two points at the same place make the kriging system singular.
   const fs::path out = Carpeta("duplicados");
