@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
 #include <fstream>
 #include <limits>
 
@@ -31,6 +32,8 @@ int DatosEspaciales::buscaColumna(std::string_view nombre) const {
 }
 
 Resultado LeeDatos(const std::string& ruta, DatosEspaciales& datos, const OpcionesLectura& opciones) {
+  std::error_code ec;
+  if (std::filesystem::is_directory(ruta, ec)) return Resultado::Error(ruta + ": es una carpeta, no un archivo de datos.");
   std::ifstream entrada(ruta, std::ios::binary);
   if (!entrada) return Resultado::Error(ruta + ": no se puede abrir el archivo de datos.");
   return LeeDatos(entrada, ruta, datos, opciones);

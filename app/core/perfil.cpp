@@ -1,6 +1,7 @@
 #include "core/perfil.h"
 
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 
 #include "core/lector_lista.h"
@@ -8,8 +9,10 @@
 namespace sorvan {
 
 Resultado LeePerfil(const std::string& ruta, Perfil& perfil) {
-  std::ifstream entrada(ruta, std::ios::binary);
-  if (!entrada) {
+  std::error_code ec;
+  std::ifstream entrada;
+  if (!std::filesystem::is_directory(ruta, ec)) entrada.open(ruta, std::ios::binary);
+  if (!entrada.is_open()) {
     const int lado = perfil.lado;
     perfil.quita();
     perfil.lado = lado;

@@ -171,4 +171,11 @@ TEST(LeeDatos, MissingFileIsNamed) {
   Resultado r = LeeDatos("/no/existe/datos.dae", d);
   EXPECT_FALSE(r.ok);
   EXPECT_NE(r.mensaje.find("/no/existe/datos.dae"), std::string::npos);
+  r = LeeDatos(Fuente("examples"), d);
+  EXPECT_FALSE(r.ok);
+  EXPECT_NE(r.mensaje.find("carpeta"), std::string::npos) << r.mensaje;
+  // An endless stream of zero bytes ends at the field-length bound.
+  r = LeeDatos("/dev/zero", d);
+  EXPECT_FALSE(r.ok);
+  EXPECT_NE(r.mensaje.find("demasiado largo"), std::string::npos) << r.mensaje;
 }
