@@ -348,10 +348,18 @@ void Resumen(const SesionKriging& s, const std::string& archivo) {
   std::cout << "\nError del ajuste (MCP): " << Real7(m.errorAjuste) << "\n";
 
   size_t estimados = 0;
-  for (float v : sup.SupPred) estimados += v != kValorHueco;
+  float varMin = 0, varMax = 0;
+  for (size_t k = 0; k < sup.SupPred.size(); ++k) {
+    if (sup.SupPred[k] == kValorHueco) continue;
+    const float v = sup.SupVar[k];
+    if (estimados == 0 || v < varMin) varMin = v;
+    if (estimados == 0 || v > varMax) varMax = v;
+    ++estimados;
+  }
   if (estimados > 0)
     std::cout << "Predicción: mínimo " << Real7(sup.zMin) << ", máximo " << Real7(sup.zMax) << " (" << estimados
-              << " de " << sup.SupPred.size() << " nodos estimados)\n";
+              << " de " << sup.SupPred.size() << " nodos estimados)\n"
+              << "Varianza de kriging: mínimo " << Real7(varMin) << ", máximo " << Real7(varMax) << "\n";
   else
     std::cout << "Predicción: ningún nodo estimado (todos excluidos)\n";
   std::cout << "Resultados en " << s.carpetaResultados << "\n";
