@@ -2,27 +2,24 @@
 
 #include <QMdiArea>
 #include <QMdiSubWindow>
-#include <QVBoxLayout>
 
+#include "gui/charts/frmChart3D.h"
 #include "gui/frmMain.h"
 #include "platform/chart3d.h"
 
 VentanaAnimacion::VentanaAnimacion(const QString& caption) {
-  auto* grafico = new Chart3D;
-  grafico->setMinimumSize(320, 240);
-  grafico_ = grafico;
+  // A surface chart window like any other, so the user can set the view
+  // with its toolbar and lists while the wait dialog is up.
+  auto* ventana = new frmChart3D;  // deletes itself when closed
+  ventana->setWindowTitle(caption);
+  grafico_ = &ventana->Grafico();
   frmMain* principal = frmMain::Instance();
   if (principal != nullptr && principal->AreaMDI() != nullptr) {
-    QMdiSubWindow* sub = principal->AreaMDI()->addSubWindow(grafico);
-    sub->setAttribute(Qt::WA_DeleteOnClose);
-    sub->setWindowTitle(caption);
-    sub->resize(680, 540);
+    QMdiSubWindow* sub = principal->AreaMDI()->addSubWindow(ventana);
+    sub->resize(ventana->size());
     ventana_ = sub;
   } else {
-    grafico->setAttribute(Qt::WA_DeleteOnClose);
-    grafico->setWindowTitle(caption);
-    grafico->resize(640, 480);
-    ventana_ = grafico;
+    ventana_ = ventana;
   }
   Mostrar();
 }
