@@ -6,7 +6,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -66,6 +68,12 @@ double Tras(const std::string& texto, const std::string& etiqueta) {
   const size_t p = texto.find(etiqueta);
   if (p == std::string::npos) return NAN;
   return std::strtod(texto.c_str() + p + etiqueta.size(), nullptr);
+}
+
+std::string Real(float v) {
+  char b[32];
+  std::snprintf(b, sizeof b, "%.7g", v);
+  return b;
 }
 
 // SKU called in a child process in `carpeta`, as a program would call the
@@ -133,6 +141,9 @@ TEST_F(SorvanKrige, MeuseRunMatchesTheLibraryCalledDirectly) {
   EXPECT_NEAR(Tras(s.out, ", máximo "), a.VariogramParameters[1], 1e-6 * std::fabs(a.VariogramParameters[1]));
   EXPECT_NEAR(Tras(s.out, "Error del ajuste (MCP): "), a.VariogramParameters[3], 1e-6 * std::fabs(a.VariogramParameters[3]));
   EXPECT_NEAR(Tras(s.out, ", a = "), a.VariogramParameters[2], 1e-6 * std::fabs(a.VariogramParameters[2]));
+  const auto [vmin, vmax] = std::minmax_element(a.variance.begin(), a.variance.end());
+  EXPECT_NEAR(Tras(s.out, "Varianza de kriging: mínimo "), *vmin, 1e-6 * std::fabs(*vmin));
+  EXPECT_NEAR(Tras(s.out, "Varianza de kriging: mínimo " + Real(*vmin) + ", máximo "), *vmax, 1e-6 * std::fabs(*vmax));
   EXPECT_NE(s.out.find("Media: 1"), std::string::npos);
   EXPECT_NE(s.out.find("Modelo: 2 (exponencial)"), std::string::npos);
   EXPECT_NE(s.out.find("Estimador: 2"), std::string::npos);
