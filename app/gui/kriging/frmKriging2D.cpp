@@ -135,6 +135,9 @@ void frmKriging2D::leerEleccion() {
   sesion_.colX = ComboX->currentIndex() + 1;
   sesion_.colY = ComboY->currentIndex() + 1;
   sesion_.colLabel = ComboE->currentIndex();
+  // An edit of a coordinate in the data window also makes the automatic
+  // options stale.
+  if (!sesion_.opcionesListas) OpcionesFijadas = false;
 }
 
 bool frmKriging2D::aplicarDefectos(QWidget* padre) {

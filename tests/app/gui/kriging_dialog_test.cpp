@@ -215,6 +215,15 @@ TEST_F(Kriging2DTest, OtraYTambienRecalcula) {
   EXPECT_TRUE(Aceptar().visto);
 }
 
+TEST_F(Kriging2DTest, CoordenadaEditadaEnLosDatosRecalcula) {
+  Aceptar();
+  sesion.opciones.NSaltos = 7;
+  sesion.opcionesListas = false;  // what the data window does after an edit of X or Y
+  dlg->show();
+  EXPECT_TRUE(Aceptar().visto);
+  EXPECT_TRUE(MismasOpciones(registro.opciones, Defectos(sesion, 1, 2)));
+}
+
 TEST_F(Kriging2DTest, OpcionesCanceladasYAceptarNoAvisa) {
   Respuesta<frmOpKriging> opciones([](frmOpKriging* op) {
     op->TxtNSaltos->setText("5");  // discarded by "Cancelar"

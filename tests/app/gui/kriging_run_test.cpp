@@ -99,6 +99,12 @@ struct Mensaje {
   QString titulo, texto;
 };
 
+// With SORVAN_SCREENSHOTS set to a folder, saves `w` there as `nombre`.
+void Captura(QWidget* w, const char* nombre) {
+  const QByteArray carpeta = qgetenv("SORVAN_SCREENSHOTS");
+  if (!carpeta.isEmpty()) w->grab().save(QDir(QString::fromLocal8Bit(carpeta)).filePath(QString::fromLatin1(nombre)));
+}
+
 bool ExisteArchivo(const QString& carpeta, const char* nombre) {
   return QFile::exists(QDir(carpeta).filePath(QString::fromLatin1(nombre)));
 }
@@ -144,6 +150,7 @@ class EjecucionTest : public ::testing::Test {
     Respuesta<QMessageBox> cajas(
         [mensajes](QMessageBox* box) {
           if (mensajes) mensajes->append({box->windowTitle(), box->text()});
+          if (box->icon() == QMessageBox::Critical) Captura(box, "kriging_error.png");
           box->button(QMessageBox::Ok)->click();
         },
         3);
@@ -212,6 +219,7 @@ TEST_F(EjecucionTest, KrigingDeLogzincEnMeuseDaSuperficiesArchivosYVentanas) {
   EXPECT_TRUE(titulos[1].endsWith(": Superficie de predicción de logzinc ")) << titulos[1].toStdString();
   ASSERT_NE(principal->AreaMDI()->activeSubWindow(), nullptr);
   EXPECT_TRUE(principal->AreaMDI()->activeSubWindow()->windowTitle().contains("Superficie de predicción"));
+  Captura(principal.get(), "kriging_result.png");
 
   // The engine got copies of NSaltos and NAjus: the options keep theirs.
   sorvan::OpcionesKriging defectos;
@@ -287,6 +295,7 @@ TEST_F(EjecucionTest, CancelarDetieneElMotorYConservaLasSuperficies) {
   Respuesta<QProgressDialog> progreso([&](QProgressDialog* p) {
     progresoVisible = p->isVisible();
     textoProgreso = p->labelText();
+    Captura(p, "kriging_progress.png");
     // The window answers while the engine works: cancel a moment later.
     QTimer::singleShot(300, p, [p] {
       for (QPushButton* b : p->findChildren<QPushButton*>())
