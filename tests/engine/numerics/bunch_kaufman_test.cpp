@@ -104,6 +104,21 @@ TEST_P(RandomIndefinite, FactorReproducesTheMatrixAndSolves) {
 INSTANTIATE_TEST_SUITE_P(Orders, RandomIndefinite,
                          ::testing::Values(1, 2, 3, 4, 5, 7, 8, 13, 31, 32, 33, 64, 97, 100));
 
+class IllConditioned : public ::testing::TestWithParam<double> {};
+
+// Diagonal pivoting is backward stable whatever the conditioning: the ratio
+// stays small even where the solution itself has no correct digits.
+TEST_P(IllConditioned, BackwardErrorDoesNotGrowWithTheConditionNumber) {
+  for (int n : {6, 40}) {
+    const Dense a = testing::IllConditionedSymmetric(n, GetParam(), 3u + n);
+    const Factored f = Factor(a, n);
+    EXPECT_LT(BackwardErrorRatio(a, f), 30.0) << "n = " << n;
+    EXPECT_LT(SolveResidualRatio(a, f), 30.0) << "n = " << n;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Conditions, IllConditioned, ::testing::Values(1e2, 1e5, 1e7));
+
 class KrigingShaped : public ::testing::TestWithParam<int> {};
 
 TEST_P(KrigingShaped, SaddlePointSystemWithZeroBlockAgreesWithDoubleReference) {

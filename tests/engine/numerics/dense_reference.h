@@ -60,6 +60,40 @@ inline Dense RandomSymmetric(int n, unsigned seed) {
   return a;
 }
 
+// Q diag(lambda) Q^T with Q a product of random Householder reflections and
+// eigenvalues of alternating sign, |lambda| from 1 down to 1/condition
+// (geometrically): symmetric indefinite with 2-norm condition `condition`.
+inline Dense IllConditionedSymmetric(int n, double condition, unsigned seed) {
+  std::mt19937 gen(seed);
+  std::normal_distribution<double> g(0.0, 1.0);
+  Dense a(n);
+  for (int i = 0; i < n; ++i) {
+    const double t = n > 1 ? static_cast<double>(i) / (n - 1) : 0.0;
+    a(i, i) = (i % 2 == 0 ? 1.0 : -1.0) * std::pow(condition, -t);
+  }
+  for (int r = 0; r < 3; ++r) {
+    std::vector<double> v(n);
+    double vv = 0;
+    for (double& e : v) {
+      e = g(gen);
+      vv += e * e;
+    }
+    // a := H a H with H = I - 2 v v^T / v^T v.
+    for (int pass = 0; pass < 2; ++pass) {
+      for (int j = 0; j < n; ++j) {
+        double s = 0;
+        for (int i = 0; i < n; ++i) s += v[i] * (pass == 0 ? a(i, j) : a(j, i));
+        s *= 2.0 / vv;
+        for (int i = 0; i < n; ++i) (pass == 0 ? a(i, j) : a(j, i)) -= s * v[i];
+      }
+    }
+  }
+  for (int j = 0; j < n; ++j)
+    for (int i = 0; i < j; ++i) a(i, j) = a(j, i) = static_cast<float>(0.5 * (a(i, j) + a(j, i)));
+  for (int i = 0; i < n; ++i) a(i, i) = static_cast<float>(a(i, i));
+  return a;
+}
+
 // Kriging-shaped matrix [G F; F^T 0]: G(i,j) = semivariogram of an
 // exponential model (sill 1, range 0.3) between random points of the unit
 // square, F the drift monomials 1, x, y. Order npoints + 3; zero block below.
