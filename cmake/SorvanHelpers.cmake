@@ -13,6 +13,12 @@ function(add_sorvan_test source)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main)
   sorvan_warnings(${name})
+  # Tests that run the engine need the shared library and its helper program.
+  foreach(runtime kriging sorvan-engine)
+    if(TARGET ${runtime})
+      add_dependencies(${name} ${runtime})
+    endif()
+  endforeach()
   add_test(NAME ${name} COMMAND ${name} WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   set_tests_properties(${name} PROPERTIES
     ENVIRONMENT "SORVAN_SOURCE_DIR=${PROJECT_SOURCE_DIR};SORVAN_BUILD_DIR=${CMAKE_BINARY_DIR};SORVAN_LIB_DIR=${CMAKE_BINARY_DIR}/lib")
