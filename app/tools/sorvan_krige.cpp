@@ -60,7 +60,7 @@ Opciones de kriging (la que no se da toma su valor automático):
                           (automático: spherical con más de 25 datos, si no linear)
   --estimator E           classical | robust (automático: classical)
   --first-lag D           distancia del primer salto
-  --lag-width D           anchura de los saltos
+  --lag-width D           anchura de los saltos (0: el doble del primer salto)
   --lags N                nº de saltos, 1 a 100
   --fit-lags N            nº de saltos usados en el ajuste (no mayor que --lags)
   --min-pairs N           un salto entra en el ajuste si tiene más pares que N (15)
@@ -216,6 +216,10 @@ Argumentos Analiza(int argc, char** argv) {
     }
   }
   if (a.datos.empty()) throw ErrorUso{"falta el archivo de datos .dae"};
+  if (a.firstLag && *a.firstLag < 0) throw ErrorUso{"--first-lag: la distancia no puede ser negativa"};
+  if (a.lagWidth && *a.lagWidth < 0) throw ErrorUso{"--lag-width: la anchura no puede ser negativa"};
+  if (a.firstLag && a.lagWidth && *a.firstLag == 0 && *a.lagWidth == 0)
+    throw ErrorUso{"--first-lag y --lag-width no pueden ser ambos 0"};
   if (a.exclude && !a.profile) throw ErrorUso{"--exclude: no hay perfil (--profile)"};
   return a;
 }

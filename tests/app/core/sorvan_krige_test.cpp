@@ -274,6 +274,8 @@ TEST_F(SorvanKrige, BadInputAndBadUsageHaveTheirExitStatus) {
       {kMeuse + " --exclude inside", 2, "--exclude"},
       {kMeuse + " --frobnicate", 2, "--frobnicate"},
       {kMeuse + " --first-lag 1,5", 2, "«1,5»"},
+      {kMeuse + " --lag-width -3", 2, "--lag-width"},
+      {kMeuse + " --first-lag 0 --lag-width 0", 2, "ambos"},
       {(out / "no-existe.dae").string(), 1, "no-existe.dae"},
       {(out / "roto.dae").string(), 1, "roto.dae, línea 8"},
       {kMeuse + " --z plomo", 1, "«plomo»"},
