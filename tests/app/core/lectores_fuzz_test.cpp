@@ -183,3 +183,33 @@ TEST(LectoresFuzz, ToolRejectsMalformedFilesByName) {
   }
   fs::remove_all(dir);
 }
+
+TEST(LectoresFuzz, ToolSurvivesRandomOptions) {
+  // Random mixes of options and values, sensible and not: every run ends with
+  // status 0, 1 (a message) or 2 (usage), never a crash.
+  const fs::path herramienta = Entorno("SORVAN_BUILD_DIR", "..") + "/bin/sorvan-krige";
+  if (!fs::exists(herramienta)) GTEST_SKIP() << "sin " << herramienta;
+  const std::string meuse = Entorno("SORVAN_SOURCE_DIR", "../..") + "/examples/meuse.dae";
+  const fs::path dir = fs::temp_directory_path() / ("sorvan_opciones_" + std::to_string(::getpid()));
+  fs::create_directories(dir);
+  const char* opciones[] = {"--x", "--y", "--z", "--trend", "--model", "--estimator", "--first-lag", "--lag-width",
+                            "--lags", "--fit-lags", "--min-pairs", "--variable-lags", "--origin", "--spacing",
+                            "--fit", "--start", "--exclude"};
+  const char* valores[] = {"0", "1", "3", "-1", "7", "100", "101", "1e9", "x", "logzinc", "robust", "none",
+                           "direct", "1,2", "0,0", "-5,5", "0.5,2,300", "1,2,3,4", "", "nan", "inside", "2.5"};
+  std::mt19937 azar(4242);
+  for (int i = 0; i < 25; ++i) {
+    std::string orden = herramienta.string() + " " + meuse + " --grid 4,4 --out " + (dir / "out").string();
+    const int cuantas = 1 + int(azar() % 3);
+    for (int k = 0; k < cuantas; ++k)
+      orden += std::string(" ") + opciones[azar() % std::size(opciones)] + " '" + valores[azar() % std::size(valores)] + "'";
+    const int r = std::system((orden + " >/dev/null 2>" + (dir / "err.txt").string()).c_str());
+    ASSERT_TRUE(WIFEXITED(r)) << orden;
+    const int estado = WEXITSTATUS(r);
+    EXPECT_TRUE(estado == 0 || estado == 1 || estado == 2) << orden << " -> " << estado;
+    if (estado != 0) {
+      EXPECT_FALSE(Lee(dir / "err.txt").empty()) << orden;
+    }
+  }
+  fs::remove_all(dir);
+}
