@@ -22,7 +22,7 @@ std::string MensajeGenerando(const std::string& nombre);  // "Generando superfic
 // starting values c0, c1, a in entries 1 to 3 when C0Ini >= 0).
 // Refused with a message (arguments untouched) for: no data, a column out of
 // range, a trend degree outside 0..3, a model outside 1..6, NSaltos outside
-// 1..kMaxSaltos, a grid below 1 node or above kMaxNodosRejilla, a
+// 1..kMaxSaltos with fixed-width lags, a grid below 1 node or above kMaxNodosRejilla, a
 // non-positive or non-finite spacing.
 Resultado PreparaArgumentos(const SesionKriging& sesion, ArgumentosSKU& argumentos);
 
