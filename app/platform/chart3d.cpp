@@ -128,6 +128,16 @@ public:
     stack_->addWidget(QWidget::createWindowContainer(surface_, this));
   }
 
+  // The floor texture must be released by a render pass of its own graph:
+  // left to the graph's destruction it spoils the axes and labels of every
+  // 3-D graph made afterwards.
+  ~Chart3DView() override {
+    if (floorTextured_) {
+      floor_->setTexture(QImage());
+      surface_->renderToImage(0, QSize(4, 4));
+    }
+  }
+
   Q3DSurface* surface() const { return surface_; }
   Q3DBars* bars() const { return bars_; }
   QAbstract3DGraph* active() const {
@@ -234,6 +244,7 @@ private:
     if (projection) {
       const QSize size(std::clamp(g.nx * 12, 256, 1024), std::clamp(g.ny * 12, 256, 1024));
       floor_->setTexture(ContourFloorImage(g, c.ContourLevels(), zmin, zmax, size));
+      floorTextured_ = true;
     }
     surface_->axisY()->setRange(zmin, zmax);
     surface_->axisY()->setSegmentCount(segments);
@@ -284,6 +295,7 @@ private:
   Q3DSurface* surface_ = nullptr;
   QSurface3DSeries* body_ = nullptr;
   QSurface3DSeries* floor_ = nullptr;
+  bool floorTextured_ = false;
   Q3DBars* bars_ = nullptr;
   QBar3DSeries* barSeries_ = nullptr;
 };

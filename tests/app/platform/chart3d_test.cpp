@@ -231,6 +231,44 @@ TEST_F(Chart3DTest, TurningTheViewReportsAndTheHandlerDecides) {
   EXPECT_EQ(chart.ViewElevationValue(), 30);
 }
 
+// Dark pixels of a picture: axis labels, tick marks, grid and wire mesh.
+int darkPixels(const QImage& image) {
+  int n = 0;
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x)
+      if (qGray(image.pixel(x, y)) < 110) ++n;
+  return n;
+}
+
+// Regression: a chart whose floor had carried the contour projection, once
+// destroyed, left every 3-D chart made afterwards without axes and labels.
+TEST(Chart3DLifetime, ContourProjectionDoesNotSpoilLaterCharts) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath("disco.sup");
+  writeSurface(path, 31, 21, 500.0, 50.0, 100.0, 100.0, maskedHill);
+  auto chartOn = [&](bool projection) {
+    auto* chart = new Chart3D;
+    chart->resize(480, 360);
+    chart->show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(chart));
+    EXPECT_TRUE(chart->LoadGridFile(path));
+    chart->ContourProjection(projection, projection);
+    QTest::qWait(300);  // drawn on screen, not only off screen
+    return chart;
+  };
+  Chart3D* first = chartOn(false);
+  const int before = darkPixels(first->Picture());
+  delete first;
+  // A window closed by the user goes with deleteLater, while the next one
+  // is already being made.
+  chartOn(true)->deleteLater();
+  Chart3D* last = chartOn(false);
+  const int after = darkPixels(last->Picture());
+  delete last;
+  EXPECT_GT(before, 500);
+  EXPECT_NEAR(after, before, before / 10);
+}
+
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
