@@ -25,7 +25,10 @@ void MostrarKriging2D(QWidget* owner) {
   // options belong to the old data, so the dialog starts afresh.
   if (dialogoKriging && !dialogoKriging->MismosDatos()) delete dialogoKriging;
   if (!dialogoKriging) dialogoKriging = new frmKriging2D(sesion, owner);
-  dialogoKriging->exec();
+  // "Cancelar" or closing the window unloads the dialog. Deleted here rather
+  // than left to the event loop, so that a showing right after this one
+  // cannot pick up the dialog on its way out.
+  if (dialogoKriging->exec() == QDialog::Rejected) delete dialogoKriging;
 }
 
 void DescargarDialogosKriging() { delete dialogoKriging; }

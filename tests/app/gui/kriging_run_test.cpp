@@ -327,6 +327,54 @@ TEST_F(EjecucionTest, CancelarDetieneElMotorYConservaLasSuperficies) {
   EXPECT_EQ(TitulosVentanas(*principal).toStdString(), ventanasAntes.toStdString());
 }
 
+TEST_F(EjecucionTest, ElDialogoOcultoConservaLaEleccionYCancelarLaOlvida) {
+  KrigingDesdeElDialogo("logzinc");
+  QString zMostrada;
+  bool fijadas = false;
+  {
+    Respuesta<frmKriging2D> dialogo([&](frmKriging2D* d) {
+      zMostrada = d->ComboZ->currentText();
+      fijadas = d->OpcionesFijadas;
+      QTest::mouseClick(d->CoCancelar, Qt::LeftButton);
+    });
+    MostrarKriging2D(principal.get());
+    ASSERT_EQ(dialogo.vistas(), 1);
+  }
+  EXPECT_EQ(zMostrada, "logzinc ");
+  EXPECT_TRUE(fijadas);
+  {
+    // Unloaded by "Cancelar": loaded afresh with the default choice.
+    Respuesta<frmKriging2D> dialogo([&](frmKriging2D* d) {
+      zMostrada = d->ComboZ->currentText();
+      fijadas = d->OpcionesFijadas;
+      QTest::mouseClick(d->CoCancelar, Qt::LeftButton);
+    });
+    MostrarKriging2D(principal.get());
+    ASSERT_EQ(dialogo.vistas(), 1);
+  }
+  EXPECT_EQ(zMostrada, "zinc    ");
+  EXPECT_FALSE(fijadas);
+}
+
+TEST_F(EjecucionTest, DatosDeDosColumnasNoAbrenElDialogo) {
+  const QString ruta = carpeta.filePath("dos.dae");
+  {
+    QFile f(ruta);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Text));
+    f.write("\"dos\"\n2,3\n\"x\",\"\",0\n\"y\",\"\",0\n1,2\n3,4\n5,7\n");
+  }
+  ASSERT_TRUE(principal->AbrirDatos(ruta));
+  Respuesta<frmKriging2D> dialogo([](frmKriging2D* d) { d->reject(); });
+  QString texto;
+  Respuesta<QMessageBox> caja([&](QMessageBox* box) {
+    texto = box->text();
+    box->button(QMessageBox::Ok)->click();
+  });
+  MostrarKriging2D(principal.get());
+  EXPECT_EQ(dialogo.vistas(), 0);
+  EXPECT_TRUE(texto.contains("tres")) << texto.toStdString();
+}
+
 // A modal window that no test answers would hang the run: after 30 s the
 // watch closes it and fails the test that left it.
 void VigilarModalesOlvidados() {
