@@ -7,6 +7,8 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
+#include "gui/frmMain.h"
+
 namespace {
 QPointer<frmEsperar> instancia;
 }
@@ -31,7 +33,7 @@ void frmEsperar::DescargarEsperar() { delete instancia; }
 
 void frmEsperar::Esperar(QWidget* owner) {
   if (instancia) return;
-  instancia = new frmEsperar(owner);
+  instancia = new frmEsperar(owner != nullptr ? owner : frmMain::Instance());
   instancia->show();
   // Top-left corner of the screen, size unchanged.
   if (QScreen* pantalla = instancia->screen()) instancia->move(pantalla->availableGeometry().topLeft());

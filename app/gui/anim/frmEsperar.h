@@ -11,10 +11,10 @@ class QPushButton;
 class frmEsperar : public QDialog {
   Q_OBJECT
 public:
-  // Shows the single shared dialog, owned by `owner`, and keeps the program
-  // responsive until the user closes it (or it is unloaded by
-  // DescargarEsperar). Returns at once if it is already waiting.
-  static void Esperar(QWidget* owner);
+  // Shows the single shared dialog, owned by `owner` (the main window when
+  // null), and keeps the program responsive until the user closes it (or it
+  // is unloaded by DescargarEsperar). Returns at once if it is already waiting.
+  static void Esperar(QWidget* owner = nullptr);
 
   // The dialog while it is shown; nullptr otherwise.
   static frmEsperar* Instancia();
