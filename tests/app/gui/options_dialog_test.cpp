@@ -174,6 +174,10 @@ TEST(TextoNumero, LeeElPrefijoNumericoMasLargo) {
   EXPECT_DOUBLE_EQ(LeeNumero("abc"), 0.0);
   EXPECT_DOUBLE_EQ(LeeNumero("  -3.25xyz"), -3.25);
   EXPECT_DOUBLE_EQ(LeeNumero(".5"), 0.5);
+  EXPECT_DOUBLE_EQ(LeeNumero("-.5"), -0.5);
+  EXPECT_DOUBLE_EQ(LeeNumero("12."), 12.0);
+  EXPECT_DOUBLE_EQ(LeeNumero("+3e-2x"), 0.03);
+  EXPECT_DOUBLE_EQ(LeeNumero("1.2.3"), 1.2);
   EXPECT_DOUBLE_EQ(LeeNumero("1.5e3"), 1500.0);
   EXPECT_DOUBLE_EQ(LeeNumero("7e"), 7.0);
   EXPECT_DOUBLE_EQ(LeeNumero("-"), 0.0);
