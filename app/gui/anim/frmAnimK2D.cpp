@@ -198,7 +198,9 @@ bool frmAnimK2D::PreparaOpciones() {
     QMessageBox::warning(this, kTituloKriging, QString::fromStdString(r.mensaje));
     return false;
   }
-  sesion_.opcionesListas = true;
+  // The options are shared with the kriging dialog, which must not take
+  // these (made for this dialog's coordinates) for the ones it fixed.
+  sesion_.opcionesListas = false;
   return true;
 }
 
@@ -211,6 +213,7 @@ void frmAnimK2D::CoOpciones_Click() {
   sesion_.opciones.perfil.quita();
   frmOpKriging opciones(sesion_.opciones, sesion_.datos, sesion_.colX, sesion_.colY, this);
   opciones.exec();
+  sesion_.opcionesListas = false;
   opcionesElegidas_ = true;
 }
 
