@@ -9,6 +9,7 @@
 #include <QListWidget>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QPointer>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -16,6 +17,8 @@
 #include "core/datos_espaciales.h"
 #include "datos_prueba.h"
 #include "guion_modal.h"
+#include "gui/anim/animation_commands.h"
+#include "gui/anim/frmAnimBMP.h"
 #include "gui/anim/frmAnimK2D.h"
 #include "gui/anim/limites_z.h"
 #include "gui/frmMain.h"
@@ -356,6 +359,52 @@ TEST_F(FrmAnimK2DTest, VariableWhoseRunFailsIsSkippedWithItsName) {
   EXPECT_EQ(dlg.TitulosSerie(), (QStringList{"zinc    ", "lead    "}));
   EXPECT_FALSE(QFile::exists(Ruta("ANIM02.SUP")));
   EXPECT_EQ(prueba::LeeAVI(Ruta("dos.avi")).fotogramas, 2);
+}
+
+// The menu entry points: the dialog is made from the session's data and
+// "Cancelar" unloads it.
+TEST_F(FrmAnimK2DTest, MenuCommandsOpenAndUnloadTheDialogs) {
+  QString sinDatos;
+  {
+    GuionModal guion;
+    guion.Mensaje(&sinDatos);
+    MostrarAnimK2D(principal_.get());
+    EXPECT_TRUE(guion.Completo());
+  }
+  EXPECT_EQ(sinDatos, QStringLiteral("No hay datos espaciales abiertos."));
+
+  CargaMeuse();
+  QPointer<frmAnimK2D> visto;
+  int variables = 0;
+  {
+    GuionModal guion;
+    guion.Dialogo<frmAnimK2D>([&](frmAnimK2D* d) {
+      visto = d;
+      variables = d->ListaZ->count();
+      d->CoCancelar->click();
+    });
+    MostrarAnimK2D(principal_.get());
+    EXPECT_TRUE(guion.Completo());
+  }
+  EXPECT_EQ(variables, 8);
+  QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_TRUE(visto.isNull());  // unloaded
+
+  MostrarAnimBMP(principal_.get(), true);
+  auto* sup = principal_->findChild<frmAnimBMP*>();
+  ASSERT_NE(sup, nullptr);
+  EXPECT_TRUE(sup->ModoSuperficies());
+  EXPECT_EQ(sup->windowModality(), Qt::NonModal);  // the animation's chart stays usable
+  QPointer<frmAnimBMP> anterior = sup;
+  MostrarAnimBMP(principal_.get(), false);
+  EXPECT_TRUE(anterior.isNull());
+  auto* bmp = principal_->findChild<frmAnimBMP*>();
+  ASSERT_NE(bmp, nullptr);
+  EXPECT_FALSE(bmp->ModoSuperficies());
+  EXPECT_EQ(bmp->windowModality(), Qt::ApplicationModal);
+  QPointer<frmAnimBMP> abierto = bmp;
+  DescargarDialogosAnimacion();
+  EXPECT_TRUE(abierto.isNull());
 }
 
 }  // namespace
