@@ -20,6 +20,8 @@
 #include <QFile>
 #include <QGraphicsView>
 #include <QMdiArea>
+#include <QMenu>
+#include <QContextMenuEvent>
 #include <QMdiSubWindow>
 #include <QMessageBox>
 #include <QTemporaryDir>
@@ -310,6 +312,25 @@ TEST_F(ChartWindows, ClicksEmphasiseSeriesTwoThenOne) {
   EXPECT_NE(g.DisplayCode(2), 4);
   QTest::mouseClick(plot, Qt::LeftButton, {}, plot->rect().center());
   EXPECT_EQ(g.DisplayCode(2), 4);
+}
+
+// Right button on the plot: a context menu offering the picture export.
+TEST_F(ChartWindows, ContextMenuOffersTheExport) {
+  QString error;
+  frmChart2D* w = as2D(AbrirGraf2D(&area, dir.filePath("SKUESTIM.SV"), "t", &error));
+  ASSERT_NE(w, nullptr);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+  QStringList offered;
+  QTimer::singleShot(100, [&offered] {
+    if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+      for (QAction* a : menu->actions()) offered << a->text();
+      menu->close();
+    }
+  });
+  QWidget* plot = w->Grafico().findChild<QGraphicsView*>()->viewport();
+  QContextMenuEvent event(QContextMenuEvent::Mouse, plot->rect().center(), plot->mapToGlobal(plot->rect().center()));
+  QApplication::sendEvent(plot, &event);
+  EXPECT_TRUE(offered.contains("Exportar imagen...")) << offered.join("|").toStdString();
 }
 
 TEST_F(ChartWindows, SemivariogramChartKeepsItsMargins) {

@@ -231,6 +231,21 @@ TEST_F(Chart3DTest, TurningTheViewReportsAndTheHandlerDecides) {
   EXPECT_EQ(chart.ViewElevationValue(), 30);
 }
 
+TEST_F(Chart3DTest, PictureExportsAsPngAndPdfInEveryMode) {
+  writeSurface(file("disco.sup"), 31, 21, 500.0, 50.0, 100.0, 100.0, maskedHill);
+  ASSERT_TRUE(chart.LoadGridFile(file("disco.sup")));
+  for (bool plan : {false, true}) {
+    chart.SurfaceSwitches(!plan, !plan);
+    const QString png = file(plan ? "plano.png" : "tres.png"), pdf = file(plan ? "plano.pdf" : "tres.pdf");
+    ASSERT_TRUE(chart.ExportPicture(png));
+    EXPECT_EQ(QImage(png).size(), chart.size());
+    ASSERT_TRUE(chart.ExportPicture(pdf));
+    QFile f(pdf);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(f.read(5) == "%PDF-");
+  }
+}
+
 // Dark pixels of a picture: axis labels, tick marks, grid and wire mesh.
 int darkPixels(const QImage& image) {
   int n = 0;
