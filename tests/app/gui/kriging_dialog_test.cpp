@@ -336,7 +336,7 @@ TEST(Kriging2D, Captura) {
   SesionKriging s = SesionMeuse();
   frmKriging2D dlg(s);
   dlg.show();
-  QTest::qWaitForWindowExposed(&dlg);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
   QTest::qWait(50);
   EXPECT_TRUE(dlg.grab().save(QDir(QString::fromLocal8Bit(carpeta)).filePath("kriging_dialog.png")));
 }

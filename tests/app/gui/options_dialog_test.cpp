@@ -573,7 +573,7 @@ TEST(OpcionesKriging, CapturasDeLasPestanas) {
   ASSERT_TRUE(sorvan::OpcionesPorDefecto(datos, 1, 2, op).ok);
   frmOpKriging dlg(op, datos, 1, 2);
   dlg.show();
-  QTest::qWaitForWindowExposed(&dlg);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
   for (int i = 0; i < dlg.Pestanas->count(); ++i) {
     dlg.Pestanas->setCurrentIndex(i);
     QTest::qWait(50);
