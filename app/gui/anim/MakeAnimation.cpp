@@ -45,7 +45,11 @@ void MakeAnimation(QWidget* owner, const QStringList& surfaceFiles, const QStrin
   grafico->ContourLevelCount(limites.niveles);
   grafico->ContourLevelSwitch(false);
 
-  frmEsperar::Esperar();
+  if (!frmEsperar::Esperar()) {
+    MensajeAnim(owner, QMessageBox::Information,
+                QStringLiteral("Ya hay otra animación esperando: termínela antes de empezar esta."));
+    return;
+  }
   if (!ventana.Existe()) return;  // the user closed the chart window meanwhile
   if (DibujaFotogramas(owner, ventana, surfaceFiles, titles, fotogramas, zmin, zmax) == FinSerie::Hecha)
     WriteAVI(owner, fotogramas, fps);

@@ -31,8 +31,8 @@ frmEsperar* frmEsperar::Instancia() { return instancia; }
 
 void frmEsperar::DescargarEsperar() { delete instancia; }
 
-void frmEsperar::Esperar(QWidget* owner) {
-  if (instancia) return;
+bool frmEsperar::Esperar(QWidget* owner) {
+  if (instancia) return false;
   instancia = new frmEsperar(owner != nullptr ? owner : frmMain::Instance());
   instancia->show();
   // Top-left corner of the screen, size unchanged.
@@ -42,4 +42,5 @@ void frmEsperar::Esperar(QWidget* owner) {
   while (instancia && instancia->isVisible())
     QApplication::processEvents(QEventLoop::WaitForMoreEvents | QEventLoop::AllEvents);
   delete instancia;  // unloaded by its button
+  return true;
 }

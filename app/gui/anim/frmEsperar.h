@@ -13,8 +13,10 @@ class frmEsperar : public QDialog {
 public:
   // Shows the single shared dialog, owned by `owner` (the main window when
   // null), and keeps the program responsive until the user closes it (or it
-  // is unloaded by DescargarEsperar). Returns at once if it is already waiting.
-  static void Esperar(QWidget* owner = nullptr);
+  // is unloaded by DescargarEsperar); then true. While another animation
+  // waits in it, returns false at once: two series would draw over each
+  // other's frames.
+  static bool Esperar(QWidget* owner = nullptr);
 
   // The dialog while it is shown; nullptr otherwise.
   static frmEsperar* Instancia();

@@ -76,7 +76,11 @@ void GenerarAnimacionDatos(QWidget* owner) {
     return;
   }
 
-  frmEsperar::Esperar();
+  if (!frmEsperar::Esperar()) {
+    MensajeAnim(owner, QMessageBox::Information,
+                QStringLiteral("Ya hay otra animación esperando: termínela antes de empezar esta."));
+    return;
+  }
   if (!ventana.Existe()) return;
   if (DibujaFotogramas(owner, ventana, superficies, QStringList(), fotogramas, minimo, maximo) != FinSerie::Hecha)
     return;

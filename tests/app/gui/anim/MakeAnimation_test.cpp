@@ -203,19 +203,21 @@ TEST_F(MakeAnimationTest, CancellingTheFramesMakesNoVideo) {
 
 // The wait dialog stays above the others in the top-left corner.
 TEST_F(MakeAnimationTest, WaitDialogIsTopMostAtTheTopLeft) {
-  bool arriba = false;
+  bool arriba = false, segunda = true;
   QPoint donde(-1, -1);
   QString caption;
   QTimer::singleShot(100, [&] {
     frmEsperar* e = frmEsperar::Instancia();
     ASSERT_NE(e, nullptr);
+    segunda = frmEsperar::Esperar();  // a second animation may not wait too
     arriba = e->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
     donde = e->frameGeometry().topLeft();
     caption = e->windowTitle();
     prueba::Captura(e, QStringLiteral("anim_esperar_dialog.png"));
     e->CoAceptar->click();
   });
-  frmEsperar::Esperar(principal_.get());
+  EXPECT_TRUE(frmEsperar::Esperar(principal_.get()));
+  EXPECT_FALSE(segunda);
   EXPECT_TRUE(arriba);
   EXPECT_EQ(caption, QStringLiteral("Esperando para generar video ..."));
   const QPoint esquina = principal_->screen()->availableGeometry().topLeft();
