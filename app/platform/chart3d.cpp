@@ -84,13 +84,17 @@ void styleTheme(Q3DTheme* theme, const QColor& backdrop, bool frame) {
   theme->setFont(font);
 }
 
-// Mouse handling of the 3-D graphs: the graph's own turning and zooming, and a
-// report when a turn with the mouse ends.
+// Mouse handling of the 3-D graphs: the graph's own turning and zooming, a
+// report when a turn with the mouse ends, and a right click that did not turn
+// the view passed on as a context-menu request (the graph's window keeps the
+// right button to itself).
 class TurnHandler : public Q3DInputHandler {
 public:
-  explicit TurnHandler(std::function<void()> turned) : turned_(std::move(turned)) {}
+  TurnHandler(std::function<void()> turned, std::function<void(QPoint)> menu)
+      : turned_(std::move(turned)), menu_(std::move(menu)) {}
   void mousePressEvent(QMouseEvent* event, const QPoint& pos) override {
     Q3DInputHandler::mousePressEvent(event, pos);
+    pressedAt_ = pos;
     if (scene()) start_ = {scene()->activeCamera()->xRotation(), scene()->activeCamera()->yRotation()};
   }
   void mouseReleaseEvent(QMouseEvent* event, const QPoint& pos) override {
@@ -98,11 +102,14 @@ public:
     if (!scene()) return;
     const Q3DCamera* camera = scene()->activeCamera();
     if (camera->xRotation() != start_.first || camera->yRotation() != start_.second) turned_();
+    else if (event->button() == Qt::RightButton && (pos - pressedAt_).manhattanLength() < 4) menu_(pos);
   }
 
 private:
   std::function<void()> turned_;
+  std::function<void(QPoint)> menu_;
   std::pair<float, float> start_{0.0f, 0.0f};
+  QPoint pressedAt_;
 };
 
 }  // namespace
@@ -116,7 +123,7 @@ public:
     stack_->setContentsMargins(0, 0, 0, 0);
     surface_ = new Q3DSurface;
     surface_->setShadowQuality(QAbstract3DGraph::ShadowQualityNone);
-    surface_->setActiveInputHandler(new TurnHandler([this] { turned(surface_); }));
+    surface_->setActiveInputHandler(new TurnHandler([this] { turned(surface_); }, [this](QPoint p) { menu(p); }));
     surface_->axisX()->setTitle(QObject::tr("X (este)"));
     surface_->axisZ()->setTitle(QObject::tr("Y (norte)"));
     surface_->axisY()->setTitle("Z");
@@ -177,6 +184,11 @@ public:
   }
 
 private:
+  void menu(QPoint pos) {
+    if (owner_->contextMenuPolicy() == Qt::CustomContextMenu)
+      emit owner_->customContextMenuRequested(mapTo(owner_, pos));
+  }
+
   void turned(QAbstract3DGraph* graph) {
     const Q3DCamera* camera = graph->scene()->activeCamera();
     owner_->userTurnedView(camera->yRotation(), rotationOf(camera->xRotation()));
@@ -186,7 +198,7 @@ private:
     if (bars_) return;
     bars_ = new Q3DBars;
     bars_->setShadowQuality(QAbstract3DGraph::ShadowQualityNone);
-    bars_->setActiveInputHandler(new TurnHandler([this] { turned(bars_); }));
+    bars_->setActiveInputHandler(new TurnHandler([this] { turned(bars_); }, [this](QPoint p) { menu(p); }));
     bars_->setBarThickness(1.0f);
     bars_->setBarSpacing(QSizeF(0.15, 0.15));
     // The bars graph fills its box more than the surface graph does.

@@ -13,6 +13,10 @@
 //
 // Batching: while Batch(true) is in force nothing is redrawn; Batch(false)
 // rebuilds the picture once.
+//
+// The right mouse button turns the 3-D view; a right click that does not turn
+// it raises customContextMenuRequested when the chart's context-menu policy is
+// Qt::CustomContextMenu, as a click anywhere else on the chart does.
 #include "platform/chart_grid.h"
 
 #include <QColor>

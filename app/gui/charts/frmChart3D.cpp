@@ -90,6 +90,9 @@ frmChart3D::frmChart3D(QWidget* parent) : QWidget(parent) {
   grafico_ = new Chart3D(this);
   crearBarra();
   connect(grafico_, &Chart3D::ViewChanged, this, &frmChart3D::Grafico_ViewChanged);
+  grafico_->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(grafico_, &QWidget::customContextMenuRequested, this,
+          [this](const QPoint& pos) { menuContextual(grafico_->mapToGlobal(pos)); });
   // Load: layout, the lists filled, "Suroeste" and "45°" chosen and applied.
   Form_Resize();
   comboVista_->setCurrentIndex(1);
@@ -243,10 +246,12 @@ void frmChart3D::Grafico_ViewChanged(double& elevation, double& second, double& 
   aplicarVista();
 }
 
-void frmChart3D::contextMenuEvent(QContextMenuEvent* event) {
+void frmChart3D::contextMenuEvent(QContextMenuEvent* event) { menuContextual(event->globalPos()); }
+
+void frmChart3D::menuContextual(const QPoint& global) {
   QMenu menu(this);
   menu.addAction(tr("Exportar imagen..."), this, [this] {
     ExportarImagen(this, [this](const QString& path) { return grafico_->ExportPicture(path); });
   });
-  menu.exec(event->globalPos());
+  menu.exec(global);
 }

@@ -46,6 +46,8 @@ private:
   void crearBarra();
   void Form_Resize();
   void aplicarVista();
+  // "Exportar imagen..." at `global`, for a right click anywhere on the window.
+  void menuContextual(const QPoint& global);
 
   Chart3D* grafico_ = nullptr;
   QToolBar* barra_ = nullptr;

@@ -333,6 +333,33 @@ TEST_F(ChartWindows, ContextMenuOffersTheExport) {
   EXPECT_TRUE(offered.contains("Exportar imagen...")) << offered.join("|").toStdString();
 }
 
+// On the 3-D view the right button turns the view; a right click that does
+// not turn it opens the same menu.
+TEST_F(ChartWindows, SurfaceContextMenuFromThe3DView) {
+  fillSession(sesion, false);
+  QString error;
+  frmChart3D* w = as3D(AbrirGraf3D(&area, 1, "t", sesion, &error));
+  ASSERT_NE(w, nullptr);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+  QWindow* graph = nullptr;
+  for (QWindow* win : QGuiApplication::allWindows())
+    if (win->inherits("Q3DSurface") && win->isExposed()) graph = win;
+  ASSERT_NE(graph, nullptr);
+  QStringList offered;
+  QTimer::singleShot(150, [&offered] {
+    if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+      for (QAction* a : menu->actions()) offered << a->text();
+      menu->close();
+    }
+  });
+  const QPoint at(graph->width() / 2, graph->height() / 2);
+  QTest::mousePress(graph, Qt::RightButton, {}, at);
+  QTest::mouseRelease(graph, Qt::RightButton, {}, at);
+  QTest::qWait(250);
+  EXPECT_TRUE(offered.contains("Exportar imagen...")) << offered.join("|").toStdString();
+  EXPECT_EQ(w->ComboVista()->currentText(), "Suroeste");  // the view did not turn
+}
+
 TEST_F(ChartWindows, SemivariogramChartKeepsItsMargins) {
   frmChart2D w;
   w.setMinimumSize(0, 0);
