@@ -246,6 +246,30 @@ TEST_F(Chart3DTest, PictureExportsAsPngAndPdfInEveryMode) {
   }
 }
 
+// Degenerate grids (no node, one node, one row, all holes, flat) are drawn in
+// every view without failing, and keep a usable Z range.
+TEST_F(Chart3DTest, DegenerateGridsDrawInEveryView) {
+  const struct {
+    int nx, ny;
+    double value;
+  } grids[] = {{0, 0, 1.0}, {1, 1, 2.0}, {1, 6, 3.0}, {5, 1, 3.0}, {4, 4, -10000.0}, {6, 5, 7.5}};
+  for (const auto& g : grids) {
+    const QString path = file(QString("g%1x%2.sup").arg(g.nx).arg(g.ny));
+    writeSurface(path, g.nx, g.ny, 0, 0, 1, 1, [&](double, double) { return g.value; }, false);
+    ASSERT_TRUE(chart.LoadGridFile(path)) << g.nx << "x" << g.ny;
+    EXPECT_LT(chart.ZAxisMin(), chart.ZAxisMax());
+    for (int view = 0; view < 4; ++view) {
+      chart.Batch(true);
+      chart.ChartType(view == 3 ? 1 : 0);
+      chart.SurfaceSwitches(view != 1 && view != 2, view != 1 && view != 2);
+      chart.ContourMode(view == 2 ? 1 : 0);
+      chart.ContourProjection(view == 0, view == 0);
+      chart.Batch(false);
+      EXPECT_EQ(chart.Picture().size(), chart.size());
+    }
+  }
+}
+
 // Dark pixels of a picture: axis labels, tick marks, grid and wire mesh.
 int darkPixels(const QImage& image) {
   int n = 0;
