@@ -28,10 +28,10 @@ constexpr std::uint32_t kBiBitfields = 3;
 
 }  // namespace
 
-std::uint32_t cDIB::RowBytes(std::int32_t width, std::int32_t bitCount) {
+std::uint64_t cDIB::RowBytes(std::int32_t width, std::int32_t bitCount) {
   const std::uint64_t bits = static_cast<std::uint64_t>(width < 0 ? -static_cast<std::int64_t>(width) : width) *
                              static_cast<std::uint64_t>(bitCount < 0 ? 0 : bitCount);
-  return static_cast<std::uint32_t>(((bits + 31) / 32) * 4);
+  return ((bits + 31) / 32) * 4;
 }
 
 void cDIB::Report(DibMessage::Icon icon, const std::string& text, const std::string& filename) {
@@ -178,27 +178,30 @@ bool cDIB::WriteToFile(const std::string& filename) const {
 }
 
 bool cDIB::ToBGR24(std::vector<std::uint8_t>& out) const {
-  if (width_ <= 0 || height_ == 0 || bits_.empty()) return false;
+  constexpr std::int32_t kMaxSide = 65535;
+  if (width_ <= 0 || width_ > kMaxSide || height_ == 0 || height_ < -kMaxSide || height_ > kMaxSide ||
+      bits_.empty())
+    return false;
   // Bit-field masks other than the usual 8-8-8 of 32-bit bitmaps are not decoded.
   const bool plain = compression_ == kBiRgb || (compression_ == kBiBitfields && bitCount_ == 32);
   if (!plain) return false;
   const std::uint32_t w = static_cast<std::uint32_t>(width_);
   const std::uint32_t rows = static_cast<std::uint32_t>(height_ < 0 ? -height_ : height_);
-  const std::uint32_t srcStride = RowBytes(width_, bitCount_);
-  const std::uint32_t dstStride = RowBytes(width_, 24);
-  if (static_cast<std::uint64_t>(srcStride) * rows > bits_.size()) return false;
+  const std::uint64_t srcStride = RowBytes(width_, bitCount_);
+  const std::uint64_t dstStride = RowBytes(width_, 24);
+  if (srcStride * rows > bits_.size()) return false;  // a header that claims more than the file held
 
   // Colour table (blue, green, red, reserved), right after the information header.
   const std::uint8_t* table = bitmapInfo_.data() + infoSize_;
   const std::size_t tableEntries =
       bitmapInfo_.size() > infoSize_ ? (bitmapInfo_.size() - infoSize_) / 4 : 0;
 
-  out.assign(static_cast<std::size_t>(dstStride) * rows, 0);
+  out.assign(dstStride * rows, 0);
   for (std::uint32_t r = 0; r < rows; ++r) {
     // Top-down bitmaps (negative height) are turned into the bottom-up order.
     const std::uint32_t srcRow = height_ < 0 ? rows - 1 - r : r;
-    const std::uint8_t* s = bits_.data() + static_cast<std::size_t>(srcRow) * srcStride;
-    std::uint8_t* d = out.data() + static_cast<std::size_t>(r) * dstStride;
+    const std::uint8_t* s = bits_.data() + srcRow * srcStride;
+    std::uint8_t* d = out.data() + r * dstStride;
     for (std::uint32_t x = 0; x < w; ++x, d += 3) {
       switch (bitCount_) {
         case 24:

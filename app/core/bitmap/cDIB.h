@@ -71,11 +71,13 @@ public:
 
   // The pixels in the standard 24-bit DIB layout (rows bottom-up, blue-green-red,
   // each row padded to 4 bytes): what an uncompressed video frame holds. Works
-  // for uncompressed 1, 4, 8, 16 (5-5-5), 24 and 32-bit bitmaps; false for others.
+  // for uncompressed 1, 4, 8, 16 (5-5-5), 24 and 32-bit bitmaps of at most
+  // 65535 pixels a side (the largest video frame); false for others, and for
+  // headers whose size does not match the pixel data held.
   bool ToBGR24(std::vector<std::uint8_t>& out) const;
 
   // Bytes of one row of pixels, padded to a 4-byte boundary.
-  static std::uint32_t RowBytes(std::int32_t width, std::int32_t bitCount);
+  static std::uint64_t RowBytes(std::int32_t width, std::int32_t bitCount);
 
 private:
   void Report(DibMessage::Icon icon, const std::string& text, const std::string& filename);

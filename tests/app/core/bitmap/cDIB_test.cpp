@@ -261,6 +261,21 @@ TEST_F(CDibTest, ToBGR24KeepsA24BitFrameAsItIs) {
   EXPECT_EQ(std::memcmp(out.data(), dib.PointerToBits(), 320), 0);
 }
 
+// A width whose row size does not fit 32 bits used to pass the size check
+// after truncation and overrun the output.
+TEST_F(CDibTest, ToBGR24RefusesAHeaderBiggerThanItsPixels) {
+  auto bytes = BmpFile(4, 2, 24);
+  Put32(bytes, 18, 0x55555556u);  // width: 24 bits a pixel make just over 2^35 bits a row
+  cDIB dib;
+  ASSERT_TRUE(dib.CreateFromFile(Write("wide.bmp", bytes)));
+  std::vector<std::uint8_t> out;
+  EXPECT_FALSE(dib.ToBGR24(out));
+  Put32(bytes, 18, 4);
+  Put32(bytes, 22, 1000);  // more rows than pixels held
+  ASSERT_TRUE(dib.CreateFromFile(Write("tall.bmp", bytes)));
+  EXPECT_FALSE(dib.ToBGR24(out));
+}
+
 TEST_F(CDibTest, ToBGR24ExpandsAPaletteBitmap) {
   auto bytes = BmpFile(3, 2, 8, true, 256);
   // Pixels: row 0 = 5, 6, 7; row 1 = 250, 251, 252 (grey palette: index = level).
