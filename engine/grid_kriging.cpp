@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "blocked_grid_kriging.h"
 #include "critical_stop.h"
 #include "numerics/bunch_kaufman.h"
 #include "numerics/error_service.h"
@@ -43,10 +44,28 @@ void ReportSingularSystem(int block) {
 
 }  // namespace
 
+void ReportHiddenSingularity(int n, int p, const float* x, const float* y, int* order) {
+  // Two exactly singular cases that rounding may hide from the pivot test:
+  // coinciding data, and fewer data than drift terms (rank at most 2n < N).
+  if (const int block = CoincidingDatum(n, x, y, order); block != 0)
+    ReportSingularSystem(block);
+  else if (n < p)
+    ReportSingularSystem(n + p);
+}
+
 void KrigeGrid(int n, const float* z, const float* x, const float* y, int trendTermCount,
                DriftFunction driftTerm, LagVariogram variogram, int firstI, int firstJ, int nx,
                int ny, float xMin, float yMin, float dx, float dy, int gridRows,
                float* prediction, float* variance, float holeValue, float range[2]) {
+  KrigeGridBlocked(n, z, x, y, trendTermCount, driftTerm, variogram, firstI, firstJ, nx, ny, xMin,
+                   yMin, dx, dy, gridRows, prediction, variance, holeValue, range);
+}
+
+void KrigeGridReference(int n, const float* z, const float* x, const float* y,
+                        int trendTermCount, DriftFunction driftTerm, LagVariogram variogram,
+                        int firstI, int firstJ, int nx, int ny, float xMin, float yMin, float dx,
+                        float dy, int gridRows, float* prediction, float* variance,
+                        float holeValue, float range[2]) {
   std::FILE* log = OutputDestination(2);
   const int p = trendTermCount;
   const int order = n + p;
@@ -71,12 +90,7 @@ void KrigeGrid(int n, const float* z, const float* x, const float* y, int trendT
 
   std::fprintf(log, "    Factorizando ...\n");
   std::fflush(log);
-  // Two exactly singular cases that rounding may hide from the pivot test:
-  // coinciding data, and fewer data than drift terms (rank at most 2n < N).
-  if (const int block = CoincidingDatum(n, x, y, dataOrder.data()); block != 0)
-    ReportSingularSystem(block);
-  else if (n < p)
-    ReportSingularSystem(order);
+  ReportHiddenSingularity(n, p, x, y, dataOrder.data());
   SymmetricFactor(order, a, order, a, order, pivots.data());
 
   range[0] = MachineConstant(7);

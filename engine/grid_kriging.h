@@ -39,4 +39,20 @@ void KrigeGrid(int n, const float* z, const float* x, const float* y, int trendT
                int ny, float xMin, float yMin, float dx, float dy, int gridRows,
                float* prediction, float* variance, float holeValue, float range[2]);
 
+// KrigeGrid does the work in blocks of nodes (KrigeGridBlocked,
+// blocked_grid_kriging.h). This is the straightforward path it replaces, one
+// SymmetricSolve per node, kept as the reference the tests compare against.
+// Same contract.
+void KrigeGridReference(int n, const float* z, const float* x, const float* y,
+                        int trendTermCount, DriftFunction driftTerm, LagVariogram variogram,
+                        int firstI, int firstJ, int nx, int ny, float xMin, float yMin, float dx,
+                        float dy, int gridRows, float* prediction, float* variance,
+                        float holeValue, float range[2]);
+
+// Shared by both paths, before the factorization: coinciding data (two equal
+// rows) or fewer data than drift terms are reported as the factorization's
+// fatal singular-pivot error, since rounding may hide the zero pivot block
+// from it. `order` is work space of n ints.
+void ReportHiddenSingularity(int n, int p, const float* x, const float* y, int* order);
+
 }  // namespace kriging

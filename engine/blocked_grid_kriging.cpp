@@ -1,0 +1,152 @@
+#include "blocked_grid_kriging.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+#include "critical_stop.h"
+#include "grid_kriging.h"
+#include "numerics/blocked_triangular_solve.h"
+#include "numerics/bunch_kaufman.h"
+#include "numerics/error_service.h"
+#include "numerics/machine_constant.h"
+#include "numerics/thread_pool.h"
+
+namespace kriging {
+namespace {
+
+// Refinement steps of the dual weights: the factor is single precision, the
+// residual is formed in double from the copy of the matrix.
+constexpr int kRefinementSteps = 2;
+
+// w = A^{-1} rhs with iterative refinement: solve with the factor in float,
+// form r = rhs - A w in double from the matrix kept in the strict lower
+// triangle (A(i, j) = a[i + j ld] for i > j) and the diagonal, correct, repeat.
+std::vector<double> RefinedSolve(int order, const float* a, std::size_t ld, const float* diagonal,
+                                 const std::int32_t* pivots, const std::vector<double>& rhs) {
+  auto w = WorkArray<double>(order);
+  auto r = WorkArray<double>(order);
+  auto correction = WorkArray<float>(order);
+  for (int i = 0; i < order; ++i) correction[i] = static_cast<float>(rhs[i]);
+  BunchKaufmanSolveInPlace(order, a, static_cast<int>(ld), pivots, correction.data());
+  for (int i = 0; i < order; ++i) w[i] = correction[i];
+  for (int step = 0; step < kRefinementSteps; ++step) {
+    for (int i = 0; i < order; ++i) r[i] = rhs[i] - static_cast<double>(diagonal[i]) * w[i];
+    for (int j = 0; j < order; ++j) {
+      const float* column = a + j * ld;
+      double sum = 0.0;
+      const double wj = w[j];
+      for (int i = j + 1; i < order; ++i) {
+        r[i] -= column[i] * wj;
+        sum += column[i] * w[i];
+      }
+      r[j] -= sum;
+    }
+    for (int i = 0; i < order; ++i) correction[i] = static_cast<float>(r[i]);
+    BunchKaufmanSolveInPlace(order, a, static_cast<int>(ld), pivots, correction.data());
+    for (int i = 0; i < order; ++i) w[i] += correction[i];
+  }
+  return w;
+}
+
+}  // namespace
+
+void KrigeGridBlocked(int n, const float* z, const float* x, const float* y, int trendTermCount,
+                      DriftFunction driftTerm, LagVariogram variogram, int firstI, int firstJ,
+                      int nx, int ny, float xMin, float yMin, float dx, float dy, int gridRows,
+                      float* prediction, float* variance, float holeValue, float range[2]) {
+  std::FILE* log = OutputDestination(2);
+  const int p = trendTermCount;
+  const int order = n + p;
+  const std::size_t ld = static_cast<std::size_t>(order);
+  const int workers = WorkerCount();
+
+  auto pivots = WorkArray<std::int32_t>(ld);
+  auto system = WorkArray<float>(ld * ld);
+  auto diagonal = WorkArray<float>(ld);
+  auto dataOrder = WorkArray<int>(static_cast<std::size_t>(std::max(n, 0)));
+  float* a = system.data();
+
+  // Upper triangle as the reference path builds it; the strict lower triangle
+  // and `diagonal` keep the matrix for the refinement (the factorization reads
+  // and writes the upper triangle only).
+  std::fprintf(log, "    Inicializando la matriz ...\n");
+  ParallelFor(order, workers, [&](int j, int) {
+    float* column = a + j * ld;
+    if (j < n) {
+      for (int i = 0; i <= j; ++i) column[i] = variogram(x[i] - x[j], y[i] - y[j]);
+    } else {
+      for (int i = 0; i < n; ++i) column[i] = driftTerm(j - n + 1, x[i], y[i]);
+      for (int i = n; i <= j; ++i) column[i] = 0.0f;
+    }
+  });
+  for (int j = 0; j < order; ++j) {
+    diagonal[j] = a[j + j * ld];
+    for (int i = 0; i < j; ++i) a[j + i * ld] = a[i + j * ld];
+  }
+
+  std::fprintf(log, "    Factorizando ...\n");
+  std::fflush(log);
+  ReportHiddenSingularity(n, p, x, y, dataOrder.data());
+  SymmetricFactor(order, a, order, a, order, pivots.data());
+
+  // Dual weights w = A^{-1} [z; 0], with the factor still in the form the
+  // unblocked solve takes.
+  std::vector<double> dualRhs(ld, 0.0);
+  for (int k = 0; k < n; ++k) dualRhs[k] = z[k];
+  const std::vector<double> w = RefinedSolve(order, a, ld, diagonal.data(), pivots.data(), dualRhs);
+  const BlockedFactorSolve solve(order, a, ld, pivots.data(), workers);
+
+  range[0] = MachineConstant(7);
+  range[1] = MachineConstant(8);
+
+  std::fprintf(log, "    Dando valores ...\n");
+  // Nodes to krige, in the order of the reference path (x outer, y inner).
+  std::vector<std::size_t> nodes;
+  std::vector<std::int32_t> nodeI, nodeJ;
+  for (int i = std::max(firstI, 0); i < nx; ++i) {
+    for (int j = std::max(firstJ, 0); j < ny; ++j) {
+      const std::size_t node = static_cast<std::size_t>(i) + static_cast<std::size_t>(j) * gridRows;
+      if (prediction[node] == holeValue) {
+        variance[node] = holeValue;
+        continue;
+      }
+      nodes.push_back(node);
+      nodeI.push_back(i);
+      nodeJ.push_back(j);
+    }
+  }
+  const int nodeCount = static_cast<int>(nodes.size());
+  const int blocks = (nodeCount + kNodesPerBlock - 1) / kNodesPerBlock;
+  const int threads = std::max(1, std::min(workers, blocks));
+  auto rhs = WorkArray<float>(ld * kNodesPerBlock * threads);
+  const std::size_t scratchSize = BlockedFactorSolve::ScratchSize(kNodesPerBlock);
+  auto scratch = WorkArray<float>(scratchSize * threads);
+
+  ParallelFor(blocks, threads, [&](int block, int worker) {
+    float* b = rhs.data() + ld * kNodesPerBlock * worker;
+    const int first = block * kNodesPerBlock;
+    const int count = std::min(kNodesPerBlock, nodeCount - first);
+    for (int c = 0; c < count; ++c) {
+      const float x0 = static_cast<float>(nodeI[first + c]) * dx + xMin;
+      const float y0 = static_cast<float>(nodeJ[first + c]) * dy + yMin;
+      float* column = b + c * ld;
+      for (int k = 0; k < n; ++k) column[k] = variogram(x[k] - x0, y[k] - y0);
+      for (int k = 0; k < p; ++k) column[n + k] = driftTerm(k + 1, x0, y0);
+      double value = 0.0;
+      for (int k = 0; k < order; ++k) value += w[k] * column[k];
+      prediction[nodes[first + c]] = static_cast<float>(value);
+    }
+    solve.Solve(b, ld, count, scratch.data() + scratchSize * worker);
+    for (int c = 0; c < count; ++c)
+      variance[nodes[first + c]] = static_cast<float>(solve.DiagonalQuadraticForm(b + c * ld));
+  });
+
+  for (const std::size_t node : nodes) {
+    range[0] = std::min(range[0], prediction[node]);
+    range[1] = std::max(range[1], prediction[node]);
+  }
+}
+
+}  // namespace kriging

@@ -1,0 +1,131 @@
+#include "numerics/blocked_triangular_solve.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "critical_stop.h"
+#include "numerics/simd_kernels.h"
+#include "numerics/thread_pool.h"
+
+namespace kriging {
+namespace {
+
+// Column-by-column elimination inside one panel's diagonal triangle:
+// x(first:k, c) -= U(first:k, k) x(k, c) for k from last down to first.
+// Compiled twice, chosen by the processor at load time.
+__attribute__((target_clones("arch=haswell", "default"))) void SolveTriangle(
+    int first, int last, const float* fac, std::size_t ld, const std::int32_t* multiplierRows,
+    float* x, std::size_t ldx, int cols) {
+  for (int c = 0; c < cols; ++c) {
+    float* __restrict xc = x + c * ldx;
+    for (int k = last - 1; k >= first; --k) {
+      const float xk = xc[k];
+      const float* __restrict u = fac + k * ld;
+      const int end = std::min(k, multiplierRows[k]);
+      for (int i = first; i < end; ++i) xc[i] -= u[i] * xk;
+    }
+  }
+}
+
+}  // namespace
+
+BlockedFactorSolve::BlockedFactorSolve(int n, float* fac, std::size_t ld,
+                                       const std::int32_t* ipvt, int workers)
+    : n_(n), fac_(fac), ld_(ld) {
+  multiplierRows_ = WorkArray<std::int32_t>(n);
+  blockSize_ = WorkArray<std::int8_t>(n);
+  // Steps from the last column down, as the factorization took them. stepTop
+  // is the highest column of the step: the step's interchange reaches the
+  // multipliers of every column above stepTop.
+  std::vector<std::int32_t> stepTop;
+  for (int k = n - 1; k >= 0;) {
+    if (ipvt[k] >= 0) {
+      blockSize_[k] = 1;
+      multiplierRows_[k] = k;
+      if (ipvt[k] != k) {
+        swapRow_.push_back(k);
+        swapWith_.push_back(ipvt[k]);
+        stepTop.push_back(k);
+      }
+      k -= 1;
+    } else {
+      blockSize_[k - 1] = 2;
+      multiplierRows_[k] = multiplierRows_[k - 1] = k - 1;
+      if (~ipvt[k] != k - 1) {
+        swapRow_.push_back(k - 1);
+        swapWith_.push_back(~ipvt[k]);
+        stepTop.push_back(k);
+      }
+      k -= 2;
+    }
+  }
+
+  // Column j takes, in the order they were made, the interchanges of the steps
+  // below it (stepTop < j).
+  const int swaps = static_cast<int>(swapRow_.size());
+  ParallelFor(n, workers, [&](int j, int) {
+    const auto first = std::upper_bound(stepTop.begin(), stepTop.end(), j,
+                                        [](int value, int top) { return value > top; });
+    float* column = fac + j * ld;
+    for (int s = static_cast<int>(first - stepTop.begin()); s < swaps; ++s)
+      std::swap(column[swapRow_[s]], column[swapWith_[s]]);
+  });
+
+  // Panel t covers columns kb..ke-1 (kb = t * kPanelColumns) and its packed
+  // part the rows 0..kb-1 above the diagonal triangle.
+  const int panelCount = (n + kPanelColumns - 1) / kPanelColumns;
+  panelStart_.resize(panelCount + 1);
+  panelStart_[0] = 0;
+  for (int t = 0; t < panelCount; ++t) {
+    const int kb = t * kPanelColumns, width = std::min(n, kb + kPanelColumns) - kb;
+    panelStart_[t + 1] = panelStart_[t] + PackedRowsSize<float>(kb, width);
+  }
+  panels_ = WorkArray<float>(panelStart_[panelCount]);
+  ParallelFor(panelCount, workers, [&](int t, int) {
+    const int kb = t * kPanelColumns, width = std::min(n, kb + kPanelColumns) - kb;
+    float* packed = panels_.data() + panelStart_[t];
+    PackRowSlivers<float>(kb, width, fac + kb * ld, ld, packed);
+    // A 2x2 block across the panel boundary: fac(kb-1, kb) is D's, not U's.
+    if (kb > 0 && multiplierRows_[kb] == kb - 1)
+      packed[static_cast<std::size_t>((kb - 1) / 16) * 16 * width + (kb - 1) % 16] = 0.0f;
+  });
+}
+
+std::size_t BlockedFactorSolve::ScratchSize(int cols) {
+  return PackedColumnsSize(kPanelColumns, cols);
+}
+
+void BlockedFactorSolve::Solve(float* x, std::size_t ldx, int cols, float* scratch) const {
+  for (int c = 0; c < cols; ++c) {
+    float* xc = x + c * ldx;
+    for (std::size_t s = 0; s < swapRow_.size(); ++s) std::swap(xc[swapRow_[s]], xc[swapWith_[s]]);
+  }
+  const int panelCount = static_cast<int>(panelStart_.size()) - 1;
+  for (int t = panelCount - 1; t >= 0; --t) {
+    const int kb = t * kPanelColumns, ke = std::min(n_, kb + kPanelColumns);
+    SolveTriangle(kb, ke, fac_, ld_, multiplierRows_.data(), x, ldx, cols);
+    if (kb == 0) break;
+    // x(0:kb, :) -= U(0:kb, kb:ke) x(kb:ke, :)
+    PackColumnSlivers<float>(ke - kb, cols, x + kb, ldx, false, scratch);
+    SubtractPackedProduct<float>(kb, cols, ke - kb, panels_.data() + panelStart_[t], scratch, x,
+                                 ldx);
+  }
+}
+
+double BlockedFactorSolve::DiagonalQuadraticForm(const float* v) const {
+  double sum = 0.0;
+  for (int k = 0; k < n_; ++k) {
+    if (blockSize_[k] == 1) {
+      sum += static_cast<double>(v[k]) * v[k] / fac_[k + k * ld_];
+    } else if (blockSize_[k] == 2) {
+      // [a b; b c]^{-1} = [c -b; -b a] / (a c - b^2)
+      const double a = fac_[k + k * ld_], b = fac_[k + (k + 1) * ld_],
+                   c = fac_[(k + 1) + (k + 1) * ld_];
+      const double v1 = v[k], v2 = v[k + 1];
+      sum += (c * v1 * v1 - 2.0 * b * v1 * v2 + a * v2 * v2) / (a * c - b * b);
+    }
+  }
+  return sum;
+}
+
+}  // namespace kriging

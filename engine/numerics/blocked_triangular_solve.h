@@ -1,0 +1,58 @@
+#pragma once
+// Solves with a Bunch-Kaufman factor for many right-hand sides at once, as
+// matrix-matrix work (the grid kriging solves a block of nodes together).
+//
+// SymmetricFactor leaves A = P(N) U(N) ... P(1) U(1) D (...)^T: each
+// elimination step's interchange acts only on the rows not yet eliminated,
+// so the solve must alternate interchanges and column eliminations, one
+// vector at a time. Moving every interchange in front of the eliminations
+// (each column's multipliers take the interchanges of the later steps) gives
+// the equivalent form
+//     P^T A P = U D U^T,   U unit upper triangular,
+// whose triangular solve U^{-1} (P^T B) is blocked in panels of
+// kPanelColumns columns: a small triangle per panel, then a packed
+// matrix-matrix update of all the rows above it (the dense libraries' blocked
+// triangular solve). With it, b^T A^{-1} b = v^T D^{-1} v for v = U^{-1} P^T b.
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace kriging {
+
+class BlockedFactorSolve {
+ public:
+  static constexpr int kPanelColumns = 128;  // a multiple of the tile rows (16)
+
+  // Takes the factor of SymmetricFactor (upper triangle of fac, leading
+  // dimension ld, order n) and its pivot record. Rewrites the multipliers in
+  // the strict upper triangle of fac into the interchanges-first form (fac is
+  // then no longer a factor for SymmetricSolve; D's entries are untouched;
+  // the lower triangle is neither read nor written) and packs U in panels:
+  // about n^2/2 floats, O(n^2) work shared by `workers` threads. fac must
+  // outlive this object.
+  BlockedFactorSolve(int n, float* fac, std::size_t ld, const std::int32_t* ipvt, int workers);
+
+  int order() const { return n_; }
+
+  // Floats of scratch that Solve needs for `cols` right-hand sides.
+  static std::size_t ScratchSize(int cols);
+
+  // x (n x cols, leading dimension ldx) := U^{-1} P^T x. Cost n^2 cols / 2
+  // multiply-adds; no allocation; scratch of ScratchSize(cols) floats.
+  void Solve(float* x, std::size_t ldx, int cols, float* scratch) const;
+
+  // v^T D^{-1} v for the column v (n entries) of a solved block, in double.
+  double DiagonalQuadraticForm(const float* v) const;
+
+ private:
+  int n_;
+  const float* fac_;
+  std::size_t ld_;
+  std::vector<std::int32_t> swapRow_, swapWith_;  // interchanges in the order they apply
+  std::vector<std::int32_t> multiplierRows_;      // rows 0..m-1 of column k hold multipliers
+  std::vector<std::int8_t> blockSize_;            // 1, 2 (first of a 2x2 block) or 0 (second)
+  std::vector<std::size_t> panelStart_;
+  std::vector<float> panels_;
+};
+
+}  // namespace kriging
