@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDialog>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QTest>
+#include <QPointer>
 #include <QTimer>
 #include <functional>
 #include <memory>
@@ -235,10 +237,33 @@ TEST(TextoValorTest, UpToSevenSignificantDigits) {
   EXPECT_EQ(frmDatos::TextoValor(1.f / 3.f), QStringLiteral("0.3333333"));
 }
 
+// A modal window left up for 10 s means a test lost track of it: close it so
+// the test fails instead of hanging, and say which window it was.
+void vigilarModales() {
+  auto* t = new QTimer(qApp);
+  auto visto = std::make_shared<QPointer<QWidget>>();
+  auto desde = std::make_shared<QElapsedTimer>();
+  t->setInterval(250);
+  QObject::connect(t, &QTimer::timeout, [visto, desde] {
+    QWidget* m = QApplication::activeModalWidget();
+    if (!m) return;
+    if (m != visto->data()) {
+      *visto = m;
+      desde->start();
+    } else if (desde->elapsed() > 10000) {
+      ADD_FAILURE() << "ventana modal sin respuesta: " << m->metaObject()->className() << " \""
+                    << m->windowTitle().toStdString() << "\"";
+      if (auto* d = qobject_cast<QDialog*>(m)) d->done(QDialog::Rejected); else m->close();
+    }
+  });
+  t->start();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
+  vigilarModales();
   return RUN_ALL_TESTS();
 }

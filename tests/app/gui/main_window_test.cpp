@@ -5,9 +5,11 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QFile>
 #include <QLabel>
@@ -22,6 +24,7 @@
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QPointer>
 #include <QTimer>
 #include <functional>
 #include <memory>
@@ -40,6 +43,21 @@ void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString()
 namespace {
 
 QString meuse() { return QString::fromLocal8Bit(qgetenv("SORVAN_SOURCE_DIR")) + "/examples/meuse.dae"; }
+
+// Types `nombre` into the dialog's file-name box and accepts. (selectFile()
+// leaves the box alone once it has the focus, which depends on the window
+// manager's timing.) An absolute name first moves the dialog to its folder.
+void elegir(QFileDialog* fd, const QString& nombre) {
+  QString texto = nombre;
+  if (QFileInfo(nombre).isAbsolute()) {
+    fd->setDirectory(QFileInfo(nombre).absolutePath());
+    texto = QFileInfo(nombre).fileName();
+  }
+  auto* caja = fd->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+  ASSERT_NE(caja, nullptr);
+  caja->setText(texto);
+  static_cast<QDialog*>(fd)->accept();
+}
 
 // Runs `accion` on the first modal widget that becomes active within 5 s.
 void alAparecerModal(std::function<void(QWidget*)> accion) {
@@ -307,8 +325,7 @@ TEST_F(MainWindowTest, TheDataMenuAsksForAFileAndMovesTheWorkingFolder) {
     auto* fd = qobject_cast<QFileDialog*>(m);
     ASSERT_NE(fd, nullptr);
     filtros = fd->nameFilters();
-    fd->selectFile(meuse());
-    static_cast<QDialog*>(fd)->accept();
+    elegir(fd, meuse());
   });
   item(w, "mnuDatos")->trigger();
   ASSERT_EQ(filtros.size(), 2);
@@ -527,10 +544,33 @@ TEST(StartUpTest, ADataFileOnTheCommandLineIsOpened) {
   EXPECT_TRUE(w->KrigingHabilitado());
 }
 
+// A modal window left up for 10 s means a test lost track of it: close it so
+// the test fails instead of hanging, and say which window it was.
+void vigilarModales() {
+  auto* t = new QTimer(qApp);
+  auto visto = std::make_shared<QPointer<QWidget>>();
+  auto desde = std::make_shared<QElapsedTimer>();
+  t->setInterval(250);
+  QObject::connect(t, &QTimer::timeout, [visto, desde] {
+    QWidget* m = QApplication::activeModalWidget();
+    if (!m) return;
+    if (m != visto->data()) {
+      *visto = m;
+      desde->start();
+    } else if (desde->elapsed() > 10000) {
+      ADD_FAILURE() << "ventana modal sin respuesta: " << m->metaObject()->className() << " \""
+                    << m->windowTitle().toStdString() << "\"";
+      if (auto* d = qobject_cast<QDialog*>(m)) d->done(QDialog::Rejected); else m->close();
+    }
+  });
+  t->start();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
+  vigilarModales();
   return RUN_ALL_TESTS();
 }

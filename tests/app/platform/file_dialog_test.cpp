@@ -3,14 +3,19 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QPointer>
 #include <QTimer>
 #include <functional>
 
@@ -20,6 +25,21 @@
 void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
 namespace {
+
+// Types `nombre` into the dialog's file-name box and accepts. (selectFile()
+// leaves the box alone once it has the focus, which depends on the window
+// manager's timing.) An absolute name first moves the dialog to its folder.
+void elegir(QFileDialog* fd, const QString& nombre) {
+  QString texto = nombre;
+  if (QFileInfo(nombre).isAbsolute()) {
+    fd->setDirectory(QFileInfo(nombre).absolutePath());
+    texto = QFileInfo(nombre).fileName();
+  }
+  auto* caja = fd->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+  ASSERT_NE(caja, nullptr);
+  caja->setText(texto);
+  static_cast<QDialog*>(fd)->accept();
+}
 
 // Runs `accion` on the first modal widget that becomes active within 5 s.
 void alAparecerModal(std::function<void(QWidget*)> accion) {
@@ -114,8 +134,7 @@ TEST_F(FileDialogTest, AcceptedOpenDialogReturnsTheFileAndMovesTheWorkingFolder)
     ASSERT_NE(fd, nullptr);
     titulo = fd->windowTitle();
     filtros = fd->nameFilters().join(";");
-    fd->selectFile(dir_.filePath("dos.dae"));
-    static_cast<QDialog*>(fd)->accept();
+    elegir(fd, dir_.filePath("dos.dae"));
   });
   QString nombre, nombreCorto;
   ASSERT_TRUE(dlg.VBGetOpenFileName(nombre, &nombreCorto));
@@ -142,8 +161,7 @@ TEST_F(FileDialogTest, TheSecondFilterCanBeShownFirstAndIsReportedBack) {
     auto* fd = qobject_cast<QFileDialog*>(w);
     ASSERT_NE(fd, nullptr);
     elegido = fd->selectedNameFilter();
-    fd->selectFile(dir_.filePath("tres.sup"));
-    static_cast<QDialog*>(fd)->accept();
+    elegir(fd, dir_.filePath("tres.sup"));
   });
   QString nombre;
   ASSERT_TRUE(dlg.VBGetOpenFileName(nombre));
@@ -180,8 +198,7 @@ TEST_F(FileDialogTest, MultipleSelectionReturnsTheFolderAndTheNames) {
     auto* fd = qobject_cast<QFileDialog*>(w);
     ASSERT_NE(fd, nullptr);
     EXPECT_EQ(fd->fileMode(), QFileDialog::ExistingFiles);
-    fd->selectFile("\"uno.dae\" \"dos.dae\"");
-    static_cast<QDialog*>(fd)->accept();
+    elegir(fd, "\"uno.dae\" \"dos.dae\"");
   });
   QString nombre;
   ASSERT_TRUE(dlg.VBGetOpenFileName(nombre));
@@ -204,8 +221,7 @@ TEST_F(FileDialogTest, SaveAddsTheDefaultExtension) {
     auto* fd = qobject_cast<QFileDialog*>(w);
     ASSERT_NE(fd, nullptr);
     EXPECT_EQ(fd->acceptMode(), QFileDialog::AcceptSave);
-    fd->selectFile("pelicula");
-    static_cast<QDialog*>(fd)->accept();
+    elegir(fd, "pelicula");
   });
   QString nombre, nombreCorto;
   ASSERT_TRUE(dlg.VBGetSaveFileName(nombre, &nombreCorto));
@@ -229,8 +245,7 @@ TEST_F(FileDialogTest, SaveOverAnExistingFileAsksFirst) {
       preguntado = true;
       caja->button(QMessageBox::Yes) ? caja->button(QMessageBox::Yes)->click() : caja->accept();
     });
-    fd->selectFile("uno.dae");
-    static_cast<QDialog*>(fd)->accept();
+    elegir(fd, "uno.dae");
   });
   QString nombre;
   ASSERT_TRUE(dlg.VBGetSaveFileName(nombre));
@@ -245,10 +260,33 @@ TEST_F(FileDialogTest, ExistFileAndFileTitle) {
   EXPECT_EQ(cFileDlg::VBGetFileTitle("/datos/campo/meuse.dae"), QStringLiteral("meuse.dae"));
 }
 
+// A modal window left up for 10 s means a test lost track of it: close it so
+// the test fails instead of hanging, and say which window it was.
+void vigilarModales() {
+  auto* t = new QTimer(qApp);
+  auto visto = std::make_shared<QPointer<QWidget>>();
+  auto desde = std::make_shared<QElapsedTimer>();
+  t->setInterval(250);
+  QObject::connect(t, &QTimer::timeout, [visto, desde] {
+    QWidget* m = QApplication::activeModalWidget();
+    if (!m) return;
+    if (m != visto->data()) {
+      *visto = m;
+      desde->start();
+    } else if (desde->elapsed() > 10000) {
+      ADD_FAILURE() << "ventana modal sin respuesta: " << m->metaObject()->className() << " \""
+                    << m->windowTitle().toStdString() << "\"";
+      if (auto* d = qobject_cast<QDialog*>(m)) d->done(QDialog::Rejected); else m->close();
+    }
+  });
+  t->start();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
+  vigilarModales();
   return RUN_ALL_TESTS();
 }
