@@ -8,6 +8,7 @@
 #include "gui/charts/chart_windows.h"
 #include "gui/charts/frmChart2D.h"
 #include "gui/charts/frmChart3D.h"
+#include "gui/frmMain.h"
 #include "platform/chart2d.h"
 #include "platform/chart3d.h"
 
@@ -542,6 +543,39 @@ TEST_F(ChartWindows, SurfaceLayoutAndBitmapOfTheChartSize) {
   ASSERT_TRUE(w->Grafico().DrawToFile(bmp, 1));
   const QImage image(bmp);
   EXPECT_EQ(image.size(), chart.size());
+}
+
+// Through the main window, as the menus and the kriging dialog call it.
+TEST_F(ChartWindows, MainWindowOpensChartsAndReportsUnreadableFiles) {
+  frmMain principal;
+  principal.show();
+  principal.NuevoGraf2D(dir.filePath("SKUESTIM.SV"), "Semivariograma de logzinc");
+  ASSERT_EQ(principal.AreaMDI()->subWindowList().size(), 1);
+  EXPECT_TRUE(principal.AreaMDI()->subWindowList()[0]->windowTitle().endsWith(": Semivariograma de logzinc"));
+  EXPECT_EQ(principal.TextoEstado(), "Preparado");
+  fillSession(sesion, false);
+  writeSup(dir.filePath("SKUVAR.SUP"), sesion.superficies, sesion.superficies.SupVar);
+  principal.NuevoGraf3D(3, dir.filePath("SKUVAR.SUP"));
+  ASSERT_EQ(principal.AreaMDI()->subWindowList().size(), 2);
+  EXPECT_EQ(principal.TextoEstado(), "Preparado");
+
+  writeFile(dir.filePath("malo.sup"), " GRID 3 3\n-10000 1 1 0 0\n1 2\n");
+  QString mensaje;
+  QTimer::singleShot(50, [&mensaje] {
+    for (int tries = 0; tries < 100 && mensaje.isEmpty(); ++tries) {
+      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+        mensaje = box->text();
+        box->accept();
+        return;
+      }
+      QTest::qWait(20);
+    }
+  });
+  principal.NuevoGraf3D(3, dir.filePath("malo.sup"));
+  EXPECT_TRUE(mensaje.contains("malo.sup")) << mensaje.toStdString();
+  EXPECT_EQ(principal.AreaMDI()->subWindowList().size(), 2);  // no half-built window
+  EXPECT_EQ(principal.TextoEstado(), "Preparado");
+  principal.AreaMDI()->closeAllSubWindows();
 }
 
 int main(int argc, char** argv) {
