@@ -571,6 +571,9 @@ void vigilarModales() {
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
+  // Whatever a test does, the user's own settings are never read or written.
+  QTemporaryDir ajustes;
+  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, ajustes.path());
   vigilarModales();
   return RUN_ALL_TESTS();
 }
