@@ -524,7 +524,6 @@ void Chart3D::FrameSwitch(bool on) {
 }
 
 void Chart3D::RenderSwitch(bool on) {
-  render_ = on;
   setUpdatesEnabled(on);
   if (on) changed();
 }

@@ -166,7 +166,6 @@ private:
   QColor backdrop_ = Qt::white;
   int frameStyle_ = 0, frameWidth_ = 0;
   bool frameOn_ = true;
-  bool render_ = true;
   int batch_ = 0;
   bool dirty_ = false;
   bool viewSetByHandler_ = false;

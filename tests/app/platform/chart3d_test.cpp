@@ -246,6 +246,30 @@ TEST_F(Chart3DTest, PictureExportsAsPngAndPdfInEveryMode) {
   }
 }
 
+// Frames of an animation are drawn with on-screen rendering off: each frame
+// must still show its own surface.
+TEST_F(Chart3DTest, FramesFollowTheDataWhileRenderingIsOff) {
+  writeSurface(file("a.sup"), 21, 21, 0, 0, 1, 1, [](double x, double) { return x; });
+  writeSurface(file("b.sup"), 21, 21, 0, 0, 1, 1, [](double, double y) { return 40 - y; });
+  ASSERT_TRUE(chart.LoadGridFile(file("a.sup")));
+  const QImage a = chart.Picture();
+  chart.RenderSwitch(false);
+  chart.Batch(true);
+  ASSERT_TRUE(chart.LoadGridFile(file("b.sup")));
+  chart.ZAxisRange(0.0f, 40.0f);
+  chart.Batch(false);
+  ASSERT_TRUE(chart.DrawToFile(file("b.bmp"), 1));
+  chart.RenderSwitch(true);
+  const QImage b = QImage(file("b.bmp")).convertToFormat(QImage::Format_RGB32);
+  ASSERT_EQ(b.size(), a.size());
+  int differing = 0;
+  for (int y = 0; y < a.height(); y += 2)
+    for (int x = 0; x < a.width(); x += 2)
+      if (a.pixel(x, y) != b.pixel(x, y)) ++differing;
+  EXPECT_GT(differing, 2000);
+  EXPECT_FLOAT_EQ(chart.ZAxisMax(), 40.0f);
+}
+
 // Degenerate grids (no node, one node, one row, all holes, flat) are drawn in
 // every view without failing, and keep a usable Z range.
 TEST_F(Chart3DTest, DegenerateGridsDrawInEveryView) {
