@@ -1,7 +1,6 @@
 #include "gui/frmMain.h"
 
 #include <QAction>
-#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
@@ -17,9 +16,8 @@
 #include <QTime>
 #include <QTimer>
 
-#include "gui/Principal.h"
-
 #include "core/sesion_kriging.h"
+#include "gui/Principal.h"
 #include "gui/anim/animation_commands.h"
 #include "gui/charts/chart_windows.h"
 #include "gui/frmAbout.h"

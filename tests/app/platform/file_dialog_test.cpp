@@ -9,6 +9,8 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QImage>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -251,6 +253,29 @@ TEST_F(FileDialogTest, SaveOverAnExistingFileAsksFirst) {
   ASSERT_TRUE(dlg.VBGetSaveFileName(nombre));
   EXPECT_TRUE(preguntado);
   EXPECT_EQ(cFileDlg::VBGetFileTitle(nombre), QStringLiteral("uno.dae"));
+}
+
+TEST_F(FileDialogTest, ThePreviewDialogShowsAPictureOfTheCurrentImage) {
+  QImage imagen(40, 30, QImage::Format_RGB32);
+  imagen.fill(Qt::red);
+  ASSERT_TRUE(imagen.save(dir_.filePath("cuadro.bmp")));
+  cFileDlg dlg;
+  dlg.Filter = "Archivos BMP|*.bmp";
+  dlg.InitDirectory = dir_.path();
+  bool conVista = false;
+  alAparecerModal([&](QWidget* w) {
+    auto* fd = qobject_cast<QFileDialog*>(w);
+    ASSERT_NE(fd, nullptr);
+    // The preview follows the dialog's current file.
+    emit fd->currentChanged(dir_.filePath("cuadro.bmp"));
+    for (QLabel* l : fd->findChildren<QLabel*>())
+      if (l->size() == QSize(160, 160) && !l->pixmap().isNull()) conVista = true;
+    elegir(fd, dir_.filePath("cuadro.bmp"));
+  });
+  QString nombre;
+  ASSERT_TRUE(dlg.VBGetOpenFileNamePreview(nombre));
+  EXPECT_TRUE(conVista);
+  EXPECT_EQ(cFileDlg::VBGetFileTitle(nombre), QStringLiteral("cuadro.bmp"));
 }
 
 TEST_F(FileDialogTest, ExistFileAndFileTitle) {
