@@ -16,6 +16,7 @@
 #include "guion_modal.h"
 #include "gui/anim/MakeAnimation.h"
 #include "gui/anim/animation_commands.h"
+#include "gui/charts/frmChart3D.h"
 #include "gui/frmMain.h"
 #include "platform/chart3d.h"
 #include "platform/video/reproductor.h"
@@ -144,6 +145,33 @@ TEST_F(MakeAnimationTest, EveryFrameIsDrawnWithOneScaleAndBecomesAVideo) {
   EXPECT_TRUE(estados_.contains(QStringLiteral("Generando imagen 2 de 3"))) << estados_.join('|').toStdString();
   EXPECT_TRUE(estados_.contains(QStringLiteral("Generando imagen 3 de 3")));
   EXPECT_EQ(principal_->TextoEstado(), QStringLiteral("Preparado"));
+}
+
+// The look the user gives the chart during the wait holds for every frame,
+// not only the first: the later loads must not bring the chart back.
+TEST_F(MakeAnimationTest, LookChosenDuringTheWaitHoldsForEveryFrame) {
+  const QStringList superficies = TresSuperficies();
+  auto serie = [&](const QString& vista) {
+    float zmin = 0.0f, zmax = 37.0f;
+    GuionModal guion;
+    guion.Esperar([&] {
+           for (QMdiSubWindow* s : principal_->AreaMDI()->subWindowList())
+             if (auto* w = qobject_cast<frmChart3D*>(s->widget()); w && !vista.isEmpty())
+               w->BarraGraf3D_ButtonClick(vista);
+         })
+        .Archivo(QString());
+    MakeAnimation(principal_.get(), superficies, {"a", "b", "c"}, zmin, zmax, 1);
+    EXPECT_TRUE(guion.Completo());
+    QStringList fotos;
+    for (int k = 0; k < 3; ++k) fotos << QDir(dir_.path()).filePath(QStringLiteral("look%1_%2.png").arg(vista).arg(k));
+    for (int k = 0; k < 3; ++k) QImage(NombreFotograma(dir_.path(), k)).save(fotos[k]);
+    return fotos;
+  };
+  const QStringList normal = serie(QString());
+  const QStringList plano = serie(QStringLiteral("vista3"));  // contours only, seen from above
+  for (int k = 0; k < 3; ++k) EXPECT_NE(QImage(normal[k]), QImage(plano[k])) << "frame " << k;
+  if (!qEnvironmentVariableIsEmpty("SORVAN_CAPTURAS"))
+    QImage(plano[2]).save(qEnvironmentVariable("SORVAN_SOURCE_DIR") + "/docs/screenshots/anim_frame_plano_02.png");
 }
 
 TEST_F(MakeAnimationTest, FlatSeriesGetsAUsableScale) {
