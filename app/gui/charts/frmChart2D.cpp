@@ -1,6 +1,7 @@
 #include "gui/charts/frmChart2D.h"
 
 #include "gui/charts/exportar_imagen.h"
+#include "gui/charts/ruta_archivo.h"
 #include "platform/chart2d.h"
 #include "platform/chart_files.h"
 
@@ -51,22 +52,18 @@ void frmChart2D::Form_Resize() {
 
 QString frmChart2D::Companero(const QString& path) {
   const QFileInfo info(path);
-  const QString wanted = info.completeBaseName() + ".fmt";
-  const QDir dir = info.absoluteDir();
-  if (QFileInfo(dir.filePath(wanted)).isFile()) return dir.filePath(wanted);
-  for (const QString& name : dir.entryList(QDir::Files))
-    if (name.compare(wanted, Qt::CaseInsensitive) == 0) return dir.filePath(name);
-  return {};
+  const QString fmt = ArchivoExistente(info.absoluteDir().filePath(info.completeBaseName() + ".fmt"));
+  return QFileInfo(fmt).isFile() ? fmt : QString();
 }
 
 bool frmChart2D::Cargar(const QString& path, QString* error, QString* aviso) {
   Chart2D& g = *grafico_;
   g.Batch(true);
-  if (!g.LoadDataFile(path, error)) {
+  if (!g.LoadDataFile(ArchivoExistente(path), error)) {
     g.Batch(false);
     return false;
   }
-  const QString fmt = Companero(path);
+  const QString fmt = Companero(ArchivoExistente(path));
   if (!fmt.isEmpty() && !anotar(fmt) && aviso)
     *aviso = tr("El fichero de anotaciones %1 está incompleto o dañado; el gráfico se muestra sin todas sus "
                 "anotaciones.")

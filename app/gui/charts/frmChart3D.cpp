@@ -3,6 +3,7 @@
 #include "core/opciones_kriging.h"
 #include "core/sesion_kriging.h"
 #include "gui/charts/exportar_imagen.h"
+#include "gui/charts/ruta_archivo.h"
 #include "platform/chart3d.h"
 
 #include <QAction>
@@ -193,7 +194,7 @@ bool frmChart3D::Cargar(int kind, const QString& texto, const sorvan::SesionKrig
       ok = g.LoadGridValues(valores.data(), nodos);
     }
   } else if (kind == 3) {
-    ok = g.LoadGridFile(texto, error);
+    ok = g.LoadGridFile(ArchivoExistente(texto), error);
   }
   g.Batch(false);
   return ok;

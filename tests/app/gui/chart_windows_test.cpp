@@ -226,6 +226,21 @@ TEST_F(ChartWindows, FittedModelFileKeepsTheDesignTimeLegend) {
   EXPECT_EQ(g.PointCount(4), 7);
 }
 
+// The program asks for "skuestim.sv"; the engine wrote "SKUESTIM.SV" and
+// "SKUESTIM.FMT".
+TEST_F(ChartWindows, EngineFilesAreFoundWhateverTheCase) {
+  QString error;
+  frmChart2D* w = as2D(AbrirGraf2D(&area, dir.filePath("skuestim.sv"), "t", &error));
+  ASSERT_NE(w, nullptr) << error.toStdString();
+  EXPECT_EQ(w->Grafico().LegendTitleText(), "Estimadores");
+  EXPECT_EQ(w->Grafico().PointCount(4), 13);
+  fillSession(sesion, false);
+  writeSup(dir.filePath("SKUPRE.SUP"), sesion.superficies, sesion.superficies.SupPred);
+  QWidget* s = AbrirGraf3D(&area, 3, dir.filePath("skupre.sup"), sesion, &error);
+  ASSERT_NE(s, nullptr) << error.toStdString();
+  EXPECT_TRUE(s->windowTitle().endsWith("skupre.sup"));
+}
+
 TEST_F(ChartWindows, CaptionsNumberEachKindOnItsOwn) {
   const QString sv = dir.filePath("SKUESTIM.SV");
   QString error;

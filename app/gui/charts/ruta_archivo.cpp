@@ -1,0 +1,13 @@
+#include "gui/charts/ruta_archivo.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+QString ArchivoExistente(const QString& path) {
+  const QFileInfo info(path);
+  if (info.isFile()) return path;
+  const QDir dir = info.absoluteDir();
+  for (const QString& name : dir.entryList(QDir::Files))
+    if (name.compare(info.fileName(), Qt::CaseInsensitive) == 0) return dir.filePath(name);
+  return path;
+}
