@@ -1,0 +1,220 @@
+#include "numerics/blocked_bunch_kaufman.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <utility>
+#include <vector>
+
+#include "critical_stop.h"
+#include "numerics/bunch_kaufman.h"
+#include "numerics/simd_kernels.h"
+#include "numerics/thread_pool.h"
+
+namespace kriging {
+namespace {
+
+// Columns of the trailing update handled as one work item (a multiple of the
+// tile width 6 and of the tile height 16).
+constexpr int kUpdateColumns = 96;
+
+// out(0:rows) -= sum_c coef[c * coefStride] * w(0:rows, c), c = 0..count-1,
+// with w column-major (leading dimension ld): the delayed update of one
+// column by the panel's earlier columns.
+__attribute__((target_clones("arch=haswell", "default"))) void SubtractColumns(
+    int rows, int count, const float* w, std::size_t ld, const float* coef,
+    std::size_t coefStride, float* out) {
+  for (int c = 0; c < count; ++c) {
+    const float f = coef[c * coefStride];
+    const float* __restrict column = w + c * ld;
+    float* __restrict o = out;
+    for (int i = 0; i < rows; ++i) o[i] -= column[i] * f;
+  }
+}
+
+}  // namespace
+
+int BlockedBunchKaufmanFactorInPlace(int n, float* fac, int ldfac, std::int32_t* ipvt,
+                                     int workers) {
+  constexpr int nb = kBunchKaufmanPanelColumns;
+  if (n <= 2 * nb) return BunchKaufmanFactorInPlace(n, fac, ldfac, ipvt);
+
+  const float alpha = (1.0f + std::sqrt(17.0f)) / 8.0f;
+  const std::size_t ld = static_cast<std::size_t>(ldfac);
+  const std::size_t wl = static_cast<std::size_t>(n);
+  auto A = [fac, ld](int i, int j) -> float& { return fac[i + j * ld]; };
+  // W holds the panel's eliminated columns before the division by the pivot
+  // (rows 0..k), Uw its multipliers; both with the interchanges made since
+  // (their rows follow the matrix that remains), so that the remaining
+  // matrix is A(0:k, 0:k) - W Uw^T at every moment. The multipliers stored
+  // in fac keep the unblocked layout: no later interchange touches them.
+  auto W = WorkArray<float>(wl * nb);
+  auto Uw = WorkArray<float>(wl * nb);
+  auto colK = WorkArray<float>(wl);
+  auto colI = WorkArray<float>(wl);
+  auto packedW = WorkArray<float>(PackedRowsSize<float>(n, nb));
+  const int maxWorkers = std::max(1, workers);
+  const std::size_t packedUSize = PackedColumnsSize(nb, kUpdateColumns);
+  auto packedU = WorkArray<float>(packedUSize * maxWorkers);
+  auto diagonalTile = WorkArray<float>(static_cast<std::size_t>(kUpdateColumns) * kUpdateColumns *
+                                       maxWorkers);
+  auto w = [&](int i, int c) -> float& { return W[i + c * wl]; };
+  auto u = [&](int i, int c) -> float& { return Uw[i + c * wl]; };
+
+  int firstSingular = 0;
+  int k = n - 1;
+  while (k >= 0) {
+    if (k + 1 <= 2 * nb) {
+      // The last columns: no trailing matrix worth a blocked update.
+      const int singular = BunchKaufmanFactorInPlace(k + 1, fac, ldfac, ipvt);
+      if (firstSingular == 0) firstSingular = singular;
+      break;
+    }
+    // ---- Panel: columns top, top-1, ... while a 2x2 step still fits.
+    const int top = k;
+    int q = 0;  // workspace columns in use
+    while (k >= 0 && top - k < nb - 1) {
+      // Column k brought up to date: A(0:k, k) - W(0:k, :) Uw(k, :)^T.
+      for (int i = 0; i <= k; ++i) colK[i] = A(i, k);
+      SubtractColumns(k + 1, q, W.data(), wl, &u(k, 0), wl, colK.data());
+
+      int kstep = 1, kp = k, imax = 0;
+      const float absakk = std::fabs(colK[k]);
+      float colmax = 0.0f;
+      for (int i = 0; i < k; ++i) {
+        if (std::fabs(colK[i]) > colmax) {
+          colmax = std::fabs(colK[i]);
+          imax = i;
+        }
+      }
+      if (std::fmax(absakk, colmax) == 0.0f) {
+        if (firstSingular == 0) firstSingular = k + 1;
+        for (int i = 0; i <= k; ++i) A(i, k) = colK[i];
+        ipvt[k] = k;
+        k -= 1;
+        continue;
+      }
+      if (absakk < alpha * colmax) {
+        // Column imax brought up to date: entries (i, imax) for i <= imax
+        // from the column, (imax, i) for i > imax from the row.
+        for (int i = 0; i <= imax; ++i) colI[i] = A(i, imax);
+        for (int i = imax + 1; i <= k; ++i) colI[i] = A(imax, i);
+        SubtractColumns(imax + 1, q, W.data(), wl, &u(imax, 0), wl, colI.data());
+        if (k > imax)
+          SubtractColumns(k - imax, q, Uw.data() + imax + 1, wl, &w(imax, 0), wl,
+                          colI.data() + imax + 1);
+        float rowmax = 0.0f;
+        for (int i = 0; i <= k; ++i)
+          if (i != imax) rowmax = std::fmax(rowmax, std::fabs(colI[i]));
+        if (absakk >= alpha * colmax * (colmax / rowmax)) {
+          kp = k;
+        } else if (std::fabs(colI[imax]) >= alpha * rowmax) {
+          kp = imax;
+        } else {
+          kp = imax;
+          kstep = 2;
+        }
+      }
+      const int kk = k - kstep + 1;
+
+      // Pivot columns after the interchange of kk and kp: `pivot` is column
+      // k, `pivotLow` column k-1 of a 2x2 step.
+      float* pivot = colK.data();
+      float* pivotLow = nullptr;
+      if (kstep == 1 && kp != k) {
+        pivot = colI.data();
+        std::swap(pivot[k], pivot[kp]);
+      } else if (kstep == 2) {
+        pivotLow = colI.data();
+        if (kp != kk) {
+          std::swap(pivot[kk], pivot[kp]);
+          std::swap(pivotLow[kk], pivotLow[kp]);
+        }
+      }
+
+      // The interchange in the stored (not yet updated) leading block and in
+      // the rows of the panel's workspace.
+      if (kp != kk) {
+        for (int i = 0; i < kp; ++i) std::swap(A(i, kk), A(i, kp));
+        for (int j = kp + 1; j < kk; ++j) std::swap(A(j, kk), A(kp, j));
+        std::swap(A(kk, kk), A(kp, kp));
+        if (kstep == 2) std::swap(A(k - 1, k), A(kp, k));
+        for (int c = 0; c < q; ++c) {
+          std::swap(w(kk, c), w(kp, c));
+          std::swap(u(kk, c), u(kp, c));
+        }
+      }
+
+      if (kstep == 1) {
+        const float d = pivot[k];
+        const float r1 = 1.0f / d;
+        for (int i = 0; i < k; ++i) {
+          const float multiplier = pivot[i] * r1;
+          w(i, q) = pivot[i];
+          u(i, q) = multiplier;
+          A(i, k) = multiplier;
+        }
+        A(k, k) = d;
+        ipvt[k] = kp;
+        q += 1;
+      } else {
+        // 2x2 block, D^{-1} scaled by the off-diagonal entry as in the
+        // unblocked routine.
+        const float a11 = pivotLow[k - 1], a12 = pivot[k - 1], a22 = pivot[k];
+        if (k > 1) {
+          float d12 = a12;
+          const float d22 = a11 / d12;
+          const float d11 = a22 / d12;
+          const float t = 1.0f / (d11 * d22 - 1.0f);
+          d12 = t / d12;
+          for (int j = 0; j < k - 1; ++j) {
+            const float wkm1 = d12 * (d11 * pivotLow[j] - pivot[j]);
+            const float wk = d12 * (d22 * pivot[j] - pivotLow[j]);
+            w(j, q) = pivotLow[j];
+            u(j, q) = wkm1;
+            w(j, q + 1) = pivot[j];
+            u(j, q + 1) = wk;
+            A(j, k - 1) = wkm1;
+            A(j, k) = wk;
+          }
+        }
+        A(k - 1, k - 1) = a11;
+        A(k - 1, k) = a12;
+        A(k, k) = a22;
+        ipvt[k] = ~kp;
+        ipvt[k - 1] = ~kp;
+        q += 2;
+      }
+      k -= kstep;
+    }
+
+    // ---- Trailing update of the upper triangle of A(0:k, 0:k) -= W Uw^T,
+    // in blocks of kUpdateColumns columns, the largest first.
+    if (k < 0 || q == 0) continue;
+    const int rows = k + 1;
+    PackRowSlivers<float>(rows, q, W.data(), wl, packedW.data());
+    const int blocks = (rows + kUpdateColumns - 1) / kUpdateColumns;
+    ParallelFor(blocks, maxWorkers, [&](int item, int worker) {
+      const int jb = (blocks - 1 - item) * kUpdateColumns;
+      const int width = std::min(rows, jb + kUpdateColumns) - jb;
+      float* packed = packedU.data() + packedUSize * worker;
+      PackColumnSlivers<float>(q, width, Uw.data() + jb, wl, true, packed);
+      // Rows above the block's diagonal square.
+      SubtractPackedProduct<float>(jb, width, q, packedW.data(), packed, fac + jb * ld, ld);
+      // The diagonal square through a tile of its own; only its upper
+      // triangle goes back.
+      float* tile = diagonalTile.data() +
+                    static_cast<std::size_t>(kUpdateColumns) * kUpdateColumns * worker;
+      for (int j = 0; j < width; ++j)
+        for (int i = 0; i <= j; ++i) tile[i + j * kUpdateColumns] = A(jb + i, jb + j);
+      SubtractPackedProduct<float>(width, width, q,
+                                   packedW.data() + static_cast<std::size_t>(jb) * q, packed,
+                                   tile, kUpdateColumns);
+      for (int j = 0; j < width; ++j)
+        for (int i = 0; i <= j; ++i) A(jb + i, jb + j) = tile[i + j * kUpdateColumns];
+    });
+  }
+  return firstSingular;
+}
+
+}  // namespace kriging
