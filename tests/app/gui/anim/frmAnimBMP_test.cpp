@@ -17,6 +17,7 @@
 #include "guion_modal.h"
 #include "gui/anim/frmAnimBMP.h"
 #include "gui/anim/frmCompresion.h"
+#include "gui/anim/limites_z.h"
 #include "platform/chart3d.h"
 #include "platform/video/reproductor.h"
 
@@ -144,6 +145,39 @@ TEST_F(FrmAnimBMPTest, SurfacesWidenOneRunningZRange) {
   EXPECT_TRUE(dlg.grafico->isHidden());
   EXPECT_FALSE(dlg.cmdWriteAVI->isEnabled());
   EXPECT_FALSE(dlg.cmdClearList->isEnabled());
+}
+
+TEST_F(FrmAnimBMPTest, SurfaceModeRendersTheListWithItsCommonRange) {
+  prueba::EscribeSuperficie(Ruta("a.sup"), 6, 5, [](int i, int j) { return (i + j) * 5.0 / 9.0; });  // 0 ... 5
+  prueba::EscribeSuperficie(Ruta("b.sup"), 6, 5, [](int i, int j) { return 3.0 + (i + j) * 6.0 / 9.0; });  // 3 ... 9
+  frmAnimBMP dlg;
+  dlg.PreparaSUP();
+  dlg.show();
+  dlg.AnadirArchivos({Ruta("a.sup"), Ruta("b.sup")});
+  float ejeMin = -1, ejeMax = -1;
+  QString titulo = QStringLiteral("sin mirar");
+  const QString video = Ruta("sup.avi");
+  GuionModal guion;
+  guion.Esperar([&] {
+         for (QWidget* w : QApplication::topLevelWidgets())
+           if (auto* g = w->findChild<Chart3D*>(); g && g != dlg.grafico && w->isVisible()) {
+             ejeMin = g->ZAxisMin();
+             ejeMax = g->ZAxisMax();
+             titulo = g->TitleText();
+           }
+       })
+      .Archivo(video)
+      .Compresor("rawvideo");
+  dlg.cmdWriteAVI->click();
+  EXPECT_TRUE(guion.Completo());
+  EXPECT_TRUE(guion.Inesperados().isEmpty()) << guion.Inesperados().join('|').toStdString();
+  const LimitesZ comun = LimitesZRedondeados(0.0f, 9.0f);
+  EXPECT_FLOAT_EQ(ejeMin, comun.zmin);
+  EXPECT_FLOAT_EQ(ejeMax, comun.zmax);
+  EXPECT_EQ(titulo, QString());  // the engine's surface files carry no title
+  EXPECT_EQ(prueba::LeeAVI(video).fotogramas, 2);
+  EXPECT_EQ(abiertos_, QStringList{video});
+  EXPECT_TRUE(dlg.isVisible());
 }
 
 TEST_F(FrmAnimBMPTest, MissingSurfaceIsNamedAndSkipped) {
