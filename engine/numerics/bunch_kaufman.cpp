@@ -3,7 +3,9 @@
 #include <cmath>
 #include <utility>
 
+#include "numerics/blocked_bunch_kaufman.h"
 #include "numerics/error_service.h"
+#include "numerics/thread_pool.h"
 
 namespace kriging {
 namespace {
@@ -190,7 +192,8 @@ void SymmetricFactor(int n, const float* a, int lda, float* fac, int ldfac, std:
       for (int i = 0; i <= j; ++i)
         fac[i + static_cast<long long>(j) * ldfac] = a[i + static_cast<long long>(j) * lda];
   }
-  const int singular = BunchKaufmanFactorInPlace(n, fac, ldfac, ipvt);
+  // The blocked form of the same factorization (blocked_bunch_kaufman.h).
+  const int singular = BlockedBunchKaufmanFactorInPlace(n, fac, ldfac, ipvt, WorkerCount());
   if (singular != 0) {
     v.i1 = singular;
     ReportError(4, 2,
