@@ -96,10 +96,13 @@ void frmDatos::llenarRejilla() {
   MSFGrid_->SetRows(datos_.N + 1);
   for (int k = 1; k <= datos_.nvar; ++k)
     MSFGrid_->SetTextMatrix(0, k, QString::fromStdString(datos_.nombreSinBlancos(k)));
-  for (int i = 1; i <= datos_.N; ++i) {
-    MSFGrid_->SetTextMatrix(i, 0, QString::number(i));
-    for (int k = 1; k <= datos_.nvar; ++k) MSFGrid_->SetTextMatrix(i, k, TextoValor(datos_.valor(i, k)));
-  }
+  for (int i = 1; i <= datos_.N; ++i) MSFGrid_->SetTextMatrix(i, 0, QString::number(i));
+  // The cells show the data set itself, formatted when drawn; whoever changes
+  // the data set's size must refill the grid, and until then cells beyond it
+  // show nothing.
+  MSFGrid_->SetTextos([this](int fila, int col) {
+    return fila <= datos_.N && col <= datos_.nvar ? TextoValor(datos_.valor(fila, col)) : QString();
+  });
   MSFGrid_->AlinearDerecha();
   // The row-number column is half a data column wide, but never narrower than
   // its widest number.
@@ -163,7 +166,6 @@ void frmDatos::confirmarEdicion(int fila, int col) {
   datos_.minimo[size_t(col - 1)] = *mn;
   datos_.maximo[size_t(col - 1)] = *mx;
   MSFGrid_->SetTextMatrix(fila, col, TextoValor(valor));
-  if (auto* it = MSFGrid_->item(fila - 1, col - 1)) it->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
   emit DatoEditado(fila, col);
 }
 

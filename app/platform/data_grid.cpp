@@ -1,58 +1,119 @@
 #include "platform/data_grid.h"
 
+#include <QAbstractTableModel>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <algorithm>
 
-DataGrid::DataGrid(QWidget* parent) : QTableWidget(parent) {
+// The texts behind the grid: headers kept as lists, cells asked of the owner's
+// function unless a text of their own was set.
+class ModeloRejilla : public QAbstractTableModel {
+public:
+  using QAbstractTableModel::QAbstractTableModel;
+
+  int filas = 0, columnas = 0;  // cells, without the fixed row and column
+  QVector<QString> cabeceraColumnas, cabeceraFilas;
+  DataGrid::Textos textos;
+  QHash<qint64, QString> propios;
+  Qt::Alignment alineacion = Qt::AlignLeft | Qt::AlignVCenter;
+
+  static qint64 clave(int r, int c) { return (qint64(r) << 32) | quint32(c); }
+
+  int rowCount(const QModelIndex& padre = {}) const override { return padre.isValid() ? 0 : filas; }
+  int columnCount(const QModelIndex& padre = {}) const override { return padre.isValid() ? 0 : columnas; }
+
+  QString texto(int r, int c) const {  // 0-based cell
+    const auto it = propios.constFind(clave(r, c));
+    if (it != propios.constEnd()) return *it;
+    return textos ? textos(r + 1, c + 1) : QString();
+  }
+
+  QVariant data(const QModelIndex& i, int rol) const override {
+    if (!i.isValid()) return {};
+    if (rol == Qt::DisplayRole) return texto(i.row(), i.column());
+    if (rol == Qt::TextAlignmentRole) return QVariant::fromValue(alineacion);
+    return {};
+  }
+
+  QVariant headerData(int seccion, Qt::Orientation o, int rol) const override {
+    if (rol == Qt::TextAlignmentRole) return QVariant::fromValue(alineacion);
+    if (rol != Qt::DisplayRole) return {};
+    const QVector<QString>& v = o == Qt::Horizontal ? cabeceraColumnas : cabeceraFilas;
+    return seccion >= 0 && seccion < v.size() ? v[seccion] : QString();
+  }
+
+  void vaciar() {
+    beginResetModel();
+    filas = columnas = 0;
+    cabeceraFilas.clear();
+    cabeceraColumnas.clear();
+    propios.clear();
+    textos = nullptr;
+    endResetModel();
+  }
+
+  void ponerTextos(DataGrid::Textos nuevos) {
+    beginResetModel();
+    textos = std::move(nuevos);
+    endResetModel();
+  }
+
+  void redimensionar(int nuevasFilas, int nuevasColumnas) {
+    beginResetModel();
+    filas = std::max(nuevasFilas, 0);
+    columnas = std::max(nuevasColumnas, 0);
+    cabeceraFilas.resize(filas);
+    cabeceraColumnas.resize(columnas);
+    endResetModel();
+  }
+};
+
+DataGrid::DataGrid(QWidget* parent) : QTableView(parent), modelo_(new ModeloRejilla(this)) {
+  setModel(modelo_);
   setEditTriggers(QAbstractItemView::NoEditTriggers);
   setSelectionMode(QAbstractItemView::SingleSelection);
   setSelectionBehavior(QAbstractItemView::SelectItems);
   setTabKeyNavigation(false);
   verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
   verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-  horizontalHeader()->setHighlightSections(true);
-  verticalHeader()->setHighlightSections(true);
 }
 
-void DataGrid::SetRows(int rows) { setRowCount(std::max(rows - 1, 0)); }
-void DataGrid::SetCols(int cols) { setColumnCount(std::max(cols - 1, 0)); }
+int DataGrid::Rows() const { return modelo_->filas + 1; }
+int DataGrid::Cols() const { return modelo_->columnas + 1; }
+void DataGrid::SetRows(int rows) { modelo_->redimensionar(rows - 1, modelo_->columnas); }
+void DataGrid::SetCols(int cols) { modelo_->redimensionar(modelo_->filas, cols - 1); }
 
-void DataGrid::Clear() {
-  clear();
-  setRowCount(0);
-  setColumnCount(0);
-}
+void DataGrid::Clear() { modelo_->vaciar(); }
+
+void DataGrid::SetTextos(Textos textos) { modelo_->ponerTextos(std::move(textos)); }
 
 QString DataGrid::TextMatrix(int row, int col) const {
-  if (row == 0 && col == 0) return {};
-  if (row == 0) {
-    const QTableWidgetItem* h = horizontalHeaderItem(col - 1);
-    return h ? h->text() : QString();
-  }
-  if (col == 0) {
-    const QTableWidgetItem* h = verticalHeaderItem(row - 1);
-    return h ? h->text() : QString();
-  }
-  const QTableWidgetItem* it = item(row - 1, col - 1);
-  return it ? it->text() : QString();
+  if (row < 0 || col < 0 || row >= Rows() || col >= Cols() || (row == 0 && col == 0)) return {};
+  if (row == 0) return modelo_->cabeceraColumnas[col - 1];
+  if (col == 0) return modelo_->cabeceraFilas[row - 1];
+  return modelo_->texto(row - 1, col - 1);
 }
 
 void DataGrid::SetTextMatrix(int row, int col, const QString& text) {
-  if (row == 0 && col == 0) return;
+  if (row < 0 || col < 0 || row >= Rows() || col >= Cols() || (row == 0 && col == 0)) return;
   if (row == 0) {
-    setHorizontalHeaderItem(col - 1, new QTableWidgetItem(text));
+    modelo_->cabeceraColumnas[col - 1] = text;
+    emit modelo_->headerDataChanged(Qt::Horizontal, col - 1, col - 1);
   } else if (col == 0) {
-    setVerticalHeaderItem(row - 1, new QTableWidgetItem(text));
-  } else if (QTableWidgetItem* it = item(row - 1, col - 1)) {
-    it->setText(text);
+    modelo_->cabeceraFilas[row - 1] = text;
+    emit modelo_->headerDataChanged(Qt::Vertical, row - 1, row - 1);
   } else {
-    setItem(row - 1, col - 1, new QTableWidgetItem(text));
+    modelo_->propios.insert(ModeloRejilla::clave(row - 1, col - 1), text);
+    const QModelIndex i = modelo_->index(row - 1, col - 1);
+    emit modelo_->dataChanged(i, i, {Qt::DisplayRole});
   }
 }
 
 void DataGrid::SetRow(int row) { SetCurrentCell(row, std::max(Col(), 1)); }
 
-void DataGrid::SetCurrentCell(int row, int col) { setCurrentCell(row - 1, col - 1); }
+void DataGrid::SetCurrentCell(int row, int col) {
+  setCurrentIndex(modelo_->index(row - 1, col - 1));
+}
 
 int DataGrid::ColWidth(int col) const {
   return col == 0 ? verticalHeader()->width() : columnWidth(col - 1);
@@ -67,21 +128,15 @@ void DataGrid::SetColWidth(int col, int width) {
 }
 
 void DataGrid::AlinearDerecha() {
-  const Qt::Alignment derecha = Qt::AlignRight | Qt::AlignVCenter;
-  horizontalHeader()->setDefaultAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  verticalHeader()->setDefaultAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  for (int c = 0; c < columnCount(); ++c) {
-    if (auto* h = horizontalHeaderItem(c)) h->setTextAlignment(derecha);
-    for (int r = 0; r < rowCount(); ++r)
-      if (auto* it = item(r, c)) it->setTextAlignment(derecha);
-  }
-  for (int r = 0; r < rowCount(); ++r)
-    if (auto* h = verticalHeaderItem(r)) h->setTextAlignment(derecha);
+  modelo_->alineacion = Qt::AlignRight | Qt::AlignVCenter;
+  horizontalHeader()->setDefaultAlignment(modelo_->alineacion);
+  verticalHeader()->setDefaultAlignment(modelo_->alineacion);
+  viewport()->update();
 }
 
-QRect DataGrid::RectCelda() const {
-  return visualRect(currentIndex());
-}
+Qt::Alignment DataGrid::Alineacion(int) const { return modelo_->alineacion; }
+
+QRect DataGrid::RectCelda() const { return visualRect(currentIndex()); }
 
 void DataGrid::keyPressEvent(QKeyEvent* event) {
   // Character keys are the owner's business; the rest (arrows, pages, Tab) move
@@ -96,20 +151,20 @@ void DataGrid::keyPressEvent(QKeyEvent* event) {
     event->accept();
     return;
   }
-  QTableWidget::keyPressEvent(event);
+  QTableView::keyPressEvent(event);
 }
 
 void DataGrid::mouseDoubleClickEvent(QMouseEvent* event) {
-  QTableWidget::mouseDoubleClickEvent(event);
+  QTableView::mouseDoubleClickEvent(event);
   if (currentIndex().isValid()) emit DobleClic();
 }
 
 void DataGrid::focusInEvent(QFocusEvent* event) {
-  QTableWidget::focusInEvent(event);
+  QTableView::focusInEvent(event);
   emit FocoRecibido();
 }
 
 void DataGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
   if (previous.isValid()) emit SaleDeCelda(previous.row() + 1, previous.column() + 1);
-  QTableWidget::currentChanged(current, previous);
+  QTableView::currentChanged(current, previous);
 }

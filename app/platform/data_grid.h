@@ -1,30 +1,45 @@
 #pragma once
 // A table with a fixed first row and a fixed first column, addressed as one
 // grid: row 0 is the header row, column 0 the header column, rows 1.. and
-// columns 1.. the cells. Built on QTableWidget, whose two headers play the fixed
-// row and column. The grid does no editing of its own: keys and double-clicks
-// are reported to the owner (the data window puts its own editor over a cell).
-#include <QTableWidget>
+// columns 1.. the cells. The view's two headers play the fixed row and column.
+//
+// Cell texts are not stored one by one: the owner gives a function that yields
+// the text of any cell, so a grid of any size costs nothing until it is drawn.
+// SetTextMatrix() puts a text of its own over a cell.
+//
+// The grid does no editing of its own: keys and double-clicks are reported to
+// the owner (the data window puts its own editor over a cell).
+#include <QHash>
+#include <QTableView>
+#include <QVector>
+#include <functional>
 
-class DataGrid : public QTableWidget {
+class ModeloRejilla;
+
+class DataGrid : public QTableView {
   Q_OBJECT
 public:
+  // Text of cell (row, col), both 1-based.
+  using Textos = std::function<QString(int row, int col)>;
+
   explicit DataGrid(QWidget* parent = nullptr);
 
   // Rows and columns, the fixed ones included (so at least 1 each).
-  int Rows() const { return rowCount() + 1; }
-  int Cols() const { return columnCount() + 1; }
+  int Rows() const;
+  int Cols() const;
   void SetRows(int rows);
   void SetCols(int cols);
-  // Empties every cell and header.
+  // Empties every cell and header, and forgets the texts function.
   void Clear();
+  // Where the cells' texts come from (empty texts without one).
+  void SetTextos(Textos textos);
 
   QString TextMatrix(int row, int col) const;
   void SetTextMatrix(int row, int col, const QString& text);
 
-  // The current cell (row, column >= 1 when the grid has cells).
-  int Row() const { return currentRow() + 1; }
-  int Col() const { return currentColumn() + 1; }
+  // The current cell (row, column >= 1 when the grid has cells; 0 without one).
+  int Row() const { return currentIndex().isValid() ? currentIndex().row() + 1 : 0; }
+  int Col() const { return currentIndex().isValid() ? currentIndex().column() + 1 : 0; }
   void SetRow(int row);
   void SetCurrentCell(int row, int col);
 
@@ -32,6 +47,8 @@ public:
   void SetColWidth(int col, int width);
   // Right-aligns every column, the fixed column included.
   void AlinearDerecha();
+  // Alignment of the texts of column `col` (0 the fixed one).
+  Qt::Alignment Alineacion(int col) const;
 
   // The current cell's rectangle in the coordinates of viewport().
   QRect RectCelda() const;
@@ -52,4 +69,7 @@ protected:
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void focusInEvent(QFocusEvent* event) override;
   void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+
+private:
+  ModeloRejilla* modelo_;
 };

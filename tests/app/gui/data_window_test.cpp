@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QTest>
@@ -72,7 +74,8 @@ TEST_F(DataWindowTest, IniDataFillsTheGridWithFixedRowAndColumn) {
   EXPECT_EQ(g_->TextMatrix(0, 3), QStringLiteral("zinc"));
   EXPECT_EQ(g_->TextMatrix(2, 0), QStringLiteral("2"));
   EXPECT_EQ(g_->TextMatrix(2, 3), QStringLiteral("1141"));
-  EXPECT_EQ(g_->item(0, 0)->textAlignment() & Qt::AlignRight, Qt::AlignRight);
+  EXPECT_TRUE(g_->Alineacion(0) & Qt::AlignRight);
+  EXPECT_TRUE(g_->Alineacion(3) & Qt::AlignRight);
   EXPECT_FALSE(ed_->isVisible());
   EXPECT_FLOAT_EQ(datos_.minimo[2], 113.f);
   EXPECT_FLOAT_EQ(datos_.maximo[2], 1839.f);
@@ -227,6 +230,36 @@ TEST_F(DataWindowTest, ArrowKeysWithoutEditorMoveAroundTheGrid) {
   QTest::keyClick(g_, Qt::Key_Right);
   EXPECT_EQ(g_->Col(), 4);
   EXPECT_FALSE(ed_->isVisible());
+}
+
+TEST(WideDataTest, AWideDataSetLoadsWholeAndShowsItsLastCell) {
+  // 400 variables by 2048 rows: the grid must not build a widget item per cell.
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const int nvar = 400, n = 2048;
+  QByteArray texto = "\"Ancho\"\n" + QByteArray::number(nvar) + "," + QByteArray::number(n) + "\n";
+  for (int k = 1; k <= nvar; ++k) texto += "\"v" + QByteArray::number(k) + "\",\"\",0\n";
+  for (int i = 1; i <= n; ++i) {
+    for (int k = 1; k <= nvar; ++k) {
+      texto += QByteArray::number(i * 1000 + k);
+      texto += k < nvar ? "," : "\n";
+    }
+  }
+  QFile f(dir.filePath("ancho.dae"));
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  f.write(texto);
+  f.close();
+  sorvan::DatosEspaciales datos;
+  frmDatos ventana(datos);
+  ventana.show();
+  QElapsedTimer t;
+  t.start();
+  ASSERT_TRUE(ventana.IniData(f.fileName()));
+  QApplication::processEvents();
+  RecordProperty("ms", int(t.elapsed()));
+  EXPECT_EQ(ventana.MSFGrid()->Cols(), nvar + 1);
+  EXPECT_EQ(ventana.MSFGrid()->TextMatrix(0, nvar), QStringLiteral("v400"));
+  EXPECT_EQ(ventana.MSFGrid()->TextMatrix(n, nvar), QStringLiteral("2048400"));
 }
 
 TEST(TextoValorTest, UpToSevenSignificantDigits) {
