@@ -19,7 +19,9 @@ class QChartView;
 class QGraphicsItem;
 
 // A text attached to a data point (AddLabel). AttachMethod 2 places it at point
-// `Point` of series `series` (1-based), `Offset` pixels above the point.
+// `Point` of series `series` (1-based), centred `Offset` pixels above the point
+// and above the height of a tick mark, so that it clears marks standing on the
+// axis. A label that would overlap one drawn before it is left out.
 struct ChartLabel {
   QString Text;
   int AttachMethod = 2;
