@@ -12,6 +12,7 @@
 #include "numerics/error_service.h"
 #include "numerics/machine_constant.h"
 #include "numerics/thread_pool.h"
+#include "variogram_rows.h"
 
 namespace kriging {
 namespace {
@@ -75,7 +76,12 @@ void KrigeGridBlocked(int n, const float* z, const float* x, const float* y, int
   ParallelFor(order, workers, [&](int j, int) {
     float* column = a + j * ld;
     if (j < n) {
-      for (int i = 0; i <= j; ++i) column[i] = variogram(x[i] - x[j], y[i] - y[j]);
+      if (variogram == &SemivariogramOfLag) {
+        // gamma(x_i - x_j) from the point x_j; the diagonal lag is exactly 0.
+        CurrentModelAtLags(j + 1, x, y, x[j], y[j], column);
+      } else {
+        for (int i = 0; i <= j; ++i) column[i] = variogram(x[i] - x[j], y[i] - y[j]);
+      }
     } else {
       for (int i = 0; i < n; ++i) column[i] = driftTerm(j - n + 1, x[i], y[i]);
       for (int i = n; i <= j; ++i) column[i] = 0.0f;
@@ -132,7 +138,10 @@ void KrigeGridBlocked(int n, const float* z, const float* x, const float* y, int
       const float x0 = static_cast<float>(nodeI[first + c]) * dx + xMin;
       const float y0 = static_cast<float>(nodeJ[first + c]) * dy + yMin;
       float* column = b + c * ld;
-      for (int k = 0; k < n; ++k) column[k] = variogram(x[k] - x0, y[k] - y0);
+      if (variogram == &SemivariogramOfLag)
+        CurrentModelAtLags(n, x, y, x0, y0, column);
+      else
+        for (int k = 0; k < n; ++k) column[k] = variogram(x[k] - x0, y[k] - y0);
       for (int k = 0; k < p; ++k) column[n + k] = driftTerm(k + 1, x0, y0);
       double value = 0.0;
       for (int k = 0; k < order; ++k) value += w[k] * column[k];

@@ -1,0 +1,71 @@
+#include "variogram_rows.h"
+
+#include <cmath>
+#include <limits>
+
+#include "variogram_models.h"
+
+namespace kriging {
+namespace {
+
+// Lengths rounded to float, as EvaluateVariogram receives them.
+__attribute__((target_clones("arch=haswell", "default"))) void Lengths(
+    int count, const float* __restrict x, const float* __restrict y, float x0, float y0,
+    float* __restrict h) {
+  for (int k = 0; k < count; ++k) {
+    const double dx = x[k] - x0, dy = y[k] - y0;
+    h[k] = static_cast<float>(std::sqrt(dx * dx + dy * dy));
+  }
+}
+
+// gamma = c0 + c1 g(h; a) above the origin threshold, 0 at and below it.
+template <class Shape>
+__attribute__((target_clones("arch=haswell", "default"))) void Apply(
+    int count, float* __restrict values, double c0, double c1, double a, bool zeroAtThreshold,
+    Shape shape) {
+  const float threshold = kOriginThreshold;
+  for (int k = 0; k < count; ++k) {
+    const float h = values[k];
+    const bool origin = h < threshold || (zeroAtThreshold && h == threshold);
+    const double g = shape(static_cast<double>(h), a);
+    values[k] = origin ? 0.0f : static_cast<float>(c0 + c1 * g);
+  }
+}
+
+}  // namespace
+
+void CurrentModelAtLags(int count, const float* x, const float* y, float x0, float y0,
+                        float* out) {
+  const VariogramModel& m = CurrentModel();
+  Lengths(count, x, y, x0, y0, out);
+  const double c0 = m.c0, c1 = m.c1, a = m.a;
+  switch (m.code) {
+    case 1:
+      Apply(count, out, c0, c1, a, true, [](double h, double a) {
+        const double r = h / a;
+        return h >= a ? 1.0 : (3.0 - r * r) * h / (2.0 * a);
+      });
+      break;
+    case 2:
+      Apply(count, out, c0, c1, a, false,
+            [](double h, double a) { return h > 20.0 * a ? 1.0 : 1.0 - std::exp(-h / a); });
+      break;
+    case 3: Apply(count, out, c0, c1, a, false, [](double h, double) { return h; }); break;
+    case 4:
+      Apply(count, out, c0, c1, a, false, [](double h, double a) { return std::pow(h, a); });
+      break;
+    case 5:
+      Apply(count, out, c0, c1, a, false,
+            [](double h, double a) { return h * h * a / (h * h + a); });
+      break;
+    case 6:
+      Apply(count, out, c0, c1, a, false, [](double h, double a) {
+        return h > 1e10 * a ? 1.0 : 1.0 - std::sin(h / a) * a / h;
+      });
+      break;
+    default:
+      for (int k = 0; k < count; ++k) out[k] = std::numeric_limits<float>::quiet_NaN();
+  }
+}
+
+}  // namespace kriging

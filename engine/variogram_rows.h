@@ -1,0 +1,18 @@
+#pragma once
+// The current semivariogram model at many lags from one point, for the
+// right-hand sides of grid kriging (n lags per node).
+//
+// out[k] = gamma(x[k] - x0, y[k] - y0), k = 0..count-1, for CurrentModel().
+// The lag components are formed in float as SemivariogramOfLag's callers form
+// them; the length and the unit shape are evaluated in double (instead of the
+// overflow-safe float iteration and extended precision), so each value equals
+// SemivariogramOfLag's to the rounding of a float. The loops over the lags
+// are plain enough to be vectorised (AVX2 where the processor has it, chosen
+// at load time). Cost: count evaluations, a few nanoseconds each for the
+// spherical, linear and rational quadratic models.
+namespace kriging {
+
+void CurrentModelAtLags(int count, const float* x, const float* y, float x0, float y0,
+                        float* out);
+
+}  // namespace kriging
