@@ -8,6 +8,7 @@
 #include <QMdiSubWindow>
 #include <QProgressDialog>
 #include <QSet>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -340,6 +341,10 @@ TEST_F(MakeAnimationTest, DataAnimationNamesTheFirstMissingSurface) {
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
+  // The main window of these tests reads its placement from a settings
+  // store of their own, never the user's.
+  QTemporaryDir ajustes;
+  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, ajustes.path());
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

@@ -11,6 +11,7 @@
 #include <QMdiSubWindow>
 #include <QPointer>
 #include <QPushButton>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -411,6 +412,10 @@ TEST_F(FrmAnimK2DTest, MenuCommandsOpenAndUnloadTheDialogs) {
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
+  // The main window of these tests reads its placement from a settings
+  // store of their own, never the user's.
+  QTemporaryDir ajustes;
+  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, ajustes.path());
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }
