@@ -85,9 +85,17 @@ void cFileDlg::prepararDialogo(QFileDialog& dlg, Tipo tipo, const QString& filen
   }
   if (!DefaultExt.isEmpty()) dlg.setDefaultSuffix(DefaultExt);
 
-  // InitDirectory may hold the name returned by an earlier dialog: use its folder.
+  // InitDirectory may hold the name returned by an earlier dialog (a file, or
+  // a folder and names): use that folder.
   const QFileInfo inicio(InitDirectory);
-  dlg.setDirectory(inicio.isFile() ? inicio.absolutePath() : InitDirectory);
+  if (inicio.isDir())
+    dlg.setDirectory(InitDirectory);
+  else if (inicio.isFile())
+    dlg.setDirectory(inicio.absolutePath());
+  else if (!archivos_.isEmpty())
+    dlg.setDirectory(QFileInfo(archivos_.first()).absolutePath());
+  else
+    dlg.setDirectory(QDir::currentPath());
 
   const QStringList filtros = FiltrosQt(Filter);
   if (!filtros.isEmpty()) {

@@ -212,6 +212,16 @@ TEST_F(FileDialogTest, MultipleSelectionReturnsTheFolderAndTheNames) {
   nombres.sort();
   EXPECT_EQ(nombres, QStringList({"dos.dae", "uno.dae"}));
   EXPECT_EQ(dlg.Archivos().size(), 2);
+
+  // Asked again, the same object opens in that folder.
+  QString carpeta;
+  alAparecerModal([&](QWidget* w) {
+    carpeta = static_cast<QFileDialog*>(w)->directory().absolutePath();
+    static_cast<QDialog*>(w)->reject();
+  });
+  QString otro;
+  EXPECT_FALSE(dlg.VBGetOpenFileName(otro));
+  EXPECT_EQ(QDir(carpeta).canonicalPath(), QDir(dir_.path()).canonicalPath());
 }
 
 TEST_F(FileDialogTest, SaveAddsTheDefaultExtension) {
