@@ -81,13 +81,36 @@ BlockedFactorSolve::BlockedFactorSolve(int n, float* fac, std::size_t ld,
     panelStart_[t + 1] = panelStart_[t] + PackedRowsSize<float>(kb, width);
   }
   panels_ = WorkArray<float>(panelStart_[panelCount]);
+  constexpr int innerPerPanel = kPanelColumns / kInnerColumns;
+  innerStart_.resize(static_cast<std::size_t>(panelCount) * innerPerPanel + 1);
+  innerStart_[0] = 0;
+  for (int t = 0; t < panelCount; ++t) {
+    for (int s = 0; s < innerPerPanel; ++s) {
+      const int kb = t * kPanelColumns, sb = kb + s * kInnerColumns;
+      const int width = std::max(0, std::min({n, sb + kInnerColumns, kb + kPanelColumns}) - sb);
+      const std::size_t at = static_cast<std::size_t>(t) * innerPerPanel + s;
+      innerStart_[at + 1] = innerStart_[at] + PackedRowsSize<float>(sb - kb, width);
+    }
+  }
+  inner_ = WorkArray<float>(innerStart_.back());
+  // Packs U(first:last, columns..columns+width) into dst; a 2x2 block across
+  // the boundary at `columns` has D's entry at (columns-1, columns), not U's.
+  auto pack = [&](int first, int last, int columns, int width, float* dst) {
+    PackRowSlivers<float>(last - first, width, fac + first + columns * ld, ld, dst);
+    if (columns > first && width > 0 && multiplierRows_[columns] == columns - 1) {
+      const int r = columns - 1 - first;
+      dst[static_cast<std::size_t>(r / 16) * 16 * width + r % 16] = 0.0f;
+    }
+  };
   ParallelFor(panelCount, workers, [&](int t, int) {
-    const int kb = t * kPanelColumns, width = std::min(n, kb + kPanelColumns) - kb;
-    float* packed = panels_.data() + panelStart_[t];
-    PackRowSlivers<float>(kb, width, fac + kb * ld, ld, packed);
-    // A 2x2 block across the panel boundary: fac(kb-1, kb) is D's, not U's.
-    if (kb > 0 && multiplierRows_[kb] == kb - 1)
-      packed[static_cast<std::size_t>((kb - 1) / 16) * 16 * width + (kb - 1) % 16] = 0.0f;
+    const int kb = t * kPanelColumns, ke = std::min(n, kb + kPanelColumns);
+    pack(0, kb, kb, ke - kb, panels_.data() + panelStart_[t]);
+    for (int s = 1; s < innerPerPanel; ++s) {
+      const int sb = kb + s * kInnerColumns;
+      if (sb >= ke) break;
+      pack(kb, sb, sb, std::min(ke, sb + kInnerColumns) - sb,
+           inner_.data() + innerStart_[static_cast<std::size_t>(t) * innerPerPanel + s]);
+    }
   });
 }
 
@@ -103,7 +126,18 @@ void BlockedFactorSolve::Solve(float* x, std::size_t ldx, int cols, float* scrat
   const int panelCount = static_cast<int>(panelStart_.size()) - 1;
   for (int t = panelCount - 1; t >= 0; --t) {
     const int kb = t * kPanelColumns, ke = std::min(n_, kb + kPanelColumns);
-    SolveTriangle(kb, ke, fac_, ld_, multiplierRows_.data(), x, ldx, cols);
+    constexpr int innerPerPanel = kPanelColumns / kInnerColumns;
+    for (int s = (ke - kb - 1) / kInnerColumns; s >= 0; --s) {
+      const int sb = kb + s * kInnerColumns, se = std::min(ke, sb + kInnerColumns);
+      SolveTriangle(sb, se, fac_, ld_, multiplierRows_.data(), x, ldx, cols);
+      if (s == 0) break;
+      // x(kb:sb, :) -= U(kb:sb, sb:se) x(sb:se, :)
+      PackColumnSlivers<float>(se - sb, cols, x + sb, ldx, false, scratch);
+      SubtractPackedProduct<float>(
+          sb - kb, cols, se - sb,
+          inner_.data() + innerStart_[static_cast<std::size_t>(t) * innerPerPanel + s], scratch,
+          x + kb, ldx);
+    }
     if (kb == 0) break;
     // x(0:kb, :) -= U(0:kb, kb:ke) x(kb:ke, :)
     PackColumnSlivers<float>(ke - kb, cols, x + kb, ldx, false, scratch);

@@ -12,7 +12,7 @@
 // whose triangular solve U^{-1} (P^T B) is blocked in panels of
 // kPanelColumns columns: a small triangle per panel, then a packed
 // matrix-matrix update of all the rows above it (the dense libraries' blocked
-// triangular solve). With it, b^T A^{-1} b = v^T D^{-1} v for v = U^{-1} P^T b.
+// triangular solve), the triangle itself again in blocks of 16 columns. With it, b^T A^{-1} b = v^T D^{-1} v for v = U^{-1} P^T b.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -21,7 +21,10 @@ namespace kriging {
 
 class BlockedFactorSolve {
  public:
-  static constexpr int kPanelColumns = 128;  // a multiple of the tile rows (16)
+  static constexpr int kPanelColumns = 128;  // a multiple of kInnerColumns
+  // Inside a panel's diagonal triangle the same scheme once more: triangles
+  // of kInnerColumns columns (the tile height) and packed updates between them.
+  static constexpr int kInnerColumns = 16;
 
   // Takes the factor of SymmetricFactor (upper triangle of fac, leading
   // dimension ld, order n) and its pivot record. Rewrites the multipliers in
@@ -51,8 +54,10 @@ class BlockedFactorSolve {
   std::vector<std::int32_t> swapRow_, swapWith_;  // interchanges in the order they apply
   std::vector<std::int32_t> multiplierRows_;      // rows 0..m-1 of column k hold multipliers
   std::vector<std::int8_t> blockSize_;            // 1, 2 (first of a 2x2 block) or 0 (second)
-  std::vector<std::size_t> panelStart_;
+  std::vector<std::size_t> panelStart_;  // packed U(0:kb, kb:ke) of panel t
   std::vector<float> panels_;
+  std::vector<std::size_t> innerStart_;  // packed U(kb:sb, sb:se) of inner block s of panel t
+  std::vector<float> inner_;
 };
 
 }  // namespace kriging

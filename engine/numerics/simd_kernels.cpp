@@ -27,55 +27,50 @@ void TilePortable(int k, const T* a, const T* b, T* c, std::size_t ldc) {
     for (int r = 0; r < R; ++r) c[r + j * ldc] = acc[j][r];
 }
 
+// The register tiles below name their twelve accumulators one by one: held
+// in arrays, the compiler keeps storing them to the stack on every step.
+#define SORVAN_TILE_BODY(VEC, LOAD, STORE, BROADCAST, FNMADD, HALF)                    \
+  VEC c00 = LOAD(c), c01 = LOAD(c + HALF), c10 = LOAD(c + ldc),                         \
+      c11 = LOAD(c + ldc + HALF), c20 = LOAD(c + 2 * ldc), c21 = LOAD(c + 2 * ldc + HALF), \
+      c30 = LOAD(c + 3 * ldc), c31 = LOAD(c + 3 * ldc + HALF), c40 = LOAD(c + 4 * ldc),    \
+      c41 = LOAD(c + 4 * ldc + HALF), c50 = LOAD(c + 5 * ldc), c51 = LOAD(c + 5 * ldc + HALF); \
+  for (int l = 0; l < k; ++l) {                                                         \
+    const VEC a0 = LOAD(a), a1 = LOAD(a + HALF);                                         \
+    VEC bj = BROADCAST(b);                                                              \
+    c00 = FNMADD(a0, bj, c00), c01 = FNMADD(a1, bj, c01);                               \
+    bj = BROADCAST(b + 1);                                                              \
+    c10 = FNMADD(a0, bj, c10), c11 = FNMADD(a1, bj, c11);                               \
+    bj = BROADCAST(b + 2);                                                              \
+    c20 = FNMADD(a0, bj, c20), c21 = FNMADD(a1, bj, c21);                               \
+    bj = BROADCAST(b + 3);                                                              \
+    c30 = FNMADD(a0, bj, c30), c31 = FNMADD(a1, bj, c31);                               \
+    bj = BROADCAST(b + 4);                                                              \
+    c40 = FNMADD(a0, bj, c40), c41 = FNMADD(a1, bj, c41);                               \
+    bj = BROADCAST(b + 5);                                                              \
+    c50 = FNMADD(a0, bj, c50), c51 = FNMADD(a1, bj, c51);                               \
+    a += 2 * HALF;                                                                      \
+    b += kTileColumns;                                                                  \
+  }                                                                                     \
+  STORE(c, c00), STORE(c + HALF, c01), STORE(c + ldc, c10), STORE(c + ldc + HALF, c11);  \
+  STORE(c + 2 * ldc, c20), STORE(c + 2 * ldc + HALF, c21), STORE(c + 3 * ldc, c30);      \
+  STORE(c + 3 * ldc + HALF, c31), STORE(c + 4 * ldc, c40), STORE(c + 4 * ldc + HALF, c41); \
+  STORE(c + 5 * ldc, c50), STORE(c + 5 * ldc + HALF, c51);
+
 // 16 x 6 float tile in twelve 8-lane accumulators.
 __attribute__((target("avx2,fma"))) void TileAvx2(int k, const float* a, const float* b,
                                                    float* c, std::size_t ldc) {
-  __m256 c0[kTileColumns], c1[kTileColumns];
-  for (int j = 0; j < kTileColumns; ++j) {
-    c0[j] = _mm256_loadu_ps(c + j * ldc);
-    c1[j] = _mm256_loadu_ps(c + j * ldc + 8);
-  }
-  for (int l = 0; l < k; ++l) {
-    const __m256 a0 = _mm256_loadu_ps(a);
-    const __m256 a1 = _mm256_loadu_ps(a + 8);
-    for (int j = 0; j < kTileColumns; ++j) {
-      const __m256 bj = _mm256_broadcast_ss(b + j);
-      c0[j] = _mm256_fnmadd_ps(a0, bj, c0[j]);
-      c1[j] = _mm256_fnmadd_ps(a1, bj, c1[j]);
-    }
-    a += 16;
-    b += kTileColumns;
-  }
-  for (int j = 0; j < kTileColumns; ++j) {
-    _mm256_storeu_ps(c + j * ldc, c0[j]);
-    _mm256_storeu_ps(c + j * ldc + 8, c1[j]);
-  }
+  SORVAN_TILE_BODY(__m256, _mm256_loadu_ps, _mm256_storeu_ps, _mm256_broadcast_ss,
+                   _mm256_fnmadd_ps, 8)
 }
 
 // 8 x 6 double tile in twelve 4-lane accumulators.
 __attribute__((target("avx2,fma"))) void TileAvx2(int k, const double* a, const double* b,
                                                    double* c, std::size_t ldc) {
-  __m256d c0[kTileColumns], c1[kTileColumns];
-  for (int j = 0; j < kTileColumns; ++j) {
-    c0[j] = _mm256_loadu_pd(c + j * ldc);
-    c1[j] = _mm256_loadu_pd(c + j * ldc + 4);
-  }
-  for (int l = 0; l < k; ++l) {
-    const __m256d a0 = _mm256_loadu_pd(a);
-    const __m256d a1 = _mm256_loadu_pd(a + 4);
-    for (int j = 0; j < kTileColumns; ++j) {
-      const __m256d bj = _mm256_broadcast_sd(b + j);
-      c0[j] = _mm256_fnmadd_pd(a0, bj, c0[j]);
-      c1[j] = _mm256_fnmadd_pd(a1, bj, c1[j]);
-    }
-    a += 8;
-    b += kTileColumns;
-  }
-  for (int j = 0; j < kTileColumns; ++j) {
-    _mm256_storeu_pd(c + j * ldc, c0[j]);
-    _mm256_storeu_pd(c + j * ldc + 4, c1[j]);
-  }
+  SORVAN_TILE_BODY(__m256d, _mm256_loadu_pd, _mm256_storeu_pd, _mm256_broadcast_sd,
+                   _mm256_fnmadd_pd, 4)
 }
+
+#undef SORVAN_TILE_BODY
 
 bool SelectAvx2Fma() {
   const char* choice = std::getenv("SORVAN_SIMD");
