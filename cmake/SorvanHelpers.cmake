@@ -21,7 +21,7 @@ function(add_sorvan_test source)
   endforeach()
   add_test(NAME ${name} COMMAND ${name} WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   set_tests_properties(${name} PROPERTIES
-    ENVIRONMENT "SORVAN_SOURCE_DIR=${PROJECT_SOURCE_DIR};SORVAN_BUILD_DIR=${CMAKE_BINARY_DIR};SORVAN_LIB_DIR=${CMAKE_BINARY_DIR}/lib")
+    ENVIRONMENT "SORVAN_SOURCE_DIR=${PROJECT_SOURCE_DIR};SORVAN_BUILD_DIR=${CMAKE_BINARY_DIR};SORVAN_LIB_DIR=${CMAKE_BINARY_DIR}/lib;SORVAN_SIN_REPRODUCTOR=1")
 endfunction()
 
 # Every *_test.cpp below a folder becomes its own test executable.
