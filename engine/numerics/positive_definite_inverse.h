@@ -5,7 +5,8 @@ namespace kriging {
 // R^T R (A^{-1} = R^{-1} R^{-T}), computed in a double work copy. Reads the
 // upper triangle of a (n x n, leading dimension lda); writes the full
 // symmetric inverse (both triangles) to ainv (leading dimension ldainv);
-// ainv may be a. Cost n^3 multiply-adds, n^2 doubles of workspace.
+// ainv may be a. Cost n^3/2 multiply-adds (blocked, shared over
+// WorkerCount() threads), n^2 + 300 n doubles of workspace.
 // Reports as "LINDS": n <= 0, n > lda or ldainv, no storage are terminal; a
 // leading submatrix that is not positive definite is fatal 2 (ainv is then
 // left as it was); RCOND = 1 / (||A||_1 ||A^{-1}||_1) <= 2^-23 gives the

@@ -108,6 +108,21 @@ void PackRowSlivers(int rows, int k, const T* src, std::size_t ld, T* dst) {
 }
 
 template <class T>
+void PackRowSliversTransposed(int rows, int k, const T* src, std::size_t ld, T* dst) {
+  constexpr int R = TileRows<T>;
+  for (int s = 0; s * R < rows; ++s) {
+    const int valid = std::min(R, rows - s * R);
+    T* out = dst + static_cast<std::size_t>(s) * R * k;
+    for (int r = 0; r < valid; ++r) {
+      const T* row = src + (s * R + r) * ld;
+      for (int l = 0; l < k; ++l) out[l * R + r] = row[l];
+    }
+    for (int r = valid; r < R; ++r)
+      for (int l = 0; l < k; ++l) out[l * R + r] = T(0);
+  }
+}
+
+template <class T>
 void PackColumnSlivers(int k, int cols, const T* src, std::size_t ld, bool transposed, T* dst) {
   constexpr int C = kTileColumns;
   for (int t = 0; t * C < cols; ++t) {
@@ -154,6 +169,8 @@ void SubtractPackedProduct(int rows, int cols, int k, const T* a, const T* b, T*
 
 template void PackRowSlivers<float>(int, int, const float*, std::size_t, float*);
 template void PackRowSlivers<double>(int, int, const double*, std::size_t, double*);
+template void PackRowSliversTransposed<float>(int, int, const float*, std::size_t, float*);
+template void PackRowSliversTransposed<double>(int, int, const double*, std::size_t, double*);
 template void PackColumnSlivers<float>(int, int, const float*, std::size_t, bool, float*);
 template void PackColumnSlivers<double>(int, int, const double*, std::size_t, bool, double*);
 template void SubtractPackedProduct<float>(int, int, int, const float*, const float*, float*,

@@ -42,6 +42,9 @@ inline std::size_t PackedColumnsSize(int k, int cols) {
 // Packs A(i, l) = src[i + l*ld], i < rows, l < k, into row slivers.
 template <class T>
 void PackRowSlivers(int rows, int k, const T* src, std::size_t ld, T* dst);
+// The same for A(i, l) = src[l + i*ld] (the transpose of a column-major block).
+template <class T>
+void PackRowSliversTransposed(int rows, int k, const T* src, std::size_t ld, T* dst);
 // Packs B(l, c) = src[l + c*ld] (transposed = false) or src[c + l*ld]
 // (transposed = true), l < k, c < cols, into column slivers.
 template <class T>

@@ -1,0 +1,179 @@
+#include "numerics/blocked_cholesky_inverse.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <vector>
+
+#include "critical_stop.h"
+#include "numerics/simd_kernels.h"
+#include "numerics/thread_pool.h"
+
+namespace kriging {
+namespace {
+
+constexpr int nb = kCholeskyBlock;  // a multiple of the tile height 8 and width 6
+
+struct Matrix {
+  double* r;
+  std::size_t ld;
+  double& operator()(int i, int j) const { return r[i + j * ld]; }
+  double* at(int i, int j) const { return r + i + j * ld; }
+};
+
+// Per-thread packing buffers, obtained once per call.
+struct Workspace {
+  int workers;
+  std::size_t aSize, bSize;
+  std::vector<double> a, b, tile;
+  Workspace(int n, int workerCount)
+      : workers(std::max(1, workerCount)),
+        aSize(PackedRowsSize<double>(nb, n)),
+        bSize(PackedColumnsSize(n, nb)),
+        a(WorkArray<double>(aSize * workers)),
+        b(WorkArray<double>(bSize * workers)),
+        tile(WorkArray<double>(static_cast<std::size_t>(nb) * nb * workers)) {}
+  double* A(int worker) { return a.data() + aSize * worker; }
+  double* B(int worker) { return b.data() + bSize * worker; }
+  double* Tile(int worker) { return tile.data() + static_cast<std::size_t>(nb) * nb * worker; }
+};
+
+// Phase 1: A = R^T R (upper), right-looking in column blocks.
+int Factor(int n, const Matrix& R, Workspace& ws) {
+  for (int jb = 0; jb < n; jb += nb) {
+    const int je = std::min(n, jb + nb), w = je - jb;
+    // Diagonal block (already updated by the blocks above it), unblocked.
+    for (int j = jb; j < je; ++j) {
+      for (int i = jb; i <= j; ++i) {
+        double s = R(i, j);
+        for (int l = jb; l < i; ++l) s -= R(l, i) * R(l, j);
+        if (i < j) {
+          R(i, j) = s / R(i, i);
+        } else {
+          if (!(s > 0.0)) return j + 1;
+          R(j, j) = std::sqrt(s);
+        }
+      }
+    }
+    if (je == n) break;
+    // Block row R(J, je:n) = R(J, J)^{-T} A(J, je:n), one column at a time.
+    ParallelFor(n - je, ws.workers, [&](int c, int) {
+      double* column = R.at(0, je + c);
+      for (int i = jb; i < je; ++i) {
+        double s = column[i];
+        for (int l = jb; l < i; ++l) s -= R(l, i) * column[l];
+        column[i] = s / R(i, i);
+      }
+    });
+    // Trailing update of the upper triangle: A(i, c) -= R(J, i) . R(J, c),
+    // je <= i <= c, in blocks of nb columns, the largest first.
+    const int rest = n - je;
+    const int blocks = (rest + nb - 1) / nb;
+    ParallelFor(blocks, ws.workers, [&](int item, int worker) {
+      const int cb = je + (blocks - 1 - item) * nb, width = std::min(n, cb + nb) - cb;
+      double* a = ws.A(worker);
+      double* b = ws.B(worker);
+      PackColumnSlivers<double>(w, width, R.at(jb, cb), R.ld, false, b);
+      // Rows je..cb in row blocks of nb, then the diagonal square.
+      for (int ib = je; ib < cb; ib += nb) {
+        const int rows = std::min(cb, ib + nb) - ib;
+        PackRowSliversTransposed<double>(rows, w, R.at(jb, ib), R.ld, a);
+        SubtractPackedProduct<double>(rows, width, w, a, b, R.at(ib, cb), R.ld);
+      }
+      double* tile = ws.Tile(worker);
+      for (int j = 0; j < width; ++j)
+        for (int i = 0; i <= j; ++i) tile[i + j * nb] = R(cb + i, cb + j);
+      PackRowSliversTransposed<double>(width, w, R.at(jb, cb), R.ld, a);
+      SubtractPackedProduct<double>(width, width, w, a, b, tile, nb);
+      for (int j = 0; j < width; ++j)
+        for (int i = 0; i <= j; ++i) R(cb + i, cb + j) = tile[i + j * nb];
+    });
+  }
+  return 0;
+}
+
+// Phase 2: R := T = R^{-1}, block columns from the left. With T11 = R11^{-1}
+// in place, T12 = -T11 R12 T22: V = -T11 R12 by row blocks (independent, the
+// zeros below T11's diagonal making each row block one product), then
+// T12 = V T22.
+void Invert(int n, const Matrix& R, Workspace& ws, std::vector<double>& v) {
+  for (int jb = 0; jb < n; jb += nb) {
+    const int je = std::min(n, jb + nb), w = je - jb;
+    // T22 in place: column j of the inverse is T(jb:j, jb:j) R(jb:j, j)
+    // scaled by -1 / R(j, j) (the unblocked triangular inverse).
+    for (int j = jb; j < je; ++j) {
+      double* x = R.at(0, j);
+      for (int k = jb; k < j; ++k) {
+        const double t = x[k];
+        for (int i = jb; i < k; ++i) x[i] += R(i, k) * t;
+        x[k] = R(k, k) * t;
+      }
+      R(j, j) = 1.0 / R(j, j);
+      const double scale = -R(j, j);
+      for (int i = jb; i < j; ++i) x[i] *= scale;
+    }
+    if (jb == 0) continue;
+    // V(0:jb, 0:w) = -T11 R12.
+    const int blocks = (jb + nb - 1) / nb;
+    std::fill(v.begin(), v.begin() + static_cast<std::size_t>(jb) * w, 0.0);
+    ParallelFor(blocks, ws.workers, [&](int item, int worker) {
+      const int ib = item * nb, rows = std::min(jb, ib + nb) - ib;
+      // T(ib:ib+rows, ib:jb) times R12(ib:jb, :): the rows of R12 above ib
+      // meet T's zeros and are left out.
+      double* a = ws.A(worker);
+      double* b = ws.B(worker);
+      PackRowSlivers<double>(rows, jb - ib, R.at(ib, ib), R.ld, a);
+      PackColumnSlivers<double>(jb - ib, w, R.at(ib, jb), R.ld, false, b);
+      SubtractPackedProduct<double>(rows, w, jb - ib, a, b, v.data() + ib,
+                                    static_cast<std::size_t>(jb));
+    });
+    // T12 = V T22: column c is sum over k <= c of V(:, k) T22(k, c).
+    ParallelFor(w, ws.workers, [&](int c, int) {
+      double* out = R.at(0, jb + c);
+      for (int i = 0; i < jb; ++i) out[i] = 0.0;
+      for (int k = 0; k <= c; ++k) {
+        const double t = R(jb + k, jb + c);
+        const double* vk = v.data() + static_cast<std::size_t>(k) * jb;
+        for (int i = 0; i < jb; ++i) out[i] += vk[i] * t;
+      }
+    });
+  }
+}
+
+// Phase 3: R := upper triangle of T T^T. Block column J of the product is
+// T(0:je, jb:n) T(J, jb:n)^T (T's zeros below the diagonal make the sum start
+// at jb), computed into v and written back: later block columns read only
+// columns from their own jb on.
+void MultiplyByTranspose(int n, const Matrix& R, Workspace& ws, std::vector<double>& v) {
+  for (int jb = 0; jb < n; jb += nb) {
+    const int je = std::min(n, jb + nb), w = je - jb, k = n - jb;
+    std::fill(v.begin(), v.begin() + static_cast<std::size_t>(je) * w, 0.0);
+    double* shared = ws.B(0);
+    PackColumnSlivers<double>(k, w, R.at(jb, jb), R.ld, true, shared);
+    const int blocks = (je + nb - 1) / nb;
+    ParallelFor(blocks, ws.workers, [&](int item, int worker) {
+      const int ib = item * nb, rows = std::min(je, ib + nb) - ib;
+      double* a = ws.A(worker);
+      PackRowSlivers<double>(rows, k, R.at(ib, jb), R.ld, a);
+      SubtractPackedProduct<double>(rows, w, k, a, shared, v.data() + ib,
+                                    static_cast<std::size_t>(je));
+    });
+    for (int c = 0; c < w; ++c)
+      for (int i = 0; i <= jb + c; ++i) R(i, jb + c) = -v[i + static_cast<std::size_t>(c) * je];
+  }
+}
+
+}  // namespace
+
+int BlockedCholeskyInverseInPlace(int n, double* r, std::size_t ld, int workers) {
+  if (n <= 0) return 0;
+  const Matrix R{r, ld};
+  Workspace ws(n, workers);
+  auto v = WorkArray<double>(static_cast<std::size_t>(n) * nb);
+  if (const int failed = Factor(n, R, ws); failed != 0) return failed;
+  Invert(n, R, ws, v);
+  MultiplyByTranspose(n, R, ws, v);
+  return 0;
+}
+
+}  // namespace kriging
