@@ -21,18 +21,43 @@ struct Matrix {
   double* at(int i, int j) const { return r + i + j * ld; }
 };
 
+// x(0:w) := L^{-1} x for the lower triangle L (leading dimension ld, columns
+// contiguous): forward substitution by column updates.
+__attribute__((target_clones("arch=haswell", "default"))) void ForwardSubstitute(
+    int w, const double* lower, int ld, double* __restrict x) {
+  for (int i = 0; i < w; ++i) {
+    const double xi = x[i] / lower[i + i * ld];
+    x[i] = xi;
+    const double* __restrict li = lower + i * ld;
+    for (int l = i + 1; l < w; ++l) x[l] -= li[l] * xi;
+  }
+}
+
+// out(0:rows) = sum over k < count of v(0:rows, k) t[k] (v leading dimension ldv).
+__attribute__((target_clones("arch=haswell", "default"))) void CombineColumns(
+    int rows, int count, const double* v, std::size_t ldv, const double* t,
+    double* __restrict out) {
+  for (int i = 0; i < rows; ++i) out[i] = 0.0;
+  for (int k = 0; k < count; ++k) {
+    const double tk = t[k];
+    const double* __restrict vk = v + k * ldv;
+    for (int i = 0; i < rows; ++i) out[i] += vk[i] * tk;
+  }
+}
+
 // Per-thread packing buffers, obtained once per call.
 struct Workspace {
   int workers;
   std::size_t aSize, bSize;
-  std::vector<double> a, b, tile;
+  std::vector<double> a, b, tile, trailing;
   Workspace(int n, int workerCount)
       : workers(std::max(1, workerCount)),
         aSize(PackedRowsSize<double>(nb, n)),
         bSize(PackedColumnsSize(n, nb)),
         a(WorkArray<double>(aSize * workers)),
         b(WorkArray<double>(bSize * workers)),
-        tile(WorkArray<double>(static_cast<std::size_t>(nb) * nb * workers)) {}
+        tile(WorkArray<double>(static_cast<std::size_t>(nb) * nb * workers)),
+        trailing(WorkArray<double>(PackedRowsSize<double>(n, nb))) {}
   double* A(int worker) { return a.data() + aSize * worker; }
   double* B(int worker) { return b.data() + bSize * worker; }
   double* Tile(int worker) { return tile.data() + static_cast<std::size_t>(nb) * nb * worker; }
@@ -56,35 +81,31 @@ int Factor(int n, const Matrix& R, Workspace& ws) {
       }
     }
     if (je == n) break;
-    // Block row R(J, je:n) = R(J, J)^{-T} A(J, je:n), one column at a time.
-    ParallelFor(n - je, ws.workers, [&](int c, int) {
-      double* column = R.at(0, je + c);
-      for (int i = jb; i < je; ++i) {
-        double s = column[i];
-        for (int l = jb; l < i; ++l) s -= R(l, i) * column[l];
-        column[i] = s / R(i, i);
-      }
-    });
+    // Block row R(J, je:n) = R(J, J)^{-T} A(J, je:n): forward substitution
+    // with the lower triangle L = R(J, J)^T, copied so that its columns are
+    // contiguous and each step is a vector update.
+    double* lower = ws.Tile(0);
+    for (int i = 0; i < w; ++i)
+      for (int l = i; l < w; ++l) lower[l + i * nb] = R(jb + i, jb + l);
+    ParallelFor(n - je, ws.workers,
+                [&](int c, int) { ForwardSubstitute(w, lower, nb, R.at(jb, je + c)); });
     // Trailing update of the upper triangle: A(i, c) -= R(J, i) . R(J, c),
     // je <= i <= c, in blocks of nb columns, the largest first.
     const int rest = n - je;
     const int blocks = (rest + nb - 1) / nb;
+    double* a = ws.trailing.data();  // rows je..n, packed once for every column block
+    PackRowSliversTransposed<double>(rest, w, R.at(jb, je), R.ld, a);
     ParallelFor(blocks, ws.workers, [&](int item, int worker) {
       const int cb = je + (blocks - 1 - item) * nb, width = std::min(n, cb + nb) - cb;
-      double* a = ws.A(worker);
       double* b = ws.B(worker);
       PackColumnSlivers<double>(w, width, R.at(jb, cb), R.ld, false, b);
-      // Rows je..cb in row blocks of nb, then the diagonal square.
-      for (int ib = je; ib < cb; ib += nb) {
-        const int rows = std::min(cb, ib + nb) - ib;
-        PackRowSliversTransposed<double>(rows, w, R.at(jb, ib), R.ld, a);
-        SubtractPackedProduct<double>(rows, width, w, a, b, R.at(ib, cb), R.ld);
-      }
+      // Rows je..cb, then the diagonal square through a tile.
+      SubtractPackedProduct<double>(cb - je, width, w, a, b, R.at(je, cb), R.ld);
       double* tile = ws.Tile(worker);
       for (int j = 0; j < width; ++j)
         for (int i = 0; i <= j; ++i) tile[i + j * nb] = R(cb + i, cb + j);
-      PackRowSliversTransposed<double>(width, w, R.at(jb, cb), R.ld, a);
-      SubtractPackedProduct<double>(width, width, w, a, b, tile, nb);
+      SubtractPackedProduct<double>(width, width, w, a + static_cast<std::size_t>(cb - je) * w, b,
+                                    tile, nb);
       for (int j = 0; j < width; ++j)
         for (int i = 0; i <= j; ++i) R(cb + i, cb + j) = tile[i + j * nb];
     });
@@ -129,13 +150,8 @@ void Invert(int n, const Matrix& R, Workspace& ws, std::vector<double>& v) {
     });
     // T12 = V T22: column c is sum over k <= c of V(:, k) T22(k, c).
     ParallelFor(w, ws.workers, [&](int c, int) {
-      double* out = R.at(0, jb + c);
-      for (int i = 0; i < jb; ++i) out[i] = 0.0;
-      for (int k = 0; k <= c; ++k) {
-        const double t = R(jb + k, jb + c);
-        const double* vk = v.data() + static_cast<std::size_t>(k) * jb;
-        for (int i = 0; i < jb; ++i) out[i] += vk[i] * t;
-      }
+      CombineColumns(jb, c + 1, v.data(), static_cast<std::size_t>(jb), R.at(jb, jb + c),
+                     R.at(0, jb + c));
     });
   }
 }
