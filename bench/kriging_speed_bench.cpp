@@ -6,6 +6,12 @@
 //   kriging_speed_bench big [n]    only the whole SKU call for n points (default
 //                                  10000) on a 100 x 100 grid; run it under
 //                                  /usr/bin/time -v for the peak memory
+//   kriging_speed_bench export DIR [n] [grid]
+//                                  the SKU call of the table (n = 2048 points,
+//                                  100 x 100 grid) with its inputs and outputs
+//                                  written to DIR for compare_gstat.sh:
+//                                  points.csv, grid.csv (the kriged grid),
+//                                  model.txt (fitted model, grid, SKU seconds)
 //
 // Rows (wall-clock seconds, best of the repetitions; "all" threads is
 // SORVAN_THREADS or every hardware thread):
@@ -91,7 +97,12 @@ void SetThreads(int threads) {
     unsetenv("SORVAN_THREADS");
 }
 
-double Sku(const Points& p, int grid, int trendDegree) {
+struct SkuResult {
+  std::vector<float> prediction, variance;
+  float dx;
+};
+
+double Sku(const Points& p, int grid, int trendDegree, SkuResult* result = nullptr) {
   Points q = p;
   std::int32_t n = static_cast<std::int32_t>(q.x.size());
   float firstLag = -1, lagWidth = -1;
@@ -106,7 +117,48 @@ double Sku(const Points& p, int grid, int trendDegree) {
   SKU(&n, q.z.data(), q.x.data(), q.y.data(), &firstLag, &lagWidth, &lagCount, &fitLagCount,
       &modelCode, &degree, &nx, &ny, &xMin, &yMin, &dx, &dy, &gridRows, prediction.data(),
       variance.data(), &hole, options, parameters);
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  if (result != nullptr) {
+    result->prediction = prediction;
+    result->variance = variance;
+    result->dx = dx;
+  }
+  return seconds;
+}
+
+// The inputs and outputs of one SKU call for a side-by-side run elsewhere.
+int Export(const std::filesystem::path& dir, int n, int grid) {
+  std::filesystem::create_directories(dir);
+  const Points p = RandomPoints(n, 2048);
+  SkuResult r;
+  const double seconds = Sku(p, grid, 0, &r);
+  std::FILE* points = std::fopen((dir / "points.csv").c_str(), "w");
+  std::fprintf(points, "x,y,z\n");
+  for (int k = 0; k < n; ++k) std::fprintf(points, "%.9g,%.9g,%.9g\n", p.x[k], p.y[k], p.z[k]);
+  std::fclose(points);
+  std::FILE* out = std::fopen((dir / "grid.csv").c_str(), "w");
+  std::fprintf(out, "x,y,prediction,variance\n");
+  for (int j = 0; j < grid; ++j)
+    for (int i = 0; i < grid; ++i) {
+      const std::size_t k = i + static_cast<std::size_t>(j) * grid;
+      std::fprintf(out, "%.9g,%.9g,%.9g,%.9g\n", static_cast<float>(i) * r.dx + kXMin,
+                   static_cast<float>(j) * r.dx + kYMin, r.prediction[k], r.variance[k]);
+    }
+  std::fclose(out);
+  std::FILE* model = std::fopen((dir / "model.txt").c_str(), "w");
+  // The fitted spherical model (left in CurrentModel by the call; entries 1
+  // and 2 of the parameters then hold the range of the predictions):
+  // nugget c0, partial sill c1, range a.
+  std::fprintf(model, "c0 %.9g\nc1 %.9g\na %.9g\nnx %d\nny %d\nxmin %.9g\nymin %.9g\n"
+               "step %.9g\nthreads %d\nsku_seconds %.6f\n",
+               kriging::CurrentModel().c0, kriging::CurrentModel().c1, kriging::CurrentModel().a,
+               grid, grid, kXMin, kYMin, r.dx,
+               kriging::WorkerCount(), seconds);
+  std::fclose(model);
+  std::printf("SKU, n = %d, %d x %d grid: %.3f s (%d threads)\n", n, grid, grid, seconds,
+              kriging::WorkerCount());
+  return 0;
 }
 
 // KrigeGrid-like call on a g x g grid over the square; allHoles: only the
@@ -174,6 +226,14 @@ int main(int argc, char** argv) {
   const std::filesystem::path home = std::filesystem::current_path();
   std::filesystem::current_path(scratch);
 
+  if (argc > 2 && std::strcmp(argv[1], "export") == 0) {
+    const std::filesystem::path dir = std::filesystem::absolute(home / argv[2]);
+    const int status =
+        Export(dir, argc > 3 ? std::atoi(argv[3]) : 2048, argc > 4 ? std::atoi(argv[4]) : 100);
+    std::filesystem::current_path(home);
+    std::filesystem::remove_all(scratch);
+    return status;
+  }
   if (argc > 1 && std::strcmp(argv[1], "big") == 0) {
     const int n = argc > 2 ? std::atoi(argv[2]) : 10000;
     const double seconds = Sku(RandomPoints(n, 777), 100, 0);

@@ -1,0 +1,27 @@
+# Ordinary kriging of the exported data with gstat, on the same grid and the
+# same fitted spherical model as Sorvan's SKU call; prints the time of
+# gstat's kriging alone and how far its predictions are from Sorvan's.
+#   Rscript compare_gstat.R DIR
+args <- commandArgs(trailingOnly = TRUE)
+dir <- if (length(args) > 0) args[1] else "."
+suppressPackageStartupMessages({ library(sp); library(gstat) })
+
+points <- read.csv(file.path(dir, "points.csv"))
+sorvan <- read.csv(file.path(dir, "grid.csv"))
+settings <- read.table(file.path(dir, "model.txt"), col.names = c("key", "value"))
+value <- function(key) settings$value[settings$key == key]
+
+coordinates(points) <- ~ x + y
+nodes <- data.frame(x = sorvan$x, y = sorvan$y)
+coordinates(nodes) <- ~ x + y
+model <- vgm(psill = value("c1"), model = "Sph", range = value("a"), nugget = value("c0"))
+
+# Global neighbourhood (every datum for every node), as Sorvan does.
+seconds <- system.time(result <- krige(z ~ 1, points, nodes, model = model, debug.level = 0))[["elapsed"]]
+
+spread <- sd(sorvan$prediction)
+difference <- max(abs(result$var1.pred - sorvan$prediction)) / spread
+variance <- max(abs(result$var1.var - sorvan$variance)) / sd(sorvan$variance)
+cat(sprintf("gstat_seconds %.3f\n", seconds))
+cat(sprintf("max_prediction_difference_over_sd %.3g\n", difference))
+cat(sprintf("max_variance_difference_over_sd %.3g\n", variance))

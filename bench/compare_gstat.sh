@@ -1,0 +1,44 @@
+#!/bin/sh
+# Sorvan against R's gstat on the same data, model and grid: n = 2048 random
+# points, ordinary kriging with the spherical model that SKU fitted, 100 x 100
+# nodes, every datum for every node. Reports the time of the whole SKU call,
+# the time of gstat's kriging alone, their ratio, and how far apart the two
+# prediction grids are (in units of the predictions' standard deviation).
+#
+#   bench/compare_gstat.sh [BUILD_DIR] [--install] [n] [grid]
+#
+# gstat is not needed by the build or the tests. When Rscript or gstat is
+# missing the script says so and stops, unless --install is given (by hand,
+# as root): then it installs Debian's r-cran-gstat with apt-get first.
+set -eu
+build=${1:-build-perf}
+shift || true
+install=no
+if [ "${1:-}" = "--install" ]; then install=yes; shift; fi
+n=${1:-2048}
+grid=${2:-100}
+here=$(cd "$(dirname "$0")" && pwd)
+
+if ! command -v Rscript >/dev/null 2>&1 || ! Rscript -e 'library(gstat)' >/dev/null 2>&1; then
+  if [ "$install" = yes ]; then
+    apt-get install -y --no-install-recommends r-cran-gstat r-cran-sp
+  else
+    echo "R with gstat is not installed; run by hand: $0 $build --install" >&2
+    exit 0
+  fi
+fi
+
+bench="$build/bench/kriging_speed_bench"
+[ -x "$bench" ] || { echo "build $bench first (cmake --build $build --target kriging_speed_bench)" >&2; exit 1; }
+work=$(mktemp -d /tmp/compare_gstat_XXXXXX)
+trap 'rm -rf "$work"' EXIT
+
+"$bench" export "$work" "$n" "$grid"
+Rscript "$here/compare_gstat.R" "$work" > "$work/gstat.txt"
+cat "$work/gstat.txt"
+sku=$(awk '$1 == "sku_seconds" {print $2}' "$work/model.txt")
+threads=$(awk '$1 == "threads" {print $2}' "$work/model.txt")
+gstat=$(awk '$1 == "gstat_seconds" {print $2}' "$work/gstat.txt")
+awk -v s="$sku" -v g="$gstat" -v t="$threads" -v n="$n" -v m="$grid" 'BEGIN {
+  printf "n = %d, %d x %d nodes: Sorvan SKU (whole call, %d threads) %.3f s; gstat krige %.3f s; gstat / Sorvan = %.1f\n",
+         n, m, m, t, s, g, g / s }'
