@@ -14,8 +14,8 @@
 // r: n x n doubles, column-major, leading dimension ld. On entry its upper
 // triangle holds A and its strict lower triangle must be zero (it stays
 // zero: the phases use it as the zeros of the triangular factors). Cost:
-// n^3/2 multiply-adds; workspace about (2 + 2 threads) n kCholeskyBlock
-// doubles.
+// n^3/2 multiply-adds; workspace n^2 doubles (a packed copy of R^{-1}) and
+// about (2 + 2 threads) n kCholeskyBlock doubles.
 #include <cstddef>
 
 namespace kriging {

@@ -6,7 +6,7 @@ namespace kriging {
 // upper triangle of a (n x n, leading dimension lda); writes the full
 // symmetric inverse (both triangles) to ainv (leading dimension ldainv);
 // ainv may be a. Cost n^3/2 multiply-adds (blocked, shared over
-// WorkerCount() threads), n^2 + 300 n doubles of workspace.
+// WorkerCount() threads), 2 n^2 + 400 n doubles of workspace.
 // Reports as "LINDS": n <= 0, n > lda or ldainv, no storage are terminal; a
 // leading submatrix that is not positive definite is fatal 2 (ainv is then
 // left as it was); RCOND = 1 / (||A||_1 ||A^{-1}||_1) <= 2^-23 gives the
