@@ -16,7 +16,9 @@
 #include <QtDataVisualization/QSurface3DSeries>
 #include <QtDataVisualization/QSurfaceDataProxy>
 #include <QtDataVisualization/QValue3DAxis>
+#include <QGuiApplication>
 #include <QLabel>
+#include <QOpenGLContext>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
@@ -112,6 +114,21 @@ private:
   QPoint pressedAt_;
 };
 
+// Whether the 3-D graphs can run here: they need an OpenGL context and a
+// windowing platform that shows their windows. The offscreen and minimal
+// platforms may lend a GL context from the display, but the graphs crash
+// there on their first frame, so they count as having none.
+bool OpenGLGraphsPossible() {
+  const QString platform = QGuiApplication::platformName();
+  if (platform == "offscreen" || platform == "minimal") return false;
+  QOpenGLContext context;
+  return context.create();
+}
+
+QString noGraphText() {
+  return QObject::tr("Este sistema no ofrece OpenGL: no se puede dibujar la vista 3-D.");
+}
+
 }  // namespace
 
 // The 3-D graphs, in window containers: a surface graph, and a bars graph made
@@ -121,7 +138,22 @@ public:
   explicit Chart3DView(Chart3D* owner) : QWidget(owner), owner_(owner) {
     stack_ = new QStackedLayout(this);
     stack_->setContentsMargins(0, 0, 0, 0);
-    surface_ = new Q3DSurface;
+    // Without OpenGL the graphs cannot even be set up (and crash on the first
+    // setting); the chart then stays without its 3-D view.
+    if (OpenGLGraphsPossible()) {
+      surface_ = new Q3DSurface;
+      if (!surface_->hasContext()) {
+        delete surface_;
+        surface_ = nullptr;
+      }
+    }
+    if (!surface_) {
+      auto* note = new QLabel(noGraphText(), this);
+      note->setAlignment(Qt::AlignCenter);
+      note->setWordWrap(true);
+      stack_->addWidget(note);
+      return;
+    }
     surface_->setShadowQuality(QAbstract3DGraph::ShadowQualityNone);
     surface_->setActiveInputHandler(new TurnHandler([this] { turned(surface_); }, [this](QPoint p) { menu(p); }));
     surface_->axisX()->setTitle(QObject::tr("X (este)"));
@@ -139,12 +171,13 @@ public:
   // left to the graph's destruction it spoils the axes and labels of every
   // 3-D graph made afterwards.
   ~Chart3DView() override {
-    if (floorTextured_) {
+    if (surface_ && floorTextured_) {
       floor_->setTexture(QImage());
       surface_->renderToImage(0, QSize(4, 4));
     }
   }
 
+  bool available() const { return surface_ != nullptr; }
   Q3DSurface* surface() const { return surface_; }
   Q3DBars* bars() const { return bars_; }
   QAbstract3DGraph* active() const {
@@ -152,8 +185,10 @@ public:
   }
 
   void show(const Chart3D& c) {
+    if (!surface_) return;
     if (c.chartType_ == 1) {
       makeBars();
+      if (!bars_) return;
       stack_->setCurrentIndex(1);
       fillBars(c);
     } else {
@@ -197,6 +232,11 @@ private:
   void makeBars() {
     if (bars_) return;
     bars_ = new Q3DBars;
+    if (!bars_->hasContext()) {
+      delete bars_;
+      bars_ = nullptr;
+      return;
+    }
     bars_->setShadowQuality(QAbstract3DGraph::ShadowQualityNone);
     bars_->setActiveInputHandler(new TurnHandler([this] { turned(bars_); }, [this](QPoint p) { menu(p); }));
     bars_->setBarThickness(1.0f);
@@ -376,6 +416,8 @@ void Chart3D::changed() {
   dirty_ = true;
   if (batch_ == 0) rebuild();
 }
+
+bool Chart3D::Has3DGraph() const { return view3d_->available(); }
 
 void Chart3D::Move(int left, int top, int width, int height) { setGeometry(left, top, width, height); }
 void Chart3D::Visible(bool on) { setVisible(on); }
@@ -571,6 +613,9 @@ QImage Chart3D::Picture() {
   const auto [zmin, zmax, segments] = shownRange();
   if (chartType_ == 0 && !surface_) {
     PaintPlanMap(painter, a.body, grid_, ContourLevels(), contourMode_ == 1, zmin, zmax);
+  } else if (!view3d_->available()) {
+    painter.setPen(Qt::black);
+    painter.drawText(a.body, Qt::AlignCenter | Qt::TextWordWrap, noGraphText());
   } else if (a.body.width() > 0 && a.body.height() > 0) {
     // The graph renders itself off screen at the body's size.
     painter.drawImage(a.body.topLeft(), view3d_->active()->renderToImage(0, a.body.size()));

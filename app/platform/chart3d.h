@@ -38,6 +38,11 @@ public:
   explicit Chart3D(QWidget* parent = nullptr);
   ~Chart3D() override;
 
+  // Whether the 3-D views can be drawn: false on a system without OpenGL,
+  // where the chart shows a note in their place (the plan map, the colour
+  // scale and the picture files still work).
+  bool Has3DGraph() const;
+
   void Batch(bool on);
   bool Batching() const { return batch_ > 0; }
   void Move(int left, int top, int width, int height);

@@ -9,6 +9,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QContextMenuEvent>
+#include <QDir>
 #include <QMenu>
 #include <QPainter>
 #include <QPainterPath>
@@ -167,6 +168,12 @@ void frmChart3D::Form_Resize() {
 
 bool frmChart3D::Cargar(int kind, const QString& texto, const sorvan::SesionKriging& sesion, QString* error) {
   Chart3D& g = *grafico_;
+  if (!g.Has3DGraph()) {
+    if (error)
+      *error = tr("No se puede mostrar la superficie \"%1\": este sistema no ofrece OpenGL.")
+                   .arg(kind == 3 ? QDir::toNativeSeparators(texto) : texto);
+    return false;
+  }
   g.Batch(true);
   bool ok = true;
   if (kind == 1 || kind == 2) {

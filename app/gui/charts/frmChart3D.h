@@ -25,7 +25,8 @@ public:
   // Shows surface `kind`: 1 the prediction, 2 the variance of the session's
   // last run, 3 the surface file `texto`; any other kind leaves the chart
   // empty. Returns false, with `error` naming the file (kind 3) or saying that
-  // there is no run to show (kinds 1 and 2), when there is nothing to draw.
+  // there is no run to show (kinds 1 and 2), when there is nothing to draw,
+  // or naming the surface when this system cannot draw 3-D graphs (no OpenGL).
   bool Cargar(int kind, const QString& texto, const sorvan::SesionKriging& sesion, QString* error);
 
   // A toolbar button by its key ("vista1" ... "vista5", "etiquetas", "solida").
