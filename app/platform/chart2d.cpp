@@ -14,6 +14,7 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QSvgGenerator>
 #include <QScatterSeries>
 #include <QValueAxis>
 #include <QVBoxLayout>
@@ -448,6 +449,17 @@ bool Chart2D::ExportPicture(const QString& path) {
     pdf.setResolution(72);
     QPainter painter;
     if (!painter.begin(&pdf)) return false;
+    view_->render(&painter);
+    return painter.end();
+  }
+  if (path.endsWith(".svg", Qt::CaseInsensitive)) {
+    QSvgGenerator svg;
+    svg.setFileName(path);
+    svg.setResolution(logicalDpiX());  // fonts as large as on screen, the drawing as wide
+    svg.setSize(view_->size());
+    svg.setViewBox(QRect(QPoint(0, 0), view_->size()));
+    QPainter painter;
+    if (!painter.begin(&svg)) return false;
     view_->render(&painter);
     return painter.end();
   }

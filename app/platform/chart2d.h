@@ -98,7 +98,7 @@ public:
   // The picture as the window shows it, at the chart's size.
   QImage Picture();
   // Writes the picture to `path`: ".png" (or any raster format Qt knows) or
-  // ".pdf" (vector). Returns false if the file cannot be written.
+  // ".pdf" or ".svg" (vector). Returns false if the file cannot be written.
   bool ExportPicture(const QString& path);
 
 signals:

@@ -23,6 +23,7 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QStackedLayout>
+#include <QSvgGenerator>
 #include <algorithm>
 #include <cmath>
 #include <functional>
@@ -636,28 +637,44 @@ bool Chart3D::DrawToFile(const QString& path, int format) {
   return Picture().convertToFormat(QImage::Format_RGB888).save(path, "BMP");
 }
 
+// The picture on a vector device: the plan map redrawn as vectors, the 3-D
+// view as the raster `picture`.
+void Chart3D::paintVector(QPainter& painter, const QImage& picture) {
+  if (chartType_ == 0 && !surface_) {
+    painter.fillRect(QRect(QPoint(0, 0), picture.size()), backdrop_);
+    const Areas a = areasFor(picture.size(), !title_.isEmpty());
+    painter.setFont(titleLabel_->font());
+    painter.drawText(a.title, Qt::AlignCenter, title_);
+    painter.setFont(font());
+    const auto [zmin, zmax, segments] = shownRange();
+    PaintPlanMap(painter, a.body, grid_, ContourLevels(), contourMode_ == 1, zmin, zmax);
+    PaintColourScale(painter, QRectF(a.scale).adjusted(0, 8, -4, -16), zmin, zmax, ContourLevels(), "Z");
+  } else {
+    painter.drawImage(0, 0, picture);
+  }
+}
+
 bool Chart3D::ExportPicture(const QString& path) {
   const QImage picture = Picture();
+  QPainter painter;
   if (path.endsWith(".pdf", Qt::CaseInsensitive)) {
     QPdfWriter pdf(path);
     pdf.setPageSize(QPageSize(picture.size(), QPageSize::Point));
     pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
     pdf.setResolution(72);
-    QPainter painter;
     if (!painter.begin(&pdf)) return false;
-    // The 3-D view is a raster; the plan map is redrawn as vectors.
-    if (chartType_ == 0 && !surface_) {
-      painter.fillRect(QRect(QPoint(0, 0), picture.size()), backdrop_);
-      const Areas a = areasFor(picture.size(), !title_.isEmpty());
-      painter.setFont(titleLabel_->font());
-      painter.drawText(a.title, Qt::AlignCenter, title_);
-      painter.setFont(font());
-      const auto [zmin, zmax, segments] = shownRange();
-      PaintPlanMap(painter, a.body, grid_, ContourLevels(), contourMode_ == 1, zmin, zmax);
-      PaintColourScale(painter, QRectF(a.scale).adjusted(0, 8, -4, -16), zmin, zmax, ContourLevels(), "Z");
-    } else {
-      painter.drawImage(0, 0, picture);
-    }
+    paintVector(painter, picture);
+    return painter.end();
+  }
+  if (path.endsWith(".svg", Qt::CaseInsensitive)) {
+    QSvgGenerator svg;
+    svg.setFileName(path);
+    svg.setResolution(logicalDpiX());  // fonts as large as on screen, the drawing as wide
+    svg.setSize(picture.size());
+    svg.setViewBox(QRect(QPoint(0, 0), picture.size()));
+    svg.setTitle(title_);
+    if (!painter.begin(&svg)) return false;
+    paintVector(painter, picture);
     return painter.end();
   }
   return picture.save(path);

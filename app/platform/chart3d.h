@@ -29,6 +29,7 @@ class Chart3DView;
 class Chart3DPlan;
 class Chart3DScale;
 class QLabel;
+class QPainter;
 
 enum class GridAxis { X, Y };
 
@@ -126,7 +127,9 @@ public:
   bool DrawToFile(const QString& path, int format);
   // The picture at the chart's size (what DrawToFile writes).
   QImage Picture();
-  // Writes the picture as ".png" (or another raster format) or ".pdf".
+  // Writes the picture as ".png" (or another raster format), ".pdf" or ".svg";
+  // in the two vector formats the plan map is drawn as vectors, the 3-D views
+  // as a raster picture. Returns false if the file cannot be written.
   bool ExportPicture(const QString& path);
 
 signals:
@@ -155,6 +158,7 @@ private:
   ShownRange shownRange() const;
   void userTurnedView(double elevation, double rotation);
   QColor colourOf(double z) const;
+  void paintVector(QPainter& painter, const QImage& picture);
 
   SurfaceGrid grid_;
   int chartType_ = 0;

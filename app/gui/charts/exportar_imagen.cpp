@@ -10,7 +10,7 @@ void ExportarImagen(QWidget* ventana, const std::function<bool(const QString&)>&
   cFileDlg dlg;
   dlg.OwnerHwnd = ventana;
   dlg.DlgTitle = QObject::tr("Exportar imagen");
-  dlg.Filter = QObject::tr("Imagen PNG (*.png)|*.png|Documento PDF (*.pdf)|*.pdf");
+  dlg.Filter = QObject::tr("Imagen PNG (*.png)|*.png|Documento PDF (*.pdf)|*.pdf|Dibujo SVG (*.svg)|*.svg");
   dlg.DefaultExt = "png";
   dlg.InitDirectory = QDir::currentPath();
   QString nombre = ventana->windowTitle().section(':', 0, 0) + ".png";

@@ -1,6 +1,6 @@
 #pragma once
 // "Exportar imagen..." of the chart windows' context menu: asks for a file name
-// (PNG picture or PDF document) and writes the chart with `escribir`, telling
+// (PNG picture, PDF document or SVG drawing) and writes the chart with `escribir`, telling
 // the user, by the file's name, when it cannot be written.
 #include <QString>
 #include <functional>

@@ -10,6 +10,7 @@
 #include <QImage>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QXmlStreamReader>
 
 namespace {
 
@@ -148,6 +149,26 @@ TEST_F(Chart2DTest, PictureExportsAsPngAndPdf) {
   EXPECT_TRUE(pdf.read(5) == "%PDF-");
   EXPECT_GT(pdf.size(), 1000);
   EXPECT_FALSE(chart.ExportPicture(dir.filePath("no/hay/carpeta.png")));
+}
+
+TEST_F(Chart2DTest, PictureExportsAsSvgOfTheChartSize) {
+  ASSERT_TRUE(chart.LoadDataFile(dir.filePath("dos.sv")));
+  ASSERT_TRUE(chart.ExportPicture(dir.filePath("g.svg")));
+  QFile svg(dir.filePath("g.svg"));
+  ASSERT_TRUE(svg.open(QIODevice::ReadOnly));
+  QXmlStreamReader xml(&svg);
+  ASSERT_TRUE(xml.readNextStartElement()) << xml.errorString().toStdString();
+  EXPECT_EQ(xml.name(), QStringLiteral("svg"));
+  EXPECT_EQ(xml.attributes().value("viewBox").toString(),
+            QString("0 0 %1 %2").arg(chart.width()).arg(chart.height()));
+  // The drawing is made of vector shapes (the points, lines and texts).
+  int shapes = 0;
+  while (!xml.atEnd())
+    if (xml.readNext() == QXmlStreamReader::StartElement && (xml.name() == u"path" || xml.name() == u"polyline"))
+      ++shapes;
+  EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
+  EXPECT_GT(shapes, 8);
+  EXPECT_FALSE(chart.ExportPicture(dir.filePath("no/hay/carpeta.svg")));
 }
 
 int main(int argc, char** argv) {

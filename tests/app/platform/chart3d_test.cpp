@@ -10,6 +10,7 @@
 #include <QtEndian>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QXmlStreamReader>
 #include <cmath>
 #include <cstdio>
 #include <functional>
@@ -244,6 +245,39 @@ TEST_F(Chart3DTest, PictureExportsAsPngAndPdfInEveryMode) {
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_TRUE(f.read(5) == "%PDF-");
   }
+}
+
+// The SVG drawing is well-formed XML with an <svg> root of the chart's size;
+// the plan map is drawn in vectors, the 3-D view as one embedded picture.
+TEST_F(Chart3DTest, PictureExportsAsSvgOfTheChartSize) {
+  writeSurface(file("disco.sup"), 31, 21, 500.0, 50.0, 100.0, 100.0, maskedHill);
+  ASSERT_TRUE(chart.LoadGridFile(file("disco.sup")));
+  chart.Title("Prueba");
+  for (bool plan : {false, true}) {
+    chart.SurfaceSwitches(!plan, !plan);
+    const QString path = file(plan ? "plano.svg" : "tres.svg");
+    ASSERT_TRUE(chart.ExportPicture(path));
+    QFile svg(path);
+    ASSERT_TRUE(svg.open(QIODevice::ReadOnly));
+    QXmlStreamReader xml(&svg);
+    ASSERT_TRUE(xml.readNextStartElement()) << xml.errorString().toStdString();
+    EXPECT_EQ(xml.name(), QStringLiteral("svg"));
+    EXPECT_EQ(xml.attributes().value("viewBox").toString(), "0 0 640 480");
+    // Shown at the chart's size: the width in millimetres at the screen's resolution.
+    const QString width = xml.attributes().value("width").toString();
+    ASSERT_TRUE(width.endsWith("mm")) << width.toStdString();
+    EXPECT_NEAR(width.chopped(2).toDouble() / 25.4 * chart.logicalDpiX(), 640.0, 1.0);
+    int paths = 0, images = 0;
+    while (!xml.atEnd()) {
+      if (xml.readNext() != QXmlStreamReader::StartElement) continue;
+      if (xml.name() == u"path" || xml.name() == u"polyline") ++paths;
+      if (xml.name() == u"image") ++images;
+    }
+    EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
+    if (plan) EXPECT_GT(paths, 20);
+    else EXPECT_EQ(images, 1);
+  }
+  EXPECT_FALSE(chart.ExportPicture(file("no/such/folder/x.svg")));
 }
 
 // Frames of an animation are drawn with on-screen rendering off: each frame
