@@ -48,10 +48,14 @@ Areas areasFor(QSize size, bool hasTitle) {
   return a;
 }
 
-// Format of axis labels with about three significant digits over `span`.
-QString labelFormat(double span) {
-  const int decimals = span > 0 ? std::clamp(2 - static_cast<int>(std::floor(std::log10(span))), 0, 6) : 2;
-  return QString("%.%1f").arg(decimals);
+// The Z axis over the shown range: grid lines at every tick, labels at as many
+// of them as read well.
+void setZAxis(QValue3DAxis* axis, double low, double high, int segments) {
+  const int group = SegmentsPerLabel(segments, 8);
+  axis->setRange(static_cast<float>(low), static_cast<float>(high));
+  axis->setSegmentCount(segments / group);
+  axis->setSubSegmentCount(group);
+  axis->setLabelFormat(QString("%.%1f").arg(TickDecimals(low, (high - low) / segments * group)));
 }
 
 void setRoundRange(QValue3DAxis* axis, double low, double high) {
@@ -60,7 +64,7 @@ void setRoundRange(QValue3DAxis* axis, double low, double high) {
   NiceAxisRange(low, high, 8, &lo, &hi, &segments);
   axis->setRange(static_cast<float>(lo), static_cast<float>(hi));
   axis->setSegmentCount(segments);
-  axis->setLabelFormat(labelFormat((hi - lo) / segments * 10));
+  axis->setLabelFormat(QString("%.%1f").arg(TickDecimals(lo, (hi - lo) / segments)));
 }
 
 QLinearGradient zGradient() {
@@ -299,9 +303,7 @@ private:
       floor_->setTexture(ContourFloorImage(g, c.ContourLevels(), zmin, zmax, size));
       floorTextured_ = true;
     }
-    surface_->axisY()->setRange(zmin, zmax);
-    surface_->axisY()->setSegmentCount(segments);
-    surface_->axisY()->setLabelFormat(labelFormat((zmax - zmin) / segments * 10));
+    setZAxis(surface_->axisY(), zmin, zmax, segments);
     if (drawable) {
       // Coordinates at round values: the box reaches out to the next round
       // coordinate beyond the grid on each side.
@@ -338,9 +340,7 @@ private:
     barSeries_->setBaseGradient(zGradient());
     const auto [zmin, zmax, segments] = c.shownRange();
     bars_->setFloorLevel(zmin);
-    bars_->valueAxis()->setRange(zmin, zmax);
-    bars_->valueAxis()->setSegmentCount(segments);
-    bars_->valueAxis()->setLabelFormat(labelFormat((zmax - zmin) / segments * 10));
+    setZAxis(bars_->valueAxis(), zmin, zmax, segments);
   }
 
   Chart3D* owner_;
@@ -380,7 +380,8 @@ protected:
     QPainter painter(this);
     painter.fillRect(rect(), owner_->backdrop_);
     const auto [zmin, zmax, segments] = owner_->shownRange();
-    PaintColourScale(painter, QRectF(rect()).adjusted(0, 8, -4, -16), zmin, zmax, owner_->ContourLevels(), "Z");
+    PaintColourScale(painter, QRectF(rect()).adjusted(0, 8, -4, -16), zmin, zmax, segments, owner_->ContourLevels(),
+                     "Z");
   }
 
 private:
@@ -458,6 +459,7 @@ void Chart3D::resetZRange() {
   if (any && low == high) low -= 1.0f, high += 1.0f;
   zmin_ = low;
   zmax_ = high;
+  zFixed_ = false;
 }
 
 void Chart3D::ChartType(int type) {
@@ -519,6 +521,7 @@ void Chart3D::ZAxisRange(float zmin, float zmax) {
   if (!(zmax > zmin)) return;  // an empty or inverted range would hide the surface
   zmin_ = zmin;
   zmax_ = zmax;
+  zFixed_ = true;
   changed();
 }
 
@@ -538,10 +541,23 @@ void Chart3D::ContourLevelSwitch(bool automatic) {
   changed();
 }
 
+// A range fixed by hand is shown as it is, so that a series of frames on
+// one scale ends where the user put it; the data's own range is widened to
+// round values.
 Chart3D::ShownRange Chart3D::shownRange() const {
   ShownRange r;
-  NiceAxisRange(zmin_, zmax_, 6, &r.low, &r.high, &r.segments);
+  if (zFixed_) {
+    r.low = zmin_, r.high = zmax_;
+    r.segments = FixedAxisSegments(zmin_, zmax_, ContourLevels());
+  } else {
+    NiceAxisRange(zmin_, zmax_, 6, &r.low, &r.high, &r.segments);
+  }
   return r;
+}
+
+Chart3D::ZScale Chart3D::ZAxisScale() const {
+  const ShownRange r = shownRange();
+  return {r.low, r.high, r.segments};
 }
 
 std::vector<double> Chart3D::ContourLevels() const {
@@ -621,7 +637,7 @@ QImage Chart3D::Picture() {
     // The graph renders itself off screen at the body's size.
     painter.drawImage(a.body.topLeft(), view3d_->active()->renderToImage(0, a.body.size()));
   }
-  PaintColourScale(painter, QRectF(a.scale).adjusted(0, 8, -4, -16), zmin, zmax, ContourLevels(), "Z");
+  PaintColourScale(painter, QRectF(a.scale).adjusted(0, 8, -4, -16), zmin, zmax, segments, ContourLevels(), "Z");
   if (frameOn_ && frameStyle_ != 0 && frameWidth_ > 0) {
     painter.setPen(QPen(Qt::black, frameWidth_));
     painter.setBrush(Qt::NoBrush);
@@ -648,7 +664,7 @@ void Chart3D::paintVector(QPainter& painter, const QImage& picture) {
     painter.setFont(font());
     const auto [zmin, zmax, segments] = shownRange();
     PaintPlanMap(painter, a.body, grid_, ContourLevels(), contourMode_ == 1, zmin, zmax);
-    PaintColourScale(painter, QRectF(a.scale).adjusted(0, 8, -4, -16), zmin, zmax, ContourLevels(), "Z");
+    PaintColourScale(painter, QRectF(a.scale).adjusted(0, 8, -4, -16), zmin, zmax, segments, ContourLevels(), "Z");
   } else {
     painter.drawImage(0, 0, picture);
   }

@@ -100,6 +100,17 @@ public:
   void ZAxisRange(float zmin, float zmax);
   float ZAxisMin() const { return zmin_; }
   float ZAxisMax() const { return zmax_; }
+  // The Z scale as the axes and the colour scale show it, with its number of
+  // equal steps (each one a grid line; labels on every step or every few).
+  // A range set by ZAxisRange is shown exactly, in steps of the contour
+  // levels when they are evenly spaced through its ends, otherwise in 3 to
+  // 10 steps of few digits (0..36: 0, 6, ..., 36). After a load the data's
+  // range is widened to round values.
+  struct ZScale {
+    double low, high;
+    int segments;
+  };
+  ZScale ZAxisScale() const;
 
   // Contour levels. ContourLevelSwitch(true): the chart chooses about ten
   // round levels over the Z range itself (the initial state). false: the
@@ -170,6 +181,7 @@ private:
   int elevation_ = 45;
   QString title_;
   float zmin_ = 0.0f, zmax_ = 1.0f;
+  bool zFixed_ = false;  // the range comes from ZAxisRange, not from the data
   bool autoLevels_ = true;
   std::vector<double> levels_;
   QColor backdrop_ = Qt::white;

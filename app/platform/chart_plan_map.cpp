@@ -223,7 +223,17 @@ QImage ContourFloorImage(const SurfaceGrid& g, const std::vector<double>& levels
   return image;
 }
 
-void PaintColourScale(QPainter& painter, const QRectF& area, double zmin, double zmax,
+std::vector<double> ColourScaleLabels(double zmin, double zmax, int segments, double barHeight, double textHeight) {
+  const int n = std::max(segments, 1);
+  int group = 1;
+  while (group < n && (n % group != 0 || barHeight / n * group < 1.4 * textHeight)) ++group;
+  std::vector<double> values;
+  for (int k = 0; k < n; k += group) values.push_back(zmin + (zmax - zmin) * k / n);
+  values.push_back(zmax);
+  return values;
+}
+
+void PaintColourScale(QPainter& painter, const QRectF& area, double zmin, double zmax, int segments,
                       const std::vector<double>& levels, const QString& title) {
   painter.save();
   painter.setRenderHint(QPainter::Antialiasing);
@@ -240,14 +250,16 @@ void PaintColourScale(QPainter& painter, const QRectF& area, double zmin, double
   painter.drawRect(bar);
   const double span = zmax > zmin ? zmax - zmin : 1.0;
   auto yOf = [&](double z) { return bar.bottom() - (z - zmin) / span * bar.height(); };
-  // Value labels: both ends and round values between them, spaced for reading.
-  std::vector<double> values = {zmin, zmax};
-  for (double v : RoundContourLevels(zmin, zmax, std::max(2, static_cast<int>(bar.height() / 45)))) {
-    if (std::abs(yOf(v) - yOf(zmin)) > fm.height() && std::abs(yOf(v) - yOf(zmax)) > fm.height()) values.push_back(v);
+  // A short mark at every step of the scale, a longer one with its value
+  // where there is room for the label.
+  const int n = std::max(segments, 1);
+  for (int k = 0; k <= n; ++k) {
+    const double y = bar.bottom() - bar.height() * k / n;
+    painter.drawLine(QPointF(bar.right(), y), QPointF(bar.right() + 3, y));
   }
-  for (double v : values) {
+  for (double v : ColourScaleLabels(zmin, zmax, segments, bar.height(), fm.height())) {
     const double y = yOf(v);
-    painter.drawLine(QPointF(bar.right(), y), QPointF(bar.right() + 5, y));
+    painter.drawLine(QPointF(bar.right(), y), QPointF(bar.right() + 6, y));
     painter.drawText(QRectF(bar.right() + 8, y - fm.height() / 2, area.right() - bar.right() - 8, fm.height()),
                      Qt::AlignLeft | Qt::AlignVCenter, ZText(v));
   }

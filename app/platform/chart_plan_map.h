@@ -37,7 +37,12 @@ QImage ContourFloorImage(const SurfaceGrid& grid, const std::vector<double>& lev
                          QSize size);
 
 // The vertical colour scale of Z in `area`: a gradient bar from zmin (bottom)
-// to zmax (top) with value labels, and a tick at every contour level, headed
-// by `title`.
-void PaintColourScale(QPainter& painter, const QRectF& area, double zmin, double zmax,
+// to zmax (top) divided into `segments` equal steps, each marked, with value
+// labels on every step or every few (always at both ends), and a line across
+// the bar at every contour level, headed by `title`.
+void PaintColourScale(QPainter& painter, const QRectF& area, double zmin, double zmax, int segments,
                       const std::vector<double>& levels, const QString& title);
+
+// The values PaintColourScale labels on a bar `barHeight` high whose labels
+// are `textHeight` high.
+std::vector<double> ColourScaleLabels(double zmin, double zmax, int segments, double barHeight, double textHeight);

@@ -145,3 +145,51 @@ void NiceAxisRange(double zmin, double zmax, int count, double* lo, double* hi, 
   *hi = std::ceil(zmax / step - slack) * step;
   *segments = std::max(1, static_cast<int>(std::lround((*hi - *lo) / step)));
 }
+
+namespace {
+bool nearlyWhole(double x) { return std::abs(x - std::round(x)) < 1e-4; }
+
+// Significant digits of x > 0 (7 for anything longer).
+int significantDigits(double x) {
+  for (int digits = 1; digits < 7; ++digits) {
+    const double scale = std::pow(10.0, digits - 1 - std::floor(std::log10(x)));
+    if (std::abs(x * scale - std::round(x * scale)) < 1e-5 * x * scale) return digits;
+  }
+  return 7;
+}
+}  // namespace
+
+int FixedAxisSegments(double zmin, double zmax, const std::vector<double>& levels, int maxSegments) {
+  const double span = zmax - zmin;
+  if (!(span > 0) || !std::isfinite(span)) return 1;
+  if (levels.size() >= 2) {
+    const double step = levels[1] - levels[0];
+    bool even = step > 0;
+    for (std::size_t k = 2; even && k < levels.size(); ++k) even = std::abs(levels[k] - levels[k - 1] - step) < 1e-4 * step;
+    if (even && nearlyWhole(span / step) && nearlyWhole((levels[0] - zmin) / step)) {
+      const int count = static_cast<int>(std::lround(span / step));
+      const int group = SegmentsPerLabel(count, maxSegments);
+      if (count / group >= 3) return count / group;
+    }
+  }
+  int best = 6, bestDigits = 8;
+  for (int n : {6, 5, 4, 8, 7, 9, 10, 3}) {
+    const int digits = significantDigits(span / n);
+    if (digits < bestDigits) best = n, bestDigits = digits;
+  }
+  return best;
+}
+
+int SegmentsPerLabel(int segments, int maxLabels) {
+  for (int group = 1; group < segments; ++group)
+    if (segments % group == 0 && segments / group <= std::max(maxLabels, 1)) return group;
+  return std::max(segments, 1);
+}
+
+int TickDecimals(double lo, double step) {
+  for (int decimals = 0; decimals < 6; ++decimals) {
+    const double scale = std::pow(10.0, decimals);
+    if (nearlyWhole(lo * scale) && nearlyWhole(step * scale)) return decimals;
+  }
+  return 6;
+}

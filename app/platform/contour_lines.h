@@ -31,3 +31,19 @@ std::vector<double> EvenContourLevels(double zmin, double zmax, int n);
 // `segments` round steps (about `count`); limits that are already multiples of
 // the step stay as they are. For axes and colour scales.
 void NiceAxisRange(double zmin, double zmax, int count, double* lo, double* hi, int* segments);
+
+// The number of equal segments for an axis that must end exactly at zmin and
+// zmax (a range fixed by the user): one segment per level when `levels` are
+// evenly spaced on a lattice through both ends (in groups of levels when
+// that gives more than `maxSegments`); otherwise the count from 3 to 10 whose
+// step is written with the fewest significant digits, about 6 where several
+// tie (0..36 gives 6 segments of 6).
+int FixedAxisSegments(double zmin, double zmax, const std::vector<double>& levels, int maxSegments = 12);
+
+// How many segments to group under one label so that at most `maxLabels` + 1
+// labels show: the smallest divisor of `segments` that does it (`segments`
+// itself, labelling only the ends, when none smaller does).
+int SegmentsPerLabel(int segments, int maxLabels);
+
+// Decimals needed to write lo + k*step for every k (at most 6).
+int TickDecimals(double lo, double step);

@@ -1,10 +1,14 @@
 // The 3-D chart adapter: surface files, the Z range, contour levels, views and
 // bitmap output, driven under a virtual display.
 #include "platform/chart3d.h"
+#include "platform/chart_plan_map.h"
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QtDataVisualization/Q3DBars>
+#include <QtDataVisualization/Q3DSurface>
+#include <QtDataVisualization/QValue3DAxis>
 #include <QDir>
 #include <QFile>
 #include <QtEndian>
@@ -162,6 +166,78 @@ TEST_F(Chart3DTest, ContourLevelsAutomaticCountedAndAdded) {
   ASSERT_EQ(levels.size(), 10u);
   EXPECT_DOUBLE_EQ(levels.front(), 1.0);
   EXPECT_DOUBLE_EQ(levels.back(), 10.0);
+}
+
+// The surface graph of the fixture's chart (the only one alive).
+Q3DSurface* surfaceGraph() {
+  for (QWindow* w : QGuiApplication::allWindows())
+    if (auto* graph = qobject_cast<Q3DSurface*>(w)) return graph;
+  return nullptr;
+}
+
+// Regression: a range of 0..36 fixed by hand was shown with an axis and a
+// colour scale running on to 40.
+TEST_F(Chart3DTest, FixedZRangeEndsTheAxisAndScaleOnItsLimits) {
+  writeSurface(file("p.sup"), 5, 5, 0, 0, 1, 1, [](double x, double y) { return 3.0 * x + 1.7 * y; });
+  ASSERT_TRUE(chart.LoadGridFile(file("p.sup")));
+  // The data's range (0..18.8) is shown out to round values.
+  EXPECT_DOUBLE_EQ(chart.ZAxisScale().low, 0.0);
+  EXPECT_DOUBLE_EQ(chart.ZAxisScale().high, 20.0);
+  chart.ZAxisRange(0.0f, 36.0f);
+  EXPECT_FLOAT_EQ(chart.ZAxisMin(), 0.0f);
+  EXPECT_FLOAT_EQ(chart.ZAxisMax(), 36.0f);
+  Q3DSurface* graph = surfaceGraph();
+  ASSERT_NE(graph, nullptr);
+  // Automatic levels (every 5) do not fit the range: six steps of 6.
+  auto scale = chart.ZAxisScale();
+  EXPECT_DOUBLE_EQ(scale.low, 0.0);
+  EXPECT_DOUBLE_EQ(scale.high, 36.0);
+  EXPECT_EQ(scale.segments, 6);
+  EXPECT_FLOAT_EQ(graph->axisY()->min(), 0.0f);
+  EXPECT_FLOAT_EQ(graph->axisY()->max(), 36.0f);
+  EXPECT_EQ(graph->axisY()->segmentCount() * graph->axisY()->subSegmentCount(), 6);
+  // Thirteen levels 0, 3, ..., 36: a step at every level, labels every 6.
+  chart.Batch(true);
+  chart.ContourLevelCount(13);
+  chart.ContourLevelSwitch(false);
+  chart.Batch(false);
+  scale = chart.ZAxisScale();
+  EXPECT_DOUBLE_EQ(scale.high, 36.0);
+  EXPECT_EQ(scale.segments, 12);
+  EXPECT_FLOAT_EQ(graph->axisY()->max(), 36.0f);
+  EXPECT_EQ(graph->axisY()->segmentCount(), 6);
+  EXPECT_EQ(graph->axisY()->subSegmentCount(), 2);
+  EXPECT_EQ(graph->axisY()->labelFormat(), "%.0f");
+  // The colour scale labels the same steps, as densely as its height allows.
+  const auto tall = ColourScaleLabels(scale.low, scale.high, scale.segments, 300, 15);
+  ASSERT_EQ(tall.size(), 13u);
+  for (std::size_t k = 0; k < tall.size(); ++k) EXPECT_NEAR(tall[k], 3.0 * k, 1e-9);
+  const auto small = ColourScaleLabels(scale.low, scale.high, scale.segments, 150, 15);
+  ASSERT_EQ(small.size(), 7u);
+  EXPECT_NEAR(small[1], 6.0, 1e-9);
+  EXPECT_DOUBLE_EQ(small.back(), 36.0);
+  // The bars view uses the same scale.
+  chart.ChartType(1);
+  Q3DBars* bars = nullptr;
+  for (QWindow* w : QGuiApplication::allWindows())
+    if (auto* b = qobject_cast<Q3DBars*>(w)) bars = b;
+  ASSERT_NE(bars, nullptr);
+  EXPECT_FLOAT_EQ(bars->valueAxis()->max(), 36.0f);
+  EXPECT_EQ(bars->valueAxis()->segmentCount() * bars->valueAxis()->subSegmentCount(), 12);
+  // A new load goes back to the data's range.
+  ASSERT_TRUE(chart.LoadGridFile(file("p.sup")));
+  EXPECT_NEAR(chart.ZAxisMax(), 18.8, 1e-4);
+  EXPECT_DOUBLE_EQ(chart.ZAxisScale().high, 20.0);
+  const QString shots = qEnvironmentVariable("SORVAN_CHART_SHOTS");
+  if (!shots.isEmpty()) {
+    chart.Batch(true);
+    chart.ChartType(0);
+    chart.ZAxisRange(0.0f, 36.0f);
+    chart.ContourLevelCount(13);
+    chart.ContourProjection(true, true);
+    chart.Batch(false);
+    chart.Picture().save(QDir(shots).filePath("chart3d_fixed_range.png"));
+  }
 }
 
 TEST_F(Chart3DTest, DrawToFileWritesA24BitBitmapOfTheChartSize) {

@@ -110,3 +110,36 @@ TEST(ContourLevels, EvenLevelsSpanTheRange) {
   EXPECT_DOUBLE_EQ(levels.back(), 36.0);
   EXPECT_TRUE(EvenContourLevels(0, 1, 0).empty());
 }
+
+// A range fixed by hand is divided so that the axis ends on its limits.
+TEST(FixedAxis, SegmentsFollowEvenLevelsThroughTheEnds) {
+  EXPECT_EQ(FixedAxisSegments(0.0, 36.0, EvenContourLevels(0.0, 36.0, 13)), 12);  // every 3
+  // Ten levels inside, as the data animation sets them: eleven steps.
+  std::vector<double> inside;
+  for (int i = 1; i <= 10; ++i) inside.push_back(2.0 + 5.5 * i / 11);
+  EXPECT_EQ(FixedAxisSegments(2.0, 7.5, inside), 11);
+  // Too many levels to mark them all: grouped by a divisor.
+  EXPECT_EQ(FixedAxisSegments(0.0, 36.0, EvenContourLevels(0.0, 36.0, 37)), 12);  // every 3 of 36 steps
+  EXPECT_EQ(FixedAxisSegments(0.0, 40.0, EvenContourLevels(0.0, 40.0, 41), 12), 10);
+}
+
+TEST(FixedAxis, WithoutUsableLevelsTheRoundestStep) {
+  // Round levels that do not fit the ends (every 5 on 0..36) do not decide.
+  EXPECT_EQ(FixedAxisSegments(0.0, 36.0, RoundContourLevels(0.0, 36.0, 10)), 6);
+  EXPECT_EQ(FixedAxisSegments(0.0, 36.0, {}), 6);
+  EXPECT_EQ(FixedAxisSegments(0.0, 100.0, {}), 5);                   // steps of 20
+  EXPECT_EQ(FixedAxisSegments(3.2f, 7.9f, {}), 5);                    // 0.94, from single precision
+  EXPECT_EQ(FixedAxisSegments(-1.0, 2.5, {}), 5);                     // 0.7
+  // A prime number of steps between levels (17) falls back to the roundest step.
+  EXPECT_EQ(FixedAxisSegments(0.0, 17.0, EvenContourLevels(0.0, 17.0, 18)), 5);  // 3.4
+  EXPECT_EQ(FixedAxisSegments(5.0, 5.0, {}), 1);
+}
+
+TEST(FixedAxis, LabelGroupsAndDecimals) {
+  EXPECT_EQ(SegmentsPerLabel(12, 8), 2);
+  EXPECT_EQ(SegmentsPerLabel(6, 8), 1);
+  EXPECT_EQ(SegmentsPerLabel(11, 8), 11);  // only the ends
+  EXPECT_EQ(TickDecimals(0.0, 6.0), 0);
+  EXPECT_EQ(TickDecimals(3.2f, 0.94), 2);
+  EXPECT_EQ(TickDecimals(100.0, 0.25), 2);
+}
