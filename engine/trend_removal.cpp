@@ -12,6 +12,7 @@
 #include "numerics/regression.h"
 #include "numerics/symmetric_solve_refined.h"
 #include "semivariogram_estimate.h"
+#include "variogram_rows.h"
 
 namespace kriging {
 namespace {
@@ -85,8 +86,17 @@ void TrendResidualsGLS(int n, const float* x, const float* y, const float* z, fl
   auto vector = WorkArray<float>(std::max(rows, cols));
   float* k = covariance.data();
 
-  for (std::size_t i = 0; i < rows; ++i)
-    for (std::size_t j = i; j < rows; ++j) k[i + j * rows] = sill - variogram(x[i] - x[j], y[i] - y[j]);
+  // Column j of the upper triangle: the current model evaluated for the whole
+  // column at once when it is the one asked for (variogram_rows.h).
+  for (std::size_t j = 0; j < rows; ++j) {
+    float* column = k + j * rows;
+    if (variogram == &SemivariogramOfLag) {
+      CurrentModelAtLags(static_cast<int>(j) + 1, x, y, x[j], y[j], column);
+      for (std::size_t i = 0; i <= j; ++i) column[i] = sill - column[i];
+    } else {
+      for (std::size_t i = 0; i <= j; ++i) column[i] = sill - variogram(x[i] - x[j], y[i] - y[j]);
+    }
+  }
   FillDesign(n, x, y, p, driftTerm, design.data());
 
   PositiveDefiniteInverse(n, k, n, k, n);
