@@ -35,6 +35,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -283,8 +284,15 @@ int main(int argc, char** argv) {
   const double setupReference = BestSeconds(2, [&] { Grid(true, p, 100, true); });
   const double sample = BestSeconds(1, [&] { Grid(true, p, 10, false); });
   const double reference = setupReference + (sample - setupReference) * 100.0;
-  double fast = 1e300;
-  for (int r = 0; r < 2; ++r) fast = std::min(fast, Grid(false, p, 100, false));
+  double fast = 1e300, fastProcessor = 0;
+  for (int r = 0; r < 2; ++r) {
+    const std::clock_t start = std::clock();
+    const double seconds = Grid(false, p, 100, false);
+    if (seconds < fast) {
+      fast = seconds;
+      fastProcessor = static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC;
+    }
+  }
   const double setupFast = BestSeconds(2, [&] { Grid(false, p, 100, true); });
   Row("KrigeGrid, n = 2048, 100 x 100", reference, fast);
 
@@ -331,6 +339,13 @@ int main(int argc, char** argv) {
               100.0 * (factorFlops + nodeFlops) / fast / 1e9 / peak);
   std::printf("(KrigeGrid: assembly and factorization %.3f s, nodes %.3f s)\n", setupFast,
               fast - setupFast);
+  // On a shared machine the wall clock counts the time other programs hold
+  // the cores; per processor-second the rate is the kernels' own.
+  std::printf("Per processor-second: %.1f GFLOP/s per core, %.0f %% of one core's peak of %.0f "
+              "GFLOP/s (processor time %.3f s)\n",
+              (factorFlops + nodeFlops) / fastProcessor / 1e9,
+              100.0 * (factorFlops + nodeFlops) / fastProcessor / 1e9 / (peak / cores),
+              peak / cores, fastProcessor);
 
   std::filesystem::current_path(home);
   std::filesystem::remove_all(scratch);
