@@ -99,7 +99,7 @@ void KrigeGridBlocked(int n, const float* z, const float* x, const float* y, int
 
   // Dual weights w = A^{-1} [z; 0], with the factor still in the form the
   // unblocked solve takes.
-  std::vector<double> dualRhs(ld, 0.0);
+  auto dualRhs = WorkArray<double>(ld);
   for (int k = 0; k < n; ++k) dualRhs[k] = z[k];
   const std::vector<double> w = RefinedSolve(order, a, ld, diagonal.data(), pivots.data(), dualRhs);
   const BlockedFactorSolve solve(order, a, ld, pivots.data(), workers);
@@ -109,21 +109,26 @@ void KrigeGridBlocked(int n, const float* z, const float* x, const float* y, int
 
   std::fprintf(log, "    Dando valores ...\n");
   // Nodes to krige, in the order of the reference path (x outer, y inner).
-  std::vector<std::size_t> nodes;
-  std::vector<std::int32_t> nodeI, nodeJ;
-  for (int i = std::max(firstI, 0); i < nx; ++i) {
-    for (int j = std::max(firstJ, 0); j < ny; ++j) {
+  const int iFirst = std::max(firstI, 0), jFirst = std::max(firstJ, 0);
+  const std::size_t visited = static_cast<std::size_t>(std::max(nx - iFirst, 0)) *
+                              static_cast<std::size_t>(std::max(ny - jFirst, 0));
+  auto nodes = WorkArray<std::size_t>(visited);
+  auto nodeI = WorkArray<std::int32_t>(visited);
+  auto nodeJ = WorkArray<std::int32_t>(visited);
+  int nodeCount = 0;
+  for (int i = iFirst; i < nx; ++i) {
+    for (int j = jFirst; j < ny; ++j) {
       const std::size_t node = static_cast<std::size_t>(i) + static_cast<std::size_t>(j) * gridRows;
       if (prediction[node] == holeValue) {
         variance[node] = holeValue;
         continue;
       }
-      nodes.push_back(node);
-      nodeI.push_back(i);
-      nodeJ.push_back(j);
+      nodes[nodeCount] = node;
+      nodeI[nodeCount] = i;
+      nodeJ[nodeCount] = j;
+      ++nodeCount;
     }
   }
-  const int nodeCount = static_cast<int>(nodes.size());
   const int blocks = (nodeCount + kNodesPerBlock - 1) / kNodesPerBlock;
   const int threads = std::max(1, std::min(workers, blocks));
   auto rhs = WorkArray<float>(ld * kNodesPerBlock * threads);
@@ -152,9 +157,9 @@ void KrigeGridBlocked(int n, const float* z, const float* x, const float* y, int
       variance[nodes[first + c]] = static_cast<float>(solve.DiagonalQuadraticForm(b + c * ld));
   });
 
-  for (const std::size_t node : nodes) {
-    range[0] = std::min(range[0], prediction[node]);
-    range[1] = std::max(range[1], prediction[node]);
+  for (int c = 0; c < nodeCount; ++c) {
+    range[0] = std::min(range[0], prediction[nodes[c]]);
+    range[1] = std::max(range[1], prediction[nodes[c]]);
   }
 }
 

@@ -106,7 +106,10 @@ void ExpectSameToRounding(const Surface& fast, const Surface& slow, const GridSp
       const double slowVarianceError = std::fabs(slow.variance[k] - variance);
       ASSERT_NEAR(fast.prediction[k], slow.prediction[k], tolerance + slowError)
           << "node " << i << "," << j << " exact " << value;
-      ASSERT_NEAR(fast.variance[k], slow.variance[k], varianceTolerance + slowVarianceError)
+      // Variances far out of the data (corners under a cubic drift) are two
+      // orders above the rest; there the rounding of either path is relative.
+      ASSERT_NEAR(fast.variance[k], slow.variance[k],
+                  varianceTolerance + 1e-5 * std::fabs(variance) + slowVarianceError)
           << "node " << i << "," << j << " exact " << variance;
       EXPECT_NEAR(fast.prediction[k], value, tolerance) << "node " << i << "," << j;
     }
