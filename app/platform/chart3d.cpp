@@ -32,20 +32,58 @@ namespace {
 
 constexpr int kScaleWidth = 96;
 
+constexpr int kMaxBars = 10000;
+
 // Areas of the chart: title strip on top, colour scale at the right, the
-// graph (3-D view or plan map) in the rest.
+// graph (3-D view or plan map) in the rest, less a note line at its foot
+// when there is a note.
 struct Areas {
-  QRect title, body, scale;
+  QRect title, body, scale, note;
 };
 
-Areas areasFor(QSize size, bool hasTitle) {
+Areas areasFor(QSize size, bool hasTitle, bool hasNote) {
   const int titleHeight = hasTitle ? 30 : 0;
+  const int noteHeight = hasNote ? 20 : 0;
   const int scaleWidth = std::min(kScaleWidth, size.width() / 4);
   Areas a;
   a.title = QRect(0, 0, size.width(), titleHeight);
   a.scale = QRect(size.width() - scaleWidth, titleHeight, scaleWidth, size.height() - titleHeight);
-  a.body = QRect(0, titleHeight, size.width() - scaleWidth, size.height() - titleHeight);
+  a.body = QRect(0, titleHeight, size.width() - scaleWidth, size.height() - titleHeight - noteHeight);
+  a.note = QRect(0, a.body.bottom() + 1, a.body.width(), noteHeight);
   return a;
+}
+
+// Every how many nodes along each axis the bars view takes one, so that it
+// draws at most kMaxBars bars.
+int barStride(const SurfaceGrid& g) {
+  int stride = 1;
+  auto bars = [&](int s) { return static_cast<long long>((g.nx + s - 1) / s) * ((g.ny + s - 1) / s); };
+  while (bars(stride) > kMaxBars) ++stride;
+  return stride;
+}
+
+// Category labels of the bars graph at round coordinates: the node nearest
+// each round value (within half a step) carries the value, the others stay
+// blank. A grid of very few nodes has its own coordinates as labels.
+QStringList roundCategoryLabels(int n, double first, double step) {
+  QStringList out;
+  for (int k = 0; k < n; ++k) out << QString();
+  if (n < 6 || !(step > 0)) {
+    for (int k = 0; k < n; ++k) out[k] = ZText(first + k * step);
+    return out;
+  }
+  double lo = first, hi = first, tick = step;
+  int segments = 1;
+  NiceAxisRange(first, first + (n - 1) * step, 5, &lo, &hi, &segments);
+  tick = (hi - lo) / segments;
+  const int decimals = TickDecimals(lo, tick);
+  for (int k = 0; k <= segments; ++k) {
+    const double value = lo + k * tick;
+    const long node = std::lround((value - first) / step);
+    if (node < 0 || node >= n || std::abs(first + node * step - value) > 0.5001 * step) continue;
+    out[static_cast<int>(node)] = QString::number(value, 'f', decimals);
+  }
+  return out;
 }
 
 // The Z axis over the shown range: grid lines at every tick, labels at as many
@@ -317,25 +355,22 @@ private:
 
   void fillBars(const Chart3D& c) {
     const SurfaceGrid& g = c.grid_;
-    // One bar per node: rows are the Y nodes, columns the X nodes. A hole
-    // node gets a bar of no height (at the floor level), so it shows nothing.
+    // One bar per node (per stride-th node of a large grid): rows are the Y
+    // nodes, columns the X nodes. A hole node has no bar.
+    const int stride = barStride(g);
+    const int columns = (g.nx + stride - 1) / stride, rowCount = (g.ny + stride - 1) / stride;
     auto* rows = new QBarDataArray;
-    for (int j = 0; j < g.ny; ++j) {
-      auto* row = new QBarDataRow(g.nx);
-      for (int i = 0; i < g.nx; ++i) {
+    rows->reserve(rowCount);
+    for (int j = 0; j < g.ny; j += stride) {
+      auto* row = new QBarDataRow(columns);
+      for (int i = 0; i < g.nx; i += stride) {
         const float v = g.at(i, j);
-        (*row)[i].setValue(g.isHole(v) ? NAN : v);
+        (*row)[i / stride].setValue(g.isHole(v) ? NAN : v);
       }
       rows->append(row);
     }
-    // Category labels at a few round positions only; more would overlap.
-    auto labels = [](int n, double first, double step) {
-      QStringList out;
-      const int every = std::max(1, n / 6);
-      for (int k = 0; k < n; ++k) out << (k % every == 0 ? ZText(first + k * step) : QString());
-      return out;
-    };
-    barSeries_->dataProxy()->resetArray(rows, labels(g.ny, g.yMin, g.dy), labels(g.nx, g.xMin, g.dx));
+    barSeries_->dataProxy()->resetArray(rows, roundCategoryLabels(rowCount, g.yMin, g.dy * stride),
+                                        roundCategoryLabels(columns, g.xMin, g.dx * stride));
     barSeries_->setColorStyle(Q3DTheme::ColorStyleRangeGradient);
     barSeries_->setBaseGradient(zGradient());
     const auto [zmin, zmax, segments] = c.shownRange();
@@ -395,6 +430,9 @@ Chart3D::Chart3D(QWidget* parent) : QWidget(parent) {
   font.setBold(true);
   font.setPointSizeF(font.pointSizeF() + 1);
   titleLabel_->setFont(font);
+  noteLabel_ = new QLabel(this);
+  noteLabel_->setIndent(8);
+  noteLabel_->setStyleSheet("color: #505050;");
   view3d_ = new Chart3DView(this);
   plan_ = new Chart3DPlan(this);
   scale_ = new Chart3DScale(this);
@@ -587,15 +625,31 @@ void Chart3D::RenderSwitch(bool on) {
   if (on) changed();
 }
 
+QString Chart3D::BarsNote() const {
+  const int stride = barStride(grid_);
+  if (chartType_ != 1 || stride == 1) return {};
+  return tr("Barras de 1 de cada %1 nodos por eje (%2 × %3 de %4 × %5 nodos)")
+      .arg(stride)
+      .arg((grid_.nx + stride - 1) / stride)
+      .arg((grid_.ny + stride - 1) / stride)
+      .arg(grid_.nx)
+      .arg(grid_.ny);
+}
+
 void Chart3D::rebuild() {
   dirty_ = false;
   QPalette pal = palette();
   pal.setColor(QPalette::Window, backdrop_);
   setPalette(pal);
-  const Areas a = areasFor(size(), !title_.isEmpty());
+  const QString note = BarsNote();
+  const Areas a = areasFor(size(), !title_.isEmpty(), !note.isEmpty());
   titleLabel_->setText(title_);
   titleLabel_->setGeometry(a.title);
   titleLabel_->setVisible(!title_.isEmpty());
+  noteLabel_->setText(note);
+  noteLabel_->setToolTip(note);
+  noteLabel_->setGeometry(a.note);
+  noteLabel_->setVisible(!note.isEmpty());
   scale_->setGeometry(a.scale);
   const bool plan = chartType_ == 0 && !surface_;
   view3d_->setGeometry(a.body);
@@ -609,8 +663,9 @@ void Chart3D::rebuild() {
 
 void Chart3D::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
-  const Areas a = areasFor(size(), !title_.isEmpty());
+  const Areas a = areasFor(size(), !title_.isEmpty(), !noteLabel_->text().isEmpty());
   titleLabel_->setGeometry(a.title);
+  noteLabel_->setGeometry(a.note);
   scale_->setGeometry(a.scale);
   view3d_->setGeometry(a.body);
   plan_->setGeometry(a.body);
@@ -621,11 +676,17 @@ QImage Chart3D::Picture() {
   QImage image(size().expandedTo(QSize(1, 1)), QImage::Format_RGB32);
   image.fill(backdrop_);
   QPainter painter(&image);
-  const Areas a = areasFor(image.size(), !title_.isEmpty());
+  const QString note = BarsNote();
+  const Areas a = areasFor(image.size(), !title_.isEmpty(), !note.isEmpty());
   if (!title_.isEmpty()) {
     painter.setFont(titleLabel_->font());
     painter.setPen(Qt::black);
     painter.drawText(a.title, Qt::AlignCenter, title_);
+  }
+  if (!note.isEmpty()) {
+    painter.setFont(noteLabel_->font());
+    painter.setPen(noteLabel_->palette().color(QPalette::WindowText));
+    painter.drawText(a.note.adjusted(8, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, note);
   }
   const auto [zmin, zmax, segments] = shownRange();
   if (chartType_ == 0 && !surface_) {
@@ -658,7 +719,7 @@ bool Chart3D::DrawToFile(const QString& path, int format) {
 void Chart3D::paintVector(QPainter& painter, const QImage& picture) {
   if (chartType_ == 0 && !surface_) {
     painter.fillRect(QRect(QPoint(0, 0), picture.size()), backdrop_);
-    const Areas a = areasFor(picture.size(), !title_.isEmpty());
+    const Areas a = areasFor(picture.size(), !title_.isEmpty(), false);
     painter.setFont(titleLabel_->font());
     painter.drawText(a.title, Qt::AlignCenter, title_);
     painter.setFont(font());

@@ -67,9 +67,13 @@ public:
   bool LoadGridValues(const float* values, long long count);
   const SurfaceGrid& Grid() const { return grid_; }
 
-  // 0 surface, 1 bars.
+  // 0 surface, 1 bars. The bars view draws one bar per node up to 10000
+  // nodes; a larger grid is shown by every k-th node along each axis (the
+  // smallest k that keeps to 10000 bars), with a note under the graph.
   void ChartType(int type);
   int ChartTypeCode() const { return chartType_; }
+  // The note of a thinned bars view (empty when every node has its bar).
+  QString BarsNote() const;
   // Both on: the surface body is drawn; both off: only the contours (plan map).
   void SurfaceSwitches(bool a, bool b);
   bool SurfaceOn() const { return surface_; }
@@ -192,6 +196,7 @@ private:
   bool viewSetByHandler_ = false;
 
   QLabel* titleLabel_ = nullptr;
+  QLabel* noteLabel_ = nullptr;
   Chart3DView* view3d_ = nullptr;
   Chart3DPlan* plan_ = nullptr;
   Chart3DScale* scale_ = nullptr;

@@ -7,9 +7,13 @@
 
 #include <QApplication>
 #include <QtDataVisualization/Q3DBars>
+#include <QtDataVisualization/QBar3DSeries>
+#include <QtDataVisualization/QBarDataProxy>
 #include <QtDataVisualization/Q3DSurface>
 #include <QtDataVisualization/QValue3DAxis>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QLabel>
 #include <QFile>
 #include <QtEndian>
 #include <QTemporaryDir>
@@ -175,6 +179,12 @@ Q3DSurface* surfaceGraph() {
   return nullptr;
 }
 
+Q3DBars* barsGraph() {
+  for (QWindow* w : QGuiApplication::allWindows())
+    if (auto* bars = qobject_cast<Q3DBars*>(w)) return bars;
+  return nullptr;
+}
+
 // Regression: a range of 0..36 fixed by hand was shown with an axis and a
 // colour scale running on to 40.
 TEST_F(Chart3DTest, FixedZRangeEndsTheAxisAndScaleOnItsLimits) {
@@ -218,9 +228,7 @@ TEST_F(Chart3DTest, FixedZRangeEndsTheAxisAndScaleOnItsLimits) {
   EXPECT_DOUBLE_EQ(small.back(), 36.0);
   // The bars view uses the same scale.
   chart.ChartType(1);
-  Q3DBars* bars = nullptr;
-  for (QWindow* w : QGuiApplication::allWindows())
-    if (auto* b = qobject_cast<Q3DBars*>(w)) bars = b;
+  Q3DBars* bars = barsGraph();
   ASSERT_NE(bars, nullptr);
   EXPECT_FLOAT_EQ(bars->valueAxis()->max(), 36.0f);
   EXPECT_EQ(bars->valueAxis()->segmentCount() * bars->valueAxis()->subSegmentCount(), 12);
@@ -238,6 +246,69 @@ TEST_F(Chart3DTest, FixedZRangeEndsTheAxisAndScaleOnItsLimits) {
     chart.Batch(false);
     chart.Picture().save(QDir(shots).filePath("chart3d_fixed_range.png"));
   }
+}
+
+// The bars view labels its X and Y categories with round coordinates, each at
+// the node nearest to it, and leaves the other categories blank.
+TEST_F(Chart3DTest, BarsAreLabelledWithRoundCoordinates) {
+  writeSurface(file("b.sup"), 80, 50, 178605.3, 329714.0, 40.0, 40.0, [](double x, double y) { return x * 1e-4 + y * 1e-5; });
+  ASSERT_TRUE(chart.LoadGridFile(file("b.sup")));
+  chart.ChartType(1);
+  Q3DBars* bars = barsGraph();
+  ASSERT_NE(bars, nullptr);
+  EXPECT_TRUE(chart.BarsNote().isEmpty());
+  QBarDataProxy* proxy = bars->seriesList().at(0)->dataProxy();
+  ASSERT_EQ(proxy->rowCount(), 50);
+  const struct {
+    QStringList labels;
+    double first;
+  } axes[] = {{proxy->columnLabels(), 178605.3}, {proxy->rowLabels(), 329714.0}};
+  for (const auto& axis : axes) {
+    int shown = 0;
+    for (int k = 0; k < axis.labels.size(); ++k) {
+      if (axis.labels[k].isEmpty()) continue;
+      ++shown;
+      bool number = false;
+      const double value = axis.labels[k].toDouble(&number);
+      ASSERT_TRUE(number) << axis.labels[k].toStdString();
+      EXPECT_EQ(std::fmod(value, 100.0), 0.0) << value;         // round: whole hundreds at least
+      EXPECT_LE(std::abs(axis.first + 40.0 * k - value), 20.0);  // at its node
+    }
+    EXPECT_GE(shown, 3);
+    EXPECT_LE(shown, 11);
+  }
+}
+
+// Regression: a large grid gave one bar per node, hundreds of thousands of
+// bars that froze the window. It now shows every k-th node and says so.
+TEST_F(Chart3DTest, LargeGridsShowThinnedBarsWithANote) {
+  writeSurface(file("grande.sup"), 301, 250, 0.0, 0.0, 1.0, 1.0, [](double x, double y) { return x + y; }, false);
+  ASSERT_TRUE(chart.LoadGridFile(file("grande.sup")));
+  QElapsedTimer timer;
+  timer.start();
+  chart.ChartType(1);
+  QTest::qWait(50);
+  Q3DBars* bars = barsGraph();
+  ASSERT_NE(bars, nullptr);
+  // 75250 nodes: every third node along each axis, 101 x 84 = 8484 bars.
+  QBarDataProxy* proxy = bars->seriesList().at(0)->dataProxy();
+  ASSERT_EQ(proxy->rowCount(), 84);
+  ASSERT_EQ(proxy->rowAt(0)->size(), 101);
+  EXPECT_FLOAT_EQ(proxy->itemAt(1, 2)->value(), 6.0f + 3.0f);  // node (6, 3)
+  EXPECT_TRUE(chart.BarsNote().contains("1 de cada 3")) << chart.BarsNote().toStdString();
+  EXPECT_TRUE(chart.BarsNote().contains("301 × 250")) << chart.BarsNote().toStdString();
+  QLabel* note = nullptr;
+  for (QLabel* label : chart.findChildren<QLabel*>())
+    if (label->text() == chart.BarsNote()) note = label;
+  ASSERT_NE(note, nullptr);
+  EXPECT_TRUE(note->isVisible());
+  EXPECT_LT(timer.elapsed(), 5000);
+  const QString shots = qEnvironmentVariable("SORVAN_CHART_SHOTS");
+  if (!shots.isEmpty()) chart.Picture().save(QDir(shots).filePath("chart3d_thinned_bars.png"));
+  // Back to the surface: no note.
+  chart.ChartType(0);
+  EXPECT_TRUE(chart.BarsNote().isEmpty());
+  EXPECT_FALSE(note->isVisible());
 }
 
 TEST_F(Chart3DTest, DrawToFileWritesA24BitBitmapOfTheChartSize) {
