@@ -20,7 +20,11 @@
 // arrays are obtained once per call, none per node.
 //
 // Threads: WorkerCount(); the results are the same bit for bit whatever the
-// number of threads.
+// number of threads. The semivariogram and drift functions are called from
+// all of them at once, so they may only read shared state (as
+// SemivariogramOfLag and DriftTerm do: the current model and drift frame).
+// When `variogram` is SemivariogramOfLag the current model is evaluated a
+// whole row of lags at a time (variogram_rows.h).
 #include "drift_terms.h"
 #include "variogram_models.h"
 

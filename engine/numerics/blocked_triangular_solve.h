@@ -21,7 +21,7 @@ namespace kriging {
 
 class BlockedFactorSolve {
  public:
-  static constexpr int kPanelColumns = 128;  // a multiple of kInnerColumns
+  static constexpr int kPanelColumns = 256;  // a multiple of kInnerColumns
   // Inside a panel's diagonal triangle the same scheme once more: triangles
   // of kInnerColumns columns (the tile height) and packed updates between them.
   static constexpr int kInnerColumns = 16;

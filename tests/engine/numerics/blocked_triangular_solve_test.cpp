@@ -84,33 +84,37 @@ TEST_P(BlockedSolve, QuadraticFormsMatchDoublePrecisionForEveryThreadCount) {
 INSTANTIATE_TEST_SUITE_P(
     AwkwardOrders, BlockedSolve,
     ::testing::Combine(::testing::Values(Kind::kRandom, Kind::kKriging, Kind::kIllConditioned),
-                       ::testing::Values(11, 127, 128, 129, 131, 257)));
+                       ::testing::Values(11, 127, 128, 129, 131, 255, 257)));
 
 INSTANTIATE_TEST_SUITE_P(TinyOrders, BlockedSolve,
                          ::testing::Combine(::testing::Values(Kind::kRandom,
                                                               Kind::kIllConditioned),
                                             ::testing::Values(1, 2, 3, 4, 5)));
 
-// A 2x2 pivot block whose two columns straddle the boundary of two panels:
-// the off-diagonal entry of D at (127, 128) must not enter the packed panel.
-TEST(BlockedSolve, TwoByTwoBlockAcrossPanelBoundary) {
-  const int n = 200;
+// A 2x2 pivot block whose two columns straddle the boundary of two panels
+// (or of two inner blocks): the off-diagonal entry of D at (b-1, b) must not
+// enter the packed updates.
+class TwoByTwoAcross : public ::testing::TestWithParam<int> {};
+
+TEST_P(TwoByTwoAcross, BoundaryKeepsDOutOfTheUpdates) {
+  const int b = GetParam();
+  const int n = b + 72;
   Dense a(n);
   for (int i = 0; i < n; ++i) a(i, i) = 1.0 + 0.01 * i;
-  // Columns 127 and 128: zero diagonal, coupled by 1 (a 2x2 pivot), and
+  // Columns b-1 and b: zero diagonal, coupled by 1 (a 2x2 pivot), and
   // coupled weakly to the rest.
-  a(127, 127) = a(128, 128) = 0.0;
-  a(127, 128) = a(128, 127) = 1.0;
-  for (int i = 0; i < 127; ++i) {
-    a(i, 127) = a(127, i) = 0.01 * std::sin(i + 1.0);
-    a(i, 128) = a(128, i) = 0.01 * std::cos(i + 1.0);
+  a(b - 1, b - 1) = a(b, b) = 0.0;
+  a(b - 1, b) = a(b, b - 1) = 1.0;
+  for (int i = 0; i < b - 1; ++i) {
+    a(i, b - 1) = a(b - 1, i) = 0.01 * std::sin(i + 1.0);
+    a(i, b) = a(b, i) = 0.01 * std::cos(i + 1.0);
   }
-  // Eliminate 129..199 first (1x1), then the 2x2 block at (127, 128).
+  // Eliminate b+1..n-1 first (1x1), then the 2x2 block at (b-1, b).
   std::vector<float> fac = testing::UpperAsFloat(a, n);
   std::vector<std::int32_t> ipvt(n);
   ASSERT_EQ(BunchKaufmanFactorInPlace(n, fac.data(), n, ipvt.data()), 0);
-  ASSERT_LT(ipvt[128], 0);
-  ASSERT_EQ(ipvt[127], ipvt[128]);
+  ASSERT_LT(ipvt[b], 0);
+  ASSERT_EQ(ipvt[b - 1], ipvt[b]);
   const BlockedFactorSolve solve(n, fac.data(), n, ipvt.data(), 2);
   std::vector<float> v(n);
   std::vector<double> bc(n);
@@ -122,6 +126,10 @@ TEST(BlockedSolve, TwoByTwoBlockAcrossPanelBoundary) {
   for (int i = 0; i < n; ++i) q += bc[i] * x[i];
   EXPECT_NEAR(solve.DiagonalQuadraticForm(v.data()), q, 1e-4 * std::fabs(q));
 }
+
+INSTANTIATE_TEST_SUITE_P(PanelAndInnerBoundaries, TwoByTwoAcross,
+                         ::testing::Values(BlockedFactorSolve::kPanelColumns,
+                                           BlockedFactorSolve::kInnerColumns * 3));
 
 }  // namespace
 }  // namespace kriging
