@@ -15,6 +15,7 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QFile>
+#include <QFileInfo>
 #include <QtEndian>
 #include <QTemporaryDir>
 #include <QTest>
@@ -421,6 +422,8 @@ TEST_F(Chart3DTest, PictureExportsAsSvgOfTheChartSize) {
       if (xml.name() == u"image") ++images;
     }
     EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
+    const QString shots = qEnvironmentVariable("SORVAN_CHART_SHOTS");
+    if (!shots.isEmpty()) QFile::copy(path, QDir(shots).filePath("chart3d_" + QFileInfo(path).fileName()));
     if (plan) EXPECT_GT(paths, 20);
     else EXPECT_EQ(images, 1);
   }
