@@ -6,43 +6,22 @@
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QTemporaryDir>
 #include <QTest>
-#include <QPointer>
-#include <QTimer>
-#include <functional>
 #include <memory>
 
 #include "core/datos_espaciales.h"
 #include "gui/frmDatos.h"
+#include "gui_test_support.h"
 #include "platform/data_grid.h"
 
-void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+using prueba::AlAparecerModal;
 
 namespace {
 
 QString meuse() { return QString::fromLocal8Bit(qgetenv("SORVAN_SOURCE_DIR")) + "/examples/meuse.dae"; }
-
-// Runs `accion` on the first modal widget that becomes active within 5 s.
-void alAparecerModal(std::function<void(QWidget*)> accion) {
-  auto* t = new QTimer;
-  auto inicio = std::make_shared<QElapsedTimer>();
-  inicio->start();
-  t->setInterval(20);
-  QObject::connect(t, &QTimer::timeout, [t, accion, inicio] {
-    if (QWidget* w = QApplication::activeModalWidget()) {
-      t->stop();
-      t->deleteLater();
-      accion(w);
-    } else if (inicio->elapsed() > 5000) {
-      t->stop();
-      t->deleteLater();
-    }
-  });
-  t->start();
-}
 
 class DataWindowTest : public ::testing::Test {
 protected:
@@ -206,7 +185,7 @@ TEST_F(DataWindowTest, TextThatIsNotANumberIsRefusedWithAMessage) {
   QTest::keyClick(g_, Qt::Key_A);
   EXPECT_EQ(ed_->text(), QStringLiteral("a"));
   QString texto, titulo;
-  alAparecerModal([&](QWidget* w) {
+  AlAparecerModal([&](QWidget* w) {
     if (auto* caja = qobject_cast<QMessageBox*>(w)) {
       titulo = caja->windowTitle();
       texto = caja->text();
@@ -270,33 +249,6 @@ TEST(TextoValorTest, UpToSevenSignificantDigits) {
   EXPECT_EQ(frmDatos::TextoValor(1.f / 3.f), QStringLiteral("0.3333333"));
 }
 
-// A modal window left up for 10 s means a test lost track of it: close it so
-// the test fails instead of hanging, and say which window it was.
-void vigilarModales() {
-  auto* t = new QTimer(qApp);
-  auto visto = std::make_shared<QPointer<QWidget>>();
-  auto desde = std::make_shared<QElapsedTimer>();
-  t->setInterval(250);
-  QObject::connect(t, &QTimer::timeout, [visto, desde] {
-    QWidget* m = QApplication::activeModalWidget();
-    if (!m) return;
-    if (m != visto->data()) {
-      *visto = m;
-      desde->start();
-    } else if (desde->elapsed() > 10000) {
-      ADD_FAILURE() << "ventana modal sin respuesta: " << m->metaObject()->className() << " \""
-                    << m->windowTitle().toStdString() << "\"";
-      if (auto* d = qobject_cast<QDialog*>(m)) d->done(QDialog::Rejected); else m->close();
-    }
-  });
-  t->start();
-}
-
 }  // namespace
 
-int main(int argc, char** argv) {
-  QApplication app(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  vigilarModales();
-  return RUN_ALL_TESTS();
-}
+int main(int argc, char** argv) { return prueba::EjecutaPruebas(argc, argv, {.modalOlvidadoMs = 10000}); }

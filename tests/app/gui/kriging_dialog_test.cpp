@@ -5,82 +5,32 @@
 // the engine.
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QAbstractButton>
+#include <QApplication>
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
 #include <QTest>
-#include <QTimer>
-#include <functional>
-#include <memory>
 #include <sstream>
 
 #include "core/opciones_kriging.h"
 #include "gui/kriging/frmKriging2D.h"
 #include "gui/kriging/frmOpKriging.h"
+#include "gui_test_support.h"
+#include "mismas_opciones.h"
 
+using prueba::Mensaje;
+using prueba::MismasOpciones;
+using prueba::ResponderMensaje;
+using prueba::Respuesta;
 using sorvan::OpcionesKriging;
 using sorvan::SesionKriging;
 
 namespace {
-
-// Answers modal widgets of type T while it lives: each one that appears
-// (up to `veces`, within 10 s) is handed to `responder`, which must close it.
-// Destroying the object stops the watch, so a box that never came cannot be
-// answered later with references that are gone.
-template <class T>
-class Respuesta {
- public:
-  explicit Respuesta(std::function<void(T*)> responder, int veces = 1)
-      : activo_(std::make_shared<bool>(true)), vistas_(std::make_shared<int>(0)) {
-    auto reloj = std::make_shared<QElapsedTimer>();
-    reloj->start();
-    auto paso = std::make_shared<std::function<void()>>();
-    auto activo = activo_;
-    auto vistas = vistas_;
-    std::weak_ptr<std::function<void()>> debil = paso;
-    *paso = [=] {
-      if (!*activo) return;
-      if (T* w = qobject_cast<T*>(QApplication::activeModalWidget()); w && w->isVisible()) {
-        ++*vistas;
-        responder(w);
-      }
-      if (*vistas < veces && reloj->elapsed() < 10000)
-        if (auto p = debil.lock()) QTimer::singleShot(20, *p);
-    };
-    paso_ = paso;
-    QTimer::singleShot(0, *paso);
-  }
-  ~Respuesta() { *activo_ = false; }
-  int vistas() const { return *vistas_; }
-  bool vista() const { return *vistas_ > 0; }
-
- private:
-  std::shared_ptr<bool> activo_;
-  std::shared_ptr<int> vistas_;
-  std::shared_ptr<std::function<void()>> paso_;
-};
-
-struct Mensaje {
-  bool visto = false;
-  QString titulo, texto;
-};
-
-// Answers the next message box with OK, keeping its title and text.
-std::unique_ptr<Respuesta<QMessageBox>> ResponderMensaje(Mensaje* m) {
-  return std::make_unique<Respuesta<QMessageBox>>([m](QMessageBox* box) {
-    m->visto = true;
-    m->titulo = box->windowTitle();
-    m->texto = box->text();
-    box->button(QMessageBox::Ok)->click();
-  });
-}
 
 SesionKriging SesionMeuse() {
   SesionKriging s;
@@ -88,15 +38,6 @@ SesionKriging SesionMeuse() {
   EXPECT_TRUE(sorvan::LeeDatos(ruta, s.datos).ok) << ruta;
   s.archivoDatos = ruta;
   return s;
-}
-
-bool MismasOpciones(const OpcionesKriging& a, const OpcionesKriging& b) {
-  return a.Media == b.Media && a.Modelo == b.Modelo && a.Estimador == b.Estimador && a.LongVar == b.LongVar &&
-         a.NApor == b.NApor && a.SaltoIni == b.SaltoIni && a.RSalto == b.RSalto && a.NSaltos == b.NSaltos &&
-         a.NAjus == b.NAjus && a.NMinAjus == b.NMinAjus && a.NRx == b.NRx && a.NRy == b.NRy &&
-         a.MinRx == b.MinRx && a.MinRy == b.MinRy && a.LRx == b.LRx && a.LRy == b.LRy &&
-         a.VerSupPred == b.VerSupPred && a.VerSupVar == b.VerSupVar && a.VerAjuste == b.VerAjuste &&
-         a.VerEstimadores == b.VerEstimadores;
 }
 
 OpcionesKriging Defectos(const SesionKriging& s, int colX, int colY) {
@@ -341,31 +282,4 @@ TEST(Kriging2D, Captura) {
   EXPECT_TRUE(dlg.grab().save(QDir(QString::fromLocal8Bit(carpeta)).filePath("kriging_dialog.png")));
 }
 
-// A modal window that no test answers would hang the run: after 15 s the
-// watch closes it and fails the test that left it.
-void VigilarModalesOlvidados() {
-  static QPointer<QWidget> ultimo;
-  static QElapsedTimer desde;
-  auto* reloj = new QTimer(qApp);
-  QObject::connect(reloj, &QTimer::timeout, [] {
-    QWidget* w = QApplication::activeModalWidget();
-    if (w != ultimo) {
-      ultimo = w;
-      desde.start();
-    } else if (w && desde.elapsed() > 15000) {
-      const auto* box = qobject_cast<QMessageBox*>(w);
-      ADD_FAILURE() << "modal window left unanswered: " << w->metaObject()->className() << " "
-                    << (box ? box->text() : w->windowTitle()).toStdString();
-      w->close();
-      if (auto* d = qobject_cast<QDialog*>(w)) d->reject();
-    }
-  });
-  reloj->start(500);
-}
-
-int main(int argc, char** argv) {
-  QApplication app(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  VigilarModalesOlvidados();
-  return RUN_ALL_TESTS();
-}
+int main(int argc, char** argv) { return prueba::EjecutaPruebas(argc, argv, {.modalOlvidadoMs = 15000}); }

@@ -18,16 +18,13 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMessageBox>
-#include <QPointer>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QStatusBar>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
 #include <cerrno>
-#include <functional>
 #include <memory>
 
 #include "core/sesion_kriging.h"
@@ -35,48 +32,13 @@
 #include "gui/kriging/frmKriging2D.h"
 #include "gui/kriging/frmOpKriging.h"
 #include "gui/kriging/kriging_commands.h"
+#include "gui_test_support.h"
 
+using prueba::Mensaje;
+using prueba::Respuesta;
 using sorvan::SesionKriging;
 
 namespace {
-
-// Answers modal widgets of type T while it lives: each one that appears
-// (up to `veces`, within the time limit) is handed to `responder`.
-// Destroying the object stops the watch.
-template <class T>
-class Respuesta {
- public:
-  explicit Respuesta(std::function<void(T*)> responder, int veces = 1, int limiteMs = 60000)
-      : activo_(std::make_shared<bool>(true)), vistas_(std::make_shared<int>(0)) {
-    auto reloj = std::make_shared<QElapsedTimer>();
-    reloj->start();
-    auto paso = std::make_shared<std::function<void()>>();
-    auto activo = activo_;
-    auto vistas = vistas_;
-    auto ultimo = std::make_shared<QPointer<T>>();
-    std::weak_ptr<std::function<void()>> debil = paso;
-    *paso = [=] {
-      if (!*activo) return;
-      T* w = qobject_cast<T*>(QApplication::activeModalWidget());
-      if (w && w->isVisible() && w != *ultimo) {
-        *ultimo = w;
-        ++*vistas;
-        responder(w);
-      }
-      if (*activo && *vistas < veces && reloj->elapsed() < limiteMs)
-        if (auto p = debil.lock()) QTimer::singleShot(20, *p);
-    };
-    paso_ = paso;
-    QTimer::singleShot(0, *paso);
-  }
-  ~Respuesta() { *activo_ = false; }
-  int vistas() const { return *vistas_; }
-
- private:
-  std::shared_ptr<bool> activo_;
-  std::shared_ptr<int> vistas_;
-  std::shared_ptr<std::function<void()>> paso_;
-};
 
 // Every text painted in the main window's status bar, in order.
 class TextosEstado : public QObject {
@@ -93,10 +55,6 @@ class TextosEstado : public QObject {
         textos << l->text();
     return false;
   }
-};
-
-struct Mensaje {
-  QString titulo, texto;
 };
 
 // With SORVAN_SCREENSHOTS set to a folder, saves `w` there as `nombre`.
@@ -122,19 +80,17 @@ class EjecucionTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(carpeta.isValid());
-    carpetaAntes = QDir::currentPath();
     principal = std::make_unique<frmMain>();
     principal->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(principal.get()));
     meuse = QString::fromLocal8Bit(qgetenv("SORVAN_SOURCE_DIR")) + "/examples/meuse.dae";
     ASSERT_TRUE(principal->AbrirDatos(meuse));
     // The engine writes into the current folder: a fresh one for each test.
-    QDir::setCurrent(carpeta.path());
+    carpeta.HacerActual();
   }
   void TearDown() override {
     DescargarDialogosKriging();
     principal.reset();
-    QDir::setCurrent(carpetaAntes);
   }
 
   SesionKriging& sesion() { return principal->Sesion(); }
@@ -149,7 +105,7 @@ class EjecucionTest : public ::testing::Test {
     });
     Respuesta<QMessageBox> cajas(
         [mensajes](QMessageBox* box) {
-          if (mensajes) mensajes->append({box->windowTitle(), box->text()});
+          if (mensajes) mensajes->append({true, box->windowTitle(), box->text()});
           if (box->icon() == QMessageBox::Critical) Captura(box, "kriging_error.png");
           box->button(QMessageBox::Ok)->click();
         },
@@ -158,8 +114,7 @@ class EjecucionTest : public ::testing::Test {
     ASSERT_EQ(dialogo.vistas(), 1);
   }
 
-  QTemporaryDir carpeta;
-  QString carpetaAntes;
+  prueba::CarpetaTemporal carpeta;  // the current folder is put back when it goes
   QString meuse;
   std::unique_ptr<frmMain> principal;
 };
@@ -375,31 +330,4 @@ TEST_F(EjecucionTest, DatosDeDosColumnasNoAbrenElDialogo) {
   EXPECT_TRUE(texto.contains("tres")) << texto.toStdString();
 }
 
-// A modal window that no test answers would hang the run: after 30 s the
-// watch closes it and fails the test that left it.
-void VigilarModalesOlvidados() {
-  static QPointer<QWidget> ultimo;
-  static QElapsedTimer desde;
-  auto* reloj = new QTimer(qApp);
-  QObject::connect(reloj, &QTimer::timeout, [] {
-    QWidget* w = QApplication::activeModalWidget();
-    if (w != ultimo) {
-      ultimo = w;
-      desde.start();
-    } else if (w && desde.elapsed() > 30000) {
-      const auto* box = qobject_cast<QMessageBox*>(w);
-      ADD_FAILURE() << "modal window left unanswered: " << w->metaObject()->className() << " "
-                    << (box ? box->text() : w->windowTitle()).toStdString();
-      if (auto* d = qobject_cast<QDialog*>(w)) d->reject();
-      w->close();
-    }
-  });
-  reloj->start(500);
-}
-
-int main(int argc, char** argv) {
-  QApplication app(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  VigilarModalesOlvidados();
-  return RUN_ALL_TESTS();
-}
+int main(int argc, char** argv) { return prueba::EjecutaPruebas(argc, argv, {.modalOlvidadoMs = 30000}); }

@@ -8,11 +8,11 @@
 #include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QLineEdit>
-#include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -24,9 +24,7 @@
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QPointer>
 #include <QTimer>
-#include <functional>
 #include <memory>
 
 #include "core/sesion_kriging.h"
@@ -35,55 +33,23 @@
 #include "gui/frmDatos.h"
 #include "gui/frmMain.h"
 #include "gui/frmSplash.h"
+#include "gui_test_support.h"
 #include "platform/data_grid.h"
 #include "platform/settings_store.h"
 
-void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+using prueba::AlAparecerModal;
+using prueba::EligeArchivo;
 
 namespace {
 
 QString meuse() { return QString::fromLocal8Bit(qgetenv("SORVAN_SOURCE_DIR")) + "/examples/meuse.dae"; }
-
-// Types `nombre` into the dialog's file-name box and accepts. (selectFile()
-// leaves the box alone once it has the focus, which depends on the window
-// manager's timing.) An absolute name first moves the dialog to its folder.
-void elegir(QFileDialog* fd, const QString& nombre) {
-  QString texto = nombre;
-  if (QFileInfo(nombre).isAbsolute()) {
-    fd->setDirectory(QFileInfo(nombre).absolutePath());
-    texto = QFileInfo(nombre).fileName();
-  }
-  auto* caja = fd->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-  ASSERT_NE(caja, nullptr);
-  caja->setText(texto);
-  static_cast<QDialog*>(fd)->accept();
-}
-
-// Runs `accion` on the first modal widget that becomes active within 5 s.
-void alAparecerModal(std::function<void(QWidget*)> accion) {
-  auto* t = new QTimer;
-  auto inicio = std::make_shared<QElapsedTimer>();
-  inicio->start();
-  t->setInterval(20);
-  QObject::connect(t, &QTimer::timeout, [t, accion, inicio] {
-    if (QWidget* w = QApplication::activeModalWidget()) {
-      t->stop();
-      t->deleteLater();
-      accion(w);
-    } else if (inicio->elapsed() > 5000) {
-      t->stop();
-      t->deleteLater();
-    }
-  });
-  t->start();
-}
 
 // Answers the next message box with OK and remembers its title and text.
 struct Mensaje {
   bool visto = false;
   QString titulo, texto;
   void esperar() {
-    alAparecerModal([this](QWidget* w) {
+    AlAparecerModal([this](QWidget* w) {
       auto* caja = qobject_cast<QMessageBox*>(w);
       if (!caja) return;
       visto = true;
@@ -116,11 +82,9 @@ class MainWindowTest : public ::testing::Test {
 protected:
   void SetUp() override {
     ASSERT_TRUE(ajustes_.isValid());
-    // Each test starts with an empty settings store of its own.
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, ajustes_.path());
     ASSERT_TRUE(datos_.isValid());
   }
-  QTemporaryDir ajustes_;
+  prueba::AjustesTemporales ajustes_;  // each test starts with an empty settings store of its own
   QTemporaryDir datos_;
 };
 
@@ -321,11 +285,11 @@ TEST_F(MainWindowTest, TheDataMenuAsksForAFileAndMovesTheWorkingFolder) {
   frmMain w;
   w.show();
   QStringList filtros;
-  alAparecerModal([&](QWidget* m) {
+  AlAparecerModal([&](QWidget* m) {
     auto* fd = qobject_cast<QFileDialog*>(m);
     ASSERT_NE(fd, nullptr);
     filtros = fd->nameFilters();
-    elegir(fd, meuse());
+    EligeArchivo(fd, meuse());
   });
   item(w, "mnuDatos")->trigger();
   ASSERT_EQ(filtros.size(), 2);
@@ -342,7 +306,7 @@ TEST_F(MainWindowTest, TheDataMenuAsksForAFileAndMovesTheWorkingFolder) {
 TEST_F(MainWindowTest, CancellingTheDataMenuChangesNothing) {
   frmMain w;
   w.show();
-  alAparecerModal([](QWidget* m) { static_cast<QDialog*>(m)->reject(); });
+  AlAparecerModal([](QWidget* m) { static_cast<QDialog*>(m)->reject(); });
   item(w, "mnuDatos")->trigger();
   EXPECT_EQ(w.Datos(), nullptr);
   EXPECT_FALSE(w.KrigingHabilitado());
@@ -470,12 +434,12 @@ TEST_F(MainWindowTest, AboutBoxShowsSystemInformation) {
   w.show();
   QString titulo, info;
   bool conBotones = false;
-  alAparecerModal([&](QWidget* m) {
+  AlAparecerModal([&](QWidget* m) {
     auto* acerca = qobject_cast<frmAbout*>(m);
     ASSERT_NE(acerca, nullptr);
     titulo = acerca->windowTitle();
     conBotones = acerca->CoAceptar()->text() == "Aceptar" && !acerca->CoInfoSistema()->text().isEmpty();
-    alAparecerModal([&, acerca](QWidget* caja) {
+    AlAparecerModal([&, acerca](QWidget* caja) {
       if (auto* mb = qobject_cast<QMessageBox*>(caja)) {
         info = mb->text();
         mb->accept();
@@ -544,36 +508,8 @@ TEST(StartUpTest, ADataFileOnTheCommandLineIsOpened) {
   EXPECT_TRUE(w->KrigingHabilitado());
 }
 
-// A modal window left up for 10 s means a test lost track of it: close it so
-// the test fails instead of hanging, and say which window it was.
-void vigilarModales() {
-  auto* t = new QTimer(qApp);
-  auto visto = std::make_shared<QPointer<QWidget>>();
-  auto desde = std::make_shared<QElapsedTimer>();
-  t->setInterval(250);
-  QObject::connect(t, &QTimer::timeout, [visto, desde] {
-    QWidget* m = QApplication::activeModalWidget();
-    if (!m) return;
-    if (m != visto->data()) {
-      *visto = m;
-      desde->start();
-    } else if (desde->elapsed() > 10000) {
-      ADD_FAILURE() << "ventana modal sin respuesta: " << m->metaObject()->className() << " \""
-                    << m->windowTitle().toStdString() << "\"";
-      if (auto* d = qobject_cast<QDialog*>(m)) d->done(QDialog::Rejected); else m->close();
-    }
-  });
-  t->start();
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  QApplication app(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  // Whatever a test does, the user's own settings are never read or written.
-  QTemporaryDir ajustes;
-  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, ajustes.path());
-  vigilarModales();
-  return RUN_ALL_TESTS();
+  return prueba::EjecutaPruebas(argc, argv, {.modalOlvidadoMs = 10000, .ajustesPropios = true});
 }

@@ -8,76 +8,31 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QLocale>
 #include <QMessageBox>
-#include <QPointer>
 #include <QPushButton>
 #include <QTabWidget>
-#include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 #include <QToolButton>
-#include <functional>
 #include <sstream>
 
 #include "core/ejecuta_kriging.h"
 #include "gui/kriging/ControlUpDown.h"
 #include "gui/kriging/frmOpKriging.h"
 #include "gui/kriging/texto_numero.h"
+#include "gui_test_support.h"
+#include "mismas_opciones.h"
 
+using prueba::MismasOpciones;
+using prueba::ResponderMensaje;
+using prueba::Respuesta;
 using sorvan::DatosEspaciales;
 using sorvan::OpcionesKriging;
 
 namespace {
-
-// Answers modal widgets of type T while it lives: each one that appears
-// (up to `veces`, within 10 s) is handed to `responder`, which must close it.
-// Destroying the object stops the watch, so a box that never came cannot be
-// answered later with references that are gone.
-template <class T>
-class Respuesta {
- public:
-  explicit Respuesta(std::function<void(T*)> responder, int veces = 1)
-      : activo_(std::make_shared<bool>(true)), vistas_(std::make_shared<int>(0)) {
-    auto reloj = std::make_shared<QElapsedTimer>();
-    reloj->start();
-    auto paso = std::make_shared<std::function<void()>>();
-    auto activo = activo_;
-    auto vistas = vistas_;
-    std::weak_ptr<std::function<void()>> debil = paso;
-    *paso = [=] {
-      if (!*activo) return;
-      if (T* w = qobject_cast<T*>(QApplication::activeModalWidget()); w && w->isVisible()) {
-        ++*vistas;
-        responder(w);
-      }
-      if (*vistas < veces && reloj->elapsed() < 10000)
-        if (auto p = debil.lock()) QTimer::singleShot(20, *p);
-    };
-    paso_ = paso;
-    QTimer::singleShot(0, *paso);
-  }
-  ~Respuesta() { *activo_ = false; }
-  int vistas() const { return *vistas_; }
-  bool vista() const { return *vistas_ > 0; }
-
- private:
-  std::shared_ptr<bool> activo_;
-  std::shared_ptr<int> vistas_;
-  std::shared_ptr<std::function<void()>> paso_;
-};
-
-// Answers the next message box with OK, keeping its text.
-std::unique_ptr<Respuesta<QMessageBox>> ResponderMensaje(QString* texto) {
-  return std::make_unique<Respuesta<QMessageBox>>([texto](QMessageBox* m) {
-    *texto = m->text();
-    m->button(QMessageBox::Ok)->click();
-  });
-}
 
 // X from 0 to 100, Y from 200 to 260, a value; 6 points.
 DatosEspaciales DatosPequenos() {
@@ -121,16 +76,7 @@ void Escribe(QLineEdit* campo, const QString& texto) {
   if (campo->text() != texto) campo->setText(texto);  // a validator-free box takes any text
 }
 
-bool MismasOpciones(const OpcionesKriging& a, const OpcionesKriging& b) {
-  return a.Media == b.Media && a.Modelo == b.Modelo && a.Estimador == b.Estimador && a.LongVar == b.LongVar &&
-         a.NApor == b.NApor && a.SaltoIni == b.SaltoIni && a.RSalto == b.RSalto && a.NSaltos == b.NSaltos &&
-         a.NAjus == b.NAjus && a.NMinAjus == b.NMinAjus && a.NRx == b.NRx && a.NRy == b.NRy &&
-         a.MinRx == b.MinRx && a.MinRy == b.MinRy && a.LRx == b.LRx && a.LRy == b.LRy &&
-         a.VerSupPred == b.VerSupPred && a.VerSupVar == b.VerSupVar && a.VerAjuste == b.VerAjuste &&
-         a.VerEstimadores == b.VerEstimadores;
-}
-
-QString EscribePer(const QTemporaryDir& dir, const QString& nombre, const QByteArray& contenido) {
+QString EscribePer(const prueba::CarpetaTemporal& dir, const QString& nombre, const QByteArray& contenido) {
   const QString ruta = dir.filePath(nombre);
   QFile f(ruta);
   EXPECT_TRUE(f.open(QIODevice::WriteOnly));
@@ -420,11 +366,9 @@ class PerfilTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(dir.isValid());
-    carpetaAntes = QDir::currentPath();
     // A square from (20, 210) to (80, 250), closed by repeating its first point.
     cuadrado = EscribePer(dir, "cuadrado.per", "5\n20,210\n80,210\n80,250\n20,250\n20,210\n");
   }
-  void TearDown() override { QDir::setCurrent(carpetaAntes); }
 
   // Options for a 10 by 10 grid over x 5..95 and y 202..238 (steps 10 and 4).
   OpcionesKriging OpcionesRejilla() {
@@ -440,8 +384,7 @@ class PerfilTest : public ::testing::Test {
     return op;
   }
 
-  QTemporaryDir dir;
-  QString carpetaAntes;
+  prueba::CarpetaTemporal dir;  // the current folder is put back when it goes
   QString cuadrado;
   DatosEspaciales datos = DatosPequenos();
 };
@@ -582,31 +525,4 @@ TEST(OpcionesKriging, CapturasDeLasPestanas) {
   }
 }
 
-// A modal window that no test answers would hang the run: after 15 s the
-// watch closes it and fails the test that left it.
-void VigilarModalesOlvidados() {
-  static QPointer<QWidget> ultimo;
-  static QElapsedTimer desde;
-  auto* reloj = new QTimer(qApp);
-  QObject::connect(reloj, &QTimer::timeout, [] {
-    QWidget* w = QApplication::activeModalWidget();
-    if (w != ultimo) {
-      ultimo = w;
-      desde.start();
-    } else if (w && desde.elapsed() > 15000) {
-      const auto* box = qobject_cast<QMessageBox*>(w);
-      ADD_FAILURE() << "modal window left unanswered: " << w->metaObject()->className() << " "
-                    << (box ? box->text() : w->windowTitle()).toStdString();
-      w->close();
-      if (auto* d = qobject_cast<QDialog*>(w)) d->reject();
-    }
-  });
-  reloj->start(500);
-}
-
-int main(int argc, char** argv) {
-  QApplication app(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  VigilarModalesOlvidados();
-  return RUN_ALL_TESTS();
-}
+int main(int argc, char** argv) { return prueba::EjecutaPruebas(argc, argv, {.modalOlvidadoMs = 15000}); }

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QDialog>
 #include <QDir>
 #include <QFile>
@@ -11,56 +10,18 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QTest>
-#include <QPointer>
-#include <QTimer>
-#include <functional>
 
+#include "gui_test_support.h"
 #include "platform/cFileDlg.h"
 
-// Readable QStrings in failure messages.
-void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+using prueba::AlAparecerModal;
+using prueba::EligeArchivo;
 
 namespace {
-
-// Types `nombre` into the dialog's file-name box and accepts. (selectFile()
-// leaves the box alone once it has the focus, which depends on the window
-// manager's timing.) An absolute name first moves the dialog to its folder.
-void elegir(QFileDialog* fd, const QString& nombre) {
-  QString texto = nombre;
-  if (QFileInfo(nombre).isAbsolute()) {
-    fd->setDirectory(QFileInfo(nombre).absolutePath());
-    texto = QFileInfo(nombre).fileName();
-  }
-  auto* caja = fd->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-  ASSERT_NE(caja, nullptr);
-  caja->setText(texto);
-  static_cast<QDialog*>(fd)->accept();
-}
-
-// Runs `accion` on the first modal widget that becomes active within 5 s.
-void alAparecerModal(std::function<void(QWidget*)> accion) {
-  auto* t = new QTimer;
-  auto inicio = std::make_shared<QElapsedTimer>();
-  inicio->start();
-  t->setInterval(20);
-  QObject::connect(t, &QTimer::timeout, [t, accion, inicio] {
-    if (QWidget* w = QApplication::activeModalWidget()) {
-      t->stop();
-      t->deleteLater();
-      accion(w);
-    } else if (inicio->elapsed() > 5000) {
-      t->stop();
-      t->deleteLater();
-    }
-  });
-  t->start();
-}
 
 void crear(const QString& ruta) {
   QFile f(ruta);
@@ -72,14 +33,11 @@ class FileDialogTest : public ::testing::Test {
 protected:
   void SetUp() override {
     ASSERT_TRUE(dir_.isValid());
-    carpetaPrevia_ = QDir::currentPath();
     crear(dir_.filePath("uno.dae"));
     crear(dir_.filePath("dos.dae"));
     crear(dir_.filePath("tres.sup"));
   }
-  void TearDown() override { QDir::setCurrent(carpetaPrevia_); }
-  QTemporaryDir dir_;
-  QString carpetaPrevia_;
+  prueba::CarpetaTemporal dir_;  // the current folder is put back when it goes
 };
 
 TEST_F(FileDialogTest, ANewObjectHasTheDocumentedDefaults) {
@@ -131,12 +89,12 @@ TEST_F(FileDialogTest, AcceptedOpenDialogReturnsTheFileAndMovesTheWorkingFolder)
   dlg.InitDirectory = dir_.path();
   dlg.DlgTitle = "Abrir datos";
   QString titulo, filtros;
-  alAparecerModal([&](QWidget* w) {
+  AlAparecerModal([&](QWidget* w) {
     auto* fd = qobject_cast<QFileDialog*>(w);
     ASSERT_NE(fd, nullptr);
     titulo = fd->windowTitle();
     filtros = fd->nameFilters().join(";");
-    elegir(fd, dir_.filePath("dos.dae"));
+    EligeArchivo(fd, dir_.filePath("dos.dae"));
   });
   QString nombre, nombreCorto;
   ASSERT_TRUE(dlg.VBGetOpenFileName(nombre, &nombreCorto));
@@ -159,11 +117,11 @@ TEST_F(FileDialogTest, TheSecondFilterCanBeShownFirstAndIsReportedBack) {
   dlg.FilterIndex = 2;
   dlg.InitDirectory = dir_.path();
   QString elegido;
-  alAparecerModal([&](QWidget* w) {
+  AlAparecerModal([&](QWidget* w) {
     auto* fd = qobject_cast<QFileDialog*>(w);
     ASSERT_NE(fd, nullptr);
     elegido = fd->selectedNameFilter();
-    elegir(fd, dir_.filePath("tres.sup"));
+    EligeArchivo(fd, dir_.filePath("tres.sup"));
   });
   QString nombre;
   ASSERT_TRUE(dlg.VBGetOpenFileName(nombre));
@@ -178,7 +136,7 @@ TEST_F(FileDialogTest, CancelGivesTheNulResults) {
   dlg.FilterIndex = 1;
   dlg.Flags = 0x8;
   dlg.InitDirectory = dir_.path();
-  alAparecerModal([](QWidget* w) { static_cast<QDialog*>(w)->reject(); });
+  AlAparecerModal([](QWidget* w) { static_cast<QDialog*>(w)->reject(); });
   QString nombre = "previo.dae", nombreCorto = "x";
   EXPECT_FALSE(dlg.VBGetOpenFileName(nombre, &nombreCorto));
   const QString nul(QChar(u'\0'));
@@ -196,11 +154,11 @@ TEST_F(FileDialogTest, MultipleSelectionReturnsTheFolderAndTheNames) {
   dlg.MultiSelect = true;
   dlg.Filter = "Datos|*.dae";
   dlg.InitDirectory = dir_.path();
-  alAparecerModal([&](QWidget* w) {
+  AlAparecerModal([&](QWidget* w) {
     auto* fd = qobject_cast<QFileDialog*>(w);
     ASSERT_NE(fd, nullptr);
     EXPECT_EQ(fd->fileMode(), QFileDialog::ExistingFiles);
-    elegir(fd, "\"uno.dae\" \"dos.dae\"");
+    EligeArchivo(fd, "\"uno.dae\" \"dos.dae\"");
   });
   QString nombre;
   ASSERT_TRUE(dlg.VBGetOpenFileName(nombre));
@@ -215,7 +173,7 @@ TEST_F(FileDialogTest, MultipleSelectionReturnsTheFolderAndTheNames) {
 
   // Asked again, the same object opens in that folder.
   QString carpeta;
-  alAparecerModal([&](QWidget* w) {
+  AlAparecerModal([&](QWidget* w) {
     carpeta = static_cast<QFileDialog*>(w)->directory().absolutePath();
     static_cast<QDialog*>(w)->reject();
   });
@@ -229,11 +187,11 @@ TEST_F(FileDialogTest, SaveAddsTheDefaultExtension) {
   dlg.DefaultExt = "avi";
   dlg.Filter = "Vídeo AVI|*.avi";
   dlg.InitDirectory = dir_.path();
-  alAparecerModal([&](QWidget* w) {
+  AlAparecerModal([&](QWidget* w) {
     auto* fd = qobject_cast<QFileDialog*>(w);
     ASSERT_NE(fd, nullptr);
     EXPECT_EQ(fd->acceptMode(), QFileDialog::AcceptSave);
-    elegir(fd, "pelicula");
+    EligeArchivo(fd, "pelicula");
   });
   QString nombre, nombreCorto;
   ASSERT_TRUE(dlg.VBGetSaveFileName(nombre, &nombreCorto));
@@ -247,17 +205,17 @@ TEST_F(FileDialogTest, SaveOverAnExistingFileAsksFirst) {
   cFileDlg dlg;
   dlg.InitDirectory = dir_.path();
   bool preguntado = false;
-  alAparecerModal([&](QWidget* w) {
+  AlAparecerModal([&](QWidget* w) {
     auto* fd = qobject_cast<QFileDialog*>(w);
     ASSERT_NE(fd, nullptr);
     // The question about replacing the file comes up inside accept().
-    alAparecerModal([&](QWidget* pregunta) {
+    AlAparecerModal([&](QWidget* pregunta) {
       auto* caja = qobject_cast<QMessageBox*>(pregunta);
       ASSERT_NE(caja, nullptr);
       preguntado = true;
       caja->button(QMessageBox::Yes) ? caja->button(QMessageBox::Yes)->click() : caja->accept();
     });
-    elegir(fd, "uno.dae");
+    EligeArchivo(fd, "uno.dae");
   });
   QString nombre;
   ASSERT_TRUE(dlg.VBGetSaveFileName(nombre));
@@ -273,14 +231,14 @@ TEST_F(FileDialogTest, ThePreviewDialogShowsAPictureOfTheCurrentImage) {
   dlg.Filter = "Archivos BMP|*.bmp";
   dlg.InitDirectory = dir_.path();
   bool conVista = false;
-  alAparecerModal([&](QWidget* w) {
+  AlAparecerModal([&](QWidget* w) {
     auto* fd = qobject_cast<QFileDialog*>(w);
     ASSERT_NE(fd, nullptr);
     // The preview follows the dialog's current file.
     emit fd->currentChanged(dir_.filePath("cuadro.bmp"));
     for (QLabel* l : fd->findChildren<QLabel*>())
       if (l->size() == QSize(160, 160) && !l->pixmap().isNull()) conVista = true;
-    elegir(fd, dir_.filePath("cuadro.bmp"));
+    EligeArchivo(fd, dir_.filePath("cuadro.bmp"));
   });
   QString nombre;
   ASSERT_TRUE(dlg.VBGetOpenFileNamePreview(nombre));
@@ -295,33 +253,6 @@ TEST_F(FileDialogTest, ExistFileAndFileTitle) {
   EXPECT_EQ(cFileDlg::VBGetFileTitle("/datos/campo/meuse.dae"), QStringLiteral("meuse.dae"));
 }
 
-// A modal window left up for 10 s means a test lost track of it: close it so
-// the test fails instead of hanging, and say which window it was.
-void vigilarModales() {
-  auto* t = new QTimer(qApp);
-  auto visto = std::make_shared<QPointer<QWidget>>();
-  auto desde = std::make_shared<QElapsedTimer>();
-  t->setInterval(250);
-  QObject::connect(t, &QTimer::timeout, [visto, desde] {
-    QWidget* m = QApplication::activeModalWidget();
-    if (!m) return;
-    if (m != visto->data()) {
-      *visto = m;
-      desde->start();
-    } else if (desde->elapsed() > 10000) {
-      ADD_FAILURE() << "ventana modal sin respuesta: " << m->metaObject()->className() << " \""
-                    << m->windowTitle().toStdString() << "\"";
-      if (auto* d = qobject_cast<QDialog*>(m)) d->done(QDialog::Rejected); else m->close();
-    }
-  });
-  t->start();
-}
-
 }  // namespace
 
-int main(int argc, char** argv) {
-  QApplication app(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  vigilarModales();
-  return RUN_ALL_TESTS();
-}
+int main(int argc, char** argv) { return prueba::EjecutaPruebas(argc, argv, {.modalOlvidadoMs = 10000}); }

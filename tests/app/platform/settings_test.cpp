@@ -3,19 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <QSettings>
-#include <QTemporaryDir>
 
+#include "gui_test_support.h"
 #include "platform/settings_store.h"
 
 namespace {
 
 class SettingsTest : public ::testing::Test {
 protected:
-  void SetUp() override {
-    ASSERT_TRUE(dir_.isValid());
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir_.path());
-  }
-  QTemporaryDir dir_;
+  void SetUp() override { ASSERT_TRUE(ajustes_.isValid()); }
+  prueba::AjustesTemporales ajustes_;  // a store of this test's own
   const QString org_ = QStringLiteral("SorvanPruebaAjustes");
 };
 

@@ -3,56 +3,29 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
 #include <QInputDialog>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QProgressDialog>
 #include <QSet>
-#include <QSettings>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include "core/bitmap/cDIB.h"
 #include "datos_prueba.h"
-#include "guion_modal.h"
 #include "gui/anim/MakeAnimation.h"
 #include "gui/anim/animation_commands.h"
 #include "gui/charts/frmChart3D.h"
 #include "gui/frmMain.h"
+#include "guion_modal.h"
 #include "platform/chart3d.h"
 #include "platform/video/reproductor.h"
+#include "prueba_animacion.h"
 
 namespace {
 
-class MakeAnimationTest : public ::testing::Test {
+class MakeAnimationTest : public PruebaEnVentanaPrincipal {
 protected:
-  void SetUp() override {
-    ASSERT_TRUE(dir_.isValid());
-    anterior_ = QDir::currentPath();
-    QDir::setCurrent(dir_.path());
-    EstablecerReproductor([this](const QString& f) {
-      abiertos_ << f;
-      return true;
-    });
-    principal_ = std::make_unique<frmMain>();
-    principal_->setGeometry(40, 40, 1040, 760);
-    principal_->show();
-    // The status texts, as the user sees them go by.
-    vigia_ = new QTimer;
-    QObject::connect(vigia_, &QTimer::timeout, [this] {
-      const QString t = principal_->TextoEstado();
-      if (estados_.isEmpty() || estados_.last() != t) estados_ << t;
-    });
-    vigia_->start(1);
-  }
-  void TearDown() override {
-    delete vigia_;
-    principal_.reset();
-    EstablecerReproductor({});
-    QDir::setCurrent(anterior_);
-  }
-  QString Ruta(const QString& nombre) const { return dir_.filePath(nombre); }
-
   // Three surfaces of a hill that moves and grows, 0 ... 37 over the series.
   QStringList TresSuperficies() {
     QStringList s;
@@ -72,13 +45,6 @@ protected:
         if (auto* g = s->findChild<Chart3D*>()) return g;
     return nullptr;
   }
-
-  QTemporaryDir dir_;
-  QString anterior_;
-  QStringList abiertos_;
-  QStringList estados_;
-  QTimer* vigia_ = nullptr;
-  std::unique_ptr<frmMain> principal_;
 };
 
 TEST_F(MakeAnimationTest, EveryFrameIsDrawnWithOneScaleAndBecomesAVideo) {
@@ -339,12 +305,6 @@ TEST_F(MakeAnimationTest, DataAnimationNamesTheFirstMissingSurface) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  QApplication app(argc, argv);
-  // The main window of these tests reads its placement from a settings
-  // store of their own, never the user's.
-  QTemporaryDir ajustes;
-  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, ajustes.path());
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}
+// The main window of these tests reads its placement from a settings store of
+// their own, never the user's.
+int main(int argc, char** argv) { return prueba::EjecutaPruebas(argc, argv, {.ajustesPropios = true}); }

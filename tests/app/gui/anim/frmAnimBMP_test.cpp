@@ -6,39 +6,26 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
-#include <QSpinBox>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QTemporaryDir>
+#include <QSpinBox>
 #include <QTest>
 
 #include "datos_prueba.h"
-#include "guion_modal.h"
 #include "gui/anim/frmAnimBMP.h"
 #include "gui/anim/frmCompresion.h"
 #include "gui/anim/limites_z.h"
+#include "gui_test_support.h"
+#include "guion_modal.h"
 #include "platform/chart3d.h"
 #include "platform/video/reproductor.h"
+#include "prueba_animacion.h"
 
 namespace {
 
-class FrmAnimBMPTest : public ::testing::Test {
+class FrmAnimBMPTest : public PruebaAnimacion {
 protected:
-  void SetUp() override {
-    ASSERT_TRUE(dir_.isValid());
-    anterior_ = QDir::currentPath();
-    QDir::setCurrent(dir_.path());
-    EstablecerReproductor([this](const QString& f) {
-      abiertos_ << f;
-      return reproductorResponde_;
-    });
-  }
-  void TearDown() override {
-    EstablecerReproductor({});
-    QDir::setCurrent(anterior_);
-  }
-  QString Ruta(const QString& nombre) const { return dir_.filePath(nombre); }
   QStringList TresFotogramas() {
     QStringList f;
     for (int i = 0; i < 3; ++i) {
@@ -47,11 +34,6 @@ protected:
     }
     return f;
   }
-
-  QTemporaryDir dir_;
-  QString anterior_;
-  QStringList abiertos_;
-  bool reproductorResponde_ = true;
 };
 
 TEST_F(FrmAnimBMPTest, StartsInBitmapModeWithItsCaptions) {
@@ -331,8 +313,4 @@ TEST_F(FrmAnimBMPTest, CompressorDialogOffersTheEncoders) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  QApplication app(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}
+int main(int argc, char** argv) { return prueba::EjecutaPruebas(argc, argv); }

@@ -5,57 +5,32 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPointer>
 #include <QPushButton>
-#include <QSettings>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include "core/datos_espaciales.h"
 #include "datos_prueba.h"
-#include "guion_modal.h"
 #include "gui/anim/animation_commands.h"
 #include "gui/anim/frmAnimBMP.h"
 #include "gui/anim/frmAnimK2D.h"
 #include "gui/anim/limites_z.h"
 #include "gui/frmMain.h"
 #include "gui/kriging/frmOpKriging.h"
+#include "guion_modal.h"
 #include "platform/chart3d.h"
 #include "platform/video/reproductor.h"
+#include "prueba_animacion.h"
 
 namespace {
 
-class FrmAnimK2DTest : public ::testing::Test {
+class FrmAnimK2DTest : public PruebaEnVentanaPrincipal {
 protected:
-  void SetUp() override {
-    ASSERT_TRUE(dir_.isValid());
-    anterior_ = QDir::currentPath();
-    QDir::setCurrent(dir_.path());
-    EstablecerReproductor([this](const QString& f) {
-      abiertos_ << f;
-      return true;
-    });
-    principal_ = std::make_unique<frmMain>();
-    principal_->setGeometry(40, 40, 1040, 760);
-    principal_->show();
-    vigia_ = new QTimer;
-    QObject::connect(vigia_, &QTimer::timeout, [this] {
-      const QString t = principal_->TextoEstado();
-      if (estados_.isEmpty() || estados_.last() != t) estados_ << t;
-    });
-    vigia_->start(1);
-  }
-  void TearDown() override {
-    delete vigia_;
-    principal_.reset();
-    EstablecerReproductor({});
-    QDir::setCurrent(anterior_);
-  }
-
   sorvan::SesionKriging& Sesion() { return principal_->Sesion(); }
   void CargaDatos(const QString& ruta) {
     const sorvan::Resultado r = sorvan::LeeDatos(ruta.toStdString(), Sesion().datos);
@@ -108,13 +83,6 @@ protected:
     const QStringList campos = QString::fromLatin1(f.readLine()).mid(1).split(' ', Qt::SkipEmptyParts);
     return {campos.value(0).toFloat(), campos.value(1).toFloat()};
   }
-  QString Ruta(const QString& nombre) const { return dir_.filePath(nombre); }
-
-  QTemporaryDir dir_;
-  QString anterior_;
-  QStringList abiertos_, estados_;
-  QTimer* vigia_ = nullptr;
-  std::unique_ptr<frmMain> principal_;
 };
 
 TEST_F(FrmAnimK2DTest, LoadFillsTheListsWithEveryVariable) {
@@ -410,12 +378,6 @@ TEST_F(FrmAnimK2DTest, MenuCommandsOpenAndUnloadTheDialogs) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  QApplication app(argc, argv);
-  // The main window of these tests reads its placement from a settings
-  // store of their own, never the user's.
-  QTemporaryDir ajustes;
-  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, ajustes.path());
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}
+// The main window of these tests reads its placement from a settings store of
+// their own, never the user's.
+int main(int argc, char** argv) { return prueba::EjecutaPruebas(argc, argv, {.ajustesPropios = true}); }

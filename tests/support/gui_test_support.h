@@ -1,0 +1,131 @@
+#pragma once
+// Scaffolding shared by the tests that drive real windows: the test program's
+// main with its QApplication, answers to the modal windows a command opens,
+// the watch that closes a modal window no test answered, a temporary working
+// folder and a settings store of the tests' own.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QMessageBox>
+#include <QPointer>
+#include <QString>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <functional>
+#include <memory>
+#include <ostream>
+
+class QFileDialog;
+
+// Readable QStrings in failure messages.
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+
+namespace prueba {
+
+// What the test program sets up around the tests.
+struct EntornoGui {
+  // A modal window left up this long (ms) is closed and fails the test that
+  // left it, so the run fails instead of hanging; 0 leaves modal windows alone.
+  int modalOlvidadoMs = 0;
+  // QSettings read and write a store of the run's own, never the user's.
+  bool ajustesPropios = false;
+};
+
+// The whole test program: a QApplication, Google Test and `entorno`.
+// Returns what RUN_ALL_TESTS() returns.
+int EjecutaPruebas(int argc, char** argv, const EntornoGui& entorno = {});
+
+// Runs `accion` on the first modal widget that becomes active within 5 s.
+// Nothing waits for it: the action runs from the event loop of whatever the
+// test does next (usually the modal window's own).
+void AlAparecerModal(std::function<void(QWidget*)> accion);
+
+// Types `nombre` into the file dialog's file-name box and accepts. (selectFile()
+// leaves the box alone once it has the focus, which depends on the window
+// manager's timing.) An absolute name first moves the dialog to its folder.
+void EligeArchivo(QFileDialog* fd, const QString& nombre);
+
+// Answers modal widgets of type T while it lives: each one that appears (up
+// to `veces`, within `limiteMs`) is handed once to `responder`, which usually
+// closes it. Destroying the object stops the watch, so a window that never
+// came cannot be answered later with references that are gone.
+template <class T>
+class Respuesta {
+ public:
+  explicit Respuesta(std::function<void(T*)> responder, int veces = 1, int limiteMs = 60000)
+      : activo_(std::make_shared<bool>(true)), vistas_(std::make_shared<int>(0)) {
+    auto reloj = std::make_shared<QElapsedTimer>();
+    reloj->start();
+    auto paso = std::make_shared<std::function<void()>>();
+    auto activo = activo_;
+    auto vistas = vistas_;
+    auto ultimo = std::make_shared<QPointer<T>>();
+    std::weak_ptr<std::function<void()>> debil = paso;
+    *paso = [=] {
+      if (!*activo) return;
+      T* w = qobject_cast<T*>(QApplication::activeModalWidget());
+      if (w && w->isVisible() && w != *ultimo) {
+        *ultimo = w;
+        ++*vistas;
+        responder(w);
+      }
+      if (*activo && *vistas < veces && reloj->elapsed() < limiteMs)
+        if (auto p = debil.lock()) QTimer::singleShot(20, *p);
+    };
+    paso_ = paso;
+    QTimer::singleShot(0, *paso);
+  }
+  ~Respuesta() { *activo_ = false; }
+  int vistas() const { return *vistas_; }
+  bool vista() const { return *vistas_ > 0; }
+
+ private:
+  std::shared_ptr<bool> activo_;
+  std::shared_ptr<int> vistas_;
+  std::shared_ptr<std::function<void()>> paso_;
+};
+
+// A message box as it was shown.
+struct Mensaje {
+  bool visto = false;
+  QString titulo, texto;
+};
+
+// Answers the next message box with OK, keeping its title and text in `m`.
+std::unique_ptr<Respuesta<QMessageBox>> ResponderMensaje(Mensaje* m);
+// The same, keeping only its text.
+std::unique_ptr<Respuesta<QMessageBox>> ResponderMensaje(QString* texto);
+
+// A temporary folder for one test. The current folder at construction is
+// made current again on destruction, whoever changed it in between.
+class CarpetaTemporal {
+ public:
+  CarpetaTemporal();
+  ~CarpetaTemporal();
+  CarpetaTemporal(const CarpetaTemporal&) = delete;
+  CarpetaTemporal& operator=(const CarpetaTemporal&) = delete;
+
+  bool isValid() const { return dir_.isValid(); }
+  QString path() const { return dir_.path(); }
+  QString filePath(const QString& nombre) const { return dir_.filePath(nombre); }
+  // Makes this folder the current one (where the engine writes its files).
+  void HacerActual() const;
+
+ private:
+  QTemporaryDir dir_;
+  QString anterior_;
+};
+
+// While it lives, QSettings (native format, user scope) read and write under a
+// temporary folder of their own. The path is not put back afterwards.
+class AjustesTemporales {
+ public:
+  AjustesTemporales();
+  bool isValid() const { return dir_.isValid(); }
+
+ private:
+  QTemporaryDir dir_;
+};
+
+}  // namespace prueba
