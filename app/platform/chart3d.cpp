@@ -72,10 +72,10 @@ QStringList roundCategoryLabels(int n, double first, double step) {
     for (int k = 0; k < n; ++k) out[k] = ZText(first + k * step);
     return out;
   }
-  double lo = first, hi = first, tick = step;
+  double lo = first, hi = first;
   int segments = 1;
   NiceAxisRange(first, first + (n - 1) * step, 5, &lo, &hi, &segments);
-  tick = (hi - lo) / segments;
+  const double tick = (hi - lo) / segments;
   const int decimals = TickDecimals(lo, tick);
   for (int k = 0; k <= segments; ++k) {
     const double value = lo + k * tick;
