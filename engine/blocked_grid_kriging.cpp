@@ -73,7 +73,7 @@ void KrigeGridBlocked(int n, const float* z, const float* x, const float* y, int
   // and `diagonal` keep the matrix for the refinement (the factorization reads
   // and writes the upper triangle only).
   std::fprintf(log, "    Inicializando la matriz ...\n");
-  ParallelFor(order, workers, [&](int j, int) {
+  ParallelFor(order, WorkersFor(10.0 * order * order, workers), [&](int j, int) {
     float* column = a + j * ld;
     if (j < n) {
       if (variogram == &SemivariogramOfLag) {
@@ -130,7 +130,8 @@ void KrigeGridBlocked(int n, const float* z, const float* x, const float* y, int
     }
   }
   const int blocks = (nodeCount + kNodesPerBlock - 1) / kNodesPerBlock;
-  const int threads = std::max(1, std::min(workers, blocks));
+  const int threads = std::max(
+      1, std::min(WorkersFor(0.5 * static_cast<double>(order) * order * nodeCount, workers), blocks));
   auto rhs = WorkArray<float>(ld * kNodesPerBlock * threads);
   const std::size_t scratchSize = BlockedFactorSolve::ScratchSize(kNodesPerBlock);
   auto scratch = WorkArray<float>(scratchSize * threads);

@@ -194,7 +194,7 @@ int BlockedBunchKaufmanFactorInPlace(int n, float* fac, int ldfac, std::int32_t*
     const int rows = k + 1;
     PackRowSlivers<float>(rows, q, W.data(), wl, packedW.data());
     const int blocks = (rows + kUpdateColumns - 1) / kUpdateColumns;
-    ParallelFor(blocks, maxWorkers, [&](int item, int worker) {
+    ParallelFor(blocks, WorkersFor(0.5 * rows * rows * q, maxWorkers), [&](int item, int worker) {
       const int jb = (blocks - 1 - item) * kUpdateColumns;
       const int width = std::min(rows, jb + kUpdateColumns) - jb;
       float* packed = packedU.data() + packedUSize * worker;

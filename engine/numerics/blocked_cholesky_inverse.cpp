@@ -87,7 +87,7 @@ int Factor(int n, const Matrix& R, Workspace& ws) {
     double* lower = ws.Tile(0);
     for (int i = 0; i < w; ++i)
       for (int l = i; l < w; ++l) lower[l + i * nb] = R(jb + i, jb + l);
-    ParallelFor(n - je, ws.workers,
+    ParallelFor(n - je, WorkersFor(0.5 * w * w * (n - je), ws.workers),
                 [&](int c, int) { ForwardSubstitute(w, lower, nb, R.at(jb, je + c)); });
     // Trailing update of the upper triangle: A(i, c) -= R(J, i) . R(J, c),
     // je <= i <= c, in blocks of nb columns, the largest first.
@@ -95,7 +95,7 @@ int Factor(int n, const Matrix& R, Workspace& ws) {
     const int blocks = (rest + nb - 1) / nb;
     double* a = ws.trailing.data();  // rows je..n, packed once for every column block
     PackRowSliversTransposed<double>(rest, w, R.at(jb, je), R.ld, a);
-    ParallelFor(blocks, ws.workers, [&](int item, int worker) {
+    ParallelFor(blocks, WorkersFor(0.5 * rest * rest * w, ws.workers), [&](int item, int worker) {
       const int cb = je + (blocks - 1 - item) * nb, width = std::min(n, cb + nb) - cb;
       double* b = ws.B(worker);
       PackColumnSlivers<double>(w, width, R.at(jb, cb), R.ld, false, b);
@@ -168,7 +168,7 @@ void Invert(int n, const Matrix& R, Workspace& ws, std::vector<double>& v, Packe
       // V(0:jb, 0:w) = -T11 R12.
       const int blocks = (jb + nb - 1) / nb;
       std::fill(v.begin(), v.begin() + static_cast<std::size_t>(jb) * w, 0.0);
-      ParallelFor(blocks, ws.workers, [&](int item, int worker) {
+      ParallelFor(blocks, WorkersFor(0.5 * jb * jb * w, ws.workers), [&](int item, int worker) {
         const int ib = item * nb, rows = std::min(jb, ib + nb) - ib;
         // T(ib:ib+rows, ib:jb) times R12(ib:jb, :): the rows of R12 above ib
         // meet T's zeros and are left out.
@@ -178,7 +178,7 @@ void Invert(int n, const Matrix& R, Workspace& ws, std::vector<double>& v, Packe
                                static_cast<std::size_t>(jb));
       });
       // T12 = V T22: column c is sum over k <= c of V(:, k) T22(k, c).
-      ParallelFor(w, ws.workers, [&](int c, int) {
+      ParallelFor(w, WorkersFor(0.5 * jb * w * w, ws.workers), [&](int c, int) {
         CombineColumns(jb, c + 1, v.data(), static_cast<std::size_t>(jb), R.at(jb, jb + c),
                        R.at(0, jb + c));
       });
@@ -199,7 +199,8 @@ void MultiplyByTranspose(int n, const Matrix& R, Workspace& ws, std::vector<doub
     double* shared = ws.B(0);
     PackColumnSlivers<double>(k, w, R.at(jb, jb), R.ld, true, shared);
     const int blocks = (je + nb - 1) / nb;
-    ParallelFor(blocks, ws.workers, [&](int item, int) {
+    ParallelFor(blocks, WorkersFor(static_cast<double>(je) * w * k, ws.workers),
+                [&](int item, int) {
       const int ib = item * nb, rows = std::min(je, ib + nb) - ib;
       SubtractFromPackedRows(t, ib, rows, jb, k, w, shared, v.data() + ib,
                              static_cast<std::size_t>(je));

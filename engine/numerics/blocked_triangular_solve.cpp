@@ -63,7 +63,7 @@ BlockedFactorSolve::BlockedFactorSolve(int n, float* fac, std::size_t ld,
   // Column j takes, in the order they were made, the interchanges of the steps
   // below it (stepTop < j).
   const int swaps = static_cast<int>(swapRow_.size());
-  ParallelFor(n, workers, [&](int j, int) {
+  ParallelFor(n, WorkersFor(0.25 * n * n, workers), [&](int j, int) {
     const auto first = std::upper_bound(stepTop.begin(), stepTop.end(), j,
                                         [](int value, int top) { return value > top; });
     float* column = fac + j * ld;
@@ -102,7 +102,7 @@ BlockedFactorSolve::BlockedFactorSolve(int n, float* fac, std::size_t ld,
       dst[static_cast<std::size_t>(r / 16) * 16 * width + r % 16] = 0.0f;
     }
   };
-  ParallelFor(panelCount, workers, [&](int t, int) {
+  ParallelFor(panelCount, WorkersFor(0.5 * n * n, workers), [&](int t, int) {
     const int kb = t * kPanelColumns, ke = std::min(n, kb + kPanelColumns);
     pack(0, kb, kb, ke - kb, panels_.data() + panelStart_[t]);
     for (int s = 1; s < innerPerPanel; ++s) {

@@ -17,6 +17,16 @@ int WorkerCount() {
   return std::max(1u, std::thread::hardware_concurrency());
 }
 
+int WorkersFor(double multiplyAdds, int workers) {
+  double threshold = 4e6;
+  if (const char* text = std::getenv("SORVAN_PARALLEL_MIN_WORK")) {
+    char* end = nullptr;
+    const double value = std::strtod(text, &end);
+    if (end != text && value >= 0) threshold = value;
+  }
+  return multiplyAdds < threshold ? 1 : std::max(1, workers);
+}
+
 void ParallelFor(int count, int workers, const std::function<void(int, int)>& task) {
   if (count <= 0) return;
   const int threads = std::max(1, std::min(workers, count));

@@ -15,6 +15,13 @@ namespace kriging {
 // thread (std::thread::hardware_concurrency, at least 1).
 int WorkerCount();
 
+// The workers worth starting for a loop of about `multiplyAdds` operations:
+// below a few million (a millisecond of one core) a thread's start, and on a
+// busy machine its wait for a free core, costs more than it saves. The
+// threshold is SORVAN_PARALLEL_MIN_WORK when set (the tests set 0, so that
+// their small matrices are shared over threads too), else 4e6.
+int WorkersFor(double multiplyAdds, int workers);
+
 // Runs task(item, worker) for item = 0..count-1 on min(workers, count)
 // threads, the calling thread being worker 0. Items are handed out in
 // increasing order from a shared counter; `worker` (0..workers-1) indexes

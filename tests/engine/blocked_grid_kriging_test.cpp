@@ -26,6 +26,10 @@ using reference::Data;
 
 constexpr float kHole = -10000.0f;
 
+// Small matrices are shared over threads too (the default leaves loops of
+// less than a few million operations to one thread).
+const bool kShareSmallLoops = setenv("SORVAN_PARALLEL_MIN_WORK", "0", 1) == 0;
+
 struct Surface {
   std::vector<float> prediction, variance;
   float range[2];

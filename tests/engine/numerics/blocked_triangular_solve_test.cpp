@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstdint>
 #include <cstring>
 #include <random>
@@ -20,6 +21,10 @@ namespace kriging {
 namespace {
 
 using testing::Dense;
+
+// Small matrices are shared over threads too (the default leaves loops of
+// less than a few million operations to one thread).
+const bool kShareSmallLoops = setenv("SORVAN_PARALLEL_MIN_WORK", "0", 1) == 0;
 
 enum class Kind { kRandom, kKriging, kIllConditioned };
 
