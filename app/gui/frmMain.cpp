@@ -51,6 +51,17 @@ QAction* accion(QObject* padre, const QString& texto, bool habilitada = true,
   return a;
 }
 
+// The "Abrir" file dialog for one kind of file, starting in the current
+// folder. False when the user cancels.
+bool PideArchivoAbrir(QWidget* owner, const QString& filtro, QString& archivo) {
+  cFileDlg dlg;
+  dlg.OwnerHwnd = owner;
+  dlg.Filter = filtro;
+  dlg.FilterIndex = 1;
+  dlg.InitDirectory = QDir::currentPath();
+  return dlg.VBGetOpenFileName(archivo);
+}
+
 }  // namespace
 
 frmMain::frmMain(QWidget* parent) : QMainWindow(parent), sesion_(std::make_unique<sorvan::SesionKriging>()) {
@@ -428,36 +439,19 @@ bool frmMain::AbrirDatos(const QString& path) {
 }
 
 void frmMain::mnuAbrirDatos() {
-  cFileDlg dlg;
-  dlg.OwnerHwnd = this;
-  dlg.Filter = kFiltroDatos;
-  dlg.FilterIndex = 1;
-  dlg.InitDirectory = QDir::currentPath();
   QString archivo;
-  if (!dlg.VBGetOpenFileName(archivo)) return;
-  AbrirDatos(archivo);
+  if (PideArchivoAbrir(this, kFiltroDatos, archivo)) AbrirDatos(archivo);
 }
 
 void frmMain::mnuAbrirSuperficie() {
-  cFileDlg dlg;
-  dlg.OwnerHwnd = this;
-  dlg.Filter = kFiltroSuperficies;
-  dlg.FilterIndex = 1;
-  dlg.InitDirectory = QDir::currentPath();
   QString archivo;
-  if (!dlg.VBGetOpenFileName(archivo)) return;
-  NuevoGraf3D(3, archivo);
+  if (PideArchivoAbrir(this, kFiltroSuperficies, archivo)) NuevoGraf3D(3, archivo);
 }
 
 void frmMain::mnuAbrirVariograma() {
-  cFileDlg dlg;
-  dlg.OwnerHwnd = this;
-  dlg.Filter = kFiltroVariogramas;
-  dlg.FilterIndex = 1;
-  dlg.InitDirectory = QDir::currentPath();
   QString archivo;
-  if (!dlg.VBGetOpenFileName(archivo)) return;
-  NuevoGraf2D(archivo, QStringLiteral("Semivariograma de ") + archivo);
+  if (PideArchivoAbrir(this, kFiltroVariogramas, archivo))
+    NuevoGraf2D(archivo, QStringLiteral("Semivariograma de ") + archivo);
 }
 
 void frmMain::mnuAcercaDe() {

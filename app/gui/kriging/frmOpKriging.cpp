@@ -63,10 +63,34 @@ void selecciona(QButtonGroup* grupo, int indice) {
   grupo->button(indice)->setChecked(true);
 }
 
+QPushButton* nuevoBoton(const char* nombre, const QString& texto, QWidget* padre) {
+  auto* b = new QPushButton(texto, padre);
+  b->setObjectName(QLatin1String(nombre));
+  return b;
+}
+
 QLabel* etiqueta(const QString& texto, QWidget* campo, QWidget* padre) {
   auto* l = new QLabel(texto, padre);
   l->setBuddy(campo);
   return l;
+}
+
+// Row `fila` of a grid: the label `texto` in `columna`, `campo` beside it.
+QLabel* filaEtiquetada(QGridLayout* rejilla, int fila, int columna, const QString& texto, QWidget* campo) {
+  QLabel* l = etiqueta(texto, campo, campo->parentWidget());
+  rejilla->addWidget(l, fila, columna);
+  rejilla->addWidget(campo, fila, columna + 1);
+  return l;
+}
+
+// A count box with its arrows right beside it (Nx or Ny).
+QHBoxLayout* conFlechas(QLineEdit* texto, ControlUpDown* flechas) {
+  auto* fila = new QHBoxLayout;
+  fila->setSpacing(1);
+  fila->addWidget(texto);
+  fila->addWidget(flechas);
+  fila->addStretch();
+  return fila;
 }
 
 }  // namespace
@@ -91,13 +115,10 @@ frmOpKriging::frmOpKriging(OpcionesKriging& opciones, const sorvan::DatosEspacia
   Pestanas->setUsesScrollButtons(false);
   Pestanas->tabBar()->setElideMode(Qt::ElideNone);
 
-  CoAceptar = new QPushButton(QStringLiteral("Aceptar"), this);
-  CoAceptar->setObjectName(QStringLiteral("CoAceptar"));
+  CoAceptar = nuevoBoton("CoAceptar", QStringLiteral("Aceptar"), this);
   CoAceptar->setDefault(true);
-  CoCancelar = new QPushButton(QStringLiteral("Cancelar"), this);
-  CoCancelar->setObjectName(QStringLiteral("CoCancelar"));
-  CoAyuda = new QPushButton(QStringLiteral("Ayuda"), this);
-  CoAyuda->setObjectName(QStringLiteral("CoAyuda"));  // there is no help file to open
+  CoCancelar = nuevoBoton("CoCancelar", QStringLiteral("Cancelar"), this);
+  CoAyuda = nuevoBoton("CoAyuda", QStringLiteral("Ayuda"), this);  // there is no help file to open
 
   auto* botones = new QHBoxLayout;
   botones->addStretch();
@@ -165,22 +186,14 @@ QWidget* frmOpKriging::crearEstimacion() {
   TxtRSalto = nuevoTexto("TxtRSalto", suavizado);
   TxtNSaltos = nuevoTexto("TxtNSaltos", suavizado);
   TxtNApor = nuevoTexto("TxtNApor", suavizado);
-  LblSaltoIni = etiqueta(QStringLiteral("Salto inicial:"), TxtSaltoIni, suavizado);
-  LblRSalto = etiqueta(QStringLiteral("Rango:"), TxtRSalto, suavizado);
-  LblNSaltos = etiqueta(QStringLiteral("Nº de saltos:"), TxtNSaltos, suavizado);
-  CoAutoESV = new QPushButton(QStringLiteral("Auto"), suavizado);
-  CoAutoESV->setObjectName(QStringLiteral("CoAutoESV"));
+  CoAutoESV = nuevoBoton("CoAutoESV", QStringLiteral("Auto"), suavizado);
   VerLongVar = nuevaCasilla("VerLongVar", QStringLiteral("Longitud variable"), suavizado);
-  rejilla->addWidget(LblSaltoIni, 0, 0);
-  rejilla->addWidget(TxtSaltoIni, 0, 1);
-  rejilla->addWidget(LblRSalto, 1, 0);
-  rejilla->addWidget(TxtRSalto, 1, 1);
-  rejilla->addWidget(LblNSaltos, 2, 0);
-  rejilla->addWidget(TxtNSaltos, 2, 1);
+  LblSaltoIni = filaEtiquetada(rejilla, 0, 0, QStringLiteral("Salto inicial:"), TxtSaltoIni);
+  LblRSalto = filaEtiquetada(rejilla, 1, 0, QStringLiteral("Rango:"), TxtRSalto);
+  LblNSaltos = filaEtiquetada(rejilla, 2, 0, QStringLiteral("Nº de saltos:"), TxtNSaltos);
   rejilla->addWidget(CoAutoESV, 2, 2);
   rejilla->addWidget(VerLongVar, 3, 0, 1, 2);
-  rejilla->addWidget(etiqueta(QStringLiteral("Nº Aportaciones:"), TxtNApor, suavizado), 4, 0);
-  rejilla->addWidget(TxtNApor, 4, 1);
+  filaEtiquetada(rejilla, 4, 0, QStringLiteral("Nº Aportaciones:"), TxtNApor);
   rejilla->setColumnStretch(3, 1);
 
   auto* graficos = new QGroupBox(QStringLiteral("Gráficos"), pagina);
@@ -216,10 +229,8 @@ QWidget* frmOpKriging::crearModelo() {
   auto* rejilla = new QGridLayout(ajuste);
   TxtNAjus = nuevoTexto("TxtNAjus", ajuste);
   TxtNMinAjus = nuevoTexto("TxtNMinAjus", ajuste);
-  rejilla->addWidget(etiqueta(QStringLiteral("Nº de saltos:"), TxtNAjus, ajuste), 0, 0);
-  rejilla->addWidget(TxtNAjus, 0, 1);
-  rejilla->addWidget(etiqueta(QStringLiteral("Nº mínimo de aportaciones:"), TxtNMinAjus, ajuste), 1, 0);
-  rejilla->addWidget(TxtNMinAjus, 1, 1);
+  filaEtiquetada(rejilla, 0, 0, QStringLiteral("Nº de saltos:"), TxtNAjus);
+  filaEtiquetada(rejilla, 1, 0, QStringLiteral("Nº mínimo de aportaciones:"), TxtNMinAjus);
   rejilla->setRowStretch(2, 1);
   VerAjuste = nuevaCasilla("VerAjuste", QStringLiteral("Gráfico ajuste"), pagina);
 
@@ -239,10 +250,8 @@ QWidget* frmOpKriging::crearRejilla() {
   auto* capaOrigen = new QGridLayout(origen);
   TxtMinRx = nuevoTexto("TxtMinRx", origen, 110);
   TxtMinRy = nuevoTexto("TxtMinRy", origen, 110);
-  capaOrigen->addWidget(etiqueta(QStringLiteral("Coordenada X:"), TxtMinRx, origen), 0, 0);
-  capaOrigen->addWidget(TxtMinRx, 0, 1);
-  capaOrigen->addWidget(etiqueta(QStringLiteral("Coordenada Y:"), TxtMinRy, origen), 1, 0);
-  capaOrigen->addWidget(TxtMinRy, 1, 1);
+  filaEtiquetada(capaOrigen, 0, 0, QStringLiteral("Coordenada X:"), TxtMinRx);
+  filaEtiquetada(capaOrigen, 1, 0, QStringLiteral("Coordenada Y:"), TxtMinRy);
   capaOrigen->setRowStretch(2, 1);
 
   auto* dimensiones = new QGroupBox(QStringLiteral("Dimensiones"), pagina);
@@ -255,28 +264,15 @@ QWidget* frmOpKriging::crearRejilla() {
   UpDownNRy->setObjectName(QStringLiteral("UpDownNRy"));
   TxtLRx = nuevoTexto("TxtLRx", dimensiones, 110);
   TxtLRy = nuevoTexto("TxtLRy", dimensiones, 110);
-  auto* nx = new QHBoxLayout;
-  nx->setSpacing(1);
-  nx->addWidget(TxtNRx);
-  nx->addWidget(UpDownNRx);
-  nx->addStretch();
-  auto* ny = new QHBoxLayout;
-  ny->setSpacing(1);
-  ny->addWidget(TxtNRy);
-  ny->addWidget(UpDownNRy);
-  ny->addStretch();
   capaDim->addWidget(etiqueta(QStringLiteral("Nx:"), TxtNRx, dimensiones), 0, 0);
-  capaDim->addLayout(nx, 0, 1);
+  capaDim->addLayout(conFlechas(TxtNRx, UpDownNRx), 0, 1);
   capaDim->addWidget(etiqueta(QStringLiteral("Ny:"), TxtNRy, dimensiones), 1, 0);
-  capaDim->addLayout(ny, 1, 1);
-  capaDim->addWidget(etiqueta(QStringLiteral("Lx:"), TxtLRx, dimensiones), 0, 2);
-  capaDim->addWidget(TxtLRx, 0, 3);
-  capaDim->addWidget(etiqueta(QStringLiteral("Ly:"), TxtLRy, dimensiones), 1, 2);
-  capaDim->addWidget(TxtLRy, 1, 3);
+  capaDim->addLayout(conFlechas(TxtNRy, UpDownNRy), 1, 1);
+  filaEtiquetada(capaDim, 0, 2, QStringLiteral("Lx:"), TxtLRx);
+  filaEtiquetada(capaDim, 1, 2, QStringLiteral("Ly:"), TxtLRy);
   capaDim->setRowStretch(2, 1);
 
-  CoAutoRej = new QPushButton(QStringLiteral("Ajustar"), pagina);
-  CoAutoRej->setObjectName(QStringLiteral("CoAutoRej"));
+  CoAutoRej = nuevoBoton("CoAutoRej", QStringLiteral("Ajustar"), pagina);
   auto* botones = new QHBoxLayout;
   botones->addStretch();
   botones->addWidget(CoAutoRej);
@@ -310,8 +306,7 @@ QWidget* frmOpKriging::crearSuperficies() {
   for (int i = 0; i < 2; ++i) {
     auto* texto = new QLineEdit(nombres[i][1], guardar);
     auto* autoG = new QCheckBox(QStringLiteral("Auto"), guardar);
-    capaGuardar->addWidget(etiqueta(nombres[i][0], texto, guardar), i, 0);
-    capaGuardar->addWidget(texto, i, 1);
+    filaEtiquetada(capaGuardar, i, 0, nombres[i][0], texto);
     capaGuardar->addWidget(autoG, i, 2);
   }
   capaGuardar->setRowStretch(2, 1);
