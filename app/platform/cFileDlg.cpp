@@ -206,8 +206,8 @@ bool cFileDlg::VBGetSaveFileName(QString& filename, QString* fileTitle) {
   return mostrar(Tipo::Guardar, filename, fileTitle);
 }
 
-bool cFileDlg::ExistFile(const QString& spec) {
-  const QFileInfo f(spec);
+bool cFileDlg::ExistFile(const QString& path) {
+  const QFileInfo f(path);
   return f.exists() && f.isFile() && f.isReadable();
 }
 

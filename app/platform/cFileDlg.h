@@ -62,8 +62,8 @@ public:
   // Full paths of the files chosen by the last accepted dialog.
   QStringList Archivos() const { return archivos_; }
 
-  // True when the size of `spec` can be taken (an existing, readable file).
-  static bool ExistFile(const QString& spec);
+  // True when the size of `path` can be taken (an existing, readable file).
+  static bool ExistFile(const QString& path);
   // The display title of a file name: its name without the folder.
   static QString VBGetFileTitle(const QString& file);
 
