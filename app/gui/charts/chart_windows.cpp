@@ -7,6 +7,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMessageBox>
+#include <algorithm>
 #include <limits>
 
 namespace {
@@ -26,12 +27,22 @@ void estado(const QString& texto) {
   if (frmMain* principal = frmMain::Instance()) principal->MensajeBE(texto);
 }
 
-// The loaded window joins the main window's area and shows.
+// The loaded window joins the main window's area and shows. In an area
+// smaller than the window (the main window's first-run size is smaller than
+// a chart) it is shrunk and moved to lie wholly inside the visible area, so
+// that its title bar, toolbar and chart are all reachable without scrolling.
 void mostrar(QMdiArea* area, QWidget* ventana) {
   if (area) {
     QMdiSubWindow* sub = area->addSubWindow(ventana);
-    sub->resize(ventana->size());
+    const QSize libre = area->viewport()->size();
+    const bool medida = area->isVisible() && !libre.isEmpty();
+    sub->resize(medida ? ventana->size().boundedTo(libre) : ventana->size());
     sub->show();
+    if (medida) {
+      const QRect g = sub->geometry();
+      sub->move(std::max(0, std::min(g.x(), libre.width() - g.width())),
+                std::max(0, std::min(g.y(), libre.height() - g.height())));
+    }
   }
   ventana->show();
 }

@@ -241,6 +241,21 @@ TEST_F(ChartWindows, EngineFilesAreFoundWhateverTheCase) {
   EXPECT_TRUE(s->windowTitle().endsWith("skupre.sup"));
 }
 
+// On a first run the main window is smaller than a chart window: the window
+// used to open hanging out of the area, its right side and bottom hidden.
+TEST_F(ChartWindows, WindowOpensInsideASmallArea) {
+  area.resize(420, 330);
+  QTest::qWait(50);
+  QString error;
+  for (int k = 0; k < 2; ++k) {
+    frmChart2D* w = as2D(AbrirGraf2D(&area, dir.filePath("SKUESTIM.SV"), "t", &error));
+    ASSERT_NE(w, nullptr) << error.toStdString();
+    const QRect visible(QPoint(0, 0), area.viewport()->size());
+    EXPECT_TRUE(visible.contains(w->parentWidget()->geometry()))
+        << w->parentWidget()->geometry().width() << "x" << w->parentWidget()->geometry().height();
+  }
+}
+
 TEST_F(ChartWindows, CaptionsNumberEachKindOnItsOwn) {
   const QString sv = dir.filePath("SKUESTIM.SV");
   QString error;
