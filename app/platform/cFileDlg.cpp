@@ -109,6 +109,17 @@ void cFileDlg::prepararDialogo(QFileDialog& dlg, Tipo tipo, const QString& filen
       dlg.setDirectory(f.absolutePath());
     dlg.selectFile(f.fileName());
   }
+  // Qt's own dialog speaks English unless its translations are installed;
+  // the labels the user reads are given in Spanish here, so that the dialog
+  // matches the program either way.
+  dlg.setLabelText(QFileDialog::LookIn, QStringLiteral("Buscar en:"));
+  dlg.setLabelText(QFileDialog::FileName, QStringLiteral("Nombre:"));
+  dlg.setLabelText(QFileDialog::FileType, QStringLiteral("Tipo:"));
+  dlg.setLabelText(QFileDialog::Accept,
+                   tipo == Tipo::Guardar ? QStringLiteral("&Guardar") : QStringLiteral("&Abrir"));
+  dlg.setLabelText(QFileDialog::Reject, QStringLiteral("Cancelar"));
+  // Wide enough for the name, size, type and date columns without eliding.
+  dlg.resize(dlg.sizeHint().expandedTo(QSize(760, 460)));
 }
 
 void cFileDlg::cancelado(QString& filename, QString* fileTitle) {

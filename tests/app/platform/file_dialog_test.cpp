@@ -111,6 +111,40 @@ TEST_F(FileDialogTest, AcceptedOpenDialogReturnsTheFileAndMovesTheWorkingFolder)
   EXPECT_EQ(QDir::current().canonicalPath(), QDir(dir_.path()).canonicalPath());
 }
 
+// The dialog used to read "Look in:", "File name:", "Open" and "Cancel" in the
+// middle of a Spanish program.
+TEST_F(FileDialogTest, TheDialogSpeaksSpanish) {
+  for (bool guardar : {false, true}) {
+    cFileDlg dlg;
+    dlg.Filter = "Datos|*.dae";
+    dlg.InitDirectory = dir_.path();
+    QString buscar, nombre, tipo, aceptar, cancelar;
+    QSize medida;
+    AlAparecerModal([&](QWidget* w) {
+      auto* fd = qobject_cast<QFileDialog*>(w);
+      ASSERT_NE(fd, nullptr);
+      buscar = fd->labelText(QFileDialog::LookIn);
+      nombre = fd->labelText(QFileDialog::FileName);
+      tipo = fd->labelText(QFileDialog::FileType);
+      aceptar = fd->labelText(QFileDialog::Accept);
+      cancelar = fd->labelText(QFileDialog::Reject);
+      medida = fd->size();
+      fd->reject();
+    });
+    QString archivo;
+    if (guardar)
+      EXPECT_FALSE(dlg.VBGetSaveFileName(archivo));
+    else
+      EXPECT_FALSE(dlg.VBGetOpenFileName(archivo));
+    EXPECT_EQ(buscar, QStringLiteral("Buscar en:"));
+    EXPECT_EQ(nombre, QStringLiteral("Nombre:"));
+    EXPECT_EQ(tipo, QStringLiteral("Tipo:"));
+    EXPECT_EQ(aceptar, guardar ? QStringLiteral("&Guardar") : QStringLiteral("&Abrir"));
+    EXPECT_EQ(cancelar, QStringLiteral("Cancelar"));
+    EXPECT_GE(medida.width(), 760);
+  }
+}
+
 TEST_F(FileDialogTest, TheSecondFilterCanBeShownFirstAndIsReportedBack) {
   cFileDlg dlg;
   dlg.Filter = "Datos|*.dae|Superficies|*.sup";
