@@ -2,6 +2,9 @@
 // file open when one is given.
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 #include <memory>
 
 #include "gui/Principal.h"
@@ -14,6 +17,14 @@ int main(int argc, char** argv) {
   QApplication::setApplicationVersion(QStringLiteral(SORVAN_VERSION_TEXT));
   QApplication::setDesktopFileName(QStringLiteral("sorvan"));
   QApplication::setWindowIcon(QIcon(QStringLiteral(":/sorvan/sorvan.png")));
+
+  // The program speaks Spanish whatever the system's language: Qt's own
+  // windows and buttons (file dialog columns, standard buttons, questions)
+  // follow when Qt's Spanish translations are installed.
+  QTranslator qtEspanol;
+  if (qtEspanol.load(QLocale(QLocale::Spanish, QLocale::Spain), QStringLiteral("qtbase"), QStringLiteral("_"),
+                     QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    QApplication::installTranslator(&qtEspanol);
 
   QCommandLineParser opciones;
   opciones.setApplicationDescription(QStringLiteral("Sorvan: kriging en dos dimensiones."));
