@@ -3,8 +3,12 @@
 // machine even when the absolute times do not.
 //
 //   kriging_speed_bench            the table below (about a minute)
-//   kriging_speed_bench big [n]    only the whole SKU call for n points (default
-//                                  10000) on a 100 x 100 grid; run it under
+//   kriging_speed_bench big [n] [degree]
+//                                  only the whole SKU call for n points (default
+//                                  10000) on a 100 x 100 grid, with a drift of
+//                                  that degree (default 0, ordinary kriging;
+//                                  1 or more runs the trend iteration and its
+//                                  n x n inverse); run it under
 //                                  /usr/bin/time -v for the peak memory
 //   kriging_speed_bench export DIR [n] [grid]
 //                                  the SKU call of the table (n = 2048 points,
@@ -237,9 +241,10 @@ int main(int argc, char** argv) {
   }
   if (argc > 1 && std::strcmp(argv[1], "big") == 0) {
     const int n = argc > 2 ? std::atoi(argv[2]) : 10000;
-    const double seconds = Sku(RandomPoints(n, 777), 100, 0);
-    std::printf("SKU, n = %d, 100 x 100 grid, ordinary kriging: %.2f s with %d threads\n", n,
-                seconds, kriging::WorkerCount());
+    const int degree = argc > 3 ? std::atoi(argv[3]) : 0;
+    const double seconds = Sku(RandomPoints(n, 777), 100, degree);
+    std::printf("SKU, n = %d, 100 x 100 grid, drift of degree %d: %.2f s with %d threads\n", n,
+                degree, seconds, kriging::WorkerCount());
     std::filesystem::current_path(home);
     std::filesystem::remove_all(scratch);
     return 0;

@@ -113,42 +113,22 @@ int Factor(int n, const Matrix& R, Workspace& ws) {
   return 0;
 }
 
-// T = R^{-1} is also kept in row slivers of 8 rows over the whole width n
-// (packed[s*8*n + l*8 + r] = T(8s + r, l), zero below the diagonal), filled
-// block column by block column as phase 2 finishes them: the products of
-// phases 2 and 3 then read their left operand without packing it again.
-struct PackedRows {
-  int n;
-  std::vector<double> data;
-  explicit PackedRows(int order)
-      : n(order), data(WorkArray<double>(PackedRowsSize<double>(order, order))) {}
-  const double* Sliver(int s, int column) const {
-    return data.data() + static_cast<std::size_t>(s) * 8 * n + static_cast<std::size_t>(column) * 8;
-  }
-  void Store(const Matrix& R, int jb, int je) {
-    for (int s = 0; s * 8 < je; ++s) {
-      double* out = data.data() + static_cast<std::size_t>(s) * 8 * n;
-      const int valid = std::min(8, n - s * 8);
-      for (int l = jb; l < je; ++l)
-        for (int r = 0; r < valid; ++r) out[l * 8 + r] = 8 * s + r <= l ? R(8 * s + r, l) : 0.0;
-    }
-  }
-};
-
-// C(0:rows, :) -= T(first:first+rows, k0:k0+k) B, sliver by sliver from the
-// packed rows (first a multiple of 8).
-void SubtractFromPackedRows(const PackedRows& t, int first, int rows, int k0, int k, int cols,
-                            const double* b, double* c, std::size_t ldc) {
-  for (int r = 0; r < rows; r += 8)
-    SubtractPackedProduct<double>(std::min(8, rows - r), cols, k, t.Sliver((first + r) / 8, k0), b,
-                                  c + r, ldc);
+// C(0:rows, 0:cols) -= T(first:first+rows, k0:k0+k) B, with that block of T
+// packed into the worker's row slivers first. T is read straight from R: the
+// zeros below its diagonal are R's strict lower triangle. Packing costs rows*k
+// copies beside rows*cols*k multiply-adds (cols is a whole block, nb), and
+// keeps the workspace to a few block rows rather than a second n x n copy.
+void SubtractTProduct(const Matrix& R, int first, int rows, int k0, int k, int cols,
+                      const double* b, double* packed, double* c, std::size_t ldc) {
+  PackRowSlivers<double>(rows, k, R.at(first, k0), R.ld, packed);
+  SubtractPackedProduct<double>(rows, cols, k, packed, b, c, ldc);
 }
 
 // Phase 2: R := T = R^{-1}, block columns from the left. With T11 = R11^{-1}
 // in place, T12 = -T11 R12 T22: V = -T11 R12 by row blocks (independent, the
 // zeros below T11's diagonal making each row block one product), then
 // T12 = V T22.
-void Invert(int n, const Matrix& R, Workspace& ws, std::vector<double>& v, PackedRows& t) {
+void Invert(int n, const Matrix& R, Workspace& ws, std::vector<double>& v) {
   for (int jb = 0; jb < n; jb += nb) {
     const int je = std::min(n, jb + nb), w = je - jb;
     // T22 in place: column j of the inverse is T(jb:j, jb:j) R(jb:j, j)
@@ -174,8 +154,8 @@ void Invert(int n, const Matrix& R, Workspace& ws, std::vector<double>& v, Packe
         // meet T's zeros and are left out.
         double* b = ws.B(worker);
         PackColumnSlivers<double>(jb - ib, w, R.at(ib, jb), R.ld, false, b);
-        SubtractFromPackedRows(t, ib, rows, ib, jb - ib, w, b, v.data() + ib,
-                               static_cast<std::size_t>(jb));
+        SubtractTProduct(R, ib, rows, ib, jb - ib, w, b, ws.A(worker), v.data() + ib,
+                         static_cast<std::size_t>(jb));
       });
       // T12 = V T22: column c is sum over k <= c of V(:, k) T22(k, c).
       ParallelFor(w, WorkersFor(0.5 * jb * w * w, ws.workers), [&](int c, int) {
@@ -183,7 +163,6 @@ void Invert(int n, const Matrix& R, Workspace& ws, std::vector<double>& v, Packe
                        R.at(0, jb + c));
       });
     }
-    t.Store(R, jb, je);
   }
 }
 
@@ -191,8 +170,7 @@ void Invert(int n, const Matrix& R, Workspace& ws, std::vector<double>& v, Packe
 // T(0:je, jb:n) T(J, jb:n)^T (T's zeros below the diagonal make the sum start
 // at jb), computed into v and written back: later block columns read only
 // columns from their own jb on.
-void MultiplyByTranspose(int n, const Matrix& R, Workspace& ws, std::vector<double>& v,
-                         const PackedRows& t) {
+void MultiplyByTranspose(int n, const Matrix& R, Workspace& ws, std::vector<double>& v) {
   for (int jb = 0; jb < n; jb += nb) {
     const int je = std::min(n, jb + nb), w = je - jb, k = n - jb;
     std::fill(v.begin(), v.begin() + static_cast<std::size_t>(je) * w, 0.0);
@@ -200,10 +178,10 @@ void MultiplyByTranspose(int n, const Matrix& R, Workspace& ws, std::vector<doub
     PackColumnSlivers<double>(k, w, R.at(jb, jb), R.ld, true, shared);
     const int blocks = (je + nb - 1) / nb;
     ParallelFor(blocks, WorkersFor(static_cast<double>(je) * w * k, ws.workers),
-                [&](int item, int) {
+                [&](int item, int worker) {
       const int ib = item * nb, rows = std::min(je, ib + nb) - ib;
-      SubtractFromPackedRows(t, ib, rows, jb, k, w, shared, v.data() + ib,
-                             static_cast<std::size_t>(je));
+      SubtractTProduct(R, ib, rows, jb, k, w, shared, ws.A(worker), v.data() + ib,
+                       static_cast<std::size_t>(je));
     });
     for (int c = 0; c < w; ++c)
       for (int i = 0; i <= jb + c; ++i) R(i, jb + c) = -v[i + static_cast<std::size_t>(c) * je];
@@ -218,9 +196,8 @@ int BlockedCholeskyInverseInPlace(int n, double* r, std::size_t ld, int workers)
   Workspace ws(n, workers);
   auto v = WorkArray<double>(static_cast<std::size_t>(n) * nb);
   if (const int failed = Factor(n, R, ws); failed != 0) return failed;
-  PackedRows t(n);
-  Invert(n, R, ws, v, t);
-  MultiplyByTranspose(n, R, ws, v, t);
+  Invert(n, R, ws, v);
+  MultiplyByTranspose(n, R, ws, v);
   return 0;
 }
 

@@ -9,13 +9,15 @@
 //   3. T T^T: block column J is T(0:je, jb:n) T(J, jb:n)^T.
 // Every product runs on the register tiles of simd_kernels.h, shared over
 // threads by independent blocks of rows or columns, so the result is the same
-// bit for bit for any number of threads.
+// bit for bit for any number of threads. R, then R^{-1}, then the inverse
+// overwrite r itself; each block of rows of R^{-1} is packed when a product
+// needs it, so no second n x n matrix is held.
 //
 // r: n x n doubles, column-major, leading dimension ld. On entry its upper
 // triangle holds A and its strict lower triangle must be zero (it stays
 // zero: the phases use it as the zeros of the triangular factors). Cost:
-// n^3/2 multiply-adds; workspace n^2 doubles (a packed copy of R^{-1}) and
-// about (2 + 2 threads) n kCholeskyBlock doubles.
+// n^3/2 multiply-adds; workspace about (2 + 2 threads) n kCholeskyBlock
+// doubles (packed blocks), nothing of order n^2.
 #include <cstddef>
 
 namespace kriging {

@@ -6,7 +6,9 @@ namespace kriging {
 // upper triangle of a (n x n, leading dimension lda); writes the full
 // symmetric inverse (both triangles) to ainv (leading dimension ldainv);
 // ainv may be a. Cost n^3/2 multiply-adds (blocked, shared over
-// WorkerCount() threads), 2 n^2 + 400 n doubles of workspace.
+// WorkerCount() threads); workspace one n x n double matrix (the factor, its
+// inverse and A^{-1} in turn) and (2 + 2 threads) 96 n doubles of packed
+// blocks: about 0.85 GB at n = 10000 on two threads.
 // Reports as "LINDS": n <= 0, n > lda or ldainv, no storage are terminal; a
 // leading submatrix that is not positive definite is fatal 2 (ainv is then
 // left as it was); RCOND = 1 / (||A||_1 ||A^{-1}||_1) <= 2^-23 gives the
