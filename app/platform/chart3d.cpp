@@ -33,6 +33,8 @@ namespace {
 constexpr int kScaleWidth = 96;
 
 constexpr int kMaxBars = 10000;
+// Camera zoom of the surface graph, in percent of the graph's own fit.
+constexpr float kSurfaceZoom = 85.0f;
 
 // Areas of the chart: title strip on top, colour scale at the right, the
 // graph (3-D view or plan map) in the rest, less a note line at its foot
@@ -198,6 +200,9 @@ public:
       return;
     }
     surface_->setShadowQuality(QAbstract3DGraph::ShadowQualityNone);
+    // At the graph's full zoom the coordinate labels along the near edges run
+    // past the bottom of the view; a little farther back they all show.
+    surface_->scene()->activeCamera()->setZoomLevel(kSurfaceZoom);
     surface_->setActiveInputHandler(new TurnHandler([this] { turned(surface_); }, [this](QPoint p) { menu(p); }));
     surface_->axisX()->setTitle(QObject::tr("X (este)"));
     surface_->axisZ()->setTitle(QObject::tr("Y (norte)"));

@@ -9,6 +9,8 @@
 #include <QtDataVisualization/Q3DBars>
 #include <QtDataVisualization/QBar3DSeries>
 #include <QtDataVisualization/QBarDataProxy>
+#include <QtDataVisualization/Q3DCamera>
+#include <QtDataVisualization/Q3DScene>
 #include <QtDataVisualization/Q3DSurface>
 #include <QtDataVisualization/QValue3DAxis>
 #include <QDir>
@@ -378,6 +380,19 @@ TEST_F(Chart3DTest, TurningTheViewReportsAndTheHandlerDecides) {
   EXPECT_FALSE(seenRotation == 45 && seenElevation == 45);
   EXPECT_EQ(chart.ViewRotationValue(), 180);
   EXPECT_EQ(chart.ViewElevationValue(), 30);
+}
+
+// Regression: at the graph's full zoom the coordinate labels of the near
+// edges ran past the bottom of the view (330000, 179000 cut in half).
+TEST_F(Chart3DTest, SurfaceViewStandsBackSoTheEdgeLabelsShow) {
+  writeSurface(file("p.sup"), 5, 5, 178000, 330000, 500, 500, [](double x, double y) { return x - y; });
+  ASSERT_TRUE(chart.LoadGridFile(file("p.sup")));
+  Q3DSurface* graph = surfaceGraph();
+  ASSERT_NE(graph, nullptr);
+  EXPECT_LT(graph->scene()->activeCamera()->zoomLevel(), 90.0f);
+  chart.ViewRotation(135);
+  chart.ViewElevation(20);
+  EXPECT_LT(graph->scene()->activeCamera()->zoomLevel(), 90.0f);
 }
 
 TEST_F(Chart3DTest, PictureExportsAsPngAndPdfInEveryMode) {
