@@ -5,7 +5,9 @@
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QImageReader>
+#include <QHeaderView>
 #include <QLabel>
+#include <QTreeView>
 #include <QPixmap>
 #include <QStandardPaths>
 
@@ -120,6 +122,14 @@ void cFileDlg::prepararDialogo(QFileDialog& dlg, Tipo tipo, const QString& filen
   dlg.setLabelText(QFileDialog::Reject, QStringLiteral("Cancelar"));
   // Wide enough for the name, size, type and date columns without eliding.
   dlg.resize(dlg.sizeHint().expandedTo(QSize(760, 460)));
+  // The detail columns fit their texts ("Última modificación", sizes, dates)
+  // and the name column takes the rest, instead of fixed widths that cut them.
+  if (auto* detalle = dlg.findChild<QTreeView*>(QStringLiteral("treeView"))) {
+    QHeaderView* cabecera = detalle->header();
+    cabecera->setStretchLastSection(false);
+    cabecera->setSectionResizeMode(0, QHeaderView::Stretch);
+    for (int c = 1; c < cabecera->count(); ++c) cabecera->setSectionResizeMode(c, QHeaderView::ResizeToContents);
+  }
 }
 
 void cFileDlg::cancelado(QString& filename, QString* fileTitle) {

@@ -8,12 +8,18 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QImage>
 #include <QLabel>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStandardPaths>
+#include <QStyle>
 #include <QTest>
+#include <QTranslator>
+#include <QTreeView>
 
 #include "gui_test_support.h"
 #include "platform/cFileDlg.h"
@@ -114,6 +120,12 @@ TEST_F(FileDialogTest, AcceptedOpenDialogReturnsTheFileAndMovesTheWorkingFolder)
 // The dialog used to read "Look in:", "File name:", "Open" and "Cancel" in the
 // middle of a Spanish program.
 TEST_F(FileDialogTest, TheDialogSpeaksSpanish) {
+  // With Qt's Spanish texts, as the program runs, the headings and types are
+  // longer than the English ones.
+  QTranslator qtEspanol;
+  const bool traducido = qtEspanol.load(QLocale(QLocale::Spanish, QLocale::Spain), QStringLiteral("qtbase"),
+                                        QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath));
+  if (traducido) QApplication::installTranslator(&qtEspanol);
   for (bool guardar : {false, true}) {
     cFileDlg dlg;
     dlg.Filter = "Datos|*.dae";
@@ -129,6 +141,26 @@ TEST_F(FileDialogTest, TheDialogSpeaksSpanish) {
       aceptar = fd->labelText(QFileDialog::Accept);
       cancelar = fd->labelText(QFileDialog::Reject);
       medida = fd->size();
+      // Every column of the detail view shows its heading and texts whole.
+      auto* detalle = fd->findChild<QTreeView*>(QStringLiteral("treeView"));
+      ASSERT_NE(detalle, nullptr);
+      fd->show();
+      QTest::qWait(300);
+      QHeaderView* cabecera = detalle->header();
+      for (int c = 0; c < cabecera->count(); ++c)
+        if (!cabecera->isSectionHidden(c)) {
+          EXPECT_GE(cabecera->sectionSize(c), cabecera->sectionSizeHint(c)) << "columna " << c;
+          if (c == 0) continue;
+          // An item's text is drawn with a margin of the focus frame plus one
+          // pixel on each side; a narrower column elides it.
+          const int margen = 2 * (detalle->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, detalle) + 1);
+          QAbstractItemModel* modelo = detalle->model();
+          for (int f = 0; f < modelo->rowCount(detalle->rootIndex()); ++f) {
+            const QString texto = modelo->index(f, c, detalle->rootIndex()).data().toString();
+            EXPECT_GE(cabecera->sectionSize(c), detalle->fontMetrics().horizontalAdvance(texto) + margen)
+                << "columna " << c << ": " << texto.toStdString();
+          }
+        }
       fd->reject();
     });
     QString archivo;
@@ -143,6 +175,7 @@ TEST_F(FileDialogTest, TheDialogSpeaksSpanish) {
     EXPECT_EQ(cancelar, QStringLiteral("Cancelar"));
     EXPECT_GE(medida.width(), 760);
   }
+  if (traducido) QApplication::removeTranslator(&qtEspanol);
 }
 
 TEST_F(FileDialogTest, TheSecondFilterCanBeShownFirstAndIsReportedBack) {
