@@ -246,7 +246,22 @@ int Chart2D::DisplayCode(int s) const { return styleOf(s).display; }
 
 void Chart2D::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
-  placeOverlay();
+  // A narrower chart holds fewer X labels side by side: rebuild the axis
+  // when the count that fits changes, so that none is elided ("12...").
+  if (!series_.empty() && xSegmentsThatFit() != xSegmentCap_)
+    changed();
+  else
+    placeOverlay();
+}
+
+// The most X steps (2 to 10) whose labels, about six digits wide each with a
+// gap, fit side by side across the chart less the room of the Y axis.
+int Chart2D::xSegmentsThatFit() const {
+  const QFontMetrics fm(chart_->axes(Qt::Horizontal).isEmpty() ? font()
+                                                               : chart_->axes(Qt::Horizontal).first()->labelsFont());
+  const int etiqueta = fm.horizontalAdvance(QStringLiteral("000000")) + fm.averageCharWidth() * 2;
+  const int ancho = width() - 120;
+  return std::clamp(ancho / std::max(etiqueta, 1) - 1, 2, 10);
 }
 
 // Rebuilds the Qt series and axes from the data: one line series and one
@@ -316,7 +331,8 @@ void Chart2D::rebuild() {
   // Round limits just beyond the data, with a round step between ticks.
   int segments = 1;
   double lo = 0.0, hi = 1.0;
-  NiceAxisRange(xmin, xmax + 0.01 * (xmax - xmin), 10, &lo, &hi, &segments);
+  xSegmentCap_ = xSegmentsThatFit();
+  NiceAxisRange(xmin, xmax + 0.01 * (xmax - xmin), xSegmentCap_, &lo, &hi, &segments);
   ax->setRange(lo, hi);
   ax->setTickCount(segments + 1);
   NiceAxisRange(ymin, ymax + 0.06 * (ymax - ymin), 6, &lo, &hi, &segments);

@@ -122,6 +122,7 @@ private:
   void changed();
   void rebuild();
   void placeOverlay();
+  int xSegmentsThatFit() const;
 
   std::vector<Series> series_;
   std::vector<Style> styles_;
@@ -133,6 +134,7 @@ private:
   bool xGrid_ = true;
   int batch_ = 0;
   bool dirty_ = false;
+  int xSegmentCap_ = 0;  // the X step count the axis was last built for
 
   QChart* chart_ = nullptr;
   QChartView* view_ = nullptr;

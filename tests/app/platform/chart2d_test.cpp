@@ -6,6 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QChart>
+#include <QChartView>
+#include <QFontMetrics>
+#include <QValueAxis>
 #include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
@@ -175,4 +179,27 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
+}
+
+// Regression: in a narrow window (the semivariogram beside two others) the
+// distance labels 1000 to 2250 were elided to "10...", "12...".
+TEST_F(Chart2DTest, NarrowChartKeepsItsDistanceLabelsWhole) {
+  chart.SetSeriesCount(1);
+  chart.SetPointCount(1, 40);
+  for (int p = 1; p <= 40; ++p) {
+    chart.SetX(1, p, 55.0 * p);
+    chart.SetY(1, p, 1000.0 * p);
+  }
+  for (int ancho : {760, 380, 260, 600}) {
+    chart.resize(ancho, 400);
+    QTest::qWait(30);
+    QChart* grafico = chart.findChild<QChartView*>()->chart();
+    auto* ax = qobject_cast<QValueAxis*>(grafico->axes(Qt::Horizontal).first());
+    ASSERT_NE(ax, nullptr);
+    const QFontMetrics fm(ax->labelsFont());
+    const double paso = grafico->plotArea().width() / (ax->tickCount() - 1);
+    const int etiqueta = fm.horizontalAdvance(QString::number(ax->max(), 'g', 6));
+    EXPECT_GT(paso, etiqueta + 2 * fm.averageCharWidth()) << "ancho " << ancho << ", " << ax->tickCount() << " marcas";
+    EXPECT_GE(ax->max(), 2200.0);
+  }
 }
