@@ -1,5 +1,7 @@
 #include "platform/cFileDlg.h"
 
+#include <algorithm>
+
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -7,6 +9,7 @@
 #include <QImageReader>
 #include <QHeaderView>
 #include <QLabel>
+#include <QSplitter>
 #include <QTreeView>
 #include <QPixmap>
 #include <QStandardPaths>
@@ -129,6 +132,13 @@ void cFileDlg::prepararDialogo(QFileDialog& dlg, Tipo tipo, const QString& filen
     cabecera->setStretchLastSection(false);
     cabecera->setSectionResizeMode(0, QHeaderView::Stretch);
     for (int c = 1; c < cabecera->count(); ++c) cabecera->setSectionResizeMode(c, QHeaderView::ResizeToContents);
+  }
+  // The places list at the left is wide enough for "Equipo" and the folders.
+  auto* lugares = dlg.findChild<QWidget*>(QStringLiteral("sidebar"));
+  auto* division = dlg.findChild<QSplitter*>(QStringLiteral("splitter"));
+  if (lugares && division && division->count() == 2) {
+    const int ancho = std::max(lugares->fontMetrics().horizontalAdvance(QStringLiteral("Documentos")) + 60, 150);
+    division->setSizes({ancho, std::max(dlg.width() - ancho, 200)});
   }
 }
 

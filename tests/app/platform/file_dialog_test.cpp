@@ -161,6 +161,10 @@ TEST_F(FileDialogTest, TheDialogSpeaksSpanish) {
                 << "columna " << c << ": " << texto.toStdString();
           }
         }
+      // The places list at the left shows names such as "Documentos" whole
+      // ("Equipo" was cut).
+      if (QWidget* lugares = fd->findChild<QWidget*>(QStringLiteral("sidebar")))
+        EXPECT_GE(lugares->width(), lugares->fontMetrics().horizontalAdvance(QStringLiteral("Documentos")) + 40);
       fd->reject();
     });
     QString archivo;
