@@ -19,6 +19,7 @@ namespace kriging {
 namespace {
 
 using testing::Dense;
+using testing::SolveAll;
 
 // Small matrices are shared over threads too (the default leaves loops of
 // less than a few million operations to one thread).
@@ -62,32 +63,6 @@ std::vector<double> Work(const Dense& a) {
   for (int j = 0; j < a.n; ++j)
     for (int i = 0; i <= j; ++i) r[i + static_cast<std::size_t>(j) * a.n] = a(i, j);
   return r;
-}
-
-// Solves a X = B for all the columns of B at once (Gaussian elimination with
-// partial pivoting in double), so that the reference costs one elimination.
-std::vector<std::vector<double>> SolveAll(Dense a, std::vector<std::vector<double>> b) {
-  const int n = a.n;
-  for (int k = 0; k < n; ++k) {
-    int p = k;
-    for (int i = k + 1; i < n; ++i)
-      if (std::fabs(a(i, k)) > std::fabs(a(p, k))) p = i;
-    for (int j = 0; j < n; ++j) std::swap(a(k, j), a(p, j));
-    for (auto& column : b) std::swap(column[k], column[p]);
-    for (int i = k + 1; i < n; ++i) {
-      const double m = a(i, k) / a(k, k);
-      if (m == 0.0) continue;
-      for (int j = k; j < n; ++j) a(i, j) -= m * a(k, j);
-      for (auto& column : b) column[i] -= m * column[k];
-    }
-  }
-  for (auto& column : b)
-    for (int i = n - 1; i >= 0; --i) {
-      double s = column[i];
-      for (int j = i + 1; j < n; ++j) s -= a(i, j) * column[j];
-      column[i] = s / a(i, i);
-    }
-  return b;
 }
 
 class BlockedInverse : public ::testing::TestWithParam<std::tuple<Kind, int>> {};

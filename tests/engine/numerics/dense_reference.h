@@ -127,4 +127,30 @@ inline std::vector<float> UpperAsFloat(const Dense& a, int ld) {
   return f;
 }
 
+// Solves a X = B for all the columns of B at once (Gaussian elimination with
+// partial pivoting in double), so that the reference costs one elimination.
+inline std::vector<std::vector<double>> SolveAll(Dense a, std::vector<std::vector<double>> b) {
+  const int n = a.n;
+  for (int k = 0; k < n; ++k) {
+    int p = k;
+    for (int i = k + 1; i < n; ++i)
+      if (std::fabs(a(i, k)) > std::fabs(a(p, k))) p = i;
+    for (int j = 0; j < n; ++j) std::swap(a(k, j), a(p, j));
+    for (auto& column : b) std::swap(column[k], column[p]);
+    for (int i = k + 1; i < n; ++i) {
+      const double m = a(i, k) / a(k, k);
+      if (m == 0.0) continue;
+      for (int j = k; j < n; ++j) a(i, j) -= m * a(k, j);
+      for (auto& column : b) column[i] -= m * column[k];
+    }
+  }
+  for (auto& column : b)
+    for (int i = n - 1; i >= 0; --i) {
+      double s = column[i];
+      for (int j = i + 1; j < n; ++j) s -= a(i, j) * column[j];
+      column[i] = s / a(i, i);
+    }
+  return b;
+}
+
 }  // namespace kriging::testing
