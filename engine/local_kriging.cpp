@@ -88,28 +88,80 @@ void SolveLU(int m, const double* lu, const int* piv, double* x) {
   }
 }
 
+// Cholesky factor K = L L^T of a symmetric k x k matrix (row-major, lower
+// triangle read), in place, right-looking so that the inner loop is an axpy
+// over a contiguous row. `column` is work space of k. Returns false when a
+// pivot is not above `tolerance` (not positive definite to working precision).
+bool FactorCholesky(int k, double* a, double* column, double tolerance) {
+  for (int j = 0; j < k; ++j) {
+    const double pivot = a[j * k + j];
+    if (!(pivot > tolerance)) return false;
+    const double root = std::sqrt(pivot), inverse = 1.0 / root;
+    a[j * k + j] = root;
+    for (int i = j + 1; i < k; ++i) column[i] = a[i * k + j] *= inverse;
+    for (int i = j + 1; i < k; ++i) {
+      const double f = column[i];
+      double* row = a + i * k;
+      for (int l = j + 1; l <= i; ++l) row[l] -= f * column[l];
+    }
+  }
+  return true;
+}
+
+void ForwardSolve(int k, const double* l, double* x) {  // x := L^-1 x
+  for (int i = 0; i < k; ++i) {
+    const double* row = l + i * k;
+    double s = x[i];
+    for (int j = 0; j < i; ++j) s -= row[j] * x[j];
+    x[i] = s / row[i];
+  }
+}
+
+void BackSolve(int k, const double* l, double* x) {  // x := L^-T x
+  for (int i = k - 1; i >= 0; --i) {
+    x[i] /= l[i * k + i];
+    const double xi = x[i];
+    for (int j = 0; j < i; ++j) x[j] -= l[i * k + j] * xi;
+  }
+}
+
 // Everything one thread needs, obtained once before the loop.
 struct Workspace {
-  explicit Workspace(int capacity, int terms)
+  Workspace(int capacity, int terms)
       : search(std::max(capacity, 1)),
-        found(static_cast<std::size_t>(capacity)),
-        set(static_cast<std::size_t>(capacity)),
-        previousSet(static_cast<std::size_t>(capacity)),
-        lu(static_cast<std::size_t>(capacity + terms) * static_cast<std::size_t>(capacity + terms)),
-        pivots(static_cast<std::size_t>(capacity + terms)),
-        rhs(static_cast<std::size_t>(capacity + terms)),
-        solution(static_cast<std::size_t>(capacity + terms)) {}
+        found(Size(capacity)),
+        set(Size(capacity)),
+        previousSet(Size(capacity)),
+        previousPosition(Size(capacity)),
+        gamma(Size(capacity) * Size(capacity)),
+        previousGamma(gamma.size()),
+        factor(Size(capacity + terms) * Size(capacity + terms)),
+        drift(Size(capacity) * Size(terms)),
+        schur(Size(terms) * Size(terms)),
+        pivots(Size(capacity + terms)),
+        rhs(Size(capacity + terms)),
+        solution(Size(capacity + terms)),
+        column(Size(capacity + terms)) {}
+  static std::size_t Size(int count) { return static_cast<std::size_t>(count); }
+
   KdSearchScratch search;
   std::vector<Neighbour> found;
   std::vector<int> set, previousSet;  // neighbour indices in increasing order
-  int previousCount = -1;             // -1: no factorization held
+  std::vector<int> previousPosition;  // where set[r] was in the previous set, or -1
+  int previousCount = -1;             // -1: nothing held
   bool previousFull = false;          // previous search returned N points (bound usable)
-  bool heldSingular = false;          // the held set's system is singular
-  double gammaScale = 1;              // G was divided by this
+  // The semivariogram between the neighbours (count x count, unscaled), this
+  // set's and the previous set's: pairs present in both are copied, not
+  // evaluated again (the same inputs give the same bits).
+  std::vector<double> gamma, previousGamma;
+  // The held system: the covariance form's Cholesky factor, W = L^-1 F and
+  // the factor of W^T W; or the semivariogram form's LU factor.
+  enum class Form { kSingular, kCovariance, kSemivariogram } form = Form::kSingular;
+  double unit = 1;  // entries were divided by this (the sill, or the largest gamma)
   double centreX = 0, centreY = 0, scale = 1;  // drift frame of the held system
-  std::vector<double> lu;
+  std::vector<double> factor, drift, schur;
   std::vector<int> pivots;
-  std::vector<double> rhs, solution;
+  std::vector<double> rhs, solution, column;
   LocalKrigingSummary summary;
 };
 
@@ -120,6 +172,7 @@ class LocalKriging {
         tree_(tree),
         residual_(residual),
         gamma_(FindModelShape(in.modelCode), in.c0, in.c1, in.a),
+        sill_(Sill(in)),
         terms_(DriftCount(in.trendDegree)),
         maxDistance2_(in.neighbourhood.maxDistance * in.neighbourhood.maxDistance),
         required_(std::max(in.neighbourhood.minPoints, terms_)) {}
@@ -132,8 +185,8 @@ class LocalKriging {
     w.previousFull = false;
     const double y0 = in_.yMin + j * in_.dy;
     for (int i = 0; i < in_.nx; ++i) {
-      const std::size_t at =
-          static_cast<std::size_t>(i) + static_cast<std::size_t>(j) * static_cast<std::size_t>(in_.gridRows);
+      const std::size_t at = static_cast<std::size_t>(i) +
+                             static_cast<std::size_t>(j) * static_cast<std::size_t>(in_.gridRows);
       if (prediction[at] == in_.holeValue) {
         variance[at] = in_.holeValue;
         ++w.summary.leftOut;
@@ -155,6 +208,21 @@ class LocalKriging {
   }
 
  private:
+  // The sill of the models that have one (spherical, exponential,
+  // oscillatory: c0 + c1; rational quadratic: c0 + c1 a), else 0: those
+  // models get the covariance form C = sill - gamma.
+  static double Sill(const LocalKrigingInput& in) {
+    double sill = 0;
+    if (in.modelCode == 1 || in.modelCode == 2 || in.modelCode == 6) sill = in.c0 + in.c1;
+    if (in.modelCode == 5) sill = in.c0 + in.c1 * in.a;
+    return sill > 0 && std::isfinite(sill) ? sill : 0.0;
+  }
+
+  static double Distance(double ax, double ay, double bx, double by) {
+    const double ex = ax - bx, ey = ay - by;
+    return std::sqrt(ex * ex + ey * ey);
+  }
+
   // 0: kriged; 1: too few neighbours; 2: singular system.
   int KrigeNode(double x0, double y0, Workspace& w, double& value, double& var) const {
     const LocalNeighbourhood& nb = in_.neighbourhood;
@@ -178,73 +246,119 @@ class LocalKriging {
                             bound2);
     }
     if (count < required_) return 1;
-    for (int k = 0; k < count; ++k) w.set[static_cast<std::size_t>(k)] = w.found[static_cast<std::size_t>(k)].index;
-    std::sort(w.set.begin(), w.set.begin() + count);
+    int* set = w.set.data();
+    for (int k = 0; k < count; ++k) set[k] = w.found[static_cast<std::size_t>(k)].index;
+    std::sort(set, set + count);
 
-    const int m = count + terms_;
     const bool same = count == w.previousCount &&
-                      std::equal(w.set.begin(), w.set.begin() + count, w.previousSet.begin());
+                      std::equal(set, set + count, w.previousSet.begin());
     if (same) {
       ++w.summary.reusedSystems;  // same matrix: same factor, or same singular verdict
     } else {
-      std::copy(w.set.begin(), w.set.begin() + count, w.previousSet.begin());
+      BuildAndFactor(count, w);
+      std::copy(set, set + count, w.previousSet.begin());
       w.previousCount = count;
-      w.heldSingular = !BuildAndFactor(count, w);
     }
     w.previousFull = nb.sectors == 1 && count == nb.maxPoints;
-    if (w.heldSingular) return 2;
+    if (w.form == Workspace::Form::kSingular) return 2;
 
-    // Right-hand side: gamma from the node to each neighbour, drift at the node.
+    const int m = count + terms_;
     double* b = w.rhs.data();
-    for (int k = 0; k < count; ++k) {
-      const int d = w.set[static_cast<std::size_t>(k)];
-      b[k] = gamma_(std::hypot(in_.x[d] - x0, in_.y[d] - y0)) / w.gammaScale;
-    }
-    DriftMonomials((x0 - w.centreX) / w.scale, (y0 - w.centreY) / w.scale, terms_, b + count);
     double* s = w.solution.data();
-    std::copy(b, b + m, s);
-    SolveLU(m, w.lu.data(), w.pivots.data(), s);
-    double sum = 0, quadratic = 0;
-    for (int k = 0; k < count; ++k) sum += s[k] * residual_[w.set[static_cast<std::size_t>(k)]];
-    for (int k = 0; k < m; ++k) quadratic += s[k] * b[k];
+    double* f0 = b + count;
+    DriftMonomials((x0 - w.centreX) / w.scale, (y0 - w.centreY) / w.scale, terms_, f0);
+    double quadratic = 0;
+    if (w.form == Workspace::Form::kCovariance) {
+      // [K F; F^T 0] [lambda; mu] = [k0; f0] with K = L L^T, W = L^-1 F:
+      // (W^T W) mu = W^T L^-1 k0 - f0, lambda = L^-T (L^-1 k0 - W mu).
+      for (int k = 0; k < count; ++k)
+        b[k] = 1.0 - gamma_(Distance(in_.x[set[k]], in_.y[set[k]], x0, y0)) / w.unit;
+      std::copy(b, b + count, s);
+      ForwardSolve(count, w.factor.data(), s);
+      double* mu = s + count;
+      for (int t = 0; t < terms_; ++t) {
+        const double* wt = w.drift.data() + static_cast<std::size_t>(t) * count;
+        double dot = 0;
+        for (int k = 0; k < count; ++k) dot += wt[k] * s[k];
+        mu[t] = dot - f0[t];
+      }
+      ForwardSolve(terms_, w.schur.data(), mu);
+      BackSolve(terms_, w.schur.data(), mu);
+      for (int t = 0; t < terms_; ++t) {
+        const double* wt = w.drift.data() + static_cast<std::size_t>(t) * count;
+        for (int k = 0; k < count; ++k) s[k] -= wt[k] * mu[t];
+      }
+      BackSolve(count, w.factor.data(), s);
+      // Variance: C(0) - lambda^T k0 - mu^T f0, C(0) = 1 in units of the sill.
+      quadratic = 1.0;
+      for (int k = 0; k < m; ++k) quadratic -= s[k] * b[k];
+    } else {
+      for (int k = 0; k < count; ++k)
+        b[k] = gamma_(Distance(in_.x[set[k]], in_.y[set[k]], x0, y0)) / w.unit;
+      std::copy(b, b + m, s);
+      SolveLU(m, w.factor.data(), w.pivots.data(), s);
+      for (int k = 0; k < m; ++k) quadratic += s[k] * b[k];
+    }
+    double sum = 0;
+    for (int k = 0; k < count; ++k) sum += s[k] * residual_[set[k]];
     value = sum + (in_.trend.terms > 0 ? in_.trend.At(x0, y0) : 0.0);
-    var = quadratic * w.gammaScale;
+    var = quadratic * w.unit;
     if (!std::isfinite(value) || !std::isfinite(var)) return 2;
     return 0;
   }
 
-  // The neighbourhood system of w.set[0..count), scaled and factored in w.lu.
-  bool BuildAndFactor(int count, Workspace& w) const {
-    const int m = count + terms_;
-    double* a = w.lu.data();
+  // The semivariogram between the neighbours of w.set[0..count), copying the
+  // pairs the previous set held too.
+  void NeighbourGammas(int count, Workspace& w) const {
+    const int* set = w.set.data();
+    const int previous = std::max(w.previousCount, 0);
+    int* position = w.previousPosition.data();
+    for (int r = 0, q = 0; r < count; ++r) {  // both sets are sorted: merge
+      while (q < previous && w.previousSet[static_cast<std::size_t>(q)] < set[r]) ++q;
+      position[r] = q < previous && w.previousSet[static_cast<std::size_t>(q)] == set[r] ? q : -1;
+    }
+    double* g = w.gamma.data();
+    const double* old = w.previousGamma.data();
+    for (int r = 0; r < count; ++r) {
+      g[r * count + r] = 0.0;
+      for (int c = r + 1; c < count; ++c) {
+        const double v =
+            position[r] >= 0 && position[c] >= 0
+                ? old[position[r] * previous + position[c]]
+                : gamma_(Distance(in_.x[set[r]], in_.y[set[r]], in_.x[set[c]], in_.y[set[c]]));
+        g[r * count + c] = g[c * count + r] = v;
+      }
+    }
+    w.gamma.swap(w.previousGamma);  // previousGamma now holds this set's values
+  }
+
+  // The system of w.set[0..count), factored in w; w.form says which form.
+  void BuildAndFactor(int count, Workspace& w) const {
+    const int* set = w.set.data();
+    NeighbourGammas(count, w);
+    const double* g = w.previousGamma.data();
     // Drift frame of this set: its mean and largest offset.
     double cx = 0, cy = 0;
-    for (int k = 0; k < count; ++k) cx += in_.x[w.set[k]], cy += in_.y[w.set[k]];
+    for (int k = 0; k < count; ++k) cx += in_.x[set[k]], cy += in_.y[set[k]];
     cx /= count, cy /= count;
     double extent = 0;
     for (int k = 0; k < count; ++k)
-      extent = std::max({extent, std::fabs(in_.x[w.set[k]] - cx), std::fabs(in_.y[w.set[k]] - cy)});
+      extent = std::max({extent, std::fabs(in_.x[set[k]] - cx), std::fabs(in_.y[set[k]] - cy)});
     w.centreX = cx, w.centreY = cy, w.scale = extent > 0 ? extent : 1.0;
 
+    if (sill_ > 0 && FactorCovarianceForm(count, g, w)) return;
+
+    // Semivariogram form, scaled to a largest entry of 1.
+    const int m = count + terms_;
+    double* a = w.factor.data();
     double largest = 0;
-    for (int r = 0; r < count; ++r) {
-      const int dr = w.set[static_cast<std::size_t>(r)];
-      a[r * m + r] = 0.0;
-      for (int c = r + 1; c < count; ++c) {
-        const int dc = w.set[static_cast<std::size_t>(c)];
-        const double g = gamma_(std::hypot(in_.x[dr] - in_.x[dc], in_.y[dr] - in_.y[dc]));
-        a[r * m + c] = a[c * m + r] = g;
-        largest = std::max(largest, std::fabs(g));
-      }
-    }
-    w.gammaScale = largest > 0 && std::isfinite(largest) ? largest : 1.0;
-    const double inverse = 1.0 / w.gammaScale;
+    for (int k = 0; k < count * count; ++k) largest = std::max(largest, std::fabs(g[k]));
+    w.unit = largest > 0 && std::isfinite(largest) ? largest : 1.0;
     for (int r = 0; r < count; ++r)
-      for (int c = 0; c < count; ++c) a[r * m + c] *= inverse;
+      for (int c = 0; c < count; ++c) a[r * m + c] = g[r * count + c] / w.unit;
     double f[10];
     for (int r = 0; r < count; ++r) {
-      const int dr = w.set[static_cast<std::size_t>(r)];
-      DriftMonomials((in_.x[dr] - cx) / w.scale, (in_.y[dr] - cy) / w.scale, terms_, f);
+      DriftMonomials((in_.x[set[r]] - cx) / w.scale, (in_.y[set[r]] - cy) / w.scale, terms_, f);
       for (int k = 0; k < terms_; ++k) a[r * m + count + k] = a[(count + k) * m + r] = f[k];
     }
     for (int r = count; r < m; ++r)
@@ -252,13 +366,52 @@ class LocalKriging {
     // Entries are at most 1 in magnitude; a pivot this small means a
     // dependent row (coinciding data, or a drift the neighbours cannot fix).
     const double tolerance = 64.0 * m * std::numeric_limits<double>::epsilon();
-    return FactorLU(m, a, w.pivots.data(), tolerance);
+    w.form = FactorLU(m, a, w.pivots.data(), tolerance) ? Workspace::Form::kSemivariogram
+                                                         : Workspace::Form::kSingular;
+  }
+
+  // Covariance form K = (sill - G) / sill, unit diagonal, with the drift as
+  // a bordered system (the constant monomial makes it equivalent to the
+  // semivariogram form). False when K or W^T W is not positive definite to
+  // working precision; the caller then tries the semivariogram form.
+  bool FactorCovarianceForm(int count, const double* g, Workspace& w) const {
+    w.unit = sill_;
+    double* l = w.factor.data();
+    for (int r = 0; r < count; ++r)
+      for (int c = 0; c <= r; ++c) l[r * count + c] = 1.0 - g[r * count + c] / sill_;
+    const double tolerance = 64.0 * count * std::numeric_limits<double>::epsilon();
+    if (!FactorCholesky(count, l, w.column.data(), tolerance)) return false;
+    // W = L^-1 F, one drift column at a time (stored contiguously).
+    double f[10];
+    for (int r = 0; r < count; ++r) {
+      DriftMonomials((in_.x[w.set[r]] - w.centreX) / w.scale,
+                     (in_.y[w.set[r]] - w.centreY) / w.scale, terms_, f);
+      for (int t = 0; t < terms_; ++t) w.drift[static_cast<std::size_t>(t * count + r)] = f[t];
+    }
+    for (int t = 0; t < terms_; ++t) ForwardSolve(count, l, w.drift.data() + t * count);
+    double* schur = w.schur.data();
+    double largest = 0;
+    for (int a = 0; a < terms_; ++a)
+      for (int b = 0; b <= a; ++b) {
+        double dot = 0;
+        for (int k = 0; k < count; ++k)
+          dot += w.drift[static_cast<std::size_t>(a * count + k)] * w.drift[static_cast<std::size_t>(b * count + k)];
+        schur[a * terms_ + b] = dot;
+        if (a == b) largest = std::max(largest, dot);
+      }
+    // A drift the neighbours cannot determine makes W^T W singular.
+    if (!FactorCholesky(terms_, schur, w.column.data(),
+                        64.0 * terms_ * std::numeric_limits<double>::epsilon() * largest))
+      return false;
+    w.form = Workspace::Form::kCovariance;
+    return true;
   }
 
   const LocalKrigingInput& in_;
   const KdTree& tree_;
   const double* residual_;
   Semivariogram gamma_;
+  double sill_;
   int terms_;
   double maxDistance2_;
   int required_;
