@@ -26,6 +26,17 @@ int TruncatedIndex(float position) {
 
 int AutomaticPairsPerClass(int n) { return n < 26 ? 20 : 30; }
 
+// The narrowest width, rounded up to two significant digits, with which
+// `classes` regular classes (the first centred on the first lag) take a
+// distance `span` beyond the first lag.
+float WidthReaching(float span, int classes) {
+  const float least = span / (static_cast<float>(classes) - 0.5f);
+  const float p = std::pow(10.0f, std::floor(std::log10(least)) - 1);
+  float width = std::ceil(least / p) * p;
+  while (TruncatedIndex(span / width + 0.5f) + 1 > classes) width += p;
+  return width;
+}
+
 // The angular and band tests of a directional semivariogram.
 class DirectionFilter {
  public:
@@ -147,6 +158,11 @@ void ChooseLagParameters(int n, const float*, const float* x, const float* y, fl
     lagWidth = (std::trunc((dK - d1) / p) + 1) * p;
     firstLag = std::round((d1 + dK) / p) * p / 2;
   }
+  // Where the cap would cut the classes short of the longest distance (many
+  // close pairs over a large extent), wider classes let the capped count
+  // still reach it: the width rounded up to two significant digits.
+  if (TruncatedIndex((longest - firstLag) / lagWidth + 0.5f) + 1 > kMaxLagClasses)
+    lagWidth = WidthReaching(longest - firstLag, kMaxLagClasses);
   lagCount = std::clamp(TruncatedIndex((longest - firstLag) / lagWidth + 0.5f) + 1, 1,
                         kMaxLagClasses);
 }
