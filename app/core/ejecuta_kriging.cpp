@@ -32,14 +32,20 @@ Resultado PreparaArgumentos(const SesionKriging& s, ArgumentosSKU& a) {
   if (!(op.LRx > 0) || !(op.LRy > 0))
     return Resultado::Error("El espaciado de la rejilla debe ser positivo (Lx, Ly).");
 
+  // Only rows with X, Y and Z all present take part; the rest are counted.
+  const std::vector<int> filas = FilasCompletas(d, {s.colX, s.colY, s.colZ});
+  const int fuera = d.N - int(filas.size());
+  if (filas.size() < 2)
+    return Resultado::Error("Solo " + std::to_string(filas.size()) + " de las " + std::to_string(d.N) +
+                            " filas tienen X, Y y Z presentes: hacen falta al menos 2.");
   ArgumentosSKU r;
-  r.n = d.N;
-  const float* z = d.columna(s.colZ);
-  const float* x = d.columna(s.colX);
-  const float* y = d.columna(s.colY);
-  r.z.assign(z, z + d.N);
-  r.x.assign(x, x + d.N);
-  r.y.assign(y, y + d.N);
+  r.n = int32_t(filas.size());
+  // The engine takes single precision.
+  for (int i : filas) {
+    r.z.push_back(static_cast<float>(d.columna(s.colZ)[i]));
+    r.x.push_back(static_cast<float>(d.columna(s.colX)[i]));
+    r.y.push_back(static_cast<float>(d.columna(s.colY)[i]));
+  }
   r.firstLag = op.SaltoIni;
   r.lagWidth = op.RSalto;
   r.lagCount = op.NSaltos;   // a copy: what the engine writes back is dropped
@@ -73,7 +79,12 @@ Resultado PreparaArgumentos(const SesionKriging& s, ArgumentosSKU& a) {
     r.VariogramParameters[2] = op.AIni;
   }
   a = std::move(r);
-  return Resultado::Exito();
+  return Resultado::Exito(fuera > 0 ? MensajeFilasFuera(fuera) : std::string());
+}
+
+std::string MensajeFilasFuera(int filas) {
+  return "Se han dejado fuera " + std::to_string(filas) + (filas == 1 ? " fila" : " filas") +
+         " con valores ausentes en X, Y o Z.";
 }
 
 namespace {
@@ -160,7 +171,7 @@ Resultado EjecutaKriging(SesionKriging& s, const std::string& nombre, const std:
   const std::string dir = carpeta.empty() ? std::filesystem::current_path(ec).string()
                                           : std::filesystem::absolute(carpeta, ec).string();
   AplicaResultado(s, r.salida, nombre, dir);
-  return Resultado::Exito();
+  return preparado;  // with the count of rows left out, if any
 }
 
 }  // namespace sorvan

@@ -23,8 +23,13 @@ std::string MensajeGenerando(const std::string& nombre);  // "Generando superfic
 // Refused with a message (arguments untouched) for: no data, a column out of
 // range, a trend degree outside 0..3, a model outside 1..6, NSaltos outside
 // 1..kMaxSaltos with fixed-width lags, a grid below 1 node or above kMaxNodosRejilla, a
-// non-positive or non-finite spacing.
+// non-positive or non-finite spacing, fewer than 2 complete rows. Only rows
+// with X, Y and Z present go to the engine; on success the message says how
+// many were left out (MensajeFilasFuera), or is empty.
 Resultado PreparaArgumentos(const SesionKriging& sesion, ArgumentosSKU& argumentos);
+
+// "Se han dejado fuera N filas con valores ausentes en X, Y o Z."
+std::string MensajeFilasFuera(int filas);
 
 // Applies a successful run: the surfaces and their grid, the range of the
 // prediction (real options 1 and 2), SaltoIni and RSalto as the engine
@@ -41,7 +46,7 @@ ModeloAjustado LeeModeloAjustado(const std::string& carpeta, const ArgumentosSKU
 // The whole run, blocking: prepare, run the engine in its helper process in
 // folder `carpeta`, and on success apply the result. On failure the session
 // is unchanged and the message is the runner's (kErrorLlamadaMotor, the code,
-// the engine's diagnosis). `nombre` is the Z variable's name without trailing
+// the engine's diagnosis). On success the message is PreparaArgumentos's. `nombre` is the Z variable's name without trailing
 // blanks.
 Resultado EjecutaKriging(SesionKriging& sesion, const std::string& nombre, const std::string& carpeta,
                          MotorKriging& motor);

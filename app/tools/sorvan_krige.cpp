@@ -85,7 +85,7 @@ Opciones de kriging (la que no se da toma su valor automático):
   --start C0,C1,A         valores iniciales del modelo (pepita, meseta o
                           pendiente, alcance o exponente)
   --sin-limite, --no-row-limit
-                          lee todas las filas (sin el límite de 2048 datos)
+                          sin efecto: se leen siempre todas las filas
   --cv                    valida el modelo ajustado por validación cruzada (dejando
                           fuera cada dato) e imprime el resumen
   --cv-folds K            validación cruzada en K grupos (2 o más) en vez de dato a dato
@@ -308,8 +308,8 @@ void AplicaOpciones(const Argumentos& a, SesionKriging& s) {
     op.NRy = ny;
     op.LRx = float(a.spacing->first);
     op.LRy = float(a.spacing->second);
-    op.MinRx = s.datos.minimo[size_t(s.colX - 1)] - op.LRx / 2;
-    op.MinRy = s.datos.minimo[size_t(s.colY - 1)] - op.LRy / 2;
+    op.MinRx = float(s.datos.minimo[size_t(s.colX - 1)]) - op.LRx / 2;
+    op.MinRy = float(s.datos.minimo[size_t(s.colY - 1)]) - op.LRy / 2;
   } else if (a.grid) {
     Resultado r = RejillaAutomatica(s.datos, s.colX, s.colY, nx, ny, op);
     if (!r) throw ErrorDatos{r.mensaje + " Indique también --spacing."};
@@ -340,7 +340,10 @@ std::string Real7(double v) {
 void Resumen(const SesionKriging& s, const std::string& archivo) {
   const OpcionesKriging& op = s.opciones;
   const SuperficiesKriging& sup = s.superficies;
-  std::cout << "Datos: " << archivo << " (" << s.datos.N << " puntos)\n"
+  const int fuera = s.datos.N - int(FilasCompletas(s.datos, {s.colX, s.colY, s.colZ}).size());
+  std::cout << "Datos: " << archivo << " (" << s.datos.N << " puntos";
+  if (fuera > 0) std::cout << ", " << fuera << " sin X, Y o Z, fuera del cálculo";
+  std::cout << ")\n"
             << "Columnas: X = " << s.datos.nombreSinBlancos(s.colX) << ", Y = " << s.datos.nombreSinBlancos(s.colY)
             << ", Z = " << s.datos.nombreSinBlancos(s.colZ) << "\n"
             << "Opciones usadas:\n"
@@ -490,10 +493,9 @@ void ComparaModelos(const Argumentos& a, const SesionKriging& base, const std::s
 int Ejecuta(const Argumentos& a) {
   SesionKriging s;
   OpcionesLectura lectura;
-  if (a.sinLimite) lectura.limiteFilas = 0;
   Resultado leido = LeeDatos(a.datos, s.datos, lectura);
   if (!leido) throw ErrorDatos{leido.mensaje};
-  if (!leido.mensaje.empty()) std::cerr << "aviso: " << a.datos << ": " << leido.mensaje << "\n";
+  if (!leido.mensaje.empty()) std::cerr << "aviso: " << leido.mensaje << "\n";
   s.archivoDatos = a.datos;
   s.colX = Columna(s.datos, "X", a.colX);
   s.colY = Columna(s.datos, "Y", a.colY);
@@ -511,6 +513,7 @@ int Ejecuta(const Argumentos& a) {
   MotorKriging motor;
   Resultado r = EjecutaKriging(s, nombre, carpeta, motor);
   if (!r) throw ErrorDatos{r.mensaje};
+  if (!r.mensaje.empty()) std::cerr << "aviso: " << r.mensaje << "\n";
   Resumen(s, a.datos);
   ImprimeAvisos(s);
   if (a.cv) ValidaModelo(a, s);
