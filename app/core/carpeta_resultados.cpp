@@ -150,3 +150,16 @@ std::string CarpetaResultadosPorDefecto(const std::string& archivoDatos, const s
 }
 
 }  // namespace sorvan
+
+namespace sorvan {
+
+std::string CarpetaResultadosSesion(const SesionKriging& s, const std::string& carpetaUsuario) {
+  if (!s.carpetaElegida.empty() && s.carpetaElegidaPara == s.archivoDatos) return s.carpetaElegida;
+  if (s.archivoDatos.empty()) {
+    std::error_code ec;
+    return (fs::current_path(ec) / "resultados").string();
+  }
+  return CarpetaResultadosPorDefecto(s.archivoDatos, carpetaUsuario);
+}
+
+}  // namespace sorvan

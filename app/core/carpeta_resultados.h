@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/resultado.h"
+#include "core/sesion_kriging.h"
 
 namespace sorvan {
 
@@ -53,6 +54,11 @@ void BorraCarpetaEjecucion(const std::string& temporal);
 // when that folder can be written, else the same name under
 // `carpetaUsuario` (the user's data folder).
 std::string CarpetaResultadosPorDefecto(const std::string& archivoDatos, const std::string& carpetaUsuario);
+
+// Where the session's next run writes: the folder the user chose for this
+// data file, else CarpetaResultadosPorDefecto of the data file (the current
+// folder's "resultados" when no file is loaded).
+std::string CarpetaResultadosSesion(const SesionKriging& sesion, const std::string& carpetaUsuario);
 
 // True when `carpeta` exists (or can be created) and can be written.
 bool CarpetaEscribible(const std::string& carpeta);

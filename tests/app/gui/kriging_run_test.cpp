@@ -85,8 +85,11 @@ class EjecucionTest : public ::testing::Test {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(principal.get()));
     meuse = QString::fromLocal8Bit(qgetenv("SORVAN_SOURCE_DIR")) + "/examples/meuse.dae";
     ASSERT_TRUE(principal->AbrirDatos(meuse));
-    // The engine writes into the current folder: a fresh one for each test.
+    // Results into a fresh folder for each test, chosen for these data (the
+    // default, beside the data, would be the source tree).
     carpeta.HacerActual();
+    sesion().carpetaElegida = QFile::encodeName(carpeta.path()).toStdString();
+    sesion().carpetaElegidaPara = sesion().archivoDatos;
   }
   void TearDown() override {
     DescargarDialogosKriging();
@@ -105,7 +108,11 @@ class EjecucionTest : public ::testing::Test {
     });
     Respuesta<QMessageBox> cajas(
         [mensajes](QMessageBox* box) {
-          if (mensajes) mensajes->append({true, box->windowTitle(), box->text()});
+          if (mensajes)
+            mensajes->append({true, box->windowTitle(),
+                              box->text() + (box->detailedText().isEmpty()
+                                                 ? QString()
+                                                 : QStringLiteral("\nDetalles:\n") + box->detailedText())});
           if (box->icon() == QMessageBox::Critical) Captura(box, "kriging_error.png");
           box->button(QMessageBox::Ok)->click();
         },
@@ -160,11 +167,13 @@ TEST_F(EjecucionTest, KrigingDeLogzincEnMeuseDaSuperficiesArchivosYVentanas) {
   EXPECT_FLOAT_EQ(sup.zMax, *mayor);
   EXPECT_LT(sup.zMin, sup.zMax);
 
-  // The engine's files in the working folder.
+  // The engine's files in the result folder, and nothing of the run left.
   const QString c = carpeta.path();
   for (const char* f : {"SKUPRE.SUP", "SKUVAR.SUP", "SKUESTIM.SV", "SKUESTIM.FMT", "SKUEAJUS.SV", "SKUEAJUS.FMT",
                         "KRIGING.LOG"})
     EXPECT_TRUE(ExisteArchivo(c, f)) << f;
+  EXPECT_TRUE(QDir(c).entryList({".sorvan*"}, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
+  EXPECT_EQ(s.carpetaResultados, QFile::encodeName(c).toStdString());
 
   // Default windows: the fitted semivariogram and the prediction surface,
   // the surface last and so in front.
@@ -211,9 +220,12 @@ TEST_F(EjecucionTest, FalloDelMotorSeInformaYConservaLoAnterior) {
   ASSERT_EQ(mensajes.size(), 2);  // the defaults notice, then the failure
   const Mensaje& fallo = mensajes[1];
   EXPECT_EQ(fallo.titulo, "Sorvan");
-  EXPECT_TRUE(fallo.texto.startsWith("Error al llamar sku en kriging.dll\nEl codigo de error es :"))
+  // A Spanish sentence with the cause and what to do first, no ".dll"; the
+  // engine's own diagnosis, from its run log, as the detail.
+  EXPECT_TRUE(fallo.texto.startsWith("El cálculo de kriging ha fallado. El sistema de kriging es singular"))
       << fallo.texto.toStdString();
-  // The engine's own diagnosis, from its run log.
+  EXPECT_FALSE(fallo.texto.contains(".dll")) << fallo.texto.toStdString();
+  EXPECT_TRUE(fallo.texto.contains("\nDetalles:\nEl codigo de error es :")) << fallo.texto.toStdString();
   EXPECT_TRUE(fallo.texto.contains("singular", Qt::CaseInsensitive)) << fallo.texto.toStdString();
 
   // The program runs on; surfaces, windows and status as before.
