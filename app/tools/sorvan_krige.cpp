@@ -27,6 +27,7 @@
 #include "core/perfil.h"
 #include "core/run_warnings.h"
 #include "core/sesion_kriging.h"
+#include "core/validacion_opciones.h"
 
 namespace fs = std::filesystem;
 using namespace sorvan;
@@ -282,7 +283,15 @@ void AplicaOpciones(const Argumentos& a, SesionKriging& s) {
   if (a.lagWidth) op.RSalto = float(*a.lagWidth);
   if (a.lags) op.NSaltos = *a.lags;
   if (a.fitLags) op.NAjus = *a.fitLags;
-  if (a.minPairs) op.NMinAjus = *a.minPairs;
+  if (a.minPairs) {
+    op.NMinAjus = *a.minPairs;
+    // The engine reads 0 as its default: say so and show what is used.
+    if (op.NMinAjus == 0) {
+      std::cerr << "aviso: --min-pairs 0 no es posible: el motor toma su valor por defecto, 15 (un salto entra en el "
+                   "ajuste con más de 15 pares)\n";
+      op.NMinAjus = 15;
+    }
+  }
   if (a.variableLags) {
     op.LongVar = 1;
     op.NApor = *a.variableLags;
@@ -294,7 +303,9 @@ void AplicaOpciones(const Argumentos& a, SesionKriging& s) {
     op.AIni = float((*a.start)[2]);
   }
   if (op.NAjus > op.NSaltos) {
-    std::cerr << "aviso: " << kAvisoNAjus << "\n";
+    // Only a count the user gave deserves the warning; the automatic one
+    // simply follows --lags.
+    if (a.fitLags) std::cerr << "aviso: " << kAvisoNAjus << "\n";
     op.NAjus = op.NSaltos;
   }
 
@@ -528,13 +539,13 @@ int main(int argc, char** argv) {
   try {
     a = Analiza(argc, argv);
   } catch (const ErrorUso& e) {
-    std::cerr << "sorvan-krige: " << e.mensaje << "\nPruebe «sorvan-krige --help».\n";
+    std::cerr << "sorvan-krige: " << TextoSeguro(e.mensaje) << "\nPruebe «sorvan-krige --help».\n";
     return kSalidaUso;
   }
   try {
     return Ejecuta(a);
   } catch (const ErrorDatos& e) {
-    std::cerr << "sorvan-krige: " << e.mensaje << "\n";
+    std::cerr << "sorvan-krige: " << TextoSeguro(e.mensaje) << "\n";
     return kSalidaError;
   } catch (const std::exception& e) {
     // Out of memory and the like: still a message, never an abort.
