@@ -12,6 +12,7 @@
 #include "gui/anim/mensajes_anim.h"
 #include "gui/anim/numero_texto.h"
 #include "gui/anim/ventana_animacion.h"
+#include "gui/app_shell.h"
 #include "platform/chart3d.h"
 
 namespace {
@@ -35,7 +36,8 @@ bool PideValor(QWidget* owner, const QString& pregunta, float& valor) {
 
 }  // namespace
 
-void GenerarAnimacionDatos(QWidget* owner) {
+void GenerarAnimacionDatos(AppShell& shell) {
+  QWidget* owner = shell.Window();
   float minimo = 0, maximo = 0;
   if (!PideValor(owner, QStringLiteral("Introduce el valor mínimo"), minimo)) return;
   if (!PideValor(owner, QStringLiteral("Introduce el valor máximo"), maximo)) return;
@@ -60,7 +62,7 @@ void GenerarAnimacionDatos(QWidget* owner) {
     }
   }
 
-  VentanaAnimacion ventana(QStringLiteral("Superficies animación ..."));
+  VentanaAnimacion ventana(owner, QStringLiteral("Superficies animación ..."));
   Chart3D* grafico = ventana.Grafico();
   QString error;
   grafico->Batch(true);
@@ -76,7 +78,7 @@ void GenerarAnimacionDatos(QWidget* owner) {
     return;
   }
 
-  if (!frmEsperar::Esperar()) {
+  if (!frmEsperar::Esperar(owner, ventana.Ventana())) {
     MensajeAnim(owner, QMessageBox::Information,
                 QStringLiteral("Ya hay otra animación esperando: termínela antes de empezar esta."));
     return;

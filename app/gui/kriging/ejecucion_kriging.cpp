@@ -9,19 +9,16 @@
 
 #include "core/ejecuta_kriging.h"
 #include "core/motor_kriging.h"
-#include "gui/frmMain.h"
+#include "gui/app_shell.h"
 
 namespace {
 
 const QString kTituloPrograma = QStringLiteral("Sorvan");
 
-void MensajeEstado(const QString& texto) {
-  if (frmMain* principal = frmMain::Instance()) principal->MensajeBE(texto);
-}
-
 }  // namespace
 
 FinKriging EjecutaKrigingVentana(QWidget* padre, sorvan::SesionKriging& sesion, const QString& nombre) {
+  auto MensajeEstado = [padre](const QString& texto) { ShowStatusOf(padre, texto); };
   // One run at a time: the engine's files have fixed names in the folder.
   static bool enMarcha = false;
   if (enMarcha) return FinKriging::Fallo;

@@ -110,7 +110,7 @@ class EjecucionTest : public ::testing::Test {
           box->button(QMessageBox::Ok)->click();
         },
         3);
-    MostrarKriging2D(principal.get());
+    MostrarKriging2D(*principal);
     ASSERT_EQ(dialogo.vistas(), 1);
   }
 
@@ -263,7 +263,7 @@ TEST_F(EjecucionTest, CancelarDetieneElMotorYConservaLasSuperficies) {
   });
   QElapsedTimer reloj;
   reloj.start();
-  MostrarKriging2D(principal.get());
+  MostrarKriging2D(*principal);
   ASSERT_EQ(dialogo.vistas(), 1);
   ASSERT_EQ(opciones.vistas(), 1);
   EXPECT_TRUE(progresoVisible);
@@ -292,7 +292,7 @@ TEST_F(EjecucionTest, ElDialogoOcultoConservaLaEleccionYCancelarLaOlvida) {
       fijadas = d->OpcionesFijadas;
       QTest::mouseClick(d->CoCancelar, Qt::LeftButton);
     });
-    MostrarKriging2D(principal.get());
+    MostrarKriging2D(*principal);
     ASSERT_EQ(dialogo.vistas(), 1);
   }
   EXPECT_EQ(zMostrada, "logzinc ");
@@ -304,7 +304,7 @@ TEST_F(EjecucionTest, ElDialogoOcultoConservaLaEleccionYCancelarLaOlvida) {
       fijadas = d->OpcionesFijadas;
       QTest::mouseClick(d->CoCancelar, Qt::LeftButton);
     });
-    MostrarKriging2D(principal.get());
+    MostrarKriging2D(*principal);
     ASSERT_EQ(dialogo.vistas(), 1);
   }
   EXPECT_EQ(zMostrada, "zinc    ");
@@ -325,7 +325,7 @@ TEST_F(EjecucionTest, DatosDeDosColumnasNoAbrenElDialogo) {
     texto = box->text();
     box->button(QMessageBox::Ok)->click();
   });
-  MostrarKriging2D(principal.get());
+  MostrarKriging2D(*principal);
   EXPECT_EQ(dialogo.vistas(), 0);
   EXPECT_TRUE(texto.contains("tres")) << texto.toStdString();
 }
