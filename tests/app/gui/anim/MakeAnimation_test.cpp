@@ -288,8 +288,10 @@ TEST_F(MakeAnimationTest, DataAnimationBuildsVideoAviFromTwentyOneFrames) {
   EXPECT_TRUE(estados_.contains(QStringLiteral("Generando imagen 21 de 21")));
 }
 
-TEST_F(MakeAnimationTest, DataAnimationRefusesAnEmptyRange) {
-  QString texto;
+// Text typed as a value is refused naming the value and asked again; then a
+// maximum not above the minimum is refused.
+TEST_F(MakeAnimationTest, DataAnimationRefusesTextAndAnEmptyRange) {
+  QString noNumero, texto;
   GuionModal guion;
   guion.Dialogo<QInputDialog>([](QInputDialog* d) {
          d->setTextValue(QStringLiteral("5"));
@@ -299,9 +301,16 @@ TEST_F(MakeAnimationTest, DataAnimationRefusesAnEmptyRange) {
         d->setTextValue(QStringLiteral("abc"));
         d->accept();
       })
+      .Mensaje(&noNumero)
+      .Dialogo<QInputDialog>([](QInputDialog* d) {
+        d->setTextValue(QStringLiteral("3"));
+        d->accept();
+      })
       .Mensaje(&texto);
   GenerarAnimacionDatos(*principal_);
   EXPECT_TRUE(guion.Completo());
+  EXPECT_TRUE(noNumero.contains(QStringLiteral("\"abc\"")) && noNumero.contains(QStringLiteral("valor máximo")))
+      << noNumero.toStdString();
   EXPECT_TRUE(texto.contains(QStringLiteral("mayor que el mínimo"))) << texto.toStdString();
   EXPECT_EQ(GraficoAbierto(), nullptr);
 }
