@@ -4,7 +4,7 @@
 
 #include "gui/anim/dibuja_fotogramas.h"
 #include "gui/anim/frmEsperar.h"
-#include "gui/anim/limites_z.h"
+#include "core/limites_z.h"
 #include "gui/anim/mAVIDecs.h"
 #include "gui/anim/mensajes_anim.h"
 #include "gui/anim/ventana_animacion.h"

@@ -15,7 +15,7 @@
 #include "datos_prueba.h"
 #include "gui/anim/frmAnimBMP.h"
 #include "gui/anim/frmCompresion.h"
-#include "gui/anim/limites_z.h"
+#include "core/limites_z.h"
 #include "gui_test_support.h"
 #include "guion_modal.h"
 #include "platform/chart3d.h"

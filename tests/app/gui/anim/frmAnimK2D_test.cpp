@@ -19,7 +19,7 @@
 #include "gui/anim/animation_commands.h"
 #include "gui/anim/frmAnimBMP.h"
 #include "gui/anim/frmAnimK2D.h"
-#include "gui/anim/limites_z.h"
+#include "core/limites_z.h"
 #include "gui/frmMain.h"
 #include "gui/kriging/frmOpKriging.h"
 #include "guion_modal.h"
