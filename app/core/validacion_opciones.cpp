@@ -103,9 +103,9 @@ Resultado CompruebaDatos(const DatosEspaciales& d, int colX, int colY, int colZ,
                             " necesita al menos " + Entero(minimo) + ".");
   // The extremes from the values themselves: the data's own may be stale.
   const auto constante = [&](int col, float& valor) {
-    const float* v = d.columna(col);
-    valor = v[0];
-    return std::all_of(v, v + d.N, [&](float e) { return e == v[0]; });
+    const double* v = d.columna(col);
+    valor = static_cast<float>(v[0]);
+    return std::all_of(v, v + d.N, [&](double e) { return e == v[0]; });
   };
   float valor = 0;
   if (constante(colZ, valor))
@@ -130,12 +130,12 @@ Resultado CompruebaSaltos(const DatosEspaciales& d, int colX, int colY, const Op
   if (!(ancho > 0)) return Resultado::Exito();  // refused by ValidaOpciones
   // The engine takes a minimum of 0 as its default of 15.
   const int64_t minPares = op.NMinAjus < 1 ? 15 : op.NMinAjus;
-  const float* x = d.columna(colX);
-  const float* y = d.columna(colY);
+  const double* x = d.columna(colX);
+  const double* y = d.columna(colY);
   std::vector<int64_t> cuenta(size_t(op.NSaltos), 0);
   for (int i = 0; i + 1 < d.N; ++i)
     for (int j = i + 1; j < d.N; ++j) {
-      const float dx = x[i] - x[j], dy = y[i] - y[j];
+      const float dx = float(x[i]) - float(x[j]), dy = float(y[i]) - float(y[j]);
       const float dist = std::sqrt(dx * dx + dy * dy);
       const float t = (dist - op.SaltoIni) / ancho + 0.5f;
       const long k = std::max(long(t >= 0 ? std::floor(t) : std::ceil(t)) + 1, 1L);
