@@ -144,6 +144,16 @@ ModeloAjustado LeeModeloAjustado(const std::string& carpeta, const ArgumentosSKU
   return m;
 }
 
+ModeloAjustado ModeloDelResumen(const ResumenMotor& r) {
+  ModeloAjustado m;
+  m.conocido = r.modelo != 0;
+  m.codigo = r.modelo;
+  m.c0 = float(r.c0), m.c1 = float(r.c1), m.a = float(r.a);
+  m.errorAjuste = float(r.errorAjuste);
+  m.c0Ini = float(r.c0Ini), m.c1Ini = float(r.c1Ini), m.aIni = float(r.aIni);
+  return m;
+}
+
 void AplicaResultado(SesionKriging& s, const ResultadoMotor& r, const std::string& nombre,
                      const std::string& carpeta) {
   AplicaSuperficies(s, r.salida, nombre, carpeta);

@@ -50,6 +50,8 @@ void AplicaSuperficies(SesionKriging& sesion, const ArgumentosSKU& salida, const
 // "Parámetros estimados:" line of KRIGING.LOG, with the fit error and the
 // starting values from the real options the engine returned.
 ModeloAjustado LeeModeloAjustado(const std::string& carpeta, const ArgumentosSKU& salida);
+// The model as the engine reported it in its reply.
+ModeloAjustado ModeloDelResumen(const ResumenMotor& resumen);
 
 // The whole run, blocking: prepare, run the engine in its helper process in
 // folder `carpeta`, and on success apply the result. On failure the session

@@ -385,7 +385,7 @@ void Resumen(const SesionKriging& s, const std::string& archivo) {
     std::cout << ", c0 = " << Real7(m.c0) << ", c1 = " << Real7(m.c1);
     if (m.codigo != 3) std::cout << ", a = " << Real7(m.a);
   } else {
-    std::cout << " (parámetros no encontrados en KRIGING.LOG), a = " << Real7(m.a);
+    std::cout << " (parámetros no devueltos por el motor), a = " << Real7(m.a);
   }
   std::cout << "\n  Valores iniciales: c0 = " << Real7(m.c0Ini) << ", c1 = " << Real7(m.c1Ini);
   if (m.codigo != 3) std::cout << ", a = " << Real7(m.aIni);
@@ -414,13 +414,17 @@ std::string LeeTexto(const fs::path& archivo) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// The run's warnings on standard error, the result being kept.
-void ImprimeAvisos(const SesionKriging& s) {
+// The run's warnings on standard error, the result being kept: those read
+// from its log, and the engine's own (the numerical services' messages stay
+// in the log).
+void ImprimeAvisos(const SesionKriging& s, const ResumenMotor& resumen) {
   const float zMin = s.datos.minimo[size_t(s.colZ - 1)], zMax = s.datos.maximo[size_t(s.colZ - 1)];
   const std::vector<std::string> avisos =
       RunWarnings(LeeTexto(fs::path(s.carpetaResultados) / "KRIGING.LOG"), zMin, zMax,
                   s.superficies.zMin, s.superficies.zMax);
   for (const std::string& aviso : avisos) std::cerr << "aviso: " << aviso << "\n";
+  for (const std::string& aviso : resumen.avisos)
+    if (aviso.rfind(" ***", 0) != 0) std::cerr << "aviso: " << aviso << "\n";
 }
 
 void ImprimeResumenValidacion(const kriging::CrossValidationSummary& r) {
@@ -526,7 +530,7 @@ int Ejecuta(const Argumentos& a) {
   if (!r) throw ErrorDatos{r.mensaje};
   if (!r.mensaje.empty()) std::cerr << "aviso: " << r.mensaje << "\n";
   Resumen(s, a.datos);
-  ImprimeAvisos(s);
+  ImprimeAvisos(s, motor.resultado().resumen);
   if (a.cv) ValidaModelo(a, s);
   if (a.compareModels) ComparaModelos(a, s, nombre);
   return kSalidaBien;
