@@ -33,6 +33,11 @@ struct RunContext {
   std::string folder;
   bool writeFiles = true;
 
+  // What the caller's coordinates are shifted by in this run (the named
+  // interface works on coordinates relative to the data's centre); the run
+  // log reports positions in the caller's coordinates.
+  double offsetX = 0, offsetY = 0;
+
   // Filled by stage I for the named interface.
   std::vector<double> trendCoefficients;
 };
