@@ -49,6 +49,8 @@ Resultado PreparaArgumentos(const SesionKriging& s, ArgumentosSKU& a) {
     r.z.push_back(static_cast<float>(d.columna(s.colZ)[i]));
     r.x.push_back(static_cast<float>(d.columna(s.colX)[i]));
     r.y.push_back(static_cast<float>(d.columna(s.colY)[i]));
+    r.xDoble.push_back(d.columna(s.colX)[i]);
+    r.yDoble.push_back(d.columna(s.colY)[i]);
   }
   r.firstLag = op.SaltoIni;
   r.lagWidth = op.RSalto;

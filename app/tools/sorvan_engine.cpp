@@ -171,8 +171,13 @@ int main(int argc, char** argv) {
     Falla(canal, kSinCarpeta, "No se puede trabajar en la carpeta " + carpeta + ": " + std::strerror(errno));
 
   kriging::KrigingData datos;
-  datos.x.assign(a.x.begin(), a.x.end());
-  datos.y.assign(a.y.begin(), a.y.end());
+  if (!a.xDoble.empty()) {
+    datos.x = a.xDoble;
+    datos.y = a.yDoble;
+  } else {
+    datos.x.assign(a.x.begin(), a.x.end());
+    datos.y.assign(a.y.begin(), a.y.end());
+  }
   datos.z.assign(a.z.begin(), a.z.end());
   const kriging::KrigingOptions opciones = Opciones(a, carpeta);
   const kriging::KrigingResult r = kriging::Krige(datos, opciones);
