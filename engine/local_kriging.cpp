@@ -241,6 +241,10 @@ class LocalKriging {
           const double ex = in_.x[d] - x0, ey = in_.y[d] - y0;
           bound2 = std::max(bound2, ex * ex + ey * ey);
         }
+        // The tree rounds its distances in its own code (a compiler may fuse
+        // the multiply-add differently here): a bound a little too large only
+        // prunes less, one too small would lose the N-th neighbour.
+        bound2 *= 1 + 1e-12;
       }
       count = tree_.Nearest(x0, y0, nb.maxPoints, maxDistance2_, w.search, w.found.data(),
                             bound2);
