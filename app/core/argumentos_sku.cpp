@@ -26,11 +26,13 @@ void ArgumentosSKU::llama(FuncionSKU sku) {
 
 // Layout: a 4-byte tag ("SKUQ" request, "SKUR" reply), the scalars in argument
 // order, each array as its int64 length and its values, and the tag "FIN." at
-// the end, so that a reply cut short by a dying process is recognised.
+// the end, so that a reply cut short by a dying process is recognised. A local
+// run adds the tag "LOCL" and its neighbourhood record before "FIN.".
 namespace {
 constexpr char kTagPeticion[4] = {'S', 'K', 'U', 'Q'};
 constexpr char kTagRespuesta[4] = {'S', 'K', 'U', 'R'};
 constexpr char kTagFin[4] = {'F', 'I', 'N', '.'};
+constexpr char kTagLocal[4] = {'L', 'O', 'C', 'L'};
 
 class Escritor {
  public:
@@ -103,6 +105,10 @@ std::string CodificaArgumentos(const ArgumentosSKU& a, bool respuesta) {
   e.valor(a.holeValue);
   e.valor(a.VariogramOptions);
   e.valor(a.VariogramParameters);
+  if (a.local.activo) {
+    e.s.append(kTagLocal, 4);
+    e.valor(a.local);
+  }
   e.s.append(kTagFin, 4);
   return e.s;
 }
@@ -118,7 +124,8 @@ bool LeeArgumentos(Lector& l, bool respuesta, ArgumentosSKU& r) {
          l.valor(r.trendDegree) && l.valor(r.nx) && l.valor(r.ny) && l.valor(r.xMin) &&
          l.valor(r.yMin) && l.valor(r.dx) && l.valor(r.dy) && l.valor(r.gridRows) &&
          l.vector(r.prediction) && l.vector(r.variance) && l.valor(r.holeValue) &&
-         l.valor(r.VariogramOptions) && l.valor(r.VariogramParameters) && l.tag(kTagFin);
+         l.valor(r.VariogramOptions) && l.valor(r.VariogramParameters) &&
+         (!l.tag(kTagLocal) || (l.valor(r.local) && r.local.activo)) && l.tag(kTagFin);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include "core/estimacion_recursos.h"
 #include "core/validacion_opciones.h"
+#include "local_kriging.h"
 
 namespace sorvan {
 
@@ -29,9 +30,14 @@ Resultado PreparaArgumentos(const SesionKriging& s, ArgumentosSKU& a) {
   if (!basicos) return basicos;
   Resultado valido = ValidaOpciones(op);
   if (!valido) return valido;
+  Resultado vecindario = ValidaVecindario(op);
+  if (!vecindario) return vecindario;
   // Before any work: a global system that cannot fit in memory is refused
-  // with the figures rather than failing after minutes.
-  Resultado recursos = CompruebaRecursos(EstimaRecursos(d.N, int64_t(op.NRx) * op.NRy, op.Media));
+  // with the figures rather than failing after minutes (a local run solves
+  // one small system per node).
+  Resultado recursos = op.KrigingLocal
+                           ? Resultado::Exito()
+                           : CompruebaRecursos(EstimaRecursos(d.N, int64_t(op.NRx) * op.NRy, op.Media));
   if (!recursos) return recursos;
   Resultado datos = CompruebaSaltos(d, s.colX, s.colY, op);
   if (!datos) return datos;
@@ -87,11 +93,37 @@ Resultado PreparaArgumentos(const SesionKriging& s, ArgumentosSKU& a) {
     r.VariogramParameters[1] = op.C1Ini;
     r.VariogramParameters[2] = op.AIni;
   }
+  if (op.KrigingLocal) {
+    r.local.activo = 1;
+    r.local.maxVecinos = op.NVecinos;
+    r.local.minVecinos = op.NMinVecinos;
+    r.local.sectores = op.Cuadrantes ? 4 : 1;
+    r.local.distanciaMax = op.DistVecinos;
+    r.local.tendenciaLocal = op.TendLocal ? 1 : 0;
+    r.local.variogramaLocal = op.VarioLocal ? 1 : 0;
+    r.local.submuestra = op.Submuestra;
+    r.local.semilla = op.Semilla;
+  }
   a = std::move(r);
   // The rows left out, then the warning of a slow or large run, if any.
   std::string aviso = fuera > 0 ? MensajeFilasFuera(fuera) : std::string();
   if (!recursos.mensaje.empty()) aviso += (aviso.empty() ? "" : "\n") + recursos.mensaje;
   return Resultado::Exito(aviso);
+}
+
+Resultado ValidaVecindario(const OpcionesKriging& op) {
+  if (!op.KrigingLocal) return Resultado::Exito();
+  kriging::LocalNeighbourhood v;
+  v.maxPoints = op.NVecinos;
+  v.minPoints = op.NMinVecinos;
+  v.maxDistance = op.DistVecinos;
+  v.sectors = op.Cuadrantes ? 4 : 1;
+  const std::string problema = kriging::CheckNeighbourhood(v, op.Media);
+  if (!problema.empty()) return Resultado::Error(problema);
+  if (op.Submuestra < 0 || op.Submuestra == 1)
+    return Resultado::Error("Kriging local: el tamaño de la submuestra (" + std::to_string(op.Submuestra) +
+                            ") debe ser 0 (automático) o al menos 2.");
+  return Resultado::Exito();
 }
 
 std::string MensajeFilasFuera(int filas) {
@@ -168,6 +200,8 @@ void AplicaResultado(SesionKriging& s, const ArgumentosSKU& salida, const std::s
 
 void AplicaSuperficies(SesionKriging& s, const ArgumentosSKU& salida, const std::string& nombre,
                        const std::string& carpeta) {
+  s.resumenLocal = ResumenLocal{salida.local.activo != 0, salida.local.nodosCalculados,
+                                salida.local.huecosPocosVecinos, salida.local.huecosSingulares};
   SuperficiesKriging& sup = s.superficies;
   sup.nx = salida.nx;
   sup.ny = salida.ny;

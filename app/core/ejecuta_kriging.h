@@ -31,6 +31,11 @@ Resultado PreparaArgumentos(const SesionKriging& sesion, ArgumentosSKU& argument
 // "Se han dejado fuera N filas con valores ausentes en X, Y o Z."
 std::string MensajeFilasFuera(int filas);
 
+// The search neighbourhood of a local run (op.KrigingLocal), checked by the
+// engine's own rule: N, M, D, the sectors against the trend degree, and the
+// subsample size. Success when the run is global.
+Resultado ValidaVecindario(const OpcionesKriging& op);
+
 // Applies a successful run: the surfaces and their grid, the range of the
 // prediction (real options 1 and 2), SaltoIni and RSalto as the engine
 // returned them (NSaltos and NAjus keep their values), and the fitted model

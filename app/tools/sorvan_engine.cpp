@@ -23,6 +23,7 @@
 
 #include "core/argumentos_sku.h"
 #include "kriging_api.h"
+#include "local_run.h"
 
 using sorvan::ArgumentosSKU;
 using sorvan::ResumenMotor;
@@ -132,6 +133,33 @@ ResumenMotor Resumen(const kriging::KrigingResult& r) {
   return s;
 }
 
+// A local run ("Kriging Local"): the engine's local path, linked into this
+// helper, on the same arguments; a fatal error still ends only this process.
+// Returns the message of options the local path cannot take (nothing run).
+std::string EjecutaLocal(ArgumentosSKU& a) {
+  const kriging::KrigingRun run{a.n, a.z.data(), a.x.data(), a.y.data(), a.firstLag, a.lagWidth,
+                                a.lagCount, a.fitLagCount, a.modelCode, a.trendDegree, a.nx,
+                                a.ny, a.xMin, a.yMin, a.dx, a.dy, a.gridRows,
+                                a.prediction.data(), a.variance.data(), a.holeValue,
+                                a.VariogramOptions.data(), a.VariogramParameters.data()};
+  kriging::LocalRunOptions o;
+  o.neighbourhood.maxPoints = a.local.maxVecinos;
+  o.neighbourhood.minPoints = a.local.minVecinos;
+  o.neighbourhood.maxDistance = a.local.distanciaMax;
+  o.neighbourhood.sectors = a.local.sectores;
+  o.localTrend = a.local.tendenciaLocal != 0;
+  o.neighbourhoodVariogram = a.local.variogramaLocal != 0;
+  o.sampleSize = a.local.submuestra;
+  o.seed = a.local.semilla;
+  const std::string problema = kriging::CheckLocalRun(run, o);
+  if (!problema.empty()) return problema;
+  const kriging::LocalKrigingSummary resumen = kriging::RunLocalKriging(run, o);
+  a.local.nodosCalculados = resumen.kriged;
+  a.local.huecosPocosVecinos = resumen.tooFewNeighbours;
+  a.local.huecosSingulares = resumen.singular;
+  return {};
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -169,6 +197,16 @@ int main(int argc, char** argv) {
   if (carpeta.empty()) carpeta = ".";
   if (::access(carpeta.c_str(), W_OK) != 0)
     Falla(canal, kSinCarpeta, "No se puede trabajar en la carpeta " + carpeta + ": " + std::strerror(errno));
+
+  if (a.local.activo) {
+    // The local path writes its files in the current folder.
+    if (::chdir(carpeta.c_str()) != 0)
+      Falla(canal, kSinCarpeta, "No se puede trabajar en la carpeta " + carpeta + ": " + std::strerror(errno));
+    const std::string problema = EjecutaLocal(a);
+    if (!problema.empty()) Falla(canal, kPeticionMala, problema);
+    Escribe(canal, sorvan::CodificaArgumentos(a, true));
+    return kBien;
+  }
 
   kriging::KrigingData datos;
   datos.x.assign(a.x.begin(), a.x.end());

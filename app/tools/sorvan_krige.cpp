@@ -85,6 +85,20 @@ Opciones de kriging (la que no se da toma su valor automático):
                           alternating); none conserva el modelo de --start
   --start C0,C1,A         valores iniciales del modelo (pepita, meseta o
                           pendiente, alcance o exponente)
+  --neighbours N          kriging local: los N datos más cercanos a cada nodo
+                          (con --sectors 4, N/4 por cuadrante); sin esta opción
+                          ni las tres siguientes, kriging con todos los datos
+  --min-neighbours M      un nodo con menos de M vecinos queda sin valor (1)
+  --max-distance D        solo vecinos a distancia no mayor que D (sin límite)
+  --sectors 1|4           4: búsqueda por cuadrantes (1)
+  --global-trend          kriging local con una tendencia global (ajustada una vez
+                          por mínimos cuadrados generalizados) en vez de la deriva
+                          en cada vecindario ("Tendencia" sin marcar)
+  --neighbourhood-variogram
+                          semivariograma solo con pares hasta --max-distance
+                          ("Variograma")
+  --variogram-sample S    semivariograma de una submuestra aleatoria de S datos
+  --variogram-seed K      semilla de esa submuestra (1)
   --sin-limite, --no-row-limit
                           sin efecto: se leen siempre todas las filas
   --cv                    valida el modelo ajustado por validación cruzada (dejando
@@ -149,6 +163,10 @@ struct Argumentos {
   std::optional<std::string> profile;
   std::optional<int> exclude;
   std::optional<std::array<double, 3>> start;
+  std::optional<int> neighbours, minNeighbours, sectors, variogramSample;
+  std::optional<double> maxDistance;
+  std::optional<std::uint32_t> variogramSeed;
+  bool globalTrend = false, neighbourhoodVariogram = false;
   bool cv = false, compareModels = false;
   int cvFolds = 0;
   std::uint32_t seed = 1;
@@ -225,7 +243,20 @@ Argumentos Analiza(int argc, char** argv) {
       auto p = Partes(op, siguiente(), 3);
       a.start = std::array<double, 3>{Real(op, p[0]), Real(op, p[1]), Real(op, p[2])};
       if ((*a.start)[0] < 0) throw ErrorUso{op + ": la pepita C0 no puede ser negativa"};
-    } else if (op == "--cv") a.cv = true;
+    } else if (op == "--neighbours") a.neighbours = int(Entero(op, siguiente(), 1, 500));
+    else if (op == "--min-neighbours") a.minNeighbours = int(Entero(op, siguiente(), 1, 500));
+    else if (op == "--max-distance") {
+      a.maxDistance = Real(op, siguiente());
+      if (!(*a.maxDistance > 0)) throw ErrorUso{op + ": la distancia máxima debe ser mayor que 0"};
+    } else if (op == "--sectors") {
+      a.sectors = int(Entero(op, siguiente(), 1, 4));
+      if (*a.sectors != 1 && *a.sectors != 4) throw ErrorUso{op + ": se esperaba 1 o 4 y se recibió «" +
+                                                              std::to_string(*a.sectors) + "»"};
+    } else if (op == "--global-trend") a.globalTrend = true;
+    else if (op == "--neighbourhood-variogram") a.neighbourhoodVariogram = true;
+    else if (op == "--variogram-sample") a.variogramSample = int(Entero(op, siguiente(), 2, 2'000'000'000));
+    else if (op == "--variogram-seed") a.variogramSeed = std::uint32_t(Entero(op, siguiente(), 0, 4294967295L));
+    else if (op == "--cv") a.cv = true;
     else if (op == "--cv-folds") {
       a.cvFolds = int(Entero(op, siguiente(), 2, 1'000'000));
       a.cv = true;
@@ -248,6 +279,12 @@ Argumentos Analiza(int argc, char** argv) {
   if (a.firstLag && a.lagWidth && *a.firstLag == 0 && *a.lagWidth == 0)
     throw ErrorUso{"--first-lag y --lag-width no pueden ser ambos 0"};
   if (a.exclude && !a.profile) throw ErrorUso{"--exclude: no hay perfil (--profile)"};
+  const bool local = a.neighbours || a.minNeighbours || a.maxDistance || a.sectors;
+  if (!local && (a.globalTrend || a.neighbourhoodVariogram || a.variogramSample || a.variogramSeed))
+    throw ErrorUso{"--global-trend, --neighbourhood-variogram, --variogram-sample y --variogram-seed son del "
+                   "kriging local: indique también --neighbours (o --min-neighbours, --max-distance, --sectors)"};
+  if (a.neighbourhoodVariogram && !a.maxDistance)
+    throw ErrorUso{"--neighbourhood-variogram: hace falta --max-distance (la distancia de los pares)"};
   return a;
 }
 
@@ -301,6 +338,17 @@ void AplicaOpciones(const Argumentos& a, SesionKriging& s) {
     op.C0Ini = float((*a.start)[0]);
     op.C1Ini = float((*a.start)[1]);
     op.AIni = float((*a.start)[2]);
+  }
+  if (a.neighbours || a.minNeighbours || a.maxDistance || a.sectors) {
+    op.KrigingLocal = 1;
+    if (a.neighbours) op.NVecinos = *a.neighbours;
+    if (a.minNeighbours) op.NMinVecinos = *a.minNeighbours;
+    if (a.maxDistance) op.DistVecinos = float(*a.maxDistance);
+    op.Cuadrantes = a.sectors.value_or(1) == 4;
+    op.TendLocal = !a.globalTrend;
+    op.VarioLocal = a.neighbourhoodVariogram;
+    op.Submuestra = a.variogramSample.value_or(0);
+    op.Semilla = a.variogramSeed.value_or(1);
   }
   if (op.NAjus > op.NSaltos) {
     // Only a count the user gave deserves the warning; the automatic one
@@ -373,6 +421,14 @@ void Resumen(const SesionKriging& s, const std::string& archivo) {
             << "\n"
             << "  Rejilla: " << op.NRx << " x " << op.NRy << " nodos, origen (" << Distancia(op.MinRx) << ", "
             << Distancia(op.MinRy) << "), espaciado (" << Distancia(op.LRx) << ", " << Distancia(op.LRy) << ")\n";
+  if (op.KrigingLocal) {
+    std::cout << "  Kriging local: " << op.NVecinos << " vecinos como máximo"
+              << (op.Cuadrantes ? " (" + std::to_string(op.NVecinos / 4) + " por cuadrante)" : std::string())
+              << ", " << op.NMinVecinos << " como mínimo, distancia máxima "
+              << (std::isfinite(op.DistVecinos) ? Distancia(op.DistVecinos) : std::string("sin límite"))
+              << "; tendencia " << (op.TendLocal ? "local" : "global") << "; semivariograma "
+              << (op.VarioLocal ? "con pares hasta la distancia máxima" : "con todos los pares") << "\n";
+  }
   if (op.perfil.asociado())
     std::cout << "  Perfil: " << op.perfil.archivo << " (" << op.perfil.npts << " puntos), se excluyen los nodos "
               << (op.perfil.lado == 0 ? "exteriores" : "interiores") << "\n";
@@ -406,6 +462,10 @@ void Resumen(const SesionKriging& s, const std::string& archivo) {
               << "Varianza de kriging: mínimo " << Real7(varMin) << ", máximo " << Real7(varMax) << "\n";
   else
     std::cout << "Predicción: ningún nodo estimado (todos excluidos)\n";
+  if (s.resumenLocal.local)
+    std::cout << "Nodos sin valor (huecos): " << s.resumenLocal.pocosVecinos + s.resumenLocal.singulares
+              << " (con menos de " << op.NMinVecinos << " vecinos: " << s.resumenLocal.pocosVecinos
+              << "; con sistema singular: " << s.resumenLocal.singulares << ")\n";
   std::cout << "Resultados en " << s.carpetaResultados << "\n";
 }
 

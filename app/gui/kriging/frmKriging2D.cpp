@@ -141,6 +141,10 @@ void frmKriging2D::ActualizaCarpetaYEstimacion() {
   // The options' grid when they are set; the automatic 50 x 50 otherwise.
   const sorvan::OpcionesKriging& op = sesion_.opciones;
   const bool fijadas = OpcionesFijadas && op.NRx > 0 && op.NRy > 0;
+  if (fijadas && op.KrigingLocal) {  // one small system per node: nothing to warn about
+    LblEstimacion->setVisible(false);
+    return;
+  }
   const sorvan::Resultado r = sorvan::CompruebaRecursos(sorvan::EstimaRecursos(
       sesion_.datos.N, fijadas ? int64_t(op.NRx) * op.NRy : 2500, fijadas ? op.Media : 0));
   LblEstimacion->setText(QString::fromStdString(r.mensaje));
