@@ -10,6 +10,7 @@
 #include "core/ejecuta_kriging.h"
 #include "core/motor_kriging.h"
 #include "gui/frmMain.h"
+#include "gui/validation/validation_commands.h"
 
 namespace {
 
@@ -82,6 +83,7 @@ FinKriging EjecutaKrigingVentana(QWidget* padre, sorvan::SesionKriging& sesion, 
     resultado = FinKriging::Fallo;
   } else {
     sorvan::AplicaResultado(sesion, fin.salida, nombre.toStdString(), carpeta);
+    MostrarAvisosEjecucion(padre, sesion);
   }
   MensajeEstado(QStringLiteral("Preparado"));
   return resultado;
