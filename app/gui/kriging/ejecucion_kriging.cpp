@@ -10,7 +10,6 @@
 #include "core/ejecuta_kriging.h"
 #include "core/motor_kriging.h"
 #include "gui/frmMain.h"
-#include "gui/validation/validation_commands.h"
 
 namespace {
 
@@ -83,7 +82,6 @@ FinKriging EjecutaKrigingVentana(QWidget* padre, sorvan::SesionKriging& sesion, 
     resultado = FinKriging::Fallo;
   } else {
     sorvan::AplicaResultado(sesion, fin.salida, nombre.toStdString(), carpeta);
-    MostrarAvisosEjecucion(padre, sesion);
   }
   MensajeEstado(QStringLiteral("Preparado"));
   return resultado;

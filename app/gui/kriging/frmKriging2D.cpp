@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "gui/frmMain.h"
+#include "gui/validation/validation_commands.h"
 #include "gui/kriging/ejecucion_kriging.h"
 #include "gui/kriging/frmOpKriging.h"
 
@@ -181,6 +182,7 @@ void frmKriging2D::CoAceptar_Click() {
   // opened now would show them under this variable's name, so none open.
   if (Ejecutar(padre, sesion_, nombre) != FinKriging::Hecho) return;
   abrirResultados();
+  MostrarAvisosEjecucion(padre, sesion_);
 }
 
 void frmKriging2D::abrirResultados() {

@@ -19,6 +19,7 @@
 #include "cross_validation.h"
 #include "gui/kriging/ejecucion_kriging.h"
 #include "gui/validation/frmValidacionCruzada.h"
+#include "gui/validation/validation_commands.h"
 #include "gui/validation/validation_plot.h"
 
 namespace {
@@ -204,5 +205,6 @@ void frmModeloVariograma::Krigear() {
   if (EjecutaKrigingVentana(this, sesion_, nombre) == FinKriging::Hecho) {
     clases_ = LeeClasesAjuste(QString::fromStdString(sesion_.carpetaResultados));
     PartirDelAjustado();
+    MostrarAvisosEjecucion(this, sesion_);
   }
 }

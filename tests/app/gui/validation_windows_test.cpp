@@ -19,6 +19,8 @@
 #include <fstream>
 
 #include "core/ejecuta_kriging.h"
+#include "gui/charts/frmChart2D.h"
+#include "platform/chart2d.h"
 #include "core/motor_kriging.h"
 #include "core/opciones_kriging.h"
 #include "core/sesion_kriging.h"
@@ -189,6 +191,30 @@ TEST_F(ValidacionTest, MenuEntriesAndTheirRefusalBeforeARun) {
   auto respuesta = prueba::ResponderMensaje(&texto);
   validar->trigger();
   EXPECT_TRUE(texto.contains("Haga primero un kriging")) << texto.toStdString();
+}
+
+// A lag class without pairs (count 0, estimates 0) is not drawn as a point
+// at zero; the classes with pairs are.
+TEST(SemivariogramChart, ClassWithoutPairsIsLeftOut) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const QString sv = QDir(dir.path()).filePath("SKUESTIM.SV");
+  {
+    std::ofstream f(sv.toStdString());
+    f << "GENERAL 2 100\nHOLE -1\n# estimador clasico\n3\n 10 0 30\n 0.5 0 0.7\n"
+         "# estimador robusto\n3\n 10 0 30\n 0.4 0 0.6\n";
+    std::ofstream g(QDir(dir.path()).filePath("SKUESTIM.FMT").toStdString());
+    g << "1\n3\n 12 0 25\n4\n 0 15 25 35\n";
+  }
+  frmChart2D w;
+  QString error, aviso;
+  ASSERT_TRUE(w.Cargar(sv, &error, &aviso)) << error.toStdString();
+  const Chart2D& g = w.Grafico();
+  for (int serie : {1, 2}) {
+    EXPECT_EQ(g.Y(serie, 2), g.HoleValue()) << serie;
+    EXPECT_NE(g.Y(serie, 1), g.HoleValue());
+    EXPECT_NE(g.Y(serie, 3), g.HoleValue());
+  }
 }
 
 }  // namespace
