@@ -22,11 +22,13 @@
 #include "core/cross_validation_run.h"
 #include "core/datos_espaciales.h"
 #include "core/ejecuta_kriging.h"
+#include "core/global_fit_run.h"
 #include "core/motor_kriging.h"
 #include "core/opciones_kriging.h"
 #include "core/perfil.h"
 #include "core/run_warnings.h"
 #include "core/sesion_kriging.h"
+#include "core/validacion_opciones.h"
 
 namespace fs = std::filesystem;
 using namespace sorvan;
@@ -79,13 +81,15 @@ Opciones de kriging (la que no se da toma su valor automático):
                           datos entre NX-2 y NY-2)
   --profile ARCHIVO.per   perfil que excluye nodos de la rejilla
   --exclude outside|inside  nodos excluidos por el perfil (por defecto outside)
-  --fit alternating|direct|none
+  --fit alternating|direct|global|none
                           método de ajuste del modelo (por defecto el del motor,
-                          alternating); none conserva el modelo de --start
+                          alternating); global prueba varios puntos de partida
+                          y se queda con el mejor ajuste; none conserva el
+                          modelo de --start
   --start C0,C1,A         valores iniciales del modelo (pepita, meseta o
                           pendiente, alcance o exponente)
   --sin-limite, --no-row-limit
-                          lee todas las filas (sin el límite de 2048 datos)
+                          sin efecto: se leen siempre todas las filas
   --cv                    valida el modelo ajustado por validación cruzada (dejando
                           fuera cada dato) e imprime el resumen
   --cv-folds K            validación cruzada en K grupos (2 o más) en vez de dato a dato
@@ -148,7 +152,7 @@ struct Argumentos {
   std::optional<std::string> profile;
   std::optional<int> exclude;
   std::optional<std::array<double, 3>> start;
-  bool cv = false, compareModels = false;
+  bool cv = false, compareModels = false, fitGlobal = false;
   int cvFolds = 0;
   std::uint32_t seed = 1;
   std::string cvOut;
@@ -219,7 +223,8 @@ Argumentos Analiza(int argc, char** argv) {
       if (v == "alternating") a.fit = kAjusteAlterno;
       else if (v == "direct") a.fit = kAjusteDirecto;
       else if (v == "none") a.fit = kSinAjuste;
-      else throw ErrorUso{op + ": se esperaba alternating, direct o none y se recibió «" + v + "»"};
+      else if (v == "global") a.fitGlobal = true;
+      else throw ErrorUso{op + ": se esperaba alternating, direct, global o none y se recibió «" + v + "»"};
     } else if (op == "--start") {
       auto p = Partes(op, siguiente(), 3);
       a.start = std::array<double, 3>{Real(op, p[0]), Real(op, p[1]), Real(op, p[2])};
@@ -282,7 +287,15 @@ void AplicaOpciones(const Argumentos& a, SesionKriging& s) {
   if (a.lagWidth) op.RSalto = float(*a.lagWidth);
   if (a.lags) op.NSaltos = *a.lags;
   if (a.fitLags) op.NAjus = *a.fitLags;
-  if (a.minPairs) op.NMinAjus = *a.minPairs;
+  if (a.minPairs) {
+    op.NMinAjus = *a.minPairs;
+    // The engine reads 0 as its default: say so and show what is used.
+    if (op.NMinAjus == 0) {
+      std::cerr << "aviso: --min-pairs 0 no es posible: el motor toma su valor por defecto, 15 (un salto entra en el "
+                   "ajuste con más de 15 pares)\n";
+      op.NMinAjus = 15;
+    }
+  }
   if (a.variableLags) {
     op.LongVar = 1;
     op.NApor = *a.variableLags;
@@ -294,7 +307,9 @@ void AplicaOpciones(const Argumentos& a, SesionKriging& s) {
     op.AIni = float((*a.start)[2]);
   }
   if (op.NAjus > op.NSaltos) {
-    std::cerr << "aviso: " << kAvisoNAjus << "\n";
+    // Only a count the user gave deserves the warning; the automatic one
+    // simply follows --lags.
+    if (a.fitLags) std::cerr << "aviso: " << kAvisoNAjus << "\n";
     op.NAjus = op.NSaltos;
   }
 
@@ -308,8 +323,8 @@ void AplicaOpciones(const Argumentos& a, SesionKriging& s) {
     op.NRy = ny;
     op.LRx = float(a.spacing->first);
     op.LRy = float(a.spacing->second);
-    op.MinRx = s.datos.minimo[size_t(s.colX - 1)] - op.LRx / 2;
-    op.MinRy = s.datos.minimo[size_t(s.colY - 1)] - op.LRy / 2;
+    op.MinRx = float(s.datos.minimo[size_t(s.colX - 1)]) - op.LRx / 2;
+    op.MinRy = float(s.datos.minimo[size_t(s.colY - 1)]) - op.LRy / 2;
   } else if (a.grid) {
     Resultado r = RejillaAutomatica(s.datos, s.colX, s.colY, nx, ny, op);
     if (!r) throw ErrorDatos{r.mensaje + " Indique también --spacing."};
@@ -337,10 +352,13 @@ std::string Real7(double v) {
   return b;
 }
 
-void Resumen(const SesionKriging& s, const std::string& archivo) {
+void Resumen(const SesionKriging& s, const std::string& archivo, bool ajusteGlobal) {
   const OpcionesKriging& op = s.opciones;
   const SuperficiesKriging& sup = s.superficies;
-  std::cout << "Datos: " << archivo << " (" << s.datos.N << " puntos)\n"
+  const int fuera = s.datos.N - int(FilasCompletas(s.datos, {s.colX, s.colY, s.colZ}).size());
+  std::cout << "Datos: " << archivo << " (" << s.datos.N << " puntos";
+  if (fuera > 0) std::cout << ", " << fuera << " sin X, Y o Z, fuera del cálculo";
+  std::cout << ")\n"
             << "Columnas: X = " << s.datos.nombreSinBlancos(s.colX) << ", Y = " << s.datos.nombreSinBlancos(s.colY)
             << ", Z = " << s.datos.nombreSinBlancos(s.colZ) << "\n"
             << "Opciones usadas:\n"
@@ -353,7 +371,8 @@ void Resumen(const SesionKriging& s, const std::string& archivo) {
     std::cout << "  Saltos: inicial " << Distancia(op.SaltoIni) << ", anchura " << Distancia(op.RSalto) << ", nº "
               << op.NSaltos << "\n";
   std::cout << "  Ajuste: " << op.NAjus << " saltos, más de " << op.NMinAjus << " pares cada uno, método "
-            << (op.MetodoAjuste == kAjusteDirecto ? "directo"
+            << (ajusteGlobal                      ? "global"
+                : op.MetodoAjuste == kAjusteDirecto ? "directo"
                 : op.MetodoAjuste == kSinAjuste   ? "ninguno (modelo dado)"
                                                   : "alterno")
             << "\n"
@@ -490,10 +509,9 @@ void ComparaModelos(const Argumentos& a, const SesionKriging& base, const std::s
 int Ejecuta(const Argumentos& a) {
   SesionKriging s;
   OpcionesLectura lectura;
-  if (a.sinLimite) lectura.limiteFilas = 0;
   Resultado leido = LeeDatos(a.datos, s.datos, lectura);
   if (!leido) throw ErrorDatos{leido.mensaje};
-  if (!leido.mensaje.empty()) std::cerr << "aviso: " << a.datos << ": " << leido.mensaje << "\n";
+  if (!leido.mensaje.empty()) std::cerr << "aviso: " << leido.mensaje << "\n";
   s.archivoDatos = a.datos;
   s.colX = Columna(s.datos, "X", a.colX);
   s.colY = Columna(s.datos, "Y", a.colY);
@@ -509,9 +527,11 @@ int Ejecuta(const Argumentos& a) {
   std::error_code ec;
   const std::string carpeta = a.salida.empty() ? fs::current_path(ec).string() : a.salida;
   MotorKriging motor;
-  Resultado r = EjecutaKriging(s, nombre, carpeta, motor);
+  Resultado r = a.fitGlobal ? EjecutaKrigingAjusteGlobal(s, nombre, carpeta, motor)
+                            : EjecutaKriging(s, nombre, carpeta, motor);
   if (!r) throw ErrorDatos{r.mensaje};
-  Resumen(s, a.datos);
+  if (!r.mensaje.empty()) std::cerr << "aviso: " << r.mensaje << "\n";
+  Resumen(s, a.datos, a.fitGlobal);
   ImprimeAvisos(s);
   if (a.cv) ValidaModelo(a, s);
   if (a.compareModels) ComparaModelos(a, s, nombre);
@@ -525,13 +545,13 @@ int main(int argc, char** argv) {
   try {
     a = Analiza(argc, argv);
   } catch (const ErrorUso& e) {
-    std::cerr << "sorvan-krige: " << e.mensaje << "\nPruebe «sorvan-krige --help».\n";
+    std::cerr << "sorvan-krige: " << TextoSeguro(e.mensaje) << "\nPruebe «sorvan-krige --help».\n";
     return kSalidaUso;
   }
   try {
     return Ejecuta(a);
   } catch (const ErrorDatos& e) {
-    std::cerr << "sorvan-krige: " << e.mensaje << "\n";
+    std::cerr << "sorvan-krige: " << TextoSeguro(e.mensaje) << "\n";
     return kSalidaError;
   } catch (const std::exception& e) {
     // Out of memory and the like: still a message, never an abort.

@@ -9,12 +9,11 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QRegularExpression>
-#include <QTextStream>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
 
+#include "core/global_fit_run.h"
 #include "core/opciones_kriging.h"
 #include "cross_validation.h"
 #include "gui/kriging/ejecucion_kriging.h"
@@ -26,15 +25,6 @@ namespace {
 
 constexpr int kPuntosCurva = 200;
 constexpr int kClasesMaximas = 50;  // the classes a fit can hold
-
-// The whitespace-separated tokens of a text file.
-QStringList Fichas(const QString& ruta, int saltarLineas) {
-  QFile f(ruta);
-  if (!f.open(QIODevice::ReadOnly)) return {};
-  QTextStream in(&f);
-  for (int i = 0; i < saltarLineas && !in.atEnd(); ++i) in.readLine();
-  return in.readAll().split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
-}
 
 bool LeeReal(const QString& texto, double& valor) {
   QString t = texto.trimmed();
@@ -48,17 +38,11 @@ bool LeeReal(const QString& texto, double& valor) {
 
 ClasesAjuste LeeClasesAjuste(const QString& carpeta) {
   ClasesAjuste c;
-  // "GENERAL 2 100", "HOLE -1", "# estimador", m, then m distances and m values.
-  const QStringList sv = Fichas(ArchivoEnCarpeta(carpeta, QStringLiteral("SKUEAJUS.SV")), 3);
-  const QStringList fmt = Fichas(ArchivoEnCarpeta(carpeta, QStringLiteral("SKUEAJUS.FMT")), 0);
-  if (sv.isEmpty() || fmt.size() < 2) return c;
-  const int m = sv[0].toInt();
-  if (m < 1 || sv.size() < 1 + 2 * m || fmt[1].toInt() != m || fmt.size() < 2 + m) return c;
-  for (int i = 0; i < m; ++i) {
-    c.distancia.push_back(sv[1 + i].toDouble());
-    c.estimacion.push_back(sv[1 + m + i].toDouble());
-    c.pares.push_back(fmt[2 + i].toInt());
-  }
+  sorvan::FitClasses leidas;
+  if (!sorvan::ReadFitClasses(QFile::encodeName(carpeta).toStdString(), leidas)) return c;
+  c.distancia.assign(leidas.distance.begin(), leidas.distance.end());
+  c.estimacion.assign(leidas.estimate.begin(), leidas.estimate.end());
+  c.pares.assign(leidas.count.begin(), leidas.count.end());
   return c;
 }
 
@@ -110,11 +94,16 @@ frmModeloVariograma::frmModeloVariograma(sorvan::SesionKriging& sesion, QWidget*
   panel->addWidget(lblError_);
   auto* cmdAjustado = new QPushButton(QStringLiteral("&Partir del ajustado"), this);
   cmdAjustado->setObjectName(QStringLiteral("cmdAjustado"));
+  auto* cmdGlobal = new QPushButton(QStringLiteral("Ajuste &global"), this);
+  cmdGlobal->setObjectName(QStringLiteral("cmdGlobal"));
+  cmdGlobal->setToolTip(QStringLiteral("Ajusta el modelo elegido a las clases desde varios puntos de partida y se "
+                                       "queda con el menor error"));
   auto* cmdKrigear = new QPushButton(QStringLiteral("&Krigear con este modelo"), this);
   cmdKrigear->setObjectName(QStringLiteral("cmdKrigear"));
   auto* cmdCerrar = new QPushButton(QStringLiteral("C&errar"), this);
   cmdCerrar->setObjectName(QStringLiteral("cmdCerrar"));
   panel->addWidget(cmdAjustado);
+  panel->addWidget(cmdGlobal);
   panel->addWidget(cmdKrigear);
   panel->addStretch();
   panel->addWidget(cmdCerrar);
@@ -129,6 +118,10 @@ frmModeloVariograma::frmModeloVariograma(sorvan::SesionKriging& sesion, QWidget*
   connect(cboModelo_, &QComboBox::currentIndexChanged, this, [this] { Actualizar(); });
   for (QLineEdit* t : {txtC0_, txtC1_, txtA_}) connect(t, &QLineEdit::textChanged, this, [this] { Actualizar(); });
   connect(cmdAjustado, &QPushButton::clicked, this, &frmModeloVariograma::PartirDelAjustado);
+  connect(cmdGlobal, &QPushButton::clicked, this, [this] {
+    const sorvan::Resultado r = AjusteGlobal();
+    if (!r) QMessageBox::warning(this, windowTitle(), QString::fromStdString(r.mensaje));
+  });
   connect(cmdKrigear, &QPushButton::clicked, this, &frmModeloVariograma::Krigear);
   connect(cmdCerrar, &QPushButton::clicked, this, &QDialog::close);
   PartirDelAjustado();
@@ -182,6 +175,23 @@ void frmModeloVariograma::Actualizar() {
                       QStringLiteral("semivarianza"));
   grafico_->SetPoints(puntos);
   grafico_->SetCurve(curva);
+}
+
+sorvan::Resultado frmModeloVariograma::AjusteGlobal() {
+  sorvan::FitClasses clases;
+  clases.distance.assign(clases_.distancia.begin(), clases_.distancia.end());
+  clases.estimate.assign(clases_.estimacion.begin(), clases_.estimacion.end());
+  clases.count.assign(clases_.pares.begin(), clases_.pares.end());
+  if (clases.count.empty()) return sorvan::Resultado::Error("No se encontraron las clases del último ajuste.");
+  const int codigo = cboModelo_->currentIndex() + 1;
+  float modelo[4];
+  const sorvan::Resultado r =
+      sorvan::FitGlobally(clases, codigo, sesion_.opciones.NMinAjus, int(clases.count.size()), modelo);
+  if (!r) return r;
+  txtC0_->setText(QString::number(modelo[0], 'g', 7));
+  txtC1_->setText(QString::number(modelo[1], 'g', 7));
+  txtA_->setText(QString::number(modelo[2], 'g', 7));
+  return r;
 }
 
 bool frmModeloVariograma::FijarModeloEscrito() {

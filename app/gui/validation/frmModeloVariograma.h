@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <vector>
 
+#include "core/resultado.h"
 #include "core/sesion_kriging.h"
 
 class QComboBox;
@@ -37,6 +38,8 @@ class frmModeloVariograma : public QDialog {
   // Sets the session's options to krige with the typed model (no fit).
   bool FijarModeloEscrito();
   void Actualizar();  // curve and error of the typed model
+  // The chosen model fitted to the classes by the global method, into the boxes.
+  sorvan::Resultado AjusteGlobal();
 
  private:
   void Krigear();

@@ -56,6 +56,7 @@ void AgregarMenusValidacion(QMenu* menu, QWidget* owner, sorvan::SesionKriging& 
 }
 
 void MostrarAvisosEjecucion(QWidget* padre, const sorvan::SesionKriging& sesion) {
+  if (!sesion.haySuperficies) return;  // nothing was kriged
   QFile log(ArchivoEnCarpeta(QString::fromStdString(sesion.carpetaResultados), QStringLiteral("KRIGING.LOG")));
   const QByteArray texto = log.open(QIODevice::ReadOnly) ? log.readAll() : QByteArray();
   const size_t z = size_t(sesion.colZ - 1);

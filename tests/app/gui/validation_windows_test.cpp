@@ -30,6 +30,7 @@
 #include "gui/validation/validation_commands.h"
 #include "gui/validation/validation_plot.h"
 #include "gui_test_support.h"
+#include "../../engine/criterion_minimum.h"
 
 using sorvan::SesionKriging;
 
@@ -130,6 +131,23 @@ TEST_F(ValidacionTest, ModelPanelShowsTheFitErrorAndKrigesATypedModel) {
   EXPECT_FLOAT_EQ(sesion.modelo.c0, 0.1f);
   EXPECT_FLOAT_EQ(sesion.modelo.c1, 0.5f);
   EXPECT_FLOAT_EQ(sesion.modelo.a, 300.0f);
+  // The global fit of the oscillatory model on the classes, into the boxes:
+  // within half a percent of the criterion's true minimum.
+  w.findChild<QComboBox*>("cboModelo")->setCurrentIndex(5);
+  ASSERT_TRUE(w.AjusteGlobal().ok);
+  int codigo;
+  double c0, c1, a;
+  ASSERT_TRUE(w.ModeloEscrito(codigo, c0, c1, a));
+  EXPECT_EQ(codigo, 6);
+  kriging::testing::FitClasses d;
+  for (size_t i = 0; i < clases.pares.size() && d.count.size() < 50; ++i)
+    if (clases.pares[i] > sesion.opciones.NMinAjus)
+      d.count.push_back(clases.pares[i]), d.distance.push_back(clases.distancia[i]),
+          d.estimate.push_back(clases.estimacion[i]);
+  const double ultima = d.distance.back();
+  const kriging::testing::Minimum mejor = kriging::testing::MinimiseCriterion(d, 6, 0.001 * ultima, 100 * ultima);
+  EXPECT_LE(kriging::testing::Criterion(d, 6, c0, c1, a), 1.005 * mejor.q);
+  Captura(&w, "model_panel_global.png");
   // Not a number: refused.
   w.findChild<QLineEdit*>("txtA")->setText("abc");
   EXPECT_FALSE(w.FijarModeloEscrito());
