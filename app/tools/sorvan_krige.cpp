@@ -22,6 +22,7 @@
 #include "core/cross_validation_run.h"
 #include "core/datos_espaciales.h"
 #include "core/ejecuta_kriging.h"
+#include "core/global_fit_run.h"
 #include "core/motor_kriging.h"
 #include "core/opciones_kriging.h"
 #include "core/perfil.h"
@@ -80,9 +81,11 @@ Opciones de kriging (la que no se da toma su valor automático):
                           datos entre NX-2 y NY-2)
   --profile ARCHIVO.per   perfil que excluye nodos de la rejilla
   --exclude outside|inside  nodos excluidos por el perfil (por defecto outside)
-  --fit alternating|direct|none
+  --fit alternating|direct|global|none
                           método de ajuste del modelo (por defecto el del motor,
-                          alternating); none conserva el modelo de --start
+                          alternating); global prueba varios puntos de partida
+                          y se queda con el mejor ajuste; none conserva el
+                          modelo de --start
   --start C0,C1,A         valores iniciales del modelo (pepita, meseta o
                           pendiente, alcance o exponente)
   --neighbours N          kriging local: los N datos más cercanos a cada nodo
@@ -167,7 +170,7 @@ struct Argumentos {
   std::optional<double> maxDistance;
   std::optional<std::uint32_t> variogramSeed;
   bool globalTrend = false, neighbourhoodVariogram = false;
-  bool cv = false, compareModels = false;
+  bool cv = false, compareModels = false, fitGlobal = false;
   int cvFolds = 0;
   std::uint32_t seed = 1;
   std::string cvOut;
@@ -238,7 +241,8 @@ Argumentos Analiza(int argc, char** argv) {
       if (v == "alternating") a.fit = kAjusteAlterno;
       else if (v == "direct") a.fit = kAjusteDirecto;
       else if (v == "none") a.fit = kSinAjuste;
-      else throw ErrorUso{op + ": se esperaba alternating, direct o none y se recibió «" + v + "»"};
+      else if (v == "global") a.fitGlobal = true;
+      else throw ErrorUso{op + ": se esperaba alternating, direct, global o none y se recibió «" + v + "»"};
     } else if (op == "--start") {
       auto p = Partes(op, siguiente(), 3);
       a.start = std::array<double, 3>{Real(op, p[0]), Real(op, p[1]), Real(op, p[2])};
@@ -396,7 +400,7 @@ std::string Real7(double v) {
   return b;
 }
 
-void Resumen(const SesionKriging& s, const std::string& archivo) {
+void Resumen(const SesionKriging& s, const std::string& archivo, bool ajusteGlobal) {
   const OpcionesKriging& op = s.opciones;
   const SuperficiesKriging& sup = s.superficies;
   const int fuera = s.datos.N - int(FilasCompletas(s.datos, {s.colX, s.colY, s.colZ}).size());
@@ -415,7 +419,8 @@ void Resumen(const SesionKriging& s, const std::string& archivo) {
     std::cout << "  Saltos: inicial " << Distancia(op.SaltoIni) << ", anchura " << Distancia(op.RSalto) << ", nº "
               << op.NSaltos << "\n";
   std::cout << "  Ajuste: " << op.NAjus << " saltos, más de " << op.NMinAjus << " pares cada uno, método "
-            << (op.MetodoAjuste == kAjusteDirecto ? "directo"
+            << (ajusteGlobal                      ? "global"
+                : op.MetodoAjuste == kAjusteDirecto ? "directo"
                 : op.MetodoAjuste == kSinAjuste   ? "ninguno (modelo dado)"
                                                   : "alterno")
             << "\n"
@@ -586,10 +591,11 @@ int Ejecuta(const Argumentos& a) {
   std::error_code ec;
   const std::string carpeta = a.salida.empty() ? fs::current_path(ec).string() : a.salida;
   MotorKriging motor;
-  Resultado r = EjecutaKriging(s, nombre, carpeta, motor);
+  Resultado r = a.fitGlobal ? EjecutaKrigingAjusteGlobal(s, nombre, carpeta, motor)
+                            : EjecutaKriging(s, nombre, carpeta, motor);
   if (!r) throw ErrorDatos{r.mensaje};
   if (!r.mensaje.empty()) std::cerr << "aviso: " << r.mensaje << "\n";
-  Resumen(s, a.datos);
+  Resumen(s, a.datos, a.fitGlobal);
   ImprimeAvisos(s, motor.resultado().resumen);
   if (a.cv) ValidaModelo(a, s);
   if (a.compareModels) ComparaModelos(a, s, nombre);

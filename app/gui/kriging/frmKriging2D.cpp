@@ -15,6 +15,7 @@
 #include "core/carpeta_resultados.h"
 #include "core/estimacion_recursos.h"
 #include "gui/app_shell.h"
+#include "gui/validation/validation_commands.h"
 #include "gui/kriging/ejecucion_kriging.h"
 #include "gui/kriging/frmOpKriging.h"
 
@@ -243,6 +244,7 @@ void frmKriging2D::CoAceptar_Click() {
   // opened now would show them under this variable's name, so none open.
   if (Ejecutar(padre, sesion_, nombre) != FinKriging::Hecho) return;
   abrirResultados();
+  MostrarAvisosEjecucion(padre, sesion_);
 }
 
 void frmKriging2D::abrirResultados() {
