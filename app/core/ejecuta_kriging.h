@@ -23,9 +23,11 @@ std::string MensajeGenerando(const std::string& nombre);  // "Generando superfic
 // Refused with a message (arguments untouched) for: no data, a column out of
 // range, a trend degree outside 0..3, a model outside 1..6, NSaltos outside
 // 1..kMaxSaltos with fixed-width lags, a grid below 1 node or above kMaxNodosRejilla, a
-// non-positive or non-finite spacing, fewer than 2 complete rows. Only rows
-// with X, Y and Z present go to the engine; on success the message says how
-// many were left out (MensajeFilasFuera), or is empty.
+// non-positive or non-finite spacing, fewer than 2 complete rows, points at
+// the same coordinates under PoliticaDuplicados::Error (the rows named). Only
+// rows with X, Y and Z present go to the engine, coinciding points resolved by
+// the session's policy; on success the message says how many rows were left
+// out (MensajeFilasFuera) and which points were merged, or is empty.
 Resultado PreparaArgumentos(const SesionKriging& sesion, ArgumentosSKU& argumentos);
 
 // "Se han dejado fuera N filas con valores ausentes en X, Y o Z."

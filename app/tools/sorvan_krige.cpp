@@ -21,6 +21,9 @@
 #include "core/opciones_kriging.h"
 #include "core/perfil.h"
 #include "core/sesion_kriging.h"
+#include "core/texto_delimitado.h"
+#include "platform/gis/capa_puntos.h"
+#include "platform/gis/formatos_exportacion.h"
 
 namespace fs = std::filesystem;
 using namespace sorvan;
@@ -38,9 +41,11 @@ const char* const kTendenciasEs[] = {"constante, kriging ordinario", "lineal, kr
 
 void Ayuda() {
   std::cout <<
-R"(Uso: sorvan-krige DATOS.dae [opciones]
+R"(Uso: sorvan-krige DATOS [opciones]
 
-Kriging 2D de una variable de un archivo de datos espaciales ".dae". Escribe en
+Kriging 2D de una variable de un archivo de datos espaciales: ".dae", texto
+delimitado con cabecera (".csv", ".tsv", ".txt") o capa GIS de puntos
+(".gpkg", ".shp", ".geojson"). Las filas sin X, Y o Z quedan fuera. Escribe en
 la carpeta de resultados los archivos del motor (KRIGING.LOG, SKUESTIM.SV,
 SKUESTIM.FMT, SKUEAJUS.SV, SKUEAJUS.FMT, SKUPRE.SUP, SKUVAR.SUP) e imprime un
 resumen: las opciones usadas, el modelo ajustado, el error del ajuste y el
@@ -78,6 +83,21 @@ Opciones de kriging (la que no se da toma su valor automático):
                           alternating); none conserva el modelo de --start
   --start C0,C1,A         valores iniciales del modelo (pepita, meseta o
                           pendiente, alcance o exponente)
+  --duplicates average|first|error
+                          puntos en las mismas coordenadas: promediarlos, tomar
+                          el primero de cada grupo, o parar nombrando las filas
+                          (por defecto error)
+  --missing VALOR         número que en los datos significa «valor ausente»
+                          (además de NA y los campos vacíos), p. ej. -9999
+
+Exportación de las superficies (además de los archivos del motor):
+  --export RUTA           repetible; formato según la extensión: .tif/.tiff
+                          (GeoTIFF, banda 1 predicción, banda 2 varianza),
+                          .asc (rejilla ESRI ASCII), .grd (rejilla de texto),
+                          .csv (nodos: x, y, predicción, varianza). Los formatos
+                          de una superficie escriben la varianza en RUTA_var.ext
+  --crs SRC               sistema de referencia de las exportaciones, p. ej.
+                          EPSG:28992 (por defecto el de los datos, si lo tienen)
   --sin-limite, --no-row-limit
                           sin efecto: se leen siempre todas las filas
   -h, --help              esta ayuda
@@ -135,6 +155,10 @@ struct Argumentos {
   std::optional<std::string> profile;
   std::optional<int> exclude;
   std::optional<std::array<double, 3>> start;
+  PoliticaDuplicados duplicados = PoliticaDuplicados::Error;
+  std::optional<double> ausente;
+  std::vector<std::string> exportar;
+  std::string crs;
 };
 
 int CodigoModelo(const std::string& opcion, const std::string& v) {
@@ -207,7 +231,18 @@ Argumentos Analiza(int argc, char** argv) {
       auto p = Partes(op, siguiente(), 3);
       a.start = std::array<double, 3>{Real(op, p[0]), Real(op, p[1]), Real(op, p[2])};
       if ((*a.start)[0] < 0) throw ErrorUso{op + ": la pepita C0 no puede ser negativa"};
-    } else if (op.rfind("-", 0) == 0 && op.size() > 1) {
+    } else if (op == "--duplicates") {
+      const std::string v = siguiente();
+      if (!PoliticaDeTexto(v, a.duplicados))
+        throw ErrorUso{op + ": se esperaba average, first o error y se recibió «" + v + "»"};
+    } else if (op == "--missing") a.ausente = Real(op, siguiente());
+    else if (op == "--export") {
+      const std::string v = siguiente();
+      if (!FormatoDeRuta(v))
+        throw ErrorUso{op + ": no se conoce el formato de «" + v + "» (extensiones .tif, .tiff, .asc, .grd, .csv)"};
+      a.exportar.push_back(v);
+    } else if (op == "--crs") a.crs = siguiente();
+    else if (op.rfind("-", 0) == 0 && op.size() > 1) {
       throw ErrorUso{"opción desconocida «" + op + "»"};
     } else if (a.datos.empty()) {
       a.datos = op;
@@ -215,7 +250,7 @@ Argumentos Analiza(int argc, char** argv) {
       throw ErrorUso{"sobra el argumento «" + op + "»"};
     }
   }
-  if (a.datos.empty()) throw ErrorUso{"falta el archivo de datos .dae"};
+  if (a.datos.empty()) throw ErrorUso{"falta el archivo de datos"};
   if (a.firstLag && *a.firstLag < 0) throw ErrorUso{"--first-lag: la distancia no puede ser negativa"};
   if (a.lagWidth && *a.lagWidth < 0) throw ErrorUso{"--lag-width: la anchura no puede ser negativa"};
   if (a.firstLag && a.lagWidth && *a.firstLag == 0 && *a.lagWidth == 0)
@@ -375,13 +410,17 @@ void Resumen(const SesionKriging& s, const std::string& archivo) {
 int Ejecuta(const Argumentos& a) {
   SesionKriging s;
   OpcionesLectura lectura;
-  Resultado leido = LeeDatos(a.datos, s.datos, lectura);
+  lectura.valorAusente = a.ausente;
+  Resultado leido = EsTextoDelimitado(a.datos) ? LeeTextoDelimitado(a.datos, s.datos, lectura)
+                    : EsCapaGis(a.datos)       ? LeeCapaPuntos(a.datos, s.datos, lectura)
+                                               : LeeDatos(a.datos, s.datos, lectura);
   if (!leido) throw ErrorDatos{leido.mensaje};
   if (!leido.mensaje.empty()) std::cerr << "aviso: " << leido.mensaje << "\n";
   s.archivoDatos = a.datos;
   s.colX = Columna(s.datos, "X", a.colX);
   s.colY = Columna(s.datos, "Y", a.colY);
   s.colZ = Columna(s.datos, "Z", a.colZ);
+  s.duplicados = a.duplicados;
 
   Resultado defecto = OpcionesPorDefecto(s.datos, s.colX, s.colY, s.opciones);
   if (!defecto) throw ErrorDatos{a.datos + ": " + defecto.mensaje};
@@ -396,7 +435,15 @@ int Ejecuta(const Argumentos& a) {
   Resultado r = EjecutaKriging(s, nombre, carpeta, motor);
   if (!r) throw ErrorDatos{r.mensaje};
   if (!r.mensaje.empty()) std::cerr << "aviso: " << r.mensaje << "\n";
+  // Exports after the engine's files; a failed one fails the run.
+  const std::string crs = a.crs.empty() ? s.datos.crs : a.crs;
+  std::vector<std::string> escritos;
+  for (const std::string& ruta : a.exportar) {
+    Resultado e = ExportaSuperficies(ruta, s.superficies, crs, &escritos);
+    if (!e) throw ErrorDatos{e.mensaje};
+  }
   Resumen(s, a.datos);
+  for (const std::string& e : escritos) std::cout << "Exportado: " << e << "\n";
   return kSalidaBien;
 }
 

@@ -236,8 +236,8 @@ TEST_F(SorvanKrige, HullProfileOfTheExampleKeepsTheNodesInsideIt) {
       << dentro << "\n" << s.out;
 }
 
-TEST_F(SorvanKrige, EngineFailureIsReportedAndLeavesNoSurfaces) {
-  // Two points at the same place make the kriging system singular.
+TEST_F(SorvanKrige, CoincidingPointsAreNamedBeforeTheEngineRuns) {
+  // Two points at the same place would make the kriging system singular.
   const fs::path out = Carpeta("duplicados");
   std::ofstream dae(out / "dup.dae");
   dae << "\"duplicados\"\n3,31\nx,,0\ny,,0\nz,,0\n";
@@ -247,12 +247,36 @@ TEST_F(SorvanKrige, EngineFailureIsReportedAndLeavesNoSurfaces) {
   std::ofstream(out / "SKUPRE.SUP") << "de otra ejecución\n";
   Salida s = Ejecuta((out / "dup.dae").string() + " --out " + out.string());
   EXPECT_EQ(s.estado, 1);
-  EXPECT_NE(s.err.find("Error al llamar sku en kriging.dll"), std::string::npos) << s.err;
-  EXPECT_NE(s.err.find("El codigo de error es :"), std::string::npos);
-  EXPECT_NE(s.err.find("singular"), std::string::npos) << s.err;
-  EXPECT_FALSE(fs::exists(out / "SKUPRE.SUP"));
-  EXPECT_FALSE(fs::exists(out / "SKUVAR.SUP"));
-  EXPECT_NE(Lee(out / "KRIGING.LOG").find("no terminó"), std::string::npos);
+  EXPECT_NE(s.err.find("mismas coordenadas: filas 2 y 31"), std::string::npos) << s.err;
+  EXPECT_NE(s.err.find("--duplicates average"), std::string::npos) << s.err;
+  EXPECT_EQ(s.err.find("singular"), std::string::npos) << s.err;
+  // The engine never ran: the earlier result is still there.
+  EXPECT_EQ(Lee(out / "SKUPRE.SUP"), "de otra ejecución\n");
+  // With a policy the run goes on, and says what it did.
+  for (const char* politica : {"average", "first"}) {
+    s = Ejecuta((out / "dup.dae").string() + " --duplicates " + politica + " --grid 10,10 --out " + out.string());
+    EXPECT_EQ(s.estado, 0) << s.err;
+    EXPECT_NE(s.err.find("1 grupo de puntos en las mismas coordenadas (filas 2 y 31)"), std::string::npos) << s.err;
+  }
+  s = Ejecuta((out / "dup.dae").string() + " --duplicates mean --out " + out.string());
+  EXPECT_EQ(s.estado, 2);
+}
+
+TEST_F(SorvanKrige, RowsWithMissingValuesAreLeftOutAndCounted) {
+  const fs::path out = Carpeta("ausentes");
+  std::ifstream meuse(kMeuse);
+  std::ofstream dae(out / "ausentes.dae");
+  std::string linea;
+  for (int n = 1; std::getline(meuse, linea); ++n) {
+    if (n == 11) linea = "NA" + linea.substr(linea.find(','));            // X missing on row 1
+    if (n == 20) linea = linea.substr(0, linea.find(',', linea.find(',') + 1)) + ",-9999,5,1,1,1,1";  // Z
+    dae << linea << "\n";
+  }
+  dae.close();
+  Salida s = Ejecuta((out / "ausentes.dae").string() + " --z zinc --missing -9999 --grid 10,10 --out " + out.string());
+  EXPECT_EQ(s.estado, 0) << s.err;
+  EXPECT_NE(s.err.find("Se han dejado fuera 2 filas"), std::string::npos) << s.err;
+  EXPECT_NE(s.out.find("(155 puntos, 2 sin X, Y o Z, fuera del cálculo)"), std::string::npos) << s.out;
 }
 
 TEST_F(SorvanKrige, BadInputAndBadUsageHaveTheirExitStatus) {
@@ -278,6 +302,7 @@ TEST_F(SorvanKrige, BadInputAndBadUsageHaveTheirExitStatus) {
       {kMeuse + " --first-lag 0 --lag-width 0", 2, "ambos"},
       {(out / "no-existe.dae").string(), 1, "no-existe.dae"},
       {(out / "roto.dae").string(), 1, "roto.dae, línea 8"},
+      {kMeuse + " --export mapa.png", 2, "mapa.png"},
       {kMeuse + " --z plomo", 1, "«plomo»"},
       {kMeuse + " --x 9", 1, "8 variables"},
       {kMeuse + " --grid 2,50", 1, "3 nodos"},
@@ -293,6 +318,7 @@ TEST_F(SorvanKrige, BadInputAndBadUsageHaveTheirExitStatus) {
   EXPECT_EQ(ayuda.estado, 0);
   for (const char* opcion : {"--trend", "--model", "--estimator", "--first-lag", "--lag-width", "--lags", "--fit-lags",
                              "--min-pairs", "--variable-lags", "--grid", "--origin", "--spacing", "--profile",
-                             "--exclude", "--fit", "--start", "--out", "--no-row-limit"})
+                             "--exclude", "--fit", "--start", "--out", "--no-row-limit", "--export", "--crs",
+                             "--duplicates", "--missing"})
     EXPECT_NE(ayuda.out.find(opcion), std::string::npos) << opcion;
 }
