@@ -62,6 +62,18 @@ void ParametrosSaltos(const DistanciasDatos& d, int N, OpcionesKriging& op) {
     op.SaltoIni = static_cast<float>(RedondeaPar((dm + d1) / p) * p / 2);
   }
   double saltos = op.RSalto > 0 ? std::floor((double(d.mayor) - op.SaltoIni) / op.RSalto + 0.5) + 1 : 1;
+  // The cap of kMaxSaltos classes cutting them short of even half the longest
+  // distance (many close pairs over a large extent): wider classes, rounded up
+  // to two significant digits, so that the capped count reaches it.
+  const double alcance = op.SaltoIni + (kMaxSaltos - 0.5) * double(op.RSalto);
+  if (saltos > kMaxSaltos && alcance < 0.5 * double(d.mayor)) {
+    const double tramo = double(d.mayor) - op.SaltoIni, minima = tramo / (kMaxSaltos - 0.5);
+    const double q = std::pow(10.0, std::floor(std::log10(minima)) - 1);
+    double anchura = std::ceil(minima / q) * q;
+    while (std::floor(tramo / static_cast<float>(anchura) + 0.5) + 1 > kMaxSaltos) anchura += q;
+    op.RSalto = static_cast<float>(anchura);
+    saltos = std::floor(tramo / op.RSalto + 0.5) + 1;
+  }
   if (!(saltos >= 1)) saltos = 1;
   op.NSaltos = saltos > kMaxSaltos ? kMaxSaltos : static_cast<int32_t>(saltos);
 }

@@ -16,16 +16,12 @@
 #include <limits>
 
 #include "core/datos_espaciales.h"
-#include "gui/frmMain.h"
+#include "gui/app_shell.h"
 #include "platform/data_grid.h"
 
 namespace {
 
 const QString kTitulo = QStringLiteral("Sorvan");
-
-void habilitarKriging(bool si) {
-  if (frmMain* principal = frmMain::Instance()) principal->HabilitarKriging(si);
-}
 
 }  // namespace
 
@@ -119,12 +115,12 @@ void frmDatos::llenarRejilla() {
 
 void frmDatos::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
-  habilitarKriging(true);
+  if (AppShell* shell = AppShellOf(this)) shell->SetKrigingEnabled(true);
 }
 
 void frmDatos::closeEvent(QCloseEvent* event) {
   TxtEdit_->hide();
-  habilitarKriging(false);
+  if (AppShell* shell = AppShellOf(this)) shell->SetKrigingEnabled(false);
   QWidget::closeEvent(event);
 }
 

@@ -5,23 +5,32 @@
 #include <QFile>
 #include <QMessageBox>
 #include <QProgressDialog>
+#include <QStandardPaths>
 #include <QTimer>
 
+#include "core/carpeta_resultados.h"
 #include "core/ejecuta_kriging.h"
 #include "core/motor_kriging.h"
-#include "gui/frmMain.h"
+#include "gui/app_shell.h"
 
 namespace {
 
 const QString kTituloPrograma = QStringLiteral("Sorvan");
 
-void MensajeEstado(const QString& texto) {
-  if (frmMain* principal = frmMain::Instance()) principal->MensajeBE(texto);
+// A failure: the Spanish sentence first, the engine's own text behind
+// "Mostrar detalles".
+void MuestraFallo(QWidget* padre, const sorvan::ResultadoMotor& fin) {
+  QMessageBox caja(QMessageBox::Critical, kTituloPrograma, QString::fromStdString(fin.mensaje), QMessageBox::Ok,
+                   padre);
+  caja.setObjectName(QStringLiteral("FalloKriging"));
+  if (!fin.detalles.empty()) caja.setDetailedText(QString::fromStdString(fin.detalles));
+  caja.exec();
 }
 
 }  // namespace
 
 FinKriging EjecutaKrigingVentana(QWidget* padre, sorvan::SesionKriging& sesion, const QString& nombre) {
+  auto MensajeEstado = [padre](const QString& texto) { ShowStatusOf(padre, texto); };
   // One run at a time: the engine's files have fixed names in the folder.
   static bool enMarcha = false;
   if (enMarcha) return FinKriging::Fallo;
@@ -34,7 +43,16 @@ FinKriging EjecutaKrigingVentana(QWidget* padre, sorvan::SesionKriging& sesion, 
     return FinKriging::Fallo;
   }
 
-  const std::string carpeta = QFile::encodeName(QDir::currentPath()).toStdString();
+  // A slow or large global run is announced with its figures first.
+  if (!r.mensaje.empty() &&
+      QMessageBox::question(padre, QStringLiteral("Sorvan: Kriging 2D"),
+                            QString::fromStdString(r.mensaje) + QStringLiteral("\n\n¿Desea continuar?")) !=
+          QMessageBox::Yes) {
+    MensajeEstado(QStringLiteral("Preparado"));
+    return FinKriging::Cancelado;
+  }
+
+  const std::string carpeta = QFile::encodeName(CarpetaResultadosKriging(sesion)).toStdString();
   const QString texto = QString::fromStdString(sorvan::MensajeGenerando(nombre.toStdString()));
   MensajeEstado(texto);
 
@@ -78,13 +96,23 @@ FinKriging EjecutaKrigingVentana(QWidget* padre, sorvan::SesionKriging& sesion, 
   if (fin.cancelado) {
     resultado = FinKriging::Cancelado;
   } else if (!fin.ok) {
-    QMessageBox::critical(padre, kTituloPrograma, QString::fromStdString(fin.mensaje));
+    MuestraFallo(padre, fin);
     resultado = FinKriging::Fallo;
   } else {
-    sorvan::AplicaResultado(sesion, fin.salida, nombre.toStdString(), carpeta);
+    sorvan::AplicaResultado(sesion, fin, nombre.toStdString(), carpeta);
   }
   MensajeEstado(QStringLiteral("Preparado"));
   return resultado;
+}
+
+QString CarpetaUsuarioDatos() {
+  const QString datos = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+  return datos.isEmpty() ? QDir::homePath() : datos;
+}
+
+QString CarpetaResultadosKriging(const sorvan::SesionKriging& sesion) {
+  return QFile::decodeName(QByteArray::fromStdString(
+      sorvan::CarpetaResultadosSesion(sesion, QFile::encodeName(CarpetaUsuarioDatos()).toStdString())));
 }
 
 QString ArchivoEnCarpeta(const QString& carpeta, const QString& nombre) {

@@ -236,6 +236,28 @@ TEST_F(SorvanKrige, HullProfileOfTheExampleKeepsTheNodesInsideIt) {
       << dentro << "\n" << s.out;
 }
 
+TEST_F(SorvanKrige, EngineFailureIsReportedAndKeepsThePreviousResults) {
+  // Two points 2e-7 apart: distinct for the duplicate check, one point once
+  // the engine has them in single precision, which makes its system singular.
+  const fs::path out = Carpeta("duplicados");
+  std::ofstream dae(out / "dup.dae");
+  dae << "\"duplicados\"\n3,31\nx,,0\ny,,0\nz,,0\n";
+  for (int i = 0; i < 30; ++i) dae << (i * 37) % 101 << "," << (i * 53) % 97 << "," << i % 7 << "\n";
+  dae << "37.0000002,53,2\n";  // the coordinates of row 2, nearly
+  dae.close();
+  std::ofstream(out / "SKUPRE.SUP") << "de otra ejecución\n";
+  Salida s = Ejecuta((out / "dup.dae").string() + " --out " + out.string());
+  EXPECT_EQ(s.estado, 1);
+  EXPECT_NE(s.err.find("El cálculo de kriging ha fallado. El sistema de kriging es singular"), std::string::npos)
+      << s.err;
+  EXPECT_EQ(s.err.find(".dll"), std::string::npos) << s.err;
+  EXPECT_NE(s.err.find("Detalles:\nEl codigo de error es :"), std::string::npos);
+  EXPECT_NE(s.err.find("singular"), std::string::npos) << s.err;
+  EXPECT_EQ(Lee(out / "SKUPRE.SUP"), "de otra ejecución\n");
+  EXPECT_FALSE(fs::exists(out / "SKUVAR.SUP"));
+  EXPECT_NE(Lee(out / "KRIGING-FALLO.LOG").find("no terminó"), std::string::npos);
+}
+
 TEST_F(SorvanKrige, CoincidingPointsAreNamedBeforeTheEngineRuns) {
   // Two points at the same place would make the kriging system singular.
   const fs::path out = Carpeta("duplicados");

@@ -505,7 +505,8 @@ TEST(StartUpTest, SplashStaysUpAtLeastOneAndAHalfSeconds) {
   QTimer::singleShot(700, [&] {
     for (QWidget* v : QApplication::topLevelWidgets())
       if (qobject_cast<frmSplash*>(v) && v->isVisible()) splashVisto = true;
-    principalOculta = frmMain::Instance() && !frmMain::Instance()->isVisible();
+    for (QWidget* v : QApplication::topLevelWidgets())
+      if (qobject_cast<frmMain*>(v)) principalOculta = !v->isVisible();
   });
   std::unique_ptr<frmMain> w(Principal::Arrancar());
   EXPECT_GT(t.elapsed(), Principal::kEsperaSplashMs);
@@ -516,7 +517,6 @@ TEST(StartUpTest, SplashStaysUpAtLeastOneAndAHalfSeconds) {
     if (qobject_cast<frmSplash*>(v)) {
       EXPECT_FALSE(v->isVisible());
     }
-  EXPECT_EQ(frmMain::Instance(), w.get());
 }
 
 TEST(StartUpTest, ADataFileOnTheCommandLineIsOpened) {
