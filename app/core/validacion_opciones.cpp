@@ -97,21 +97,20 @@ Resultado CompruebaDatos(const DatosEspaciales& d, int colX, int colY, int colZ,
     if (col < 1 || col > d.nvar)
       return Resultado::Error("La columna " + Entero(col) + " no existe: los datos tienen " + Entero(d.nvar) +
                               " variables.");
-  const int minimo = MinimoDatos(grado);
-  // Only rows with X, Y and Z present take part in a run.
+  // Only rows with X, Y and Z all present take part in a run.
   const std::vector<int> filas = FilasCompletas(d, {colX, colY, colZ});
   const int n = int(filas.size());
+  const int minimo = MinimoDatos(grado);
   if (n < minimo)
-    return Resultado::Error("Hay " + Entero(n) + " datos" + (n < d.N ? " completos" : "") +
-                            " y el kriging con tendencia de grado " + Entero(grado) + " necesita al menos " +
-                            Entero(minimo) + ".");
+    return Resultado::Error("Hay " + Entero(n) + " datos con X, Y y Z presentes y el kriging con tendencia de grado " +
+                            Entero(grado) + " necesita al menos " + Entero(minimo) + ".");
   // The extremes from the values themselves: the data's own may be stale.
-  const auto constante = [&](int col, float& valor) {
+  const auto constante = [&](int col, double& valor) {
     const double* v = d.columna(col);
-    valor = float(v[filas[0]]);
-    return std::all_of(filas.begin(), filas.end(), [&](int i) { return float(v[i]) == valor; });
+    valor = v[filas[0]];
+    return std::all_of(filas.begin(), filas.end(), [&](int i) { return v[i] == valor; });
   };
-  float valor = 0;
+  double valor = 0;
   if (constante(colZ, valor))
     return Resultado::Error("La variable " + TextoSeguro(d.nombreSinBlancos(colZ)) + " vale " + Numero(valor) +
                             " en todos los datos: no hay variación que interpolar.");
@@ -134,17 +133,15 @@ Resultado CompruebaSaltos(const DatosEspaciales& d, int colX, int colY, const Op
   if (!(ancho > 0)) return Resultado::Exito();  // refused by ValidaOpciones
   // The engine takes a minimum of 0 as its default of 15.
   const int64_t minPares = op.NMinAjus < 1 ? 15 : op.NMinAjus;
-  // The points as the engine gets them: present X and Y, in single precision.
-  std::vector<float> x, y;
-  for (int i : FilasCompletas(d, {colX, colY})) {
-    x.push_back(float(d.columna(colX)[i]));
-    y.push_back(float(d.columna(colY)[i]));
-  }
-  const int n = int(x.size());
+  const double* x = d.columna(colX);
+  const double* y = d.columna(colY);
+  // Rows with both coordinates present (Z is checked by CompruebaDatos).
+  const std::vector<int> filas = FilasCompletas(d, {colX, colY});
   std::vector<int64_t> cuenta(size_t(op.NSaltos), 0);
-  for (int i = 0; i + 1 < n; ++i)
-    for (int j = i + 1; j < n; ++j) {
-      const float dx = x[size_t(i)] - x[size_t(j)], dy = y[size_t(i)] - y[size_t(j)];
+  for (size_t a = 0; a + 1 < filas.size(); ++a)
+    for (size_t b = a + 1; b < filas.size(); ++b) {
+      const int i = filas[a], j = filas[b];
+      const float dx = float(x[i]) - float(x[j]), dy = float(y[i]) - float(y[j]);
       const float dist = std::sqrt(dx * dx + dy * dy);
       const float t = (dist - op.SaltoIni) / ancho + 0.5f;
       const long k = std::max(long(t >= 0 ? std::floor(t) : std::ceil(t)) + 1, 1L);
