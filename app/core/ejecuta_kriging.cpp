@@ -48,14 +48,17 @@ Resultado PreparaArgumentos(const SesionKriging& s, ArgumentosSKU& a) {
   if (filas.size() < 2)
     return Resultado::Error("Solo " + std::to_string(filas.size()) + " de las " + std::to_string(d.N) +
                             " filas tienen X, Y y Z presentes: hacen falta al menos 2.");
+  // Points at the same place, as the session's policy says.
+  std::vector<double> px, py, pz;
+  std::string avisoDuplicados;
+  Resultado dup = ResuelveDuplicados(d, s.colX, s.colY, s.colZ, filas, s.duplicados, px, py, pz, avisoDuplicados);
+  if (!dup) return dup;
   ArgumentosSKU r;
-  r.n = int32_t(filas.size());
+  r.n = int32_t(px.size());
   // The engine takes single precision.
-  for (int i : filas) {
-    r.z.push_back(static_cast<float>(d.columna(s.colZ)[i]));
-    r.x.push_back(static_cast<float>(d.columna(s.colX)[i]));
-    r.y.push_back(static_cast<float>(d.columna(s.colY)[i]));
-  }
+  r.x.assign(px.begin(), px.end());
+  r.y.assign(py.begin(), py.end());
+  r.z.assign(pz.begin(), pz.end());
   r.firstLag = op.SaltoIni;
   r.lagWidth = op.RSalto;
   r.lagCount = op.NSaltos;   // a copy: what the engine writes back is dropped
@@ -105,8 +108,10 @@ Resultado PreparaArgumentos(const SesionKriging& s, ArgumentosSKU& a) {
     r.local.semilla = op.Semilla;
   }
   a = std::move(r);
-  // The rows left out, then the warning of a slow or large run, if any.
+  // The rows left out, the points merged, then the warning of a slow or
+  // large run, if any.
   std::string aviso = fuera > 0 ? MensajeFilasFuera(fuera) : std::string();
+  if (!avisoDuplicados.empty()) aviso += (aviso.empty() ? "" : "\n") + avisoDuplicados;
   if (!recursos.mensaje.empty()) aviso += (aviso.empty() ? "" : "\n") + recursos.mensaje;
   return Resultado::Exito(aviso);
 }

@@ -23,9 +23,11 @@ std::string MensajeGenerando(const std::string& nombre);  // "Generando superfic
 // Refused with a message (arguments untouched) for: no data, a column out of
 // range, options that ValidaOpciones refuses, a global system that does not
 // fit in memory (CompruebaRecursos), data that CompruebaDatosKriging refuses,
-// fewer than 2 complete rows. Only rows with X, Y and Z present go to the
-// engine. Success may carry how many rows were left out (MensajeFilasFuera)
-// and the warning that the run will be slow or large.
+// fewer than 2 complete rows, points at the same coordinates under
+// PoliticaDuplicados::Error (the rows named). Only rows with X, Y and Z
+// present go to the engine, coinciding points resolved by the session's
+// policy. Success may carry how many rows were left out (MensajeFilasFuera),
+// which points were merged, and the warning that the run will be slow or large.
 Resultado PreparaArgumentos(const SesionKriging& sesion, ArgumentosSKU& argumentos);
 
 // "Se han dejado fuera N filas con valores ausentes en X, Y o Z."

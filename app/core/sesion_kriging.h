@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/datos_espaciales.h"
+#include "core/duplicados.h"
 #include "core/opciones_kriging.h"
 
 namespace sorvan {
@@ -45,6 +46,8 @@ struct SesionKriging {
   bool opcionesListas = false;         // OpcionesPorDefecto has run for these data and columns
   int colX = 1, colY = 2, colZ = 3;    // 1-based columns chosen in the kriging dialog
   int colLabel = 0;                    // 0 = no label column
+  // What a run does with points at the same coordinates.
+  PoliticaDuplicados duplicados = PoliticaDuplicados::Error;
   SuperficiesKriging superficies;      // surfaces of the last successful run
   bool haySuperficies = false;         // a run has produced surfaces
   std::string variableSuperficies;     // name of the Z variable of those surfaces

@@ -28,6 +28,9 @@
 #include "core/perfil.h"
 #include "core/run_warnings.h"
 #include "core/sesion_kriging.h"
+#include "core/texto_delimitado.h"
+#include "platform/gis/capa_puntos.h"
+#include "platform/gis/formatos_exportacion.h"
 #include "core/validacion_opciones.h"
 
 namespace fs = std::filesystem;
@@ -46,9 +49,11 @@ const char* const kTendenciasEs[] = {"constante, kriging ordinario", "lineal, kr
 
 void Ayuda() {
   std::cout <<
-R"(Uso: sorvan-krige DATOS.dae [opciones]
+R"(Uso: sorvan-krige DATOS [opciones]
 
-Kriging 2D de una variable de un archivo de datos espaciales ".dae". Escribe en
+Kriging 2D de una variable de un archivo de datos espaciales: ".dae", texto
+delimitado con cabecera (".csv", ".tsv", ".txt") o capa GIS de puntos
+(".gpkg", ".shp", ".geojson"). Las filas sin X, Y o Z quedan fuera. Escribe en
 la carpeta de resultados los archivos del motor (KRIGING.LOG, SKUESTIM.SV,
 SKUESTIM.FMT, SKUEAJUS.SV, SKUEAJUS.FMT, SKUPRE.SUP, SKUVAR.SUP) e imprime un
 resumen: las opciones usadas, el modelo ajustado, el error del ajuste y el
@@ -102,6 +107,21 @@ Opciones de kriging (la que no se da toma su valor automático):
                           ("Variograma")
   --variogram-sample S    semivariograma de una submuestra aleatoria de S datos
   --variogram-seed K      semilla de esa submuestra (1)
+  --duplicates average|first|error
+                          puntos en las mismas coordenadas: promediarlos, tomar
+                          el primero de cada grupo, o parar nombrando las filas
+                          (por defecto error)
+  --missing VALOR         número que en los datos significa «valor ausente»
+                          (además de NA y los campos vacíos), p. ej. -9999
+
+Exportación de las superficies (además de los archivos del motor):
+  --export RUTA           repetible; formato según la extensión: .tif/.tiff
+                          (GeoTIFF, banda 1 predicción, banda 2 varianza),
+                          .asc (rejilla ESRI ASCII), .grd (rejilla de texto),
+                          .csv (nodos: x, y, predicción, varianza). Los formatos
+                          de una superficie escriben la varianza en RUTA_var.ext
+  --crs SRC               sistema de referencia de las exportaciones, p. ej.
+                          EPSG:28992 (por defecto el de los datos, si lo tienen)
   --sin-limite, --no-row-limit
                           sin efecto: se leen siempre todas las filas
   --cv                    valida el modelo ajustado por validación cruzada (dejando
@@ -171,6 +191,10 @@ struct Argumentos {
   std::optional<std::uint32_t> variogramSeed;
   bool globalTrend = false, neighbourhoodVariogram = false;
   bool cv = false, compareModels = false, fitGlobal = false;
+  PoliticaDuplicados duplicados = PoliticaDuplicados::Error;
+  std::optional<double> ausente;
+  std::vector<std::string> exportar;
+  std::string crs;
   int cvFolds = 0;
   std::uint32_t seed = 1;
   std::string cvOut;
@@ -260,6 +284,17 @@ Argumentos Analiza(int argc, char** argv) {
     else if (op == "--neighbourhood-variogram") a.neighbourhoodVariogram = true;
     else if (op == "--variogram-sample") a.variogramSample = int(Entero(op, siguiente(), 2, 2'000'000'000));
     else if (op == "--variogram-seed") a.variogramSeed = std::uint32_t(Entero(op, siguiente(), 0, 4294967295L));
+    else if (op == "--duplicates") {
+      const std::string v = siguiente();
+      if (!PoliticaDeTexto(v, a.duplicados))
+        throw ErrorUso{op + ": se esperaba average, first o error y se recibió «" + v + "»"};
+    } else if (op == "--missing") a.ausente = Real(op, siguiente());
+    else if (op == "--export") {
+      const std::string v = siguiente();
+      if (!FormatoDeRuta(v))
+        throw ErrorUso{op + ": no se conoce el formato de «" + v + "» (extensiones .tif, .tiff, .asc, .grd, .csv)"};
+      a.exportar.push_back(v);
+    } else if (op == "--crs") a.crs = siguiente();
     else if (op == "--cv") a.cv = true;
     else if (op == "--cv-folds") {
       a.cvFolds = int(Entero(op, siguiente(), 2, 1'000'000));
@@ -277,7 +312,7 @@ Argumentos Analiza(int argc, char** argv) {
       throw ErrorUso{"sobra el argumento «" + op + "»"};
     }
   }
-  if (a.datos.empty()) throw ErrorUso{"falta el archivo de datos .dae"};
+  if (a.datos.empty()) throw ErrorUso{"falta el archivo de datos"};
   if (a.firstLag && *a.firstLag < 0) throw ErrorUso{"--first-lag: la distancia no puede ser negativa"};
   if (a.lagWidth && *a.lagWidth < 0) throw ErrorUso{"--lag-width: la anchura no puede ser negativa"};
   if (a.firstLag && a.lagWidth && *a.firstLag == 0 && *a.lagWidth == 0)
@@ -573,13 +608,17 @@ void ComparaModelos(const Argumentos& a, const SesionKriging& base, const std::s
 int Ejecuta(const Argumentos& a) {
   SesionKriging s;
   OpcionesLectura lectura;
-  Resultado leido = LeeDatos(a.datos, s.datos, lectura);
+  lectura.valorAusente = a.ausente;
+  Resultado leido = EsTextoDelimitado(a.datos) ? LeeTextoDelimitado(a.datos, s.datos, lectura)
+                    : EsCapaGis(a.datos)       ? LeeCapaPuntos(a.datos, s.datos, lectura)
+                                               : LeeDatos(a.datos, s.datos, lectura);
   if (!leido) throw ErrorDatos{leido.mensaje};
   if (!leido.mensaje.empty()) std::cerr << "aviso: " << leido.mensaje << "\n";
   s.archivoDatos = a.datos;
   s.colX = Columna(s.datos, "X", a.colX);
   s.colY = Columna(s.datos, "Y", a.colY);
   s.colZ = Columna(s.datos, "Z", a.colZ);
+  s.duplicados = a.duplicados;
 
   Resultado defecto = OpcionesPorDefecto(s.datos, s.colX, s.colY, s.opciones);
   if (!defecto) throw ErrorDatos{a.datos + ": " + defecto.mensaje};
@@ -595,7 +634,15 @@ int Ejecuta(const Argumentos& a) {
                             : EjecutaKriging(s, nombre, carpeta, motor);
   if (!r) throw ErrorDatos{r.mensaje};
   if (!r.mensaje.empty()) std::cerr << "aviso: " << r.mensaje << "\n";
+  // Exports after the engine's files; a failed one fails the run.
+  const std::string crs = a.crs.empty() ? s.datos.crs : a.crs;
+  std::vector<std::string> escritos;
+  for (const std::string& ruta : a.exportar) {
+    Resultado e = ExportaSuperficies(ruta, s.superficies, crs, &escritos);
+    if (!e) throw ErrorDatos{e.mensaje};
+  }
   Resumen(s, a.datos, a.fitGlobal);
+  for (const std::string& e : escritos) std::cout << "Exportado: " << e << "\n";
   ImprimeAvisos(s, motor.resultado().resumen);
   if (a.cv) ValidaModelo(a, s);
   if (a.compareModels) ComparaModelos(a, s, nombre);
