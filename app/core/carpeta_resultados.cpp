@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -11,6 +12,9 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
+
+#include "core/escritura_atomica.h"
 
 namespace sorvan {
 
@@ -47,7 +51,78 @@ void BorraEjecucionesHuerfanas(const fs::path& carpeta) {
   }
 }
 
+// Whitespace-separated fields of a whole file, read in blocks; `ultimo` gets
+// its last byte. -1 when it cannot be read.
+int64_t CuentaCampos(const fs::path& p, std::vector<std::string>* primeros, size_t cuantosPrimeros, char* ultimo) {
+  std::FILE* f = std::fopen(p.c_str(), "rb");
+  if (!f) return -1;
+  int64_t campos = 0;
+  bool dentro = false;
+  std::string actual;
+  char bloque[1 << 16];
+  size_t k;
+  *ultimo = '\0';
+  while ((k = std::fread(bloque, 1, sizeof bloque, f)) > 0) {
+    for (size_t i = 0; i < k; ++i) {
+      const char c = bloque[i];
+      const bool blanco = c == ' ' || c == '\n' || c == '\r' || c == '\t';
+      if (!blanco) {
+        if (!dentro) ++campos;
+        if (primeros && size_t(campos) <= cuantosPrimeros) actual.push_back(c);
+      } else if (dentro && primeros && size_t(campos) <= cuantosPrimeros) {
+        primeros->push_back(actual);
+        actual.clear();
+      }
+      dentro = !blanco;
+    }
+    *ultimo = bloque[k - 1];
+  }
+  const bool error = std::ferror(f) != 0;
+  std::fclose(f);
+  return error ? -1 : campos;
+}
+
+std::string CausaCorte(const fs::path& carpeta) {
+  struct statvfs v {};
+  if (::statvfs(carpeta.c_str(), &v) == 0 && double(v.f_bavail) * double(v.f_frsize) < 1024.0 * 1024.0)
+    return ": " + CausaError(ENOSPC);
+  return "";
+}
+
 }  // namespace
+
+Resultado VerificaArchivosEjecucion(const std::string& temporal, int nx, int ny) {
+  const fs::path dir(temporal);
+  std::error_code ec;
+  for (const char* nombre : kArchivosEjecucion)
+    if (!fs::is_regular_file(dir / nombre, ec))
+      return Resultado::Error("El cálculo no dejó el archivo " + std::string(nombre) + CausaCorte(dir) + ".");
+  for (const char* nombre : {"SKUPRE.SUP", "SKUVAR.SUP"}) {
+    std::vector<std::string> cabecera;
+    char ultimo = 0;
+    const int64_t campos = CuentaCampos(dir / nombre, &cabecera, 11, &ultimo);
+    // "#", lowest, highest (prediction only), "GRID", nx, ny, then hole, dx, dy, xMin, yMin.
+    size_t g = 0;
+    while (g < cabecera.size() && cabecera[g] != "GRID") ++g;
+    const int64_t esperados = int64_t(g) + 8 + int64_t(nx) * ny;
+    const bool rejilla = g + 2 < cabecera.size() && cabecera[g + 1] == std::to_string(nx) &&
+                         cabecera[g + 2] == std::to_string(ny);
+    if (campos != esperados || !rejilla || ultimo != '\n')
+      return Resultado::Error("El archivo " + std::string(nombre) + " de este cálculo está incompleto (" +
+                              std::to_string(std::max<int64_t>(campos - int64_t(g) - 8, 0)) + " de " +
+                              std::to_string(int64_t(nx) * ny) + " valores)" + CausaCorte(dir) + ".");
+  }
+  // The log's last line is written after every other file.
+  std::ifstream log(dir / "KRIGING.LOG", std::ios::binary);
+  std::string linea, final;
+  while (std::getline(log, linea)) {
+    const size_t a = linea.find_first_not_of(" \r\t");
+    if (a != std::string::npos) final = linea.substr(a, linea.find_last_not_of(" \r\t") - a + 1);
+  }
+  if (final != "Terminado.")
+    return Resultado::Error("El registro KRIGING.LOG de este cálculo está incompleto" + CausaCorte(dir) + ".");
+  return Resultado::Exito();
+}
 
 Resultado CerrojoCarpeta::toma(const std::string& carpeta) {
   suelta();
@@ -59,7 +134,7 @@ Resultado CerrojoCarpeta::toma(const std::string& carpeta) {
       const bool escrito = ::write(fd, propio.data(), propio.size()) == ssize_t(propio.size());
       const bool cerrado = ::close(fd) == 0;
       if (!escrito || !cerrado) {
-        const std::string causa = std::strerror(errno ? errno : EIO);
+        const std::string causa = CausaError(errno ? errno : EIO);
         ::unlink(cerrojo.c_str());
         return Resultado::Error("No se puede escribir en la carpeta de resultados " + carpeta + ": " + causa + ".");
       }
@@ -69,7 +144,7 @@ Resultado CerrojoCarpeta::toma(const std::string& carpeta) {
     }
     if (errno != EEXIST)
       return Resultado::Error("No se puede escribir en la carpeta de resultados " + carpeta + ": " +
-                              std::strerror(errno) + ".");
+                              CausaError(errno) + ".");
     const long pid = LeePid(cerrojo);
     if (ProcesoVivo(pid))
       return Resultado::Error("La carpeta de resultados " + carpeta + " está en uso por otro cálculo de kriging (proceso " +
@@ -96,7 +171,7 @@ std::string CreaCarpetaEjecucion(const std::string& carpeta, std::string* error)
                                             std::to_string(contador++));
     if (::mkdir(p.c_str(), 0755) == 0) return p.string();
     if (errno != EEXIST) {
-      if (error) *error = "No se puede crear la carpeta temporal " + p.string() + ": " + std::strerror(errno) + ".";
+      if (error) *error = "No se puede crear la carpeta temporal " + p.string() + ": " + CausaError(errno) + ".";
       return {};
     }
   }
@@ -112,7 +187,7 @@ Resultado TrasladaResultados(const std::string& temporal, const std::string& car
     if (fs::exists(origen, ec)) {
       if (::rename(origen.c_str(), destino.c_str()) != 0)
         return Resultado::Error("No se puede llevar " + std::string(nombre) + " a la carpeta de resultados " +
-                                carpeta + ": " + std::strerror(errno) + ".");
+                                carpeta + ": " + CausaError(errno) + ".");
     } else {
       fs::remove(destino, ec);
     }

@@ -42,6 +42,13 @@ class CerrojoCarpeta {
 // `error` set when it cannot be made.
 std::string CreaCarpetaEjecucion(const std::string& carpeta, std::string* error);
 
+// Checks, before they are moved in, that the files a run left in `temporal`
+// are whole: all seven are there, each surface file holds the nx * ny values
+// of its header (and ends with a line break), and the log ends with the
+// engine's closing line "Terminado.". A file cut short by a full disk fails
+// with a message naming it and, when the disk has no room left, saying so.
+Resultado VerificaArchivosEjecucion(const std::string& temporal, int nx, int ny);
+
 // Moves the run's files (kArchivosEjecucion) from `temporal` into `carpeta`,
 // replacing the previous ones; a name the run did not write is removed from
 // `carpeta`, so files of two runs never mix. Then removes `temporal`.
