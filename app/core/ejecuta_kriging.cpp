@@ -36,14 +36,20 @@ Resultado PreparaArgumentos(const SesionKriging& s, ArgumentosSKU& a) {
   Resultado datos = CompruebaSaltos(d, s.colX, s.colY, op);
   if (!datos) return datos;
 
+  // Only rows with X, Y and Z all present take part; the rest are counted.
+  const std::vector<int> filas = FilasCompletas(d, {s.colX, s.colY, s.colZ});
+  const int fuera = d.N - int(filas.size());
+  if (filas.size() < 2)
+    return Resultado::Error("Solo " + std::to_string(filas.size()) + " de las " + std::to_string(d.N) +
+                            " filas tienen X, Y y Z presentes: hacen falta al menos 2.");
   ArgumentosSKU r;
-  r.n = d.N;
-  const float* z = d.columna(s.colZ);
-  const float* x = d.columna(s.colX);
-  const float* y = d.columna(s.colY);
-  r.z.assign(z, z + d.N);
-  r.x.assign(x, x + d.N);
-  r.y.assign(y, y + d.N);
+  r.n = int32_t(filas.size());
+  // The engine takes single precision.
+  for (int i : filas) {
+    r.z.push_back(static_cast<float>(d.columna(s.colZ)[i]));
+    r.x.push_back(static_cast<float>(d.columna(s.colX)[i]));
+    r.y.push_back(static_cast<float>(d.columna(s.colY)[i]));
+  }
   r.firstLag = op.SaltoIni;
   r.lagWidth = op.RSalto;
   r.lagCount = op.NSaltos;   // a copy: what the engine writes back is dropped
@@ -82,7 +88,15 @@ Resultado PreparaArgumentos(const SesionKriging& s, ArgumentosSKU& a) {
     r.VariogramParameters[2] = op.AIni;
   }
   a = std::move(r);
-  return recursos;  // with its warning when the run will be slow or large
+  // The rows left out, then the warning of a slow or large run, if any.
+  std::string aviso = fuera > 0 ? MensajeFilasFuera(fuera) : std::string();
+  if (!recursos.mensaje.empty()) aviso += (aviso.empty() ? "" : "\n") + recursos.mensaje;
+  return Resultado::Exito(aviso);
+}
+
+std::string MensajeFilasFuera(int filas) {
+  return "Se han dejado fuera " + std::to_string(filas) + (filas == 1 ? " fila" : " filas") +
+         " con valores ausentes en X, Y o Z.";
 }
 
 namespace {
@@ -180,7 +194,7 @@ Resultado EjecutaKriging(SesionKriging& s, const std::string& nombre, const std:
   const std::string dir = carpeta.empty() ? std::filesystem::current_path(ec).string()
                                           : std::filesystem::absolute(carpeta, ec).string();
   AplicaResultado(s, r, nombre, dir);
-  return preparado;  // with its warning, if any
+  return preparado;  // with the rows left out and the run's warning, if any
 }
 
 }  // namespace sorvan

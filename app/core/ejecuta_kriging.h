@@ -22,9 +22,14 @@ std::string MensajeGenerando(const std::string& nombre);  // "Generando superfic
 // starting values c0, c1, a in entries 1 to 3 when C0Ini >= 0).
 // Refused with a message (arguments untouched) for: no data, a column out of
 // range, options that ValidaOpciones refuses, a global system that does not
-// fit in memory (CompruebaRecursos), data that CompruebaDatosKriging refuses.
-// Success may carry the warning that the run will be slow or large.
+// fit in memory (CompruebaRecursos), data that CompruebaDatosKriging refuses,
+// fewer than 2 complete rows. Only rows with X, Y and Z present go to the
+// engine. Success may carry how many rows were left out (MensajeFilasFuera)
+// and the warning that the run will be slow or large.
 Resultado PreparaArgumentos(const SesionKriging& sesion, ArgumentosSKU& argumentos);
+
+// "Se han dejado fuera N filas con valores ausentes en X, Y o Z."
+std::string MensajeFilasFuera(int filas);
 
 // Applies a successful run: the surfaces and their grid, the range of the
 // prediction (real options 1 and 2), SaltoIni and RSalto as the engine

@@ -8,19 +8,7 @@
 #include "gui/frmMain.h"
 #include "gui/frmSplash.h"
 
-// Outside any namespace, as the resource macro requires. The resources live in
-// a static library, so nothing would pull them in without this reference.
-static void registrarRecursos() { Q_INIT_RESOURCE(sorvan); }
-
 namespace Principal {
-
-void IniciarRecursos() {
-  static bool hecho = false;
-  if (!hecho) {
-    registrarRecursos();
-    hecho = true;
-  }
-}
 
 frmMain* Arrancar(const QString& archivoDatos) {
   QElapsedTimer t0;

@@ -3,13 +3,11 @@
 // file named on the command line.
 #include <QString>
 
+#include "gui/resources_init.h"
+
 class frmMain;
 
 namespace Principal {
-
-// Registers the program's own images (icon). The windows that use them call
-// this first; it may be called any number of times.
-void IniciarRecursos();
 
 // Milliseconds the splash window stays up, however fast the main window loads.
 inline constexpr int kEsperaSplashMs = 1500;

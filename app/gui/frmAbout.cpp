@@ -14,7 +14,7 @@
 #include <QThread>
 #include <QVBoxLayout>
 
-#include "gui/Principal.h"
+#include "gui/resources_init.h"
 
 frmAbout::frmAbout(QWidget* parent) : QDialog(parent) {
   Principal::IniciarRecursos();

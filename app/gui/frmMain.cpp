@@ -17,18 +17,16 @@
 #include <QTimer>
 
 #include "core/sesion_kriging.h"
-#include "gui/Principal.h"
 #include "gui/anim/animation_commands.h"
 #include "gui/charts/chart_windows.h"
 #include "gui/frmAbout.h"
 #include "gui/frmDatos.h"
+#include "gui/resources_init.h"
 #include "gui/kriging/kriging_commands.h"
 #include "platform/cFileDlg.h"
 #include "platform/settings_store.h"
 
 namespace {
-
-frmMain* instancia = nullptr;
 
 const QString kTitulo = QStringLiteral("Sorvan");
 const QString kSeccion = QStringLiteral("Settings");
@@ -66,7 +64,6 @@ bool PideArchivoAbrir(QWidget* owner, const QString& filtro, QString& archivo) {
 
 frmMain::frmMain(QWidget* parent) : QMainWindow(parent), sesion_(std::make_unique<sorvan::SesionKriging>()) {
   Principal::IniciarRecursos();
-  instancia = this;
   setObjectName(QStringLiteral("frmMain"));
   setWindowTitle(kTitulo);
   setWindowIcon(QIcon(QStringLiteral(":/sorvan/sorvan.png")));
@@ -88,11 +85,7 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent), sesion_(std::make_uniqu
   MensajeBE(QStringLiteral("Preparado"));
 }
 
-frmMain::~frmMain() {
-  if (instancia == this) instancia = nullptr;
-}
-
-frmMain* frmMain::Instance() { return instancia; }
+frmMain::~frmMain() = default;
 
 void frmMain::createActions() {
   mnuNuevo_ = accion(this, QStringLiteral("&Nuevo"), false, QKeySequence(Qt::CTRL | Qt::Key_N));
@@ -146,18 +139,18 @@ void frmMain::createActions() {
   connect(mnuDatos_, &QAction::triggered, this, &frmMain::mnuAbrirDatos);
   connect(mnuSuperficie_, &QAction::triggered, this, &frmMain::mnuAbrirSuperficie);
   connect(mnuVariograma_, &QAction::triggered, this, &frmMain::mnuAbrirVariograma);
-  connect(mnuGAnimDatos_, &QAction::triggered, this, [this] { GenerarAnimacionDatos(this); });
-  connect(mnuGAnimSup_, &QAction::triggered, this, [this] { MostrarAnimBMP(this, true); });
-  connect(mnuGAnimBMP_, &QAction::triggered, this, [this] { MostrarAnimBMP(this, false); });
+  connect(mnuGAnimDatos_, &QAction::triggered, this, [this] { GenerarAnimacionDatos(*this); });
+  connect(mnuGAnimSup_, &QAction::triggered, this, [this] { MostrarAnimBMP(*this, true); });
+  connect(mnuGAnimBMP_, &QAction::triggered, this, [this] { MostrarAnimBMP(*this, false); });
   connect(mnuSalir_, &QAction::triggered, this, &QWidget::close);
-  connect(mnuKriging2D_, &QAction::triggered, this, [this] { MostrarKriging2D(this); });
-  connect(mnuAnimar_, &QAction::triggered, this, [this] { MostrarAnimK2D(this); });
+  connect(mnuKriging2D_, &QAction::triggered, this, [this] { MostrarKriging2D(*this); });
+  connect(mnuAnimar_, &QAction::triggered, this, [this] { MostrarAnimK2D(*this); });
   connect(mnuCascada_, &QAction::triggered, mdi_, &QMdiArea::cascadeSubWindows);
   connect(mnuMosaicoH_, &QAction::triggered, this, [this] { mosaico(Qt::Horizontal); });
   connect(mnuMosaicoV_, &QAction::triggered, this, [this] { mosaico(Qt::Vertical); });
   connect(mnuOrganizar_, &QAction::triggered, this, &frmMain::organizarIconos);
-  connect(mnuContenido_, &QAction::triggered, this, &frmMain::mnuAyuda);
-  connect(mnuBuscarAyuda_, &QAction::triggered, this, &frmMain::mnuAyuda);
+  connect(mnuContenido_, &QAction::triggered, this, [this] { ShowHelp(QString()); });
+  connect(mnuBuscarAyuda_, &QAction::triggered, this, [this] { ShowHelp(QString(), true); });
   connect(mnuAcercaDe_, &QAction::triggered, this, &frmMain::mnuAcercaDe);
 }
 
@@ -459,7 +452,9 @@ void frmMain::mnuAcercaDe() {
   acerca.exec();
 }
 
-void frmMain::mnuAyuda() {
+void frmMain::ShowHelp(const QString& page, bool search) {
+  (void)page;
+  (void)search;
   // No help file is associated with the program.
   QMessageBox::information(this, windowTitle(),
                            QStringLiteral("Unable to display Help Contents. There is no Help "

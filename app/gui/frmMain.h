@@ -1,10 +1,13 @@
 #pragma once
 // The MDI main window of Sorvan: menus, status bar, window placement kept between
 // runs, and the public operations the other windows call (MensajeBE, NuevoGraf2D,
-// NuevoGraf3D). There is one instance for the whole run, reachable by Instance().
+// NuevoGraf3D). The other windows and the command modules reach it only through
+// the AppShell interface it implements.
 #include <QMainWindow>
 #include <QString>
 #include <memory>
+
+#include "gui/app_shell.h"
 
 class QAction;
 class QLabel;
@@ -17,14 +20,11 @@ namespace sorvan {
 struct SesionKriging;
 }
 
-class frmMain : public QMainWindow {
+class frmMain : public QMainWindow, public AppShell {
   Q_OBJECT
 public:
   explicit frmMain(QWidget* parent = nullptr);
   ~frmMain() override;
-
-  // The running main window, or nullptr before it is created / after it is gone.
-  static frmMain* Instance();
 
   // Shows `text` in status panel 1 and repaints the status bar at once, so the
   // text is visible while a long synchronous operation runs after the call.
@@ -62,6 +62,16 @@ public:
   QString TextoEstado() const;
   bool KrigingHabilitado() const;
 
+  // AppShell.
+  QWidget* Window() override { return this; }
+  void ShowStatus(const QString& text) override { MensajeBE(text); }
+  sorvan::SesionKriging& Session() override { return Sesion(); }
+  QMdiArea* DocumentArea() override { return AreaMDI(); }
+  void OpenSemivariogram(const QString& file, const QString& title) override { NuevoGraf2D(file, title); }
+  void OpenSurface(int kind, const QString& title) override { NuevoGraf3D(kind, title); }
+  void SetKrigingEnabled(bool enabled) override { HabilitarKriging(enabled); }
+  void ShowHelp(const QString& page, bool search = false) override;
+
 protected:
   void closeEvent(QCloseEvent* event) override;
 
@@ -79,7 +89,6 @@ private:
   void mnuAbrirSuperficie();
   void mnuAbrirVariograma();
   void mnuAcercaDe();
-  void mnuAyuda();
 
   QMdiArea* mdi_ = nullptr;
   QString carpetaInicio_;

@@ -5,7 +5,7 @@
 #include <QPainter>
 #include <QScreen>
 
-#include "gui/Principal.h"
+#include "gui/resources_init.h"
 
 frmSplash::frmSplash(QWidget* parent)
     : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {

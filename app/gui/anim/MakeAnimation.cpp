@@ -4,7 +4,7 @@
 
 #include "gui/anim/dibuja_fotogramas.h"
 #include "gui/anim/frmEsperar.h"
-#include "gui/anim/limites_z.h"
+#include "core/limites_z.h"
 #include "gui/anim/mAVIDecs.h"
 #include "gui/anim/mensajes_anim.h"
 #include "gui/anim/ventana_animacion.h"
@@ -22,7 +22,7 @@ void MakeAnimation(QWidget* owner, const QStringList& surfaceFiles, const QStrin
   QStringList fotogramas;
   for (int k = 0; k < n; ++k) fotogramas << NombreFotograma(carpeta, k);
 
-  VentanaAnimacion ventana(QStringLiteral("Superficies animación ..."));
+  VentanaAnimacion ventana(owner, QStringLiteral("Superficies animación ..."));
   Chart3D* grafico = ventana.Grafico();
   QString error;
 
@@ -45,7 +45,7 @@ void MakeAnimation(QWidget* owner, const QStringList& surfaceFiles, const QStrin
   grafico->ContourLevelCount(limites.niveles);
   grafico->ContourLevelSwitch(false);
 
-  if (!frmEsperar::Esperar()) {
+  if (!frmEsperar::Esperar(owner, ventana.Ventana())) {
     MensajeAnim(owner, QMessageBox::Information,
                 QStringLiteral("Ya hay otra animación esperando: termínela antes de empezar esta."));
     return;

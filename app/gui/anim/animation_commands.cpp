@@ -6,7 +6,8 @@
 #include "gui/anim/frmAnimBMP.h"
 #include "gui/anim/frmAnimK2D.h"
 #include "gui/anim/frmEsperar.h"
-#include "gui/frmMain.h"
+#include "gui/app_shell.h"
+#include "gui/app_shell.h"
 
 namespace {
 // Created on first use; the kriging animation dialog stays loaded, hidden,
@@ -15,10 +16,9 @@ QPointer<frmAnimK2D> dialogoAnimK2D;
 QPointer<frmAnimBMP> dialogoAnimBMP;
 }  // namespace
 
-void MostrarAnimK2D(QWidget* owner) {
-  frmMain* principal = frmMain::Instance();
-  if (principal == nullptr) return;
-  sorvan::SesionKriging& sesion = principal->Sesion();
+void MostrarAnimK2D(AppShell& shell) {
+  QWidget* owner = shell.Window();
+  sorvan::SesionKriging& sesion = shell.Session();
   if (sesion.datos.vacio()) {
     QMessageBox::information(owner, QStringLiteral("Sorvan: Kriging 2D"),
                              QStringLiteral("No hay datos espaciales abiertos."));
@@ -31,7 +31,8 @@ void MostrarAnimK2D(QWidget* owner) {
   dialogoAnimK2D->exec();
 }
 
-void MostrarAnimBMP(QWidget* owner, bool surfaceMode) {
+void MostrarAnimBMP(AppShell& shell, bool surfaceMode) {
+  QWidget* owner = shell.Window();
   if (dialogoAnimBMP && dialogoAnimBMP->ModoSuperficies() != surfaceMode) delete dialogoAnimBMP;
   if (!dialogoAnimBMP) {
     dialogoAnimBMP = new frmAnimBMP(owner);

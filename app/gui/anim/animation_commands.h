@@ -1,12 +1,13 @@
 #pragma once
 // Entry points of the animation tools, called from the main window's menus.
-class QWidget;
-// "&Kriging" > "&Animar...": the kriging animation dialog, modal over `owner`.
-void MostrarAnimK2D(QWidget* owner);
+class AppShell;
+// "&Kriging" > "&Animar...": the kriging animation dialog, modal over the
+// shell's window, on the shell's session.
+void MostrarAnimK2D(AppShell& shell);
 // "&Generar animación" > "&Superficies" (surfaceMode, after PreparaSUP) or
 // "&Archivos BMP´s" (bitmap mode): the video-assembly dialog, modal.
-void MostrarAnimBMP(QWidget* owner, bool surfaceMode);
+void MostrarAnimBMP(AppShell& shell, bool surfaceMode);
 // "&Generar animación" > "&Datos" (mnuGAnimDatos).
-void GenerarAnimacionDatos(QWidget* owner);
+void GenerarAnimacionDatos(AppShell& shell);
 // Closing the main window: unload the hidden animation dialogs and the wait dialog.
 void DescargarDialogosAnimacion();

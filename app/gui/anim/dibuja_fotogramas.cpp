@@ -6,19 +6,12 @@
 
 #include "gui/anim/mensajes_anim.h"
 #include "gui/anim/ventana_animacion.h"
-#include "gui/frmMain.h"
+#include "gui/app_shell.h"
 #include "platform/chart3d.h"
-
-namespace {
-
-void Estado(const QString& texto) {
-  if (frmMain* principal = frmMain::Instance()) principal->MensajeBE(texto);
-}
-
-}  // namespace
 
 FinSerie DibujaFotogramas(QWidget* owner, VentanaAnimacion& ventana, const QStringList& superficies,
                           const QStringList& titulos, const QStringList& fotogramas, float zmin, float zmax) {
+  auto Estado = [owner](const QString& texto) { ShowStatusOf(owner, texto); };
   const int n = static_cast<int>(superficies.size());
   Chart3D* grafico = ventana.Grafico();
   QProgressDialog progreso(QStringLiteral("Generando imágenes..."), QStringLiteral("Cancelar"), 0, n, owner);

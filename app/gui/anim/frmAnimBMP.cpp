@@ -185,13 +185,15 @@ void frmAnimBMP::cmdClearList_Click() {
 }
 
 void frmAnimBMP::cmdWriteAVI_Click() {
+  const std::optional<int> leidos = FotogramasPorSegundoO(this, txtFPS->text());
+  if (!leidos) return;
+  const int fps = *leidos;
   hide();
   QStringList lista;
   for (int i = 0; i < lstDIBList->count(); ++i) {
     lstDIBList->setCurrentRow(i);  // the preview follows, as the user would see it
     lista << lstDIBList->item(i)->data(Qt::UserRole).toString();
   }
-  const int fps = FotogramasPorSegundo(txtFPS->text());
   if (!lista.isEmpty()) {
     if (modoSUP_) {
       QStringList titulos;

@@ -220,6 +220,9 @@ void frmAnimK2D::CoOpciones_Click() {
 void frmAnimK2D::CoAceptar_Click() {
   const QString carpeta = QDir::currentPath();
   if (!Valido()) return;
+  // Checked before any kriging, so a mistyped rate costs no run.
+  const std::optional<int> fps = FotogramasPorSegundoO(this, txtFPS->text());
+  if (!fps) return;
   hide();
   TomaColumnas();
   if (!opcionesElegidas_) {
@@ -272,9 +275,8 @@ void frmAnimK2D::CoAceptar_Click() {
     MensajeAnim(this, QMessageBox::Warning, QStringLiteral("No se generó ninguna superficie: no hay animación."));
     return;
   }
-  const int fps = FotogramasPorSegundo(txtFPS->text());
   QDir::setCurrent(carpeta);
-  MakeAnimation(this, archivos_, titulos_, zmin, zmax, fps);
+  MakeAnimation(this, archivos_, titulos_, zmin, zmax, *fps);
 
   BorraArchivos(carpeta, QStringLiteral("ANIM*.BMP"));
   QApplication::processEvents();

@@ -6,37 +6,58 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QVBoxLayout>
-
-#include "gui/frmMain.h"
+#include <algorithm>
 
 namespace {
 QPointer<frmEsperar> instancia;
-}
+constexpr int kHueco = 8;  // pixels between the chart and the box
+}  // namespace
 
-frmEsperar::frmEsperar(QWidget* owner) : QDialog(owner, Qt::Dialog | Qt::WindowStaysOnTopHint) {
-  setWindowTitle(QStringLiteral("Esperando para generar video ..."));
+frmEsperar::frmEsperar(QWidget* owner)
+    : QDialog(owner, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint) {
+  setObjectName(QStringLiteral("frmEsperar"));
+  setWindowTitle(QStringLiteral("Esperando para generar el vídeo"));
   auto* texto = new QLabel(
       QStringLiteral("Modifique las propiedades de la superficie y pulse en aceptar cuando esté listo ..."));
   texto->setWordWrap(true);
   CoAceptar = new QPushButton(QStringLiteral("Aceptar"));
+  CoAceptar->setObjectName(QStringLiteral("CoAceptar"));
   CoAceptar->setDefault(true);
   connect(CoAceptar, &QPushButton::clicked, this, &QDialog::close);
   auto* capa = new QVBoxLayout(this);
   capa->addWidget(texto);
   capa->addWidget(CoAceptar, 0, Qt::AlignRight);
-  resize(360, sizeHint().height());
+  resize(300, sizeHint().height());
 }
 
 frmEsperar* frmEsperar::Instancia() { return instancia; }
 
 void frmEsperar::DescargarEsperar() { delete instancia; }
 
-bool frmEsperar::Esperar(QWidget* owner) {
+QPoint frmEsperar::PosicionJunto(const QRect& chart, const QSize& size, const QRect& screen) {
+  QPoint p;
+  if (chart.right() + kHueco + size.width() <= screen.right())
+    p = QPoint(chart.right() + kHueco, chart.top());
+  else if (chart.left() - kHueco - size.width() >= screen.left())
+    p = QPoint(chart.left() - kHueco - size.width(), chart.top());
+  else  // no room at either side: over the chart's lower right corner, away from its toolbar
+    p = QPoint(chart.right() - size.width(), chart.bottom() - size.height());
+  p.setX(std::clamp(p.x(), screen.left(), std::max(screen.left(), screen.right() - size.width())));
+  p.setY(std::clamp(p.y(), screen.top(), std::max(screen.top(), screen.bottom() - size.height())));
+  return p;
+}
+
+bool frmEsperar::Esperar(QWidget* owner, QWidget* beside) {
   if (instancia) return false;
-  instancia = new frmEsperar(owner != nullptr ? owner : frmMain::Instance());
+  instancia = new frmEsperar(owner);
+  instancia->adjustSize();
+  QScreen* pantalla = beside ? beside->screen() : instancia->screen();
+  if (beside && pantalla) {
+    // The frame (title bar included) of the chart, in global coordinates.
+    const QRect chart(beside->mapToGlobal(QPoint(0, 0)), beside->size());
+    instancia->move(PosicionJunto(chart, instancia->frameGeometry().size(), pantalla->availableGeometry()));
+  }
   instancia->show();
-  // Top-left corner of the screen, size unchanged.
-  if (QScreen* pantalla = instancia->screen()) instancia->move(pantalla->availableGeometry().topLeft());
   instancia->raise();
   instancia->activateWindow();
   while (instancia && instancia->isVisible())

@@ -4,14 +4,17 @@
 #include <QDir>
 #include <QFile>
 #include <QInputDialog>
+#include <cmath>
+
+#include "core/number_text.h"
 
 #include "gui/anim/animation_commands.h"
 #include "gui/anim/dibuja_fotogramas.h"
 #include "gui/anim/frmEsperar.h"
 #include "gui/anim/mAVIDecs.h"
 #include "gui/anim/mensajes_anim.h"
-#include "gui/anim/numero_texto.h"
 #include "gui/anim/ventana_animacion.h"
+#include "gui/app_shell.h"
 #include "platform/chart3d.h"
 
 namespace {
@@ -23,22 +26,31 @@ QString Nombre(const QString& carpeta, int k, const char* extension) {
   return QDir(carpeta).filePath(QStringLiteral("ANIM%1.%2").arg(k, 2, 10, QLatin1Char('0')).arg(extension));
 }
 
-// One of the two prompts; false when the user cancels.
-bool PideValor(QWidget* owner, const QString& pregunta, float& valor) {
-  bool aceptado = false;
-  const QString texto = QInputDialog::getText(owner, TituloPrograma(), pregunta, QLineEdit::Normal, QString(),
-                                              &aceptado);
-  if (!aceptado) return false;
-  valor = static_cast<float>(ValorNumerico(texto));
-  return true;
+// One of the two prompts, asked again until it holds a number; false when
+// the user cancels.
+bool PideValor(QWidget* owner, const QString& pregunta, const QString& campo, float& valor) {
+  QString texto;
+  for (;;) {
+    bool aceptado = false;
+    texto = QInputDialog::getText(owner, TituloPrograma(), pregunta, QLineEdit::Normal, texto, &aceptado);
+    if (!aceptado) return false;
+    const std::optional<double> v = sorvan::ParseNumber(texto.toStdString());
+    if (v && std::fabs(*v) <= 3.4e38) {
+      valor = static_cast<float>(*v);
+      return true;
+    }
+    MensajeAnim(owner, QMessageBox::Warning,
+                QStringLiteral("El valor \"%1\" del %2 no es un número válido.").arg(texto, campo));
+  }
 }
 
 }  // namespace
 
-void GenerarAnimacionDatos(QWidget* owner) {
+void GenerarAnimacionDatos(AppShell& shell) {
+  QWidget* owner = shell.Window();
   float minimo = 0, maximo = 0;
-  if (!PideValor(owner, QStringLiteral("Introduce el valor mínimo"), minimo)) return;
-  if (!PideValor(owner, QStringLiteral("Introduce el valor máximo"), maximo)) return;
+  if (!PideValor(owner, QStringLiteral("Introduce el valor mínimo"), QStringLiteral("valor mínimo"), minimo)) return;
+  if (!PideValor(owner, QStringLiteral("Introduce el valor máximo"), QStringLiteral("valor máximo"), maximo)) return;
   if (!(maximo > minimo)) {
     MensajeAnim(owner, QMessageBox::Warning,
                 QStringLiteral("El valor máximo (%1) debe ser mayor que el mínimo (%2).").arg(maximo).arg(minimo));
@@ -60,7 +72,7 @@ void GenerarAnimacionDatos(QWidget* owner) {
     }
   }
 
-  VentanaAnimacion ventana(QStringLiteral("Superficies animación ..."));
+  VentanaAnimacion ventana(owner, QStringLiteral("Superficies animación ..."));
   Chart3D* grafico = ventana.Grafico();
   QString error;
   grafico->Batch(true);
@@ -76,7 +88,7 @@ void GenerarAnimacionDatos(QWidget* owner) {
     return;
   }
 
-  if (!frmEsperar::Esperar()) {
+  if (!frmEsperar::Esperar(owner, ventana.Ventana())) {
     MensajeAnim(owner, QMessageBox::Information,
                 QStringLiteral("Ya hay otra animación esperando: termínela antes de empezar esta."));
     return;

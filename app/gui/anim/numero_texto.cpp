@@ -1,17 +1,21 @@
 #include "gui/anim/numero_texto.h"
 
-#include <QRegularExpression>
 #include <algorithm>
 #include <cmath>
 
-double ValorNumerico(const QString& texto) {
-  static const QRegularExpression numero(QStringLiteral("^\\s*[+-]?(\\d+\\.?\\d*|\\.\\d+)([eE][+-]?\\d+)?"));
-  const QRegularExpressionMatch m = numero.match(texto);
-  if (!m.hasMatch()) return 0.0;
-  const double valor = m.captured(0).trimmed().toDouble();  // QString reads the C locale
-  return std::isfinite(valor) ? valor : 0.0;
+#include "core/number_text.h"
+#include "gui/anim/mensajes_anim.h"
+
+std::optional<int> FotogramasPorSegundo(const QString& texto) {
+  const std::optional<double> v = sorvan::ParseNumber(texto.toStdString());
+  if (!v) return std::nullopt;
+  return static_cast<int>(std::nearbyint(std::clamp(*v, -32768.0, 32767.0)));
 }
 
-int FotogramasPorSegundo(const QString& texto) {
-  return static_cast<int>(std::nearbyint(std::clamp(ValorNumerico(texto), -32768.0, 32767.0)));
+std::optional<int> FotogramasPorSegundoO(QWidget* owner, const QString& texto) {
+  const std::optional<int> fps = FotogramasPorSegundo(texto);
+  if (!fps)
+    MensajeAnim(owner, QMessageBox::Warning,
+                QStringLiteral("El valor \"%1\" de \"Frames/seg.\" no es un número válido.").arg(texto));
+  return fps;
 }

@@ -1,13 +1,17 @@
 #pragma once
-// Numbers typed in the animation dialogs and prompts.
+// Numbers typed in the animation dialogs and prompts, read by the program's
+// one rule (core/number_text.h).
 #include <QString>
+#include <optional>
 
-// The value of the longest numeric prefix of `texto` (leading blanks, a sign,
-// digits with a period as decimal separator, an exponent), whatever the
-// user's locale; 0 when the text does not start with a number.
-double ValorNumerico(const QString& texto);
+class QWidget;
 
-// The frame rate typed in a "Frames/seg." box: ValorNumerico rounded to an
+// The frame rate typed in a "Frames/seg." box: the number rounded to an
 // integer with ties to even ("2.5" gives 2, "3.5" gives 4), kept within the
-// 16-bit range; the video writer later brings it into 1 ... 30.
-int FotogramasPorSegundo(const QString& texto);
+// 16-bit range (the video writer later brings it into 1 ... 30). Nothing when
+// the text is not a number.
+std::optional<int> FotogramasPorSegundo(const QString& texto);
+
+// FotogramasPorSegundo, or a message over `owner` naming the "Frames/seg."
+// box and the text, and nothing.
+std::optional<int> FotogramasPorSegundoO(QWidget* owner, const QString& texto);

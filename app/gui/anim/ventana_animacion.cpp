@@ -4,18 +4,18 @@
 #include <QMdiSubWindow>
 
 #include "gui/charts/frmChart3D.h"
-#include "gui/frmMain.h"
+#include "gui/app_shell.h"
 #include "platform/chart3d.h"
 
-VentanaAnimacion::VentanaAnimacion(const QString& caption) {
+VentanaAnimacion::VentanaAnimacion(QWidget* owner, const QString& caption) {
   // A surface chart window like any other, so the user can set the view
   // with its toolbar and lists while the wait dialog is up.
   auto* ventana = new frmChart3D;  // deletes itself when closed
   ventana->setWindowTitle(caption);
   grafico_ = &ventana->Grafico();
-  frmMain* principal = frmMain::Instance();
-  if (principal != nullptr && principal->AreaMDI() != nullptr) {
-    QMdiSubWindow* sub = principal->AreaMDI()->addSubWindow(ventana);
+  AppShell* shell = AppShellOf(owner);
+  if (shell != nullptr && shell->DocumentArea() != nullptr) {
+    QMdiSubWindow* sub = shell->DocumentArea()->addSubWindow(ventana);
     sub->resize(ventana->size());
     ventana_ = sub;
   } else {

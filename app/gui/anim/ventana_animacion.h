@@ -11,14 +11,16 @@ class QWidget;
 
 class VentanaAnimacion {
 public:
-  // Creates and shows the window with `caption`, a child window of the main
-  // window when there is one.
-  explicit VentanaAnimacion(const QString& caption);
+  // Creates and shows the window with `caption`, a child window of the
+  // document area of `owner`'s shell when it has one.
+  VentanaAnimacion(QWidget* owner, const QString& caption);
   ~VentanaAnimacion();
   VentanaAnimacion(const VentanaAnimacion&) = delete;
   VentanaAnimacion& operator=(const VentanaAnimacion&) = delete;
 
   Chart3D* Grafico() const;
+  // The window on screen (the sub-window, or the top-level window).
+  QWidget* Ventana() const { return ventana_; }
   bool Existe() const { return !ventana_.isNull(); }
   // Shows the window again and brings it to the front.
   void Mostrar();

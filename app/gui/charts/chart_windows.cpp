@@ -2,7 +2,7 @@
 
 #include "gui/charts/frmChart2D.h"
 #include "gui/charts/frmChart3D.h"
-#include "gui/frmMain.h"
+#include "gui/app_shell.h"
 
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -23,9 +23,8 @@ int siguiente(int& contador) {
   return contador;
 }
 
-void estado(const QString& texto) {
-  if (frmMain* principal = frmMain::Instance()) principal->MensajeBE(texto);
-}
+// The status bar of the shell the area belongs to (none for an area alone).
+void estado(const QMdiArea* area, const QString& texto) { ShowStatusOf(area, texto); }
 
 // The loaded window joins the main window's area and shows. In an area
 // smaller than the window (the main window's first-run size is smaller than
@@ -54,17 +53,17 @@ int ContadorGraf3D() { return contadorGraf3D; }
 
 QWidget* AbrirGraf2D(QMdiArea* area, const QString& path, const QString& title, QString* error) {
   const int numero = siguiente(contadorGraf2D);
-  estado(QString::fromUtf8("Cargando GRÁFICO..."));
+  estado(area, QString::fromUtf8("Cargando GRÁFICO..."));
   auto* ventana = new frmChart2D;
   ventana->setWindowTitle("Graf" + QString::number(numero) + ": " + (title.isEmpty() ? path : title));
   QString aviso;
   if (!ventana->Cargar(path, error, &aviso)) {
     delete ventana;
-    estado("Preparado");
+    estado(area, "Preparado");
     return nullptr;
   }
   mostrar(area, ventana);
-  estado("Preparado");
+  estado(area, "Preparado");
   if (!aviso.isEmpty()) QMessageBox::warning(ventana, QStringLiteral("Sorvan"), aviso);
   return ventana;
 }
@@ -72,15 +71,15 @@ QWidget* AbrirGraf2D(QMdiArea* area, const QString& path, const QString& title, 
 QWidget* AbrirGraf3D(QMdiArea* area, int kind, const QString& title, const sorvan::SesionKriging& sesion,
                      QString* error) {
   const int numero = siguiente(contadorGraf3D);
-  estado(QString::fromUtf8("Cargando SUPERFICIE..."));
+  estado(area, QString::fromUtf8("Cargando SUPERFICIE..."));
   auto* ventana = new frmChart3D;
   ventana->setWindowTitle("Sup" + QString::number(numero) + ": " + title);
   if (!ventana->Cargar(kind, title, sesion, error)) {
     delete ventana;
-    estado("Preparado");
+    estado(area, "Preparado");
     return nullptr;
   }
   mostrar(area, ventana);
-  estado("Preparado");
+  estado(area, "Preparado");
   return ventana;
 }

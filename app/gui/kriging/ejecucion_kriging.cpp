@@ -11,15 +11,11 @@
 #include "core/carpeta_resultados.h"
 #include "core/ejecuta_kriging.h"
 #include "core/motor_kriging.h"
-#include "gui/frmMain.h"
+#include "gui/app_shell.h"
 
 namespace {
 
 const QString kTituloPrograma = QStringLiteral("Sorvan");
-
-void MensajeEstado(const QString& texto) {
-  if (frmMain* principal = frmMain::Instance()) principal->MensajeBE(texto);
-}
 
 // A failure: the Spanish sentence first, the engine's own text behind
 // "Mostrar detalles".
@@ -34,6 +30,7 @@ void MuestraFallo(QWidget* padre, const sorvan::ResultadoMotor& fin) {
 }  // namespace
 
 FinKriging EjecutaKrigingVentana(QWidget* padre, sorvan::SesionKriging& sesion, const QString& nombre) {
+  auto MensajeEstado = [padre](const QString& texto) { ShowStatusOf(padre, texto); };
   // One run at a time: the engine's files have fixed names in the folder.
   static bool enMarcha = false;
   if (enMarcha) return FinKriging::Fallo;

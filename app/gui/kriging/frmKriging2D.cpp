@@ -14,7 +14,7 @@
 
 #include "core/carpeta_resultados.h"
 #include "core/estimacion_recursos.h"
-#include "gui/frmMain.h"
+#include "gui/app_shell.h"
 #include "gui/kriging/ejecucion_kriging.h"
 #include "gui/kriging/frmOpKriging.h"
 
@@ -222,12 +222,12 @@ void frmKriging2D::CoAceptar_Click() {
   leerEleccion();
   // Hidden, not unloaded: the choices and the flag survive to the next time.
   done(QDialog::Accepted);
-  frmMain* principal = frmMain::Instance();
-  QWidget* padre = principal ? static_cast<QWidget*>(principal) : parentWidget();
-  if (principal) {
-    principal->show();
-    principal->raise();
-    principal->activateWindow();
+  AppShell* shell = AppShellOf(parentWidget());
+  QWidget* padre = shell ? shell->Window() : parentWidget();
+  if (shell) {
+    padre->show();
+    padre->raise();
+    padre->activateWindow();
   }
   if (!OpcionesFijadas) {
     QMessageBox::information(padre, kTitulo, QStringLiteral("Atención se toman los valores iniciales por defecto"));
@@ -242,7 +242,7 @@ void frmKriging2D::CoAceptar_Click() {
 }
 
 void frmKriging2D::abrirResultados() {
-  frmMain* principal = frmMain::Instance();
+  AppShell* principal = AppShellOf(parentWidget());
   if (!principal) return;
   const sorvan::OpcionesKriging& op = sesion_.opciones;
   // V: the variable's name as its 8-character field.
@@ -250,10 +250,10 @@ void frmKriging2D::abrirResultados() {
   const QString carpeta = QString::fromStdString(sesion_.carpetaResultados);
   const QString semivariograma = QStringLiteral("Semivariograma de ") + v;
   if (op.VerEstimadores)
-    principal->NuevoGraf2D(ArchivoEnCarpeta(carpeta, QStringLiteral("skuestim.sv")), semivariograma);
+    principal->OpenSemivariogram(ArchivoEnCarpeta(carpeta, QStringLiteral("skuestim.sv")), semivariograma);
   if (op.VerAjuste)
-    principal->NuevoGraf2D(ArchivoEnCarpeta(carpeta, QStringLiteral("skueajus.sv")), semivariograma);
-  if (op.VerSupVar) principal->NuevoGraf3D(2, QStringLiteral("Superficie de varianzas de ") + v);
+    principal->OpenSemivariogram(ArchivoEnCarpeta(carpeta, QStringLiteral("skueajus.sv")), semivariograma);
+  if (op.VerSupVar) principal->OpenSurface(2, QStringLiteral("Superficie de varianzas de ") + v);
   // The prediction surface opens last, so it ends up in front.
-  if (op.VerSupPred) principal->NuevoGraf3D(1, QStringLiteral("Superficie de predicción de ") + v);
+  if (op.VerSupPred) principal->OpenSurface(1, QStringLiteral("Superficie de predicción de ") + v);
 }

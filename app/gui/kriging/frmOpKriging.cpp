@@ -398,9 +398,9 @@ void frmOpKriging::cargar() {
   VerSupPred->setChecked(op.VerSupPred != 0);
   VerSupVar->setChecked(op.VerSupVar != 0);
 
-  // With a profile associated the box stays unchecked: checking it starts a
-  // new association. The path shows which profile is in force.
-  VerPerfil->setChecked(false);
+  // The box and the path show the profile the next run will use; unticking
+  // the box drops it.
+  VerPerfil->setChecked(op.perfil.asociado());
   int lado = 0;
   if (op.perfil.asociado()) {
     lado = op.perfil.lado;
@@ -425,12 +425,14 @@ void frmOpKriging::VerLongVar_Click() {
 }
 
 void frmOpKriging::CoAutoESV_Click() {
-  // The options hold the automatic lag values (the opener ran the defaults):
-  // "Auto" brings them back into the boxes without recomputing them.
-  selecciona(OpEstimador, opciones_.Estimador - 1);
-  TxtSaltoIni->setText(FormatoDistancia(opciones_.SaltoIni));
-  TxtRSalto->setText(FormatoDistancia(opciones_.RSalto));
-  TxtNSaltos->setText(FormatoEntero(opciones_.NSaltos));
+  // The automatic lag values, worked out afresh from the data's distances
+  // (the options may hold values the user accepted since).
+  OpcionesKriging automaticas = opciones_;
+  sorvan::ParametrosSaltos(sorvan::CalculaDistancias(datos_, colX_, colY_), datos_.N, automaticas);
+  selecciona(OpEstimador, 0);  // the classical estimator
+  TxtSaltoIni->setText(FormatoDistancia(automaticas.SaltoIni));
+  TxtRSalto->setText(FormatoDistancia(automaticas.RSalto));
+  TxtNSaltos->setText(FormatoEntero(automaticas.NSaltos));
 }
 
 void frmOpKriging::CoAutoRej_Click() {
@@ -534,13 +536,13 @@ void frmOpKriging::CoAceptar_Click() {
   // Every field is read and checked before any option changes, so that a
   // refused value leaves the options as they were and the dialog open.
   auto distancia = [this](QLineEdit* campo, const QString& nombre) -> std::optional<float> {
-    const double v = LeeNumero(campo->text());
-    if (!std::isfinite(v) || std::fabs(v) > FLT_MAX) {
+    const std::optional<double> v = LeeNumero(campo->text());
+    if (!v || std::fabs(*v) > FLT_MAX) {
       rechazar(QStringLiteral("El valor \"%1\" de %2 no es un número válido.").arg(campo->text(), nombre),
                campo);
       return std::nullopt;
     }
-    return static_cast<float>(v);
+    return static_cast<float>(*v);
   };
   auto entero = [this](QLineEdit* campo, const QString& nombre) -> std::optional<int> {
     const auto v = LeeEntero(campo->text());

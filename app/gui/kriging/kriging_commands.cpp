@@ -3,7 +3,7 @@
 #include <QMessageBox>
 #include <QPointer>
 
-#include "gui/frmMain.h"
+#include "gui/app_shell.h"
 #include "gui/kriging/frmKriging2D.h"
 
 namespace {
@@ -12,10 +12,9 @@ namespace {
 QPointer<frmKriging2D> dialogoKriging;
 }  // namespace
 
-void MostrarKriging2D(QWidget* owner) {
-  frmMain* principal = frmMain::Instance();
-  if (!principal) return;
-  sorvan::SesionKriging& sesion = principal->Sesion();
+void MostrarKriging2D(AppShell& shell) {
+  QWidget* owner = shell.Window();
+  sorvan::SesionKriging& sesion = shell.Session();
   QString motivo;
   if (!frmKriging2D::PuedeMostrarse(sesion, &motivo)) {
     QMessageBox::information(owner, QStringLiteral("Sorvan: Kriging 2D"), motivo);

@@ -12,11 +12,10 @@ QString FormatoDistancia(double valor);
 // An integer shown plainly ("12", "-3").
 QString FormatoEntero(long long valor);
 
-// The value of the longest numeric prefix of `texto`: leading blanks, an
-// optional sign, digits with an optional period and decimals, an optional
-// exponent ("1.5e3"). Empty or non-numeric text reads as 0; "12,5" reads as 12.
-double LeeNumero(const QString& texto);
+// The number the text holds (sorvan::ParseNumber): nothing when the text is
+// not wholly a number ("abc", "12,5", empty) or is out of range.
+std::optional<double> LeeNumero(const QString& texto);
 
-// LeeNumero rounded to the nearest integer, halves to even (2.5 -> 2,
-// 3.5 -> 4). Empty when the value does not fit a 32-bit integer.
+// The integer the text holds (sorvan::ParseInteger): halves to even; nothing
+// when the text is not a number or the value does not fit 32 bits.
 std::optional<int> LeeEntero(const QString& texto);

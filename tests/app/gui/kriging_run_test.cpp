@@ -122,7 +122,7 @@ class EjecucionTest : public ::testing::Test {
           box->button(QMessageBox::Ok)->click();
         },
         3);
-    MostrarKriging2D(principal.get());
+    MostrarKriging2D(*principal);
     ASSERT_EQ(dialogo.vistas(), 1);
   }
 
@@ -284,7 +284,7 @@ TEST_F(EjecucionTest, CancelarDetieneElMotorYConservaLasSuperficies) {
   });
   QElapsedTimer reloj;
   reloj.start();
-  MostrarKriging2D(principal.get());
+  MostrarKriging2D(*principal);
   ASSERT_EQ(dialogo.vistas(), 1);
   ASSERT_EQ(opciones.vistas(), 1);
   EXPECT_TRUE(progresoVisible);
@@ -355,7 +355,7 @@ TEST_F(EjecucionTest, ElDialogoOcultoConservaLaEleccionYCancelarLaOlvida) {
       fijadas = d->OpcionesFijadas;
       QTest::mouseClick(d->CoCancelar, Qt::LeftButton);
     });
-    MostrarKriging2D(principal.get());
+    MostrarKriging2D(*principal);
     ASSERT_EQ(dialogo.vistas(), 1);
   }
   EXPECT_EQ(zMostrada, "logzinc ");
@@ -367,7 +367,7 @@ TEST_F(EjecucionTest, ElDialogoOcultoConservaLaEleccionYCancelarLaOlvida) {
       fijadas = d->OpcionesFijadas;
       QTest::mouseClick(d->CoCancelar, Qt::LeftButton);
     });
-    MostrarKriging2D(principal.get());
+    MostrarKriging2D(*principal);
     ASSERT_EQ(dialogo.vistas(), 1);
   }
   EXPECT_EQ(zMostrada, "zinc    ");
@@ -388,7 +388,7 @@ TEST_F(EjecucionTest, DatosDeDosColumnasNoAbrenElDialogo) {
     texto = box->text();
     box->button(QMessageBox::Ok)->click();
   });
-  MostrarKriging2D(principal.get());
+  MostrarKriging2D(*principal);
   EXPECT_EQ(dialogo.vistas(), 0);
   EXPECT_TRUE(texto.contains("tres")) << texto.toStdString();
 }

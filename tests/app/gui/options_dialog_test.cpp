@@ -110,33 +110,17 @@ TEST(TextoNumero, FormatoDeDistanciasConPuntoYTresDecimales) {
   const QLocale antes;
   QLocale::setDefault(QLocale(QLocale::Spanish, QLocale::Spain));
   EXPECT_EQ(FormatoDistancia(12.5), "12.500");
-  EXPECT_DOUBLE_EQ(LeeNumero(FormatoDistancia(12.5)), 12.5);
+  EXPECT_EQ(LeeNumero(FormatoDistancia(12.5)), 12.5);
   QLocale::setDefault(antes);
 }
 
-TEST(TextoNumero, LeeElPrefijoNumericoMasLargo) {
-  EXPECT_DOUBLE_EQ(LeeNumero("12,5"), 12.0);
-  EXPECT_DOUBLE_EQ(LeeNumero(""), 0.0);
-  EXPECT_DOUBLE_EQ(LeeNumero("abc"), 0.0);
-  EXPECT_DOUBLE_EQ(LeeNumero("  -3.25xyz"), -3.25);
-  EXPECT_DOUBLE_EQ(LeeNumero(".5"), 0.5);
-  EXPECT_DOUBLE_EQ(LeeNumero("-.5"), -0.5);
-  EXPECT_DOUBLE_EQ(LeeNumero("12."), 12.0);
-  EXPECT_DOUBLE_EQ(LeeNumero("+3e-2x"), 0.03);
-  EXPECT_DOUBLE_EQ(LeeNumero("1.2.3"), 1.2);
-  EXPECT_DOUBLE_EQ(LeeNumero("1.5e3"), 1500.0);
-  EXPECT_DOUBLE_EQ(LeeNumero("7e"), 7.0);
-  EXPECT_DOUBLE_EQ(LeeNumero("-"), 0.0);
-  EXPECT_FALSE(std::isfinite(LeeNumero("1e999")));
-}
-
-TEST(TextoNumero, EnterosRedondeanMitadesAPar) {
+TEST(TextoNumero, SoloUnTextoQueEsEnteroUnNumero) {
+  EXPECT_EQ(LeeNumero(" -3.25 "), -3.25);
+  EXPECT_FALSE(LeeNumero("abc").has_value());
+  EXPECT_FALSE(LeeNumero("12,5").has_value());
+  EXPECT_FALSE(LeeNumero("").has_value());
   EXPECT_EQ(LeeEntero("2.5"), 2);
-  EXPECT_EQ(LeeEntero("3.5"), 4);
-  EXPECT_EQ(LeeEntero("-2.5"), -2);
-  EXPECT_EQ(LeeEntero("4.51"), 5);
-  EXPECT_EQ(LeeEntero(""), 0);
-  EXPECT_FALSE(LeeEntero("1e12").has_value());
+  EXPECT_FALSE(LeeEntero("x").has_value());
 }
 
 TEST(OpcionesKriging, MuestraLasOpcionesYAceptarLasDevuelveIguales) {
@@ -187,11 +171,11 @@ TEST(OpcionesKriging, LosCamposEditadosLleganALasOpciones) {
   dlg.OpMedia->button(3)->click();
   dlg.OpEstimador->button(0)->click();
   dlg.OpModelo->button(1)->click();
-  Escribe(dlg.TxtSaltoIni, "12,5");  // a comma ends the number
-  Escribe(dlg.TxtRSalto, "  40.25 m");
+  Escribe(dlg.TxtSaltoIni, "12.5");
+  Escribe(dlg.TxtRSalto, "  40.25 ");  // blanks around the number are allowed
   Escribe(dlg.TxtNSaltos, "20.5");   // half to even: 20
   Escribe(dlg.TxtNAjus, "7.5");      // 8
-  Escribe(dlg.TxtNMinAjus, "");      // empty reads 0
+  Escribe(dlg.TxtNMinAjus, "0");
   Escribe(dlg.TxtNRx, "150");        // beyond the arrows' range, taken as typed
   Escribe(dlg.TxtLRy, "2.0005");
   dlg.VerSupPred->click();
@@ -200,7 +184,7 @@ TEST(OpcionesKriging, LosCamposEditadosLleganALasOpciones) {
   EXPECT_EQ(op.Media, 3);
   EXPECT_EQ(op.Estimador, 1);
   EXPECT_EQ(op.Modelo, 2);
-  EXPECT_FLOAT_EQ(op.SaltoIni, 12.0f);
+  EXPECT_FLOAT_EQ(op.SaltoIni, 12.5f);
   EXPECT_FLOAT_EQ(op.RSalto, 40.25f);
   EXPECT_EQ(op.NSaltos, 20);
   EXPECT_EQ(op.NAjus, 8);
@@ -247,7 +231,12 @@ TEST(OpcionesKriging, LongitudVariableActivaSoloLasAportaciones) {
   EXPECT_FALSE(otro.TxtNSaltos->isEnabled());
 }
 
-TEST(OpcionesKriging, AutoDevuelveLosSaltosDeLasOpciones) {
+// "Auto" works the lag values out from the data, whatever the options hold.
+// Six points: the shortest distance is 14.142 (C-F), the largest 116.619
+// (A-B), and with fewer than 20 pairs the largest stands for the 20th:
+// p = 10, RSalto = (floor(102.48 / 10) + 1) * 10 = 110,
+// SaltoIni = round(13.08) * 10 / 2 = 65, NSaltos = floor(51.6 / 110 + 0.5) + 1 = 1.
+TEST(OpcionesKriging, AutoCalculaLosSaltosAutomaticos) {
   const DatosEspaciales datos = DatosPequenos();
   OpcionesKriging op = OpcionesDistintas();
   frmOpKriging dlg(op, datos, 1, 2);
@@ -257,10 +246,10 @@ TEST(OpcionesKriging, AutoDevuelveLosSaltosDeLasOpciones) {
   Escribe(dlg.TxtNSaltos, "3");
   dlg.OpEstimador->button(0)->click();
   QTest::mouseClick(dlg.CoAutoESV, Qt::LeftButton);
-  EXPECT_EQ(dlg.TxtSaltoIni->text(), "12.250");
-  EXPECT_EQ(dlg.TxtRSalto->text(), "1234.500");
-  EXPECT_EQ(dlg.TxtNSaltos->text(), "17");
-  EXPECT_EQ(dlg.OpEstimador->checkedId(), 1);
+  EXPECT_EQ(dlg.TxtSaltoIni->text(), "65.000");
+  EXPECT_EQ(dlg.TxtRSalto->text(), "110.000");
+  EXPECT_EQ(dlg.TxtNSaltos->text(), "1");
+  EXPECT_EQ(dlg.OpEstimador->checkedId(), 0);  // classical
 }
 
 TEST(OpcionesKriging, AjustarCentraLaRejillaEnLosDatos) {
@@ -321,7 +310,12 @@ TEST(OpcionesKriging, ValoresImposiblesSeRechazanSinTocarLasOpciones) {
                         {&frmOpKriging::TxtLRx, "0", "Lx"},
                         {&frmOpKriging::TxtLRy, "-1", "Ly"},
                         {&frmOpKriging::TxtMinRx, "1e999", "1e999"},
-                        {&frmOpKriging::TxtNAjus, "1e40", "1e40"}};
+                        {&frmOpKriging::TxtNAjus, "1e40", "1e40"},
+                        // Text typed as a number is refused, naming the field.
+                        {&frmOpKriging::TxtSaltoIni, "abc", "Salto inicial"},
+                        {&frmOpKriging::TxtLRy, "12,5", "Ly"},
+                        {&frmOpKriging::TxtNRx, "diez", "Nx"},
+                        {&frmOpKriging::TxtMinRy, "", "Coordenada Y"}};
   for (const Caso& c : casos) {
     OpcionesKriging op = OpcionesDistintas();
     const OpcionesKriging antes = op;
@@ -441,9 +435,9 @@ TEST_F(PerfilTest, InterioresExcluyeElCuadradoYElPerfilSeMuestraAlVolver) {
   EXPECT_EQ(a.prediction[size_t(4 + 10 * 5)], sorvan::kValorHueco);  // (45, 222) inside
   EXPECT_EQ(a.prediction[0], 1.0f);                                  // (5, 202) outside
 
-  // Shown again: the profile is in force, the box unchecked, the side kept.
+  // Shown again: the profile is in force and shown so, the side kept.
   frmOpKriging otro(sesion.opciones, sesion.datos, 1, 2);
-  EXPECT_FALSE(otro.VerPerfil->isChecked());
+  EXPECT_TRUE(otro.VerPerfil->isChecked());
   EXPECT_TRUE(otro.TxtPerfil->isEnabled());
   EXPECT_TRUE(otro.TxtPerfil->text().endsWith("cuadrado.per"));
   EXPECT_EQ(otro.OpExcluir->checkedId(), 1);
@@ -452,7 +446,6 @@ TEST_F(PerfilTest, InterioresExcluyeElCuadradoYElPerfilSeMuestraAlVolver) {
 
 TEST_F(PerfilTest, CancelarElDialogoDeFicheroDejaSinPerfil) {
   OpcionesKriging op = OpcionesRejilla();
-  ASSERT_TRUE(sorvan::LeePerfil(QFile::encodeName(cuadrado).toStdString(), op.perfil).ok);
   frmOpKriging dlg(op, datos, 1, 2);
   dlg.show();
   AsociaPerfil(dlg, QString());
@@ -460,6 +453,30 @@ TEST_F(PerfilTest, CancelarElDialogoDeFicheroDejaSinPerfil) {
   EXPECT_FALSE(dlg.TxtPerfil->isEnabled());
   EXPECT_TRUE(dlg.TxtPerfil->text().isEmpty());
   EXPECT_EQ(op.perfil.npts, 0);
+}
+
+// A run with a profile, then "Opciones" again: the box is ticked, and
+// unticking it drops the profile, so the next run is not masked.
+TEST_F(PerfilTest, DesmarcarAsociarPerfilQuitaElPerfilDeLaSiguienteEjecucion) {
+  sorvan::SesionKriging sesion;
+  sesion.datos = datos;
+  sesion.opciones = OpcionesRejilla();
+  ASSERT_TRUE(sorvan::LeePerfil(QFile::encodeName(cuadrado).toStdString(), sesion.opciones.perfil).ok);
+  frmOpKriging dlg(sesion.opciones, sesion.datos, 1, 2);
+  dlg.show();
+  ASSERT_TRUE(dlg.VerPerfil->isChecked());
+  prueba::Respuesta<QFileDialog> ningunArchivo([](QFileDialog* fd) { fd->reject(); });
+  dlg.VerPerfil->click();
+  EXPECT_FALSE(ningunArchivo.vista());  // unticking asks for no file
+  EXPECT_FALSE(dlg.VerPerfil->isChecked());
+  EXPECT_TRUE(dlg.TxtPerfil->text().isEmpty());
+  QTest::mouseClick(dlg.CoAceptar, Qt::LeftButton);
+  EXPECT_FALSE(sesion.opciones.perfil.asociado());
+  sorvan::ArgumentosSKU a;
+  ASSERT_TRUE(sorvan::PreparaArgumentos(sesion, a).ok);
+  for (float v : a.prediction) ASSERT_NE(v, sorvan::kValorHueco);  // no node masked
+  frmOpKriging otro(sesion.opciones, sesion.datos, 1, 2);
+  EXPECT_FALSE(otro.VerPerfil->isChecked());
 }
 
 TEST_F(PerfilTest, LaAsociacionSigueAunqueSeCanceleElDialogo) {

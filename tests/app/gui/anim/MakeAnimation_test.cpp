@@ -196,28 +196,49 @@ TEST_F(MakeAnimationTest, CancellingTheFramesMakesNoVideo) {
   EXPECT_EQ(principal_->TextoEstado(), QStringLiteral("Preparado"));
 }
 
-// The wait dialog stays above the others in the top-left corner.
-TEST_F(MakeAnimationTest, WaitDialogIsTopMostAtTheTopLeft) {
-  bool arriba = false, segunda = true;
-  QPoint donde(-1, -1);
+// The wait dialog stays above the others, with a title bar, beside the chart
+// it is about (not over the chart's toolbar at the screen's corner).
+TEST_F(MakeAnimationTest, WaitDialogStandsBesideTheChartWithATitle) {
+  QWidget grafico;
+  grafico.setGeometry(100, 120, 500, 400);
+  grafico.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&grafico));
+  bool arriba = false, segunda = true, conTitulo = false;
+  QRect donde;
   QString caption;
   QTimer::singleShot(100, [&] {
     frmEsperar* e = frmEsperar::Instancia();
     ASSERT_NE(e, nullptr);
     segunda = frmEsperar::Esperar();  // a second animation may not wait too
     arriba = e->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
-    donde = e->frameGeometry().topLeft();
+    conTitulo = e->windowFlags().testFlag(Qt::WindowTitleHint) &&
+                !e->windowFlags().testFlag(Qt::FramelessWindowHint);
+    donde = e->geometry();
     caption = e->windowTitle();
     prueba::Captura(e, QStringLiteral("anim_esperar_dialog.png"));
     e->CoAceptar->click();
   });
-  EXPECT_TRUE(frmEsperar::Esperar(principal_.get()));
+  EXPECT_TRUE(frmEsperar::Esperar(principal_.get(), &grafico));
   EXPECT_FALSE(segunda);
   EXPECT_TRUE(arriba);
-  EXPECT_EQ(caption, QStringLiteral("Esperando para generar video ..."));
-  const QPoint esquina = principal_->screen()->availableGeometry().topLeft();
-  EXPECT_LE((donde - esquina).manhattanLength(), 40);
+  EXPECT_TRUE(conTitulo);
+  EXPECT_EQ(caption, QStringLiteral("Esperando para generar el vídeo"));
+  const QRect chart(grafico.mapToGlobal(QPoint(0, 0)), grafico.size());
+  EXPECT_FALSE(donde.intersects(chart)) << donde.x() << "," << donde.y();
+  EXPECT_GE(donde.left(), chart.right());
   EXPECT_EQ(frmEsperar::Instancia(), nullptr);
+}
+
+// Placement rule: right of the chart when it fits, else left, else over the
+// chart's lower right corner; always inside the screen.
+TEST(WaitDialogPlacementTest, RightElseLeftElseLowerCornerInsideTheScreen) {
+  const QRect pantalla(0, 0, 1280, 1024);
+  const QSize caja(300, 100);
+  EXPECT_EQ(frmEsperar::PosicionJunto(QRect(100, 50, 500, 400), caja, pantalla), QPoint(607, 50));
+  EXPECT_EQ(frmEsperar::PosicionJunto(QRect(700, 50, 500, 400), caja, pantalla), QPoint(392, 50));
+  const QPoint p = frmEsperar::PosicionJunto(QRect(0, 0, 1280, 1000), caja, pantalla);
+  EXPECT_EQ(p, QPoint(979, 899));
+  EXPECT_TRUE(pantalla.contains(QRect(p, caja)));
 }
 
 // "&Generar animación" > "&Datos": 21 surfaces, the typed range, ten levels.
@@ -250,7 +271,7 @@ TEST_F(MakeAnimationTest, DataAnimationBuildsVideoAviFromTwentyOneFrames) {
       .Esperar([&] {
         if (Chart3D* g = GraficoAbierto()) niveles = g->ContourLevels();
       });
-  GenerarAnimacionDatos(principal_.get());
+  GenerarAnimacionDatos(*principal_);
   EXPECT_TRUE(guion.Completo());
   EXPECT_TRUE(guion.Inesperados().isEmpty()) << guion.Inesperados().join('|').toStdString();
   EXPECT_EQ(pregunta1, QStringLiteral("Introduce el valor mínimo"));
@@ -267,8 +288,10 @@ TEST_F(MakeAnimationTest, DataAnimationBuildsVideoAviFromTwentyOneFrames) {
   EXPECT_TRUE(estados_.contains(QStringLiteral("Generando imagen 21 de 21")));
 }
 
-TEST_F(MakeAnimationTest, DataAnimationRefusesAnEmptyRange) {
-  QString texto;
+// Text typed as a value is refused naming the value and asked again; then a
+// maximum not above the minimum is refused.
+TEST_F(MakeAnimationTest, DataAnimationRefusesTextAndAnEmptyRange) {
+  QString noNumero, texto;
   GuionModal guion;
   guion.Dialogo<QInputDialog>([](QInputDialog* d) {
          d->setTextValue(QStringLiteral("5"));
@@ -278,9 +301,16 @@ TEST_F(MakeAnimationTest, DataAnimationRefusesAnEmptyRange) {
         d->setTextValue(QStringLiteral("abc"));
         d->accept();
       })
+      .Mensaje(&noNumero)
+      .Dialogo<QInputDialog>([](QInputDialog* d) {
+        d->setTextValue(QStringLiteral("3"));
+        d->accept();
+      })
       .Mensaje(&texto);
-  GenerarAnimacionDatos(principal_.get());
+  GenerarAnimacionDatos(*principal_);
   EXPECT_TRUE(guion.Completo());
+  EXPECT_TRUE(noNumero.contains(QStringLiteral("\"abc\"")) && noNumero.contains(QStringLiteral("valor máximo")))
+      << noNumero.toStdString();
   EXPECT_TRUE(texto.contains(QStringLiteral("mayor que el mínimo"))) << texto.toStdString();
   EXPECT_EQ(GraficoAbierto(), nullptr);
 }
@@ -298,7 +328,7 @@ TEST_F(MakeAnimationTest, DataAnimationNamesTheFirstMissingSurface) {
         d->accept();
       })
       .Mensaje(&texto);
-  GenerarAnimacionDatos(principal_.get());
+  GenerarAnimacionDatos(*principal_);
   EXPECT_TRUE(guion.Completo());
   EXPECT_TRUE(texto.contains(QStringLiteral("ANIM02.SUP"))) << texto.toStdString();
 }

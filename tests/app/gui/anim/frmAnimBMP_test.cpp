@@ -15,7 +15,7 @@
 #include "datos_prueba.h"
 #include "gui/anim/frmAnimBMP.h"
 #include "gui/anim/frmCompresion.h"
-#include "gui/anim/limites_z.h"
+#include "core/limites_z.h"
 #include "gui_test_support.h"
 #include "guion_modal.h"
 #include "platform/chart3d.h"
@@ -203,12 +203,23 @@ TEST_F(FrmAnimBMPTest, ThreeFramesBecomeAVideoAtTheLimitedRate) {
   EXPECT_EQ(r.clave, 3);
 }
 
-TEST_F(FrmAnimBMPTest, EmptyRateGivesOneFramePerSecondWithACompressor) {
+// An empty rate is refused naming the box, before any file is asked for.
+TEST_F(FrmAnimBMPTest, EmptyRateIsRefusedThenOneFramePerSecondWithACompressor) {
   const auto f = TresFotogramas();
   frmAnimBMP dlg;
   dlg.show();
   dlg.AnadirArchivos(f);
   dlg.txtFPS->clear();
+  QString texto;
+  {
+    GuionModal rechazo;
+    rechazo.Mensaje(&texto);
+    dlg.cmdWriteAVI->click();
+    EXPECT_TRUE(rechazo.Completo());
+  }
+  EXPECT_TRUE(texto.contains(QStringLiteral("Frames/seg."))) << texto.toStdString();
+  EXPECT_TRUE(dlg.isVisible());
+  dlg.txtFPS->setText(QStringLiteral("1"));
   const QString video = Ruta("mjpeg.avi");
   GuionModal guion;
   guion.Archivo(video).Compresor("mjpeg");

@@ -19,7 +19,7 @@
 #include "gui/anim/animation_commands.h"
 #include "gui/anim/frmAnimBMP.h"
 #include "gui/anim/frmAnimK2D.h"
-#include "gui/anim/limites_z.h"
+#include "core/limites_z.h"
 #include "gui/frmMain.h"
 #include "gui/kriging/frmOpKriging.h"
 #include "guion_modal.h"
@@ -87,7 +87,7 @@ protected:
 
 TEST_F(FrmAnimK2DTest, LoadFillsTheListsWithEveryVariable) {
   CargaMeuse();
-  frmAnimK2D dlg(Sesion());
+  frmAnimK2D dlg(Sesion(), principal_.get());
   EXPECT_EQ(dlg.windowTitle(), QStringLiteral("Animar superficies Kriging 2D"));
   ASSERT_EQ(dlg.ListaZ->count(), 8);
   EXPECT_EQ(dlg.ListaZ->item(2)->text(), QStringLiteral("zinc    "));  // the 8-character stored form
@@ -109,7 +109,7 @@ TEST_F(FrmAnimK2DTest, LoadFillsTheListsWithEveryVariable) {
 
 TEST_F(FrmAnimK2DTest, AddAndRemoveShareOnePlaceAndFollowTheSelection) {
   CargaMeuse();
-  frmAnimK2D dlg(Sesion());
+  frmAnimK2D dlg(Sesion(), principal_.get());
   dlg.show();
   QApplication::setActiveWindow(&dlg);
   dlg.ListaZ->setFocus();
@@ -146,7 +146,7 @@ TEST_F(FrmAnimK2DTest, MissingChoicesAreRefusedAndTouchNoFile) {
   QFile viejo(Ruta("ANIM00.SUP"));
   ASSERT_TRUE(viejo.open(QIODevice::WriteOnly));
   viejo.close();
-  frmAnimK2D dlg(Sesion());
+  frmAnimK2D dlg(Sesion(), principal_.get());
   dlg.show();
   Elige(dlg.ComboX, QStringLiteral("x"));
   Elige(dlg.ComboY, QStringLiteral("y"));  // but no variable in the series
@@ -167,7 +167,7 @@ TEST_F(FrmAnimK2DTest, OptionsDropAnEarlierProfile) {
   Sesion().opciones.perfil.npts = 3;  // left by an earlier single run
   Sesion().opciones.perfil.x = {1, 2, 3};
   Sesion().opciones.perfil.y = {1, 2, 1};
-  frmAnimK2D dlg(Sesion());
+  frmAnimK2D dlg(Sesion(), principal_.get());
   dlg.show();
   Prepara(dlg, {QStringLiteral("zinc")});
   Elige(dlg.ComboE, QStringLiteral("lead"));
@@ -190,7 +190,7 @@ TEST_F(FrmAnimK2DTest, OptionsDropAnEarlierProfile) {
 // in the order of the list, one Z scale, the frames gone afterwards, a video.
 TEST_F(FrmAnimK2DTest, ThreeVariablesOfMeuseMakeASeriesAndAVideo) {
   CargaMeuse();
-  frmAnimK2D dlg(Sesion());
+  frmAnimK2D dlg(Sesion(), principal_.get());
   dlg.show();
   Prepara(dlg, {QStringLiteral("copper"), QStringLiteral("zinc"), QStringLiteral("lead")});
   OpcionesRejillaPequena(dlg, 12);
@@ -264,7 +264,7 @@ TEST_F(FrmAnimK2DTest, DefaultsMessageComesOnceAndTheOldSeriesIsReplaced) {
     QFile f(Ruta(viejo));
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
   }
-  frmAnimK2D dlg(Sesion());
+  frmAnimK2D dlg(Sesion(), principal_.get());
   dlg.show();
   Prepara(dlg, {QStringLiteral("logzinc")});
   QString aviso;
@@ -312,7 +312,7 @@ TEST_F(FrmAnimK2DTest, VariableWhoseRunFailsIsSkippedWithItsName) {
                   .toLatin1());
   dae.close();
   CargaDatos(Ruta("cte.dae"));
-  frmAnimK2D dlg(Sesion());
+  frmAnimK2D dlg(Sesion(), principal_.get());
   dlg.show();
   Prepara(dlg, {QStringLiteral("zinc"), QStringLiteral("cte"), QStringLiteral("lead")});
   OpcionesRejillaPequena(dlg, 8);
@@ -337,7 +337,7 @@ TEST_F(FrmAnimK2DTest, MenuCommandsOpenAndUnloadTheDialogs) {
   {
     GuionModal guion;
     guion.Mensaje(&sinDatos);
-    MostrarAnimK2D(principal_.get());
+    MostrarAnimK2D(*principal_);
     EXPECT_TRUE(guion.Completo());
   }
   EXPECT_EQ(sinDatos, QStringLiteral("No hay datos espaciales abiertos."));
@@ -352,20 +352,20 @@ TEST_F(FrmAnimK2DTest, MenuCommandsOpenAndUnloadTheDialogs) {
       variables = d->ListaZ->count();
       d->CoCancelar->click();
     });
-    MostrarAnimK2D(principal_.get());
+    MostrarAnimK2D(*principal_);
     EXPECT_TRUE(guion.Completo());
   }
   EXPECT_EQ(variables, 8);
   QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   EXPECT_TRUE(visto.isNull());  // unloaded
 
-  MostrarAnimBMP(principal_.get(), true);
+  MostrarAnimBMP(*principal_, true);
   auto* sup = principal_->findChild<frmAnimBMP*>();
   ASSERT_NE(sup, nullptr);
   EXPECT_TRUE(sup->ModoSuperficies());
   EXPECT_EQ(sup->windowModality(), Qt::NonModal);  // the animation's chart stays usable
   QPointer<frmAnimBMP> anterior = sup;
-  MostrarAnimBMP(principal_.get(), false);
+  MostrarAnimBMP(*principal_, false);
   EXPECT_TRUE(anterior.isNull());
   auto* bmp = principal_->findChild<frmAnimBMP*>();
   ASSERT_NE(bmp, nullptr);

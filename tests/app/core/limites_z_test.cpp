@@ -1,7 +1,7 @@
 // The common Z scale of an animation, worked by hand from the rule
 // r = range/10, p = 10^Int(log10 r - 0.4999), step = Int(r/p)·p,
 // zmin = Int(zmin/p)·p, k = nearest((zmax - zmin)/step) + 1.
-#include "gui/anim/limites_z.h"
+#include "core/limites_z.h"
 
 #include <gtest/gtest.h>
 

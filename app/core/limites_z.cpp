@@ -1,4 +1,4 @@
-#include "gui/anim/limites_z.h"
+#include "core/limites_z.h"
 
 #include <cmath>
 #include <utility>

@@ -1,0 +1,19 @@
+#include "gui/resources_init.h"
+
+#include <QtGlobal>
+
+// Outside any namespace, as the resource macro requires. The resources live in
+// a static library, so nothing would pull them in without this reference.
+static void registrarRecursos() { Q_INIT_RESOURCE(sorvan); }
+
+namespace Principal {
+
+void IniciarRecursos() {
+  static bool hecho = false;
+  if (!hecho) {
+    registrarRecursos();
+    hecho = true;
+  }
+}
+
+}  // namespace Principal

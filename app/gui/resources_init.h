@@ -1,0 +1,9 @@
+#pragma once
+// The program's own images (icon), compiled into the GUI library.
+namespace Principal {
+
+// Registers the resources. The windows that use them call this first; it may
+// be called any number of times.
+void IniciarRecursos();
+
+}  // namespace Principal
