@@ -33,7 +33,7 @@ Resultado PreparaArgumentos(const SesionKriging& s, ArgumentosSKU& a) {
   // with the figures rather than failing after minutes.
   Resultado recursos = CompruebaRecursos(EstimaRecursos(d.N, int64_t(op.NRx) * op.NRy, op.Media));
   if (!recursos) return recursos;
-  Resultado datos = CompruebaSaltos(d, s.colX, s.colY, op);
+  Resultado datos = CompruebaSaltos(d, s.colX, s.colY, s.colZ, op);
   if (!datos) return datos;
 
   // Only rows with X, Y and Z all present take part; the rest are counted.

@@ -29,9 +29,9 @@ DatosEspaciales Rejilla(int lado) {
   d.nvar = 5;
   d.N = lado * lado;
   d.nombres = {"x       ", "y       ", "z       ", "c       ", "y0      "};
-  std::vector<float> x, y;
+  std::vector<double> x, y;
   for (int i = 0; i < lado; ++i)
-    for (int j = 0; j < lado; ++j) x.push_back(float(i) + 0.01f * float(j)), y.push_back(float(j));
+    for (int j = 0; j < lado; ++j) x.push_back(double(float(i) + 0.01f * float(j))), y.push_back(double(j));
   d.matriz = x;
   d.matriz.insert(d.matriz.end(), y.begin(), y.end());
   for (int k = 0; k < d.N; ++k) d.matriz.push_back(x[size_t(k)] + y[size_t(k)]);
@@ -142,8 +142,8 @@ TEST(CompruebaSaltos, ALagClassWithMoreThanTheMinimumOfPairsIsNeeded) {
   op.SaltoIni = 1, op.RSalto = 1, op.NSaltos = 5, op.NAjus = 5;
   // Independent count: pairs per class by the engine's rule, in double.
   std::vector<int> cuenta(5, 0);
-  const float* x = d.columna(1);
-  const float* y = d.columna(2);
+  const double* x = d.columna(1);
+  const double* y = d.columna(2);
   for (int i = 0; i < d.N; ++i)
     for (int j = i + 1; j < d.N; ++j) {
       const double dist = std::hypot(double(x[i]) - x[j], double(y[i]) - y[j]);
@@ -152,19 +152,19 @@ TEST(CompruebaSaltos, ALagClassWithMoreThanTheMinimumOfPairsIsNeeded) {
     }
   const int mayor = *std::max_element(cuenta.begin(), cuenta.end());
   op.NMinAjus = mayor - 1;
-  EXPECT_TRUE(CompruebaSaltos(d, 1, 2, op).ok);
+  EXPECT_TRUE(CompruebaSaltos(d, 1, 2, 3, op).ok);
   op.NMinAjus = mayor;
-  const Resultado r = CompruebaSaltos(d, 1, 2, op);
+  const Resultado r = CompruebaSaltos(d, 1, 2, 3, op);
   EXPECT_FALSE(r.ok);
   EXPECT_TRUE(Contiene(r.mensaje, "Ningún salto tiene más de " + std::to_string(mayor) + " pares")) << r.mensaje;
   EXPECT_TRUE(Contiene(r.mensaje, "el que más tiene " + std::to_string(mayor))) << r.mensaje;
   // A minimum of 0 is the engine's 15.
   op.NMinAjus = 0;
-  EXPECT_EQ(CompruebaSaltos(d, 1, 2, op).ok, mayor > 15);
+  EXPECT_EQ(CompruebaSaltos(d, 1, 2, 3, op).ok, mayor > 15);
   // No fit, or variable lags: nothing to check.
   op.NMinAjus = 1000;
   op.MetodoAjuste = kSinAjuste;
-  EXPECT_TRUE(CompruebaSaltos(d, 1, 2, op).ok);
+  EXPECT_TRUE(CompruebaSaltos(d, 1, 2, 3, op).ok);
 }
 
 TEST(TextoSeguro, InvalidUtf8NeverPassesThrough) {

@@ -330,7 +330,7 @@ TEST_F(EjecucionTest, LaCarpetaDeResultadosSeMuestraSeCambiaYNoLaMueveOtraCarpet
   // Another folder made current (as a file dialog elsewhere would) does not
   // move where the run writes.
   QDir::setCurrent(carpeta.path());
-  MostrarKriging2D(principal.get());
+  MostrarKriging2D(*principal);
   ASSERT_EQ(dialogo.vistas(), 1);
   EXPECT_EQ(mostrada, carpeta.filePath("suelo_resultados") + " -> " + otra.path());
   ASSERT_TRUE(sesion().haySuperficies);
