@@ -6,6 +6,7 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
@@ -51,31 +52,41 @@ void BorraEjecucionesHuerfanas(const fs::path& carpeta) {
   }
 }
 
-// Whitespace-separated fields of a whole file, read in blocks; `ultimo` gets
-// its last byte. -1 when it cannot be read.
+// Whitespace-separated fields of a whole file, read in blocks; the first
+// `cuantosPrimeros` go to `primeros`, `ultimo` gets the last byte. -1 when
+// it cannot be read.
 int64_t CuentaCampos(const fs::path& p, std::vector<std::string>* primeros, size_t cuantosPrimeros, char* ultimo) {
   std::FILE* f = std::fopen(p.c_str(), "rb");
   if (!f) return -1;
+  static const auto blanco = [] {
+    std::array<unsigned char, 256> t{};
+    for (unsigned char c : {' ', '\n', '\r', '\t'}) t[c] = 1;
+    return t;
+  }();
   int64_t campos = 0;
-  bool dentro = false;
+  unsigned char anterior = 1;  // a blank before the file
   std::string actual;
-  char bloque[1 << 16];
+  std::vector<char> bloque(1 << 18);
   size_t k;
   *ultimo = '\0';
-  while ((k = std::fread(bloque, 1, sizeof bloque, f)) > 0) {
-    for (size_t i = 0; i < k; ++i) {
-      const char c = bloque[i];
-      const bool blanco = c == ' ' || c == '\n' || c == '\r' || c == '\t';
-      if (!blanco) {
-        if (!dentro) ++campos;
-        if (primeros && size_t(campos) <= cuantosPrimeros) actual.push_back(c);
-      } else if (dentro && primeros && size_t(campos) <= cuantosPrimeros) {
-        primeros->push_back(actual);
-        actual.clear();
-      }
-      dentro = !blanco;
+  while ((k = std::fread(bloque.data(), 1, bloque.size(), f)) > 0) {
+    const unsigned char* b = reinterpret_cast<const unsigned char*>(bloque.data());
+    size_t i = 0;
+    // The header fields, kept while they come.
+    for (; i < k && primeros && primeros->size() < cuantosPrimeros; ++i) {
+      const unsigned char es = blanco[b[i]];
+      if (!es) actual.push_back(char(b[i]));
+      else if (!anterior) primeros->push_back(std::move(actual)), actual.clear();
+      campos += anterior & !es;
+      anterior = es;
     }
-    *ultimo = bloque[k - 1];
+    // The values: only counted. A field starts at a non-blank after a blank.
+    for (; i < k; ++i) {
+      const unsigned char es = blanco[b[i]];
+      campos += anterior & !es;
+      anterior = es;
+    }
+    *ultimo = char(b[k - 1]);
   }
   const bool error = std::ferror(f) != 0;
   std::fclose(f);
