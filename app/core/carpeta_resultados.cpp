@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -138,40 +139,50 @@ Resultado VerificaArchivosEjecucion(const std::string& temporal, int nx, int ny)
 Resultado CerrojoCarpeta::toma(const std::string& carpeta) {
   suelta();
   const fs::path cerrojo = fs::path(carpeta) / kArchivoCerrojo;
-  const std::string propio = std::to_string(::getpid()) + "\n";
-  for (int intento = 0; intento < 2; ++intento) {
-    const int fd = ::open(cerrojo.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd >= 0) {
-      const bool escrito = ::write(fd, propio.data(), propio.size()) == ssize_t(propio.size());
-      const bool cerrado = ::close(fd) == 0;
-      if (!escrito || !cerrado) {
-        const std::string causa = CausaError(errno ? errno : EIO);
-        ::unlink(cerrojo.c_str());
-        return Resultado::Error("No se puede escribir en la carpeta de resultados " + carpeta + ": " + causa + ".");
-      }
-      carpeta_ = carpeta;
-      BorraEjecucionesHuerfanas(carpeta);
-      return Resultado::Exito();
-    }
-    if (errno != EEXIST)
+  for (int intento = 0; intento < 3; ++intento) {
+    const int fd = ::open(cerrojo.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0)
       return Resultado::Error("No se puede escribir en la carpeta de resultados " + carpeta + ": " +
                               CausaError(errno) + ".");
-    const long pid = LeePid(cerrojo);
-    if (ProcesoVivo(pid))
-      return Resultado::Error("La carpeta de resultados " + carpeta + " está en uso por otro cálculo de kriging (proceso " +
-                              std::to_string(pid) +
-                              "). Espere a que termine o elija otra carpeta de resultados.");
-    // The lock of a process that is gone: take it over.
-    ::unlink(cerrojo.c_str());
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      const int e = errno;
+      ::close(fd);
+      if (e != EWOULDBLOCK)
+        return Resultado::Error("No se puede bloquear la carpeta de resultados " + carpeta + ": " + CausaError(e) +
+                                ".");
+      const long pid = LeePid(cerrojo);
+      return Resultado::Error("La carpeta de resultados " + carpeta + " está en uso por otro cálculo de kriging" +
+                              (pid > 0 ? " (proceso " + std::to_string(pid) + ")" : std::string()) +
+                              ". Espere a que termine o elija otra carpeta de resultados.");
+    }
+    // The file may have been removed by its last holder between our open and
+    // our lock: then the lock is on a name that no longer exists; again.
+    struct stat abierto {}, enCarpeta {};
+    if (::fstat(fd, &abierto) != 0 || ::stat(cerrojo.c_str(), &enCarpeta) != 0 || abierto.st_ino != enCarpeta.st_ino ||
+        abierto.st_dev != enCarpeta.st_dev) {
+      ::close(fd);
+      continue;
+    }
+    const std::string propio = std::to_string(::getpid()) + "\n";
+    if (::ftruncate(fd, 0) != 0 || ::pwrite(fd, propio.data(), propio.size(), 0) != ssize_t(propio.size())) {
+      const std::string causa = CausaError(errno ? errno : EIO);
+      ::close(fd);
+      return Resultado::Error("No se puede escribir en la carpeta de resultados " + carpeta + ": " + causa + ".");
+    }
+    fd_ = fd;
+    carpeta_ = carpeta;
+    BorraEjecucionesHuerfanas(carpeta);
+    return Resultado::Exito();
   }
   return Resultado::Error("No se puede tomar la carpeta de resultados " + carpeta + ".");
 }
 
 void CerrojoCarpeta::suelta() {
   if (carpeta_.empty()) return;
-  const fs::path cerrojo = fs::path(carpeta_) / kArchivoCerrojo;
-  // Only our own lock is removed.
-  if (LeePid(cerrojo) == long(::getpid())) ::unlink(cerrojo.c_str());
+  // Removed while still locked, so that no one takes a name about to go.
+  ::unlink((fs::path(carpeta_) / kArchivoCerrojo).c_str());
+  ::close(fd_);
+  fd_ = -1;
   carpeta_.clear();
 }
 

@@ -5,6 +5,7 @@
 #include "core/carpeta_resultados.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -91,6 +92,35 @@ TEST_F(CarpetaTest, LockIsRefusedWhileHeldAndTakenOverFromADeadProcess) {
   EXPECT_FALSE(fs::exists(huerfana));
   EXPECT_TRUE(fs::exists(ajena));
   EXPECT_EQ(Lee(dir_ / kArchivoCerrojo), std::to_string(::getpid()) + "\n");
+}
+
+TEST_F(CarpetaTest, LockOfAnotherProcessHoldsUntilThatProcessIsKilled) {
+  int canal[2];
+  ASSERT_EQ(::pipe(canal), 0);
+  const pid_t otro = ::fork();
+  ASSERT_GE(otro, 0);
+  if (otro == 0) {
+    CerrojoCarpeta c;
+    const char r = c.toma(dir_.string()).ok ? 'S' : 'N';
+    (void)!::write(canal[1], &r, 1);
+    ::pause();
+    ::_exit(0);
+  }
+  char r = 0;
+  ASSERT_EQ(::read(canal[0], &r, 1), 1);
+  ASSERT_EQ(r, 'S');
+  CerrojoCarpeta yo;
+  Resultado t = yo.toma(dir_.string());
+  EXPECT_FALSE(t.ok);
+  EXPECT_NE(t.mensaje.find("(proceso " + std::to_string(otro) + ")"), std::string::npos) << t.mensaje;
+  // Killed: its lock file stays with its pid, but the lock went with it.
+  ::kill(otro, SIGKILL);
+  ::waitpid(otro, nullptr, 0);
+  EXPECT_EQ(Lee(dir_ / kArchivoCerrojo), std::to_string(otro) + "\n");
+  EXPECT_TRUE(yo.toma(dir_.string()).ok);
+  EXPECT_EQ(Lee(dir_ / kArchivoCerrojo), std::to_string(::getpid()) + "\n");
+  ::close(canal[0]);
+  ::close(canal[1]);
 }
 
 TEST_F(CarpetaTest, RunFilesMoveInWholeAndReplaceOnlyTheirNames) {
