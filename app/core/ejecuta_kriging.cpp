@@ -39,7 +39,7 @@ Resultado PreparaArgumentos(const SesionKriging& s, ArgumentosSKU& a) {
                            ? Resultado::Exito()
                            : CompruebaRecursos(EstimaRecursos(d.N, int64_t(op.NRx) * op.NRy, op.Media));
   if (!recursos) return recursos;
-  Resultado datos = CompruebaSaltos(d, s.colX, s.colY, op);
+  Resultado datos = CompruebaSaltos(d, s.colX, s.colY, s.colZ, op);
   if (!datos) return datos;
 
   // Only rows with X, Y and Z all present take part; the rest are counted.
@@ -110,7 +110,17 @@ Resultado PreparaArgumentos(const SesionKriging& s, ArgumentosSKU& a) {
   a = std::move(r);
   // The rows left out, the points merged, then the warning of a slow or
   // large run, if any.
-  std::string aviso = fuera > 0 ? MensajeFilasFuera(fuera) : std::string();
+  std::string aviso;
+  if (fuera > 0) {
+    // The rows by their number in the file (1-based), as the data window shows them.
+    std::vector<int> numeros;
+    size_t k = 0;
+    for (int i = 0; i < d.N && int(numeros.size()) < fuera; ++i) {
+      if (k < filas.size() && filas[k] == i) ++k;
+      else numeros.push_back(i + 1);
+    }
+    aviso = MensajeFilasFuera(fuera, numeros);
+  }
   if (!avisoDuplicados.empty()) aviso += (aviso.empty() ? "" : "\n") + avisoDuplicados;
   if (!recursos.mensaje.empty()) aviso += (aviso.empty() ? "" : "\n") + recursos.mensaje;
   return Resultado::Exito(aviso);
@@ -131,9 +141,18 @@ Resultado ValidaVecindario(const OpcionesKriging& op) {
   return Resultado::Exito();
 }
 
-std::string MensajeFilasFuera(int filas) {
-  return "Se han dejado fuera " + std::to_string(filas) + (filas == 1 ? " fila" : " filas") +
-         " con valores ausentes en X, Y o Z.";
+std::string MensajeFilasFuera(int filas, const std::vector<int>& numeros) {
+  std::string r = "Se han dejado fuera " + std::to_string(filas) + (filas == 1 ? " fila" : " filas") +
+                  " con valores ausentes en X, Y o Z";
+  if (!numeros.empty()) {
+    constexpr size_t kNombradas = 10;
+    r += numeros.size() == 1 ? " (fila " : " (filas ";
+    for (size_t i = 0; i < numeros.size() && i < kNombradas; ++i)
+      r += (i == 0 ? "" : i + 1 == numeros.size() ? " y " : ", ") + std::to_string(numeros[i]);
+    if (numeros.size() > kNombradas) r += " y " + std::to_string(numeros.size() - kNombradas) + " más";
+    r += ")";
+  }
+  return r + ".";
 }
 
 namespace {

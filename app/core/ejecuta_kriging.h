@@ -2,6 +2,7 @@
 // One kriging run for the session's column choice and options: packing the
 // engine's 22 arguments, and taking back what a successful run returns.
 #include <string>
+#include <vector>
 
 #include "core/argumentos_sku.h"
 #include "core/motor_kriging.h"
@@ -30,8 +31,10 @@ std::string MensajeGenerando(const std::string& nombre);  // "Generando superfic
 // which points were merged, and the warning that the run will be slow or large.
 Resultado PreparaArgumentos(const SesionKriging& sesion, ArgumentosSKU& argumentos);
 
-// "Se han dejado fuera N filas con valores ausentes en X, Y o Z."
-std::string MensajeFilasFuera(int filas);
+// "Se han dejado fuera N filas con valores ausentes en X, Y o Z", followed,
+// when `numeros` (1-based row numbers) is given, by the first ten of them:
+// " (filas 11, 20 y 31)".
+std::string MensajeFilasFuera(int filas, const std::vector<int>& numeros = {});
 
 // The search neighbourhood of a local run (op.KrigingLocal), checked by the
 // engine's own rule: N, M, D, the sectors against the trend degree, and the

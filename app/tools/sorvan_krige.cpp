@@ -57,7 +57,9 @@ delimitado con cabecera (".csv", ".tsv", ".txt") o capa GIS de puntos
 la carpeta de resultados los archivos del motor (KRIGING.LOG, SKUESTIM.SV,
 SKUESTIM.FMT, SKUEAJUS.SV, SKUEAJUS.FMT, SKUPRE.SUP, SKUVAR.SUP) e imprime un
 resumen: las opciones usadas, el modelo ajustado, el error del ajuste y el
-rango de la predicción.
+rango de la predicción. El cálculo trabaja en una carpeta temporal dentro de la
+de resultados y sus archivos sustituyen a los anteriores solo si termina bien y
+están completos; una carpeta en uso por otro cálculo se rechaza.
 
 Columnas (número desde 1 o nombre de la variable):
   --x COL                 coordenada X (por defecto 1)
