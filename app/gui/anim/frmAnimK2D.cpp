@@ -20,6 +20,7 @@
 #include "gui/anim/MakeAnimation.h"
 #include "gui/anim/mensajes_anim.h"
 #include "gui/anim/numero_texto.h"
+#include "gui/kriging/defaults_notice.h"
 #include "gui/kriging/ejecucion_kriging.h"
 #include "gui/kriging/frmOpKriging.h"
 
@@ -226,9 +227,9 @@ void frmAnimK2D::CoAceptar_Click() {
   hide();
   TomaColumnas();
   if (!opcionesElegidas_) {
-    QMessageBox::information(this, kTituloKriging, QStringLiteral("Atención se toman los valores iniciales por defecto"));
     if (!PreparaOpciones()) return;
     opcionesElegidas_ = true;
+    AvisaDefectos(this, sesion_, kTituloKriging);
   }
 
   BorraArchivos(carpeta, QStringLiteral("ANIM*.SUP"));

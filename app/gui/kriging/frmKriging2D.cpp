@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "gui/app_shell.h"
+#include "gui/kriging/defaults_notice.h"
 #include "gui/kriging/ejecucion_kriging.h"
 #include "gui/kriging/frmOpKriging.h"
 
@@ -172,9 +173,9 @@ void frmKriging2D::CoAceptar_Click() {
     padre->activateWindow();
   }
   if (!OpcionesFijadas) {
-    QMessageBox::information(padre, kTitulo, QStringLiteral("Atención se toman los valores iniciales por defecto"));
     if (!aplicarDefectos(padre)) return;
     OpcionesFijadas = true;
+    AvisaDefectos(padre, sesion_, kTitulo);
   }
   const QString nombre = QString::fromStdString(sesion_.datos.nombreSinBlancos(sesion_.colZ));
   // A failed or cancelled run leaves the earlier surfaces in memory; windows
