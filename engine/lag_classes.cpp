@@ -26,6 +26,22 @@ int TruncatedIndex(float position) {
 
 int AutomaticPairsPerClass(int n) { return n < 26 ? 20 : 30; }
 
+// Upper limit of the last of `classes` regular classes.
+float ClassesReach(float firstLag, float lagWidth, int classes) {
+  return firstLag + (static_cast<float>(classes) - 0.5f) * lagWidth;
+}
+
+// The narrowest width, rounded up to two significant digits, with which
+// `classes` regular classes (the first centred on the first lag) take a
+// distance `span` beyond the first lag.
+float WidthReaching(float span, int classes) {
+  const float least = span / (static_cast<float>(classes) - 0.5f);
+  const float p = std::pow(10.0f, std::floor(std::log10(least)) - 1);
+  float width = std::ceil(least / p) * p;
+  while (TruncatedIndex(span / width + 0.5f) + 1 > classes) width += p;
+  return width;
+}
+
 // The angular and band tests of a directional semivariogram.
 class DirectionFilter {
  public:
@@ -147,6 +163,14 @@ void ChooseLagParameters(int n, const float*, const float* x, const float* y, fl
     lagWidth = (std::trunc((dK - d1) / p) + 1) * p;
     firstLag = std::round((d1 + dK) / p) * p / 2;
   }
+  // Where the cap would cut the classes short of even half the longest
+  // distance (many close pairs over a large extent: the default fit, on the
+  // first half of the classes, would see a small corner of the field), wider
+  // classes let the capped count reach the longest distance, as the rule
+  // means to. A cap that trims only the far half changes nothing.
+  if (TruncatedIndex((longest - firstLag) / lagWidth + 0.5f) + 1 > kMaxLagClasses &&
+      ClassesReach(firstLag, lagWidth, kMaxLagClasses) < 0.5f * longest)
+    lagWidth = WidthReaching(longest - firstLag, kMaxLagClasses);
   lagCount = std::clamp(TruncatedIndex((longest - firstLag) / lagWidth + 0.5f) + 1, 1,
                         kMaxLagClasses);
 }

@@ -40,7 +40,9 @@ void RegularLagBounds(float firstLag, float lagWidth, int lagCount, float* bound
 // Automatic regular classes ("smoothing parameters"): the first class centred
 // on the middle of the K shortest pair distances and about as wide as their
 // spread, rounded to one significant digit; enough classes to reach the
-// longest distance, at most kMaxLagClasses. pairsPerClass < 1 is replaced by K
+// longest distance, at most kMaxLagClasses; where kMaxLagClasses classes
+// would not reach even half the longest distance, the classes are widened
+// instead (two significant digits) so that kMaxLagClasses of them reach it. pairsPerClass < 1 is replaced by K
 // = 20 (n < 26) or 30. With fewer than K pairs the longest kept distance stands
 // for the K-th. z is not used.
 void ChooseLagParameters(int n, const float* z, const float* x, const float* y, float& firstLag,

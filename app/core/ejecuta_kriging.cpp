@@ -6,6 +6,9 @@
 #include <fstream>
 #include <sstream>
 
+#include "core/estimacion_recursos.h"
+#include "core/validacion_opciones.h"
+
 namespace sorvan {
 
 std::string MensajeGenerando(const std::string& nombre) {
@@ -20,26 +23,33 @@ Resultado PreparaArgumentos(const SesionKriging& s, ArgumentosSKU& a) {
     if (col < 1 || col > d.nvar)
       return Resultado::Error("La columna " + std::to_string(col) + " no existe: los datos tienen " +
                               std::to_string(d.nvar) + " variables.");
-  if (op.Media < 0 || op.Media > 3) return Resultado::Error("El grado de la tendencia debe estar entre 0 y 3.");
-  if (op.Modelo < 1 || op.Modelo > 6) return Resultado::Error("El modelo de semivariograma debe estar entre 1 y 6.");
-  if (!op.LongVar && (op.NSaltos < 1 || op.NSaltos > kMaxSaltos))
-    return Resultado::Error("El nº de saltos debe estar entre 1 y " + std::to_string(kMaxSaltos) + ".");
-  if (op.NRx < 1 || op.NRy < 1 || int64_t(op.NRx) * int64_t(op.NRy) > kMaxNodosRejilla)
-    return Resultado::Error("La rejilla de predicción debe tener entre 1 y " + std::to_string(kMaxNodosRejilla) +
-                            " nodos (se pidieron " + std::to_string(op.NRx) + " x " + std::to_string(op.NRy) + ").");
-  for (float v : {op.MinRx, op.MinRy, op.LRx, op.LRy, op.SaltoIni, op.RSalto})
-    if (!std::isfinite(v)) return Resultado::Error("Hay opciones de kriging con valores no numéricos.");
-  if (!(op.LRx > 0) || !(op.LRy > 0))
-    return Resultado::Error("El espaciado de la rejilla debe ser positivo (Lx, Ly).");
+  // What is wrong with the data is said first: points on one line also
+  // leave the automatic grid without a spacing.
+  Resultado basicos = CompruebaDatos(d, s.colX, s.colY, s.colZ, op.Media);
+  if (!basicos) return basicos;
+  Resultado valido = ValidaOpciones(op);
+  if (!valido) return valido;
+  // Before any work: a global system that cannot fit in memory is refused
+  // with the figures rather than failing after minutes.
+  Resultado recursos = CompruebaRecursos(EstimaRecursos(d.N, int64_t(op.NRx) * op.NRy, op.Media));
+  if (!recursos) return recursos;
+  Resultado datos = CompruebaSaltos(d, s.colX, s.colY, op);
+  if (!datos) return datos;
 
+  // Only rows with X, Y and Z all present take part; the rest are counted.
+  const std::vector<int> filas = FilasCompletas(d, {s.colX, s.colY, s.colZ});
+  const int fuera = d.N - int(filas.size());
+  if (filas.size() < 2)
+    return Resultado::Error("Solo " + std::to_string(filas.size()) + " de las " + std::to_string(d.N) +
+                            " filas tienen X, Y y Z presentes: hacen falta al menos 2.");
   ArgumentosSKU r;
-  r.n = d.N;
-  const float* z = d.columna(s.colZ);
-  const float* x = d.columna(s.colX);
-  const float* y = d.columna(s.colY);
-  r.z.assign(z, z + d.N);
-  r.x.assign(x, x + d.N);
-  r.y.assign(y, y + d.N);
+  r.n = int32_t(filas.size());
+  // The engine takes single precision.
+  for (int i : filas) {
+    r.z.push_back(static_cast<float>(d.columna(s.colZ)[i]));
+    r.x.push_back(static_cast<float>(d.columna(s.colX)[i]));
+    r.y.push_back(static_cast<float>(d.columna(s.colY)[i]));
+  }
   r.firstLag = op.SaltoIni;
   r.lagWidth = op.RSalto;
   r.lagCount = op.NSaltos;   // a copy: what the engine writes back is dropped
@@ -62,8 +72,13 @@ Resultado PreparaArgumentos(const SesionKriging& s, ArgumentosSKU& a) {
   if (op.perfil.asociado()) {
     const std::vector<int16_t> mascara =
         MascaraPerfil(op.perfil, op.MinRx, op.MinRy, op.LRx, op.LRy, op.NRx, op.NRy);
+    size_t excluidos = 0;
     for (size_t k = 0; k < nodos; ++k)
-      if (mascara[k] == op.perfil.lado) r.prediction[k] = kValorHueco;
+      if (mascara[k] == op.perfil.lado) r.prediction[k] = kValorHueco, ++excluidos;
+    if (excluidos == nodos)
+      return Resultado::Error("El perfil " + TextoSeguro(op.perfil.archivo) + " excluye todos los nodos de la rejilla (" +
+                              std::string(op.perfil.lado == 0 ? "exteriores" : "interiores") +
+                              "): no queda nada que estimar. Cambie la rejilla o el lado excluido.");
   }
   r.VariogramOptions = {op.Estimador, op.NMinAjus, -1, op.MetodoAjuste, op.LongVar ? 2 : 1, op.NApor, -1};
   r.VariogramParameters.fill(-1.0f);
@@ -73,7 +88,15 @@ Resultado PreparaArgumentos(const SesionKriging& s, ArgumentosSKU& a) {
     r.VariogramParameters[2] = op.AIni;
   }
   a = std::move(r);
-  return Resultado::Exito();
+  // The rows left out, then the warning of a slow or large run, if any.
+  std::string aviso = fuera > 0 ? MensajeFilasFuera(fuera) : std::string();
+  if (!recursos.mensaje.empty()) aviso += (aviso.empty() ? "" : "\n") + recursos.mensaje;
+  return Resultado::Exito(aviso);
+}
+
+std::string MensajeFilasFuera(int filas) {
+  return "Se han dejado fuera " + std::to_string(filas) + (filas == 1 ? " fila" : " filas") +
+         " con valores ausentes en X, Y o Z.";
 }
 
 namespace {
@@ -121,8 +144,20 @@ ModeloAjustado LeeModeloAjustado(const std::string& carpeta, const ArgumentosSKU
   return m;
 }
 
+void AplicaResultado(SesionKriging& s, const ResultadoMotor& r, const std::string& nombre,
+                     const std::string& carpeta) {
+  AplicaSuperficies(s, r.salida, nombre, carpeta);
+  s.modelo = r.modelo;
+}
+
 void AplicaResultado(SesionKriging& s, const ArgumentosSKU& salida, const std::string& nombre,
                      const std::string& carpeta) {
+  AplicaSuperficies(s, salida, nombre, carpeta);
+  s.modelo = LeeModeloAjustado(carpeta, salida);
+}
+
+void AplicaSuperficies(SesionKriging& s, const ArgumentosSKU& salida, const std::string& nombre,
+                       const std::string& carpeta) {
   SuperficiesKriging& sup = s.superficies;
   sup.nx = salida.nx;
   sup.ny = salida.ny;
@@ -143,7 +178,6 @@ void AplicaResultado(SesionKriging& s, const ArgumentosSKU& salida, const std::s
   sup.zMax = salida.VariogramParameters[1];
   s.opciones.SaltoIni = salida.firstLag;
   s.opciones.RSalto = salida.lagWidth;
-  s.modelo = LeeModeloAjustado(carpeta, salida);
   s.haySuperficies = true;
   s.variableSuperficies = nombre;
   s.carpetaResultados = carpeta;
@@ -155,12 +189,12 @@ Resultado EjecutaKriging(SesionKriging& s, const std::string& nombre, const std:
   Resultado preparado = PreparaArgumentos(s, a);
   if (!preparado) return preparado;
   ResultadoMotor r = motor.run(a, carpeta);
-  if (!r.ok) return Resultado::Error(r.mensaje);
+  if (!r.ok) return Resultado::Error(r.textoCompleto());
   std::error_code ec;
   const std::string dir = carpeta.empty() ? std::filesystem::current_path(ec).string()
                                           : std::filesystem::absolute(carpeta, ec).string();
-  AplicaResultado(s, r.salida, nombre, dir);
-  return Resultado::Exito();
+  AplicaResultado(s, r, nombre, dir);
+  return preparado;  // with the rows left out and the run's warning, if any
 }
 
 }  // namespace sorvan

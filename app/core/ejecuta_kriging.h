@@ -21,17 +21,30 @@ std::string MensajeGenerando(const std::string& nombre);  // "Generando superfic
 // method, 2 when LongVar else 1, NApor, -1) and the real options (-1.0, or the
 // starting values c0, c1, a in entries 1 to 3 when C0Ini >= 0).
 // Refused with a message (arguments untouched) for: no data, a column out of
-// range, a trend degree outside 0..3, a model outside 1..6, NSaltos outside
-// 1..kMaxSaltos with fixed-width lags, a grid below 1 node or above kMaxNodosRejilla, a
-// non-positive or non-finite spacing.
+// range, options that ValidaOpciones refuses, a global system that does not
+// fit in memory (CompruebaRecursos), data that CompruebaDatosKriging refuses,
+// fewer than 2 complete rows. Only rows with X, Y and Z present go to the
+// engine. Success may carry how many rows were left out (MensajeFilasFuera)
+// and the warning that the run will be slow or large.
 Resultado PreparaArgumentos(const SesionKriging& sesion, ArgumentosSKU& argumentos);
+
+// "Se han dejado fuera N filas con valores ausentes en X, Y o Z."
+std::string MensajeFilasFuera(int filas);
 
 // Applies a successful run: the surfaces and their grid, the range of the
 // prediction (real options 1 and 2), SaltoIni and RSalto as the engine
 // returned them (NSaltos and NAjus keep their values), and the fitted model
-// read from `carpeta`/KRIGING.LOG. Marks the session as holding surfaces.
+// the run itself reported. `carpeta` is the result folder the run's files
+// went to. Marks the session as holding surfaces.
+void AplicaResultado(SesionKriging& sesion, const ResultadoMotor& resultado, const std::string& nombre,
+                     const std::string& carpeta);
+// The same from the engine's arguments alone, the model read from
+// `carpeta`/KRIGING.LOG (for a folder no other run writes to).
 void AplicaResultado(SesionKriging& sesion, const ArgumentosSKU& salida, const std::string& nombre,
                      const std::string& carpeta);
+// Everything but the model.
+void AplicaSuperficies(SesionKriging& sesion, const ArgumentosSKU& salida, const std::string& nombre,
+                       const std::string& carpeta);
 
 // The model fitted by the last run whose log is in `carpeta`: the last
 // "Parámetros estimados:" line of KRIGING.LOG, with the fit error and the
@@ -42,7 +55,7 @@ ModeloAjustado LeeModeloAjustado(const std::string& carpeta, const ArgumentosSKU
 // folder `carpeta`, and on success apply the result. On failure the session
 // is unchanged and the message is the runner's (kErrorLlamadaMotor, the code,
 // the engine's diagnosis). `nombre` is the Z variable's name without trailing
-// blanks.
+// blanks. Success may carry PreparaArgumentos's warning.
 Resultado EjecutaKriging(SesionKriging& sesion, const std::string& nombre, const std::string& carpeta,
                          MotorKriging& motor);
 

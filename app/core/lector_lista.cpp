@@ -66,6 +66,21 @@ void LectorLista::terminaCampo() {
 
 bool LectorLista::fin() { return !saltaHastaCampo(); }
 
+bool LectorLista::leeLinea(std::string& linea, size_t maximo) {
+  linea.clear();
+  if (mira() == kEOF) return false;
+  const int lineaInicio = linea_;
+  for (int c = toma(); c != kEOF && c != '\n'; c = toma()) {
+    if (linea.size() >= maximo) {
+      demasiadoLarga_ = true;
+      falla(lineaInicio, "línea", "línea demasiado larga (más de " + std::to_string(maximo) + " caracteres)");
+      return false;
+    }
+    linea.push_back(static_cast<char>(c));
+  }
+  return true;
+}
+
 bool LectorLista::falla(int linea, std::string_view que, const std::string& problema) {
   error_ = nombre_ + ", línea " + std::to_string(linea) + ": " + std::string(que) + ": " + problema;
   return false;

@@ -28,6 +28,11 @@ class LectorLista {
   bool leeEntero(int64_t& valor, std::string_view que, int64_t minimo, int64_t maximo);
   // True when only blanks and line breaks remain.
   bool fin();
+  // The rest of the current line, without its line break; false at the end of
+  // the file. A line longer than `maximo` bytes is an error (error() says so).
+  bool leeLinea(std::string& linea, size_t maximo);
+  // True after leeLinea failed on a line that was too long.
+  bool lineaDemasiadoLarga() const { return demasiadoLarga_; }
 
   const std::string& error() const { return error_; }
   int linea() const { return linea_; }
@@ -46,6 +51,7 @@ class LectorLista {
   std::string nombre_;
   std::string error_;
   int linea_ = 1;
+  bool demasiadoLarga_ = false;
 };
 
 // `texto` cut or padded with blanks to `ancho` characters (UTF-8 aware: a

@@ -15,6 +15,8 @@
 #include <thread>
 #include <vector>
 
+#include "core/ejecuta_kriging.h"
+
 extern char** environ;
 
 namespace sorvan {
@@ -23,9 +25,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Files the engine writes under fixed names in its working folder.
-constexpr const char* kArchivosResultado[] = {"SKUPRE.SUP", "SKUVAR.SUP", "SKUESTIM.SV",
-                                              "SKUESTIM.FMT", "SKUEAJUS.SV", "SKUEAJUS.FMT"};
 constexpr const char* kArchivoLog = "KRIGING.LOG";
 constexpr char kTagErrorAyudante[4] = {'S', 'K', 'U', 'E'};
 
@@ -116,18 +115,30 @@ Resultado MotorKriging::start(const ArgumentosSKU& argumentos, const std::string
   std::error_code ec;
   const fs::path dir = carpeta.empty() ? fs::current_path(ec) : fs::path(carpeta);
   fs::create_directories(dir, ec);
-  if (!fs::is_directory(dir, ec) || ::access(dir.c_str(), W_OK) != 0)
-    return Resultado::Error("No se puede escribir en la carpeta de resultados " + dir.string() + ".");
+  if (!fs::is_directory(dir, ec) || ::access(dir.c_str(), W_OK | X_OK) != 0)
+    return Resultado::Error("No se puede escribir en la carpeta de resultados " + dir.string() +
+                            (ec ? ": " + ec.message() : std::string()) + ".");
   carpeta_ = fs::absolute(dir, ec).string();
-  // The engine replaces these files on every call; removing them first means
-  // a failed run cannot leave an earlier run's files (or log) looking like
-  // its own.
-  for (const char* nombre : kArchivosResultado) fs::remove(dir / nombre, ec);
-  fs::remove(dir / kArchivoLog, ec);
+  // One run at a time per folder; the engine works apart, in its own folder,
+  // so that the previous results stay until this run has succeeded.
+  Resultado tomada = cerrojo_.toma(carpeta_);
+  if (!tomada) return tomada;
+  std::string error;
+  temporal_ = CreaCarpetaEjecucion(carpeta_, &error);
+  if (temporal_.empty()) {
+    cerrojo_.suelta();
+    return Resultado::Error(error);
+  }
+  auto abandona = [&](const std::string& mensaje) {
+    BorraCarpetaEjecucion(temporal_);
+    temporal_.clear();
+    cerrojo_.suelta();
+    return Resultado::Error(mensaje);
+  };
 
   int par[2];
   if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, par) != 0)
-    return Resultado::Error(std::string("No se puede crear el canal con el motor: ") + std::strerror(errno));
+    return abandona(std::string("No se puede crear el canal con el motor: ") + std::strerror(errno));
   // The helper's end becomes its descriptor 3; keep it off 3 here so that the
   // dup2 below really clears close-on-exec.
   int hijo = par[1];
@@ -142,7 +153,7 @@ Resultado MotorKriging::start(const ArgumentosSKU& argumentos, const std::string
   posix_spawn_file_actions_adddup2(&acciones, hijo, 3);
   std::string canal = "3";
   std::vector<char*> argv = {const_cast<char*>(ayudante.c_str()), const_cast<char*>("--carpeta"),
-                             const_cast<char*>(carpeta_.c_str()), const_cast<char*>("--canal"),
+                             const_cast<char*>(temporal_.c_str()), const_cast<char*>("--canal"),
                              canal.data(), nullptr};
   pid_t pid = -1;
   const int err = ::posix_spawn(&pid, ayudante.c_str(), &acciones, nullptr, argv.data(), environ);
@@ -150,7 +161,7 @@ Resultado MotorKriging::start(const ArgumentosSKU& argumentos, const std::string
   ::close(hijo);
   if (err != 0) {
     ::close(par[0]);
-    return Resultado::Error("No se puede iniciar " + ayudante + ": " + std::strerror(err));
+    return abandona("No se puede iniciar " + ayudante + ": " + std::strerror(err));
   }
 
   pid_ = pid;
@@ -235,7 +246,7 @@ bool MotorKriging::poll() {
   if (recibido_.size() >= 4 && std::memcmp(recibido_.data(), kTagErrorAyudante, 4) == 0)
     causa = recibido_.substr(4, 2000);
   else
-    causa = UltimasLineasLog(carpeta_);
+    causa = UltimasLineasLog(temporal_);
   if (causa.empty())
     causa = codigo >= 128 ? "El motor terminó por la señal " + std::to_string(codigo - 128) + "."
                           : "El motor terminó sin devolver resultados.";
@@ -265,20 +276,57 @@ void MotorKriging::termina(bool exito, int codigo, std::string causa) {
   resultado_.ok = exito;
   resultado_.cancelado = cancelado_;
   resultado_.codigo = codigo;
+  resultado_.mensaje.clear();
+  resultado_.detalles.clear();
   if (exito) {
-    resultado_.mensaje.clear();
-    return;
+    // The model of this very run, from its own log, before the files move.
+    resultado_.modelo = LeeModeloAjustado(temporal_, resultado_.salida);
+    Resultado movido = TrasladaResultados(temporal_, carpeta_);
+    if (!movido) {
+      resultado_.ok = false;
+      resultado_.mensaje = movido.mensaje;
+    }
+  } else if (!cancelado_) {
+    resultado_.detalles = "El codigo de error es :" + std::to_string(codigo) + "\n" + causa;
+    resultado_.mensaje = ExplicaFallo(resultado_.detalles, codigo);
+    // The failed run's log, with a line saying plainly that it did not
+    // finish, is kept beside the previous results without replacing them.
+    const fs::path log = fs::path(temporal_) / kArchivoLog;
+    std::error_code ec;
+    if (fs::exists(log, ec)) {
+      std::ofstream(log, std::ios::app)
+          << "\n*** El kriging no terminó (código " << codigo << "): no se han generado superficies.\n";
+      fs::rename(log, fs::path(carpeta_) / kArchivoLogFallido, ec);
+    }
+  } else {
+    resultado_.mensaje = causa;
   }
-  resultado_.mensaje = std::string(kErrorLlamadaMotor) + "\nEl codigo de error es :" + std::to_string(codigo) +
-                       "\n" + causa;
-  // Surface files of a failed run are partial at best; the log keeps the
-  // engine's diagnosis and says plainly that the run did not finish.
-  std::error_code ec;
-  fs::remove(fs::path(carpeta_) / "SKUPRE.SUP", ec);
-  fs::remove(fs::path(carpeta_) / "SKUVAR.SUP", ec);
-  std::ofstream log(fs::path(carpeta_) / kArchivoLog, std::ios::app);
-  if (log)
-    log << "\n*** El kriging no terminó (código " << codigo << "): no se han generado superficies.\n";
+  BorraCarpetaEjecucion(temporal_);
+  temporal_.clear();
+  cerrojo_.suelta();
+}
+
+std::string ResultadoMotor::textoCompleto() const {
+  if (detalles.empty()) return mensaje;
+  return mensaje + "\nDetalles:\n" + detalles;
+}
+
+std::string ExplicaFallo(const std::string& detalles, int codigo) {
+  std::string r = kErrorLlamadaMotor;
+  auto contiene = [&](const char* t) { return detalles.find(t) != std::string::npos; };
+  if (contiene("singular"))
+    r += " El sistema de kriging es singular: suele deberse a datos con las mismas coordenadas o a un modelo de "
+         "semivariograma que no es válido para estos datos. Quite los datos repetidos o cambie el modelo.";
+  else if (contiene("NOBS"))
+    r += " No hay saltos con pares suficientes para ajustar el modelo: ensanche los saltos o reduzca el nº mínimo "
+         "de pares para el ajuste.";
+  else if (codigo >= 128)
+    r += " El motor de kriging terminó de forma anormal (señal " + std::to_string(codigo - 128) + ").";
+  else if (contiene("memoria") || contiene("memory") || contiene("bad_alloc"))
+    r += " No hay memoria suficiente: use un vecindario de búsqueda (Kriging Local), menos datos o una rejilla menor.";
+  else if (contiene("espacio") || contiene("No space"))
+    r += " No queda espacio en el disco de la carpeta de resultados.";
+  return r;
 }
 
 ResultadoMotor MotorKriging::run(const ArgumentosSKU& argumentos, const std::string& carpeta,
@@ -294,8 +342,8 @@ ResultadoMotor MotorKriging::run(const ArgumentosSKU& argumentos, const std::str
   while (!poll()) {
     if (limite.count() > 0 && std::chrono::steady_clock::now() - comienzo > limite) {
       cancel();
-      resultado_.mensaje = std::string(kErrorLlamadaMotor) + "\nEl codigo de error es :" +
-                           std::to_string(resultado_.codigo) + "\nEl motor no terminó en el tiempo previsto.";
+      resultado_.cancelado = false;
+      resultado_.mensaje = std::string(kErrorLlamadaMotor) + " El motor no terminó en el tiempo previsto.";
       break;
     }
     // Wait for the helper to write or end, without spinning.

@@ -16,32 +16,45 @@
 // caller's job (AplicaResultado in ejecuta_kriging.h), so a failed or
 // cancelled run leaves the previous surfaces in place.
 //
-// Result files: before the helper starts, the engine's files of an earlier
-// run in the working folder (KRIGING.LOG, SKUPRE.SUP, SKUVAR.SUP, SKUESTIM.SV,
-// SKUESTIM.FMT, SKUEAJUS.SV, SKUEAJUS.FMT) are removed, so that nothing left
-// there can pass for this run's. After a failure, partial surface files are
-// removed and a closing line saying the run failed is added to KRIGING.LOG.
+// Result files: the run takes the result folder (a lock file with its pid; a
+// folder in use by a live run is refused) and the engine works in a new
+// temporary folder inside it. On success the fitted model is read from that
+// run's own log and the files (KRIGING.LOG, SKUPRE.SUP, SKUVAR.SUP,
+// SKUESTIM.SV, SKUESTIM.FMT, SKUEAJUS.SV, SKUEAJUS.FMT) are moved into the
+// result folder; after a failure or a cancellation the previous results stay
+// as they were (a failed run's log, with a closing line saying the run
+// failed, is kept as KRIGING-FALLO.LOG) and the temporary folder is removed.
 #include <chrono>
 #include <string>
 #include <sys/types.h>
 
 #include "core/argumentos_sku.h"
+#include "core/carpeta_resultados.h"
 #include "core/resultado.h"
+#include "core/sesion_kriging.h"
 
 namespace sorvan {
 
 inline constexpr const char* kNombreAyudanteMotor = "sorvan-engine";
-inline constexpr const char* kErrorLlamadaMotor = "Error al llamar sku en kriging.dll";
+inline constexpr const char* kErrorLlamadaMotor = "El cálculo de kriging ha fallado.";
 
 struct ResultadoMotor {
   bool ok = false;        // the engine returned and the reply arrived whole
   bool cancelado = false; // ended by cancel()
   int codigo = 0;         // on failure: the helper's exit status, or 128 + the signal that ended it
-  // On failure: kErrorLlamadaMotor, "El codigo de error es :" and the code,
-  // then the cause: the helper's own message (library or symbol missing), or
-  // the last non-empty lines of KRIGING.LOG (the engine's diagnosis).
+  // On failure: a Spanish sentence saying what went wrong and what to do
+  // (kErrorLlamadaMotor followed by the likely cause when the engine's text
+  // names one), or the runner's own refusal (folder in use, helper missing).
   std::string mensaje;
+  // On an engine failure: "El codigo de error es :" and the code, then the
+  // helper's own message (library or symbol missing) or the last non-empty
+  // lines of the run's KRIGING.LOG (the engine's diagnosis).
+  std::string detalles;
   ArgumentosSKU salida;   // on success: the arguments as the engine left them
+  ModeloAjustado modelo;  // on success: the model fitted, from this run's own log
+
+  // mensaje, then detalles under "Detalles:", for a text-only report.
+  std::string textoCompleto() const;
 };
 
 class MotorKriging {
@@ -78,7 +91,9 @@ class MotorKriging {
   void termina(bool exito, int codigo, std::string causa);
   void envia();
   std::string ayudante_;
-  std::string carpeta_;
+  std::string carpeta_;      // the result folder
+  std::string temporal_;     // this run's folder inside it
+  CerrojoCarpeta cerrojo_;
   bool enMarcha_ = false;
   bool cancelado_ = false;
   pid_t pid_ = -1;
@@ -90,6 +105,10 @@ class MotorKriging {
   ArgumentosSKU peticion_;   // sizes to check the reply against
   ResultadoMotor resultado_;
 };
+
+// The Spanish lead of an engine failure: kErrorLlamadaMotor and, when the
+// engine's text (`detalles`) shows a cause the user can act on, what to do.
+std::string ExplicaFallo(const std::string& detalles, int codigo);
 
 // The last `lineas` non-empty lines of `carpeta`/KRIGING.LOG, joined by line
 // breaks (empty when there is no log).

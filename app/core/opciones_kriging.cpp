@@ -13,13 +13,15 @@ DistanciasDatos CalculaDistancias(const DatosEspaciales& datos, int colX, int co
   DistanciasDatos r;
   const int n = datos.N;
   if (n < 2 || colX < 1 || colX > datos.nvar || colY < 1 || colY > datos.nvar || cuantas < 1) return r;
-  const float* x = datos.columna(colX);
-  const float* y = datos.columna(colY);
+  const double* x = datos.columna(colX);
+  const double* y = datos.columna(colY);
   std::vector<double>& kept = r.cortas;
   kept.reserve(size_t(cuantas) + 1);
   double mayor = 0, menorPositiva = 0;
   for (int i = 0; i + 1 < n; ++i) {
+    if (std::isnan(x[i]) || std::isnan(y[i])) continue;  // a missing coordinate places nothing
     for (int j = i + 1; j < n; ++j) {
+      if (std::isnan(x[j]) || std::isnan(y[j])) continue;
       const double ddx = double(x[i]) - double(x[j]);
       const double ddy = double(y[i]) - double(y[j]);
       const double d = std::sqrt(ddx * ddx + ddy * ddy);
@@ -34,6 +36,7 @@ DistanciasDatos CalculaDistancias(const DatosEspaciales& datos, int colX, int co
       if (int(kept.size()) > cuantas) kept.pop_back();
     }
   }
+  if (kept.empty()) return r;
   r.mayor = static_cast<float>(mayor);
   r.menor = static_cast<float>(kept.front());
   r.menorPositiva = static_cast<float>(menorPositiva);
@@ -59,6 +62,18 @@ void ParametrosSaltos(const DistanciasDatos& d, int N, OpcionesKriging& op) {
     op.SaltoIni = static_cast<float>(RedondeaPar((dm + d1) / p) * p / 2);
   }
   double saltos = op.RSalto > 0 ? std::floor((double(d.mayor) - op.SaltoIni) / op.RSalto + 0.5) + 1 : 1;
+  // The cap of kMaxSaltos classes cutting them short of even half the longest
+  // distance (many close pairs over a large extent): wider classes, rounded up
+  // to two significant digits, so that the capped count reaches it.
+  const double alcance = op.SaltoIni + (kMaxSaltos - 0.5) * double(op.RSalto);
+  if (saltos > kMaxSaltos && alcance < 0.5 * double(d.mayor)) {
+    const double tramo = double(d.mayor) - op.SaltoIni, minima = tramo / (kMaxSaltos - 0.5);
+    const double q = std::pow(10.0, std::floor(std::log10(minima)) - 1);
+    double anchura = std::ceil(minima / q) * q;
+    while (std::floor(tramo / static_cast<float>(anchura) + 0.5) + 1 > kMaxSaltos) anchura += q;
+    op.RSalto = static_cast<float>(anchura);
+    saltos = std::floor(tramo / op.RSalto + 0.5) + 1;
+  }
   if (!(saltos >= 1)) saltos = 1;
   op.NSaltos = saltos > kMaxSaltos ? kMaxSaltos : static_cast<int32_t>(saltos);
 }
@@ -70,14 +85,15 @@ Resultado RejillaAutomatica(const DatosEspaciales& datos, int colX, int colY, in
                             std::to_string(nx) + " x " + std::to_string(ny) + ").");
   if (colX < 1 || colX > datos.nvar || colY < 1 || colY > datos.nvar)
     return Resultado::Error("Las columnas X e Y no existen en los datos.");
-  const float lx = (datos.maximo[size_t(colX - 1)] - datos.minimo[size_t(colX - 1)]) / float(nx - 2);
-  const float ly = (datos.maximo[size_t(colY - 1)] - datos.minimo[size_t(colY - 1)]) / float(ny - 2);
+  const float lx = float(datos.maximo[size_t(colX - 1)] - datos.minimo[size_t(colX - 1)]) / float(nx - 2);
+  const float ly = float(datos.maximo[size_t(colY - 1)] - datos.minimo[size_t(colY - 1)]) / float(ny - 2);
+  if (!std::isfinite(lx) || !std::isfinite(ly)) return Resultado::Error("Las columnas X e Y no tienen valores.");
   op.NRx = nx;
   op.NRy = ny;
   op.LRx = lx;
   op.LRy = ly;
-  op.MinRx = datos.minimo[size_t(colX - 1)] - lx / 2;
-  op.MinRy = datos.minimo[size_t(colY - 1)] - ly / 2;
+  op.MinRx = float(datos.minimo[size_t(colX - 1)]) - lx / 2;
+  op.MinRy = float(datos.minimo[size_t(colY - 1)]) - ly / 2;
   return Resultado::Exito();
 }
 

@@ -42,6 +42,11 @@ struct SesionKriging {
   bool haySuperficies = false;         // a run has produced surfaces
   std::string variableSuperficies;     // name of the Z variable of those surfaces
   std::string carpetaResultados;       // folder holding that run's result files
+  // The result folder the user chose for the data file `carpetaElegidaPara`;
+  // for any other data file (or when empty) runs write to the data set's
+  // default folder (CarpetaResultadosSesion).
+  std::string carpetaElegida;
+  std::string carpetaElegidaPara;
   ModeloAjustado modelo;               // model fitted by that run
 };
 

@@ -62,8 +62,11 @@ frmDatos::frmDatos(sorvan::DatosEspaciales& datos, QWidget* parent)
   connect(MSFGrid_->verticalScrollBar(), &QScrollBar::valueChanged, this, alDesplazar);
 }
 
-QString frmDatos::TextoValor(float valor) {
-  return QString::number(static_cast<double>(valor), 'g', 7);
+QString frmDatos::TextoValor(double valor) {
+  // A missing value is an empty cell; the rest show up to the digits a double
+  // needs to come back unchanged from its text.
+  if (std::isnan(valor)) return QString();
+  return QString::number(valor, 'g', 15);
 }
 
 bool frmDatos::IniData(const QString& path) {
@@ -77,8 +80,8 @@ bool frmDatos::IniData(const QString& path) {
     return false;
   }
   if (!r.mensaje.empty())
-    QMessageBox::information(parentWidget() ? parentWidget() : this, kTitulo,
-                             QString::fromStdString(r.mensaje), QMessageBox::Ok);
+    QMessageBox::warning(parentWidget() ? parentWidget() : this, kTitulo, QString::fromStdString(r.mensaje),
+                         QMessageBox::Ok);
   datos_ = std::move(leidos);
   llenarRejilla();
   return true;
@@ -141,8 +144,10 @@ void frmDatos::confirmarEdicion(int fila, int col) {
   if (fila < 1 || col < 1 || fila > datos_.N || col > datos_.nvar) return;
   const QString texto = TxtEdit_->text().trimmed();
   bool ok = false;
-  const double x = texto.toDouble(&ok);
-  if (!ok || !std::isfinite(x) || std::fabs(x) > std::numeric_limits<float>::max()) {
+  // An emptied cell, or "NA", makes the value missing.
+  const bool ausente = texto.isEmpty() || sorvan::EsTextoAusente(texto.toStdString());
+  const double x = ausente ? std::numeric_limits<double>::quiet_NaN() : texto.toDouble(&ok);
+  if (!ausente && (!ok || !std::isfinite(x) || std::fabs(x) > std::numeric_limits<float>::max())) {
     // The cell and the data keep their value; the message waits until the
     // focus change that brought us here is over.
     const QString aviso =
@@ -153,14 +158,11 @@ void frmDatos::confirmarEdicion(int fila, int col) {
         this, [this, aviso] { QMessageBox::warning(this, kTitulo, aviso); }, Qt::QueuedConnection);
     return;
   }
-  const float valor = static_cast<float>(x);
+  const double valor = x;
   const size_t inicio = size_t(col - 1) * size_t(datos_.N);
   datos_.matriz[inicio + size_t(fila - 1)] = valor;
   // The old value may have been the column's extreme: take them afresh.
-  const auto [mn, mx] = std::minmax_element(datos_.matriz.begin() + long(inicio),
-                                            datos_.matriz.begin() + long(inicio + size_t(datos_.N)));
-  datos_.minimo[size_t(col - 1)] = *mn;
-  datos_.maximo[size_t(col - 1)] = *mx;
+  datos_.recalculaExtremos(col);
   MSFGrid_->SetTextMatrix(fila, col, TextoValor(valor));
   emit DatoEditado(fila, col);
 }

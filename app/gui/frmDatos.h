@@ -20,16 +20,16 @@ public:
   // Reads the ".dae" file `path` into the data set and fills the grid. A file
   // that cannot be read completely leaves the data set and the grid as they
   // were and gets a message naming the file and the line; returns false then.
-  // A file announcing more than 2048 rows loads the first 2048, after a warning.
+  // Missing values show as empty cells.
   bool IniData(const QString& path);
 
   // The grid and the in-cell editor, for the main window and the tests.
   DataGrid* MSFGrid() const { return MSFGrid_; }
   QLineEdit* TxtEdit() const { return TxtEdit_; }
 
-  // The text of a value as the grid shows it (general format, up to seven
-  // significant digits).
-  static QString TextoValor(float valor);
+  // The text of a value as the grid shows it (general format, up to fifteen
+  // significant digits; empty for a missing value).
+  static QString TextoValor(double valor);
 
 signals:
   // A committed edit changed the value of row `fila` of variable `col` (1-based).

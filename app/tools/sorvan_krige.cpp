@@ -4,7 +4,9 @@
 //
 // Exit status: 0 success, 1 bad input or engine failure (message on standard
 // error), 2 usage error.
+#include <algorithm>
 #include <array>
+#include <fstream>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -15,12 +17,17 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
+#include "core/cross_validation_run.h"
 #include "core/datos_espaciales.h"
 #include "core/ejecuta_kriging.h"
 #include "core/motor_kriging.h"
 #include "core/opciones_kriging.h"
 #include "core/perfil.h"
+#include "core/run_warnings.h"
 #include "core/sesion_kriging.h"
+#include "core/validacion_opciones.h"
 
 namespace fs = std::filesystem;
 using namespace sorvan;
@@ -79,7 +86,14 @@ Opciones de kriging (la que no se da toma su valor automático):
   --start C0,C1,A         valores iniciales del modelo (pepita, meseta o
                           pendiente, alcance o exponente)
   --sin-limite, --no-row-limit
-                          lee todas las filas (sin el límite de 2048 datos)
+                          sin efecto: se leen siempre todas las filas
+  --cv                    valida el modelo ajustado por validación cruzada (dejando
+                          fuera cada dato) e imprime el resumen
+  --cv-folds K            validación cruzada en K grupos (2 o más) en vez de dato a dato
+  --seed S                semilla del reparto en grupos (por defecto 1)
+  --cv-out ARCHIVO.csv    escribe la tabla de la validación cruzada (implica --cv)
+  --compare-models        ajusta y valida los seis modelos con la tendencia elegida
+                          y los muestra ordenados por su error
   -h, --help              esta ayuda
 
 Estado de salida: 0 éxito; 1 datos o perfil erróneos o fallo del motor (el
@@ -135,6 +149,10 @@ struct Argumentos {
   std::optional<std::string> profile;
   std::optional<int> exclude;
   std::optional<std::array<double, 3>> start;
+  bool cv = false, compareModels = false;
+  int cvFolds = 0;
+  std::uint32_t seed = 1;
+  std::string cvOut;
 };
 
 int CodigoModelo(const std::string& opcion, const std::string& v) {
@@ -207,7 +225,16 @@ Argumentos Analiza(int argc, char** argv) {
       auto p = Partes(op, siguiente(), 3);
       a.start = std::array<double, 3>{Real(op, p[0]), Real(op, p[1]), Real(op, p[2])};
       if ((*a.start)[0] < 0) throw ErrorUso{op + ": la pepita C0 no puede ser negativa"};
-    } else if (op.rfind("-", 0) == 0 && op.size() > 1) {
+    } else if (op == "--cv") a.cv = true;
+    else if (op == "--cv-folds") {
+      a.cvFolds = int(Entero(op, siguiente(), 2, 1'000'000));
+      a.cv = true;
+    } else if (op == "--seed") a.seed = std::uint32_t(Entero(op, siguiente(), 0, 4294967295L));
+    else if (op == "--cv-out") {
+      a.cvOut = siguiente();
+      a.cv = true;
+    } else if (op == "--compare-models") a.compareModels = true;
+    else if (op.rfind("-", 0) == 0 && op.size() > 1) {
       throw ErrorUso{"opción desconocida «" + op + "»"};
     } else if (a.datos.empty()) {
       a.datos = op;
@@ -256,7 +283,15 @@ void AplicaOpciones(const Argumentos& a, SesionKriging& s) {
   if (a.lagWidth) op.RSalto = float(*a.lagWidth);
   if (a.lags) op.NSaltos = *a.lags;
   if (a.fitLags) op.NAjus = *a.fitLags;
-  if (a.minPairs) op.NMinAjus = *a.minPairs;
+  if (a.minPairs) {
+    op.NMinAjus = *a.minPairs;
+    // The engine reads 0 as its default: say so and show what is used.
+    if (op.NMinAjus == 0) {
+      std::cerr << "aviso: --min-pairs 0 no es posible: el motor toma su valor por defecto, 15 (un salto entra en el "
+                   "ajuste con más de 15 pares)\n";
+      op.NMinAjus = 15;
+    }
+  }
   if (a.variableLags) {
     op.LongVar = 1;
     op.NApor = *a.variableLags;
@@ -268,7 +303,9 @@ void AplicaOpciones(const Argumentos& a, SesionKriging& s) {
     op.AIni = float((*a.start)[2]);
   }
   if (op.NAjus > op.NSaltos) {
-    std::cerr << "aviso: " << kAvisoNAjus << "\n";
+    // Only a count the user gave deserves the warning; the automatic one
+    // simply follows --lags.
+    if (a.fitLags) std::cerr << "aviso: " << kAvisoNAjus << "\n";
     op.NAjus = op.NSaltos;
   }
 
@@ -282,8 +319,8 @@ void AplicaOpciones(const Argumentos& a, SesionKriging& s) {
     op.NRy = ny;
     op.LRx = float(a.spacing->first);
     op.LRy = float(a.spacing->second);
-    op.MinRx = s.datos.minimo[size_t(s.colX - 1)] - op.LRx / 2;
-    op.MinRy = s.datos.minimo[size_t(s.colY - 1)] - op.LRy / 2;
+    op.MinRx = float(s.datos.minimo[size_t(s.colX - 1)]) - op.LRx / 2;
+    op.MinRy = float(s.datos.minimo[size_t(s.colY - 1)]) - op.LRy / 2;
   } else if (a.grid) {
     Resultado r = RejillaAutomatica(s.datos, s.colX, s.colY, nx, ny, op);
     if (!r) throw ErrorDatos{r.mensaje + " Indique también --spacing."};
@@ -314,7 +351,10 @@ std::string Real7(double v) {
 void Resumen(const SesionKriging& s, const std::string& archivo) {
   const OpcionesKriging& op = s.opciones;
   const SuperficiesKriging& sup = s.superficies;
-  std::cout << "Datos: " << archivo << " (" << s.datos.N << " puntos)\n"
+  const int fuera = s.datos.N - int(FilasCompletas(s.datos, {s.colX, s.colY, s.colZ}).size());
+  std::cout << "Datos: " << archivo << " (" << s.datos.N << " puntos";
+  if (fuera > 0) std::cout << ", " << fuera << " sin X, Y o Z, fuera del cálculo";
+  std::cout << ")\n"
             << "Columnas: X = " << s.datos.nombreSinBlancos(s.colX) << ", Y = " << s.datos.nombreSinBlancos(s.colY)
             << ", Z = " << s.datos.nombreSinBlancos(s.colZ) << "\n"
             << "Opciones usadas:\n"
@@ -369,13 +409,104 @@ void Resumen(const SesionKriging& s, const std::string& archivo) {
   std::cout << "Resultados en " << s.carpetaResultados << "\n";
 }
 
+std::string LeeTexto(const fs::path& archivo) {
+  std::ifstream in(archivo, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The run's warnings on standard error, the result being kept.
+void ImprimeAvisos(const SesionKriging& s) {
+  const float zMin = s.datos.minimo[size_t(s.colZ - 1)], zMax = s.datos.maximo[size_t(s.colZ - 1)];
+  const std::vector<std::string> avisos =
+      RunWarnings(LeeTexto(fs::path(s.carpetaResultados) / "KRIGING.LOG"), zMin, zMax,
+                  s.superficies.zMin, s.superficies.zMax);
+  for (const std::string& aviso : avisos) std::cerr << "aviso: " << aviso << "\n";
+}
+
+void ImprimeResumenValidacion(const kriging::CrossValidationSummary& r) {
+  std::cout << "  Error medio: " << Real7(r.meanError) << "\n"
+            << "  Raíz del error cuadrático medio: " << Real7(r.rootMeanSquareError) << "\n"
+            << "  Error estandarizado medio: " << Real7(r.meanStandardisedError) << "\n"
+            << "  Error estandarizado cuadrático medio: " << Real7(r.meanSquaredStandardisedError) << "\n"
+            << "  Correlación observados-predichos: " << Real7(r.correlation) << "\n"
+            << "  Datos dentro de ±1,96 σ: " << Real7(100 * r.shareWithin) << " %\n";
+}
+
+ValidatedModel ModeloDeSesion(const SesionKriging& s) {
+  return {s.modelo.codigo, s.modelo.c0, s.modelo.c1, s.modelo.a};
+}
+
+void ValidaModelo(const Argumentos& a, const SesionKriging& s) {
+  const kriging::CrossValidationResult r = CrossValidateColumns(
+      s.datos, s.colX, s.colY, s.colZ, ModeloDeSesion(s), s.opciones.Media, a.cvFolds, a.seed);
+  if (r.status != 0) throw ErrorDatos{"validación cruzada: " + r.message};
+  std::cout << "Validación cruzada ("
+            << (a.cvFolds > 1 ? std::to_string(a.cvFolds) + " grupos, semilla " + std::to_string(a.seed)
+                              : std::string("dejando fuera cada dato"))
+            << ", " << r.summary.count << " datos):\n";
+  ImprimeResumenValidacion(r.summary);
+  if (!a.cvOut.empty()) {
+    Resultado w = WriteCrossValidationCsv(a.cvOut, r);
+    if (!w) throw ErrorDatos{w.mensaje};
+    std::cout << "Tabla de la validación cruzada en " << a.cvOut << "\n";
+  }
+}
+
+// Fits each of the six models with the chosen trend (runs in a scratch
+// folder), cross-validates it and prints them sorted by error.
+void ComparaModelos(const Argumentos& a, const SesionKriging& base, const std::string& nombre) {
+  std::error_code ec;
+  const fs::path carpeta = fs::temp_directory_path(ec) / ("sorvan-modelos-" + std::to_string(::getpid()));
+  fs::create_directories(carpeta, ec);
+  std::vector<ModelComparisonRow> filas;
+  for (int codigo = 1; codigo <= 6; ++codigo) {
+    SesionKriging s = base;
+    s.opciones.Modelo = codigo;
+    if (!a.start) s.opciones.C0Ini = s.opciones.C1Ini = s.opciones.AIni = -1;
+    MotorKriging motor;
+    Resultado r = EjecutaKriging(s, nombre, carpeta.string(), motor);
+    ModelComparisonRow fila;
+    fila.model = {codigo, s.modelo.c0, s.modelo.c1, s.modelo.a};
+    fila.fitError = s.modelo.errorAjuste;
+    if (!r) {
+      fila.validation.status = 1;
+      fila.validation.message = r.mensaje;
+    } else {
+      fila.validation = CrossValidateColumns(s.datos, s.colX, s.colY, s.colZ, fila.model, s.opciones.Media,
+                                             a.cvFolds, a.seed);
+    }
+    filas.push_back(fila);
+  }
+  fs::remove_all(carpeta, ec);
+  SortByError(filas);
+  std::cout << "Comparación de modelos (tendencia " << base.opciones.Media << ", validación cruzada "
+            << (a.cvFolds > 1 ? std::to_string(a.cvFolds) + " grupos" : std::string("dato a dato"))
+            << "), de menor a mayor error:\n";
+  char linea[512];
+  std::snprintf(linea, sizeof linea, "  %-20s %12s %12s %12s %12s %12s %12s %9s\n", "modelo", "c0", "c1", "a",
+                "error ajuste", "RECM", "ECME", "r");
+  std::cout << linea;
+  for (const ModelComparisonRow& f : filas) {
+    if (f.validation.status != 0) {
+      std::cout << "  " << kModelosEs[f.model.code - 1] << ": " << f.validation.message << "\n";
+      continue;
+    }
+    const kriging::CrossValidationSummary& r = f.validation.summary;
+    std::snprintf(linea, sizeof linea, "  %-20s %12.6g %12.6g %12.6g %12.6g %12.6g %12.6g %9.4f\n",
+                  kModelosEs[f.model.code - 1], f.model.c0, f.model.c1, f.model.a, f.fitError,
+                  r.rootMeanSquareError, r.meanSquaredStandardisedError, r.correlation);
+    std::cout << linea;
+  }
+  std::cout << "  (RECM: raíz del error cuadrático medio; ECME: error cuadrático medio estandarizado, "
+               "cerca de 1 si la varianza de kriging es realista; r: correlación observados-predichos)\n";
+}
+
 int Ejecuta(const Argumentos& a) {
   SesionKriging s;
   OpcionesLectura lectura;
-  if (a.sinLimite) lectura.limiteFilas = 0;
   Resultado leido = LeeDatos(a.datos, s.datos, lectura);
   if (!leido) throw ErrorDatos{leido.mensaje};
-  if (!leido.mensaje.empty()) std::cerr << "aviso: " << a.datos << ": " << leido.mensaje << "\n";
+  if (!leido.mensaje.empty()) std::cerr << "aviso: " << leido.mensaje << "\n";
   s.archivoDatos = a.datos;
   s.colX = Columna(s.datos, "X", a.colX);
   s.colY = Columna(s.datos, "Y", a.colY);
@@ -393,7 +524,11 @@ int Ejecuta(const Argumentos& a) {
   MotorKriging motor;
   Resultado r = EjecutaKriging(s, nombre, carpeta, motor);
   if (!r) throw ErrorDatos{r.mensaje};
+  if (!r.mensaje.empty()) std::cerr << "aviso: " << r.mensaje << "\n";
   Resumen(s, a.datos);
+  ImprimeAvisos(s);
+  if (a.cv) ValidaModelo(a, s);
+  if (a.compareModels) ComparaModelos(a, s, nombre);
   return kSalidaBien;
 }
 
@@ -404,13 +539,13 @@ int main(int argc, char** argv) {
   try {
     a = Analiza(argc, argv);
   } catch (const ErrorUso& e) {
-    std::cerr << "sorvan-krige: " << e.mensaje << "\nPruebe «sorvan-krige --help».\n";
+    std::cerr << "sorvan-krige: " << TextoSeguro(e.mensaje) << "\nPruebe «sorvan-krige --help».\n";
     return kSalidaUso;
   }
   try {
     return Ejecuta(a);
   } catch (const ErrorDatos& e) {
-    std::cerr << "sorvan-krige: " << e.mensaje << "\n";
+    std::cerr << "sorvan-krige: " << TextoSeguro(e.mensaje) << "\n";
     return kSalidaError;
   } catch (const std::exception& e) {
     // Out of memory and the like: still a message, never an abort.

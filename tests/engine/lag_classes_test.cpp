@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 #include <vector>
@@ -202,7 +203,43 @@ TEST(ChooseLagParameters, ClassCountStaysWithinTheTable) {
   std::vector<float> x = {0, 1}, y = {0, 0};
   for (int i = 1; i <= 30; ++i) x.push_back(2000.0f * i), y.push_back(0);
   const Chosen c = Choose(x, y, 1);
-  EXPECT_EQ(c.lagCount, kMaxLagClasses);
+  // 1 m classes would need 60000; widened instead: the longest distance
+  // 59999 m beyond the first lag needs a width above 59999 / 99.5 = 603.0,
+  // rounded up to two digits 610, so trunc(59999 / 610 + 0.5) + 1 = 99
+  // classes reach it.
+  EXPECT_FLOAT_EQ(c.firstLag, 1);
+  EXPECT_FLOAT_EQ(c.lagWidth, 610);
+  EXPECT_EQ(c.lagCount, 99);
+}
+
+TEST(ChooseLagParameters, ClusteredDataClassesReachTheLongestDistance) {
+  // 30 clusters of 6 points a few metres apart over a 5.6 km field: the
+  // shortest distances are metres, the field thousands of them.
+  std::vector<float> x, y, z;
+  for (int c = 0; c < 30; ++c)
+    for (int k = 0; k < 6; ++k) {
+      x.push_back(5600.0f * std::fmod(0.618034f * c, 1.0f) + 1.5f * k);
+      y.push_back(3000.0f * std::fmod(0.754878f * c + 0.2f, 1.0f) + 0.7f * (k % 3));
+      z.push_back(std::sin(0.3f * c) + 0.1f * k);
+    }
+  Chosen chosen = Choose(x, y, -1);
+  ASSERT_LE(chosen.lagCount, kMaxLagClasses);
+  float longest = 0;
+  for (size_t i = 0; i < x.size(); ++i)
+    for (size_t j = i + 1; j < x.size(); ++j)
+      longest = std::max(longest, float(std::hypot(double(x[i]) - x[j], double(y[i]) - y[j])));
+  // Every pair falls in one of the classes, and the classes are not wider
+  // than two significant digits require.
+  float width = chosen.lagWidth;
+  const Classes c = Regular(x, y, z, chosen.firstLag, width, chosen.lagCount);
+  EXPECT_LE(c.maxClassIndex, chosen.lagCount);
+  EXPECT_GE(c.bounds[chosen.lagCount], longest);
+  const float least = (longest - chosen.firstLag) / 99.5f;
+  EXPECT_GE(chosen.lagWidth, least);
+  EXPECT_LE(chosen.lagWidth, least * 1.1f);
+  int pairs = 0;
+  for (int k = 0; k < chosen.lagCount; ++k) pairs += c.count[k];
+  EXPECT_EQ(pairs, 180 * 179 / 2);
 }
 
 struct Variable {

@@ -5,8 +5,10 @@
 #include <QFile>
 #include <QMessageBox>
 #include <QProgressDialog>
+#include <QStandardPaths>
 #include <QTimer>
 
+#include "core/carpeta_resultados.h"
 #include "core/ejecuta_kriging.h"
 #include "core/motor_kriging.h"
 #include "gui/app_shell.h"
@@ -14,6 +16,16 @@
 namespace {
 
 const QString kTituloPrograma = QStringLiteral("Sorvan");
+
+// A failure: the Spanish sentence first, the engine's own text behind
+// "Mostrar detalles".
+void MuestraFallo(QWidget* padre, const sorvan::ResultadoMotor& fin) {
+  QMessageBox caja(QMessageBox::Critical, kTituloPrograma, QString::fromStdString(fin.mensaje), QMessageBox::Ok,
+                   padre);
+  caja.setObjectName(QStringLiteral("FalloKriging"));
+  if (!fin.detalles.empty()) caja.setDetailedText(QString::fromStdString(fin.detalles));
+  caja.exec();
+}
 
 }  // namespace
 
@@ -31,7 +43,16 @@ FinKriging EjecutaKrigingVentana(QWidget* padre, sorvan::SesionKriging& sesion, 
     return FinKriging::Fallo;
   }
 
-  const std::string carpeta = QFile::encodeName(QDir::currentPath()).toStdString();
+  // A slow or large global run is announced with its figures first.
+  if (!r.mensaje.empty() &&
+      QMessageBox::question(padre, QStringLiteral("Sorvan: Kriging 2D"),
+                            QString::fromStdString(r.mensaje) + QStringLiteral("\n\n¿Desea continuar?")) !=
+          QMessageBox::Yes) {
+    MensajeEstado(QStringLiteral("Preparado"));
+    return FinKriging::Cancelado;
+  }
+
+  const std::string carpeta = QFile::encodeName(CarpetaResultadosKriging(sesion)).toStdString();
   const QString texto = QString::fromStdString(sorvan::MensajeGenerando(nombre.toStdString()));
   MensajeEstado(texto);
 
@@ -75,13 +96,23 @@ FinKriging EjecutaKrigingVentana(QWidget* padre, sorvan::SesionKriging& sesion, 
   if (fin.cancelado) {
     resultado = FinKriging::Cancelado;
   } else if (!fin.ok) {
-    QMessageBox::critical(padre, kTituloPrograma, QString::fromStdString(fin.mensaje));
+    MuestraFallo(padre, fin);
     resultado = FinKriging::Fallo;
   } else {
-    sorvan::AplicaResultado(sesion, fin.salida, nombre.toStdString(), carpeta);
+    sorvan::AplicaResultado(sesion, fin, nombre.toStdString(), carpeta);
   }
   MensajeEstado(QStringLiteral("Preparado"));
   return resultado;
+}
+
+QString CarpetaUsuarioDatos() {
+  const QString datos = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+  return datos.isEmpty() ? QDir::homePath() : datos;
+}
+
+QString CarpetaResultadosKriging(const sorvan::SesionKriging& sesion) {
+  return QFile::decodeName(QByteArray::fromStdString(
+      sorvan::CarpetaResultadosSesion(sesion, QFile::encodeName(CarpetaUsuarioDatos()).toStdString())));
 }
 
 QString ArchivoEnCarpeta(const QString& carpeta, const QString& nombre) {

@@ -12,12 +12,17 @@ class QWidget;
 
 enum class FinKriging { Hecho, Fallo, Cancelado };
 
-// Runs the engine for the session's column choice and options in the current
-// folder; `nombre` is the Z variable's name without trailing blanks. On
+// Runs the engine for the session's column choice and options, writing to
+// the session's result folder (CarpetaResultadosKriging); `nombre` is the Z variable's name without trailing blanks. On
 // success the session holds the new surfaces, range and fitted model. On
 // failure (refused options, engine error) a message box over `padre` says why;
 // on failure or cancellation the session keeps the surfaces it had.
 FinKriging EjecutaKrigingVentana(QWidget* padre, sorvan::SesionKriging& sesion, const QString& nombre);
+
+// The user's data folder (where results go when the data's own folder is
+// read-only) and the folder the session's next run writes to.
+QString CarpetaUsuarioDatos();
+QString CarpetaResultadosKriging(const sorvan::SesionKriging& sesion);
 
 // Path of the file called `nombre` in `carpeta`, matched ignoring case (the
 // engine writes "SKUESTIM.SV", the windows ask for "skuestim.sv"); the plain

@@ -1,6 +1,9 @@
 #include "gui/kriging/frmKriging2D.h"
 
 #include <QComboBox>
+#include <QFileDialog>
+#include <QFile>
+#include <QLineEdit>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -9,6 +12,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "core/carpeta_resultados.h"
+#include "core/estimacion_recursos.h"
 #include "gui/app_shell.h"
 #include "gui/kriging/defaults_notice.h"
 #include "gui/kriging/ejecucion_kriging.h"
@@ -66,14 +71,36 @@ frmKriging2D::frmKriging2D(sorvan::SesionKriging& sesion, QWidget* parent)
   CoOpciones = new QPushButton(QStringLiteral("Opciones"), this);
   CoOpciones->setObjectName(QStringLiteral("CoOpciones"));
 
+  auto* resultados = new QGroupBox(QStringLiteral("Carpeta de resultados"), this);
+  auto* filaCarpeta = new QHBoxLayout(resultados);
+  TxtCarpeta = new QLineEdit(resultados);
+  TxtCarpeta->setObjectName(QStringLiteral("TxtCarpeta"));
+  TxtCarpeta->setReadOnly(true);
+  TxtCarpeta->setMinimumWidth(260);
+  CoCarpeta = new QPushButton(QStringLiteral("Cambiar..."), resultados);
+  CoCarpeta->setObjectName(QStringLiteral("CoCarpeta"));
+  filaCarpeta->addWidget(TxtCarpeta, 1);
+  filaCarpeta->addWidget(CoCarpeta);
+  LblEstimacion = new QLabel(this);
+  LblEstimacion->setObjectName(QStringLiteral("LblEstimacion"));
+  LblEstimacion->setWordWrap(true);
+  LblEstimacion->setVisible(false);
+  ElegirCarpeta = [](QWidget* padre, const QString& actual) {
+    return QFileDialog::getExistingDirectory(padre, QStringLiteral("Carpeta de resultados"), actual);
+  };
+
   auto* botones = new QVBoxLayout;
   botones->addWidget(CoAceptar);
   botones->addWidget(CoCancelar);
   botones->addWidget(CoAyuda);
   botones->addStretch();
   botones->addWidget(CoOpciones);
+  auto* izquierda = new QVBoxLayout;
+  izquierda->addWidget(marco, 1);
+  izquierda->addWidget(resultados);
+  izquierda->addWidget(LblEstimacion);
   auto* capa = new QHBoxLayout(this);
-  capa->addWidget(marco, 1);
+  capa->addLayout(izquierda, 1);
   capa->addLayout(botones);
 
   // Loading: the lists in column order, each name as its 8-character field;
@@ -104,6 +131,36 @@ frmKriging2D::frmKriging2D(sorvan::SesionKriging& sesion, QWidget* parent)
   connect(CoOpciones, &QPushButton::clicked, this, &frmKriging2D::CoOpciones_Click);
   connect(CoAceptar, &QPushButton::clicked, this, &frmKriging2D::CoAceptar_Click);
   connect(CoCancelar, &QPushButton::clicked, this, &frmKriging2D::reject);
+  connect(CoCarpeta, &QPushButton::clicked, this, &frmKriging2D::CoCarpeta_Click);
+  ActualizaCarpetaYEstimacion();
+}
+
+void frmKriging2D::ActualizaCarpetaYEstimacion() {
+  const QString carpeta = CarpetaResultadosKriging(sesion_);
+  TxtCarpeta->setText(carpeta);
+  TxtCarpeta->setToolTip(QStringLiteral("Los resultados de la próxima ejecución se guardan en %1").arg(carpeta));
+  // The options' grid when they are set; the automatic 50 x 50 otherwise.
+  const sorvan::OpcionesKriging& op = sesion_.opciones;
+  const bool fijadas = OpcionesFijadas && op.NRx > 0 && op.NRy > 0;
+  const sorvan::Resultado r = sorvan::CompruebaRecursos(sorvan::EstimaRecursos(
+      sesion_.datos.N, fijadas ? int64_t(op.NRx) * op.NRy : 2500, fijadas ? op.Media : 0));
+  LblEstimacion->setText(QString::fromStdString(r.mensaje));
+  LblEstimacion->setStyleSheet(r.ok ? QString() : QStringLiteral("color: #a00000"));
+  LblEstimacion->setVisible(!r.mensaje.empty());
+}
+
+void frmKriging2D::CoCarpeta_Click() {
+  const QString elegida = ElegirCarpeta(this, TxtCarpeta->text());
+  if (elegida.isEmpty()) return;
+  if (!sorvan::CarpetaEscribible(QFile::encodeName(elegida).toStdString())) {
+    QMessageBox::warning(this, kTitulo,
+                         QStringLiteral("No se puede escribir en la carpeta %1: elija otra carpeta de resultados.")
+                             .arg(elegida));
+    return;
+  }
+  sesion_.carpetaElegida = QFile::encodeName(elegida).toStdString();
+  sesion_.carpetaElegidaPara = sesion_.archivoDatos;
+  ActualizaCarpetaYEstimacion();
 }
 
 bool frmKriging2D::PuedeMostrarse(const sorvan::SesionKriging& sesion, QString* motivo) {
@@ -159,6 +216,7 @@ void frmKriging2D::CoOpciones_Click() {
   opciones.exec();
   // Accepted or cancelled, the options now hold values for these columns.
   OpcionesFijadas = true;
+  ActualizaCarpetaYEstimacion();
 }
 
 void frmKriging2D::CoAceptar_Click() {

@@ -15,6 +15,8 @@
 #include "gui/kriging/ejecucion_kriging.h"
 
 class QComboBox;
+class QLabel;
+class QLineEdit;
 class QPushButton;
 
 class frmKriging2D : public QDialog {
@@ -42,6 +44,16 @@ public:
   QPushButton* CoCancelar = nullptr;
   QPushButton* CoAyuda = nullptr;
   QPushButton* CoOpciones = nullptr;
+  // Where the run writes its files: shown, and changed with CoCarpeta.
+  QLineEdit* TxtCarpeta = nullptr;
+  QPushButton* CoCarpeta = nullptr;
+  // The warning that a global run of these data will be slow or large.
+  QLabel* LblEstimacion = nullptr;
+  // Chooses the result folder; `elegir` stands in for the folder dialog in
+  // tests (returns "" for a cancelled choice).
+  std::function<QString(QWidget*, const QString&)> ElegirCarpeta;
+  // Shows the session's result folder and the estimate for the current options.
+  void ActualizaCarpetaYEstimacion();
 
   // The run that "Aceptar" makes: EjecutaKrigingVentana. Tests of the
   // dialog's own logic put a recorder here to keep the engine out.
@@ -60,6 +72,7 @@ private:
   // user over `padre`) when the data do not allow it.
   bool aplicarDefectos(QWidget* padre);
   void abrirResultados();
+  void CoCarpeta_Click();
 
   sorvan::SesionKriging& sesion_;
   // What the lists were filled from, to notice a data set replaced meanwhile.

@@ -20,6 +20,7 @@
 #include <cmath>
 #include <optional>
 
+#include "core/validacion_opciones.h"
 #include "gui/kriging/ControlUpDown.h"
 #include "gui/kriging/texto_numero.h"
 #include "platform/cFileDlg.h"
@@ -613,7 +614,9 @@ void frmOpKriging::CoAceptar_Click() {
     nAjus = *nSaltos;
   }
 
-  OpcionesKriging& op = opciones_;
+  // Built apart and checked by the same validation as the tool and the
+  // engine call before the session's options change.
+  OpcionesKriging op = opciones_;
   op.Media = OpMedia->checkedId();
   op.LongVar = VerLongVar->isChecked() ? 1 : 0;
   op.NApor = *nApor;
@@ -636,5 +639,11 @@ void frmOpKriging::CoAceptar_Click() {
   op.VerSupVar = VerSupVar->isChecked();
   // The node mask itself is built for the grid in force when the run starts.
   if (op.perfil.asociado()) op.perfil.lado = OpExcluir->checkedId();
+  const sorvan::Resultado valido = sorvan::ValidaOpciones(op);
+  if (!valido) {
+    QMessageBox::warning(this, kTitulo, QString::fromStdString(valido.mensaje));
+    return;
+  }
+  opciones_ = op;
   accept();
 }

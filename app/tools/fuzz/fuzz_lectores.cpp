@@ -21,7 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* datos, size_t largo) {
   } else {
     sorvan::DatosEspaciales d;
     sorvan::OpcionesLectura op;
-    op.limiteFilas = (datos[0] & 2) ? 0 : sorvan::kMaxDatos;
+    op.limiteFilas = (datos[0] & 2) ? 0 : 2048;
+    if (datos[0] & 4) op.valorAusente = -9999.0;
     r = sorvan::LeeDatos(entrada, "fuzz.dae", d, op);
     if (r.ok && d.matriz.size() != size_t(d.N) * size_t(d.nvar)) std::abort();
   }

@@ -14,7 +14,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Four variables (a, b, c, d) of five rows; column k holds 10k + row.
+// Four variables (a, b, c, d) of five rows; column k holds 10k + row. Five
+// points carry a linear trend; with lags of 2.5 from 1.5 the first class
+// holds the four pairs at distance 1.41, more than NMinAjus = 3.
 SesionKriging Sesion() {
   SesionKriging s;
   DatosEspaciales& d = s.datos;
@@ -25,8 +27,8 @@ SesionKriging Sesion() {
     for (int i = 1; i <= 5; ++i) d.matriz.push_back(float(10 * k + i));
   s.colX = 3, s.colY = 1, s.colZ = 4;
   OpcionesKriging& op = s.opciones;
-  op.Media = 2, op.Modelo = 5, op.Estimador = 2, op.LongVar = 0, op.NApor = 20;
-  op.SaltoIni = 1.5f, op.RSalto = 2.5f, op.NSaltos = 7, op.NAjus = 4, op.NMinAjus = 9;
+  op.Media = 1, op.Modelo = 5, op.Estimador = 2, op.LongVar = 0, op.NApor = 20;
+  op.SaltoIni = 1.5f, op.RSalto = 2.5f, op.NSaltos = 7, op.NAjus = 4, op.NMinAjus = 3;
   op.NRx = 4, op.NRy = 3, op.MinRx = 0, op.MinRy = 0, op.LRx = 1, op.LRy = 1;
   return s;
 }
@@ -46,14 +48,14 @@ TEST(PreparaArgumentos, PacksTheSessionInTheEngineOrder) {
   EXPECT_EQ(a.lagCount, 7);
   EXPECT_EQ(a.fitLagCount, 4);
   EXPECT_EQ(a.modelCode, 5);
-  EXPECT_EQ(a.trendDegree, 2);
+  EXPECT_EQ(a.trendDegree, 1);
   EXPECT_EQ(a.nx, 4);
   EXPECT_EQ(a.ny, 3);
   EXPECT_EQ(a.gridRows, 4);
   EXPECT_EQ(a.holeValue, -10000.0f);
   EXPECT_EQ(a.prediction, std::vector<float>(12, 1.0f));
   EXPECT_EQ(a.variance.size(), 12u);
-  EXPECT_EQ(a.VariogramOptions, (std::array<int32_t, 7>{2, 9, -1, -1, 1, 20, -1}));
+  EXPECT_EQ(a.VariogramOptions, (std::array<int32_t, 7>{2, 3, -1, -1, 1, 20, -1}));
   EXPECT_EQ(a.VariogramParameters, (std::array<float, 10>{-1, -1, -1, -1, -1, -1, -1, -1, -1, -1}));
 
   // Variable lags, a fitting method and a given model.
@@ -61,7 +63,7 @@ TEST(PreparaArgumentos, PacksTheSessionInTheEngineOrder) {
   s.opciones.MetodoAjuste = kSinAjuste;
   s.opciones.C0Ini = 0.5f, s.opciones.C1Ini = 2, s.opciones.AIni = 30;
   ASSERT_TRUE(PreparaArgumentos(s, a).ok);
-  EXPECT_EQ(a.VariogramOptions, (std::array<int32_t, 7>{2, 9, -1, 3, 2, 20, -1}));
+  EXPECT_EQ(a.VariogramOptions, (std::array<int32_t, 7>{2, 3, -1, 3, 2, 20, -1}));
   EXPECT_EQ(a.VariogramParameters, (std::array<float, 10>{0.5f, 2, 30, -1, -1, -1, -1, -1, -1, -1}));
 }
 

@@ -101,7 +101,7 @@ TEST(CodificaArgumentos, RoundTripAndDamagedStreams) {
   EXPECT_FALSE(motivo.empty());
 }
 
-TEST(MotorKriging, EngineFailureReportsTheLogAndLeavesNoSurfaceFiles) {
+TEST(MotorKriging, EngineFailureReportsTheLogAndKeepsThePreviousResults) {
   const fs::path dir = Temporal("falla");
   std::ofstream(dir / "SKUEAJUS.SV") << "de una ejecución anterior\n";
   MotorKriging motor(Ayudante("falla.sh",
@@ -111,11 +111,20 @@ TEST(MotorKriging, EngineFailureReportsTheLogAndLeavesNoSurfaceFiles) {
   EXPECT_FALSE(r.ok);
   EXPECT_FALSE(r.cancelado);
   EXPECT_EQ(r.codigo, 1);
-  EXPECT_EQ(r.mensaje.rfind(std::string(kErrorLlamadaMotor) + "\nEl codigo de error es :1\n", 0), 0u) << r.mensaje;
-  EXPECT_NE(r.mensaje.find("Factorizando ...\nERROR FATAL: matriz singular"), std::string::npos) << r.mensaje;
+  // A Spanish lead naming the likely cause, the engine's text as detail.
+  EXPECT_EQ(r.mensaje.rfind(kErrorLlamadaMotor, 0), 0u) << r.mensaje;
+  EXPECT_NE(r.mensaje.find("datos con las mismas coordenadas"), std::string::npos) << r.mensaje;
+  EXPECT_EQ(r.mensaje.find(".dll"), std::string::npos) << r.mensaje;
+  EXPECT_EQ(r.detalles.rfind("El codigo de error es :1\n", 0), 0u) << r.detalles;
+  EXPECT_NE(r.detalles.find("Factorizando ...\nERROR FATAL: matriz singular"), std::string::npos) << r.detalles;
+  EXPECT_NE(r.textoCompleto().find("\nDetalles:\nEl codigo de error es :1"), std::string::npos);
+  // The partial file stayed in the run's own folder, which is gone; the
+  // earlier run's file is untouched; the failed log is kept apart.
   EXPECT_FALSE(fs::exists(dir / "SKUPRE.SUP"));
-  EXPECT_FALSE(fs::exists(dir / "SKUEAJUS.SV"));
-  EXPECT_NE(Lee(dir / "KRIGING.LOG").find("no terminó"), std::string::npos);
+  EXPECT_EQ(Lee(dir / "SKUEAJUS.SV"), "de una ejecución anterior\n");
+  EXPECT_FALSE(fs::exists(dir / "KRIGING.LOG"));
+  EXPECT_NE(Lee(dir / kArchivoLogFallido).find("no terminó"), std::string::npos);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 2);
 }
 
 TEST(MotorKriging, DeathBySignalOrSilentExitIsAFailure) {
@@ -124,14 +133,15 @@ TEST(MotorKriging, DeathBySignalOrSilentExitIsAFailure) {
   ResultadoMotor r = motor.run(Ejemplo(), dir.string());
   EXPECT_FALSE(r.ok);
   EXPECT_EQ(r.codigo, 128 + 11);
-  EXPECT_NE(r.mensaje.find("El codigo de error es :139"), std::string::npos) << r.mensaje;
+  EXPECT_NE(r.detalles.find("El codigo de error es :139"), std::string::npos) << r.detalles;
+  EXPECT_NE(r.mensaje.find("señal 11"), std::string::npos) << r.mensaje;
 
   // Ending with status 0 but without the reply (an engine stopping the
   // process from inside) is no success either.
   MotorKriging mudo(Ayudante("mudo.sh", "exit 0"));
   r = mudo.run(Ejemplo(), dir.string());
   EXPECT_FALSE(r.ok);
-  EXPECT_NE(r.mensaje.find("sin devolver resultados"), std::string::npos) << r.mensaje;
+  EXPECT_NE(r.detalles.find("sin devolver resultados"), std::string::npos) << r.detalles;
 }
 
 TEST(MotorKriging, AsynchronousRunCanBeCancelledOrTimedOut) {
@@ -194,7 +204,7 @@ TEST(MotorKriging, MissingHelperLibraryOrSymbolIsAMessage) {
   r = motor.run(Ejemplo(), (raiz / "trabajo").string());
   EXPECT_FALSE(r.ok);
   EXPECT_EQ(r.codigo, 3);
-  EXPECT_NE(r.mensaje.find("No se puede cargar la biblioteca de kriging"), std::string::npos) << r.mensaje;
+  EXPECT_NE(r.detalles.find("No se puede cargar la biblioteca de kriging"), std::string::npos) << r.detalles;
 
   // A library of that name without SKU.
   for (const char* libm : {"/lib/x86_64-linux-gnu/libm.so.6", "/usr/lib/x86_64-linux-gnu/libm.so.6", "/lib64/libm.so.6"}) {
@@ -203,7 +213,7 @@ TEST(MotorKriging, MissingHelperLibraryOrSymbolIsAMessage) {
     r = motor.run(Ejemplo(), (raiz / "trabajo").string());
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(r.codigo, 4);
-    EXPECT_NE(r.mensaje.find("no contiene la función SKU"), std::string::npos) << r.mensaje;
+    EXPECT_NE(r.detalles.find("no contiene la función SKU"), std::string::npos) << r.detalles;
     break;
   }
   if (antes) ::setenv("SORVAN_LIB_DIR", guardado.c_str(), 1);

@@ -152,13 +152,33 @@ TEST(OpcionesPorDefecto, FitLagsRoundHalfToEvenWithAMinimumOfThree) {
 }
 
 TEST(OpcionesPorDefecto, LagCountIsCappedAtOneHundred) {
+  // 25 pairs at 10 and 5 at 20 among the 30 shortest: p = 1, width 11 from
+  // 15. 136 classes would reach 1500; the 100 kept reach 15 + 99.5 * 11 =
+  // 1109.5, beyond half of it, so the classes stay as the rule gives them.
+  std::vector<std::pair<float, float>> p;
+  for (int i = 0; i < 26; ++i) p.push_back({10.0f * i, 0.0f});
+  p.push_back({1500.0f, 0.0f});
+  OpcionesKriging op;
+  ASSERT_TRUE(OpcionesPorDefecto(Puntos(p), 1, 2, op).ok);
+  EXPECT_FLOAT_EQ(op.RSalto, 11.0f);
+  EXPECT_FLOAT_EQ(op.SaltoIni, 15.0f);
+  EXPECT_EQ(op.NSaltos, 100);
+  EXPECT_EQ(op.NAjus, 50);
+}
+
+TEST(OpcionesPorDefecto, ClassesCutShortOfHalfTheFieldAreWidened) {
+  // Width 11 from 15 would need 9091 classes to reach 100000; 100 of them
+  // reach 1109.5, not half of it. Widened: 99985 / 99.5 = 1004.87, rounded
+  // up to two digits 1100; floor(90.9 + 0.5) + 1 = 92 classes.
   std::vector<std::pair<float, float>> p;
   for (int i = 0; i < 26; ++i) p.push_back({10.0f * i, 0.0f});
   p.push_back({100000.0f, 0.0f});
   OpcionesKriging op;
   ASSERT_TRUE(OpcionesPorDefecto(Puntos(p), 1, 2, op).ok);
-  EXPECT_EQ(op.NSaltos, 100);
-  EXPECT_EQ(op.NAjus, 50);
+  EXPECT_FLOAT_EQ(op.SaltoIni, 15.0f);
+  EXPECT_FLOAT_EQ(op.RSalto, 1100.0f);
+  EXPECT_EQ(op.NSaltos, 92);
+  EXPECT_EQ(op.NAjus, 46);
 }
 
 TEST(OpcionesPorDefecto, FewerPairsThanNeededUseTheLargestKeptDistance) {

@@ -2,6 +2,8 @@
 // with its keys, edits reaching the in-memory data set and its extremes.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include <QApplication>
 #include <QDialog>
 #include <QElapsedTimer>
@@ -103,7 +105,7 @@ TEST_F(DataWindowTest, EditingTheExtremeValueRecomputesTheColumnRange) {
   QTest::keyClicks(g_, "5");
   QTest::keyClicks(ed_, "00");
   QTest::keyClick(ed_, Qt::Key_Enter);
-  float esperado = 500.f;
+  double esperado = 500.0;
   for (int i = 1; i <= datos_.N; ++i) esperado = std::max(esperado, datos_.valor(i, 3));
   EXPECT_FLOAT_EQ(datos_.maximo[2], esperado);
   EXPECT_LT(datos_.maximo[2], 1839.f);
@@ -241,12 +243,28 @@ TEST(WideDataTest, AWideDataSetLoadsWholeAndShowsItsLastCell) {
   EXPECT_EQ(ventana.MSFGrid()->TextMatrix(n, nvar), QStringLiteral("2048400"));
 }
 
-TEST(TextoValorTest, UpToSevenSignificantDigits) {
-  EXPECT_EQ(frmDatos::TextoValor(181072.f), QStringLiteral("181072"));
-  EXPECT_EQ(frmDatos::TextoValor(6.929517f), QStringLiteral("6.929517"));
-  EXPECT_EQ(frmDatos::TextoValor(0.1f), QStringLiteral("0.1"));
-  EXPECT_EQ(frmDatos::TextoValor(-2.5f), QStringLiteral("-2.5"));
-  EXPECT_EQ(frmDatos::TextoValor(1.f / 3.f), QStringLiteral("0.3333333"));
+TEST(TextoValorTest, UpToFifteenSignificantDigitsAndEmptyWhenMissing) {
+  EXPECT_EQ(frmDatos::TextoValor(181072.0), QStringLiteral("181072"));
+  EXPECT_EQ(frmDatos::TextoValor(6.929517), QStringLiteral("6.929517"));
+  EXPECT_EQ(frmDatos::TextoValor(0.1), QStringLiteral("0.1"));
+  EXPECT_EQ(frmDatos::TextoValor(-2.5), QStringLiteral("-2.5"));
+  EXPECT_EQ(frmDatos::TextoValor(9100000.3), QStringLiteral("9100000.3"));
+  EXPECT_EQ(frmDatos::TextoValor(1.0 / 3.0), QStringLiteral("0.333333333333333"));
+  EXPECT_EQ(frmDatos::TextoValor(std::nan("")), QString());
+}
+
+TEST_F(DataWindowTest, AnEmptiedCellBecomesMissingAndLeavesTheExtremes) {
+  int filaMax = 0;
+  for (int i = 1; i <= datos_.N; ++i)
+    if (datos_.valor(i, 3) == datos_.maximo[2]) filaMax = i;
+  irA(filaMax, 3);
+  QTest::keyClick(g_, Qt::Key_Space);
+  ed_->clear();
+  QTest::keyClick(ed_, Qt::Key_Return);
+  EXPECT_TRUE(std::isnan(datos_.valor(filaMax, 3)));
+  EXPECT_EQ(g_->TextMatrix(filaMax, 3), QString());
+  EXPECT_EQ(datos_.ausentes(3), 1);
+  EXPECT_LT(datos_.maximo[2], 1839.0);
 }
 
 }  // namespace

@@ -63,6 +63,11 @@ void Captura(QWidget* w, const char* nombre) {
   if (!carpeta.isEmpty()) w->grab().save(QDir(QString::fromLocal8Bit(carpeta)).filePath(QString::fromLatin1(nombre)));
 }
 
+QByteArray Contenido(const QString& carpeta, const char* nombre) {
+  QFile f(QDir(carpeta).filePath(QString::fromLatin1(nombre)));
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
 bool ExisteArchivo(const QString& carpeta, const char* nombre) {
   return QFile::exists(QDir(carpeta).filePath(QString::fromLatin1(nombre)));
 }
@@ -85,8 +90,11 @@ class EjecucionTest : public ::testing::Test {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(principal.get()));
     meuse = QString::fromLocal8Bit(qgetenv("SORVAN_SOURCE_DIR")) + "/examples/meuse.dae";
     ASSERT_TRUE(principal->AbrirDatos(meuse));
-    // The engine writes into the current folder: a fresh one for each test.
+    // Results into a fresh folder for each test, chosen for these data (the
+    // default, beside the data, would be the source tree).
     carpeta.HacerActual();
+    sesion().carpetaElegida = QFile::encodeName(carpeta.path()).toStdString();
+    sesion().carpetaElegidaPara = sesion().archivoDatos;
   }
   void TearDown() override {
     DescargarDialogosKriging();
@@ -105,7 +113,11 @@ class EjecucionTest : public ::testing::Test {
     });
     Respuesta<QMessageBox> cajas(
         [mensajes](QMessageBox* box) {
-          if (mensajes) mensajes->append({true, box->windowTitle(), box->text()});
+          if (mensajes)
+            mensajes->append({true, box->windowTitle(),
+                              box->text() + (box->detailedText().isEmpty()
+                                                 ? QString()
+                                                 : QStringLiteral("\nDetalles:\n") + box->detailedText())});
           if (box->icon() == QMessageBox::Critical) Captura(box, "kriging_error.png");
           box->button(QMessageBox::Ok)->click();
         },
@@ -115,6 +127,7 @@ class EjecucionTest : public ::testing::Test {
   }
 
   prueba::CarpetaTemporal carpeta;  // the current folder is put back when it goes
+  QTemporaryDir otra;
   QString meuse;
   std::unique_ptr<frmMain> principal;
 };
@@ -160,11 +173,13 @@ TEST_F(EjecucionTest, KrigingDeLogzincEnMeuseDaSuperficiesArchivosYVentanas) {
   EXPECT_FLOAT_EQ(sup.zMax, *mayor);
   EXPECT_LT(sup.zMin, sup.zMax);
 
-  // The engine's files in the working folder.
+  // The engine's files in the result folder, and nothing of the run left.
   const QString c = carpeta.path();
   for (const char* f : {"SKUPRE.SUP", "SKUVAR.SUP", "SKUESTIM.SV", "SKUESTIM.FMT", "SKUEAJUS.SV", "SKUEAJUS.FMT",
                         "KRIGING.LOG"})
     EXPECT_TRUE(ExisteArchivo(c, f)) << f;
+  EXPECT_TRUE(QDir(c).entryList({".sorvan*"}, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
+  EXPECT_EQ(s.carpetaResultados, QFile::encodeName(c).toStdString());
 
   // Default windows: the fitted semivariogram and the prediction surface,
   // the surface last and so in front.
@@ -212,9 +227,12 @@ TEST_F(EjecucionTest, FalloDelMotorSeInformaYConservaLoAnterior) {
   ASSERT_EQ(mensajes.size(), 2);  // the defaults notice, then the failure
   const Mensaje& fallo = mensajes[1];
   EXPECT_EQ(fallo.titulo, "Sorvan");
-  EXPECT_TRUE(fallo.texto.startsWith("Error al llamar sku en kriging.dll\nEl codigo de error es :"))
+  // A Spanish sentence with the cause and what to do first, no ".dll"; the
+  // engine's own diagnosis, from its run log, as the detail.
+  EXPECT_TRUE(fallo.texto.startsWith("El cálculo de kriging ha fallado. El sistema de kriging es singular"))
       << fallo.texto.toStdString();
-  // The engine's own diagnosis, from its run log.
+  EXPECT_FALSE(fallo.texto.contains(".dll")) << fallo.texto.toStdString();
+  EXPECT_TRUE(fallo.texto.contains("\nDetalles:\nEl codigo de error es :")) << fallo.texto.toStdString();
   EXPECT_TRUE(fallo.texto.contains("singular", Qt::CaseInsensitive)) << fallo.texto.toStdString();
 
   // The program runs on; surfaces, windows and status as before.
@@ -234,6 +252,9 @@ TEST_F(EjecucionTest, CancelarDetieneElMotorYConservaLasSuperficies) {
   ASSERT_TRUE(sesion().haySuperficies);
   const sorvan::SuperficiesKriging antes = sesion().superficies;
   const QString ventanasAntes = TitulosVentanas(*principal);
+  const QByteArray predAntes = Contenido(carpeta.path(), "SKUPRE.SUP");
+  const QByteArray logAntes = Contenido(carpeta.path(), "KRIGING.LOG");
+  ASSERT_FALSE(predAntes.isEmpty());
 
   // A grid of a million nodes keeps the engine busy for many seconds.
   Respuesta<frmOpKriging> opciones([](frmOpKriging* op) {
@@ -281,6 +302,48 @@ TEST_F(EjecucionTest, CancelarDetieneElMotorYConservaLasSuperficies) {
   EXPECT_EQ(sesion().superficies.nx, 50);
   EXPECT_EQ(sesion().superficies.SupPred, antes.SupPred);
   EXPECT_EQ(TitulosVentanas(*principal).toStdString(), ventanasAntes.toStdString());
+  // The previous run's files stay as they were, and the cancelled run left
+  // nothing behind (its folder, the lock).
+  EXPECT_EQ(Contenido(carpeta.path(), "SKUPRE.SUP"), predAntes);
+  EXPECT_EQ(Contenido(carpeta.path(), "KRIGING.LOG"), logAntes);
+  EXPECT_TRUE(QDir(carpeta.path())
+                  .entryList({".sorvan*", "KRIGING-FALLO.LOG"}, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
+                  .isEmpty());
+}
+
+TEST_F(EjecucionTest, LaCarpetaDeResultadosSeMuestraSeCambiaYNoLaMueveOtraCarpeta) {
+  // Not chosen: the data set's own folder, "<name>_resultados" beside a
+  // writable data file.
+  const QString datos = carpeta.filePath("suelo.dae");
+  ASSERT_TRUE(QFile::copy(meuse, datos));
+  ASSERT_TRUE(principal->AbrirDatos(datos));
+  QString mostrada;
+  Respuesta<frmKriging2D> dialogo([&](frmKriging2D* d) {
+    mostrada = d->TxtCarpeta->text();
+    // Chosen in the dialog: another folder.
+    d->ElegirCarpeta = [&](QWidget*, const QString&) { return otra.path(); };
+    QTest::mouseClick(d->CoCarpeta, Qt::LeftButton);
+    mostrada += " -> " + d->TxtCarpeta->text();
+    d->ComboZ->setCurrentIndex(d->ComboZ->findText("logzinc", Qt::MatchStartsWith));
+    QTest::mouseClick(d->CoAceptar, Qt::LeftButton);
+  });
+  Respuesta<QMessageBox> aviso([](QMessageBox* box) { box->button(QMessageBox::Ok)->click(); });
+  // Another folder made current (as a file dialog elsewhere would) does not
+  // move where the run writes.
+  QDir::setCurrent(carpeta.path());
+  MostrarKriging2D(*principal);
+  ASSERT_EQ(dialogo.vistas(), 1);
+  EXPECT_EQ(mostrada, carpeta.filePath("suelo_resultados") + " -> " + otra.path());
+  ASSERT_TRUE(sesion().haySuperficies);
+  EXPECT_TRUE(ExisteArchivo(otra.path(), "SKUPRE.SUP"));
+  EXPECT_FALSE(ExisteArchivo(carpeta.path(), "SKUPRE.SUP"));
+  EXPECT_FALSE(QDir(carpeta.filePath("suelo_resultados")).exists());
+  EXPECT_EQ(sesion().carpetaResultados, QFile::encodeName(otra.path()).toStdString());
+  // A new data file goes back to its own default folder.
+  const QString otros = carpeta.filePath("otros.dae");
+  ASSERT_TRUE(QFile::copy(meuse, otros));
+  ASSERT_TRUE(principal->AbrirDatos(otros));
+  EXPECT_EQ(CarpetaResultadosKriging(sesion()), carpeta.filePath("otros_resultados"));
 }
 
 TEST_F(EjecucionTest, ElDialogoOcultoConservaLaEleccionYCancelarLaOlvida) {

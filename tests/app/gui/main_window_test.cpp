@@ -48,6 +48,7 @@ QString meuse() { return QString::fromLocal8Bit(qgetenv("SORVAN_SOURCE_DIR")) + 
 struct Mensaje {
   bool visto = false;
   QString titulo, texto;
+  QMessageBox::Icon icono = QMessageBox::NoIcon;
   void esperar() {
     AlAparecerModal([this](QWidget* w) {
       auto* caja = qobject_cast<QMessageBox*>(w);
@@ -55,6 +56,7 @@ struct Mensaje {
       visto = true;
       titulo = caja->windowTitle();
       texto = caja->text();
+      icono = caja->icon();
       caja->accept();
     });
   }
@@ -452,9 +454,27 @@ TEST_F(MainWindowTest, ABadFirstFileLeavesNoDataWindowOpen) {
   EXPECT_TRUE(falta.texto.contains("no_existe.dae"));
 }
 
-TEST_F(MainWindowTest, MoreThan2048DataWarnAndLoadTheFirst2048) {
-  QByteArray contenido = "\"Largo\"\n1,2049\n\"v\",\"V\",0\n";
-  for (int i = 1; i <= 2049; ++i) contenido += QByteArray::number(i) + "\n";
+TEST_F(MainWindowTest, FilesOfAnyLengthLoadWhole) {
+  // There is no longer a row limit: 5000 rows all reach the grid, silently.
+  QByteArray contenido = "\"Largo\"\n1,5000\n\"v\",\"V\",0\n";
+  for (int i = 1; i <= 5000; ++i) contenido += QByteArray::number(i) + "\n";
+  const QString largo = datos_.filePath("largo.dae");
+  escribir(largo, contenido);
+  frmMain w;
+  w.show();
+  Mensaje m;
+  m.esperar();
+  ASSERT_TRUE(w.AbrirDatos(largo));
+  QTest::qWait(100);
+  EXPECT_FALSE(m.visto) << m.texto.toStdString();
+  EXPECT_EQ(w.Sesion().datos.N, 5000);
+  EXPECT_EQ(w.Datos()->MSFGrid()->Rows(), 5001);
+  EXPECT_EQ(w.Datos()->MSFGrid()->TextMatrix(5000, 1), QStringLiteral("5000"));
+}
+
+TEST_F(MainWindowTest, RowsBeyondTheAnnouncedCountAreAWarningNamingThem) {
+  QByteArray contenido = "\"Largo\"\n1,3\n\"v\",\"V\",0\n";
+  for (int i = 1; i <= 5; ++i) contenido += QByteArray::number(i) + "\n";
   const QString largo = datos_.filePath("largo.dae");
   escribir(largo, contenido);
   frmMain w;
@@ -463,11 +483,9 @@ TEST_F(MainWindowTest, MoreThan2048DataWarnAndLoadTheFirst2048) {
   m.esperar();
   ASSERT_TRUE(w.AbrirDatos(largo));
   ASSERT_TRUE(m.visto);
-  EXPECT_EQ(m.titulo, QStringLiteral("Sorvan"));
-  EXPECT_EQ(m.texto, QStringLiteral("El nº de datos es demasiado grande\nNo se cargaron todos los datos."));
-  EXPECT_EQ(w.Sesion().datos.N, 2048);
-  EXPECT_EQ(w.Datos()->MSFGrid()->Rows(), 2049);
-  EXPECT_EQ(w.Datos()->MSFGrid()->TextMatrix(2048, 1), QStringLiteral("2048"));
+  EXPECT_EQ(m.icono, QMessageBox::Warning);
+  EXPECT_TRUE(m.texto.contains("las 2 filas siguientes (líneas 7 a 8)")) << m.texto.toStdString();
+  EXPECT_EQ(w.Sesion().datos.N, 3);
 }
 
 TEST_F(MainWindowTest, A2048RowFileLoadsWithoutMessage) {

@@ -364,9 +364,13 @@ class PerfilTest : public ::testing::Test {
     cuadrado = EscribePer(dir, "cuadrado.per", "5\n20,210\n80,210\n80,250\n20,250\n20,210\n");
   }
 
-  // Options for a 10 by 10 grid over x 5..95 and y 202..238 (steps 10 and 4).
+  // Options for a 10 by 10 grid over x 5..95 and y 202..238 (steps 10 and 4),
+  // with what six points allow a run: a constant mean and a fit on classes of
+  // more than one pair.
   OpcionesKriging OpcionesRejilla() {
     OpcionesKriging op = OpcionesDistintas();
+    op.Media = 0;
+    op.NMinAjus = 1;
     op.NRx = 10;
     op.NRy = 10;
     op.MinRx = 5;

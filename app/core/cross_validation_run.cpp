@@ -1,0 +1,65 @@
+#include "core/cross_validation_run.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+namespace sorvan {
+
+kriging::CrossValidationResult CrossValidateColumns(const DatosEspaciales& data, int colX, int colY,
+                                                    int colZ, const ValidatedModel& model,
+                                                    int trendDegree, int folds, std::uint32_t seed) {
+  const int n = data.N;
+  std::vector<double> x(n), y(n), z(n);
+  for (int i = 0; i < n; ++i) {
+    x[i] = data.valor(i + 1, colX);
+    y[i] = data.valor(i + 1, colY);
+    z[i] = data.valor(i + 1, colZ);
+  }
+  return kriging::CrossValidateGlobal(n, x.data(), y.data(), z.data(),
+                                      {model.code, model.c0, model.c1, model.a}, trendDegree, folds,
+                                      seed);
+}
+
+Resultado WriteCrossValidationCsv(const std::string& path,
+                                  const kriging::CrossValidationResult& result) {
+  const std::string temporary = path + ".tmp";
+  {
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    if (!out) return Resultado::Error("No se puede escribir el archivo «" + path + "».");
+    out << "dato,x,y,observado,prediccion,varianza,error,error_estandarizado,grupo\n";
+    char line[512];
+    for (size_t i = 0; i < result.points.size(); ++i) {
+      const kriging::CrossValidationPoint& p = result.points[i];
+      std::snprintf(line, sizeof line, "%zu,%.10g,%.10g,%.10g,%.10g,%.10g,%.10g,%.10g,%d\n", i + 1,
+                    p.x, p.y, p.observed, p.predicted, p.variance, p.error, p.standardisedError,
+                    p.fold + 1);
+      out << line;
+    }
+    out.flush();
+    if (!out) {
+      out.close();
+      std::error_code ignored;
+      std::filesystem::remove(temporary, ignored);
+      return Resultado::Error("No se pudo terminar de escribir el archivo «" + path + "».");
+    }
+  }
+  std::error_code ec;
+  std::filesystem::rename(temporary, path, ec);
+  if (ec) {
+    std::filesystem::remove(temporary, ec);
+    return Resultado::Error("No se puede escribir el archivo «" + path + "».");
+  }
+  return Resultado::Exito();
+}
+
+void SortByError(std::vector<ModelComparisonRow>& rows) {
+  std::stable_sort(rows.begin(), rows.end(), [](const ModelComparisonRow& a, const ModelComparisonRow& b) {
+    const bool okA = a.validation.status == 0, okB = b.validation.status == 0;
+    if (okA != okB) return okA;
+    return okA && a.validation.summary.rootMeanSquareError < b.validation.summary.rootMeanSquareError;
+  });
+}
+
+}  // namespace sorvan

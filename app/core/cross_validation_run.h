@@ -1,0 +1,40 @@
+#pragma once
+// Cross-validation of the program's data with a given model and trend, the
+// CSV of its table, and the comparison of the six models.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/datos_espaciales.h"
+#include "core/resultado.h"
+#include "cross_validation.h"
+
+namespace sorvan {
+
+struct ValidatedModel {
+  int code = 1;
+  double c0 = 0, c1 = 0, a = 1;
+};
+
+// Columns x, y, z (1-based) of the data with the model and a trend of degree
+// 0..3; folds <= 1: leave-one-out.
+kriging::CrossValidationResult CrossValidateColumns(const DatosEspaciales& data, int colX, int colY,
+                                                    int colZ, const ValidatedModel& model,
+                                                    int trendDegree, int folds, std::uint32_t seed);
+
+// The table, one row per datum, to `path` (written to a temporary name and
+// renamed, so a failed write leaves no half file):
+//   dato,x,y,observado,prediccion,varianza,error,error_estandarizado,grupo
+Resultado WriteCrossValidationCsv(const std::string& path,
+                                  const kriging::CrossValidationResult& result);
+
+// One row of a model comparison.
+struct ModelComparisonRow {
+  ValidatedModel model;
+  double fitError = 0;
+  kriging::CrossValidationResult validation;
+};
+// Sorted by root mean square error, failures last.
+void SortByError(std::vector<ModelComparisonRow>& rows);
+
+}  // namespace sorvan

@@ -1,0 +1,188 @@
+#include "core/validacion_opciones.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+namespace sorvan {
+
+namespace {
+
+std::string Numero(double v) {
+  char b[64];
+  std::snprintf(b, sizeof b, "%.7g", v);
+  return b;
+}
+
+std::string Entero(long long v) { return std::to_string(v); }
+
+}  // namespace
+
+Resultado ValidaModelo(int modelo, double c0, double c1, double a) {
+  if (modelo < 1 || modelo > 6)
+    return Resultado::Error("El modelo de semivariograma debe estar entre 1 y 6 (se dio " + Entero(modelo) + ").");
+  if (!std::isfinite(c0) || c0 < 0)
+    return Resultado::Error("La pepita C0 del modelo no puede ser negativa (se dio " + Numero(c0) + ").");
+  if (!std::isfinite(c1) || !(c1 > 0))
+    return Resultado::Error("La meseta o pendiente C1 del modelo debe ser positiva (se dio " + Numero(c1) + ").");
+  if (modelo == 4) {
+    if (!std::isfinite(a) || !(a > 0 && a < 2))
+      return Resultado::Error("El exponente A del modelo potencial debe estar entre 0 y 2, sin incluirlos (se dio " +
+                              Numero(a) + ").");
+  } else if (modelo != 3 && (!std::isfinite(a) || !(a > 0))) {
+    return Resultado::Error("El alcance A del modelo debe ser positivo (se dio " + Numero(a) + ").");
+  }
+  return Resultado::Exito();
+}
+
+Resultado ValidaOpciones(const OpcionesKriging& op) {
+  if (op.Media < 0 || op.Media > 3)
+    return Resultado::Error("El grado de la tendencia debe estar entre 0 y 3 (se dio " + Entero(op.Media) + ").");
+  if (op.Modelo < 1 || op.Modelo > 6)
+    return Resultado::Error("El modelo de semivariograma debe estar entre 1 y 6 (se dio " + Entero(op.Modelo) + ").");
+  if (op.Estimador != 1 && op.Estimador != 2)
+    return Resultado::Error("El estimador debe ser 1 (clásico) o 2 (robusto) (se dio " + Entero(op.Estimador) + ").");
+  if (op.MetodoAjuste != kAjusteMotor && op.MetodoAjuste != kAjusteAlterno && op.MetodoAjuste != kAjusteDirecto &&
+      op.MetodoAjuste != kSinAjuste)
+    return Resultado::Error("El método de ajuste debe ser 1 (alterno), 2 (directo) o 3 (ninguno) (se dio " +
+                            Entero(op.MetodoAjuste) + ").");
+  if (op.LongVar) {
+    if (op.NApor < 1)
+      return Resultado::Error("El nº de pares por salto (saltos de longitud variable) debe ser al menos 1 (se dio " +
+                              Entero(op.NApor) + ").");
+  } else {
+    if (op.NSaltos < 1 || op.NSaltos > kMaxSaltos)
+      return Resultado::Error("El nº de saltos debe estar entre 1 y " + Entero(kMaxSaltos) + ".");
+    if (!std::isfinite(op.SaltoIni) || op.SaltoIni < 0)
+      return Resultado::Error("La distancia del primer salto no puede ser negativa (se dio " + Numero(op.SaltoIni) +
+                              ").");
+    if (!std::isfinite(op.RSalto) || op.RSalto < 0)
+      return Resultado::Error("La anchura de los saltos no puede ser negativa (se dio " + Numero(op.RSalto) + ").");
+    if (op.SaltoIni == 0 && op.RSalto == 0)
+      return Resultado::Error("La distancia del primer salto y la anchura de los saltos no pueden ser ambas 0.");
+    if (op.NAjus < 1 || op.NAjus > op.NSaltos)
+      return Resultado::Error("El nº de saltos para el ajuste debe estar entre 1 y el nº de saltos (" +
+                              Entero(op.NSaltos) + ") (se dio " + Entero(op.NAjus) + ").");
+  }
+  if (op.NMinAjus < 0)
+    return Resultado::Error("El nº mínimo de pares para el ajuste no puede ser negativo (se dio " +
+                            Entero(op.NMinAjus) + ").");
+  if (op.NRx < 1 || op.NRy < 1 || int64_t(op.NRx) * int64_t(op.NRy) > kMaxNodosRejilla)
+    return Resultado::Error("La rejilla de predicción debe tener entre 1 y " + Entero(kMaxNodosRejilla) +
+                            " nodos (se pidieron " + Entero(op.NRx) + " x " + Entero(op.NRy) + ").");
+  for (float v : {op.MinRx, op.MinRy, op.LRx, op.LRy})
+    if (!std::isfinite(v)) return Resultado::Error("Hay opciones de kriging con valores no numéricos.");
+  if (!(op.LRx > 0) || !(op.LRy > 0))
+    return Resultado::Error("El espaciado de la rejilla debe ser positivo (Lx, Ly).");
+  if (op.C0Ini >= 0) {
+    Resultado m = ValidaModelo(op.Modelo, op.C0Ini, op.C1Ini, op.AIni);
+    if (!m) return m;
+  }
+  return Resultado::Exito();
+}
+
+int MinimoDatos(int grado) {
+  const int g = std::clamp(grado, 0, 3);
+  return std::max(3, (g + 1) * (g + 2) / 2 + 2);
+}
+
+Resultado CompruebaDatosKriging(const DatosEspaciales& d, int colX, int colY, int colZ, const OpcionesKriging& op) {
+  Resultado r = CompruebaDatos(d, colX, colY, colZ, op.Media);
+  return r ? CompruebaSaltos(d, colX, colY, op) : r;
+}
+
+Resultado CompruebaDatos(const DatosEspaciales& d, int colX, int colY, int colZ, int grado) {
+  for (int col : {colX, colY, colZ})
+    if (col < 1 || col > d.nvar)
+      return Resultado::Error("La columna " + Entero(col) + " no existe: los datos tienen " + Entero(d.nvar) +
+                              " variables.");
+  // Only rows with X, Y and Z all present take part in a run.
+  const std::vector<int> filas = FilasCompletas(d, {colX, colY, colZ});
+  const int n = int(filas.size());
+  const int minimo = MinimoDatos(grado);
+  if (n < minimo)
+    return Resultado::Error("Hay " + Entero(n) + " datos con X, Y y Z presentes y el kriging con tendencia de grado " +
+                            Entero(grado) + " necesita al menos " + Entero(minimo) + ".");
+  // The extremes from the values themselves: the data's own may be stale.
+  const auto constante = [&](int col, double& valor) {
+    const double* v = d.columna(col);
+    valor = v[filas[0]];
+    return std::all_of(filas.begin(), filas.end(), [&](int i) { return v[i] == valor; });
+  };
+  double valor = 0;
+  if (constante(colZ, valor))
+    return Resultado::Error("La variable " + TextoSeguro(d.nombreSinBlancos(colZ)) + " vale " + Numero(valor) +
+                            " en todos los datos: no hay variación que interpolar.");
+  for (int col : {colX, colY})
+    if (constante(col, valor))
+      return Resultado::Error("Todos los datos tienen la misma coordenada " + std::string(col == colX ? "X" : "Y") +
+                              " (" + TextoSeguro(d.nombreSinBlancos(col)) + " = " + Numero(valor) +
+                              "): los puntos están en una línea y no cubren una superficie.");
+  return Resultado::Exito();
+}
+
+Resultado CompruebaSaltos(const DatosEspaciales& d, int colX, int colY, const OpcionesKriging& op) {
+  if (colX < 1 || colX > d.nvar || colY < 1 || colY > d.nvar) return Resultado::Exito();
+
+  // A fit on fixed-width lags needs a class with more than NMinAjus pairs.
+  // The classes are those of the engine: centred on SaltoIni + k * RSalto,
+  // the first taking every shorter distance, in single precision.
+  if (op.LongVar || op.MetodoAjuste == kSinAjuste || op.NSaltos < 1 || op.NSaltos > kMaxSaltos) return Resultado::Exito();
+  const float ancho = op.RSalto > 0 ? op.RSalto : 2 * op.SaltoIni;
+  if (!(ancho > 0)) return Resultado::Exito();  // refused by ValidaOpciones
+  // The engine takes a minimum of 0 as its default of 15.
+  const int64_t minPares = op.NMinAjus < 1 ? 15 : op.NMinAjus;
+  const double* x = d.columna(colX);
+  const double* y = d.columna(colY);
+  // Rows with both coordinates present (Z is checked by CompruebaDatos).
+  const std::vector<int> filas = FilasCompletas(d, {colX, colY});
+  std::vector<int64_t> cuenta(size_t(op.NSaltos), 0);
+  for (size_t a = 0; a + 1 < filas.size(); ++a)
+    for (size_t b = a + 1; b < filas.size(); ++b) {
+      const int i = filas[a], j = filas[b];
+      const float dx = float(x[i]) - float(x[j]), dy = float(y[i]) - float(y[j]);
+      const float dist = std::sqrt(dx * dx + dy * dy);
+      const float t = (dist - op.SaltoIni) / ancho + 0.5f;
+      const long k = std::max(long(t >= 0 ? std::floor(t) : std::ceil(t)) + 1, 1L);
+      if (k > op.NSaltos) continue;
+      if (++cuenta[size_t(k - 1)] > minPares) return Resultado::Exito();
+    }
+  const int64_t mayor = *std::max_element(cuenta.begin(), cuenta.end());
+  return Resultado::Error("Ningún salto tiene más de " + Entero(minPares) +
+                          " pares de datos (el que más tiene " + Entero(mayor) +
+                          "): no se puede ajustar el modelo. Ensanche los saltos, reduzca el nº mínimo de pares "
+                          "para el ajuste o dé un modelo fijo.");
+}
+
+std::string TextoSeguro(const std::string& s) {
+  std::string r;
+  r.reserve(s.size());
+  for (size_t i = 0; i < s.size();) {
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    size_t largo = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+    bool valido = largo > 0 && i + largo <= s.size();
+    for (size_t k = 1; valido && k < largo; ++k) valido = (static_cast<unsigned char>(s[i + k]) >> 6) == 2;
+    // Overlong forms and surrogates are not valid either.
+    if (valido && largo == 2) valido = c >= 0xC2;
+    if (valido && largo == 3) {
+      const unsigned char c1 = static_cast<unsigned char>(s[i + 1]);
+      valido = !(c == 0xE0 && c1 < 0xA0) && !(c == 0xED && c1 >= 0xA0);
+    }
+    if (valido && largo == 4) {
+      const unsigned char c1 = static_cast<unsigned char>(s[i + 1]);
+      valido = c <= 0xF4 && !(c == 0xF0 && c1 < 0x90) && !(c == 0xF4 && c1 >= 0x90);
+    }
+    if (valido && largo == 1 && c < 0x20 && c != '\n' && c != '\t') valido = false;
+    if (valido) {
+      r.append(s, i, largo);
+      i += largo;
+    } else {
+      r.push_back('?');
+      ++i;
+    }
+  }
+  return r;
+}
+
+}  // namespace sorvan

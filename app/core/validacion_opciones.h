@@ -1,0 +1,50 @@
+#pragma once
+// The one check of kriging options shared by the options dialog, the
+// command-line tool and the engine call, and the checks of the data that
+// catch, in plain Spanish and before the engine is called, the causes the
+// engine would only report as a numerical failure.
+#include <string>
+
+#include "core/datos_espaciales.h"
+#include "core/opciones_kriging.h"
+#include "core/resultado.h"
+
+namespace sorvan {
+
+// A starting or fixed model (model code 1..6, nugget c0, sill or slope c1,
+// range or power exponent a): c0 >= 0, c1 > 0, and a > 0 (a range; unused by
+// the linear model) or 0 < a < 2 (the exponent of the power model). The
+// message names the parameter and the value given.
+Resultado ValidaModelo(int modelo, double c0, double c1, double a);
+
+// Every option of a run: codes in range (trend 0..3, model 1..6, estimator 1
+// or 2, fitting method automatic/alternating/direct/none), lag counts, pairs,
+// the grid and, when starting values are given (C0Ini >= 0), the model they
+// describe. Messages name the
+// option as the dialog and the tool call it.
+Resultado ValidaOpciones(const OpcionesKriging& op);
+
+// The data of columns colX, colY, colZ (1-based) against the options: enough
+// points for the trend, Z not constant, X and Y not all alike, and, for a fit
+// on fixed-width lags, at least one lag class with more than NMinAjus pairs.
+// The pair count stops at the first class that qualifies, so it costs little
+// on ordinary data.
+Resultado CompruebaDatosKriging(const DatosEspaciales& datos, int colX, int colY, int colZ,
+                                const OpcionesKriging& op);
+
+// The data alone: enough points for trend degree `grado`, Z not constant, X
+// and Y not all alike.
+Resultado CompruebaDatos(const DatosEspaciales& datos, int colX, int colY, int colZ, int grado);
+// The lag classes of valid options: for a fit on fixed-width lags, at least
+// one class with more than NMinAjus pairs (the engine's 15 when NMinAjus < 1).
+Resultado CompruebaSaltos(const DatosEspaciales& datos, int colX, int colY, const OpcionesKriging& op);
+
+// Points a run needs at least for trend degree `grado`: the drift terms plus
+// two, and never fewer than 3.
+int MinimoDatos(int grado);
+
+// `texto` with every byte sequence that is not valid UTF-8 replaced by "?",
+// so that a file name or a value read from a file can go into a message.
+std::string TextoSeguro(const std::string& texto);
+
+}  // namespace sorvan

@@ -1,0 +1,513 @@
+// Local-neighbourhood kriging of a grid: search, one small system per node,
+// Gaussian elimination with partial pivoting in double.
+#include "local_kriging.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include "kd_tree.h"
+#include "numerics/thread_pool.h"
+#include "variogram_models.h"
+
+namespace kriging {
+namespace {
+
+// Largest N accepted: a node's system is dense, O(N^3) per node.
+constexpr int kMaxNeighbours = 500;
+
+std::string Number(double v) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g", v);
+  return text;
+}
+
+int DriftCount(int degree) { return (degree + 1) * (degree + 2) / 2; }
+
+// gamma(h) = c0 + c1 g(h; a) beyond the origin threshold, 0 at the origin
+// (the nugget is a jump), with the unit shapes of the model table.
+class Semivariogram {
+ public:
+  Semivariogram(const ModelShape* shape, double c0, double c1, double a)
+      : shape_(shape), c0_(c0), c1_(c1), a_(a) {}
+  double operator()(double h) const {
+    constexpr double threshold = kOriginThreshold;
+    if (h < threshold || (shape_->zeroAtThreshold && h == threshold)) return 0.0;
+    return c0_ + c1_ * static_cast<double>(shape_->unit(h, a_));
+  }
+
+ private:
+  const ModelShape* shape_;
+  double c0_, c1_;
+  long double a_;
+};
+
+// Row-major LU factorization with partial pivoting, in place. Returns false
+// when a pivot is not above `tolerance` in magnitude (singular to working
+// precision); piv[k] is the row swapped with row k at step k.
+bool FactorLU(int m, double* a, int* piv, double tolerance) {
+  for (int k = 0; k < m; ++k) {
+    int p = k;
+    double best = std::fabs(a[k * m + k]);
+    for (int i = k + 1; i < m; ++i) {
+      const double v = std::fabs(a[i * m + k]);
+      if (v > best) best = v, p = i;
+    }
+    if (!(best > tolerance)) return false;
+    piv[k] = p;
+    if (p != k) std::swap_ranges(a + k * m, a + (k + 1) * m, a + p * m);
+    const double* rowK = a + k * m;
+    const double inverse = 1.0 / rowK[k];
+    for (int i = k + 1; i < m; ++i) {
+      double* rowI = a + i * m;
+      const double f = rowI[k] * inverse;
+      rowI[k] = f;
+      if (f == 0.0) continue;
+      for (int j = k + 1; j < m; ++j) rowI[j] -= f * rowK[j];
+    }
+  }
+  return true;
+}
+
+void SolveLU(int m, const double* lu, const int* piv, double* x) {
+  for (int k = 0; k < m; ++k)
+    if (piv[k] != k) std::swap(x[k], x[piv[k]]);
+  for (int i = 1; i < m; ++i) {
+    const double* row = lu + i * m;
+    double s = x[i];
+    for (int j = 0; j < i; ++j) s -= row[j] * x[j];
+    x[i] = s;
+  }
+  for (int i = m - 1; i >= 0; --i) {
+    const double* row = lu + i * m;
+    double s = x[i];
+    for (int j = i + 1; j < m; ++j) s -= row[j] * x[j];
+    x[i] = s / row[i];
+  }
+}
+
+// Cholesky factor K = L L^T of a symmetric k x k matrix (row-major, lower
+// triangle read), in place, right-looking so that the inner loop is an axpy
+// over a contiguous row. `column` is work space of k. Returns false when a
+// pivot is not above `tolerance` (not positive definite to working precision).
+bool FactorCholesky(int k, double* a, double* column, double tolerance) {
+  for (int j = 0; j < k; ++j) {
+    const double pivot = a[j * k + j];
+    if (!(pivot > tolerance)) return false;
+    const double root = std::sqrt(pivot), inverse = 1.0 / root;
+    a[j * k + j] = root;
+    for (int i = j + 1; i < k; ++i) column[i] = a[i * k + j] *= inverse;
+    for (int i = j + 1; i < k; ++i) {
+      const double f = column[i];
+      double* row = a + i * k;
+      for (int l = j + 1; l <= i; ++l) row[l] -= f * column[l];
+    }
+  }
+  return true;
+}
+
+void ForwardSolve(int k, const double* l, double* x) {  // x := L^-1 x
+  for (int i = 0; i < k; ++i) {
+    const double* row = l + i * k;
+    double s = x[i];
+    for (int j = 0; j < i; ++j) s -= row[j] * x[j];
+    x[i] = s / row[i];
+  }
+}
+
+void BackSolve(int k, const double* l, double* x) {  // x := L^-T x
+  for (int i = k - 1; i >= 0; --i) {
+    x[i] /= l[i * k + i];
+    const double xi = x[i];
+    for (int j = 0; j < i; ++j) x[j] -= l[i * k + j] * xi;
+  }
+}
+
+// Everything one thread needs, obtained once before the loop.
+struct Workspace {
+  Workspace(int capacity, int terms)
+      : search(std::max(capacity, 1)),
+        found(Size(capacity)),
+        set(Size(capacity)),
+        previousSet(Size(capacity)),
+        previousPosition(Size(capacity)),
+        gamma(Size(capacity) * Size(capacity)),
+        previousGamma(gamma.size()),
+        factor(Size(capacity + terms) * Size(capacity + terms)),
+        drift(Size(capacity) * Size(terms)),
+        schur(Size(terms) * Size(terms)),
+        pivots(Size(capacity + terms)),
+        rhs(Size(capacity + terms)),
+        solution(Size(capacity + terms)),
+        column(Size(capacity + terms)) {}
+  static std::size_t Size(int count) { return static_cast<std::size_t>(count); }
+
+  KdSearchScratch search;
+  std::vector<Neighbour> found;
+  std::vector<int> set, previousSet;  // neighbour indices in increasing order
+  std::vector<int> previousPosition;  // where set[r] was in the previous set, or -1
+  int previousCount = -1;             // -1: nothing held
+  bool previousFull = false;          // previous search returned N points (bound usable)
+  // The semivariogram between the neighbours (count x count, unscaled), this
+  // set's and the previous set's: pairs present in both are copied, not
+  // evaluated again (the same inputs give the same bits).
+  std::vector<double> gamma, previousGamma;
+  // The held system: the covariance form's Cholesky factor, W = L^-1 F and
+  // the factor of W^T W; or the semivariogram form's LU factor.
+  enum class Form { kSingular, kCovariance, kSemivariogram } form = Form::kSingular;
+  double unit = 1;  // entries were divided by this (the sill, or the largest gamma)
+  double centreX = 0, centreY = 0, scale = 1;  // drift frame of the held system
+  std::vector<double> factor, drift, schur;
+  std::vector<int> pivots;
+  std::vector<double> rhs, solution, column;
+  LocalKrigingSummary summary;
+};
+
+class LocalKriging {
+ public:
+  LocalKriging(const LocalKrigingInput& in, const KdTree& tree, const double* residual)
+      : in_(in),
+        tree_(tree),
+        residual_(residual),
+        gamma_(FindModelShape(in.modelCode), in.c0, in.c1, in.a),
+        sill_(Sill(in)),
+        terms_(DriftCount(in.trendDegree)),
+        maxDistance2_(in.neighbourhood.maxDistance * in.neighbourhood.maxDistance),
+        required_(std::max(in.neighbourhood.minPoints, terms_)) {}
+
+  int terms() const { return terms_; }
+
+  // One grid row j, nodes i = 0..nx-1 in order.
+  void KrigeRow(int j, Workspace& w, float* prediction, float* variance) const {
+    w.previousCount = -1;
+    w.previousFull = false;
+    const double y0 = in_.yMin + j * in_.dy;
+    for (int i = 0; i < in_.nx; ++i) {
+      const std::size_t at = static_cast<std::size_t>(i) +
+                             static_cast<std::size_t>(j) * static_cast<std::size_t>(in_.gridRows);
+      if (prediction[at] == in_.holeValue) {
+        variance[at] = in_.holeValue;
+        ++w.summary.leftOut;
+        continue;
+      }
+      double value = 0, var = 0;
+      const int outcome = KrigeNode(in_.xMin + i * in_.dx, y0, w, value, var);
+      if (outcome != 0) {
+        prediction[at] = variance[at] = in_.holeValue;
+        ++(outcome == 1 ? w.summary.tooFewNeighbours : w.summary.singular);
+        continue;
+      }
+      prediction[at] = static_cast<float>(value);
+      variance[at] = static_cast<float>(var);
+      ++w.summary.kriged;
+      w.summary.minimum = std::min(w.summary.minimum, value);
+      w.summary.maximum = std::max(w.summary.maximum, value);
+    }
+  }
+
+ private:
+  // The sill of the models that have one (spherical, exponential,
+  // oscillatory: c0 + c1; rational quadratic: c0 + c1 a), else 0: those
+  // models get the covariance form C = sill - gamma.
+  static double Sill(const LocalKrigingInput& in) {
+    double sill = 0;
+    if (in.modelCode == 1 || in.modelCode == 2 || in.modelCode == 6) sill = in.c0 + in.c1;
+    if (in.modelCode == 5) sill = in.c0 + in.c1 * in.a;
+    return sill > 0 && std::isfinite(sill) ? sill : 0.0;
+  }
+
+  static double Distance(double ax, double ay, double bx, double by) {
+    const double ex = ax - bx, ey = ay - by;
+    return std::sqrt(ex * ex + ey * ey);
+  }
+
+  // 0: kriged; 1: too few neighbours; 2: singular system.
+  int KrigeNode(double x0, double y0, Workspace& w, double& value, double& var) const {
+    const LocalNeighbourhood& nb = in_.neighbourhood;
+    int count;
+    if (nb.sectors == 4) {
+      count = tree_.NearestByQuadrant(x0, y0, nb.maxPoints / 4, maxDistance2_, w.search,
+                                      w.found.data());
+    } else {
+      // The previous node's N neighbours are N candidates: the farthest of
+      // them bounds the N-th nearest distance here.
+      double bound2 = -1;
+      if (w.previousFull) {
+        bound2 = 0;
+        for (int k = 0; k < w.previousCount; ++k) {
+          const int d = w.previousSet[static_cast<std::size_t>(k)];
+          const double ex = in_.x[d] - x0, ey = in_.y[d] - y0;
+          bound2 = std::max(bound2, ex * ex + ey * ey);
+        }
+      }
+      count = tree_.Nearest(x0, y0, nb.maxPoints, maxDistance2_, w.search, w.found.data(),
+                            bound2);
+    }
+    if (count < required_) return 1;
+    int* set = w.set.data();
+    for (int k = 0; k < count; ++k) set[k] = w.found[static_cast<std::size_t>(k)].index;
+    std::sort(set, set + count);
+
+    const bool same = count == w.previousCount &&
+                      std::equal(set, set + count, w.previousSet.begin());
+    if (same) {
+      ++w.summary.reusedSystems;  // same matrix: same factor, or same singular verdict
+    } else {
+      BuildAndFactor(count, w);
+      std::copy(set, set + count, w.previousSet.begin());
+      w.previousCount = count;
+    }
+    w.previousFull = nb.sectors == 1 && count == nb.maxPoints;
+    if (w.form == Workspace::Form::kSingular) return 2;
+
+    const int m = count + terms_;
+    double* b = w.rhs.data();
+    double* s = w.solution.data();
+    double* f0 = b + count;
+    DriftMonomials((x0 - w.centreX) / w.scale, (y0 - w.centreY) / w.scale, terms_, f0);
+    double quadratic = 0;
+    if (w.form == Workspace::Form::kCovariance) {
+      // [K F; F^T 0] [lambda; mu] = [k0; f0] with K = L L^T, W = L^-1 F:
+      // (W^T W) mu = W^T L^-1 k0 - f0, lambda = L^-T (L^-1 k0 - W mu).
+      for (int k = 0; k < count; ++k)
+        b[k] = 1.0 - gamma_(Distance(in_.x[set[k]], in_.y[set[k]], x0, y0)) / w.unit;
+      std::copy(b, b + count, s);
+      ForwardSolve(count, w.factor.data(), s);
+      double* mu = s + count;
+      for (int t = 0; t < terms_; ++t) {
+        const double* wt = w.drift.data() + static_cast<std::size_t>(t) * count;
+        double dot = 0;
+        for (int k = 0; k < count; ++k) dot += wt[k] * s[k];
+        mu[t] = dot - f0[t];
+      }
+      ForwardSolve(terms_, w.schur.data(), mu);
+      BackSolve(terms_, w.schur.data(), mu);
+      for (int t = 0; t < terms_; ++t) {
+        const double* wt = w.drift.data() + static_cast<std::size_t>(t) * count;
+        for (int k = 0; k < count; ++k) s[k] -= wt[k] * mu[t];
+      }
+      BackSolve(count, w.factor.data(), s);
+      // Variance: C(0) - lambda^T k0 - mu^T f0, C(0) = 1 in units of the sill.
+      quadratic = 1.0;
+      for (int k = 0; k < m; ++k) quadratic -= s[k] * b[k];
+    } else {
+      for (int k = 0; k < count; ++k)
+        b[k] = gamma_(Distance(in_.x[set[k]], in_.y[set[k]], x0, y0)) / w.unit;
+      std::copy(b, b + m, s);
+      SolveLU(m, w.factor.data(), w.pivots.data(), s);
+      for (int k = 0; k < m; ++k) quadratic += s[k] * b[k];
+    }
+    double sum = 0;
+    for (int k = 0; k < count; ++k) sum += s[k] * residual_[set[k]];
+    value = sum + (in_.trend.terms > 0 ? in_.trend.At(x0, y0) : 0.0);
+    var = quadratic * w.unit;
+    if (!std::isfinite(value) || !std::isfinite(var)) return 2;
+    return 0;
+  }
+
+  // The semivariogram between the neighbours of w.set[0..count), copying the
+  // pairs the previous set held too.
+  void NeighbourGammas(int count, Workspace& w) const {
+    const int* set = w.set.data();
+    const int previous = std::max(w.previousCount, 0);
+    int* position = w.previousPosition.data();
+    for (int r = 0, q = 0; r < count; ++r) {  // both sets are sorted: merge
+      while (q < previous && w.previousSet[static_cast<std::size_t>(q)] < set[r]) ++q;
+      position[r] = q < previous && w.previousSet[static_cast<std::size_t>(q)] == set[r] ? q : -1;
+    }
+    double* g = w.gamma.data();
+    const double* old = w.previousGamma.data();
+    for (int r = 0; r < count; ++r) {
+      g[r * count + r] = 0.0;
+      for (int c = r + 1; c < count; ++c) {
+        const double v =
+            position[r] >= 0 && position[c] >= 0
+                ? old[position[r] * previous + position[c]]
+                : gamma_(Distance(in_.x[set[r]], in_.y[set[r]], in_.x[set[c]], in_.y[set[c]]));
+        g[r * count + c] = g[c * count + r] = v;
+      }
+    }
+    w.gamma.swap(w.previousGamma);  // previousGamma now holds this set's values
+  }
+
+  // The system of w.set[0..count), factored in w; w.form says which form.
+  void BuildAndFactor(int count, Workspace& w) const {
+    const int* set = w.set.data();
+    NeighbourGammas(count, w);
+    const double* g = w.previousGamma.data();
+    // Drift frame of this set: its mean and largest offset.
+    double cx = 0, cy = 0;
+    for (int k = 0; k < count; ++k) cx += in_.x[set[k]], cy += in_.y[set[k]];
+    cx /= count, cy /= count;
+    double extent = 0;
+    for (int k = 0; k < count; ++k)
+      extent = std::max({extent, std::fabs(in_.x[set[k]] - cx), std::fabs(in_.y[set[k]] - cy)});
+    w.centreX = cx, w.centreY = cy, w.scale = extent > 0 ? extent : 1.0;
+
+    if (sill_ > 0 && FactorCovarianceForm(count, g, w)) return;
+
+    // Semivariogram form, scaled to a largest entry of 1.
+    const int m = count + terms_;
+    double* a = w.factor.data();
+    double largest = 0;
+    for (int k = 0; k < count * count; ++k) largest = std::max(largest, std::fabs(g[k]));
+    w.unit = largest > 0 && std::isfinite(largest) ? largest : 1.0;
+    for (int r = 0; r < count; ++r)
+      for (int c = 0; c < count; ++c) a[r * m + c] = g[r * count + c] / w.unit;
+    double f[10];
+    for (int r = 0; r < count; ++r) {
+      DriftMonomials((in_.x[set[r]] - cx) / w.scale, (in_.y[set[r]] - cy) / w.scale, terms_, f);
+      for (int k = 0; k < terms_; ++k) a[r * m + count + k] = a[(count + k) * m + r] = f[k];
+    }
+    for (int r = count; r < m; ++r)
+      for (int c = count; c < m; ++c) a[r * m + c] = 0.0;
+    // Entries are at most 1 in magnitude; a pivot this small means a
+    // dependent row (coinciding data, or a drift the neighbours cannot fix).
+    const double tolerance = 64.0 * m * std::numeric_limits<double>::epsilon();
+    w.form = FactorLU(m, a, w.pivots.data(), tolerance) ? Workspace::Form::kSemivariogram
+                                                         : Workspace::Form::kSingular;
+  }
+
+  // Covariance form K = (sill - G) / sill, unit diagonal, with the drift as
+  // a bordered system (the constant monomial makes it equivalent to the
+  // semivariogram form). False when K or W^T W is not positive definite to
+  // working precision; the caller then tries the semivariogram form.
+  bool FactorCovarianceForm(int count, const double* g, Workspace& w) const {
+    w.unit = sill_;
+    double* l = w.factor.data();
+    for (int r = 0; r < count; ++r)
+      for (int c = 0; c <= r; ++c) l[r * count + c] = 1.0 - g[r * count + c] / sill_;
+    const double tolerance = 64.0 * count * std::numeric_limits<double>::epsilon();
+    if (!FactorCholesky(count, l, w.column.data(), tolerance)) return false;
+    // W = L^-1 F, one drift column at a time (stored contiguously).
+    double f[10];
+    for (int r = 0; r < count; ++r) {
+      DriftMonomials((in_.x[w.set[r]] - w.centreX) / w.scale,
+                     (in_.y[w.set[r]] - w.centreY) / w.scale, terms_, f);
+      for (int t = 0; t < terms_; ++t) w.drift[static_cast<std::size_t>(t * count + r)] = f[t];
+    }
+    for (int t = 0; t < terms_; ++t) ForwardSolve(count, l, w.drift.data() + t * count);
+    double* schur = w.schur.data();
+    double largest = 0;
+    for (int a = 0; a < terms_; ++a)
+      for (int b = 0; b <= a; ++b) {
+        double dot = 0;
+        for (int k = 0; k < count; ++k)
+          dot += w.drift[static_cast<std::size_t>(a * count + k)] * w.drift[static_cast<std::size_t>(b * count + k)];
+        schur[a * terms_ + b] = dot;
+        if (a == b) largest = std::max(largest, dot);
+      }
+    // A drift the neighbours cannot determine makes W^T W singular.
+    if (!FactorCholesky(terms_, schur, w.column.data(),
+                        64.0 * terms_ * std::numeric_limits<double>::epsilon() * largest))
+      return false;
+    w.form = Workspace::Form::kCovariance;
+    return true;
+  }
+
+  const LocalKrigingInput& in_;
+  const KdTree& tree_;
+  const double* residual_;
+  Semivariogram gamma_;
+  double sill_;
+  int terms_;
+  double maxDistance2_;
+  int required_;
+};
+
+}  // namespace
+
+double FixedTrend::At(double x, double y) const {
+  double f[10];
+  DriftMonomials((x - centreX) / scale, (y - centreY) / scale, terms, f);
+  double s = 0;
+  for (int k = 0; k < terms; ++k) s += beta[k] * f[k];
+  return s;
+}
+
+void DriftMonomials(double u, double v, int terms, double* f) {
+  const double all[10] = {1, u, v, u * u, u * v, v * v, u * u * u, u * u * v, v * v * u, v * v * v};
+  for (int k = 0; k < terms && k < 10; ++k) f[k] = all[k];
+}
+
+std::string CheckLocalKriging(const LocalKrigingInput& in) {
+  const LocalNeighbourhood& nb = in.neighbourhood;
+  const std::string head = "Kriging local: ";
+  if (in.trendDegree < 0 || in.trendDegree > 3)
+    return head + "el grado de la tendencia (" + Number(in.trendDegree) + ") debe estar entre 0 y 3.";
+  const int terms = DriftCount(in.trendDegree);
+  if (nb.sectors != 1 && nb.sectors != 4)
+    return head + "el número de sectores (" + Number(nb.sectors) + ") debe ser 1 o 4.";
+  if (nb.maxPoints > kMaxNeighbours)
+    return head + "el número máximo de vecinos (N = " + Number(nb.maxPoints) +
+           ") no puede pasar de " + Number(kMaxNeighbours) + ".";
+  if (nb.Capacity() < terms) {
+    if (nb.sectors == 4)
+      return head + "con 4 sectores se toman " + Number(nb.Capacity()) +
+             " vecinos como mucho (N = " + Number(nb.maxPoints) +
+             "), menos que los términos de la deriva (" + Number(terms) + ").";
+    return head + "el número máximo de vecinos (N = " + Number(nb.maxPoints) +
+           ") es menor que el número de términos de la deriva (" + Number(terms) + ").";
+  }
+  if (nb.minPoints < 1)
+    return head + "el número mínimo de vecinos (M = " + Number(nb.minPoints) +
+           ") debe ser al menos 1.";
+  if (nb.minPoints > nb.Capacity())
+    return head + "el número mínimo de vecinos (M = " + Number(nb.minPoints) +
+           ") es mayor que el máximo (" + Number(nb.Capacity()) + ").";
+  if (!(nb.maxDistance > 0))
+    return head + "la distancia máxima (D = " + Number(nb.maxDistance) + ") debe ser mayor que 0.";
+  if (FindModelShape(in.modelCode) == nullptr)
+    return head + "modelo de semivariograma desconocido (" + Number(in.modelCode) + ").";
+  if (!std::isfinite(in.c0) || !std::isfinite(in.c1) || !std::isfinite(in.a))
+    return head + "los parámetros del modelo no son números finitos.";
+  if (in.n < 1) return head + "no hay datos.";
+  for (int i = 0; i < in.n; ++i)
+    if (!std::isfinite(in.x[i]) || !std::isfinite(in.y[i]) || !std::isfinite(in.z[i]))
+      return head + "el dato " + Number(i + 1) + " no es un número finito.";
+  if (in.nx < 0 || in.ny < 0 || in.gridRows < in.nx || !std::isfinite(in.xMin) ||
+      !std::isfinite(in.yMin) || !std::isfinite(in.dx) || !std::isfinite(in.dy))
+    return head + "la rejilla no es válida.";
+  if (in.trend.terms != 0 && in.trend.terms != 1 && in.trend.terms != 3 &&
+      in.trend.terms != 6 && in.trend.terms != 10)
+    return head + "la tendencia global no es válida.";
+  return {};
+}
+
+LocalKrigingSummary KrigeGridLocal(const LocalKrigingInput& in, float* prediction,
+                                   float* variance, int threads) {
+  LocalKrigingSummary total;
+  if (in.nx <= 0 || in.ny <= 0) return total;
+  const KdTree tree(in.n, in.x, in.y);
+  // Residuals from the global trend, or the data themselves.
+  std::vector<double> residual(in.z, in.z + in.n);
+  if (in.trend.terms > 0)
+    for (int i = 0; i < in.n; ++i) residual[static_cast<std::size_t>(i)] -= in.trend.At(in.x[i], in.y[i]);
+  const LocalKriging kriging(in, tree, residual.data());
+
+  const int capacity = in.neighbourhood.Capacity();
+  const double m = capacity + kriging.terms();
+  const double work = static_cast<double>(in.nx) * in.ny * (m * m * m / 3 + 50 * m);
+  const int workers = WorkersFor(work, threads > 0 ? threads : WorkerCount());
+  std::vector<std::unique_ptr<Workspace>> spaces;
+  for (int t = 0; t < std::max(workers, 1); ++t)
+    spaces.push_back(std::make_unique<Workspace>(capacity, kriging.terms()));
+  ParallelFor(in.ny, workers, [&](int j, int worker) {
+    kriging.KrigeRow(j, *spaces[static_cast<std::size_t>(worker)], prediction, variance);
+  });
+  for (const auto& w : spaces) {
+    const LocalKrigingSummary& s = w->summary;
+    total.kriged += s.kriged;
+    total.leftOut += s.leftOut;
+    total.tooFewNeighbours += s.tooFewNeighbours;
+    total.singular += s.singular;
+    total.reusedSystems += s.reusedSystems;
+    total.minimum = std::min(total.minimum, s.minimum);
+    total.maximum = std::max(total.maximum, s.maximum);
+  }
+  return total;
+}
+
+}  // namespace kriging
