@@ -249,7 +249,10 @@ void frmAnimK2D::CoAceptar_Click() {
     QApplication::processEvents();
     if (fin == FinKriging::Cancelado) return;
 
-    const QString prediccion = ArchivoEnCarpeta(carpeta, QStringLiteral("SKUPRE.SUP"));
+    // The run wrote into the session's result folder; the series is kept
+    // in the current folder.
+    const QString prediccion =
+        ArchivoEnCarpeta(QString::fromStdString(sesion_.carpetaResultados), QStringLiteral("SKUPRE.SUP"));
     if (fin != FinKriging::Hecho || !QFile::exists(prediccion)) {
       MensajeAnim(this, QMessageBox::Warning,
                   QStringLiteral("No se generó la superficie de %1; esta variable no entra en la animación.")
