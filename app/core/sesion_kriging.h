@@ -44,6 +44,7 @@ struct SesionKriging {
   std::string archivoDatos;            // path of the loaded ".dae" file
   OpcionesKriging opciones;            // with opciones.perfil, the associated profile
   bool opcionesListas = false;         // OpcionesPorDefecto has run for these data and columns
+  std::string defectosAnunciados;      // data file and automatic options the user was last told of
   int colX = 1, colY = 2, colZ = 3;    // 1-based columns chosen in the kriging dialog
   int colLabel = 0;                    // 0 = no label column
   // What a run does with points at the same coordinates.
