@@ -28,12 +28,14 @@ void ArgumentosSKU::llama(FuncionSKU sku) {
 
 // Layout: a 4-byte tag ("SKUQ" request, "SKUR" reply), the scalars in argument
 // order, each array as its int64 length and its values, and the tag "FIN." at
-// the end, so that a reply cut short by a dying process is recognised.
+// the end, so that a reply cut short by a dying process is recognised. A local
+// run adds the tag "LOCL" and its neighbourhood record before "FIN.".
 namespace {
 constexpr char kTagPeticion[4] = {'S', 'K', 'U', 'Q'};
 constexpr char kTagRespuesta[4] = {'S', 'K', 'U', 'R'};
 constexpr char kTagFin[4] = {'F', 'I', 'N', '.'};
 constexpr char kTagDoble[4] = {'D', 'O', 'B', 'L'};
+constexpr char kTagLocal[4] = {'L', 'O', 'C', 'L'};
 
 class Escritor {
  public:
@@ -106,6 +108,10 @@ std::string CodificaArgumentos(const ArgumentosSKU& a, bool respuesta) {
   e.valor(a.holeValue);
   e.valor(a.VariogramOptions);
   e.valor(a.VariogramParameters);
+  if (a.local.activo) {
+    e.s.append(kTagLocal, 4);
+    e.valor(a.local);
+  }
   e.s.append(kTagFin, 4);
   // A request may carry the coordinates in double after the record.
   if (!respuesta && !a.xDoble.empty()) {
@@ -128,7 +134,8 @@ bool LeeArgumentos(Lector& l, bool respuesta, ArgumentosSKU& r) {
          l.valor(r.trendDegree) && l.valor(r.nx) && l.valor(r.ny) && l.valor(r.xMin) &&
          l.valor(r.yMin) && l.valor(r.dx) && l.valor(r.dy) && l.valor(r.gridRows) &&
          l.vector(r.prediction) && l.vector(r.variance) && l.valor(r.holeValue) &&
-         l.valor(r.VariogramOptions) && l.valor(r.VariogramParameters) && l.tag(kTagFin);
+         l.valor(r.VariogramOptions) && l.valor(r.VariogramParameters) &&
+         (!l.tag(kTagLocal) || (l.valor(r.local) && r.local.activo)) && l.tag(kTagFin);
 }
 
 }  // namespace

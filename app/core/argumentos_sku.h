@@ -25,6 +25,22 @@ using FuncionSKU = void (*)(int32_t*, float*, float*, float*, float*, float*, in
 inline constexpr const char* kNombreBibliotecaMotor = "libkriging.so";
 inline constexpr const char* kNombreFuncionMotor = "SKU";
 
+// The search neighbourhood of a local run ("Kriging Local"). A request with
+// activo == 0 is the global SKU call; with activo != 0 the helper runs the
+// engine's local path (engine/local_run.h) on the same arguments and fills
+// the counts of the reply.
+struct VecindarioLocal {
+  int32_t activo = 0;
+  int32_t maxVecinos = 32, minVecinos = 1, sectores = 1;
+  double distanciaMax = 0;       // > 0; +infinity: no limit
+  int32_t tendenciaLocal = 1;    // "Tendencia": drift in every neighbourhood
+  int32_t variogramaLocal = 0;   // "Variograma": pairs up to distanciaMax only
+  int32_t submuestra = 0;        // semivariogram subsample (0: automatic)
+  uint32_t semilla = 1;
+  // Reply: nodes kriged, and holes for too few neighbours or a singular system.
+  int64_t nodosCalculados = 0, huecosPocosVecinos = 0, huecosSingulares = 0;
+};
+
 struct ArgumentosSKU {
   int32_t n = 0;
   std::vector<float> z, x, y;          // n values each
@@ -43,6 +59,7 @@ struct ArgumentosSKU {
   float holeValue = -10000.0f;
   std::array<int32_t, 7> VariogramOptions{-1, -1, -1, -1, -1, -1, -1};
   std::array<float, 10> VariogramParameters{-1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
+  VecindarioLocal local;               // sent only when local.activo
 
   // Sizes consistent (vectors as long as n and gridRows * ny say, gridRows >=
   // nx, no negative count)? `motivo` receives the first inconsistency.

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "core/ejecuta_kriging.h"
+#include "core/escritura_atomica.h"
 
 extern char** environ;
 
@@ -118,9 +119,11 @@ Resultado MotorKriging::start(const ArgumentosSKU& argumentos, const std::string
   std::error_code ec;
   const fs::path dir = carpeta.empty() ? fs::current_path(ec) : fs::path(carpeta);
   fs::create_directories(dir, ec);
-  if (!fs::is_directory(dir, ec) || ::access(dir.c_str(), W_OK | X_OK) != 0)
-    return Resultado::Error("No se puede escribir en la carpeta de resultados " + dir.string() +
-                            (ec ? ": " + ec.message() : std::string()) + ".");
+  const int creada = ec ? ec.value() : 0;
+  if (!fs::is_directory(dir, ec)) return Resultado::Error("No se puede crear la carpeta de resultados " + dir.string() + (creada ? ": " + CausaError(creada) : std::string()) + ".");
+  if (::access(dir.c_str(), W_OK | X_OK) != 0)
+    return Resultado::Error("No se puede escribir en la carpeta de resultados " + dir.string() + ": " +
+                            CausaError(errno) + ".");
   carpeta_ = fs::absolute(dir, ec).string();
   // One run at a time per folder; the engine works apart, in its own folder,
   // so that the previous results stay until this run has succeeded.
@@ -284,9 +287,14 @@ void MotorKriging::termina(bool exito, int codigo, std::string causa) {
   resultado_.mensaje.clear();
   resultado_.detalles.clear();
   if (exito) {
-    // The model of this very run, as the engine reported it in its reply.
-    resultado_.modelo = ModeloDelResumen(resultado_.resumen);
-    Resultado movido = TrasladaResultados(temporal_, carpeta_);
+    // The model of this very run, as the engine reported it in its reply
+    // (from the run's own log when the reply carries no summary).
+    resultado_.modelo = resultado_.resumen.modelo != 0 ? ModeloDelResumen(resultado_.resumen)
+                                                       : LeeModeloAjustado(temporal_, resultado_.salida);
+    // A file cut short (a full disk) makes the run a failure: nothing of it
+    // replaces the previous results.
+    Resultado movido = VerificaArchivosEjecucion(temporal_, resultado_.salida.nx, resultado_.salida.ny);
+    if (movido) movido = TrasladaResultados(temporal_, carpeta_);
     if (!movido) {
       resultado_.ok = false;
       resultado_.mensaje = movido.mensaje;

@@ -240,7 +240,17 @@ TEST(MotorKriging, LargeRepliesFlowWhilePolling) {
   // An echoing helper sends the request back as the reply: 1000 x 1000 nodes
   // are 8 MB each way, far beyond a socket buffer.
   const fs::path dir = Temporal("eco");
-  MotorKriging motor(Ayudante("eco.sh", "{ printf SKUR; tail -c +5 <&3; } >&3"));
+  // It also leaves the seven files of a whole run, so that they pass the
+  // check made before they are moved in.
+  MotorKriging motor(Ayudante("eco.sh",
+                              "awk 'BEGIN{r=\"\"; for(j=0;j<1000;j++) r=r \"  1.0\";"
+                              " print \"#  0  1\" > \"SKUPRE.SUP\";"
+                              " for(f=0;f<2;f++){ n=f?\"SKUVAR.SUP\":\"SKUPRE.SUP\";"
+                              " print \" GRID 1000 1000\" >> n; print \" -10000.0 0.25 0.25 0.0 0.0\" >> n;"
+                              " for(i=0;i<1000;i++) print r >> n } }'\n"
+                              "touch SKUESTIM.SV SKUESTIM.FMT SKUEAJUS.SV SKUEAJUS.FMT\n"
+                              "printf ' Terminado.\\n' > KRIGING.LOG\n"
+                              "{ printf SKUR; tail -c +5 <&3; } >&3"));
   ArgumentosSKU a = Ejemplo(1000, 1000);
   a.variance[999999] = 42.0f;
   ASSERT_TRUE(motor.start(a, dir.string()).ok);
@@ -254,6 +264,7 @@ TEST(MotorKriging, LargeRepliesFlowWhilePolling) {
   EXPECT_EQ(r.salida.variance[999999], 42.0f);
   EXPECT_EQ(r.salida.prediction[1], -10000.0f);
   EXPECT_EQ(r.salida.nx, 1000);
+  EXPECT_TRUE(fs::exists(dir / "SKUVAR.SUP"));
 }
 
 TEST(MotorKriging, MissingHelperIsAMessageAndTheHelperNeedsNoLibrary) {
