@@ -32,25 +32,6 @@ std::string Number(double value) {
 
 bool Finite(double v) { return std::isfinite(v); }
 
-// The starting or fixed model against the model's own parameter rules.
-std::string ValidateModel(const ModelInfo& model, const ModelParameters& p) {
-  const double values[3] = {p.c0, p.c1, p.a};
-  for (int j = 0; j < model.parameterCount; ++j) {
-    const ParameterRule& rule = model.parameters[j];
-    const double v = values[j];
-    const bool inside = Finite(v) && (rule.lowerIncluded ? v >= rule.lower : v > rule.lower) &&
-                        (!rule.hasUpper || v < rule.upper);
-    if (inside) continue;
-    std::string bound = rule.lowerIncluded ? "mayor o igual que " : "mayor que ";
-    bound += Number(rule.lower);
-    if (rule.hasUpper) bound = "entre " + Number(rule.lower) + " y " + Number(rule.upper) +
-                               " (sin incluirlos)";
-    return "El parámetro " + std::string(rule.symbol) + " (" + rule.meaning +
-           ") del modelo " + model.name + " debe ser " + bound + ": " + Number(v);
-  }
-  return {};
-}
-
 // Sample variance of z: the scale against which a negative kriging variance
 // is judged round-off or not.
 double VarianceOf(const std::vector<double>& z) {
@@ -164,7 +145,7 @@ std::string Validate(const KrigingOptions& o, int n) {
   if (o.fitMethod == FitMethod::kNone && !o.hasStart)
     return "Sin ajuste hace falta un modelo dado (c0, c1, a)";
   if (o.hasStart) {
-    const std::string problem = ValidateModel(*model, o.start);
+    const std::string problem = ModelParameterProblem(o.modelCode, o.start.c0, o.start.c1, o.start.a);
     if (!problem.empty()) return problem;
   }
   const Neighbourhood& v = o.neighbourhood;
@@ -237,8 +218,7 @@ KrigingResult Krige(const KrigingData& data, const KrigingOptions& o) {
   context.errors.collect = true;
   context.folder = o.outputFolder;
   context.writeFiles = !o.outputFolder.empty();
-  context.coordinateOffsetX = cx;
-  context.coordinateOffsetY = cy;
+  context.offsetX = cx, context.offsetY = cy;
   const ContextScope scope(&context);
 
   // The run log: KRIGING.LOG in the folder, or memory when no files are written.

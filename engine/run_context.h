@@ -33,10 +33,10 @@ struct RunContext {
   std::string folder;
   bool writeFiles = true;
 
-  // What the caller subtracted from the coordinates before the run (the named
-  // interface hands the engine coordinates relative to the data's centre):
-  // the run log states the drift frame in the caller's coordinates.
-  double coordinateOffsetX = 0, coordinateOffsetY = 0;
+  // What the caller's coordinates are shifted by in this run (the named
+  // interface works on coordinates relative to the data's centre); the run
+  // log reports positions in the caller's coordinates.
+  double offsetX = 0, offsetY = 0;
 
   // Filled by stage I for the named interface.
   std::vector<double> trendCoefficients;
