@@ -224,7 +224,8 @@ int Export(const std::filesystem::path& dir, int n, int grid, int neighbours) {
   std::ofstream model(dir / "model.txt");
   model.precision(9);
   model << "c0 " << in.c0 << "\nc1 " << in.c1 << "\na " << in.a << "\nneighbours " << neighbours
-        << "\nsorvan_seconds " << r.seconds << "\nthreads " << kriging::WorkerCount() << '\n';
+        << "\nsorvan_seconds " << r.seconds << "\nsorvan_processor_seconds " << r.cpuSeconds
+        << "\nthreads " << kriging::WorkerCount() << '\n';
   return 0;
 }
 
