@@ -65,6 +65,37 @@ struct ArgumentosSKU {
   void llama(FuncionSKU sku);
 };
 
+// What the engine reports of a run besides the arguments: the fitted model,
+// the lag table, the trend, the range and every warning. Sent by the helper
+// after the arguments in its reply; the program takes the model from here.
+struct ClaseSaltoMotor {
+  double inferior = 0, superior = 0, distancia = 0;
+  int32_t pares = 0;
+  double clasico = 0, robusto = 0;
+};
+
+struct ResumenMotor {
+  int32_t modelo = 0;
+  double c0 = 0, c1 = 0, a = 0;
+  double errorAjuste = 0;
+  double c0Ini = 0, c1Ini = 0, aIni = 0;
+  int32_t iteracionesAjuste = 0, iteracionesTendencia = 0;
+  double cambioTendencia = 0;
+  double meseta = 0;
+  double zMin = 0, zMax = 0;
+  int32_t variancesNegativas = 0;
+  std::vector<ClaseSaltoMotor> saltos;
+  std::vector<double> coeficientesTendencia;
+  std::vector<std::string> avisos;
+};
+
+std::string CodificaResumen(const ResumenMotor& r);
+
+// A reply: the arguments as the engine left them, then the summary.
+std::string CodificaRespuesta(const ArgumentosSKU& a, const ResumenMotor& r);
+bool DecodificaRespuesta(const std::string& bytes, ArgumentosSKU& a, ResumenMotor& r,
+                         std::string* motivo = nullptr, int64_t limiteValores = 200'000'000);
+
 // Byte encoding of the arguments for the engine helper process. A request
 // carries every argument; a reply carries the same record after the call.
 // Decoding checks sizes against `limiteValores` floats per array, so a broken

@@ -39,7 +39,7 @@ Resultado PreparaArgumentos(const SesionKriging& s, ArgumentosSKU& a) {
                            ? Resultado::Exito()
                            : CompruebaRecursos(EstimaRecursos(d.N, int64_t(op.NRx) * op.NRy, op.Media));
   if (!recursos) return recursos;
-  Resultado datos = CompruebaSaltos(d, s.colX, s.colY, op);
+  Resultado datos = CompruebaSaltos(d, s.colX, s.colY, s.colZ, op);
   if (!datos) return datos;
 
   // Only rows with X, Y and Z all present take part; the rest are counted.
@@ -48,14 +48,17 @@ Resultado PreparaArgumentos(const SesionKriging& s, ArgumentosSKU& a) {
   if (filas.size() < 2)
     return Resultado::Error("Solo " + std::to_string(filas.size()) + " de las " + std::to_string(d.N) +
                             " filas tienen X, Y y Z presentes: hacen falta al menos 2.");
+  // Points at the same place, as the session's policy says.
+  std::vector<double> px, py, pz;
+  std::string avisoDuplicados;
+  Resultado dup = ResuelveDuplicados(d, s.colX, s.colY, s.colZ, filas, s.duplicados, px, py, pz, avisoDuplicados);
+  if (!dup) return dup;
   ArgumentosSKU r;
-  r.n = int32_t(filas.size());
+  r.n = int32_t(px.size());
   // The engine takes single precision.
-  for (int i : filas) {
-    r.z.push_back(static_cast<float>(d.columna(s.colZ)[i]));
-    r.x.push_back(static_cast<float>(d.columna(s.colX)[i]));
-    r.y.push_back(static_cast<float>(d.columna(s.colY)[i]));
-  }
+  r.x.assign(px.begin(), px.end());
+  r.y.assign(py.begin(), py.end());
+  r.z.assign(pz.begin(), pz.end());
   r.firstLag = op.SaltoIni;
   r.lagWidth = op.RSalto;
   r.lagCount = op.NSaltos;   // a copy: what the engine writes back is dropped
@@ -105,8 +108,20 @@ Resultado PreparaArgumentos(const SesionKriging& s, ArgumentosSKU& a) {
     r.local.semilla = op.Semilla;
   }
   a = std::move(r);
-  // The rows left out, then the warning of a slow or large run, if any.
-  std::string aviso = fuera > 0 ? MensajeFilasFuera(fuera) : std::string();
+  // The rows left out, the points merged, then the warning of a slow or
+  // large run, if any.
+  std::string aviso;
+  if (fuera > 0) {
+    // The rows by their number in the file (1-based), as the data window shows them.
+    std::vector<int> numeros;
+    size_t k = 0;
+    for (int i = 0; i < d.N && int(numeros.size()) < fuera; ++i) {
+      if (k < filas.size() && filas[k] == i) ++k;
+      else numeros.push_back(i + 1);
+    }
+    aviso = MensajeFilasFuera(fuera, numeros);
+  }
+  if (!avisoDuplicados.empty()) aviso += (aviso.empty() ? "" : "\n") + avisoDuplicados;
   if (!recursos.mensaje.empty()) aviso += (aviso.empty() ? "" : "\n") + recursos.mensaje;
   return Resultado::Exito(aviso);
 }
@@ -129,9 +144,18 @@ Resultado ValidaVecindario(const OpcionesKriging& op) {
   return Resultado::Exito();
 }
 
-std::string MensajeFilasFuera(int filas) {
-  return "Se han dejado fuera " + std::to_string(filas) + (filas == 1 ? " fila" : " filas") +
-         " con valores ausentes en X, Y o Z.";
+std::string MensajeFilasFuera(int filas, const std::vector<int>& numeros) {
+  std::string r = "Se han dejado fuera " + std::to_string(filas) + (filas == 1 ? " fila" : " filas") +
+                  " con valores ausentes en X, Y o Z";
+  if (!numeros.empty()) {
+    constexpr size_t kNombradas = 10;
+    r += numeros.size() == 1 ? " (fila " : " (filas ";
+    for (size_t i = 0; i < numeros.size() && i < kNombradas; ++i)
+      r += (i == 0 ? "" : i + 1 == numeros.size() ? " y " : ", ") + std::to_string(numeros[i]);
+    if (numeros.size() > kNombradas) r += " y " + std::to_string(numeros.size() - kNombradas) + " más";
+    r += ")";
+  }
+  return r + ".";
 }
 
 namespace {
@@ -176,6 +200,16 @@ ModeloAjustado LeeModeloAjustado(const std::string& carpeta, const ArgumentosSKU
       m.conocido = true;
     }
   }
+  return m;
+}
+
+ModeloAjustado ModeloDelResumen(const ResumenMotor& r) {
+  ModeloAjustado m;
+  m.conocido = r.modelo != 0;
+  m.codigo = r.modelo;
+  m.c0 = float(r.c0), m.c1 = float(r.c1), m.a = float(r.a);
+  m.errorAjuste = float(r.errorAjuste);
+  m.c0Ini = float(r.c0Ini), m.c1Ini = float(r.c1Ini), m.aIni = float(r.aIni);
   return m;
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/datos_espaciales.h"
+#include "core/duplicados.h"
 #include "core/opciones_kriging.h"
 
 namespace sorvan {
@@ -43,8 +44,11 @@ struct SesionKriging {
   std::string archivoDatos;            // path of the loaded ".dae" file
   OpcionesKriging opciones;            // with opciones.perfil, the associated profile
   bool opcionesListas = false;         // OpcionesPorDefecto has run for these data and columns
+  std::string defectosAnunciados;      // data file and automatic options the user was last told of
   int colX = 1, colY = 2, colZ = 3;    // 1-based columns chosen in the kriging dialog
   int colLabel = 0;                    // 0 = no label column
+  // What a run does with points at the same coordinates.
+  PoliticaDuplicados duplicados = PoliticaDuplicados::Error;
   SuperficiesKriging superficies;      // surfaces of the last successful run
   bool haySuperficies = false;         // a run has produced surfaces
   std::string variableSuperficies;     // name of the Z variable of those surfaces

@@ -110,9 +110,9 @@ frmOpKriging::frmOpKriging(OpcionesKriging& opciones, const sorvan::DatosEspacia
   Pestanas->addTab(crearMetodo(), QStringLiteral("Método kriging"));
   Pestanas->addTab(crearEstimacion(), QStringLiteral("Estimación variograma"));
   Pestanas->addTab(crearModelo(), QStringLiteral("Modelo variograma"));
-  Pestanas->addTab(crearRejilla(), QStringLiteral("Rejilla de predicción "));
+  Pestanas->addTab(crearRejilla(), QStringLiteral("Rejilla de predicción"));
   Pestanas->addTab(crearSuperficies(), QStringLiteral("Superficies"));
-  Pestanas->addTab(crearPerfil(), QStringLiteral("Perfil  "));
+  Pestanas->addTab(crearPerfil(), QStringLiteral("Perfil"));
   // All six tabs in sight: the dialog widens rather than hiding tabs behind
   // scroll arrows.
   Pestanas->setUsesScrollButtons(false);
@@ -244,7 +244,7 @@ QWidget* frmOpKriging::crearModelo() {
   OpModelo = nuevoGrupo("OpModelo", modelos,
                         {QStringLiteral("Modelo esférico"), QStringLiteral("Modelo exponencial"),
                          QStringLiteral("Modelo lineal"), QStringLiteral("Modelo potencial"),
-                         QStringLiteral("Modelo  racional-cuadratico"),
+                         QStringLiteral("Modelo racional-cuadrático"),
                          QStringLiteral("Modelo oscilatorio")},
                         capaMod);
 
