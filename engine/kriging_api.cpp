@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "drift_terms.h"
+#include "local_run.h"
 #include "numerics/error_service.h"
 #include "run_context.h"
 #include "run_driver.h"
@@ -165,9 +166,14 @@ KrigingResult Krige(const KrigingData& data, const KrigingOptions& o) {
   const int n = static_cast<int>(size);
   if (std::string problem = Validate(o, n); !problem.empty())
     return Failure(KrigingStatus::kInvalidOptions, std::move(problem));
-  if (!o.neighbourhood.IsGlobal())
-    return Failure(KrigingStatus::kInvalidOptions,
-                   "La vecindad de búsqueda local no está disponible todavía");
+  // A search neighbourhood: local_run.h on the same arguments.
+  const bool local = !o.neighbourhood.IsGlobal();
+  LocalRunOptions localOptions;
+  if (local) {
+    std::string problem;
+    localOptions = LocalRunOptionsOf(o.neighbourhood, o.trendDegree, &problem);
+    if (!problem.empty()) return Failure(KrigingStatus::kInvalidOptions, std::move(problem));
+  }
   for (int i = 0; i < n; ++i)
     if (!Finite(data.x[i]) || !Finite(data.y[i]) || !Finite(data.z[i]))
       return Failure(KrigingStatus::kInvalidOptions,
@@ -265,7 +271,13 @@ KrigingResult Krige(const KrigingData& data, const KrigingOptions& o) {
 
   KrigingResult result;
   try {
-    RunKriging(run);
+    if (local) {
+      const LocalKrigingSummary summary = RunLocalKriging(run, localOptions);
+      result.tooFewNeighbours = summary.tooFewNeighbours;
+      result.singularNeighbourhoods = summary.singular;
+    } else {
+      RunKriging(run);
+    }
   } catch (const ServiceStopped& stop) {
     result.status = stop.kind == ServiceStopped::kNoMemory ? KrigingStatus::kOutOfMemory
                     : stop.kind == ServiceStopped::kWrite  ? KrigingStatus::kWriteFailure

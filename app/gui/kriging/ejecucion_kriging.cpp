@@ -101,7 +101,13 @@ FinKriging EjecutaKrigingVentana(QWidget* padre, sorvan::SesionKriging& sesion, 
   } else {
     sorvan::AplicaResultado(sesion, fin, nombre.toStdString(), carpeta);
   }
-  MensajeEstado(QStringLiteral("Preparado"));
+  // A local run says how many nodes it left as holes (the log has the causes).
+  const sorvan::ResumenLocal& local = sesion.resumenLocal;
+  const long long huecos = local.pocosVecinos + local.singulares;
+  if (resultado == FinKriging::Hecho && local.local && huecos > 0)
+    MensajeEstado(QStringLiteral("Preparado (kriging local: %1 nodos sin valor)").arg(huecos));
+  else
+    MensajeEstado(QStringLiteral("Preparado"));
   return resultado;
 }
 
