@@ -89,7 +89,7 @@ int MinimoDatos(int grado) {
 
 Resultado CompruebaDatosKriging(const DatosEspaciales& d, int colX, int colY, int colZ, const OpcionesKriging& op) {
   Resultado r = CompruebaDatos(d, colX, colY, colZ, op.Media);
-  return r ? CompruebaSaltos(d, colX, colY, op) : r;
+  return r ? CompruebaSaltos(d, colX, colY, colZ, op) : r;
 }
 
 Resultado CompruebaDatos(const DatosEspaciales& d, int colX, int colY, int colZ, int grado) {
@@ -97,15 +97,21 @@ Resultado CompruebaDatos(const DatosEspaciales& d, int colX, int colY, int colZ,
     if (col < 1 || col > d.nvar)
       return Resultado::Error("La columna " + Entero(col) + " no existe: los datos tienen " + Entero(d.nvar) +
                               " variables.");
+  // Only rows with X, Y and Z present take part in a run.
+  const std::vector<int> filas = FilasCompletas(d, {colX, colY, colZ});
+  const int n = int(filas.size());
   const int minimo = MinimoDatos(grado);
-  if (d.N < minimo)
-    return Resultado::Error("Hay " + Entero(d.N) + " datos y el kriging con tendencia de grado " + Entero(grado) +
-                            " necesita al menos " + Entero(minimo) + ".");
-  // The extremes from the values themselves: the data's own may be stale.
+  if (n < minimo)
+    return Resultado::Error("Hay " + Entero(n) + " datos" +
+                            (n < d.N ? " con X, Y y Z presentes (de " + Entero(d.N) + " filas)" : std::string()) +
+                            " y el kriging con tendencia de grado " + Entero(grado) + " necesita al menos " +
+                            Entero(minimo) + ".");
+  // As the engine gets them: in single precision.
   const auto constante = [&](int col, double& valor) {
     const double* v = d.columna(col);
-    valor = v[0];
-    return std::all_of(v, v + d.N, [&](double e) { return e == v[0]; });
+    valor = v[filas[0]];
+    const float primero = float(valor);
+    return std::all_of(filas.begin(), filas.end(), [&](int i) { return float(v[i]) == primero; });
   };
   double valor = 0;
   if (constante(colZ, valor))
@@ -119,9 +125,9 @@ Resultado CompruebaDatos(const DatosEspaciales& d, int colX, int colY, int colZ,
   return Resultado::Exito();
 }
 
-Resultado CompruebaSaltos(const DatosEspaciales& d, int colX, int colY, const OpcionesKriging& op) {
-  if (colX < 1 || colX > d.nvar || colY < 1 || colY > d.nvar) return Resultado::Exito();
-
+Resultado CompruebaSaltos(const DatosEspaciales& d, int colX, int colY, int colZ, const OpcionesKriging& op) {
+  for (int col : {colX, colY, colZ})
+    if (col < 1 || col > d.nvar) return Resultado::Exito();
   // A fit on fixed-width lags needs a class with more than NMinAjus pairs.
   // The classes are those of the engine: centred on SaltoIni + k * RSalto,
   // the first taking every shorter distance, in single precision.
@@ -130,12 +136,15 @@ Resultado CompruebaSaltos(const DatosEspaciales& d, int colX, int colY, const Op
   if (!(ancho > 0)) return Resultado::Exito();  // refused by ValidaOpciones
   // The engine takes a minimum of 0 as its default of 15.
   const int64_t minPares = op.NMinAjus < 1 ? 15 : op.NMinAjus;
-  // The engine's coordinates are floats.
-  const std::vector<float> x(d.columna(colX), d.columna(colX) + d.N);
-  const std::vector<float> y(d.columna(colY), d.columna(colY) + d.N);
+  std::vector<float> x, y;
+  for (int i : FilasCompletas(d, {colX, colY, colZ})) {
+    x.push_back(float(d.columna(colX)[i]));
+    y.push_back(float(d.columna(colY)[i]));
+  }
+  const size_t n = x.size();
   std::vector<int64_t> cuenta(size_t(op.NSaltos), 0);
-  for (int i = 0; i + 1 < d.N; ++i)
-    for (int j = i + 1; j < d.N; ++j) {
+  for (size_t i = 0; i + 1 < n; ++i)
+    for (size_t j = i + 1; j < n; ++j) {
       const float dx = x[i] - x[j], dy = y[i] - y[j];
       const float dist = std::sqrt(dx * dx + dy * dy);
       const float t = (dist - op.SaltoIni) / ancho + 0.5f;
