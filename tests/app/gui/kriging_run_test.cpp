@@ -204,8 +204,9 @@ TEST_F(EjecucionTest, FalloDelMotorSeInformaYConservaLoAnterior) {
   const sorvan::SuperficiesKriging antes = sesion().superficies;
   const QString ventanasAntes = TitulosVentanas(*principal);
 
-  // 30 points, the last one at the same place as the first with another
-  // value: the kriging system is singular and the engine stops its process.
+  // 30 points, the last one 2e-7 from the sixth with another value: apart
+  // for the duplicate check, one place once the engine has them in single
+  // precision, so the kriging system is singular and the engine stops.
   const QString ruta = carpeta.filePath("duplicados.dae");
   {
     QFile f(ruta);
@@ -216,7 +217,7 @@ TEST_F(EjecucionTest, FalloDelMotorSeInformaYConservaLoAnterior) {
       texto += QByteArray::number(x) + "," + QByteArray::number(y) + "," +
                QByteArray::number(0.1 * ((i % 6) * 17) + 0.05 * ((i / 6) * 19) + i % 3) + "\n";
     }
-    texto += "0,0,2\n";  // point 1 again, value 1 higher
+    texto += "85.0000002,3,2\n";  // point 6, (85, 3), again in single precision
     f.write(texto);
   }
   ASSERT_TRUE(principal->AbrirDatos(ruta));
