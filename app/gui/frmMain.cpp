@@ -454,6 +454,7 @@ bool frmMain::AbrirDatos(const QString& path) {
   if (ok) {
     sesion_->archivoDatos = QFile::encodeName(QFileInfo(path).absoluteFilePath()).toStdString();
     sesion_->opcionesListas = false;  // new columns: defaults are taken afresh
+    sesion_->duplicados = sorvan::PoliticaDuplicados::Error;  // asked again for these data
   } else if (estabaAbierta) {
     datos_->setWindowTitle(tituloAnterior);
   } else {

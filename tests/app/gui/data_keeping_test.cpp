@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <sstream>
 
 #include <QApplication>
 #include <QClipboard>
@@ -26,6 +27,7 @@
 #include "gui/frmDatos.h"
 #include "gui/frmImportarTexto.h"
 #include "gui/frmMain.h"
+#include "gui/kriging/pregunta_duplicados.h"
 #include "gui_test_support.h"
 #include "platform/data_grid.h"
 
@@ -273,6 +275,32 @@ TEST(MainWindowDataTest, OpeningAnotherFileAsksFirstAndNewMakesAnEmptyTable) {
   });
   EXPECT_TRUE(w.close());
   EXPECT_TRUE(pregunta.contains("Sin título")) << pregunta.toStdString();
+}
+
+TEST(DuplicatePointsTest, TheRowsAreNamedAndTheChoiceBecomesTheRunsPolicy) {
+  sorvan::SesionKriging s;
+  std::istringstream in("t\n3,5\nx,,0\ny,,0\nz,,0\n0,0,1\n5,5,2\n0,0,3\n9,1,4\nNA,NA,5\n");
+  ASSERT_TRUE(sorvan::LeeDatos(in, "t.dae", s.datos).ok);
+  QString texto;
+  const char* botones[] = {"CoPromediar", "CoPrimero"};
+  const sorvan::PoliticaDuplicados esperadas[] = {sorvan::PoliticaDuplicados::Promedio,
+                                                  sorvan::PoliticaDuplicados::Primero};
+  for (int k = 0; k < 2; ++k) {
+    s.duplicados = sorvan::PoliticaDuplicados::Error;
+    Respuesta<QMessageBox> caja([&](QMessageBox* m) {
+      texto = m->text();
+      m->findChild<QPushButton*>(QString::fromLatin1(botones[k]))->click();
+    });
+    EXPECT_TRUE(EligePoliticaDuplicados(nullptr, s));
+    EXPECT_EQ(s.duplicados, esperadas[k]);
+  }
+  EXPECT_TRUE(texto.contains("filas 1 y 3")) << texto.toStdString();
+  // Once chosen it is not asked again; cancelled, the run does not start.
+  EXPECT_TRUE(EligePoliticaDuplicados(nullptr, s));
+  s.duplicados = sorvan::PoliticaDuplicados::Error;
+  Respuesta<QMessageBox> cancela([](QMessageBox* m) { m->reject(); });
+  EXPECT_FALSE(EligePoliticaDuplicados(nullptr, s));
+  EXPECT_EQ(s.duplicados, sorvan::PoliticaDuplicados::Error);
 }
 
 int main(int argc, char** argv) {
