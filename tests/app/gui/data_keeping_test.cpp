@@ -44,6 +44,13 @@ void escribir(const QString& ruta, const QByteArray& contenido) {
   f.write(contenido);
 }
 
+// Saves a picture of `w` as docs/screenshots/<nombre> when SORVAN_CAPTURAS is set.
+void Captura(QWidget* w, const char* nombre) {
+  if (qEnvironmentVariableIsEmpty("SORVAN_CAPTURAS") || w == nullptr) return;
+  QApplication::processEvents();
+  w->grab().save(qEnvironmentVariable("SORVAN_SOURCE_DIR") + "/docs/screenshots/" + QString::fromLatin1(nombre));
+}
+
 bool MismosBits(const std::vector<double>& a, const std::vector<double>& b) {
   return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0;
 }
@@ -196,6 +203,7 @@ TEST_F(DatosGuardadosTest, TheImportDialogShowsTheDetectedFormatAndTakesCorrecti
     filas = d->TblVista->rowCount();
     cabecera = d->TblVista->horizontalHeaderItem(2)->text();
     d->TxtAusente->setText("-9999");
+    Captura(d, "import_dialog.png");
     d->accept();
   });
   Respuesta<QMessageBox> aviso([](QMessageBox* m) { m->accept(); });  // the text column left out
@@ -275,6 +283,30 @@ TEST(MainWindowDataTest, OpeningAnotherFileAsksFirstAndNewMakesAnEmptyTable) {
   });
   EXPECT_TRUE(w.close());
   EXPECT_TRUE(pregunta.contains("Sin título")) << pregunta.toStdString();
+}
+
+TEST(MainWindowDataTest, InformationSummarisesTheDataSet) {
+  QTemporaryDir dir;
+  const QString csv = dir.filePath("muestras.csv");
+  escribir(csv, "x,y,zinc,plomo\n181072,333611,1022,299\n181025,333558,NA,277\n181165,333537,640,\n"
+                "181298,333484,257,116\n181307,333330,,117\n");
+  frmMain w;
+  w.resize(900, 600);
+  w.show();
+  Respuesta<frmImportarTexto> acepta([](frmImportarTexto* d) { d->accept(); });
+  ASSERT_TRUE(w.AbrirDatos(csv));
+  QString info;
+  Respuesta<QMessageBox> caja([&](QMessageBox* m) {
+    info = m->text();
+    Captura(m, "data_information.png");
+    m->accept();
+  });
+  Captura(&w, "data_missing_values.png");
+  w.findChild<QAction*>(QStringLiteral("mnuInformacion"))->trigger();
+  EXPECT_TRUE(info.contains("Filas: 5")) << info.toStdString();
+  EXPECT_TRUE(info.contains("zinc: 2, 257, 1022, 639.6666667")) << info.toStdString();
+  EXPECT_TRUE(info.contains("plomo: 1, 116, 299, 202.25")) << info.toStdString();
+  EXPECT_TRUE(info.contains("Sistema de referencia: desconocido")) << info.toStdString();
 }
 
 TEST(DuplicatePointsTest, TheRowsAreNamedAndTheChoiceBecomesTheRunsPolicy) {
