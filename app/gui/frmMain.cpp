@@ -22,6 +22,7 @@
 #include "core/sesion_kriging.h"
 #include "gui/anim/animation_commands.h"
 #include "gui/charts/chart_windows.h"
+#include "gui/charts/exportar_superficies.h"
 #include "gui/frmAbout.h"
 #include "gui/frmDatos.h"
 #include "gui/resources_init.h"
@@ -35,8 +36,8 @@ const QString kTitulo = QStringLiteral("Sorvan");
 const QString kSeccion = QStringLiteral("Settings");
 const QString kFiltroDatos =
     QStringLiteral("Archivos de datos espaciales (*.dae)|*.dae|"
-                   "Texto delimitado (*.csv;*.tsv;*.txt)|*.csv;*.tsv;*.txt|"
-                   "Capas GIS de puntos (*.gpkg;*.shp;*.geojson;*.json)|*.gpkg;*.shp;*.geojson;*.json|"
+                   "Texto delimitado (*.csv *.tsv *.txt)|*.csv;*.tsv;*.txt|"
+                   "Capas GIS de puntos (*.gpkg *.shp *.geojson *.json)|*.gpkg;*.shp;*.geojson;*.json|"
                    "Todos los ficheros (*.*)|*.*");
 const QString kFiltroSuperficies =
     QStringLiteral("Archivos de superficies (*.sup)|*.sup|Todos los ficheros (*.*)|*.*");
@@ -152,6 +153,12 @@ void frmMain::createActions() {
     if (datos_) datos_->Guardar();
   });
   connect(mnuGuardarComo_, &QAction::triggered, this, [this] {
+    // On a surface window of the last run: its surfaces for GIS programs.
+    QMdiSubWindow* activa = mdi_->activeSubWindow();
+    if (activa && activa->widget() && activa->widget()->property("superficieDelCalculo").toBool()) {
+      ExportarSuperficies(this, *sesion_);
+      return;
+    }
     if (datos_) datos_->GuardarComo();
   });
   // The data set is the one document the program edits.
@@ -484,8 +491,11 @@ void frmMain::creaVentanaDatos() {
 
 void frmMain::actualizarAccionesDatos() {
   const bool hay = datos_ && subDatos_ && subDatos_->isVisible();
-  for (QAction* a : {mnuCerrar_, mnuGuardarComo_, mnuInformacion_, mnuCortar_, mnuCopiar_, mnuPegar_})
-    a->setEnabled(hay);
+  for (QAction* a : {mnuCerrar_, mnuInformacion_, mnuCortar_, mnuCopiar_, mnuPegar_}) a->setEnabled(hay);
+  QMdiSubWindow* activa = mdi_->activeSubWindow();
+  const bool superficie =
+      activa && activa->widget() && activa->widget()->property("superficieDelCalculo").toBool();
+  mnuGuardarComo_->setEnabled(hay || superficie);
   mnuGuardar_->setEnabled(hay);
   mnuGuardarTodo_->setEnabled(hay && datos_->Modificado());
   mnuDeshacer_->setEnabled(hay && datos_->PuedeDeshacer());

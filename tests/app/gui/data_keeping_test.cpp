@@ -24,6 +24,7 @@
 
 #include "core/datos_espaciales.h"
 #include "core/sesion_kriging.h"
+#include "gui/charts/exportar_superficies.h"
 #include "gui/frmDatos.h"
 #include "gui/frmImportarTexto.h"
 #include "gui/frmMain.h"
@@ -333,6 +334,41 @@ TEST(DuplicatePointsTest, TheRowsAreNamedAndTheChoiceBecomesTheRunsPolicy) {
   Respuesta<QMessageBox> cancela([](QMessageBox* m) { m->reject(); });
   EXPECT_FALSE(EligePoliticaDuplicados(nullptr, s));
   EXPECT_EQ(s.duplicados, sorvan::PoliticaDuplicados::Error);
+}
+
+TEST(SurfaceExportTest, TheRunsSurfacesGoOutInTheFormatOfTheExtension) {
+  EXPECT_EQ(FiltroExportacionDialogo(),
+            "GeoTIFF (*.tif *.tiff)|*.tif;*.tiff|Rejilla ESRI ASCII (*.asc)|*.asc|"
+            "Rejilla de texto (DSAA) (*.grd)|*.grd|Nodos CSV (*.csv)|*.csv");
+  sorvan::SesionKriging s;
+  QTemporaryDir dir;
+  // No run yet: a message, no file.
+  QString aviso;
+  {
+    Respuesta<QMessageBox> caja([&](QMessageBox* m) {
+      aviso = m->text();
+      m->accept();
+    });
+    EXPECT_FALSE(ExportarSuperficiesA(nullptr, s, dir.filePath("m.asc")));
+  }
+  EXPECT_TRUE(aviso.contains("No hay superficies")) << aviso.toStdString();
+  s.haySuperficies = true;
+  s.superficies.nx = 3;
+  s.superficies.ny = 2;
+  s.superficies.xMin = 10;
+  s.superficies.yMin = 20;
+  s.superficies.dx = s.superficies.dy = 5;
+  s.superficies.SupPred = {1, 2, 3, 4, 5, 6};
+  s.superficies.SupVar = {0.5f, 0.5f, 0.5f, 1, 1, 1};
+  QStringList escritos;
+  ASSERT_TRUE(ExportarSuperficiesA(nullptr, s, dir.filePath("m.asc"), &escritos));
+  EXPECT_EQ(escritos, (QStringList{dir.filePath("m.asc"), dir.filePath("m_var.asc")}));
+  QFile f(dir.filePath("m.asc"));
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  // Rows from the top: the second row of nodes first; the corner half a cell before the first node.
+  EXPECT_EQ(QString::fromUtf8(f.readAll()),
+            "ncols 3\nnrows 2\nxllcorner 7.5\nyllcorner 17.5\ncellsize 5\n"
+            "NODATA_value -3.4028234663852886e+38\n4 5 6\n1 2 3\n");
 }
 
 int main(int argc, char** argv) {
