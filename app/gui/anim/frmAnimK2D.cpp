@@ -20,6 +20,7 @@
 #include "gui/anim/MakeAnimation.h"
 #include "gui/anim/mensajes_anim.h"
 #include "gui/anim/numero_texto.h"
+#include "gui/kriging/defaults_notice.h"
 #include "gui/kriging/ejecucion_kriging.h"
 #include "gui/kriging/frmOpKriging.h"
 
@@ -218,7 +219,6 @@ void frmAnimK2D::CoOpciones_Click() {
 }
 
 void frmAnimK2D::CoAceptar_Click() {
-  const QString carpeta = QDir::currentPath();
   if (!Valido()) return;
   // Checked before any kriging, so a mistyped rate costs no run.
   const std::optional<int> fps = FotogramasPorSegundoO(this, txtFPS->text());
@@ -226,11 +226,18 @@ void frmAnimK2D::CoAceptar_Click() {
   hide();
   TomaColumnas();
   if (!opcionesElegidas_) {
-    QMessageBox::information(this, kTituloKriging, QStringLiteral("Atención se toman los valores iniciales por defecto"));
     if (!PreparaOpciones()) return;
     opcionesElegidas_ = true;
+    AvisaDefectos(this, sesion_, kTituloKriging);
   }
 
+  // The series goes where the session's runs write their results.
+  const QString carpeta = CarpetaResultadosKriging(sesion_);
+  if (!QDir().mkpath(carpeta)) {
+    MensajeAnim(this, QMessageBox::Warning,
+                QStringLiteral("No se puede crear la carpeta de resultados %1.").arg(QDir::toNativeSeparators(carpeta)));
+    return;
+  }
   BorraArchivos(carpeta, QStringLiteral("ANIM*.SUP"));
   float zmin = 3e38f, zmax = -3e38f;
   archivos_.clear();
@@ -241,14 +248,14 @@ void frmAnimK2D::CoAceptar_Click() {
     const int columna = ListaSup->item(i)->data(Qt::UserRole).toInt();
     const QString variable = QString::fromStdString(sesion_.datos.nombres[columna - 1]);
     sesion_.colZ = columna;
-    // The engine writes into the current folder, which a file dialog of an
-    // earlier step may have moved.
-    QDir::setCurrent(carpeta);
     const FinKriging fin = EjecutaKrigingVentana(this, sesion_, QStringLiteral("%1 de %2").arg(i + 1).arg(n));
     QApplication::processEvents();
     if (fin == FinKriging::Cancelado) return;
 
-    const QString prediccion = ArchivoEnCarpeta(carpeta, QStringLiteral("SKUPRE.SUP"));
+    // The run wrote into the session's result folder; the series is kept
+    // in the current folder.
+    const QString prediccion =
+        ArchivoEnCarpeta(QString::fromStdString(sesion_.carpetaResultados), QStringLiteral("SKUPRE.SUP"));
     if (fin != FinKriging::Hecho || !QFile::exists(prediccion)) {
       MensajeAnim(this, QMessageBox::Warning,
                   QStringLiteral("No se generó la superficie de %1; esta variable no entra en la animación.")

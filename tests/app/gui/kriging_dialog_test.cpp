@@ -10,6 +10,9 @@
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QTemporaryDir>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
@@ -17,6 +20,7 @@
 #include <QTest>
 #include <sstream>
 
+#include "core/estimacion_recursos.h"
 #include "core/opciones_kriging.h"
 #include "gui/kriging/frmKriging2D.h"
 #include "gui/kriging/frmOpKriging.h"
@@ -108,7 +112,12 @@ TEST_F(Kriging2DTest, PrimerAceptarAvisaYTomaLosValoresPorDefecto) {
   const Mensaje m = Aceptar();
   ASSERT_TRUE(m.visto);
   EXPECT_EQ(m.titulo, "Sorvan: Kriging 2D");
-  EXPECT_EQ(m.texto, "Atención se toman los valores iniciales por defecto");
+  EXPECT_TRUE(m.texto.startsWith("Atención se toman los valores iniciales por defecto")) << m.texto.toStdString();
+  // It says which values: meuse has 155 points, so the spherical model, and
+  // the 50 by 50 grid.
+  EXPECT_TRUE(m.texto.contains("modelo esférico")) << m.texto.toStdString();
+  EXPECT_TRUE(m.texto.contains("rejilla de 50 x 50 nodos")) << m.texto.toStdString();
+  EXPECT_TRUE(m.texto.contains("estimador clásico")) << m.texto.toStdString();
   ASSERT_EQ(registro.llamadas, 1);
   EXPECT_FALSE(registro.dialogoVisible);  // hidden before the run
   EXPECT_EQ(registro.nombre, "logzinc");  // without trailing blanks
@@ -149,10 +158,40 @@ TEST_F(Kriging2DTest, OtraXAvisaDeNuevoYDescartaLosCambios) {
 
 TEST_F(Kriging2DTest, OtraYTambienRecalcula) {
   Aceptar();
+  sesion.opciones.NSaltos = 7;
   dlg->show();
   dlg->ComboY->setCurrentIndex(0);
   dlg->ComboY->setCurrentIndex(1);  // back to the same column: still recomputed
   EXPECT_FALSE(dlg->OpcionesFijadas);
+  // The same values as the user was told of before: no second notice.
+  EXPECT_FALSE(Aceptar().visto);
+  EXPECT_TRUE(MismasOpciones(registro.opciones, Defectos(sesion, 1, 2)));
+}
+
+// The notice comes once per data set, not before every run: a dialog
+// unloaded by "Cancelar" and shown again does not repeat it.
+TEST_F(Kriging2DTest, ElAvisoDeDefectosSaleUnaVezPorConjuntoDeDatos) {
+  EXPECT_TRUE(Aceptar().visto);
+  dlg->show();
+  QTest::mouseClick(dlg->CoCancelar, Qt::LeftButton);
+  QApplication::processEvents();
+  dlg = new frmKriging2D(sesion);
+  dlg->Ejecutar = [this](QWidget*, SesionKriging&, const QString&) {
+    ++registro.llamadas;
+    return FinKriging::Hecho;
+  };
+  dlg->show();
+  EXPECT_FALSE(Aceptar().visto);
+  EXPECT_EQ(registro.llamadas, 2);
+  // Another data file: told again.
+  sesion.archivoDatos += ".copia";
+  delete dlg;
+  dlg = new frmKriging2D(sesion);
+  dlg->Ejecutar = [this](QWidget*, SesionKriging&, const QString&) {
+    ++registro.llamadas;
+    return FinKriging::Hecho;
+  };
+  dlg->show();
   EXPECT_TRUE(Aceptar().visto);
 }
 
@@ -161,7 +200,8 @@ TEST_F(Kriging2DTest, CoordenadaEditadaEnLosDatosRecalcula) {
   sesion.opciones.NSaltos = 7;
   sesion.opcionesListas = false;  // what the data window does after an edit of X or Y
   dlg->show();
-  EXPECT_TRUE(Aceptar().visto);
+  // Recomputed; the values are those the user was told of: no second notice.
+  EXPECT_FALSE(Aceptar().visto);
   EXPECT_TRUE(MismasOpciones(registro.opciones, Defectos(sesion, 1, 2)));
 }
 
@@ -252,7 +292,7 @@ TEST(Kriging2D, DatosEnUnSoloPuntoSeExplicanSinEjecutar) {
     return FinKriging::Hecho;
   };
   dlg.show();
-  // First the defaults notice, then the reason the defaults cannot be made.
+  // Only the reason the defaults cannot be made (no values were chosen).
   Mensaje mensajes[2];
   int n = 0;
   Respuesta<QMessageBox> respuesta(
@@ -262,11 +302,79 @@ TEST(Kriging2D, DatosEnUnSoloPuntoSeExplicanSinEjecutar) {
       },
       2);
   QTest::mouseClick(dlg.CoAceptar, Qt::LeftButton);
-  ASSERT_EQ(n, 2);
-  EXPECT_EQ(mensajes[0].texto, "Atención se toman los valores iniciales por defecto");
-  EXPECT_TRUE(mensajes[1].texto.contains("mismo punto")) << mensajes[1].texto.toStdString();
+  ASSERT_EQ(n, 1);
+  EXPECT_TRUE(mensajes[0].texto.contains("mismo punto")) << mensajes[0].texto.toStdString();
   EXPECT_EQ(llamadas, 0);
   EXPECT_FALSE(dlg.OpcionesFijadas);
+}
+
+// The dialog says where the run will write, and warns with the estimated
+// figures when a global run of the data will be slow or cannot fit.
+TEST(Kriging2D, MuestraLaCarpetaYAvisaDeUnKrigingGrande) {
+  SesionKriging s = SesionMeuse();
+  {
+    frmKriging2D dlg(s);
+    const QString esperada = QDir(QString::fromStdString(s.archivoDatos)).absoluteFilePath("../meuse_resultados");
+    EXPECT_TRUE(dlg.TxtCarpeta->text() == QDir::cleanPath(esperada) ||
+                dlg.TxtCarpeta->text().endsWith("/meuse_resultados"))
+        << dlg.TxtCarpeta->text().toStdString();
+    EXPECT_TRUE(dlg.TxtCarpeta->isReadOnly());
+    EXPECT_FALSE(dlg.LblEstimacion->isVisibleTo(&dlg));  // 155 points: nothing to say
+  }
+  // Many points (no kriging is made): the figures of the estimate.
+  const auto conPuntos = [](int n) {
+    SesionKriging g;
+    g.datos.nvar = 3;
+    g.datos.N = n;
+    g.datos.nombres = {"x       ", "y       ", "z       "};
+    g.datos.matriz.resize(size_t(3) * n);
+    for (int i = 0; i < n; ++i) {
+      g.datos.matriz[size_t(i)] = i % 1000;
+      g.datos.matriz[size_t(n + i)] = i / 1000;
+      g.datos.matriz[size_t(2 * n + i)] = i % 7;
+    }
+    return g;
+  };
+  SesionKriging lento = conPuntos(40000);
+  const sorvan::EstimacionRecursos e = sorvan::EstimaRecursos(40000, 2500, 0);
+  {
+    frmKriging2D dlg(lento);
+    EXPECT_TRUE(dlg.LblEstimacion->isVisibleTo(&dlg));
+    EXPECT_TRUE(dlg.LblEstimacion->text().contains(QString::fromStdString(sorvan::TextoBytes(e.bytes))))
+        << dlg.LblEstimacion->text().toStdString();
+    EXPECT_TRUE(dlg.LblEstimacion->text().contains("Kriging Local")) << dlg.LblEstimacion->text().toStdString();
+    if (const char* carpeta = std::getenv("SORVAN_SCREENSHOTS")) {
+      dlg.show();
+      ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
+      dlg.grab().save(QDir(QString::fromLocal8Bit(carpeta)).filePath("kriging_dialog_aviso.png"));
+    }
+  }
+  SesionKriging enorme = conPuntos(400000);
+  {
+    frmKriging2D dlg(enorme);
+    EXPECT_TRUE(dlg.LblEstimacion->text().startsWith("El kriging global de estos datos no cabe en la memoria"))
+        << dlg.LblEstimacion->text().toStdString();
+  }
+}
+
+TEST(Kriging2D, CambiarLaCarpetaLaFijaParaEstosDatos) {
+  SesionKriging s = SesionMeuse();
+  QTemporaryDir otra;
+  frmKriging2D dlg(s);
+  QString propuesta;
+  dlg.ElegirCarpeta = [&](QWidget*, const QString& actual) {
+    propuesta = actual;
+    return otra.path();
+  };
+  QTest::mouseClick(dlg.CoCarpeta, Qt::LeftButton);
+  EXPECT_TRUE(propuesta.endsWith("meuse_resultados")) << propuesta.toStdString();
+  EXPECT_EQ(dlg.TxtCarpeta->text(), otra.path());
+  EXPECT_EQ(s.carpetaElegida, QFile::encodeName(otra.path()).toStdString());
+  EXPECT_EQ(s.carpetaElegidaPara, s.archivoDatos);
+  // A cancelled choice changes nothing.
+  dlg.ElegirCarpeta = [](QWidget*, const QString&) { return QString(); };
+  QTest::mouseClick(dlg.CoCarpeta, Qt::LeftButton);
+  EXPECT_EQ(dlg.TxtCarpeta->text(), otra.path());
 }
 
 // With SORVAN_SCREENSHOTS set to a folder, the dialog on meuse is saved
