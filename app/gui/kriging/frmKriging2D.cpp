@@ -229,6 +229,18 @@ void frmKriging2D::CoAceptar_Click() {
     padre->raise();
     padre->activateWindow();
   }
+  // A global run that cannot fit in memory is refused before the automatic
+  // options (which look at every pair of points) are worked out.
+  {
+    const sorvan::OpcionesKriging& op = sesion_.opciones;
+    const bool fijadas = OpcionesFijadas && op.NRx > 0 && op.NRy > 0;
+    const sorvan::Resultado recursos = sorvan::CompruebaRecursos(sorvan::EstimaRecursos(
+        sesion_.datos.N, fijadas ? int64_t(op.NRx) * op.NRy : 2500, fijadas ? op.Media : 0));
+    if (!recursos) {
+      QMessageBox::warning(padre, kTitulo, QString::fromStdString(recursos.mensaje));
+      return;
+    }
+  }
   if (!OpcionesFijadas) {
     QMessageBox::information(padre, kTitulo, QStringLiteral("Atención se toman los valores iniciales por defecto"));
     if (!aplicarDefectos(padre)) return;
