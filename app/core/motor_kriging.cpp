@@ -28,6 +28,9 @@ namespace {
 
 constexpr const char* kArchivoLog = "KRIGING.LOG";
 constexpr char kTagErrorAyudante[4] = {'S', 'K', 'U', 'E'};
+// Room for the run's summary after the arguments in a reply (lag table,
+// trend, warnings); anything beyond is a broken reply.
+constexpr size_t kResumenMaximo = size_t(4) << 20;
 
 std::string CarpetaEjecutable() {
   std::error_code ec;
@@ -217,7 +220,7 @@ bool MotorKriging::poll() {
     ssize_t k = ::recv(socket_, bloque, sizeof bloque, MSG_DONTWAIT);
     if (k > 0) {
       // Anything past the expected size is a broken reply; keep it bounded.
-      if (recibido_.size() < size_t(esperados_) + 4096) recibido_.append(bloque, size_t(k));
+      if (recibido_.size() < size_t(esperados_) + kResumenMaximo) recibido_.append(bloque, size_t(k));
       continue;
     }
     if (k < 0 && errno == EINTR) continue;
@@ -230,7 +233,7 @@ bool MotorKriging::poll() {
   // The helper has ended: whatever it sent is in the socket now.
   for (;;) {
     ssize_t k = ::recv(socket_, bloque, sizeof bloque, MSG_DONTWAIT);
-    if (k > 0 && recibido_.size() < size_t(esperados_) + 4096) recibido_.append(bloque, size_t(k));
+    if (k > 0 && recibido_.size() < size_t(esperados_) + kResumenMaximo) recibido_.append(bloque, size_t(k));
     if (k <= 0 && !(k < 0 && errno == EINTR)) break;
   }
   int codigo = 0;
@@ -239,9 +242,11 @@ bool MotorKriging::poll() {
   else codigo = -1;
 
   ArgumentosSKU salida;
+  ResumenMotor resumen;
   std::string motivo;
-  if (codigo == 0 && DecodificaArgumentos(recibido_, true, salida, &motivo) && salida.n == peticion_.n) {
+  if (codigo == 0 && DecodificaRespuesta(recibido_, salida, resumen, &motivo) && salida.n == peticion_.n) {
     resultado_.salida = std::move(salida);
+    resultado_.resumen = std::move(resumen);
     termina(true, 0, {});
     return true;
   }
@@ -282,8 +287,10 @@ void MotorKriging::termina(bool exito, int codigo, std::string causa) {
   resultado_.mensaje.clear();
   resultado_.detalles.clear();
   if (exito) {
-    // The model of this very run, from its own log, before the files move.
-    resultado_.modelo = LeeModeloAjustado(temporal_, resultado_.salida);
+    // The model of this very run, as the engine reported it in its reply
+    // (from the run's own log when the reply carries no summary).
+    resultado_.modelo = resultado_.resumen.modelo != 0 ? ModeloDelResumen(resultado_.resumen)
+                                                       : LeeModeloAjustado(temporal_, resultado_.salida);
     // A file cut short (a full disk) makes the run a failure: nothing of it
     // replaces the previous results.
     Resultado movido = VerificaArchivosEjecucion(temporal_, resultado_.salida.nx, resultado_.salida.ny);

@@ -23,6 +23,7 @@
 #include "gui/frmDatos.h"
 #include "gui/resources_init.h"
 #include "gui/kriging/kriging_commands.h"
+#include "gui/validation/validation_commands.h"
 #include "platform/cFileDlg.h"
 #include "platform/settings_store.h"
 
@@ -49,14 +50,14 @@ QAction* accion(QObject* padre, const QString& texto, bool habilitada = true,
   return a;
 }
 
-// The "Abrir" file dialog for one kind of file, starting in the current
-// folder. False when the user cancels.
+// The "Abrir" file dialog for one kind of file, starting in the folder of the
+// last file chosen (in this run or an earlier one). False when the user cancels.
 bool PideArchivoAbrir(QWidget* owner, const QString& filtro, QString& archivo) {
   cFileDlg dlg;
   dlg.OwnerHwnd = owner;
   dlg.Filter = filtro;
   dlg.FilterIndex = 1;
-  dlg.InitDirectory = QDir::currentPath();
+  dlg.InitDirectory = cFileDlg::UltimaCarpeta();
   return dlg.VBGetOpenFileName(archivo);
 }
 
@@ -94,7 +95,7 @@ void frmMain::createActions() {
   mnuVariograma_ = accion(this, QStringLiteral("&Variograma"));
   mnuGAnimDatos_ = accion(this, QStringLiteral("&Datos"), false);
   mnuGAnimSup_ = accion(this, QStringLiteral("&Superficies"));
-  mnuGAnimBMP_ = accion(this, QStringLiteral("&Archivos BMP´s"));
+  mnuGAnimBMP_ = accion(this, QStringLiteral("&Archivos BMP"));
   mnuCerrar_ = accion(this, QStringLiteral("&Cerrar"), false);
   mnuGuardar_ = accion(this, QStringLiteral("&Guardar"), false, QKeySequence(Qt::CTRL | Qt::Key_S));
   mnuGuardarComo_ = accion(this, QStringLiteral("G&uardar como..."), false);
@@ -185,6 +186,7 @@ void frmMain::createMenus() {
   mnuKriging_->addAction(mnuKriging2D_);
   mnuKriging_->addAction(mnuKriging3D_);
   mnuKriging_->addAction(mnuCokriging_);
+  AgregarMenusValidacion(mnuKriging_, this, *sesion_);
   mnuKriging_->addSeparator();
   mnuKriging_->addAction(mnuAnimar_);
 
@@ -334,6 +336,10 @@ void frmMain::readSettings() {
               TwipsAPixeles(kAnchoDefecto, dpiX), TwipsAPixeles(kAltoDefecto, dpiY));
   move(r.topLeft());
   resize(r.size());
+  // A window closed maximised comes back maximised (its normal placement,
+  // above, is where it goes when the user restores it).
+  if (store.GetSetting(kSeccion, QStringLiteral("MainMaximized"), 0) != 0)
+    setWindowState(windowState() | Qt::WindowMaximized);
 }
 
 void frmMain::writeSettings() {
@@ -341,7 +347,10 @@ void frmMain::writeSettings() {
   const double dpiX = pantalla ? pantalla->logicalDotsPerInchX() : 96.0;
   const double dpiY = pantalla ? pantalla->logicalDotsPerInchY() : 96.0;
   SettingsStore store;
-  const QRect r(pos(), size());
+  // Maximised, the placement kept is the normal one the window returns to.
+  const bool maximizada = isMaximized();
+  const QRect r = maximizada ? normalGeometry() : QRect(pos(), size());
+  store.SaveSetting(kSeccion, QStringLiteral("MainMaximized"), maximizada ? 1 : 0);
   store.SaveSetting(kSeccion, QStringLiteral("MainLeft"), PixelesATwips(r.x(), dpiX));
   store.SaveSetting(kSeccion, QStringLiteral("MainTop"), PixelesATwips(r.y(), dpiY));
   store.SaveSetting(kSeccion, QStringLiteral("MainWidth"), PixelesATwips(r.width(), dpiX));

@@ -4,6 +4,8 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QFileSystemModel>
+#include <QIdentityProxyModel>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QImageReader>
@@ -13,6 +15,8 @@
 #include <QTreeView>
 #include <QPixmap>
 #include <QStandardPaths>
+
+#include "platform/settings_store.h"
 
 namespace {
 
@@ -37,7 +41,41 @@ QList<QPair<QString, QString>> paresFiltro(const QString& filter) {
   return pares;
 }
 
+const QString kSeccionDialogos = QStringLiteral("Dialogos");
+const QString kClaveCarpeta = QStringLiteral("UltimaCarpeta");
+
+// The detail view's headings and "Tipo" column in Spanish: without Qt's
+// translations the system's descriptions read "Folder", "plain text document".
+class ColumnasEnEspanol : public QIdentityProxyModel {
+ public:
+  using QIdentityProxyModel::QIdentityProxyModel;
+
+  QVariant data(const QModelIndex& index, int role) const override {
+    if (index.column() == 2 && role == Qt::DisplayRole)
+      if (auto* archivos = qobject_cast<QFileSystemModel*>(sourceModel())) {
+        const QModelIndex origen = mapToSource(index).siblingAtColumn(0);
+        if (archivos->isDir(origen)) return QStringLiteral("Carpeta");
+        const QString extension = QFileInfo(archivos->fileName(origen)).suffix();
+        return extension.isEmpty() ? QStringLiteral("Archivo") : QStringLiteral("Archivo ") + extension.toUpper();
+      }
+    return QIdentityProxyModel::data(index, role);
+  }
+
+  QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < 4) {
+      static const char* const titulos[] = {"Nombre", "Tamaño", "Tipo", "Fecha de modificación"};
+      return QString::fromUtf8(titulos[section]);
+    }
+    return QIdentityProxyModel::headerData(section, orientation, role);
+  }
+};
+
 }  // namespace
+
+QString cFileDlg::UltimaCarpeta() {
+  const QString carpeta = SettingsStore().GetText(kSeccionDialogos, kClaveCarpeta);
+  return !carpeta.isEmpty() && QFileInfo(carpeta).isDir() ? carpeta : QDir::currentPath();
+}
 
 cFileDlg::cFileDlg()
     : InitDirectory(carpetaEspecial(QStandardPaths::DocumentsLocation)),
@@ -76,6 +114,7 @@ void cFileDlg::prepararDialogo(QFileDialog& dlg, Tipo tipo, const QString& filen
                                int flags) const {
   dlg.setOption(QFileDialog::DontUseNativeDialog, true);
   dlg.setOption(QFileDialog::HideNameFilterDetails, true);
+  dlg.setProxyModel(new ColumnasEnEspanol(&dlg));
   dlg.setWindowTitle(DlgTitle);
   if (tipo == Tipo::Guardar) {
     dlg.setAcceptMode(QFileDialog::AcceptSave);
@@ -222,6 +261,7 @@ bool cFileDlg::mostrar(Tipo tipo, QString& filename, QString* fileTitle) {
 
   // The engine's result files go to the folder of the last file chosen.
   QDir::setCurrent(primero.absolutePath());
+  SettingsStore().SaveText(kSeccionDialogos, kClaveCarpeta, primero.absolutePath());
   return true;
 }
 

@@ -4,7 +4,9 @@
 // initial folder and a default extension. Create one object per question.
 //
 // After every dialog the user accepts, the folder of the chosen file becomes the
-// process's current folder: the kriging engine writes its result files there.
+// process's current folder (the kriging engine writes its result files there)
+// and is remembered in the settings for the next run (UltimaCarpeta). The
+// "Tipo" column names folders and files in Spanish.
 #include <QString>
 #include <QStringList>
 
@@ -66,6 +68,11 @@ public:
   static bool ExistFile(const QString& path);
   // The display title of a file name: its name without the folder.
   static QString VBGetFileTitle(const QString& file);
+
+  // The folder of the file chosen in the last accepted dialog, remembered
+  // across runs of the program; the current folder when none is remembered
+  // or it no longer exists.
+  static QString UltimaCarpeta();
 
   // Flag bits of the system dialogs, as callers pass them in Flags.
   static constexpr int OFN_READONLY = 0x1;

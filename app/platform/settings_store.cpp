@@ -24,6 +24,18 @@ void SettingsStore::SaveSetting(const QString& section, const QString& key, doub
   s.sync();
 }
 
+QString SettingsStore::GetText(const QString& section, const QString& key, const QString& defaultValue) const {
+  QSettings s(organization_, application_);
+  const QVariant v = s.value(section + QLatin1Char('/') + key);
+  return v.isValid() ? v.toString() : defaultValue;
+}
+
+void SettingsStore::SaveText(const QString& section, const QString& key, const QString& value) {
+  QSettings s(organization_, application_);
+  s.setValue(section + QLatin1Char('/') + key, value);
+  s.sync();
+}
+
 bool SettingsStore::HasSetting(const QString& section, const QString& key) const {
   QSettings s(organization_, application_);
   return s.contains(section + QLatin1Char('/') + key);

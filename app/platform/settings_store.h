@@ -18,6 +18,12 @@ public:
   // Stores `value` as text under section/key and writes it out at once.
   void SaveSetting(const QString& section, const QString& key, double value);
 
+  // The text stored under section/key, or `defaultValue` when there is none.
+  QString GetText(const QString& section, const QString& key, const QString& defaultValue = {}) const;
+
+  // Stores `value` under section/key and writes it out at once.
+  void SaveText(const QString& section, const QString& key, const QString& value);
+
   // True when something is stored under section/key.
   bool HasSetting(const QString& section, const QString& key) const;
 

@@ -28,8 +28,9 @@ struct EntornoGui {
   // A modal window left up this long (ms) is closed and fails the test that
   // left it, so the run fails instead of hanging; 0 leaves modal windows alone.
   int modalOlvidadoMs = 0;
-  // QSettings read and write a store of the run's own, never the user's.
-  bool ajustesPropios = false;
+  // QSettings read and write a store of the run's own, never the user's
+  // (the file dialogs remember their folder there, the main window its place).
+  bool ajustesPropios = true;
 };
 
 // The whole test program: a QApplication, Google Test and `entorno`.

@@ -5,7 +5,7 @@ class AppShell;
 // shell's window, on the shell's session.
 void MostrarAnimK2D(AppShell& shell);
 // "&Generar animación" > "&Superficies" (surfaceMode, after PreparaSUP) or
-// "&Archivos BMP´s" (bitmap mode): the video-assembly dialog, modal.
+// "&Archivos BMP" (bitmap mode): the video-assembly dialog, modal.
 void MostrarAnimBMP(AppShell& shell, bool surfaceMode);
 // "&Generar animación" > "&Datos" (mnuGAnimDatos).
 void GenerarAnimacionDatos(AppShell& shell);

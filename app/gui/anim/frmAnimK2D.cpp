@@ -20,6 +20,7 @@
 #include "gui/anim/MakeAnimation.h"
 #include "gui/anim/mensajes_anim.h"
 #include "gui/anim/numero_texto.h"
+#include "gui/kriging/defaults_notice.h"
 #include "gui/kriging/ejecucion_kriging.h"
 #include "gui/kriging/frmOpKriging.h"
 
@@ -225,9 +226,9 @@ void frmAnimK2D::CoAceptar_Click() {
   hide();
   TomaColumnas();
   if (!opcionesElegidas_) {
-    QMessageBox::information(this, kTituloKriging, QStringLiteral("Atención se toman los valores iniciales por defecto"));
     if (!PreparaOpciones()) return;
     opcionesElegidas_ = true;
+    AvisaDefectos(this, sesion_, kTituloKriging);
   }
 
   // The series goes where the session's runs write their results.
@@ -251,7 +252,10 @@ void frmAnimK2D::CoAceptar_Click() {
     QApplication::processEvents();
     if (fin == FinKriging::Cancelado) return;
 
-    const QString prediccion = ArchivoEnCarpeta(carpeta, QStringLiteral("SKUPRE.SUP"));
+    // The run wrote into the session's result folder; the series is kept
+    // in the current folder.
+    const QString prediccion =
+        ArchivoEnCarpeta(QString::fromStdString(sesion_.carpetaResultados), QStringLiteral("SKUPRE.SUP"));
     if (fin != FinKriging::Hecho || !QFile::exists(prediccion)) {
       MensajeAnim(this, QMessageBox::Warning,
                   QStringLiteral("No se generó la superficie de %1; esta variable no entra en la animación.")

@@ -21,7 +21,7 @@ QString PideNombreAVI(QWidget* owner) {
   cFileDlg dlg;
   dlg.OwnerHwnd = owner;
   dlg.DlgTitle = QStringLiteral("Seleccionar fichero para guardar AVI...");
-  dlg.Filter = QStringLiteral("AVI Files|*.avi");
+  dlg.Filter = QStringLiteral("Archivos AVI|*.avi");
   dlg.DefaultExt = QStringLiteral("avi");
   dlg.InitDirectory = QDir::currentPath();
   QString nombre = QStringLiteral("Anim.avi");

@@ -110,9 +110,9 @@ void frmChart3D::crearBarra() {
     const char* key;
     const char* tip;
   } botones[] = {{"vista1", "Vista 3D normal"},
-                 {"vista2", "Vista 3D con controno"},
+                 {"vista2", "Vista 3D con contorno"},
                  {"vista3", "Vista 2D (sólo contorno)"},
-                 {"vista4", "Vista contorno barras"},
+                 {"vista4", "Vista contorno con bandas"},
                  {"vista5", "Vista 3D barras"}};
   for (const auto& b : botones) {
     QAction* a = barra_->addAction(icono(b.key), QString::fromUtf8(b.tip));
@@ -134,9 +134,9 @@ void frmChart3D::crearBarra() {
   barra_->addWidget(comboVista_)->setObjectName("ComboVista");
   barra_->addWidget(comboElevacion_)->setObjectName("ComboElevacion");
   barra_->addSeparator();
-  QAction* etiquetas = barra_->addAction(icono("etiquetas"), QString::fromUtf8("Mostar estiquetas ..."));
+  QAction* etiquetas = barra_->addAction(icono("etiquetas"), QString::fromUtf8("Mostrar etiquetas"));
   etiquetas->setObjectName("etiquetas");
-  etiquetas->setToolTip(QString::fromUtf8("Mostar estiquetas ..."));
+  etiquetas->setToolTip(QString::fromUtf8("Mostrar etiquetas"));
   connect(etiquetas, &QAction::triggered, this, [this] { BarraGraf3D_ButtonClick("etiquetas"); });
   QAction* solida = barra_->addAction(icono("solida"), QString::fromUtf8("Superficie sólida"));
   solida->setObjectName("solida");

@@ -15,6 +15,8 @@
 #include "core/carpeta_resultados.h"
 #include "core/estimacion_recursos.h"
 #include "gui/app_shell.h"
+#include "gui/validation/validation_commands.h"
+#include "gui/kriging/defaults_notice.h"
 #include "gui/kriging/ejecucion_kriging.h"
 #include "gui/kriging/frmOpKriging.h"
 
@@ -141,6 +143,10 @@ void frmKriging2D::ActualizaCarpetaYEstimacion() {
   // The options' grid when they are set; the automatic 50 x 50 otherwise.
   const sorvan::OpcionesKriging& op = sesion_.opciones;
   const bool fijadas = OpcionesFijadas && op.NRx > 0 && op.NRy > 0;
+  if (fijadas && op.KrigingLocal) {  // one small system per node: nothing to warn about
+    LblEstimacion->setVisible(false);
+    return;
+  }
   const sorvan::Resultado r = sorvan::CompruebaRecursos(sorvan::EstimaRecursos(
       sesion_.datos.N, fijadas ? int64_t(op.NRx) * op.NRy : 2500, fijadas ? op.Media : 0));
   LblEstimacion->setText(QString::fromStdString(r.mensaje));
@@ -230,8 +236,9 @@ void frmKriging2D::CoAceptar_Click() {
     padre->activateWindow();
   }
   // A global run that cannot fit in memory is refused before the automatic
-  // options (which look at every pair of points) are worked out.
-  {
+  // options (which look at every pair of points) are worked out; a local
+  // run solves one small system per node.
+  if (!(OpcionesFijadas && sesion_.opciones.KrigingLocal)) {
     const sorvan::OpcionesKriging& op = sesion_.opciones;
     const bool fijadas = OpcionesFijadas && op.NRx > 0 && op.NRy > 0;
     const sorvan::Resultado recursos = sorvan::CompruebaRecursos(sorvan::EstimaRecursos(
@@ -242,29 +249,32 @@ void frmKriging2D::CoAceptar_Click() {
     }
   }
   if (!OpcionesFijadas) {
-    QMessageBox::information(padre, kTitulo, QStringLiteral("Atención se toman los valores iniciales por defecto"));
     if (!aplicarDefectos(padre)) return;
     OpcionesFijadas = true;
+    AvisaDefectos(padre, sesion_, kTitulo);
   }
   const QString nombre = QString::fromStdString(sesion_.datos.nombreSinBlancos(sesion_.colZ));
   // A failed or cancelled run leaves the earlier surfaces in memory; windows
   // opened now would show them under this variable's name, so none open.
   if (Ejecutar(padre, sesion_, nombre) != FinKriging::Hecho) return;
   abrirResultados();
+  MostrarAvisosEjecucion(padre, sesion_);
 }
 
 void frmKriging2D::abrirResultados() {
   AppShell* principal = AppShellOf(parentWidget());
   if (!principal) return;
   const sorvan::OpcionesKriging& op = sesion_.opciones;
-  // V: the variable's name as its 8-character field.
-  const QString v = QString::fromStdString(sesion_.datos.nombres[size_t(sesion_.colZ - 1)]);
+  // V: the variable's name without the blanks of its 8-character field.
+  const QString v = QString::fromStdString(sesion_.datos.nombres[size_t(sesion_.colZ - 1)]).trimmed();
   const QString carpeta = QString::fromStdString(sesion_.carpetaResultados);
-  const QString semivariograma = QStringLiteral("Semivariograma de ") + v;
+  // The two semivariogram windows are told apart by their titles.
   if (op.VerEstimadores)
-    principal->OpenSemivariogram(ArchivoEnCarpeta(carpeta, QStringLiteral("skuestim.sv")), semivariograma);
+    principal->OpenSemivariogram(ArchivoEnCarpeta(carpeta, QStringLiteral("skuestim.sv")),
+                                 QStringLiteral("Semivariograma experimental de ") + v);
   if (op.VerAjuste)
-    principal->OpenSemivariogram(ArchivoEnCarpeta(carpeta, QStringLiteral("skueajus.sv")), semivariograma);
+    principal->OpenSemivariogram(ArchivoEnCarpeta(carpeta, QStringLiteral("skueajus.sv")),
+                                 QStringLiteral("Semivariograma ajustado de ") + v);
   if (op.VerSupVar) principal->OpenSurface(2, QStringLiteral("Superficie de varianzas de ") + v);
   // The prediction surface opens last, so it ends up in front.
   if (op.VerSupPred) principal->OpenSurface(1, QStringLiteral("Superficie de predicción de ") + v);

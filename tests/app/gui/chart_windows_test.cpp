@@ -469,9 +469,9 @@ TEST_F(ChartWindows, ToolbarKeysTooltipsAndSettings) {
   frmChart3D* w = as3D(AbrirGraf3D(&area, 1, "t", sesion, &error));
   ASSERT_NE(w, nullptr);
   const std::pair<const char*, const char*> tips[] = {
-      {"vista1", "Vista 3D normal"},       {"vista2", "Vista 3D con controno"},
-      {"vista3", "Vista 2D (sólo contorno)"}, {"vista4", "Vista contorno barras"},
-      {"vista5", "Vista 3D barras"},       {"etiquetas", "Mostar estiquetas ..."},
+      {"vista1", "Vista 3D normal"},       {"vista2", "Vista 3D con contorno"},
+      {"vista3", "Vista 2D (sólo contorno)"}, {"vista4", "Vista contorno con bandas"},
+      {"vista5", "Vista 3D barras"},       {"etiquetas", "Mostrar etiquetas"},
       {"solida", "Superficie sólida"}};
   QStringList order;
   for (QAction* a : w->BarraGraf3D()->actions())

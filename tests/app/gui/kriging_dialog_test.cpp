@@ -112,7 +112,12 @@ TEST_F(Kriging2DTest, PrimerAceptarAvisaYTomaLosValoresPorDefecto) {
   const Mensaje m = Aceptar();
   ASSERT_TRUE(m.visto);
   EXPECT_EQ(m.titulo, "Sorvan: Kriging 2D");
-  EXPECT_EQ(m.texto, "Atención se toman los valores iniciales por defecto");
+  EXPECT_TRUE(m.texto.startsWith("Atención se toman los valores iniciales por defecto")) << m.texto.toStdString();
+  // It says which values: meuse has 155 points, so the spherical model, and
+  // the 50 by 50 grid.
+  EXPECT_TRUE(m.texto.contains("modelo esférico")) << m.texto.toStdString();
+  EXPECT_TRUE(m.texto.contains("rejilla de 50 x 50 nodos")) << m.texto.toStdString();
+  EXPECT_TRUE(m.texto.contains("estimador clásico")) << m.texto.toStdString();
   ASSERT_EQ(registro.llamadas, 1);
   EXPECT_FALSE(registro.dialogoVisible);  // hidden before the run
   EXPECT_EQ(registro.nombre, "logzinc");  // without trailing blanks
@@ -153,10 +158,40 @@ TEST_F(Kriging2DTest, OtraXAvisaDeNuevoYDescartaLosCambios) {
 
 TEST_F(Kriging2DTest, OtraYTambienRecalcula) {
   Aceptar();
+  sesion.opciones.NSaltos = 7;
   dlg->show();
   dlg->ComboY->setCurrentIndex(0);
   dlg->ComboY->setCurrentIndex(1);  // back to the same column: still recomputed
   EXPECT_FALSE(dlg->OpcionesFijadas);
+  // The same values as the user was told of before: no second notice.
+  EXPECT_FALSE(Aceptar().visto);
+  EXPECT_TRUE(MismasOpciones(registro.opciones, Defectos(sesion, 1, 2)));
+}
+
+// The notice comes once per data set, not before every run: a dialog
+// unloaded by "Cancelar" and shown again does not repeat it.
+TEST_F(Kriging2DTest, ElAvisoDeDefectosSaleUnaVezPorConjuntoDeDatos) {
+  EXPECT_TRUE(Aceptar().visto);
+  dlg->show();
+  QTest::mouseClick(dlg->CoCancelar, Qt::LeftButton);
+  QApplication::processEvents();
+  dlg = new frmKriging2D(sesion);
+  dlg->Ejecutar = [this](QWidget*, SesionKriging&, const QString&) {
+    ++registro.llamadas;
+    return FinKriging::Hecho;
+  };
+  dlg->show();
+  EXPECT_FALSE(Aceptar().visto);
+  EXPECT_EQ(registro.llamadas, 2);
+  // Another data file: told again.
+  sesion.archivoDatos += ".copia";
+  delete dlg;
+  dlg = new frmKriging2D(sesion);
+  dlg->Ejecutar = [this](QWidget*, SesionKriging&, const QString&) {
+    ++registro.llamadas;
+    return FinKriging::Hecho;
+  };
+  dlg->show();
   EXPECT_TRUE(Aceptar().visto);
 }
 
@@ -165,7 +200,8 @@ TEST_F(Kriging2DTest, CoordenadaEditadaEnLosDatosRecalcula) {
   sesion.opciones.NSaltos = 7;
   sesion.opcionesListas = false;  // what the data window does after an edit of X or Y
   dlg->show();
-  EXPECT_TRUE(Aceptar().visto);
+  // Recomputed; the values are those the user was told of: no second notice.
+  EXPECT_FALSE(Aceptar().visto);
   EXPECT_TRUE(MismasOpciones(registro.opciones, Defectos(sesion, 1, 2)));
 }
 
@@ -256,7 +292,7 @@ TEST(Kriging2D, DatosEnUnSoloPuntoSeExplicanSinEjecutar) {
     return FinKriging::Hecho;
   };
   dlg.show();
-  // First the defaults notice, then the reason the defaults cannot be made.
+  // Only the reason the defaults cannot be made (no values were chosen).
   Mensaje mensajes[2];
   int n = 0;
   Respuesta<QMessageBox> respuesta(
@@ -266,9 +302,8 @@ TEST(Kriging2D, DatosEnUnSoloPuntoSeExplicanSinEjecutar) {
       },
       2);
   QTest::mouseClick(dlg.CoAceptar, Qt::LeftButton);
-  ASSERT_EQ(n, 2);
-  EXPECT_EQ(mensajes[0].texto, "Atención se toman los valores iniciales por defecto");
-  EXPECT_TRUE(mensajes[1].texto.contains("mismo punto")) << mensajes[1].texto.toStdString();
+  ASSERT_EQ(n, 1);
+  EXPECT_TRUE(mensajes[0].texto.contains("mismo punto")) << mensajes[0].texto.toStdString();
   EXPECT_EQ(llamadas, 0);
   EXPECT_FALSE(dlg.OpcionesFijadas);
 }

@@ -102,11 +102,12 @@ TEST_F(MainWindowTest, MenusHaveTheirCaptionsKeysAndStates) {
                          "G&uardar como...", "Guardar &todo", "-", "&Información", "&Salir"}));
   EXPECT_EQ(textos(menu(w, "mnuAbrir")), QStringList({"&Datos", "&Superficie", "&Variograma"}));
   EXPECT_EQ(textos(menu(w, "mnuGenerarAnim")),
-            QStringList({"&Datos", "&Superficies", "&Archivos BMP´s"}));
+            QStringList({"&Datos", "&Superficies", "&Archivos BMP"}));
   EXPECT_EQ(textos(menu(w, "mnuEdicion")),
             QStringList({"&Deshacer", "-", "Cor&tar", "&Copiar", "&Pegar"}));
   EXPECT_EQ(textos(menu(w, "mnuKriging")),
-            QStringList({"Kriging &2D", "Kriging &3D", "&Cokriging", "-", "&Animar..."}));
+            QStringList({"Kriging &2D", "Kriging &3D", "&Cokriging", "-", "&Validación cruzada",
+                         "Compa&rar modelos", "&Modelo del semivariograma", "-", "&Animar..."}));
   EXPECT_EQ(textos(menu(w, "mnuVentana")),
             QStringList({"&Cascada", "Mosaico &horizontal", "Mosaico &vertical", "&Organizar iconos"}));
   EXPECT_EQ(textos(menu(w, "mnuAyuda")),
@@ -222,6 +223,74 @@ TEST_F(MainWindowTest, ClosingWhileMinimisedKeepsTheStoredPlacement) {
   EXPECT_DOUBLE_EQ(store.GetSetting("Settings", "MainTop", -1), 1200);
   EXPECT_DOUBLE_EQ(store.GetSetting("Settings", "MainWidth", -1), 9000);
   EXPECT_DOUBLE_EQ(store.GetSetting("Settings", "MainHeight", -1), 8000);
+}
+
+// A window closed maximised comes back maximised after a restart, and its
+// normal placement is the one it had before it was maximised.
+TEST_F(MainWindowTest, AMaximisedWindowComesBackMaximised) {
+  {
+    frmMain w;
+    w.show();
+    w.move(100, 80);
+    w.resize(640, 480);
+    QTest::qWait(50);
+    w.showMaximized();
+    QTest::qWait(200);
+    ASSERT_TRUE(w.isMaximized());
+    w.close();
+  }
+  SettingsStore store;
+  EXPECT_EQ(store.GetSetting("Settings", "MainMaximized", -1), 1);
+  EXPECT_DOUBLE_EQ(store.GetSetting("Settings", "MainWidth", -1), PixelesATwips(640, dpiX()));
+  {
+    frmMain otra;
+    otra.show();
+    QTest::qWait(200);
+    EXPECT_TRUE(otra.isMaximized());
+    otra.showNormal();
+    QTest::qWait(200);
+    EXPECT_EQ(otra.size(), QSize(640, 480));
+    otra.close();
+  }
+  EXPECT_EQ(store.GetSetting("Settings", "MainMaximized", -1), 0);
+  frmMain tercera;
+  tercera.show();
+  QTest::qWait(100);
+  EXPECT_FALSE(tercera.isMaximized());
+}
+
+// After a restart the "Abrir" dialogs open in the folder of the last file
+// chosen, not in the folder the program was launched from.
+TEST_F(MainWindowTest, TheFileDialogsRememberTheLastFolderAcrossRestarts) {
+  const QString previa = QDir::currentPath();
+  QTemporaryDir otraCarpeta;
+  ASSERT_TRUE(otraCarpeta.isValid());
+  {
+    frmMain w;
+    w.show();
+    AlAparecerModal([&](QWidget* m) {
+      auto* fd = qobject_cast<QFileDialog*>(m);
+      ASSERT_NE(fd, nullptr);
+      EligeArchivo(fd, meuse());
+    });
+    item(w, "mnuDatos")->trigger();
+    ASSERT_EQ(w.Sesion().datos.N, 155);
+    w.close();
+  }
+  // A new run, launched elsewhere.
+  QDir::setCurrent(otraCarpeta.path());
+  frmMain w;
+  w.show();
+  QString inicial;
+  AlAparecerModal([&](QWidget* m) {
+    auto* fd = qobject_cast<QFileDialog*>(m);
+    ASSERT_NE(fd, nullptr);
+    inicial = fd->directory().canonicalPath();
+    fd->reject();
+  });
+  item(w, "mnuSuperficie")->trigger();
+  EXPECT_EQ(inicial, QFileInfo(meuse()).canonicalPath());
+  QDir::setCurrent(previa);
 }
 
 TEST_F(MainWindowTest, UnreadableStoredPlacementFallsBackToTheDefaults) {

@@ -131,8 +131,8 @@ TEST(OpcionesKriging, MuestraLasOpcionesYAceptarLasDevuelveIguales) {
   dlg.show();
   EXPECT_EQ(dlg.windowTitle(), "Opciones Kriging");
   ASSERT_EQ(dlg.Pestanas->count(), 6);
-  EXPECT_EQ(dlg.Pestanas->tabText(3), "Rejilla de predicción ");
-  EXPECT_EQ(dlg.Pestanas->tabText(5), "Perfil  ");
+  EXPECT_EQ(dlg.Pestanas->tabText(3), "Rejilla de predicción");
+  EXPECT_EQ(dlg.Pestanas->tabText(5), "Perfil");
   EXPECT_EQ(dlg.OpMedia->checkedId(), 2);
   EXPECT_EQ(dlg.OpEstimador->checkedId(), 1);
   EXPECT_EQ(dlg.OpModelo->checkedId(), 4);

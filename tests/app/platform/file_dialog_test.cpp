@@ -182,6 +182,44 @@ TEST_F(FileDialogTest, TheDialogSpeaksSpanish) {
   if (traducido) QApplication::removeTranslator(&qtEspanol);
 }
 
+// Without Qt's translations the "Tipo" column read "Folder" and "plain text
+// document": folders and files are named in Spanish, headings too.
+TEST_F(FileDialogTest, TheTypeColumnNamesFoldersAndFilesInSpanish) {
+  ASSERT_TRUE(QDir(dir_.path()).mkdir("sub"));
+  cFileDlg dlg;
+  dlg.InitDirectory = dir_.path();
+  QStringList tipos, titulos;
+  AlAparecerModal([&](QWidget* w) {
+    auto* fd = qobject_cast<QFileDialog*>(w);
+    ASSERT_NE(fd, nullptr);
+    auto* detalle = fd->findChild<QTreeView*>(QStringLiteral("treeView"));
+    ASSERT_NE(detalle, nullptr);
+    QAbstractItemModel* modelo = detalle->model();
+    for (int espera = 0; espera < 50 && modelo->rowCount(detalle->rootIndex()) < 4; ++espera) QTest::qWait(20);
+    for (int f = 0; f < modelo->rowCount(detalle->rootIndex()); ++f)
+      tipos << modelo->index(f, 0, detalle->rootIndex()).data().toString() + "=" +
+                   modelo->index(f, 2, detalle->rootIndex()).data().toString();
+    for (int c = 0; c < 4; ++c) titulos << modelo->headerData(c, Qt::Horizontal).toString();
+    fd->reject();
+  });
+  QString archivo;
+  EXPECT_FALSE(dlg.VBGetOpenFileName(archivo));
+  tipos.sort();
+  EXPECT_EQ(tipos, (QStringList{"dos.dae=Archivo DAE", "sub=Carpeta", "tres.sup=Archivo SUP", "uno.dae=Archivo DAE"}));
+  EXPECT_EQ(titulos, (QStringList{"Nombre", "Tamaño", "Tipo", "Fecha de modificación"}));
+}
+
+// The folder of the chosen file is remembered for the next run.
+TEST_F(FileDialogTest, TheLastFolderIsRememberedInTheSettings) {
+  cFileDlg dlg;
+  dlg.InitDirectory = dir_.path();
+  AlAparecerModal([&](QWidget* w) { EligeArchivo(qobject_cast<QFileDialog*>(w), dir_.filePath("uno.dae")); });
+  QString archivo;
+  ASSERT_TRUE(dlg.VBGetOpenFileName(archivo));
+  QDir::setCurrent(QDir::tempPath());
+  EXPECT_EQ(QDir(cFileDlg::UltimaCarpeta()).canonicalPath(), QDir(dir_.path()).canonicalPath());
+}
+
 TEST_F(FileDialogTest, TheSecondFilterCanBeShownFirstAndIsReportedBack) {
   cFileDlg dlg;
   dlg.Filter = "Datos|*.dae|Superficies|*.sup";

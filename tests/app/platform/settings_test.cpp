@@ -35,6 +35,16 @@ TEST_F(SettingsTest, NumbersRoundTripThroughANewStore) {
   EXPECT_DOUBLE_EQ(otra.GetSetting("Settings", "MainHeight", 6500), 7890.5);
 }
 
+TEST_F(SettingsTest, TextRoundTripsThroughANewStoreAndMissingTextIsTheDefault) {
+  {
+    SettingsStore store(org_, QStringLiteral("Sorvan"));
+    EXPECT_EQ(store.GetText("Dialogos", "UltimaCarpeta", "ninguna"), "ninguna");
+    store.SaveText("Dialogos", "UltimaCarpeta", QString::fromUtf8("/datos/año 2024/ñu"));
+  }
+  SettingsStore otra(org_, QStringLiteral("Sorvan"));
+  EXPECT_EQ(otra.GetText("Dialogos", "UltimaCarpeta"), QString::fromUtf8("/datos/año 2024/ñu"));
+}
+
 TEST_F(SettingsTest, ValuesAreStoredAsTextUnderTheSection) {
   SettingsStore store(org_, QStringLiteral("Sorvan"));
   store.SaveSetting("Settings", "MainTop", 1500);
