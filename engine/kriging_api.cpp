@@ -237,6 +237,8 @@ KrigingResult Krige(const KrigingData& data, const KrigingOptions& o) {
   context.errors.collect = true;
   context.folder = o.outputFolder;
   context.writeFiles = !o.outputFolder.empty();
+  context.coordinateOffsetX = cx;
+  context.coordinateOffsetY = cy;
   const ContextScope scope(&context);
 
   // The run log: KRIGING.LOG in the folder, or memory when no files are written.

@@ -33,6 +33,11 @@ struct RunContext {
   std::string folder;
   bool writeFiles = true;
 
+  // What the caller subtracted from the coordinates before the run (the named
+  // interface hands the engine coordinates relative to the data's centre):
+  // the run log states the drift frame in the caller's coordinates.
+  double coordinateOffsetX = 0, coordinateOffsetY = 0;
+
   // Filled by stage I for the named interface.
   std::vector<double> trendCoefficients;
 };

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "critical_stop.h"
+#include "run_context.h"
 #include "numerics/error_service.h"
 #include "numerics/kernels.h"
 #include "numerics/positive_definite_inverse.h"
@@ -34,8 +35,10 @@ void LogTrendCoefficients(std::FILE* log, int p, const float* beta, DriftFunctio
   std::fprintf(log, "\n");
   if (framed) {
     const DriftFrame& frame = CurrentDriftFrame();
-    std::fprintf(log, "    u = (x - %.10g) / %.10g,  v = (y - %.10g) / %.10g\n", frame.centreX,
-                 frame.scale, frame.centreY, frame.scale);
+    const RunContext& context = CurrentContext();
+    std::fprintf(log, "    u = (x - %.10g) / %.10g,  v = (y - %.10g) / %.10g\n",
+                 frame.centreX + context.coordinateOffsetX, frame.scale,
+                 frame.centreY + context.coordinateOffsetY, frame.scale);
   }
 }
 
