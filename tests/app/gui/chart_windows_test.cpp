@@ -512,12 +512,58 @@ TEST_F(ChartWindows, ToolbarKeysTooltipsAndSettings) {
   EXPECT_FALSE(g.ContourProjectionOn());
   EXPECT_TRUE(g.SolidSurfaceOn());
   click("vista4");
-  click("etiquetas");  // only the reset of every click
-  EXPECT_EQ(g.ContourModeCode(), 0);
-  EXPECT_FALSE(g.SurfaceOn());
-  EXPECT_TRUE(g.SolidSurfaceOn());
   click("solida");
   EXPECT_FALSE(g.SolidSurfaceOn());
+}
+
+// "Mostrar etiquetas" switched filled contours to lines and bars back to the
+// surface, and changed nothing visible: it toggles the contour labels only.
+TEST_F(ChartWindows, ShowLabelsTogglesTheContourLabelsAndNothingElse) {
+  fillSession(sesion, false);
+  QString error;
+  frmChart3D* w = as3D(AbrirGraf3D(&area, 1, "t", sesion, &error));
+  ASSERT_NE(w, nullptr);
+  Chart3D& g = w->Grafico();
+  QAction* etiquetas = w->BarraGraf3D()->findChild<QAction*>("etiquetas");
+  auto click = [&](const char* key) { w->BarraGraf3D()->findChild<QAction*>(key)->trigger(); };
+  struct Estado {
+    int tipo, modo;
+    bool superficie, proyeccion, solida;
+    bool operator==(const Estado&) const = default;
+  };
+  auto estado = [&] {
+    return Estado{g.ChartTypeCode(), g.ContourModeCode(), g.SurfaceOn(), g.ContourProjectionOn(), g.SolidSurfaceOn()};
+  };
+  for (const char* vista : {"vista1", "vista2", "vista3", "vista4", "vista5"}) {
+    click(vista);
+    const Estado antes = estado();
+    const bool conEtiquetas = g.ContourLabelsOn();
+    const QImage conImagen = g.Picture();
+    click("etiquetas");
+    EXPECT_EQ(g.ContourLabelsOn(), !conEtiquetas) << vista;
+    EXPECT_EQ(etiquetas->isChecked(), g.ContourLabelsOn()) << vista;
+    EXPECT_TRUE(estado() == antes) << vista;
+    // In the views that draw contours the picture changes.
+    // In the contour maps the picture changes (the labels of the 3-D view
+    // with contours lie on its floor, mostly under the surface).
+    if (std::string(vista) == "vista3" || std::string(vista) == "vista4") {
+      EXPECT_TRUE(g.Picture() != conImagen) << vista;
+    }
+    click("etiquetas");
+    EXPECT_EQ(g.ContourLabelsOn(), conEtiquetas) << vista;
+    EXPECT_TRUE(estado() == antes) << vista;
+  }
+}
+
+// The view lists say that the right mouse button turns the view.
+TEST_F(ChartWindows, TheTooltipsSayTheRightButtonTurnsTheView) {
+  fillSession(sesion, false);
+  QString error;
+  frmChart3D* w = as3D(AbrirGraf3D(&area, 1, "t", sesion, &error));
+  ASSERT_NE(w, nullptr);
+  EXPECT_TRUE(w->ComboVista()->toolTip().contains("botón derecho")) << w->ComboVista()->toolTip().toStdString();
+  EXPECT_TRUE(w->ComboElevacion()->toolTip().contains("botón derecho"));
+  EXPECT_TRUE(w->Grafico().toolTip().contains("Botón derecho"));
 }
 
 TEST_F(ChartWindows, TurnedViewSnapsToTheListSectors) {
