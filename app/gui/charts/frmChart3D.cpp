@@ -5,6 +5,7 @@
 #include "gui/charts/exportar_imagen.h"
 #include "gui/charts/ruta_archivo.h"
 #include "platform/chart3d.h"
+#include "platform/memory_release.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -84,6 +85,13 @@ QIcon icono(const QString& key) {
 
 const int frmChart3D::kAngulosVista[8] = {0, 45, 90, 135, 180, 225, 270, 315};
 const int frmChart3D::kAngulosElevacion[7] = {0, 15, 30, 45, 60, 75, 90};
+
+frmChart3D::~frmChart3D() {
+  // The graph of a large grid leaves much freed memory behind: given back
+  // once the chart and its graphs are gone.
+  delete grafico_;
+  ReleaseFreedMemory();
+}
 
 frmChart3D::frmChart3D(QWidget* parent) : QWidget(parent) {
   setAttribute(Qt::WA_DeleteOnClose);
