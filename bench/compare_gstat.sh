@@ -6,6 +6,11 @@
 # prediction grids are (in units of the predictions' standard deviation).
 #
 #   bench/compare_gstat.sh [BUILD_DIR] [--install] [n] [grid]
+#   bench/compare_gstat.sh [BUILD_DIR] [--install] --local [n] [grid] [neighbours]
+#
+# --local compares local kriging instead: n = 10^5 points, 200 x 200 nodes,
+# the 32 nearest data for every node, a given spherical model; the time is
+# Sorvan's local kriging (search and solves) against gstat's krige with nmax.
 #
 # gstat is not needed by the build or the tests. When Rscript or gstat is
 # missing the script says so and stops, unless --install is given (by hand,
@@ -15,8 +20,10 @@ build=${1:-build-perf}
 shift || true
 install=no
 if [ "${1:-}" = "--install" ]; then install=yes; shift; fi
-n=${1:-2048}
-grid=${2:-100}
+local=no
+if [ "${1:-}" = "--local" ]; then local=yes; shift; fi
+if [ "$local" = yes ]; then n=${1:-100000}; grid=${2:-200}; neighbours=${3:-32}
+else n=${1:-2048}; grid=${2:-100}; fi
 here=$(cd "$(dirname "$0")" && pwd)
 
 if ! command -v Rscript >/dev/null 2>&1 || ! Rscript -e 'library(gstat)' >/dev/null 2>&1; then
@@ -26,6 +33,24 @@ if ! command -v Rscript >/dev/null 2>&1 || ! Rscript -e 'library(gstat)' >/dev/n
     echo "R with gstat is not installed; run by hand: $0 $build --install" >&2
     exit 0
   fi
+fi
+
+if [ "$local" = yes ]; then
+  bench="$build/bench/local_kriging_bench"
+  [ -x "$bench" ] || { echo "build $bench first (cmake --build $build --target local_kriging_bench)" >&2; exit 1; }
+  work=$(mktemp -d /tmp/compare_gstat_XXXXXX)
+  trap 'rm -rf "$work"' EXIT
+  "$bench" export "$work" "$n" "$grid" "$neighbours"
+  Rscript "$here/compare_gstat_local.R" "$work" > "$work/gstat.txt"
+  cat "$work/gstat.txt"
+  sorvan=$(awk '$1 == "sorvan_seconds" {print $2}' "$work/model.txt")
+  processor=$(awk '$1 == "sorvan_processor_seconds" {print $2}' "$work/model.txt")
+  threads=$(awk '$1 == "threads" {print $2}' "$work/model.txt")
+  gstat=$(awk '$1 == "gstat_seconds" {print $2}' "$work/gstat.txt")
+  awk -v s="$sorvan" -v p="$processor" -v g="$gstat" -v t="$threads" -v n="$n" -v m="$grid" -v k="$neighbours" 'BEGIN {
+    printf "n = %d, %d x %d nodes, %d neighbours: Sorvan local kriging (%d threads, best of 3) %.3f s (processor %.3f s); gstat krige nmax %.3f s; gstat / Sorvan = %.1f\n",
+           n, m, m, k, t, s, p, g, g / s }'
+  exit 0
 fi
 
 bench="$build/bench/kriging_speed_bench"

@@ -11,11 +11,12 @@
 //                                  datum), the model fit, 32 neighbours;
 //                                  prints each phase and the peak memory
 //   local_kriging_bench export DIR [n] [grid] [neighbours]
-//                                  the first case with its inputs and outputs
-//                                  written to DIR for compare_gstat.sh:
+//                                  the first case (best of 3) with its inputs
+//                                  and outputs written to DIR for compare_gstat.sh:
 //                                  points.csv, grid.csv, model.txt
 // Wall-clock seconds; threads: SORVAN_THREADS or every hardware thread.
 #include <sys/resource.h>
+#include <time.h>
 
 #include <algorithm>
 #include <chrono>
@@ -43,6 +44,14 @@ using Clock = std::chrono::steady_clock;
 
 double Seconds(Clock::time_point since) {
   return std::chrono::duration<double>(Clock::now() - since).count();
+}
+
+// Processor time of the whole process (every thread): on a loaded machine
+// the wall-clock time says more about the other programs than about this one.
+double CpuSeconds() {
+  timespec t{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);
 }
 
 double PeakMegabytes() {
@@ -87,7 +96,7 @@ kriging::LocalKrigingInput Input(const Points& p, int grid, double side, int nei
 struct Run {
   std::vector<float> prediction, variance;
   kriging::LocalKrigingSummary summary;
-  double seconds = 0;
+  double seconds = 0, cpuSeconds = 0;
 };
 
 Run Krige(const kriging::LocalKrigingInput& in) {
@@ -100,16 +109,18 @@ Run Krige(const kriging::LocalKrigingInput& in) {
     std::exit(1);
   }
   const Clock::time_point start = Clock::now();
+  const double cpu = CpuSeconds();
   r.summary = kriging::KrigeGridLocal(in, r.prediction.data(), r.variance.data());
   r.seconds = Seconds(start);
+  r.cpuSeconds = CpuSeconds() - cpu;
   return r;
 }
 
 void PrintRun(const char* label, const kriging::LocalKrigingInput& in, const Run& r) {
-  std::printf("%-34s n = %d, %d x %d nodes, N = %d: %.3f s (%.2f us/node), %lld holes, "
-              "%lld systems reused\n",
-              label, in.n, in.nx, in.ny, in.neighbourhood.maxPoints, r.seconds,
-              1e6 * r.seconds / (static_cast<double>(in.nx) * in.ny), r.summary.Holes(),
+  std::printf("%-34s n = %d, %d x %d nodes, N = %d: %.3f s (processor %.3f s, %.2f us/node), "
+              "%lld holes, %lld systems reused\n",
+              label, in.n, in.nx, in.ny, in.neighbourhood.maxPoints, r.seconds, r.cpuSeconds,
+              1e6 * r.cpuSeconds / (static_cast<double>(in.nx) * in.ny), r.summary.Holes(),
               r.summary.reusedSystems);
 }
 
@@ -181,7 +192,11 @@ int Big(int n, int grid, int sample) {
 int Export(const std::filesystem::path& dir, int n, int grid, int neighbours) {
   const Points p = Field(n, 10000, 7);
   const kriging::LocalKrigingInput in = Input(p, grid, 10000, neighbours);
-  const Run r = Krige(in);
+  Run r;
+  for (int repeat = 0; repeat < 3; ++repeat) {
+    Run next = Krige(in);
+    if (repeat == 0 || next.seconds < r.seconds) r = std::move(next);
+  }
   {
     std::ofstream points(dir / "points.csv");
     points.precision(9);

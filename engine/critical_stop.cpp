@@ -2,12 +2,15 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #include "numerics/error_service.h"
 
 namespace kriging {
 
 void CriticalStop(int status) {
+  if (CurrentErrorState().stopThrows)
+    throw ServiceStopped{ServiceStopped::kNoMemory, "ERROR CRITICO: " + std::to_string(status)};
   std::FILE* log = OutputDestination(2);
   if (log == nullptr) log = stderr;
   std::fprintf(log, "ERROR CRITICO: %d\n", status);

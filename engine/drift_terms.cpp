@@ -2,12 +2,12 @@
 
 #include <algorithm>
 
+#include "run_context.h"
+
 namespace kriging {
-namespace {
-DriftFrame currentFrame;
-}
 
 float DriftTerm(int k, float x, float y) {
+  const DriftFrame& currentFrame = CurrentContext().drift;
   const double u = (static_cast<double>(x) - currentFrame.centreX) / currentFrame.scale;
   const double v = (static_cast<double>(y) - currentFrame.centreY) / currentFrame.scale;
   double value = 0;
@@ -29,9 +29,10 @@ float DriftTerm(int k, float x, float y) {
 
 int DriftTermCount(int degree) { return (degree + 1) * (degree + 2) / 2; }
 
-const DriftFrame& CurrentDriftFrame() { return currentFrame; }
+const DriftFrame& CurrentDriftFrame() { return CurrentContext().drift; }
 
 void SetDriftFrame(const DriftFrame& frame) {
+  DriftFrame& currentFrame = CurrentContext().drift;
   currentFrame = frame;
   if (!(currentFrame.scale > 0)) currentFrame.scale = 1;
 }

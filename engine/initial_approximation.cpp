@@ -5,6 +5,7 @@
 #include "numerics/kernels.h"
 #include "numerics/regression.h"
 #include "variogram_fit.h"
+#include "variogram_models.h"
 
 namespace kriging {
 namespace {
@@ -31,9 +32,12 @@ void StartLine(int count, const float* h, const float* gammaHat, float& b0, floa
 void InitialApproximation(int modelCode, int m, const float* gammaHat, const float* h, float p[3]) {
   std::FILE* log = OutputDestination(2);
   float b0 = 0, b1 = 0, mean_gamma = 0;
-  if (modelCode == 3 || modelCode == 4) {
-    // Linear and power: the straight line over all classes, exponent 1.
-    p[2] = 1.0f;
+  const ModelInfo* model = FindModel(modelCode);
+  if (model == nullptr) model = FindModel(1);
+  if (model->startFromSill == nullptr) {
+    // Models without a sill (linear, power): the straight line over all
+    // classes, a as the table gives it (the power model's exponent 1).
+    p[2] = model->lineStartA;
     StartLine(m, h, gammaHat, b0, b1, mean_gamma);
     if (b1 >= 0) {
       p[0] = b0, p[1] = b1;
@@ -59,20 +63,7 @@ void InitialApproximation(int modelCode, int m, const float* gammaHat, const flo
     range = std::min((level - b0) / b1, h[m - 1]);
   }
 
-  p[0] = base;
-  switch (modelCode) {
-    case 5:  // rational quadratic: c1 a is the partial sill
-      p[2] = range / 3;
-      p[1] = (level - base) / p[2];
-      break;
-    case 6:  // oscillatory: the first crossing of the sill at pi a
-      p[1] = level - base;
-      p[2] = 2 * range / 3.141596f;
-      break;
-    default:  // spherical, exponential
-      p[1] = level - base;
-      p[2] = range;
-  }
+  model->startFromSill(base, level, range, p);
   LogFitValues(log, "    Aproximaci\xC3\xB3n inicial:", 3, p);
 }
 

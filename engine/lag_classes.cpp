@@ -8,11 +8,10 @@
 
 #include "critical_stop.h"
 #include "numerics/euclidean_length.h"
+#include "run_context.h"
 
 namespace kriging {
 namespace {
-
-LagTable lag_table;
 
 // Truncation towards zero of a class or cell position. Positions beyond any
 // table (a tiny width, a NaN distance) map to a large index instead of an
@@ -97,7 +96,7 @@ void FinishClass(const PairSums& sums, float& classical, float& robust, float& m
 
 }  // namespace
 
-LagTable& CurrentLagTable() { return lag_table; }
+LagTable& CurrentLagTable() { return CurrentContext().lags; }
 
 void AccumulateRegularLags(int n, const float* z, const float* x, const float* y, float firstLag,
                            float& lagWidth, int lagCount, float angle, float tolerance,

@@ -241,6 +241,10 @@ class LocalKriging {
           const double ex = in_.x[d] - x0, ey = in_.y[d] - y0;
           bound2 = std::max(bound2, ex * ex + ey * ey);
         }
+        // The tree rounds its distances in its own code (a compiler may fuse
+        // the multiply-add differently here): a bound a little too large only
+        // prunes less, one too small would lose the N-th neighbour.
+        bound2 *= 1 + 1e-12;
       }
       count = tree_.Nearest(x0, y0, nb.maxPoints, maxDistance2_, w.search, w.found.data(),
                             bound2);
@@ -432,12 +436,11 @@ void DriftMonomials(double u, double v, int terms, double* f) {
   for (int k = 0; k < terms && k < 10; ++k) f[k] = all[k];
 }
 
-std::string CheckLocalKriging(const LocalKrigingInput& in) {
-  const LocalNeighbourhood& nb = in.neighbourhood;
+std::string CheckNeighbourhood(const LocalNeighbourhood& nb, int trendDegree) {
   const std::string head = "Kriging local: ";
-  if (in.trendDegree < 0 || in.trendDegree > 3)
-    return head + "el grado de la tendencia (" + Number(in.trendDegree) + ") debe estar entre 0 y 3.";
-  const int terms = DriftCount(in.trendDegree);
+  if (trendDegree < 0 || trendDegree > 3)
+    return head + "el grado de la tendencia (" + Number(trendDegree) + ") debe estar entre 0 y 3.";
+  const int terms = DriftCount(trendDegree);
   if (nb.sectors != 1 && nb.sectors != 4)
     return head + "el número de sectores (" + Number(nb.sectors) + ") debe ser 1 o 4.";
   if (nb.maxPoints > kMaxNeighbours)
@@ -459,6 +462,13 @@ std::string CheckLocalKriging(const LocalKrigingInput& in) {
            ") es mayor que el máximo (" + Number(nb.Capacity()) + ").";
   if (!(nb.maxDistance > 0))
     return head + "la distancia máxima (D = " + Number(nb.maxDistance) + ") debe ser mayor que 0.";
+  return {};
+}
+
+std::string CheckLocalKriging(const LocalKrigingInput& in) {
+  const std::string head = "Kriging local: ";
+  std::string message = CheckNeighbourhood(in.neighbourhood, in.trendDegree);
+  if (!message.empty()) return message;
   if (FindModelShape(in.modelCode) == nullptr)
     return head + "modelo de semivariograma desconocido (" + Number(in.modelCode) + ").";
   if (!std::isfinite(in.c0) || !std::isfinite(in.c1) || !std::isfinite(in.a))

@@ -82,6 +82,12 @@ struct LocalKrigingSummary {
   long long Holes() const { return tooFewNeighbours + singular; }
 };
 
+// Empty when the neighbourhood can serve a drift of degree trendDegree, else
+// a message in Spanish naming the value at fault: N below the drift terms
+// (with 4 sectors: 4 (N / 4) below them), N above 500, M < 1, M > N, D <= 0
+// or not a number, sectors other than 1 and 4.
+std::string CheckNeighbourhood(const LocalNeighbourhood& neighbourhood, int trendDegree);
+
 // Empty when the input can be kriged, else a message in Spanish naming the
 // value at fault (N below the drift terms, M > N, D <= 0, a bad sector count,
 // model, grid, or a non-finite datum).

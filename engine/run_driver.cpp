@@ -6,6 +6,8 @@
 #include "drift_terms.h"
 #include "grid_kriging.h"
 #include "numerics/error_service.h"
+#include "run_context.h"
+#include "run_files.h"
 #include "surface_writer.h"
 #include "trend_removal.h"
 #include "variogram_models.h"
@@ -31,7 +33,9 @@ void RunKriging(const KrigingRun& run) {
   // Run log: every progress line and every service message of this call.
   std::FILE* previousOutput = OutputDestination(2);
   std::FILE* previousErrors = OutputDestination(3);
-  std::FILE* log = std::fopen(kLogName, "w");
+  std::FILE* log = run.log;
+  const bool ownLog = log == nullptr;
+  if (ownLog) log = std::fopen(RunFilePath(kLogName).c_str(), "w");
   if (log != nullptr)
     DirectServiceOutput(log, log);
   else
@@ -66,18 +70,29 @@ void RunKriging(const KrigingRun& run) {
   KrigeGrid(run.n, run.z, run.x, run.y, trendTermCount, &DriftTerm, &SemivariogramOfLag, 0, 0,
             grid.nx, grid.ny, grid.xMin, grid.yMin, grid.dx, grid.dy, grid.gridRows,
             run.prediction, run.variance, run.holeValue, run.parameters);
+  if (run.afterGrid != nullptr) run.afterGrid(run, run.afterGridData);
+  if (run.hasFileOrigin) grid.xMin = run.fileXMin, grid.yMin = run.fileYMin;
   const float zLow = run.parameters[0];
   const float zHigh = run.parameters[1];
 
   std::fprintf(out, "\n\nIII-Almacenando resultados...\n");
-  if (!WriteSurfaceFiles(kPredictionName, kVarianceName, grid, run.prediction, run.variance, zLow,
-                         zHigh))
-    std::fprintf(out, "    No se pudieron escribir los archivos %s y %s\n", kPredictionName,
-                 kVarianceName);
+  if (RunWritesFiles()) {
+    const std::string predictionPath = RunFilePath(kPredictionName);
+    const std::string variancePath = RunFilePath(kVarianceName);
+    std::string failedPath;
+    int error = 0;
+    if (!WriteSurfaceFiles(predictionPath.c_str(), variancePath.c_str(), grid, run.prediction,
+                           run.variance, zLow, zHigh, &failedPath, &error)) {
+      // Nothing half-written stays behind.
+      std::remove(predictionPath.c_str());
+      std::remove(variancePath.c_str());
+      WriteFailure(failedPath == predictionPath ? kPredictionName : kVarianceName, error);
+    }
+  }
 
   std::fprintf(out, "\n Terminado.\n");
   DirectServiceOutput(previousOutput, previousErrors);
-  if (log != nullptr) std::fclose(log);
+  if (log != nullptr && ownLog) std::fclose(log);
   SetDriftFrame(DriftFrame{});
 }
 

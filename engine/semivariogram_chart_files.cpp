@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "run_files.h"
 #include "variogram_models.h"
 
 namespace kriging {
@@ -33,48 +34,40 @@ void WriteIntegers(std::FILE* file, int count, const std::int32_t* values) {
   if (count <= 0) std::fprintf(file, "\n");
 }
 
-std::FILE* Create(const char* name, std::FILE* log) {
-  std::FILE* file = std::fopen(name, "w");
-  if (file == nullptr && log != nullptr)
-    std::fprintf(log, "    No se puede escribir el fichero %s\n", name);
-  return file;
-}
-
 // The "GENERAL" layout: header, hole marker, then each series.
-void WriteGeneralChart(const char* name, const Series (&series)[2], std::FILE* log) {
-  std::FILE* file = Create(name, log);
-  if (file == nullptr) return;
+void WriteGeneralChart(const char* name, const Series (&series)[2]) {
+  if (!RunWritesFiles()) return;
+  std::FILE* file = CreateRunFile(name);
   std::fprintf(file, "GENERAL 2 100\nHOLE -1\n");
   for (const Series& s : series) {
     std::fprintf(file, "%s\n%d\n", s.comment, s.points);
     WriteReals(file, s.points, s.x);
     WriteReals(file, s.points, s.y);
   }
-  std::fclose(file);
+  CloseRunFile(file, name);
 }
 
-void WriteAnnotation(const char* name, int kind, const LagTable& table, int classes,
-                     std::FILE* log) {
-  std::FILE* file = Create(name, log);
-  if (file == nullptr) return;
+void WriteAnnotation(const char* name, int kind, const LagTable& table, int classes) {
+  if (!RunWritesFiles()) return;
+  std::FILE* file = CreateRunFile(name);
   std::fprintf(file, "%d\n%d\n", kind, classes);
   WriteIntegers(file, classes, table.count);
   std::fprintf(file, "%d\n", classes + 1);
   WriteReals(file, classes + 1, table.bounds);
-  std::fclose(file);
+  CloseRunFile(file, name);
 }
 
 }  // namespace
 
-void WriteEstimateChartFiles(const LagTable& table, int lagCount, std::FILE* log) {
+void WriteEstimateChartFiles(const LagTable& table, int lagCount, std::FILE*) {
   const Series series[2] = {
       {"# estimador cl\xE1sico", lagCount, table.meanDistance, table.classical},
       {"# estimador robusto", lagCount, table.meanDistance, table.robust}};
-  WriteGeneralChart("SKUESTIM.SV", series, log);
-  WriteAnnotation("SKUESTIM.FMT", 1, table, lagCount, log);
+  WriteGeneralChart("SKUESTIM.SV", series);
+  WriteAnnotation("SKUESTIM.FMT", 1, table, lagCount);
 }
 
-void WriteFitChartFiles(const LagTable& table, int m, int modelCode, std::FILE* log) {
+void WriteFitChartFiles(const LagTable& table, int m, int modelCode, std::FILE*) {
   std::vector<float> h(kModelPoints), gamma(kModelPoints);
   const float step = (m >= 1 ? table.meanDistance[m - 1] : 0.0f) / kModelPoints;
   for (int i = 0; i < kModelPoints; ++i) {
@@ -83,8 +76,8 @@ void WriteFitChartFiles(const LagTable& table, int m, int modelCode, std::FILE* 
   }
   const Series series[2] = {{"# estimador", m, table.meanDistance, table.fitted},
                             {"# modelo", kModelPoints, h.data(), gamma.data()}};
-  WriteGeneralChart("SKUEAJUS.SV", series, log);
-  WriteAnnotation("SKUEAJUS.FMT", 2, table, m, log);
+  WriteGeneralChart("SKUEAJUS.SV", series);
+  WriteAnnotation("SKUEAJUS.FMT", 2, table, m);
 }
 
 }  // namespace kriging

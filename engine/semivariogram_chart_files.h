@@ -7,8 +7,8 @@
 // line, the point count, the X values and the Y values); the .FMT files hold
 // the chart kind (1 both estimators, 2 estimator and model), the class counts
 // and the class limits. Lists of numbers wrap over several lines; reals keep
-// full single precision. A file that cannot be created is reported on the
-// given log (which may be null) and skipped.
+// full single precision. The files go to the run's folder (run_files.h); one
+// that cannot be created, written or closed ends the run. `log` is unused.
 #include <cstdio>
 
 #include "lag_classes.h"

@@ -1,5 +1,6 @@
 #include "surface_writer.h"
 
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -61,10 +62,16 @@ std::string FormatSurfaceNumber(float value) {
 
 bool WriteSurfaceFiles(const char* predictionPath, const char* variancePath,
                        const SurfaceGrid& grid, const float* prediction, const float* variance,
-                       float zLow, float zHigh) {
+                       float zLow, float zHigh, std::string* failedPath, int* error) {
+  auto fail = [&](const char* path, int cause) {
+    if (failedPath != nullptr) *failedPath = path;
+    if (error != nullptr) *error = cause;
+    return false;
+  };
   File pre(std::fopen(predictionPath, "w"));
+  if (!pre) return fail(predictionPath, errno);
   File var(std::fopen(variancePath, "w"));
-  if (!pre || !var) return false;
+  if (!var) return fail(variancePath, errno);
 
   std::fprintf(pre.get(), "#  %s  %s\n", FormatSurfaceNumber(zLow).c_str(),
                FormatSurfaceNumber(zHigh).c_str());
@@ -74,10 +81,20 @@ bool WriteSurfaceFiles(const char* predictionPath, const char* variancePath,
     WriteRow(pre.get(), grid, prediction, i);
     WriteRow(var.get(), grid, variance, i);
   }
-  const bool written = !std::ferror(pre.get()) && !std::ferror(var.get());
+  // errno of a failed write survives until the closes below.
+  const int writeError = errno;
+  const bool preWritten = !std::ferror(pre.get()), varWritten = !std::ferror(var.get());
+  errno = 0;
   const bool preClosed = std::fclose(pre.release()) == 0;
+  const int preCloseError = errno;
+  errno = 0;
   const bool varClosed = std::fclose(var.release()) == 0;
-  return written && preClosed && varClosed;
+  const int varCloseError = errno;
+  if (!preClosed) return fail(predictionPath, preCloseError);
+  if (!preWritten) return fail(predictionPath, writeError);
+  if (!varClosed) return fail(variancePath, varCloseError);
+  if (!varWritten) return fail(variancePath, writeError);
+  return true;
 }
 
 }  // namespace kriging

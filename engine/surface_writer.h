@@ -30,9 +30,11 @@ std::string FormatSurfaceNumber(float value);
 // Writes the prediction file (with range line) and the variance file (without)
 // in the documented order: both headers, then row i of each file in turn.
 // Replaces earlier files. Returns false, writing nothing more, if a file
-// cannot be created or written.
+// cannot be created, written or closed; then *failedPath (if given) names that
+// file and *error (if given) holds the errno of the failure.
 bool WriteSurfaceFiles(const char* predictionPath, const char* variancePath,
                        const SurfaceGrid& grid, const float* prediction, const float* variance,
-                       float zLow, float zHigh);
+                       float zLow, float zHigh, std::string* failedPath = nullptr,
+                       int* error = nullptr);
 
 }  // namespace kriging

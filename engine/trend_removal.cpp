@@ -6,11 +6,13 @@
 #include <cstdio>
 
 #include "critical_stop.h"
+#include "run_context.h"
 #include "numerics/error_service.h"
 #include "numerics/kernels.h"
 #include "numerics/positive_definite_inverse.h"
 #include "numerics/regression.h"
 #include "numerics/symmetric_solve_refined.h"
+#include "run_context.h"
 #include "semivariogram_estimate.h"
 #include "variogram_rows.h"
 
@@ -33,8 +35,10 @@ void LogTrendCoefficients(std::FILE* log, int p, const float* beta, DriftFunctio
   std::fprintf(log, "\n");
   if (framed) {
     const DriftFrame& frame = CurrentDriftFrame();
-    std::fprintf(log, "    u = (x - %.10g) / %.10g,  v = (y - %.10g) / %.10g\n", frame.centreX,
-                 frame.scale, frame.centreY, frame.scale);
+    const RunContext& context = CurrentContext();
+    std::fprintf(log, "    u = (x - %.10g) / %.10g,  v = (y - %.10g) / %.10g\n",
+                 frame.centreX + context.coordinateOffsetX, frame.scale,
+                 frame.centreY + context.coordinateOffsetY, frame.scale);
   }
 }
 
@@ -56,12 +60,15 @@ void Residuals(int n, int p, const float* design, const float* beta, const float
 }  // namespace
 
 float CovarianceSill(int modelCode, const float params[10]) {
-  switch (modelCode) {
-    case 5: return params[0] + params[1] * params[2];
-    case 3:
-    case 4: return SemivariogramOfLag(params[9], params[9]);
-    default: return params[0] + params[1];
-  }
+  const ModelInfo* model = FindModel(modelCode);
+  if (model == nullptr || model->sillFactor == nullptr)
+    return SemivariogramOfLag(params[9], params[9]);
+  return params[0] + params[1] * static_cast<float>(model->sillFactor(params[2]));
+}
+
+bool HasSill(int modelCode) {
+  const ModelInfo* model = FindModel(modelCode);
+  return model != nullptr && model->sillFactor != nullptr;
 }
 
 void TrendResidualsOLS(int n, const float* x, const float* y, const float* z, float* r, int p,
@@ -135,12 +142,14 @@ void EstimateTrendAndSemivariogram(int n, const float* z, const float* x, const 
   EstimateAndFitSemivariogram(n, residuals.data(), x, y, firstLag, lagWidth, lagCount, modelCode,
                               fitLagCount, options, params);
 
-  if (params[9] <= 0 && (modelCode == 3 || modelCode == 4)) {
+  if (params[9] <= 0 && !HasSill(modelCode)) {
     std::fprintf(log, " No se pueden calcular los residuos por MCG\n");
+    CurrentContext().trendCoefficients.assign(beta.begin(), beta.end());
     return;
   }
 
-  const int npar = modelCode == 3 ? 2 : 3;
+  const ModelInfo* model = FindModel(modelCode);
+  const int npar = model != nullptr ? model->parameterCount : 3;
   if (options[6] < 1) options[6] = kDefaultIterations;
   if (params[8] <= 0) params[8] = kDefaultTolerance;
   const int limit = options[6];
@@ -172,6 +181,7 @@ void EstimateTrendAndSemivariogram(int n, const float* z, const float* x, const 
   }
 
   LogTrendCoefficients(log, p, beta.data(), driftTerm);
+  CurrentContext().trendCoefficients.assign(beta.begin(), beta.end());
   params[8] = change;
   options[6] = performed;
   if (!converged) std::fprintf(log, " Se alcanzó el nº máximo de iteraciones\n");

@@ -39,9 +39,11 @@ void TrendResidualsOLS(int n, const float* x, const float* y, const float* z, fl
 void TrendResidualsGLS(int n, const float* x, const float* y, const float* z, float* r, int p,
                        float* beta, DriftFunction driftTerm, LagVariogram variogram, float sill);
 
-// Sill S that turns the model into a covariance: c0 + c1 (codes 1, 2, 6),
-// c0 + c1 a (code 5), gamma of the lag (L, L) with the current model (codes 3,
-// 4). params as above (params[0..2] = c0, c1, a; params[9] = L).
+// Sill S that turns the model into a covariance: c0 + c1 f(a) for models with
+// a sill (f from the model table: 1, or a for the rational quadratic), gamma
+// of the lag (L, L) with the current model for the others. params as above
+// (params[0..2] = c0, c1, a; params[9] = L).
 float CovarianceSill(int modelCode, const float params[10]);
+bool HasSill(int modelCode);
 
 }  // namespace kriging

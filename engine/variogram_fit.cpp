@@ -8,28 +8,27 @@
 
 #include "numerics/bounded_least_squares.h"
 #include "numerics/error_service.h"
+#include "run_context.h"
 #include "variogram_models.h"
 
 namespace kriging {
 namespace {
-
-FitSet fit_set;
 
 constexpr int kSeverityFatal = 4;
 constexpr int kMaxAlternatingCycles = 10;
 constexpr float kAlternatingTolerance = 0.005f;
 constexpr float kLowerBound = 0.001f, kUpperBound = 100.0f;
 
-const ModelShape& Shape() {
-  const ModelShape* shape = FindModelShape(CurrentModel().code);
-  return shape != nullptr ? *shape : *FindModelShape(1);
+const ModelInfo& Shape() {
+  const ModelInfo* shape = FindModel(CurrentModel().code);
+  return shape != nullptr ? *shape : *FindModel(1);
 }
 
 // Unit of parameter j (0 c0, 1 c1, 2 a) in data terms; c1 of the power model
 // carries D^a, a being the exponent.
 double ParameterUnit(int j, double a) {
-  const ModelShape& shape = Shape();
-  const double D = fit_set.distanceScale, S = fit_set.semivarianceScale;
+  const ModelInfo& shape = Shape();
+  const double D = CurrentFitSet().distanceScale, S = CurrentFitSet().semivarianceScale;
   if (j == 0) return S;
   if (j == 1) return S / std::pow(D, shape.shapeUnitsIsExponent ? a : shape.shapeUnits);
   return std::pow(D, shape.rangeUnits);
@@ -51,15 +50,15 @@ float RangeFromSolver(float x) { return static_cast<float>(x * ParameterUnit(2, 
 // Relative misfit of class i; a model that matches the value exactly has none,
 // also where both are zero (a constant variable).
 float Misfit(int i, float gamma) {
-  const float estimate = fit_set.estimate[i];
+  const float estimate = CurrentFitSet().estimate[i];
   return estimate == gamma ? 0.0f : estimate / gamma - 1.0f;
 }
 
 void FillResiduals(int m, float* f) {
   const int code = CurrentModel().code;
   for (int i = 0; i < m; ++i) {
-    const float gamma = EvaluateVariogram(code, fit_set.distance[i]);
-    f[i] = std::sqrt(static_cast<float>(fit_set.count[i])) * Misfit(i, gamma);
+    const float gamma = EvaluateVariogram(code, CurrentFitSet().distance[i]);
+    f[i] = std::sqrt(static_cast<float>(CurrentFitSet().count[i])) * Misfit(i, gamma);
   }
 }
 
@@ -80,7 +79,7 @@ struct SolverSettings {
 
 // One bounded solve of n scaled variables from x (overwritten with the result).
 void Solve(ResidualFunction residuals, int n, float* x, SolverSettings& settings) {
-  const int m = fit_set.m;
+  const int m = CurrentFitSet().m;
   const float lower = kLowerBound, upper = kUpperBound;
   const float xscale[3] = {1, 1, 1};
   float fscale[kFitCapacity];
@@ -88,7 +87,7 @@ void Solve(ResidualFunction residuals, int n, float* x, SolverSettings& settings
   float guess[3];
   std::copy(x, x + n, guess);
   BCLSF(residuals, m, n, guess, 3, &lower, &upper, xscale, fscale, settings.iparam,
-        settings.rparam, x, fit_set.residuals, fit_set.jacobian, kFitCapacity);
+        settings.rparam, x, CurrentFitSet().residuals, CurrentFitSet().jacobian, kFitCapacity);
 }
 
 // Largest change of the parameters relative to their new values, floored at 1.
@@ -108,7 +107,7 @@ void LogFitValues(std::FILE* log, const char* label, int count, const float* val
   std::fputc('\n', log);
 }
 
-FitSet& CurrentFitSet() { return fit_set; }
+FitSet& CurrentFitSet() { return CurrentContext().fit; }
 
 void ResidualsAll(int m, int n, const float* x, float* f) {
   VariogramModel& model = CurrentModel();
@@ -126,11 +125,11 @@ void ResidualsRangeOnly(int m, int n, const float* x, float* f) {
 double FitCriterion() {
   const int code = CurrentModel().code;
   double sum = 0;
-  for (int i = 0; i < fit_set.m; ++i) {
-    const float gamma = EvaluateVariogram(code, fit_set.distance[i]);
+  for (int i = 0; i < CurrentFitSet().m; ++i) {
+    const float gamma = EvaluateVariogram(code, CurrentFitSet().distance[i]);
     const double misfit =
-        fit_set.estimate[i] == gamma ? 0.0 : static_cast<double>(fit_set.estimate[i]) / gamma - 1;
-    sum += fit_set.count[i] * misfit * misfit;
+        CurrentFitSet().estimate[i] == gamma ? 0.0 : static_cast<double>(CurrentFitSet().estimate[i]) / gamma - 1;
+    sum += CurrentFitSet().count[i] * misfit * misfit;
   }
   return sum;
 }
@@ -143,7 +142,7 @@ void FitVariogramModel(int modelCode, const float* fitted, const float* meanDist
   const int npar = Shape().parameterCount;
 
   // Classes with more than minPairs pairs, in order, up to the capacity.
-  FitSet& fit = fit_set;
+  FitSet& fit = CurrentFitSet();
   const int wanted = std::min(fitLagCount, kFitCapacity);
   fit.m = 0;
   for (int k = 0; k < lagCount && fit.m < wanted; ++k) {

@@ -1,10 +1,14 @@
-// The semivariogram models as a table of unit shapes, and the current model.
+// The table of semivariogram models, and the current model.
 #include "variogram_models.h"
 
+#include <atomic>
 #include <cmath>
 #include <limits>
+#include <mutex>
 
 #include "numerics/euclidean_length.h"
+#include "run_context.h"
+#include "variogram_rows.h"
 
 namespace kriging {
 namespace {
@@ -37,53 +41,128 @@ long double Oscillatory(long double h, long double a) {
   return 1.0L - std::sin(h / a) * a / h;
 }
 
-constexpr ModelShape kModels[] = {
-    {1, "spherical", Spherical, true, 3, 1, 0, false},
-    {2, "exponential", Exponential, false, 3, 1, 0, false},
-    {3, "linear", Linear, false, 2, 0, 1, false},
-    {4, "power", Power, false, 3, 0, 0, true},
-    {5, "rational quadratic", RationalQuadratic, false, 3, 2, 2, false},
-    {6, "oscillatory", Oscillatory, false, 3, 1, 0, false},
-};
+double UnitSill(double) { return 1.0; }
+double ScaleSill(double a) { return a; }
 
-VariogramModel current_model;
+// Starting values from the straight start (variogram_fit.h, InitialApproximation).
+void StartAtRange(float base, float level, float range, float p[3]) {
+  p[0] = base, p[1] = level - base, p[2] = range;
+}
+// Rational quadratic: c1 a is the partial sill.
+void StartRationalQuadratic(float base, float level, float range, float p[3]) {
+  p[0] = base, p[2] = range / 3, p[1] = (level - base) / p[2];
+}
+// Oscillatory: the first crossing of the sill at pi a.
+void StartOscillatory(float base, float level, float range, float p[3]) {
+  p[0] = base, p[1] = level - base, p[2] = 2 * range / 3.141596f;
+}
+
+constexpr ParameterRule kNugget{"c0", "efecto pepita", 0, true, false, 0};
+constexpr ParameterRule kPartialSill{"c1", "meseta parcial", 0, false, false, 0};
+constexpr ParameterRule kSlope{"c1", "pendiente", 0, false, false, 0};
+constexpr ParameterRule kScale{"c1", "escala", 0, false, false, 0};
+constexpr ParameterRule kRange{"a", "alcance", 0, false, false, 0};
+constexpr ParameterRule kUnused{"a", "sin uso", 0, false, false, 0};
+constexpr ParameterRule kExponent{"a", "exponente", 0, false, true, 2};
+
+// The built-in models. A new model is one more line here.
+constexpr ModelInfo kBuiltInModels[] = {
+    {1, "esférico", Spherical, SphericalRow, true, 3, {kNugget, kPartialSill, kRange},
+     1, 0, false, UnitSill, StartAtRange, 0},
+    {2, "exponencial", Exponential, ExponentialRow, false, 3, {kNugget, kPartialSill, kRange},
+     1, 0, false, UnitSill, StartAtRange, 0},
+    {3, "lineal", Linear, LinearRow, false, 2, {kNugget, kSlope, kUnused},
+     0, 1, false, nullptr, nullptr, 1.0f},
+    {4, "potencial", Power, PowerRow, false, 3, {kNugget, kScale, kExponent},
+     0, 0, true, nullptr, nullptr, 1.0f},
+    {5, "racional cuadrático", RationalQuadratic, RationalQuadraticRow, false, 3,
+     {kNugget, kScale, kRange}, 2, 2, false, ScaleSill, StartRationalQuadratic, 0},
+    {6, "oscilatorio", Oscillatory, OscillatoryRow, false, 3, {kNugget, kPartialSill, kRange},
+     1, 0, false, UnitSill, StartOscillatory, 0},
+};
+constexpr int kBuiltInCount = sizeof kBuiltInModels / sizeof kBuiltInModels[0];
+
+// Models added at run time: written under the mutex, published by the count,
+// read without a lock.
+constexpr int kMaxRegistered = 16;
+ModelInfo registered[kMaxRegistered];
+std::atomic<int> registeredCount{0};
+std::mutex registering;
 
 }  // namespace
 
-const ModelShape* FindModelShape(int code) {
-  for (const ModelShape& model : kModels)
+const ModelInfo* FindModel(int code) {
+  for (const ModelInfo& model : kBuiltInModels)
     if (model.code == code) return &model;
+  const int count = registeredCount.load(std::memory_order_acquire);
+  for (int k = 0; k < count; ++k)
+    if (registered[k].code == code) return &registered[k];
   return nullptr;
 }
 
-VariogramModel& CurrentModel() { return current_model; }
+std::string ModelCodeList() {
+  std::string list;
+  auto add = [&](const ModelInfo& model) {
+    if (!list.empty()) list += ", ";
+    list += std::to_string(model.code) + " " + model.name;
+  };
+  for (const ModelInfo& model : kBuiltInModels) add(model);
+  const int count = registeredCount.load(std::memory_order_acquire);
+  for (int k = 0; k < count; ++k) add(registered[k]);
+  return list;
+}
 
-void SetModel(int code, float c0, float c1, float a) { current_model = {code, c0, c1, a}; }
+bool RegisterModel(const ModelInfo& model) {
+  const std::lock_guard<std::mutex> lock(registering);
+  if (FindModel(model.code) != nullptr || model.unit == nullptr) return false;
+  const int count = registeredCount.load(std::memory_order_relaxed);
+  if (count >= kMaxRegistered) return false;
+  registered[count] = model;
+  registeredCount.store(count + 1, std::memory_order_release);
+  return true;
+}
+
+double ModelSill(const VariogramModel& model, double sillDistance) {
+  const ModelInfo* info = FindModel(model.code);
+  if (info == nullptr) return std::numeric_limits<double>::quiet_NaN();
+  if (info->sillFactor != nullptr)
+    return static_cast<double>(model.c0) + static_cast<double>(model.c1) * info->sillFactor(model.a);
+  const float h = EuclideanLength(static_cast<float>(sillDistance), static_cast<float>(sillDistance));
+  if (!(h >= kOriginThreshold)) return 0;
+  return static_cast<double>(model.c0) + static_cast<double>(model.c1) * info->unit(h, model.a);
+}
+
+VariogramModel& CurrentModel() { return CurrentContext().model; }
+
+void SetModel(int code, float c0, float c1, float a) { CurrentModel() = {code, c0, c1, a}; }
 
 void SetModelParameters(const float p[3]) {
-  current_model.c0 = p[0];
-  current_model.c1 = p[1];
-  current_model.a = p[2];
+  VariogramModel& model = CurrentModel();
+  model.c0 = p[0];
+  model.c1 = p[1];
+  model.a = p[2];
 }
 
 void GetModelParameters(float p[3]) {
-  p[0] = current_model.c0;
-  p[1] = current_model.c1;
-  p[2] = current_model.a;
+  const VariogramModel& model = CurrentModel();
+  p[0] = model.c0;
+  p[1] = model.c1;
+  p[2] = model.a;
 }
 
 float EvaluateVariogram(int code, float h) {
-  const ModelShape* model = FindModelShape(code);
+  const ModelInfo* model = FindModel(code);
   if (model == nullptr) return std::numeric_limits<float>::quiet_NaN();
   // The nugget is a jump: gamma(0) = 0 while gamma(0+) = c0.
   if (h < kOriginThreshold || (model->zeroAtThreshold && h == kOriginThreshold)) return 0.0f;
-  const long double g = model->unit(h, current_model.a);
-  return static_cast<float>(static_cast<long double>(current_model.c0) +
-                            static_cast<long double>(current_model.c1) * g);
+  const VariogramModel& current = CurrentModel();
+  const long double g = model->unit(h, current.a);
+  return static_cast<float>(static_cast<long double>(current.c0) +
+                            static_cast<long double>(current.c1) * g);
 }
 
 float SemivariogramOfLag(float dx, float dy) {
-  return EvaluateVariogram(current_model.code, EuclideanLength(dx, dy));
+  return EvaluateVariogram(CurrentModel().code, EuclideanLength(dx, dy));
 }
 
 }  // namespace kriging

@@ -37,37 +37,54 @@ __attribute__((target_clones("arch=haswell", "default"))) void Apply(
 
 }  // namespace
 
+void SphericalRow(int count, float* values, double c0, double c1, double a) {
+  Apply(count, values, c0, c1, a, true, [](double h, double a) {
+    const double r = h / a;
+    return h >= a ? 1.0 : (3.0 - r * r) * h / (2.0 * a);
+  });
+}
+
+void ExponentialRow(int count, float* values, double c0, double c1, double a) {
+  Apply(count, values, c0, c1, a, false,
+        [](double h, double a) { return h > 20.0 * a ? 1.0 : 1.0 - std::exp(-h / a); });
+}
+
+void LinearRow(int count, float* values, double c0, double c1, double a) {
+  Apply(count, values, c0, c1, a, false, [](double h, double) { return h; });
+}
+
+void PowerRow(int count, float* values, double c0, double c1, double a) {
+  Apply(count, values, c0, c1, a, false, [](double h, double a) { return std::pow(h, a); });
+}
+
+void RationalQuadraticRow(int count, float* values, double c0, double c1, double a) {
+  Apply(count, values, c0, c1, a, false,
+        [](double h, double a) { return h * h * a / (h * h + a); });
+}
+
+void OscillatoryRow(int count, float* values, double c0, double c1, double a) {
+  Apply(count, values, c0, c1, a, false, [](double h, double a) {
+    return h > 1e10 * a ? 1.0 : 1.0 - std::sin(h / a) * a / h;
+  });
+}
+
 void CurrentModelAtLags(int count, const float* x, const float* y, float x0, float y0,
                         float* out) {
   const VariogramModel& m = CurrentModel();
   Lengths(count, x, y, x0, y0, out);
-  const double c0 = m.c0, c1 = m.c1, a = m.a;
-  switch (m.code) {
-    case 1:
-      Apply(count, out, c0, c1, a, true, [](double h, double a) {
-        const double r = h / a;
-        return h >= a ? 1.0 : (3.0 - r * r) * h / (2.0 * a);
-      });
-      break;
-    case 2:
-      Apply(count, out, c0, c1, a, false,
-            [](double h, double a) { return h > 20.0 * a ? 1.0 : 1.0 - std::exp(-h / a); });
-      break;
-    case 3: Apply(count, out, c0, c1, a, false, [](double h, double) { return h; }); break;
-    case 4:
-      Apply(count, out, c0, c1, a, false, [](double h, double a) { return std::pow(h, a); });
-      break;
-    case 5:
-      Apply(count, out, c0, c1, a, false,
-            [](double h, double a) { return h * h * a / (h * h + a); });
-      break;
-    case 6:
-      Apply(count, out, c0, c1, a, false, [](double h, double a) {
-        return h > 1e10 * a ? 1.0 : 1.0 - std::sin(h / a) * a / h;
-      });
-      break;
-    default:
-      for (int k = 0; k < count; ++k) out[k] = std::numeric_limits<float>::quiet_NaN();
+  const ModelInfo* model = FindModel(m.code);
+  if (model == nullptr) {
+    for (int k = 0; k < count; ++k) out[k] = std::numeric_limits<float>::quiet_NaN();
+  } else if (model->row != nullptr) {
+    model->row(count, out, m.c0, m.c1, m.a);
+  } else {
+    for (int k = 0; k < count; ++k) {
+      const float h = out[k];
+      const bool origin = h < kOriginThreshold || (model->zeroAtThreshold && h == kOriginThreshold);
+      out[k] = origin ? 0.0f
+                      : static_cast<float>(static_cast<long double>(m.c0) +
+                                           static_cast<long double>(m.c1) * model->unit(h, m.a));
+    }
   }
 }
 

@@ -9,10 +9,20 @@
 // SemivariogramOfLag's to the rounding of a float. The loops over the lags
 // are plain enough to be vectorised (AVX2 where the processor has it, chosen
 // at load time). Cost: count evaluations, a few nanoseconds each for the
-// spherical, linear and rational quadratic models.
+// spherical, linear and rational quadratic models. A model of the table
+// without a row function is evaluated element by element with its unit shape.
 namespace kriging {
 
 void CurrentModelAtLags(int count, const float* x, const float* y, float x0, float y0,
                         float* out);
+
+// The row functions of the built-in models (the `row` entries of the model
+// table): values[k] holds a length on entry and gamma of it on return.
+void SphericalRow(int count, float* values, double c0, double c1, double a);
+void ExponentialRow(int count, float* values, double c0, double c1, double a);
+void LinearRow(int count, float* values, double c0, double c1, double a);
+void PowerRow(int count, float* values, double c0, double c1, double a);
+void RationalQuadraticRow(int count, float* values, double c0, double c1, double a);
+void OscillatoryRow(int count, float* values, double c0, double c1, double a);
 
 }  // namespace kriging

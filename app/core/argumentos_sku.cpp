@@ -26,11 +26,13 @@ void ArgumentosSKU::llama(FuncionSKU sku) {
 
 // Layout: a 4-byte tag ("SKUQ" request, "SKUR" reply), the scalars in argument
 // order, each array as its int64 length and its values, and the tag "FIN." at
-// the end, so that a reply cut short by a dying process is recognised.
+// the end, so that a reply cut short by a dying process is recognised. A local
+// run adds the tag "LOCL" and its neighbourhood record before "FIN.".
 namespace {
 constexpr char kTagPeticion[4] = {'S', 'K', 'U', 'Q'};
 constexpr char kTagRespuesta[4] = {'S', 'K', 'U', 'R'};
 constexpr char kTagFin[4] = {'F', 'I', 'N', '.'};
+constexpr char kTagLocal[4] = {'L', 'O', 'C', 'L'};
 
 class Escritor {
  public:
@@ -103,21 +105,98 @@ std::string CodificaArgumentos(const ArgumentosSKU& a, bool respuesta) {
   e.valor(a.holeValue);
   e.valor(a.VariogramOptions);
   e.valor(a.VariogramParameters);
+  if (a.local.activo) {
+    e.s.append(kTagLocal, 4);
+    e.valor(a.local);
+  }
   e.s.append(kTagFin, 4);
   return e.s;
+}
+
+namespace {
+
+constexpr char kTagResumen[4] = {'R', 'E', 'S', 'U'};
+
+bool LeeArgumentos(Lector& l, bool respuesta, ArgumentosSKU& r) {
+  return l.tag(respuesta ? kTagRespuesta : kTagPeticion) && l.valor(r.n) && l.vector(r.z) &&
+         l.vector(r.x) && l.vector(r.y) && l.valor(r.firstLag) && l.valor(r.lagWidth) &&
+         l.valor(r.lagCount) && l.valor(r.fitLagCount) && l.valor(r.modelCode) &&
+         l.valor(r.trendDegree) && l.valor(r.nx) && l.valor(r.ny) && l.valor(r.xMin) &&
+         l.valor(r.yMin) && l.valor(r.dx) && l.valor(r.dy) && l.valor(r.gridRows) &&
+         l.vector(r.prediction) && l.vector(r.variance) && l.valor(r.holeValue) &&
+         l.valor(r.VariogramOptions) && l.valor(r.VariogramParameters) &&
+         (!l.tag(kTagLocal) || (l.valor(r.local) && r.local.activo)) && l.tag(kTagFin);
+}
+
+}  // namespace
+
+std::string CodificaResumen(const ResumenMotor& r) {
+  Escritor e;
+  e.s.append(kTagResumen, 4);
+  e.valor(r.modelo);
+  for (double v : {r.c0, r.c1, r.a, r.errorAjuste, r.c0Ini, r.c1Ini, r.aIni}) e.valor(v);
+  e.valor(r.iteracionesAjuste);
+  e.valor(r.iteracionesTendencia);
+  for (double v : {r.cambioTendencia, r.meseta, r.zMin, r.zMax}) e.valor(v);
+  e.valor(r.variancesNegativas);
+  e.vector(r.saltos);
+  e.vector(r.coeficientesTendencia);
+  e.valor(int64_t(r.avisos.size()));
+  for (const std::string& aviso : r.avisos) {
+    e.valor(int64_t(aviso.size()));
+    e.s += aviso;
+  }
+  e.s.append(kTagFin, 4);
+  return e.s;
+}
+
+std::string CodificaRespuesta(const ArgumentosSKU& a, const ResumenMotor& r) {
+  return CodificaArgumentos(a, true) + CodificaResumen(r);
+}
+
+bool DecodificaRespuesta(const std::string& bytes, ArgumentosSKU& a, ResumenMotor& r, std::string* motivo,
+                         int64_t limiteValores) {
+  ArgumentosSKU args;
+  ResumenMotor res;
+  // A reply without a summary (a helper that only echoes the arguments) is
+  // still a reply; its model is then unknown.
+  if (Lector solo(bytes, limiteValores); LeeArgumentos(solo, true, args) && solo.alFinal()) {
+    if (!args.coherentes(motivo)) return false;
+    a = std::move(args);
+    r = ResumenMotor{};
+    return true;
+  }
+  args = ArgumentosSKU{};
+  Lector l(bytes, limiteValores);
+  bool ok = LeeArgumentos(l, true, args) && l.tag(kTagResumen) && l.valor(res.modelo) && l.valor(res.c0) &&
+            l.valor(res.c1) && l.valor(res.a) && l.valor(res.errorAjuste) && l.valor(res.c0Ini) &&
+            l.valor(res.c1Ini) && l.valor(res.aIni) && l.valor(res.iteracionesAjuste) &&
+            l.valor(res.iteracionesTendencia) && l.valor(res.cambioTendencia) && l.valor(res.meseta) &&
+            l.valor(res.zMin) && l.valor(res.zMax) && l.valor(res.variancesNegativas) && l.vector(res.saltos) &&
+            l.vector(res.coeficientesTendencia);
+  int64_t avisos = 0;
+  ok = ok && l.valor(avisos) && avisos >= 0 && avisos <= 100000;
+  for (int64_t k = 0; ok && k < avisos; ++k) {
+    std::vector<char> texto;
+    ok = l.vector(texto);
+    if (ok) res.avisos.emplace_back(texto.begin(), texto.end());
+  }
+  ok = ok && l.tag(kTagFin) && l.alFinal();
+  if (!ok) {
+    if (motivo) *motivo = "mensaje incompleto o dañado";
+    return false;
+  }
+  if (!args.coherentes(motivo)) return false;
+  a = std::move(args);
+  r = std::move(res);
+  return true;
 }
 
 bool DecodificaArgumentos(const std::string& bytes, bool respuesta, ArgumentosSKU& a, std::string* motivo,
                           int64_t limiteValores) {
   Lector l(bytes, limiteValores);
   ArgumentosSKU r;
-  bool ok = l.tag(respuesta ? kTagRespuesta : kTagPeticion) && l.valor(r.n) && l.vector(r.z) &&
-            l.vector(r.x) && l.vector(r.y) && l.valor(r.firstLag) && l.valor(r.lagWidth) &&
-            l.valor(r.lagCount) && l.valor(r.fitLagCount) && l.valor(r.modelCode) &&
-            l.valor(r.trendDegree) && l.valor(r.nx) && l.valor(r.ny) && l.valor(r.xMin) &&
-            l.valor(r.yMin) && l.valor(r.dx) && l.valor(r.dy) && l.valor(r.gridRows) &&
-            l.vector(r.prediction) && l.vector(r.variance) && l.valor(r.holeValue) &&
-            l.valor(r.VariogramOptions) && l.valor(r.VariogramParameters) && l.tag(kTagFin) && l.alFinal();
+  bool ok = LeeArgumentos(l, respuesta, r) && l.alFinal();
   if (!ok) {
     if (motivo) *motivo = "mensaje incompleto o dañado";
     return false;

@@ -25,6 +25,22 @@ using FuncionSKU = void (*)(int32_t*, float*, float*, float*, float*, float*, in
 inline constexpr const char* kNombreBibliotecaMotor = "libkriging.so";
 inline constexpr const char* kNombreFuncionMotor = "SKU";
 
+// The search neighbourhood of a local run ("Kriging Local"). A request with
+// activo == 0 is the global SKU call; with activo != 0 the helper runs the
+// engine's local path (engine/local_run.h) on the same arguments and fills
+// the counts of the reply.
+struct VecindarioLocal {
+  int32_t activo = 0;
+  int32_t maxVecinos = 32, minVecinos = 1, sectores = 1;
+  double distanciaMax = 0;       // > 0; +infinity: no limit
+  int32_t tendenciaLocal = 1;    // "Tendencia": drift in every neighbourhood
+  int32_t variogramaLocal = 0;   // "Variograma": pairs up to distanciaMax only
+  int32_t submuestra = 0;        // semivariogram subsample (0: automatic)
+  uint32_t semilla = 1;
+  // Reply: nodes kriged, and holes for too few neighbours or a singular system.
+  int64_t nodosCalculados = 0, huecosPocosVecinos = 0, huecosSingulares = 0;
+};
+
 struct ArgumentosSKU {
   int32_t n = 0;
   std::vector<float> z, x, y;          // n values each
@@ -39,6 +55,7 @@ struct ArgumentosSKU {
   float holeValue = -10000.0f;
   std::array<int32_t, 7> VariogramOptions{-1, -1, -1, -1, -1, -1, -1};
   std::array<float, 10> VariogramParameters{-1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
+  VecindarioLocal local;               // sent only when local.activo
 
   // Sizes consistent (vectors as long as n and gridRows * ny say, gridRows >=
   // nx, no negative count)? `motivo` receives the first inconsistency.
@@ -47,6 +64,37 @@ struct ArgumentosSKU {
   // arguments, the grids and its files into the current working folder.
   void llama(FuncionSKU sku);
 };
+
+// What the engine reports of a run besides the arguments: the fitted model,
+// the lag table, the trend, the range and every warning. Sent by the helper
+// after the arguments in its reply; the program takes the model from here.
+struct ClaseSaltoMotor {
+  double inferior = 0, superior = 0, distancia = 0;
+  int32_t pares = 0;
+  double clasico = 0, robusto = 0;
+};
+
+struct ResumenMotor {
+  int32_t modelo = 0;
+  double c0 = 0, c1 = 0, a = 0;
+  double errorAjuste = 0;
+  double c0Ini = 0, c1Ini = 0, aIni = 0;
+  int32_t iteracionesAjuste = 0, iteracionesTendencia = 0;
+  double cambioTendencia = 0;
+  double meseta = 0;
+  double zMin = 0, zMax = 0;
+  int32_t variancesNegativas = 0;
+  std::vector<ClaseSaltoMotor> saltos;
+  std::vector<double> coeficientesTendencia;
+  std::vector<std::string> avisos;
+};
+
+std::string CodificaResumen(const ResumenMotor& r);
+
+// A reply: the arguments as the engine left them, then the summary.
+std::string CodificaRespuesta(const ArgumentosSKU& a, const ResumenMotor& r);
+bool DecodificaRespuesta(const std::string& bytes, ArgumentosSKU& a, ResumenMotor& r,
+                         std::string* motivo = nullptr, int64_t limiteValores = 200'000'000);
 
 // Byte encoding of the arguments for the engine helper process. A request
 // carries every argument; a reply carries the same record after the call.

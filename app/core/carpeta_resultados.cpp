@@ -2,15 +2,21 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
+
+#include "core/escritura_atomica.h"
 
 namespace sorvan {
 
@@ -47,45 +53,136 @@ void BorraEjecucionesHuerfanas(const fs::path& carpeta) {
   }
 }
 
+// Whitespace-separated fields of a whole file, read in blocks; the first
+// `cuantosPrimeros` go to `primeros`, `ultimo` gets the last byte. -1 when
+// it cannot be read.
+int64_t CuentaCampos(const fs::path& p, std::vector<std::string>* primeros, size_t cuantosPrimeros, char* ultimo) {
+  std::FILE* f = std::fopen(p.c_str(), "rb");
+  if (!f) return -1;
+  static const auto blanco = [] {
+    std::array<unsigned char, 256> t{};
+    for (unsigned char c : {' ', '\n', '\r', '\t'}) t[c] = 1;
+    return t;
+  }();
+  int64_t campos = 0;
+  unsigned char anterior = 1;  // a blank before the file
+  std::string actual;
+  std::vector<char> bloque(1 << 18);
+  size_t k;
+  *ultimo = '\0';
+  while ((k = std::fread(bloque.data(), 1, bloque.size(), f)) > 0) {
+    const unsigned char* b = reinterpret_cast<const unsigned char*>(bloque.data());
+    size_t i = 0;
+    // The header fields, kept while they come.
+    for (; i < k && primeros && primeros->size() < cuantosPrimeros; ++i) {
+      const unsigned char es = blanco[b[i]];
+      if (!es) actual.push_back(char(b[i]));
+      else if (!anterior) primeros->push_back(std::move(actual)), actual.clear();
+      campos += anterior & !es;
+      anterior = es;
+    }
+    // The values: only counted. A field starts at a non-blank after a blank.
+    for (; i < k; ++i) {
+      const unsigned char es = blanco[b[i]];
+      campos += anterior & !es;
+      anterior = es;
+    }
+    *ultimo = char(b[k - 1]);
+  }
+  const bool error = std::ferror(f) != 0;
+  std::fclose(f);
+  return error ? -1 : campos;
+}
+
+std::string CausaCorte(const fs::path& carpeta) {
+  struct statvfs v {};
+  if (::statvfs(carpeta.c_str(), &v) == 0 && double(v.f_bavail) * double(v.f_frsize) < 1024.0 * 1024.0)
+    return ": " + CausaError(ENOSPC);
+  return "";
+}
+
 }  // namespace
+
+Resultado VerificaArchivosEjecucion(const std::string& temporal, int nx, int ny) {
+  const fs::path dir(temporal);
+  std::error_code ec;
+  for (const char* nombre : kArchivosEjecucion)
+    if (!fs::is_regular_file(dir / nombre, ec))
+      return Resultado::Error("El cálculo no dejó el archivo " + std::string(nombre) + CausaCorte(dir) + ".");
+  for (const char* nombre : {"SKUPRE.SUP", "SKUVAR.SUP"}) {
+    std::vector<std::string> cabecera;
+    char ultimo = 0;
+    const int64_t campos = CuentaCampos(dir / nombre, &cabecera, 11, &ultimo);
+    // "#", lowest, highest (prediction only), "GRID", nx, ny, then hole, dx, dy, xMin, yMin.
+    size_t g = 0;
+    while (g < cabecera.size() && cabecera[g] != "GRID") ++g;
+    const int64_t esperados = int64_t(g) + 8 + int64_t(nx) * ny;
+    const bool rejilla = g + 2 < cabecera.size() && cabecera[g + 1] == std::to_string(nx) &&
+                         cabecera[g + 2] == std::to_string(ny);
+    if (campos != esperados || !rejilla || ultimo != '\n')
+      return Resultado::Error("El archivo " + std::string(nombre) + " de este cálculo está incompleto (" +
+                              std::to_string(std::max<int64_t>(campos - int64_t(g) - 8, 0)) + " de " +
+                              std::to_string(int64_t(nx) * ny) + " valores)" + CausaCorte(dir) + ".");
+  }
+  // The log's last line is written after every other file.
+  std::ifstream log(dir / "KRIGING.LOG", std::ios::binary);
+  std::string linea, final;
+  while (std::getline(log, linea)) {
+    const size_t a = linea.find_first_not_of(" \r\t");
+    if (a != std::string::npos) final = linea.substr(a, linea.find_last_not_of(" \r\t") - a + 1);
+  }
+  if (final != "Terminado.")
+    return Resultado::Error("El registro KRIGING.LOG de este cálculo está incompleto" + CausaCorte(dir) + ".");
+  return Resultado::Exito();
+}
 
 Resultado CerrojoCarpeta::toma(const std::string& carpeta) {
   suelta();
   const fs::path cerrojo = fs::path(carpeta) / kArchivoCerrojo;
-  const std::string propio = std::to_string(::getpid()) + "\n";
-  for (int intento = 0; intento < 2; ++intento) {
-    const int fd = ::open(cerrojo.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd >= 0) {
-      const bool escrito = ::write(fd, propio.data(), propio.size()) == ssize_t(propio.size());
-      const bool cerrado = ::close(fd) == 0;
-      if (!escrito || !cerrado) {
-        const std::string causa = std::strerror(errno ? errno : EIO);
-        ::unlink(cerrojo.c_str());
-        return Resultado::Error("No se puede escribir en la carpeta de resultados " + carpeta + ": " + causa + ".");
-      }
-      carpeta_ = carpeta;
-      BorraEjecucionesHuerfanas(carpeta);
-      return Resultado::Exito();
-    }
-    if (errno != EEXIST)
+  for (int intento = 0; intento < 3; ++intento) {
+    const int fd = ::open(cerrojo.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0)
       return Resultado::Error("No se puede escribir en la carpeta de resultados " + carpeta + ": " +
-                              std::strerror(errno) + ".");
-    const long pid = LeePid(cerrojo);
-    if (ProcesoVivo(pid))
-      return Resultado::Error("La carpeta de resultados " + carpeta + " está en uso por otro cálculo de kriging (proceso " +
-                              std::to_string(pid) +
-                              "). Espere a que termine o elija otra carpeta de resultados.");
-    // The lock of a process that is gone: take it over.
-    ::unlink(cerrojo.c_str());
+                              CausaError(errno) + ".");
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      const int e = errno;
+      ::close(fd);
+      if (e != EWOULDBLOCK)
+        return Resultado::Error("No se puede bloquear la carpeta de resultados " + carpeta + ": " + CausaError(e) +
+                                ".");
+      const long pid = LeePid(cerrojo);
+      return Resultado::Error("La carpeta de resultados " + carpeta + " está en uso por otro cálculo de kriging" +
+                              (pid > 0 ? " (proceso " + std::to_string(pid) + ")" : std::string()) +
+                              ". Espere a que termine o elija otra carpeta de resultados.");
+    }
+    // The file may have been removed by its last holder between our open and
+    // our lock: then the lock is on a name that no longer exists; again.
+    struct stat abierto {}, enCarpeta {};
+    if (::fstat(fd, &abierto) != 0 || ::stat(cerrojo.c_str(), &enCarpeta) != 0 || abierto.st_ino != enCarpeta.st_ino ||
+        abierto.st_dev != enCarpeta.st_dev) {
+      ::close(fd);
+      continue;
+    }
+    const std::string propio = std::to_string(::getpid()) + "\n";
+    if (::ftruncate(fd, 0) != 0 || ::pwrite(fd, propio.data(), propio.size(), 0) != ssize_t(propio.size())) {
+      const std::string causa = CausaError(errno ? errno : EIO);
+      ::close(fd);
+      return Resultado::Error("No se puede escribir en la carpeta de resultados " + carpeta + ": " + causa + ".");
+    }
+    fd_ = fd;
+    carpeta_ = carpeta;
+    BorraEjecucionesHuerfanas(carpeta);
+    return Resultado::Exito();
   }
   return Resultado::Error("No se puede tomar la carpeta de resultados " + carpeta + ".");
 }
 
 void CerrojoCarpeta::suelta() {
   if (carpeta_.empty()) return;
-  const fs::path cerrojo = fs::path(carpeta_) / kArchivoCerrojo;
-  // Only our own lock is removed.
-  if (LeePid(cerrojo) == long(::getpid())) ::unlink(cerrojo.c_str());
+  // Removed while still locked, so that no one takes a name about to go.
+  ::unlink((fs::path(carpeta_) / kArchivoCerrojo).c_str());
+  ::close(fd_);
+  fd_ = -1;
   carpeta_.clear();
 }
 
@@ -96,7 +193,7 @@ std::string CreaCarpetaEjecucion(const std::string& carpeta, std::string* error)
                                             std::to_string(contador++));
     if (::mkdir(p.c_str(), 0755) == 0) return p.string();
     if (errno != EEXIST) {
-      if (error) *error = "No se puede crear la carpeta temporal " + p.string() + ": " + std::strerror(errno) + ".";
+      if (error) *error = "No se puede crear la carpeta temporal " + p.string() + ": " + CausaError(errno) + ".";
       return {};
     }
   }
@@ -112,7 +209,7 @@ Resultado TrasladaResultados(const std::string& temporal, const std::string& car
     if (fs::exists(origen, ec)) {
       if (::rename(origen.c_str(), destino.c_str()) != 0)
         return Resultado::Error("No se puede llevar " + std::string(nombre) + " a la carpeta de resultados " +
-                                carpeta + ": " + std::strerror(errno) + ".");
+                                carpeta + ": " + CausaError(errno) + ".");
     } else {
       fs::remove(destino, ec);
     }

@@ -26,21 +26,32 @@ class CerrojoCarpeta {
   CerrojoCarpeta(const CerrojoCarpeta&) = delete;
   CerrojoCarpeta& operator=(const CerrojoCarpeta&) = delete;
 
-  // Takes the folder (which must exist). Refused with a message naming the
-  // folder and the process when a live process holds it (this process
-  // included); the lock of a process that no longer exists is taken over,
-  // and the temporary folders such a process left are removed.
+  // Takes the folder (which must exist): the lock file holds an exclusive
+  // advisory lock (flock) while the run lasts, which the system drops when
+  // the process ends however it ends, and the pid of the process. Refused
+  // with a message naming the folder and the process when another holder
+  // has it (another taking of this process included); the lock file of a
+  // process that no longer holds it is taken over, and the temporary folders
+  // of processes that no longer exist are removed.
   Resultado toma(const std::string& carpeta);
   void suelta();
   bool tomado() const { return !carpeta_.empty(); }
 
  private:
   std::string carpeta_;
+  int fd_ = -1;
 };
 
 // A new, empty temporary folder for one run inside `carpeta`; "" with
 // `error` set when it cannot be made.
 std::string CreaCarpetaEjecucion(const std::string& carpeta, std::string* error);
+
+// Checks, before they are moved in, that the files a run left in `temporal`
+// are whole: all seven are there, each surface file holds the nx * ny values
+// of its header (and ends with a line break), and the log ends with the
+// engine's closing line "Terminado.". A file cut short by a full disk fails
+// with a message naming it and, when the disk has no room left, saying so.
+Resultado VerificaArchivosEjecucion(const std::string& temporal, int nx, int ny);
 
 // Moves the run's files (kArchivosEjecucion) from `temporal` into `carpeta`,
 // replacing the previous ones; a name the run did not write is removed from

@@ -8,6 +8,7 @@
 
 #include "core/estimacion_recursos.h"
 #include "core/validacion_opciones.h"
+#include "local_kriging.h"
 
 namespace sorvan {
 
@@ -29,11 +30,16 @@ Resultado PreparaArgumentos(const SesionKriging& s, ArgumentosSKU& a) {
   if (!basicos) return basicos;
   Resultado valido = ValidaOpciones(op);
   if (!valido) return valido;
+  Resultado vecindario = ValidaVecindario(op);
+  if (!vecindario) return vecindario;
   // Before any work: a global system that cannot fit in memory is refused
-  // with the figures rather than failing after minutes.
-  Resultado recursos = CompruebaRecursos(EstimaRecursos(d.N, int64_t(op.NRx) * op.NRy, op.Media));
+  // with the figures rather than failing after minutes (a local run solves
+  // one small system per node).
+  Resultado recursos = op.KrigingLocal
+                           ? Resultado::Exito()
+                           : CompruebaRecursos(EstimaRecursos(d.N, int64_t(op.NRx) * op.NRy, op.Media));
   if (!recursos) return recursos;
-  Resultado datos = CompruebaSaltos(d, s.colX, s.colY, op);
+  Resultado datos = CompruebaSaltos(d, s.colX, s.colY, s.colZ, op);
   if (!datos) return datos;
 
   // Only rows with X, Y and Z all present take part; the rest are counted.
@@ -42,14 +48,17 @@ Resultado PreparaArgumentos(const SesionKriging& s, ArgumentosSKU& a) {
   if (filas.size() < 2)
     return Resultado::Error("Solo " + std::to_string(filas.size()) + " de las " + std::to_string(d.N) +
                             " filas tienen X, Y y Z presentes: hacen falta al menos 2.");
+  // Points at the same place, as the session's policy says.
+  std::vector<double> px, py, pz;
+  std::string avisoDuplicados;
+  Resultado dup = ResuelveDuplicados(d, s.colX, s.colY, s.colZ, filas, s.duplicados, px, py, pz, avisoDuplicados);
+  if (!dup) return dup;
   ArgumentosSKU r;
-  r.n = int32_t(filas.size());
+  r.n = int32_t(px.size());
   // The engine takes single precision.
-  for (int i : filas) {
-    r.z.push_back(static_cast<float>(d.columna(s.colZ)[i]));
-    r.x.push_back(static_cast<float>(d.columna(s.colX)[i]));
-    r.y.push_back(static_cast<float>(d.columna(s.colY)[i]));
-  }
+  r.x.assign(px.begin(), px.end());
+  r.y.assign(py.begin(), py.end());
+  r.z.assign(pz.begin(), pz.end());
   r.firstLag = op.SaltoIni;
   r.lagWidth = op.RSalto;
   r.lagCount = op.NSaltos;   // a copy: what the engine writes back is dropped
@@ -87,16 +96,63 @@ Resultado PreparaArgumentos(const SesionKriging& s, ArgumentosSKU& a) {
     r.VariogramParameters[1] = op.C1Ini;
     r.VariogramParameters[2] = op.AIni;
   }
+  if (op.KrigingLocal) {
+    r.local.activo = 1;
+    r.local.maxVecinos = op.NVecinos;
+    r.local.minVecinos = op.NMinVecinos;
+    r.local.sectores = op.Cuadrantes ? 4 : 1;
+    r.local.distanciaMax = op.DistVecinos;
+    r.local.tendenciaLocal = op.TendLocal ? 1 : 0;
+    r.local.variogramaLocal = op.VarioLocal ? 1 : 0;
+    r.local.submuestra = op.Submuestra;
+    r.local.semilla = op.Semilla;
+  }
   a = std::move(r);
-  // The rows left out, then the warning of a slow or large run, if any.
-  std::string aviso = fuera > 0 ? MensajeFilasFuera(fuera) : std::string();
+  // The rows left out, the points merged, then the warning of a slow or
+  // large run, if any.
+  std::string aviso;
+  if (fuera > 0) {
+    // The rows by their number in the file (1-based), as the data window shows them.
+    std::vector<int> numeros;
+    size_t k = 0;
+    for (int i = 0; i < d.N && int(numeros.size()) < fuera; ++i) {
+      if (k < filas.size() && filas[k] == i) ++k;
+      else numeros.push_back(i + 1);
+    }
+    aviso = MensajeFilasFuera(fuera, numeros);
+  }
+  if (!avisoDuplicados.empty()) aviso += (aviso.empty() ? "" : "\n") + avisoDuplicados;
   if (!recursos.mensaje.empty()) aviso += (aviso.empty() ? "" : "\n") + recursos.mensaje;
   return Resultado::Exito(aviso);
 }
 
-std::string MensajeFilasFuera(int filas) {
-  return "Se han dejado fuera " + std::to_string(filas) + (filas == 1 ? " fila" : " filas") +
-         " con valores ausentes en X, Y o Z.";
+Resultado ValidaVecindario(const OpcionesKriging& op) {
+  if (!op.KrigingLocal) return Resultado::Exito();
+  kriging::LocalNeighbourhood v;
+  v.maxPoints = op.NVecinos;
+  v.minPoints = op.NMinVecinos;
+  v.maxDistance = op.DistVecinos;
+  v.sectors = op.Cuadrantes ? 4 : 1;
+  const std::string problema = kriging::CheckNeighbourhood(v, op.Media);
+  if (!problema.empty()) return Resultado::Error(problema);
+  if (op.Submuestra < 0 || op.Submuestra == 1)
+    return Resultado::Error("Kriging local: el tamaño de la submuestra (" + std::to_string(op.Submuestra) +
+                            ") debe ser 0 (automático) o al menos 2.");
+  return Resultado::Exito();
+}
+
+std::string MensajeFilasFuera(int filas, const std::vector<int>& numeros) {
+  std::string r = "Se han dejado fuera " + std::to_string(filas) + (filas == 1 ? " fila" : " filas") +
+                  " con valores ausentes en X, Y o Z";
+  if (!numeros.empty()) {
+    constexpr size_t kNombradas = 10;
+    r += numeros.size() == 1 ? " (fila " : " (filas ";
+    for (size_t i = 0; i < numeros.size() && i < kNombradas; ++i)
+      r += (i == 0 ? "" : i + 1 == numeros.size() ? " y " : ", ") + std::to_string(numeros[i]);
+    if (numeros.size() > kNombradas) r += " y " + std::to_string(numeros.size() - kNombradas) + " más";
+    r += ")";
+  }
+  return r + ".";
 }
 
 namespace {
@@ -144,6 +200,16 @@ ModeloAjustado LeeModeloAjustado(const std::string& carpeta, const ArgumentosSKU
   return m;
 }
 
+ModeloAjustado ModeloDelResumen(const ResumenMotor& r) {
+  ModeloAjustado m;
+  m.conocido = r.modelo != 0;
+  m.codigo = r.modelo;
+  m.c0 = float(r.c0), m.c1 = float(r.c1), m.a = float(r.a);
+  m.errorAjuste = float(r.errorAjuste);
+  m.c0Ini = float(r.c0Ini), m.c1Ini = float(r.c1Ini), m.aIni = float(r.aIni);
+  return m;
+}
+
 void AplicaResultado(SesionKriging& s, const ResultadoMotor& r, const std::string& nombre,
                      const std::string& carpeta) {
   AplicaSuperficies(s, r.salida, nombre, carpeta);
@@ -158,6 +224,8 @@ void AplicaResultado(SesionKriging& s, const ArgumentosSKU& salida, const std::s
 
 void AplicaSuperficies(SesionKriging& s, const ArgumentosSKU& salida, const std::string& nombre,
                        const std::string& carpeta) {
+  s.resumenLocal = ResumenLocal{salida.local.activo != 0, salida.local.nodosCalculados,
+                                salida.local.huecosPocosVecinos, salida.local.huecosSingulares};
   SuperficiesKriging& sup = s.superficies;
   sup.nx = salida.nx;
   sup.ny = salida.ny;

@@ -2,6 +2,7 @@
 // One kriging run for the session's column choice and options: packing the
 // engine's 22 arguments, and taking back what a successful run returns.
 #include <string>
+#include <vector>
 
 #include "core/argumentos_sku.h"
 #include "core/motor_kriging.h"
@@ -23,13 +24,22 @@ std::string MensajeGenerando(const std::string& nombre);  // "Generando superfic
 // Refused with a message (arguments untouched) for: no data, a column out of
 // range, options that ValidaOpciones refuses, a global system that does not
 // fit in memory (CompruebaRecursos), data that CompruebaDatosKriging refuses,
-// fewer than 2 complete rows. Only rows with X, Y and Z present go to the
-// engine. Success may carry how many rows were left out (MensajeFilasFuera)
-// and the warning that the run will be slow or large.
+// fewer than 2 complete rows, points at the same coordinates under
+// PoliticaDuplicados::Error (the rows named). Only rows with X, Y and Z
+// present go to the engine, coinciding points resolved by the session's
+// policy. Success may carry how many rows were left out (MensajeFilasFuera),
+// which points were merged, and the warning that the run will be slow or large.
 Resultado PreparaArgumentos(const SesionKriging& sesion, ArgumentosSKU& argumentos);
 
-// "Se han dejado fuera N filas con valores ausentes en X, Y o Z."
-std::string MensajeFilasFuera(int filas);
+// "Se han dejado fuera N filas con valores ausentes en X, Y o Z", followed,
+// when `numeros` (1-based row numbers) is given, by the first ten of them:
+// " (filas 11, 20 y 31)".
+std::string MensajeFilasFuera(int filas, const std::vector<int>& numeros = {});
+
+// The search neighbourhood of a local run (op.KrigingLocal), checked by the
+// engine's own rule: N, M, D, the sectors against the trend degree, and the
+// subsample size. Success when the run is global.
+Resultado ValidaVecindario(const OpcionesKriging& op);
 
 // Applies a successful run: the surfaces and their grid, the range of the
 // prediction (real options 1 and 2), SaltoIni and RSalto as the engine
@@ -50,6 +60,8 @@ void AplicaSuperficies(SesionKriging& sesion, const ArgumentosSKU& salida, const
 // "Parámetros estimados:" line of KRIGING.LOG, with the fit error and the
 // starting values from the real options the engine returned.
 ModeloAjustado LeeModeloAjustado(const std::string& carpeta, const ArgumentosSKU& salida);
+// The model as the engine reported it in its reply.
+ModeloAjustado ModeloDelResumen(const ResumenMotor& resumen);
 
 // The whole run, blocking: prepare, run the engine in its helper process in
 // folder `carpeta`, and on success apply the result. On failure the session

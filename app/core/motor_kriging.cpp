@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "core/ejecuta_kriging.h"
+#include "core/escritura_atomica.h"
 
 extern char** environ;
 
@@ -27,6 +28,9 @@ namespace {
 
 constexpr const char* kArchivoLog = "KRIGING.LOG";
 constexpr char kTagErrorAyudante[4] = {'S', 'K', 'U', 'E'};
+// Room for the run's summary after the arguments in a reply (lag table,
+// trend, warnings); anything beyond is a broken reply.
+constexpr size_t kResumenMaximo = size_t(4) << 20;
 
 std::string CarpetaEjecutable() {
   std::error_code ec;
@@ -115,9 +119,11 @@ Resultado MotorKriging::start(const ArgumentosSKU& argumentos, const std::string
   std::error_code ec;
   const fs::path dir = carpeta.empty() ? fs::current_path(ec) : fs::path(carpeta);
   fs::create_directories(dir, ec);
-  if (!fs::is_directory(dir, ec) || ::access(dir.c_str(), W_OK | X_OK) != 0)
-    return Resultado::Error("No se puede escribir en la carpeta de resultados " + dir.string() +
-                            (ec ? ": " + ec.message() : std::string()) + ".");
+  const int creada = ec ? ec.value() : 0;
+  if (!fs::is_directory(dir, ec)) return Resultado::Error("No se puede crear la carpeta de resultados " + dir.string() + (creada ? ": " + CausaError(creada) : std::string()) + ".");
+  if (::access(dir.c_str(), W_OK | X_OK) != 0)
+    return Resultado::Error("No se puede escribir en la carpeta de resultados " + dir.string() + ": " +
+                            CausaError(errno) + ".");
   carpeta_ = fs::absolute(dir, ec).string();
   // One run at a time per folder; the engine works apart, in its own folder,
   // so that the previous results stay until this run has succeeded.
@@ -214,7 +220,7 @@ bool MotorKriging::poll() {
     ssize_t k = ::recv(socket_, bloque, sizeof bloque, MSG_DONTWAIT);
     if (k > 0) {
       // Anything past the expected size is a broken reply; keep it bounded.
-      if (recibido_.size() < size_t(esperados_) + 4096) recibido_.append(bloque, size_t(k));
+      if (recibido_.size() < size_t(esperados_) + kResumenMaximo) recibido_.append(bloque, size_t(k));
       continue;
     }
     if (k < 0 && errno == EINTR) continue;
@@ -227,7 +233,7 @@ bool MotorKriging::poll() {
   // The helper has ended: whatever it sent is in the socket now.
   for (;;) {
     ssize_t k = ::recv(socket_, bloque, sizeof bloque, MSG_DONTWAIT);
-    if (k > 0 && recibido_.size() < size_t(esperados_) + 4096) recibido_.append(bloque, size_t(k));
+    if (k > 0 && recibido_.size() < size_t(esperados_) + kResumenMaximo) recibido_.append(bloque, size_t(k));
     if (k <= 0 && !(k < 0 && errno == EINTR)) break;
   }
   int codigo = 0;
@@ -236,9 +242,11 @@ bool MotorKriging::poll() {
   else codigo = -1;
 
   ArgumentosSKU salida;
+  ResumenMotor resumen;
   std::string motivo;
-  if (codigo == 0 && DecodificaArgumentos(recibido_, true, salida, &motivo) && salida.n == peticion_.n) {
+  if (codigo == 0 && DecodificaRespuesta(recibido_, salida, resumen, &motivo) && salida.n == peticion_.n) {
     resultado_.salida = std::move(salida);
+    resultado_.resumen = std::move(resumen);
     termina(true, 0, {});
     return true;
   }
@@ -279,9 +287,14 @@ void MotorKriging::termina(bool exito, int codigo, std::string causa) {
   resultado_.mensaje.clear();
   resultado_.detalles.clear();
   if (exito) {
-    // The model of this very run, from its own log, before the files move.
-    resultado_.modelo = LeeModeloAjustado(temporal_, resultado_.salida);
-    Resultado movido = TrasladaResultados(temporal_, carpeta_);
+    // The model of this very run, as the engine reported it in its reply
+    // (from the run's own log when the reply carries no summary).
+    resultado_.modelo = resultado_.resumen.modelo != 0 ? ModeloDelResumen(resultado_.resumen)
+                                                       : LeeModeloAjustado(temporal_, resultado_.salida);
+    // A file cut short (a full disk) makes the run a failure: nothing of it
+    // replaces the previous results.
+    Resultado movido = VerificaArchivosEjecucion(temporal_, resultado_.salida.nx, resultado_.salida.ny);
+    if (movido) movido = TrasladaResultados(temporal_, carpeta_);
     if (!movido) {
       resultado_.ok = false;
       resultado_.mensaje = movido.mensaje;

@@ -18,8 +18,8 @@
 //
 // Result files: the run takes the result folder (a lock file with its pid; a
 // folder in use by a live run is refused) and the engine works in a new
-// temporary folder inside it. On success the fitted model is read from that
-// run's own log and the files (KRIGING.LOG, SKUPRE.SUP, SKUVAR.SUP,
+// temporary folder inside it. On success the fitted model comes from the
+// engine's reply and the files (KRIGING.LOG, SKUPRE.SUP, SKUVAR.SUP,
 // SKUESTIM.SV, SKUESTIM.FMT, SKUEAJUS.SV, SKUEAJUS.FMT) are moved into the
 // result folder; after a failure or a cancellation the previous results stay
 // as they were (a failed run's log, with a closing line saying the run
@@ -51,7 +51,8 @@ struct ResultadoMotor {
   // lines of the run's KRIGING.LOG (the engine's diagnosis).
   std::string detalles;
   ArgumentosSKU salida;   // on success: the arguments as the engine left them
-  ModeloAjustado modelo;  // on success: the model fitted, from this run's own log
+  ResumenMotor resumen;   // on success: what the engine reported (model, lags, warnings)
+  ModeloAjustado modelo;  // on success: the model fitted, from the engine's reply
 
   // mensaje, then detalles under "Detalles:", for a text-only report.
   std::string textoCompleto() const;

@@ -1,6 +1,7 @@
 #pragma once
 // The kriging options of a run and their automatic values.
 #include <cstdint>
+#include <limits>
 #include <vector>
 
 #include "core/datos_espaciales.h"
@@ -41,6 +42,16 @@ struct OpcionesKriging {
   int32_t MetodoAjuste = kAjusteMotor;
   float C0Ini = -1.0f, C1Ini = -1.0f, AIni = -1.0f;
   Perfil perfil;           // the associated profile, if any (perfil.npts > 0)
+  // Search neighbourhood ("Kriging Local"); off: global kriging.
+  int16_t KrigingLocal = 0;
+  int32_t NVecinos = 32;       // N: data taken for each node (N/4 per quadrant with Cuadrantes)
+  int32_t NMinVecinos = 1;     // M: fewer leave the node as a hole
+  float DistVecinos = std::numeric_limits<float>::infinity();  // D > 0; infinity: no limit
+  int16_t Cuadrantes = 0;      // quadrant search
+  int16_t VarioLocal = 0;      // "Variograma": semivariogram from pairs up to D only
+  int16_t TendLocal = 1;       // "Tendencia": drift in every neighbourhood, else one global trend
+  int32_t Submuestra = 0;      // semivariogram subsample (0: automatic)
+  uint32_t Semilla = 1;        // its seed
 };
 
 // Derived values of the data kept beside the options.

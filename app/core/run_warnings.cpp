@@ -1,8 +1,26 @@
 #include "core/run_warnings.h"
 
+#include <cctype>
 #include <cstdio>
 
 namespace sorvan {
+namespace {
+
+// A message of the fit's solver other than its ordinary stop at relative
+// function convergence (error 1): false convergence, an iteration, evaluation
+// or Jacobian limit, repeated maximal steps.
+bool SolverStoppedEarly(const std::string& log) {
+  const std::string tail = " from BCLSF";
+  for (size_t at = log.find(tail); at != std::string::npos; at = log.find(tail, at + 1)) {
+    size_t start = at;
+    while (start > 0 && std::isdigit(static_cast<unsigned char>(log[start - 1]))) --start;
+    if (start == at || log.compare(start >= 6 ? start - 6 : 0, 6, "ERROR ") != 0) continue;
+    if (std::stoi(log.substr(start, at - start)) != 1) return true;
+  }
+  return false;
+}
+
+}  // namespace
 
 std::vector<std::string> RunWarnings(const std::string& logText, double dataMin, double dataMax,
                                      double predictedMin, double predictedMax) {
@@ -11,7 +29,7 @@ std::vector<std::string> RunWarnings(const std::string& logText, double dataMin,
     warnings.push_back(
         "La iteración de la tendencia llegó a su número máximo de iteraciones sin converger: "
         "pruebe un grado de tendencia menor, más iteraciones o una tolerancia mayor.");
-  if (logText.find("from BCLSF") != std::string::npos)
+  if (SolverStoppedEarly(logText))
     warnings.push_back(
         "El ajuste del modelo terminó con un aviso del optimizador: revise el modelo ajustado en "
         "el semivariograma; pruebe el método de ajuste global, otros valores iniciales u otro "

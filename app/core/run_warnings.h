@@ -1,7 +1,8 @@
 #pragma once
 // The warnings of a finished run that the user must see, in Spanish with what
-// to try: the trend iteration stopped at its limit, the model fit ended with a
-// message of the solver, predictions far outside the data's range.
+// to try: the trend iteration stopped at its limit, the model fit stopped
+// early by its solver (any message but the ordinary relative convergence),
+// predictions far outside the data's range.
 #include <string>
 #include <vector>
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/datos_espaciales.h"
+#include "core/duplicados.h"
 #include "core/opciones_kriging.h"
 
 namespace sorvan {
@@ -30,6 +31,14 @@ struct ModeloAjustado {
   float c0Ini = 0, c1Ini = 0, aIni = 0;  // starting values the fit used
 };
 
+// What a local run ("Kriging Local") reports about its grid.
+struct ResumenLocal {
+  bool local = false;            // the last run used a search neighbourhood
+  int64_t calculados = 0;        // nodes kriged
+  int64_t pocosVecinos = 0;      // holes: fewer neighbours than the minimum
+  int64_t singulares = 0;        // holes: singular neighbourhood system
+};
+
 struct SesionKriging {
   DatosEspaciales datos;
   std::string archivoDatos;            // path of the loaded ".dae" file
@@ -38,6 +47,8 @@ struct SesionKriging {
   std::string defectosAnunciados;      // data file and automatic options the user was last told of
   int colX = 1, colY = 2, colZ = 3;    // 1-based columns chosen in the kriging dialog
   int colLabel = 0;                    // 0 = no label column
+  // What a run does with points at the same coordinates.
+  PoliticaDuplicados duplicados = PoliticaDuplicados::Error;
   SuperficiesKriging superficies;      // surfaces of the last successful run
   bool haySuperficies = false;         // a run has produced surfaces
   std::string variableSuperficies;     // name of the Z variable of those surfaces
@@ -48,6 +59,7 @@ struct SesionKriging {
   std::string carpetaElegida;
   std::string carpetaElegidaPara;
   ModeloAjustado modelo;               // model fitted by that run
+  ResumenLocal resumenLocal;           // that run's neighbourhood counts
 };
 
 }  // namespace sorvan

@@ -89,7 +89,7 @@ int MinimoDatos(int grado) {
 
 Resultado CompruebaDatosKriging(const DatosEspaciales& d, int colX, int colY, int colZ, const OpcionesKriging& op) {
   Resultado r = CompruebaDatos(d, colX, colY, colZ, op.Media);
-  return r ? CompruebaSaltos(d, colX, colY, op) : r;
+  return r ? CompruebaSaltos(d, colX, colY, colZ, op) : r;
 }
 
 Resultado CompruebaDatos(const DatosEspaciales& d, int colX, int colY, int colZ, int grado) {
@@ -97,18 +97,21 @@ Resultado CompruebaDatos(const DatosEspaciales& d, int colX, int colY, int colZ,
     if (col < 1 || col > d.nvar)
       return Resultado::Error("La columna " + Entero(col) + " no existe: los datos tienen " + Entero(d.nvar) +
                               " variables.");
-  // Only rows with X, Y and Z all present take part in a run.
+  // Only rows with X, Y and Z present take part in a run.
   const std::vector<int> filas = FilasCompletas(d, {colX, colY, colZ});
   const int n = int(filas.size());
   const int minimo = MinimoDatos(grado);
   if (n < minimo)
-    return Resultado::Error("Hay " + Entero(n) + " datos con X, Y y Z presentes y el kriging con tendencia de grado " +
-                            Entero(grado) + " necesita al menos " + Entero(minimo) + ".");
-  // The extremes from the values themselves: the data's own may be stale.
+    return Resultado::Error("Hay " + Entero(n) + " datos" +
+                            (n < d.N ? " con X, Y y Z presentes (de " + Entero(d.N) + " filas)" : std::string()) +
+                            " y el kriging con tendencia de grado " + Entero(grado) + " necesita al menos " +
+                            Entero(minimo) + ".");
+  // As the engine gets them: in single precision.
   const auto constante = [&](int col, double& valor) {
     const double* v = d.columna(col);
     valor = v[filas[0]];
-    return std::all_of(filas.begin(), filas.end(), [&](int i) { return v[i] == valor; });
+    const float primero = float(valor);
+    return std::all_of(filas.begin(), filas.end(), [&](int i) { return float(v[i]) == primero; });
   };
   double valor = 0;
   if (constante(colZ, valor))
@@ -122,9 +125,9 @@ Resultado CompruebaDatos(const DatosEspaciales& d, int colX, int colY, int colZ,
   return Resultado::Exito();
 }
 
-Resultado CompruebaSaltos(const DatosEspaciales& d, int colX, int colY, const OpcionesKriging& op) {
-  if (colX < 1 || colX > d.nvar || colY < 1 || colY > d.nvar) return Resultado::Exito();
-
+Resultado CompruebaSaltos(const DatosEspaciales& d, int colX, int colY, int colZ, const OpcionesKriging& op) {
+  for (int col : {colX, colY, colZ})
+    if (col < 1 || col > d.nvar) return Resultado::Exito();
   // A fit on fixed-width lags needs a class with more than NMinAjus pairs.
   // The classes are those of the engine: centred on SaltoIni + k * RSalto,
   // the first taking every shorter distance, in single precision.
@@ -133,15 +136,16 @@ Resultado CompruebaSaltos(const DatosEspaciales& d, int colX, int colY, const Op
   if (!(ancho > 0)) return Resultado::Exito();  // refused by ValidaOpciones
   // The engine takes a minimum of 0 as its default of 15.
   const int64_t minPares = op.NMinAjus < 1 ? 15 : op.NMinAjus;
-  const double* x = d.columna(colX);
-  const double* y = d.columna(colY);
-  // Rows with both coordinates present (Z is checked by CompruebaDatos).
-  const std::vector<int> filas = FilasCompletas(d, {colX, colY});
+  std::vector<float> x, y;
+  for (int i : FilasCompletas(d, {colX, colY, colZ})) {
+    x.push_back(float(d.columna(colX)[i]));
+    y.push_back(float(d.columna(colY)[i]));
+  }
+  const size_t n = x.size();
   std::vector<int64_t> cuenta(size_t(op.NSaltos), 0);
-  for (size_t a = 0; a + 1 < filas.size(); ++a)
-    for (size_t b = a + 1; b < filas.size(); ++b) {
-      const int i = filas[a], j = filas[b];
-      const float dx = float(x[i]) - float(x[j]), dy = float(y[i]) - float(y[j]);
+  for (size_t i = 0; i + 1 < n; ++i)
+    for (size_t j = i + 1; j < n; ++j) {
+      const float dx = x[i] - x[j], dy = y[i] - y[j];
       const float dist = std::sqrt(dx * dx + dy * dy);
       const float t = (dist - op.SaltoIni) / ancho + 0.5f;
       const long k = std::max(long(t >= 0 ? std::floor(t) : std::ceil(t)) + 1, 1L);

@@ -24,20 +24,20 @@ Resultado ValidaModelo(int modelo, double c0, double c1, double a);
 // option as the dialog and the tool call it.
 Resultado ValidaOpciones(const OpcionesKriging& op);
 
-// The data of columns colX, colY, colZ (1-based) against the options: enough
-// points for the trend, Z not constant, X and Y not all alike, and, for a fit
-// on fixed-width lags, at least one lag class with more than NMinAjus pairs.
+// The data of columns colX, colY, colZ (1-based) against the options:
+// CompruebaDatos, then CompruebaSaltos.
 // The pair count stops at the first class that qualifies, so it costs little
 // on ordinary data.
 Resultado CompruebaDatosKriging(const DatosEspaciales& datos, int colX, int colY, int colZ,
                                 const OpcionesKriging& op);
 
-// The data alone: enough points for trend degree `grado`, Z not constant, X
-// and Y not all alike.
+// The data alone, over the rows with X, Y and Z present (those a run
+// uses): enough points for trend degree `grado`, Z not constant, X and Y
+// not all alike (compared in single precision, as the engine gets them).
 Resultado CompruebaDatos(const DatosEspaciales& datos, int colX, int colY, int colZ, int grado);
 // The lag classes of valid options: for a fit on fixed-width lags, at least
 // one class with more than NMinAjus pairs (the engine's 15 when NMinAjus < 1).
-Resultado CompruebaSaltos(const DatosEspaciales& datos, int colX, int colY, const OpcionesKriging& op);
+Resultado CompruebaSaltos(const DatosEspaciales& datos, int colX, int colY, int colZ, const OpcionesKriging& op);
 
 // Points a run needs at least for trend degree `grado`: the drift terms plus
 // two, and never fewer than 3.

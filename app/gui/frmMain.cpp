@@ -24,6 +24,7 @@
 #include "gui/frmDatos.h"
 #include "gui/resources_init.h"
 #include "gui/kriging/kriging_commands.h"
+#include "gui/validation/validation_commands.h"
 #include "platform/cFileDlg.h"
 #include "platform/settings_store.h"
 
@@ -186,6 +187,7 @@ void frmMain::createMenus() {
   mnuKriging_->addAction(mnuKriging2D_);
   mnuKriging_->addAction(mnuKriging3D_);
   mnuKriging_->addAction(mnuCokriging_);
+  AgregarMenusValidacion(mnuKriging_, this, *sesion_);
   mnuKriging_->addSeparator();
   mnuKriging_->addAction(mnuAnimar_);
 

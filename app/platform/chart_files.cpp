@@ -113,6 +113,8 @@ bool ReadSurfaceFile(const QString& path, SurfaceGrid& grid, QString* error) {
   g.xMin = in.number();
   g.yMin = in.number();
   if (in.ok && nx * ny > kMaxNodes) in.ok = false;
+  // The values must be in the file before room is made for them.
+  if (in.ok && items.size() - in.at < nx * ny) in.ok = false;
   if (in.ok) {
     g.nx = static_cast<int>(nx);
     g.ny = static_cast<int>(ny);

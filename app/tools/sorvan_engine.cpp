@@ -1,15 +1,16 @@
-// sorvan-engine: the helper process that makes one call of the kriging
-// engine for the program that started it (see core/motor_kriging.h).
+// sorvan-engine: the helper process that makes one kriging run for the
+// program that started it (see core/motor_kriging.h).
 //
 //   sorvan-engine --carpeta DIR --canal FD
 //
-// Reads the encoded 22 arguments from descriptor FD until its end, loads
-// libkriging.so by file name, looks SKU up by name, calls it in DIR and writes
-// the arguments as the engine left them back to FD. Its own failures (bad
-// request, library or entry point missing, unusable folder) are sent back as
-// "SKUE" followed by the message. A fatal error inside the engine ends this
-// process only.
-#include <dlfcn.h>
+// Reads the encoded 22 arguments from descriptor FD until its end, runs the
+// engine's named interface (kriging_api.h, linked in) with the run's files in
+// DIR, and writes back the arguments as the engine leaves them, followed by
+// the run's summary: the fitted model, the lag table, the trend, the range and
+// the warnings. Failures (bad request, unusable folder, invalid options, a
+// numerical failure, a failed write) are sent back as "SKUE" followed by the
+// Spanish message, a line break and the engine's own text, with a non-zero
+// exit status. Cancelling the run kills this process.
 #include <sys/prctl.h>
 #include <signal.h>
 #include <unistd.h>
@@ -17,18 +18,19 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "core/argumentos_sku.h"
+#include "kriging_api.h"
+#include "local_run.h"
 
-namespace fs = std::filesystem;
 using sorvan::ArgumentosSKU;
+using sorvan::ResumenMotor;
 
 namespace {
 
-enum Salida { kBien = 0, kPeticionMala = 2, kSinBiblioteca = 3, kSinFuncion = 4, kSinCarpeta = 5 };
+enum Salida { kBien = 0, kPeticionMala = 2, kFalloMotor = 2, kSinCarpeta = 5, kOpcionesMalas = 6 };
 
 void Escribe(int fd, const std::string& datos) {
   size_t hecho = 0;
@@ -47,24 +49,115 @@ void Escribe(int fd, const std::string& datos) {
   std::_Exit(codigo);
 }
 
-// The library by file name: beside the program's installation first, then
-// where SORVAN_LIB_DIR says, then wherever the dynamic loader looks.
-void* CargaBiblioteca(std::string& errores) {
-  std::vector<std::string> candidatos;
-  std::error_code ec;
-  fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-  if (!ec) candidatos.push_back((exe.parent_path() / ".." / "lib" / sorvan::kNombreBibliotecaMotor).string());
-  if (const char* dir = std::getenv("SORVAN_LIB_DIR"); dir && *dir)
-    candidatos.push_back((fs::path(dir) / sorvan::kNombreBibliotecaMotor).string());
-  candidatos.push_back(sorvan::kNombreBibliotecaMotor);
-  for (const std::string& ruta : candidatos) {
-    if (ruta.find('/') != std::string::npos && !fs::exists(ruta, ec)) continue;
-    if (void* h = ::dlopen(ruta.c_str(), RTLD_NOW | RTLD_LOCAL)) return h;
-    const char* e = ::dlerror();
-    errores += '\n';
-    errores += e ? e : ruta.c_str();
+// The SKU argument record as named options: entries below their range take
+// the engine's defaults, as SKU does.
+kriging::KrigingOptions Opciones(const ArgumentosSKU& a, const std::string& carpeta) {
+  kriging::KrigingOptions o;
+  const auto& op = a.VariogramOptions;
+  const auto& par = a.VariogramParameters;
+  o.estimator = static_cast<kriging::Estimator>(op[0] < 1 ? 1 : op[0]);
+  o.minPairs = op[1] < 1 ? 15 : op[1];
+  o.maxFitIterations = op[2] < 1 ? 500 : op[2];
+  o.fitMethod = static_cast<kriging::FitMethod>(op[3] < 1 ? 1 : op[3]);
+  o.variableLags = op[4] >= 2;
+  o.pairsPerClass = op[5];
+  o.maxTrendIterations = op[6] < 1 ? 5 : op[6];
+  o.firstLag = a.firstLag;
+  o.lagWidth = a.lagWidth;
+  o.lagCount = a.lagCount;
+  o.fitLagCount = a.fitLagCount;
+  o.modelCode = a.modelCode;
+  o.trendDegree = a.trendDegree;
+  if (par[0] >= 0) {
+    o.hasStart = true;
+    o.start = {par[0], par[1], par[2]};
   }
-  return nullptr;
+  if (par[4] > 0) o.gradientTolerance = par[4];
+  if (par[8] > 0) o.trendTolerance = par[8];
+  if (par[9] > 0) o.sillDistance = par[9];
+  o.grid = {a.nx, a.ny, a.xMin, a.yMin, a.dx, a.dy};
+  o.holeValue = a.holeValue;
+  o.holeMask.assign(size_t(a.nx) * size_t(a.ny), 0);
+  for (int j = 0; j < a.ny; ++j)
+    for (int i = 0; i < a.nx; ++i)
+      if (a.prediction[size_t(i) + size_t(j) * a.gridRows] == a.holeValue) o.holeMask[size_t(i) + size_t(j) * a.nx] = 1;
+  o.outputFolder = carpeta;
+  return o;
+}
+
+// The result back into the argument record, as SKU writes it back.
+void Devuelve(const kriging::KrigingResult& r, const kriging::KrigingOptions& o, ArgumentosSKU& a) {
+  a.firstLag = float(r.firstLag);
+  a.lagWidth = float(r.lagWidth);
+  a.lagCount = int32_t(r.lags.size());
+  a.fitLagCount = r.fitLagCount;
+  for (int j = 0; j < a.ny; ++j)
+    for (int i = 0; i < a.nx; ++i) {
+      a.prediction[size_t(i) + size_t(j) * a.gridRows] = float(r.prediction[size_t(i) + size_t(j) * a.nx]);
+      a.variance[size_t(i) + size_t(j) * a.gridRows] = float(r.variance[size_t(i) + size_t(j) * a.nx]);
+    }
+  auto& op = a.VariogramOptions;
+  op[0] = int32_t(o.estimator);
+  op[1] = r.minPairs;
+  op[2] = r.model.fitIterations;
+  op[3] = int32_t(o.fitMethod);
+  op[4] = o.variableLags ? 2 : 1;
+  if (o.trendDegree > 0) op[6] = r.model.trendIterations;
+  auto& par = a.VariogramParameters;
+  par[0] = float(r.predictionLow);
+  par[1] = float(r.predictionHigh);
+  par[2] = float(r.model.a);
+  par[3] = float(r.model.fitError);
+  par[5] = float(r.model.start.c0);
+  par[6] = float(r.model.start.c1);
+  par[7] = float(r.model.start.a);
+  if (o.trendDegree > 0) par[8] = float(r.model.trendChange);
+}
+
+ResumenMotor Resumen(const kriging::KrigingResult& r) {
+  ResumenMotor s;
+  s.modelo = r.model.code;
+  s.c0 = r.model.c0, s.c1 = r.model.c1, s.a = r.model.a;
+  s.errorAjuste = r.model.fitError;
+  s.c0Ini = r.model.start.c0, s.c1Ini = r.model.start.c1, s.aIni = r.model.start.a;
+  s.iteracionesAjuste = r.model.fitIterations;
+  s.iteracionesTendencia = r.model.trendIterations;
+  s.cambioTendencia = r.model.trendChange;
+  s.meseta = r.model.sill;
+  s.zMin = r.predictionLow, s.zMax = r.predictionHigh;
+  s.variancesNegativas = r.negativeVariances;
+  for (const kriging::LagClass& c : r.lags)
+    s.saltos.push_back({c.lower, c.upper, c.distance, c.count, c.classical, c.robust});
+  s.coeficientesTendencia = r.trendCoefficients;
+  s.avisos = r.warnings;
+  return s;
+}
+
+// A local run ("Kriging Local"): the engine's local path, linked into this
+// helper, on the same arguments; a fatal error still ends only this process.
+// Returns the message of options the local path cannot take (nothing run).
+std::string EjecutaLocal(ArgumentosSKU& a) {
+  const kriging::KrigingRun run{a.n, a.z.data(), a.x.data(), a.y.data(), a.firstLag, a.lagWidth,
+                                a.lagCount, a.fitLagCount, a.modelCode, a.trendDegree, a.nx,
+                                a.ny, a.xMin, a.yMin, a.dx, a.dy, a.gridRows,
+                                a.prediction.data(), a.variance.data(), a.holeValue,
+                                a.VariogramOptions.data(), a.VariogramParameters.data()};
+  kriging::LocalRunOptions o;
+  o.neighbourhood.maxPoints = a.local.maxVecinos;
+  o.neighbourhood.minPoints = a.local.minVecinos;
+  o.neighbourhood.maxDistance = a.local.distanciaMax;
+  o.neighbourhood.sectors = a.local.sectores;
+  o.localTrend = a.local.tendenciaLocal != 0;
+  o.neighbourhoodVariogram = a.local.variogramaLocal != 0;
+  o.sampleSize = a.local.submuestra;
+  o.seed = a.local.semilla;
+  const std::string problema = kriging::CheckLocalRun(run, o);
+  if (!problema.empty()) return problema;
+  const kriging::LocalKrigingSummary resumen = kriging::RunLocalKriging(run, o);
+  a.local.nodosCalculados = resumen.kriged;
+  a.local.huecosPocosVecinos = resumen.tooFewNeighbours;
+  a.local.huecosSingulares = resumen.singular;
+  return {};
 }
 
 }  // namespace
@@ -101,20 +194,32 @@ int main(int argc, char** argv) {
   peticion.clear();
   peticion.shrink_to_fit();
 
-  if (!carpeta.empty() && ::chdir(carpeta.c_str()) != 0)
+  if (carpeta.empty()) carpeta = ".";
+  if (::access(carpeta.c_str(), W_OK) != 0)
     Falla(canal, kSinCarpeta, "No se puede trabajar en la carpeta " + carpeta + ": " + std::strerror(errno));
 
-  std::string errores;
-  void* biblioteca = CargaBiblioteca(errores);
-  if (!biblioteca)
-    Falla(canal, kSinBiblioteca,
-          std::string("No se puede cargar la biblioteca de kriging ") + sorvan::kNombreBibliotecaMotor + errores);
-  auto sku = reinterpret_cast<sorvan::FuncionSKU>(::dlsym(biblioteca, sorvan::kNombreFuncionMotor));
-  if (!sku)
-    Falla(canal, kSinFuncion,
-          std::string("La biblioteca de kriging no contiene la función ") + sorvan::kNombreFuncionMotor);
+  if (a.local.activo) {
+    // The local path writes its files in the current folder.
+    if (::chdir(carpeta.c_str()) != 0)
+      Falla(canal, kSinCarpeta, "No se puede trabajar en la carpeta " + carpeta + ": " + std::strerror(errno));
+    const std::string problema = EjecutaLocal(a);
+    if (!problema.empty()) Falla(canal, kPeticionMala, problema);
+    Escribe(canal, sorvan::CodificaArgumentos(a, true));
+    return kBien;
+  }
 
-  a.llama(sku);
-  Escribe(canal, sorvan::CodificaArgumentos(a, true));
+  kriging::KrigingData datos;
+  datos.x.assign(a.x.begin(), a.x.end());
+  datos.y.assign(a.y.begin(), a.y.end());
+  datos.z.assign(a.z.begin(), a.z.end());
+  const kriging::KrigingOptions opciones = Opciones(a, carpeta);
+  const kriging::KrigingResult r = kriging::Krige(datos, opciones);
+  if (!r.ok()) {
+    std::string texto = r.message;
+    if (!r.detail.empty()) texto += "\n" + r.detail;
+    Falla(canal, r.status == kriging::KrigingStatus::kInvalidOptions ? kOpcionesMalas : kFalloMotor, texto);
+  }
+  Devuelve(r, opciones, a);
+  Escribe(canal, sorvan::CodificaRespuesta(a, Resumen(r)));
   return kBien;
 }

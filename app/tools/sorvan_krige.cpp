@@ -22,11 +22,15 @@
 #include "core/cross_validation_run.h"
 #include "core/datos_espaciales.h"
 #include "core/ejecuta_kriging.h"
+#include "core/global_fit_run.h"
 #include "core/motor_kriging.h"
 #include "core/opciones_kriging.h"
 #include "core/perfil.h"
 #include "core/run_warnings.h"
 #include "core/sesion_kriging.h"
+#include "core/texto_delimitado.h"
+#include "platform/gis/capa_puntos.h"
+#include "platform/gis/formatos_exportacion.h"
 #include "core/validacion_opciones.h"
 
 namespace fs = std::filesystem;
@@ -45,13 +49,17 @@ const char* const kTendenciasEs[] = {"constante, kriging ordinario", "lineal, kr
 
 void Ayuda() {
   std::cout <<
-R"(Uso: sorvan-krige DATOS.dae [opciones]
+R"(Uso: sorvan-krige DATOS [opciones]
 
-Kriging 2D de una variable de un archivo de datos espaciales ".dae". Escribe en
+Kriging 2D de una variable de un archivo de datos espaciales: ".dae", texto
+delimitado con cabecera (".csv", ".tsv", ".txt") o capa GIS de puntos
+(".gpkg", ".shp", ".geojson"). Las filas sin X, Y o Z quedan fuera. Escribe en
 la carpeta de resultados los archivos del motor (KRIGING.LOG, SKUESTIM.SV,
 SKUESTIM.FMT, SKUEAJUS.SV, SKUEAJUS.FMT, SKUPRE.SUP, SKUVAR.SUP) e imprime un
 resumen: las opciones usadas, el modelo ajustado, el error del ajuste y el
-rango de la predicción.
+rango de la predicción. El cálculo trabaja en una carpeta temporal dentro de la
+de resultados y sus archivos sustituyen a los anteriores solo si termina bien y
+están completos; una carpeta en uso por otro cálculo se rechaza.
 
 Columnas (número desde 1 o nombre de la variable):
   --x COL                 coordenada X (por defecto 1)
@@ -80,11 +88,42 @@ Opciones de kriging (la que no se da toma su valor automático):
                           datos entre NX-2 y NY-2)
   --profile ARCHIVO.per   perfil que excluye nodos de la rejilla
   --exclude outside|inside  nodos excluidos por el perfil (por defecto outside)
-  --fit alternating|direct|none
+  --fit alternating|direct|global|none
                           método de ajuste del modelo (por defecto el del motor,
-                          alternating); none conserva el modelo de --start
+                          alternating); global prueba varios puntos de partida
+                          y se queda con el mejor ajuste; none conserva el
+                          modelo de --start
   --start C0,C1,A         valores iniciales del modelo (pepita, meseta o
                           pendiente, alcance o exponente)
+  --neighbours N          kriging local: los N datos más cercanos a cada nodo
+                          (con --sectors 4, N/4 por cuadrante); sin esta opción
+                          ni las tres siguientes, kriging con todos los datos
+  --min-neighbours M      un nodo con menos de M vecinos queda sin valor (1)
+  --max-distance D        solo vecinos a distancia no mayor que D (sin límite)
+  --sectors 1|4           4: búsqueda por cuadrantes (1)
+  --global-trend          kriging local con una tendencia global (ajustada una vez
+                          por mínimos cuadrados generalizados) en vez de la deriva
+                          en cada vecindario ("Tendencia" sin marcar)
+  --neighbourhood-variogram
+                          semivariograma solo con pares hasta --max-distance
+                          ("Variograma")
+  --variogram-sample S    semivariograma de una submuestra aleatoria de S datos
+  --variogram-seed K      semilla de esa submuestra (1)
+  --duplicates average|first|error
+                          puntos en las mismas coordenadas: promediarlos, tomar
+                          el primero de cada grupo, o parar nombrando las filas
+                          (por defecto error)
+  --missing VALOR         número que en los datos significa «valor ausente»
+                          (además de NA y los campos vacíos), p. ej. -9999
+
+Exportación de las superficies (además de los archivos del motor):
+  --export RUTA           repetible; formato según la extensión: .tif/.tiff
+                          (GeoTIFF, banda 1 predicción, banda 2 varianza),
+                          .asc (rejilla ESRI ASCII), .grd (rejilla de texto),
+                          .csv (nodos: x, y, predicción, varianza). Los formatos
+                          de una superficie escriben la varianza en RUTA_var.ext
+  --crs SRC               sistema de referencia de las exportaciones, p. ej.
+                          EPSG:28992 (por defecto el de los datos, si lo tienen)
   --sin-limite, --no-row-limit
                           sin efecto: se leen siempre todas las filas
   --cv                    valida el modelo ajustado por validación cruzada (dejando
@@ -149,7 +188,15 @@ struct Argumentos {
   std::optional<std::string> profile;
   std::optional<int> exclude;
   std::optional<std::array<double, 3>> start;
-  bool cv = false, compareModels = false;
+  std::optional<int> neighbours, minNeighbours, sectors, variogramSample;
+  std::optional<double> maxDistance;
+  std::optional<std::uint32_t> variogramSeed;
+  bool globalTrend = false, neighbourhoodVariogram = false;
+  bool cv = false, compareModels = false, fitGlobal = false;
+  PoliticaDuplicados duplicados = PoliticaDuplicados::Error;
+  std::optional<double> ausente;
+  std::vector<std::string> exportar;
+  std::string crs;
   int cvFolds = 0;
   std::uint32_t seed = 1;
   std::string cvOut;
@@ -220,12 +267,37 @@ Argumentos Analiza(int argc, char** argv) {
       if (v == "alternating") a.fit = kAjusteAlterno;
       else if (v == "direct") a.fit = kAjusteDirecto;
       else if (v == "none") a.fit = kSinAjuste;
-      else throw ErrorUso{op + ": se esperaba alternating, direct o none y se recibió «" + v + "»"};
+      else if (v == "global") a.fitGlobal = true;
+      else throw ErrorUso{op + ": se esperaba alternating, direct, global o none y se recibió «" + v + "»"};
     } else if (op == "--start") {
       auto p = Partes(op, siguiente(), 3);
       a.start = std::array<double, 3>{Real(op, p[0]), Real(op, p[1]), Real(op, p[2])};
       if ((*a.start)[0] < 0) throw ErrorUso{op + ": la pepita C0 no puede ser negativa"};
-    } else if (op == "--cv") a.cv = true;
+    } else if (op == "--neighbours") a.neighbours = int(Entero(op, siguiente(), 1, 500));
+    else if (op == "--min-neighbours") a.minNeighbours = int(Entero(op, siguiente(), 1, 500));
+    else if (op == "--max-distance") {
+      a.maxDistance = Real(op, siguiente());
+      if (!(*a.maxDistance > 0)) throw ErrorUso{op + ": la distancia máxima debe ser mayor que 0"};
+    } else if (op == "--sectors") {
+      a.sectors = int(Entero(op, siguiente(), 1, 4));
+      if (*a.sectors != 1 && *a.sectors != 4) throw ErrorUso{op + ": se esperaba 1 o 4 y se recibió «" +
+                                                              std::to_string(*a.sectors) + "»"};
+    } else if (op == "--global-trend") a.globalTrend = true;
+    else if (op == "--neighbourhood-variogram") a.neighbourhoodVariogram = true;
+    else if (op == "--variogram-sample") a.variogramSample = int(Entero(op, siguiente(), 2, 2'000'000'000));
+    else if (op == "--variogram-seed") a.variogramSeed = std::uint32_t(Entero(op, siguiente(), 0, 4294967295L));
+    else if (op == "--duplicates") {
+      const std::string v = siguiente();
+      if (!PoliticaDeTexto(v, a.duplicados))
+        throw ErrorUso{op + ": se esperaba average, first o error y se recibió «" + v + "»"};
+    } else if (op == "--missing") a.ausente = Real(op, siguiente());
+    else if (op == "--export") {
+      const std::string v = siguiente();
+      if (!FormatoDeRuta(v))
+        throw ErrorUso{op + ": no se conoce el formato de «" + v + "» (extensiones .tif, .tiff, .asc, .grd, .csv)"};
+      a.exportar.push_back(v);
+    } else if (op == "--crs") a.crs = siguiente();
+    else if (op == "--cv") a.cv = true;
     else if (op == "--cv-folds") {
       a.cvFolds = int(Entero(op, siguiente(), 2, 1'000'000));
       a.cv = true;
@@ -242,12 +314,18 @@ Argumentos Analiza(int argc, char** argv) {
       throw ErrorUso{"sobra el argumento «" + op + "»"};
     }
   }
-  if (a.datos.empty()) throw ErrorUso{"falta el archivo de datos .dae"};
+  if (a.datos.empty()) throw ErrorUso{"falta el archivo de datos"};
   if (a.firstLag && *a.firstLag < 0) throw ErrorUso{"--first-lag: la distancia no puede ser negativa"};
   if (a.lagWidth && *a.lagWidth < 0) throw ErrorUso{"--lag-width: la anchura no puede ser negativa"};
   if (a.firstLag && a.lagWidth && *a.firstLag == 0 && *a.lagWidth == 0)
     throw ErrorUso{"--first-lag y --lag-width no pueden ser ambos 0"};
   if (a.exclude && !a.profile) throw ErrorUso{"--exclude: no hay perfil (--profile)"};
+  const bool local = a.neighbours || a.minNeighbours || a.maxDistance || a.sectors;
+  if (!local && (a.globalTrend || a.neighbourhoodVariogram || a.variogramSample || a.variogramSeed))
+    throw ErrorUso{"--global-trend, --neighbourhood-variogram, --variogram-sample y --variogram-seed son del "
+                   "kriging local: indique también --neighbours (o --min-neighbours, --max-distance, --sectors)"};
+  if (a.neighbourhoodVariogram && !a.maxDistance)
+    throw ErrorUso{"--neighbourhood-variogram: hace falta --max-distance (la distancia de los pares)"};
   return a;
 }
 
@@ -302,6 +380,17 @@ void AplicaOpciones(const Argumentos& a, SesionKriging& s) {
     op.C1Ini = float((*a.start)[1]);
     op.AIni = float((*a.start)[2]);
   }
+  if (a.neighbours || a.minNeighbours || a.maxDistance || a.sectors) {
+    op.KrigingLocal = 1;
+    if (a.neighbours) op.NVecinos = *a.neighbours;
+    if (a.minNeighbours) op.NMinVecinos = *a.minNeighbours;
+    if (a.maxDistance) op.DistVecinos = float(*a.maxDistance);
+    op.Cuadrantes = a.sectors.value_or(1) == 4;
+    op.TendLocal = !a.globalTrend;
+    op.VarioLocal = a.neighbourhoodVariogram;
+    op.Submuestra = a.variogramSample.value_or(0);
+    op.Semilla = a.variogramSeed.value_or(1);
+  }
   if (op.NAjus > op.NSaltos) {
     // Only a count the user gave deserves the warning; the automatic one
     // simply follows --lags.
@@ -348,7 +437,7 @@ std::string Real7(double v) {
   return b;
 }
 
-void Resumen(const SesionKriging& s, const std::string& archivo) {
+void Resumen(const SesionKriging& s, const std::string& archivo, bool ajusteGlobal) {
   const OpcionesKriging& op = s.opciones;
   const SuperficiesKriging& sup = s.superficies;
   const int fuera = s.datos.N - int(FilasCompletas(s.datos, {s.colX, s.colY, s.colZ}).size());
@@ -367,12 +456,21 @@ void Resumen(const SesionKriging& s, const std::string& archivo) {
     std::cout << "  Saltos: inicial " << Distancia(op.SaltoIni) << ", anchura " << Distancia(op.RSalto) << ", nº "
               << op.NSaltos << "\n";
   std::cout << "  Ajuste: " << op.NAjus << " saltos, más de " << op.NMinAjus << " pares cada uno, método "
-            << (op.MetodoAjuste == kAjusteDirecto ? "directo"
+            << (ajusteGlobal                      ? "global"
+                : op.MetodoAjuste == kAjusteDirecto ? "directo"
                 : op.MetodoAjuste == kSinAjuste   ? "ninguno (modelo dado)"
                                                   : "alterno")
             << "\n"
             << "  Rejilla: " << op.NRx << " x " << op.NRy << " nodos, origen (" << Distancia(op.MinRx) << ", "
             << Distancia(op.MinRy) << "), espaciado (" << Distancia(op.LRx) << ", " << Distancia(op.LRy) << ")\n";
+  if (op.KrigingLocal) {
+    std::cout << "  Kriging local: " << op.NVecinos << " vecinos como máximo"
+              << (op.Cuadrantes ? " (" + std::to_string(op.NVecinos / 4) + " por cuadrante)" : std::string())
+              << ", " << op.NMinVecinos << " como mínimo, distancia máxima "
+              << (std::isfinite(op.DistVecinos) ? Distancia(op.DistVecinos) : std::string("sin límite"))
+              << "; tendencia " << (op.TendLocal ? "local" : "global") << "; semivariograma "
+              << (op.VarioLocal ? "con pares hasta la distancia máxima" : "con todos los pares") << "\n";
+  }
   if (op.perfil.asociado())
     std::cout << "  Perfil: " << op.perfil.archivo << " (" << op.perfil.npts << " puntos), se excluyen los nodos "
               << (op.perfil.lado == 0 ? "exteriores" : "interiores") << "\n";
@@ -385,7 +483,7 @@ void Resumen(const SesionKriging& s, const std::string& archivo) {
     std::cout << ", c0 = " << Real7(m.c0) << ", c1 = " << Real7(m.c1);
     if (m.codigo != 3) std::cout << ", a = " << Real7(m.a);
   } else {
-    std::cout << " (parámetros no encontrados en KRIGING.LOG), a = " << Real7(m.a);
+    std::cout << " (parámetros no devueltos por el motor), a = " << Real7(m.a);
   }
   std::cout << "\n  Valores iniciales: c0 = " << Real7(m.c0Ini) << ", c1 = " << Real7(m.c1Ini);
   if (m.codigo != 3) std::cout << ", a = " << Real7(m.aIni);
@@ -406,6 +504,10 @@ void Resumen(const SesionKriging& s, const std::string& archivo) {
               << "Varianza de kriging: mínimo " << Real7(varMin) << ", máximo " << Real7(varMax) << "\n";
   else
     std::cout << "Predicción: ningún nodo estimado (todos excluidos)\n";
+  if (s.resumenLocal.local)
+    std::cout << "Nodos sin valor (huecos): " << s.resumenLocal.pocosVecinos + s.resumenLocal.singulares
+              << " (con menos de " << op.NMinVecinos << " vecinos: " << s.resumenLocal.pocosVecinos
+              << "; con sistema singular: " << s.resumenLocal.singulares << ")\n";
   std::cout << "Resultados en " << s.carpetaResultados << "\n";
 }
 
@@ -414,13 +516,17 @@ std::string LeeTexto(const fs::path& archivo) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// The run's warnings on standard error, the result being kept.
-void ImprimeAvisos(const SesionKriging& s) {
+// The run's warnings on standard error, the result being kept: those read
+// from its log, and the engine's own (the numerical services' messages stay
+// in the log).
+void ImprimeAvisos(const SesionKriging& s, const ResumenMotor& resumen) {
   const float zMin = s.datos.minimo[size_t(s.colZ - 1)], zMax = s.datos.maximo[size_t(s.colZ - 1)];
   const std::vector<std::string> avisos =
       RunWarnings(LeeTexto(fs::path(s.carpetaResultados) / "KRIGING.LOG"), zMin, zMax,
                   s.superficies.zMin, s.superficies.zMax);
   for (const std::string& aviso : avisos) std::cerr << "aviso: " << aviso << "\n";
+  for (const std::string& aviso : resumen.avisos)
+    if (aviso.rfind(" ***", 0) != 0) std::cerr << "aviso: " << aviso << "\n";
 }
 
 void ImprimeResumenValidacion(const kriging::CrossValidationSummary& r) {
@@ -504,13 +610,17 @@ void ComparaModelos(const Argumentos& a, const SesionKriging& base, const std::s
 int Ejecuta(const Argumentos& a) {
   SesionKriging s;
   OpcionesLectura lectura;
-  Resultado leido = LeeDatos(a.datos, s.datos, lectura);
+  lectura.valorAusente = a.ausente;
+  Resultado leido = EsTextoDelimitado(a.datos) ? LeeTextoDelimitado(a.datos, s.datos, lectura)
+                    : EsCapaGis(a.datos)       ? LeeCapaPuntos(a.datos, s.datos, lectura)
+                                               : LeeDatos(a.datos, s.datos, lectura);
   if (!leido) throw ErrorDatos{leido.mensaje};
   if (!leido.mensaje.empty()) std::cerr << "aviso: " << leido.mensaje << "\n";
   s.archivoDatos = a.datos;
   s.colX = Columna(s.datos, "X", a.colX);
   s.colY = Columna(s.datos, "Y", a.colY);
   s.colZ = Columna(s.datos, "Z", a.colZ);
+  s.duplicados = a.duplicados;
 
   Resultado defecto = OpcionesPorDefecto(s.datos, s.colX, s.colY, s.opciones);
   if (!defecto) throw ErrorDatos{a.datos + ": " + defecto.mensaje};
@@ -522,11 +632,20 @@ int Ejecuta(const Argumentos& a) {
   std::error_code ec;
   const std::string carpeta = a.salida.empty() ? fs::current_path(ec).string() : a.salida;
   MotorKriging motor;
-  Resultado r = EjecutaKriging(s, nombre, carpeta, motor);
+  Resultado r = a.fitGlobal ? EjecutaKrigingAjusteGlobal(s, nombre, carpeta, motor)
+                            : EjecutaKriging(s, nombre, carpeta, motor);
   if (!r) throw ErrorDatos{r.mensaje};
   if (!r.mensaje.empty()) std::cerr << "aviso: " << r.mensaje << "\n";
-  Resumen(s, a.datos);
-  ImprimeAvisos(s);
+  // Exports after the engine's files; a failed one fails the run.
+  const std::string crs = a.crs.empty() ? s.datos.crs : a.crs;
+  std::vector<std::string> escritos;
+  for (const std::string& ruta : a.exportar) {
+    Resultado e = ExportaSuperficies(ruta, s.superficies, crs, &escritos);
+    if (!e) throw ErrorDatos{e.mensaje};
+  }
+  Resumen(s, a.datos, a.fitGlobal);
+  for (const std::string& e : escritos) std::cout << "Exportado: " << e << "\n";
+  ImprimeAvisos(s, motor.resultado().resumen);
   if (a.cv) ValidaModelo(a, s);
   if (a.compareModels) ComparaModelos(a, s, nombre);
   return kSalidaBien;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <exception>
 #include <vector>
 
 namespace kriging {
@@ -10,31 +11,14 @@ namespace {
 
 // Output units: null means "not set yet", read as stdin for 1 and stderr for
 // 2 and 3, so that a service used outside a run still reports somewhere.
-std::FILE* destinations[3] = {nullptr, nullptr, nullptr};
-
 // Action table, indexed by severity 1..7 (entry 0 unused).
 constexpr bool kDefaultPrint[8] = {false, false, false, true, true, true, true, true};
 constexpr bool kDefaultStop[8] = {false, false, false, false, true, true, false, true};
-bool printAction[8] = {false, false, false, true, true, true, true, true};
-bool stopAction[8] = {false, false, false, false, true, true, false, true};
 
 const char* const kSeverityWord[8] = {"",      "NOTE",     "ALERT",   "WARNING",
                                       "FATAL", "TERMINAL", "WARNING", "FATAL"};
 
-struct PendingError {
-  int severity;
-  int code;
-  std::string routine;
-  std::string text;
-  bool printed;
-};
-
-// Services entered and not yet left (innermost last), and the errors recorded
-// since the outermost one was entered.
-constexpr int kMaxNames = 64;
-const char* serviceNames[kMaxNames];
-int serviceDepth = 0;
-std::vector<PendingError> pendingErrors;
+constexpr int kMaxNames = ErrorServiceState::kMaxNames;
 
 // Lines of a message are at most this wide; continuation lines start with
 // " *** " and nine blanks, under the text of the first line.
@@ -42,7 +26,7 @@ constexpr std::size_t kLineWidth = 51;
 constexpr int kProcessStopStatus = 2;
 
 std::FILE* Destination(int k) {
-  std::FILE* d = destinations[k - 1];
+  std::FILE* d = CurrentErrorState().destinations[k - 1];
   if (d != nullptr) return d;
   return k == 1 ? stdin : stderr;
 }
@@ -55,6 +39,7 @@ void PrintMessage(int severity, int code, const std::string& routine, const std:
                      routine + ".";
   const std::string indent = " ***          ";
   std::fputc('\n', out);
+  std::string printedText;
   // Greedy word wrap. The blanks between words (two after a period) are kept
   // inside a line and dropped at a break.
   bool fresh = false;  // a continuation line that holds no word yet
@@ -69,6 +54,7 @@ void PrintMessage(int severity, int code, const std::string& routine, const std:
     first = false;
     if (!fresh && line.size() + gap.size() + word2.size() > kLineWidth) {
       std::fprintf(out, "%s\n", line.c_str());
+      printedText += line + "\n";
       line = indent;
       fresh = true;
     }
@@ -78,9 +64,21 @@ void PrintMessage(int severity, int code, const std::string& routine, const std:
   }
   std::fprintf(out, "%s\n", line.c_str());
   std::fflush(out);
+  ErrorServiceState& state = CurrentErrorState();
+  if (state.collect) {
+    printedText += line;
+    state.printed.push_back({severity, printedText});
+  }
 }
 
-[[noreturn]] void StopProcess() {
+[[noreturn]] void StopProcess(const std::string& message) {
+  ErrorServiceState& state = CurrentErrorState();
+  if (state.stopThrows) {
+    // The run ends, not the process: leave the services as a new run finds them.
+    state.serviceDepth = 0;
+    state.pendingErrors.clear();
+    throw ServiceStopped{ServiceStopped::kNumerical, message};
+  }
   // The message just printed stays the last text of the run log: flush every
   // stream and end without running exit handlers that could write more.
   std::fflush(nullptr);
@@ -90,8 +88,11 @@ void PrintMessage(int severity, int code, const std::string& routine, const std:
 // Prints what is still unprinted, then stops if any error asks for it. The
 // stopping error is printed last so that it ends the run log.
 void HandlePendingErrors() {
+  ErrorServiceState& state = CurrentErrorState();
+  const bool* printAction = state.printAction;
+  const bool* stopAction = state.stopAction;
   std::vector<PendingError> errors;
-  errors.swap(pendingErrors);
+  errors.swap(state.pendingErrors);
   const PendingError* stopping = nullptr;
   for (const PendingError& e : errors) {
     if (stopAction[e.severity]) {
@@ -103,13 +104,13 @@ void HandlePendingErrors() {
   if (stopping != nullptr) {
     if (!stopping->printed && printAction[stopping->severity])
       PrintMessage(stopping->severity, stopping->code, stopping->routine, stopping->text);
-    StopProcess();
+    StopProcess(stopping->text);
   }
 }
 
 bool ValidAction(int action) { return action >= -1 && action <= 2; }
 
-void ApplyAction(bool table[8], const bool defaults[8], int severity, int action) {
+void ApplyAction(bool* table, const bool defaults[8], int severity, int action) {
   if (action == 0) table[severity] = false;
   if (action == 1) table[severity] = true;
   if (action == 2) table[severity] = defaults[severity];
@@ -130,7 +131,7 @@ void OutputUnit(int k, std::FILE*& destination) {
     return;
   }
   if (k < 0)
-    destinations[unit - 1] = destination;
+    CurrentErrorState().destinations[unit - 1] = destination;
   else
     destination = Destination(unit);
 }
@@ -161,6 +162,8 @@ void SetErrorActions(int severity, int printAction_, int stopAction_) {
                               v));
     return;
   }
+  bool* printAction = CurrentErrorState().printAction;
+  bool* stopAction = CurrentErrorState().stopAction;
   for (int s = 1; s <= 5; ++s) {
     if (severity != 0 && severity != s) continue;
     ApplyAction(printAction, kDefaultPrint, s, printAction_);
@@ -174,27 +177,32 @@ void SetErrorActions(int severity, int printAction_, int stopAction_) {
 }
 
 ServiceCall::ServiceCall(const char* routineName) {
-  if (serviceDepth < kMaxNames) serviceNames[serviceDepth] = routineName;
-  ++serviceDepth;
+  ErrorServiceState& state = CurrentErrorState();
+  if (state.serviceDepth < kMaxNames) state.serviceNames[state.serviceDepth] = routineName;
+  ++state.serviceDepth;
 }
 
-ServiceCall::~ServiceCall() {
-  --serviceDepth;
-  if (serviceDepth == 0 && !pendingErrors.empty()) HandlePendingErrors();
+ServiceCall::~ServiceCall() noexcept(false) {
+  ErrorServiceState& state = CurrentErrorState();
+  if (state.serviceDepth > 0) --state.serviceDepth;
+  // While a stop unwinds through the calls, nothing more is handled.
+  if (std::uncaught_exceptions() > 0) return;
+  if (state.serviceDepth == 0 && !state.pendingErrors.empty()) HandlePendingErrors();
 }
 
 void ReportError(int severity, int code, const std::string& text) {
   if (severity < 1 || severity > 7) severity = 5;
-  const int innermost = std::min(serviceDepth, kMaxNames) - 1;
-  std::string routine = innermost >= 0 ? serviceNames[innermost] : "KRIGING";
+  ErrorServiceState& state = CurrentErrorState();
+  const int innermost = std::min(state.serviceDepth, kMaxNames) - 1;
+  std::string routine = innermost >= 0 ? state.serviceNames[innermost] : "KRIGING";
   PendingError e{severity, code, routine, text, false};
-  if (severity >= 5 && printAction[severity]) {
+  if (severity >= 5 && state.printAction[severity]) {
     PrintMessage(severity, code, routine, text);
     e.printed = true;
   }
-  if (severity == 5) StopProcess();
-  pendingErrors.push_back(std::move(e));
-  if (serviceDepth == 0) HandlePendingErrors();
+  if (severity == 5) StopProcess(text);
+  state.pendingErrors.push_back(std::move(e));
+  if (state.serviceDepth == 0) HandlePendingErrors();
 }
 
 std::string FormatMessage(const std::string& text, const MessageValues& values) {

@@ -19,8 +19,49 @@
 // is the last text of the run log.
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace kriging {
+
+// One recorded error of a service call.
+struct PendingError {
+  int severity;
+  int code;
+  std::string routine;
+  std::string text;
+  bool printed;
+};
+
+// A message as it was printed, for callers that collect them.
+struct ServiceMessage {
+  int severity;
+  std::string text;  // the printed lines, joined by line breaks
+};
+
+// The services' state of one run (owned by its run context, run_context.h):
+// destinations, action table, the calls entered and the errors pending.
+struct ErrorServiceState {
+  std::FILE* destinations[3] = {nullptr, nullptr, nullptr};
+  bool printAction[8] = {false, false, false, true, true, true, true, true};
+  bool stopAction[8] = {false, false, false, false, true, true, false, true};
+  static constexpr int kMaxNames = 64;
+  const char* serviceNames[kMaxNames] = {};
+  int serviceDepth = 0;
+  std::vector<PendingError> pendingErrors;
+  // Every message printed, when `collect` is set.
+  bool collect = false;
+  std::vector<ServiceMessage> printed;
+  // How a stop ends: the process (exit status 2), or a thrown
+  // ServiceStopped carrying the stopping message.
+  bool stopThrows = false;
+};
+ErrorServiceState& CurrentErrorState();  // that of the current run context
+
+// A stop of a run whose services throw instead of ending the process.
+struct ServiceStopped {
+  enum Kind { kNumerical, kNoMemory, kWrite } kind = kNumerical;
+  std::string message;
+};
 
 // k < 0: set destination |k| to `destination`; k > 0: return destination k in it.
 // |k| outside 1..3 prints the UMACH terminal message and stops the process.
@@ -39,7 +80,7 @@ void SetErrorActions(int severity, int printAction, int stopAction);
 class ServiceCall {
  public:
   explicit ServiceCall(const char* routineName);
-  ~ServiceCall();
+  ~ServiceCall() noexcept(false);  // a stop that throws leaves from here
   ServiceCall(const ServiceCall&) = delete;
   ServiceCall& operator=(const ServiceCall&) = delete;
 };

@@ -1,5 +1,7 @@
 #include "numerics/thread_pool.h"
 
+#include "run_context.h"
+
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
@@ -160,7 +162,13 @@ int PoolThreadCount() { return ThePool().Size(); }
 void ParallelFor(int count, int workers, const std::function<void(int, int)>& task) {
   if (count <= 0) return;
   const int threads = std::max(1, std::min(workers, count));
-  if (threads > 1 && ThePool().Run(count, threads, task)) return;
+  // The items belong to the caller's run: its context goes with them.
+  RunContext* context = BoundContext();
+  const std::function<void(int, int)> bound = [&](int item, int worker) {
+    const ContextScope scope(context);
+    task(item, worker);
+  };
+  if (threads > 1 && ThePool().Run(count, threads, context != nullptr ? bound : task)) return;
   for (int item = 0; item < count; ++item) task(item, 0);
 }
 

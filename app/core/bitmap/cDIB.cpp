@@ -4,7 +4,10 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <new>
 #include <system_error>
+
+#include "core/escritura_atomica.h"
 
 namespace {
 
@@ -94,10 +97,13 @@ bool cDIB::CreateFromFile(const std::string& filename) {
   }
   next.ParseInfoHeader(info);
 
-  // Old OS/2 headers (12 bytes) and offsets that do not leave room for the
-  // information header cannot be described by this class.
-  if (next.infoSize_ < kInfoHeaderSize || next.bitOffset_ < kFileHeaderSize + next.infoSize_ ||
-      next.bitOffset_ > length) {
+  // Old OS/2 headers (12 bytes), headers larger than the file and offsets
+  // that do not leave room for the information header cannot be described
+  // by this class. Sums in 64 bits: a header size near 4 GiB must not wrap.
+  if (next.infoSize_ < kInfoHeaderSize ||
+      std::uint64_t(kFileHeaderSize) + next.infoSize_ > std::uint64_t(length) ||
+      std::uint64_t(next.bitOffset_) < std::uint64_t(kFileHeaderSize) + next.infoSize_ ||
+      std::uint64_t(next.bitOffset_) > std::uint64_t(length)) {
     Report(DibMessage::Icon::Information, "File is not a supported bitmap format:", filename);
     return false;
   }
@@ -123,8 +129,14 @@ bool cDIB::CreateFromFile(const std::string& filename) {
     return false;
   }
 
-  next.bitmapInfo_.assign(next.bitOffset_ - kFileHeaderSize, 0);
-  next.bits_.assign(next.sizeImage_, 0);
+  // Both sizes are bounded by the file's length now; memory may still run short.
+  try {
+    next.bitmapInfo_.assign(next.bitOffset_ - kFileHeaderSize, 0);
+    next.bits_.assign(next.sizeImage_, 0);
+  } catch (const std::bad_alloc&) {
+    Report(DibMessage::Icon::Critical, "Not enough memory to read the bitmap:", filename);
+    return false;
+  }
   in.seekg(kFileHeaderSize);
   in.read(reinterpret_cast<char*>(next.bitmapInfo_.data()), static_cast<std::streamsize>(next.bitmapInfo_.size()));
   in.seekg(next.bitOffset_);
@@ -149,9 +161,16 @@ bool cDIB::CreateFromPackedDIBPointer(const void* pDIB, std::size_t length) {
   // without one cannot give.
   if (bitCount < 16 || sizeImage < 1 || length - kInfoHeaderSize < sizeImage) return false;
 
+  std::vector<std::uint8_t> bits, info;
+  try {
+    bits.assign(p + kInfoHeaderSize, p + kInfoHeaderSize + sizeImage);
+    info.assign(p, p + kInfoHeaderSize);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
   ParseInfoHeader(p);
-  bits_.assign(p + kInfoHeaderSize, p + kInfoHeaderSize + sizeImage);
-  bitmapInfo_.assign(p, p + kInfoHeaderSize);
+  bits_.swap(bits);
+  bitmapInfo_.swap(info);
   fileType_ = kTypeBM;
   fileSize_ = kFileHeaderSize + kInfoHeaderSize + sizeImage;
   reserved1_ = 0;
@@ -160,7 +179,7 @@ bool cDIB::CreateFromPackedDIBPointer(const void* pDIB, std::size_t length) {
   return true;
 }
 
-bool cDIB::WriteToFile(const std::string& filename) const {
+bool cDIB::WriteToFile(const std::string& filename, std::string* error) const {
   std::uint8_t header[kFileHeaderSize] = {};
   PutU16(header, fileType_);
   PutU32(header + 2, fileSize_);
@@ -168,13 +187,14 @@ bool cDIB::WriteToFile(const std::string& filename) const {
   PutU16(header + 8, reserved2_);
   PutU32(header + 10, bitOffset_);
 
-  std::ofstream out(filename, std::ios::binary | std::ios::trunc);
-  if (!out) return false;
-  out.write(reinterpret_cast<const char*>(header), kFileHeaderSize);
-  out.write(reinterpret_cast<const char*>(bitmapInfo_.data()), static_cast<std::streamsize>(bitmapInfo_.size()));
-  out.write(reinterpret_cast<const char*>(bits_.data()), static_cast<std::streamsize>(bits_.size()));
-  out.close();
-  return static_cast<bool>(out);
+  // Whole or not at all: an existing file keeps its content on any failure.
+  const sorvan::Resultado r =
+      sorvan::EscribeArchivoAtomico(filename, [&](sorvan::EscrituraAtomica& out, std::string&) {
+        return out.escribe(header, kFileHeaderSize) && out.escribe(bitmapInfo_.data(), bitmapInfo_.size()) &&
+               out.escribe(bits_.data(), bits_.size());
+      });
+  if (!r && error) *error = r.mensaje;
+  return r.ok;
 }
 
 bool cDIB::ToBGR24(std::vector<std::uint8_t>& out) const {
@@ -196,7 +216,11 @@ bool cDIB::ToBGR24(std::vector<std::uint8_t>& out) const {
   const std::size_t tableEntries =
       bitmapInfo_.size() > infoSize_ ? (bitmapInfo_.size() - infoSize_) / 4 : 0;
 
-  out.assign(dstStride * rows, 0);
+  try {
+    out.assign(dstStride * rows, 0);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
   for (std::uint32_t r = 0; r < rows; ++r) {
     // Top-down bitmaps (negative height) are turned into the bottom-up order.
     const std::uint32_t srcRow = height_ < 0 ? rows - 1 - r : r;

@@ -28,7 +28,9 @@ public:
   using MessageHandler = std::function<void(const DibMessage&)>;
 
   // Reads a BMP file. On failure the bitmap keeps its previous contents, the
-  // message handler receives the reason (naming the file) and the result is false.
+  // message handler receives the reason (naming the file) and the result is
+  // false. Every size of the headers is checked against the file's length in
+  // 64 bits before anything is allocated; a failed allocation is a message.
   bool CreateFromFile(const std::string& filename);
 
   // Builds the bitmap from a packed DIB: a 40-byte BITMAPINFOHEADER directly
@@ -38,9 +40,13 @@ public:
   // size, the result is false and the bitmap is left as it was.
   bool CreateFromPackedDIBPointer(const void* pDIB, std::size_t length);
 
-  // Writes file header, bitmap-info block and pixels; an existing file is
-  // replaced (shortened). False when the file cannot be written completely.
-  bool WriteToFile(const std::string& filename) const;
+  // Writes file header, bitmap-info block and pixels under a temporary name
+  // beside `filename`, checking every write and the close, and renames it
+  // over an existing file only when complete. False when the file cannot be
+  // written completely; `error` then receives the message naming the file and
+  // the cause (e.g. "no queda espacio en el disco"), and no partial file is
+  // left.
+  bool WriteToFile(const std::string& filename, std::string* error = nullptr) const;
 
   void SetMessageHandler(MessageHandler handler) { onMessage_ = std::move(handler); }
   const DibMessage& LastMessage() const { return lastMessage_; }

@@ -223,7 +223,6 @@ void frmAnimK2D::CoOpciones_Click() {
 }
 
 void frmAnimK2D::CoAceptar_Click() {
-  const QString carpeta = QDir::currentPath();
   if (!Valido()) return;
   // Checked before any kriging, so a mistyped rate costs no run.
   const std::optional<int> fps = FotogramasPorSegundoO(this, txtFPS->text());
@@ -236,6 +235,13 @@ void frmAnimK2D::CoAceptar_Click() {
     AvisaDefectos(this, sesion_, kTituloKriging);
   }
 
+  // The series goes where the session's runs write their results.
+  const QString carpeta = CarpetaResultadosKriging(sesion_);
+  if (!QDir().mkpath(carpeta)) {
+    MensajeAnim(this, QMessageBox::Warning,
+                QStringLiteral("No se puede crear la carpeta de resultados %1.").arg(QDir::toNativeSeparators(carpeta)));
+    return;
+  }
   BorraArchivos(carpeta, QStringLiteral("ANIM*.SUP"));
   float zmin = 3e38f, zmax = -3e38f;
   archivos_.clear();
@@ -246,9 +252,6 @@ void frmAnimK2D::CoAceptar_Click() {
     const int columna = ListaSup->item(i)->data(Qt::UserRole).toInt();
     const QString variable = QString::fromStdString(sesion_.datos.nombres[columna - 1]);
     sesion_.colZ = columna;
-    // The engine writes into the current folder, which a file dialog of an
-    // earlier step may have moved.
-    QDir::setCurrent(carpeta);
     const FinKriging fin = EjecutaKrigingVentana(this, sesion_, QStringLiteral("%1 de %2").arg(i + 1).arg(n));
     QApplication::processEvents();
     if (fin == FinKriging::Cancelado) return;

@@ -122,6 +122,10 @@ bool frmChart2D::anotar(const QString& fmtPath) {
     label.AttachDataIndex.series = 3;
     label.AttachDataIndex.Point = i;
     label.Offset = 4;
+    // A class without pairs has no estimate: its zeros are not drawn.
+    if (c == 0)
+      for (int serie = 1; serie <= (kind == 1 ? 2 : 1) && serie <= g.SeriesCount(); ++serie)
+        if (i <= g.PointCount(serie) && g.Y(serie, i) == 0.0) g.SetY(serie, i, g.HoleValue());
   }
 
   // Series 4: the class limits, marked on the X axis.

@@ -15,6 +15,7 @@
 #include "core/carpeta_resultados.h"
 #include "core/estimacion_recursos.h"
 #include "gui/app_shell.h"
+#include "gui/validation/validation_commands.h"
 #include "gui/kriging/defaults_notice.h"
 #include "gui/kriging/ejecucion_kriging.h"
 #include "gui/kriging/frmOpKriging.h"
@@ -145,6 +146,10 @@ void frmKriging2D::ActualizaCarpetaYEstimacion() {
   // The options' grid when they are set; the automatic 50 x 50 otherwise.
   const sorvan::OpcionesKriging& op = sesion_.opciones;
   const bool fijadas = OpcionesFijadas && op.NRx > 0 && op.NRy > 0;
+  if (fijadas && op.KrigingLocal) {  // one small system per node: nothing to warn about
+    LblEstimacion->setVisible(false);
+    return;
+  }
   const sorvan::Resultado r = sorvan::CompruebaRecursos(sorvan::EstimaRecursos(
       sesion_.datos.N, fijadas ? int64_t(op.NRx) * op.NRy : 2500, fijadas ? op.Media : 0));
   LblEstimacion->setText(QString::fromStdString(r.mensaje));
@@ -243,6 +248,7 @@ void frmKriging2D::CoAceptar_Click() {
   // opened now would show them under this variable's name, so none open.
   if (Ejecutar(padre, sesion_, nombre) != FinKriging::Hecho) return;
   abrirResultados();
+  MostrarAvisosEjecucion(padre, sesion_);
 }
 
 void frmKriging2D::abrirResultados() {

@@ -18,8 +18,10 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <limits>
 #include <optional>
 
+#include "core/ejecuta_kriging.h"
 #include "core/validacion_opciones.h"
 #include "gui/kriging/ControlUpDown.h"
 #include "gui/app_shell.h"
@@ -155,15 +157,35 @@ QWidget* frmOpKriging::crearMetodo() {
                         QStringLiteral("Cuadrática (KU)"), QStringLiteral("Cúbica (KU)")},
                        capaMedia);
 
-  // Local kriging is not offered by the engine: the boxes are shown disabled.
-  auto* local = new QGroupBox(QStringLiteral("Kriging Local"), pagina);
-  auto* capaLocal = new QVBoxLayout(local);
-  for (const QString& texto : {QStringLiteral("Variograma"), QStringLiteral("Tendencia")}) {
-    auto* c = nuevaCasilla(nullptr, texto, local);
-    c->setEnabled(false);
-    capaLocal->addWidget(c);
-  }
-  capaLocal->addStretch();
+  // Local kriging: checking the frame's title turns it on (Qt disables the
+  // frame's contents while it is unchecked).
+  FraKrigingLocal = new QGroupBox(QStringLiteral("Kriging Local"), pagina);
+  FraKrigingLocal->setObjectName(QStringLiteral("FraKrigingLocal"));
+  FraKrigingLocal->setCheckable(true);
+  auto* local = FraKrigingLocal;
+  auto* capaLocal = new QGridLayout(local);
+  TxtNVecinos = nuevoTexto("TxtNVecinos", local, 60);
+  TxtNMinVecinos = nuevoTexto("TxtNMinVecinos", local, 60);
+  TxtDistVecinos = nuevoTexto("TxtDistVecinos", local, 90);
+  TxtDistVecinos->setPlaceholderText(QStringLiteral("sin límite"));
+  filaEtiquetada(capaLocal, 0, 0, QStringLiteral("Nº de vecinos:"), TxtNVecinos);
+  filaEtiquetada(capaLocal, 1, 0, QStringLiteral("Nº mínimo:"), TxtNMinVecinos);
+  filaEtiquetada(capaLocal, 2, 0, QStringLiteral("Distancia máxima:"), TxtDistVecinos);
+  VerCuadrantes = nuevaCasilla("VerCuadrantes", QStringLiteral("Por cuadrantes"), local);
+  VerCuadrantes->setToolTip(QStringLiteral("Toma como mucho la cuarta parte de los vecinos de cada cuadrante."));
+  VerVariograma = nuevaCasilla("VerVariograma", QStringLiteral("Variograma"), local);
+  VerVariograma->setToolTip(
+      QStringLiteral("Estima el semivariograma solo con los pares de datos hasta la distancia máxima."));
+  VerTendencia = nuevaCasilla("VerTendencia", QStringLiteral("Tendencia"), local);
+  VerTendencia->setToolTip(
+      QStringLiteral("Marcada: la tendencia se estima en cada vecindario (kriging universal local).\n"
+                     "Sin marcar: se ajusta una tendencia global una vez, se krigean los residuos "
+                     "localmente y se suma la tendencia."));
+  capaLocal->addWidget(VerCuadrantes, 3, 0, 1, 2);
+  capaLocal->addWidget(VerVariograma, 4, 0, 1, 2);
+  capaLocal->addWidget(VerTendencia, 5, 0, 1, 2);
+  capaLocal->setRowStretch(6, 1);
+  capaLocal->setColumnStretch(2, 1);  // the boxes beside their labels
   auto* grafTendencia = nuevaCasilla(nullptr, QStringLiteral("Generar gráfico con tendencia"), pagina);
   grafTendencia->setEnabled(false);
 
@@ -373,6 +395,14 @@ void frmOpKriging::cargar() {
   const OpcionesKriging& op = opciones_;
   selecciona(OpMedia, op.Media);
   selecciona(OpEstimador, op.Estimador - 1);
+
+  FraKrigingLocal->setChecked(op.KrigingLocal != 0);
+  TxtNVecinos->setText(FormatoEntero(op.NVecinos));
+  TxtNMinVecinos->setText(FormatoEntero(op.NMinVecinos));
+  TxtDistVecinos->setText(std::isfinite(op.DistVecinos) ? FormatoDistancia(op.DistVecinos) : QString());
+  VerCuadrantes->setChecked(op.Cuadrantes != 0);
+  VerVariograma->setChecked(op.VarioLocal != 0);
+  VerTendencia->setChecked(op.TendLocal != 0);
 
   TxtNApor->setText(FormatoEntero(op.NApor));
   VerLongVar->setChecked(op.LongVar != 0);
@@ -613,6 +643,22 @@ void frmOpKriging::CoAceptar_Click() {
   const auto minRy = distancia(TxtMinRy, QStringLiteral("\"Coordenada Y\" del origen"));
   if (!minRy) return;
 
+  // The neighbourhood is read only when it is in use; an empty distance is no limit.
+  const bool local = FraKrigingLocal->isChecked();
+  std::optional<int> nVecinos = opciones_.NVecinos, nMinVecinos = opciones_.NMinVecinos;
+  std::optional<float> distVecinos = opciones_.DistVecinos;
+  if (local) {
+    nVecinos = entero(TxtNVecinos, QStringLiteral("\"Nº de vecinos\""));
+    if (!nVecinos) return;
+    nMinVecinos = entero(TxtNMinVecinos, QStringLiteral("\"Nº mínimo\" de vecinos"));
+    if (!nMinVecinos) return;
+    distVecinos = std::numeric_limits<float>::infinity();
+    if (!TxtDistVecinos->text().trimmed().isEmpty()) {
+      distVecinos = distancia(TxtDistVecinos, QStringLiteral("\"Distancia máxima\""));
+      if (!distVecinos) return;
+    }
+  }
+
   if (*nAjus > *nSaltos) {
     QMessageBox::information(this, kTitulo, QString::fromUtf8(sorvan::kAvisoNAjus));
     nAjus = *nSaltos;
@@ -643,9 +689,21 @@ void frmOpKriging::CoAceptar_Click() {
   op.VerSupVar = VerSupVar->isChecked();
   // The node mask itself is built for the grid in force when the run starts.
   if (op.perfil.asociado()) op.perfil.lado = OpExcluir->checkedId();
+  op.KrigingLocal = local ? 1 : 0;
+  op.NVecinos = *nVecinos;
+  op.NMinVecinos = *nMinVecinos;
+  op.DistVecinos = *distVecinos;
+  op.Cuadrantes = VerCuadrantes->isChecked();
+  op.VarioLocal = VerVariograma->isChecked();
+  op.TendLocal = VerTendencia->isChecked();
   const sorvan::Resultado valido = sorvan::ValidaOpciones(op);
   if (!valido) {
     QMessageBox::warning(this, kTitulo, QString::fromStdString(valido.mensaje));
+    return;
+  }
+  const sorvan::Resultado vecindario = sorvan::ValidaVecindario(op);
+  if (!vecindario) {
+    QMessageBox::warning(this, kTitulo, QString::fromStdString(vecindario.mensaje));
     return;
   }
   opciones_ = op;

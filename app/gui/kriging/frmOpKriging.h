@@ -14,6 +14,7 @@
 
 class QButtonGroup;
 class QCheckBox;
+class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -33,6 +34,15 @@ public:
   QTabWidget* Pestanas = nullptr;
   // "Método kriging"
   QButtonGroup* OpMedia = nullptr;
+  // Frame "Kriging Local": checkable; checked, every node is kriged from its
+  // own neighbours.
+  QGroupBox* FraKrigingLocal = nullptr;
+  QLineEdit* TxtNVecinos = nullptr;
+  QLineEdit* TxtNMinVecinos = nullptr;
+  QLineEdit* TxtDistVecinos = nullptr;  // empty: no distance limit
+  QCheckBox* VerCuadrantes = nullptr;
+  QCheckBox* VerVariograma = nullptr;
+  QCheckBox* VerTendencia = nullptr;
   // "Estimación variograma"
   QButtonGroup* OpEstimador = nullptr;
   QLineEdit* TxtSaltoIni = nullptr;

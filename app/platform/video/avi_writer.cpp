@@ -1,8 +1,15 @@
 #include "platform/video/avi_writer.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+
+#include "core/escritura_atomica.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -15,9 +22,22 @@ extern "C" {
 namespace {
 
 std::string AvError(const std::string& what, int code) {
+  // FFmpeg's I/O errors are negated system error numbers: their cause in
+  // Spanish, as every other writer of the program gives it.
+  if (code < 0 && code > -4096) return what + ": " + sorvan::CausaError(-code) + ".";
   char text[AV_ERROR_MAX_STRING_SIZE] = {};
   av_strerror(code, text, sizeof text);
-  return what + ": " + text;
+  return what + ": " + text + ".";
+}
+
+// A hidden name beside `path` for the file being written; the video gets its
+// real name only once it is complete.
+std::string TemporaryPath(const std::string& path) {
+  static std::atomic<unsigned> counter{0};
+  const std::filesystem::path p(path);
+  return (p.parent_path() / ("." + p.filename().string() + ".tmp-" + std::to_string(::getpid()) + "-" +
+                             std::to_string(counter++)))
+      .string();
 }
 
 std::uint32_t DibRowBytes(int width) { return static_cast<std::uint32_t>(((width * 24 + 31) / 32) * 4); }
@@ -40,6 +60,7 @@ int LimitFramesPerSecond(int fps) { return std::clamp(fps, 1, 30); }
 struct AviWriter::Impl {
   AviStreamSettings settings;
   std::string path;
+  std::string temporary;  // where the frames go until Close() renames it to `path`
   std::string error;
   AVFormatContext* format = nullptr;
   AVStream* stream = nullptr;
@@ -58,7 +79,9 @@ struct AviWriter::Impl {
 
   bool OpenEncoder(const AVCodec* codec);
   bool Drain(AVFrame* input);
-  void Release();
+  // Closes the output, and returns the close's status (0 or an error).
+  int Release();
+  void Discard();
 };
 
 bool AviWriter::Impl::OpenEncoder(const AVCodec* codec) {
@@ -110,13 +133,21 @@ bool AviWriter::Impl::Drain(AVFrame* input) {
     packet->stream_index = stream->index;
     av_packet_rescale_ts(packet, encoder->time_base, stream->time_base);
     rc = av_interleaved_write_frame(format, packet);
-    if (rc < 0) return Fail("Cannot write a frame to the file", rc);
+    if (rc == 0 && format->pb->error < 0) rc = format->pb->error;
+    if (rc < 0) return Fail("No se puede escribir el vídeo «" + path + "»", rc);
   }
 }
 
-void AviWriter::Impl::Release() {
+int AviWriter::Impl::Release() {
+  int rc = 0;
   if (format != nullptr) {
-    if (format->pb != nullptr) avio_closep(&format->pb);
+    if (format->pb != nullptr) {
+      // The buffered end of the file is written here: its failure counts.
+      avio_flush(format->pb);
+      if (format->pb->error < 0) rc = format->pb->error;
+      const int closed = avio_closep(&format->pb);
+      if (rc == 0) rc = closed;
+    }
     avformat_free_context(format);
     format = nullptr;
   }
@@ -127,20 +158,24 @@ void AviWriter::Impl::Release() {
   av_frame_free(&frame);
   av_packet_free(&packet);
   headerWritten = false;
+  return rc;
+}
+
+void AviWriter::Impl::Discard() {
+  Release();
+  if (!temporary.empty()) std::remove(temporary.c_str());
+  temporary.clear();
 }
 
 AviWriter::AviWriter() : d_(std::make_unique<Impl>()) {}
 
-AviWriter::~AviWriter() {
-  if (d_->format != nullptr && d_->headerWritten) av_write_trailer(d_->format);
-  d_->Release();
-}
+AviWriter::~AviWriter() { d_->Discard(); }
 
 int AviWriter::FramesWritten() const { return d_->frames; }
 const std::string& AviWriter::Error() const { return d_->error; }
 
 bool AviWriter::Open(const std::string& path, const AviStreamSettings& settings) {
-  d_->Release();
+  d_->Discard();
   // FFmpeg's own notices would go to the terminal; failures reach the user
   // through Error() instead.
   av_log_set_level(AV_LOG_ERROR);
@@ -181,14 +216,20 @@ bool AviWriter::Open(const std::string& path, const AviStreamSettings& settings)
     return false;
   }
 
-  rc = avio_open(&d_->format->pb, path.c_str(), AVIO_FLAG_WRITE);
+  d_->temporary = TemporaryPath(path);
+  rc = avio_open(&d_->format->pb, d_->temporary.c_str(), AVIO_FLAG_WRITE);
   if (rc < 0) {
+    d_->temporary.clear();
     av_dict_free(&muxerOptions);
-    return d_->Fail("Cannot create " + path, rc);
+    return d_->Fail("No se puede crear el vídeo «" + path + "»", rc);
   }
   rc = avformat_write_header(d_->format, &muxerOptions);
   av_dict_free(&muxerOptions);
-  if (rc < 0) return d_->Fail("Cannot write the AVI headers", rc);
+  if (rc < 0) {
+    const bool ok = d_->Fail("No se puede escribir el vídeo «" + path + "»", rc);
+    d_->Discard();
+    return ok;
+  }
   d_->headerWritten = true;
   return true;
 }
@@ -198,8 +239,8 @@ bool AviWriter::WriteFrame(const std::uint8_t* bgr24, std::size_t size) {
   const std::uint32_t stride = DibRowBytes(d_->settings.width);
   const std::size_t expected = static_cast<std::size_t>(stride) * static_cast<std::size_t>(d_->settings.height);
   if (bgr24 == nullptr || size != expected)
-    return d_->Fail("Frame " + std::to_string(d_->frames + 1) + " has " + std::to_string(size) +
-                    " bytes; expected " + std::to_string(expected));
+    return d_->Fail("El fotograma " + std::to_string(d_->frames + 1) + " tiene " + std::to_string(size) +
+                    " bytes; se esperaban " + std::to_string(expected));
 
   if (d_->encoder == nullptr) {
     AVPacket* p = d_->packet;
@@ -211,7 +252,8 @@ bool AviWriter::WriteFrame(const std::uint8_t* bgr24, std::size_t size) {
     p->flags |= AV_PKT_FLAG_KEY;
     p->stream_index = d_->stream->index;
     rc = av_interleaved_write_frame(d_->format, p);
-    if (rc < 0) return d_->Fail("Cannot write a frame to the file", rc);
+    if (rc == 0 && d_->format->pb->error < 0) rc = d_->format->pb->error;
+    if (rc < 0) return d_->Fail("No se puede escribir el vídeo «" + d_->path + "»", rc);
   } else {
     int rc = av_frame_make_writable(d_->frame);
     if (rc < 0) return d_->Fail("Cannot prepare a video frame", rc);
@@ -235,15 +277,15 @@ bool AviWriter::Close() {
   if (d_->encoder != nullptr) ok = d_->Drain(nullptr);
   const int rc = av_write_trailer(d_->format);
   d_->headerWritten = false;
-  if (rc < 0 && ok) ok = d_->Fail("Cannot complete the AVI file", rc);
-  if (d_->format->pb != nullptr && d_->format->pb->error < 0 && ok)
-    ok = d_->Fail("Cannot complete the AVI file", d_->format->pb->error);
-  d_->Release();
+  const std::string name = "No se puede completar el vídeo «" + d_->path + "»";
+  if (rc < 0 && ok) ok = d_->Fail(name, rc);
+  const int closed = d_->Release();
+  if (closed < 0 && ok) ok = d_->Fail(name, closed);
+  // Only a complete file takes the real name; anything else is removed.
+  if (ok && std::rename(d_->temporary.c_str(), d_->path.c_str()) != 0) ok = d_->Fail(name, AVERROR(errno));
+  if (!ok) std::remove(d_->temporary.c_str());
+  d_->temporary.clear();
   return ok;
 }
 
-void AviWriter::Abort() {
-  const bool created = d_->format != nullptr && d_->format->pb != nullptr;
-  d_->Release();
-  if (created) std::remove(d_->path.c_str());
-}
+void AviWriter::Abort() { d_->Discard(); }

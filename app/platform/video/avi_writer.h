@@ -27,18 +27,23 @@ int LimitFramesPerSecond(int fps);
 class AviWriter {
 public:
   AviWriter();
-  ~AviWriter();  // an unfinished file is closed as it stands
+  ~AviWriter();  // an unfinished file is removed
   AviWriter(const AviWriter&) = delete;
   AviWriter& operator=(const AviWriter&) = delete;
 
-  // Creates (or replaces) the file and writes its headers. False with Error() set.
+  // Starts the file and writes its headers: frames go to a hidden temporary
+  // file beside `path`, which gets the real name (replacing an older file)
+  // only when Close() succeeds. False with Error() set.
   bool Open(const std::string& path, const AviStreamSettings& settings);
 
   // Appends one frame at the next stream position. `size` must be the size of
   // a 24-bit DIB of the stream's width and height.
   bool WriteFrame(const std::uint8_t* bgr24, std::size_t size);
 
-  // Writes the index and completes the headers. False with Error() set.
+  // Writes the index, completes the headers, checks that every byte reached
+  // the disk and renames the file to its path. False with Error() set (the
+  // message names the file and the cause, e.g. "no queda espacio en el
+  // disco"); the unfinished file is removed and an older one keeps its content.
   bool Close();
 
   // Stops writing and deletes the unfinished file (used when the user cancels).

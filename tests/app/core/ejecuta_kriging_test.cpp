@@ -151,3 +151,36 @@ TEST(AplicaResultado, TakesBackSurfacesRangeLagsAndModel) {
 TEST(MensajeGenerando, NamesTheVariable) {
   EXPECT_EQ(MensajeGenerando("logzinc"), "Generando superficies kriging (logzinc)...");
 }
+
+TEST(MensajeFilasFuera, NamesTheRowsLeftOut) {
+  EXPECT_EQ(MensajeFilasFuera(1, {11}), "Se han dejado fuera 1 fila con valores ausentes en X, Y o Z (fila 11).");
+  EXPECT_EQ(MensajeFilasFuera(3, {2, 7, 40}),
+            "Se han dejado fuera 3 filas con valores ausentes en X, Y o Z (filas 2, 7 y 40).");
+  std::vector<int> muchas;
+  for (int i = 1; i <= 12; ++i) muchas.push_back(i * 3);
+  EXPECT_EQ(MensajeFilasFuera(12, muchas),
+            "Se han dejado fuera 12 filas con valores ausentes en X, Y o Z "
+            "(filas 3, 6, 9, 12, 15, 18, 21, 24, 27, 30 y 2 más).");
+  EXPECT_EQ(MensajeFilasFuera(2), "Se han dejado fuera 2 filas con valores ausentes en X, Y o Z.");
+}
+
+TEST(PreparaArgumentos, RowsWithAMissingValueAreNamedByTheirNumber) {
+  SesionKriging s = Sesion();
+  // Six rows (the fixture's five and one more), X of row 2 and Z of row 6 missing.
+  DatosEspaciales& d = s.datos;
+  d.N = 6;
+  d.matriz.clear();
+  for (int k = 1; k <= 4; ++k)
+    for (int i = 1; i <= 6; ++i) d.matriz.push_back(double(10 * k + i));
+  d.matriz[size_t(2 * 6 + 1)] = NAN;  // column c (X) of row 2
+  d.matriz[size_t(3 * 6 + 5)] = NAN;  // column d (Z) of row 6
+  ArgumentosSKU a;
+  s.opciones.Media = 0;
+  s.opciones.NMinAjus = 1;  // rows 3, 4, 5 leave two pairs at 1.41
+  const Resultado r = PreparaArgumentos(s, a);
+  ASSERT_TRUE(r.ok) << r.mensaje;
+  EXPECT_EQ(a.n, 4);
+  EXPECT_NE(r.mensaje.find("Se han dejado fuera 2 filas con valores ausentes en X, Y o Z (filas 2 y 6)."),
+            std::string::npos)
+      << r.mensaje;
+}

@@ -25,7 +25,10 @@ TEST(RunWarnings, TrendIterationAtItsLimit) {
 }
 
 TEST(RunWarnings, FitEndedWithASolverMessage) {
-  const auto w = RunWarnings(kCleanLog + "\n *** WARNING  ERROR 3 from BCLSF.  The maximum\n", 4, 8, 5, 7);
+  // The ordinary stop at relative function convergence is not a warning.
+  EXPECT_TRUE(RunWarnings(kCleanLog + "\n *** WARNING  ERROR 1 from BCLSF.  RELATIVE\n", 4, 8, 5, 7).empty());
+  const auto w = RunWarnings(kCleanLog + "\n *** WARNING  ERROR 1 from BCLSF.  RELATIVE\n"
+                                         "\n *** FATAL    ERROR 3 from BCLSF.  The maximum\n", 4, 8, 5, 7);
   ASSERT_EQ(w.size(), 1u);
   EXPECT_NE(w[0].find("ajuste del modelo"), std::string::npos);
   EXPECT_NE(w[0].find("global"), std::string::npos);
@@ -42,7 +45,7 @@ TEST(RunWarnings, PredictionsBeyondTheRangeByMoreThanItsSpan) {
 }
 
 TEST(RunWarnings, AllThreeInOneMessage) {
-  const auto w = RunWarnings(kCleanLog + " Se alcanz\xC3\xB3 el n\xC2\xBA m\xC3\xA1ximo de iteraciones\n from BCLSF.",
+  const auto w = RunWarnings(kCleanLog + " Se alcanz\xC3\xB3 el n\xC2\xBA m\xC3\xA1ximo de iteraciones\n ERROR 2 from BCLSF.",
                              0, 1, -5, 9);
   ASSERT_EQ(w.size(), 3u);
   const std::string text = RunWarningsText(w);

@@ -237,12 +237,13 @@ TEST_F(SorvanKrige, HullProfileOfTheExampleKeepsTheNodesInsideIt) {
 }
 
 TEST_F(SorvanKrige, EngineFailureIsReportedAndKeepsThePreviousResults) {
-  // Two points at the same place make the kriging system singular.
+  // Two points 2e-7 apart: distinct for the duplicate check, one point once
+  // the engine has them in single precision, which makes its system singular.
   const fs::path out = Carpeta("duplicados");
   std::ofstream dae(out / "dup.dae");
   dae << "\"duplicados\"\n3,31\nx,,0\ny,,0\nz,,0\n";
   for (int i = 0; i < 30; ++i) dae << (i * 37) % 101 << "," << (i * 53) % 97 << "," << i % 7 << "\n";
-  dae << "37,53,2\n";  // the coordinates of row 2 again
+  dae << "37.0000002,53,2\n";  // the coordinates of row 2, nearly
   dae.close();
   std::ofstream(out / "SKUPRE.SUP") << "de otra ejecución\n";
   Salida s = Ejecuta((out / "dup.dae").string() + " --out " + out.string());
@@ -255,6 +256,49 @@ TEST_F(SorvanKrige, EngineFailureIsReportedAndKeepsThePreviousResults) {
   EXPECT_EQ(Lee(out / "SKUPRE.SUP"), "de otra ejecución\n");
   EXPECT_FALSE(fs::exists(out / "SKUVAR.SUP"));
   EXPECT_NE(Lee(out / "KRIGING-FALLO.LOG").find("no terminó"), std::string::npos);
+}
+
+TEST_F(SorvanKrige, CoincidingPointsAreNamedBeforeTheEngineRuns) {
+  // Two points at the same place would make the kriging system singular.
+  const fs::path out = Carpeta("duplicados");
+  std::ofstream dae(out / "dup.dae");
+  dae << "\"duplicados\"\n3,31\nx,,0\ny,,0\nz,,0\n";
+  for (int i = 0; i < 30; ++i) dae << (i * 37) % 101 << "," << (i * 53) % 97 << "," << i % 7 << "\n";
+  dae << "37,53,2\n";  // the coordinates of row 2 again
+  dae.close();
+  std::ofstream(out / "SKUPRE.SUP") << "de otra ejecución\n";
+  Salida s = Ejecuta((out / "dup.dae").string() + " --out " + out.string());
+  EXPECT_EQ(s.estado, 1);
+  EXPECT_NE(s.err.find("mismas coordenadas: filas 2 y 31"), std::string::npos) << s.err;
+  EXPECT_NE(s.err.find("--duplicates average"), std::string::npos) << s.err;
+  EXPECT_EQ(s.err.find("singular"), std::string::npos) << s.err;
+  // The engine never ran: the earlier result is still there.
+  EXPECT_EQ(Lee(out / "SKUPRE.SUP"), "de otra ejecución\n");
+  // With a policy the run goes on, and says what it did.
+  for (const char* politica : {"average", "first"}) {
+    s = Ejecuta((out / "dup.dae").string() + " --duplicates " + politica + " --grid 10,10 --out " + out.string());
+    EXPECT_EQ(s.estado, 0) << s.err;
+    EXPECT_NE(s.err.find("1 grupo de puntos en las mismas coordenadas (filas 2 y 31)"), std::string::npos) << s.err;
+  }
+  s = Ejecuta((out / "dup.dae").string() + " --duplicates mean --out " + out.string());
+  EXPECT_EQ(s.estado, 2);
+}
+
+TEST_F(SorvanKrige, RowsWithMissingValuesAreLeftOutAndCounted) {
+  const fs::path out = Carpeta("ausentes");
+  std::ifstream meuse(kMeuse);
+  std::ofstream dae(out / "ausentes.dae");
+  std::string linea;
+  for (int n = 1; std::getline(meuse, linea); ++n) {
+    if (n == 11) linea = "NA" + linea.substr(linea.find(','));            // X missing on row 1
+    if (n == 20) linea = linea.substr(0, linea.find(',', linea.find(',') + 1)) + ",-9999,5,1,1,1,1";  // Z
+    dae << linea << "\n";
+  }
+  dae.close();
+  Salida s = Ejecuta((out / "ausentes.dae").string() + " --z zinc --missing -9999 --grid 10,10 --out " + out.string());
+  EXPECT_EQ(s.estado, 0) << s.err;
+  EXPECT_NE(s.err.find("Se han dejado fuera 2 filas"), std::string::npos) << s.err;
+  EXPECT_NE(s.out.find("(155 puntos, 2 sin X, Y o Z, fuera del cálculo)"), std::string::npos) << s.out;
 }
 
 TEST_F(SorvanKrige, BadInputAndBadUsageHaveTheirExitStatus) {
@@ -280,6 +324,7 @@ TEST_F(SorvanKrige, BadInputAndBadUsageHaveTheirExitStatus) {
       {kMeuse + " --first-lag 0 --lag-width 0", 2, "ambos"},
       {(out / "no-existe.dae").string(), 1, "no-existe.dae"},
       {(out / "roto.dae").string(), 1, "roto.dae, línea 8"},
+      {kMeuse + " --export mapa.png", 2, "mapa.png"},
       {kMeuse + " --z plomo", 1, "«plomo»"},
       {kMeuse + " --x 9", 1, "8 variables"},
       {kMeuse + " --grid 2,50", 1, "3 nodos"},
@@ -295,6 +340,75 @@ TEST_F(SorvanKrige, BadInputAndBadUsageHaveTheirExitStatus) {
   EXPECT_EQ(ayuda.estado, 0);
   for (const char* opcion : {"--trend", "--model", "--estimator", "--first-lag", "--lag-width", "--lags", "--fit-lags",
                              "--min-pairs", "--variable-lags", "--grid", "--origin", "--spacing", "--profile",
-                             "--exclude", "--fit", "--start", "--out", "--no-row-limit"})
+                             "--exclude", "--fit", "--start", "--out", "--no-row-limit", "--export", "--crs",
+                             "--duplicates", "--missing"})
     EXPECT_NE(ayuda.out.find(opcion), std::string::npos) << opcion;
+}
+
+// Causes the program can name are said before the engine runs, in Spanish,
+// with exit status 1; the warnings say what is really used.
+TEST_F(SorvanKrige, InvalidModelsAndDataAreRefusedBeforeTheEngine) {
+  const fs::path out = Carpeta("antes_del_motor");
+  const auto rechaza = [&](const std::string& args, const std::string& frase) {
+    Salida s = Ejecuta(args + " --out " + out.string());
+    EXPECT_EQ(s.estado, 1) << args << "\n" << s.out << s.err;
+    EXPECT_NE(s.err.find(frase), std::string::npos) << args << "\n" << s.err;
+    EXPECT_EQ(s.err.find("El codigo de error"), std::string::npos) << s.err;  // the engine never ran
+    EXPECT_FALSE(fs::exists(out / "SKUPRE.SUP")) << args;
+  };
+  // Negative sill, power exponent 3: the variances would be negative.
+  rechaza(kMeuse + " --z logzinc --fit none --start 0,-5,100", "La meseta o pendiente C1");
+  rechaza(kMeuse + " --z logzinc --model power --fit none --start 0,1,3", "exponente A del modelo potencial");
+  rechaza(kMeuse + " --z logzinc --model spherical --start 0.1,0.5,0", "alcance A");
+
+  // A constant Z; points sharing one Y (no spacing was given, so none is blamed).
+  {
+    std::ofstream f(out / "constante.dae");
+    f << "\"c\"\n3,12\nx,,0\ny,,0\nz,,0\n";
+    for (int i = 0; i < 12; ++i) f << i % 4 << "," << i / 4 << ",5\n";
+  }
+  rechaza((out / "constante.dae").string(), "La variable z vale 5 en todos los datos");
+  {
+    std::ofstream f(out / "linea.dae");
+    f << "\"l\"\n3,12\nx,,0\ny,,0\nz,,0\n";
+    for (int i = 0; i < 12; ++i) f << i << ",7," << i * i << "\n";
+  }
+  rechaza((out / "linea.dae").string(), "Todos los datos tienen la misma coordenada Y");
+  Salida s = Ejecuta((out / "linea.dae").string() + " --out " + out.string());
+  EXPECT_EQ(s.err.find("espaciado"), std::string::npos) << s.err;
+  // No lag class with more pairs than the fit asks for.
+  rechaza(kMeuse + " --z logzinc --first-lag 100 --min-pairs 5000", "Ningún salto tiene más de 5000 pares");
+  // Too few points for a cubic trend (10 terms).
+  {
+    std::ofstream f(out / "pocos.dae");
+    f << "\"p\"\n3,8\nx,,0\ny,,0\nz,,0\n";
+    for (int i = 0; i < 8; ++i) f << i % 3 << "," << i / 3 << "," << i << "\n";
+  }
+  rechaza((out / "pocos.dae").string() + " --trend 3", "Hay 8 datos y el kriging con tendencia de grado 3");
+
+  // A profile far from the grid leaves no node to krige.
+  std::ofstream(out / "lejos.per") << "4\n0,0\n1,0\n0,1\n0,0\n";
+  rechaza(kMeuse + " --z logzinc --profile " + (out / "lejos.per").string(), "excluye todos los nodos");
+
+  // Invalid UTF-8 given on the command line is not echoed raw.
+  s = Ejecuta(kMeuse + " --z \"$(printf '\\377\\376')\" --out " + out.string());
+  EXPECT_EQ(s.estado, 1);
+  EXPECT_EQ(s.err.find("\xff"), std::string::npos) << s.err;
+  EXPECT_NE(s.err.find("«??»"), std::string::npos) << s.err;
+}
+
+TEST_F(SorvanKrige, WarningsSayWhatIsUsed) {
+  const fs::path out = Carpeta("avisos");
+  // A minimum of 0 pairs is what the engine takes as its default.
+  Salida s = Ejecuta(kMeuse + " --z logzinc --min-pairs 0 --grid 10,10 --out " + out.string());
+  ASSERT_EQ(s.estado, 0) << s.err;
+  EXPECT_NE(s.err.find("--min-pairs 0 no es posible: el motor toma su valor por defecto, 15"), std::string::npos)
+      << s.err;
+  EXPECT_NE(s.out.find("más de 15 pares"), std::string::npos) << s.out;
+  // Fewer lags than the automatic fit count, without --fit-lags: no warning
+  // about a count the user did not give.
+  s = Ejecuta(kMeuse + " --z logzinc --lags 3 --grid 10,10 --out " + out.string());
+  ASSERT_EQ(s.estado, 0) << s.err;
+  EXPECT_EQ(s.err.find("NAjus"), std::string::npos) << s.err;
+  EXPECT_NE(s.out.find("Ajuste: 3 saltos"), std::string::npos) << s.out;
 }

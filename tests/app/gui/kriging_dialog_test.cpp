@@ -10,6 +10,9 @@
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QTemporaryDir>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
@@ -17,6 +20,7 @@
 #include <QTest>
 #include <sstream>
 
+#include "core/estimacion_recursos.h"
 #include "core/opciones_kriging.h"
 #include "gui/kriging/frmKriging2D.h"
 #include "gui/kriging/frmOpKriging.h"
@@ -302,6 +306,75 @@ TEST(Kriging2D, DatosEnUnSoloPuntoSeExplicanSinEjecutar) {
   EXPECT_TRUE(mensajes[0].texto.contains("mismo punto")) << mensajes[0].texto.toStdString();
   EXPECT_EQ(llamadas, 0);
   EXPECT_FALSE(dlg.OpcionesFijadas);
+}
+
+// The dialog says where the run will write, and warns with the estimated
+// figures when a global run of the data will be slow or cannot fit.
+TEST(Kriging2D, MuestraLaCarpetaYAvisaDeUnKrigingGrande) {
+  SesionKriging s = SesionMeuse();
+  {
+    frmKriging2D dlg(s);
+    const QString esperada = QDir(QString::fromStdString(s.archivoDatos)).absoluteFilePath("../meuse_resultados");
+    EXPECT_TRUE(dlg.TxtCarpeta->text() == QDir::cleanPath(esperada) ||
+                dlg.TxtCarpeta->text().endsWith("/meuse_resultados"))
+        << dlg.TxtCarpeta->text().toStdString();
+    EXPECT_TRUE(dlg.TxtCarpeta->isReadOnly());
+    EXPECT_FALSE(dlg.LblEstimacion->isVisibleTo(&dlg));  // 155 points: nothing to say
+  }
+  // Many points (no kriging is made): the figures of the estimate.
+  const auto conPuntos = [](int n) {
+    SesionKriging g;
+    g.datos.nvar = 3;
+    g.datos.N = n;
+    g.datos.nombres = {"x       ", "y       ", "z       "};
+    g.datos.matriz.resize(size_t(3) * n);
+    for (int i = 0; i < n; ++i) {
+      g.datos.matriz[size_t(i)] = i % 1000;
+      g.datos.matriz[size_t(n + i)] = i / 1000;
+      g.datos.matriz[size_t(2 * n + i)] = i % 7;
+    }
+    return g;
+  };
+  SesionKriging lento = conPuntos(40000);
+  const sorvan::EstimacionRecursos e = sorvan::EstimaRecursos(40000, 2500, 0);
+  {
+    frmKriging2D dlg(lento);
+    EXPECT_TRUE(dlg.LblEstimacion->isVisibleTo(&dlg));
+    EXPECT_TRUE(dlg.LblEstimacion->text().contains(QString::fromStdString(sorvan::TextoBytes(e.bytes))))
+        << dlg.LblEstimacion->text().toStdString();
+    EXPECT_TRUE(dlg.LblEstimacion->text().contains("Kriging Local")) << dlg.LblEstimacion->text().toStdString();
+    if (const char* carpeta = std::getenv("SORVAN_SCREENSHOTS")) {
+      dlg.show();
+      ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
+      dlg.grab().save(QDir(QString::fromLocal8Bit(carpeta)).filePath("kriging_dialog_aviso.png"));
+    }
+  }
+  SesionKriging enorme = conPuntos(400000);
+  {
+    frmKriging2D dlg(enorme);
+    EXPECT_TRUE(dlg.LblEstimacion->text().startsWith("El kriging global de estos datos no cabe en la memoria"))
+        << dlg.LblEstimacion->text().toStdString();
+  }
+}
+
+TEST(Kriging2D, CambiarLaCarpetaLaFijaParaEstosDatos) {
+  SesionKriging s = SesionMeuse();
+  QTemporaryDir otra;
+  frmKriging2D dlg(s);
+  QString propuesta;
+  dlg.ElegirCarpeta = [&](QWidget*, const QString& actual) {
+    propuesta = actual;
+    return otra.path();
+  };
+  QTest::mouseClick(dlg.CoCarpeta, Qt::LeftButton);
+  EXPECT_TRUE(propuesta.endsWith("meuse_resultados")) << propuesta.toStdString();
+  EXPECT_EQ(dlg.TxtCarpeta->text(), otra.path());
+  EXPECT_EQ(s.carpetaElegida, QFile::encodeName(otra.path()).toStdString());
+  EXPECT_EQ(s.carpetaElegidaPara, s.archivoDatos);
+  // A cancelled choice changes nothing.
+  dlg.ElegirCarpeta = [](QWidget*, const QString&) { return QString(); };
+  QTest::mouseClick(dlg.CoCarpeta, Qt::LeftButton);
+  EXPECT_EQ(dlg.TxtCarpeta->text(), otra.path());
 }
 
 // With SORVAN_SCREENSHOTS set to a folder, the dialog on meuse is saved

@@ -106,7 +106,8 @@ TEST_F(MainWindowTest, MenusHaveTheirCaptionsKeysAndStates) {
   EXPECT_EQ(textos(menu(w, "mnuEdicion")),
             QStringList({"&Deshacer", "-", "Cor&tar", "&Copiar", "&Pegar"}));
   EXPECT_EQ(textos(menu(w, "mnuKriging")),
-            QStringList({"Kriging &2D", "Kriging &3D", "&Cokriging", "-", "&Animar..."}));
+            QStringList({"Kriging &2D", "Kriging &3D", "&Cokriging", "-", "&Validación cruzada",
+                         "Compa&rar modelos", "&Modelo del semivariograma", "-", "&Animar..."}));
   EXPECT_EQ(textos(menu(w, "mnuVentana")),
             QStringList({"&Cascada", "Mosaico &horizontal", "Mosaico &vertical", "&Organizar iconos"}));
   EXPECT_EQ(textos(menu(w, "mnuAyuda")),

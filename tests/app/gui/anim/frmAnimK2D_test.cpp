@@ -36,6 +36,9 @@ protected:
     const sorvan::Resultado r = sorvan::LeeDatos(ruta.toStdString(), Sesion().datos);
     ASSERT_TRUE(r.ok) << r.mensaje;
     Sesion().archivoDatos = ruta.toStdString();
+    // The runs' results (and the series) in the test's folder.
+    Sesion().carpetaElegida = QFile::encodeName(dir_.path()).toStdString();
+    Sesion().carpetaElegidaPara = Sesion().archivoDatos;
   }
   void CargaMeuse() { CargaDatos(qEnvironmentVariable("SORVAN_SOURCE_DIR") + QStringLiteral("/examples/meuse.dae")); }
 

@@ -314,7 +314,7 @@ TEST_F(AviWriterTest, FrameOfTheWrongSizeIsRefusedWithAMessage) {
   ASSERT_TRUE(w.Open((dir_ / "x.avi").string(), s)) << w.Error();
   std::vector<std::uint8_t> small(100);
   EXPECT_FALSE(w.WriteFrame(small.data(), small.size()));
-  EXPECT_NE(w.Error().find("expected 230400"), std::string::npos) << w.Error();
+  EXPECT_NE(w.Error().find("se esperaban 230400"), std::string::npos) << w.Error();
 }
 
 TEST_F(AviWriterTest, UnwritablePathFailsToOpen) {

@@ -1,0 +1,45 @@
+#pragma once
+// "Kriging" > "Validación cruzada": the model and trend of the last run
+// validated leaving out each datum (or in K groups): observed against
+// predicted with the 1:1 line, the histogram of the standardised errors, the
+// map of the errors, the summary, and the table exported to CSV.
+#include <QDialog>
+
+#include "core/cross_validation_run.h"
+#include "core/sesion_kriging.h"
+
+class QComboBox;
+class QLabel;
+class QSpinBox;
+class ValidationPlot;
+
+class frmValidacionCruzada : public QDialog {
+ public:
+  frmValidacionCruzada(const sorvan::SesionKriging& sesion, QWidget* parent = nullptr);
+
+  // Runs the cross-validation with the window's choices; false (and a
+  // message in the summary) when it cannot be done.
+  bool Calcular();
+  // Writes the table to `path`; the message box of a failure is left to the caller.
+  sorvan::Resultado ExportarTabla(const QString& path) const;
+  const kriging::CrossValidationResult& Resultado() const { return resultado_; }
+
+ private:
+  void Exportar();
+  void MostrarResultado();
+
+  const sorvan::SesionKriging& sesion_;
+  QComboBox* cboModo_;
+  QSpinBox* spnGrupos_;
+  QSpinBox* spnSemilla_;
+  QLabel* lblResumen_;
+  ValidationPlot* graficoDispersion_;
+  ValidationPlot* graficoHistograma_;
+  ValidationPlot* graficoMapa_;
+  kriging::CrossValidationResult resultado_;
+};
+
+// The name of a model code in the program's words ("esférico", ...).
+QString NombreModelo(int codigo);
+// "esférico, c0 = 0.05, c1 = 0.59, a = 900" (no a for the linear model).
+QString DescripcionModelo(int codigo, double c0, double c1, double a);

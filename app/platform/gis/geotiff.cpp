@@ -1,0 +1,69 @@
+#include "platform/gis/geotiff.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <unistd.h>
+
+#include <cpl_error.h>
+#include <gdal_priv.h>
+#include <ogr_spatialref.h>
+
+#include "core/escritura_atomica.h"
+#include "core/exporta_texto.h"
+#include "platform/gis/gdal_comun.h"
+
+namespace sorvan {
+
+Resultado EscribeGeoTiff(const std::string& ruta, const SuperficiesKriging& s, const std::string& crs) {
+  IniciaGdal();
+  if (s.nx < 1 || s.ny < 1 || s.SupPred.size() != size_t(s.nx) * size_t(s.ny) || s.SupVar.size() != s.SupPred.size())
+    return Resultado::Error(ruta + ": no hay superficies que exportar.");
+  OGRSpatialReference srs;
+  if (!crs.empty() && !LeeCrs(crs, srs))
+    return Resultado::Error("No se reconoce el sistema de referencia «" + crs + "».");
+
+  namespace fs = std::filesystem;
+  const fs::path destino(ruta);
+  const fs::path temporal = (destino.has_parent_path() ? destino.parent_path() : fs::path(".")) /
+                            ("." + destino.filename().string() + ".tmp-" + std::to_string(::getpid()) + ".tif");
+  auto falla = [&](const std::string& causa) {
+    std::error_code ec;
+    fs::remove(temporal, ec);
+    return Resultado::Error("No se pudo escribir el archivo «" + ruta + "»: " + causa + ".");
+  };
+
+  CPLErrorReset();
+  GDALDriver* drv = GetGDALDriverManager()->GetDriverByName("GTiff");
+  if (!drv) return falla("GDAL no tiene el controlador GeoTIFF");
+  GDALDataset* ds = drv->Create(temporal.string().c_str(), s.nx, s.ny, 2, GDT_Float32, nullptr);
+  if (!ds) return falla(UltimoErrorGdal("no se pudo crear"));
+  // The top-left corner of the top-left pixel, half a cell from its node.
+  double gt[6] = {double(s.xMin) - double(s.dx) / 2, double(s.dx), 0,
+                  double(s.yMin) + double(s.dy) * (s.ny - 1) + double(s.dy) / 2, 0, -double(s.dy)};
+  bool ok = ds->SetGeoTransform(gt) == CE_None;
+  if (ok && !crs.empty()) ok = ds->SetSpatialRef(&srs) == CE_None;
+  std::vector<float> fila(size_t(s.nx));
+  for (int b = 1; b <= 2 && ok; ++b) {
+    GDALRasterBand* banda = ds->GetRasterBand(b);
+    banda->SetNoDataValue(kSinDatoRaster);
+    banda->SetDescription(b == 1 ? "prediccion" : "varianza");
+    const std::vector<float>& v = b == 1 ? s.SupPred : s.SupVar;
+    for (int r = 0; r < s.ny && ok; ++r) {
+      const int j = s.ny - 1 - r;  // rows from the top (largest Y)
+      for (int i = 0; i < s.nx; ++i) {
+        const size_t k = size_t(i) + size_t(j) * size_t(s.nx);
+        fila[size_t(i)] = EsHueco(s, k) ? float(kSinDatoRaster) : v[k];
+      }
+      ok = banda->RasterIO(GF_Write, 0, r, s.nx, 1, fila.data(), s.nx, 1, GDT_Float32, 0, 0) == CE_None;
+    }
+  }
+  GDALClose(ds);  // flushes; a write error shows as GDAL's last error
+  if (!ok || CPLGetLastErrorType() >= CE_Failure) return falla(UltimoErrorGdal("error de escritura"));
+  std::error_code ec;
+  fs::rename(temporal, destino, ec);
+  if (ec) return falla(CausaError(ec.value()));
+  return Resultado::Exito();
+}
+
+}  // namespace sorvan

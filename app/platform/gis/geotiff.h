@@ -1,0 +1,15 @@
+#pragma once
+// Surfaces as a GeoTIFF: float32, band 1 the prediction, band 2 the kriging
+// variance, holes as no-data (kSinDatoRaster), each node at the centre of its
+// pixel, the coordinate reference system when known. Written under a
+// temporary name in the same folder and renamed when GDAL reports no error.
+#include <string>
+
+#include "core/resultado.h"
+#include "core/sesion_kriging.h"
+
+namespace sorvan {
+
+Resultado EscribeGeoTiff(const std::string& ruta, const SuperficiesKriging& s, const std::string& crs);
+
+}  // namespace sorvan

@@ -1,0 +1,61 @@
+// libFuzzer target of the chart file readers: the surface file (".sup"), the
+// semivariogram file (".sv", GENERAL layout) and the number stream of its
+// annotation companion (".fmt"). The first byte chooses the reader; the rest
+// is the file. Any input must end in a whole result or a message naming the
+// file, within bounded memory.
+#include <unistd.h>
+
+#include <QByteArray>
+#include <QString>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "platform/chart_files.h"
+
+namespace {
+
+// The readers take a path: each input goes to one file of this process.
+const QString& Archivo() {
+  static const QString ruta = QStringLiteral("/tmp/sorvan_fuzz_graficos_%1").arg(::getpid());
+  return ruta;
+}
+
+void Escribe(const uint8_t* datos, size_t largo) {
+  std::FILE* f = std::fopen(Archivo().toLocal8Bit().constData(), "wb");
+  if (!f) std::abort();
+  if (largo > 0 && std::fwrite(datos, 1, largo, f) != largo) std::abort();
+  if (std::fclose(f) != 0) std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* datos, size_t largo) {
+  if (largo == 0) return 0;
+  const int lector = datos[0] % 3;
+  if (lector == 2) {
+    bool completo = false;
+    const std::vector<double> v =
+        ReadNumberStream(QByteArray(reinterpret_cast<const char*>(datos) + 1, qsizetype(largo - 1)), &completo);
+    if (v.size() > largo) std::abort();  // never more numbers than bytes
+    return 0;
+  }
+  Escribe(datos + 1, largo - 1);
+  QString error;
+  if (lector == 0) {
+    SurfaceGrid g;
+    const bool ok = ReadSurfaceFile(Archivo(), g, &error);
+    if (ok && g.z.size() != size_t(g.nx) * size_t(g.ny)) std::abort();
+    if (ok && g.z.size() > largo) std::abort();  // one value takes at least a byte
+    if (!ok && !error.contains(Archivo())) std::abort();
+  } else {
+    GeneralData d;
+    const bool ok = ReadGeneralFile(Archivo(), d, &error);
+    if (ok)
+      for (const GeneralSeries& s : d.series)
+        if (s.x.size() != s.y.size()) std::abort();
+    if (!ok && !error.contains(Archivo())) std::abort();
+  }
+  return 0;
+}

@@ -1,0 +1,167 @@
+// The "Kriging Local" frame of the options dialog driven through its real
+// widgets: the neighbourhood goes in and comes back, typed values reach the
+// options, impossible ones are refused by the engine's rule with the dialog
+// left open, and an unchecked frame reads nothing.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QDir>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+#include <cmath>
+#include <sstream>
+
+#include "core/ejecuta_kriging.h"
+#include "gui/kriging/frmOpKriging.h"
+#include "gui_test_support.h"
+
+using prueba::ResponderMensaje;
+using sorvan::DatosEspaciales;
+using sorvan::OpcionesKriging;
+
+namespace {
+
+DatosEspaciales DatosPequenos() {
+  std::istringstream f(
+      "\"prueba\"\n3,6\n\"x\",\"\",0\n\"y\",\"\",0\n\"v\",\"\",0\n"
+      "0,200,1\n100,260,2\n50,230,3\n20,210,4\n80,250,5\n40,240,6\n");
+  DatosEspaciales d;
+  EXPECT_TRUE(sorvan::LeeDatos(f, "prueba.dae", d).ok);
+  return d;
+}
+
+OpcionesKriging Opciones() {
+  OpcionesKriging op;
+  op.Media = 1, op.Modelo = 1, op.Estimador = 1;
+  op.SaltoIni = 10, op.RSalto = 20, op.NSaltos = 5, op.NAjus = 5, op.NMinAjus = 1;
+  op.NRx = op.NRy = 10, op.LRx = op.LRy = 10;
+  return op;
+}
+
+void Escribe(QLineEdit* campo, const QString& texto) {
+  campo->selectAll();
+  QTest::keyClicks(campo, texto);
+  if (campo->text() != texto) campo->setText(texto);
+}
+
+TEST(KrigingLocal, ElVecindarioEntraYVuelveIgual) {
+  const DatosEspaciales datos = DatosPequenos();
+  OpcionesKriging op = Opciones();
+  op.KrigingLocal = 1, op.NVecinos = 24, op.NMinVecinos = 6, op.DistVecinos = 125.5f;
+  op.Cuadrantes = 1, op.VarioLocal = 1, op.TendLocal = 0;
+  frmOpKriging dlg(op, datos, 1, 2);
+  dlg.show();
+  EXPECT_TRUE(dlg.FraKrigingLocal->isChecked());
+  EXPECT_EQ(dlg.TxtNVecinos->text(), "24");
+  EXPECT_EQ(dlg.TxtNMinVecinos->text(), "6");
+  EXPECT_EQ(dlg.TxtDistVecinos->text(), "125.500");
+  EXPECT_TRUE(dlg.VerCuadrantes->isChecked());
+  EXPECT_TRUE(dlg.VerVariograma->isChecked());
+  EXPECT_FALSE(dlg.VerTendencia->isChecked());
+  op.NVecinos = 0;  // proves that "Aceptar" writes the field back
+  QTest::mouseClick(dlg.CoAceptar, Qt::LeftButton);
+  EXPECT_EQ(op.KrigingLocal, 1);
+  EXPECT_EQ(op.NVecinos, 24);
+  EXPECT_EQ(op.NMinVecinos, 6);
+  EXPECT_FLOAT_EQ(op.DistVecinos, 125.5f);
+  EXPECT_EQ(op.Cuadrantes, 1);
+  EXPECT_EQ(op.VarioLocal, 1);
+  EXPECT_EQ(op.TendLocal, 0);
+}
+
+TEST(KrigingLocal, MarcarElMarcoYEscribirLlegaALasOpciones) {
+  const DatosEspaciales datos = DatosPequenos();
+  OpcionesKriging op = Opciones();
+  frmOpKriging dlg(op, datos, 1, 2);
+  dlg.show();
+  EXPECT_FALSE(dlg.FraKrigingLocal->isChecked());  // global kriging unless asked
+  EXPECT_FALSE(dlg.TxtNVecinos->isEnabled());
+  dlg.FraKrigingLocal->setChecked(true);
+  EXPECT_TRUE(dlg.TxtNVecinos->isEnabled());
+  Escribe(dlg.TxtNVecinos, "16");
+  Escribe(dlg.TxtNMinVecinos, "3");
+  Escribe(dlg.TxtDistVecinos, "");  // no limit
+  dlg.VerVariograma->click();
+  QTest::mouseClick(dlg.CoAceptar, Qt::LeftButton);
+  EXPECT_FALSE(dlg.isVisible());
+  EXPECT_EQ(op.KrigingLocal, 1);
+  EXPECT_EQ(op.NVecinos, 16);
+  EXPECT_EQ(op.NMinVecinos, 3);
+  EXPECT_TRUE(std::isinf(op.DistVecinos));
+  EXPECT_EQ(op.VarioLocal, 1);
+  EXPECT_EQ(op.TendLocal, 1);
+}
+
+TEST(KrigingLocal, ValoresImposiblesSeRechazanConElDialogoAbierto) {
+  const DatosEspaciales datos = DatosPequenos();
+  struct Caso {
+    const char *n, *m, *d;
+    int media;
+    const char* enMensaje;
+  };
+  const Caso casos[] = {{"8", "9", "", 1, "(M = 9) es mayor que el máximo (8)"},
+                        {"8", "1", "0", 1, "(D = 0) debe ser mayor que 0"},
+                        {"8", "1", "-2", 1, "(D = -2) debe ser mayor que 0"},
+                        {"5", "1", "", 2, "(N = 5) es menor que el número de términos de la deriva (6)"},
+                        {"diez", "1", "", 1, "Nº de vecinos"},
+                        {"8", "1", "lejos", 1, "Distancia máxima"}};
+  for (const Caso& c : casos) {
+    OpcionesKriging op = Opciones();
+    op.Media = c.media;
+    frmOpKriging dlg(op, datos, 1, 2);
+    dlg.show();
+    dlg.FraKrigingLocal->setChecked(true);
+    Escribe(dlg.TxtNVecinos, QString::fromUtf8(c.n));
+    Escribe(dlg.TxtNMinVecinos, QString::fromUtf8(c.m));
+    Escribe(dlg.TxtDistVecinos, QString::fromUtf8(c.d));
+    QString texto;
+    auto respuesta = ResponderMensaje(&texto);
+    QTest::mouseClick(dlg.CoAceptar, Qt::LeftButton);
+    EXPECT_TRUE(respuesta->vista()) << c.n << " " << c.m << " " << c.d;
+    EXPECT_TRUE(texto.contains(QString::fromUtf8(c.enMensaje))) << texto.toStdString();
+    EXPECT_TRUE(dlg.isVisible());
+    EXPECT_EQ(op.KrigingLocal, 0);  // nothing changed
+  }
+}
+
+TEST(KrigingLocal, ConElMarcoSinMarcarNoSeLeeNada) {
+  const DatosEspaciales datos = DatosPequenos();
+  OpcionesKriging op = Opciones();
+  frmOpKriging dlg(op, datos, 1, 2);
+  dlg.show();
+  dlg.TxtNVecinos->setText(QStringLiteral("no es un número"));
+  QString texto;
+  auto respuesta = ResponderMensaje(&texto);
+  QTest::mouseClick(dlg.CoAceptar, Qt::LeftButton);
+  EXPECT_FALSE(respuesta->vista()) << texto.toStdString();
+  EXPECT_FALSE(dlg.isVisible());
+  EXPECT_EQ(op.KrigingLocal, 0);
+  EXPECT_EQ(op.NVecinos, 32);
+}
+
+// With SORVAN_SCREENSHOTS set to a folder, the first tab with the frame in use
+// is saved there as options_1_local.png (meuse, automatic options).
+TEST(KrigingLocal, CapturaDelMarco) {
+  const char* carpeta = std::getenv("SORVAN_SCREENSHOTS");
+  const char* fuente = std::getenv("SORVAN_SOURCE_DIR");
+  if (!carpeta || !fuente) GTEST_SKIP() << "SORVAN_SCREENSHOTS not set";
+  DatosEspaciales datos;
+  ASSERT_TRUE(sorvan::LeeDatos(std::string(fuente) + "/examples/meuse.dae", datos).ok);
+  OpcionesKriging op;
+  ASSERT_TRUE(sorvan::OpcionesPorDefecto(datos, 1, 2, op).ok);
+  op.KrigingLocal = 1, op.NVecinos = 32, op.NMinVecinos = 8, op.DistVecinos = 1000;
+  frmOpKriging dlg(op, datos, 1, 2);
+  dlg.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
+  dlg.Pestanas->setCurrentIndex(0);
+  QTest::qWait(50);
+  const QString ruta = QDir(QString::fromLocal8Bit(carpeta)).filePath(QStringLiteral("options_1_local.png"));
+  EXPECT_TRUE(dlg.grab().save(ruta)) << ruta.toStdString();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) { return prueba::EjecutaPruebas(argc, argv, {.modalOlvidadoMs = 15000}); }

@@ -1,0 +1,240 @@
+// The model-check windows on a real meuse run: the cross-validation window
+// (summary against the engine-independent closed form's reference values,
+// plots filled, CSV export), the model panel (fit error recomputed from the
+// chart files equals the engine's, a typed model kriged without fitting comes
+// back unchanged), the model comparison, and the warnings message.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <cmath>
+#include <fstream>
+
+#include "core/ejecuta_kriging.h"
+#include "gui/charts/frmChart2D.h"
+#include "platform/chart2d.h"
+#include "core/motor_kriging.h"
+#include "core/opciones_kriging.h"
+#include "core/sesion_kriging.h"
+#include "gui/validation/frmComparaModelos.h"
+#include "gui/validation/frmModeloVariograma.h"
+#include "gui/validation/frmValidacionCruzada.h"
+#include "gui/validation/validation_commands.h"
+#include "gui/validation/validation_plot.h"
+#include "gui_test_support.h"
+#include "../../engine/criterion_minimum.h"
+
+using sorvan::SesionKriging;
+
+namespace {
+
+void Captura(QWidget* w, const char* nombre) {
+  const QByteArray carpeta = qgetenv("SORVAN_SCREENSHOTS");
+  if (!carpeta.isEmpty()) w->grab().save(QDir(QString::fromLocal8Bit(carpeta)).filePath(QString::fromLatin1(nombre)));
+}
+
+class ValidacionTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(carpeta.isValid());
+    const std::string meuse = qgetenv("SORVAN_SOURCE_DIR").toStdString() + "/examples/meuse.dae";
+    ASSERT_TRUE(sorvan::LeeDatos(meuse, sesion.datos).ok);
+    sesion.colX = 1, sesion.colY = 2, sesion.colZ = 4;
+    ASSERT_TRUE(sorvan::OpcionesPorDefecto(sesion.datos, 1, 2, sesion.opciones).ok);
+    sesion.opcionesListas = true;
+  }
+  // Krige with the given spherical model and no fit.
+  void Krigear(float c0, float c1, float a, int tendencia = 0) {
+    sesion.opciones.Modelo = 1;
+    sesion.opciones.Media = tendencia;
+    sesion.opciones.C0Ini = c0, sesion.opciones.C1Ini = c1, sesion.opciones.AIni = a;
+    sesion.opciones.MetodoAjuste = sorvan::kSinAjuste;
+    sorvan::MotorKriging motor;
+    const sorvan::Resultado r = sorvan::EjecutaKriging(sesion, "logzinc", carpeta.path().toStdString(), motor);
+    ASSERT_TRUE(r.ok) << r.mensaje;
+  }
+  QTemporaryDir carpeta;
+  SesionKriging sesion;
+};
+
+TEST_F(ValidacionTest, WindowShowsTheSummaryOfTheReferenceModelAndExportsTheTable) {
+  Krigear(0.05f, 0.59f, 900);
+  frmValidacionCruzada w(sesion);
+  w.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+  ASSERT_EQ(w.Resultado().status, 0) << w.Resultado().message;
+  // An independent package's leave-one-out of this model: RMSE 0.391977,
+  // mean squared standardised error 0.825517.
+  EXPECT_NEAR(w.Resultado().summary.rootMeanSquareError, 0.391977, 1e-5);
+  EXPECT_NEAR(w.Resultado().summary.meanSquaredStandardisedError, 0.825517, 1e-4);
+  const QString resumen = w.findChild<QLabel*>("lblResumen")->text();
+  EXPECT_TRUE(resumen.contains("155 datos")) << resumen.toStdString();
+  EXPECT_TRUE(resumen.contains("0.391977")) << resumen.toStdString();
+  // The 1:1 plot spans the observed data.
+  const QRectF extent = w.findChild<ValidationPlot*>("graficoDispersion")->Extent();
+  EXPECT_LE(extent.left(), 4.73);
+  EXPECT_GE(extent.right(), 7.51);
+  Captura(&w, "cross_validation.png");
+
+  const QString csv = QDir(carpeta.path()).filePath("cv.csv");
+  ASSERT_TRUE(w.ExportarTabla(csv).ok);
+  std::ifstream in(csv.toStdString());
+  int lineas = 0;
+  for (std::string l; std::getline(in, l);) ++lineas;
+  EXPECT_EQ(lineas, 156);
+
+  // Ten groups: every datum predicted once, by another group's data.
+  w.findChild<QComboBox*>("cboModo")->setCurrentIndex(1);
+  ASSERT_TRUE(w.Calcular());
+  EXPECT_EQ(w.Resultado().points[0].fold >= 0 && w.Resultado().points[0].fold < 10, true);
+  EXPECT_GT(w.Resultado().summary.rootMeanSquareError, 0.3);
+}
+
+TEST_F(ValidacionTest, ModelPanelShowsTheFitErrorAndKrigesATypedModel) {
+  // A fitted run: the panel recomputes the engine's fit error from the chart files.
+  sesion.opciones.MetodoAjuste = sorvan::kAjusteMotor;
+  sesion.opciones.C0Ini = sesion.opciones.C1Ini = sesion.opciones.AIni = -1;
+  sorvan::MotorKriging motor;
+  ASSERT_TRUE(sorvan::EjecutaKriging(sesion, "logzinc", carpeta.path().toStdString(), motor).ok);
+  frmModeloVariograma w(sesion);
+  w.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+  const ClasesAjuste clases = LeeClasesAjuste(carpeta.path());
+  ASSERT_FALSE(clases.pares.empty());
+  const sorvan::ModeloAjustado& m = sesion.modelo;
+  EXPECT_NEAR(ErrorAjuste(clases, m.codigo, m.c0, m.c1, m.a, sesion.opciones.NMinAjus, sesion.opciones.NAjus),
+              m.errorAjuste, 1e-3 * m.errorAjuste);
+  EXPECT_TRUE(w.findChild<QLabel*>("lblAjustado")->text().contains("esférico"));
+  Captura(&w, "model_panel.png");
+
+  // A typed model redraws at once and is kriged as typed.
+  w.findChild<QComboBox*>("cboModelo")->setCurrentIndex(1);  // exponential
+  w.findChild<QLineEdit*>("txtC0")->setText("0.1");
+  w.findChild<QLineEdit*>("txtC1")->setText("0.5");
+  w.findChild<QLineEdit*>("txtA")->setText("300");
+  const QString error = w.findChild<QLabel*>("lblError")->text();
+  EXPECT_TRUE(error.contains(QString::number(ErrorAjuste(clases, 2, 0.1, 0.5, 300, sesion.opciones.NMinAjus,
+                                                         sesion.opciones.NAjus), 'g', 6)))
+      << error.toStdString();
+  ASSERT_TRUE(w.FijarModeloEscrito());
+  sorvan::MotorKriging motor2;
+  ASSERT_TRUE(sorvan::EjecutaKriging(sesion, "logzinc", carpeta.path().toStdString(), motor2).ok);
+  EXPECT_EQ(sesion.modelo.codigo, 2);
+  EXPECT_FLOAT_EQ(sesion.modelo.c0, 0.1f);
+  EXPECT_FLOAT_EQ(sesion.modelo.c1, 0.5f);
+  EXPECT_FLOAT_EQ(sesion.modelo.a, 300.0f);
+  // The global fit of the oscillatory model on the classes, into the boxes:
+  // within half a percent of the criterion's true minimum.
+  w.findChild<QComboBox*>("cboModelo")->setCurrentIndex(5);
+  ASSERT_TRUE(w.AjusteGlobal().ok);
+  int codigo;
+  double c0, c1, a;
+  ASSERT_TRUE(w.ModeloEscrito(codigo, c0, c1, a));
+  EXPECT_EQ(codigo, 6);
+  kriging::testing::FitClasses d;
+  for (size_t i = 0; i < clases.pares.size() && d.count.size() < 50; ++i)
+    if (clases.pares[i] > sesion.opciones.NMinAjus)
+      d.count.push_back(clases.pares[i]), d.distance.push_back(clases.distancia[i]),
+          d.estimate.push_back(clases.estimacion[i]);
+  const double ultima = d.distance.back();
+  const kriging::testing::Minimum mejor = kriging::testing::MinimiseCriterion(d, 6, 0.001 * ultima, 100 * ultima);
+  EXPECT_LE(kriging::testing::Criterion(d, 6, c0, c1, a), 1.005 * mejor.q);
+  Captura(&w, "model_panel_global.png");
+  // Not a number: refused.
+  w.findChild<QLineEdit*>("txtA")->setText("abc");
+  EXPECT_FALSE(w.FijarModeloEscrito());
+}
+
+TEST_F(ValidacionTest, ComparisonListsTheSixModelsSortedAndHandsTheChosenOneOn) {
+  Krigear(0.05f, 0.59f, 900);
+  frmComparaModelos w(sesion);
+  w.show();
+  w.Comparar();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+  ASSERT_EQ(w.Filas().size(), 6u);
+  for (size_t k = 1; k < w.Filas().size(); ++k) {
+    if (w.Filas()[k].validation.status != 0) continue;
+    EXPECT_LE(w.Filas()[k - 1].validation.summary.rootMeanSquareError,
+              w.Filas()[k].validation.summary.rootMeanSquareError);
+  }
+  EXPECT_EQ(w.findChild<QTableWidget*>("tblModelos")->rowCount(), 6);
+  Captura(&w, "model_comparison.png");
+  w.UsarModelo(1);
+  EXPECT_EQ(sesion.opciones.Modelo, w.Filas()[1].model.code);
+  EXPECT_EQ(sesion.opciones.MetodoAjuste, sorvan::kSinAjuste);
+  EXPECT_FLOAT_EQ(sesion.opciones.C1Ini, float(w.Filas()[1].model.c1));
+}
+
+TEST_F(ValidacionTest, WarningsOfARunComeInOneMessage) {
+  Krigear(0.05f, 0.59f, 900);
+  // Predictions far beyond the data's range (as if the run had extrapolated).
+  sesion.superficies.zMax = 30;
+  prueba::Mensaje m;
+  auto respuesta = prueba::ResponderMensaje(&m);
+  QWidget padre;
+  MostrarAvisosEjecucion(&padre, sesion);
+  EXPECT_TRUE(m.visto);
+  EXPECT_TRUE(m.texto.contains("más allá del rango de los datos")) << m.texto.toStdString();
+  EXPECT_TRUE(m.texto.contains("30")) << m.texto.toStdString();
+}
+
+TEST_F(ValidacionTest, NoMessageForACleanRun) {
+  Krigear(0.05f, 0.59f, 900);
+  prueba::Mensaje m;
+  auto respuesta = prueba::ResponderMensaje(&m);
+  QWidget padre;
+  MostrarAvisosEjecucion(&padre, sesion);
+  QTest::qWait(100);
+  EXPECT_FALSE(m.visto);
+}
+
+TEST_F(ValidacionTest, MenuEntriesAndTheirRefusalBeforeARun) {
+  QMenu menu;
+  QWidget owner;
+  AgregarMenusValidacion(&menu, &owner, sesion);
+  QAction* validar = menu.findChild<QAction*>("mnuValidacionCruzada");
+  ASSERT_NE(validar, nullptr);
+  EXPECT_EQ(validar->text(), "&Validación cruzada");
+  EXPECT_NE(menu.findChild<QAction*>("mnuCompararModelos"), nullptr);
+  EXPECT_NE(menu.findChild<QAction*>("mnuModeloVariograma"), nullptr);
+  QString texto;
+  auto respuesta = prueba::ResponderMensaje(&texto);
+  validar->trigger();
+  EXPECT_TRUE(texto.contains("Haga primero un kriging")) << texto.toStdString();
+}
+
+// A lag class without pairs (count 0, estimates 0) is not drawn as a point
+// at zero; the classes with pairs are.
+TEST(SemivariogramChart, ClassWithoutPairsIsLeftOut) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const QString sv = QDir(dir.path()).filePath("SKUESTIM.SV");
+  {
+    std::ofstream f(sv.toStdString());
+    f << "GENERAL 2 100\nHOLE -1\n# estimador clasico\n3\n 10 0 30\n 0.5 0 0.7\n"
+         "# estimador robusto\n3\n 10 0 30\n 0.4 0 0.6\n";
+    std::ofstream g(QDir(dir.path()).filePath("SKUESTIM.FMT").toStdString());
+    g << "1\n3\n 12 0 25\n4\n 0 15 25 35\n";
+  }
+  frmChart2D w;
+  QString error, aviso;
+  ASSERT_TRUE(w.Cargar(sv, &error, &aviso)) << error.toStdString();
+  const Chart2D& g = w.Grafico();
+  for (int serie : {1, 2}) {
+    EXPECT_EQ(g.Y(serie, 2), g.HoleValue()) << serie;
+    EXPECT_NE(g.Y(serie, 1), g.HoleValue());
+    EXPECT_NE(g.Y(serie, 3), g.HoleValue());
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) { return prueba::EjecutaPruebas(argc, argv, {.modalOlvidadoMs = 30000}); }

@@ -1,0 +1,329 @@
+// The named interface: results against the double-precision reference, the
+// options it refuses, failures as a status, independent runs in threads,
+// coordinates far from the origin, negative variances.
+#include "kriging_api.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cmath>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "kriging_reference.h"
+
+namespace kriging {
+namespace {
+
+namespace fs = std::filesystem;
+
+KrigingData MeuseData() {
+  const reference::Data meuse = reference::Meuse();
+  KrigingData data;
+  for (int i = 0; i < meuse.size(); ++i) {
+    data.x.push_back(meuse.x[i]);
+    data.y.push_back(meuse.y[i]);
+    data.z.push_back(meuse.z[i]);
+  }
+  return data;
+}
+
+KrigingOptions MeuseOptions() {
+  KrigingOptions o;
+  o.grid = {12, 14, 178648.0, 329784.0, 241.75, 290.0};
+  return o;
+}
+
+// The reference keeps coordinates in float: it gets them relative to the
+// first point, which kriging does not notice.
+reference::Data AsReference(const KrigingData& d) {
+  reference::Data r;
+  for (std::size_t i = 0; i < d.x.size(); ++i) {
+    r.x.push_back(static_cast<float>(d.x[i] - d.x[0]));
+    r.y.push_back(static_cast<float>(d.y[i] - d.y[0]));
+    r.z.push_back(static_cast<float>(d.z[i]));
+  }
+  return r;
+}
+
+// Every node against universal kriging in double with the fitted model.
+void ExpectMatchesReference(const KrigingData& data, const KrigingOptions& o,
+                            const KrigingResult& r) {
+  ASSERT_TRUE(r.ok()) << r.message << " " << r.detail;
+  const reference::Data ref = AsReference(data);
+  const reference::Model model{r.model.code, r.model.c0, r.model.c1, r.model.a};
+  const int terms = (o.trendDegree + 1) * (o.trendDegree + 2) / 2;
+  const reference::Kriging kriging(ref, model, terms);
+  double zScale = 0;
+  for (double v : data.z) zScale = std::max(zScale, std::abs(v));
+  for (int j = 0; j < o.grid.ny; ++j) {
+    for (int i = 0; i < o.grid.nx; ++i) {
+      const auto [value, variance] = kriging.At(o.grid.xMin - data.x[0] + i * o.grid.dx,
+                                                o.grid.yMin - data.y[0] + j * o.grid.dy);
+      const std::size_t k = i + static_cast<std::size_t>(j) * o.grid.nx;
+      EXPECT_NEAR(r.prediction[k], value, 2e-4 * zScale) << i << "," << j;
+      EXPECT_NEAR(r.variance[k], variance, 2e-3 * std::max(1.0, std::abs(variance)))
+          << i << "," << j;
+    }
+  }
+}
+
+class NamedRunByModel : public testing::TestWithParam<int> {};
+
+TEST_P(NamedRunByModel, KrigesAsTheReferenceWithTheFittedModel) {
+  const KrigingData data = MeuseData();
+  KrigingOptions o = MeuseOptions();
+  o.modelCode = GetParam();
+  o.trendDegree = GetParam() % 2;  // ordinary and universal
+  if (o.modelCode == 3 || o.modelCode == 4) o.trendDegree = 0;
+  const KrigingResult r = Krige(data, o);
+  ExpectMatchesReference(data, o, r);
+  EXPECT_EQ(r.model.code, o.modelCode);
+  EXPECT_FALSE(r.lags.empty());
+  EXPECT_GE(r.fitLagCount, 1);
+  EXPECT_NE(r.log.find(" Terminado."), std::string::npos);
+  // The range of the prediction is that of the grid.
+  const auto [low, high] = std::minmax_element(r.prediction.begin(), r.prediction.end());
+  EXPECT_DOUBLE_EQ(r.predictionLow, *low);
+  EXPECT_DOUBLE_EQ(r.predictionHigh, *high);
+  EXPECT_EQ(r.trendCoefficients.size(), o.trendDegree == 1 ? 3u : 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Models, NamedRunByModel, testing::Values(1, 2, 3, 5));
+
+TEST(NamedRun, LagTableCountsEveryPairOnce) {
+  const KrigingData data = MeuseData();
+  KrigingOptions o = MeuseOptions();
+  o.firstLag = 100, o.lagWidth = 200, o.lagCount = 40;  // reaches beyond the longest pair
+  const KrigingResult r = Krige(data, o);
+  ASSERT_TRUE(r.ok()) << r.message;
+  long long pairs = 0;
+  for (const LagClass& c : r.lags) pairs += c.count;
+  const long long n = static_cast<long long>(data.x.size());
+  EXPECT_EQ(pairs, n * (n - 1) / 2);
+  ASSERT_EQ(r.lags.size(), 40u);
+  EXPECT_FLOAT_EQ(r.lags[1].lower, 100 + 200 * 0.5);
+  EXPECT_FLOAT_EQ(r.lags[1].upper, 100 + 200 * 1.5);
+}
+
+TEST(NamedRun, HolesKeepTheHoleValue) {
+  const KrigingData data = MeuseData();
+  KrigingOptions o = MeuseOptions();
+  o.holeMask.assign(o.grid.nx * o.grid.ny, 0);
+  o.holeMask[0] = o.holeMask[5] = 1;
+  o.holeValue = -123.0;
+  const KrigingResult r = Krige(data, o);
+  ASSERT_TRUE(r.ok()) << r.message;
+  EXPECT_EQ(r.prediction[0], -123.0);
+  EXPECT_EQ(r.variance[5], -123.0);
+  EXPECT_NE(r.prediction[1], -123.0);
+}
+
+// --- options refused, each naming its parameter ---
+
+struct Refusal {
+  const char* name;
+  void (*change)(KrigingOptions&);
+  const char* named;  // text the message must contain
+};
+
+std::ostream& operator<<(std::ostream& out, const Refusal& r) { return out << r.name; }
+
+const Refusal kRefusals[] = {
+    {"estimator_5", [](KrigingOptions& o) { o.estimator = static_cast<Estimator>(5); }, "Estimador"},
+    {"fit_method_7", [](KrigingOptions& o) { o.fitMethod = static_cast<FitMethod>(7); }, "ajuste"},
+    {"model_0", [](KrigingOptions& o) { o.modelCode = 0; }, "Modelo"},
+    {"trend_4", [](KrigingOptions& o) { o.trendDegree = 4; }, "tendencia"},
+    {"negative_nugget",
+     [](KrigingOptions& o) { o.hasStart = true, o.start = {-0.1, 0.5, 800}; }, "c0"},
+    {"negative_sill",
+     [](KrigingOptions& o) {
+       o.fitMethod = FitMethod::kNone, o.hasStart = true, o.start = {0, -5, 100};
+     },
+     "c1"},
+    {"zero_range", [](KrigingOptions& o) { o.hasStart = true, o.start = {0.1, 0.5, 0}; }, "a"},
+    {"power_exponent_3",
+     [](KrigingOptions& o) { o.modelCode = 4, o.hasStart = true, o.start = {0.1, 0.5, 3}; },
+     "exponente"},
+    {"power_exponent_0",
+     [](KrigingOptions& o) { o.modelCode = 4, o.hasStart = true, o.start = {0.1, 0.5, 0}; },
+     "exponente"},
+    {"fixed_without_model", [](KrigingOptions& o) { o.fitMethod = FitMethod::kNone; }, "modelo"},
+    {"no_nodes", [](KrigingOptions& o) { o.grid.nx = 0; }, "X"},
+    {"zero_spacing", [](KrigingOptions& o) { o.grid.dy = 0; }, "Y"},
+    {"short_mask", [](KrigingOptions& o) { o.holeMask.assign(3, 0); }, "huecos"},
+};
+
+class RefusedOptions : public testing::TestWithParam<Refusal> {};
+
+TEST_P(RefusedOptions, AreRefusedByNameBeforeAnyWork) {
+  KrigingOptions o = MeuseOptions();
+  GetParam().change(o);
+  const std::string message = Validate(o, 155);
+  EXPECT_NE(message.find(GetParam().named), std::string::npos) << message;
+  const KrigingResult r = Krige(MeuseData(), o);
+  EXPECT_EQ(r.status, KrigingStatus::kInvalidOptions);
+  EXPECT_EQ(r.message, message);
+  EXPECT_TRUE(r.log.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Options, RefusedOptions, testing::ValuesIn(kRefusals),
+                         [](const testing::TestParamInfo<Refusal>& info) { return info.param.name; });
+
+TEST(Validate, AcceptsTheDefaultsAndValidModels) {
+  KrigingOptions o = MeuseOptions();
+  EXPECT_EQ(Validate(o, 155), "");
+  o.modelCode = 4, o.hasStart = true, o.start = {0, 0.5, 1.99};
+  EXPECT_EQ(Validate(o, 155), "");
+  o.modelCode = 3, o.start = {0, 0.5, 0};  // the linear model has no a
+  EXPECT_EQ(Validate(o, 155), "");
+}
+
+// --- failures as a status ---
+
+TEST(NamedRun, CoincidingDataAreAStatusNotTheEndOfTheProcess) {
+  KrigingData data = MeuseData();
+  data.x[7] = data.x[3], data.y[7] = data.y[3];
+  KrigingOptions o = MeuseOptions();
+  o.fitMethod = FitMethod::kNone, o.hasStart = true, o.start = {0.05, 0.6, 900};
+  const KrigingResult r = Krige(data, o);
+  EXPECT_EQ(r.status, KrigingStatus::kNumericalFailure);
+  EXPECT_FALSE(r.message.empty());
+  EXPECT_NE(r.detail.find("singular"), std::string::npos) << r.detail;
+  // The process goes on and the next run is whole.
+  const KrigingResult next = Krige(MeuseData(), o);
+  EXPECT_TRUE(next.ok()) << next.message;
+}
+
+TEST(NamedRun, AMissingFolderIsAWriteFailureNamingTheFile) {
+  KrigingOptions o = MeuseOptions();
+  o.outputFolder = "/nonexistent-sorvan-folder";
+  const KrigingResult r = Krige(MeuseData(), o);
+  EXPECT_EQ(r.status, KrigingStatus::kWriteFailure);
+  EXPECT_NE(r.message.find("KRIGING.LOG"), std::string::npos) << r.message;
+}
+
+TEST(NamedRun, WritesTheRunFilesToItsFolderOnly) {
+  reference::ScratchDirectory scratch;
+  fs::create_directory("out");
+  KrigingOptions o = MeuseOptions();
+  o.outputFolder = (scratch.path() / "out").string();
+  const KrigingResult r = Krige(MeuseData(), o);
+  ASSERT_TRUE(r.ok()) << r.message;
+  for (const char* name : {"KRIGING.LOG", "SKUESTIM.SV", "SKUESTIM.FMT", "SKUEAJUS.SV",
+                           "SKUEAJUS.FMT", "SKUPRE.SUP", "SKUVAR.SUP"}) {
+    EXPECT_TRUE(fs::exists(scratch.path() / "out" / name)) << name;
+    EXPECT_FALSE(fs::exists(scratch.path() / name)) << name;
+  }
+  // The surface files carry the caller's grid origin, not a shifted one.
+  const std::vector<std::string> lines = reference::ReadLines(scratch.path() / "out/SKUPRE.SUP");
+  ASSERT_GE(lines.size(), 3u);
+  EXPECT_EQ(lines[1], " GRID 12 14");
+  EXPECT_EQ(lines[2], " -10000.0 241.75 290.0 178648.0 329784.0");
+  // Without a folder nothing is written at all.
+  KrigingOptions none = MeuseOptions();
+  const KrigingResult silent = Krige(MeuseData(), none);
+  ASSERT_TRUE(silent.ok());
+  EXPECT_FALSE(fs::exists(scratch.path() / "KRIGING.LOG"));
+  EXPECT_EQ(silent.log, r.log);
+}
+
+// --- independent runs ---
+
+TEST(NamedRun, TwoRunsInTwoThreadsEqualTheSameRunsInTurn) {
+  const KrigingData data = MeuseData();
+  KrigingOptions a = MeuseOptions(), b = MeuseOptions();
+  a.modelCode = 2, a.trendDegree = 1;
+  b.modelCode = 6, b.estimator = Estimator::kRobust, b.fitMethod = FitMethod::kDirect;
+  const KrigingResult alone_a = Krige(data, a), alone_b = Krige(data, b);
+  ASSERT_TRUE(alone_a.ok() && alone_b.ok());
+  for (int round = 0; round < 3; ++round) {
+    KrigingResult together_a, together_b;
+    std::thread first([&] { together_a = Krige(data, a); });
+    std::thread second([&] { together_b = Krige(data, b); });
+    first.join();
+    second.join();
+    EXPECT_EQ(together_a.prediction, alone_a.prediction);
+    EXPECT_EQ(together_a.variance, alone_a.variance);
+    EXPECT_EQ(together_b.prediction, alone_b.prediction);
+    EXPECT_EQ(together_a.log, alone_a.log);
+    EXPECT_EQ(together_b.log, alone_b.log);
+    EXPECT_EQ(together_b.model.c0, alone_b.model.c0);
+    EXPECT_EQ(together_b.model.a, alone_b.model.a);
+  }
+}
+
+// --- coordinates far from the origin ---
+
+TEST(NamedRun, SamplesAFractionOfAMetreApartAtNorthingsOfMillionsStayDistinct) {
+  // 64 samples 0.3 m apart at a northing of 9.1e6: a float keeps 1 m there.
+  KrigingData data;
+  for (int i = 0; i < 8; ++i)
+    for (int j = 0; j < 8; ++j) {
+      data.x.push_back(500000.0 + 0.3 * i);
+      data.y.push_back(9100000.0 + 0.3 * j);
+      data.z.push_back(10 + std::sin(i * 0.7) + std::cos(j * 0.5));
+    }
+  KrigingOptions o;
+  o.grid = {9, 9, 500000.0, 9100000.0, 0.25, 0.25};
+  o.fitMethod = FitMethod::kNone, o.hasStart = true, o.start = {0.0, 1.0, 1.5};  // no nugget: no jump at the samples
+  const KrigingResult r = Krige(data, o);
+  ExpectMatchesReference(data, o, r);
+  // A node on a sample gives that sample.
+  EXPECT_NEAR(r.prediction[0], data.z[0], 1e-3);
+}
+
+// --- negative variances ---
+
+TEST(NamedRun, VariancesAreNeverSlightlyNegative) {
+  // Nodes on data points: the exact variance is 0, round-off may go either way.
+  KrigingData data = MeuseData();
+  KrigingOptions o;
+  o.grid = {1, 1, data.x[0], data.y[0], 1, 1};
+  for (int model : {1, 2, 5, 6}) {
+    o.modelCode = model;
+    const KrigingResult r = Krige(data, o);
+    ASSERT_TRUE(r.ok()) << r.message;
+    EXPECT_EQ(r.negativeVariances, 0) << model;
+    EXPECT_GE(r.variance[0], 0.0) << model;
+  }
+}
+
+TEST(NamedRun, AClearlyNegativeVarianceIsAWarningThatTheModelIsNotValid) {
+  // The oscillatory model is not positive definite in two dimensions: with a
+  // deep hole effect at the spacing of 150 scattered points the kriging
+  // system is so badly conditioned that single precision gives variances
+  // clearly below zero (and predictions far off a double-precision solve).
+  std::uint64_t state = 1;
+  auto next = [&] {
+    state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+    return static_cast<double>(state >> 11) * (10.0 / 9007199254740992.0);
+  };
+  KrigingData data;
+  for (int i = 0; i < 150; ++i) {
+    data.x.push_back(next());
+    data.y.push_back(next());
+    data.z.push_back(std::sin(data.x.back()) + 0.1 * data.y.back());
+  }
+  KrigingOptions o;
+  o.modelCode = 6;
+  o.fitMethod = FitMethod::kNone, o.hasStart = true, o.start = {0, 1, 0.3};
+  o.grid = {41, 41, 0.0, 0.0, 0.25, 0.25};
+  const KrigingResult r = Krige(data, o);
+  ASSERT_TRUE(r.ok()) << r.message << r.detail;
+  const auto lowest = std::min_element(r.variance.begin(), r.variance.end());
+  ASSERT_LT(*lowest, -0.01);
+  EXPECT_GT(r.negativeVariances, 0);
+  const bool warned = std::any_of(r.warnings.begin(), r.warnings.end(), [](const std::string& w) {
+    return w.find("oscilatorio no es v\xC3\xA1lido") != std::string::npos;
+  });
+  EXPECT_TRUE(warned);
+  // Every other negative value is clearly negative: round-off became 0.
+  for (double v : r.variance) EXPECT_TRUE(v >= 0 || v < -1e-4) << v;
+}
+
+}  // namespace
+}  // namespace kriging
