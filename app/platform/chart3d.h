@@ -86,6 +86,25 @@ public:
   // true: a smooth filled surface; false: the surface with its wire mesh.
   void SolidSurface(bool on);
   bool SolidSurfaceOn() const { return solid_; }
+  // Whether the wire mesh is drawn now: not on a solid surface, nor where
+  // the grid's cells would be smaller than kMinMeshCellPixels on screen (the
+  // lines would cover the surface and turn it dark).
+  bool MeshShown() const;
+  static constexpr double kMinMeshCellPixels = 4.0;
+  // Cell size, in pixels, of an nx by ny grid drawn in a 3-D view of `body`:
+  // the surface's box takes about half the shorter side.
+  static double CellPixels(int nx, int ny, QSize body);
+
+  // The values written along the contour lines, in the contour maps and on
+  // the floor of the 3-D view with contours (on at first). Only the labels
+  // change: the kind of view stays.
+  void ContourLabels(bool on);
+  bool ContourLabelsOn() const { return labels_; }
+
+  // The text shown for the node (i, j) (0-based) picked on the surface:
+  // "X = ..., Y = ..., Z = ..." in that order, the coordinates with the
+  // decimals their grid needs, Z with up to six significant digits.
+  static QString PickedPointText(const SurfaceGrid& grid, int i, int j);
 
   // Viewpoint: rotation 0 looks from the south (north at the back), 90 from
   // the west, 180 from the north, 270 from the east. Elevation 0 is a side
@@ -183,6 +202,7 @@ private:
   int contourMode_ = 0;
   bool projection_ = false;
   bool solid_ = false;
+  bool labels_ = true;
   int rotation_ = 45;
   int elevation_ = 45;
   QString title_;

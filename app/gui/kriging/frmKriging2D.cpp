@@ -68,7 +68,10 @@ frmKriging2D::frmKriging2D(sorvan::SesionKriging& sesion, QWidget* parent)
   CoCancelar = new QPushButton(QStringLiteral("Cancelar"), this);
   CoCancelar->setObjectName(QStringLiteral("CoCancelar"));
   CoAyuda = new QPushButton(QStringLiteral("Ayuda"), this);
-  CoAyuda->setObjectName(QStringLiteral("CoAyuda"));  // there is no help file to open
+  CoAyuda->setObjectName(QStringLiteral("CoAyuda"));
+  connect(CoAyuda, &QPushButton::clicked, this, [this] {
+    if (AppShell* shell = AppShellOf(this)) shell->ShowHelp(QStringLiteral("kriging"));
+  });
   CoOpciones = new QPushButton(QStringLiteral("Opciones"), this);
   CoOpciones->setObjectName(QStringLiteral("CoOpciones"));
 
