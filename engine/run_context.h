@@ -32,6 +32,9 @@ struct RunContext {
   // whether it writes them at all.
   std::string folder;
   bool writeFiles = true;
+  // The model is fitted by the global method (several starts) instead of the
+  // method of the integer options.
+  bool globalFit = false;
 
   // What the caller's coordinates are shifted by in this run (the named
   // interface works on coordinates relative to the data's centre); the run
