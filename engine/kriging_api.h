@@ -28,9 +28,10 @@ struct KrigingData {
 enum class Estimator : std::int32_t { kClassical = 1, kRobust = 2 };
 
 // How the model is fitted to the lag classes: alternating (c0, c1 by
-// regression, then a), direct (all parameters by the bounded solver), or not
-// at all (the starting model is used as given).
-enum class FitMethod : std::int32_t { kAlternating = 1, kDirect = 2, kNone = 3 };
+// regression, then a), direct (all parameters by the bounded solver), not
+// at all (the starting model is used as given), or global (direct fits from
+// several starts, the best kept: variogram_fit_global.h).
+enum class FitMethod : std::int32_t { kAlternating = 1, kDirect = 2, kNone = 3, kGlobal = 4 };
 
 // c0 nugget, c1 partial sill (slope, scale), a range (scale, exponent); the
 // meaning of each per model is in the model table (variogram_models.h).

@@ -59,6 +59,9 @@ Resultado PreparaArgumentos(const SesionKriging& s, ArgumentosSKU& a) {
   r.x.assign(px.begin(), px.end());
   r.y.assign(py.begin(), py.end());
   r.z.assign(pz.begin(), pz.end());
+  // And the coordinates as the data hold them, for the engine's double path.
+  r.xDoble = px;
+  r.yDoble = py;
   r.firstLag = op.SaltoIni;
   r.lagWidth = op.RSalto;
   r.lagCount = op.NSaltos;   // a copy: what the engine writes back is dropped
