@@ -57,6 +57,9 @@ struct OpcionesKriging {
   uint32_t Semilla = 1;        // its seed
 };
 
+// Above this many points CalculaDistancias does not visit every pair.
+inline constexpr int kPuntosTodosLosPares = 4000;
+
 // Derived values of the data kept beside the options.
 struct DistanciasDatos {
   std::vector<double> cortas;  // the up to 30 shortest pair distances, ascending
@@ -68,7 +71,9 @@ struct DistanciasDatos {
 // Distances between the points of columns colX and colY (1-based), computed
 // in double from the single coordinates; pairs i < j visited in order, each
 // new distance inserted before the first kept one that is >= it, keeping at
-// most `cuantas`. Cost O(N² · cuantas) in the worst case, O(N²) typically.
+// most `cuantas`. Cost O(N² · cuantas) in the worst case, O(N²) typically;
+// above kPuntosTodosLosPares points the same values come from a k-d tree and
+// the convex hull (DistanciasConArbol, O(N log N)).
 DistanciasDatos CalculaDistancias(const DatosEspaciales& datos, int colX, int colY, int cuantas = 30);
 
 // Lag parameters from the m-th and the first shortest distance (m = 30 when
