@@ -46,8 +46,10 @@ struct Neighbourhood {
   int minPoints = 0;         // fewer data within reach: the node is left as a hole
   double maxDistance = 0;    // search radius; 0 = unlimited
   int sectors = 1;           // angular sectors sharing maxPoints (1, 4 or 8)
-  bool localTrend = false;   // drift coefficients re-estimated per neighbourhood
-  bool localVariogram = false;  // model refitted per neighbourhood
+  bool localTrend = false;   // "Tendencia": the drift in every neighbourhood's system;
+                             // false: one global trend removed and added back
+  bool localVariogram = false;  // "Variograma": semivariogram from pairs up to maxDistance
+  // A local run (local_run.h) takes 1 to 500 points and 1 or 4 sectors.
   bool IsGlobal() const { return maxPoints <= 0 && maxDistance <= 0; }
 };
 
@@ -141,6 +143,9 @@ struct KrigingResult {
   std::vector<double> prediction, variance;
   double predictionLow = 0, predictionHigh = 0;  // +inf / -inf when no node was kriged
   int negativeVariances = 0;    // nodes whose variance was clearly below zero
+  // Local runs: nodes left as holes for too few neighbours, or for a singular
+  // neighbourhood system (never given a number).
+  long long tooFewNeighbours = 0, singularNeighbourhoods = 0;
 
   // Every message of the numerical services and of the run, in order.
   std::vector<std::string> warnings;

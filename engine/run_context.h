@@ -36,6 +36,11 @@ struct RunContext {
   // method of the integer options.
   bool globalFit = false;
 
+  // What the caller's coordinates are shifted by in this run (the named
+  // interface works on coordinates relative to the data's centre); the run
+  // log reports positions in the caller's coordinates.
+  double offsetX = 0, offsetY = 0;
+
   // Filled by stage I for the named interface.
   std::vector<double> trendCoefficients;
 };

@@ -34,8 +34,10 @@ void LogTrendCoefficients(std::FILE* log, int p, const float* beta, DriftFunctio
   std::fprintf(log, "\n");
   if (framed) {
     const DriftFrame& frame = CurrentDriftFrame();
-    std::fprintf(log, "    u = (x - %.10g) / %.10g,  v = (y - %.10g) / %.10g\n", frame.centreX,
-                 frame.scale, frame.centreY, frame.scale);
+    const RunContext& context = CurrentContext();
+    std::fprintf(log, "    u = (x - %.10g) / %.10g,  v = (y - %.10g) / %.10g\n",
+                 frame.centreX + context.offsetX, frame.scale, frame.centreY + context.offsetY,
+                 frame.scale);
   }
 }
 

@@ -22,6 +22,7 @@
 #include "core/cross_validation_run.h"
 #include "core/datos_espaciales.h"
 #include "core/ejecuta_kriging.h"
+#include "core/estimacion_recursos.h"
 #include "core/motor_kriging.h"
 #include "core/opciones_kriging.h"
 #include "core/perfil.h"
@@ -621,6 +622,14 @@ int Ejecuta(const Argumentos& a) {
   s.colZ = Columna(s.datos, "Z", a.colZ);
   s.duplicados = a.duplicados;
 
+  // Before any work (the automatic options alone look at every pair of
+  // points): a global run that cannot fit in memory is refused now (a local
+  // run solves one small system per node).
+  if (!(a.neighbours || a.minNeighbours || a.maxDistance || a.sectors)) {
+    const int64_t nodos = a.grid ? int64_t(a.grid->first) * a.grid->second : 2500;
+    const Resultado recursos = CompruebaRecursos(EstimaRecursos(s.datos.N, nodos, a.trend.value_or(0)));
+    if (!recursos) throw ErrorDatos{recursos.mensaje};
+  }
   Resultado defecto = OpcionesPorDefecto(s.datos, s.colX, s.colY, s.opciones);
   if (!defecto) throw ErrorDatos{a.datos + ": " + defecto.mensaje};
   s.opcionesListas = true;
