@@ -258,7 +258,9 @@ QWidget* frmOpKriging::crearModelo() {
   TxtNMinAjus = nuevoTexto("TxtNMinAjus", ajuste);
   filaEtiquetada(rejilla, 0, 0, QStringLiteral("Nº de saltos:"), TxtNAjus);
   filaEtiquetada(rejilla, 1, 0, QStringLiteral("Nº mínimo de aportaciones:"), TxtNMinAjus);
-  rejilla->setRowStretch(2, 1);
+  ChkAjusteGlobal = nuevaCasilla("ChkAjusteGlobal", QStringLiteral("Ajuste global (varios puntos de partida)"), ajuste);
+  rejilla->addWidget(ChkAjusteGlobal, 2, 0, 1, 2);
+  rejilla->setRowStretch(3, 1);
   VerAjuste = nuevaCasilla("VerAjuste", QStringLiteral("Gráfico ajuste"), pagina);
 
   auto* derecha = new QVBoxLayout;
@@ -414,6 +416,7 @@ void frmOpKriging::cargar() {
   selecciona(OpModelo, op.Modelo - 1);
   TxtNAjus->setText(FormatoEntero(op.NAjus));
   TxtNMinAjus->setText(FormatoEntero(op.NMinAjus));
+  ChkAjusteGlobal->setChecked(op.MetodoAjuste == sorvan::kAjusteGlobal);
 
   UpDownNRx->setRange(2, 100);
   UpDownNRy->setRange(2, 100);
@@ -677,6 +680,10 @@ void frmOpKriging::CoAceptar_Click() {
   op.Modelo = OpModelo->checkedId() + 1;
   op.NAjus = *nAjus;
   op.NMinAjus = *nMinAjus;
+  if (ChkAjusteGlobal->isChecked())
+    op.MetodoAjuste = sorvan::kAjusteGlobal;
+  else if (op.MetodoAjuste == sorvan::kAjusteGlobal)
+    op.MetodoAjuste = sorvan::kAjusteMotor;
   op.NRx = *nRx;
   op.NRy = *nRy;
   op.LRx = *lRx;

@@ -56,6 +56,7 @@ public:
   QButtonGroup* OpModelo = nullptr;
   QLineEdit* TxtNAjus = nullptr;
   QLineEdit* TxtNMinAjus = nullptr;
+  QCheckBox* ChkAjusteGlobal = nullptr;  // fit method global: several starting points
   QCheckBox* VerAjuste = nullptr;
   // "Rejilla de predicción "
   QLineEdit* TxtMinRx = nullptr;
