@@ -24,6 +24,7 @@
 #include "gui/charts/chart_windows.h"
 #include "gui/charts/exportar_superficies.h"
 #include "gui/frmAbout.h"
+#include "gui/frmAyuda.h"
 #include "gui/frmDatos.h"
 #include "gui/resources_init.h"
 #include "gui/kriging/kriging_commands.h"
@@ -125,8 +126,8 @@ void frmMain::createActions() {
   mnuMosaicoV_ = accion(this, QStringLiteral("Mosaico &vertical"));
   mnuOrganizar_ = accion(this, QStringLiteral("&Organizar iconos"));
 
-  mnuContenido_ = accion(this, QStringLiteral("&Contenido"), false);
-  mnuBuscarAyuda_ = accion(this, QStringLiteral("&Buscar ayuda en..."), false);
+  mnuContenido_ = accion(this, QStringLiteral("&Contenido"), true, QKeySequence(Qt::Key_F1));
+  mnuBuscarAyuda_ = accion(this, QStringLiteral("&Buscar ayuda en..."));
   mnuAcercaDe_ = accion(this, QStringLiteral("&Acerca de Sorvan..."));
 
   // Names the tests and the other windows can find the items by.
@@ -434,6 +435,7 @@ QMdiArea* frmMain::AreaMDI() { return mdi_; }
 QString frmMain::CarpetaInicio() const { return carpetaInicio_; }
 sorvan::SesionKriging& frmMain::Sesion() { return *sesion_; }
 frmDatos* frmMain::Datos() const { return datos_; }
+frmAyuda* frmMain::Ayuda() const { return ayuda_.data(); }
 
 void frmMain::HabilitarKriging(bool enabled) {
   // The menu title itself goes grey, so the whole menu cannot be opened.
@@ -568,10 +570,14 @@ void frmMain::mnuAcercaDe() {
 }
 
 void frmMain::ShowHelp(const QString& page, bool search) {
-  (void)page;
-  (void)search;
-  // No help file is associated with the program.
-  QMessageBox::information(this, windowTitle(),
-                           QStringLiteral("Unable to display Help Contents. There is no Help "
-                                          "associated with this project."));
+  // Asked from a modal dialog, the help window belongs to that dialog, or the
+  // dialog would keep the user out of it.
+  QWidget* dueno = QApplication::activeModalWidget() ? QApplication::activeModalWidget() : this;
+  if (!ayuda_) ayuda_ = new frmAyuda(dueno);
+  else if (ayuda_->parentWidget() != dueno) ayuda_->setParent(dueno, ayuda_->windowFlags());
+  ayuda_->MostrarPagina(page);
+  ayuda_->show();
+  ayuda_->raise();
+  ayuda_->activateWindow();
+  if (search) ayuda_->EmpezarBusqueda();
 }

@@ -4,6 +4,7 @@
 // NuevoGraf3D). The other windows and the command modules reach it only through
 // the AppShell interface it implements.
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
 #include <memory>
 
@@ -15,6 +16,7 @@ class QMdiArea;
 class QMdiSubWindow;
 class QMenu;
 class QTimer;
+class frmAyuda;
 class frmDatos;
 namespace sorvan {
 struct SesionKriging;
@@ -58,6 +60,9 @@ public:
   // The data window, created on first use; nullptr before.
   frmDatos* Datos() const;
 
+  // The help window, once "Ayuda" has been asked for; nullptr before.
+  frmAyuda* Ayuda() const;
+
   // The text of status panel 1, and whether "&Kriging" can be chosen.
   QString TextoEstado() const;
   bool KrigingHabilitado() const;
@@ -100,6 +105,7 @@ private:
   QString carpetaInicio_;
   std::unique_ptr<sorvan::SesionKriging> sesion_;
   frmDatos* datos_ = nullptr;
+  QPointer<frmAyuda> ayuda_;
   QMdiSubWindow* subDatos_ = nullptr;
 
   // Status bar sbBarraEstado: four panels.

@@ -1,10 +1,14 @@
 #include "gui/resources_init.h"
 
 #include <QtGlobal>
+#include <QDir>
 
 // Outside any namespace, as the resource macro requires. The resources live in
 // a static library, so nothing would pull them in without this reference.
-static void registrarRecursos() { Q_INIT_RESOURCE(sorvan); }
+static void registrarRecursos() {
+  Q_INIT_RESOURCE(sorvan);
+  Q_INIT_RESOURCE(manual);
+}
 
 namespace Principal {
 

@@ -1,5 +1,6 @@
 #pragma once
-// The program's own images (icon), compiled into the GUI library.
+// The program's own images (icon) and its user manual, compiled into the GUI
+// library.
 namespace Principal {
 
 // Registers the resources. The windows that use them call this first; it may

@@ -1,4 +1,5 @@
 #include "platform/chart3d.h"
+#include "platform/imagen_archivo.h"
 
 #include "platform/chart_files.h"
 #include "platform/chart_plan_map.h"
@@ -34,7 +35,9 @@ constexpr int kScaleWidth = 96;
 
 constexpr int kMaxBars = 10000;
 // Camera zoom of the surface graph, in percent of the graph's own fit.
-constexpr float kSurfaceZoom = 85.0f;
+constexpr float kSurfaceZoom = 80.0f;
+// Height of the point the camera looks at, in the graph's normalised units.
+constexpr float kSurfaceTargetY = -0.35f;
 
 // Areas of the chart: title strip on top, colour scale at the right, the
 // graph (3-D view or plan map) in the rest, less a note line at its foot
@@ -203,12 +206,23 @@ public:
     // At the graph's full zoom the coordinate labels along the near edges run
     // past the bottom of the view; a little farther back they all show.
     surface_->scene()->activeCamera()->setZoomLevel(kSurfaceZoom);
+    // The labels along the near edges hang below the box: the camera looks a
+    // little below its centre, so the box sits higher, where the far, empty
+    // corner leaves room.
+    surface_->scene()->activeCamera()->setTarget(QVector3D(0.0f, kSurfaceTargetY, 0.0f));
     surface_->setActiveInputHandler(new TurnHandler([this] { turned(surface_); }, [this](QPoint p) { menu(p); }));
     surface_->axisX()->setTitle(QObject::tr("X (este)"));
     surface_->axisZ()->setTitle(QObject::tr("Y (norte)"));
     surface_->axisY()->setTitle("Z");
     for (QValue3DAxis* axis : {surface_->axisX(), surface_->axisY(), surface_->axisZ()}) axis->setTitleVisible(true);
     body_ = new QSurface3DSeries;
+    // The picked node's label: X, Y, Z in that order, with the grid's own
+    // precision (the graph's default is X, Z, Y with the axes' decimals).
+    QObject::connect(body_, &QSurface3DSeries::selectedPointChanged, body_, [this](const QPoint& p) {
+      const SurfaceGrid& g = owner_->grid_;
+      if (p.x() < 0 || p.y() < 0 || p.y() >= g.nx || p.x() >= g.ny) return;
+      body_->setItemLabelFormat(Chart3D::PickedPointText(g, p.y(), p.x()));
+    });
     floor_ = new QSurface3DSeries;
     surface_->addSeries(body_);
     surface_->addSeries(floor_);
@@ -259,6 +273,13 @@ public:
       Q3DCamera* camera = graph->scene()->activeCamera();
       camera->setCameraPosition(cameraAngle(c.rotation_), static_cast<float>(c.elevation_), camera->zoomLevel());
     }
+  }
+
+  // The wire mesh only where the cells are large enough to show the surface
+  // between its lines.
+  void updateDrawMode(const Chart3D& c) {
+    if (!body_) return;
+    body_->setDrawMode(c.MeshShown() ? QSurface3DSeries::DrawSurfaceAndWireframe : QSurface3DSeries::DrawSurface);
   }
 
   void styleAll(const Chart3D& c) {
@@ -331,7 +352,7 @@ private:
       }
     }
     body_->dataProxy()->resetArray(rows);
-    body_->setDrawMode(c.solid_ ? QSurface3DSeries::DrawSurface : QSurface3DSeries::DrawSurfaceAndWireframe);
+    updateDrawMode(c);
     body_->setFlatShadingEnabled(false);
     body_->setColorStyle(Q3DTheme::ColorStyleRangeGradient);
     body_->setBaseGradient(zGradient());
@@ -343,7 +364,7 @@ private:
     floor_->setDrawMode(QSurface3DSeries::DrawSurface);
     if (projection) {
       const QSize size(std::clamp(g.nx * 12, 256, 1024), std::clamp(g.ny * 12, 256, 1024));
-      floor_->setTexture(ContourFloorImage(g, c.ContourLevels(), zmin, zmax, size));
+      floor_->setTexture(ContourFloorImage(g, c.ContourLevels(), zmin, zmax, size, c.labels_));
       floorTextured_ = true;
     }
     setZAxis(surface_->axisY(), zmin, zmax, segments);
@@ -403,7 +424,8 @@ protected:
     QPainter painter(this);
     painter.fillRect(rect(), owner_->backdrop_);
     const auto [zmin, zmax, segments] = owner_->shownRange();
-    PaintPlanMap(painter, rect(), owner_->grid_, owner_->ContourLevels(), owner_->contourMode_ == 1, zmin, zmax);
+    PaintPlanMap(painter, rect(), owner_->grid_, owner_->ContourLevels(), owner_->contourMode_ == 1, zmin, zmax,
+                 owner_->labels_);
   }
 
 private:
@@ -528,6 +550,27 @@ void Chart3D::ContourProjection(bool a, bool b) {
 void Chart3D::SolidSurface(bool on) {
   solid_ = on;
   changed();
+}
+
+bool Chart3D::MeshShown() const {
+  return !solid_ && CellPixels(grid_.nx, grid_.ny, view3d_->size()) >= kMinMeshCellPixels;
+}
+
+double Chart3D::CellPixels(int nx, int ny, QSize body) {
+  const int cells = std::max({nx - 1, ny - 1, 1});
+  return 0.5 * std::min(body.width(), body.height()) / cells;
+}
+
+void Chart3D::ContourLabels(bool on) {
+  labels_ = on;
+  changed();
+}
+
+QString Chart3D::PickedPointText(const SurfaceGrid& g, int i, int j) {
+  const int dx = TickDecimals(g.xMin, g.dx), dy = TickDecimals(g.yMin, g.dy);
+  return QStringLiteral("X = %1, Y = %2, Z = %3")
+      .arg(QString::number(g.x(i), 'f', dx), QString::number(g.y(j), 'f', dy),
+           QString::number(static_cast<double>(g.at(i, j)), 'g', 6));
 }
 
 void Chart3D::ViewRotation(int degrees) {
@@ -674,6 +717,7 @@ void Chart3D::resizeEvent(QResizeEvent* event) {
   scale_->setGeometry(a.scale);
   view3d_->setGeometry(a.body);
   plan_->setGeometry(a.body);
+  view3d_->updateDrawMode(*this);
 }
 
 QImage Chart3D::Picture() {
@@ -695,7 +739,7 @@ QImage Chart3D::Picture() {
   }
   const auto [zmin, zmax, segments] = shownRange();
   if (chartType_ == 0 && !surface_) {
-    PaintPlanMap(painter, a.body, grid_, ContourLevels(), contourMode_ == 1, zmin, zmax);
+    PaintPlanMap(painter, a.body, grid_, ContourLevels(), contourMode_ == 1, zmin, zmax, labels_);
   } else if (!view3d_->available()) {
     painter.setPen(Qt::black);
     painter.drawText(a.body, Qt::AlignCenter | Qt::TextWordWrap, noGraphText());
@@ -713,10 +757,10 @@ QImage Chart3D::Picture() {
   return image;
 }
 
-bool Chart3D::DrawToFile(const QString& path, int format) {
+bool Chart3D::DrawToFile(const QString& path, int format, QString* error) {
   if (format != 1) return false;
-  // Windows bitmap, 24 bits per pixel.
-  return Picture().convertToFormat(QImage::Format_RGB888).save(path, "BMP");
+  // Windows bitmap, 24 bits per pixel, written whole or not at all.
+  return GuardaImagen(Picture().convertToFormat(QImage::Format_RGB888), path, "BMP", error);
 }
 
 // The picture on a vector device: the plan map redrawn as vectors, the 3-D
@@ -729,35 +773,17 @@ void Chart3D::paintVector(QPainter& painter, const QImage& picture) {
     painter.drawText(a.title, Qt::AlignCenter, title_);
     painter.setFont(font());
     const auto [zmin, zmax, segments] = shownRange();
-    PaintPlanMap(painter, a.body, grid_, ContourLevels(), contourMode_ == 1, zmin, zmax);
+    PaintPlanMap(painter, a.body, grid_, ContourLevels(), contourMode_ == 1, zmin, zmax, labels_);
     PaintColourScale(painter, QRectF(a.scale).adjusted(0, 8, -4, -16), zmin, zmax, segments, ContourLevels(), "Z");
   } else {
     painter.drawImage(0, 0, picture);
   }
 }
 
-bool Chart3D::ExportPicture(const QString& path) {
+bool Chart3D::ExportPicture(const QString& path, QString* error) {
   const QImage picture = Picture();
-  QPainter painter;
-  if (path.endsWith(".pdf", Qt::CaseInsensitive)) {
-    QPdfWriter pdf(path);
-    pdf.setPageSize(QPageSize(picture.size(), QPageSize::Point));
-    pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
-    pdf.setResolution(72);
-    if (!painter.begin(&pdf)) return false;
-    paintVector(painter, picture);
-    return painter.end();
-  }
-  if (path.endsWith(".svg", Qt::CaseInsensitive)) {
-    QSvgGenerator svg;
-    svg.setFileName(path);
-    svg.setResolution(logicalDpiX());  // fonts as large as on screen, the drawing as wide
-    svg.setSize(picture.size());
-    svg.setViewBox(QRect(QPoint(0, 0), picture.size()));
-    svg.setTitle(title_);
-    if (!painter.begin(&svg)) return false;
-    paintVector(painter, picture);
-    return painter.end();
-  }
-  return picture.save(path);
+  if (path.endsWith(".pdf", Qt::CaseInsensitive) || path.endsWith(".svg", Qt::CaseInsensitive))
+    return GuardaDibujo(path, picture.size(), logicalDpiX(), title_,
+                        [&](QPainter& painter) { paintVector(painter, picture); }, error);
+  return GuardaImagen(picture, path, nullptr, error);
 }

@@ -86,6 +86,25 @@ public:
   // true: a smooth filled surface; false: the surface with its wire mesh.
   void SolidSurface(bool on);
   bool SolidSurfaceOn() const { return solid_; }
+  // Whether the wire mesh is drawn now: not on a solid surface, nor where
+  // the grid's cells would be smaller than kMinMeshCellPixels on screen (the
+  // lines would cover the surface and turn it dark).
+  bool MeshShown() const;
+  static constexpr double kMinMeshCellPixels = 4.0;
+  // Cell size, in pixels, of an nx by ny grid drawn in a 3-D view of `body`:
+  // the surface's box takes about half the shorter side.
+  static double CellPixels(int nx, int ny, QSize body);
+
+  // The values written along the contour lines, in the contour maps and on
+  // the floor of the 3-D view with contours (on at first). Only the labels
+  // change: the kind of view stays.
+  void ContourLabels(bool on);
+  bool ContourLabelsOn() const { return labels_; }
+
+  // The text shown for the node (i, j) (0-based) picked on the surface:
+  // "X = ..., Y = ..., Z = ..." in that order, the coordinates with the
+  // decimals their grid needs, Z with up to six significant digits.
+  static QString PickedPointText(const SurfaceGrid& grid, int i, int j);
 
   // Viewpoint: rotation 0 looks from the south (north at the back), 90 from
   // the west, 180 from the north, 270 from the east. Elevation 0 is a side
@@ -138,14 +157,16 @@ public:
   void RenderSwitch(bool on);
 
   // Writes the picture, at the chart's size, as a 24-bit Windows bitmap
-  // (format code 1; the only one). Returns true on success.
-  bool DrawToFile(const QString& path, int format);
+  // (format code 1; the only one), whole or not at all. Returns true on
+  // success; otherwise `error` names the file and the cause.
+  bool DrawToFile(const QString& path, int format, QString* error = nullptr);
   // The picture at the chart's size (what DrawToFile writes).
   QImage Picture();
   // Writes the picture as ".png" (or another raster format), ".pdf" or ".svg";
   // in the two vector formats the plan map is drawn as vectors, the 3-D views
-  // as a raster picture. Returns false if the file cannot be written.
-  bool ExportPicture(const QString& path);
+  // as a raster picture. Whole or not at all: returns false if the file
+  // cannot be written, with `error` naming the file and the cause.
+  bool ExportPicture(const QString& path, QString* error = nullptr);
 
 signals:
   // The user finished turning the view with the mouse. The handler may change
@@ -181,6 +202,7 @@ private:
   int contourMode_ = 0;
   bool projection_ = false;
   bool solid_ = false;
+  bool labels_ = true;
   int rotation_ = 45;
   int elevation_ = 45;
   QString title_;

@@ -92,8 +92,37 @@ QString ZText(double value) {
   return text;
 }
 
+bool LabelContourLine(QPainter& painter, const QPainterPath& path, double level, const QColor& colour,
+                      const QFont& font, double minLength, std::vector<QRectF>& taken) {
+  if (path.length() < minLength) return false;
+  const QFontMetricsF fl(font);
+  const double at = path.percentAtLength(path.length() / 2);
+  const QPointF c = path.pointAtPercent(at);
+  // Along the line, but never upside down: the tangent (counter-clockwise,
+  // 0..360) becomes a clockwise rotation within [-90, 90].
+  double angle = std::remainder(-path.angleAtPercent(at), 360.0);
+  if (angle < -90) angle += 180;
+  if (angle > 90) angle -= 180;
+  const QString text = ZText(level);
+  const QRectF box(-fl.horizontalAdvance(text) / 2 - 2, -fl.height() / 2, fl.horizontalAdvance(text) + 4, fl.height());
+  const QRectF footprint = box.translated(c).adjusted(-4, -4, 4, 4);
+  if (std::any_of(taken.begin(), taken.end(), [&](const QRectF& r) { return r.intersects(footprint); })) return false;
+  taken.push_back(footprint);
+  painter.save();
+  painter.translate(c);
+  painter.rotate(angle);
+  painter.setPen(Qt::NoPen);
+  painter.setBrush(QColor(255, 255, 255, 215));
+  painter.drawRoundedRect(box, 2, 2);
+  painter.setFont(font);
+  painter.setPen(colour);
+  painter.drawText(box, Qt::AlignCenter, text);
+  painter.restore();
+  return true;
+}
+
 void PaintPlanMap(QPainter& painter, const QRectF& area, const SurfaceGrid& g, const std::vector<double>& levels,
-                  bool bands, double zmin, double zmax) {
+                  bool bands, double zmin, double zmax, bool labels) {
   painter.save();
   painter.setRenderHint(QPainter::Antialiasing);
   const QFontMetricsF fm(painter.font());
@@ -127,7 +156,6 @@ void PaintPlanMap(QPainter& painter, const QRectF& area, const SurfaceGrid& g, c
   std::vector<QRectF> taken;
   QFont labelFont = painter.font();
   labelFont.setPointSizeF(std::max(6.5, labelFont.pointSizeF() - 1.5));
-  const QFontMetricsF fl(labelFont);
   const double span = zmax > zmin ? zmax - zmin : 1.0;
   for (double level : levels) {
     const QColor colour = bands ? QColor(30, 30, 30) : ZColour((level - zmin) / span).darker(135);
@@ -139,30 +167,7 @@ void PaintPlanMap(QPainter& painter, const QRectF& area, const SurfaceGrid& g, c
       path.moveTo(pts.front());
       for (std::size_t k = 1; k < pts.size(); ++k) path.lineTo(pts[k]);
       painter.drawPath(path);
-      if (path.length() < 90) continue;
-      const double at = path.percentAtLength(path.length() / 2);
-      const QPointF c = path.pointAtPercent(at);
-      // Along the line, but never upside down: the tangent (counter-clockwise,
-      // 0..360) becomes a clockwise rotation within [-90, 90].
-      double angle = std::remainder(-path.angleAtPercent(at), 360.0);
-      if (angle < -90) angle += 180;
-      if (angle > 90) angle -= 180;
-      const QString text = ZText(level);
-      const QRectF box(-fl.horizontalAdvance(text) / 2 - 2, -fl.height() / 2, fl.horizontalAdvance(text) + 4,
-                       fl.height());
-      const QRectF footprint = box.translated(c).adjusted(-4, -4, 4, 4);
-      if (std::any_of(taken.begin(), taken.end(), [&](const QRectF& r) { return r.intersects(footprint); })) continue;
-      taken.push_back(footprint);
-      painter.save();
-      painter.translate(c);
-      painter.rotate(angle);
-      painter.setPen(Qt::NoPen);
-      painter.setBrush(QColor(255, 255, 255, 215));
-      painter.drawRoundedRect(box, 2, 2);
-      painter.setFont(labelFont);
-      painter.setPen(colour);
-      painter.drawText(box, Qt::AlignCenter, text);
-      painter.restore();
+      if (labels) LabelContourLine(painter, path, level, colour, labelFont, 90, taken);
     }
   }
 
@@ -194,7 +199,7 @@ void PaintPlanMap(QPainter& painter, const QRectF& area, const SurfaceGrid& g, c
 }
 
 QImage ContourFloorImage(const SurfaceGrid& g, const std::vector<double>& levels, double zmin, double zmax,
-                         QSize size) {
+                         QSize size, bool labels) {
   // The graph lays the image's first row at the far (north) edge of the
   // floor, so the image is drawn north up like a map.
   QImage bands(size, QImage::Format_ARGB32);
@@ -211,13 +216,19 @@ QImage ContourFloorImage(const SurfaceGrid& g, const std::vector<double>& levels
   const double sx = size.width() / std::max(g.dx * (g.nx - 1), 1e-12);
   const double sy = size.height() / std::max(g.dy * (g.ny - 1), 1e-12);
   const double yMax = g.y(g.ny - 1);
-  painter.setPen(QPen(QColor(10, 10, 10), std::max(2.5, size.width() / 250.0)));
+  const QPen pen(QColor(10, 10, 10), std::max(2.5, size.width() / 250.0));
+  // Labels large enough to read on the floor seen in perspective.
+  QFont labelFont = painter.font();
+  labelFont.setPixelSize(std::max(12, size.width() / 28));
+  std::vector<QRectF> taken;
   for (double level : levels) {
     for (const ContourPolyline& line : ContourLines(g, level)) {
       QPainterPath path;
       path.moveTo((line[0].x - g.xMin) * sx, (yMax - line[0].y) * sy);
       for (std::size_t k = 1; k < line.size(); ++k) path.lineTo((line[k].x - g.xMin) * sx, (yMax - line[k].y) * sy);
+      painter.setPen(pen);
       painter.drawPath(path);
+      if (labels) LabelContourLine(painter, path, level, QColor(10, 10, 10), labelFont, size.width() / 5.0, taken);
     }
   }
   return image;

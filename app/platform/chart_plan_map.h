@@ -5,6 +5,8 @@
 #include "platform/chart_grid.h"
 
 #include <QColor>
+#include <QFont>
+#include <QPainterPath>
 #include <QImage>
 #include <QRectF>
 #include <QString>
@@ -25,16 +27,24 @@ QString ZText(double value);
 // The contour map of `grid` in `area`: north up, equal scales on X and Y,
 // framed, with tick labels on both axes. `bands` fills between the levels with
 // the colour of each band (over [zmin, zmax]); otherwise the defined area is
-// tinted lightly. The level lines are drawn and labelled with their values.
-// Hole nodes are left blank.
+// tinted lightly. The level lines are drawn, and labelled with their values
+// when `labels` is set. Hole nodes are left blank.
 void PaintPlanMap(QPainter& painter, const QRectF& area, const SurfaceGrid& grid, const std::vector<double>& levels,
-                  bool bands, double zmin, double zmax);
+                  bool bands, double zmin, double zmax, bool labels = true);
 
 // An image of the contour lines over pale bands, to lay on the floor of the
 // 3-D view: north up like a map (the first row is y = yMax, the first column
 // x = xMin), `size` pixels in all; cells touching a hole are light grey.
+// With `labels` the lines carry their values.
 QImage ContourFloorImage(const SurfaceGrid& grid, const std::vector<double>& levels, double zmin, double zmax,
-                         QSize size);
+                         QSize size, bool labels = false);
+
+// Writes the value of `level` along `path` (a contour line in pixels) at its
+// middle, upright, in `font` on a light box, unless the line is shorter than
+// `minLength` or the box would overlap one in `taken` (to which it is added).
+// Returns whether a label was written.
+bool LabelContourLine(QPainter& painter, const QPainterPath& path, double level, const QColor& colour,
+                      const QFont& font, double minLength, std::vector<QRectF>& taken);
 
 // The vertical colour scale of Z in `area`: a gradient bar from zmin (bottom)
 // to zmax (top) divided into `segments` equal steps, each marked, with value

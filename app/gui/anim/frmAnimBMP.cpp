@@ -145,8 +145,24 @@ void frmAnimBMP::AnadirArchivos(const QStringList& files) {
         anchoPrimero_ = dib.Width();
         altoPrimero_ = dib.Height();
         bitsPrimero_ = dib.BitCount();
+        archivoPrimero_ = file;
       } else if (dib.Width() != anchoPrimero_ || dib.Height() != altoPrimero_ || dib.BitCount() != bitsPrimero_) {
-        MensajeAnim(this, QMessageBox::Warning, QStringLiteral("Chosen bitmap file is a different format!"));
+        // Every frame of a video has one size and colour depth: say which
+        // differs, and from which file.
+        QStringList diferencias;
+        if (dib.Width() != anchoPrimero_ || dib.Height() != altoPrimero_)
+          diferencias << QStringLiteral("mide %1 x %2 píxeles y no %3 x %4")
+                             .arg(dib.Width())
+                             .arg(dib.Height())
+                             .arg(anchoPrimero_)
+                             .arg(altoPrimero_);
+        if (dib.BitCount() != bitsPrimero_)
+          diferencias << QStringLiteral("tiene %1 bits de color y no %2").arg(dib.BitCount()).arg(bitsPrimero_);
+        MensajeAnim(this, QMessageBox::Warning,
+                    QStringLiteral("El mapa de bits \"%1\" no tiene el formato de \"%2\", el primero de la lista: "
+                                   "%3. Todos los fotogramas de un vídeo deben ser iguales; no se añade.")
+                        .arg(QDir::toNativeSeparators(file), QDir::toNativeSeparators(archivoPrimero_),
+                             diferencias.join(QStringLiteral(" y "))));
         continue;
       }
       vistaPrevia(file);

@@ -56,6 +56,7 @@ private:
   // Format of the first bitmap added: every later one must match it.
   bool hayPrimero_ = false;
   int anchoPrimero_ = 0, altoPrimero_ = 0, bitsPrimero_ = 0;
+  QString archivoPrimero_;  // the bitmap whose format every other must have
   float zmin_ = 3e38f, zmax_ = -3e38f;
 };
 

@@ -20,6 +20,7 @@
 #include "gui/anim/MakeAnimation.h"
 #include "gui/anim/mensajes_anim.h"
 #include "gui/anim/numero_texto.h"
+#include "gui/app_shell.h"
 #include "gui/kriging/defaults_notice.h"
 #include "gui/kriging/ejecucion_kriging.h"
 #include "gui/kriging/frmOpKriging.h"
@@ -61,7 +62,10 @@ frmAnimK2D::frmAnimK2D(sorvan::SesionKriging& sesion, QWidget* owner)
   txtFPS->setMaximumWidth(60);
   CoOpciones = new QPushButton(QStringLiteral("Opciones"));
   CoAyuda = new QPushButton(QStringLiteral("Ayuda"));
-  CoAyuda->setEnabled(false);  // the program has no help file
+  CoAyuda->setObjectName(QStringLiteral("CoAyuda"));
+  connect(CoAyuda, &QPushButton::clicked, this, [this] {
+    if (AppShell* shell = AppShellOf(this)) shell->ShowHelp(QStringLiteral("animaciones"));
+  });
   CoCancelar = new QPushButton(QStringLiteral("Cancelar"));
   CoAceptar = new QPushButton(QStringLiteral("Aceptar"));
   CoAceptar->setDefault(true);

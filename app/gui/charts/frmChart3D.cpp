@@ -5,6 +5,7 @@
 #include "gui/charts/exportar_imagen.h"
 #include "gui/charts/ruta_archivo.h"
 #include "platform/chart3d.h"
+#include "platform/memory_release.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -85,11 +86,19 @@ QIcon icono(const QString& key) {
 const int frmChart3D::kAngulosVista[8] = {0, 45, 90, 135, 180, 225, 270, 315};
 const int frmChart3D::kAngulosElevacion[7] = {0, 15, 30, 45, 60, 75, 90};
 
+frmChart3D::~frmChart3D() {
+  // The graph of a large grid leaves much freed memory behind: given back
+  // once the chart and its graphs are gone.
+  delete grafico_;
+  ReleaseFreedMemory();
+}
+
 frmChart3D::frmChart3D(QWidget* parent) : QWidget(parent) {
   setAttribute(Qt::WA_DeleteOnClose);
   setMinimumSize(240, 200);
   resize(760, 560);
   grafico_ = new Chart3D(this);
+  grafico_->setToolTip(tr("Botón derecho del ratón: girar la vista. Clic en la superficie: X, Y y Z del punto."));
   crearBarra();
   connect(grafico_, &Chart3D::ViewChanged, this, &frmChart3D::Grafico_ViewChanged);
   grafico_->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -123,12 +132,13 @@ void frmChart3D::crearBarra() {
   // The two lists sit where the toolbar keeps room for them.
   comboVista_ = new QComboBox(this);
   comboVista_->setObjectName("ComboVista");
-  comboVista_->setToolTip(tr("Punto de vista"));
+  comboVista_->setToolTip(tr("Punto de vista (la vista también se gira con el botón derecho del ratón)"));
   for (const char* item : {"Sur", "Suroeste", "Oeste", "Noroeste", "Norte", "Noreste", "Este", "Sureste"})
     comboVista_->addItem(QString::fromUtf8(item));
   comboElevacion_ = new QComboBox(this);
   comboElevacion_->setObjectName("ComboElevacion");
-  comboElevacion_->setToolTip(QString::fromUtf8("Elevación"));
+  comboElevacion_->setToolTip(
+      QString::fromUtf8("Elevación (la vista también se gira con el botón derecho del ratón)"));
   for (int angulo : kAngulosElevacion) comboElevacion_->addItem(QString::number(angulo) + QString::fromUtf8("°"));
   barra_->addSeparator();
   barra_->addWidget(comboVista_)->setObjectName("ComboVista");
@@ -137,6 +147,8 @@ void frmChart3D::crearBarra() {
   QAction* etiquetas = barra_->addAction(icono("etiquetas"), QString::fromUtf8("Mostrar etiquetas"));
   etiquetas->setObjectName("etiquetas");
   etiquetas->setToolTip(QString::fromUtf8("Mostrar etiquetas"));
+  etiquetas->setCheckable(true);
+  etiquetas->setChecked(grafico_->ContourLabelsOn());
   connect(etiquetas, &QAction::triggered, this, [this] { BarraGraf3D_ButtonClick("etiquetas"); });
   QAction* solida = barra_->addAction(icono("solida"), QString::fromUtf8("Superficie sólida"));
   solida->setObjectName("solida");
@@ -209,6 +221,13 @@ bool frmChart3D::Cargar(int kind, const QString& texto, const sorvan::SesionKrig
 
 void frmChart3D::BarraGraf3D_ButtonClick(const QString& key) {
   Chart3D& g = *grafico_;
+  if (key == "etiquetas") {
+    // The labels alone: the kind of view stays as it is.
+    QAction* boton = barra_->findChild<QAction*>("etiquetas");
+    g.ContourLabels(!g.ContourLabelsOn());
+    boton->setChecked(g.ContourLabelsOn());
+    return;
+  }
   g.Batch(true);
   g.ChartType(0);
   g.ContourMode(0);
@@ -259,7 +278,7 @@ void frmChart3D::contextMenuEvent(QContextMenuEvent* event) { menuContextual(eve
 void frmChart3D::menuContextual(const QPoint& global) {
   QMenu menu(this);
   menu.addAction(tr("Exportar imagen..."), this, [this] {
-    ExportarImagen(this, [this](const QString& path) { return grafico_->ExportPicture(path); });
+    ExportarImagen(this, [this](const QString& path, QString* error) { return grafico_->ExportPicture(path, error); });
   });
   menu.exec(global);
 }

@@ -16,6 +16,7 @@ class frmChart3D : public QWidget {
   Q_OBJECT
 public:
   explicit frmChart3D(QWidget* parent = nullptr);
+  ~frmChart3D() override;
 
   Chart3D& Grafico() { return *grafico_; }
   QToolBar* BarraGraf3D() const { return barra_; }

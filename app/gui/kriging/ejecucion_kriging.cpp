@@ -114,7 +114,13 @@ FinKriging EjecutaKrigingVentana(QWidget* padre, sorvan::SesionKriging& sesion, 
                            QStringLiteral("El cálculo ha terminado, pero no se han guardado las superficies.\n%1")
                                .arg(QString::fromStdString(guardado.mensaje)));
   }
-  MensajeEstado(QStringLiteral("Preparado"));
+  // A local run says how many nodes it left as holes (the log has the causes).
+  const sorvan::ResumenLocal& local = sesion.resumenLocal;
+  const long long huecos = local.pocosVecinos + local.singulares;
+  if (resultado == FinKriging::Hecho && local.local && huecos > 0)
+    MensajeEstado(QStringLiteral("Preparado (kriging local: %1 nodos sin valor)").arg(huecos));
+  else
+    MensajeEstado(QStringLiteral("Preparado"));
   return resultado;
 }
 

@@ -68,7 +68,10 @@ frmKriging2D::frmKriging2D(sorvan::SesionKriging& sesion, QWidget* parent)
   CoCancelar = new QPushButton(QStringLiteral("Cancelar"), this);
   CoCancelar->setObjectName(QStringLiteral("CoCancelar"));
   CoAyuda = new QPushButton(QStringLiteral("Ayuda"), this);
-  CoAyuda->setObjectName(QStringLiteral("CoAyuda"));  // there is no help file to open
+  CoAyuda->setObjectName(QStringLiteral("CoAyuda"));
+  connect(CoAyuda, &QPushButton::clicked, this, [this] {
+    if (AppShell* shell = AppShellOf(this)) shell->ShowHelp(QStringLiteral("kriging"));
+  });
   CoOpciones = new QPushButton(QStringLiteral("Opciones"), this);
   CoOpciones->setObjectName(QStringLiteral("CoOpciones"));
 
@@ -234,6 +237,19 @@ void frmKriging2D::CoAceptar_Click() {
     padre->show();
     padre->raise();
     padre->activateWindow();
+  }
+  // A global run that cannot fit in memory is refused before the automatic
+  // options (which look at every pair of points) are worked out; a local
+  // run solves one small system per node.
+  if (!(OpcionesFijadas && sesion_.opciones.KrigingLocal)) {
+    const sorvan::OpcionesKriging& op = sesion_.opciones;
+    const bool fijadas = OpcionesFijadas && op.NRx > 0 && op.NRy > 0;
+    const sorvan::Resultado recursos = sorvan::CompruebaRecursos(sorvan::EstimaRecursos(
+        sesion_.datos.N, fijadas ? int64_t(op.NRx) * op.NRy : 2500, fijadas ? op.Media : 0));
+    if (!recursos) {
+      QMessageBox::warning(padre, kTitulo, QString::fromStdString(recursos.mensaje));
+      return;
+    }
   }
   if (!OpcionesFijadas) {
     if (!aplicarDefectos(padre)) return;

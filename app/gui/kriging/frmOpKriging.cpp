@@ -24,6 +24,7 @@
 #include "core/ejecuta_kriging.h"
 #include "core/validacion_opciones.h"
 #include "gui/kriging/ControlUpDown.h"
+#include "gui/app_shell.h"
 #include "gui/kriging/texto_numero.h"
 #include "platform/cFileDlg.h"
 
@@ -121,7 +122,10 @@ frmOpKriging::frmOpKriging(OpcionesKriging& opciones, const sorvan::DatosEspacia
   CoAceptar = nuevoBoton("CoAceptar", QStringLiteral("Aceptar"), this);
   CoAceptar->setDefault(true);
   CoCancelar = nuevoBoton("CoCancelar", QStringLiteral("Cancelar"), this);
-  CoAyuda = nuevoBoton("CoAyuda", QStringLiteral("Ayuda"), this);  // there is no help file to open
+  CoAyuda = nuevoBoton("CoAyuda", QStringLiteral("Ayuda"), this);
+  connect(CoAyuda, &QPushButton::clicked, this, [this] {
+    if (AppShell* shell = AppShellOf(this)) shell->ShowHelp(QStringLiteral("opciones"));
+  });
 
   auto* botones = new QHBoxLayout;
   botones->addStretch();

@@ -11,6 +11,7 @@
 #include "gui/frmMain.h"
 #include "platform/chart2d.h"
 #include "platform/chart3d.h"
+#include "platform/memory_release.h"
 
 #include <gtest/gtest.h>
 
@@ -24,6 +25,8 @@
 #include <QMenu>
 #include <QContextMenuEvent>
 #include <QMdiSubWindow>
+#include <QPointer>
+#include <QtDataVisualization/QAbstract3DGraph>
 #include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTest>
@@ -512,12 +515,118 @@ TEST_F(ChartWindows, ToolbarKeysTooltipsAndSettings) {
   EXPECT_FALSE(g.ContourProjectionOn());
   EXPECT_TRUE(g.SolidSurfaceOn());
   click("vista4");
-  click("etiquetas");  // only the reset of every click
-  EXPECT_EQ(g.ContourModeCode(), 0);
-  EXPECT_FALSE(g.SurfaceOn());
-  EXPECT_TRUE(g.SolidSurfaceOn());
   click("solida");
   EXPECT_FALSE(g.SolidSurfaceOn());
+}
+
+// "Mostrar etiquetas" switched filled contours to lines and bars back to the
+// surface, and changed nothing visible: it toggles the contour labels only.
+TEST_F(ChartWindows, ShowLabelsTogglesTheContourLabelsAndNothingElse) {
+  fillSession(sesion, false);
+  QString error;
+  frmChart3D* w = as3D(AbrirGraf3D(&area, 1, "t", sesion, &error));
+  ASSERT_NE(w, nullptr);
+  Chart3D& g = w->Grafico();
+  QAction* etiquetas = w->BarraGraf3D()->findChild<QAction*>("etiquetas");
+  auto click = [&](const char* key) { w->BarraGraf3D()->findChild<QAction*>(key)->trigger(); };
+  struct Estado {
+    int tipo, modo;
+    bool superficie, proyeccion, solida;
+    bool operator==(const Estado&) const = default;
+  };
+  auto estado = [&] {
+    return Estado{g.ChartTypeCode(), g.ContourModeCode(), g.SurfaceOn(), g.ContourProjectionOn(), g.SolidSurfaceOn()};
+  };
+  for (const char* vista : {"vista1", "vista2", "vista3", "vista4", "vista5"}) {
+    click(vista);
+    const Estado antes = estado();
+    const bool conEtiquetas = g.ContourLabelsOn();
+    const QImage conImagen = g.Picture();
+    click("etiquetas");
+    EXPECT_EQ(g.ContourLabelsOn(), !conEtiquetas) << vista;
+    EXPECT_EQ(etiquetas->isChecked(), g.ContourLabelsOn()) << vista;
+    EXPECT_TRUE(estado() == antes) << vista;
+    // In the views that draw contours the picture changes.
+    // In the contour maps the picture changes (the labels of the 3-D view
+    // with contours lie on its floor, mostly under the surface).
+    if (std::string(vista) == "vista3" || std::string(vista) == "vista4") {
+      EXPECT_TRUE(g.Picture() != conImagen) << vista;
+    }
+    click("etiquetas");
+    EXPECT_EQ(g.ContourLabelsOn(), conEtiquetas) << vista;
+    EXPECT_TRUE(estado() == antes) << vista;
+  }
+}
+
+// Closed surface and semivariogram windows are destroyed with their graphs
+// (closing the windows of a 1000 x 1000 grid left 2 GB held).
+TEST_F(ChartWindows, ClosedChartWindowsAreDestroyedWithTheirGraphs) {
+  fillSession(sesion, false);
+  QString error;
+  QPointer<QWidget> superficie = AbrirGraf3D(&area, 1, "t", sesion, &error);
+  QPointer<QWidget> semivariograma = AbrirGraf2D(&area, dir.filePath("SKUESTIM.SV"), "t", &error);
+  ASSERT_FALSE(superficie.isNull());
+  ASSERT_FALSE(semivariograma.isNull());
+  QPointer<Chart3D> grafico = &as3D(superficie)->Grafico();
+  auto graficos3D = [] {
+    int n = 0;
+    for (QWindow* w : QGuiApplication::allWindows()) n += qobject_cast<QAbstract3DGraph*>(w) != nullptr;
+    return n;
+  };
+  const int antes = graficos3D();
+  EXPECT_GE(antes, 1);
+  QPointer<QMdiSubWindow> sub = qobject_cast<QMdiSubWindow*>(superficie->parentWidget());
+  ASSERT_FALSE(sub.isNull());
+  sub->close();
+  qobject_cast<QMdiSubWindow*>(semivariograma->parentWidget())->close();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  QApplication::processEvents();
+  EXPECT_TRUE(superficie.isNull());
+  EXPECT_TRUE(grafico.isNull());
+  EXPECT_TRUE(sub.isNull());  // the sub-window too, not kept hidden
+  EXPECT_TRUE(semivariograma.isNull());
+  EXPECT_EQ(graficos3D(), antes - 1);
+  EXPECT_TRUE(area.subWindowList().isEmpty());
+}
+
+// The memory a 1000 x 1000 surface window took is given back when it closes
+// (it stayed with the process, about 2 GB for the two surfaces of a run).
+TEST_F(ChartWindows, ClosingALargeSurfaceGivesItsMemoryBack) {
+  sorvan::SuperficiesKriging& g = sesion.superficies;
+  g.nx = g.ny = 1000;
+  g.xMin = g.yMin = 0;
+  g.dx = g.dy = 1;
+  g.SupPred.resize(1000000);
+  for (int k = 0; k < 1000000; ++k) g.SupPred[k] = static_cast<float>(std::sin(k % 1000 * 0.01) + k / 1000 * 0.001);
+  g.SupVar = g.SupPred;
+  sesion.haySuperficies = true;
+  ReleaseFreedMemory();
+  const long long antes = ResidentBytes();
+  QString error;
+  QPointer<QWidget> w = AbrirGraf3D(&area, 1, "grande", sesion, &error);
+  ASSERT_FALSE(w.isNull()) << error.toStdString();
+  QTest::qWait(300);
+  const long long abierta = ResidentBytes();
+  qobject_cast<QMdiSubWindow*>(w->parentWidget())->close();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  QApplication::processEvents();
+  const long long cerrada = ResidentBytes();
+  ASSERT_TRUE(w.isNull());
+  ASSERT_GT(abierta - antes, 50ll << 20) << "the window should take some tens of megabytes";
+  // At most a quarter of what the window took stays with the process.
+  EXPECT_LT(cerrada - antes, (abierta - antes) / 4)
+      << "antes " << (antes >> 20) << " MB, abierta " << (abierta >> 20) << " MB, cerrada " << (cerrada >> 20) << " MB";
+}
+
+// The view lists say that the right mouse button turns the view.
+TEST_F(ChartWindows, TheTooltipsSayTheRightButtonTurnsTheView) {
+  fillSession(sesion, false);
+  QString error;
+  frmChart3D* w = as3D(AbrirGraf3D(&area, 1, "t", sesion, &error));
+  ASSERT_NE(w, nullptr);
+  EXPECT_TRUE(w->ComboVista()->toolTip().contains("botón derecho")) << w->ComboVista()->toolTip().toStdString();
+  EXPECT_TRUE(w->ComboElevacion()->toolTip().contains("botón derecho"));
+  EXPECT_TRUE(w->Grafico().toolTip().contains("Botón derecho"));
 }
 
 TEST_F(ChartWindows, TurnedViewSnapsToTheListSectors) {

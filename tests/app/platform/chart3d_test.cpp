@@ -13,6 +13,7 @@
 #include <QtDataVisualization/Q3DScene>
 #include <QtDataVisualization/Q3DSurface>
 #include <QtDataVisualization/QValue3DAxis>
+#include <QtDataVisualization/QSurface3DSeries>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QLabel>
@@ -393,6 +394,87 @@ TEST_F(Chart3DTest, SurfaceViewStandsBackSoTheEdgeLabelsShow) {
   chart.ViewRotation(135);
   chart.ViewElevation(20);
   EXPECT_LT(graph->scene()->activeCamera()->zoomLevel(), 90.0f);
+}
+
+// A 1000 x 1000 surface rendered almost black: its mesh lines covered it.
+// The mesh is left out where the cells are smaller than a few pixels.
+TEST_F(Chart3DTest, TheMeshIsHiddenWhereTheCellsAreTooSmall) {
+  // Cells of 0.5 * 480 / (n - 1) pixels in a 640 x 480 body.
+  EXPECT_DOUBLE_EQ(Chart3D::CellPixels(1000, 1000, QSize(640, 480)), 240.0 / 999);
+  EXPECT_DOUBLE_EQ(Chart3D::CellPixels(50, 20, QSize(640, 480)), 240.0 / 49);
+  Q3DSurface* graph = nullptr;
+  for (int n : {1000, 20}) {
+    std::vector<float> z(static_cast<size_t>(n) * n);
+    for (int j = 0; j < n; ++j)
+      for (int i = 0; i < n; ++i) z[static_cast<size_t>(i + n * j)] = static_cast<float>(std::sin(i * 0.01) + j * 0.001);
+    chart.Batch(true);
+    chart.GridNodeCount(GridAxis::X, n);
+    chart.GridNodeCount(GridAxis::Y, n);
+    chart.GridStep(GridAxis::X, 1);
+    chart.GridStep(GridAxis::Y, 1);
+    ASSERT_TRUE(chart.LoadGridValues(z.data(), static_cast<long long>(z.size())));
+    chart.SolidSurface(false);
+    chart.Batch(false);
+    graph = surfaceGraph();
+    ASSERT_NE(graph, nullptr);
+    auto* body = static_cast<QSurface3DSeries*>(graph->seriesList().at(0));
+    const bool grande = n == 1000;
+    EXPECT_EQ(chart.MeshShown(), !grande) << n;
+    EXPECT_EQ(body->drawMode().testFlag(QSurface3DSeries::DrawWireframe), !grande) << n;
+  }
+  // A solid surface never has the mesh.
+  chart.SolidSurface(true);
+  EXPECT_FALSE(chart.MeshShown());
+}
+
+// The picked node reads X, Y, Z in that order (it read X, Z, Y with the
+// axes' decimals: "180317, 6.0, 332028").
+TEST(PickedPointTest, XYZInOrderWithTheGridsPrecision) {
+  SurfaceGrid g;
+  g.nx = 3;
+  g.ny = 2;
+  g.xMin = 178605.5;
+  g.dx = 40;
+  g.yMin = 329714;
+  g.dy = 40;
+  g.z = {1, 2, 3, 4, 6.0123456f, 5};
+  EXPECT_EQ(Chart3D::PickedPointText(g, 1, 1), "X = 178645.5, Y = 329754, Z = 6.01235");
+  EXPECT_EQ(Chart3D::PickedPointText(g, 0, 0), "X = 178605.5, Y = 329714, Z = 1");
+}
+
+// The coordinate labels along the near edges ("329500", "X (este)") were cut
+// off at the bottom of the view. Nothing of the 3-D graph may touch the
+// edges of its area, at any of the list's views and at small, default and
+// maximised sizes (the pictures exported and the video frames are the same
+// picture).
+TEST_F(Chart3DTest, NothingOfThe3DViewIsCutAtTheEdges) {
+  writeSurface(file("p.sup"), 40, 52, 178600, 329700, 70, 70,
+               [](double x, double y) { return 5 + std::sin(x / 500.0) * std::cos(y / 400.0); });
+  ASSERT_TRUE(chart.LoadGridFile(file("p.sup")));
+  chart.Title("Superficie de predicción de logzinc");
+  for (QSize size : {QSize(500, 380), QSize(740, 500), QSize(1260, 900)}) {
+    chart.resize(size);
+    QTest::qWait(20);
+    for (int rotation = 0; rotation < 360; rotation += 45)
+      for (int elevation : {15, 30, 45, 60}) {
+        chart.ViewRotation(rotation);
+        chart.ViewElevation(elevation);
+        const QImage picture = chart.Picture().convertToFormat(QImage::Format_RGB32);
+        // The graph's area: below the title strip, left of the colour scale.
+        const int top = 30, right = picture.width() - std::min(96, picture.width() / 4);
+        auto clean = [&](int x, int y) { return picture.pixel(x, y) == QColor(Qt::white).rgb(); };
+        int bottom = 0, left = 0, rightEdge = 0;
+        for (int x = 0; x < right; ++x) bottom += !clean(x, picture.height() - 1) || !clean(x, picture.height() - 2);
+        for (int y = top; y < picture.height(); ++y) left += !clean(0, y) || !clean(1, y);
+        for (int y = top; y < picture.height(); ++y) rightEdge += !clean(right - 1, y) || !clean(right - 2, y);
+        EXPECT_EQ(bottom, 0) << size.width() << "x" << size.height() << " rotation " << rotation << " elevation "
+                             << elevation;
+        EXPECT_EQ(left, 0) << size.width() << "x" << size.height() << " rotation " << rotation << " elevation "
+                           << elevation;
+        EXPECT_EQ(rightEdge, 0) << size.width() << "x" << size.height() << " rotation " << rotation
+                                << " elevation " << elevation;
+      }
+  }
 }
 
 TEST_F(Chart3DTest, PictureExportsAsPngAndPdfInEveryMode) {

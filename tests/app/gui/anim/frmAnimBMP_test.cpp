@@ -62,8 +62,13 @@ TEST_F(FrmAnimBMPTest, BitmapOfAnotherFormatIsRefusedAndTheListKept) {
   guion.Mensaje(&primero).Mensaje(&segundo);
   dlg.AnadirArchivos({f[0], Ruta("pal.bmp"), f[1], Ruta("small.bmp")});
   EXPECT_TRUE(guion.Completo());
-  EXPECT_EQ(primero, QStringLiteral("Chosen bitmap file is a different format!"));
-  EXPECT_EQ(segundo, QStringLiteral("Chosen bitmap file is a different format!"));
+  // In Spanish, naming the file, the first one and what differs.
+  EXPECT_TRUE(primero.contains("pal.bmp") && primero.contains("f0.bmp")) << primero.toStdString();
+  EXPECT_TRUE(primero.contains("tiene 8 bits de color y no 24")) << primero.toStdString();
+  EXPECT_FALSE(primero.contains("píxeles")) << primero.toStdString();  // the size is the same
+  EXPECT_TRUE(segundo.contains("small.bmp")) << segundo.toStdString();
+  EXPECT_TRUE(segundo.contains("mide 160 x 120 píxeles y no 320 x 240")) << segundo.toStdString();
+  EXPECT_FALSE(segundo.contains("bits de color")) << segundo.toStdString();
   EXPECT_EQ(dlg.Archivos(), (QStringList{f[0], f[1]}));
   EXPECT_TRUE(dlg.cmdWriteAVI->isEnabled());
   EXPECT_TRUE(dlg.cmdClearList->isEnabled());
