@@ -1,6 +1,7 @@
 #pragma once
 // The kriging options of a run and their automatic values.
 #include <cstdint>
+#include <string>
 #include <limits>
 #include <vector>
 
@@ -40,6 +41,9 @@ struct OpcionesKriging {
   float MinRx = 0, MinRy = 0;      // coordinates of the first grid node
   float LRx = 0, LRy = 0;          // node spacing along X and Y
   int16_t VerSupPred = 0, VerSupVar = 0, VerAjuste = 0, VerEstimadores = 0;  // windows to open after a run
+  // Files the surfaces are exported to after each run ("" for none; a name
+  // without folder goes into the result folder; the format by the extension).
+  std::string GuardarPred, GuardarVar;
   // Engine fitting method and starting values (c0, c1, a); a negative C0Ini
   // asks the engine for its own initial approximation.
   int32_t MetodoAjuste = kAjusteMotor;

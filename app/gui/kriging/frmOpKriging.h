@@ -71,6 +71,8 @@ public:
   // "Superficies"
   QCheckBox* VerSupPred = nullptr;
   QCheckBox* VerSupVar = nullptr;
+  QLineEdit* TxtGuardarPred = nullptr;  // "Guardar" frame: files exported after each run
+  QLineEdit* TxtGuardarVar = nullptr;
   // "Perfil  "
   QCheckBox* VerPerfil = nullptr;
   QLineEdit* TxtPerfil = nullptr;
