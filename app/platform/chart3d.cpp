@@ -23,7 +23,6 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QStackedLayout>
-#include <QTimer>
 #include <QSvgGenerator>
 #include <algorithm>
 #include <cmath>
@@ -227,31 +226,6 @@ public:
     surface_->addSeries(body_);
     surface_->addSeries(floor_);
     stack_->addWidget(QWidget::createWindowContainer(surface_, this));
-    // Until the graph has drawn its first frame its window shows whatever
-    // the display held there (another chart's picture, for about a second
-    // with a large grid): a plain cover in the chart's colour hides it.
-    cover_ = new QWidget(this);
-    cover_->setObjectName(QStringLiteral("CubiertaVista3D"));
-    cover_->setAttribute(Qt::WA_NativeWindow);
-    cover_->setAutoFillBackground(true);
-    cover_->setGeometry(rect());
-    cover_->raise();
-    surface_->installEventFilter(this);
-  }
-
-  // The cover goes once the graph's window is exposed: the graph draws its
-  // frame while handling that event, so the next turn of the event loop
-  // finds it drawn.
-  bool eventFilter(QObject* watched, QEvent* event) override {
-    if (watched == surface_ && event->type() == QEvent::Expose && surface_->isExposed() && cover_ &&
-        !cover_->isHidden())
-      QTimer::singleShot(0, cover_, [cover = cover_] { cover->hide(); });
-    return QWidget::eventFilter(watched, event);
-  }
-
-  void resizeEvent(QResizeEvent* event) override {
-    QWidget::resizeEvent(event);
-    if (cover_) cover_->setGeometry(rect());
   }
 
   // The floor texture must be released by a render pass of its own graph:
@@ -308,11 +282,6 @@ public:
   }
 
   void styleAll(const Chart3D& c) {
-    if (cover_) {
-      QPalette pal = cover_->palette();
-      pal.setColor(QPalette::Window, c.backdrop_);
-      cover_->setPalette(pal);
-    }
     for (QAbstract3DGraph* graph : {static_cast<QAbstract3DGraph*>(surface_), static_cast<QAbstract3DGraph*>(bars_)})
       if (graph) styleTheme(graph->activeTheme(), c.backdrop_, c.frameOn_);
   }
@@ -442,7 +411,6 @@ private:
   bool floorTextured_ = false;
   Q3DBars* bars_ = nullptr;
   QBar3DSeries* barSeries_ = nullptr;
-  QWidget* cover_ = nullptr;
 };
 
 // The plan contour map (surface body switched off).

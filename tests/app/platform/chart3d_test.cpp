@@ -477,27 +477,6 @@ TEST_F(Chart3DTest, NothingOfThe3DViewIsCutAtTheEdges) {
   }
 }
 
-// A new surface window showed another chart's picture for about a second
-// before the 3-D view drew: a plain cover in the chart's colour stands over
-// the graph until its first frame, then goes.
-TEST(Chart3DCover, TheViewIsCoveredUntilItsFirstFrame) {
-  Chart3D chart;
-  chart.Backdrop(0, QColor(250, 250, 240));
-  QWidget* cubierta = chart.findChild<QWidget*>("CubiertaVista3D");
-  ASSERT_NE(cubierta, nullptr);
-  chart.resize(500, 400);
-  chart.show();
-  // Shown over the whole view, in the chart's colour, before any frame.
-  EXPECT_TRUE(cubierta->isVisible());
-  EXPECT_EQ(cubierta->palette().color(QPalette::Window), QColor(250, 250, 240));
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&chart));
-  EXPECT_EQ(cubierta->geometry(), cubierta->parentWidget()->rect());
-  Q3DSurface* graph = surfaceGraph();
-  ASSERT_NE(graph, nullptr);
-  // Gone once the graph's window has been exposed (and so drawn).
-  EXPECT_TRUE(QTest::qWaitFor([&] { return graph->isExposed() && cubierta->isHidden(); }, 5000));
-}
-
 TEST_F(Chart3DTest, PictureExportsAsPngAndPdfInEveryMode) {
   writeSurface(file("disco.sup"), 31, 21, 500.0, 50.0, 100.0, 100.0, maskedHill);
   ASSERT_TRUE(chart.LoadGridFile(file("disco.sup")));
