@@ -5,7 +5,8 @@
 //   local_kriging_bench big [n] [grid] [sample]
 //                                  the whole local run for n points (default
 //                                  10^6) on a grid x grid grid (default 1000):
-//                                  automatic lag classes and the empirical
+//                                  automatic lag classes (from 4000 points of
+//                                  the subsample) and the empirical
 //                                  semivariogram on a seeded subsample of
 //                                  `sample` points (default 20000; 0 = every
 //                                  datum), the model fit, 32 neighbours;
@@ -32,6 +33,7 @@
 
 #include "lag_classes.h"
 #include "local_kriging.h"
+#include "local_run.h"
 #include "numerics/error_service.h"
 #include "numerics/thread_pool.h"
 #include "pair_semivariogram.h"
@@ -150,7 +152,12 @@ int Big(int n, int grid, int sample) {
 
   // Stage I: lag classes from the subsample, its pairs, the fit.
   start = Clock::now();
-  const std::vector<int> chosen = kriging::SubsampleIndices(n, sample, 1);
+  // As the local run does: the automatic classes look at every pair of at
+  // most kLargeDataPoints points of the subsample.
+  const std::vector<int> sampled = kriging::SubsampleIndices(n, sample, 1);
+  std::vector<int> chosen;
+  for (int k : kriging::SubsampleIndices(static_cast<int>(sampled.size()), kriging::kLargeDataPoints, 1))
+    chosen.push_back(sampled[static_cast<std::size_t>(k)]);
   std::vector<float> fx, fy, fz;
   for (int i : chosen) fx.push_back(static_cast<float>(p.x[static_cast<std::size_t>(i)])),
       fy.push_back(static_cast<float>(p.y[static_cast<std::size_t>(i)])),
@@ -217,7 +224,8 @@ int Export(const std::filesystem::path& dir, int n, int grid, int neighbours) {
   std::ofstream model(dir / "model.txt");
   model.precision(9);
   model << "c0 " << in.c0 << "\nc1 " << in.c1 << "\na " << in.a << "\nneighbours " << neighbours
-        << "\nsorvan_seconds " << r.seconds << "\nthreads " << kriging::WorkerCount() << '\n';
+        << "\nsorvan_seconds " << r.seconds << "\nsorvan_processor_seconds " << r.cpuSeconds
+        << "\nthreads " << kriging::WorkerCount() << '\n';
   return 0;
 }
 

@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "drift_terms.h"
+#include "local_run.h"
 #include "numerics/error_service.h"
 #include "run_context.h"
 #include "run_driver.h"
@@ -31,25 +32,6 @@ std::string Number(double value) {
 }
 
 bool Finite(double v) { return std::isfinite(v); }
-
-// The starting or fixed model against the model's own parameter rules.
-std::string ValidateModel(const ModelInfo& model, const ModelParameters& p) {
-  const double values[3] = {p.c0, p.c1, p.a};
-  for (int j = 0; j < model.parameterCount; ++j) {
-    const ParameterRule& rule = model.parameters[j];
-    const double v = values[j];
-    const bool inside = Finite(v) && (rule.lowerIncluded ? v >= rule.lower : v > rule.lower) &&
-                        (!rule.hasUpper || v < rule.upper);
-    if (inside) continue;
-    std::string bound = rule.lowerIncluded ? "mayor o igual que " : "mayor que ";
-    bound += Number(rule.lower);
-    if (rule.hasUpper) bound = "entre " + Number(rule.lower) + " y " + Number(rule.upper) +
-                               " (sin incluirlos)";
-    return "El parámetro " + std::string(rule.symbol) + " (" + rule.meaning +
-           ") del modelo " + model.name + " debe ser " + bound + ": " + Number(v);
-  }
-  return {};
-}
 
 // Sample variance of z: the scale against which a negative kriging variance
 // is judged round-off or not.
@@ -116,9 +98,9 @@ std::string Validate(const KrigingOptions& o, int n) {
     return "Estimador del semivariograma fuera de rango: " + std::to_string(estimator) +
            " (1 clásico, 2 robusto)";
   const auto method = static_cast<std::int32_t>(o.fitMethod);
-  if (method < 1 || method > 3)
+  if (method < 1 || method > 4)
     return "Método de ajuste fuera de rango: " + std::to_string(method) +
-           " (1 alternado, 2 directo, 3 sin ajuste)";
+           " (1 alternado, 2 directo, 3 sin ajuste, 4 global)";
   const ModelInfo* model = FindModel(o.modelCode);
   if (model == nullptr)
     return "Modelo de semivariograma fuera de rango: " + std::to_string(o.modelCode) + " (" +
@@ -164,7 +146,7 @@ std::string Validate(const KrigingOptions& o, int n) {
   if (o.fitMethod == FitMethod::kNone && !o.hasStart)
     return "Sin ajuste hace falta un modelo dado (c0, c1, a)";
   if (o.hasStart) {
-    const std::string problem = ValidateModel(*model, o.start);
+    const std::string problem = ModelParameterProblem(o.modelCode, o.start.c0, o.start.c1, o.start.a);
     if (!problem.empty()) return problem;
   }
   const Neighbourhood& v = o.neighbourhood;
@@ -184,9 +166,14 @@ KrigingResult Krige(const KrigingData& data, const KrigingOptions& o) {
   const int n = static_cast<int>(size);
   if (std::string problem = Validate(o, n); !problem.empty())
     return Failure(KrigingStatus::kInvalidOptions, std::move(problem));
-  if (!o.neighbourhood.IsGlobal())
-    return Failure(KrigingStatus::kInvalidOptions,
-                   "La vecindad de búsqueda local no está disponible todavía");
+  // A search neighbourhood: local_run.h on the same arguments.
+  const bool local = !o.neighbourhood.IsGlobal();
+  LocalRunOptions localOptions;
+  if (local) {
+    std::string problem;
+    localOptions = LocalRunOptionsOf(o.neighbourhood, o.trendDegree, &problem);
+    if (!problem.empty()) return Failure(KrigingStatus::kInvalidOptions, std::move(problem));
+  }
   for (int i = 0; i < n; ++i)
     if (!Finite(data.x[i]) || !Finite(data.y[i]) || !Finite(data.z[i]))
       return Failure(KrigingStatus::kInvalidOptions,
@@ -218,7 +205,10 @@ KrigingResult Krige(const KrigingData& data, const KrigingOptions& o) {
     if (o.holeMask[k] != 0) prediction[k] = hole;
 
   std::int32_t options[7] = {static_cast<std::int32_t>(o.estimator), o.minPairs,
-                             o.maxFitIterations, static_cast<std::int32_t>(o.fitMethod),
+                             o.maxFitIterations,
+                             // The global method runs the direct fit from several starts.
+                             o.fitMethod == FitMethod::kGlobal ? static_cast<std::int32_t>(FitMethod::kDirect)
+                                                               : static_cast<std::int32_t>(o.fitMethod),
                              o.variableLags ? 2 : 1, o.pairsPerClass, o.maxTrendIterations};
   float parameters[10] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
   if (o.hasStart) {
@@ -237,8 +227,8 @@ KrigingResult Krige(const KrigingData& data, const KrigingOptions& o) {
   context.errors.collect = true;
   context.folder = o.outputFolder;
   context.writeFiles = !o.outputFolder.empty();
-  context.coordinateOffsetX = cx;
-  context.coordinateOffsetY = cy;
+  context.offsetX = cx, context.offsetY = cy;
+  context.globalFit = o.fitMethod == FitMethod::kGlobal;
   const ContextScope scope(&context);
 
   // The run log: KRIGING.LOG in the folder, or memory when no files are written.
@@ -285,7 +275,13 @@ KrigingResult Krige(const KrigingData& data, const KrigingOptions& o) {
 
   KrigingResult result;
   try {
-    RunKriging(run);
+    if (local) {
+      const LocalKrigingSummary summary = RunLocalKriging(run, localOptions);
+      result.tooFewNeighbours = summary.tooFewNeighbours;
+      result.singularNeighbourhoods = summary.singular;
+    } else {
+      RunKriging(run);
+    }
   } catch (const ServiceStopped& stop) {
     result.status = stop.kind == ServiceStopped::kNoMemory ? KrigingStatus::kOutOfMemory
                     : stop.kind == ServiceStopped::kWrite  ? KrigingStatus::kWriteFailure

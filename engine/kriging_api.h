@@ -28,9 +28,10 @@ struct KrigingData {
 enum class Estimator : std::int32_t { kClassical = 1, kRobust = 2 };
 
 // How the model is fitted to the lag classes: alternating (c0, c1 by
-// regression, then a), direct (all parameters by the bounded solver), or not
-// at all (the starting model is used as given).
-enum class FitMethod : std::int32_t { kAlternating = 1, kDirect = 2, kNone = 3 };
+// regression, then a), direct (all parameters by the bounded solver), not
+// at all (the starting model is used as given), or global (direct fits from
+// several starts, the best kept: variogram_fit_global.h).
+enum class FitMethod : std::int32_t { kAlternating = 1, kDirect = 2, kNone = 3, kGlobal = 4 };
 
 // c0 nugget, c1 partial sill (slope, scale), a range (scale, exponent); the
 // meaning of each per model is in the model table (variogram_models.h).
@@ -45,8 +46,10 @@ struct Neighbourhood {
   int minPoints = 0;         // fewer data within reach: the node is left as a hole
   double maxDistance = 0;    // search radius; 0 = unlimited
   int sectors = 1;           // angular sectors sharing maxPoints (1, 4 or 8)
-  bool localTrend = false;   // drift coefficients re-estimated per neighbourhood
-  bool localVariogram = false;  // model refitted per neighbourhood
+  bool localTrend = false;   // "Tendencia": the drift in every neighbourhood's system;
+                             // false: one global trend removed and added back
+  bool localVariogram = false;  // "Variograma": semivariogram from pairs up to maxDistance
+  // A local run (local_run.h) takes 1 to 500 points and 1 or 4 sectors.
   bool IsGlobal() const { return maxPoints <= 0 && maxDistance <= 0; }
 };
 
@@ -140,6 +143,9 @@ struct KrigingResult {
   std::vector<double> prediction, variance;
   double predictionLow = 0, predictionHigh = 0;  // +inf / -inf when no node was kriged
   int negativeVariances = 0;    // nodes whose variance was clearly below zero
+  // Local runs: nodes left as holes for too few neighbours, or for a singular
+  // neighbourhood system (never given a number).
+  long long tooFewNeighbours = 0, singularNeighbourhoods = 0;
 
   // Every message of the numerical services and of the run, in order.
   std::vector<std::string> warnings;

@@ -11,6 +11,8 @@
 #include "lag_classes.h"
 #include "numerics/error_service.h"
 #include "pair_semivariogram.h"
+#include "run_context.h"
+#include "run_files.h"
 #include "semivariogram_chart_files.h"
 #include "surface_writer.h"
 #include "trend_removal.h"
@@ -140,6 +142,20 @@ FixedTrend GlobalTrend(const KrigingRun& run, const EstimationPoints& e, int ter
 
 }  // namespace
 
+LocalRunOptions LocalRunOptionsOf(const Neighbourhood& v, int trendDegree, std::string* problem) {
+  LocalRunOptions o;
+  o.neighbourhood.maxPoints = v.maxPoints;
+  o.neighbourhood.minPoints = std::max(v.minPoints, 1);
+  o.neighbourhood.maxDistance =
+      v.maxDistance > 0 ? v.maxDistance : std::numeric_limits<double>::infinity();
+  o.neighbourhood.sectors = v.sectors;
+  o.localTrend = v.localTrend;
+  o.neighbourhoodVariogram = v.localVariogram;
+  *problem = v.maxPoints < 1 ? "Kriging local: indique el número máximo de vecinos (1 a 500)."
+                             : CheckNeighbourhood(o.neighbourhood, std::clamp(trendDegree, 0, 3));
+  return o;
+}
+
 std::string CheckLocalRun(const KrigingRun& run, const LocalRunOptions& o) {
   const std::string message =
       CheckNeighbourhood(o.neighbourhood, std::clamp<int>(run.trendDegree, 0, 3));
@@ -161,9 +177,12 @@ LocalKrigingSummary RunLocalKriging(const KrigingRun& run, const LocalRunOptions
   const int degree = std::clamp<int>(run.trendDegree, 0, 3);
   const int terms = DriftTermCount(degree);
 
+  // Run log as the global run keeps it (run_driver.cpp).
   std::FILE* previousOutput = OutputDestination(2);
   std::FILE* previousErrors = OutputDestination(3);
-  std::FILE* log = std::fopen(kLogName, "w");
+  std::FILE* log = run.log;
+  const bool ownLog = log == nullptr;
+  if (ownLog) log = std::fopen(RunFilePath(kLogName).c_str(), "w");
   std::FILE* target = log != nullptr ? log : stderr;
   OutputUnit(-2, target);
   OutputUnit(-3, target);
@@ -235,15 +254,26 @@ LocalKrigingSummary RunLocalKriging(const KrigingRun& run, const LocalRunOptions
   run.parameters[0] = zLow;
   run.parameters[1] = zHigh;
 
+  if (run.afterGrid != nullptr) run.afterGrid(run, run.afterGridData);
+  if (run.hasFileOrigin) grid.xMin = run.fileXMin, grid.yMin = run.fileYMin;
+
   std::fprintf(out, "\n\nIII-Almacenando resultados...\n");
-  if (!WriteSurfaceFiles(kPredictionName, kVarianceName, grid, run.prediction, run.variance, zLow,
-                         zHigh))
-    std::fprintf(out, "    No se pudieron escribir los archivos %s y %s\n", kPredictionName,
-                 kVarianceName);
+  if (RunWritesFiles()) {
+    const std::string predictionPath = RunFilePath(kPredictionName);
+    const std::string variancePath = RunFilePath(kVarianceName);
+    std::string failedPath;
+    int error = 0;
+    if (!WriteSurfaceFiles(predictionPath.c_str(), variancePath.c_str(), grid, run.prediction,
+                           run.variance, zLow, zHigh, &failedPath, &error)) {
+      std::remove(predictionPath.c_str());  // nothing half-written stays behind
+      std::remove(variancePath.c_str());
+      WriteFailure(failedPath == predictionPath ? kPredictionName : kVarianceName, error);
+    }
+  }
   std::fprintf(out, "\n Terminado.\n");
   OutputUnit(-2, previousOutput);
   OutputUnit(-3, previousErrors);
-  if (log != nullptr) std::fclose(log);
+  if (log != nullptr && ownLog) std::fclose(log);
   SetDriftFrame(DriftFrame{});
   return summary;
 }

@@ -24,6 +24,7 @@
 // residuals are kriged with a local constant mean, and the trend added back.
 #include <cstdint>
 
+#include "kriging_api.h"
 #include "local_kriging.h"
 #include "run_driver.h"
 
@@ -38,6 +39,13 @@ struct LocalRunOptions {
   int sampleSize = 0;                  // 0: automatic (see above)
   std::uint64_t seed = 1;
 };
+
+// The local options of the named interface's neighbourhood: maxPoints 1..500
+// (0, "all data", is refused: a local system holds at most 500), minPoints 0
+// taken as 1, maxDistance 0 as no limit, sectors 1 or 4. `problem` receives
+// the Spanish message of a neighbourhood that cannot be used, else "".
+LocalRunOptions LocalRunOptionsOf(const Neighbourhood& neighbourhood, int trendDegree,
+                                  std::string* problem);
 
 // Empty when fine, else the message in Spanish (also for the run's own
 // arguments that the local path cannot take).

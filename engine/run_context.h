@@ -32,11 +32,14 @@ struct RunContext {
   // whether it writes them at all.
   std::string folder;
   bool writeFiles = true;
+  // The model is fitted by the global method (several starts) instead of the
+  // method of the integer options.
+  bool globalFit = false;
 
-  // What the caller subtracted from the coordinates before the run (the named
-  // interface hands the engine coordinates relative to the data's centre):
-  // the run log states the drift frame in the caller's coordinates.
-  double coordinateOffsetX = 0, coordinateOffsetY = 0;
+  // What the caller's coordinates are shifted by in this run (the named
+  // interface works on coordinates relative to the data's centre); the run
+  // log reports positions in the caller's coordinates.
+  double offsetX = 0, offsetY = 0;
 
   // Filled by stage I for the named interface.
   std::vector<double> trendCoefficients;

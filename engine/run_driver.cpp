@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string>
 
 #include "drift_terms.h"
 #include "grid_kriging.h"
@@ -43,6 +44,13 @@ void RunKriging(const KrigingRun& run) {
   std::FILE* out = OutputDestination(2);
 
   std::fprintf(out, "\nI-  Obteniendo un semivariograma isotropico:\n");
+  // SKU takes any starting or fixed model it is given; one outside the
+  // model's rules is named in the log (the named interface refuses it).
+  if (run.parameters[0] >= 0 && FindModel(run.modelCode) != nullptr) {
+    const std::string problem = ModelParameterProblem(run.modelCode, run.parameters[0],
+                                                      run.parameters[1], run.parameters[2]);
+    if (!problem.empty()) std::fprintf(out, "    Aviso: %s\n", problem.c_str());
+  }
   // Drift monomials on coordinates centred and scaled by the data, for the
   // trend removal and the kriging system alike.
   SetDriftFrame(DriftFrameOfData(run.n, run.x, run.y));

@@ -7,8 +7,10 @@
 
 #include "lag_classes.h"
 #include "numerics/error_service.h"
+#include "run_context.h"
 #include "semivariogram_chart_files.h"
 #include "variogram_fit.h"
+#include "variogram_fit_global.h"
 #include "variogram_models.h"
 
 namespace kriging {
@@ -64,8 +66,12 @@ void EstimateAndFitSemivariogram(int n, const float* z, const float* x, const fl
   std::copy(chosen, chosen + lagCount, table.fitted);
 
   LogLine(log, "    Ajustando un modelo ...");
-  FitVariogramModel(modelCode, table.fitted, table.meanDistance, table.count, lagCount,
-                    fitLagCount, options[1], params, options[2], options[3]);
+  if (CurrentContext().globalFit && options[3] == 2)
+    FitVariogramGlobal(modelCode, table.fitted, table.meanDistance, table.count, lagCount,
+                       fitLagCount, options[1], params, options[2]);
+  else
+    FitVariogramModel(modelCode, table.fitted, table.meanDistance, table.count, lagCount,
+                      fitLagCount, options[1], params, options[2], options[3]);
   SetModel(modelCode, params[0], params[1], params[2]);
   WriteFitChartFiles(table, fitLagCount, modelCode, log);
 }

@@ -6,7 +6,6 @@
 #include <cstdio>
 
 #include "critical_stop.h"
-#include "run_context.h"
 #include "numerics/error_service.h"
 #include "numerics/kernels.h"
 #include "numerics/positive_definite_inverse.h"
@@ -37,8 +36,8 @@ void LogTrendCoefficients(std::FILE* log, int p, const float* beta, DriftFunctio
     const DriftFrame& frame = CurrentDriftFrame();
     const RunContext& context = CurrentContext();
     std::fprintf(log, "    u = (x - %.10g) / %.10g,  v = (y - %.10g) / %.10g\n",
-                 frame.centreX + context.coordinateOffsetX, frame.scale,
-                 frame.centreY + context.coordinateOffsetY, frame.scale);
+                 frame.centreX + context.offsetX, frame.scale, frame.centreY + context.offsetY,
+                 frame.scale);
   }
 }
 

@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "numerics/error_service.h"
+#include "run_context.h"
 #include "variogram_fit.h"
 #include "variogram_models.h"
 
@@ -23,16 +24,21 @@ double Unit(const ModelShape& shape, double h, double a) {
   return static_cast<double>(shape.unit(h, a));
 }
 
-// Points the engine's output units at a scratch file for the silent trials.
+// Points the engine's output units at a scratch file for the silent trials,
+// and keeps their messages out of the run's collected ones.
 class SilencedOutput {
  public:
-  SilencedOutput() : output_(OutputDestination(2)), errors_(OutputDestination(3)) {
+  SilencedOutput()
+      : output_(OutputDestination(2)), errors_(OutputDestination(3)),
+        collecting_(CurrentContext().errors.collect) {
+    CurrentContext().errors.collect = false;
     scratch_ = std::tmpfile();
     if (scratch_ == nullptr) return;
     OutputUnit(-2, scratch_);
     OutputUnit(-3, scratch_);
   }
   ~SilencedOutput() {
+    CurrentContext().errors.collect = collecting_;
     if (scratch_ == nullptr) return;
     OutputUnit(-2, output_);
     OutputUnit(-3, errors_);
@@ -44,6 +50,7 @@ class SilencedOutput {
  private:
   std::FILE* output_;
   std::FILE* errors_;
+  bool collecting_;
   std::FILE* scratch_ = nullptr;
 };
 

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 #include <mutex>
+#include <sstream>
 
 #include "numerics/euclidean_length.h"
 #include "run_context.h"
@@ -120,6 +121,32 @@ bool RegisterModel(const ModelInfo& model) {
   registered[count] = model;
   registeredCount.store(count + 1, std::memory_order_release);
   return true;
+}
+
+std::string ModelParameterProblem(int code, double c0, double c1, double a) {
+  const ModelInfo* model = FindModel(code);
+  if (model == nullptr) return "Modelo de semivariograma desconocido: " + std::to_string(code);
+  auto text = [](double v) {
+    std::ostringstream out;
+    out.precision(10);
+    out << v;
+    return out.str();
+  };
+  const double values[3] = {c0, c1, a};
+  for (int j = 0; j < model->parameterCount; ++j) {
+    const ParameterRule& rule = model->parameters[j];
+    const double v = values[j];
+    const bool inside = std::isfinite(v) &&
+                        (rule.lowerIncluded ? v >= rule.lower : v > rule.lower) &&
+                        (!rule.hasUpper || v < rule.upper);
+    if (inside) continue;
+    const std::string bound =
+        rule.hasUpper ? "entre " + text(rule.lower) + " y " + text(rule.upper) + " (sin incluirlos)"
+                      : (rule.lowerIncluded ? "mayor o igual que " : "mayor que ") + text(rule.lower);
+    return "El parámetro " + std::string(rule.symbol) + " (" + rule.meaning + ") del modelo " +
+           model->name + " debe ser " + bound + ": " + text(v);
+  }
+  return {};
 }
 
 double ModelSill(const VariogramModel& model, double sillDistance) {

@@ -81,6 +81,10 @@ std::string ModelCodeList();
 // taken or the table is full. Call before the runs that use it.
 bool RegisterModel(const ModelInfo& model);
 
+// "" when c0, c1, a obey the rules of the model of `code`, else a Spanish
+// message naming the parameter, its meaning, the rule and the value.
+std::string ModelParameterProblem(int code, double c0, double c1, double a);
+
 // The sill c0 + c1 sillFactor(a); for a model without one, gamma at the lag
 // (L, L) as the trend iteration takes it (L = sillDistance).
 double ModelSill(const VariogramModel& model, double sillDistance);

@@ -1,5 +1,7 @@
 #include "variogram_rows.h"
 
+#include "numerics/target_clones.h"
+
 #include <cmath>
 #include <limits>
 
@@ -12,7 +14,7 @@ namespace {
 // float differences can neither overflow nor underflow destructively in double,
 // so the plain double length is as safe as the Moler-Morrison iteration and
 // correctly rounded; it vectorises where the iteration does not.
-__attribute__((target_clones("arch=haswell", "default"))) void Lengths(
+SORVAN_CLONES void Lengths(
     int count, const float* __restrict x, const float* __restrict y, float x0, float y0,
     float* __restrict h) {
   for (int k = 0; k < count; ++k) {
@@ -23,7 +25,7 @@ __attribute__((target_clones("arch=haswell", "default"))) void Lengths(
 
 // gamma = c0 + c1 g(h; a) above the origin threshold, 0 at and below it.
 template <class Shape>
-__attribute__((target_clones("arch=haswell", "default"))) void Apply(
+SORVAN_CLONES void Apply(
     int count, float* __restrict values, double c0, double c1, double a, bool zeroAtThreshold,
     Shape shape) {
   const float threshold = kOriginThreshold;

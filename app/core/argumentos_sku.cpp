@@ -10,6 +10,8 @@ bool ArgumentosSKU::coherentes(std::string* motivo) const {
     return false;
   };
   if (n < 0) return mal("nº de datos negativo");
+  if ((!xDoble.empty() || !yDoble.empty()) && (xDoble.size() != size_t(n) || yDoble.size() != size_t(n)))
+    return mal("las coordenadas en doble precisión no tienen n valores");
   if (z.size() != size_t(n) || x.size() != size_t(n) || y.size() != size_t(n))
     return mal("las columnas no tienen n valores");
   if (nx < 0 || ny < 0 || gridRows < nx || gridRows < 0) return mal("dimensiones de la rejilla imposibles");
@@ -32,6 +34,7 @@ namespace {
 constexpr char kTagPeticion[4] = {'S', 'K', 'U', 'Q'};
 constexpr char kTagRespuesta[4] = {'S', 'K', 'U', 'R'};
 constexpr char kTagFin[4] = {'F', 'I', 'N', '.'};
+constexpr char kTagDoble[4] = {'D', 'O', 'B', 'L'};
 constexpr char kTagLocal[4] = {'L', 'O', 'C', 'L'};
 
 class Escritor {
@@ -110,6 +113,13 @@ std::string CodificaArgumentos(const ArgumentosSKU& a, bool respuesta) {
     e.valor(a.local);
   }
   e.s.append(kTagFin, 4);
+  // A request may carry the coordinates in double after the record.
+  if (!respuesta && !a.xDoble.empty()) {
+    e.s.append(kTagDoble, 4);
+    e.vector(a.xDoble);
+    e.vector(a.yDoble);
+    e.s.append(kTagFin, 4);
+  }
   return e.s;
 }
 
@@ -196,7 +206,10 @@ bool DecodificaArgumentos(const std::string& bytes, bool respuesta, ArgumentosSK
                           int64_t limiteValores) {
   Lector l(bytes, limiteValores);
   ArgumentosSKU r;
-  bool ok = LeeArgumentos(l, respuesta, r) && l.alFinal();
+  bool ok = LeeArgumentos(l, respuesta, r);
+  if (ok && !respuesta && !l.alFinal())
+    ok = l.tag(kTagDoble) && l.vector(r.xDoble) && l.vector(r.yDoble) && l.tag(kTagFin);
+  ok = ok && l.alFinal();
   if (!ok) {
     if (motivo) *motivo = "mensaje incompleto o dañado";
     return false;

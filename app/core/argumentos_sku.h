@@ -44,6 +44,10 @@ struct VecindarioLocal {
 struct ArgumentosSKU {
   int32_t n = 0;
   std::vector<float> z, x, y;          // n values each
+  // The coordinates in double, as the data set holds them (empty: x, y).
+  // Sent in requests only; the engine works on them relative to the data's
+  // centre, so that points centimetres apart at millions of metres stay apart.
+  std::vector<double> xDoble, yDoble;
   float firstLag = 0, lagWidth = 0;    // in/out
   int32_t lagCount = 0, fitLagCount = 0;  // in/out
   int32_t modelCode = 0, trendDegree = 0;

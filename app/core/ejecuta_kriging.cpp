@@ -59,6 +59,9 @@ Resultado PreparaArgumentos(const SesionKriging& s, ArgumentosSKU& a) {
   r.x.assign(px.begin(), px.end());
   r.y.assign(py.begin(), py.end());
   r.z.assign(pz.begin(), pz.end());
+  // And the coordinates as the data hold them, for the engine's double path.
+  r.xDoble = px;
+  r.yDoble = py;
   r.firstLag = op.SaltoIni;
   r.lagWidth = op.RSalto;
   r.lagCount = op.NSaltos;   // a copy: what the engine writes back is dropped
@@ -135,6 +138,9 @@ Resultado ValidaVecindario(const OpcionesKriging& op) {
   v.sectors = op.Cuadrantes ? 4 : 1;
   const std::string problema = kriging::CheckNeighbourhood(v, op.Media);
   if (!problema.empty()) return Resultado::Error(problema);
+  if (op.VarioLocal && !std::isfinite(op.DistVecinos))
+    return Resultado::Error("Kriging local: «Variograma» cuenta los pares hasta la distancia máxima; "
+                            "indique una distancia máxima.");
   if (op.Submuestra < 0 || op.Submuestra == 1)
     return Resultado::Error("Kriging local: el tamaño de la submuestra (" + std::to_string(op.Submuestra) +
                             ") debe ser 0 (automático) o al menos 2.");

@@ -5,8 +5,6 @@
 #include <fstream>
 #include <sstream>
 
-#include "core/ejecuta_kriging.h"
-#include "core/opciones_kriging.h"
 #include "numerics/error_service.h"
 #include "variogram_fit_global.h"
 
@@ -94,31 +92,6 @@ Resultado FitGlobally(const FitClasses& classes, int code, int minPairs, int fit
                                 lagCount, fitLagCount, pairs, params, iterations);
   }
   std::copy(params, params + 4, model);
-  return Resultado::Exito();
-}
-
-Resultado EjecutaKrigingAjusteGlobal(SesionKriging& sesion, const std::string& nombre,
-                                     const std::string& carpeta, MotorKriging& motor) {
-  SesionKriging primera = sesion;
-  if (primera.opciones.MetodoAjuste == kSinAjuste) primera.opciones.MetodoAjuste = kAjusteMotor;
-  Resultado r = EjecutaKriging(primera, nombre, carpeta, motor);
-  if (!r) return r;
-  FitClasses classes;
-  r = ReadFitClasses(carpeta, classes);
-  if (!r) return r;
-  float model[4];
-  r = FitGlobally(classes, primera.opciones.Modelo, primera.opciones.NMinAjus, int(classes.count.size()), model);
-  if (!r) return r;
-  SesionKriging segunda = sesion;
-  segunda.opciones.C0Ini = model[0];
-  segunda.opciones.C1Ini = model[1];
-  segunda.opciones.AIni = model[2];
-  segunda.opciones.MetodoAjuste = kSinAjuste;
-  MotorKriging otro;
-  r = EjecutaKriging(segunda, nombre, carpeta, otro);
-  if (!r) return r;
-  segunda.opciones = sesion.opciones;  // the user's options stay as they were
-  sesion = std::move(segunda);
   return Resultado::Exito();
 }
 

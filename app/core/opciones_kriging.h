@@ -19,8 +19,11 @@ inline constexpr const char* kAvisoNAjus =
 
 // Fitting method of the engine (its integer option 4). kAjusteMotor lets the
 // engine choose (alternating); kSinAjuste keeps the starting values, which is
-// how a known variogram is kriged.
-enum MetodoAjuste : int32_t { kAjusteMotor = -1, kAjusteAlterno = 1, kAjusteDirecto = 2, kSinAjuste = 3 };
+// how a known variogram is kriged; kAjusteGlobal (direct fits from several
+// starts) exists only in the named interface, which the engine helper uses.
+enum MetodoAjuste : int32_t {
+  kAjusteMotor = -1, kAjusteAlterno = 1, kAjusteDirecto = 2, kSinAjuste = 3, kAjusteGlobal = 4
+};
 
 struct OpcionesKriging {
   int32_t Media = 0;       // trend degree: 0 constant (ordinary kriging), 1 linear, 2 quadratic, 3 cubic

@@ -44,8 +44,8 @@ Resultado ValidaOpciones(const OpcionesKriging& op) {
   if (op.Estimador != 1 && op.Estimador != 2)
     return Resultado::Error("El estimador debe ser 1 (clásico) o 2 (robusto) (se dio " + Entero(op.Estimador) + ").");
   if (op.MetodoAjuste != kAjusteMotor && op.MetodoAjuste != kAjusteAlterno && op.MetodoAjuste != kAjusteDirecto &&
-      op.MetodoAjuste != kSinAjuste)
-    return Resultado::Error("El método de ajuste debe ser 1 (alterno), 2 (directo) o 3 (ninguno) (se dio " +
+      op.MetodoAjuste != kSinAjuste && op.MetodoAjuste != kAjusteGlobal)
+    return Resultado::Error("El método de ajuste debe ser 1 (alterno), 2 (directo), 3 (ninguno) o 4 (global) (se dio " +
                             Entero(op.MetodoAjuste) + ").");
   if (op.LongVar) {
     if (op.NApor < 1)

@@ -15,9 +15,20 @@
 #include <cmath>
 #include <limits>
 
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QItemSelectionModel>
+#include <QPushButton>
+
 #include "core/datos_espaciales.h"
+#include "core/escribe_datos.h"
+#include "core/lector_lista.h"
+#include "core/texto_delimitado.h"
 #include "gui/app_shell.h"
+#include "gui/frmImportarTexto.h"
+#include "platform/cFileDlg.h"
 #include "platform/data_grid.h"
+#include "platform/gis/capa_puntos.h"
 
 namespace {
 
@@ -71,7 +82,26 @@ QString frmDatos::TextoValor(double valor) {
 
 bool frmDatos::IniData(const QString& path) {
   sorvan::DatosEspaciales leidos;
-  const sorvan::Resultado r = sorvan::LeeDatos(QFile::encodeName(path).toStdString(), leidos);
+  const std::string ruta = QFile::encodeName(path).toStdString();
+  sorvan::Resultado r;
+  sorvan::FormatoTexto formato;
+  if (sorvan::EsTextoDelimitado(ruta)) {
+    // Separator and decimal mark shown for the user to confirm or correct.
+    std::string bytes;
+    r = sorvan::LeeArchivoEntero(ruta, bytes);
+    if (r) {
+      frmImportarTexto dialogo(path, bytes, parentWidget() ? parentWidget() : this);
+      if (dialogo.exec() != QDialog::Accepted) return false;
+      sorvan::OpcionesLectura op;
+      dialogo.ValorAusente(op.valorAusente);
+      formato = dialogo.Formato();
+      r = sorvan::LeeTextoDelimitado(bytes, ruta, formato, leidos, op);
+    }
+  } else if (sorvan::EsCapaGis(ruta)) {
+    r = sorvan::LeeCapaPuntos(ruta, leidos);
+  } else {
+    r = sorvan::LeeDatos(ruta, leidos);
+  }
   if (!r) {
     // What was loaded before stays, in memory and on screen.
     QMessageBox::warning(parentWidget() ? parentWidget() : this, kTitulo,
@@ -83,7 +113,258 @@ bool frmDatos::IniData(const QString& path) {
     QMessageBox::warning(parentWidget() ? parentWidget() : this, kTitulo, QString::fromStdString(r.mensaje),
                          QMessageBox::Ok);
   datos_ = std::move(leidos);
+  formato_ = formato;
+  // A GIS layer is saved under a new name (as ".dae" or text).
+  ruta_ = sorvan::EsCapaGis(ruta) ? QString() : QFileInfo(path).absoluteFilePath();
+  pila_.clear();
+  guardadoEn_ = 0;
+  marcaModificado(false);
   llenarRejilla();
+  return true;
+}
+
+void frmDatos::Nuevo(const QStringList& nombres, int filas) {
+  sorvan::DatosEspaciales d;
+  d.titulo = sorvan::AjustaAncho("Sin título", sorvan::kAnchoTexto);
+  d.nvar = int(nombres.size());
+  d.N = filas;
+  for (const QString& n : nombres) {
+    d.nombres.push_back(sorvan::AjustaAncho(n.trimmed().toStdString(), sorvan::kAnchoNombre));
+    d.descripciones.push_back(sorvan::AjustaAncho(n.trimmed().toStdString(), sorvan::kAnchoTexto));
+    d.numeros.push_back(0.0f);
+  }
+  d.llenaDesdeFilas(std::vector<double>(size_t(filas) * size_t(d.nvar), std::nan("")));
+  datos_ = std::move(d);
+  ruta_.clear();
+  formato_ = {};
+  pila_.clear();
+  guardadoEn_ = 0;
+  marcaModificado(false);
+  llenarRejilla();
+}
+
+void frmDatos::marcaModificado(bool si) {
+  modificado_ = si;
+  // The caption shows the file (or "Sin título") and a mark for unsaved changes.
+  const QString nombre = ruta_.isEmpty() ? QStringLiteral("Sin título") : QDir::toNativeSeparators(ruta_);
+  setWindowTitle(nombre + (si ? QStringLiteral(" *") : QString()));
+  emit EstadoCambiado();
+}
+
+bool frmDatos::GuardarEn(const QString& ruta) {
+  const std::string r8 = QFile::encodeName(ruta).toStdString();
+  sorvan::Resultado r;
+  if (sorvan::EsTextoDelimitado(r8)) {
+    // Text saved as it was read (separator and decimal mark), ".tsv" with tabs.
+    sorvan::FormatoTexto f = formato_;
+    if (ruta.endsWith(QStringLiteral(".tsv"), Qt::CaseInsensitive)) f.separador = '\t';
+    r = sorvan::EscribeTextoDelimitado(r8, datos_, f);
+  } else {
+    r = sorvan::EscribeDae(r8, datos_);
+  }
+  if (!r) {
+    QMessageBox::critical(parentWidget() ? parentWidget() : this, kTitulo,
+                          QStringLiteral("No se han guardado los datos.\n%1").arg(QString::fromStdString(r.mensaje)));
+    return false;
+  }
+  ruta_ = QFileInfo(ruta).absoluteFilePath();
+  guardadoEn_ = int(pila_.size());
+  marcaModificado(false);
+  return true;
+}
+
+bool frmDatos::Guardar() {
+  if (ruta_.isEmpty()) return GuardarComo();
+  return GuardarEn(ruta_);
+}
+
+bool frmDatos::GuardarComo() {
+  cFileDlg dlg;
+  dlg.OwnerHwnd = parentWidget() ? parentWidget() : this;
+  dlg.Filter = QStringLiteral("Archivos de datos espaciales (*.dae)|*.dae|Texto separado por comas (*.csv)|*.csv|"
+                              "Texto separado por tabuladores (*.tsv)|*.tsv");
+  const bool texto = sorvan::EsTextoDelimitado(QFile::encodeName(ruta_).toStdString());
+  dlg.FilterIndex = texto ? 2 : 1;
+  dlg.DefaultExt = texto ? QStringLiteral("csv") : QStringLiteral("dae");
+  dlg.InitDirectory = ruta_.isEmpty() ? QDir::currentPath() : QFileInfo(ruta_).absolutePath();
+  QString archivo = ruta_.isEmpty() ? QString() : QFileInfo(ruta_).fileName();
+  if (!dlg.VBGetSaveFileName(archivo)) return false;
+  return GuardarEn(archivo);
+}
+
+bool frmDatos::PreguntarGuardar() {
+  if (!modificado_) return true;
+  const QString nombre = ruta_.isEmpty() ? QStringLiteral("Sin título") : QFileInfo(ruta_).fileName();
+  QMessageBox caja(QMessageBox::Warning, kTitulo,
+                   QStringLiteral("¿Guardar los cambios en los datos \"%1\"?").arg(nombre),
+                   QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+                   parentWidget() ? parentWidget() : this);
+  caja.setObjectName(QStringLiteral("PreguntaGuardar"));
+  caja.button(QMessageBox::Yes)->setText(QStringLiteral("&Sí"));
+  caja.button(QMessageBox::No)->setText(QStringLiteral("&No"));
+  caja.button(QMessageBox::Cancel)->setText(QStringLiteral("Cancelar"));
+  caja.setDefaultButton(QMessageBox::Yes);
+  const int r = caja.exec();
+  if (r == QMessageBox::Yes) return Guardar();
+  if (r != QMessageBox::No) return false;
+  guardadoEn_ = -1;
+  marcaModificado(false);  // the user chose to drop them: not asked again
+  return true;
+}
+
+void frmDatos::ponValor(int fila, int col, double valor) {
+  datos_.matriz[size_t(col - 1) * size_t(datos_.N) + size_t(fila - 1)] = valor;
+  // The old value may have been the column's extreme: take them afresh.
+  datos_.recalculaExtremos(col);
+  MSFGrid_->SetTextMatrix(fila, col, TextoValor(valor));
+  emit DatoEditado(fila, col);
+}
+
+void frmDatos::registra(std::vector<Cambio> paso) {
+  if (paso.empty()) return;
+  // A step taken after undoing back past the saved state never returns to it.
+  if (int(pila_.size()) < guardadoEn_) guardadoEn_ = -1;
+  pila_.push_back(std::move(paso));
+  if (int(pila_.size()) > kMaxDeshacer) {
+    pila_.erase(pila_.begin());
+    --guardadoEn_;
+  }
+  marcaModificado(true);
+}
+
+void frmDatos::Deshacer() {
+  if (TxtEdit_->isVisible()) {
+    // Undo while typing drops what was typed.
+    TxtEdit_->hide();
+    MSFGrid_->setFocus();
+    return;
+  }
+  if (pila_.empty()) return;
+  std::vector<Cambio> paso = std::move(pila_.back());
+  pila_.pop_back();
+  for (auto c = paso.rbegin(); c != paso.rend(); ++c) ponValor(c->fila, c->col, c->antes);
+  MSFGrid_->SetCurrentCell(paso.front().fila, paso.front().col);
+  // Undone back to what was saved (or read): nothing to save.
+  marcaModificado(int(pila_.size()) != guardadoEn_);
+}
+
+bool frmDatos::bloqueSeleccionado(int& fila1, int& col1, int& fila2, int& col2) const {
+  if (datos_.vacio() || MSFGrid_->Row() < 1 || MSFGrid_->Col() < 1) return false;
+  fila1 = fila2 = MSFGrid_->Row();
+  col1 = col2 = MSFGrid_->Col();
+  const QModelIndexList sel = MSFGrid_->selectionModel() ? MSFGrid_->selectionModel()->selectedIndexes()
+                                                         : QModelIndexList();
+  if (sel.size() > 1) {
+    fila1 = col1 = std::numeric_limits<int>::max();
+    fila2 = col2 = 0;
+    for (const QModelIndex& i : sel) {
+      fila1 = std::min(fila1, i.row() + 1);
+      fila2 = std::max(fila2, i.row() + 1);
+      col1 = std::min(col1, i.column() + 1);
+      col2 = std::max(col2, i.column() + 1);
+    }
+  }
+  fila2 = std::min(fila2, datos_.N);
+  col2 = std::min(col2, datos_.nvar);
+  return fila1 <= fila2 && col1 <= col2;
+}
+
+QString frmDatos::TextoBloque(int fila1, int col1, int fila2, int col2) const {
+  QString t;
+  for (int i = fila1; i <= fila2; ++i) {
+    for (int k = col1; k <= col2; ++k) {
+      t += QString::fromStdString(sorvan::TextoNumero(datos_.valor(i, k)));
+      if (k < col2) t += QLatin1Char('\t');
+    }
+    t += QLatin1Char('\n');
+  }
+  return t;
+}
+
+void frmDatos::Copiar() {
+  int f1, c1, f2, c2;
+  if (TxtEdit_->isVisible()) {
+    TxtEdit_->copy();
+    return;
+  }
+  if (bloqueSeleccionado(f1, c1, f2, c2)) QGuiApplication::clipboard()->setText(TextoBloque(f1, c1, f2, c2));
+}
+
+void frmDatos::Cortar() {
+  if (TxtEdit_->isVisible()) {
+    TxtEdit_->cut();
+    return;
+  }
+  int f1, c1, f2, c2;
+  if (!bloqueSeleccionado(f1, c1, f2, c2)) return;
+  QGuiApplication::clipboard()->setText(TextoBloque(f1, c1, f2, c2));
+  // The cut cells become missing values, as one step.
+  std::vector<Cambio> paso;
+  for (int i = f1; i <= f2; ++i)
+    for (int k = c1; k <= c2; ++k) {
+      paso.push_back({i, k, datos_.valor(i, k)});
+      ponValor(i, k, std::nan(""));
+    }
+  registra(std::move(paso));
+}
+
+void frmDatos::Pegar() {
+  if (TxtEdit_->isVisible()) {
+    TxtEdit_->paste();
+    return;
+  }
+  if (MSFGrid_->Row() < 1 || MSFGrid_->Col() < 1) return;
+  PegarTexto(QGuiApplication::clipboard()->text(), MSFGrid_->Row(), MSFGrid_->Col());
+}
+
+bool frmDatos::PegarTexto(const QString& texto, int fila, int col) {
+  QStringList lineas = texto.split(QLatin1Char('\n'));
+  if (!lineas.isEmpty() && lineas.back().isEmpty()) lineas.pop_back();  // the final line break
+  // Every cell is checked before any value changes.
+  struct Valor {
+    int fila, col;
+    double v;
+  };
+  std::vector<Valor> valores;
+  bool recortado = false;
+  for (int i = 0; i < lineas.size(); ++i) {
+    QString linea = lineas[i];
+    if (linea.endsWith(QLatin1Char('\r'))) linea.chop(1);
+    const QStringList celdas = linea.split(QLatin1Char('\t'));
+    for (int k = 0; k < celdas.size(); ++k) {
+      const int f = fila + i, c = col + k;
+      if (f > datos_.N || c > datos_.nvar) {
+        recortado = true;
+        continue;
+      }
+      const QString t = celdas[k].trimmed();
+      double v = std::nan("");
+      if (!t.isEmpty() && !sorvan::EsTextoAusente(t.toStdString())) {
+        bool ok = false;
+        v = t.toDouble(&ok);
+        // A spreadsheet in Spanish copies "3,5".
+        if (!ok && !t.contains(QLatin1Char('.'))) v = QString(t).replace(QLatin1Char(','), QLatin1Char('.')).toDouble(&ok);
+        if (!ok || !std::isfinite(v) || std::fabs(v) > std::numeric_limits<float>::max()) {
+          QMessageBox::warning(parentWidget() ? parentWidget() : this, kTitulo,
+                               QStringLiteral("No se ha pegado nada: \"%1\" no es un valor numérico válido "
+                                              "(fila %2, variable %3).")
+                                   .arg(t.left(40), QString::number(f),
+                                        QString::fromStdString(datos_.nombreSinBlancos(c))));
+          return false;
+        }
+      }
+      valores.push_back({f, c, v});
+    }
+  }
+  std::vector<Cambio> paso;
+  for (const Valor& v : valores) {
+    paso.push_back({v.fila, v.col, datos_.valor(v.fila, v.col)});
+    ponValor(v.fila, v.col, v.v);
+  }
+  registra(std::move(paso));
+  if (recortado)
+    QMessageBox::information(parentWidget() ? parentWidget() : this, kTitulo,
+                             QStringLiteral("Parte del bloque pegado quedaba fuera de la tabla y no se ha pegado."));
   return true;
 }
 
@@ -119,6 +400,12 @@ void frmDatos::showEvent(QShowEvent* event) {
 }
 
 void frmDatos::closeEvent(QCloseEvent* event) {
+  if (TxtEdit_->isVisible()) confirmarEdicion(MSFGrid_->Row(), MSFGrid_->Col());
+  // Unsaved changes are never dropped without a question.
+  if (!PreguntarGuardar()) {
+    event->ignore();
+    return;
+  }
   TxtEdit_->hide();
   if (AppShell* shell = AppShellOf(this)) shell->SetKrigingEnabled(false);
   QWidget::closeEvent(event);
@@ -158,13 +445,10 @@ void frmDatos::confirmarEdicion(int fila, int col) {
         this, [this, aviso] { QMessageBox::warning(this, kTitulo, aviso); }, Qt::QueuedConnection);
     return;
   }
-  const double valor = x;
-  const size_t inicio = size_t(col - 1) * size_t(datos_.N);
-  datos_.matriz[inicio + size_t(fila - 1)] = valor;
-  // The old value may have been the column's extreme: take them afresh.
-  datos_.recalculaExtremos(col);
-  MSFGrid_->SetTextMatrix(fila, col, TextoValor(valor));
-  emit DatoEditado(fila, col);
+  if (std::isnan(x) && std::isnan(datos_.valor(fila, col))) return;
+  if (x == datos_.valor(fila, col)) return;  // nothing changed
+  registra({{fila, col, datos_.valor(fila, col)}});
+  ponValor(fila, col, x);
 }
 
 void frmDatos::devolverFoco() {

@@ -2,8 +2,14 @@
 // The data window: an MDI child showing the spatial data set in a grid (fixed
 // header row with the variable names, fixed column with the row numbers) and
 // letting the user edit cells in place. Edits go into the in-memory data set,
-// whose column extremes follow; the file on disk is never written.
+// whose column extremes follow; they can be undone (the last kMaxDeshacer
+// steps), cut, copied and pasted as tab-separated blocks, and saved as ".dae"
+// or delimited text. Nothing is written to disk unless the user saves.
+#include <QString>
 #include <QWidget>
+#include <vector>
+
+#include "core/texto_delimitado.h"
 
 class DataGrid;
 class QLineEdit;
@@ -17,11 +23,48 @@ public:
   // `datos` is the program's data set, which this window fills and edits.
   explicit frmDatos(sorvan::DatosEspaciales& datos, QWidget* parent = nullptr);
 
-  // Reads the ".dae" file `path` into the data set and fills the grid. A file
-  // that cannot be read completely leaves the data set and the grid as they
-  // were and gets a message naming the file and the line; returns false then.
+  // Steps of "Deshacer" kept.
+  static constexpr int kMaxDeshacer = 1000;
+
+  // Reads the data file `path` into the data set and fills the grid: ".dae",
+  // delimited text (".csv", ".tsv", ".txt", through the import dialog) or a
+  // GIS point layer. A file that cannot be read completely (or an import
+  // cancelled) leaves the data set and the grid as they were, with a message
+  // naming the file and the line; returns false then.
   // Missing values show as empty cells.
   bool IniData(const QString& path);
+
+  // An empty data set of `filas` rows (every value missing) with these
+  // column names, to be typed into the grid.
+  void Nuevo(const QStringList& nombres, int filas);
+
+  // The file the data set is saved to ("" for a new one), and whether it has
+  // changes not saved.
+  QString Ruta() const { return ruta_; }
+  bool Modificado() const { return modificado_; }
+  // Saves to Ruta() (asking for a name when there is none or it is a GIS
+  // layer); false if it was not saved (cancelled or failed, after a message).
+  bool Guardar();
+  bool GuardarComo();
+  bool GuardarEn(const QString& ruta);
+  // With unsaved changes: asks "¿Guardar los cambios...?" (Sí / No /
+  // Cancelar). True when the caller may go on (saved, or changes dropped).
+  bool PreguntarGuardar();
+
+  // "Edición": undo the last edit, paste or cut; copy / cut the selected
+  // block (or the current cell) as tab-separated text; paste such a block
+  // (a spreadsheet's too) with its top-left corner at the current cell.
+  bool PuedeDeshacer() const { return !pila_.empty(); }
+  void Deshacer();
+  void Copiar();
+  void Cortar();
+  void Pegar();
+  // The block as text: rows on lines, cells separated by tabs, missing
+  // values empty, numbers with the digits that give the same value back.
+  QString TextoBloque(int fila1, int col1, int fila2, int col2) const;
+  // Puts the tab-separated `texto` at (fila, col) as one undo step; false
+  // (after a message naming the cell) if a cell's text is not a number.
+  bool PegarTexto(const QString& texto, int fila, int col);
 
   // The grid and the in-cell editor, for the main window and the tests.
   DataGrid* MSFGrid() const { return MSFGrid_; }
@@ -34,6 +77,8 @@ public:
 signals:
   // A committed edit changed the value of row `fila` of variable `col` (1-based).
   void DatoEditado(int fila, int col);
+  // The unsaved-changes state, the undo stack or the file name changed.
+  void EstadoCambiado();
 
 protected:
   void showEvent(QShowEvent* event) override;
@@ -41,7 +86,18 @@ protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+  struct Cambio {
+    int fila, col;
+    double antes;
+  };
   void llenarRejilla();
+  // Sets one value (grid, extremes, signal), not recorded for undo.
+  void ponValor(int fila, int col, double valor);
+  // Records a step for "Deshacer" and marks the data set as changed.
+  void registra(std::vector<Cambio> paso);
+  void marcaModificado(bool si);
+  // The selected block (or the current cell), 1-based; false without cells.
+  bool bloqueSeleccionado(int& fila1, int& col1, int& fila2, int& col2) const;
   // Opens the editor over the current cell; `codigo` is the character typed
   // (32, a blank, for a double-click).
   void MSFGrid_KeyPress(int codigo);
@@ -51,6 +107,11 @@ private:
   void devolverFoco();
 
   sorvan::DatosEspaciales& datos_;
+  QString ruta_;
+  bool modificado_ = false;
+  sorvan::FormatoTexto formato_;  // of the delimited text read, for saving it back alike
+  std::vector<std::vector<Cambio>> pila_;
+  int guardadoEn_ = 0;  // undo steps at the last save or read (-1: not reachable)
   DataGrid* MSFGrid_ = nullptr;
   QLineEdit* TxtEdit_ = nullptr;
 };

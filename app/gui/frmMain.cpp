@@ -6,7 +6,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QInputDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
@@ -16,9 +18,11 @@
 #include <QTime>
 #include <QTimer>
 
+#include "core/resumen_datos.h"
 #include "core/sesion_kriging.h"
 #include "gui/anim/animation_commands.h"
 #include "gui/charts/chart_windows.h"
+#include "gui/charts/exportar_superficies.h"
 #include "gui/frmAbout.h"
 #include "gui/frmAyuda.h"
 #include "gui/frmDatos.h"
@@ -33,7 +37,10 @@ namespace {
 const QString kTitulo = QStringLiteral("Sorvan");
 const QString kSeccion = QStringLiteral("Settings");
 const QString kFiltroDatos =
-    QStringLiteral("Archivos de datos espaciales (*.dae)|*.dae|Todos los ficheros (*.*)|*.*");
+    QStringLiteral("Archivos de datos espaciales (*.dae)|*.dae|"
+                   "Texto delimitado (*.csv *.tsv *.txt)|*.csv;*.tsv;*.txt|"
+                   "Capas GIS de puntos (*.gpkg *.shp *.geojson *.json)|*.gpkg;*.shp;*.geojson;*.json|"
+                   "Todos los ficheros (*.*)|*.*");
 const QString kFiltroSuperficies =
     QStringLiteral("Archivos de superficies (*.sup)|*.sup|Todos los ficheros (*.*)|*.*");
 const QString kFiltroVariogramas =
@@ -90,7 +97,7 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent), sesion_(std::make_uniqu
 frmMain::~frmMain() = default;
 
 void frmMain::createActions() {
-  mnuNuevo_ = accion(this, QStringLiteral("&Nuevo"), false, QKeySequence(Qt::CTRL | Qt::Key_N));
+  mnuNuevo_ = accion(this, QStringLiteral("&Nuevo"), true, QKeySequence(Qt::CTRL | Qt::Key_N));
   mnuDatos_ = accion(this, QStringLiteral("&Datos"));
   mnuSuperficie_ = accion(this, QStringLiteral("&Superficie"));
   mnuVariograma_ = accion(this, QStringLiteral("&Variograma"));
@@ -139,6 +146,40 @@ void frmMain::createActions() {
   for (const auto& [a, nombre] : nombres) a->setObjectName(QString::fromLatin1(nombre));
 
   connect(mnuDatos_, &QAction::triggered, this, &frmMain::mnuAbrirDatos);
+  // The data set's commands act on the data window.
+  connect(mnuNuevo_, &QAction::triggered, this, &frmMain::mnuNuevoDatos);
+  connect(mnuCerrar_, &QAction::triggered, this, [this] {
+    if (subDatos_) subDatos_->close();
+  });
+  connect(mnuGuardar_, &QAction::triggered, this, [this] {
+    if (datos_) datos_->Guardar();
+  });
+  connect(mnuGuardarComo_, &QAction::triggered, this, [this] {
+    // On a surface window of the last run: its surfaces for GIS programs.
+    QMdiSubWindow* activa = mdi_->activeSubWindow();
+    if (activa && activa->widget() && activa->widget()->property("superficieDelCalculo").toBool()) {
+      ExportarSuperficies(this, *sesion_);
+      return;
+    }
+    if (datos_) datos_->GuardarComo();
+  });
+  // The data set is the one document the program edits.
+  connect(mnuGuardarTodo_, &QAction::triggered, this, [this] {
+    if (datos_ && datos_->Modificado()) datos_->Guardar();
+  });
+  connect(mnuInformacion_, &QAction::triggered, this, &frmMain::mnuInformacionDatos);
+  connect(mnuDeshacer_, &QAction::triggered, this, [this] {
+    if (datos_) datos_->Deshacer();
+  });
+  connect(mnuCortar_, &QAction::triggered, this, [this] {
+    if (datos_) datos_->Cortar();
+  });
+  connect(mnuCopiar_, &QAction::triggered, this, [this] {
+    if (datos_) datos_->Copiar();
+  });
+  connect(mnuPegar_, &QAction::triggered, this, [this] {
+    if (datos_) datos_->Pegar();
+  });
   connect(mnuSuperficie_, &QAction::triggered, this, &frmMain::mnuAbrirSuperficie);
   connect(mnuVariograma_, &QAction::triggered, this, &frmMain::mnuAbrirVariograma);
   connect(mnuGAnimDatos_, &QAction::triggered, this, [this] { GenerarAnimacionDatos(*this); });
@@ -359,6 +400,11 @@ void frmMain::writeSettings() {
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {
+  // Unsaved data are never lost without a question.
+  if (datos_ && datos_->isVisible() && !datos_->PreguntarGuardar()) {
+    event->ignore();
+    return;
+  }
   // The dialogs may be loaded but hidden; they go first.
   DescargarDialogosKriging();
   DescargarDialogosAnimacion();
@@ -408,18 +454,12 @@ bool frmMain::AbrirDatos(const QString& path) {
   activateWindow();
   MensajeBE(QStringLiteral("Cargando DATOS..."));
 
-  if (!datos_) {
-    datos_ = new frmDatos(sesion_->datos);
-    // The automatic grid options come from the coordinate columns' extremes.
-    connect(datos_, &frmDatos::DatoEditado, this, [this](int, int col) {
-      if (col == sesion_->colX || col == sesion_->colY) sesion_->opcionesListas = false;
-    });
-    subDatos_ = new QMdiSubWindow;
-    subDatos_->setWidget(datos_);
-    subDatos_->setWindowIcon(windowIcon());
-    mdi_->addSubWindow(subDatos_);
-    subDatos_->resize(mdi_->viewport()->size() * 0.9);
+  // Edits not saved yet are not dropped by opening another file.
+  if (datos_ && datos_->isVisible() && !datos_->PreguntarGuardar()) {
+    MensajeBE(QStringLiteral("Preparado"));
+    return false;
   }
+  creaVentanaDatos();
   // A failed load leaves everything as it was, caption and visibility included.
   const bool estabaAbierta = subDatos_->isVisible() && datos_->isVisible();
   const QString tituloAnterior = datos_->windowTitle();
@@ -432,14 +472,80 @@ bool frmMain::AbrirDatos(const QString& path) {
   if (ok) {
     sesion_->archivoDatos = QFile::encodeName(QFileInfo(path).absoluteFilePath()).toStdString();
     sesion_->opcionesListas = false;  // new columns: defaults are taken afresh
+    sesion_->duplicados = sorvan::PoliticaDuplicados::Error;  // asked again for these data
   } else if (estabaAbierta) {
     datos_->setWindowTitle(tituloAnterior);
   } else {
     subDatos_->close();
     datos_->setWindowTitle(tituloAnterior);
   }
+  actualizarAccionesDatos();
   MensajeBE(QStringLiteral("Preparado"));
   return ok;
+}
+
+void frmMain::creaVentanaDatos() {
+  if (datos_) return;
+  datos_ = new frmDatos(sesion_->datos);
+  // The automatic grid options come from the coordinate columns' extremes.
+  connect(datos_, &frmDatos::DatoEditado, this, [this](int, int col) {
+    if (col == sesion_->colX || col == sesion_->colY) sesion_->opcionesListas = false;
+  });
+  connect(datos_, &frmDatos::EstadoCambiado, this, &frmMain::actualizarAccionesDatos);
+  subDatos_ = new QMdiSubWindow;
+  subDatos_->setWidget(datos_);
+  subDatos_->setWindowIcon(windowIcon());
+  mdi_->addSubWindow(subDatos_);
+  subDatos_->resize(mdi_->viewport()->size() * 0.9);
+  connect(mdi_, &QMdiArea::subWindowActivated, this, &frmMain::actualizarAccionesDatos);
+}
+
+void frmMain::actualizarAccionesDatos() {
+  const bool hay = datos_ && subDatos_ && subDatos_->isVisible();
+  for (QAction* a : {mnuCerrar_, mnuInformacion_, mnuCortar_, mnuCopiar_, mnuPegar_}) a->setEnabled(hay);
+  QMdiSubWindow* activa = mdi_->activeSubWindow();
+  const bool superficie =
+      activa && activa->widget() && activa->widget()->property("superficieDelCalculo").toBool();
+  mnuGuardarComo_->setEnabled(hay || superficie);
+  mnuGuardar_->setEnabled(hay);
+  mnuGuardarTodo_->setEnabled(hay && datos_->Modificado());
+  mnuDeshacer_->setEnabled(hay && datos_->PuedeDeshacer());
+}
+
+void frmMain::mnuNuevoDatos() {
+  if (datos_ && datos_->isVisible() && !datos_->PreguntarGuardar()) return;
+  bool ok = false;
+  const QString nombres = QInputDialog::getText(this, QStringLiteral("Nuevos datos"),
+                                                QStringLiteral("Nombres de las columnas, separados por comas:"),
+                                                QLineEdit::Normal, QStringLiteral("x, y, z"), &ok);
+  if (!ok) return;
+  QStringList columnas = nombres.split(QLatin1Char(','), Qt::SkipEmptyParts);
+  for (QString& c : columnas) c = c.trimmed();
+  columnas.removeAll(QString());
+  if (columnas.isEmpty()) {
+    QMessageBox::warning(this, kTitulo, QStringLiteral("Hace falta al menos una columna."));
+    return;
+  }
+  const int filas = QInputDialog::getInt(this, QStringLiteral("Nuevos datos"), QStringLiteral("Número de filas:"),
+                                         100, 1, 10000000, 1, &ok);
+  if (!ok) return;
+  creaVentanaDatos();
+  datos_->Nuevo(columnas, filas);
+  sesion_->archivoDatos.clear();
+  sesion_->opcionesListas = false;
+  datos_->show();
+  subDatos_->show();
+  mdi_->setActiveSubWindow(subDatos_);
+  actualizarAccionesDatos();
+}
+
+void frmMain::mnuInformacionDatos() {
+  if (!datos_ || sesion_->datos.vacio()) return;
+  QMessageBox caja(QMessageBox::Information, QStringLiteral("Información de los datos"),
+                   QString::fromStdString(sorvan::ResumenDatos(sesion_->datos, sesion_->colX, sesion_->colY)),
+                   QMessageBox::Ok, this);
+  caja.setObjectName(QStringLiteral("InformacionDatos"));
+  caja.exec();
 }
 
 void frmMain::mnuAbrirDatos() {

@@ -91,6 +91,12 @@ private:
   void organizarIconos();
 
   void mnuAbrirDatos();
+  void mnuNuevoDatos();
+  void mnuInformacionDatos();
+  // The data window, created once and reused.
+  void creaVentanaDatos();
+  // Greys or enables the data set's commands ("Guardar", "Edición", ...).
+  void actualizarAccionesDatos();
   void mnuAbrirSuperficie();
   void mnuAbrirVariograma();
   void mnuAcercaDe();

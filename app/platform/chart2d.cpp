@@ -1,4 +1,5 @@
 #include "platform/chart2d.h"
+#include "platform/imagen_archivo.h"
 
 #include "platform/chart_files.h"
 #include "platform/contour_lines.h"
@@ -456,28 +457,11 @@ QImage Chart2D::Picture() {
   return view_->grab().toImage();
 }
 
-bool Chart2D::ExportPicture(const QString& path) {
+bool Chart2D::ExportPicture(const QString& path, QString* error) {
   if (dirty_) rebuild();
-  if (path.endsWith(".pdf", Qt::CaseInsensitive)) {
-    QPdfWriter pdf(path);
-    pdf.setPageSize(QPageSize(view_->size(), QPageSize::Point));
-    pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
-    pdf.setResolution(72);
-    QPainter painter;
-    if (!painter.begin(&pdf)) return false;
-    view_->render(&painter);
-    return painter.end();
-  }
-  if (path.endsWith(".svg", Qt::CaseInsensitive)) {
-    QSvgGenerator svg;
-    svg.setFileName(path);
-    svg.setResolution(logicalDpiX());  // fonts as large as on screen, the drawing as wide
-    svg.setSize(view_->size());
-    svg.setViewBox(QRect(QPoint(0, 0), view_->size()));
-    QPainter painter;
-    if (!painter.begin(&svg)) return false;
-    view_->render(&painter);
-    return painter.end();
-  }
-  return Picture().save(path);
+  // Made in memory and written whole (GuardaImagen, GuardaDibujo).
+  if (path.endsWith(".pdf", Qt::CaseInsensitive) || path.endsWith(".svg", Qt::CaseInsensitive))
+    return GuardaDibujo(path, view_->size(), logicalDpiX(), QString(), [this](QPainter& p) { view_->render(&p); },
+                        error);
+  return GuardaImagen(Picture(), path, nullptr, error);
 }

@@ -98,8 +98,9 @@ public:
   // The picture as the window shows it, at the chart's size.
   QImage Picture();
   // Writes the picture to `path`: ".png" (or any raster format Qt knows) or
-  // ".pdf" or ".svg" (vector). Returns false if the file cannot be written.
-  bool ExportPicture(const QString& path);
+  // ".pdf" or ".svg" (vector), whole or not at all. Returns false if the
+  // file cannot be written, with `error` naming the file and the cause.
+  bool ExportPicture(const QString& path, QString* error = nullptr);
 
 signals:
   // The user pressed the left mouse button on the plot.

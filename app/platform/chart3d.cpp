@@ -1,4 +1,5 @@
 #include "platform/chart3d.h"
+#include "platform/imagen_archivo.h"
 
 #include "platform/chart_files.h"
 #include "platform/chart_plan_map.h"
@@ -756,10 +757,10 @@ QImage Chart3D::Picture() {
   return image;
 }
 
-bool Chart3D::DrawToFile(const QString& path, int format) {
+bool Chart3D::DrawToFile(const QString& path, int format, QString* error) {
   if (format != 1) return false;
-  // Windows bitmap, 24 bits per pixel.
-  return Picture().convertToFormat(QImage::Format_RGB888).save(path, "BMP");
+  // Windows bitmap, 24 bits per pixel, written whole or not at all.
+  return GuardaImagen(Picture().convertToFormat(QImage::Format_RGB888), path, "BMP", error);
 }
 
 // The picture on a vector device: the plan map redrawn as vectors, the 3-D
@@ -779,28 +780,10 @@ void Chart3D::paintVector(QPainter& painter, const QImage& picture) {
   }
 }
 
-bool Chart3D::ExportPicture(const QString& path) {
+bool Chart3D::ExportPicture(const QString& path, QString* error) {
   const QImage picture = Picture();
-  QPainter painter;
-  if (path.endsWith(".pdf", Qt::CaseInsensitive)) {
-    QPdfWriter pdf(path);
-    pdf.setPageSize(QPageSize(picture.size(), QPageSize::Point));
-    pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
-    pdf.setResolution(72);
-    if (!painter.begin(&pdf)) return false;
-    paintVector(painter, picture);
-    return painter.end();
-  }
-  if (path.endsWith(".svg", Qt::CaseInsensitive)) {
-    QSvgGenerator svg;
-    svg.setFileName(path);
-    svg.setResolution(logicalDpiX());  // fonts as large as on screen, the drawing as wide
-    svg.setSize(picture.size());
-    svg.setViewBox(QRect(QPoint(0, 0), picture.size()));
-    svg.setTitle(title_);
-    if (!painter.begin(&svg)) return false;
-    paintVector(painter, picture);
-    return painter.end();
-  }
-  return picture.save(path);
+  if (path.endsWith(".pdf", Qt::CaseInsensitive) || path.endsWith(".svg", Qt::CaseInsensitive))
+    return GuardaDibujo(path, picture.size(), logicalDpiX(), title_,
+                        [&](QPainter& painter) { paintVector(painter, picture); }, error);
+  return GuardaImagen(picture, path, nullptr, error);
 }

@@ -157,14 +157,16 @@ public:
   void RenderSwitch(bool on);
 
   // Writes the picture, at the chart's size, as a 24-bit Windows bitmap
-  // (format code 1; the only one). Returns true on success.
-  bool DrawToFile(const QString& path, int format);
+  // (format code 1; the only one), whole or not at all. Returns true on
+  // success; otherwise `error` names the file and the cause.
+  bool DrawToFile(const QString& path, int format, QString* error = nullptr);
   // The picture at the chart's size (what DrawToFile writes).
   QImage Picture();
   // Writes the picture as ".png" (or another raster format), ".pdf" or ".svg";
   // in the two vector formats the plan map is drawn as vectors, the 3-D views
-  // as a raster picture. Returns false if the file cannot be written.
-  bool ExportPicture(const QString& path);
+  // as a raster picture. Whole or not at all: returns false if the file
+  // cannot be written, with `error` naming the file and the cause.
+  bool ExportPicture(const QString& path, QString* error = nullptr);
 
 signals:
   // The user finished turning the view with the mouse. The handler may change

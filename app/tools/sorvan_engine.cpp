@@ -15,6 +15,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -24,6 +25,7 @@
 #include "core/argumentos_sku.h"
 #include "kriging_api.h"
 #include "local_run.h"
+#include "run_context.h"
 
 using sorvan::ArgumentosSKU;
 using sorvan::ResumenMotor;
@@ -133,6 +135,27 @@ ResumenMotor Resumen(const kriging::KrigingResult& r) {
   return s;
 }
 
+// The summary of a local run, from the state the run left in the process's
+// run context and from the arguments it wrote back.
+ResumenMotor ResumenLocal(const ArgumentosSKU& a) {
+  ResumenMotor s;
+  const kriging::VariogramModel& m = kriging::CurrentModel();
+  s.modelo = m.code;
+  s.c0 = m.c0, s.c1 = m.c1, s.a = m.a;
+  const auto& par = a.VariogramParameters;
+  s.errorAjuste = par[3];
+  s.c0Ini = par[5], s.c1Ini = par[6], s.aIni = par[7];
+  s.iteracionesAjuste = a.VariogramOptions[2];
+  if (a.trendDegree > 0) s.iteracionesTendencia = a.VariogramOptions[6], s.cambioTendencia = par[8];
+  s.meseta = kriging::ModelSill(m, par[9] > 0 ? par[9] : 0);
+  s.zMin = par[0], s.zMax = par[1];
+  const kriging::LagTable& t = kriging::CurrentLagTable();
+  for (int k = 0; k < std::min(a.lagCount, kriging::kMaxLagClasses); ++k)
+    s.saltos.push_back({t.bounds[k], t.bounds[k + 1], t.meanDistance[k], t.count[k], t.classical[k], t.robust[k]});
+  s.coeficientesTendencia = kriging::CurrentContext().trendCoefficients;
+  return s;
+}
+
 // A local run ("Kriging Local"): the engine's local path, linked into this
 // helper, on the same arguments; a fatal error still ends only this process.
 // Returns the message of options the local path cannot take (nothing run).
@@ -204,13 +227,18 @@ int main(int argc, char** argv) {
       Falla(canal, kSinCarpeta, "No se puede trabajar en la carpeta " + carpeta + ": " + std::strerror(errno));
     const std::string problema = EjecutaLocal(a);
     if (!problema.empty()) Falla(canal, kPeticionMala, problema);
-    Escribe(canal, sorvan::CodificaArgumentos(a, true));
+    Escribe(canal, sorvan::CodificaRespuesta(a, ResumenLocal(a)));
     return kBien;
   }
 
   kriging::KrigingData datos;
-  datos.x.assign(a.x.begin(), a.x.end());
-  datos.y.assign(a.y.begin(), a.y.end());
+  if (!a.xDoble.empty()) {
+    datos.x = a.xDoble;
+    datos.y = a.yDoble;
+  } else {
+    datos.x.assign(a.x.begin(), a.x.end());
+    datos.y.assign(a.y.begin(), a.y.end());
+  }
   datos.z.assign(a.z.begin(), a.z.end());
   const kriging::KrigingOptions opciones = Opciones(a, carpeta);
   const kriging::KrigingResult r = kriging::Krige(datos, opciones);

@@ -22,7 +22,7 @@
 #include "core/cross_validation_run.h"
 #include "core/datos_espaciales.h"
 #include "core/ejecuta_kriging.h"
-#include "core/global_fit_run.h"
+#include "core/estimacion_recursos.h"
 #include "core/motor_kriging.h"
 #include "core/opciones_kriging.h"
 #include "core/perfil.h"
@@ -192,7 +192,7 @@ struct Argumentos {
   std::optional<double> maxDistance;
   std::optional<std::uint32_t> variogramSeed;
   bool globalTrend = false, neighbourhoodVariogram = false;
-  bool cv = false, compareModels = false, fitGlobal = false;
+  bool cv = false, compareModels = false;
   PoliticaDuplicados duplicados = PoliticaDuplicados::Error;
   std::optional<double> ausente;
   std::vector<std::string> exportar;
@@ -267,7 +267,7 @@ Argumentos Analiza(int argc, char** argv) {
       if (v == "alternating") a.fit = kAjusteAlterno;
       else if (v == "direct") a.fit = kAjusteDirecto;
       else if (v == "none") a.fit = kSinAjuste;
-      else if (v == "global") a.fitGlobal = true;
+      else if (v == "global") a.fit = kAjusteGlobal;
       else throw ErrorUso{op + ": se esperaba alternating, direct, global o none y se recibió «" + v + "»"};
     } else if (op == "--start") {
       auto p = Partes(op, siguiente(), 3);
@@ -437,7 +437,7 @@ std::string Real7(double v) {
   return b;
 }
 
-void Resumen(const SesionKriging& s, const std::string& archivo, bool ajusteGlobal) {
+void Resumen(const SesionKriging& s, const std::string& archivo) {
   const OpcionesKriging& op = s.opciones;
   const SuperficiesKriging& sup = s.superficies;
   const int fuera = s.datos.N - int(FilasCompletas(s.datos, {s.colX, s.colY, s.colZ}).size());
@@ -456,7 +456,7 @@ void Resumen(const SesionKriging& s, const std::string& archivo, bool ajusteGlob
     std::cout << "  Saltos: inicial " << Distancia(op.SaltoIni) << ", anchura " << Distancia(op.RSalto) << ", nº "
               << op.NSaltos << "\n";
   std::cout << "  Ajuste: " << op.NAjus << " saltos, más de " << op.NMinAjus << " pares cada uno, método "
-            << (ajusteGlobal                      ? "global"
+            << (op.MetodoAjuste == kAjusteGlobal    ? "global"
                 : op.MetodoAjuste == kAjusteDirecto ? "directo"
                 : op.MetodoAjuste == kSinAjuste   ? "ninguno (modelo dado)"
                                                   : "alterno")
@@ -622,6 +622,14 @@ int Ejecuta(const Argumentos& a) {
   s.colZ = Columna(s.datos, "Z", a.colZ);
   s.duplicados = a.duplicados;
 
+  // Before any work (the automatic options alone look at every pair of
+  // points): a global run that cannot fit in memory is refused now (a local
+  // run solves one small system per node).
+  if (!(a.neighbours || a.minNeighbours || a.maxDistance || a.sectors)) {
+    const int64_t nodos = a.grid ? int64_t(a.grid->first) * a.grid->second : 2500;
+    const Resultado recursos = CompruebaRecursos(EstimaRecursos(s.datos.N, nodos, a.trend.value_or(0)));
+    if (!recursos) throw ErrorDatos{recursos.mensaje};
+  }
   Resultado defecto = OpcionesPorDefecto(s.datos, s.colX, s.colY, s.opciones);
   if (!defecto) throw ErrorDatos{a.datos + ": " + defecto.mensaje};
   s.opcionesListas = true;
@@ -632,8 +640,7 @@ int Ejecuta(const Argumentos& a) {
   std::error_code ec;
   const std::string carpeta = a.salida.empty() ? fs::current_path(ec).string() : a.salida;
   MotorKriging motor;
-  Resultado r = a.fitGlobal ? EjecutaKrigingAjusteGlobal(s, nombre, carpeta, motor)
-                            : EjecutaKriging(s, nombre, carpeta, motor);
+  Resultado r = EjecutaKriging(s, nombre, carpeta, motor);
   if (!r) throw ErrorDatos{r.mensaje};
   if (!r.mensaje.empty()) std::cerr << "aviso: " << r.mensaje << "\n";
   // Exports after the engine's files; a failed one fails the run.
@@ -643,7 +650,7 @@ int Ejecuta(const Argumentos& a) {
     Resultado e = ExportaSuperficies(ruta, s.superficies, crs, &escritos);
     if (!e) throw ErrorDatos{e.mensaje};
   }
-  Resumen(s, a.datos, a.fitGlobal);
+  Resumen(s, a.datos);
   for (const std::string& e : escritos) std::cout << "Exportado: " << e << "\n";
   ImprimeAvisos(s, motor.resultado().resumen);
   if (a.cv) ValidaModelo(a, s);

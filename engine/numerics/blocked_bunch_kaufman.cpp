@@ -1,5 +1,7 @@
 #include "numerics/blocked_bunch_kaufman.h"
 
+#include "numerics/target_clones.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
@@ -21,7 +23,7 @@ constexpr int kUpdateColumns = 96;
 // out(0:rows) -= sum_c coef[c * coefStride] * w(0:rows, c), c = 0..count-1,
 // with w column-major (leading dimension ld): the delayed update of one
 // column by the panel's earlier columns.
-__attribute__((target_clones("arch=haswell", "default"))) void SubtractColumns(
+SORVAN_CLONES void SubtractColumns(
     int rows, int count, const float* w, std::size_t ld, const float* coef,
     std::size_t coefStride, float* out) {
   for (int c = 0; c < count; ++c) {

@@ -1,5 +1,7 @@
 #include "numerics/blocked_cholesky_inverse.h"
 
+#include "numerics/target_clones.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
@@ -23,7 +25,7 @@ struct Matrix {
 
 // x(0:w) := L^{-1} x for the lower triangle L (leading dimension ld, columns
 // contiguous): forward substitution by column updates.
-__attribute__((target_clones("arch=haswell", "default"))) void ForwardSubstitute(
+SORVAN_CLONES void ForwardSubstitute(
     int w, const double* lower, int ld, double* __restrict x) {
   for (int i = 0; i < w; ++i) {
     const double xi = x[i] / lower[i + i * ld];
@@ -34,7 +36,7 @@ __attribute__((target_clones("arch=haswell", "default"))) void ForwardSubstitute
 }
 
 // out(0:rows) = sum over k < count of v(0:rows, k) t[k] (v leading dimension ldv).
-__attribute__((target_clones("arch=haswell", "default"))) void CombineColumns(
+SORVAN_CLONES void CombineColumns(
     int rows, int count, const double* v, std::size_t ldv, const double* t,
     double* __restrict out) {
   for (int i = 0; i < rows; ++i) out[i] = 0.0;

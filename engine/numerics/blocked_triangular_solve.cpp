@@ -1,5 +1,7 @@
 #include "numerics/blocked_triangular_solve.h"
 
+#include "numerics/target_clones.h"
+
 #include <algorithm>
 #include <utility>
 
@@ -13,7 +15,7 @@ namespace {
 // Column-by-column elimination inside one panel's diagonal triangle:
 // x(first:k, c) -= U(first:k, k) x(k, c) for k from last down to first.
 // Compiled twice, chosen by the processor at load time.
-__attribute__((target_clones("arch=haswell", "default"))) void SolveTriangle(
+SORVAN_CLONES void SolveTriangle(
     int first, int last, const float* fac, std::size_t ld, const std::int32_t* multiplierRows,
     float* x, std::size_t ldx, int cols) {
   for (int c = 0; c < cols; ++c) {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "kriging_reference.h"
+#include "sku.h"
 
 namespace kriging {
 namespace {
@@ -254,6 +255,41 @@ TEST(NamedRun, TwoRunsInTwoThreadsEqualTheSameRunsInTurn) {
     EXPECT_EQ(together_b.model.c0, alone_b.model.c0);
     EXPECT_EQ(together_b.model.a, alone_b.model.a);
   }
+}
+
+// SKU keeps the process's own context: a named run beside it changes nothing.
+std::vector<float> SkuPrediction(const KrigingData& d) {
+  std::int32_t n = static_cast<std::int32_t>(d.x.size());
+  std::vector<float> x(d.x.begin(), d.x.end()), y(d.y.begin(), d.y.end()), z(d.z.begin(), d.z.end());
+  float firstLag = -1, lagWidth = -1, xMin = 178648.0f, yMin = 329784.0f, dx = 241.75f, dy = 290.0f;
+  float hole = -10000.0f;
+  std::int32_t lagCount = -1, fitLagCount = -1, model = 1, degree = 1, nx = 12, ny = 14, rows = 12;
+  std::vector<float> prediction(12 * 14, 0.0f), variance(12 * 14, 0.0f);
+  std::int32_t options[7] = {-1, -1, -1, -1, -1, -1, -1};
+  float parameters[10] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
+  SKU(&n, z.data(), x.data(), y.data(), &firstLag, &lagWidth, &lagCount, &fitLagCount, &model,
+      &degree, &nx, &ny, &xMin, &yMin, &dx, &dy, &rows, prediction.data(), variance.data(), &hole,
+      options, parameters);
+  return prediction;
+}
+
+TEST(NamedRun, RunsBesideSKUInAnotherThreadLeaveBothUnchanged) {
+  reference::ScratchDirectory scratch;  // SKU writes its files here
+  const KrigingData data = MeuseData();
+  KrigingOptions o = MeuseOptions();
+  o.modelCode = 6;
+  const std::vector<float> skuAlone = SkuPrediction(data);
+  const KrigingResult namedAlone = Krige(data, o);
+  ASSERT_TRUE(namedAlone.ok());
+  std::vector<float> skuTogether;
+  KrigingResult namedTogether;
+  std::thread first([&] { skuTogether = SkuPrediction(data); });
+  std::thread second([&] { namedTogether = Krige(data, o); });
+  first.join();
+  second.join();
+  EXPECT_EQ(skuTogether, skuAlone);
+  EXPECT_EQ(namedTogether.prediction, namedAlone.prediction);
+  EXPECT_EQ(namedTogether.log, namedAlone.log);
 }
 
 // --- coordinates far from the origin ---

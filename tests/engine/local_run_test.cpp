@@ -105,6 +105,50 @@ TEST(LocalRun, WithEveryDatumItIsTheGlobalRun) {
   EXPECT_FLOAT_EQ(local.parameters[1], *std::max_element(local.prediction.begin(), local.prediction.end()));
 }
 
+TEST(LocalRun, WithoutTendenciaTheGlobalTrendIsRemovedAndAddedBack) {
+  // Linear trend, given model, every datum in the neighbourhood: the GLS
+  // trend of the data plus the ordinary kriging of its residuals.
+  ScratchDirectory scratch;
+  const Data meuse = reference::Meuse();
+  const reference::Model model{1, 0.05, 0.59, 900};
+  Call call(meuse);
+  call.trendDegree = 1;
+  LocalRunOptions options;
+  options.neighbourhood.maxPoints = 200;
+  options.localTrend = false;
+  RunLocalKriging(call.Run(), options);
+  EXPECT_NE(Slurp("KRIGING.LOG").find("Tendencia global (minimos cuadrados generalizados)"), std::string::npos);
+
+  // The reference: the trend at the data, the plane through it (exact, as
+  // the trend is a plane), the residuals kriged with a constant mean.
+  const std::vector<double> trend = reference::GlsTrendAtData(meuse, model, 0.64, 3);
+  Data residual = meuse;
+  std::vector<std::vector<double>> normal(3, std::vector<double>(3, 0.0));
+  std::vector<double> rhs(3, 0.0);
+  for (int i = 0; i < meuse.size(); ++i) {
+    residual.z[i] = static_cast<float>(meuse.z[i] - trend[i]);
+    const double f[3] = {1, (meuse.x[i] - 180000.0) / 1000, (meuse.y[i] - 331000.0) / 1000};
+    for (int a = 0; a < 3; ++a) {
+      rhs[a] += f[a] * trend[i];
+      for (int b = 0; b < 3; ++b) normal[a][b] += f[a] * f[b];
+    }
+  }
+  const std::vector<double> plane = reference::DenseLU(normal).Solve(rhs);
+  const reference::Kriging ordinary(residual, model, 1);
+  std::vector<double> want;
+  for (int j = 0; j < call.ny; ++j)
+    for (int i = 0; i < call.nx; ++i) {
+      const double x0 = call.xMin + i * double(call.dx), y0 = call.yMin + j * double(call.dy);
+      want.push_back(plane[0] + plane[1] * (x0 - 180000) / 1000 + plane[2] * (y0 - 331000) / 1000 +
+                     ordinary.At(x0, y0).first);
+    }
+  const double sd = Spread(want);
+  for (int j = 0, k = 0; j < call.ny; ++j)
+    for (int i = 0; i < call.nx; ++i, ++k)
+      // The engine's GLS trend is solved in single precision.
+      EXPECT_NEAR(call.prediction[i + j * call.gridRows], want[k], 2e-4 * sd) << i << "," << j;
+}
+
 TEST(LocalRun, LargeDataUseTheSubsampleAndTheNeighbourhoodPairs) {
   ScratchDirectory scratch;
   std::mt19937 rng(5);

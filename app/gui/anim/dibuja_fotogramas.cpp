@@ -46,10 +46,11 @@ FinSerie DibujaFotogramas(QWidget* owner, VentanaAnimacion& ventana, const QStri
       if (!cargada)
         return termina(FinSerie::Fallo, error.isEmpty() ? superficies[k - 1] : error, QString());
     }
-    if (!grafico->DrawToFile(fotogramas[k - 1], 1)) {
+    QString causa;
+    if (!grafico->DrawToFile(fotogramas[k - 1], 1, &causa)) {
       ventana.Conservar();
       return termina(FinSerie::Fallo, QStringLiteral("Error al crear bitmap"),
-                     QDir::toNativeSeparators(fotogramas[k - 1]));
+                     causa.isEmpty() ? QDir::toNativeSeparators(fotogramas[k - 1]) : causa);
     }
     // The frames are drawn off screen: the window need not repaint for each.
     if (k == 1) grafico->RenderSwitch(false);

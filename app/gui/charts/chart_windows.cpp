@@ -74,6 +74,8 @@ QWidget* AbrirGraf3D(QMdiArea* area, int kind, const QString& title, const sorva
   estado(area, QString::fromUtf8("Cargando SUPERFICIE..."));
   auto* ventana = new frmChart3D;
   ventana->setWindowTitle("Sup" + QString::number(numero) + ": " + title);
+  // "Guardar como..." exports the run's surfaces from the windows that show them.
+  ventana->setProperty("superficieDelCalculo", kind == 1 || kind == 2);
   if (!ventana->Cargar(kind, title, sesion, error)) {
     delete ventana;
     estado(area, "Preparado");

@@ -6,7 +6,7 @@
 #include <QMessageBox>
 #include <QWidget>
 
-void ExportarImagen(QWidget* ventana, const std::function<bool(const QString&)>& escribir) {
+void ExportarImagen(QWidget* ventana, const std::function<bool(const QString&, QString*)>& escribir) {
   cFileDlg dlg;
   dlg.OwnerHwnd = ventana;
   dlg.DlgTitle = QObject::tr("Exportar imagen");
@@ -15,7 +15,10 @@ void ExportarImagen(QWidget* ventana, const std::function<bool(const QString&)>&
   dlg.InitDirectory = QDir::currentPath();
   QString nombre = ventana->windowTitle().section(':', 0, 0) + ".png";
   if (!dlg.VBGetSaveFileName(nombre)) return;
-  if (!escribir(nombre))
+  QString error;
+  if (!escribir(nombre, &error))
     QMessageBox::warning(ventana, QStringLiteral("Sorvan"),
-                         QObject::tr("No se puede escribir la imagen %1.").arg(QDir::toNativeSeparators(nombre)));
+                         error.isEmpty() ? QObject::tr("No se puede escribir la imagen %1.")
+                                               .arg(QDir::toNativeSeparators(nombre))
+                                         : error);
 }

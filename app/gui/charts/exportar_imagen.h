@@ -7,4 +7,4 @@
 
 class QWidget;
 
-void ExportarImagen(QWidget* ventana, const std::function<bool(const QString&)>& escribir);
+void ExportarImagen(QWidget* ventana, const std::function<bool(const QString&, QString*)>& escribir);

@@ -154,7 +154,7 @@ void frmChart2D::Grafico_ChartClicked() {
 void frmChart2D::contextMenuEvent(QContextMenuEvent* event) {
   QMenu menu(this);
   menu.addAction(tr("Exportar imagen..."), this, [this] {
-    ExportarImagen(this, [this](const QString& path) { return grafico_->ExportPicture(path); });
+    ExportarImagen(this, [this](const QString& path, QString* error) { return grafico_->ExportPicture(path, error); });
   });
   menu.exec(event->globalPos());
 }

@@ -278,7 +278,7 @@ void frmChart3D::contextMenuEvent(QContextMenuEvent* event) { menuContextual(eve
 void frmChart3D::menuContextual(const QPoint& global) {
   QMenu menu(this);
   menu.addAction(tr("Exportar imagen..."), this, [this] {
-    ExportarImagen(this, [this](const QString& path) { return grafico_->ExportPicture(path); });
+    ExportarImagen(this, [this](const QString& path, QString* error) { return grafico_->ExportPicture(path, error); });
   });
   menu.exec(global);
 }

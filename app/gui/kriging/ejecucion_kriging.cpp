@@ -12,6 +12,7 @@
 #include "core/ejecuta_kriging.h"
 #include "core/motor_kriging.h"
 #include "gui/app_shell.h"
+#include "gui/kriging/pregunta_duplicados.h"
 
 namespace {
 
@@ -35,6 +36,11 @@ FinKriging EjecutaKrigingVentana(QWidget* padre, sorvan::SesionKriging& sesion, 
   static bool enMarcha = false;
   if (enMarcha) return FinKriging::Fallo;
 
+  // Coinciding points: the user says what to do before anything runs.
+  if (!EligePoliticaDuplicados(padre, sesion)) {
+    MensajeEstado(QStringLiteral("Preparado"));
+    return FinKriging::Cancelado;
+  }
   sorvan::ArgumentosSKU argumentos;
   sorvan::Resultado r = sorvan::PreparaArgumentos(sesion, argumentos);
   if (!r) {
@@ -101,7 +107,13 @@ FinKriging EjecutaKrigingVentana(QWidget* padre, sorvan::SesionKriging& sesion, 
   } else {
     sorvan::AplicaResultado(sesion, fin, nombre.toStdString(), carpeta);
   }
-  MensajeEstado(QStringLiteral("Preparado"));
+  // A local run says how many nodes it left as holes (the log has the causes).
+  const sorvan::ResumenLocal& local = sesion.resumenLocal;
+  const long long huecos = local.pocosVecinos + local.singulares;
+  if (resultado == FinKriging::Hecho && local.local && huecos > 0)
+    MensajeEstado(QStringLiteral("Preparado (kriging local: %1 nodos sin valor)").arg(huecos));
+  else
+    MensajeEstado(QStringLiteral("Preparado"));
   return resultado;
 }
 

@@ -238,6 +238,19 @@ void frmKriging2D::CoAceptar_Click() {
     padre->raise();
     padre->activateWindow();
   }
+  // A global run that cannot fit in memory is refused before the automatic
+  // options (which look at every pair of points) are worked out; a local
+  // run solves one small system per node.
+  if (!(OpcionesFijadas && sesion_.opciones.KrigingLocal)) {
+    const sorvan::OpcionesKriging& op = sesion_.opciones;
+    const bool fijadas = OpcionesFijadas && op.NRx > 0 && op.NRy > 0;
+    const sorvan::Resultado recursos = sorvan::CompruebaRecursos(sorvan::EstimaRecursos(
+        sesion_.datos.N, fijadas ? int64_t(op.NRx) * op.NRy : 2500, fijadas ? op.Media : 0));
+    if (!recursos) {
+      QMessageBox::warning(padre, kTitulo, QString::fromStdString(recursos.mensaje));
+      return;
+    }
+  }
   if (!OpcionesFijadas) {
     if (!aplicarDefectos(padre)) return;
     OpcionesFijadas = true;

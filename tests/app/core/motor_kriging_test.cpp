@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -134,6 +135,43 @@ TEST(CodificaRespuesta, TheSummaryTravelsWholeAfterTheArguments) {
   // The arguments alone are a reply whose model is unknown.
   ASSERT_TRUE(DecodificaRespuesta(CodificaArgumentos(a, true), b, q));
   EXPECT_FALSE(ModeloDelResumen(q).conocido);
+}
+
+TEST(MotorKriging, CoordinatesInDoubleKeepSamplesCentimetresApartDistinct) {
+  const fs::path real = fs::path(Construccion()) / "bin" / kNombreAyudanteMotor;
+  if (!fs::exists(real)) GTEST_SKIP() << "sin " << real;
+  // 64 samples 0.3 m apart at a northing of 9.1e6, where a float keeps 1 m:
+  // in single precision they fall on 9 places and the system is singular.
+  ArgumentosSKU a;
+  a.n = 64;
+  for (int i = 0; i < 8; ++i)
+    for (int j = 0; j < 8; ++j) {
+      a.xDoble.push_back(500000.0 + 0.3 * i);
+      a.yDoble.push_back(9100000.0 + 0.3 * j);
+      a.x.push_back(float(a.xDoble.back()));
+      a.y.push_back(float(a.yDoble.back()));
+      a.z.push_back(float(10 + std::sin(i * 0.7) + std::cos(j * 0.5)));
+    }
+  a.firstLag = -1, a.lagWidth = -1, a.lagCount = -1, a.fitLagCount = -1;
+  a.modelCode = 1, a.trendDegree = 0;
+  a.nx = 3, a.ny = 3, a.xMin = 500000.0f, a.yMin = 9100000.0f, a.dx = 1, a.dy = 1, a.gridRows = 3;
+  a.prediction.assign(9, 0.0f);
+  a.variance.assign(9, 0.0f);
+  a.VariogramOptions = {-1, -1, -1, 3, -1, -1, -1};  // the given model stands
+  a.VariogramParameters = {0.0f, 1.0f, 1.5f, -1, -1, -1, -1, -1, -1, -1};
+  MotorKriging motor(real.string());
+  const ResultadoMotor r = motor.run(a, Temporal("norte").string());
+  ASSERT_TRUE(r.ok) << r.textoCompleto();
+  EXPECT_TRUE(r.modelo.conocido);
+  EXPECT_EQ(r.modelo.a, 1.5f);
+  // The node on the first sample gives that sample.
+  EXPECT_NEAR(r.salida.prediction[0], a.z[0], 1e-3);
+  for (float v : r.salida.variance) EXPECT_GE(v, 0.0f);
+  // The same request without the doubles is the singular system it used to be.
+  a.xDoble.clear(), a.yDoble.clear();
+  const ResultadoMotor f = motor.run(a, Temporal("norte-float").string());
+  EXPECT_FALSE(f.ok);
+  EXPECT_NE(f.detalles.find("singular"), std::string::npos) << f.detalles;
 }
 
 TEST(MotorKriging, EngineFailureReportsTheLogAndKeepsThePreviousResults) {

@@ -412,3 +412,18 @@ TEST_F(SorvanKrige, WarningsSayWhatIsUsed) {
   EXPECT_EQ(s.err.find("NAjus"), std::string::npos) << s.err;
   EXPECT_NE(s.out.find("Ajuste: 3 saltos"), std::string::npos) << s.out;
 }
+
+TEST_F(SorvanKrige, AGlobalRunThatCannotFitIsRefusedBeforeAnyWork) {
+  // 300000 points: the global system alone would take hundreds of gigabytes.
+  const fs::path out = Carpeta("enorme");
+  {
+    std::ofstream f(out / "enorme.dae");
+    f << "\"e\"\n3,300000\nx,,0\ny,,0\nz,,0\n";
+    for (int i = 0; i < 300000; ++i) f << i % 600 << "," << i / 600 << "," << i % 11 << "\n";
+  }
+  Salida s = Ejecuta((out / "enorme.dae").string() + " --no-row-limit --out " + (out / "res").string());
+  EXPECT_EQ(s.estado, 1);
+  EXPECT_NE(s.err.find("no cabe en la memoria: se estima que necesita"), std::string::npos) << s.err;
+  EXPECT_NE(s.err.find("Kriging Local"), std::string::npos) << s.err;
+  EXPECT_FALSE(fs::exists(out / "res" / "SKUPRE.SUP"));
+}

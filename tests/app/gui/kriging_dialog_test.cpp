@@ -354,6 +354,19 @@ TEST(Kriging2D, MuestraLaCarpetaYAvisaDeUnKrigingGrande) {
     frmKriging2D dlg(enorme);
     EXPECT_TRUE(dlg.LblEstimacion->text().startsWith("El kriging global de estos datos no cabe en la memoria"))
         << dlg.LblEstimacion->text().toStdString();
+    // "Aceptar" refuses it at once: no automatic options, no run.
+    int llamadas = 0;
+    dlg.Ejecutar = [&](QWidget*, SesionKriging&, const QString&) {
+      ++llamadas;
+      return FinKriging::Hecho;
+    };
+    QString texto;
+    auto respuesta = prueba::ResponderMensaje(&texto);
+    dlg.show();
+    QTest::mouseClick(dlg.CoAceptar, Qt::LeftButton);
+    EXPECT_TRUE(texto.startsWith("El kriging global de estos datos no cabe en la memoria")) << texto.toStdString();
+    EXPECT_EQ(llamadas, 0);
+    EXPECT_FALSE(enorme.opcionesListas);
   }
 }
 

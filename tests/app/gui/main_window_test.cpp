@@ -113,7 +113,9 @@ TEST_F(MainWindowTest, MenusHaveTheirCaptionsKeysAndStates) {
   EXPECT_EQ(textos(menu(w, "mnuAyuda")),
             QStringList({"&Contenido", "&Buscar ayuda en...", "-", "&Acerca de Sorvan..."}));
 
-  for (const char* gris : {"mnuNuevo", "mnuGAnimDatos", "mnuCerrar", "mnuGuardar", "mnuGuardarComo",
+  // Nuevo is always there; the data set's commands wait for a data window.
+  EXPECT_TRUE(item(w, "mnuNuevo")->isEnabled());
+  for (const char* gris : {"mnuGAnimDatos", "mnuCerrar", "mnuGuardar", "mnuGuardarComo",
                            "mnuGuardarTodo", "mnuInformacion", "mnuDeshacer", "mnuCortar", "mnuCopiar",
                            "mnuPegar", "mnuKriging3D", "mnuCokriging"})
     EXPECT_FALSE(item(w, gris)->isEnabled()) << gris;
@@ -363,9 +365,11 @@ TEST_F(MainWindowTest, TheDataMenuAsksForAFileAndMovesTheWorkingFolder) {
     EligeArchivo(fd, meuse());
   });
   item(w, "mnuDatos")->trigger();
-  ASSERT_EQ(filtros.size(), 2);
+  ASSERT_EQ(filtros.size(), 4);
   EXPECT_TRUE(filtros[0].startsWith("Archivos de datos espaciales (*.dae)"));
-  EXPECT_TRUE(filtros[1].startsWith("Todos los ficheros (*.*)"));
+  EXPECT_TRUE(filtros[1].startsWith("Texto delimitado (*.csv *.tsv *.txt)")) << filtros[1].toStdString();
+  EXPECT_TRUE(filtros[2].startsWith("Capas GIS de puntos (*.gpkg *.shp *.geojson *.json)")) << filtros[2].toStdString();
+  EXPECT_TRUE(filtros[3].startsWith("Todos los ficheros (*.*)"));
   EXPECT_EQ(w.Sesion().datos.N, 155);
   EXPECT_TRUE(w.KrigingHabilitado());
   // The engine's files will go next to the data file; the start-up folder stays.

@@ -84,15 +84,15 @@ TEST(KrigingLocal, MarcarElMarcoYEscribirLlegaALasOpciones) {
   Escribe(dlg.TxtNVecinos, "16");
   Escribe(dlg.TxtNMinVecinos, "3");
   Escribe(dlg.TxtDistVecinos, "");  // no limit
-  dlg.VerVariograma->click();
+  dlg.VerTendencia->click();
   QTest::mouseClick(dlg.CoAceptar, Qt::LeftButton);
   EXPECT_FALSE(dlg.isVisible());
   EXPECT_EQ(op.KrigingLocal, 1);
   EXPECT_EQ(op.NVecinos, 16);
   EXPECT_EQ(op.NMinVecinos, 3);
   EXPECT_TRUE(std::isinf(op.DistVecinos));
-  EXPECT_EQ(op.VarioLocal, 1);
-  EXPECT_EQ(op.TendLocal, 1);
+  EXPECT_EQ(op.VarioLocal, 0);
+  EXPECT_EQ(op.TendLocal, 0);
 }
 
 TEST(KrigingLocal, ValoresImposiblesSeRechazanConElDialogoAbierto) {
@@ -108,6 +108,21 @@ TEST(KrigingLocal, ValoresImposiblesSeRechazanConElDialogoAbierto) {
                         {"5", "1", "", 2, "(N = 5) es menor que el número de términos de la deriva (6)"},
                         {"diez", "1", "", 1, "Nº de vecinos"},
                         {"8", "1", "lejos", 1, "Distancia máxima"}};
+  // "Variograma" needs the distance it counts pairs up to.
+  {
+    OpcionesKriging op = Opciones();
+    frmOpKriging dlg(op, datos, 1, 2);
+    dlg.show();
+    dlg.FraKrigingLocal->setChecked(true);
+    Escribe(dlg.TxtDistVecinos, "");
+    dlg.VerVariograma->setChecked(true);
+    QString texto;
+    auto respuesta = ResponderMensaje(&texto);
+    QTest::mouseClick(dlg.CoAceptar, Qt::LeftButton);
+    EXPECT_TRUE(respuesta->vista());
+    EXPECT_TRUE(texto.contains(QStringLiteral("indique una distancia máxima"))) << texto.toStdString();
+    EXPECT_EQ(op.KrigingLocal, 0);
+  }
   for (const Caso& c : casos) {
     OpcionesKriging op = Opciones();
     op.Media = c.media;

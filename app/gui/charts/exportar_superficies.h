@@ -1,0 +1,21 @@
+#pragma once
+// "Guardar como..." on a surface window: the surfaces of the last run written
+// in a format for GIS and contouring programs (GeoTIFF, ".asc", ".grd", CSV
+// of nodes), chosen by the file name's extension.
+#include <QString>
+
+class QWidget;
+namespace sorvan {
+struct SesionKriging;
+}
+
+// The export formats as a file-dialog filter ("GeoTIFF (*.tif *.tiff)|*.tif;*.tiff|...").
+QString FiltroExportacionDialogo();
+
+// Writes the session's surfaces to `ruta`; false after a message naming the
+// file and the cause. `escritos` gets the files written.
+bool ExportarSuperficiesA(QWidget* padre, const sorvan::SesionKriging& sesion, const QString& ruta,
+                          QStringList* escritos = nullptr);
+
+// Asks for a file name and exports; false if cancelled or failed.
+bool ExportarSuperficies(QWidget* padre, const sorvan::SesionKriging& sesion);

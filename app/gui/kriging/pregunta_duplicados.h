@@ -1,0 +1,12 @@
+#pragma once
+// Before a run: points at the same coordinates are named and the user chooses
+// what the run does with them (average them, keep the first of each group,
+// or not run).
+class QWidget;
+namespace sorvan {
+struct SesionKriging;
+}
+
+// Asks only when the rows the run would use hold coinciding points and the
+// session's policy is still "stop". False when the user cancels the run.
+bool EligePoliticaDuplicados(QWidget* padre, sorvan::SesionKriging& sesion);

@@ -1,0 +1,376 @@
+// Data kept in the desktop program: the text import dialog, saving (and the
+// question before unsaved edits are lost), undo, and blocks through the
+// clipboard.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <sstream>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QFile>
+#include <QInputDialog>
+#include <QItemSelectionModel>
+#include <QLineEdit>
+#include <QMdiSubWindow>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+#include "core/datos_espaciales.h"
+#include "core/sesion_kriging.h"
+#include "gui/charts/exportar_superficies.h"
+#include "gui/frmDatos.h"
+#include "gui/frmImportarTexto.h"
+#include "gui/frmMain.h"
+#include "gui/kriging/pregunta_duplicados.h"
+#include "gui_test_support.h"
+#include "platform/data_grid.h"
+
+using prueba::AlAparecerModal;
+using prueba::Respuesta;
+
+namespace {
+
+QString meuse() { return QString::fromLocal8Bit(qgetenv("SORVAN_SOURCE_DIR")) + "/examples/meuse.dae"; }
+
+void escribir(const QString& ruta, const QByteArray& contenido) {
+  QFile f(ruta);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  f.write(contenido);
+}
+
+// Saves a picture of `w` as docs/screenshots/<nombre> when SORVAN_CAPTURAS is set.
+void Captura(QWidget* w, const char* nombre) {
+  if (qEnvironmentVariableIsEmpty("SORVAN_CAPTURAS") || w == nullptr) return;
+  QApplication::processEvents();
+  w->grab().save(qEnvironmentVariable("SORVAN_SOURCE_DIR") + "/docs/screenshots/" + QString::fromLatin1(nombre));
+}
+
+bool MismosBits(const std::vector<double>& a, const std::vector<double>& b) {
+  return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0;
+}
+
+class DatosGuardadosTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(dir_.isValid());
+    ventana_ = std::make_unique<frmDatos>(datos_);
+    ventana_->resize(700, 500);
+    ventana_->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(ventana_.get()));
+    ASSERT_TRUE(ventana_->IniData(meuse()));
+    g_ = ventana_->MSFGrid();
+  }
+  void TearDown() override {
+    // Nothing to ask on the way out.
+    if (ventana_->Modificado()) {
+      Respuesta<QMessageBox> no([](QMessageBox* m) { m->button(QMessageBox::No)->click(); });
+      ventana_->close();
+    }
+  }
+  // Types `texto` over cell (fila, col) and commits it with Enter.
+  void teclea(int fila, int col, const QString& texto) {
+    g_->SetCurrentCell(fila, col);
+    g_->setFocus();
+    QTest::keyClick(g_, texto.at(0).toLatin1());
+    QTest::keyClicks(ventana_->TxtEdit(), texto.mid(1));
+    QTest::keyClick(ventana_->TxtEdit(), Qt::Key_Return);
+  }
+  QTemporaryDir dir_;
+  sorvan::DatosEspaciales datos_;
+  std::unique_ptr<frmDatos> ventana_;
+  DataGrid* g_ = nullptr;
+};
+
+}  // namespace
+
+TEST_F(DatosGuardadosTest, EditSaveAndOpenGiveTheSameValuesBitForBit) {
+  EXPECT_FALSE(ventana_->Modificado());
+  teclea(2, 3, "1234.5678901");
+  g_->SetCurrentCell(7, 4);
+  QTest::keyClick(g_, Qt::Key_Space);
+  ventana_->TxtEdit()->clear();
+  QTest::keyClick(ventana_->TxtEdit(), Qt::Key_Return);
+  EXPECT_TRUE(ventana_->Modificado());
+  EXPECT_TRUE(ventana_->windowTitle().endsWith(" *")) << ventana_->windowTitle().toStdString();
+  const QString ruta = dir_.filePath("editado.dae");
+  ASSERT_TRUE(ventana_->GuardarEn(ruta));
+  EXPECT_FALSE(ventana_->Modificado());
+  EXPECT_EQ(ventana_->Ruta(), ruta);
+  sorvan::DatosEspaciales leidos;
+  ASSERT_TRUE(sorvan::LeeDatos(QFile::encodeName(ruta).toStdString(), leidos).ok);
+  EXPECT_TRUE(MismosBits(leidos.matriz, datos_.matriz));
+  EXPECT_EQ(leidos.valor(2, 3), 1234.5678901);
+  EXPECT_TRUE(std::isnan(leidos.valor(7, 4)));
+}
+
+TEST_F(DatosGuardadosTest, UndoGoesBackMoreThanAHundredEditsInOrder) {
+  const std::vector<double> original = datos_.matriz;
+  // 120 steps: typed edits and pasted blocks.
+  for (int i = 1; i <= 60; ++i) teclea(i, 3, QString::number(i * 10));
+  for (int i = 1; i <= 60; ++i) ASSERT_TRUE(ventana_->PegarTexto(QStringLiteral("1\t2\n3\t4\n"), i, 5));
+  EXPECT_EQ(datos_.valor(60, 3), 600.0);
+  EXPECT_EQ(datos_.valor(61, 6), 4.0);
+  for (int k = 0; k < 120; ++k) {
+    ASSERT_TRUE(ventana_->PuedeDeshacer()) << k;
+    ventana_->Deshacer();
+  }
+  EXPECT_FALSE(ventana_->PuedeDeshacer());
+  EXPECT_TRUE(MismosBits(datos_.matriz, original));
+  EXPECT_EQ(g_->TextMatrix(60, 3), frmDatos::TextoValor(original[2 * size_t(datos_.N) + 59]));
+  EXPECT_EQ(datos_.maximo[2], 1839.0);  // the extremes follow
+}
+
+TEST_F(DatosGuardadosTest, CopyCutAndPasteTabSeparatedBlocks) {
+  // Rows 1-2 of x, y, zinc.
+  g_->SetCurrentCell(1, 1);
+  g_->selectionModel()->select(QItemSelection(g_->model()->index(0, 0), g_->model()->index(1, 2)),
+                               QItemSelectionModel::ClearAndSelect);
+  ventana_->Copiar();
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("181072\t333611\t1022\n181025\t333558\t1141\n"));
+  // Pasted lower down, as a spreadsheet would paste it (with "\r\n" and a decimal comma).
+  QGuiApplication::clipboard()->setText(QStringLiteral("1,5\t\t7\r\n8\tNA\t9\r\n"));
+  g_->clearSelection();
+  g_->SetCurrentCell(10, 2);
+  ventana_->Pegar();
+  EXPECT_EQ(datos_.valor(10, 2), 1.5);
+  EXPECT_TRUE(std::isnan(datos_.valor(10, 3)));
+  EXPECT_EQ(datos_.valor(10, 4), 7.0);
+  EXPECT_EQ(datos_.valor(11, 2), 8.0);
+  EXPECT_TRUE(std::isnan(datos_.valor(11, 3)));
+  // Cut: the block goes to the clipboard and becomes missing; one undo brings it back.
+  g_->SetCurrentCell(1, 3);
+  g_->selectionModel()->select(QItemSelection(g_->model()->index(0, 2), g_->model()->index(2, 2)),
+                               QItemSelectionModel::ClearAndSelect);
+  ventana_->Cortar();
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("1022\n1141\n640\n"));
+  EXPECT_EQ(datos_.ausentes(3), 3 + 2);
+  ventana_->Deshacer();
+  EXPECT_EQ(datos_.valor(3, 3), 640.0);
+  // Text that is not a number pastes nothing, with a message naming the cell.
+  QString aviso;
+  Respuesta<QMessageBox> caja([&](QMessageBox* m) {
+    aviso = m->text();
+    m->accept();
+  });
+  g_->clearSelection();
+  g_->SetCurrentCell(20, 1);
+  EXPECT_FALSE(ventana_->PegarTexto(QStringLiteral("1\t2\nx\t4\n"), 20, 1));
+  EXPECT_TRUE(aviso.contains("\"x\"") && aviso.contains("fila 21")) << aviso.toStdString();
+  EXPECT_NE(datos_.valor(20, 1), 1.0);
+}
+
+TEST_F(DatosGuardadosTest, ClosingWithUnsavedEditsAsksAndCancelKeepsThem) {
+  teclea(3, 3, "5");
+  QString pregunta;
+  {
+    Respuesta<QMessageBox> cancela([&](QMessageBox* m) {
+      pregunta = m->text();
+      m->button(QMessageBox::Cancel)->click();
+    });
+    EXPECT_FALSE(ventana_->close());
+  }
+  EXPECT_EQ(pregunta, QStringLiteral("¿Guardar los cambios en los datos \"meuse.dae\"?"));
+  EXPECT_TRUE(ventana_->isVisible());
+  EXPECT_TRUE(ventana_->Modificado());
+  // "Sí" saves to the file it came from: here a copy.
+  const QString copia = dir_.filePath("copia.dae");
+  ASSERT_TRUE(QFile::copy(meuse(), copia));
+  ASSERT_TRUE(ventana_->IniData(copia));
+  teclea(3, 3, "5");
+  {
+    Respuesta<QMessageBox> si([](QMessageBox* m) { m->button(QMessageBox::Yes)->click(); });
+    EXPECT_TRUE(ventana_->close());
+  }
+  sorvan::DatosEspaciales leidos;
+  ASSERT_TRUE(sorvan::LeeDatos(QFile::encodeName(copia).toStdString(), leidos).ok);
+  EXPECT_EQ(leidos.valor(3, 3), 5.0);
+}
+
+TEST_F(DatosGuardadosTest, TheImportDialogShowsTheDetectedFormatAndTakesCorrections) {
+  const QString csv = dir_.filePath("suelo.csv");
+  escribir(csv, "este;norte;zinc;nota\r\n181072,5;333611;1022;a\r\n181025;333558;-9999;b\r\n181165;333537;640,25;c\r\n");
+  int separador = -1, decimal = -1, filas = -1;
+  QString cabecera;
+  Respuesta<frmImportarTexto> dialogo([&](frmImportarTexto* d) {
+    separador = d->CboSeparador->currentIndex();
+    decimal = d->CboDecimal->currentIndex();
+    filas = d->TblVista->rowCount();
+    cabecera = d->TblVista->horizontalHeaderItem(2)->text();
+    d->TxtAusente->setText("-9999");
+    Captura(d, "import_dialog.png");
+    d->accept();
+  });
+  Respuesta<QMessageBox> aviso([](QMessageBox* m) { m->accept(); });  // the text column left out
+  ASSERT_TRUE(ventana_->IniData(csv));
+  EXPECT_EQ(separador, 1);  // semicolon
+  EXPECT_EQ(decimal, 1);    // comma
+  EXPECT_EQ(filas, 3);
+  EXPECT_EQ(cabecera, "zinc");
+  ASSERT_EQ(datos_.nvar, 3);
+  EXPECT_EQ(datos_.valor(1, 1), 181072.5);
+  EXPECT_TRUE(std::isnan(datos_.valor(2, 3)));
+  EXPECT_EQ(datos_.valor(3, 3), 640.25);
+  EXPECT_EQ(g_->TextMatrix(0, 2), "norte");
+  EXPECT_EQ(g_->TextMatrix(2, 3), QString());
+
+  // Corrected to the wrong separator, the file is one text column: refused,
+  // and the data loaded stay.
+  Respuesta<frmImportarTexto> mal([&](frmImportarTexto* d) {
+    d->CboSeparador->setCurrentIndex(0);
+    d->accept();
+  });
+  QString error;
+  Respuesta<QMessageBox> caja([&](QMessageBox* m) {
+    error = m->text();
+    m->accept();
+  });
+  EXPECT_FALSE(ventana_->IniData(csv));
+  EXPECT_TRUE(error.contains("suelo.csv")) << error.toStdString();
+  EXPECT_EQ(datos_.valor(3, 3), 640.25);
+}
+
+TEST(MainWindowDataTest, OpeningAnotherFileAsksFirstAndNewMakesAnEmptyTable) {
+  frmMain w;
+  w.show();
+  ASSERT_TRUE(w.AbrirDatos(meuse()));
+  frmDatos* d = w.Datos();
+  d->PegarTexto(QStringLiteral("1"), 1, 1);
+  ASSERT_TRUE(d->Modificado());
+  auto* guardar = w.findChild<QAction*>(QStringLiteral("mnuGuardar"));
+  auto* deshacer = w.findChild<QAction*>(QStringLiteral("mnuDeshacer"));
+  ASSERT_TRUE(guardar && deshacer);
+  EXPECT_TRUE(guardar->isEnabled());
+  EXPECT_TRUE(deshacer->isEnabled());
+  {
+    Respuesta<QMessageBox> cancela([](QMessageBox* m) { m->button(QMessageBox::Cancel)->click(); });
+    EXPECT_FALSE(w.AbrirDatos(meuse()));
+  }
+  EXPECT_EQ(w.Sesion().datos.valor(1, 1), 1.0);  // the edit is still there
+  deshacer->trigger();
+  EXPECT_EQ(w.Sesion().datos.valor(1, 1), 181072.0);
+  EXPECT_FALSE(deshacer->isEnabled());
+  EXPECT_FALSE(d->Modificado());  // undone back to the file's values
+
+  // "Nuevo": column names, then the number of rows; every cell empty.
+  int preguntas = 0;
+  Respuesta<QInputDialog> entrada(
+      [&](QInputDialog* dlg) {
+        if (preguntas++ == 0)
+          dlg->setTextValue("este, norte, plomo");
+        else
+          dlg->setIntValue(5);
+        dlg->accept();
+      },
+      2);
+  w.findChild<QAction*>(QStringLiteral("mnuNuevo"))->trigger();
+  ASSERT_EQ(w.Sesion().datos.nvar, 3);
+  EXPECT_EQ(w.Sesion().datos.N, 5);
+  EXPECT_EQ(w.Sesion().datos.ausentes(3), 5);
+  EXPECT_EQ(d->MSFGrid()->TextMatrix(0, 3), "plomo");
+  EXPECT_EQ(d->windowTitle(), "Sin título");
+  // Closing the program with edits asks; "No" lets it close.
+  d->PegarTexto(QStringLiteral("1\t2\t3"), 1, 1);
+  QString pregunta;
+  Respuesta<QMessageBox> no([&](QMessageBox* m) {
+    pregunta = m->text();
+    m->button(QMessageBox::No)->click();
+  });
+  EXPECT_TRUE(w.close());
+  EXPECT_TRUE(pregunta.contains("Sin título")) << pregunta.toStdString();
+}
+
+TEST(MainWindowDataTest, InformationSummarisesTheDataSet) {
+  QTemporaryDir dir;
+  const QString csv = dir.filePath("muestras.csv");
+  escribir(csv, "x,y,zinc,plomo\n181072,333611,1022,299\n181025,333558,NA,277\n181165,333537,640,\n"
+                "181298,333484,257,116\n181307,333330,,117\n");
+  frmMain w;
+  w.resize(900, 600);
+  w.show();
+  Respuesta<frmImportarTexto> acepta([](frmImportarTexto* d) { d->accept(); });
+  ASSERT_TRUE(w.AbrirDatos(csv));
+  QString info;
+  Respuesta<QMessageBox> caja([&](QMessageBox* m) {
+    info = m->text();
+    Captura(m, "data_information.png");
+    m->accept();
+  });
+  Captura(&w, "data_missing_values.png");
+  w.findChild<QAction*>(QStringLiteral("mnuInformacion"))->trigger();
+  EXPECT_TRUE(info.contains("Filas: 5")) << info.toStdString();
+  EXPECT_TRUE(info.contains("zinc: 2, 257, 1022, 639.6666667")) << info.toStdString();
+  EXPECT_TRUE(info.contains("plomo: 1, 116, 299, 202.25")) << info.toStdString();
+  EXPECT_TRUE(info.contains("Sistema de referencia: desconocido")) << info.toStdString();
+}
+
+TEST(DuplicatePointsTest, TheRowsAreNamedAndTheChoiceBecomesTheRunsPolicy) {
+  sorvan::SesionKriging s;
+  std::istringstream in("t\n3,5\nx,,0\ny,,0\nz,,0\n0,0,1\n5,5,2\n0,0,3\n9,1,4\nNA,NA,5\n");
+  ASSERT_TRUE(sorvan::LeeDatos(in, "t.dae", s.datos).ok);
+  QString texto;
+  const char* botones[] = {"CoPromediar", "CoPrimero"};
+  const sorvan::PoliticaDuplicados esperadas[] = {sorvan::PoliticaDuplicados::Promedio,
+                                                  sorvan::PoliticaDuplicados::Primero};
+  for (int k = 0; k < 2; ++k) {
+    s.duplicados = sorvan::PoliticaDuplicados::Error;
+    Respuesta<QMessageBox> caja([&](QMessageBox* m) {
+      texto = m->text();
+      m->findChild<QPushButton*>(QString::fromLatin1(botones[k]))->click();
+    });
+    EXPECT_TRUE(EligePoliticaDuplicados(nullptr, s));
+    EXPECT_EQ(s.duplicados, esperadas[k]);
+  }
+  EXPECT_TRUE(texto.contains("filas 1 y 3")) << texto.toStdString();
+  // Once chosen it is not asked again; cancelled, the run does not start.
+  EXPECT_TRUE(EligePoliticaDuplicados(nullptr, s));
+  s.duplicados = sorvan::PoliticaDuplicados::Error;
+  Respuesta<QMessageBox> cancela([](QMessageBox* m) { m->reject(); });
+  EXPECT_FALSE(EligePoliticaDuplicados(nullptr, s));
+  EXPECT_EQ(s.duplicados, sorvan::PoliticaDuplicados::Error);
+}
+
+TEST(SurfaceExportTest, TheRunsSurfacesGoOutInTheFormatOfTheExtension) {
+  EXPECT_EQ(FiltroExportacionDialogo(),
+            "GeoTIFF (*.tif *.tiff)|*.tif;*.tiff|Rejilla ESRI ASCII (*.asc)|*.asc|"
+            "Rejilla de texto (DSAA) (*.grd)|*.grd|Nodos CSV (*.csv)|*.csv");
+  sorvan::SesionKriging s;
+  QTemporaryDir dir;
+  // No run yet: a message, no file.
+  QString aviso;
+  {
+    Respuesta<QMessageBox> caja([&](QMessageBox* m) {
+      aviso = m->text();
+      m->accept();
+    });
+    EXPECT_FALSE(ExportarSuperficiesA(nullptr, s, dir.filePath("m.asc")));
+  }
+  EXPECT_TRUE(aviso.contains("No hay superficies")) << aviso.toStdString();
+  s.haySuperficies = true;
+  s.superficies.nx = 3;
+  s.superficies.ny = 2;
+  s.superficies.xMin = 10;
+  s.superficies.yMin = 20;
+  s.superficies.dx = s.superficies.dy = 5;
+  s.superficies.SupPred = {1, 2, 3, 4, 5, 6};
+  s.superficies.SupVar = {0.5f, 0.5f, 0.5f, 1, 1, 1};
+  QStringList escritos;
+  ASSERT_TRUE(ExportarSuperficiesA(nullptr, s, dir.filePath("m.asc"), &escritos));
+  EXPECT_EQ(escritos, (QStringList{dir.filePath("m.asc"), dir.filePath("m_var.asc")}));
+  QFile f(dir.filePath("m.asc"));
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  // Rows from the top: the second row of nodes first; the corner half a cell before the first node.
+  EXPECT_EQ(QString::fromUtf8(f.readAll()),
+            "ncols 3\nnrows 2\nxllcorner 7.5\nyllcorner 17.5\ncellsize 5\n"
+            "NODATA_value -3.4028234663852886e+38\n4 5 6\n1 2 3\n");
+}
+
+int main(int argc, char** argv) {
+  return prueba::EjecutaPruebas(argc, argv, {.modalOlvidadoMs = 10000, .ajustesPropios = true});
+}
