@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "kd_tree.h"
+#include "numerics/target_clones.h"
 #include "numerics/thread_pool.h"
 #include "variogram_models.h"
 
@@ -27,22 +28,29 @@ std::string Number(double v) {
 int DriftCount(int degree) { return (degree + 1) * (degree + 2) / 2; }
 
 // gamma(h) = c0 + c1 g(h; a) beyond the origin threshold, 0 at the origin
-// (the nugget is a jump), with the unit shapes of the model table.
+// (the nugget is a jump), over many lengths at once with the model table's
+// double rows (vectorised where the shape allows).
 class Semivariogram {
  public:
-  Semivariogram(const ModelShape* shape, double c0, double c1, double a)
-      : shape_(shape), c0_(c0), c1_(c1), a_(a) {}
-  double operator()(double h) const {
-    constexpr double threshold = kOriginThreshold;
-    if (h < threshold || (shape_->zeroAtThreshold && h == threshold)) return 0.0;
-    return c0_ + c1_ * static_cast<double>(shape_->unit(h, a_));
+  Semivariogram(const ModelInfo* model, double c0, double c1, double a)
+      : model_(model), c0_(c0), c1_(c1), a_(a) {}
+  void AtLengths(int count, const double* h, double* values) const {
+    ModelAtLengths(*model_, count, h, values, c0_, c1_, a_);
   }
 
  private:
-  const ModelShape* shape_;
-  double c0_, c1_;
-  long double a_;
+  const ModelInfo* model_;
+  double c0_, c1_, a_;
 };
+
+// h[k] = |(x[k], y[k]) - (x0, y0)|, k < count, in one pass.
+SORVAN_CLONES void LengthsFrom(int count, const double* __restrict x, const double* __restrict y,
+                               double x0, double y0, double* __restrict h) {
+  for (int k = 0; k < count; ++k) {
+    const double ex = x[k] - x0, ey = y[k] - y0;
+    h[k] = std::sqrt(ex * ex + ey * ey);
+  }
+}
 
 // Row-major LU factorization with partial pivoting, in place. Returns false
 // when a pivot is not above `tolerance` in magnitude (singular to working
@@ -92,7 +100,7 @@ void SolveLU(int m, const double* lu, const int* piv, double* x) {
 // triangle read), in place, right-looking so that the inner loop is an axpy
 // over a contiguous row. `column` is work space of k. Returns false when a
 // pivot is not above `tolerance` (not positive definite to working precision).
-bool FactorCholesky(int k, double* a, double* column, double tolerance) {
+SORVAN_CLONES bool FactorCholesky(int k, double* a, double* column, double tolerance) {
   for (int j = 0; j < k; ++j) {
     const double pivot = a[j * k + j];
     if (!(pivot > tolerance)) return false;
@@ -133,6 +141,11 @@ struct Workspace {
         set(Size(capacity)),
         previousSet(Size(capacity)),
         previousPosition(Size(capacity)),
+        heldX(Size(capacity)),
+        heldY(Size(capacity)),
+        lengths(Size(capacity) * Size(capacity)),
+        pairAt(lengths.size()),
+        pairGamma(lengths.size()),
         gamma(Size(capacity) * Size(capacity)),
         previousGamma(gamma.size()),
         factor(Size(capacity + terms) * Size(capacity + terms)),
@@ -150,6 +163,11 @@ struct Workspace {
   std::vector<int> previousPosition;  // where set[r] was in the previous set, or -1
   int previousCount = -1;             // -1: nothing held
   bool previousFull = false;          // previous search returned N points (bound usable)
+  std::vector<double> heldX, heldY;   // coordinates of the held set, in its order
+  // Lengths to evaluate in one row call, and where in `gamma` each goes.
+  std::vector<double> lengths;
+  std::vector<int> pairAt;
+  std::vector<double> pairGamma;
   // The semivariogram between the neighbours (count x count, unscaled), this
   // set's and the previous set's: pairs present in both are copied, not
   // evaluated again (the same inputs give the same bits).
@@ -171,7 +189,7 @@ class LocalKriging {
       : in_(in),
         tree_(tree),
         residual_(residual),
-        gamma_(FindModelShape(in.modelCode), in.c0, in.c1, in.a),
+        gamma_(FindModel(in.modelCode), in.c0, in.c1, in.a),
         sill_(Sill(in)),
         terms_(DriftCount(in.trendDegree)),
         maxDistance2_(in.neighbourhood.maxDistance * in.neighbourhood.maxDistance),
@@ -218,11 +236,6 @@ class LocalKriging {
     return sill > 0 && std::isfinite(sill) ? sill : 0.0;
   }
 
-  static double Distance(double ax, double ay, double bx, double by) {
-    const double ex = ax - bx, ey = ay - by;
-    return std::sqrt(ex * ex + ey * ey);
-  }
-
   // 0: kriged; 1: too few neighbours; 2: singular system.
   int KrigeNode(double x0, double y0, Workspace& w, double& value, double& var) const {
     const LocalNeighbourhood& nb = in_.neighbourhood;
@@ -237,8 +250,8 @@ class LocalKriging {
       if (w.previousFull) {
         bound2 = 0;
         for (int k = 0; k < w.previousCount; ++k) {
-          const int d = w.previousSet[static_cast<std::size_t>(k)];
-          const double ex = in_.x[d] - x0, ey = in_.y[d] - y0;
+          const double ex = w.heldX[static_cast<std::size_t>(k)] - x0,
+                       ey = w.heldY[static_cast<std::size_t>(k)] - y0;
           bound2 = std::max(bound2, ex * ex + ey * ey);
         }
         // The tree rounds its distances in its own code (a compiler may fuse
@@ -271,12 +284,14 @@ class LocalKriging {
     double* s = w.solution.data();
     double* f0 = b + count;
     DriftMonomials((x0 - w.centreX) / w.scale, (y0 - w.centreY) / w.scale, terms_, f0);
+    // gamma between the node and its neighbours: lengths in one pass, one row call.
+    LengthsFrom(count, w.heldX.data(), w.heldY.data(), x0, y0, w.lengths.data());
+    gamma_.AtLengths(count, w.lengths.data(), b);
     double quadratic = 0;
     if (w.form == Workspace::Form::kCovariance) {
       // [K F; F^T 0] [lambda; mu] = [k0; f0] with K = L L^T, W = L^-1 F:
       // (W^T W) mu = W^T L^-1 k0 - f0, lambda = L^-T (L^-1 k0 - W mu).
-      for (int k = 0; k < count; ++k)
-        b[k] = 1.0 - gamma_(Distance(in_.x[set[k]], in_.y[set[k]], x0, y0)) / w.unit;
+      for (int k = 0; k < count; ++k) b[k] = 1.0 - b[k] / w.unit;
       std::copy(b, b + count, s);
       ForwardSolve(count, w.factor.data(), s);
       double* mu = s + count;
@@ -297,8 +312,7 @@ class LocalKriging {
       quadratic = 1.0;
       for (int k = 0; k < m; ++k) quadratic -= s[k] * b[k];
     } else {
-      for (int k = 0; k < count; ++k)
-        b[k] = gamma_(Distance(in_.x[set[k]], in_.y[set[k]], x0, y0)) / w.unit;
+      for (int k = 0; k < count; ++k) b[k] /= w.unit;
       std::copy(b, b + m, s);
       SolveLU(m, w.factor.data(), w.pivots.data(), s);
       for (int k = 0; k < m; ++k) quadratic += s[k] * b[k];
@@ -323,22 +337,43 @@ class LocalKriging {
     }
     double* g = w.gamma.data();
     const double* old = w.previousGamma.data();
+    const double* px = w.heldX.data();
+    const double* py = w.heldY.data();
+    // Upper triangle: held pairs copied, the lengths of new pairs gathered
+    // (a whole row at once when its point is new) for one row call.
+    double* lengths = w.lengths.data();
+    int* pairAt = w.pairAt.data();
+    int fresh = 0;
     for (int r = 0; r < count; ++r) {
       g[r * count + r] = 0.0;
+      if (position[r] < 0) {
+        LengthsFrom(count - r - 1, px + r + 1, py + r + 1, px[r], py[r], lengths + fresh);
+        for (int c = r + 1; c < count; ++c) pairAt[fresh++] = r * count + c;
+        continue;
+      }
+      const double* oldRow = old + position[r] * previous;
       for (int c = r + 1; c < count; ++c) {
-        const double v =
-            position[r] >= 0 && position[c] >= 0
-                ? old[position[r] * previous + position[c]]
-                : gamma_(Distance(in_.x[set[r]], in_.y[set[r]], in_.x[set[c]], in_.y[set[c]]));
-        g[r * count + c] = g[c * count + r] = v;
+        if (position[c] >= 0) {
+          g[r * count + c] = oldRow[position[c]];
+        } else {
+          const double ex = px[c] - px[r], ey = py[c] - py[r];
+          lengths[fresh] = std::sqrt(ex * ex + ey * ey);
+          pairAt[fresh++] = r * count + c;
+        }
       }
     }
+    double* values = w.pairGamma.data();
+    gamma_.AtLengths(fresh, lengths, values);
+    for (int k = 0; k < fresh; ++k) g[pairAt[k]] = values[k];
+    for (int r = 0; r < count; ++r)
+      for (int c = r + 1; c < count; ++c) g[c * count + r] = g[r * count + c];
     w.gamma.swap(w.previousGamma);  // previousGamma now holds this set's values
   }
 
   // The system of w.set[0..count), factored in w; w.form says which form.
   void BuildAndFactor(int count, Workspace& w) const {
     const int* set = w.set.data();
+    for (int k = 0; k < count; ++k) w.heldX[k] = in_.x[set[k]], w.heldY[k] = in_.y[set[k]];
     NeighbourGammas(count, w);
     const double* g = w.previousGamma.data();
     // Drift frame of this set: its mean and largest offset.

@@ -69,17 +69,17 @@ constexpr ParameterRule kExponent{"a", "exponente", 0, false, true, 2};
 // The built-in models. A new model is one more line here.
 constexpr ModelInfo kBuiltInModels[] = {
     {1, "esférico", Spherical, SphericalRow, true, 3, {kNugget, kPartialSill, kRange},
-     1, 0, false, UnitSill, StartAtRange, 0},
+     1, 0, false, UnitSill, StartAtRange, 0, SphericalLengths},
     {2, "exponencial", Exponential, ExponentialRow, false, 3, {kNugget, kPartialSill, kRange},
-     1, 0, false, UnitSill, StartAtRange, 0},
+     1, 0, false, UnitSill, StartAtRange, 0, ExponentialLengths},
     {3, "lineal", Linear, LinearRow, false, 2, {kNugget, kSlope, kUnused},
-     0, 1, false, nullptr, nullptr, 1.0f},
+     0, 1, false, nullptr, nullptr, 1.0f, LinearLengths},
     {4, "potencial", Power, PowerRow, false, 3, {kNugget, kScale, kExponent},
-     0, 0, true, nullptr, nullptr, 1.0f},
+     0, 0, true, nullptr, nullptr, 1.0f, PowerLengths},
     {5, "racional cuadrático", RationalQuadratic, RationalQuadraticRow, false, 3,
-     {kNugget, kScale, kRange}, 2, 2, false, ScaleSill, StartRationalQuadratic, 0},
+     {kNugget, kScale, kRange}, 2, 2, false, ScaleSill, StartRationalQuadratic, 0, RationalQuadraticLengths},
     {6, "oscilatorio", Oscillatory, OscillatoryRow, false, 3, {kNugget, kPartialSill, kRange},
-     1, 0, false, UnitSill, StartOscillatory, 0},
+     1, 0, false, UnitSill, StartOscillatory, 0, OscillatoryLengths},
 };
 constexpr int kBuiltInCount = sizeof kBuiltInModels / sizeof kBuiltInModels[0];
 
@@ -175,6 +175,16 @@ void GetModelParameters(float p[3]) {
   p[0] = model.c0;
   p[1] = model.c1;
   p[2] = model.a;
+}
+
+void ModelAtLengths(const ModelInfo& model, int count, const double* h, double* values,
+                    double c0, double c1, double a) {
+  if (model.lengthsRow != nullptr) return model.lengthsRow(count, h, values, c0, c1, a);
+  constexpr double threshold = kOriginThreshold;
+  for (int k = 0; k < count; ++k) {
+    const bool origin = h[k] < threshold || (model.zeroAtThreshold && h[k] == threshold);
+    values[k] = origin ? 0.0 : c0 + c1 * static_cast<double>(model.unit(h[k], a));
+  }
 }
 
 float EvaluateVariogram(int code, float h) {

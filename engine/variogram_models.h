@@ -67,7 +67,18 @@ struct ModelInfo {
   // start from the straight line over all classes with a = lineStartA.
   StartFromSill startFromSill;
   float lineStartA;
+  // gamma over many lengths in double, for the local systems: values[k] =
+  // c0 + c1 g(h[k]; a) above the origin threshold, 0 at and below it (as
+  // `unit`, to the rounding of double). May be null: ModelAtLengths then
+  // uses `unit` element by element.
+  void (*lengthsRow)(int count, const double* h, double* values, double c0, double c1,
+                     double a) = nullptr;
 };
+
+// gamma of `model` with c0, c1, a at the lengths h[0..count) in double,
+// through its lengthsRow, or its unit shape when it has none.
+void ModelAtLengths(const ModelInfo& model, int count, const double* h, double* values,
+                    double c0, double c1, double a);
 
 // The model of `code` or nullptr for any code not in the table.
 const ModelInfo* FindModel(int code);

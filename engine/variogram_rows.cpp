@@ -2,7 +2,10 @@
 
 #include "numerics/target_clones.h"
 
+#include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 
 #include "variogram_models.h"
@@ -37,6 +40,24 @@ SORVAN_CLONES void Apply(
   }
 }
 
+// gamma = c0 + c1 g(h; a) in double above the origin threshold, 0 at and
+// below it. The origin is applied as a bit mask, not a selection: a selection
+// after a division keeps the compiler from vectorising (the division might
+// trap), the mask does not, and it also clears whatever the shape gives at 0.
+template <bool zeroAtThreshold, class Shape>
+SORVAN_CLONES void ApplyToLengths(
+    int count, const double* __restrict h, double* __restrict values, double c0, double c1,
+    double a, Shape shape) {
+  const double threshold = kOriginThreshold;
+  for (int k = 0; k < count; ++k) {
+    const double length = h[k];
+    const bool above = zeroAtThreshold ? !(length <= threshold) : !(length < threshold);
+    const std::uint64_t keep = std::uint64_t{0} - static_cast<std::uint64_t>(above);
+    const double gamma = c0 + c1 * shape(length, a);
+    values[k] = std::bit_cast<double>(std::bit_cast<std::uint64_t>(gamma) & keep);
+  }
+}
+
 }  // namespace
 
 void SphericalRow(int count, float* values, double c0, double c1, double a) {
@@ -66,6 +87,43 @@ void RationalQuadraticRow(int count, float* values, double c0, double c1, double
 
 void OscillatoryRow(int count, float* values, double c0, double c1, double a) {
   Apply(count, values, c0, c1, a, false, [](double h, double a) {
+    return h > 1e10 * a ? 1.0 : 1.0 - std::sin(h / a) * a / h;
+  });
+}
+
+void SphericalLengths(int count, const double* h, double* values, double c0, double c1,
+                      double a) {
+  // h beyond the range taken as a: r = 1 and (3 - 1) a / (2 a) is exactly 1.
+  ApplyToLengths<true>(count, h, values, c0, c1, a, [](double h, double a) {
+    const double inside = std::min(h, a), r = inside / a;
+    return (3.0 - r * r) * inside / (2.0 * a);
+  });
+}
+
+void ExponentialLengths(int count, const double* h, double* values, double c0, double c1,
+                        double a) {
+  ApplyToLengths<false>(count, h, values, c0, c1, a,
+                 [](double h, double a) { return h > 20.0 * a ? 1.0 : 1.0 - std::exp(-h / a); });
+}
+
+void LinearLengths(int count, const double* h, double* values, double c0, double c1, double a) {
+  ApplyToLengths<false>(count, h, values, c0, c1, a, [](double h, double) { return h; });
+}
+
+void PowerLengths(int count, const double* h, double* values, double c0, double c1, double a) {
+  ApplyToLengths<false>(count, h, values, c0, c1, a,
+                 [](double h, double a) { return std::pow(h, a); });
+}
+
+void RationalQuadraticLengths(int count, const double* h, double* values, double c0, double c1,
+                              double a) {
+  ApplyToLengths<false>(count, h, values, c0, c1, a,
+                 [](double h, double a) { return h * h * a / (h * h + a); });
+}
+
+void OscillatoryLengths(int count, const double* h, double* values, double c0, double c1,
+                        double a) {
+  ApplyToLengths<false>(count, h, values, c0, c1, a, [](double h, double a) {
     return h > 1e10 * a ? 1.0 : 1.0 - std::sin(h / a) * a / h;
   });
 }

@@ -25,4 +25,17 @@ void PowerRow(int count, float* values, double c0, double c1, double a);
 void RationalQuadraticRow(int count, float* values, double c0, double c1, double a);
 void OscillatoryRow(int count, float* values, double c0, double c1, double a);
 
+// The double rows of the built-in models (the `lengthsRow` entries of the
+// model table): values[k] = gamma(h[k]) for the local systems. The same unit
+// shapes as the float rows, kept in double throughout.
+void SphericalLengths(int count, const double* h, double* values, double c0, double c1, double a);
+void ExponentialLengths(int count, const double* h, double* values, double c0, double c1,
+                        double a);
+void LinearLengths(int count, const double* h, double* values, double c0, double c1, double a);
+void PowerLengths(int count, const double* h, double* values, double c0, double c1, double a);
+void RationalQuadraticLengths(int count, const double* h, double* values, double c0, double c1,
+                              double a);
+void OscillatoryLengths(int count, const double* h, double* values, double c0, double c1,
+                        double a);
+
 }  // namespace kriging
