@@ -21,6 +21,9 @@
 #include <QDir>
 #include <QFile>
 #include <QGraphicsView>
+#include <QtCharts/QChartView>
+#include <QtCharts/QScatterSeries>
+#include <QtCharts/QXYSeries>
 #include <QMdiArea>
 #include <QMenu>
 #include <QContextMenuEvent>
@@ -227,6 +230,32 @@ TEST_F(ChartWindows, FittedModelFileKeepsTheDesignTimeLegend) {
   EXPECT_EQ(g.LabelCount(), 6);
   for (int p = 1; p <= 6; ++p) EXPECT_DOUBLE_EQ(g.X(3, p), g.X(1, p));
   EXPECT_EQ(g.PointCount(4), 7);
+}
+
+// The fitted model is a plain curve: no marker at its vertices, in either
+// emphasis (it showed small dots along the curve).
+TEST_F(ChartWindows, FittedModelCurveHasNoVertexDots) {
+  QString error;
+  frmChart2D* w = as2D(AbrirGraf2D(&area, dir.filePath("SKUEAJUS.SV"), "t", &error));
+  ASSERT_NE(w, nullptr) << error.toStdString();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+  Chart2D& g = w->Grafico();
+  const int puntosModelo = g.PointCount(2);
+  ASSERT_EQ(puntosModelo, 100);
+  auto* view = g.findChild<QChartView*>();
+  ASSERT_NE(view, nullptr);
+  for (int clic = 0; clic < 3; ++clic) {
+    int curvas = 0;
+    for (QAbstractSeries* serie : view->chart()->series()) {
+      auto* xy = qobject_cast<QXYSeries*>(serie);
+      if (!xy || xy->count() != puntosModelo) continue;
+      EXPECT_FALSE(qobject_cast<QScatterSeries*>(serie)) << "markers on the model, click " << clic;
+      EXPECT_FALSE(xy->pointsVisible()) << "click " << clic;
+      ++curvas;
+    }
+    EXPECT_EQ(curvas, 1) << "click " << clic;
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->viewport()->rect().center());
+  }
 }
 
 // The program asks for "skuestim.sv"; the engine wrote "SKUESTIM.SV" and
