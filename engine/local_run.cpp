@@ -206,10 +206,12 @@ LocalKrigingSummary RunLocalKriging(const KrigingRun& run, const LocalRunOptions
 
   std::fprintf(out, "\n\nII- Calculando las superficies...\n");
   const LocalNeighbourhood& nb = o.neighbourhood;
+  char distance[32] = "sin limite";
+  if (std::isfinite(nb.maxDistance)) std::snprintf(distance, sizeof distance, "%g", nb.maxDistance);
   std::fprintf(out, "    Kriging local: %d vecinos como maximo (%s), %d como minimo, distancia "
-                    "maxima %g; tendencia %s\n",
+                    "maxima %s; tendencia %s\n",
                nb.maxPoints, nb.sectors == 4 ? "por cuadrantes" : "los mas cercanos",
-               nb.minPoints, nb.maxDistance, o.localTrend ? "local" : "global");
+               nb.minPoints, distance, o.localTrend ? "local" : "global");
   std::vector<double> x(run.x, run.x + run.n), y(run.y, run.y + run.n), z(run.z, run.z + run.n);
   LocalKrigingInput in;
   in.n = run.n, in.x = x.data(), in.y = y.data(), in.z = z.data();

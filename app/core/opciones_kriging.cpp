@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "core/distancias_arbol.h"
+
 namespace sorvan {
 
 int32_t RedondeaPar(double v) {
@@ -15,6 +17,9 @@ DistanciasDatos CalculaDistancias(const DatosEspaciales& datos, int colX, int co
   if (n < 2 || colX < 1 || colX > datos.nvar || colY < 1 || colY > datos.nvar || cuantas < 1) return r;
   const double* x = datos.columna(colX);
   const double* y = datos.columna(colY);
+  // Beyond a few thousand points every pair costs too much: the same values
+  // through a k-d tree and the convex hull.
+  if (n > kPuntosTodosLosPares) return DistanciasConArbol(n, x, y, cuantas);
   std::vector<double>& kept = r.cortas;
   kept.reserve(size_t(cuantas) + 1);
   double mayor = 0, menorPositiva = 0;

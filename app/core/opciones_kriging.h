@@ -1,6 +1,7 @@
 #pragma once
 // The kriging options of a run and their automatic values.
 #include <cstdint>
+#include <string>
 #include <limits>
 #include <vector>
 
@@ -40,6 +41,9 @@ struct OpcionesKriging {
   float MinRx = 0, MinRy = 0;      // coordinates of the first grid node
   float LRx = 0, LRy = 0;          // node spacing along X and Y
   int16_t VerSupPred = 0, VerSupVar = 0, VerAjuste = 0, VerEstimadores = 0;  // windows to open after a run
+  // Files the surfaces are exported to after each run ("" for none; a name
+  // without folder goes into the result folder; the format by the extension).
+  std::string GuardarPred, GuardarVar;
   // Engine fitting method and starting values (c0, c1, a); a negative C0Ini
   // asks the engine for its own initial approximation.
   int32_t MetodoAjuste = kAjusteMotor;
@@ -57,6 +61,9 @@ struct OpcionesKriging {
   uint32_t Semilla = 1;        // its seed
 };
 
+// Above this many points CalculaDistancias does not visit every pair.
+inline constexpr int kPuntosTodosLosPares = 4000;
+
 // Derived values of the data kept beside the options.
 struct DistanciasDatos {
   std::vector<double> cortas;  // the up to 30 shortest pair distances, ascending
@@ -68,7 +75,9 @@ struct DistanciasDatos {
 // Distances between the points of columns colX and colY (1-based), computed
 // in double from the single coordinates; pairs i < j visited in order, each
 // new distance inserted before the first kept one that is >= it, keeping at
-// most `cuantas`. Cost O(N² · cuantas) in the worst case, O(N²) typically.
+// most `cuantas`. Cost O(N² · cuantas) in the worst case, O(N²) typically;
+// above kPuntosTodosLosPares points the same values come from a k-d tree and
+// the convex hull (DistanciasConArbol, O(N log N)).
 DistanciasDatos CalculaDistancias(const DatosEspaciales& datos, int colX, int colY, int cuantas = 30);
 
 // Lag parameters from the m-th and the first shortest distance (m = 30 when

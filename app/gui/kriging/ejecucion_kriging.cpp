@@ -13,6 +13,7 @@
 #include "core/motor_kriging.h"
 #include "gui/app_shell.h"
 #include "gui/kriging/pregunta_duplicados.h"
+#include "platform/gis/formatos_exportacion.h"
 
 namespace {
 
@@ -106,6 +107,12 @@ FinKriging EjecutaKrigingVentana(QWidget* padre, sorvan::SesionKriging& sesion, 
     resultado = FinKriging::Fallo;
   } else {
     sorvan::AplicaResultado(sesion, fin, nombre.toStdString(), carpeta);
+    // The "Guardar" frame's files; a failure is told, the run's results stay.
+    const sorvan::Resultado guardado = sorvan::GuardaTrasCalculo(sesion);
+    if (!guardado)
+      QMessageBox::warning(padre, kTituloPrograma,
+                           QStringLiteral("El cálculo ha terminado, pero no se han guardado las superficies.\n%1")
+                               .arg(QString::fromStdString(guardado.mensaje)));
   }
   // A local run says how many nodes it left as holes (the log has the causes).
   const sorvan::ResumenLocal& local = sesion.resumenLocal;

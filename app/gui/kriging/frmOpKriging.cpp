@@ -258,7 +258,9 @@ QWidget* frmOpKriging::crearModelo() {
   TxtNMinAjus = nuevoTexto("TxtNMinAjus", ajuste);
   filaEtiquetada(rejilla, 0, 0, QStringLiteral("Nº de saltos:"), TxtNAjus);
   filaEtiquetada(rejilla, 1, 0, QStringLiteral("Nº mínimo de aportaciones:"), TxtNMinAjus);
-  rejilla->setRowStretch(2, 1);
+  ChkAjusteGlobal = nuevaCasilla("ChkAjusteGlobal", QStringLiteral("Ajuste global (varios puntos de partida)"), ajuste);
+  rejilla->addWidget(ChkAjusteGlobal, 2, 0, 1, 2);
+  rejilla->setRowStretch(3, 1);
   VerAjuste = nuevaCasilla("VerAjuste", QStringLiteral("Gráfico ajuste"), pagina);
 
   auto* derecha = new QVBoxLayout;
@@ -324,20 +326,25 @@ QWidget* frmOpKriging::crearSuperficies() {
   capaGraf->addWidget(VerSupVar);
   capaGraf->addStretch();
 
-  // The engine always writes its two surface files under fixed names; the
-  // frame only shows them, disabled.
+  // After each run the surfaces are also written to these files (GeoTIFF,
+  // ".asc", ".grd", CSV of nodes or ".sup", by the extension); empty: none.
   auto* guardar = new QGroupBox(QStringLiteral("Guardar"), pagina);
   auto* capaGuardar = new QGridLayout(guardar);
-  const QString nombres[2][2] = {{QStringLiteral("Predicción:"), QStringLiteral("skupre.sup")},
-                                 {QStringLiteral("Varianzas:"), QStringLiteral("skuvar.sup")}};
-  for (int i = 0; i < 2; ++i) {
-    auto* texto = new QLineEdit(nombres[i][1], guardar);
-    auto* autoG = new QCheckBox(QStringLiteral("Auto"), guardar);
-    filaEtiquetada(capaGuardar, i, 0, nombres[i][0], texto);
-    capaGuardar->addWidget(autoG, i, 2);
-  }
-  capaGuardar->setRowStretch(2, 1);
-  guardar->setEnabled(false);
+  TxtGuardarPred = new QLineEdit(guardar);
+  TxtGuardarPred->setObjectName(QStringLiteral("TxtGuardarPred"));
+  TxtGuardarPred->setPlaceholderText(QStringLiteral("p. ej. prediccion.tif"));
+  TxtGuardarVar = new QLineEdit(guardar);
+  TxtGuardarVar->setObjectName(QStringLiteral("TxtGuardarVar"));
+  TxtGuardarVar->setPlaceholderText(QStringLiteral("p. ej. varianza.asc"));
+  filaEtiquetada(capaGuardar, 0, 0, QStringLiteral("Predicción:"), TxtGuardarPred);
+  filaEtiquetada(capaGuardar, 1, 0, QStringLiteral("Varianzas:"), TxtGuardarVar);
+  auto* ayudaGuardar = new QLabel(QStringLiteral("Formato según la extensión: .tif (las dos superficies), .asc, "
+                                                 ".grd, .csv (nodos) o .sup. Sin carpeta, en la carpeta de "
+                                                 "resultados."),
+                                  guardar);
+  ayudaGuardar->setWordWrap(true);
+  capaGuardar->addWidget(ayudaGuardar, 2, 0, 1, 2);
+  capaGuardar->setRowStretch(3, 1);
 
   auto* capa = new QHBoxLayout(pagina);
   capa->addWidget(graficos);
@@ -414,6 +421,7 @@ void frmOpKriging::cargar() {
   selecciona(OpModelo, op.Modelo - 1);
   TxtNAjus->setText(FormatoEntero(op.NAjus));
   TxtNMinAjus->setText(FormatoEntero(op.NMinAjus));
+  ChkAjusteGlobal->setChecked(op.MetodoAjuste == sorvan::kAjusteGlobal);
 
   UpDownNRx->setRange(2, 100);
   UpDownNRy->setRange(2, 100);
@@ -431,6 +439,8 @@ void frmOpKriging::cargar() {
   VerAjuste->setChecked(op.VerAjuste != 0);
   VerSupPred->setChecked(op.VerSupPred != 0);
   VerSupVar->setChecked(op.VerSupVar != 0);
+  TxtGuardarPred->setText(QString::fromStdString(op.GuardarPred));
+  TxtGuardarVar->setText(QString::fromStdString(op.GuardarVar));
 
   // The box and the path show the profile the next run will use; unticking
   // the box drops it.
@@ -677,6 +687,10 @@ void frmOpKriging::CoAceptar_Click() {
   op.Modelo = OpModelo->checkedId() + 1;
   op.NAjus = *nAjus;
   op.NMinAjus = *nMinAjus;
+  if (ChkAjusteGlobal->isChecked())
+    op.MetodoAjuste = sorvan::kAjusteGlobal;
+  else if (op.MetodoAjuste == sorvan::kAjusteGlobal)
+    op.MetodoAjuste = sorvan::kAjusteMotor;
   op.NRx = *nRx;
   op.NRy = *nRy;
   op.LRx = *lRx;
@@ -687,6 +701,8 @@ void frmOpKriging::CoAceptar_Click() {
   op.VerAjuste = VerAjuste->isChecked();
   op.VerSupPred = VerSupPred->isChecked();
   op.VerSupVar = VerSupVar->isChecked();
+  op.GuardarPred = TxtGuardarPred->text().trimmed().toStdString();
+  op.GuardarVar = TxtGuardarVar->text().trimmed().toStdString();
   // The node mask itself is built for the grid in force when the run starts.
   if (op.perfil.asociado()) op.perfil.lado = OpExcluir->checkedId();
   op.KrigingLocal = local ? 1 : 0;

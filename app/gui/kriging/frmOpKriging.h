@@ -56,6 +56,7 @@ public:
   QButtonGroup* OpModelo = nullptr;
   QLineEdit* TxtNAjus = nullptr;
   QLineEdit* TxtNMinAjus = nullptr;
+  QCheckBox* ChkAjusteGlobal = nullptr;  // fit method global: several starting points
   QCheckBox* VerAjuste = nullptr;
   // "Rejilla de predicción "
   QLineEdit* TxtMinRx = nullptr;
@@ -70,6 +71,8 @@ public:
   // "Superficies"
   QCheckBox* VerSupPred = nullptr;
   QCheckBox* VerSupVar = nullptr;
+  QLineEdit* TxtGuardarPred = nullptr;  // "Guardar" frame: files exported after each run
+  QLineEdit* TxtGuardarVar = nullptr;
   // "Perfil  "
   QCheckBox* VerPerfil = nullptr;
   QLineEdit* TxtPerfil = nullptr;

@@ -25,7 +25,9 @@ Resultado LeeCapaPuntos(const std::string& ruta, DatosEspaciales& datos, const O
   IniciaGdal();
   auto error = [&](const std::string& que) { return Resultado::Error(ruta + ": " + que + "\nNo se ha cargado el archivo."); };
   std::error_code ec;
-  if (!std::filesystem::exists(ruta, ec)) return Resultado::Error(ruta + ": no se puede abrir el archivo de datos.");
+  // GDAL's virtual file systems ("/vsimem/...") are not on disk.
+  if (ruta.rfind("/vsi", 0) != 0 && !std::filesystem::exists(ruta, ec))
+    return Resultado::Error(ruta + ": no se puede abrir el archivo de datos.");
   CPLErrorReset();
   std::unique_ptr<GDALDataset> ds(
       GDALDataset::Open(ruta.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY, nullptr, nullptr, nullptr));

@@ -2,6 +2,10 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "core/escritura_atomica.h"
 
 #include "platform/gis/geotiff.h"
 
@@ -48,6 +52,38 @@ Resultado ExportaSuperficies(const std::string& ruta, const SuperficiesKriging& 
   r = f->escribe(var, s, Banda::Varianza, crs);
   if (r && escritos) escritos->push_back(var);
   return r;
+}
+
+Resultado GuardaTrasCalculo(const SesionKriging& s, std::vector<std::string>* escritos) {
+  namespace fs = std::filesystem;
+  const std::pair<const std::string*, Banda> pedidos[] = {{&s.opciones.GuardarPred, Banda::Prediccion},
+                                                          {&s.opciones.GuardarVar, Banda::Varianza}};
+  for (const auto& [nombre, banda] : pedidos) {
+    if (nombre->empty()) continue;
+    fs::path ruta(*nombre);
+    if (!ruta.has_parent_path()) ruta = fs::path(s.carpetaResultados) / ruta;
+    std::string ext = ruta.extension().string();
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    Resultado r;
+    if (ext == ".sup") {
+      // The engine's file itself, copied whole.
+      const fs::path origen =
+          fs::path(s.carpetaResultados) / (banda == Banda::Prediccion ? "SKUPRE.SUP" : "SKUVAR.SUP");
+      std::ifstream f(origen, std::ios::binary);
+      std::stringstream contenido;
+      contenido << f.rdbuf();
+      r = f ? EscribeArchivoAtomico(ruta.string(), contenido.str())
+            : Resultado::Error(origen.string() + ": no se puede leer la superficie del cálculo.");
+    } else if (const FormatoExportacion* fmt = FormatoDeRuta(ruta.string())) {
+      r = fmt->escribe(ruta.string(), s.superficies, banda, s.datos.crs);
+    } else {
+      r = Resultado::Error(ruta.string() + ": formato de exportación desconocido (extensiones: .tif, .tiff, .asc, "
+                                           ".grd, .csv, .sup).");
+    }
+    if (!r) return r;
+    if (escritos) escritos->push_back(ruta.string());
+  }
+  return Resultado::Exito();
 }
 
 std::string FiltroExportacion() {

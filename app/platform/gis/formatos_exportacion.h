@@ -32,6 +32,13 @@ const FormatoExportacion* FormatoDeRuta(const std::string& ruta);
 Resultado ExportaSuperficies(const std::string& ruta, const SuperficiesKriging& s, const std::string& crs,
                              std::vector<std::string>* escritos = nullptr);
 
+// The "Guardar" frame of the options: after a run, the prediction goes to
+// GuardarPred and the variance to GuardarVar (either may be empty), each in
+// the format of its extension; ".sup" copies the engine's own file. A name
+// without folder goes into the run's result folder. The files written are
+// added to `escritos`.
+Resultado GuardaTrasCalculo(const SesionKriging& sesion, std::vector<std::string>* escritos = nullptr);
+
 // A filter for file dialogs: "GeoTIFF (*.tif *.tiff);;..."
 std::string FiltroExportacion();
 

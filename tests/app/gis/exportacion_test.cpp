@@ -256,3 +256,35 @@ TEST_F(ExportacionTest, TheCommandLinesExportsAgreeWithTheEnginesSurfaceFiles) {
     }
   EXPECT_GT(huecos, 0);  // the profile left nodes out
 }
+
+TEST_F(ExportacionTest, TheOptionsSaveFrameWritesEachSurfaceWhereItIsNamed) {
+  SesionKriging s;
+  s.superficies = Rejilla();
+  s.haySuperficies = true;
+  s.carpetaResultados = dir_.string();
+  std::ofstream(dir_ / "SKUPRE.SUP") << "la predicción del motor\n";
+  // A bare name goes into the result folder; a path where it says.
+  fs::create_directories(dir_ / "otra");
+  s.opciones.GuardarPred = "pred.sup";
+  s.opciones.GuardarVar = (dir_ / "otra" / "var.asc").string();
+  std::vector<std::string> escritos;
+  Resultado r = GuardaTrasCalculo(s, &escritos);
+  ASSERT_TRUE(r.ok) << r.mensaje;
+  EXPECT_EQ(escritos, (std::vector<std::string>{(dir_ / "pred.sup").string(), (dir_ / "otra" / "var.asc").string()}));
+  std::ifstream copia(dir_ / "pred.sup");
+  std::string linea;
+  std::getline(copia, linea);
+  EXPECT_EQ(linea, "la predicción del motor");
+  Comprueba(LeeRaster((dir_ / "otra" / "var.asc").string()), 0, s.superficies, false, "var.asc");
+  EXPECT_FALSE(fs::exists(dir_ / "otra" / "var_var.asc"));  // one name, one surface
+  // Nothing named: nothing written; an unknown extension: a message.
+  s.opciones.GuardarPred.clear();
+  s.opciones.GuardarVar.clear();
+  escritos.clear();
+  EXPECT_TRUE(GuardaTrasCalculo(s, &escritos).ok);
+  EXPECT_TRUE(escritos.empty());
+  s.opciones.GuardarVar = "var.png";
+  r = GuardaTrasCalculo(s);
+  EXPECT_FALSE(r.ok);
+  EXPECT_NE(r.mensaje.find("var.png"), std::string::npos) << r.mensaje;
+}

@@ -28,6 +28,7 @@
 #include "gui/frmDatos.h"
 #include "gui/frmImportarTexto.h"
 #include "gui/frmMain.h"
+#include "gui/kriging/frmOpKriging.h"
 #include "gui/kriging/pregunta_duplicados.h"
 #include "gui_test_support.h"
 #include "platform/data_grid.h"
@@ -369,6 +370,30 @@ TEST(SurfaceExportTest, TheRunsSurfacesGoOutInTheFormatOfTheExtension) {
   EXPECT_EQ(QString::fromUtf8(f.readAll()),
             "ncols 3\nnrows 2\nxllcorner 7.5\nyllcorner 17.5\ncellsize 5\n"
             "NODATA_value -3.4028234663852886e+38\n4 5 6\n1 2 3\n");
+}
+
+TEST(SaveFrameTest, TheSurfacesTabShowsAndReturnsTheExportNames) {
+  sorvan::DatosEspaciales datos;
+  ASSERT_TRUE(sorvan::LeeDatos(QFile::encodeName(meuse()).toStdString(), datos).ok);
+  sorvan::OpcionesKriging op;
+  ASSERT_TRUE(sorvan::OpcionesPorDefecto(datos, 1, 2, op).ok);
+  op.GuardarPred = "zinc.tif";
+  frmOpKriging dlg(op, datos, 1, 2);
+  dlg.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
+  EXPECT_EQ(dlg.TxtGuardarPred->text(), "zinc.tif");
+  EXPECT_EQ(dlg.TxtGuardarVar->text(), "");
+  EXPECT_TRUE(dlg.TxtGuardarPred->isEnabled());
+  dlg.Pestanas->setCurrentIndex(4);
+  dlg.TxtGuardarPred->setText(" mapa.asc ");
+  dlg.TxtGuardarVar->setText("/tmp/var.grd");
+  if (!qEnvironmentVariableIsEmpty("SORVAN_CAPTURAS")) {
+    QTest::qWait(50);
+    dlg.grab().save(qEnvironmentVariable("SORVAN_SOURCE_DIR") + "/docs/screenshots/options_5.png");
+  }
+  QTest::mouseClick(dlg.CoAceptar, Qt::LeftButton);
+  EXPECT_EQ(op.GuardarPred, "mapa.asc");
+  EXPECT_EQ(op.GuardarVar, "/tmp/var.grd");
 }
 
 int main(int argc, char** argv) {

@@ -20,6 +20,9 @@
 
 #include "core/ejecuta_kriging.h"
 #include "gui/charts/frmChart2D.h"
+#include "gui/kriging/frmOpKriging.h"
+#include <QCheckBox>
+#include <QPushButton>
 #include "platform/chart2d.h"
 #include "core/motor_kriging.h"
 #include "core/opciones_kriging.h"
@@ -209,6 +212,55 @@ TEST_F(ValidacionTest, MenuEntriesAndTheirRefusalBeforeARun) {
   auto respuesta = prueba::ResponderMensaje(&texto);
   validar->trigger();
   EXPECT_TRUE(texto.contains("Haga primero un kriging")) << texto.toStdString();
+}
+
+// The options dialog's "Ajuste global" box sets the fit method to global and
+// back; a model kept without fit is left alone when the box stays clear.
+TEST_F(ValidacionTest, OptionsDialogChoosesTheGlobalFit) {
+  sorvan::OpcionesKriging op = sesion.opciones;
+  op.MetodoAjuste = sorvan::kAjusteMotor;
+  {
+    frmOpKriging dlg(op, sesion.datos, 1, 2);
+    dlg.show();
+    ASSERT_NE(dlg.ChkAjusteGlobal, nullptr);
+    EXPECT_FALSE(dlg.ChkAjusteGlobal->isChecked());
+    dlg.Pestanas->setCurrentIndex(2);
+    Captura(&dlg, "options_global_fit.png");
+    dlg.ChkAjusteGlobal->click();
+    QTest::mouseClick(dlg.CoAceptar, Qt::LeftButton);
+  }
+  EXPECT_EQ(op.MetodoAjuste, sorvan::kAjusteGlobal);
+  {
+    frmOpKriging dlg(op, sesion.datos, 1, 2);
+    dlg.show();
+    EXPECT_TRUE(dlg.ChkAjusteGlobal->isChecked());
+    dlg.ChkAjusteGlobal->click();
+    QTest::mouseClick(dlg.CoAceptar, Qt::LeftButton);
+  }
+  EXPECT_EQ(op.MetodoAjuste, sorvan::kAjusteMotor);
+  op.MetodoAjuste = sorvan::kSinAjuste;
+  {
+    frmOpKriging dlg(op, sesion.datos, 1, 2);
+    dlg.show();
+    QTest::mouseClick(dlg.CoAceptar, Qt::LeftButton);
+  }
+  EXPECT_EQ(op.MetodoAjuste, sorvan::kSinAjuste);
+}
+
+// A run with the global method through the engine helper: the fitted model's
+// error is no larger than the direct method's on the same classes.
+TEST_F(ValidacionTest, GlobalFitRunThroughTheEngineHelper) {
+  sesion.opciones.Modelo = 6;
+  sesion.opciones.C0Ini = sesion.opciones.C1Ini = sesion.opciones.AIni = -1;
+  sesion.opciones.MetodoAjuste = sorvan::kAjusteDirecto;
+  sorvan::MotorKriging motor;
+  ASSERT_TRUE(sorvan::EjecutaKriging(sesion, "logzinc", carpeta.path().toStdString(), motor).ok);
+  const double directo = sesion.modelo.errorAjuste;
+  sesion.opciones.MetodoAjuste = sorvan::kAjusteGlobal;
+  sorvan::MotorKriging otro;
+  ASSERT_TRUE(sorvan::EjecutaKriging(sesion, "logzinc", carpeta.path().toStdString(), otro).ok);
+  EXPECT_LE(sesion.modelo.errorAjuste, directo * (1 + 1e-5));
+  EXPECT_EQ(sesion.modelo.codigo, 6);
 }
 
 // A lag class without pairs (count 0, estimates 0) is not drawn as a point
