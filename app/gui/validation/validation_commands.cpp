@@ -1,7 +1,6 @@
 #include "gui/validation/validation_commands.h"
 
 #include <QAction>
-#include <QFile>
 #include <QMenu>
 #include <QMessageBox>
 
@@ -57,12 +56,10 @@ void AgregarMenusValidacion(QMenu* menu, QWidget* owner, sorvan::SesionKriging& 
 
 void MostrarAvisosEjecucion(QWidget* padre, const sorvan::SesionKriging& sesion) {
   if (!sesion.haySuperficies) return;  // nothing was kriged
-  QFile log(ArchivoEnCarpeta(QString::fromStdString(sesion.carpetaResultados), QStringLiteral("KRIGING.LOG")));
-  const QByteArray texto = log.open(QIODevice::ReadOnly) ? log.readAll() : QByteArray();
   const size_t z = size_t(sesion.colZ - 1);
   if (z >= sesion.datos.minimo.size()) return;
   const std::vector<std::string> avisos =
-      sorvan::RunWarnings(texto.toStdString(), sesion.datos.minimo[z], sesion.datos.maximo[z],
+      sorvan::RunWarnings(sesion.avisos, sesion.datos.minimo[z], sesion.datos.maximo[z],
                           sesion.superficies.zMin, sesion.superficies.zMax);
   if (avisos.empty()) return;
   QMessageBox::warning(padre, QStringLiteral("Sorvan: avisos de la ejecución"),
