@@ -47,7 +47,7 @@ void AgregarMenusValidacion(QMenu* menu, QWidget* owner, sorvan::SesionKriging& 
     auto* w = new frmComparaModelos(sesion, owner);
     w->setAttribute(Qt::WA_DeleteOnClose);
     w->show();
-    w->Comparar();
+    if (!w->Comparar()) w->close();  // cancelled: no table to show
   });
   QObject::connect(modelo, &QAction::triggered, owner, [owner, &sesion] {
     if (HayEjecucion(owner, sesion, QStringLiteral("Modelo del semivariograma"))) Abrir<frmModeloVariograma>(owner, sesion);
