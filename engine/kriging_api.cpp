@@ -324,6 +324,7 @@ KrigingResult Krige(const KrigingData& data, const KrigingOptions& o) {
     std::free(memoryLog);
   }
   for (const ServiceMessage& m : context.errors.printed) result.warnings.push_back(m.text);
+  if (!context.trendConverged) result.warnings.push_back(kTrendLimitWarning);
   if (!result.ok()) return result;
 
   // The fitted model, the lag table and the trend.

@@ -124,6 +124,11 @@ struct LagClass {
   double classical = 0, robust = 0;
 };
 
+// The entry of KrigingResult::warnings of a trend iteration that reached its
+// limit without converging (the run's log says the same).
+inline constexpr const char* kTrendLimitWarning =
+    "Se alcanzó el nº máximo de iteraciones de la tendencia sin converger";
+
 struct KrigingResult {
   KrigingStatus status = KrigingStatus::kOk;
   std::string message;          // Spanish; empty when kOk

@@ -43,6 +43,8 @@ struct RunContext {
 
   // Filled by stage I for the named interface.
   std::vector<double> trendCoefficients;
+  // False when the trend iteration stopped at its limit without converging.
+  bool trendConverged = true;
 };
 
 RunContext& CurrentContext();

@@ -183,6 +183,7 @@ void EstimateTrendAndSemivariogram(int n, const float* z, const float* x, const 
   CurrentContext().trendCoefficients.assign(beta.begin(), beta.end());
   params[8] = change;
   options[6] = performed;
+  CurrentContext().trendConverged = converged;
   if (!converged) std::fprintf(log, " Se alcanzó el nº máximo de iteraciones\n");
 }
 

@@ -11,15 +11,22 @@ kriging::CrossValidationResult CrossValidateColumns(const DatosEspaciales& data,
                                                     int colZ, const ValidatedModel& model,
                                                     int trendDegree, int folds, std::uint32_t seed) {
   const int n = data.N;
-  std::vector<double> x(n), y(n), z(n);
+  kriging::KrigingData points;
+  points.x.resize(n), points.y.resize(n), points.z.resize(n);
   for (int i = 0; i < n; ++i) {
-    x[i] = data.valor(i + 1, colX);
-    y[i] = data.valor(i + 1, colY);
-    z[i] = data.valor(i + 1, colZ);
+    points.x[i] = data.valor(i + 1, colX);
+    points.y[i] = data.valor(i + 1, colY);
+    points.z[i] = data.valor(i + 1, colZ);
   }
-  return kriging::CrossValidateGlobal(n, x.data(), y.data(), z.data(),
-                                      {model.code, model.c0, model.c1, model.a}, trendDegree, folds,
-                                      seed);
+  // The model as given (no fit), through the engine's named interface, so the
+  // options are checked as for any run.
+  kriging::KrigingOptions options;
+  options.modelCode = model.code;
+  options.fitMethod = kriging::FitMethod::kNone;
+  options.hasStart = true;
+  options.start = {model.c0, model.c1, model.a};
+  options.trendDegree = trendDegree;
+  return kriging::CrossValidate(points, options, folds, seed).validation;
 }
 
 Resultado WriteCrossValidationCsv(const std::string& path,

@@ -8,6 +8,7 @@
 #include "core/datos_espaciales.h"
 #include "core/resultado.h"
 #include "cross_validation.h"
+#include "cross_validation_api.h"
 
 namespace sorvan {
 
@@ -16,8 +17,9 @@ struct ValidatedModel {
   double c0 = 0, c1 = 0, a = 1;
 };
 
-// Columns x, y, z (1-based) of the data with the model and a trend of degree
-// 0..3; folds <= 1: leave-one-out.
+// Columns x, y, z (1-based) of the data with the model (used as given) and a
+// trend of degree 0..3, through the engine's CrossValidate (the one path of
+// the command line and the window); folds <= 1: leave-one-out.
 kriging::CrossValidationResult CrossValidateColumns(const DatosEspaciales& data, int colX, int colY,
                                                     int colZ, const ValidatedModel& model,
                                                     int trendDegree, int folds, std::uint32_t seed);

@@ -220,12 +220,14 @@ void AplicaResultado(SesionKriging& s, const ResultadoMotor& r, const std::strin
                      const std::string& carpeta) {
   AplicaSuperficies(s, r.salida, nombre, carpeta);
   s.modelo = r.modelo;
+  s.avisos = r.resumen.avisos;
 }
 
 void AplicaResultado(SesionKriging& s, const ArgumentosSKU& salida, const std::string& nombre,
                      const std::string& carpeta) {
   AplicaSuperficies(s, salida, nombre, carpeta);
   s.modelo = LeeModeloAjustado(carpeta, salida);
+  s.avisos.clear();  // the arguments carry no warnings
 }
 
 void AplicaSuperficies(SesionKriging& s, const ArgumentosSKU& salida, const std::string& nombre,

@@ -44,7 +44,7 @@ Resultado ValidaVecindario(const OpcionesKriging& op);
 // Applies a successful run: the surfaces and their grid, the range of the
 // prediction (real options 1 and 2), SaltoIni and RSalto as the engine
 // returned them (NSaltos and NAjus keep their values), and the fitted model
-// the run itself reported. `carpeta` is the result folder the run's files
+// the run itself reported, with its warnings. `carpeta` is the result folder the run's files
 // went to. Marks the session as holding surfaces.
 void AplicaResultado(SesionKriging& sesion, const ResultadoMotor& resultado, const std::string& nombre,
                      const std::string& carpeta);

@@ -3,12 +3,15 @@
 #include <cctype>
 #include <cstdio>
 
+#include "kriging_api.h"
+
 namespace sorvan {
 namespace {
 
-// A message of the fit's solver other than its ordinary stop at relative
-// function convergence (error 1): false convergence, an iteration, evaluation
-// or Jacobian limit, repeated maximal steps.
+// A message of the fit's solver (" *** WARNING  ERROR 2 from BCLSF. ...")
+// other than its ordinary stop at relative function convergence (error 1):
+// false convergence, an iteration, evaluation or Jacobian limit, repeated
+// maximal steps.
 bool SolverStoppedEarly(const std::string& log) {
   const std::string tail = " from BCLSF";
   for (size_t at = log.find(tail); at != std::string::npos; at = log.find(tail, at + 1)) {
@@ -20,16 +23,28 @@ bool SolverStoppedEarly(const std::string& log) {
   return false;
 }
 
+bool TrendAtLimit(const std::string& warning) { return warning == kriging::kTrendLimitWarning; }
+
+bool Any(const std::vector<std::string>& warnings, bool (*test)(const std::string&)) {
+  for (const std::string& w : warnings)
+    if (test(w)) return true;
+  return false;
+}
+
 }  // namespace
 
-std::vector<std::string> RunWarnings(const std::string& logText, double dataMin, double dataMax,
-                                     double predictedMin, double predictedMax) {
+bool HasOwnRunWarning(const std::string& engineWarning) {
+  return TrendAtLimit(engineWarning) || SolverStoppedEarly(engineWarning);
+}
+
+std::vector<std::string> RunWarnings(const std::vector<std::string>& engineWarnings, double dataMin,
+                                     double dataMax, double predictedMin, double predictedMax) {
   std::vector<std::string> warnings;
-  if (logText.find("Se alcanz\xC3\xB3 el n\xC2\xBA m\xC3\xA1ximo de iteraciones") != std::string::npos)
+  if (Any(engineWarnings, TrendAtLimit))
     warnings.push_back(
         "La iteración de la tendencia llegó a su número máximo de iteraciones sin converger: "
         "pruebe un grado de tendencia menor, más iteraciones o una tolerancia mayor.");
-  if (SolverStoppedEarly(logText))
+  if (Any(engineWarnings, SolverStoppedEarly))
     warnings.push_back(
         "El ajuste del modelo terminó con un aviso del optimizador: revise el modelo ajustado en "
         "el semivariograma; pruebe el método de ajuste global, otros valores iniciales u otro "

@@ -60,6 +60,7 @@ struct SesionKriging {
   std::string carpetaElegidaPara;
   ModeloAjustado modelo;               // model fitted by that run
   ResumenLocal resumenLocal;           // that run's neighbourhood counts
+  std::vector<std::string> avisos;     // that run's warnings as the engine reported them
 };
 
 }  // namespace sorvan

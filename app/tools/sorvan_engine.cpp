@@ -153,6 +153,8 @@ ResumenMotor ResumenLocal(const ArgumentosSKU& a) {
   for (int k = 0; k < std::min(a.lagCount, kriging::kMaxLagClasses); ++k)
     s.saltos.push_back({t.bounds[k], t.bounds[k + 1], t.meanDistance[k], t.count[k], t.classical[k], t.robust[k]});
   s.coeficientesTendencia = kriging::CurrentContext().trendCoefficients;
+  for (const kriging::ServiceMessage& m : kriging::CurrentErrorState().printed) s.avisos.push_back(m.text);
+  if (!kriging::CurrentContext().trendConverged) s.avisos.push_back(kriging::kTrendLimitWarning);
   return s;
 }
 
@@ -225,6 +227,8 @@ int main(int argc, char** argv) {
     // The local path writes its files in the current folder.
     if (::chdir(carpeta.c_str()) != 0)
       Falla(canal, kSinCarpeta, "No se puede trabajar en la carpeta " + carpeta + ": " + std::strerror(errno));
+    // The services' messages go to the summary as well as to the log.
+    kriging::CurrentErrorState().collect = true;
     const std::string problema = EjecutaLocal(a);
     if (!problema.empty()) Falla(canal, kPeticionMala, problema);
     Escribe(canal, sorvan::CodificaRespuesta(a, ResumenLocal(a)));

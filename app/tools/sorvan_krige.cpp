@@ -511,22 +511,16 @@ void Resumen(const SesionKriging& s, const std::string& archivo) {
   std::cout << "Resultados en " << s.carpetaResultados << "\n";
 }
 
-std::string LeeTexto(const fs::path& archivo) {
-  std::ifstream in(archivo, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-// The run's warnings on standard error, the result being kept: those read
-// from its log, and the engine's own (the numerical services' messages stay
-// in the log).
+// The run's warnings on standard error, the result being kept: those of the
+// engine's reply turned into advice, and its other messages as they are (the
+// numerical services' messages stay in the log).
 void ImprimeAvisos(const SesionKriging& s, const ResumenMotor& resumen) {
   const float zMin = s.datos.minimo[size_t(s.colZ - 1)], zMax = s.datos.maximo[size_t(s.colZ - 1)];
   const std::vector<std::string> avisos =
-      RunWarnings(LeeTexto(fs::path(s.carpetaResultados) / "KRIGING.LOG"), zMin, zMax,
-                  s.superficies.zMin, s.superficies.zMax);
+      RunWarnings(resumen.avisos, zMin, zMax, s.superficies.zMin, s.superficies.zMax);
   for (const std::string& aviso : avisos) std::cerr << "aviso: " << aviso << "\n";
   for (const std::string& aviso : resumen.avisos)
-    if (aviso.rfind(" ***", 0) != 0) std::cerr << "aviso: " << aviso << "\n";
+    if (aviso.rfind(" ***", 0) != 0 && !HasOwnRunWarning(aviso)) std::cerr << "aviso: " << aviso << "\n";
 }
 
 void ImprimeResumenValidacion(const kriging::CrossValidationSummary& r) {

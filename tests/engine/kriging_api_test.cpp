@@ -361,5 +361,32 @@ TEST(NamedRun, AClearlyNegativeVarianceIsAWarningThatTheModelIsNotValid) {
   for (double v : r.variance) EXPECT_TRUE(v >= 0 || v < -1e-4) << v;
 }
 
+// The trend iteration that stops at its limit without converging is among the
+// run's warnings (as its log says); one that converges is not.
+struct TrendStop {
+  int iterations;
+  double tolerance;
+  bool atLimit;
+};
+class TrendIterationWarning : public testing::TestWithParam<TrendStop> {};
+
+TEST_P(TrendIterationWarning, IsAWarningExactlyWhenTheLogSaysTheLimitWasReached) {
+  KrigingOptions o = MeuseOptions();
+  o.trendDegree = 1;
+  o.maxTrendIterations = GetParam().iterations;
+  o.trendTolerance = GetParam().tolerance;
+  const KrigingResult r = Krige(MeuseData(), o);
+  ASSERT_TRUE(r.ok()) << r.message << r.detail;
+  const bool logSaysLimit = r.log.find("Se alcanz\xC3\xB3 el n\xC2\xBA m\xC3\xA1ximo de iteraciones") != std::string::npos;
+  EXPECT_EQ(logSaysLimit, GetParam().atLimit) << r.log;
+  const bool warned = std::count(r.warnings.begin(), r.warnings.end(), std::string(kTrendLimitWarning)) == 1;
+  EXPECT_EQ(warned, GetParam().atLimit);
+  if (GetParam().atLimit) EXPECT_EQ(r.model.trendIterations, GetParam().iterations);
+}
+
+INSTANTIATE_TEST_SUITE_P(Stops, TrendIterationWarning,
+                         testing::Values(TrendStop{1, 1e-9, true}, TrendStop{2, 1e-9, true},
+                                         TrendStop{30, 0.5, false}));
+
 }  // namespace
 }  // namespace kriging

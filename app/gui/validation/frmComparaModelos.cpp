@@ -1,6 +1,10 @@
 #include "gui/validation/frmComparaModelos.h"
 
-#include <QApplication>
+#include <QEventLoop>
+#include <QProgressDialog>
+#include <QTimer>
+#include <chrono>
+#include <future>
 #include <QDialogButtonBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -67,32 +71,89 @@ frmComparaModelos::frmComparaModelos(sorvan::SesionKriging& sesion, QWidget* par
   resize(860, 330);
 }
 
-void frmComparaModelos::Comparar() {
-  QApplication::setOverrideCursor(Qt::WaitCursor);
-  filas_.clear();
+bool frmComparaModelos::Espera(QProgressDialog& progreso, const std::function<bool()>& terminado) {
+  if (progreso.wasCanceled()) return false;
+  if (terminado()) return true;
+  QEventLoop bucle;
+  QTimer reloj;
+  reloj.setInterval(40);
+  connect(&reloj, &QTimer::timeout, &bucle, [&] {
+    if (terminado()) bucle.quit();
+  });
+  connect(&progreso, &QProgressDialog::canceled, &bucle, &QEventLoop::quit);
+  reloj.start();
+  bucle.exec();
+  return !progreso.wasCanceled();
+}
+
+bool frmComparaModelos::Comparar() {
+  QProgressDialog progreso(QStringLiteral("Comparando los modelos..."), QStringLiteral("Cancelar"), 0, 6, this);
+  progreso.setObjectName(QStringLiteral("ProgresoComparacion"));
+  progreso.setWindowTitle(windowTitle());
+  progreso.setWindowModality(Qt::WindowModal);
+  progreso.setMinimumDuration(0);
+  progreso.setAutoClose(false);
+  progreso.setAutoReset(false);
+  progreso.setValue(0);
+  progreso.show();
+
   QTemporaryDir carpeta;
+  const std::string ruta = carpeta.path().toStdString();
+  std::vector<sorvan::ModelComparisonRow> filas;
   for (int codigo = 1; codigo <= 6; ++codigo) {
+    progreso.setLabelText(QStringLiteral("Ajustando y validando el modelo %1 (%2 de 6)...")
+                              .arg(NombreModelo(codigo))
+                              .arg(codigo));
     sorvan::SesionKriging s = sesion_;
     s.opciones.Modelo = codigo;
     s.opciones.C0Ini = s.opciones.C1Ini = s.opciones.AIni = -1;
     if (s.opciones.MetodoAjuste == sorvan::kSinAjuste) s.opciones.MetodoAjuste = sorvan::kAjusteMotor;
     s.opciones.VerSupPred = s.opciones.VerSupVar = 0;
-    sorvan::MotorKriging motor;
-    const std::string nombre = s.datos.nombreSinBlancos(s.colZ);
-    const sorvan::Resultado r = sorvan::EjecutaKriging(s, nombre, carpeta.path().toStdString(), motor);
     sorvan::ModelComparisonRow fila;
-    fila.model = {codigo, s.modelo.c0, s.modelo.c1, s.modelo.a};
-    fila.fitError = s.modelo.errorAjuste;
+    fila.model.code = codigo;
+    sorvan::ArgumentosSKU argumentos;
+    sorvan::Resultado r = sorvan::PreparaArgumentos(s, argumentos);
+    sorvan::MotorKriging motor;
+    if (r) r = motor.start(argumentos, ruta);
+    if (r) {
+      // The fit, in the helper process: a cancel kills it.
+      if (!Espera(progreso, [&] { return motor.poll(); })) {
+        motor.cancel();
+        return false;
+      }
+      const sorvan::ResultadoMotor& fin = motor.resultado();
+      if (fin.ok) sorvan::AplicaResultado(s, fin, s.datos.nombreSinBlancos(s.colZ), ruta);
+      else r = sorvan::Resultado::Error(fin.textoCompleto());
+    }
     if (!r) {
       fila.validation.status = 1;
       fila.validation.message = r.mensaje;
     } else {
-      fila.validation = sorvan::CrossValidateColumns(s.datos, s.colX, s.colY, s.colZ, fila.model,
-                                                     s.opciones.Media, 0, 1);
+      fila.model = {codigo, s.modelo.c0, s.modelo.c1, s.modelo.a};
+      fila.fitError = s.modelo.errorAjuste;
+      // The validation, in a worker thread (the future's end waits for it,
+      // so a cancel during it returns when it is done: one closed form).
+      std::future<kriging::CrossValidationResult> validacion =
+          std::async(std::launch::async, [&s, modelo = fila.model] {
+            return sorvan::CrossValidateColumns(s.datos, s.colX, s.colY, s.colZ, modelo, s.opciones.Media, 0, 1);
+          });
+      const bool seguir = Espera(progreso, [&] {
+        return validacion.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+      });
+      if (!seguir) return false;
+      fila.validation = validacion.get();
     }
-    filas_.push_back(std::move(fila));
+    filas.push_back(std::move(fila));
+    progreso.setValue(codigo);
   }
-  sorvan::SortByError(filas_);
+  progreso.hide();
+  sorvan::SortByError(filas);
+  filas_ = std::move(filas);
+  MostrarFilas();
+  return true;
+}
+
+void frmComparaModelos::MostrarFilas() {
   tabla_->setRowCount(int(filas_.size()));
   for (int i = 0; i < int(filas_.size()); ++i) {
     const sorvan::ModelComparisonRow& f = filas_[size_t(i)];
@@ -115,7 +176,6 @@ void frmComparaModelos::Comparar() {
   }
   tabla_->resizeColumnsToContents();
   if (!filas_.empty()) tabla_->selectRow(0);
-  QApplication::restoreOverrideCursor();
 }
 
 void frmComparaModelos::UsarModelo(int fila) {

@@ -2,12 +2,17 @@
 // "Kriging" > "Comparar modelos": the six models fitted with the session's
 // trend and options, each cross-validated, side by side sorted by error; the
 // chosen one becomes the model of the next run (fit "none" from its values).
+// The fits run in the engine's helper process and the validations in a
+// worker thread, one model after the other, while a progress dialog that can
+// be cancelled keeps the program answering.
 #include <QDialog>
+#include <functional>
 #include <vector>
 
 #include "core/cross_validation_run.h"
 #include "core/sesion_kriging.h"
 
+class QProgressDialog;
 class QTableWidget;
 
 class frmComparaModelos : public QDialog {
@@ -15,12 +20,19 @@ class frmComparaModelos : public QDialog {
   frmComparaModelos(sorvan::SesionKriging& sesion, QWidget* parent = nullptr);
 
   // Fits and validates the six models (engine runs in a scratch folder).
-  void Comparar();
+  // False when the user cancelled: the table and Filas() keep what they held
+  // before (never part of a comparison).
+  bool Comparar();
   const std::vector<sorvan::ModelComparisonRow>& Filas() const { return filas_; }
   // Makes row `fila` the model of the next run.
   void UsarModelo(int fila);
 
  private:
+  // Runs the event loop until `terminado` says so (true) or the user cancels
+  // the progress dialog (false).
+  bool Espera(QProgressDialog& progreso, const std::function<bool()>& terminado);
+  void MostrarFilas();
+
   sorvan::SesionKriging& sesion_;
   QTableWidget* tabla_;
   std::vector<sorvan::ModelComparisonRow> filas_;

@@ -1,7 +1,6 @@
 #include "gui/validation/validation_commands.h"
 
 #include <QAction>
-#include <QFile>
 #include <QMenu>
 #include <QMessageBox>
 
@@ -48,7 +47,7 @@ void AgregarMenusValidacion(QMenu* menu, QWidget* owner, sorvan::SesionKriging& 
     auto* w = new frmComparaModelos(sesion, owner);
     w->setAttribute(Qt::WA_DeleteOnClose);
     w->show();
-    w->Comparar();
+    if (!w->Comparar()) w->close();  // cancelled: no table to show
   });
   QObject::connect(modelo, &QAction::triggered, owner, [owner, &sesion] {
     if (HayEjecucion(owner, sesion, QStringLiteral("Modelo del semivariograma"))) Abrir<frmModeloVariograma>(owner, sesion);
@@ -57,12 +56,10 @@ void AgregarMenusValidacion(QMenu* menu, QWidget* owner, sorvan::SesionKriging& 
 
 void MostrarAvisosEjecucion(QWidget* padre, const sorvan::SesionKriging& sesion) {
   if (!sesion.haySuperficies) return;  // nothing was kriged
-  QFile log(ArchivoEnCarpeta(QString::fromStdString(sesion.carpetaResultados), QStringLiteral("KRIGING.LOG")));
-  const QByteArray texto = log.open(QIODevice::ReadOnly) ? log.readAll() : QByteArray();
   const size_t z = size_t(sesion.colZ - 1);
   if (z >= sesion.datos.minimo.size()) return;
   const std::vector<std::string> avisos =
-      sorvan::RunWarnings(texto.toStdString(), sesion.datos.minimo[z], sesion.datos.maximo[z],
+      sorvan::RunWarnings(sesion.avisos, sesion.datos.minimo[z], sesion.datos.maximo[z],
                           sesion.superficies.zMin, sesion.superficies.zMax);
   if (avisos.empty()) return;
   QMessageBox::warning(padre, QStringLiteral("Sorvan: avisos de la ejecución"),

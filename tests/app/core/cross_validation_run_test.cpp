@@ -105,6 +105,44 @@ Output RunTool(const std::string& arguments, const fs::path& dir) {
 
 // The given spherical model (c0 0.05, c1 0.59, a 900) on meuse log zinc,
 // leave-one-out: rows of an independent package (datum, prediction, variance).
+// The window and the tool validate through the engine's CrossValidate: a
+// model the engine refuses for a run is refused here with the engine's own
+// message naming the parameter, and a valid one gives meuse's reference
+// figures (an independent package's leave-one-out of this model).
+class CrossValidateColumnsTest : public ::testing::TestWithParam<ValidatedModel> {};
+
+TEST_P(CrossValidateColumnsTest, ModelsTheEngineRefusesAreRefusedWithItsMessage) {
+  DatosEspaciales data;
+  ASSERT_TRUE(LeeDatos(kMeuse, data).ok);
+  const ValidatedModel m = GetParam();
+  kriging::KrigingOptions o;
+  o.modelCode = m.code;
+  o.fitMethod = kriging::FitMethod::kNone;
+  o.hasStart = true;
+  o.start = {m.c0, m.c1, m.a};
+  o.grid = {1, 1, 0, 0, 1, 1};  // a valid grid: only the model is wrong
+  const std::string expected = kriging::Validate(o, data.N);
+  ASSERT_FALSE(expected.empty());
+  const kriging::CrossValidationResult r = CrossValidateColumns(data, 1, 2, 4, m, 0, 0, 1);
+  EXPECT_NE(r.status, 0);
+  EXPECT_EQ(r.message, expected);
+  EXPECT_TRUE(r.points.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(RefusedModels, CrossValidateColumnsTest,
+                         ::testing::Values(ValidatedModel{1, 0.05, -0.59, 900}, ValidatedModel{1, -0.1, 0.59, 900},
+                                           ValidatedModel{1, 0.05, 0.59, -900}, ValidatedModel{4, 0.05, 0.59, 2.5}));
+
+TEST(CrossValidateColumns, MeuseReferenceOfAFixedModel) {
+  DatosEspaciales data;
+  ASSERT_TRUE(LeeDatos(kMeuse, data).ok);
+  const kriging::CrossValidationResult r = CrossValidateColumns(data, 1, 2, 4, {1, 0.05, 0.59, 900}, 0, 0, 1);
+  ASSERT_EQ(r.status, 0) << r.message;
+  EXPECT_EQ(r.summary.count, data.N);
+  EXPECT_NEAR(r.summary.rootMeanSquareError, 0.391977, 1e-5);
+  EXPECT_NEAR(r.summary.meanSquaredStandardisedError, 0.825517, 1e-4);
+}
+
 TEST(SorvanKrigeCrossValidation, TableMatchesTheIndependentPackage) {
   const fs::path dir = Scratch("cli");
   const Output o = RunTool(kMeuse + " --z logzinc --model spherical --fit none --start 0.05,0.59,900 --grid 5,5 --cv-out " +

@@ -23,6 +23,9 @@
 #include "gui/kriging/frmOpKriging.h"
 #include <QCheckBox>
 #include <QPushButton>
+#include <QFile>
+#include <QProgressDialog>
+#include <QTimer>
 #include "platform/chart2d.h"
 #include "core/motor_kriging.h"
 #include "core/opciones_kriging.h"
@@ -174,6 +177,105 @@ TEST_F(ValidacionTest, ComparisonListsTheSixModelsSortedAndHandsTheChosenOneOn) 
   EXPECT_EQ(sesion.opciones.Modelo, w.Filas()[1].model.code);
   EXPECT_EQ(sesion.opciones.MetodoAjuste, sorvan::kSinAjuste);
   EXPECT_FLOAT_EQ(sesion.opciones.C1Ini, float(w.Filas()[1].model.c1));
+}
+
+// Cancelled while it works (the program answering meanwhile: the timer below
+// runs during the comparison), the comparison leaves no part of a table: an
+// empty one the first time, the previous complete one after that.
+TEST_F(ValidacionTest, ComparisonCanBeCancelledAndLeavesNoHalfTable) {
+  Krigear(0.05f, 0.59f, 900);
+  frmComparaModelos w(sesion);
+  w.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+  int atendido = 0, hechosAlCancelar = -1;
+  QTimer cancelador;
+  cancelador.setInterval(5);
+  QObject::connect(&cancelador, &QTimer::timeout, [&] {
+    auto* progreso = w.findChild<QProgressDialog*>("ProgresoComparacion");
+    if (progreso == nullptr || !progreso->isVisible()) return;
+    if (++atendido == 1) Captura(progreso, "model_comparison_progress.png");
+    // Once at least one model is done, so that a part of the table exists.
+    if (progreso->value() >= 1 && !progreso->wasCanceled()) {
+      hechosAlCancelar = progreso->value();
+      progreso->cancel();
+    }
+  });
+  auto* tabla = w.findChild<QTableWidget*>("tblModelos");
+  cancelador.start();
+  EXPECT_FALSE(w.Comparar());
+  cancelador.stop();
+  EXPECT_GT(atendido, 0);
+  EXPECT_GE(hechosAlCancelar, 1);
+  EXPECT_LT(hechosAlCancelar, 6);
+  EXPECT_TRUE(w.Filas().empty());
+  EXPECT_EQ(tabla->rowCount(), 0);
+
+  ASSERT_TRUE(w.Comparar());
+  ASSERT_EQ(w.Filas().size(), 6u);
+  const auto completa = w.Filas();
+  hechosAlCancelar = -1;
+  cancelador.start();
+  EXPECT_FALSE(w.Comparar());
+  cancelador.stop();
+  EXPECT_GE(hechosAlCancelar, 1);
+  ASSERT_EQ(w.Filas().size(), 6u);
+  EXPECT_EQ(tabla->rowCount(), 6);
+  for (size_t k = 0; k < 6; ++k) {
+    EXPECT_EQ(w.Filas()[k].model.code, completa[k].model.code);
+    EXPECT_EQ(tabla->item(int(k), 0)->text(), NombreModelo(completa[k].model.code));
+  }
+}
+
+// The message comes from the run's own warnings (the engine's reply), not
+// from whatever KRIGING.LOG now holds in the result folder.
+TEST_F(ValidacionTest, WarningsComeFromTheRunNotFromTheLogFile) {
+  Krigear(0.05f, 0.59f, 900);
+  EXPECT_TRUE(sesion.avisos.empty());
+  {
+    // A log with the solver's early stop does not make a warning...
+    std::ofstream log(sesion.carpetaResultados + "/KRIGING.LOG", std::ios::app);
+    log << "\n *** WARNING  ERROR 3 from BCLSF.  Maximum number of\n";
+  }
+  prueba::Mensaje limpio;
+  {
+    auto respuesta = prueba::ResponderMensaje(&limpio);
+    QWidget padre;
+    MostrarAvisosEjecucion(&padre, sesion);
+    QTest::qWait(100);
+  }
+  EXPECT_FALSE(limpio.visto) << limpio.texto.toStdString();
+  // ...the run's own do, with the log gone.
+  sesion.avisos = {" *** WARNING  ERROR 4 from BCLSF.  Maximum number of\n ***          function evaluations exceeded."};
+  QFile::remove(QString::fromStdString(sesion.carpetaResultados + "/KRIGING.LOG"));
+  prueba::Mensaje m;
+  auto respuesta = prueba::ResponderMensaje(&m);
+  QWidget padre;
+  MostrarAvisosEjecucion(&padre, sesion);
+  EXPECT_TRUE(m.visto);
+  EXPECT_TRUE(m.texto.contains("ajuste del modelo")) << m.texto.toStdString();
+}
+
+// A real run whose trend iteration reaches its limit (one iteration allowed,
+// a tolerance no change meets): the warning travels in the engine helper's
+// reply into the session and is shown.
+TEST_F(ValidacionTest, TrendIterationLimitOfARealRunIsShown) {
+  sesion.opciones.Modelo = 1;
+  sesion.opciones.Media = 1;
+  sesion.opciones.MetodoAjuste = sorvan::kAjusteMotor;
+  sorvan::ArgumentosSKU a;
+  ASSERT_TRUE(sorvan::PreparaArgumentos(sesion, a).ok);
+  a.VariogramOptions[6] = 1;
+  a.VariogramParameters[8] = 1e-9f;
+  sorvan::MotorKriging motor;
+  const sorvan::ResultadoMotor r = motor.run(a, carpeta.path().toStdString());
+  ASSERT_TRUE(r.ok) << r.textoCompleto();
+  sorvan::AplicaResultado(sesion, r, "logzinc", carpeta.path().toStdString());
+  prueba::Mensaje m;
+  auto respuesta = prueba::ResponderMensaje(&m);
+  QWidget padre;
+  MostrarAvisosEjecucion(&padre, sesion);
+  EXPECT_TRUE(m.visto);
+  EXPECT_TRUE(m.texto.contains("iteración de la tendencia")) << m.texto.toStdString();
 }
 
 TEST_F(ValidacionTest, WarningsOfARunComeInOneMessage) {
