@@ -65,7 +65,8 @@ class Lector {
     if (!valor(largo) || largo < 0 || largo > limite_) return false;
     if (int64_t(s_.size() - pos_) / int64_t(sizeof(T)) < largo) return false;
     v.resize(size_t(largo));
-    std::memcpy(v.data(), s_.data() + pos_, size_t(largo) * sizeof(T));
+    // An empty vector may have no storage: memcpy takes no null pointer.
+    if (largo > 0) std::memcpy(v.data(), s_.data() + pos_, size_t(largo) * sizeof(T));
     pos_ += size_t(largo) * sizeof(T);
     return true;
   }

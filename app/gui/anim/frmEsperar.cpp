@@ -27,7 +27,7 @@ frmEsperar::frmEsperar(QWidget* owner)
   auto* capa = new QVBoxLayout(this);
   capa->addWidget(texto);
   capa->addWidget(CoAceptar, 0, Qt::AlignRight);
-  resize(300, sizeHint().height());
+  resize(380, sizeHint().height());  // room for the whole title in the title bar
 }
 
 frmEsperar* frmEsperar::Instancia() { return instancia; }
@@ -50,7 +50,6 @@ QPoint frmEsperar::PosicionJunto(const QRect& chart, const QSize& size, const QR
 bool frmEsperar::Esperar(QWidget* owner, QWidget* beside) {
   if (instancia) return false;
   instancia = new frmEsperar(owner);
-  instancia->adjustSize();
   QScreen* pantalla = beside ? beside->screen() : instancia->screen();
   if (beside && pantalla) {
     // The frame (title bar included) of the chart, in global coordinates.
