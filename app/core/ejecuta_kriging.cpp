@@ -16,7 +16,7 @@ std::string MensajeGenerando(const std::string& nombre) {
   return "Generando superficies kriging (" + nombre + ")...";
 }
 
-Resultado PreparaArgumentos(const SesionKriging& s, ArgumentosSKU& a) {
+Resultado PreparaArgumentos(const SesionKriging& s, ArgumentosSKU& a, DatosFuera* cuenta) {
   const DatosEspaciales& d = s.datos;
   const OpcionesKriging& op = s.opciones;
   if (d.vacio()) return Resultado::Error("No hay datos cargados.");
@@ -111,6 +111,7 @@ Resultado PreparaArgumentos(const SesionKriging& s, ArgumentosSKU& a) {
     r.local.semilla = op.Semilla;
   }
   a = std::move(r);
+  if (cuenta) *cuenta = DatosFuera{fuera, int(filas.size() - px.size()), s.duplicados};
   // The rows left out, the points merged, then the warning of a slow or
   // large run, if any.
   std::string aviso;
@@ -262,7 +263,8 @@ void AplicaSuperficies(SesionKriging& s, const ArgumentosSKU& salida, const std:
 Resultado EjecutaKriging(SesionKriging& s, const std::string& nombre, const std::string& carpeta,
                          MotorKriging& motor) {
   ArgumentosSKU a;
-  Resultado preparado = PreparaArgumentos(s, a);
+  DatosFuera fuera;
+  Resultado preparado = PreparaArgumentos(s, a, &fuera);
   if (!preparado) return preparado;
   ResultadoMotor r = motor.run(a, carpeta);
   if (!r.ok) return Resultado::Error(r.textoCompleto());
@@ -270,6 +272,9 @@ Resultado EjecutaKriging(SesionKriging& s, const std::string& nombre, const std:
   const std::string dir = carpeta.empty() ? std::filesystem::current_path(ec).string()
                                           : std::filesystem::absolute(carpeta, ec).string();
   AplicaResultado(s, r, nombre, dir);
+  // After the engine's log has reached the folder: its lines stay as they are.
+  if (Resultado anotado = AnotaDatosFuera(dir, fuera); !anotado)
+    preparado.mensaje += (preparado.mensaje.empty() ? "" : "\n") + anotado.mensaje;
   return preparado;  // with the rows left out and the run's warning, if any
 }
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/argumentos_sku.h"
+#include "core/datos_fuera.h"
 #include "core/motor_kriging.h"
 #include "core/resultado.h"
 #include "core/sesion_kriging.h"
@@ -29,7 +30,8 @@ std::string MensajeGenerando(const std::string& nombre);  // "Generando superfic
 // present go to the engine, coinciding points resolved by the session's
 // policy. Success may carry how many rows were left out (MensajeFilasFuera),
 // which points were merged, and the warning that the run will be slow or large.
-Resultado PreparaArgumentos(const SesionKriging& sesion, ArgumentosSKU& argumentos);
+// `fuera`, when given, gets those two counts.
+Resultado PreparaArgumentos(const SesionKriging& sesion, ArgumentosSKU& argumentos, DatosFuera* fuera = nullptr);
 
 // "Se han dejado fuera N filas con valores ausentes en X, Y o Z", followed,
 // when `numeros` (1-based row numbers) is given, by the first ten of them:
@@ -67,7 +69,8 @@ ModeloAjustado ModeloDelResumen(const ResumenMotor& resumen);
 // folder `carpeta`, and on success apply the result. On failure the session
 // is unchanged and the message is the runner's (kErrorLlamadaMotor, the code,
 // the engine's diagnosis). `nombre` is the Z variable's name without trailing
-// blanks. Success may carry PreparaArgumentos's warning.
+// blanks. Success may carry PreparaArgumentos's warning; the rows and points
+// left out are appended to the run's KRIGING.LOG (AnotaDatosFuera).
 Resultado EjecutaKriging(SesionKriging& sesion, const std::string& nombre, const std::string& carpeta,
                          MotorKriging& motor);
 

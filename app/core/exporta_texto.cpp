@@ -21,8 +21,9 @@ const std::vector<float>& Valores(const SuperficiesKriging& s, Banda b) {
   return b == Banda::Prediccion ? s.SupPred : s.SupVar;
 }
 
-Resultado RejillaValida(const std::string& ruta, const SuperficiesKriging& s) {
-  if (s.nx < 1 || s.ny < 1 || s.SupPred.size() != size_t(s.nx) * size_t(s.ny) || s.SupVar.size() != s.SupPred.size())
+Resultado RejillaValida(const std::string& ruta, const SuperficiesKriging& s, Banda banda = Banda::Prediccion) {
+  if (s.nx < 1 || s.ny < 1 || s.SupPred.size() != size_t(s.nx) * size_t(s.ny) ||
+      (!s.SupVar.empty() && s.SupVar.size() != s.SupPred.size()) || Valores(s, banda).empty())
     return Resultado::Error(ruta + ": no hay superficies que exportar.");
   return Resultado::Exito();
 }
@@ -43,7 +44,7 @@ std::string RutaVarianza(const std::string& ruta) {
 }
 
 Resultado EscribeAsc(const std::string& ruta, const SuperficiesKriging& s, Banda banda) {
-  if (Resultado r = RejillaValida(ruta, s); !r) return r;
+  if (Resultado r = RejillaValida(ruta, s, banda); !r) return r;
   const std::vector<float>& v = Valores(s, banda);
   return EscribeArchivoAtomico(ruta, [&](EscrituraAtomica& w, std::string&) {
     // The lower-left corner of the lower-left cell: half a cell from its node.
@@ -72,7 +73,7 @@ Resultado EscribeAsc(const std::string& ruta, const SuperficiesKriging& s, Banda
 }
 
 Resultado EscribeGrd(const std::string& ruta, const SuperficiesKriging& s, Banda banda) {
-  if (Resultado r = RejillaValida(ruta, s); !r) return r;
+  if (Resultado r = RejillaValida(ruta, s, banda); !r) return r;
   const std::vector<float>& v = Valores(s, banda);
   float zmin = 0, zmax = 0;
   bool hay = false;
@@ -106,14 +107,17 @@ Resultado EscribeGrd(const std::string& ruta, const SuperficiesKriging& s, Banda
 Resultado EscribeCsvNodos(const std::string& ruta, const SuperficiesKriging& s) {
   if (Resultado r = RejillaValida(ruta, s); !r) return r;
   return EscribeArchivoAtomico(ruta, [&](EscrituraAtomica& w, std::string&) {
-    if (!w.escribe("x,y,prediccion,varianza\n")) return false;
+    // One surface alone (read from a file) is just "valor".
+    const bool una = s.SupVar.empty();
+    if (!w.escribe(una ? "x,y,valor\n" : "x,y,prediccion,varianza\n")) return false;
     std::string c;
     for (int j = 0; j < s.ny; ++j) {
       c.clear();
       for (int i = 0; i < s.nx; ++i) {
         const size_t k = size_t(i) + size_t(j) * size_t(s.nx);
         c += TextoDouble(double(s.xMin) + double(s.dx) * i) + "," + TextoDouble(double(s.yMin) + double(s.dy) * j);
-        c += EsHueco(s, k) ? std::string(",,") : "," + TextoFloat(s.SupPred[k]) + "," + TextoFloat(s.SupVar[k]);
+        if (una) c += EsHueco(s, k) ? std::string(",") : "," + TextoFloat(s.SupPred[k]);
+        else c += EsHueco(s, k) ? std::string(",,") : "," + TextoFloat(s.SupPred[k]) + "," + TextoFloat(s.SupVar[k]);
         c += '\n';
       }
       if (!w.escribe(c)) return false;

@@ -26,7 +26,8 @@ bool EsHueco(const SuperficiesKriging& s, size_t indice);
 
 Resultado EscribeAsc(const std::string& ruta, const SuperficiesKriging& s, Banda banda);
 Resultado EscribeGrd(const std::string& ruta, const SuperficiesKriging& s, Banda banda);
-// "x,y,prediccion,varianza", one line per node, X fastest, holes empty.
+// "x,y,prediccion,varianza", one line per node, X fastest, holes empty;
+// "x,y,valor" for one surface alone (SupVar empty).
 Resultado EscribeCsvNodos(const std::string& ruta, const SuperficiesKriging& s);
 
 // "dir/nombre.ext" -> "dir/nombre_var.ext": where one-surface formats put the variance.

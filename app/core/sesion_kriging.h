@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/datos_espaciales.h"
+#include "core/datos_fuera.h"
 #include "core/duplicados.h"
 #include "core/opciones_kriging.h"
 
@@ -18,7 +19,7 @@ struct SuperficiesKriging {
   int nx = 0, ny = 0;
   float xMin = 0, yMin = 0, dx = 0, dy = 0;
   std::vector<float> SupPred;  // kriged values
-  std::vector<float> SupVar;   // kriging variances
+  std::vector<float> SupVar;   // kriging variances; empty for one surface alone (read from a file)
   float zMin = 0, zMax = 0;    // smallest and largest kriged value of the run
 };
 
@@ -61,6 +62,7 @@ struct SesionKriging {
   ModeloAjustado modelo;               // model fitted by that run
   ResumenLocal resumenLocal;           // that run's neighbourhood counts
   std::vector<std::string> avisos;     // that run's warnings as the engine reported them
+  DatosFuera datosFuera;               // that run's rows left out and points merged
 };
 
 }  // namespace sorvan

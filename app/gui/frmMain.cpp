@@ -86,6 +86,9 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent), sesion_(std::make_uniqu
   createActions();
   createMenus();
   createStatusBar();
+  // The File and Edit commands follow the active window (data or surface),
+  // with or without a data set open.
+  connect(mdi_, &QMdiArea::subWindowActivated, this, &frmMain::actualizarAccionesDatos);
 
   // Load: placement, start-up folder, "&Kriging" greyed until data are open.
   readSettings();
@@ -159,6 +162,10 @@ void frmMain::createActions() {
     QMdiSubWindow* activa = mdi_->activeSubWindow();
     if (activa && activa->widget() && activa->widget()->property("superficieDelCalculo").toBool()) {
       ExportarSuperficies(this, *sesion_);
+      return;
+    }
+    if (activa && activa->widget() && !activa->widget()->property("archivoSuperficie").toString().isEmpty()) {
+      ExportarSuperficieArchivo(this, activa->widget()->property("archivoSuperficie").toString());
       return;
     }
     if (datos_) datos_->GuardarComo();
@@ -497,15 +504,15 @@ void frmMain::creaVentanaDatos() {
   subDatos_->setWindowIcon(windowIcon());
   mdi_->addSubWindow(subDatos_);
   subDatos_->resize(mdi_->viewport()->size() * 0.9);
-  connect(mdi_, &QMdiArea::subWindowActivated, this, &frmMain::actualizarAccionesDatos);
 }
 
 void frmMain::actualizarAccionesDatos() {
   const bool hay = datos_ && subDatos_ && subDatos_->isVisible();
   for (QAction* a : {mnuCerrar_, mnuInformacion_, mnuCortar_, mnuCopiar_, mnuPegar_}) a->setEnabled(hay);
   QMdiSubWindow* activa = mdi_->activeSubWindow();
-  const bool superficie =
-      activa && activa->widget() && activa->widget()->property("superficieDelCalculo").toBool();
+  const bool superficie = activa && activa->widget() &&
+                          (activa->widget()->property("superficieDelCalculo").toBool() ||
+                           !activa->widget()->property("archivoSuperficie").toString().isEmpty());
   mnuGuardarComo_->setEnabled(hay || superficie);
   mnuGuardar_->setEnabled(hay);
   mnuGuardarTodo_->setEnabled(hay && datos_->Modificado());

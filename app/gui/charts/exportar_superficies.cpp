@@ -2,11 +2,13 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QStringList>
 
 #include "core/sesion_kriging.h"
 #include "platform/cFileDlg.h"
+#include "platform/chart_files.h"
 #include "platform/gis/formatos_exportacion.h"
 
 QString FiltroExportacionDialogo() {
@@ -37,6 +39,45 @@ bool ExportarSuperficiesA(QWidget* padre, const sorvan::SesionKriging& s, const 
   if (escritos)
     for (const std::string& h : hechos) *escritos << QString::fromStdString(h);
   return true;
+}
+
+bool ExportarSuperficieArchivoA(QWidget* padre, const QString& sup, const QString& ruta, QStringList* escritos) {
+  SurfaceGrid rejilla;
+  QString error;
+  sorvan::Resultado r;
+  if (!ReadSurfaceFile(sup, rejilla, &error)) {
+    r = sorvan::Resultado::Error(error.toStdString());
+  } else {
+    sorvan::SuperficiesKriging s;
+    s.nx = rejilla.nx, s.ny = rejilla.ny;
+    s.xMin = float(rejilla.xMin), s.yMin = float(rejilla.yMin);
+    s.dx = float(rejilla.dx), s.dy = float(rejilla.dy);
+    // The file's own hole value becomes the program's.
+    s.SupPred.resize(rejilla.z.size());
+    for (size_t k = 0; k < rejilla.z.size(); ++k)
+      s.SupPred[k] = rejilla.isHole(rejilla.z[k]) ? sorvan::kValorHueco : rejilla.z[k];
+    std::vector<std::string> hechos;
+    r = sorvan::ExportaSuperficies(QFile::encodeName(ruta).toStdString(), s, std::string(), &hechos);
+    if (r && escritos)
+      for (const std::string& h : hechos) *escritos << QString::fromStdString(h);
+  }
+  if (!r)
+    QMessageBox::critical(padre, QStringLiteral("Sorvan"),
+                          QStringLiteral("No se ha guardado la superficie.\n%1").arg(QString::fromStdString(r.mensaje)));
+  return r.ok;
+}
+
+bool ExportarSuperficieArchivo(QWidget* padre, const QString& sup) {
+  cFileDlg dlg;
+  dlg.OwnerHwnd = padre;
+  dlg.Filter = FiltroExportacionDialogo();
+  dlg.FilterIndex = 1;
+  dlg.DefaultExt = QStringLiteral("tif");
+  const QFileInfo info(sup);
+  dlg.InitDirectory = info.absolutePath();
+  QString archivo = info.completeBaseName() + QStringLiteral(".tif");
+  if (!dlg.VBGetSaveFileName(archivo)) return false;
+  return ExportarSuperficieArchivoA(padre, sup, archivo);
 }
 
 bool ExportarSuperficies(QWidget* padre, const sorvan::SesionKriging& s) {

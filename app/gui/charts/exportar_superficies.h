@@ -19,3 +19,9 @@ bool ExportarSuperficiesA(QWidget* padre, const sorvan::SesionKriging& sesion, c
 
 // Asks for a file name and exports; false if cancelled or failed.
 bool ExportarSuperficies(QWidget* padre, const sorvan::SesionKriging& sesion);
+
+// The same for a surface file (".sup") shown in a window: its one surface,
+// written as a prediction alone (no "_var" file, a single GeoTIFF band), the
+// grid and holes taken from the file's header.
+bool ExportarSuperficieArchivoA(QWidget* padre, const QString& sup, const QString& ruta, QStringList* escritos = nullptr);
+bool ExportarSuperficieArchivo(QWidget* padre, const QString& sup);

@@ -213,7 +213,10 @@ bool frmChart3D::Cargar(int kind, const QString& texto, const sorvan::SesionKrig
       ok = g.LoadGridValues(valores.data(), nodos);
     }
   } else if (kind == 3) {
-    ok = g.LoadGridFile(ArchivoExistente(texto), error);
+    const QString ruta = ArchivoExistente(texto);
+    ok = g.LoadGridFile(ruta, error);
+    // "Guardar como..." exports the file's surface from this window.
+    if (ok) setProperty("archivoSuperficie", ruta);
   }
   g.Batch(false);
   return ok;

@@ -28,6 +28,8 @@ public:
   // empty. Returns false, with `error` naming the file (kind 3) or saying that
   // there is no run to show (kinds 1 and 2), when there is nothing to draw,
   // or naming the surface when this system cannot draw 3-D graphs (no OpenGL).
+  // A file shown (kind 3) is kept in the property "archivoSuperficie", for
+  // "Guardar como...".
   bool Cargar(int kind, const QString& texto, const sorvan::SesionKriging& sesion, QString* error);
 
   // A toolbar button by its key ("vista1" ... "vista5", "etiquetas", "solida").

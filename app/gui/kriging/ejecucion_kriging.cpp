@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QStandardPaths>
+#include <QStringList>
 #include <QTimer>
 
 #include "core/carpeta_resultados.h"
@@ -43,7 +44,8 @@ FinKriging EjecutaKrigingVentana(QWidget* padre, sorvan::SesionKriging& sesion, 
     return FinKriging::Cancelado;
   }
   sorvan::ArgumentosSKU argumentos;
-  sorvan::Resultado r = sorvan::PreparaArgumentos(sesion, argumentos);
+  sorvan::DatosFuera fuera;
+  sorvan::Resultado r = sorvan::PreparaArgumentos(sesion, argumentos, &fuera);
   if (!r) {
     QMessageBox::warning(padre, QStringLiteral("Sorvan: Kriging 2D"), QString::fromStdString(r.mensaje));
     MensajeEstado(QStringLiteral("Preparado"));
@@ -107,6 +109,10 @@ FinKriging EjecutaKrigingVentana(QWidget* padre, sorvan::SesionKriging& sesion, 
     resultado = FinKriging::Fallo;
   } else {
     sorvan::AplicaResultado(sesion, fin, nombre.toStdString(), carpeta);
+    // After the engine's log has reached the folder: its lines stay as they are.
+    sesion.datosFuera = fuera;
+    const sorvan::Resultado anotado = sorvan::AnotaDatosFuera(carpeta, fuera);
+    if (!anotado) QMessageBox::warning(padre, kTituloPrograma, QString::fromStdString(anotado.mensaje));
     // The "Guardar" frame's files; a failure is told, the run's results stay.
     const sorvan::Resultado guardado = sorvan::GuardaTrasCalculo(sesion);
     if (!guardado)
@@ -114,14 +120,20 @@ FinKriging EjecutaKrigingVentana(QWidget* padre, sorvan::SesionKriging& sesion, 
                            QStringLiteral("El cálculo ha terminado, pero no se han guardado las superficies.\n%1")
                                .arg(QString::fromStdString(guardado.mensaje)));
   }
-  // A local run says how many nodes it left as holes (the log has the causes).
+  MensajeEstado(resultado == FinKriging::Hecho ? EstadoTrasKriging(sesion) : QStringLiteral("Preparado"));
+  return resultado;
+}
+
+QString EstadoTrasKriging(const sorvan::SesionKriging& sesion) {
+  // What the run left out of the data, and how many nodes a local run left
+  // as holes (the log has the causes).
+  QStringList partes;
+  if (!sesion.datosFuera.vacio()) partes << QString::fromStdString(sorvan::TextoDatosFuera(sesion.datosFuera));
   const sorvan::ResumenLocal& local = sesion.resumenLocal;
   const long long huecos = local.pocosVecinos + local.singulares;
-  if (resultado == FinKriging::Hecho && local.local && huecos > 0)
-    MensajeEstado(QStringLiteral("Preparado (kriging local: %1 nodos sin valor)").arg(huecos));
-  else
-    MensajeEstado(QStringLiteral("Preparado"));
-  return resultado;
+  if (local.local && huecos > 0) partes << QStringLiteral("kriging local: %1 nodos sin valor").arg(huecos);
+  return partes.isEmpty() ? QStringLiteral("Preparado")
+                          : QStringLiteral("Preparado (%1)").arg(partes.join(QStringLiteral("; ")));
 }
 
 QString CarpetaUsuarioDatos() {

@@ -19,6 +19,11 @@ enum class FinKriging { Hecho, Fallo, Cancelado };
 // on failure or cancellation the session keeps the surfaces it had.
 FinKriging EjecutaKrigingVentana(QWidget* padre, sorvan::SesionKriging& sesion, const QString& nombre);
 
+// The status text after the session's last successful run: "Preparado", with
+// the rows left out, the points merged and a local run's holes when there are
+// any ("Preparado (2 filas sin X, Y o Z; 1 punto repetido promediado)").
+QString EstadoTrasKriging(const sorvan::SesionKriging& sesion);
+
 // The user's data folder (where results go when the data's own folder is
 // read-only) and the folder the session's next run writes to.
 QString CarpetaUsuarioDatos();

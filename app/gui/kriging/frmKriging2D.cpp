@@ -261,6 +261,8 @@ void frmKriging2D::CoAceptar_Click() {
   // opened now would show them under this variable's name, so none open.
   if (Ejecutar(padre, sesion_, nombre) != FinKriging::Hecho) return;
   abrirResultados();
+  // The windows just opened said "Preparado": the run's own status again.
+  ShowStatusOf(padre, EstadoTrasKriging(sesion_));
   MostrarAvisosEjecucion(padre, sesion_);
 }
 

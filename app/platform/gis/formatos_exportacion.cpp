@@ -47,7 +47,7 @@ Resultado ExportaSuperficies(const std::string& ruta, const SuperficiesKriging& 
   Resultado r = f->escribe(ruta, s, Banda::Prediccion, crs);
   if (!r) return r;
   if (escritos) escritos->push_back(ruta);
-  if (f->dosSuperficies) return r;
+  if (f->dosSuperficies || s.SupVar.empty()) return r;  // one surface alone: no "_var" file
   const std::string var = RutaVarianza(ruta);
   r = f->escribe(var, s, Banda::Varianza, crs);
   if (r && escritos) escritos->push_back(var);

@@ -28,7 +28,8 @@ const FormatoExportacion* FormatoDeRuta(const std::string& ruta);
 
 // Exports the surfaces to `ruta` in the format of its extension; the files
 // written are added to `escritos`. An unknown extension is an error listing
-// the known ones.
+// the known ones. One surface alone (SupVar empty) is written as the
+// prediction only: no "_var" file, a single GeoTIFF band.
 Resultado ExportaSuperficies(const std::string& ruta, const SuperficiesKriging& s, const std::string& crs,
                              std::vector<std::string>* escritos = nullptr);
 

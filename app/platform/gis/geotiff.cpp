@@ -17,8 +17,10 @@ namespace sorvan {
 
 Resultado EscribeGeoTiff(const std::string& ruta, const SuperficiesKriging& s, const std::string& crs) {
   IniciaGdal();
-  if (s.nx < 1 || s.ny < 1 || s.SupPred.size() != size_t(s.nx) * size_t(s.ny) || s.SupVar.size() != s.SupPred.size())
+  if (s.nx < 1 || s.ny < 1 || s.SupPred.size() != size_t(s.nx) * size_t(s.ny) || (!s.SupVar.empty() && s.SupVar.size() != s.SupPred.size()))
     return Resultado::Error(ruta + ": no hay superficies que exportar.");
+  // One surface alone (read from a file) is a single band.
+  const int bandas = s.SupVar.empty() ? 1 : 2;
   OGRSpatialReference srs;
   if (!crs.empty() && !LeeCrs(crs, srs))
     return Resultado::Error("No se reconoce el sistema de referencia «" + crs + "».");
@@ -36,7 +38,7 @@ Resultado EscribeGeoTiff(const std::string& ruta, const SuperficiesKriging& s, c
   CPLErrorReset();
   GDALDriver* drv = GetGDALDriverManager()->GetDriverByName("GTiff");
   if (!drv) return falla("GDAL no tiene el controlador GeoTIFF");
-  GDALDataset* ds = drv->Create(temporal.string().c_str(), s.nx, s.ny, 2, GDT_Float32, nullptr);
+  GDALDataset* ds = drv->Create(temporal.string().c_str(), s.nx, s.ny, bandas, GDT_Float32, nullptr);
   if (!ds) return falla(UltimoErrorGdal("no se pudo crear"));
   // The top-left corner of the top-left pixel, half a cell from its node.
   double gt[6] = {double(s.xMin) - double(s.dx) / 2, double(s.dx), 0,
@@ -44,10 +46,10 @@ Resultado EscribeGeoTiff(const std::string& ruta, const SuperficiesKriging& s, c
   bool ok = ds->SetGeoTransform(gt) == CE_None;
   if (ok && !crs.empty()) ok = ds->SetSpatialRef(&srs) == CE_None;
   std::vector<float> fila(size_t(s.nx));
-  for (int b = 1; b <= 2 && ok; ++b) {
+  for (int b = 1; b <= bandas && ok; ++b) {
     GDALRasterBand* banda = ds->GetRasterBand(b);
     banda->SetNoDataValue(kSinDatoRaster);
-    banda->SetDescription(b == 1 ? "prediccion" : "varianza");
+    banda->SetDescription(bandas == 1 ? "valor" : b == 1 ? "prediccion" : "varianza");
     const std::vector<float>& v = b == 1 ? s.SupPred : s.SupVar;
     for (int r = 0; r < s.ny && ok; ++r) {
       const int j = s.ny - 1 - r;  // rows from the top (largest Y)

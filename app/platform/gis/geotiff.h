@@ -3,6 +3,7 @@
 // variance, holes as no-data (kSinDatoRaster), each node at the centre of its
 // pixel, the coordinate reference system when known. Written under a
 // temporary name in the same folder and renamed when GDAL reports no error.
+// One surface alone (SupVar empty) is a single band.
 #include <string>
 
 #include "core/resultado.h"

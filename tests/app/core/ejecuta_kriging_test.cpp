@@ -8,6 +8,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 using namespace sorvan;
 namespace fs = std::filesystem;
@@ -183,4 +184,56 @@ TEST(PreparaArgumentos, RowsWithAMissingValueAreNamedByTheirNumber) {
   EXPECT_NE(r.mensaje.find("Se han dejado fuera 2 filas con valores ausentes en X, Y o Z (filas 2 y 6)."),
             std::string::npos)
       << r.mensaje;
+}
+
+TEST(PreparaArgumentos, CountsTheRowsLeftOutAndThePointsMerged) {
+  SesionKriging s = Sesion();
+  // Eight rows: the fixture's five, row 6 at row 1's place, row 7 without Y,
+  // row 8 without Z: 2 rows left out, 1 point merged.
+  DatosEspaciales& d = s.datos;
+  d.N = 8;
+  d.matriz.clear();
+  for (int k = 1; k <= 4; ++k)
+    for (int i = 1; i <= 8; ++i) d.matriz.push_back(double(10 * k + (i == 6 ? 1 : i)));
+  d.matriz[size_t(0 * 8 + 6)] = NAN;  // column a (Y) of row 7
+  d.matriz[size_t(3 * 8 + 7)] = NAN;  // column d (Z) of row 8
+  s.opciones.Media = 0;
+  s.opciones.NMinAjus = 1;
+  for (PoliticaDuplicados p : {PoliticaDuplicados::Promedio, PoliticaDuplicados::Primero}) {
+    s.duplicados = p;
+    ArgumentosSKU a;
+    DatosFuera fuera;
+    const Resultado r = PreparaArgumentos(s, a, &fuera);
+    ASSERT_TRUE(r.ok) << r.mensaje;
+    EXPECT_EQ(a.n, 5);  // 8 rows - 2 incomplete - 1 merged
+    EXPECT_EQ(fuera.filasSinXYZ, 2);
+    EXPECT_EQ(fuera.puntosUnidos, 1);
+    EXPECT_EQ(fuera.politica, p);
+  }
+}
+
+TEST(DatosFuera, TextsSayTheCountsInSpanish) {
+  EXPECT_EQ(TextoDatosFuera({}), "");
+  EXPECT_EQ(TextoDatosFuera({1, 0, PoliticaDuplicados::Error}), "1 fila sin X, Y o Z");
+  EXPECT_EQ(TextoDatosFuera({2, 3, PoliticaDuplicados::Promedio}), "2 filas sin X, Y o Z; 3 puntos repetidos promediados");
+  EXPECT_EQ(TextoDatosFuera({0, 1, PoliticaDuplicados::Primero}), "1 punto repetido descartado");
+  EXPECT_EQ(LineaRegistroDatosFuera({0, 1, PoliticaDuplicados::Promedio}),
+            "Datos fuera del cálculo: 1 punto repetido promediado.");
+}
+
+TEST(DatosFuera, IsAppendedToTheLogLeavingTheEngineLinesAsTheyAre) {
+  const fs::path dir = fs::temp_directory_path() / ("datos_fuera_" + std::to_string(::getpid()));
+  fs::create_directories(dir);
+  const std::string motor = "Ajuste del modelo\r\nTerminado.\r\n";
+  std::ofstream(dir / "KRIGING.LOG", std::ios::binary) << motor;
+  ASSERT_TRUE(AnotaDatosFuera(dir.string(), {}).ok);  // nothing left out: nothing written
+  ASSERT_TRUE(AnotaDatosFuera(dir.string(), {2, 0, PoliticaDuplicados::Error}).ok);
+  std::ifstream in(dir / "KRIGING.LOG", std::ios::binary);
+  const std::string texto((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(texto, motor + "Datos fuera del cálculo: 2 filas sin X, Y o Z.\n");
+  // A folder that cannot be written to is named in the failure.
+  const Resultado r = AnotaDatosFuera((dir / "no-existe").string(), {1, 0, PoliticaDuplicados::Error});
+  EXPECT_FALSE(r.ok);
+  EXPECT_NE(r.mensaje.find("no-existe"), std::string::npos) << r.mensaje;
+  fs::remove_all(dir);
 }

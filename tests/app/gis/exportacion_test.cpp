@@ -179,6 +179,41 @@ TEST_F(ExportacionTest, CsvOfNodesListsEveryNodeWithItsCoordinates) {
     }
 }
 
+// One surface alone (a surface file shown in a window): no variance to write.
+TEST_F(ExportacionTest, OneSurfaceAloneIsASingleBandAndNoVarianceFile) {
+  SuperficiesKriging s = Rejilla();
+  s.SupVar.clear();
+  const std::string tif = (dir_ / "sola.tif").string();
+  std::vector<std::string> escritos;
+  Resultado r = ExportaSuperficies(tif, s, "", &escritos);
+  ASSERT_TRUE(r.ok) << r.mensaje;
+  EXPECT_EQ(escritos, std::vector<std::string>{tif});
+  const Raster t = LeeRaster(tif);
+  ASSERT_EQ(t.bandas, 1);
+  Comprueba(t, 0, s, true, "GeoTIFF de una banda");
+  EXPECT_EQ(t.sinDato[0], kSinDatoRaster);
+  for (const char* nombre : {"sola.asc", "sola.grd"}) {
+    const std::string ruta = (dir_ / nombre).string();
+    escritos.clear();
+    r = ExportaSuperficies(ruta, s, "", &escritos);
+    ASSERT_TRUE(r.ok) << r.mensaje;
+    EXPECT_EQ(escritos, std::vector<std::string>{ruta});
+    EXPECT_FALSE(fs::exists(RutaVarianza(ruta))) << nombre;
+    Comprueba(LeeRaster(ruta), 0, s, true, nombre);
+  }
+  const std::string csv = (dir_ / "sola.csv").string();
+  ASSERT_TRUE(ExportaSuperficies(csv, s, "").ok);
+  std::ifstream f(csv);
+  std::string linea;
+  std::getline(f, linea);
+  EXPECT_EQ(linea, "x,y,valor");
+  std::getline(f, linea);  // node (1, 1)
+  EXPECT_EQ(linea, "1000.25,-20.5," + TextoFloat(s.SupPred[0]));
+  // Node (2, 3), 1-based, is the hole: an empty value.
+  for (int k = 1; k <= 1 + 2 * 5; ++k) std::getline(f, linea);
+  EXPECT_EQ(linea, "1002.75,-12.5,");
+}
+
 TEST_F(ExportacionTest, UnknownFormatsAndCrsAndUnwritableFoldersAreMessages) {
   const SuperficiesKriging s = Rejilla();
   Resultado r = ExportaSuperficies((dir_ / "mapa.png").string(), s, "");

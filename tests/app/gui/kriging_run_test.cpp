@@ -248,6 +248,54 @@ TEST_F(EjecucionTest, FalloDelMotorSeInformaYConservaLoAnterior) {
   EXPECT_EQ(TitulosVentanas(*principal).toStdString(), ventanasAntes.toStdString());
 }
 
+TEST_F(EjecucionTest, FilasSinXYZYPuntosRepetidosSeDicenEnElRegistroYEnLaBarraDeEstado) {
+  // 30 points, point 1 again with another value, and two rows without Z.
+  const QString ruta = carpeta.filePath("ausentes.dae");
+  {
+    QFile f(ruta);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Text));
+    QByteArray texto = "\"ausentes\"\n3,33\n\"x\",\"\",0\n\"y\",\"\",0\n\"v\",\"\",0\n";
+    for (int i = 0; i < 30; ++i) {
+      const int x = (i % 6) * 17 + (i * 7) % 5, y = (i / 6) * 19 + (i * 3) % 4;
+      texto += QByteArray::number(x) + "," + QByteArray::number(y) + "," +
+               QByteArray::number(0.1 * ((i % 6) * 17) + 0.05 * ((i / 6) * 19) + i % 3) + "\n";
+    }
+    texto += "0,0,1\n40,50,NA\n60,10,\n";
+    f.write(texto);
+  }
+  ASSERT_TRUE(principal->AbrirDatos(ruta));
+  sesion().duplicados = sorvan::PoliticaDuplicados::Promedio;
+  sesion().carpetaElegida = QFile::encodeName(carpeta.path()).toStdString();
+  sesion().carpetaElegidaPara = sesion().archivoDatos;
+
+  // The notice of the rows left out is answered "Sí"; other boxes "Aceptar".
+  Respuesta<frmKriging2D> dialogo([](frmKriging2D* d) {
+    d->ComboZ->setCurrentIndex(d->ComboZ->findText("v", Qt::MatchStartsWith));
+    QTest::mouseClick(d->CoAceptar, Qt::LeftButton);
+  });
+  QStringList textos;
+  Respuesta<QMessageBox> cajas(
+      [&textos](QMessageBox* box) {
+        textos << box->text();
+        (box->button(QMessageBox::Yes) ? box->button(QMessageBox::Yes) : box->button(QMessageBox::Ok))->click();
+      },
+      3);
+  MostrarKriging2D(*principal);
+  ASSERT_EQ(dialogo.vistas(), 1);
+  ASSERT_TRUE(sesion().haySuperficies) << textos.join(" | ").toStdString();
+  EXPECT_EQ(sesion().variableSuperficies, "v");
+
+  EXPECT_EQ(principal->TextoEstado(), "Preparado (2 filas sin X, Y o Z; 1 punto repetido promediado)")
+      << textos.join(" | ").toStdString();
+  Captura(principal.get(), "kriging_rows_left_out.png");
+  // The run log: the engine's lines as it wrote them, ending in "Terminado.",
+  // then the program's line.
+  const QList<QByteArray> lineas = Contenido(carpeta.path(), "KRIGING.LOG").trimmed().split('\n');
+  ASSERT_GE(lineas.size(), 2);
+  EXPECT_EQ(lineas.last(), "Datos fuera del cálculo: 2 filas sin X, Y o Z; 1 punto repetido promediado.");
+  EXPECT_EQ(lineas[lineas.size() - 2].trimmed(), "Terminado.");
+}
+
 TEST_F(EjecucionTest, CancelarDetieneElMotorYConservaLasSuperficies) {
   KrigingDesdeElDialogo("logzinc");
   ASSERT_TRUE(sesion().haySuperficies);

@@ -520,6 +520,60 @@ TEST_F(MainWindowTest, AFailedChartNamesTheFileAndTheProgramGoesOn) {
   EXPECT_TRUE(w.isVisible());
 }
 
+// "Guardar como..." on a window opened from a surface file writes that
+// surface: an ESRI ASCII grid whose corner, cell size, values and no-data
+// agree with the file's header and rows (each node at the centre of its cell).
+TEST_F(MainWindowTest, SaveAsOnASurfaceFileWindowExportsThatSurface) {
+  // GRID 3 x 2, hole -99, cells 2.5 square, first node (100, 200); row i
+  // holds the nodes of x = 100 + 2.5 i, for y = 200 and 202.5. Node (1, 1),
+  // 0-based, is a hole.
+  const QString sup = datos_.filePath("mapa.sup");
+  escribir(sup, "# 1.5 6.25\nGRID 3 2\n-99 2.5 2.5 100 200\n1.5 2.25\n3.125 -99\n5 6.25\n");
+  frmMain w;
+  w.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+  AlAparecerModal([&](QWidget* m) {
+    auto* fd = qobject_cast<QFileDialog*>(m);
+    ASSERT_NE(fd, nullptr);
+    EligeArchivo(fd, sup);
+  });
+  item(w, "mnuSuperficie")->trigger();
+  ASSERT_NE(w.AreaMDI()->activeSubWindow(), nullptr);
+  EXPECT_TRUE(w.AreaMDI()->activeSubWindow()->windowTitle().endsWith("mapa.sup"));
+  ASSERT_TRUE(item(w, "mnuGuardarComo")->isEnabled());
+
+  const QString asc = datos_.filePath("mapa.asc");
+  AlAparecerModal([&](QWidget* m) {
+    auto* fd = qobject_cast<QFileDialog*>(m);
+    ASSERT_NE(fd, nullptr);
+    EligeArchivo(fd, asc);
+  });
+  item(w, "mnuGuardarComo")->trigger();
+  QFile f(asc);
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << asc.toStdString();
+  const QStringList lineas = QString::fromLatin1(f.readAll()).split('\n', Qt::SkipEmptyParts);
+  ASSERT_EQ(lineas.size(), 8) << lineas.join(" | ").toStdString();
+  auto valor = [&](int linea) { return lineas[linea].section(' ', -1).toDouble(); };
+  EXPECT_EQ(lineas[0].simplified(), "ncols 3");
+  EXPECT_EQ(lineas[1].simplified(), "nrows 2");
+  EXPECT_EQ(valor(2), 100 - 2.5 / 2);  // xllcorner
+  EXPECT_EQ(valor(3), 200 - 2.5 / 2);  // yllcorner
+  EXPECT_EQ(valor(4), 2.5);            // cellsize
+  const double sinDato = valor(5);
+  // Rows from the top (y = 202.5), X fastest.
+  const QStringList arriba = lineas[6].simplified().split(' '), abajo = lineas[7].simplified().split(' ');
+  ASSERT_EQ(arriba.size(), 3);
+  ASSERT_EQ(abajo.size(), 3);
+  EXPECT_EQ(abajo[0].toFloat(), 1.5f);
+  EXPECT_EQ(abajo[1].toFloat(), 3.125f);
+  EXPECT_EQ(abajo[2].toFloat(), 5.0f);
+  EXPECT_EQ(arriba[0].toFloat(), 2.25f);
+  EXPECT_EQ(arriba[1].toDouble(), sinDato);
+  EXPECT_EQ(arriba[2].toFloat(), 6.25f);
+  // The file holds one surface: no variance beside it.
+  EXPECT_FALSE(QFile::exists(datos_.filePath("mapa_var.asc")));
+}
+
 TEST_F(MainWindowTest, AboutBoxShowsSystemInformation) {
   frmMain w;
   w.show();
