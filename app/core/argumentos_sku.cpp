@@ -20,6 +20,16 @@ bool ArgumentosSKU::coherentes(std::string* motivo) const {
   return true;
 }
 
+void ArgumentosSKU::ponRejilla(double x0, double y0, double pasoX, double pasoY) {
+  rejillaDoble = RejillaDoble{x0, y0, pasoX, pasoY};
+  xMin = float(x0);
+  yMin = float(y0);
+  dx = float(pasoX);
+  dy = float(pasoY);
+}
+
+RejillaDoble ArgumentosSKU::rejilla() const { return rejillaDoble.value_or(RejillaDoble{xMin, yMin, dx, dy}); }
+
 void ArgumentosSKU::llama(FuncionSKU sku) {
   sku(&n, z.data(), x.data(), y.data(), &firstLag, &lagWidth, &lagCount, &fitLagCount, &modelCode,
       &trendDegree, &nx, &ny, &xMin, &yMin, &dx, &dy, &gridRows, prediction.data(), variance.data(),
@@ -29,13 +39,15 @@ void ArgumentosSKU::llama(FuncionSKU sku) {
 // Layout: a 4-byte tag ("SKUQ" request, "SKUR" reply), the scalars in argument
 // order, each array as its int64 length and its values, and the tag "FIN." at
 // the end, so that a reply cut short by a dying process is recognised. A local
-// run adds the tag "LOCL" and its neighbourhood record before "FIN.".
+// run adds the tag "LOCL" and its neighbourhood record before "FIN.", and a
+// grid known in double the tag "REJD" and its four values after that.
 namespace {
 constexpr char kTagPeticion[4] = {'S', 'K', 'U', 'Q'};
 constexpr char kTagRespuesta[4] = {'S', 'K', 'U', 'R'};
 constexpr char kTagFin[4] = {'F', 'I', 'N', '.'};
 constexpr char kTagDoble[4] = {'D', 'O', 'B', 'L'};
 constexpr char kTagLocal[4] = {'L', 'O', 'C', 'L'};
+constexpr char kTagRejilla[4] = {'R', 'E', 'J', 'D'};
 
 class Escritor {
  public:
@@ -113,6 +125,10 @@ std::string CodificaArgumentos(const ArgumentosSKU& a, bool respuesta) {
     e.s.append(kTagLocal, 4);
     e.valor(a.local);
   }
+  if (a.rejillaDoble) {
+    e.s.append(kTagRejilla, 4);
+    e.valor(*a.rejillaDoble);
+  }
   e.s.append(kTagFin, 4);
   // A request may carry the coordinates in double after the record.
   if (!respuesta && !a.xDoble.empty()) {
@@ -128,6 +144,14 @@ namespace {
 
 constexpr char kTagResumen[4] = {'R', 'E', 'S', 'U'};
 
+bool LeeRejilla(Lector& l, ArgumentosSKU& r) {
+  if (!l.tag(kTagRejilla)) return true;
+  RejillaDoble g;
+  if (!l.valor(g)) return false;
+  r.rejillaDoble = g;
+  return true;
+}
+
 bool LeeArgumentos(Lector& l, bool respuesta, ArgumentosSKU& r) {
   return l.tag(respuesta ? kTagRespuesta : kTagPeticion) && l.valor(r.n) && l.vector(r.z) &&
          l.vector(r.x) && l.vector(r.y) && l.valor(r.firstLag) && l.valor(r.lagWidth) &&
@@ -136,7 +160,7 @@ bool LeeArgumentos(Lector& l, bool respuesta, ArgumentosSKU& r) {
          l.valor(r.yMin) && l.valor(r.dx) && l.valor(r.dy) && l.valor(r.gridRows) &&
          l.vector(r.prediction) && l.vector(r.variance) && l.valor(r.holeValue) &&
          l.valor(r.VariogramOptions) && l.valor(r.VariogramParameters) &&
-         (!l.tag(kTagLocal) || (l.valor(r.local) && r.local.activo)) && l.tag(kTagFin);
+         (!l.tag(kTagLocal) || (l.valor(r.local) && r.local.activo)) && LeeRejilla(l, r) && l.tag(kTagFin);
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 //                       float* VariogramParameters);
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,11 @@ struct VecindarioLocal {
   int64_t nodosCalculados = 0, huecosPocosVecinos = 0, huecosSingulares = 0;
 };
 
+// The grid's origin and spacing in double, as the program's options hold them.
+struct RejillaDoble {
+  double xMin = 0, yMin = 0, dx = 0, dy = 0;
+};
+
 struct ArgumentosSKU {
   int32_t n = 0;
   std::vector<float> z, x, y;          // n values each
@@ -53,6 +59,10 @@ struct ArgumentosSKU {
   int32_t modelCode = 0, trendDegree = 0;
   int32_t nx = 0, ny = 0;
   float xMin = 0, yMin = 0, dx = 0, dy = 0;
+  // The same grid in double (unset: xMin..dy). Carried both ways; the helper
+  // places the nodes from it, since at a northing of millions of metres the
+  // single values are up to half a metre off.
+  std::optional<RejillaDoble> rejillaDoble;
   int32_t gridRows = 0;
   std::vector<float> prediction;       // gridRows * ny; in: holeValue = leave the node out
   std::vector<float> variance;         // gridRows * ny; out
@@ -60,6 +70,12 @@ struct ArgumentosSKU {
   std::array<int32_t, 7> VariogramOptions{-1, -1, -1, -1, -1, -1, -1};
   std::array<float, 10> VariogramParameters{-1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
   VecindarioLocal local;               // sent only when local.activo
+
+  // Sets the grid's origin and spacing: the double record and SKU's single
+  // arguments rounded from it.
+  void ponRejilla(double x0, double y0, double pasoX, double pasoY);
+  // The grid as exactly as it is known: the double record, else the singles.
+  RejillaDoble rejilla() const;
 
   // Sizes consistent (vectors as long as n and gridRows * ny say, gridRows >=
   // nx, no negative count)? `motivo` receives the first inconsistency.

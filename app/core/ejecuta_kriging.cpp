@@ -70,10 +70,7 @@ Resultado PreparaArgumentos(const SesionKriging& s, ArgumentosSKU& a, DatosFuera
   r.trendDegree = op.Media;
   r.nx = op.NRx;
   r.ny = op.NRy;
-  r.xMin = op.MinRx;
-  r.yMin = op.MinRy;
-  r.dx = op.LRx;
-  r.dy = op.LRy;
+  r.ponRejilla(op.MinRx, op.MinRy, op.LRx, op.LRy);
   r.gridRows = op.NRx;
   r.holeValue = kValorHueco;
   const size_t nodos = size_t(op.NRx) * size_t(op.NRy);
@@ -238,10 +235,11 @@ void AplicaSuperficies(SesionKriging& s, const ArgumentosSKU& salida, const std:
   SuperficiesKriging& sup = s.superficies;
   sup.nx = salida.nx;
   sup.ny = salida.ny;
-  sup.xMin = salida.xMin;
-  sup.yMin = salida.yMin;
-  sup.dx = salida.dx;
-  sup.dy = salida.dy;
+  const RejillaDoble rejilla = salida.rejilla();
+  sup.xMin = rejilla.xMin;
+  sup.yMin = rejilla.yMin;
+  sup.dx = rejilla.dx;
+  sup.dy = rejilla.dy;
   // gridRows equals nx for the program's own grids, but copy row by row in
   // case a caller used a larger leading dimension.
   sup.SupPred.resize(size_t(salida.nx) * size_t(salida.ny));

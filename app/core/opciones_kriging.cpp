@@ -90,15 +90,15 @@ Resultado RejillaAutomatica(const DatosEspaciales& datos, int colX, int colY, in
                             std::to_string(nx) + " x " + std::to_string(ny) + ").");
   if (colX < 1 || colX > datos.nvar || colY < 1 || colY > datos.nvar)
     return Resultado::Error("Las columnas X e Y no existen en los datos.");
-  const float lx = float(datos.maximo[size_t(colX - 1)] - datos.minimo[size_t(colX - 1)]) / float(nx - 2);
-  const float ly = float(datos.maximo[size_t(colY - 1)] - datos.minimo[size_t(colY - 1)]) / float(ny - 2);
+  const double lx = (datos.maximo[size_t(colX - 1)] - datos.minimo[size_t(colX - 1)]) / double(nx - 2);
+  const double ly = (datos.maximo[size_t(colY - 1)] - datos.minimo[size_t(colY - 1)]) / double(ny - 2);
   if (!std::isfinite(lx) || !std::isfinite(ly)) return Resultado::Error("Las columnas X e Y no tienen valores.");
   op.NRx = nx;
   op.NRy = ny;
   op.LRx = lx;
   op.LRy = ly;
-  op.MinRx = float(datos.minimo[size_t(colX - 1)]) - lx / 2;
-  op.MinRy = float(datos.minimo[size_t(colY - 1)]) - ly / 2;
+  op.MinRx = datos.minimo[size_t(colX - 1)] - lx / 2;
+  op.MinRy = datos.minimo[size_t(colY - 1)] - ly / 2;
   return Resultado::Exito();
 }
 
@@ -108,8 +108,8 @@ Resultado RejillaPerfil(const Perfil& perfil, int nx, int ny, OpcionesKriging& o
     return Resultado::Error("Para ajustar la rejilla al perfil hace falta al menos 1 nodo en X y en Y.");
   op.NRx = nx;
   op.NRy = ny;
-  op.LRx = (perfil.maxX - perfil.minX) / float(nx);
-  op.LRy = (perfil.maxY - perfil.minY) / float(ny);
+  op.LRx = (double(perfil.maxX) - perfil.minX) / nx;
+  op.LRy = (double(perfil.maxY) - perfil.minY) / ny;
   op.MinRx = perfil.minX + op.LRx / 2;
   op.MinRy = perfil.minY + op.LRy / 2;
   return Resultado::Exito();

@@ -38,8 +38,10 @@ struct OpcionesKriging {
   int32_t NAjus = 0;       // number of lags used in the model fit
   int32_t NMinAjus = 0;    // a lag enters the fit only with more pairs than this
   int32_t NRx = 0, NRy = 0;        // grid nodes along X and Y
-  float MinRx = 0, MinRy = 0;      // coordinates of the first grid node
-  float LRx = 0, LRy = 0;          // node spacing along X and Y
+  // In double: at projected coordinates of millions of metres single
+  // precision would move the grid by up to half a metre.
+  double MinRx = 0, MinRy = 0;     // coordinates of the first grid node
+  double LRx = 0, LRy = 0;         // node spacing along X and Y
   int16_t VerSupPred = 0, VerSupVar = 0, VerAjuste = 0, VerEstimadores = 0;  // windows to open after a run
   // Files the surfaces are exported to after each run ("" for none; a name
   // without folder goes into the result folder; the format by the extension).

@@ -17,7 +17,7 @@ namespace sorvan {
 // (xMin + (i-1)*dx, yMin + (j-1)*dy). Nodes left out hold kValorHueco.
 struct SuperficiesKriging {
   int nx = 0, ny = 0;
-  float xMin = 0, yMin = 0, dx = 0, dy = 0;
+  double xMin = 0, yMin = 0, dx = 0, dy = 0;  // as the options gave them
   std::vector<float> SupPred;  // kriged values
   std::vector<float> SupVar;   // kriging variances; empty for one surface alone (read from a file)
   float zMin = 0, zMax = 0;    // smallest and largest kriged value of the run

@@ -71,7 +71,7 @@ Resultado ValidaOpciones(const OpcionesKriging& op) {
   if (op.NRx < 1 || op.NRy < 1 || int64_t(op.NRx) * int64_t(op.NRy) > kMaxNodosRejilla)
     return Resultado::Error("La rejilla de predicción debe tener entre 1 y " + Entero(kMaxNodosRejilla) +
                             " nodos (se pidieron " + Entero(op.NRx) + " x " + Entero(op.NRy) + ").");
-  for (float v : {op.MinRx, op.MinRy, op.LRx, op.LRy})
+  for (double v : {op.MinRx, op.MinRy, op.LRx, op.LRy})
     if (!std::isfinite(v)) return Resultado::Error("Hay opciones de kriging con valores no numéricos.");
   if (!(op.LRx > 0) || !(op.LRy > 0))
     return Resultado::Error("El espaciado de la rejilla debe ser positivo (Lx, Ly).");

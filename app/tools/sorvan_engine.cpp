@@ -77,7 +77,8 @@ kriging::KrigingOptions Opciones(const ArgumentosSKU& a, const std::string& carp
   if (par[4] > 0) o.gradientTolerance = par[4];
   if (par[8] > 0) o.trendTolerance = par[8];
   if (par[9] > 0) o.sillDistance = par[9];
-  o.grid = {a.nx, a.ny, a.xMin, a.yMin, a.dx, a.dy};
+  const sorvan::RejillaDoble g = a.rejilla();
+  o.grid = {a.nx, a.ny, g.xMin, g.yMin, g.dx, g.dy};
   o.holeValue = a.holeValue;
   o.holeMask.assign(size_t(a.nx) * size_t(a.ny), 0);
   for (int j = 0; j < a.ny; ++j)

@@ -406,17 +406,17 @@ void AplicaOpciones(const Argumentos& a, SesionKriging& s) {
   if (a.spacing) {
     op.NRx = nx;
     op.NRy = ny;
-    op.LRx = float(a.spacing->first);
-    op.LRy = float(a.spacing->second);
-    op.MinRx = float(s.datos.minimo[size_t(s.colX - 1)]) - op.LRx / 2;
-    op.MinRy = float(s.datos.minimo[size_t(s.colY - 1)]) - op.LRy / 2;
+    op.LRx = a.spacing->first;
+    op.LRy = a.spacing->second;
+    op.MinRx = s.datos.minimo[size_t(s.colX - 1)] - op.LRx / 2;
+    op.MinRy = s.datos.minimo[size_t(s.colY - 1)] - op.LRy / 2;
   } else if (a.grid) {
     Resultado r = RejillaAutomatica(s.datos, s.colX, s.colY, nx, ny, op);
     if (!r) throw ErrorDatos{r.mensaje + " Indique también --spacing."};
   }
   if (a.origin) {
-    op.MinRx = float(a.origin->first);
-    op.MinRy = float(a.origin->second);
+    op.MinRx = a.origin->first;
+    op.MinRy = a.origin->second;
   }
   if (a.profile) {
     op.perfil.lado = a.exclude.value_or(0);

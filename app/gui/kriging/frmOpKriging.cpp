@@ -588,6 +588,17 @@ void frmOpKriging::CoAceptar_Click() {
     }
     return static_cast<float>(*v);
   };
+  // The grid's origin and spacing are kept in double: a northing of millions
+  // of metres keeps its centimetres.
+  auto coordenada = [this](QLineEdit* campo, const QString& nombre) -> std::optional<double> {
+    const std::optional<double> v = LeeNumero(campo->text());
+    if (!v || std::fabs(*v) > FLT_MAX) {
+      rechazar(QStringLiteral("El valor \"%1\" de %2 no es un número válido.").arg(campo->text(), nombre),
+               campo);
+      return std::nullopt;
+    }
+    return *v;
+  };
   auto entero = [this](QLineEdit* campo, const QString& nombre) -> std::optional<int> {
     const auto v = LeeEntero(campo->text());
     if (!v)
@@ -636,9 +647,9 @@ void frmOpKriging::CoAceptar_Click() {
              TxtNRx);
     return;
   }
-  const auto lRx = distancia(TxtLRx, QStringLiteral("\"Lx\""));
+  const auto lRx = coordenada(TxtLRx, QStringLiteral("\"Lx\""));
   if (!lRx) return;
-  const auto lRy = distancia(TxtLRy, QStringLiteral("\"Ly\""));
+  const auto lRy = coordenada(TxtLRy, QStringLiteral("\"Ly\""));
   if (!lRy) return;
   for (auto [l, campo, eje] : {std::tuple{*lRx, TxtLRx, "Lx"}, std::tuple{*lRy, TxtLRy, "Ly"}}) {
     if (!(l > 0)) {
@@ -648,9 +659,9 @@ void frmOpKriging::CoAceptar_Click() {
       return;
     }
   }
-  const auto minRx = distancia(TxtMinRx, QStringLiteral("\"Coordenada X\" del origen"));
+  const auto minRx = coordenada(TxtMinRx, QStringLiteral("\"Coordenada X\" del origen"));
   if (!minRx) return;
-  const auto minRy = distancia(TxtMinRy, QStringLiteral("\"Coordenada Y\" del origen"));
+  const auto minRy = coordenada(TxtMinRy, QStringLiteral("\"Coordenada Y\" del origen"));
   if (!minRy) return;
 
   // The neighbourhood is read only when it is in use; an empty distance is no limit.

@@ -195,6 +195,29 @@ TEST(OpcionesKriging, LosCamposEditadosLleganALasOpciones) {
   EXPECT_EQ(op.VerEstimadores, 0);
 }
 
+// At a northing of 9.1e6 single precision keeps whole metres only: the grid's
+// origin and spacing typed to the centimetre must reach the options as typed,
+// and be shown back so.
+TEST(OpcionesKriging, ElOrigenDeLaRejillaConservaLosCentimetros) {
+  const DatosEspaciales datos = DatosPequenos();
+  OpcionesKriging op = OpcionesDistintas();
+  frmOpKriging dlg(op, datos, 1, 2);
+  dlg.show();
+  Escribe(dlg.TxtMinRx, "500000.37");
+  Escribe(dlg.TxtMinRy, "9100000.13");
+  Escribe(dlg.TxtLRx, "0.15");
+  Escribe(dlg.TxtLRy, "0.35");
+  QTest::mouseClick(dlg.CoAceptar, Qt::LeftButton);
+  ASSERT_EQ(dlg.result(), QDialog::Accepted);
+  EXPECT_EQ(op.MinRx, 500000.37);
+  EXPECT_EQ(op.MinRy, 9100000.13);
+  EXPECT_EQ(op.LRx, 0.15);
+  EXPECT_EQ(op.LRy, 0.35);
+  frmOpKriging otro(op, datos, 1, 2);
+  EXPECT_EQ(otro.TxtMinRy->text(), "9100000.130");
+  EXPECT_EQ(otro.TxtMinRx->text(), "500000.370");
+}
+
 TEST(OpcionesKriging, CancelarNoCambiaNada) {
   const DatosEspaciales datos = DatosPequenos();
   OpcionesKriging op = OpcionesDistintas();
