@@ -49,6 +49,8 @@ struct Neighbourhood {
   bool localTrend = false;   // "Tendencia": the drift in every neighbourhood's system;
                              // false: one global trend removed and added back
   bool localVariogram = false;  // "Variograma": semivariogram from pairs up to maxDistance
+  int variogramSample = 0;   // semivariogram of a random subsample of this many data (0: automatic)
+  std::uint64_t variogramSeed = 1;  // seed of that subsample
   // A local run (local_run.h) takes 1 to 500 points and 1 or 4 sectors.
   bool IsGlobal() const { return maxPoints <= 0 && maxDistance <= 0; }
 };

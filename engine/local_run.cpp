@@ -151,6 +151,8 @@ LocalRunOptions LocalRunOptionsOf(const Neighbourhood& v, int trendDegree, std::
   o.neighbourhood.sectors = v.sectors;
   o.localTrend = v.localTrend;
   o.neighbourhoodVariogram = v.localVariogram;
+  o.sampleSize = v.variogramSample;
+  o.seed = v.variogramSeed;
   *problem = v.maxPoints < 1 ? "Kriging local: indique el número máximo de vecinos (1 a 500)."
                              : CheckNeighbourhood(o.neighbourhood, std::clamp(trendDegree, 0, 3));
   return o;

@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -24,7 +25,6 @@
 
 #include "core/argumentos_sku.h"
 #include "kriging_api.h"
-#include "local_run.h"
 #include "run_context.h"
 
 using sorvan::ArgumentosSKU;
@@ -85,6 +85,18 @@ kriging::KrigingOptions Opciones(const ArgumentosSKU& a, const std::string& carp
     for (int i = 0; i < a.nx; ++i)
       if (a.prediction[size_t(i) + size_t(j) * a.gridRows] == a.holeValue) o.holeMask[size_t(i) + size_t(j) * a.nx] = 1;
   o.outputFolder = carpeta;
+  if (a.local.activo) {
+    // "Kriging Local": the engine's search neighbourhood (0 = no distance limit).
+    kriging::Neighbourhood& v = o.neighbourhood;
+    v.maxPoints = a.local.maxVecinos;
+    v.minPoints = a.local.minVecinos;
+    v.maxDistance = std::isfinite(a.local.distanciaMax) && a.local.distanciaMax > 0 ? a.local.distanciaMax : 0;
+    v.sectors = a.local.sectores;
+    v.localTrend = a.local.tendenciaLocal != 0;
+    v.localVariogram = a.local.variogramaLocal != 0;
+    v.variogramSample = a.local.submuestra;
+    v.variogramSeed = a.local.semilla;
+  }
   return o;
 }
 
@@ -136,56 +148,6 @@ ResumenMotor Resumen(const kriging::KrigingResult& r) {
   return s;
 }
 
-// The summary of a local run, from the state the run left in the process's
-// run context and from the arguments it wrote back.
-ResumenMotor ResumenLocal(const ArgumentosSKU& a) {
-  ResumenMotor s;
-  const kriging::VariogramModel& m = kriging::CurrentModel();
-  s.modelo = m.code;
-  s.c0 = m.c0, s.c1 = m.c1, s.a = m.a;
-  const auto& par = a.VariogramParameters;
-  s.errorAjuste = par[3];
-  s.c0Ini = par[5], s.c1Ini = par[6], s.aIni = par[7];
-  s.iteracionesAjuste = a.VariogramOptions[2];
-  if (a.trendDegree > 0) s.iteracionesTendencia = a.VariogramOptions[6], s.cambioTendencia = par[8];
-  s.meseta = kriging::ModelSill(m, par[9] > 0 ? par[9] : 0);
-  s.zMin = par[0], s.zMax = par[1];
-  const kriging::LagTable& t = kriging::CurrentLagTable();
-  for (int k = 0; k < std::min(a.lagCount, kriging::kMaxLagClasses); ++k)
-    s.saltos.push_back({t.bounds[k], t.bounds[k + 1], t.meanDistance[k], t.count[k], t.classical[k], t.robust[k]});
-  s.coeficientesTendencia = kriging::CurrentContext().trendCoefficients;
-  for (const kriging::ServiceMessage& m : kriging::CurrentErrorState().printed) s.avisos.push_back(m.text);
-  if (!kriging::CurrentContext().trendConverged) s.avisos.push_back(kriging::kTrendLimitWarning);
-  return s;
-}
-
-// A local run ("Kriging Local"): the engine's local path, linked into this
-// helper, on the same arguments; a fatal error still ends only this process.
-// Returns the message of options the local path cannot take (nothing run).
-std::string EjecutaLocal(ArgumentosSKU& a) {
-  const kriging::KrigingRun run{a.n, a.z.data(), a.x.data(), a.y.data(), a.firstLag, a.lagWidth,
-                                a.lagCount, a.fitLagCount, a.modelCode, a.trendDegree, a.nx,
-                                a.ny, a.xMin, a.yMin, a.dx, a.dy, a.gridRows,
-                                a.prediction.data(), a.variance.data(), a.holeValue,
-                                a.VariogramOptions.data(), a.VariogramParameters.data()};
-  kriging::LocalRunOptions o;
-  o.neighbourhood.maxPoints = a.local.maxVecinos;
-  o.neighbourhood.minPoints = a.local.minVecinos;
-  o.neighbourhood.maxDistance = a.local.distanciaMax;
-  o.neighbourhood.sectors = a.local.sectores;
-  o.localTrend = a.local.tendenciaLocal != 0;
-  o.neighbourhoodVariogram = a.local.variogramaLocal != 0;
-  o.sampleSize = a.local.submuestra;
-  o.seed = a.local.semilla;
-  const std::string problema = kriging::CheckLocalRun(run, o);
-  if (!problema.empty()) return problema;
-  const kriging::LocalKrigingSummary resumen = kriging::RunLocalKriging(run, o);
-  a.local.nodosCalculados = resumen.kriged;
-  a.local.huecosPocosVecinos = resumen.tooFewNeighbours;
-  a.local.huecosSingulares = resumen.singular;
-  return {};
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -224,18 +186,6 @@ int main(int argc, char** argv) {
   if (::access(carpeta.c_str(), W_OK) != 0)
     Falla(canal, kSinCarpeta, "No se puede trabajar en la carpeta " + carpeta + ": " + std::strerror(errno));
 
-  if (a.local.activo) {
-    // The local path writes its files in the current folder.
-    if (::chdir(carpeta.c_str()) != 0)
-      Falla(canal, kSinCarpeta, "No se puede trabajar en la carpeta " + carpeta + ": " + std::strerror(errno));
-    // The services' messages go to the summary as well as to the log.
-    kriging::CurrentErrorState().collect = true;
-    const std::string problema = EjecutaLocal(a);
-    if (!problema.empty()) Falla(canal, kPeticionMala, problema);
-    Escribe(canal, sorvan::CodificaRespuesta(a, ResumenLocal(a)));
-    return kBien;
-  }
-
   kriging::KrigingData datos;
   if (!a.xDoble.empty()) {
     datos.x = a.xDoble;
@@ -253,6 +203,13 @@ int main(int argc, char** argv) {
     Falla(canal, r.status == kriging::KrigingStatus::kInvalidOptions ? kOpcionesMalas : kFalloMotor, texto);
   }
   Devuelve(r, opciones, a);
+  if (a.local.activo) {
+    int64_t pedidos = 0;
+    for (unsigned char hueco : opciones.holeMask) pedidos += hueco ? 0 : 1;
+    a.local.huecosPocosVecinos = r.tooFewNeighbours;
+    a.local.huecosSingulares = r.singularNeighbourhoods;
+    a.local.nodosCalculados = pedidos - r.tooFewNeighbours - r.singularNeighbourhoods;
+  }
   Escribe(canal, sorvan::CodificaRespuesta(a, Resumen(r)));
   return kBien;
 }
