@@ -2,13 +2,14 @@
 
 #include <algorithm>
 #include <cctype>
-#include <charconv>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <optional>
 
 #include "core/lector_lista.h"
+#include "core/number_text.h"
 
 namespace sorvan {
 
@@ -59,19 +60,6 @@ struct LineaDatos {
 
 bool EsBlancoDato(char c) { return c == ' ' || c == '\t'; }
 
-// Decimal number with a period: [+-]digits[.digits][e[+-]digits]. Locale-free.
-bool Convierte(std::string_view s, double& v) {
-  bool negativo = false;
-  if (!s.empty() && (s[0] == '+' || s[0] == '-')) {
-    negativo = s[0] == '-';
-    s.remove_prefix(1);
-  }
-  if (s.empty() || !(std::isdigit(static_cast<unsigned char>(s[0])) || s[0] == '.')) return false;
-  auto [ptr, ec] = std::from_chars(s.data(), s.data() + s.size(), v, std::chars_format::general);
-  if (ec != std::errc() || ptr != s.data() + s.size() || !std::isfinite(v)) return false;
-  if (negativo) v = -v;
-  return true;
-}
 
 }  // namespace
 
@@ -184,7 +172,10 @@ Resultado LeeDatos(std::istream& entrada, const std::string& nombreArchivo, Dato
         hayAlgo = true;
         double v = std::numeric_limits<double>::quiet_NaN();
         if (!EsTextoAusente(token)) {
-          if (token.size() > kMaxNumero || !Convierte(token, v)) {
+          const std::optional<double> numero =
+              token.size() > kMaxNumero ? std::nullopt : ParseNumber(token);
+          if (numero) v = *numero;
+          if (!numero) {
             // Named by row and variable as far as the layout is known here.
             const size_t campo = valores.size();
             const size_t fila = porLineasHastaAhora ? lineas.size() + 1 : campo / nv + 1;

@@ -1,8 +1,10 @@
 #include "core/lector_lista.h"
 
-#include <charconv>
 #include <cmath>
 #include <limits>
+#include <optional>
+
+#include "core/number_text.h"
 
 namespace sorvan {
 
@@ -130,31 +132,13 @@ bool LectorLista::leeToken(std::string& token, int& lineaToken, std::string_view
   return true;
 }
 
-namespace {
-// Decimal number with a period: [+-]digits[.digits][e[+-]digits]. Locale-free.
-bool ConvierteNumero(const std::string& token, double& v) {
-  std::string_view s = token;
-  bool negativo = false;
-  if (!s.empty() && (s[0] == '+' || s[0] == '-')) {
-    negativo = s[0] == '-';
-    s.remove_prefix(1);
-  }
-  // from_chars would also take "inf" and "nan", which are not data values.
-  if (s.empty() || !(std::isdigit(static_cast<unsigned char>(s[0])) || s[0] == '.')) return false;
-  auto [ptr, ec] = std::from_chars(s.data(), s.data() + s.size(), v, std::chars_format::general);
-  if (ec != std::errc() || ptr != s.data() + s.size() || !std::isfinite(v)) return false;
-  if (negativo) v = -v;
-  return true;
-}
-}  // namespace
-
 bool LectorLista::leeNumero(float& valor, std::string_view que) {
   std::string token;
   int lineaToken = linea_;
   if (!leeToken(token, lineaToken, que)) return false;
-  double v = 0;
-  if (!ConvierteNumero(token, v))
-    return falla(lineaToken, que, "se esperaba un número y se encontró «" + MuestraValor(token) + "»");
+  const std::optional<double> numero = ParseNumber(token);
+  if (!numero) return falla(lineaToken, que, "se esperaba un número y se encontró «" + MuestraValor(token) + "»");
+  const double v = *numero;
   if (std::fabs(v) > std::numeric_limits<float>::max())
     return falla(lineaToken, que, "el valor «" + MuestraValor(token) + "» no cabe en precisión simple");
   valor = static_cast<float>(v);
@@ -165,8 +149,9 @@ bool LectorLista::leeEntero(int64_t& valor, std::string_view que, int64_t minimo
   std::string token;
   int lineaToken = linea_;
   if (!leeToken(token, lineaToken, que)) return false;
-  double v = 0;
-  if (!ConvierteNumero(token, v) || v != std::floor(v))
+  const std::optional<double> numero = ParseNumber(token);
+  const double v = numero.value_or(0.5);
+  if (!numero || v != std::floor(v))
     return falla(lineaToken, que, "se esperaba un número entero y se encontró «" + MuestraValor(token) + "»");
   if (v < static_cast<double>(minimo) || v > static_cast<double>(maximo))
     return falla(lineaToken, que,

@@ -2,13 +2,14 @@
 
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <optional>
 
 #include "core/lector_lista.h"
+#include "core/number_text.h"
 
 namespace sorvan {
 
@@ -150,16 +151,11 @@ bool ConvierteNumero(std::string_view s, char decimal, double& v) {
     if (n.find('.') != std::string::npos) return false;
     std::replace(n.begin(), n.end(), ',', '.');
   }
-  std::string_view q = n;
-  bool negativo = false;
-  if (!q.empty() && (q[0] == '+' || q[0] == '-')) {
-    negativo = q[0] == '-';
-    q.remove_prefix(1);
-  }
-  if (q.empty() || !(std::isdigit(static_cast<unsigned char>(q[0])) || q[0] == '.')) return false;
-  auto [ptr, ec] = std::from_chars(q.data(), q.data() + q.size(), v, std::chars_format::general);
-  if (ec != std::errc() || ptr != q.data() + q.size() || !std::isfinite(v)) return false;
-  if (negativo) v = -v;
+  // The blanks were trimmed: a field of blanks around a number is not read
+  // here any differently from the rest of the program.
+  const std::optional<double> numero = ParseNumber(n);
+  if (!numero) return false;
+  v = *numero;
   return true;
 }
 
