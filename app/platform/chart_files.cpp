@@ -51,7 +51,8 @@ struct Cursor {
   long long count() {
     const double v = number();
     if (ok && (v < 0 || v != std::floor(v) || v > kMaxNodes)) ok = false;
-    return static_cast<long long>(v);
+    // A refused count is not converted: it may lie beyond any integer.
+    return ok ? static_cast<long long>(v) : 0;
   }
 };
 

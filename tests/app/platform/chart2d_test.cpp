@@ -64,6 +64,8 @@ TEST(GeneralFile, RefusesShortOrForeignFilesByName) {
       {"corto.sv", "GENERAL 2 100\nHOLE -1\n# a\n3\n1 2 3\n0.1 0.2\n"},
       {"letras.sv", "GENERAL 1 100\nHOLE -1\n3\n1 dos 3\n1 2 3\n"},
       {"ajeno.sv", " GRID 3 3\n-10000 1 1 0 0\n"},
+      // A point count beyond any integer (found by fuzzing: converted before it was refused).
+      {"enorme.sv", "GENERAL 2 100\nHOLE -1\n# a\n3999999999999999999999\n 1 2 9\n 0.5\n"},
       {"vacio.sv", ""}};
   for (const auto& [name, bytes] : bad) {
     writeFile(dir.filePath(name), bytes);
