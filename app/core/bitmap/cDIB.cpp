@@ -205,6 +205,10 @@ bool cDIB::ToBGR24(std::vector<std::uint8_t>& out) const {
   // Bit-field masks other than the usual 8-8-8 of 32-bit bitmaps are not decoded.
   const bool plain = compression_ == kBiRgb || (compression_ == kBiBitfields && bitCount_ == 32);
   if (!plain) return false;
+  // A depth of 0 makes the source rows empty: checked before the output is sized.
+  const bool knownDepth = bitCount_ == 1 || bitCount_ == 4 || bitCount_ == 8 || bitCount_ == 16 ||
+                          bitCount_ == 24 || bitCount_ == 32;
+  if (!knownDepth) return false;
   const std::uint32_t w = static_cast<std::uint32_t>(width_);
   const std::uint32_t rows = static_cast<std::uint32_t>(height_ < 0 ? -height_ : height_);
   const std::uint64_t srcStride = RowBytes(width_, bitCount_);

@@ -274,6 +274,14 @@ TEST_F(CDibTest, ToBGR24RefusesAHeaderBiggerThanItsPixels) {
   Put32(bytes, 22, 1000);  // more rows than pixels held
   ASSERT_TRUE(dib.CreateFromFile(Write("tall.bmp", bytes)));
   EXPECT_FALSE(dib.ToBGR24(out));
+  // A depth of 0 bits has empty rows, so any height passed the size check and
+  // the output was sized before the depth was looked at: 12.9 GB for a 70-byte
+  // file (found by fuzzing). Nothing may be allocated for it.
+  Put32(bytes, 22, 2);
+  bytes[28] = 0, bytes[29] = 0;
+  ASSERT_TRUE(dib.CreateFromFile(Write("deep0.bmp", bytes)));
+  EXPECT_FALSE(dib.ToBGR24(out));
+  EXPECT_TRUE(out.empty());
 }
 
 TEST_F(CDibTest, ToBGR24ExpandsAPaletteBitmap) {
