@@ -1,5 +1,5 @@
 #include "platform/chart3d.h"
-#include "platform/imagen_archivo.h"
+#include "platform/image_file.h"
 
 #include "platform/chart_files.h"
 #include "platform/chart_plan_map.h"
@@ -28,6 +28,8 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+
+namespace sorvan::platform {
 
 namespace {
 
@@ -760,7 +762,7 @@ QImage Chart3D::Picture() {
 bool Chart3D::DrawToFile(const QString& path, int format, QString* error) {
   if (format != 1) return false;
   // Windows bitmap, 24 bits per pixel, written whole or not at all.
-  return GuardaImagen(Picture().convertToFormat(QImage::Format_RGB888), path, "BMP", error);
+  return SaveImage(Picture().convertToFormat(QImage::Format_RGB888), path, "BMP", error);
 }
 
 // The picture on a vector device: the plan map redrawn as vectors, the 3-D
@@ -783,7 +785,9 @@ void Chart3D::paintVector(QPainter& painter, const QImage& picture) {
 bool Chart3D::ExportPicture(const QString& path, QString* error) {
   const QImage picture = Picture();
   if (path.endsWith(".pdf", Qt::CaseInsensitive) || path.endsWith(".svg", Qt::CaseInsensitive))
-    return GuardaDibujo(path, picture.size(), logicalDpiX(), title_,
+    return SaveDrawing(path, picture.size(), logicalDpiX(), title_,
                         [&](QPainter& painter) { paintVector(painter, picture); }, error);
-  return GuardaImagen(picture, path, nullptr, error);
+  return SaveImage(picture, path, nullptr, error);
 }
+
+}  // namespace sorvan::platform

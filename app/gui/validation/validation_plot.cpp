@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace sorvan::gui {
+
 ValidationPlot::ValidationPlot(QWidget* parent) : QWidget(parent) {
   setMinimumSize(240, 200);
   setAutoFillBackground(true);
@@ -128,3 +130,5 @@ QColor DivergingColour(double value, double largest) {
   const int fade = int(std::lround(220 * (1 - t)));
   return value < 0 ? QColor(fade, fade, 255) : QColor(255, fade, fade);
 }
+
+}  // namespace sorvan::gui

@@ -27,6 +27,8 @@
 #include <cstdio>
 #include <functional>
 
+using namespace sorvan::platform;
+
 namespace {
 
 // Writes a surface file as the engine does: "#" range line (prediction files
