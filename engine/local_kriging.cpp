@@ -96,40 +96,63 @@ void SolveLU(int m, const double* lu, const int* piv, double* x) {
   }
 }
 
-// Cholesky factor K = L L^T of a symmetric k x k matrix (row-major, lower
-// triangle read), in place, right-looking so that the inner loop is an axpy
-// over a contiguous row. `column` is work space of k. Returns false when a
-// pivot is not above `tolerance` (not positive definite to working precision).
-SORVAN_CLONES bool FactorCholesky(int k, double* a, double* column, double tolerance) {
-  for (int j = 0; j < k; ++j) {
-    const double pivot = a[j * k + j];
-    if (!(pivot > tolerance)) return false;
-    const double root = std::sqrt(pivot), inverse = 1.0 / root;
-    a[j * k + j] = root;
-    for (int i = j + 1; i < k; ++i) column[i] = a[i * k + j] *= inverse;
-    for (int i = j + 1; i < k; ++i) {
-      const double f = column[i];
-      double* row = a + i * k;
-      for (int l = j + 1; l <= i; ++l) row[l] -= f * column[l];
+// Rows of the covariance factor are padded to whole vectors of 4 doubles.
+constexpr int kLane = 4;
+int Padded(int k) { return (k + kLane - 1) / kLane * kLane; }
+
+// Cholesky factor K = L L^T of a symmetric k x k matrix, in place (row-major,
+// rows of `stride` >= k, a multiple of kLane): the lower triangle is read and
+// L written there. The entries of a row up to its lane boundary past the
+// diagonal must be finite (they are used as work). Right-looking, kLane
+// columns at a time: the panel's columns are finished one by one into
+// `columns` (kLane x stride), then the rows below take all kLane updates in
+// one pass over whole vectors, each entry still reduced in the unblocked
+// order (same bits). Returns false when a pivot is not above `tolerance`
+// (not positive definite to working precision).
+SORVAN_CLONES bool FactorCholesky(int k, int stride, double* __restrict a,
+                                  double* __restrict columns, double tolerance) {
+  for (int j0 = 0; j0 < k; j0 += kLane) {
+    const int j1 = std::min(j0 + kLane, k);
+    std::fill(columns, columns + kLane * stride, 0.0);
+    for (int j = j0; j < j1; ++j) {
+      const double pivot = a[j * stride + j];
+      if (!(pivot > tolerance)) return false;
+      const double root = std::sqrt(pivot), inverse = 1.0 / root;
+      a[j * stride + j] = root;
+      double* c = columns + (j - j0) * stride;
+      for (int i = j + 1; i < k; ++i) c[i] = a[i * stride + j] *= inverse;
+      for (int i = j + 1; i < k; ++i)  // the panel's later columns
+        for (int l = j + 1; l < j1 && l <= i; ++l) a[i * stride + l] -= c[i] * c[l];
+    }
+    const double* c0 = columns;
+    const double* c1 = columns + stride;
+    const double* c2 = columns + 2 * stride;
+    const double* c3 = columns + 3 * stride;
+    for (int i = j1; i < k; ++i) {  // zero columns of a short last panel change nothing
+      const double f0 = c0[i], f1 = c1[i], f2 = c2[i], f3 = c3[i];
+      double* row = a + i * stride;
+      const int end = (i / kLane + 1) * kLane;
+      for (int l = j1; l < end; ++l)
+        row[l] = row[l] - f0 * c0[l] - f1 * c1[l] - f2 * c2[l] - f3 * c3[l];
     }
   }
   return true;
 }
 
-void ForwardSolve(int k, const double* l, double* x) {  // x := L^-1 x
+void ForwardSolve(int k, int stride, const double* l, double* x) {  // x := L^-1 x
   for (int i = 0; i < k; ++i) {
-    const double* row = l + i * k;
+    const double* row = l + i * stride;
     double s = x[i];
     for (int j = 0; j < i; ++j) s -= row[j] * x[j];
     x[i] = s / row[i];
   }
 }
 
-void BackSolve(int k, const double* l, double* x) {  // x := L^-T x
+void BackSolve(int k, int stride, const double* l, double* x) {  // x := L^-T x
   for (int i = k - 1; i >= 0; --i) {
-    x[i] /= l[i * k + i];
+    x[i] /= l[i * stride + i];
     const double xi = x[i];
-    for (int j = 0; j < i; ++j) x[j] -= l[i * k + j] * xi;
+    for (int j = 0; j < i; ++j) x[j] -= l[i * stride + j] * xi;
   }
 }
 
@@ -148,13 +171,13 @@ struct Workspace {
         pairGamma(lengths.size()),
         gamma(Size(capacity) * Size(capacity)),
         previousGamma(gamma.size()),
-        factor(Size(capacity + terms) * Size(capacity + terms)),
+        factor(Size(Padded(capacity + terms)) * Size(Padded(capacity + terms))),
         drift(Size(capacity) * Size(terms)),
-        schur(Size(terms) * Size(terms)),
+        schur(Size(terms) * Size(Padded(terms))),
         pivots(Size(capacity + terms)),
         rhs(Size(capacity + terms)),
         solution(Size(capacity + terms)),
-        column(Size(capacity + terms)) {}
+        column(Size(kLane) * Size(Padded(capacity + terms))) {}
   static std::size_t Size(int count) { return static_cast<std::size_t>(count); }
 
   KdSearchScratch search;
@@ -168,7 +191,8 @@ struct Workspace {
   std::vector<double> lengths;
   std::vector<int> pairAt;
   std::vector<double> pairGamma;
-  // The semivariogram between the neighbours (count x count, unscaled), this
+  // The semivariogram between the neighbours (lower triangle of count x
+  // count, unscaled), this
   // set's and the previous set's: pairs present in both are copied, not
   // evaluated again (the same inputs give the same bits).
   std::vector<double> gamma, previousGamma;
@@ -293,7 +317,7 @@ class LocalKriging {
       // (W^T W) mu = W^T L^-1 k0 - f0, lambda = L^-T (L^-1 k0 - W mu).
       for (int k = 0; k < count; ++k) b[k] = 1.0 - b[k] / w.unit;
       std::copy(b, b + count, s);
-      ForwardSolve(count, w.factor.data(), s);
+      ForwardSolve(count, Padded(count), w.factor.data(), s);
       double* mu = s + count;
       for (int t = 0; t < terms_; ++t) {
         const double* wt = w.drift.data() + static_cast<std::size_t>(t) * count;
@@ -301,13 +325,13 @@ class LocalKriging {
         for (int k = 0; k < count; ++k) dot += wt[k] * s[k];
         mu[t] = dot - f0[t];
       }
-      ForwardSolve(terms_, w.schur.data(), mu);
-      BackSolve(terms_, w.schur.data(), mu);
+      ForwardSolve(terms_, Padded(terms_), w.schur.data(), mu);
+      BackSolve(terms_, Padded(terms_), w.schur.data(), mu);
       for (int t = 0; t < terms_; ++t) {
         const double* wt = w.drift.data() + static_cast<std::size_t>(t) * count;
         for (int k = 0; k < count; ++k) s[k] -= wt[k] * mu[t];
       }
-      BackSolve(count, w.factor.data(), s);
+      BackSolve(count, Padded(count), w.factor.data(), s);
       // Variance: C(0) - lambda^T k0 - mu^T f0, C(0) = 1 in units of the sill.
       quadratic = 1.0;
       for (int k = 0; k < m; ++k) quadratic -= s[k] * b[k];
@@ -325,8 +349,9 @@ class LocalKriging {
     return 0;
   }
 
-  // The semivariogram between the neighbours of w.set[0..count), copying the
-  // pairs the previous set held too.
+  // The semivariogram between the neighbours of w.set[0..count) in the lower
+  // triangle of w.previousGamma (count x count), copying the pairs the
+  // previous set held too.
   void NeighbourGammas(int count, Workspace& w) const {
     const int* set = w.set.data();
     const int previous = std::max(w.previousCount, 0);
@@ -339,20 +364,20 @@ class LocalKriging {
     const double* old = w.previousGamma.data();
     const double* px = w.heldX.data();
     const double* py = w.heldY.data();
-    // Upper triangle: held pairs copied, the lengths of new pairs gathered
-    // (a whole row at once when its point is new) for one row call.
+    // Held pairs copied, the lengths of new pairs gathered (a whole row at
+    // once when its point is new) for one row call.
     double* lengths = w.lengths.data();
     int* pairAt = w.pairAt.data();
     int fresh = 0;
     for (int r = 0; r < count; ++r) {
       g[r * count + r] = 0.0;
       if (position[r] < 0) {
-        LengthsFrom(count - r - 1, px + r + 1, py + r + 1, px[r], py[r], lengths + fresh);
-        for (int c = r + 1; c < count; ++c) pairAt[fresh++] = r * count + c;
+        LengthsFrom(r, px, py, px[r], py[r], lengths + fresh);
+        for (int c = 0; c < r; ++c) pairAt[fresh++] = r * count + c;
         continue;
       }
       const double* oldRow = old + position[r] * previous;
-      for (int c = r + 1; c < count; ++c) {
+      for (int c = 0; c < r; ++c) {
         if (position[c] >= 0) {
           g[r * count + c] = oldRow[position[c]];
         } else {
@@ -365,8 +390,6 @@ class LocalKriging {
     double* values = w.pairGamma.data();
     gamma_.AtLengths(fresh, lengths, values);
     for (int k = 0; k < fresh; ++k) g[pairAt[k]] = values[k];
-    for (int r = 0; r < count; ++r)
-      for (int c = r + 1; c < count; ++c) g[c * count + r] = g[r * count + c];
     w.gamma.swap(w.previousGamma);  // previousGamma now holds this set's values
   }
 
@@ -391,10 +414,11 @@ class LocalKriging {
     const int m = count + terms_;
     double* a = w.factor.data();
     double largest = 0;
-    for (int k = 0; k < count * count; ++k) largest = std::max(largest, std::fabs(g[k]));
+    for (int r = 0; r < count; ++r)
+      for (int c = 0; c < r; ++c) largest = std::max(largest, std::fabs(g[r * count + c]));
     w.unit = largest > 0 && std::isfinite(largest) ? largest : 1.0;
     for (int r = 0; r < count; ++r)
-      for (int c = 0; c < count; ++c) a[r * m + c] = g[r * count + c] / w.unit;
+      for (int c = 0; c <= r; ++c) a[r * m + c] = a[c * m + r] = g[r * count + c] / w.unit;
     double f[10];
     for (int r = 0; r < count; ++r) {
       DriftMonomials((in_.x[set[r]] - cx) / w.scale, (in_.y[set[r]] - cy) / w.scale, terms_, f);
@@ -416,10 +440,17 @@ class LocalKriging {
   bool FactorCovarianceForm(int count, const double* g, Workspace& w) const {
     w.unit = sill_;
     double* l = w.factor.data();
-    for (int r = 0; r < count; ++r)
-      for (int c = 0; c <= r; ++c) l[r * count + c] = 1.0 - g[r * count + c] / sill_;
+    const int stride = Padded(count);
+    const double inverse = 1.0 / sill_;
+    for (int r = 0; r < count; ++r) {  // the lower triangle, zeros up to the row's end
+      double* row = l + r * stride;
+      const double* gr = g + r * count;
+      for (int c = 0; c < r; ++c) row[c] = 1.0 - gr[c] * inverse;
+      row[r] = 1.0;
+      std::fill(row + r + 1, row + stride, 0.0);
+    }
     const double tolerance = 64.0 * count * std::numeric_limits<double>::epsilon();
-    if (!FactorCholesky(count, l, w.column.data(), tolerance)) return false;
+    if (!FactorCholesky(count, stride, l, w.column.data(), tolerance)) return false;
     // W = L^-1 F, one drift column at a time (stored contiguously).
     double f[10];
     for (int r = 0; r < count; ++r) {
@@ -427,19 +458,21 @@ class LocalKriging {
                      (in_.y[w.set[r]] - w.centreY) / w.scale, terms_, f);
       for (int t = 0; t < terms_; ++t) w.drift[static_cast<std::size_t>(t * count + r)] = f[t];
     }
-    for (int t = 0; t < terms_; ++t) ForwardSolve(count, l, w.drift.data() + t * count);
+    for (int t = 0; t < terms_; ++t) ForwardSolve(count, stride, l, w.drift.data() + t * count);
     double* schur = w.schur.data();
+    const int schurStride = Padded(terms_);
+    std::fill(w.schur.begin(), w.schur.end(), 0.0);
     double largest = 0;
     for (int a = 0; a < terms_; ++a)
       for (int b = 0; b <= a; ++b) {
         double dot = 0;
         for (int k = 0; k < count; ++k)
           dot += w.drift[static_cast<std::size_t>(a * count + k)] * w.drift[static_cast<std::size_t>(b * count + k)];
-        schur[a * terms_ + b] = dot;
+        schur[a * schurStride + b] = dot;
         if (a == b) largest = std::max(largest, dot);
       }
     // A drift the neighbours cannot determine makes W^T W singular.
-    if (!FactorCholesky(terms_, schur, w.column.data(),
+    if (!FactorCholesky(terms_, schurStride, schur, w.column.data(),
                         64.0 * terms_ * std::numeric_limits<double>::epsilon() * largest))
       return false;
     w.form = Workspace::Form::kCovariance;
