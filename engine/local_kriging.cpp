@@ -164,6 +164,7 @@ struct Workspace {
         set(Size(capacity)),
         previousSet(Size(capacity)),
         previousPosition(Size(capacity)),
+        added(Size(capacity)),
         heldX(Size(capacity)),
         heldY(Size(capacity)),
         lengths(Size(capacity) * Size(capacity)),
@@ -184,6 +185,7 @@ struct Workspace {
   std::vector<Neighbour> found;
   std::vector<int> set, previousSet;  // neighbour indices in increasing order
   std::vector<int> previousPosition;  // where set[r] was in the previous set, or -1
+  std::vector<int> added;             // rows of set not in the previous set
   int previousCount = -1;             // -1: nothing held
   bool previousFull = false;          // previous search returned N points (bound usable)
   std::vector<double> heldX, heldY;   // coordinates of the held set, in its order
@@ -365,26 +367,29 @@ class LocalKriging {
     const double* px = w.heldX.data();
     const double* py = w.heldY.data();
     // Held pairs copied, the lengths of new pairs gathered (a whole row at
-    // once when its point is new) for one row call.
+    // once when its point is new) for one row call. `added` lists the new
+    // points; a held row copies every pair (a new point's slot gets a stale
+    // value) and then takes its new pairs' lengths.
     double* lengths = w.lengths.data();
     int* pairAt = w.pairAt.data();
-    int fresh = 0;
+    int* added = w.added.data();
+    int addedCount = 0, fresh = 0;
     for (int r = 0; r < count; ++r) {
       g[r * count + r] = 0.0;
       if (position[r] < 0) {
         LengthsFrom(r, px, py, px[r], py[r], lengths + fresh);
         for (int c = 0; c < r; ++c) pairAt[fresh++] = r * count + c;
+        added[addedCount++] = r;
         continue;
       }
       const double* oldRow = old + position[r] * previous;
-      for (int c = 0; c < r; ++c) {
-        if (position[c] >= 0) {
-          g[r * count + c] = oldRow[position[c]];
-        } else {
-          const double ex = px[c] - px[r], ey = py[c] - py[r];
-          lengths[fresh] = std::sqrt(ex * ex + ey * ey);
-          pairAt[fresh++] = r * count + c;
-        }
+      double* row = g + r * count;
+      for (int c = 0; c < r; ++c) row[c] = oldRow[std::max(position[c], 0)];
+      for (int a = 0; a < addedCount; ++a) {
+        const int c = added[a];
+        const double ex = px[c] - px[r], ey = py[c] - py[r];
+        lengths[fresh] = std::sqrt(ex * ex + ey * ey);
+        pairAt[fresh++] = r * count + c;
       }
     }
     double* values = w.pairGamma.data();
