@@ -252,13 +252,12 @@ class LocalKriging {
   }
 
  private:
-  // The sill of the models that have one (spherical, exponential,
-  // oscillatory: c0 + c1; rational quadratic: c0 + c1 a), else 0: those
-  // models get the covariance form C = sill - gamma.
+  // The sill of the models that have one (the model table's sill factor),
+  // else 0: those models get the covariance form C = sill - gamma.
   static double Sill(const LocalKrigingInput& in) {
-    double sill = 0;
-    if (in.modelCode == 1 || in.modelCode == 2 || in.modelCode == 6) sill = in.c0 + in.c1;
-    if (in.modelCode == 5) sill = in.c0 + in.c1 * in.a;
+    const ModelInfo* model = FindModel(in.modelCode);
+    if (model == nullptr || model->sillFactor == nullptr) return 0.0;
+    const double sill = in.c0 + in.c1 * model->sillFactor(in.a);
     return sill > 0 && std::isfinite(sill) ? sill : 0.0;
   }
 
