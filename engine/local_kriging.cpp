@@ -96,6 +96,19 @@ void SolveLU(int m, const double* lu, const int* piv, double* x) {
   }
 }
 
+// row[c] = old[position[c]] for c < count; a slot whose position is -1 (a
+// new point) takes old[0] and is overwritten by its caller.
+SORVAN_CLONES void GatherHeld(int count, const double* __restrict old,
+                              const int* __restrict position, double* __restrict row) {
+  for (int c = 0; c < count; ++c) row[c] = old[std::max(position[c], 0)];
+}
+
+// row[c] = 1 - g[c] s for c < count: the covariance in units of the sill.
+SORVAN_CLONES void CovarianceRow(int count, const double* __restrict g, double s,
+                                 double* __restrict row) {
+  for (int c = 0; c < count; ++c) row[c] = 1.0 - g[c] * s;
+}
+
 // Rows of the covariance factor are padded to whole vectors of 4 doubles.
 constexpr int kLane = 4;
 int Padded(int k) { return (k + kLane - 1) / kLane * kLane; }
@@ -383,7 +396,7 @@ class LocalKriging {
       }
       const double* oldRow = old + position[r] * previous;
       double* row = g + r * count;
-      for (int c = 0; c < r; ++c) row[c] = oldRow[std::max(position[c], 0)];
+      GatherHeld(r, oldRow, position, row);
       for (int a = 0; a < addedCount; ++a) {
         const int c = added[a];
         const double ex = px[c] - px[r], ey = py[c] - py[r];
@@ -449,7 +462,7 @@ class LocalKriging {
     for (int r = 0; r < count; ++r) {  // the lower triangle, zeros up to the row's end
       double* row = l + r * stride;
       const double* gr = g + r * count;
-      for (int c = 0; c < r; ++c) row[c] = 1.0 - gr[c] * inverse;
+      CovarianceRow(r, gr, inverse, row);
       row[r] = 1.0;
       std::fill(row + r + 1, row + stride, 0.0);
     }
