@@ -58,8 +58,6 @@ void KdSearchScratch::Reserve(int maxK) {
   if (maxK <= capacity_) return;
   capacity_ = maxK;
   heaps_.assign(static_cast<std::size_t>(4) * static_cast<std::size_t>(maxK), Neighbour{0, 0});
-  candidates_.assign(static_cast<std::size_t>(kCandidatesPerK) * static_cast<std::size_t>(maxK),
-                     Neighbour{0, 0});
   stack_.reserve(256);
 }
 
@@ -126,10 +124,6 @@ int KdTree::Nearest(double x0, double y0, int k, double maxDistance2, KdSearchSc
   if (k <= 0 || nodes_.empty()) return 0;
   double limit2 = maxDistance2;
   if (bound2 >= 0 && bound2 < limit2) limit2 = bound2;
-  if (bound2 >= 0) {
-    const int count = NearestInBound(x0, y0, k, limit2, scratch, out);
-    if (count >= 0) return count;
-  }
   BoundedHeap heap{scratch.heaps_.data(), 0, k, limit2};
   std::vector<int>& stack = scratch.stack_;
   stack.clear();
@@ -160,45 +154,6 @@ int KdTree::Nearest(double x0, double y0, int k, double maxDistance2, KdSearchSc
   std::sort_heap(heap.data, heap.data + heap.size, FartherFirst{});
   std::copy(heap.data, heap.data + heap.size, out);
   return heap.size;
-}
-
-// Every point within limit2 gathered, then the k first of the neighbour
-// order selected: the same answer as the heap search. -1 when the points
-// within the bound overflow the scratch list.
-int KdTree::NearestInBound(double x0, double y0, int k, double limit2, KdSearchScratch& scratch,
-                           Neighbour* out) const {
-  Neighbour* found = scratch.candidates_.data();
-  const int room = static_cast<int>(scratch.candidates_.size());
-  int count = 0;
-  std::vector<int>& stack = scratch.stack_;
-  stack.clear();
-  stack.push_back(0);
-  while (!stack.empty()) {
-    const Node& node = nodes_[static_cast<std::size_t>(stack.back())];
-    stack.pop_back();
-    if (BoxDistance2(node, x0, y0) > limit2) continue;
-    if (node.left >= 0) {
-      stack.push_back(node.left);
-      stack.push_back(node.right);
-      continue;
-    }
-    if (count + (node.end - node.begin) > room) return -1;
-    for (int p = node.begin; p < node.end; ++p) {
-      const double dx = x_[static_cast<std::size_t>(p)] - x0;
-      const double dy = y_[static_cast<std::size_t>(p)] - y0;
-      const double d2 = dx * dx + dy * dy;
-      found[count] = Neighbour{d2, index_[static_cast<std::size_t>(p)]};
-      count += d2 <= limit2 ? 1 : 0;
-    }
-  }
-  const auto nearer = [](const Neighbour& a, const Neighbour& b) { return NearerThan(a, b); };
-  if (count > k) {
-    std::nth_element(found, found + (k - 1), found + count, nearer);
-    count = k;
-  }
-  std::sort(found, found + count, nearer);
-  std::copy(found, found + count, out);
-  return count;
 }
 
 int KdTree::NearestByQuadrant(double x0, double y0, int perQuadrant, double maxDistance2,

@@ -26,22 +26,18 @@ inline bool NearerThan(const Neighbour& a, const Neighbour& b) {
   return a.distance2 < b.distance2 || (a.distance2 == b.distance2 && a.index < b.index);
 }
 
-// Work space of one searching thread: a traversal stack, four candidate
-// heaps (one per quadrant), each of capacity `maxK`, and a candidate list for
-// bounded searches.
+// Work space of one searching thread: a traversal stack and four candidate
+// heaps (one per quadrant), each of capacity `maxK`.
 class KdSearchScratch {
  public:
   explicit KdSearchScratch(int maxK = 0) { Reserve(maxK); }
   void Reserve(int maxK);
   int capacity() const { return capacity_; }
-  // Candidates a bounded search may gather, per neighbour sought.
-  static constexpr int kCandidatesPerK = 16;
 
  private:
   friend class KdTree;
   int capacity_ = 0;
-  std::vector<Neighbour> heaps_;       // 4 * capacity_
-  std::vector<Neighbour> candidates_;  // every point within a bound, kCandidatesPerK * capacity_
+  std::vector<Neighbour> heaps_;  // 4 * capacity_
   std::vector<int> stack_;
 };
 
@@ -58,9 +54,7 @@ class KdTree {
   // order; returns count <= k. scratch.capacity() >= k. `bound2`, when finite,
   // must be at least the squared distance of the k-th nearest point (for
   // example the farthest of k known points): it only prunes the search and
-  // never changes its answer. With a bound the points inside it are gathered
-  // and the k first selected (no heap); when they are too many for the
-  // scratch list, the heap search runs instead.
+  // never changes its answer.
   int Nearest(double x0, double y0, int k, double maxDistance2, KdSearchScratch& scratch,
               Neighbour* out, double bound2 = -1) const;
 
@@ -95,9 +89,6 @@ class KdTree {
   };
   int Build(int begin, int end, int depth);
   static double BoxDistance2(const Node& node, double x0, double y0);
-
-  int NearestInBound(double x0, double y0, int k, double limit2, KdSearchScratch& scratch,
-                     Neighbour* out) const;
 
   static constexpr int kLeafSize = 12;
   std::vector<double> x_, y_;  // coordinates in tree order

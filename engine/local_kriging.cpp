@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "kd_tree.h"
+#include "point_grid.h"
 #include "numerics/target_clones.h"
 #include "numerics/thread_pool.h"
 #include "variogram_models.h"
@@ -173,6 +174,7 @@ void BackSolve(int k, int stride, const double* l, double* x) {  // x := L^-T x
 struct Workspace {
   Workspace(int capacity, int terms)
       : search(std::max(capacity, 1)),
+        cells{std::vector<Neighbour>(Size(16) * Size(std::max(capacity, 1)))},
         found(Size(capacity)),
         set(Size(capacity)),
         previousSet(Size(capacity)),
@@ -194,7 +196,8 @@ struct Workspace {
         column(Size(kLane) * Size(Padded(capacity + terms))) {}
   static std::size_t Size(int count) { return static_cast<std::size_t>(count); }
 
-  KdSearchScratch search;
+  KdSearchScratch search;  // quadrant searches
+  PointGridScratch cells;  // nearest-N searches
   std::vector<Neighbour> found;
   std::vector<int> set, previousSet;  // neighbour indices in increasing order
   std::vector<int> previousPosition;  // where set[r] was in the previous set, or -1
@@ -224,9 +227,11 @@ struct Workspace {
 
 class LocalKriging {
  public:
-  LocalKriging(const LocalKrigingInput& in, const KdTree& tree, const double* residual)
+  LocalKriging(const LocalKrigingInput& in, const KdTree* tree, const PointGrid* cells,
+               const double* residual)
       : in_(in),
         tree_(tree),
+        cells_(cells),
         residual_(residual),
         gamma_(FindModel(in.modelCode), in.c0, in.c1, in.a),
         sill_(Sill(in)),
@@ -279,7 +284,7 @@ class LocalKriging {
     const LocalNeighbourhood& nb = in_.neighbourhood;
     int count;
     if (nb.sectors == 4) {
-      count = tree_.NearestByQuadrant(x0, y0, nb.maxPoints / 4, maxDistance2_, w.search,
+      count = tree_->NearestByQuadrant(x0, y0, nb.maxPoints / 4, maxDistance2_, w.search,
                                       w.found.data());
     } else {
       // The previous node's N neighbours are N candidates: the farthest of
@@ -292,13 +297,13 @@ class LocalKriging {
                        ey = w.heldY[static_cast<std::size_t>(k)] - y0;
           bound2 = std::max(bound2, ex * ex + ey * ey);
         }
-        // The tree rounds its distances in its own code (a compiler may fuse
+        // The search rounds its distances in its own code (a compiler may fuse
         // the multiply-add differently here): a bound a little too large only
         // prunes less, one too small would lose the N-th neighbour.
         bound2 *= 1 + 1e-12;
       }
-      count = tree_.Nearest(x0, y0, nb.maxPoints, maxDistance2_, w.search, w.found.data(),
-                            bound2);
+      count = cells_->Nearest(x0, y0, nb.maxPoints, maxDistance2_, w.cells, w.found.data(),
+                              bound2);
     }
     if (count < required_) return 1;
     int* set = w.set.data();
@@ -497,7 +502,8 @@ class LocalKriging {
   }
 
   const LocalKrigingInput& in_;
-  const KdTree& tree_;
+  const KdTree* tree_;      // quadrant searches (4 sectors)
+  const PointGrid* cells_;  // nearest-N searches (1 sector)
   const double* residual_;
   Semivariogram gamma_;
   double sill_;
@@ -575,12 +581,17 @@ LocalKrigingSummary KrigeGridLocal(const LocalKrigingInput& in, float* predictio
                                    float* variance, int threads) {
   LocalKrigingSummary total;
   if (in.nx <= 0 || in.ny <= 0) return total;
-  const KdTree tree(in.n, in.x, in.y);
+  std::unique_ptr<KdTree> tree;
+  std::unique_ptr<PointGrid> cells;
+  if (in.neighbourhood.sectors == 4)
+    tree = std::make_unique<KdTree>(in.n, in.x, in.y);
+  else
+    cells = std::make_unique<PointGrid>(in.n, in.x, in.y);
   // Residuals from the global trend, or the data themselves.
   std::vector<double> residual(in.z, in.z + in.n);
   if (in.trend.terms > 0)
     for (int i = 0; i < in.n; ++i) residual[static_cast<std::size_t>(i)] -= in.trend.At(in.x[i], in.y[i]);
-  const LocalKriging kriging(in, tree, residual.data());
+  const LocalKriging kriging(in, tree.get(), cells.get(), residual.data());
 
   const int capacity = in.neighbourhood.Capacity();
   const double m = capacity + kriging.terms();

@@ -1,8 +1,9 @@
-// k-d tree searches against a brute-force scan of every point, on spread,
-// clustered and duplicated points: the same neighbours in the same order
-// (squared distance, then index), with and without a distance limit and a
-// pruning bound, and by quadrant.
+// k-d tree and cell grid searches against a brute-force scan of every point,
+// on spread, clustered and duplicated points: the same neighbours in the same
+// order (squared distance, then index), with and without a distance limit and
+// a pruning bound, and by quadrant.
 #include "kd_tree.h"
+#include "point_grid.h"
 
 #include <gtest/gtest.h>
 
@@ -126,6 +127,44 @@ TEST_P(KdTreeSearch, PruningBoundFromKnownPointsChangesNothing) {
     want.resize(static_cast<std::size_t>(k));
     const int count = tree.Nearest(x0, y0, k, kInf, scratch, out.data(), bound2);
     ExpectSame(want, out.data(), count, std::string(c.name) + " query " + std::to_string(q));
+  }
+}
+
+TEST_P(KdTreeSearch, CellGridNearestMatchesBruteForceWithAndWithoutBound) {
+  const Case c = GetParam();
+  const Points p = MakePoints(c.layout, c.n, 14);
+  const PointGrid cells(p.size(), p.x.data(), p.y.data());
+  PointGridScratch scratch;  // empty: the search grows it
+  std::vector<Neighbour> out(64);
+  std::mt19937 rng(5);
+  std::uniform_real_distribution<double> u(-300, 1300);
+  for (int q = 0; q < 200; ++q) {
+    const double x0 = q % 4 == 0 ? p.x[q % c.n] : u(rng);
+    const double y0 = q % 4 == 0 ? p.y[q % c.n] : u(rng);
+    for (int k : {1, 5, 32, 64}) {
+      for (double maxD : {kInf, 60.0, 150.0}) {
+        std::vector<Neighbour> want = AllByDistance(p, x0, y0, maxD * maxD);
+        if (static_cast<int>(want.size()) > k) want.resize(static_cast<std::size_t>(k));
+        const std::string where = std::string(c.name) + " query " + std::to_string(q) + " k " +
+                                  std::to_string(k) + " D " + std::to_string(maxD);
+        int count = cells.Nearest(x0, y0, k, maxD * maxD, scratch, out.data());
+        ExpectSame(want, out.data(), count, where);
+        // The bound of k known points (indices q, q+1, ...), exactly the
+        // k-th distance, and no tighter than needed.
+        if (c.n < k) continue;
+        double bound2 = 0;
+        for (int i = 0; i < k; ++i) {
+          const int j = (q + i) % c.n;
+          const double dx = p.x[j] - x0, dy = p.y[j] - y0;
+          bound2 = std::max(bound2, dx * dx + dy * dy);
+        }
+        const std::vector<Neighbour> all = AllByDistance(p, x0, y0, kInf);
+        for (double b : {bound2, all[static_cast<std::size_t>(k - 1)].distance2}) {
+          count = cells.Nearest(x0, y0, k, maxD * maxD, scratch, out.data(), b);
+          ExpectSame(want, out.data(), count, where + " bound " + std::to_string(b));
+        }
+      }
+    }
   }
 }
 
