@@ -114,59 +114,64 @@ SORVAN_CLONES void CovarianceRow(int count, const double* __restrict g, double s
 constexpr int kLane = 4;
 int Padded(int k) { return (k + kLane - 1) / kLane * kLane; }
 
-// Cholesky factor K = L L^T of a symmetric k x k matrix, in place (row-major,
-// rows of `stride` >= k, a multiple of kLane): the lower triangle is read and
-// L written there. The entries of a row up to its lane boundary past the
-// diagonal must be finite (they are used as work). Right-looking, kLane
-// columns at a time: the panel's columns are finished one by one into
-// `columns` (kLane x stride), then the rows below take all kLane updates in
-// one pass over whole vectors, each entry still reduced in the unblocked
-// order (same bits). Returns false when a pivot is not above `tolerance`
-// (not positive definite to working precision).
+// Cholesky factor K = U^T U of a symmetric k x k matrix, in place (row-major,
+// rows of `stride` >= k, a multiple of kLane): the upper triangle is read and
+// U written there, so that a column of the lower factor L = U^T is a
+// contiguous row. The entries of a row from its lane boundary before the
+// diagonal must be finite (they are used as work). Right-looking, kLane rows
+// at a time: the panel's rows are finished one by one, then the rows below
+// take all kLane updates in one pass over whole vectors, each entry still
+// reduced in the unblocked order (same bits). Returns false when a pivot is
+// not above `tolerance` (not positive definite to working precision).
 SORVAN_CLONES bool FactorCholesky(int k, int stride, double* __restrict a,
-                                  double* __restrict columns, double tolerance) {
+                                  double tolerance) {
   for (int j0 = 0; j0 < k; j0 += kLane) {
     const int j1 = std::min(j0 + kLane, k);
-    std::fill(columns, columns + kLane * stride, 0.0);
     for (int j = j0; j < j1; ++j) {
-      const double pivot = a[j * stride + j];
+      double* rowJ = a + j * stride;
+      const double pivot = rowJ[j];
       if (!(pivot > tolerance)) return false;
       const double root = std::sqrt(pivot), inverse = 1.0 / root;
-      a[j * stride + j] = root;
-      double* c = columns + (j - j0) * stride;
-      for (int i = j + 1; i < k; ++i) c[i] = a[i * stride + j] *= inverse;
-      for (int i = j + 1; i < k; ++i)  // the panel's later columns
-        for (int l = j + 1; l < j1 && l <= i; ++l) a[i * stride + l] -= c[i] * c[l];
+      rowJ[j] = root;
+      for (int l = j + 1; l < k; ++l) rowJ[l] *= inverse;
+      for (int i = j + 1; i < j1; ++i) {  // the panel's later rows
+        const double f = rowJ[i];
+        double* row = a + i * stride;
+        for (int l = i; l < k; ++l) row[l] -= f * rowJ[l];
+      }
     }
-    const double* c0 = columns;
-    const double* c1 = columns + stride;
-    const double* c2 = columns + 2 * stride;
-    const double* c3 = columns + 3 * stride;
-    for (int i = j1; i < k; ++i) {  // zero columns of a short last panel change nothing
-      const double f0 = c0[i], f1 = c1[i], f2 = c2[i], f3 = c3[i];
+    if (j1 - j0 < kLane) break;  // the last rows: nothing below
+    const double* u0 = a + j0 * stride;
+    const double* u1 = u0 + stride;
+    const double* u2 = u1 + stride;
+    const double* u3 = u2 + stride;
+    for (int i = j1; i < k; ++i) {
+      const double f0 = u0[i], f1 = u1[i], f2 = u2[i], f3 = u3[i];
       double* row = a + i * stride;
-      const int end = (i / kLane + 1) * kLane;
-      for (int l = j1; l < end; ++l)
-        row[l] = row[l] - f0 * c0[l] - f1 * c1[l] - f2 * c2[l] - f3 * c3[l];
+      for (int l = i / kLane * kLane; l < stride; ++l)
+        row[l] = row[l] - f0 * u0[l] - f1 * u1[l] - f2 * u2[l] - f3 * u3[l];
     }
   }
   return true;
 }
 
-void ForwardSolve(int k, int stride, const double* l, double* x) {  // x := L^-1 x
-  for (int i = 0; i < k; ++i) {
-    const double* row = l + i * stride;
-    double s = x[i];
-    for (int j = 0; j < i; ++j) s -= row[j] * x[j];
-    x[i] = s / row[i];
+// x := U^-T x (= L^-1 x), by columns of L: contiguous rows of U.
+SORVAN_CLONES void ForwardSolve(int k, int stride, const double* __restrict u,
+                                double* __restrict x) {
+  for (int j = 0; j < k; ++j) {
+    const double* row = u + j * stride;
+    const double xj = x[j] /= row[j];
+    for (int i = j + 1; i < k; ++i) x[i] -= row[i] * xj;
   }
 }
 
-void BackSolve(int k, int stride, const double* l, double* x) {  // x := L^-T x
+// x := U^-1 x (= L^-T x).
+void BackSolve(int k, int stride, const double* u, double* x) {
   for (int i = k - 1; i >= 0; --i) {
-    x[i] /= l[i * stride + i];
-    const double xi = x[i];
-    for (int j = 0; j < i; ++j) x[j] -= l[i * stride + j] * xi;
+    const double* row = u + i * stride;
+    double s = x[i];
+    for (int j = i + 1; j < k; ++j) s -= row[j] * x[j];
+    x[i] = s / row[i];
   }
 }
 
@@ -192,8 +197,7 @@ struct Workspace {
         schur(Size(terms) * Size(Padded(terms))),
         pivots(Size(capacity + terms)),
         rhs(Size(capacity + terms)),
-        solution(Size(capacity + terms)),
-        column(Size(kLane) * Size(Padded(capacity + terms))) {}
+        solution(Size(capacity + terms)) {}
   static std::size_t Size(int count) { return static_cast<std::size_t>(count); }
 
   KdSearchScratch search;  // quadrant searches
@@ -209,7 +213,7 @@ struct Workspace {
   std::vector<double> lengths;
   std::vector<int> pairAt;
   std::vector<double> pairGamma;
-  // The semivariogram between the neighbours (lower triangle of count x
+  // The semivariogram between the neighbours (upper triangle of count x
   // count, unscaled), this
   // set's and the previous set's: pairs present in both are copied, not
   // evaluated again (the same inputs give the same bits).
@@ -221,7 +225,7 @@ struct Workspace {
   double centreX = 0, centreY = 0, scale = 1;  // drift frame of the held system
   std::vector<double> factor, drift, schur;
   std::vector<int> pivots;
-  std::vector<double> rhs, solution, column;
+  std::vector<double> rhs, solution;
   LocalKrigingSummary summary;
 };
 
@@ -303,12 +307,12 @@ class LocalKriging {
         bound2 *= 1 + 1e-12;
       }
       count = cells_->Nearest(x0, y0, nb.maxPoints, maxDistance2_, w.cells, w.found.data(),
-                              bound2);
+                              bound2, PointGrid::Order::kIndex);
     }
     if (count < required_) return 1;
     int* set = w.set.data();
     for (int k = 0; k < count; ++k) set[k] = w.found[static_cast<std::size_t>(k)].index;
-    std::sort(set, set + count);
+    if (nb.sectors == 4) std::sort(set, set + count);  // the cell search gives them by index
 
     const bool same = count == w.previousCount &&
                       std::equal(set, set + count, w.previousSet.begin());
@@ -368,7 +372,7 @@ class LocalKriging {
     return 0;
   }
 
-  // The semivariogram between the neighbours of w.set[0..count) in the lower
+  // The semivariogram between the neighbours of w.set[0..count) in the upper
   // triangle of w.previousGamma (count x count), copying the pairs the
   // previous set held too.
   void NeighbourGammas(int count, Workspace& w) const {
@@ -391,17 +395,17 @@ class LocalKriging {
     int* pairAt = w.pairAt.data();
     int* added = w.added.data();
     int addedCount = 0, fresh = 0;
-    for (int r = 0; r < count; ++r) {
+    for (int r = count - 1; r >= 0; --r) {  // rows from the last: `added` lists later rows
       g[r * count + r] = 0.0;
+      const int tail = count - r - 1;
       if (position[r] < 0) {
-        LengthsFrom(r, px, py, px[r], py[r], lengths + fresh);
-        for (int c = 0; c < r; ++c) pairAt[fresh++] = r * count + c;
+        LengthsFrom(tail, px + r + 1, py + r + 1, px[r], py[r], lengths + fresh);
+        for (int c = r + 1; c < count; ++c) pairAt[fresh++] = r * count + c;
         added[addedCount++] = r;
         continue;
       }
       const double* oldRow = old + position[r] * previous;
-      double* row = g + r * count;
-      GatherHeld(r, oldRow, position, row);
+      GatherHeld(tail, oldRow, position + r + 1, g + r * count + r + 1);
       for (int a = 0; a < addedCount; ++a) {
         const int c = added[a];
         const double ex = px[c] - px[r], ey = py[c] - py[r];
@@ -437,10 +441,10 @@ class LocalKriging {
     double* a = w.factor.data();
     double largest = 0;
     for (int r = 0; r < count; ++r)
-      for (int c = 0; c < r; ++c) largest = std::max(largest, std::fabs(g[r * count + c]));
+      for (int c = r + 1; c < count; ++c) largest = std::max(largest, std::fabs(g[r * count + c]));
     w.unit = largest > 0 && std::isfinite(largest) ? largest : 1.0;
     for (int r = 0; r < count; ++r)
-      for (int c = 0; c <= r; ++c) a[r * m + c] = a[c * m + r] = g[r * count + c] / w.unit;
+      for (int c = r; c < count; ++c) a[r * m + c] = a[c * m + r] = g[r * count + c] / w.unit;
     double f[10];
     for (int r = 0; r < count; ++r) {
       DriftMonomials((in_.x[set[r]] - cx) / w.scale, (in_.y[set[r]] - cy) / w.scale, terms_, f);
@@ -464,15 +468,15 @@ class LocalKriging {
     double* l = w.factor.data();
     const int stride = Padded(count);
     const double inverse = 1.0 / sill_;
-    for (int r = 0; r < count; ++r) {  // the lower triangle, zeros up to the row's end
+    for (int r = 0; r < count; ++r) {  // the upper triangle, zeros elsewhere
       double* row = l + r * stride;
-      const double* gr = g + r * count;
-      CovarianceRow(r, gr, inverse, row);
+      std::fill(row, row + r, 0.0);
       row[r] = 1.0;
-      std::fill(row + r + 1, row + stride, 0.0);
+      CovarianceRow(count - r - 1, g + r * count + r + 1, inverse, row + r + 1);
+      std::fill(row + count, row + stride, 0.0);
     }
     const double tolerance = 64.0 * count * std::numeric_limits<double>::epsilon();
-    if (!FactorCholesky(count, stride, l, w.column.data(), tolerance)) return false;
+    if (!FactorCholesky(count, stride, l, tolerance)) return false;
     // W = L^-1 F, one drift column at a time (stored contiguously).
     double f[10];
     for (int r = 0; r < count; ++r) {
@@ -490,11 +494,11 @@ class LocalKriging {
         double dot = 0;
         for (int k = 0; k < count; ++k)
           dot += w.drift[static_cast<std::size_t>(a * count + k)] * w.drift[static_cast<std::size_t>(b * count + k)];
-        schur[a * schurStride + b] = dot;
+        schur[b * schurStride + a] = dot;
         if (a == b) largest = std::max(largest, dot);
       }
     // A drift the neighbours cannot determine makes W^T W singular.
-    if (!FactorCholesky(terms_, schurStride, schur, w.column.data(),
+    if (!FactorCholesky(terms_, schurStride, schur,
                         64.0 * terms_ * std::numeric_limits<double>::epsilon() * largest))
       return false;
     w.form = Workspace::Form::kCovariance;

@@ -77,7 +77,8 @@ int PointGrid::Gather(double x0, double y0, int cx0, int cx1, int cy0, int cy1, 
 }
 
 int PointGrid::Nearest(double x0, double y0, int k, double maxDistance2,
-                       PointGridScratch& scratch, Neighbour* out, double bound2) const {
+                       PointGridScratch& scratch, Neighbour* out, double bound2,
+                       Order order) const {
   if (k <= 0 || index_.empty()) return 0;
   const auto nearer = [](const Neighbour& a, const Neighbour& b) { return NearerThan(a, b); };
   double limit2 = maxDistance2;
@@ -114,7 +115,10 @@ int PointGrid::Nearest(double x0, double y0, int k, double maxDistance2,
     std::nth_element(found, found + (k - 1), found + count, nearer);
     count = k;
   }
-  std::sort(found, found + count, nearer);
+  if (order == Order::kIndex)
+    std::sort(found, found + count, [](const Neighbour& a, const Neighbour& b) { return a.index < b.index; });
+  else
+    std::sort(found, found + count, nearer);
   std::copy(found, found + count, out);
   return count;
 }

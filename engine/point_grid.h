@@ -29,11 +29,13 @@ class PointGrid {
   PointGrid(int n, const double* x, const double* y);
 
   // As KdTree::Nearest: the k nearest points to (x0, y0) with squared
-  // distance <= maxDistance2, in neighbour order in out[0..count); `bound2`,
-  // when >= 0, must be at least the squared distance of the k-th nearest
-  // point, and only narrows the search.
+  // distance <= maxDistance2, in out[0..count) in neighbour order, or by
+  // increasing index when the caller wants the set only; `bound2`, when >= 0,
+  // must be at least the squared distance of the k-th nearest point, and
+  // only narrows the search.
+  enum class Order { kNeighbour, kIndex };
   int Nearest(double x0, double y0, int k, double maxDistance2, PointGridScratch& scratch,
-              Neighbour* out, double bound2 = -1) const;
+              Neighbour* out, double bound2 = -1, Order order = Order::kNeighbour) const;
 
  private:
   int CellX(double x) const;

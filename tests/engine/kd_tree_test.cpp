@@ -163,6 +163,13 @@ TEST_P(KdTreeSearch, CellGridNearestMatchesBruteForceWithAndWithoutBound) {
           count = cells.Nearest(x0, y0, k, maxD * maxD, scratch, out.data(), b);
           ExpectSame(want, out.data(), count, where + " bound " + std::to_string(b));
         }
+        // The same set by increasing index.
+        std::vector<Neighbour> byIndex = want;
+        std::sort(byIndex.begin(), byIndex.end(),
+                  [](const Neighbour& a, const Neighbour& b) { return a.index < b.index; });
+        count = cells.Nearest(x0, y0, k, maxD * maxD, scratch, out.data(), bound2,
+                              PointGrid::Order::kIndex);
+        ExpectSame(byIndex, out.data(), count, where + " by index");
       }
     }
   }
