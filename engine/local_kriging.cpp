@@ -165,13 +165,24 @@ SORVAN_CLONES void ForwardSolve(int k, int stride, const double* __restrict u,
   }
 }
 
+// sum a[j] b[j], j < n, in kLane partial sums (a fixed order: the same bits
+// on every run) that the compiler keeps in one vector.
+SORVAN_CLONES double Dot(int n, const double* __restrict a, const double* __restrict b) {
+  double partial[kLane] = {};
+  int j = 0;
+  for (; j + kLane <= n; j += kLane)
+    for (int t = 0; t < kLane; ++t) partial[t] += a[j + t] * b[j + t];
+  double sum = 0;
+  for (int t = 0; t < kLane; ++t) sum += partial[t];
+  for (; j < n; ++j) sum += a[j] * b[j];
+  return sum;
+}
+
 // x := U^-1 x (= L^-T x).
 void BackSolve(int k, int stride, const double* u, double* x) {
   for (int i = k - 1; i >= 0; --i) {
     const double* row = u + i * stride;
-    double s = x[i];
-    for (int j = i + 1; j < k; ++j) s -= row[j] * x[j];
-    x[i] = s / row[i];
+    x[i] = (x[i] - Dot(k - i - 1, row + i + 1, x + i + 1)) / row[i];
   }
 }
 
