@@ -162,31 +162,27 @@ double ThreadSeconds() {
 // times the issue width, so the units never wait); flops per processor second.
 constexpr long kRounds = 20000000;
 
+#define SORVAN_FMA_RATE(Vector, lanes, set, fma, add, first)                    \
+  Vector acc[12];                                                                 \
+  for (int k = 0; k < 12; ++k) acc[k] = set(1.0f + 1e-3f * k);                   \
+  const Vector a = set(0.999999f), b = set(1e-7f);                                \
+  const double start = ThreadSeconds();                                           \
+  for (long r = 0; r < kRounds; ++r)                                              \
+    for (int k = 0; k < 12; ++k) acc[k] = fma(acc[k], a, b);                      \
+  const double seconds = ThreadSeconds() - start;                                 \
+  for (int k = 1; k < 12; ++k) acc[0] = add(acc[0], acc[k]);                      \
+  if (first(acc[0]) == 12345.0f) std::puts(""); /* keeps the loop */              \
+  return 2.0 * (lanes) * 12.0 * kRounds / seconds;
+
 __attribute__((target("avx2,fma"))) double Avx2Rate() {
-  __m256 acc[12];
-  for (int k = 0; k < 12; ++k) acc[k] = _mm256_set1_ps(1.0f + 1e-3f * k);
-  const __m256 a = _mm256_set1_ps(0.999999f), b = _mm256_set1_ps(1e-7f);
-  const double start = ThreadSeconds();
-  for (long r = 0; r < kRounds; ++r)
-    for (int k = 0; k < 12; ++k) acc[k] = _mm256_fmadd_ps(acc[k], a, b);
-  const double seconds = ThreadSeconds() - start;
-  for (int k = 1; k < 12; ++k) acc[0] = _mm256_add_ps(acc[0], acc[k]);
-  if (_mm256_cvtss_f32(acc[0]) == 12345.0f) std::puts("");  // keeps the loop
-  return 2.0 * 8 * 12.0 * kRounds / seconds;
+  SORVAN_FMA_RATE(__m256, 8, _mm256_set1_ps, _mm256_fmadd_ps, _mm256_add_ps, _mm256_cvtss_f32)
 }
 
 __attribute__((target("avx512f"))) double Avx512Rate() {
-  __m512 acc[12];
-  for (int k = 0; k < 12; ++k) acc[k] = _mm512_set1_ps(1.0f + 1e-3f * k);
-  const __m512 a = _mm512_set1_ps(0.999999f), b = _mm512_set1_ps(1e-7f);
-  const double start = ThreadSeconds();
-  for (long r = 0; r < kRounds; ++r)
-    for (int k = 0; k < 12; ++k) acc[k] = _mm512_fmadd_ps(acc[k], a, b);
-  const double seconds = ThreadSeconds() - start;
-  for (int k = 1; k < 12; ++k) acc[0] = _mm512_add_ps(acc[0], acc[k]);
-  if (_mm512_reduce_add_ps(acc[0]) == 12345.0f) std::puts("");
-  return 2.0 * 16 * 12.0 * kRounds / seconds;
+  SORVAN_FMA_RATE(__m512, 16, _mm512_set1_ps, _mm512_fmadd_ps, _mm512_add_ps, _mm512_cvtss_f32)
 }
+
+#undef SORVAN_FMA_RATE
 
 void PeakReport(const Points& p, int repetitions) {
   __builtin_cpu_init();
