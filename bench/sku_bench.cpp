@@ -220,7 +220,7 @@ void PeakReport(const Points& p, int repetitions) {
               100.0 * flops / processor / peakCore, processor / cores / minimum, wall,
               wall / minimum, flops / wall / 1e9);
   if (wide)
-    std::printf("  against the AVX2 peak the kernels use: %.2f x the minimum per core\n",
+    std::printf("  against the AVX2+FMA peak alone: %.2f x the minimum per core\n",
                 processor / cores / (flops / (cores * avx2)));
 }
 
