@@ -198,6 +198,30 @@ TEST(OpcionesKriging, LosCamposEditadosLleganALasOpciones) {
 // At a northing of 9.1e6 single precision keeps whole metres only: the grid's
 // origin and spacing typed to the centimetre must reach the options as typed,
 // and be shown back so.
+// "Generar gráfico con tendencia" is offered only with a trend of degree 1
+// or more, and its choice reaches the options.
+TEST(OpcionesKriging, GraficoConTendenciaSoloConUnaTendencia) {
+  const DatosEspaciales datos = DatosPequenos();
+  OpcionesKriging op = OpcionesDistintas();
+  op.Media = 0;
+  frmOpKriging dlg(op, datos, 1, 2);
+  dlg.show();
+  EXPECT_FALSE(dlg.VerSupTend->isEnabled());
+  for (int grado : {1, 2, 3, 0, 2}) {
+    dlg.OpMedia->button(grado)->click();
+    EXPECT_EQ(dlg.VerSupTend->isEnabled(), grado > 0) << grado;
+  }
+  dlg.VerSupTend->click();
+  QTest::mouseClick(dlg.CoAceptar, Qt::LeftButton);
+  ASSERT_EQ(dlg.result(), QDialog::Accepted);
+  EXPECT_EQ(op.Media, 2);
+  EXPECT_EQ(op.VerSupTend, 1);
+  // Shown again with a trend: offered and ticked.
+  frmOpKriging otra(op, datos, 1, 2);
+  EXPECT_TRUE(otra.VerSupTend->isEnabled());
+  EXPECT_TRUE(otra.VerSupTend->isChecked());
+}
+
 TEST(OpcionesKriging, ElOrigenDeLaRejillaConservaLosCentimetros) {
   const DatosEspaciales datos = DatosPequenos();
   OpcionesKriging op = OpcionesDistintas();
