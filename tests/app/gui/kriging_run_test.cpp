@@ -21,6 +21,7 @@
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QScreen>
 #include <QStatusBar>
 #include <QTest>
 #include <QTimer>
@@ -61,10 +62,15 @@ class TextosEstado : public QObject {
   }
 };
 
-// With SORVAN_SCREENSHOTS set to a folder, saves `w` there as `nombre`.
+// With SORVAN_SCREENSHOTS set to a folder, saves `w` there as `nombre`, as
+// the screen shows it (a widget's own picture leaves the 3-D views blank).
 void Captura(QWidget* w, const char* nombre) {
   const QByteArray carpeta = qgetenv("SORVAN_SCREENSHOTS");
-  if (!carpeta.isEmpty()) w->grab().save(QDir(QString::fromLocal8Bit(carpeta)).filePath(QString::fromLatin1(nombre)));
+  if (carpeta.isEmpty()) return;
+  QTest::qWait(300);  // the 3-D views' first frames
+  const QRect r = w->frameGeometry();
+  w->screen()->grabWindow(0, r.x(), r.y(), r.width(), r.height())
+      .save(QDir(QString::fromLocal8Bit(carpeta)).filePath(QString::fromLatin1(nombre)));
 }
 
 QByteArray Contenido(const QString& carpeta, const char* nombre) {
@@ -245,7 +251,11 @@ TEST_F(EjecucionTest, LaTendenciaAjustadaSeDibujaJuntoALaPrediccion) {
       const double plano = t.coefficients[0] + t.coefficients[1] * u + t.coefficients[2] * v;
       EXPECT_NEAR(g.at(i, j), plano, 1e-4 * std::fabs(plano) + 1e-6) << i << ", " << j;
     }
-  Captura(principal.get(), "kriging_trend.png");
+  if (!qgetenv("SORVAN_SCREENSHOTS").isEmpty()) {  // the trend beside the prediction
+    principal->resize(1200, 860);
+    principal->AreaMDI()->tileSubWindows();
+    Captura(principal.get(), "surface_trend.png");
+  }
 
   // Ordinary kriging fits no trend: no new trend window.
   KrigingDesdeElDialogo("logzinc", nullptr, [](frmOpKriging* o) {

@@ -573,7 +573,7 @@ TEST_F(PerfilTest, AjustarRejillaAlPerfilPoneNodosEnLosCentrosDeLasCeldas) {
 }
 
 // With SORVAN_SCREENSHOTS set to a folder, every tab is saved there as
-// options_<n>.png, with the automatic options for meuse.
+// options_<n>.png, with the automatic options for meuse and a linear trend.
 TEST(OpcionesKriging, CapturasDeLasPestanas) {
   const char* carpeta = std::getenv("SORVAN_SCREENSHOTS");
   const char* fuente = std::getenv("SORVAN_SOURCE_DIR");
@@ -585,6 +585,9 @@ TEST(OpcionesKriging, CapturasDeLasPestanas) {
   frmOpKriging dlg(op, datos, 1, 2);
   dlg.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
+  // A linear trend, with its surface asked for.
+  dlg.OpMedia->button(1)->click();
+  dlg.VerSupTend->setChecked(true);
   for (int i = 0; i < dlg.Pestanas->count(); ++i) {
     dlg.Pestanas->setCurrentIndex(i);
     QTest::qWait(50);
