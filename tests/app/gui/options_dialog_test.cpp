@@ -195,9 +195,6 @@ TEST(OpcionesKriging, LosCamposEditadosLleganALasOpciones) {
   EXPECT_EQ(op.VerEstimadores, 0);
 }
 
-// At a northing of 9.1e6 single precision keeps whole metres only: the grid's
-// origin and spacing typed to the centimetre must reach the options as typed,
-// and be shown back so.
 // "Generar gráfico con tendencia" is offered only with a trend of degree 1
 // or more, and its choice reaches the options.
 TEST(OpcionesKriging, GraficoConTendenciaSoloConUnaTendencia) {
@@ -222,6 +219,9 @@ TEST(OpcionesKriging, GraficoConTendenciaSoloConUnaTendencia) {
   EXPECT_TRUE(otra.VerSupTend->isChecked());
 }
 
+// At a northing of 9.1e6 single precision keeps whole metres only: the grid's
+// origin and spacing typed to the centimetre must reach the options as typed,
+// and be shown back so.
 TEST(OpcionesKriging, ElOrigenDeLaRejillaConservaLosCentimetros) {
   const DatosEspaciales datos = DatosPequenos();
   OpcionesKriging op = OpcionesDistintas();
