@@ -14,6 +14,7 @@
 #include <QtDataVisualization/Q3DSurface>
 #include <QtDataVisualization/QValue3DAxis>
 #include <QtDataVisualization/QSurface3DSeries>
+#include <QtDataVisualization/QSurfaceDataProxy>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QLabel>
@@ -313,6 +314,27 @@ TEST_F(Chart3DTest, LargeGridsShowThinnedBarsWithANote) {
   chart.ChartType(0);
   EXPECT_TRUE(chart.BarsNote().isEmpty());
   EXPECT_FALSE(note->isVisible());
+}
+
+// A million-node surface held a software-rendered view for seconds at every
+// repaint: it is drawn by every k-th node and says so.
+TEST_F(Chart3DTest, AMillionNodeSurfaceIsDrawnThinnedWithANote) {
+  writeSurface(file("millon.sup"), 1000, 1000, 0.0, 0.0, 1.0, 1.0, [](double x, double y) { return x + 2 * y; }, false);
+  ASSERT_TRUE(chart.LoadGridFile(file("millon.sup")));
+  chart.ChartType(0);
+  QTest::qWait(50);
+  Q3DSurface* graph = surfaceGraph();
+  ASSERT_NE(graph, nullptr);
+  // 300 x 300 at most: every fourth node, 250 x 250 (every third would be 334 x 334).
+  QSurfaceDataProxy* proxy = graph->seriesList().at(0)->dataProxy();
+  ASSERT_EQ(proxy->rowCount(), 250);
+  ASSERT_EQ(proxy->columnCount(), 250);
+  EXPECT_FLOAT_EQ(proxy->itemAt(1, 2)->y(), 8.0f + 2 * 4.0f);  // node (8, 4)
+  EXPECT_TRUE(chart.SurfaceNote().contains("1 de cada 4")) << chart.SurfaceNote().toStdString();
+  EXPECT_TRUE(chart.SurfaceNote().contains("250 × 250 de 1000 × 1000")) << chart.SurfaceNote().toStdString();
+  bool shown = false;
+  for (QLabel* label : chart.findChildren<QLabel*>()) shown = shown || (label->isVisible() && label->text() == chart.SurfaceNote());
+  EXPECT_TRUE(shown);
 }
 
 TEST_F(Chart3DTest, DrawToFileWritesA24BitBitmapOfTheChartSize) {
