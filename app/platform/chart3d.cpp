@@ -35,7 +35,7 @@ namespace {
 constexpr int kScaleWidth = 96;
 
 constexpr int kMaxBars = 10000;
-constexpr int kMaxSurfaceNodes = 300 * 300;
+constexpr int kMaxSurfaceNodes = 200 * 200;
 // Camera zoom of the surface graph, in percent of the graph's own fit.
 constexpr float kSurfaceZoom = 80.0f;
 // Height of the point the camera looks at, in the graph's normalised units.
@@ -698,7 +698,7 @@ QString Chart3D::BarsNote() const {
 QString Chart3D::SurfaceNote() const {
   const int stride = surfaceStride(grid_);
   if (chartType_ != 0 || !surface_ || stride == 1) return {};
-  return thinnedNote(tr("Vista reducida: superficie"), stride, grid_);
+  return thinnedNote(tr("Superficie"), stride, grid_);
 }
 
 void Chart3D::rebuild() {
