@@ -29,6 +29,7 @@
 #include "gui/kriging/frmKriging2D.h"
 #include "gui/kriging/frmOpKriging.h"
 #include "gui/kriging/kriging_commands.h"
+#include "platform/data_grid.h"
 #include "gui_test_support.h"
 
 namespace {
@@ -103,6 +104,16 @@ int main(int argc, char** argv) {
   Espera([&] { return !principal.Sesion().datos.vacio(); });
   Informa("abrir el archivo", reloj, pulso);
   if (principal.Sesion().datos.vacio()) return 1;
+
+  // The data window: to the last row and back.
+  pulso.Reinicia();
+  reloj.start();
+  DataGrid* rejilla = principal.Datos()->MSFGrid();
+  rejilla->SetCurrentCell(rejilla->Rows() - 1, 1);
+  QTest::qWait(200);
+  rejilla->SetCurrentCell(1, 1);
+  QTest::qWait(200);
+  Informa("rejilla: a la última fila y vuelta", reloj, pulso);
 
   pulso.Reinicia();
   reloj.start();
