@@ -17,7 +17,7 @@
 #include "gui/app_shell.h"
 #include "gui/validation/validation_commands.h"
 #include "gui/kriging/defaults_notice.h"
-#include "platform/tarea_con_progreso.h"
+#include "gui/kriging/opciones_automaticas.h"
 #include "gui/kriging/ejecucion_kriging.h"
 #include "gui/kriging/frmOpKriging.h"
 
@@ -208,16 +208,8 @@ void frmKriging2D::leerEleccion() {
 }
 
 bool frmKriging2D::aplicarDefectos(QWidget* padre) {
-  // A million points take seconds (pair distances through a k-d tree): off
-  // the window's thread; cancelled, the options stay as they were.
   sorvan::Resultado r;
-  sorvan::OpcionesKriging nuevas = sesion_.opciones;
-  const TareaConProgreso tarea{padre, QStringLiteral("Calculando las opciones automáticas...")};
-  if (!tarea.Ejecuta([&](const sorvan::AvisoProgreso&) {
-        r = sorvan::OpcionesPorDefecto(sesion_.datos, sesion_.colX, sesion_.colY, nuevas);
-      }))
-    return false;
-  if (r) sesion_.opciones = nuevas;
+  if (!CalculaOpcionesAutomaticas(padre, sesion_, r)) return false;
   if (!r) {
     QMessageBox::warning(padre, kTitulo, QString::fromStdString(r.mensaje));
     return false;
