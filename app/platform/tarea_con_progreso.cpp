@@ -56,7 +56,7 @@ bool TareaConProgreso::Ejecuta(const std::function<void(const sorvan::AvisoProgr
         caja->setMaximum(1000);
         caja->setValue(std::min(estado->milesimas.load(), 999));
       }
-    } else if (reloj.elapsed() >= kRetardoDialogoMs) {
+    } else if (reloj.elapsed() >= retardoDialogoMs) {
       bucle.exit(1);  // time to show the box: leave the loop that holds input back
     }
   });

@@ -3,7 +3,7 @@
 // million points) done on a worker thread while the window keeps answering.
 //
 // The calling thread waits in an event loop of its own, so windows repaint
-// and timers fire. For the first kRetardoDialogoMs the user's input is held
+// and timers fire. For the first retardoDialogoMs the user's input is held
 // back (a short job shows nothing); after that a modal progress box with the
 // text and "Cancelar" appears. Cancelling makes the job's progress function
 // answer false: the job stops at its next report and, by the contract of
@@ -20,7 +20,7 @@ struct TareaConProgreso {
   QWidget* propietario = nullptr;  // the progress box is modal over it
   QString texto;                   // what is being done ("Cargando datos...")
   // Milliseconds before the progress box shows (tests set 0 to reach "Cancelar" at once).
-  static inline int kRetardoDialogoMs = 300;
+  static inline int retardoDialogoMs = 300;
 
   // Runs `trabajo` on a worker thread and returns when it has ended: false
   // when the user cancelled (whatever the job returned), else true.

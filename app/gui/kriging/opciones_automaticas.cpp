@@ -10,8 +10,8 @@ bool CalculaOpcionesAutomaticas(QWidget* padre, sorvan::SesionKriging& sesion, s
   // Worked on a copy, so that a cancelled or refused computation changes nothing.
   sorvan::OpcionesKriging nuevas = sesion.opciones;
   const TareaConProgreso tarea{padre, QStringLiteral("Calculando las opciones automáticas...")};
-  if (!tarea.Ejecuta([&](const sorvan::AvisoProgreso&) {
-        r = sorvan::OpcionesPorDefecto(sesion.datos, sesion.colX, sesion.colY, nuevas);
+  if (!tarea.Ejecuta([&](const sorvan::AvisoProgreso& aviso) {
+        r = sorvan::OpcionesPorDefecto(sesion.datos, sesion.colX, sesion.colY, nuevas, nullptr, aviso);
       }))
     return false;
   if (r) sesion.opciones = nuevas;

@@ -55,11 +55,11 @@ protected:
     ASSERT_TRUE(QTest::qWaitForWindowExposed(ventana_.get()));
     ASSERT_TRUE(ventana_->IniData(QString::fromLocal8Bit(qgetenv("SORVAN_SOURCE_DIR")) + "/examples/meuse.dae"));
   }
-  void TearDown() override { TareaConProgreso::kRetardoDialogoMs = retardo_; }
+  void TearDown() override { TareaConProgreso::retardoDialogoMs = retardo_; }
 
   // Presses "Cancelar" on the progress box as soon as it shows, at once.
   std::unique_ptr<prueba::Respuesta<QProgressDialog>> cancelaAlAparecer() {
-    TareaConProgreso::kRetardoDialogoMs = 0;
+    TareaConProgreso::retardoDialogoMs = 0;
     return std::make_unique<prueba::Respuesta<QProgressDialog>>([](QProgressDialog* p) {
       QPushButton* cancelar = p->findChild<QPushButton*>();
       ASSERT_NE(cancelar, nullptr);
@@ -72,7 +72,7 @@ protected:
   QString grande_;
   sorvan::DatosEspaciales datos_;
   std::unique_ptr<frmDatos> ventana_;
-  const int retardo_ = TareaConProgreso::kRetardoDialogoMs;
+  const int retardo_ = TareaConProgreso::retardoDialogoMs;
 };
 
 TEST_F(LargeDataTest, TheEventLoopKeepsTurningWhileALargeFileLoads) {
