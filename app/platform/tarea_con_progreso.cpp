@@ -65,6 +65,7 @@ bool TareaConProgreso::Ejecuta(const std::function<void(const sorvan::AvisoProgr
     // A job that has told no progress (yet) gets a busy bar.
     caja = std::make_unique<QProgressDialog>(texto, QStringLiteral("Cancelar"), 0, estado->informado ? 1000 : 0,
                                              propietario);
+    if (!cancelable) caja->setCancelButton(nullptr);
     caja->setObjectName(QStringLiteral("ProgresoTarea"));
     caja->setWindowTitle(QStringLiteral("Sorvan"));
     caja->setWindowModality(Qt::ApplicationModal);

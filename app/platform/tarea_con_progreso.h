@@ -19,6 +19,7 @@ class QWidget;
 struct TareaConProgreso {
   QWidget* propietario = nullptr;  // the progress box is modal over it
   QString texto;                   // what is being done ("Cargando datos...")
+  bool cancelable = true;          // false: a job that cannot stop midway, the box has no "Cancelar"
   // Milliseconds before the progress box shows (tests set 0 to reach "Cancelar" at once).
   static inline int retardoDialogoMs = 300;
 

@@ -23,6 +23,7 @@
 #include <cstdio>
 
 #include "core/sesion_kriging.h"
+#include "gui/charts/exportar_superficies.h"
 #include "gui/frmDatos.h"
 #include "gui/frmImportarTexto.h"
 #include "gui/frmMain.h"
@@ -171,6 +172,15 @@ int main(int argc, char** argv) {
   reloj.start();
   QTest::qWait(3000);
   Informa("primer dibujo de los gráficos (3 s)", reloj, pulso);
+
+  // "Guardar como..." on a surface window, in each format.
+  for (const char* ext : {"tif", "asc", "grd", "csv"}) {
+    pulso.Reinicia();
+    reloj.start();
+    ExportarSuperficiesA(&principal, sesion, QDir(carpeta.path()).filePath(QStringLiteral("superficie.") + ext));
+    const std::string paso = std::string("exportar las superficies (.") + ext + ")";
+    Informa(paso.c_str(), reloj, pulso);
+  }
 
   pulso.Reinicia();
   reloj.start();

@@ -121,7 +121,9 @@ FinKriging EjecutaKrigingVentana(QWidget* padre, sorvan::SesionKriging& sesion, 
     const sorvan::Resultado anotado = sorvan::AnotaDatosFuera(carpeta, fuera);
     if (!anotado) QMessageBox::warning(padre, kTituloPrograma, QString::fromStdString(anotado.mensaje));
     // The "Guardar" frame's files; a failure is told, the run's results stay.
-    const sorvan::Resultado guardado = sorvan::GuardaTrasCalculo(sesion);
+    sorvan::Resultado guardado;
+    const TareaConProgreso guardar{padre, QStringLiteral("Guardando las superficies..."), false};
+    guardar.Ejecuta([&](const sorvan::AvisoProgreso&) { guardado = sorvan::GuardaTrasCalculo(sesion); });
     if (!guardado)
       QMessageBox::warning(padre, kTituloPrograma,
                            QStringLiteral("El cálculo ha terminado, pero no se han guardado las superficies.\n%1")
