@@ -107,7 +107,12 @@ bool frmDatos::IniData(const QString& path) {
         return false;
     }
   } else if (sorvan::EsCapaGis(ruta)) {
-    if (!tarea.Ejecuta([&](const sorvan::AvisoProgreso&) { r = sorvan::LeeCapaPuntos(ruta, leidos); })) return false;
+    if (!tarea.Ejecuta([&](const sorvan::AvisoProgreso& aviso) {
+          sorvan::OpcionesLectura op;
+          op.progreso = aviso;
+          r = sorvan::LeeCapaPuntos(ruta, leidos, op);
+        }))
+      return false;
   } else {
     if (!tarea.Ejecuta([&](const sorvan::AvisoProgreso& aviso) {
           sorvan::OpcionesLectura op;
