@@ -176,6 +176,7 @@ std::string CodificaResumen(const ResumenMotor& r) {
   e.valor(r.variancesNegativas);
   e.vector(r.saltos);
   e.vector(r.coeficientesTendencia);
+  for (double v : {r.centroTendenciaX, r.centroTendenciaY, r.escalaTendencia}) e.valor(v);
   e.valor(int64_t(r.avisos.size()));
   for (const std::string& aviso : r.avisos) {
     e.valor(int64_t(aviso.size()));
@@ -208,7 +209,8 @@ bool DecodificaRespuesta(const std::string& bytes, ArgumentosSKU& a, ResumenMoto
             l.valor(res.c1Ini) && l.valor(res.aIni) && l.valor(res.iteracionesAjuste) &&
             l.valor(res.iteracionesTendencia) && l.valor(res.cambioTendencia) && l.valor(res.meseta) &&
             l.valor(res.zMin) && l.valor(res.zMax) && l.valor(res.variancesNegativas) && l.vector(res.saltos) &&
-            l.vector(res.coeficientesTendencia);
+            l.vector(res.coeficientesTendencia) && l.valor(res.centroTendenciaX) &&
+            l.valor(res.centroTendenciaY) && l.valor(res.escalaTendencia);
   int64_t avisos = 0;
   ok = ok && l.valor(avisos) && avisos >= 0 && avisos <= 100000;
   for (int64_t k = 0; ok && k < avisos; ++k) {

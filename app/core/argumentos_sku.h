@@ -106,6 +106,8 @@ struct ResumenMotor {
   int32_t variancesNegativas = 0;
   std::vector<ClaseSaltoMotor> saltos;
   std::vector<double> coeficientesTendencia;
+  // The frame of those coefficients: u = (x - centroTendenciaX) / escalaTendencia, v likewise.
+  double centroTendenciaX = 0, centroTendenciaY = 0, escalaTendencia = 1;
   std::vector<std::string> avisos;
 };
 

@@ -219,6 +219,9 @@ void AplicaResultado(SesionKriging& s, const ResultadoMotor& r, const std::strin
   AplicaSuperficies(s, r.salida, nombre, carpeta);
   s.modelo = r.modelo;
   s.avisos = r.resumen.avisos;
+  const ResumenMotor& m = r.resumen;
+  s.tendencia = TrendFit{r.salida.trendDegree, m.coeficientesTendencia, m.centroTendenciaX, m.centroTendenciaY,
+                         m.escalaTendencia};
 }
 
 void AplicaResultado(SesionKriging& s, const ArgumentosSKU& salida, const std::string& nombre,
@@ -226,6 +229,7 @@ void AplicaResultado(SesionKriging& s, const ArgumentosSKU& salida, const std::s
   AplicaSuperficies(s, salida, nombre, carpeta);
   s.modelo = LeeModeloAjustado(carpeta, salida);
   s.avisos.clear();  // the arguments carry no warnings
+  s.tendencia = {};  // nor the trend
 }
 
 void AplicaSuperficies(SesionKriging& s, const ArgumentosSKU& salida, const std::string& nombre,

@@ -44,6 +44,7 @@ struct OpcionesKriging {
   double MinRx = 0, MinRy = 0;     // coordinates of the first grid node
   double LRx = 0, LRy = 0;         // node spacing along X and Y
   int16_t VerSupPred = 0, VerSupVar = 0, VerAjuste = 0, VerEstimadores = 0;  // windows to open after a run
+  int16_t VerSupTend = 0;  // "Generar gráfico con tendencia": the trend surface too, when Media > 0
   // Files the surfaces are exported to after each run ("" for none; a name
   // without folder goes into the result folder; the format by the extension).
   std::string GuardarPred, GuardarVar;

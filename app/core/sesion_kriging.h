@@ -9,6 +9,7 @@
 #include "core/datos_fuera.h"
 #include "core/duplicados.h"
 #include "core/opciones_kriging.h"
+#include "core/trend_surface.h"
 
 namespace sorvan {
 
@@ -60,6 +61,7 @@ struct SesionKriging {
   std::string carpetaElegida;
   std::string carpetaElegidaPara;
   ModeloAjustado modelo;               // model fitted by that run
+  TrendFit tendencia;                  // trend fitted by that run (degree 0: none)
   ResumenLocal resumenLocal;           // that run's neighbourhood counts
   std::vector<std::string> avisos;     // that run's warnings as the engine reported them
   DatosFuera datosFuera;               // that run's rows left out and points merged

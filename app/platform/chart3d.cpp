@@ -25,10 +25,12 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QStackedLayout>
+#include <QTimer>
 #include <QSvgGenerator>
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <utility>
 
 namespace {
 
@@ -174,6 +176,27 @@ bool OpenGLGraphsPossible() {
   return context.create();
 }
 
+// The page a graph's window container stands in for until it may be mapped:
+// plain, in the chart's colour, and it tells `painted` each time it has been
+// painted.
+class PlainPage : public QWidget {
+public:
+  PlainPage(QWidget* parent, std::function<QColor()> colour, std::function<void()> painted)
+      : QWidget(parent), colour_(std::move(colour)), painted_(std::move(painted)) {
+    setObjectName(QStringLiteral("PaginaLisaVista3D"));
+  }
+
+protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter(this).fillRect(rect(), colour_());
+    painted_();
+  }
+
+private:
+  std::function<QColor()> colour_;
+  std::function<void()> painted_;
+};
+
 QString noGraphText() {
   return QObject::tr("Este sistema no ofrece OpenGL: no se puede dibujar la vista 3-D.");
 }
@@ -227,7 +250,16 @@ public:
     floor_ = new QSurface3DSeries;
     surface_->addSeries(body_);
     surface_->addSeries(floor_);
-    stack_->addWidget(QWidget::createWindowContainer(surface_, this));
+    // A graph's window mapped before the graph has drawn into it shows what
+    // the screen held there: another chart's picture, for up to a second
+    // with a large grid. So a graph's page shows first as a plain page in
+    // the chart's colour; only after that page has been painted is the
+    // graph's window mapped, over those plain pixels, until its first frame.
+    plain_ = new PlainPage(this, [this] { return owner_->backdrop_; }, [this] { plainPainted(); });
+    stack_->addWidget(plain_);
+    surfaceBox_ = QWidget::createWindowContainer(surface_, this);
+    stack_->addWidget(surfaceBox_);
+    present(surfaceBox_);
   }
 
   // The floor texture must be released by a render pass of its own graph:
@@ -252,10 +284,10 @@ public:
     if (c.chartType_ == 1) {
       makeBars();
       if (!bars_) return;
-      stack_->setCurrentIndex(1);
+      present(barsBox_);
       fillBars(c);
     } else {
-      stack_->setCurrentIndex(0);
+      present(surfaceBox_);
       fillSurface(c);
     }
     applyView(c);
@@ -322,7 +354,8 @@ private:
     barSeries_ = new QBar3DSeries;
     barSeries_->setMesh(QAbstract3DSeries::MeshBar);
     bars_->addSeries(barSeries_);
-    stack_->addWidget(QWidget::createWindowContainer(bars_, this));
+    barsBox_ = QWidget::createWindowContainer(bars_, this);
+    stack_->addWidget(barsBox_);
     styleTheme(bars_->activeTheme(), owner_->backdrop_, owner_->frameOn_);
   }
 
@@ -407,7 +440,44 @@ private:
   }
 
   Chart3D* owner_;
+  // Shows the page of a graph's container: at once when its window has been
+  // mapped before, otherwise the plain page until that has been painted.
+  void present(QWidget* box) {
+    if (shown_.contains(box)) {
+      waiting_ = nullptr;
+      stack_->setCurrentWidget(box);
+      return;
+    }
+    waiting_ = box;
+    stack_->setCurrentWidget(plain_);
+  }
+  // The plain pixels reach the screen when this paint's flush does; the
+  // container is mapped on the next turn of the event loop, after it.
+  void plainPainted() {
+    if (!waiting_) return;
+    QTimer::singleShot(0, this, [this] {
+      if (!waiting_ || stack_->currentWidget() != plain_) return;
+      QWidget* box = std::exchange(waiting_, nullptr);
+      shown_.push_back(box);
+      // A page never shown still has a new widget's size: the graph's first
+      // frame would be drawn at that size.
+      box->setGeometry(plain_->geometry());
+      stack_->setCurrentWidget(box);
+      // The container takes the graph's window in when it is shown, placing
+      // it by the container's offset in the top-level window as if it had no
+      // window of its own; it does have one, and the graph belongs at its
+      // corner.
+      QWindow* graph = box == barsBox_ ? static_cast<QWindow*>(bars_) : surface_;
+      graph->setGeometry(QRect(QPoint(0, 0), box->size()));
+    });
+  }
+
   QStackedLayout* stack_ = nullptr;
+  PlainPage* plain_ = nullptr;
+  QWidget* surfaceBox_ = nullptr;
+  QWidget* barsBox_ = nullptr;
+  QWidget* waiting_ = nullptr;  // the container the plain page stands in for
+  QList<QWidget*> shown_;       // containers whose window has been mapped
   Q3DSurface* surface_ = nullptr;
   QSurface3DSeries* body_ = nullptr;
   QSurface3DSeries* floor_ = nullptr;

@@ -144,6 +144,8 @@ ResumenMotor Resumen(const kriging::KrigingResult& r) {
   for (const kriging::LagClass& c : r.lags)
     s.saltos.push_back({c.lower, c.upper, c.distance, c.count, c.classical, c.robust});
   s.coeficientesTendencia = r.trendCoefficients;
+  s.centroTendenciaX = r.trendCentreX, s.centroTendenciaY = r.trendCentreY;
+  s.escalaTendencia = r.trendScale;
   s.avisos = r.warnings;
   return s;
 }

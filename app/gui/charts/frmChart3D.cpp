@@ -2,6 +2,7 @@
 
 #include "core/opciones_kriging.h"
 #include "core/sesion_kriging.h"
+#include "core/trend_surface.h"
 #include "gui/charts/exportar_imagen.h"
 #include "gui/charts/ruta_archivo.h"
 #include "platform/chart3d.h"
@@ -188,12 +189,17 @@ bool frmChart3D::Cargar(int kind, const QString& texto, const sorvan::SesionKrig
   }
   g.Batch(true);
   bool ok = true;
-  if (kind == 1 || kind == 2) {
+  if (kind == 1 || kind == 2 || kind == 4) {
     const sorvan::SuperficiesKriging& s = sesion.superficies;
-    const std::vector<float>& valores = kind == 2 ? s.SupVar : s.SupPred;
+    // The trend is evaluated on the prediction's grid, its holes left out.
+    const std::vector<float> tendencia =
+        kind == 4 && sesion.haySuperficies ? sorvan::TrendSurface(s, sesion.tendencia) : std::vector<float>{};
+    const std::vector<float>& valores = kind == 4 ? tendencia : kind == 2 ? s.SupVar : s.SupPred;
     const long long nodos = static_cast<long long>(s.nx) * s.ny;
     if (!sesion.haySuperficies || nodos <= 0 || static_cast<long long>(valores.size()) != nodos) {
-      if (error) *error = tr("No hay superficies de una ejecución de kriging que mostrar (%1).").arg(texto);
+      if (error)
+        *error = kind == 4 ? tr("La última ejecución de kriging no ajustó una tendencia que mostrar (%1).").arg(texto)
+                           : tr("No hay superficies de una ejecución de kriging que mostrar (%1).").arg(texto);
       ok = false;
     } else {
       g.GridLayout(1);

@@ -282,6 +282,9 @@ void frmKriging2D::abrirResultados() {
     principal->OpenSemivariogram(ArchivoEnCarpeta(carpeta, QStringLiteral("skueajus.sv")),
                                  QStringLiteral("Semivariograma ajustado de ") + v);
   if (op.VerSupVar) principal->OpenSurface(2, QStringLiteral("Superficie de varianzas de ") + v);
+  // The trend beside the prediction, when the run fitted one.
+  if (op.VerSupTend && op.Media > 0 && sesion_.tendencia.known())
+    principal->OpenSurface(4, QStringLiteral("Tendencia de ") + v);
   // The prediction surface opens last, so it ends up in front.
   if (op.VerSupPred) principal->OpenSurface(1, QStringLiteral("Superficie de predicción de ") + v);
 }

@@ -110,6 +110,7 @@ TEST(CodificaRespuesta, TheSummaryTravelsWholeAfterTheArguments) {
   r.iteracionesTendencia = 3, r.zMin = 4.5, r.zMax = 7.25;
   r.saltos = {{0, 100, 60.5, 12, 0.1, 0.12}, {100, 200, 150, 40, 0.2, 0.21}};
   r.coeficientesTendencia = {6.3, -2.1, 1.2};
+  r.centroTendenciaX = 181480.5, r.centroTendenciaY = 331300.25, r.escalaTendencia = 1950.75;
   r.avisos = {"primer aviso", "", "tercer aviso\ncon dos líneas"};
   const std::string bytes = CodificaRespuesta(a, r);
   ArgumentosSKU b;
@@ -123,6 +124,9 @@ TEST(CodificaRespuesta, TheSummaryTravelsWholeAfterTheArguments) {
   EXPECT_EQ(q.saltos[1].pares, 40);
   EXPECT_EQ(q.saltos[1].robusto, 0.21);
   EXPECT_EQ(q.coeficientesTendencia, r.coeficientesTendencia);
+  EXPECT_EQ(q.centroTendenciaX, r.centroTendenciaX);
+  EXPECT_EQ(q.centroTendenciaY, r.centroTendenciaY);
+  EXPECT_EQ(q.escalaTendencia, r.escalaTendencia);
   EXPECT_EQ(q.avisos, r.avisos);
   const ModeloAjustado m = ModeloDelResumen(q);
   EXPECT_TRUE(m.conocido);

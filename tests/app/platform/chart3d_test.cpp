@@ -388,10 +388,10 @@ TEST_F(Chart3DTest, TurningTheViewReportsAndTheHandlerDecides) {
   chart.ViewRotation(45);
   chart.ViewElevation(45);
   // A right-button drag turns the 3-D view; its end reports the new angles.
-  QWindow* window = nullptr;
-  for (QWindow* w : QGuiApplication::allWindows())
-    if (w->inherits("Q3DSurface") && w->isExposed()) window = w;
+  // The graph's window is mapped once the plain page before it has drawn.
+  QWindow* window = surfaceGraph();
   ASSERT_NE(window, nullptr);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return window->isExposed(); }, 5000));
   const QPoint from(300, 240), to(360, 200);
   QTest::mousePress(window, Qt::RightButton, {}, from);
   for (int k = 1; k <= 6; ++k) {
@@ -501,6 +501,49 @@ TEST_F(Chart3DTest, NothingOfThe3DViewIsCutAtTheEdges) {
                                 << " elevation " << elevation;
       }
   }
+}
+
+// A new surface window showed another chart's picture for about a second:
+// the graph's window was mapped before the graph had drawn into it. A plain
+// page in the chart's colour is shown first, and the graph's window is mapped
+// only after that page has been painted, over its plain pixels.
+TEST(Chart3DFirstFrame, TheGraphIsMappedOnlyOverThePaintedPlainPage) {
+  Chart3D chart;
+  chart.Backdrop(0, QColor(250, 250, 240));
+  QWidget* plain = chart.findChild<QWidget*>("PaginaLisaVista3D");
+  ASSERT_NE(plain, nullptr);
+  Q3DSurface* graph = surfaceGraph();
+  ASSERT_NE(graph, nullptr);
+  // The order of the plain page's paints and the graph's exposure.
+  struct Order : QObject {
+    QObject* plain = nullptr;
+    QStringList events;
+    bool eventFilter(QObject* o, QEvent* e) override {
+      if (o == plain && e->type() == QEvent::Paint) events << "pintada";
+      if (o != plain && e->type() == QEvent::Expose && static_cast<QWindow*>(o)->isExposed()) events << "grafico";
+      return false;
+    }
+  } order;
+  order.plain = plain;
+  plain->installEventFilter(&order);
+  graph->installEventFilter(&order);
+  chart.resize(500, 400);
+  chart.show();
+  EXPECT_TRUE(plain->isVisible());
+  EXPECT_FALSE(graph->isVisible());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return graph->isExposed(); }, 5000));
+  EXPECT_FALSE(plain->isVisible());
+  ASSERT_GE(order.events.size(), 2);
+  EXPECT_EQ(order.events.first(), "pintada") << order.events.join(" ").toStdString();
+  EXPECT_EQ(order.events.indexOf("grafico"), order.events.lastIndexOf("pintada") + 1)
+      << order.events.join(" ").toStdString();
+  // The plain page was painted in the chart's colour.
+  EXPECT_EQ(plain->grab().toImage().pixelColor(10, 10), QColor(250, 250, 240));
+  // Back to a page already mapped: no plain page in between.
+  chart.ChartType(1);
+  chart.ChartType(0);
+  EXPECT_TRUE(graph->isVisible());
+  EXPECT_FALSE(plain->isVisible());
 }
 
 TEST_F(Chart3DTest, PictureExportsAsPngAndPdfInEveryMode) {
