@@ -47,9 +47,13 @@ if [ "$local" = yes ]; then
   processor=$(awk '$1 == "sorvan_processor_seconds" {print $2}' "$work/model.txt")
   threads=$(awk '$1 == "threads" {print $2}' "$work/model.txt")
   gstat=$(awk '$1 == "gstat_seconds" {print $2}' "$work/gstat.txt")
-  awk -v s="$sorvan" -v p="$processor" -v g="$gstat" -v t="$threads" -v n="$n" -v m="$grid" -v k="$neighbours" 'BEGIN {
-    printf "n = %d, %d x %d nodes, %d neighbours: Sorvan local kriging (%d threads, best of 3) %.3f s (processor %.3f s); gstat krige nmax %.3f s; gstat / Sorvan = %.1f\n",
-           n, m, m, k, t, s, p, g, g / s }'
+  gstatProcessor=$(awk '$1 == "gstat_processor_seconds" {print $2}' "$work/gstat.txt")
+  load=$(cut -d' ' -f1-3 /proc/loadavg)
+  awk -v s="$sorvan" -v p="$processor" -v g="$gstat" -v gp="$gstatProcessor" -v t="$threads" -v n="$n" -v m="$grid" -v k="$neighbours" -v l="$load" 'BEGIN {
+    printf "n = %d, %d x %d nodes, %d neighbours (load average %s):\n", n, m, m, k, l
+    printf "  Sorvan local kriging (%d threads, best of 3): wall %.3f s, processor %.3f s\n", t, s, p
+    printf "  gstat krige nmax (1 thread): wall %.3f s, processor %.3f s\n", g, gp
+    printf "  gstat / Sorvan: wall %.1f, processor %.1f\n", g / s, gp / p }'
   exit 0
 fi
 

@@ -1,7 +1,7 @@
 #pragma once
-// A k-d tree over 2-D points in double precision, for the search
-// neighbourhood of local kriging and for the pairs of the semivariogram of
-// large data sets.
+// A k-d tree over 2-D points in double precision, for the quadrant search
+// of local kriging and for the pairs of the semivariogram of large data sets
+// (the nearest-N search of local kriging uses the cell grid, point_grid.h).
 //
 // Neighbour order: by squared distance (dx^2 + dy^2 with dx = px - x0, in
 // double), ties broken by the smaller data index. The "k nearest" are the

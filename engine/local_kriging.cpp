@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "kd_tree.h"
+#include "point_grid.h"
 #include "numerics/target_clones.h"
 #include "numerics/thread_pool.h"
 #include "variogram_models.h"
@@ -96,40 +97,92 @@ void SolveLU(int m, const double* lu, const int* piv, double* x) {
   }
 }
 
-// Cholesky factor K = L L^T of a symmetric k x k matrix (row-major, lower
-// triangle read), in place, right-looking so that the inner loop is an axpy
-// over a contiguous row. `column` is work space of k. Returns false when a
-// pivot is not above `tolerance` (not positive definite to working precision).
-SORVAN_CLONES bool FactorCholesky(int k, double* a, double* column, double tolerance) {
-  for (int j = 0; j < k; ++j) {
-    const double pivot = a[j * k + j];
-    if (!(pivot > tolerance)) return false;
-    const double root = std::sqrt(pivot), inverse = 1.0 / root;
-    a[j * k + j] = root;
-    for (int i = j + 1; i < k; ++i) column[i] = a[i * k + j] *= inverse;
-    for (int i = j + 1; i < k; ++i) {
-      const double f = column[i];
-      double* row = a + i * k;
-      for (int l = j + 1; l <= i; ++l) row[l] -= f * column[l];
+// row[c] = old[position[c]] for c < count; a slot whose position is -1 (a
+// new point) takes old[0] and is overwritten by its caller.
+SORVAN_CLONES void GatherHeld(int count, const double* __restrict old,
+                              const int* __restrict position, double* __restrict row) {
+  for (int c = 0; c < count; ++c) row[c] = old[std::max(position[c], 0)];
+}
+
+// row[c] = 1 - g[c] s for c < count: the covariance in units of the sill.
+SORVAN_CLONES void CovarianceRow(int count, const double* __restrict g, double s,
+                                 double* __restrict row) {
+  for (int c = 0; c < count; ++c) row[c] = 1.0 - g[c] * s;
+}
+
+// Rows of the covariance factor are padded to whole vectors of 4 doubles.
+constexpr int kLane = 4;
+int Padded(int k) { return (k + kLane - 1) / kLane * kLane; }
+
+// Cholesky factor K = U^T U of a symmetric k x k matrix, in place (row-major,
+// rows of `stride` >= k, a multiple of kLane): the upper triangle is read and
+// U written there, so that a column of the lower factor L = U^T is a
+// contiguous row. The entries of a row from its lane boundary before the
+// diagonal must be finite (they are used as work). Right-looking, kLane rows
+// at a time: the panel's rows are finished one by one, then the rows below
+// take all kLane updates in one pass over whole vectors, each entry still
+// reduced in the unblocked order (same bits). Returns false when a pivot is
+// not above `tolerance` (not positive definite to working precision).
+SORVAN_CLONES bool FactorCholesky(int k, int stride, double* __restrict a,
+                                  double tolerance) {
+  for (int j0 = 0; j0 < k; j0 += kLane) {
+    const int j1 = std::min(j0 + kLane, k);
+    for (int j = j0; j < j1; ++j) {
+      double* rowJ = a + j * stride;
+      const double pivot = rowJ[j];
+      if (!(pivot > tolerance)) return false;
+      const double root = std::sqrt(pivot), inverse = 1.0 / root;
+      rowJ[j] = root;
+      for (int l = j + 1; l < k; ++l) rowJ[l] *= inverse;
+      for (int i = j + 1; i < j1; ++i) {  // the panel's later rows
+        const double f = rowJ[i];
+        double* row = a + i * stride;
+        for (int l = i; l < k; ++l) row[l] -= f * rowJ[l];
+      }
+    }
+    if (j1 - j0 < kLane) break;  // the last rows: nothing below
+    const double* u0 = a + j0 * stride;
+    const double* u1 = u0 + stride;
+    const double* u2 = u1 + stride;
+    const double* u3 = u2 + stride;
+    for (int i = j1; i < k; ++i) {
+      const double f0 = u0[i], f1 = u1[i], f2 = u2[i], f3 = u3[i];
+      double* row = a + i * stride;
+      for (int l = i / kLane * kLane; l < stride; ++l)
+        row[l] = row[l] - f0 * u0[l] - f1 * u1[l] - f2 * u2[l] - f3 * u3[l];
     }
   }
   return true;
 }
 
-void ForwardSolve(int k, const double* l, double* x) {  // x := L^-1 x
-  for (int i = 0; i < k; ++i) {
-    const double* row = l + i * k;
-    double s = x[i];
-    for (int j = 0; j < i; ++j) s -= row[j] * x[j];
-    x[i] = s / row[i];
+// x := U^-T x (= L^-1 x), by columns of L: contiguous rows of U.
+SORVAN_CLONES void ForwardSolve(int k, int stride, const double* __restrict u,
+                                double* __restrict x) {
+  for (int j = 0; j < k; ++j) {
+    const double* row = u + j * stride;
+    const double xj = x[j] /= row[j];
+    for (int i = j + 1; i < k; ++i) x[i] -= row[i] * xj;
   }
 }
 
-void BackSolve(int k, const double* l, double* x) {  // x := L^-T x
+// sum a[j] b[j], j < n, in kLane partial sums (a fixed order: the same bits
+// on every run) that the compiler keeps in one vector.
+SORVAN_CLONES double Dot(int n, const double* __restrict a, const double* __restrict b) {
+  double partial[kLane] = {};
+  int j = 0;
+  for (; j + kLane <= n; j += kLane)
+    for (int t = 0; t < kLane; ++t) partial[t] += a[j + t] * b[j + t];
+  double sum = 0;
+  for (int t = 0; t < kLane; ++t) sum += partial[t];
+  for (; j < n; ++j) sum += a[j] * b[j];
+  return sum;
+}
+
+// x := U^-1 x (= L^-T x).
+void BackSolve(int k, int stride, const double* u, double* x) {
   for (int i = k - 1; i >= 0; --i) {
-    x[i] /= l[i * k + i];
-    const double xi = x[i];
-    for (int j = 0; j < i; ++j) x[j] -= l[i * k + j] * xi;
+    const double* row = u + i * stride;
+    x[i] = (x[i] - Dot(k - i - 1, row + i + 1, x + i + 1)) / row[i];
   }
 }
 
@@ -137,10 +190,12 @@ void BackSolve(int k, const double* l, double* x) {  // x := L^-T x
 struct Workspace {
   Workspace(int capacity, int terms)
       : search(std::max(capacity, 1)),
+        cells{std::vector<Neighbour>(Size(16) * Size(std::max(capacity, 1)))},
         found(Size(capacity)),
         set(Size(capacity)),
         previousSet(Size(capacity)),
         previousPosition(Size(capacity)),
+        added(Size(capacity)),
         heldX(Size(capacity)),
         heldY(Size(capacity)),
         lengths(Size(capacity) * Size(capacity)),
@@ -148,19 +203,20 @@ struct Workspace {
         pairGamma(lengths.size()),
         gamma(Size(capacity) * Size(capacity)),
         previousGamma(gamma.size()),
-        factor(Size(capacity + terms) * Size(capacity + terms)),
+        factor(Size(Padded(capacity + terms)) * Size(Padded(capacity + terms))),
         drift(Size(capacity) * Size(terms)),
-        schur(Size(terms) * Size(terms)),
+        schur(Size(terms) * Size(Padded(terms))),
         pivots(Size(capacity + terms)),
         rhs(Size(capacity + terms)),
-        solution(Size(capacity + terms)),
-        column(Size(capacity + terms)) {}
+        solution(Size(capacity + terms)) {}
   static std::size_t Size(int count) { return static_cast<std::size_t>(count); }
 
-  KdSearchScratch search;
+  KdSearchScratch search;  // quadrant searches
+  PointGridScratch cells;  // nearest-N searches
   std::vector<Neighbour> found;
   std::vector<int> set, previousSet;  // neighbour indices in increasing order
   std::vector<int> previousPosition;  // where set[r] was in the previous set, or -1
+  std::vector<int> added;             // rows of set not in the previous set
   int previousCount = -1;             // -1: nothing held
   bool previousFull = false;          // previous search returned N points (bound usable)
   std::vector<double> heldX, heldY;   // coordinates of the held set, in its order
@@ -168,7 +224,8 @@ struct Workspace {
   std::vector<double> lengths;
   std::vector<int> pairAt;
   std::vector<double> pairGamma;
-  // The semivariogram between the neighbours (count x count, unscaled), this
+  // The semivariogram between the neighbours (upper triangle of count x
+  // count, unscaled), this
   // set's and the previous set's: pairs present in both are copied, not
   // evaluated again (the same inputs give the same bits).
   std::vector<double> gamma, previousGamma;
@@ -179,15 +236,17 @@ struct Workspace {
   double centreX = 0, centreY = 0, scale = 1;  // drift frame of the held system
   std::vector<double> factor, drift, schur;
   std::vector<int> pivots;
-  std::vector<double> rhs, solution, column;
+  std::vector<double> rhs, solution;
   LocalKrigingSummary summary;
 };
 
 class LocalKriging {
  public:
-  LocalKriging(const LocalKrigingInput& in, const KdTree& tree, const double* residual)
+  LocalKriging(const LocalKrigingInput& in, const KdTree* tree, const PointGrid* cells,
+               const double* residual)
       : in_(in),
         tree_(tree),
+        cells_(cells),
         residual_(residual),
         gamma_(FindModel(in.modelCode), in.c0, in.c1, in.a),
         sill_(Sill(in)),
@@ -226,13 +285,12 @@ class LocalKriging {
   }
 
  private:
-  // The sill of the models that have one (spherical, exponential,
-  // oscillatory: c0 + c1; rational quadratic: c0 + c1 a), else 0: those
-  // models get the covariance form C = sill - gamma.
+  // The sill of the models that have one (the model table's sill factor),
+  // else 0: those models get the covariance form C = sill - gamma.
   static double Sill(const LocalKrigingInput& in) {
-    double sill = 0;
-    if (in.modelCode == 1 || in.modelCode == 2 || in.modelCode == 6) sill = in.c0 + in.c1;
-    if (in.modelCode == 5) sill = in.c0 + in.c1 * in.a;
+    const ModelInfo* model = FindModel(in.modelCode);
+    if (model == nullptr || model->sillFactor == nullptr) return 0.0;
+    const double sill = in.c0 + in.c1 * model->sillFactor(in.a);
     return sill > 0 && std::isfinite(sill) ? sill : 0.0;
   }
 
@@ -241,7 +299,7 @@ class LocalKriging {
     const LocalNeighbourhood& nb = in_.neighbourhood;
     int count;
     if (nb.sectors == 4) {
-      count = tree_.NearestByQuadrant(x0, y0, nb.maxPoints / 4, maxDistance2_, w.search,
+      count = tree_->NearestByQuadrant(x0, y0, nb.maxPoints / 4, maxDistance2_, w.search,
                                       w.found.data());
     } else {
       // The previous node's N neighbours are N candidates: the farthest of
@@ -254,18 +312,18 @@ class LocalKriging {
                        ey = w.heldY[static_cast<std::size_t>(k)] - y0;
           bound2 = std::max(bound2, ex * ex + ey * ey);
         }
-        // The tree rounds its distances in its own code (a compiler may fuse
+        // The search rounds its distances in its own code (a compiler may fuse
         // the multiply-add differently here): a bound a little too large only
         // prunes less, one too small would lose the N-th neighbour.
         bound2 *= 1 + 1e-12;
       }
-      count = tree_.Nearest(x0, y0, nb.maxPoints, maxDistance2_, w.search, w.found.data(),
-                            bound2);
+      count = cells_->Nearest(x0, y0, nb.maxPoints, maxDistance2_, w.cells, w.found.data(),
+                              bound2, PointGrid::Order::kIndex);
     }
     if (count < required_) return 1;
     int* set = w.set.data();
     for (int k = 0; k < count; ++k) set[k] = w.found[static_cast<std::size_t>(k)].index;
-    std::sort(set, set + count);
+    if (nb.sectors == 4) std::sort(set, set + count);  // the cell search gives them by index
 
     const bool same = count == w.previousCount &&
                       std::equal(set, set + count, w.previousSet.begin());
@@ -293,7 +351,7 @@ class LocalKriging {
       // (W^T W) mu = W^T L^-1 k0 - f0, lambda = L^-T (L^-1 k0 - W mu).
       for (int k = 0; k < count; ++k) b[k] = 1.0 - b[k] / w.unit;
       std::copy(b, b + count, s);
-      ForwardSolve(count, w.factor.data(), s);
+      ForwardSolve(count, Padded(count), w.factor.data(), s);
       double* mu = s + count;
       for (int t = 0; t < terms_; ++t) {
         const double* wt = w.drift.data() + static_cast<std::size_t>(t) * count;
@@ -301,13 +359,13 @@ class LocalKriging {
         for (int k = 0; k < count; ++k) dot += wt[k] * s[k];
         mu[t] = dot - f0[t];
       }
-      ForwardSolve(terms_, w.schur.data(), mu);
-      BackSolve(terms_, w.schur.data(), mu);
+      ForwardSolve(terms_, Padded(terms_), w.schur.data(), mu);
+      BackSolve(terms_, Padded(terms_), w.schur.data(), mu);
       for (int t = 0; t < terms_; ++t) {
         const double* wt = w.drift.data() + static_cast<std::size_t>(t) * count;
         for (int k = 0; k < count; ++k) s[k] -= wt[k] * mu[t];
       }
-      BackSolve(count, w.factor.data(), s);
+      BackSolve(count, Padded(count), w.factor.data(), s);
       // Variance: C(0) - lambda^T k0 - mu^T f0, C(0) = 1 in units of the sill.
       quadratic = 1.0;
       for (int k = 0; k < m; ++k) quadratic -= s[k] * b[k];
@@ -325,8 +383,9 @@ class LocalKriging {
     return 0;
   }
 
-  // The semivariogram between the neighbours of w.set[0..count), copying the
-  // pairs the previous set held too.
+  // The semivariogram between the neighbours of w.set[0..count) in the upper
+  // triangle of w.previousGamma (count x count), copying the pairs the
+  // previous set held too.
   void NeighbourGammas(int count, Workspace& w) const {
     const int* set = w.set.data();
     const int previous = std::max(w.previousCount, 0);
@@ -339,34 +398,35 @@ class LocalKriging {
     const double* old = w.previousGamma.data();
     const double* px = w.heldX.data();
     const double* py = w.heldY.data();
-    // Upper triangle: held pairs copied, the lengths of new pairs gathered
-    // (a whole row at once when its point is new) for one row call.
+    // Held pairs copied, the lengths of new pairs gathered (a whole row at
+    // once when its point is new) for one row call. `added` lists the new
+    // points; a held row copies every pair (a new point's slot gets a stale
+    // value) and then takes its new pairs' lengths.
     double* lengths = w.lengths.data();
     int* pairAt = w.pairAt.data();
-    int fresh = 0;
-    for (int r = 0; r < count; ++r) {
+    int* added = w.added.data();
+    int addedCount = 0, fresh = 0;
+    for (int r = count - 1; r >= 0; --r) {  // rows from the last: `added` lists later rows
       g[r * count + r] = 0.0;
+      const int tail = count - r - 1;
       if (position[r] < 0) {
-        LengthsFrom(count - r - 1, px + r + 1, py + r + 1, px[r], py[r], lengths + fresh);
+        LengthsFrom(tail, px + r + 1, py + r + 1, px[r], py[r], lengths + fresh);
         for (int c = r + 1; c < count; ++c) pairAt[fresh++] = r * count + c;
+        added[addedCount++] = r;
         continue;
       }
       const double* oldRow = old + position[r] * previous;
-      for (int c = r + 1; c < count; ++c) {
-        if (position[c] >= 0) {
-          g[r * count + c] = oldRow[position[c]];
-        } else {
-          const double ex = px[c] - px[r], ey = py[c] - py[r];
-          lengths[fresh] = std::sqrt(ex * ex + ey * ey);
-          pairAt[fresh++] = r * count + c;
-        }
+      GatherHeld(tail, oldRow, position + r + 1, g + r * count + r + 1);
+      for (int a = 0; a < addedCount; ++a) {
+        const int c = added[a];
+        const double ex = px[c] - px[r], ey = py[c] - py[r];
+        lengths[fresh] = std::sqrt(ex * ex + ey * ey);
+        pairAt[fresh++] = r * count + c;
       }
     }
     double* values = w.pairGamma.data();
     gamma_.AtLengths(fresh, lengths, values);
     for (int k = 0; k < fresh; ++k) g[pairAt[k]] = values[k];
-    for (int r = 0; r < count; ++r)
-      for (int c = r + 1; c < count; ++c) g[c * count + r] = g[r * count + c];
     w.gamma.swap(w.previousGamma);  // previousGamma now holds this set's values
   }
 
@@ -391,10 +451,11 @@ class LocalKriging {
     const int m = count + terms_;
     double* a = w.factor.data();
     double largest = 0;
-    for (int k = 0; k < count * count; ++k) largest = std::max(largest, std::fabs(g[k]));
+    for (int r = 0; r < count; ++r)
+      for (int c = r + 1; c < count; ++c) largest = std::max(largest, std::fabs(g[r * count + c]));
     w.unit = largest > 0 && std::isfinite(largest) ? largest : 1.0;
     for (int r = 0; r < count; ++r)
-      for (int c = 0; c < count; ++c) a[r * m + c] = g[r * count + c] / w.unit;
+      for (int c = r; c < count; ++c) a[r * m + c] = a[c * m + r] = g[r * count + c] / w.unit;
     double f[10];
     for (int r = 0; r < count; ++r) {
       DriftMonomials((in_.x[set[r]] - cx) / w.scale, (in_.y[set[r]] - cy) / w.scale, terms_, f);
@@ -416,10 +477,17 @@ class LocalKriging {
   bool FactorCovarianceForm(int count, const double* g, Workspace& w) const {
     w.unit = sill_;
     double* l = w.factor.data();
-    for (int r = 0; r < count; ++r)
-      for (int c = 0; c <= r; ++c) l[r * count + c] = 1.0 - g[r * count + c] / sill_;
+    const int stride = Padded(count);
+    const double inverse = 1.0 / sill_;
+    for (int r = 0; r < count; ++r) {  // the upper triangle, zeros elsewhere
+      double* row = l + r * stride;
+      std::fill(row, row + r, 0.0);
+      row[r] = 1.0;
+      CovarianceRow(count - r - 1, g + r * count + r + 1, inverse, row + r + 1);
+      std::fill(row + count, row + stride, 0.0);
+    }
     const double tolerance = 64.0 * count * std::numeric_limits<double>::epsilon();
-    if (!FactorCholesky(count, l, w.column.data(), tolerance)) return false;
+    if (!FactorCholesky(count, stride, l, tolerance)) return false;
     // W = L^-1 F, one drift column at a time (stored contiguously).
     double f[10];
     for (int r = 0; r < count; ++r) {
@@ -427,19 +495,21 @@ class LocalKriging {
                      (in_.y[w.set[r]] - w.centreY) / w.scale, terms_, f);
       for (int t = 0; t < terms_; ++t) w.drift[static_cast<std::size_t>(t * count + r)] = f[t];
     }
-    for (int t = 0; t < terms_; ++t) ForwardSolve(count, l, w.drift.data() + t * count);
+    for (int t = 0; t < terms_; ++t) ForwardSolve(count, stride, l, w.drift.data() + t * count);
     double* schur = w.schur.data();
+    const int schurStride = Padded(terms_);
+    std::fill(w.schur.begin(), w.schur.end(), 0.0);
     double largest = 0;
     for (int a = 0; a < terms_; ++a)
       for (int b = 0; b <= a; ++b) {
         double dot = 0;
         for (int k = 0; k < count; ++k)
           dot += w.drift[static_cast<std::size_t>(a * count + k)] * w.drift[static_cast<std::size_t>(b * count + k)];
-        schur[a * terms_ + b] = dot;
+        schur[b * schurStride + a] = dot;
         if (a == b) largest = std::max(largest, dot);
       }
     // A drift the neighbours cannot determine makes W^T W singular.
-    if (!FactorCholesky(terms_, schur, w.column.data(),
+    if (!FactorCholesky(terms_, schurStride, schur,
                         64.0 * terms_ * std::numeric_limits<double>::epsilon() * largest))
       return false;
     w.form = Workspace::Form::kCovariance;
@@ -447,7 +517,8 @@ class LocalKriging {
   }
 
   const LocalKrigingInput& in_;
-  const KdTree& tree_;
+  const KdTree* tree_;      // quadrant searches (4 sectors)
+  const PointGrid* cells_;  // nearest-N searches (1 sector)
   const double* residual_;
   Semivariogram gamma_;
   double sill_;
@@ -525,12 +596,17 @@ LocalKrigingSummary KrigeGridLocal(const LocalKrigingInput& in, float* predictio
                                    float* variance, int threads) {
   LocalKrigingSummary total;
   if (in.nx <= 0 || in.ny <= 0) return total;
-  const KdTree tree(in.n, in.x, in.y);
+  std::unique_ptr<KdTree> tree;
+  std::unique_ptr<PointGrid> cells;
+  if (in.neighbourhood.sectors == 4)
+    tree = std::make_unique<KdTree>(in.n, in.x, in.y);
+  else
+    cells = std::make_unique<PointGrid>(in.n, in.x, in.y);
   // Residuals from the global trend, or the data themselves.
   std::vector<double> residual(in.z, in.z + in.n);
   if (in.trend.terms > 0)
     for (int i = 0; i < in.n; ++i) residual[static_cast<std::size_t>(i)] -= in.trend.At(in.x[i], in.y[i]);
-  const LocalKriging kriging(in, tree, residual.data());
+  const LocalKriging kriging(in, tree.get(), cells.get(), residual.data());
 
   const int capacity = in.neighbourhood.Capacity();
   const double m = capacity + kriging.terms();

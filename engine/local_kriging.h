@@ -9,8 +9,11 @@
 //
 // prediction sum lambda_i z_i, kriging variance sum lambda_i g0(i) + sum mu_k f0(k).
 //
-// Numerics: double precision throughout; the system is solved by Gaussian
-// elimination with partial pivoting after scaling G to a largest entry of 1.
+// Numerics: double precision throughout; for the models with a sill (the
+// model table's sill factor) the covariance form C = sill - gamma is solved
+// by Cholesky, otherwise (or when that is not positive definite) the system
+// above by Gaussian elimination with partial pivoting after scaling G to a
+// largest entry of 1.
 // The drift monomials are taken on a frame centred on the neighbours' mean
 // and scaled by their extent: a polynomial space is the same in any affine
 // frame, so the result is that of the global frame (drift_terms.h) in exact
@@ -27,7 +30,7 @@
 // and when its neighbour set is the previous one, reuses that factorization.
 // Both reuses are exact, so the output has the same bits for any thread
 // count. No allocation per node. Cost per node O(N^3 / 3) for the
-// elimination plus O(log n + N) for the search.
+// elimination plus, on spread data, O(N) for the search (point_grid.h).
 #include <limits>
 #include <string>
 

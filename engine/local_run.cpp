@@ -22,7 +22,6 @@
 namespace kriging {
 namespace {
 
-const char* const kLogName = "KRIGING.LOG";
 const char* const kPredictionName = "SKUPRE.SUP";
 const char* const kVarianceName = "SKUVAR.SUP";
 
@@ -179,15 +178,7 @@ LocalKrigingSummary RunLocalKriging(const KrigingRun& run, const LocalRunOptions
   const int degree = std::clamp<int>(run.trendDegree, 0, 3);
   const int terms = DriftTermCount(degree);
 
-  // Run log as the global run keeps it (run_driver.cpp).
-  std::FILE* previousOutput = OutputDestination(2);
-  std::FILE* previousErrors = OutputDestination(3);
-  std::FILE* log = run.log;
-  const bool ownLog = log == nullptr;
-  if (ownLog) log = std::fopen(RunFilePath(kLogName).c_str(), "w");
-  std::FILE* target = log != nullptr ? log : stderr;
-  OutputUnit(-2, target);
-  OutputUnit(-3, target);
+  const RunLog log = OpenRunLog(run.log);
   std::FILE* out = OutputDestination(2);
 
   std::fprintf(out, "\nI-  Obteniendo un semivariograma isotropico:\n");
@@ -275,9 +266,7 @@ LocalKrigingSummary RunLocalKriging(const KrigingRun& run, const LocalRunOptions
     }
   }
   std::fprintf(out, "\n Terminado.\n");
-  OutputUnit(-2, previousOutput);
-  OutputUnit(-3, previousErrors);
-  if (log != nullptr && ownLog) std::fclose(log);
+  CloseRunLog(log);
   SetDriftFrame(DriftFrame{});
   return summary;
 }

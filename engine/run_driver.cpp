@@ -16,14 +16,8 @@
 namespace kriging {
 namespace {
 
-const char* const kLogName = "KRIGING.LOG";
 const char* const kPredictionName = "SKUPRE.SUP";
 const char* const kVarianceName = "SKUVAR.SUP";
-
-void DirectServiceOutput(std::FILE* standardOutput, std::FILE* errorOutput) {
-  OutputUnit(-2, standardOutput);
-  OutputUnit(-3, errorOutput);
-}
 
 }  // namespace
 
@@ -32,15 +26,7 @@ void RunKriging(const KrigingRun& run) {
   const int trendTermCount = DriftTermCount(degree);
 
   // Run log: every progress line and every service message of this call.
-  std::FILE* previousOutput = OutputDestination(2);
-  std::FILE* previousErrors = OutputDestination(3);
-  std::FILE* log = run.log;
-  const bool ownLog = log == nullptr;
-  if (ownLog) log = std::fopen(RunFilePath(kLogName).c_str(), "w");
-  if (log != nullptr)
-    DirectServiceOutput(log, log);
-  else
-    DirectServiceOutput(stderr, stderr);
+  const RunLog log = OpenRunLog(run.log);
   std::FILE* out = OutputDestination(2);
 
   std::fprintf(out, "\nI-  Obteniendo un semivariograma isotropico:\n");
@@ -99,8 +85,7 @@ void RunKriging(const KrigingRun& run) {
   }
 
   std::fprintf(out, "\n Terminado.\n");
-  DirectServiceOutput(previousOutput, previousErrors);
-  if (log != nullptr && ownLog) std::fclose(log);
+  CloseRunLog(log);
   SetDriftFrame(DriftFrame{});
 }
 

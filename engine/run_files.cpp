@@ -56,4 +56,25 @@ void CloseRunFile(std::FILE* file, const char* name) {
 
 bool RunWritesFiles() { return CurrentContext().writeFiles; }
 
+RunLog OpenRunLog(std::FILE* given) {
+  RunLog log;
+  log.previousOutput = OutputDestination(2);
+  log.previousErrors = OutputDestination(3);
+  log.file = given;
+  log.own = given == nullptr;
+  if (log.own) log.file = std::fopen(RunFilePath("KRIGING.LOG").c_str(), "w");
+  std::FILE* target = log.file != nullptr ? log.file : stderr;
+  OutputUnit(-2, target);
+  OutputUnit(-3, target);
+  return log;
+}
+
+void CloseRunLog(const RunLog& log) {
+  std::FILE* output = log.previousOutput;
+  std::FILE* errors = log.previousErrors;
+  OutputUnit(-2, output);
+  OutputUnit(-3, errors);
+  if (log.file != nullptr && log.own) std::fclose(log.file);
+}
+
 }  // namespace kriging

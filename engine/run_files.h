@@ -31,4 +31,17 @@ void CloseRunFile(std::FILE* file, const char* name);
 // Whether this run writes its files at all.
 bool RunWritesFiles();
 
+// The run log: every progress line and every service message of one run.
+struct RunLog {
+  std::FILE* file = nullptr;  // the log, or null when it could not be opened
+  bool own = false;           // opened here ("KRIGING.LOG"), closed by CloseRunLog
+  std::FILE* previousOutput = nullptr;
+  std::FILE* previousErrors = nullptr;
+};
+// Directs the service output and errors to `given`, or when it is null to
+// "KRIGING.LOG" opened in the run's folder (stderr if that fails).
+RunLog OpenRunLog(std::FILE* given);
+// Restores the previous destinations and closes a log opened by OpenRunLog.
+void CloseRunLog(const RunLog& log);
+
 }  // namespace kriging

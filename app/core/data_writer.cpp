@@ -46,8 +46,8 @@ std::string NumberText(double v, char decimal) {
   return s;
 }
 
-Result WriteDae(const std::string& path, const SpatialData& d) {
-  return WriteFileAtomically(path, [&](AtomicWriter& w, std::string&) {
+Result WriteDae(const std::string& path, const SpatialData& d, const AvisoProgreso& progreso) {
+  return WriteFileAtomically(path, [&](AtomicWriter& w, std::string& message) {
     std::string s = DaeText(d.title) + "\n" + std::to_string(d.nvar) + "," + std::to_string(d.N) + "\n";
     for (int k = 1; k <= d.nvar; ++k) {
       const float number = size_t(k) <= d.numbers.size() ? d.numbers[size_t(k - 1)] : 0.0f;
@@ -56,6 +56,10 @@ Result WriteDae(const std::string& path, const SpatialData& d) {
     }
     if (!w.write(s)) return false;
     for (int i = 1; i <= d.N; ++i) {
+      if (!SigueProgreso(progreso, i - 1, i - 1, d.N)) {
+        message = kTextoCancelado;  // the file keeps what it had
+        return false;
+      }
       s.clear();
       for (int k = 1; k <= d.nvar; ++k) {
         const double v = d.value(i, k);
@@ -68,10 +72,11 @@ Result WriteDae(const std::string& path, const SpatialData& d) {
   });
 }
 
-Result WriteDelimitedText(const std::string& path, const SpatialData& d, const TextFormat& f) {
+Result WriteDelimitedText(const std::string& path, const SpatialData& d, const TextFormat& f,
+                                 const AvisoProgreso& progreso) {
   const char sep = f.separator;
   const char decimal = sep == ',' ? '.' : f.decimal;  // a comma cannot be both
-  return WriteFileAtomically(path, [&](AtomicWriter& w, std::string&) {
+  return WriteFileAtomically(path, [&](AtomicWriter& w, std::string& message) {
     std::string s;
     for (int k = 1; k <= d.nvar; ++k) {
       // Text imports keep the whole column name as the description.
@@ -82,6 +87,10 @@ Result WriteDelimitedText(const std::string& path, const SpatialData& d, const T
     }
     if (!w.write(s)) return false;
     for (int i = 1; i <= d.N; ++i) {
+      if (!SigueProgreso(progreso, i - 1, i - 1, d.N)) {
+        message = kTextoCancelado;  // the file keeps what it had
+        return false;
+      }
       s.clear();
       for (int k = 1; k <= d.nvar; ++k) {
         const double v = d.value(i, k);

@@ -12,11 +12,12 @@
 
 namespace sorvan::core {
 
-Result WriteDae(const std::string& path, const SpatialData& data);
+// `progreso` is told the share of rows written; its false answer cancels (kTextoCancelado).
+Result WriteDae(const std::string& path, const SpatialData& data, const AvisoProgreso& progreso = {});
 // `format.separator` (',' ';' '\t' or ' ') and `format.decimal` ('.' or ',')
 // are used as given; missing values are empty fields.
 Result WriteDelimitedText(const std::string& path, const SpatialData& data,
-                                 const TextFormat& format = {});
+                                 const TextFormat& format = {}, const AvisoProgreso& progreso = {});
 // By the extension: ".csv", ".tsv", ".txt" as text (tab for ".tsv"), else ".dae".
 Result WriteData(const std::string& path, const SpatialData& data);
 

@@ -46,6 +46,7 @@ class RecordSplitter {
   }
   const std::string& error() const { return error_; }
   int errorLine() const { return errorLine_; }
+  size_t posicion() const { return p_; }  // bytes of the text consumed so far
 
  private:
   int peek() const { return p_ < t_.size() ? static_cast<unsigned char>(t_[p_]) : -1; }
@@ -340,6 +341,8 @@ Result ReadDelimitedText(std::string_view bytes, const std::string& fileName, co
   std::vector<int> lines;
   const double nan = std::numeric_limits<double>::quiet_NaN();
   while (divisor.siguiente(fields, line)) {
+    if (!SigueProgreso(options.progreso, (long long)lines.size(), double(divisor.posicion()), double(text.size())))
+      return Result::Error(kTextoCancelado);
     if (fields.size() != nc)
       return error("línea " + std::to_string(line) + ": la fila tiene " + std::to_string(fields.size()) +
                    (fields.size() == 1 ? " campo" : " campos") + " y la cabecera " + std::to_string(nc) +

@@ -11,7 +11,8 @@ int32_t RoundToEven(double v) {
   return static_cast<int32_t>(std::nearbyint(v));
 }
 
-DataDistances ComputeDistances(const SpatialData& data, int colX, int colY, int count) {
+DataDistances ComputeDistances(const SpatialData& data, int colX, int colY, int count,
+                                  const AvisoProgreso& progreso) {
   DataDistances r;
   const int n = data.N;
   if (n < 2 || colX < 1 || colX > data.nvar || colY < 1 || colY > data.nvar || count < 1) return r;
@@ -19,7 +20,7 @@ DataDistances ComputeDistances(const SpatialData& data, int colX, int colY, int 
   const double* y = data.column(colY);
   // Beyond a few thousand points every pair costs too much: the same values
   // through a k-d tree and the convex hull.
-  if (n > kAllPairsPoints) return TreeDistances(n, x, y, count);
+  if (n > kAllPairsPoints) return TreeDistances(n, x, y, count, progreso);
   std::vector<double>& kept = r.shortest;
   kept.reserve(size_t(count) + 1);
   double largest = 0, smallestPositive = 0;
@@ -116,11 +117,12 @@ Result ProfileGrid(const Profile& profile, int nx, int ny, OpcionesKriging& op) 
 }
 
 Result OpcionesPorDefecto(const SpatialData& data, int colX, int colY, OpcionesKriging& op,
-                             DataDistances* distancias) {
+                             DataDistances* distancias, const AvisoProgreso& progreso) {
   if (data.N < 2) return Result::Error("Hacen falta al menos 2 datos para calcular las opciones de kriging.");
   if (colX < 1 || colX > data.nvar || colY < 1 || colY > data.nvar)
     return Result::Error("Las columnas X e Y no existen en los datos.");
-  DataDistances d = ComputeDistances(data, colX, colY, 30);
+  DataDistances d = ComputeDistances(data, colX, colY, 30, progreso);
+  if (d.cancelled) return Result::Error(kTextoCancelado);
   if (!(d.largest > 0)) return Result::Error("Todos los datos están en el mismo punto: no se puede hacer kriging.");
 
   OpcionesKriging r;

@@ -7,6 +7,7 @@
 
 #include "core/spatial_data.h"
 #include "core/profile.h"
+#include "core/progreso.h"
 #include "core/result.h"
 
 namespace sorvan::core {
@@ -43,6 +44,7 @@ struct OpcionesKriging {
   double MinRx = 0, MinRy = 0;     // coordinates of the first grid node
   double LRx = 0, LRy = 0;         // node spacing along X and Y
   int16_t VerSupPred = 0, VerSupVar = 0, VerAjuste = 0, VerEstimadores = 0;  // windows to open after a run
+  int16_t VerSupTend = 0;  // "Generar gráfico con tendencia": the trend surface too, when Media > 0
   // Files the surfaces are exported to after each run ("" for none; a name
   // without folder goes into the result folder; the format by the extension).
   std::string GuardarPred, GuardarVar;
@@ -72,6 +74,7 @@ struct DataDistances {
   float largest = 0;             // largest distance between two data points
   float smallest = 0;             // shortest distance
   float smallestPositive = 0;     // shortest non-zero distance (0 when there is none)
+  bool cancelled = false;      // the progress function asked to stop: nothing above is set
 };
 
 // Distances between the points of columns colX and colY (1-based), computed
@@ -79,8 +82,10 @@ struct DataDistances {
 // new distance inserted before the first kept one that is >= it, keeping at
 // most `count`. Cost O(N² · cuantas) in the worst case, O(N²) typically;
 // above kAllPairsPoints points the same values come from a k-d tree and
-// the convex hull (TreeDistances, O(N log N)).
-DataDistances ComputeDistances(const SpatialData& data, int colX, int colY, int count = 30);
+// the convex hull (TreeDistances, O(N log N)), which tells `progreso`
+// how far it has got and stops (cancelado) when it answers false.
+DataDistances ComputeDistances(const SpatialData& data, int colX, int colY, int count = 30,
+                                  const AvisoProgreso& progreso = {});
 
 // Lag parameters from the m-th and the first shortest distance (m = 30 when
 // N > 25, else 20): RSalto, SaltoIni and NSaltos (capped at kMaxLags). With
@@ -108,9 +113,11 @@ Result ProfileGrid(const Profile& profile, int nx, int ny, OpcionesKriging& op);
 // windows on, engine fitting method and starting values automatic.
 // Refused (options untouched) when there are fewer than 2 data, a column is
 // out of range, or all points lie at one place.
-// `distancias`, if given, receives the derived distances.
+// `distancias`, if given, receives the derived distances. `progreso` follows
+// the distances of a large data set; its false answer cancels (kTextoCancelado,
+// options untouched).
 Result OpcionesPorDefecto(const SpatialData& data, int colX, int colY, OpcionesKriging& op,
-                             DataDistances* distancias = nullptr);
+                             DataDistances* distancias = nullptr, const AvisoProgreso& progreso = {});
 
 // Nearest integer with halves to even, as the program rounds its integer options.
 int32_t RoundToEven(double v);

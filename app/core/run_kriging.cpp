@@ -219,6 +219,9 @@ void ApplyResult(KrigingSession& s, const EngineResult& r, const std::string& no
   ApplySurfaces(s, r.output, nombre, folder);
   s.model = r.model;
   s.warnings = r.summary.warnings;
+  const EngineSummary& m = r.summary;
+  s.tendencia = TrendFit{r.output.trendDegree, m.trendCoefficients, m.centroTendenciaX, m.centroTendenciaY,
+                         m.escalaTendencia};
 }
 
 void ApplyResult(KrigingSession& s, const SkuArguments& output, const std::string& nombre,
@@ -226,6 +229,7 @@ void ApplyResult(KrigingSession& s, const SkuArguments& output, const std::strin
   ApplySurfaces(s, output, nombre, folder);
   s.model = ReadFittedModel(folder, output);
   s.warnings.clear();  // the arguments carry no warnings
+  s.tendencia = {};  // nor the trend
 }
 
 void ApplySurfaces(KrigingSession& s, const SkuArguments& output, const std::string& nombre,

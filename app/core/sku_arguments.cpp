@@ -176,6 +176,7 @@ std::string EncodeSummary(const EngineSummary& r) {
   e.value(r.negativeVariances);
   e.vector(r.lags);
   e.vector(r.trendCoefficients);
+  for (double v : {r.centroTendenciaX, r.centroTendenciaY, r.escalaTendencia}) e.value(v);
   e.value(int64_t(r.warnings.size()));
   for (const std::string& warning : r.warnings) {
     e.value(int64_t(warning.size()));
@@ -208,7 +209,8 @@ bool DecodeReply(const std::string& bytes, SkuArguments& a, EngineSummary& r, st
             l.value(res.c1Ini) && l.value(res.aIni) && l.value(res.fitIterations) &&
             l.value(res.trendIterations) && l.value(res.trendChange) && l.value(res.sill) &&
             l.value(res.zMin) && l.value(res.zMax) && l.value(res.negativeVariances) && l.vector(res.lags) &&
-            l.vector(res.trendCoefficients);
+            l.vector(res.trendCoefficients) && l.value(res.centroTendenciaX) &&
+            l.value(res.centroTendenciaY) && l.value(res.escalaTendencia);
   int64_t warnings = 0;
   ok = ok && l.value(warnings) && warnings >= 0 && warnings <= 100000;
   for (int64_t k = 0; ok && k < warnings; ++k) {

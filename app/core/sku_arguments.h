@@ -106,6 +106,8 @@ struct EngineSummary {
   int32_t negativeVariances = 0;
   std::vector<EngineLagClass> lags;
   std::vector<double> trendCoefficients;
+  // The frame of those coefficients: u = (x - centroTendenciaX) / escalaTendencia, v likewise.
+  double centroTendenciaX = 0, centroTendenciaY = 0, escalaTendencia = 1;
   std::vector<std::string> warnings;
 };
 

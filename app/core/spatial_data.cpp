@@ -144,7 +144,9 @@ Result ReadData(std::istream& input, const std::string& fileName, SpatialData& d
   std::vector<DataLine> lines;
   bool byLinesSoFar = true;  // every line so far held nvar fields
   const size_t nv = size_t(d.nvar);
-  for (;;) {
+  for (long long vueltas = 0;; ++vueltas) {
+    // Lines against the points announced: the share read when one holds a point.
+    if (!SigueProgreso(options.progreso, vueltas, double(vueltas), double(n))) return Result::Error(kTextoCancelado);
     const int lineNumber = lector.line();
     if (!lector.readLine(text, kMaxDataLine)) {
       if (lector.lineTooLong()) return failure();

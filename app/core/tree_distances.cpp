@@ -58,7 +58,8 @@ double Diameter(const std::vector<Point2>& p) {
 
 }  // namespace
 
-DataDistances TreeDistances(int n, const double* x, const double* y, int count) {
+DataDistances TreeDistances(int n, const double* x, const double* y, int count,
+                                   const AvisoProgreso& progreso) {
   DataDistances r;
   std::vector<Point2> p;
   for (int i = 0; i < n; ++i)
@@ -98,6 +99,11 @@ DataDistances TreeDistances(int n, const double* x, const double* y, int count) 
     std::vector<Pair> mejores;  // ascending, at most `positivas`
     double smallestPositive = 0;
     for (int i = 0; i < m; ++i) {
+      if (!SigueProgreso(progreso, i, i, m)) {
+        DataDistances cancelada;
+        cancelada.cancelled = true;
+        return cancelada;
+      }
       const int c = arbol.Nearest(ux[size_t(i)], uy[size_t(i)], k, HUGE_VAL, espacio, vecinos.data());
       for (int t = 0; t < c; ++t) {
         const int j = vecinos[size_t(t)].index;

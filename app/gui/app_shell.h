@@ -28,7 +28,7 @@ public:
   // Opens a semivariogram chart on the ".sv" file `file`; a failure is told
   // to the user.
   virtual void OpenSemivariogram(const QString& file, const QString& title) = 0;
-  // Opens a surface chart: kind 1 prediction, 2 variance of the last run,
+  // Opens a surface chart: kind 1 prediction, 2 variance, 4 trend of the last run,
   // 3 the surface file named by `title`; a failure is told to the user.
   virtual void OpenSurface(int kind, const QString& title) = 0;
   // Enables or greys the "Kriging" menu.

@@ -29,6 +29,7 @@
 #include "platform/cFileDlg.h"
 #include "platform/data_grid.h"
 #include "platform/gis/point_layer.h"
+#include "platform/tarea_con_progreso.h"
 
 namespace sorvan::gui {
 using namespace sorvan::core;
@@ -89,22 +90,40 @@ bool frmDatos::IniData(const QString& path) {
   const std::string ruta = QFile::encodeName(path).toStdString();
   sorvan::core::Result r;
   sorvan::core::TextFormat format;
+  QWidget* dueno = parentWidget() ? parentWidget() : this;
+  // Reading runs off the window's thread; "Cancelar" (or a failure) leaves
+  // the data set and the grid as they were.
+  const TareaConProgreso tarea{dueno, QStringLiteral("Cargando los datos de \"%1\"...").arg(QFileInfo(path).fileName())};
   if (sorvan::core::IsDelimitedText(ruta)) {
     // Separator and decimal mark shown for the user to confirm or correct.
     std::string bytes;
-    r = sorvan::core::ReadWholeFile(ruta, bytes);
+    if (!tarea.Ejecuta([&](const sorvan::core::AvisoProgreso&) { r = sorvan::core::ReadWholeFile(ruta, bytes); })) return false;
     if (r) {
-      frmImportarTexto dialogo(path, bytes, parentWidget() ? parentWidget() : this);
+      frmImportarTexto dialogo(path, bytes, dueno);
       if (dialogo.exec() != QDialog::Accepted) return false;
       sorvan::core::ReadOptions op;
       dialogo.ValorAusente(op.missingValue);
       format = dialogo.Formato();
-      r = sorvan::core::ReadDelimitedText(bytes, ruta, format, leidos, op);
+      if (!tarea.Ejecuta([&](const sorvan::core::AvisoProgreso& warning) {
+            op.progreso = warning;
+            r = sorvan::core::ReadDelimitedText(bytes, ruta, format, leidos, op);
+          }))
+        return false;
     }
   } else if (sorvan::platform::IsGisLayer(ruta)) {
-    r = sorvan::platform::ReadPointLayer(ruta, leidos);
+    if (!tarea.Ejecuta([&](const sorvan::core::AvisoProgreso& warning) {
+          sorvan::core::ReadOptions op;
+          op.progreso = warning;
+          r = sorvan::platform::ReadPointLayer(ruta, leidos, op);
+        }))
+      return false;
   } else {
-    r = sorvan::core::ReadData(ruta, leidos);
+    if (!tarea.Ejecuta([&](const sorvan::core::AvisoProgreso& warning) {
+          sorvan::core::ReadOptions op;
+          op.progreso = warning;
+          r = sorvan::core::ReadData(ruta, leidos, op);
+        }))
+      return false;
   }
   if (!r) {
     // What was loaded before stays, in memory and on screen.
@@ -158,14 +177,18 @@ void frmDatos::marcaModificado(bool si) {
 bool frmDatos::GuardarEn(const QString& ruta) {
   const std::string r8 = QFile::encodeName(ruta).toStdString();
   sorvan::core::Result r;
-  if (sorvan::core::IsDelimitedText(r8)) {
-    // Text saved as it was read (separator and decimal mark), ".tsv" with tabs.
-    sorvan::core::TextFormat f = formato_;
-    if (ruta.endsWith(QStringLiteral(".tsv"), Qt::CaseInsensitive)) f.separator = '\t';
-    r = sorvan::core::WriteDelimitedText(r8, datos_, f);
-  } else {
-    r = sorvan::core::WriteDae(r8, datos_);
-  }
+  // Text saved as it was read (separator and decimal mark), ".tsv" with tabs.
+  sorvan::core::TextFormat f = formato_;
+  if (ruta.endsWith(QStringLiteral(".tsv"), Qt::CaseInsensitive)) f.separator = '\t';
+  // Written off the window's thread; a cancelled save leaves the file as it
+  // was (one that was already whole when "Cancelar" came counts as saved).
+  const TareaConProgreso tarea{parentWidget() ? parentWidget() : this,
+                               QStringLiteral("Guardando los datos en \"%1\"...").arg(QFileInfo(ruta).fileName())};
+  const bool seguido = tarea.Ejecuta([&](const sorvan::core::AvisoProgreso& warning) {
+    r = sorvan::core::IsDelimitedText(r8) ? sorvan::core::WriteDelimitedText(r8, datos_, f, warning)
+                                      : sorvan::core::WriteDae(r8, datos_, warning);
+  });
+  if (!seguido && !r) return false;
   if (!r) {
     QMessageBox::critical(parentWidget() ? parentWidget() : this, kTitulo,
                           QStringLiteral("No se han guardado los datos.\n%1").arg(QString::fromStdString(r.message)));
@@ -380,7 +403,7 @@ void frmDatos::llenarRejilla() {
   MSFGrid_->SetRows(datos_.N + 1);
   for (int k = 1; k <= datos_.nvar; ++k)
     MSFGrid_->SetTextMatrix(0, k, QString::fromStdString(datos_.nameWithoutBlanks(k)));
-  for (int i = 1; i <= datos_.N; ++i) MSFGrid_->SetTextMatrix(i, 0, QString::number(i));
+  MSFGrid_->NumerarFilas();
   // The cells show the data set itself, formatted when drawn; whoever changes
   // the data set's size must refill the grid, and until then cells beyond it
   // show nothing.

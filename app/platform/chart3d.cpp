@@ -1,4 +1,5 @@
 #include "platform/chart3d.h"
+#include "core/diezmado_rejilla.h"
 #include "platform/image_file.h"
 
 #include "platform/chart_files.h"
@@ -24,18 +25,22 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QStackedLayout>
+#include <QTimer>
 #include <QSvgGenerator>
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <utility>
 
 namespace sorvan::platform {
+using namespace sorvan::core;
 
 namespace {
 
 constexpr int kScaleWidth = 96;
 
 constexpr int kMaxBars = 10000;
+constexpr int kMaxSurfaceNodes = 200 * 200;
 // Camera zoom of the surface graph, in percent of the graph's own fit.
 constexpr float kSurfaceZoom = 80.0f;
 // Height of the point the camera looks at, in the graph's normalised units.
@@ -62,12 +67,11 @@ Areas areasFor(QSize size, bool hasTitle, bool hasNote) {
 
 // Every how many nodes along each axis the bars view takes one, so that it
 // draws at most kMaxBars bars.
-int barStride(const SurfaceGrid& g) {
-  int stride = 1;
-  auto bars = [&](int s) { return static_cast<long long>((g.nx + s - 1) / s) * ((g.ny + s - 1) / s); };
-  while (bars(stride) > kMaxBars) ++stride;
-  return stride;
-}
+int barStride(const SurfaceGrid& g) { return sorvan::core::PasoDiezmado(g.nx, g.ny, kMaxBars); }
+
+// The surface view draws at most kMaxSurfaceNodes nodes: a million-node mesh
+// holds a software-rendered view for seconds at every repaint.
+int surfaceStride(const SurfaceGrid& g) { return sorvan::core::PasoDiezmado(g.nx, g.ny, kMaxSurfaceNodes); }
 
 // Category labels of the bars graph at round coordinates: the node nearest
 // each round value (within half a step) carries the value, the others stay
@@ -175,6 +179,27 @@ bool OpenGLGraphsPossible() {
   return context.create();
 }
 
+// The page a graph's window container stands in for until it may be mapped:
+// plain, in the chart's colour, and it tells `painted` each time it has been
+// painted.
+class PlainPage : public QWidget {
+public:
+  PlainPage(QWidget* parent, std::function<QColor()> colour, std::function<void()> painted)
+      : QWidget(parent), colour_(std::move(colour)), painted_(std::move(painted)) {
+    setObjectName(QStringLiteral("PaginaLisaVista3D"));
+  }
+
+protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter(this).fillRect(rect(), colour_());
+    painted_();
+  }
+
+private:
+  std::function<QColor()> colour_;
+  std::function<void()> painted_;
+};
+
 QString noGraphText() {
   return QObject::tr("Este sistema no ofrece OpenGL: no se puede dibujar la vista 3-D.");
 }
@@ -228,7 +253,16 @@ public:
     floor_ = new QSurface3DSeries;
     surface_->addSeries(body_);
     surface_->addSeries(floor_);
-    stack_->addWidget(QWidget::createWindowContainer(surface_, this));
+    // A graph's window mapped before the graph has drawn into it shows what
+    // the screen held there: another chart's picture, for up to a second
+    // with a large grid. So a graph's page shows first as a plain page in
+    // the chart's colour; only after that page has been painted is the
+    // graph's window mapped, over those plain pixels, until its first frame.
+    plain_ = new PlainPage(this, [this] { return owner_->backdrop_; }, [this] { plainPainted(); });
+    stack_->addWidget(plain_);
+    surfaceBox_ = QWidget::createWindowContainer(surface_, this);
+    stack_->addWidget(surfaceBox_);
+    present(surfaceBox_);
   }
 
   // The floor texture must be released by a render pass of its own graph:
@@ -253,10 +287,10 @@ public:
     if (c.chartType_ == 1) {
       makeBars();
       if (!bars_) return;
-      stack_->setCurrentIndex(1);
+      present(barsBox_);
       fillBars(c);
     } else {
-      stack_->setCurrentIndex(0);
+      present(surfaceBox_);
       fillSurface(c);
     }
     applyView(c);
@@ -323,7 +357,8 @@ private:
     barSeries_ = new QBar3DSeries;
     barSeries_->setMesh(QAbstract3DSeries::MeshBar);
     bars_->addSeries(barSeries_);
-    stack_->addWidget(QWidget::createWindowContainer(bars_, this));
+    barsBox_ = QWidget::createWindowContainer(bars_, this);
+    stack_->addWidget(barsBox_);
     styleTheme(bars_->activeTheme(), owner_->backdrop_, owner_->frameOn_);
   }
 
@@ -336,12 +371,13 @@ private:
     auto* floorRows = new QSurfaceDataArray;
     const bool drawable = g.nx >= 2 && g.ny >= 2;
     if (drawable) {
-      rows->reserve(g.ny);
-      for (int j = 0; j < g.ny; ++j) {
-        auto* row = new QSurfaceDataRow(g.nx);
-        for (int i = 0; i < g.nx; ++i) {
+      const int stride = surfaceStride(g);
+      rows->reserve((g.ny + stride - 1) / stride);
+      for (int j = 0; j < g.ny; j += stride) {
+        auto* row = new QSurfaceDataRow((g.nx + stride - 1) / stride);
+        for (int i = 0; i < g.nx; i += stride) {
           const float v = g.at(i, j);
-          (*row)[i].setPosition(QVector3D(static_cast<float>(g.x(i)), g.isHole(v) ? NAN : v, static_cast<float>(g.y(j))));
+          (*row)[i / stride].setPosition(QVector3D(static_cast<float>(g.x(i)), g.isHole(v) ? NAN : v, static_cast<float>(g.y(j))));
         }
         rows->append(row);
       }
@@ -407,7 +443,44 @@ private:
   }
 
   Chart3D* owner_;
+  // Shows the page of a graph's container: at once when its window has been
+  // mapped before, otherwise the plain page until that has been painted.
+  void present(QWidget* box) {
+    if (shown_.contains(box)) {
+      waiting_ = nullptr;
+      stack_->setCurrentWidget(box);
+      return;
+    }
+    waiting_ = box;
+    stack_->setCurrentWidget(plain_);
+  }
+  // The plain pixels reach the screen when this paint's flush does; the
+  // container is mapped on the next turn of the event loop, after it.
+  void plainPainted() {
+    if (!waiting_) return;
+    QTimer::singleShot(0, this, [this] {
+      if (!waiting_ || stack_->currentWidget() != plain_) return;
+      QWidget* box = std::exchange(waiting_, nullptr);
+      shown_.push_back(box);
+      // A page never shown still has a new widget's size: the graph's first
+      // frame would be drawn at that size.
+      box->setGeometry(plain_->geometry());
+      stack_->setCurrentWidget(box);
+      // The container takes the graph's window in when it is shown, placing
+      // it by the container's offset in the top-level window as if it had no
+      // window of its own; it does have one, and the graph belongs at its
+      // corner.
+      QWindow* graph = box == barsBox_ ? static_cast<QWindow*>(bars_) : surface_;
+      graph->setGeometry(QRect(QPoint(0, 0), box->size()));
+    });
+  }
+
   QStackedLayout* stack_ = nullptr;
+  PlainPage* plain_ = nullptr;
+  QWidget* surfaceBox_ = nullptr;
+  QWidget* barsBox_ = nullptr;
+  QWidget* waiting_ = nullptr;  // the container the plain page stands in for
+  QList<QWidget*> shown_;       // containers whose window has been mapped
   Q3DSurface* surface_ = nullptr;
   QSurface3DSeries* body_ = nullptr;
   QSurface3DSeries* floor_ = nullptr;
@@ -675,15 +748,30 @@ void Chart3D::RenderSwitch(bool on) {
   if (on) changed();
 }
 
+namespace {
+
+// "<lead> de 1 de cada k nodos por eje (a × b de nx × ny nodos)" for a view thinned by `stride`.
+QString thinnedNote(const QString& lead, int stride, const SurfaceGrid& g) {
+  return lead + QStringLiteral(" de 1 de cada %1 nodos por eje (%2 × %3 de %4 × %5 nodos)")
+                    .arg(stride)
+                    .arg((g.nx + stride - 1) / stride)
+                    .arg((g.ny + stride - 1) / stride)
+                    .arg(g.nx)
+                    .arg(g.ny);
+}
+
+}  // namespace
+
 QString Chart3D::BarsNote() const {
   const int stride = barStride(grid_);
   if (chartType_ != 1 || stride == 1) return {};
-  return tr("Barras de 1 de cada %1 nodos por eje (%2 × %3 de %4 × %5 nodos)")
-      .arg(stride)
-      .arg((grid_.nx + stride - 1) / stride)
-      .arg((grid_.ny + stride - 1) / stride)
-      .arg(grid_.nx)
-      .arg(grid_.ny);
+  return thinnedNote(tr("Barras"), stride, grid_);
+}
+
+QString Chart3D::SurfaceNote() const {
+  const int stride = surfaceStride(grid_);
+  if (chartType_ != 0 || !surface_ || stride == 1) return {};
+  return thinnedNote(tr("Superficie"), stride, grid_);
 }
 
 void Chart3D::rebuild() {
@@ -691,7 +779,7 @@ void Chart3D::rebuild() {
   QPalette pal = palette();
   pal.setColor(QPalette::Window, backdrop_);
   setPalette(pal);
-  const QString note = BarsNote();
+  const QString note = chartType_ == 1 ? BarsNote() : SurfaceNote();
   const Areas a = areasFor(size(), !title_.isEmpty(), !note.isEmpty());
   titleLabel_->setText(title_);
   titleLabel_->setGeometry(a.title);
@@ -727,7 +815,7 @@ QImage Chart3D::Picture() {
   QImage image(size().expandedTo(QSize(1, 1)), QImage::Format_RGB32);
   image.fill(backdrop_);
   QPainter painter(&image);
-  const QString note = BarsNote();
+  const QString note = chartType_ == 1 ? BarsNote() : SurfaceNote();
   const Areas a = areasFor(image.size(), !title_.isEmpty(), !note.isEmpty());
   if (!title_.isEmpty()) {
     painter.setFont(titleLabel_->font());

@@ -146,6 +146,8 @@ EngineSummary Resumen(const kriging::KrigingResult& r) {
   for (const kriging::LagClass& c : r.lags)
     s.lags.push_back({c.lower, c.upper, c.distance, c.count, c.classical, c.robust});
   s.trendCoefficients = r.trendCoefficients;
+  s.centroTendenciaX = r.trendCentreX, s.centroTendenciaY = r.trendCentreY;
+  s.escalaTendencia = r.trendScale;
   s.warnings = r.warnings;
   return s;
 }

@@ -72,6 +72,67 @@ __attribute__((target("avx2,fma"))) void TileAvx2(int k, const double* a, const 
 
 #undef SORVAN_TILE_BODY
 
+// 16 x 6 float tile in six 16-lane accumulators: each entry takes the same
+// fused multiply-adds in the same order as in the AVX2 tile (same bits).
+__attribute__((target("avx512f"))) void TileAvx512(int k, const float* a, const float* b,
+                                                   float* c, std::size_t ldc) {
+  __m512 c0 = _mm512_loadu_ps(c), c1 = _mm512_loadu_ps(c + ldc),
+         c2 = _mm512_loadu_ps(c + 2 * ldc), c3 = _mm512_loadu_ps(c + 3 * ldc),
+         c4 = _mm512_loadu_ps(c + 4 * ldc), c5 = _mm512_loadu_ps(c + 5 * ldc);
+  for (int l = 0; l < k; ++l) {
+    const __m512 al = _mm512_loadu_ps(a);
+    c0 = _mm512_fnmadd_ps(al, _mm512_set1_ps(b[0]), c0);
+    c1 = _mm512_fnmadd_ps(al, _mm512_set1_ps(b[1]), c1);
+    c2 = _mm512_fnmadd_ps(al, _mm512_set1_ps(b[2]), c2);
+    c3 = _mm512_fnmadd_ps(al, _mm512_set1_ps(b[3]), c3);
+    c4 = _mm512_fnmadd_ps(al, _mm512_set1_ps(b[4]), c4);
+    c5 = _mm512_fnmadd_ps(al, _mm512_set1_ps(b[5]), c5);
+    a += 16;
+    b += kTileColumns;
+  }
+  _mm512_storeu_ps(c, c0), _mm512_storeu_ps(c + ldc, c1), _mm512_storeu_ps(c + 2 * ldc, c2);
+  _mm512_storeu_ps(c + 3 * ldc, c3), _mm512_storeu_ps(c + 4 * ldc, c4);
+  _mm512_storeu_ps(c + 5 * ldc, c5);
+}
+
+// Two 16 x 6 float tiles one above the other (row slivers a and a2, one
+// column sliver b) in twelve 16-lane accumulators: enough independent sums to
+// keep both fused multiply-add units busy. Each entry as in TileAvx512.
+__attribute__((target("avx512f"))) void TilePairAvx512(int k, const float* a, const float* a2,
+                                                       const float* b, float* c,
+                                                       std::size_t ldc) {
+  __m512 c0 = _mm512_loadu_ps(c), c1 = _mm512_loadu_ps(c + ldc),
+         c2 = _mm512_loadu_ps(c + 2 * ldc), c3 = _mm512_loadu_ps(c + 3 * ldc),
+         c4 = _mm512_loadu_ps(c + 4 * ldc), c5 = _mm512_loadu_ps(c + 5 * ldc);
+  float* d = c + 16;
+  __m512 d0 = _mm512_loadu_ps(d), d1 = _mm512_loadu_ps(d + ldc),
+         d2 = _mm512_loadu_ps(d + 2 * ldc), d3 = _mm512_loadu_ps(d + 3 * ldc),
+         d4 = _mm512_loadu_ps(d + 4 * ldc), d5 = _mm512_loadu_ps(d + 5 * ldc);
+  for (int l = 0; l < k; ++l) {
+    const __m512 al = _mm512_loadu_ps(a), bl = _mm512_loadu_ps(a2);
+    __m512 bj = _mm512_set1_ps(b[0]);
+    c0 = _mm512_fnmadd_ps(al, bj, c0), d0 = _mm512_fnmadd_ps(bl, bj, d0);
+    bj = _mm512_set1_ps(b[1]);
+    c1 = _mm512_fnmadd_ps(al, bj, c1), d1 = _mm512_fnmadd_ps(bl, bj, d1);
+    bj = _mm512_set1_ps(b[2]);
+    c2 = _mm512_fnmadd_ps(al, bj, c2), d2 = _mm512_fnmadd_ps(bl, bj, d2);
+    bj = _mm512_set1_ps(b[3]);
+    c3 = _mm512_fnmadd_ps(al, bj, c3), d3 = _mm512_fnmadd_ps(bl, bj, d3);
+    bj = _mm512_set1_ps(b[4]);
+    c4 = _mm512_fnmadd_ps(al, bj, c4), d4 = _mm512_fnmadd_ps(bl, bj, d4);
+    bj = _mm512_set1_ps(b[5]);
+    c5 = _mm512_fnmadd_ps(al, bj, c5), d5 = _mm512_fnmadd_ps(bl, bj, d5);
+    a += 16, a2 += 16;
+    b += kTileColumns;
+  }
+  _mm512_storeu_ps(c, c0), _mm512_storeu_ps(c + ldc, c1), _mm512_storeu_ps(c + 2 * ldc, c2);
+  _mm512_storeu_ps(c + 3 * ldc, c3), _mm512_storeu_ps(c + 4 * ldc, c4);
+  _mm512_storeu_ps(c + 5 * ldc, c5);
+  _mm512_storeu_ps(d, d0), _mm512_storeu_ps(d + ldc, d1), _mm512_storeu_ps(d + 2 * ldc, d2);
+  _mm512_storeu_ps(d + 3 * ldc, d3), _mm512_storeu_ps(d + 4 * ldc, d4);
+  _mm512_storeu_ps(d + 5 * ldc, d5);
+}
+
 bool SelectAvx2Fma() {
   const char* choice = std::getenv("SORVAN_SIMD");
   if (choice != nullptr && std::strcmp(choice, "portable") == 0) return false;
@@ -80,9 +141,17 @@ bool SelectAvx2Fma() {
 }
 
 const bool kAvx2Fma = SelectAvx2Fma();
+// AVX-512 for the float tile where the processor has it (SORVAN_SIMD=avx2
+// keeps the AVX2 one, for comparison).
+const bool kAvx512 = kAvx2Fma && __builtin_cpu_supports("avx512f") &&
+                     !(std::getenv("SORVAN_SIMD") != nullptr &&
+                       std::strcmp(std::getenv("SORVAN_SIMD"), "avx2") == 0);
 
 template <class T>
 void Tile(int k, const T* a, const T* b, T* c, std::size_t ldc) {
+  if constexpr (sizeof(T) == 4) {
+    if (kAvx512) return TileAvx512(k, a, b, c, ldc);
+  }
   if (kAvx2Fma)
     TileAvx2(k, a, b, c, ldc);
   else
@@ -144,26 +213,46 @@ void SubtractPackedProduct(int rows, int cols, int k, const T* a, const T* b, T*
   constexpr int R = TileRows<T>, C = kTileColumns;
   if (k <= 0) return;
   // A row sliver (R x k) stays in the first-level cache while the column
-  // slivers of B stream past it from the second level.
-  for (int s = 0; s * R < rows; ++s) {
+  // slivers of B stream past it from the second level; with the AVX-512
+  // float tile, two row slivers at a time.
+  auto tile = [&](int s, int t) {
     const int validRows = std::min(R, rows - s * R);
+    const int validCols = std::min(C, cols - t * C);
     const T* as = a + static_cast<std::size_t>(s) * R * k;
-    for (int t = 0; t * C < cols; ++t) {
-      const int validCols = std::min(C, cols - t * C);
-      const T* bt = b + static_cast<std::size_t>(t) * C * k;
-      T* cs = c + s * R + static_cast<std::size_t>(t) * C * ldc;
-      if (validRows == R && validCols == C) {
-        Tile(k, as, bt, cs, ldc);
-      } else {
-        // Edge tile: through a whole tile on the stack.
-        T tile[R * C] = {};
-        for (int j = 0; j < validCols; ++j)
-          for (int r = 0; r < validRows; ++r) tile[r + j * R] = cs[r + j * ldc];
-        Tile(k, as, bt, tile, R);
-        for (int j = 0; j < validCols; ++j)
-          for (int r = 0; r < validRows; ++r) cs[r + j * ldc] = tile[r + j * R];
-      }
+    const T* bt = b + static_cast<std::size_t>(t) * C * k;
+    T* cs = c + s * R + static_cast<std::size_t>(t) * C * ldc;
+    if (validRows == R && validCols == C) {
+      Tile(k, as, bt, cs, ldc);
+    } else {
+      // Edge tile: through a whole tile on the stack.
+      T whole[R * C] = {};
+      for (int j = 0; j < validCols; ++j)
+        for (int r = 0; r < validRows; ++r) whole[r + j * R] = cs[r + j * ldc];
+      Tile(k, as, bt, whole, R);
+      for (int j = 0; j < validCols; ++j)
+        for (int r = 0; r < validRows; ++r) cs[r + j * ldc] = whole[r + j * R];
     }
+  };
+  for (int s = 0; s * R < rows; ++s) {
+    bool pair = false;
+    if constexpr (sizeof(T) == 4) pair = kAvx512 && (s + 2) * R <= rows;
+    for (int t = 0; t * C < cols; ++t) {
+      if (!pair) {
+        tile(s, t);
+        continue;
+      }
+      if constexpr (sizeof(T) == 4) {
+        if ((t + 1) * C <= cols) {
+          const T* as = a + static_cast<std::size_t>(s) * R * k;
+          TilePairAvx512(k, as, as + static_cast<std::size_t>(R) * k,
+                         b + static_cast<std::size_t>(t) * C * k,
+                         c + s * R + static_cast<std::size_t>(t) * C * ldc, ldc);
+          continue;
+        }
+      }
+      tile(s, t), tile(s + 1, t);
+    }
+    if (pair) ++s;
   }
 }
 

@@ -13,8 +13,9 @@
 // per cycle that the processor can issue.
 //
 // The instruction set is chosen once at run time: AVX2 with FMA when the
-// processor has both (and SORVAN_SIMD is not "portable"), otherwise a portable
-// loop. Either way the result of a tile does not depend on the tile's
+// processor has both (and SORVAN_SIMD is not "portable"), for float tiles
+// AVX-512 when it has that too (and SORVAN_SIMD is not "avx2": the same
+// bits), otherwise a portable loop. Either way the result of a tile does not depend on the tile's
 // neighbours or on the thread that computes it.
 #include <cstddef>
 

@@ -1,8 +1,9 @@
-// k-d tree searches against a brute-force scan of every point, on spread,
-// clustered and duplicated points: the same neighbours in the same order
-// (squared distance, then index), with and without a distance limit and a
-// pruning bound, and by quadrant.
+// k-d tree and cell grid searches against a brute-force scan of every point,
+// on spread, clustered and duplicated points: the same neighbours in the same
+// order (squared distance, then index), with and without a distance limit and
+// a pruning bound, and by quadrant.
 #include "kd_tree.h"
+#include "point_grid.h"
 
 #include <gtest/gtest.h>
 
@@ -78,14 +79,18 @@ struct Case {
 
 class KdTreeSearch : public ::testing::TestWithParam<Case> {};
 
+// The k-d tree and the cell grid (with no bound, with bounds from k known
+// points and exactly the k-th distance, and by index).
 TEST_P(KdTreeSearch, NearestMatchesBruteForce) {
   const Case c = GetParam();
   const Points p = MakePoints(c.layout, c.n, 11);
   const KdTree tree(p.size(), p.x.data(), p.y.data());
+  const PointGrid cells(p.size(), p.x.data(), p.y.data());
   KdSearchScratch scratch(64);
+  PointGridScratch cellScratch;  // empty: the search grows it
   std::vector<Neighbour> out(64);
   std::mt19937 rng(3);
-  std::uniform_real_distribution<double> u(-50, 1050);
+  std::uniform_real_distribution<double> u(-300, 1300);
   for (int q = 0; q < 200; ++q) {
     // Query points anywhere, and some exactly on data points.
     const double x0 = q % 4 == 0 ? p.x[q % c.n] : u(rng);
@@ -94,10 +99,29 @@ TEST_P(KdTreeSearch, NearestMatchesBruteForce) {
       for (double maxD : {kInf, 60.0, 150.0}) {
         std::vector<Neighbour> want = AllByDistance(p, x0, y0, maxD * maxD);
         if (static_cast<int>(want.size()) > k) want.resize(static_cast<std::size_t>(k));
-        const int count = tree.Nearest(x0, y0, k, maxD * maxD, scratch, out.data());
-        ExpectSame(want, out.data(), count,
-                   std::string(c.name) + " query " + std::to_string(q) + " k " +
-                       std::to_string(k));
+        const std::string where = std::string(c.name) + " query " + std::to_string(q) + " k " +
+                                  std::to_string(k) + " D " + std::to_string(maxD);
+        int count = tree.Nearest(x0, y0, k, maxD * maxD, scratch, out.data());
+        ExpectSame(want, out.data(), count, where);
+        count = cells.Nearest(x0, y0, k, maxD * maxD, cellScratch, out.data());
+        ExpectSame(want, out.data(), count, where + " cells");
+        if (c.n < k) continue;
+        double bound2 = 0;
+        for (int i = 0; i < k; ++i) {
+          const int j = (q + i) % c.n;
+          const double dx = p.x[j] - x0, dy = p.y[j] - y0;
+          bound2 = std::max(bound2, dx * dx + dy * dy);
+        }
+        const std::vector<Neighbour> all = AllByDistance(p, x0, y0, kInf);
+        for (double b : {bound2, all[static_cast<std::size_t>(k - 1)].distance2}) {
+          count = cells.Nearest(x0, y0, k, maxD * maxD, cellScratch, out.data(), b);
+          ExpectSame(want, out.data(), count, where + " cells bound " + std::to_string(b));
+        }
+        std::sort(want.begin(), want.end(),
+                  [](const Neighbour& a, const Neighbour& b) { return a.index < b.index; });
+        count = cells.Nearest(x0, y0, k, maxD * maxD, cellScratch, out.data(), bound2,
+                              PointGrid::Order::kIndex);
+        ExpectSame(want, out.data(), count, where + " cells by index");
       }
     }
   }

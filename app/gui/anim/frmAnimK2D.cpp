@@ -24,6 +24,7 @@
 #include "gui/kriging/defaults_notice.h"
 #include "gui/kriging/kriging_run.h"
 #include "gui/kriging/frmOpKriging.h"
+#include "gui/kriging/opciones_automaticas.h"
 
 namespace sorvan::gui {
 using namespace sorvan::core;
@@ -200,8 +201,8 @@ void frmAnimK2D::TomaColumnas() {
 // The automatic options for the chosen coordinates; false (after saying why)
 // when the data do not allow them.
 bool frmAnimK2D::PreparaOpciones() {
-  const sorvan::core::Result r =
-      sorvan::core::OpcionesPorDefecto(sesion_.data, sesion_.colX, sesion_.colY, sesion_.options);
+  sorvan::core::Result r;
+  if (!CalculaOpcionesAutomaticas(this, sesion_, r)) return false;
   if (!r) {
     QMessageBox::warning(this, kTituloKriging, QString::fromStdString(r.message));
     return false;

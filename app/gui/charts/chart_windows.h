@@ -16,8 +16,9 @@ using namespace sorvan::core;
 // leaves no window behind.
 QWidget* AbrirGraf2D(QMdiArea* area, const QString& path, const QString& title, QString* error);
 
-// Surface chart: kind 1 prediction, 2 variance (from `session`, the last run),
-// 3 the surface file named by `title`. Same failure contract.
+// Surface chart: kind 1 prediction, 2 variance, 4 fitted trend (from
+// `session`, the last run), 3 the surface file named by `title`. Same failure
+// contract.
 QWidget* AbrirGraf3D(QMdiArea* area, int kind, const QString& title, const sorvan::core::KrigingSession& session,
                      QString* error);
 

@@ -2,6 +2,7 @@
 
 #include "core/kriging_options.h"
 #include "core/kriging_session.h"
+#include "core/trend_surface.h"
 #include "gui/charts/image_export.h"
 #include "gui/charts/file_path.h"
 #include "platform/chart3d.h"
@@ -192,12 +193,17 @@ bool frmChart3D::Cargar(int kind, const QString& text, const sorvan::core::Krigi
   }
   g.Batch(true);
   bool ok = true;
-  if (kind == 1 || kind == 2) {
+  if (kind == 1 || kind == 2 || kind == 4) {
     const sorvan::core::KrigingSurfaces& s = session.surfaces;
-    const std::vector<float>& values = kind == 2 ? s.SupVar : s.SupPred;
+    // The trend is evaluated on the prediction's grid, its holes left out.
+    const std::vector<float> tendencia =
+        kind == 4 && session.hasSurfaces ? sorvan::core::TrendSurface(s, session.tendencia) : std::vector<float>{};
+    const std::vector<float>& values = kind == 4 ? tendencia : kind == 2 ? s.SupVar : s.SupPred;
     const long long nodes = static_cast<long long>(s.nx) * s.ny;
     if (!session.hasSurfaces || nodes <= 0 || static_cast<long long>(values.size()) != nodes) {
-      if (error) *error = tr("No hay superficies de una ejecución de kriging que mostrar (%1).").arg(text);
+      if (error)
+        *error = kind == 4 ? tr("La última ejecución de kriging no ajustó una tendencia que mostrar (%1).").arg(text)
+                           : tr("No hay superficies de una ejecución de kriging que mostrar (%1).").arg(text);
       ok = false;
     } else {
       g.GridLayout(1);

@@ -28,9 +28,10 @@ public:
   QComboBox* ComboElevacion() const { return comboElevacion_; }
 
   // Shows surface `kind`: 1 the prediction, 2 the variance of the session's
-  // last run, 3 the surface file `text`; any other kind leaves the chart
-  // empty. Returns false, with `error` naming the file (kind 3) or saying that
-  // there is no run to show (kinds 1 and 2), when there is nothing to draw,
+  // last run, 3 the surface file `text`, 4 the trend that run fitted, on the
+  // prediction's grid; any other kind leaves the chart empty. Returns false,
+  // with `error` naming the file (kind 3) or saying that there is no run (or
+  // no trend) to show (kinds 1, 2, 4), when there is nothing to draw,
   // or naming the surface when this system cannot draw 3-D graphs (no OpenGL).
   // A file shown (kind 3) is kept in the property "archivoSuperficie", for
   // "Guardar como...".

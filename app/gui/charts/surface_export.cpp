@@ -5,15 +5,28 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QStringList>
+#include <functional>
 
 #include "core/kriging_session.h"
 #include "platform/cFileDlg.h"
 #include "platform/chart_files.h"
 #include "platform/gis/export_formats.h"
+#include "platform/tarea_con_progreso.h"
 
 namespace sorvan::gui {
 using namespace sorvan::core;
 using namespace sorvan::platform;
+
+namespace {
+
+// A million nodes as text take a while: written beside the window, under a
+// box without "Cancelar" (the writers cannot stop midway; the files are whole or absent).
+void EscribeSinBloquear(QWidget* padre, const QString& path, const std::function<void()>& write) {
+  const TareaConProgreso tarea{padre, QStringLiteral("Guardando \"%1\"...").arg(QFileInfo(path).fileName()), false};
+  tarea.Ejecuta([&](const sorvan::core::AvisoProgreso&) { write(); });
+}
+
+}  // namespace
 
 QString ExportDialogFilter() {
   QStringList partes;
@@ -33,8 +46,10 @@ bool ExportSurfacesTo(QWidget* padre, const sorvan::core::KrigingSession& s, con
     return false;
   }
   std::vector<std::string> hechos;
-  const sorvan::core::Result r =
-      sorvan::platform::ExportSurfaces(QFile::encodeName(path).toStdString(), s.surfaces, s.data.crs, &hechos);
+  sorvan::core::Result r;
+  EscribeSinBloquear(padre, path, [&] {
+    r = sorvan::platform::ExportSurfaces(QFile::encodeName(path).toStdString(), s.surfaces, s.data.crs, &hechos);
+  });
   if (!r) {
     QMessageBox::critical(padre, QStringLiteral("Sorvan"),
                           QStringLiteral("No se han guardado las superficies.\n%1").arg(QString::fromStdString(r.message)));
@@ -61,7 +76,9 @@ bool ExportarSuperficieArchivoA(QWidget* padre, const QString& sup, const QStrin
     for (size_t k = 0; k < grid.z.size(); ++k)
       s.SupPred[k] = grid.isHole(grid.z[k]) ? sorvan::core::kHoleValue : grid.z[k];
     std::vector<std::string> hechos;
-    r = sorvan::platform::ExportSurfaces(QFile::encodeName(path).toStdString(), s, std::string(), &hechos);
+    EscribeSinBloquear(padre, path, [&] {
+      r = sorvan::platform::ExportSurfaces(QFile::encodeName(path).toStdString(), s, std::string(), &hechos);
+    });
     if (r && escritos)
       for (const std::string& h : hechos) *escritos << QString::fromStdString(h);
   }

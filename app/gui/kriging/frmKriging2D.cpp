@@ -17,6 +17,7 @@
 #include "gui/app_shell.h"
 #include "gui/validation/validation_commands.h"
 #include "gui/kriging/defaults_notice.h"
+#include "gui/kriging/opciones_automaticas.h"
 #include "gui/kriging/kriging_run.h"
 #include "gui/kriging/frmOpKriging.h"
 
@@ -210,8 +211,8 @@ void frmKriging2D::leerEleccion() {
 }
 
 bool frmKriging2D::aplicarDefectos(QWidget* padre) {
-  const sorvan::core::Result r =
-      sorvan::core::OpcionesPorDefecto(sesion_.data, sesion_.colX, sesion_.colY, sesion_.options);
+  sorvan::core::Result r;
+  if (!CalculaOpcionesAutomaticas(padre, sesion_, r)) return false;
   if (!r) {
     QMessageBox::warning(padre, kTitulo, QString::fromStdString(r.message));
     return false;
@@ -284,6 +285,9 @@ void frmKriging2D::abrirResultados() {
     principal->OpenSemivariogram(ArchivoEnCarpeta(folder, QStringLiteral("skueajus.sv")),
                                  QStringLiteral("Semivariograma ajustado de ") + v);
   if (op.VerSupVar) principal->OpenSurface(2, QStringLiteral("Superficie de varianzas de ") + v);
+  // The trend beside the prediction, when the run fitted one.
+  if (op.VerSupTend && op.Media > 0 && sesion_.tendencia.known())
+    principal->OpenSurface(4, QStringLiteral("Tendencia de ") + v);
   // The prediction surface opens last, so it ends up in front.
   if (op.VerSupPred) principal->OpenSurface(1, QStringLiteral("Superficie de predicción de ") + v);
 }

@@ -190,15 +190,20 @@ QWidget* frmOpKriging::crearMetodo() {
   capaLocal->addWidget(VerTendencia, 5, 0, 1, 2);
   capaLocal->setRowStretch(6, 1);
   capaLocal->setColumnStretch(2, 1);  // the boxes beside their labels
-  auto* grafTendencia = nuevaCasilla(nullptr, QStringLiteral("Generar gráfico con tendencia"), pagina);
-  grafTendencia->setEnabled(false);
+  VerSupTend = nuevaCasilla("VerSupTend", QStringLiteral("Generar gráfico con tendencia"), pagina);
+  VerSupTend->setToolTip(QStringLiteral("Tras el cálculo abre también la superficie de la tendencia ajustada, "
+                                        "en la misma rejilla que la predicción."));
+  // Only a trend of degree 1 or more has a surface to draw.
+  VerSupTend->setEnabled(false);
+  connect(OpMedia, &QButtonGroup::idToggled, VerSupTend,
+          [this](int, bool) { VerSupTend->setEnabled(OpMedia->checkedId() > 0); });
 
   auto* row = new QHBoxLayout;
   row->addWidget(mean);
   row->addWidget(local);
   auto* capa = new QVBoxLayout(pagina);
   capa->addLayout(row);
-  capa->addWidget(grafTendencia);
+  capa->addWidget(VerSupTend);
   capa->addStretch();
   return pagina;
 }
@@ -443,6 +448,7 @@ void frmOpKriging::cargar() {
   VerAjuste->setChecked(op.VerAjuste != 0);
   VerSupPred->setChecked(op.VerSupPred != 0);
   VerSupVar->setChecked(op.VerSupVar != 0);
+  VerSupTend->setChecked(op.VerSupTend != 0);
   TxtGuardarPred->setText(QString::fromStdString(op.GuardarPred));
   TxtGuardarVar->setText(QString::fromStdString(op.GuardarVar));
 
@@ -716,6 +722,7 @@ void frmOpKriging::CoAceptar_Click() {
   op.VerAjuste = VerAjuste->isChecked();
   op.VerSupPred = VerSupPred->isChecked();
   op.VerSupVar = VerSupVar->isChecked();
+  op.VerSupTend = VerSupTend->isChecked();
   op.GuardarPred = TxtGuardarPred->text().trimmed().toStdString();
   op.GuardarVar = TxtGuardarVar->text().trimmed().toStdString();
   // The node mask itself is built for the grid in force when the run starts.

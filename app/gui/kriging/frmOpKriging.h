@@ -46,6 +46,7 @@ public:
   QCheckBox* VerCuadrantes = nullptr;
   QCheckBox* VerVariograma = nullptr;
   QCheckBox* VerTendencia = nullptr;
+  QCheckBox* VerSupTend = nullptr;  // "Generar gráfico con tendencia", enabled with a trend chosen
   // "Estimación variograma"
   QButtonGroup* OpEstimador = nullptr;
   QLineEdit* TxtSaltoIni = nullptr;

@@ -15,6 +15,7 @@
 #include "gui/app_shell.h"
 #include "gui/kriging/duplicates_question.h"
 #include "platform/gis/export_formats.h"
+#include "platform/tarea_con_progreso.h"
 
 namespace sorvan::gui {
 using namespace sorvan::core;
@@ -49,7 +50,13 @@ KrigingEnd EjecutaKrigingVentana(QWidget* padre, sorvan::core::KrigingSession& s
   }
   sorvan::core::SkuArguments arguments;
   sorvan::core::DataLeftOut fuera;
-  sorvan::core::Result r = sorvan::core::PrepareArguments(session, arguments, &fuera);
+  // The checks and the copy of a million points take a while: off the window's thread.
+  sorvan::core::Result r;
+  const TareaConProgreso tarea{padre, QStringLiteral("Preparando los datos del cálculo...")};
+  if (!tarea.Ejecuta([&](const sorvan::core::AvisoProgreso&) { r = sorvan::core::PrepareArguments(session, arguments, &fuera); })) {
+    MensajeEstado(QStringLiteral("Preparado"));
+    return KrigingEnd::Cancelado;
+  }
   if (!r) {
     QMessageBox::warning(padre, QStringLiteral("Sorvan: Kriging 2D"), QString::fromStdString(r.message));
     MensajeEstado(QStringLiteral("Preparado"));
@@ -118,7 +125,9 @@ KrigingEnd EjecutaKrigingVentana(QWidget* padre, sorvan::core::KrigingSession& s
     const sorvan::core::Result anotado = sorvan::core::RecordDataLeftOut(folder, fuera);
     if (!anotado) QMessageBox::warning(padre, kTituloPrograma, QString::fromStdString(anotado.message));
     // The "Guardar" frame's files; a failure is told, the run's results stay.
-    const sorvan::core::Result guardado = sorvan::platform::SaveAfterRun(session);
+    sorvan::core::Result guardado;
+    const TareaConProgreso guardar{padre, QStringLiteral("Guardando las superficies..."), false};
+    guardar.Ejecuta([&](const sorvan::core::AvisoProgreso&) { guardado = sorvan::platform::SaveAfterRun(session); });
     if (!guardado)
       QMessageBox::warning(padre, kTituloPrograma,
                            QStringLiteral("El cálculo ha terminado, pero no se han guardado las superficies.\n%1")

@@ -1,11 +1,14 @@
 #include "gui/validation/validation_plot.h"
 
+#include "platform/contour_lines.h"
+
 #include <QPainter>
 #include <QPainterPath>
 #include <algorithm>
 #include <cmath>
 
 namespace sorvan::gui {
+using namespace sorvan::platform;
 
 ValidationPlot::ValidationPlot(QWidget* parent) : QWidget(parent) {
   setMinimumSize(240, 200);
@@ -28,9 +31,20 @@ void ValidationPlot::SetYFromZero(bool fromZero) { yFromZero_ = fromZero, update
 void ValidationPlot::SetXFromZero(bool fromZero) { xFromZero_ = fromZero, update(); }
 
 namespace {
-// Coordinates of hundreds of thousands in full, small values with 4 digits.
-QString TickLabel(double v) {
-  return QString::number(v, 'g', std::abs(v) >= 1000 ? 7 : 4);
+// A round tick in full: coordinates of hundreds of thousands as they are,
+// without the binary noise of lo + k * step.
+QString TickLabel(double v) { return QString::number(v, 'g', 10); }
+
+// The ticks from `lo` to `hi` in `segments` equal steps, every `every`-th one;
+// a tick within a hair of zero is zero (no "-1.2e-17").
+std::vector<double> TicksOf(double lo, double hi, int segments, int every) {
+  std::vector<double> ticks;
+  const double step = (hi - lo) / segments;
+  for (int k = 0; k <= segments; k += every) {
+    const double v = lo + step * k;
+    ticks.push_back(std::abs(v) < 1e-9 * step ? 0.0 : v);
+  }
+  return ticks;
 }
 }  // namespace
 
@@ -54,22 +68,50 @@ QRectF ValidationPlot::Extent() const {
                 QPointF(x1 + mx, y1 + my));
 }
 
+ValidationPlot::Axes ValidationPlot::axes() const {
+  Axes a;
+  const QFontMetrics fm = fontMetrics();
+  const QRectF e = Extent();
+  // Round ends a little beyond the data, about five steps along each axis.
+  double x0, x1, y0, y1;
+  int xSegments, ySegments;
+  NiceAxisRange(e.left(), e.right(), 5, &x0, &x1, &xSegments);
+  NiceAxisRange(e.top(), e.bottom(), 5, &y0, &y1, &ySegments);
+  a.range = QRectF(QPointF(x0, y0), QPointF(x1, y1));
+  // Room for the widest label at the left and half the last X label at the right.
+  const int labelWidth = std::max(fm.horizontalAdvance(TickLabel(x0)), fm.horizontalAdvance(TickLabel(x1))) + 14;
+  const int left = fm.horizontalAdvance(QStringLiteral("-0.0000e+00")) + 8, right = std::max(12, labelWidth / 2);
+  const int top = fm.height() + 10, bottom = 2 * fm.height() + 10;
+  a.area = QRectF(left, top, width() - left - right, height() - top - bottom);
+  if (equalScales_ && a.area.width() > 0 && a.area.height() > 0) {
+    // Shrink the area so one unit is as long along both axes.
+    const double s = std::min(a.area.width() / a.range.width(), a.area.height() / a.range.height());
+    const QSizeF used(a.range.width() * s, a.range.height() * s);
+    a.area = QRectF(a.area.left() + (a.area.width() - used.width()) / 2,
+                    a.area.top() + (a.area.height() - used.height()) / 2, used.width(), used.height());
+  }
+  // Every step labelled where the labels fit side by side (X) or one above
+  // the other with room to spare (Y), otherwise every second or fifth.
+  const int xLabels = std::max(1, int(a.area.width() / labelWidth));
+  const int yLabels = std::max(1, int(a.area.height() / (2.5 * fm.height())));
+  a.xTicks = TicksOf(x0, x1, xSegments, SegmentsPerLabel(xSegments, xLabels));
+  a.yTicks = TicksOf(y0, y1, ySegments, SegmentsPerLabel(ySegments, yLabels));
+  return a;
+}
+
+std::vector<double> ValidationPlot::Ticks(Qt::Orientation axis) const {
+  const Axes a = axes();
+  return axis == Qt::Horizontal ? a.xTicks : a.yTicks;
+}
+
 void ValidationPlot::paintEvent(QPaintEvent*) {
   QPainter g(this);
   g.setRenderHint(QPainter::Antialiasing);
   const QFontMetrics fm = fontMetrics();
-  const int left = fm.horizontalAdvance(QStringLiteral("-0.0000e+00")) + 8, right = 12;
-  const int top = fm.height() + 10, bottom = 2 * fm.height() + 10;
-  QRectF area(left, top, width() - left - right, height() - top - bottom);
+  const Axes a = axes();
+  const QRectF& area = a.area;
   if (area.width() < 20 || area.height() < 20) return;
-  QRectF e = Extent();
-  if (equalScales_) {
-    // Shrink the area so one unit is as long along both axes.
-    const double s = std::min(area.width() / e.width(), area.height() / e.height());
-    const QSizeF used(e.width() * s, e.height() * s);
-    area = QRectF(area.left() + (area.width() - used.width()) / 2,
-                  area.top() + (area.height() - used.height()) / 2, used.width(), used.height());
-  }
+  const QRectF& e = a.range;
   auto map = [&](double x, double y) {
     return QPointF(area.left() + (x - e.left()) / e.width() * area.width(),
                    area.bottom() - (y - e.top()) / e.height() * area.height());
@@ -79,22 +121,18 @@ void ValidationPlot::paintEvent(QPaintEvent*) {
   g.drawText(QRectF(0, 2, width(), fm.height() + 4), Qt::AlignHCenter, title_);
   g.setPen(QColor(160, 160, 160));
   g.drawRect(area);
-  // Five labelled ticks on the Y axis; on the X axis as many (2 to 5) as
-  // their labels fit side by side.
   g.setPen(Qt::black);
-  const int labelWidth = std::max(fm.horizontalAdvance(TickLabel(e.left())), fm.horizontalAdvance(TickLabel(e.right()))) + 14;
-  const int xSteps = std::clamp(int(area.width() / labelWidth), 1, 4);
-  for (int k = 0; k <= 4; ++k) {
-    const double y = e.top() + e.height() * k / 4;
+  const double left = area.left();
+  for (double y : a.yTicks) {
     const QPointF py = map(e.left(), y);
     g.drawLine(py, py - QPointF(4, 0));
     g.drawText(QRectF(0, py.y() - fm.height() / 2.0, left - 6, fm.height()), Qt::AlignRight, TickLabel(y));
   }
-  for (int k = 0; k <= xSteps; ++k) {
-    const double x = e.left() + e.width() * k / xSteps;
+  for (double x : a.xTicks) {
     const QPointF px = map(x, e.top());
+    const double w = fm.horizontalAdvance(TickLabel(x)) + 14;
     g.drawLine(px, px + QPointF(0, 4));
-    g.drawText(QRectF(px.x() - labelWidth / 2.0, px.y() + 5, labelWidth, fm.height()), Qt::AlignHCenter, TickLabel(x));
+    g.drawText(QRectF(px.x() - w / 2.0, px.y() + 5, w, fm.height()), Qt::AlignHCenter, TickLabel(x));
   }
   g.drawText(QRectF(area.left(), height() - fm.height() - 3, area.width(), fm.height()),
              Qt::AlignHCenter, xName_);

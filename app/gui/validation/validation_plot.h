@@ -33,11 +33,23 @@ class ValidationPlot : public QWidget {
 
   // The data extent shown: [xMin, xMax] x [yMin, yMax].
   QRectF Extent() const;
+  // The labelled ticks of the X (Qt::Horizontal) or Y axis at the present
+  // size: round values (1, 2, 2.5 or 5 times a power of ten apart), the
+  // first and last at the axis' ends, which enclose Extent().
+  std::vector<double> Ticks(Qt::Orientation axis) const;
 
  protected:
   void paintEvent(QPaintEvent*) override;
 
  private:
+  struct Axes {
+    QRectF area;                  // the plotting area, in pixels
+    QRectF range;                 // the axes' ends: Extent() out to round values
+    std::vector<double> xTicks, yTicks;
+  };
+  // Where everything goes at the present size and font.
+  Axes axes() const;
+
   QString title_, xName_, yName_;
   std::vector<Point> points_;
   std::vector<Bar> bars_;

@@ -54,8 +54,11 @@ Result ReadPointLayer(const std::string& path, SpatialData& data, const ReadOpti
   const double nan = std::numeric_limits<double>::quiet_NaN();
   std::vector<double> rows;
   int64_t n = 0;
+  // The count for the progress only where the driver knows it cheaply (else 0: no share).
+  const double total = double(std::max<GIntBig>(capa->GetFeatureCount(FALSE), 0));
   capa->ResetReading();
   for (auto& elemento : *capa) {
+    if (!SigueProgreso(options.progreso, n, double(n), total)) return Result::Error(kTextoCancelado);
     double x = nan, y = nan;
     const OGRGeometry* g = elemento->GetGeometryRef();
     if (g && !g->IsEmpty()) {

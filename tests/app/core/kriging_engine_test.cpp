@@ -110,6 +110,7 @@ TEST(EncodeReply, TheSummaryTravelsWholeAfterTheArguments) {
   r.trendIterations = 3, r.zMin = 4.5, r.zMax = 7.25;
   r.lags = {{0, 100, 60.5, 12, 0.1, 0.12}, {100, 200, 150, 40, 0.2, 0.21}};
   r.trendCoefficients = {6.3, -2.1, 1.2};
+  r.centroTendenciaX = 181480.5, r.centroTendenciaY = 331300.25, r.escalaTendencia = 1950.75;
   r.warnings = {"primer aviso", "", "tercer aviso\ncon dos líneas"};
   const std::string bytes = EncodeReply(a, r);
   SkuArguments b;
@@ -123,6 +124,9 @@ TEST(EncodeReply, TheSummaryTravelsWholeAfterTheArguments) {
   EXPECT_EQ(q.lags[1].pairs, 40);
   EXPECT_EQ(q.lags[1].robust, 0.21);
   EXPECT_EQ(q.trendCoefficients, r.trendCoefficients);
+  EXPECT_EQ(q.centroTendenciaX, r.centroTendenciaX);
+  EXPECT_EQ(q.centroTendenciaY, r.centroTendenciaY);
+  EXPECT_EQ(q.escalaTendencia, r.escalaTendencia);
   EXPECT_EQ(q.warnings, r.warnings);
   const FittedModel m = ModelFromSummary(q);
   EXPECT_TRUE(m.known);

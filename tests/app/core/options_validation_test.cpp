@@ -52,7 +52,9 @@ TEST_P(ValidateModelTest, EachParameterIsCheckedAndNamed) {
   const auto [model, c0, c1, a, valido, palabra] = GetParam();
   const Result r = ValidateModel(model, c0, c1, a);
   EXPECT_EQ(r.ok, valido) << r.message;
-  if (!valido) EXPECT_TRUE(Contiene(r.message, palabra)) << r.message;
+  if (!valido) {
+    EXPECT_TRUE(Contiene(r.message, palabra)) << r.message;
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(

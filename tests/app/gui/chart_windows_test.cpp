@@ -408,10 +408,15 @@ TEST_F(ChartWindows, SurfaceContextMenuFromThe3DView) {
   frmChart3D* w = as3D(AbrirGraf3D(&area, 1, "t", session, &error));
   ASSERT_NE(w, nullptr);
   ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+  // The graph's window is mapped once the plain page before it has drawn.
   QWindow* graph = nullptr;
-  for (QWindow* win : QGuiApplication::allWindows())
-    if (win->inherits("Q3DSurface") && win->isExposed()) graph = win;
-  ASSERT_NE(graph, nullptr);
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        for (QWindow* win : QGuiApplication::allWindows())
+          if (win->inherits("Q3DSurface") && win->isExposed()) graph = win;
+        return graph != nullptr;
+      },
+      5000));
   QStringList offered;
   QTimer::singleShot(150, [&offered] {
     if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {

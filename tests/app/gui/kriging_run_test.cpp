@@ -9,6 +9,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
@@ -20,21 +21,26 @@
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QScreen>
 #include <QStatusBar>
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
 #include <cerrno>
+#include <functional>
 #include <memory>
 
 #include "core/kriging_session.h"
+#include "gui/charts/frmChart3D.h"
 #include "gui/frmMain.h"
+#include "platform/chart3d.h"
 #include "gui/kriging/frmKriging2D.h"
 #include "gui/kriging/frmOpKriging.h"
 #include "gui/kriging/kriging_commands.h"
 #include "gui_test_support.h"
 
 using namespace sorvan::core;
+using namespace sorvan::platform;
 using namespace sorvan::gui;
 
 using test_data::Mensaje;
@@ -60,10 +66,15 @@ class StatusTexts : public QObject {
   }
 };
 
-// With SORVAN_SCREENSHOTS set to a folder, saves `w` there as `nombre`.
+// With SORVAN_SCREENSHOTS set to a folder, saves `w` there as `nombre`, as
+// the screen shows it (a widget's own picture leaves the 3-D views blank).
 void Captura(QWidget* w, const char* nombre) {
   const QByteArray folder = qgetenv("SORVAN_SCREENSHOTS");
-  if (!folder.isEmpty()) w->grab().save(QDir(QString::fromLocal8Bit(folder)).filePath(QString::fromLatin1(nombre)));
+  if (folder.isEmpty()) return;
+  QTest::qWait(300);  // the 3-D views' first frames
+  const QRect r = w->frameGeometry();
+  w->screen()->grabWindow(0, r.x(), r.y(), r.width(), r.height())
+      .save(QDir(QString::fromLocal8Bit(folder)).filePath(QString::fromLatin1(nombre)));
 }
 
 QByteArray Contenido(const QString& folder, const char* nombre) {
@@ -108,10 +119,17 @@ class RunTest : public ::testing::Test {
 
   // "Kriging 2D" with Z = `variable`, "Aceptar", the defaults notice
   // answered when it comes; message boxes of the run are recorded in
-  // `mensajes` and answered.
-  void KrigingDesdeElDialogo(const QString& variable, QList<Mensaje>* mensajes = nullptr) {
-    Respuesta<frmKriging2D> dialogo([variable](frmKriging2D* d) {
+  // `mensajes` and answered. With `options`, "Opciones" first, the options
+  // dialog handed to it.
+  void KrigingDesdeElDialogo(const QString& variable, QList<Mensaje>* mensajes = nullptr,
+                             std::function<void(frmOpKriging*)> options = {}) {
+    Respuesta<frmKriging2D> dialogo([variable, options](frmKriging2D* d) {
       d->ComboZ->setCurrentIndex(d->ComboZ->findText(variable, Qt::MatchStartsWith));
+      if (options) {
+        Respuesta<frmOpKriging> dialogoOpciones(options);
+        QTest::mouseClick(d->CoOpciones, Qt::LeftButton);
+        EXPECT_EQ(dialogoOpciones.vistas(), 1);
+      }
       QTest::mouseClick(d->CoAceptar, Qt::LeftButton);
     });
     Respuesta<QMessageBox> cajas(
@@ -200,6 +218,57 @@ TEST_F(RunTest, KrigingDeLogzincEnMeuseDaSuperficiesArchivosYVentanas) {
   ASSERT_TRUE(sorvan::core::OpcionesPorDefecto(s.data, 1, 2, defectos).ok);
   EXPECT_EQ(s.options.NSaltos, defectos.NSaltos);
   EXPECT_EQ(s.options.NAjus, defectos.NAjus);
+}
+
+// "Generar gráfico con tendencia": after a run with a trend, its surface
+// opens beside the prediction, on the same grid; a run without one opens none.
+TEST_F(RunTest, LaTendenciaAjustadaSeDibujaJuntoALaPrediccion) {
+  KrigingSession& s = session();
+  KrigingDesdeElDialogo("logzinc", nullptr, [](frmOpKriging* o) {
+    o->OpMedia->button(1)->click();
+    o->VerSupTend->setChecked(true);
+    QTest::mouseClick(o->CoAceptar, Qt::LeftButton);
+  });
+  ASSERT_TRUE(s.hasSurfaces);
+  ASSERT_TRUE(s.tendencia.known());
+  EXPECT_EQ(s.tendencia.degree, 1);
+
+  frmChart3D* tendencia = nullptr;
+  QStringList titulos;
+  for (QMdiSubWindow* w : principal->AreaMDI()->subWindowList()) {
+    titulos << w->windowTitle();
+    if (w->windowTitle().endsWith(": Tendencia de logzinc")) tendencia = qobject_cast<frmChart3D*>(w->widget());
+  }
+  ASSERT_NE(tendencia, nullptr) << titulos.join(" | ").toStdString();
+  // The prediction opens last, in front of the trend.
+  EXPECT_TRUE(principal->AreaMDI()->activeSubWindow()->windowTitle().contains("Superficie de predicción"));
+  // The plane b0 + b1 u + b2 v at every node, worked out here from the
+  // reported coefficients and frame.
+  const SurfaceGrid& g = tendencia->Grafico().Grid();
+  const auto& sup = s.surfaces;
+  ASSERT_EQ(g.nx, sup.nx);
+  ASSERT_EQ(g.ny, sup.ny);
+  const sorvan::core::TrendFit& t = s.tendencia;
+  for (int j = 0; j < g.ny; j += 7)
+    for (int i = 0; i < g.nx; i += 7) {
+      const double u = (sup.xMin + i * sup.dx - t.centreX) / t.scale, v = (sup.yMin + j * sup.dy - t.centreY) / t.scale;
+      const double plano = t.coefficients[0] + t.coefficients[1] * u + t.coefficients[2] * v;
+      EXPECT_NEAR(g.at(i, j), plano, 1e-4 * std::fabs(plano) + 1e-6) << i << ", " << j;
+    }
+  if (!qgetenv("SORVAN_SCREENSHOTS").isEmpty()) {  // the trend beside the prediction
+    principal->resize(1200, 860);
+    principal->AreaMDI()->tileSubWindows();
+    Captura(principal.get(), "surface_trend.png");
+  }
+
+  // Ordinary kriging fits no trend: no new trend window.
+  KrigingDesdeElDialogo("logzinc", nullptr, [](frmOpKriging* o) {
+    o->OpMedia->button(0)->click();
+    EXPECT_FALSE(o->VerSupTend->isEnabled());
+    QTest::mouseClick(o->CoAceptar, Qt::LeftButton);
+  });
+  EXPECT_FALSE(s.tendencia.known());
+  EXPECT_EQ(TitulosVentanas(*principal).count("Tendencia de"), 1);
 }
 
 TEST_F(RunTest, FalloDelMotorSeInformaYConservaLoAnterior) {

@@ -198,6 +198,30 @@ TEST(OpcionesKriging, LosCamposEditadosLleganALasOpciones) {
   EXPECT_EQ(op.VerEstimadores, 0);
 }
 
+// "Generar gráfico con tendencia" is offered only with a trend of degree 1
+// or more, and its choice reaches the options.
+TEST(OpcionesKriging, GraficoConTendenciaSoloConUnaTendencia) {
+  const SpatialData data = DatosPequenos();
+  OpcionesKriging op = OpcionesDistintas();
+  op.Media = 0;
+  frmOpKriging dlg(op, data, 1, 2);
+  dlg.show();
+  EXPECT_FALSE(dlg.VerSupTend->isEnabled());
+  for (int degree : {1, 2, 3, 0, 2}) {
+    dlg.OpMedia->button(degree)->click();
+    EXPECT_EQ(dlg.VerSupTend->isEnabled(), degree > 0) << degree;
+  }
+  dlg.VerSupTend->click();
+  QTest::mouseClick(dlg.CoAceptar, Qt::LeftButton);
+  ASSERT_EQ(dlg.result(), QDialog::Accepted);
+  EXPECT_EQ(op.Media, 2);
+  EXPECT_EQ(op.VerSupTend, 1);
+  // Shown again with a trend: offered and ticked.
+  frmOpKriging otra(op, data, 1, 2);
+  EXPECT_TRUE(otra.VerSupTend->isEnabled());
+  EXPECT_TRUE(otra.VerSupTend->isChecked());
+}
+
 // At a northing of 9.1e6 single precision keeps whole metres only: the grid's
 // origin and spacing typed to the centimetre must reach the options as typed,
 // and be shown back so.
@@ -552,7 +576,7 @@ TEST_F(ProfileTest, AjustarRejillaAlPerfilPoneNodosEnLosCentrosDeLasCeldas) {
 }
 
 // With SORVAN_SCREENSHOTS set to a folder, every tab is saved there as
-// options_<n>.png, with the automatic options for meuse.
+// options_<n>.png, with the automatic options for meuse and a linear trend.
 TEST(OpcionesKriging, CapturasDeLasPestanas) {
   const char* folder = std::getenv("SORVAN_SCREENSHOTS");
   const char* fuente = std::getenv("SORVAN_SOURCE_DIR");
@@ -564,6 +588,9 @@ TEST(OpcionesKriging, CapturasDeLasPestanas) {
   frmOpKriging dlg(op, data, 1, 2);
   dlg.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
+  // A linear trend, with its surface asked for.
+  dlg.OpMedia->button(1)->click();
+  dlg.VerSupTend->setChecked(true);
   for (int i = 0; i < dlg.Pestanas->count(); ++i) {
     dlg.Pestanas->setCurrentIndex(i);
     QTest::qWait(50);

@@ -17,6 +17,7 @@
 #include <QTest>
 #include <cmath>
 #include <fstream>
+#include <sstream>
 
 #include "core/run_kriging.h"
 #include "gui/charts/frmChart2D.h"
@@ -106,6 +107,49 @@ TEST_F(ValidationTest, WindowShowsTheSummaryOfTheReferenceModelAndExportsTheTabl
   ASSERT_TRUE(w.Calcular());
   EXPECT_EQ(w.Result().points[0].fold >= 0 && w.Result().points[0].fold < 10, true);
   EXPECT_GT(w.Result().summary.rootMeanSquareError, 0.3);
+}
+
+// The labelled ticks of a plot axis: at least three, equally spaced by 1, 2,
+// 2.5 or 5 times a power of ten, each a whole number of steps, the first and
+// last enclosing the data (`low`..`high`). Empty when they are.
+std::string TicksNoRedondos(const std::vector<double>& t, double low, double high) {
+  std::ostringstream o;
+  for (double v : t) o << v << ' ';
+  if (t.size() < 3) return "pocas marcas: " + o.str();
+  const double step = t[1] - t[0];
+  const double potencia = std::pow(10.0, std::floor(std::log10(step)));
+  const double m = step / potencia;
+  bool redondo = false;
+  for (double r : {1.0, 2.0, 2.5, 5.0, 10.0}) redondo = redondo || std::abs(m - r) < 1e-9 * r;
+  if (!redondo) return "paso no redondo: " + o.str();
+  for (size_t k = 0; k < t.size(); ++k) {
+    if (std::abs(t[k] - (t[0] + k * step)) > 1e-9 * step) return "marcas desiguales: " + o.str();
+    if (std::abs(t[k] / step - std::round(t[k] / step)) > 1e-6) return "marca fuera de los pasos: " + o.str();
+  }
+  if (t.front() > low || t.back() < high) return "no abarcan los datos: " + o.str();
+  return {};
+}
+
+// The cross-validation histogram and the model panel's semivariogram were
+// labelled at the data's ends and fourths (45.76, 34.32, ...; 526.8, 1053.608).
+TEST_F(ValidationTest, PlotAxesAreLabelledAtRoundNumbers) {
+  Krigear(0.05f, 0.59f, 900);
+  frmValidacionCruzada cv(session);
+  cv.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&cv));
+  frmModeloVariograma model(session);
+  model.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&model));
+  for (const char* nombre : {"graficoHistograma", "graficoDispersion", "graficoMapa", "graficoModelo"}) {
+    const ValidationPlot* p = nombre == std::string("graficoModelo") ? model.findChild<ValidationPlot*>(nombre)
+                                                                     : cv.findChild<ValidationPlot*>(nombre);
+    ASSERT_NE(p, nullptr) << nombre;
+    const QRectF e = p->Extent();
+    EXPECT_EQ(TicksNoRedondos(p->Ticks(Qt::Horizontal), e.left(), e.right()), "") << nombre << " X";
+    EXPECT_EQ(TicksNoRedondos(p->Ticks(Qt::Vertical), e.top(), e.bottom()), "") << nombre << " Y";
+  }
+  // The histogram's counts start at 0.
+  EXPECT_EQ(cv.findChild<ValidationPlot*>("graficoHistograma")->Ticks(Qt::Vertical).front(), 0.0);
 }
 
 TEST_F(ValidationTest, ModelPanelShowsTheFitErrorAndKrigesATypedModel) {

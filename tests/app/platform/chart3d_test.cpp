@@ -14,6 +14,7 @@
 #include <QtDataVisualization/Q3DSurface>
 #include <QtDataVisualization/QValue3DAxis>
 #include <QtDataVisualization/QSurface3DSeries>
+#include <QtDataVisualization/QSurfaceDataProxy>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QLabel>
@@ -311,10 +312,35 @@ TEST_F(Chart3DTest, LargeGridsShowThinnedBarsWithANote) {
   EXPECT_LT(timer.elapsed(), 5000);
   const QString shots = qEnvironmentVariable("SORVAN_CHART_SHOTS");
   if (!shots.isEmpty()) chart.Picture().save(QDir(shots).filePath("chart3d_thinned_bars.png"));
-  // Back to the surface: no note.
+  // Back to the surface: the bars' note goes; the surface, over 200 x 200
+  // nodes, says it shows every other node.
   chart.ChartType(0);
   EXPECT_TRUE(chart.BarsNote().isEmpty());
-  EXPECT_FALSE(note->isVisible());
+  EXPECT_TRUE(chart.SurfaceNote().contains("1 de cada 2")) << chart.SurfaceNote().toStdString();
+  EXPECT_EQ(note->text(), chart.SurfaceNote());
+}
+
+// A million-node surface held a software-rendered view for seconds at every
+// repaint: it is drawn by every k-th node and says so.
+TEST_F(Chart3DTest, AMillionNodeSurfaceIsDrawnThinnedWithANote) {
+  writeSurface(file("millon.sup"), 1000, 1000, 0.0, 0.0, 1.0, 1.0, [](double x, double y) { return x + 2 * y; }, false);
+  ASSERT_TRUE(chart.LoadGridFile(file("millon.sup")));
+  chart.ChartType(0);
+  QTest::qWait(50);
+  Q3DSurface* graph = surfaceGraph();
+  ASSERT_NE(graph, nullptr);
+  // 200 x 200 at most: every fifth node (every fourth would be 250 x 250).
+  QSurfaceDataProxy* proxy = graph->seriesList().at(0)->dataProxy();
+  ASSERT_EQ(proxy->rowCount(), 200);
+  ASSERT_EQ(proxy->columnCount(), 200);
+  EXPECT_FLOAT_EQ(proxy->itemAt(1, 2)->y(), 10.0f + 2 * 5.0f);  // node (10, 5)
+  EXPECT_TRUE(chart.SurfaceNote().contains("1 de cada 5")) << chart.SurfaceNote().toStdString();
+  EXPECT_TRUE(chart.SurfaceNote().contains("200 × 200 de 1000 × 1000")) << chart.SurfaceNote().toStdString();
+  bool shown = false;
+  for (QLabel* label : chart.findChildren<QLabel*>()) shown = shown || (label->isVisible() && label->text() == chart.SurfaceNote());
+  EXPECT_TRUE(shown);
+  const QString shots = qEnvironmentVariable("SORVAN_CHART_SHOTS");
+  if (!shots.isEmpty()) chart.Picture().save(QDir(shots).filePath("chart3d_thinned_surface.png"));
 }
 
 TEST_F(Chart3DTest, DrawToFileWritesA24BitBitmapOfTheChartSize) {
@@ -364,10 +390,10 @@ TEST_F(Chart3DTest, TurningTheViewReportsAndTheHandlerDecides) {
   chart.ViewRotation(45);
   chart.ViewElevation(45);
   // A right-button drag turns the 3-D view; its end reports the new angles.
-  QWindow* window = nullptr;
-  for (QWindow* w : QGuiApplication::allWindows())
-    if (w->inherits("Q3DSurface") && w->isExposed()) window = w;
+  // The graph's window is mapped once the plain page before it has drawn.
+  QWindow* window = surfaceGraph();
   ASSERT_NE(window, nullptr);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return window->isExposed(); }, 5000));
   const QPoint from(300, 240), to(360, 200);
   QTest::mousePress(window, Qt::RightButton, {}, from);
   for (int k = 1; k <= 6; ++k) {
@@ -477,6 +503,49 @@ TEST_F(Chart3DTest, NothingOfThe3DViewIsCutAtTheEdges) {
                                 << " elevation " << elevation;
       }
   }
+}
+
+// A new surface window showed another chart's picture for about a second:
+// the graph's window was mapped before the graph had drawn into it. A plain
+// page in the chart's colour is shown first, and the graph's window is mapped
+// only after that page has been painted, over its plain pixels.
+TEST(Chart3DFirstFrame, TheGraphIsMappedOnlyOverThePaintedPlainPage) {
+  Chart3D chart;
+  chart.Backdrop(0, QColor(250, 250, 240));
+  QWidget* plain = chart.findChild<QWidget*>("PaginaLisaVista3D");
+  ASSERT_NE(plain, nullptr);
+  Q3DSurface* graph = surfaceGraph();
+  ASSERT_NE(graph, nullptr);
+  // The order of the plain page's paints and the graph's exposure.
+  struct Order : QObject {
+    QObject* plain = nullptr;
+    QStringList events;
+    bool eventFilter(QObject* o, QEvent* e) override {
+      if (o == plain && e->type() == QEvent::Paint) events << "pintada";
+      if (o != plain && e->type() == QEvent::Expose && static_cast<QWindow*>(o)->isExposed()) events << "grafico";
+      return false;
+    }
+  } order;
+  order.plain = plain;
+  plain->installEventFilter(&order);
+  graph->installEventFilter(&order);
+  chart.resize(500, 400);
+  chart.show();
+  EXPECT_TRUE(plain->isVisible());
+  EXPECT_FALSE(graph->isVisible());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return graph->isExposed(); }, 5000));
+  EXPECT_FALSE(plain->isVisible());
+  ASSERT_GE(order.events.size(), 2);
+  EXPECT_EQ(order.events.first(), "pintada") << order.events.join(" ").toStdString();
+  EXPECT_EQ(order.events.indexOf("grafico"), order.events.lastIndexOf("pintada") + 1)
+      << order.events.join(" ").toStdString();
+  // The plain page was painted in the chart's colour.
+  EXPECT_EQ(plain->grab().toImage().pixelColor(10, 10), QColor(250, 250, 240));
+  // Back to a page already mapped: no plain page in between.
+  chart.ChartType(1);
+  chart.ChartType(0);
+  EXPECT_TRUE(graph->isVisible());
+  EXPECT_FALSE(plain->isVisible());
 }
 
 TEST_F(Chart3DTest, PictureExportsAsPngAndPdfInEveryMode) {
