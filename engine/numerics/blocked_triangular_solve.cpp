@@ -12,19 +12,18 @@
 namespace kriging {
 namespace {
 
-// Column-by-column elimination inside one panel's diagonal triangle:
-// x(first:k, c) -= U(first:k, k) x(k, c) for k from last down to first.
-// Compiled twice, chosen by the processor at load time.
-SORVAN_CLONES void SolveTriangle(
-    int first, int last, const float* fac, std::size_t ld, const std::int32_t* multiplierRows,
-    float* x, std::size_t ldx, int cols) {
+// The small diagonal triangle column by column, as SolveUnitTriangleTile
+// (simd_kernels.h) does in registers: for j from rows-1 down to 1,
+// x(i, c) -= u(i, j) x(j, c) for i < ends[j]. Compiled twice, chosen by the
+// processor at load time; neither version fuses the multiply and subtract.
+SORVAN_CLONES void SolveTriangle(int rows, const float* u, std::size_t ldu, const int* ends,
+                                 float* x, std::size_t ldx, int cols) {
   for (int c = 0; c < cols; ++c) {
     float* __restrict xc = x + c * ldx;
-    for (int k = last - 1; k >= first; --k) {
-      const float xk = xc[k];
-      const float* __restrict u = fac + k * ld;
-      const int end = std::min(k, multiplierRows[k]);
-      for (int i = first; i < end; ++i) xc[i] -= u[i] * xk;
+    for (int j = rows - 1; j >= 1; --j) {
+      const float xj = xc[j];
+      const float* __restrict uj = u + j * ldu;
+      for (int i = 0; i < ends[j]; ++i) xc[i] -= uj[i] * xj;
     }
   }
 }
@@ -35,6 +34,7 @@ BlockedFactorSolve::BlockedFactorSolve(int n, float* fac, std::size_t ld,
                                        const std::int32_t* ipvt, int workers)
     : n_(n), fac_(fac), ld_(ld) {
   multiplierRows_ = WorkArray<std::int32_t>(n);
+  triangleEnds_ = WorkArray<int>(n);
   blockSize_ = WorkArray<std::int8_t>(n);
   // Steps from the last column down, as the factorization took them. stepTop
   // is the highest column of the step: the step's interchange reaches the
@@ -61,6 +61,11 @@ BlockedFactorSolve::BlockedFactorSolve(int n, float* fac, std::size_t ld,
       k -= 2;
     }
   }
+
+  // Rows of column k's multipliers inside its diagonal triangle.
+  for (int k = 0; k < n; ++k)
+    triangleEnds_[k] =
+        std::max(0, std::min(k, multiplierRows_[k]) - k / kInnerColumns * kInnerColumns);
 
   // Column j takes, in the order they were made, the interchanges of the steps
   // below it (stepTop < j).
@@ -126,24 +131,43 @@ void BlockedFactorSolve::Solve(float* x, std::size_t ldx, int cols, float* scrat
     for (std::size_t s = 0; s < swapRow_.size(); ++s) std::swap(xc[swapRow_[s]], xc[swapWith_[s]]);
   }
   const int panelCount = static_cast<int>(panelStart_.size()) - 1;
+  constexpr int innerPerPanel = kPanelColumns / kInnerColumns;
+  constexpr int C = kTileColumns;
+  // The diagonal block of a panel, C right-hand sides at a time, in a copy
+  // that stays in the first-level cache between its triangles and updates.
+  alignas(64) float block[kPanelColumns * C];
+  alignas(64) float packedBlock[kInnerColumns * C];
   for (int t = panelCount - 1; t >= 0; --t) {
-    const int kb = t * kPanelColumns, ke = std::min(n_, kb + kPanelColumns);
-    constexpr int innerPerPanel = kPanelColumns / kInnerColumns;
-    for (int s = (ke - kb - 1) / kInnerColumns; s >= 0; --s) {
-      const int sb = kb + s * kInnerColumns, se = std::min(ke, sb + kInnerColumns);
-      SolveTriangle(sb, se, fac_, ld_, multiplierRows_.data(), x, ldx, cols);
-      if (s == 0) break;
-      // x(kb:sb, :) -= U(kb:sb, sb:se) x(sb:se, :)
-      PackColumnSlivers<float>(se - sb, cols, x + sb, ldx, false, scratch);
-      SubtractPackedProduct<float>(
-          sb - kb, cols, se - sb,
-          inner_.data() + innerStart_[static_cast<std::size_t>(t) * innerPerPanel + s], scratch,
-          x + kb, ldx);
+    const int kb = t * kPanelColumns, ke = std::min(n_, kb + kPanelColumns), rows = ke - kb;
+    for (int g = 0; g < cols; g += C) {
+      const int width = std::min(C, cols - g);
+      for (int c = 0; c < C; ++c) {
+        const float* xc = x + kb + (g + c) * ldx;
+        for (int i = 0; i < rows; ++i) block[i + c * kPanelColumns] = c < width ? xc[i] : 0.0f;
+      }
+      for (int s = (rows - 1) / kInnerColumns; s >= 0; --s) {
+        const int sb = s * kInnerColumns, se = std::min(rows, sb + kInnerColumns);
+        const float* u = fac_ + (kb + sb) * (ld_ + 1);
+        const int* ends = triangleEnds_.data() + kb + sb;
+        if (!SolveUnitTriangleTile(se - sb, u, ld_, ends, block + sb, kPanelColumns))
+          SolveTriangle(se - sb, u, ld_, ends, block + sb, kPanelColumns, C);
+        if (s == 0) break;
+        // block(0:sb, :) -= U(kb:kb+sb, kb+sb:kb+se) block(sb:se, :)
+        PackColumnSlivers<float>(se - sb, C, block + sb, kPanelColumns, false, packedBlock);
+        SubtractPackedProduct<float>(
+            sb, C, se - sb,
+            inner_.data() + innerStart_[static_cast<std::size_t>(t) * innerPerPanel + s],
+            packedBlock, block, kPanelColumns);
+      }
+      for (int c = 0; c < width; ++c) {
+        float* xc = x + kb + (g + c) * ldx;
+        for (int i = 0; i < rows; ++i) xc[i] = block[i + c * kPanelColumns];
+      }
     }
     if (kb == 0) break;
     // x(0:kb, :) -= U(0:kb, kb:ke) x(kb:ke, :)
-    PackColumnSlivers<float>(ke - kb, cols, x + kb, ldx, false, scratch);
-    SubtractPackedProduct<float>(kb, cols, ke - kb, panels_.data() + panelStart_[t], scratch, x,
+    PackColumnSlivers<float>(rows, cols, x + kb, ldx, false, scratch);
+    SubtractPackedProduct<float>(kb, cols, rows, panels_.data() + panelStart_[t], scratch, x,
                                  ldx);
   }
 }

@@ -53,6 +53,7 @@ class BlockedFactorSolve {
   std::size_t ld_;
   std::vector<std::int32_t> swapRow_, swapWith_;  // interchanges in the order they apply
   std::vector<std::int32_t> multiplierRows_;      // rows 0..m-1 of column k hold multipliers
+  std::vector<int> triangleEnds_;                 // multiplier rows of column k in its triangle
   std::vector<std::int8_t> blockSize_;            // 1, 2 (first of a 2x2 block) or 0 (second)
   std::vector<std::size_t> panelStart_;  // packed U(0:kb, kb:ke) of panel t
   std::vector<float> panels_;
