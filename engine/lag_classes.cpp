@@ -82,6 +82,27 @@ struct PairSums {
 // Classical: half the mean squared difference. Robust (Cressie-Hawkins): the
 // fourth power of the mean root absolute difference, bias-corrected by
 // 0.457 + 0.494 / N. An empty class keeps zeros.
+// The pairs (i, j), j = i+1..n-1, of one point i: coordinate differences and
+// lengths, the lengths computed for the whole row at once.
+class PairRow {
+ public:
+  explicit PairRow(int n)
+      : dx_(WorkArray<float>(std::max(n, 1))), dy_(WorkArray<float>(std::max(n, 1))),
+        d_(WorkArray<float>(std::max(n, 1))) {}
+  void Fill(int i, int n, const float* x, const float* y) {
+    first_ = i + 1;
+    for (int j = first_; j < n; ++j) dx_[j - first_] = x[i] - x[j], dy_[j - first_] = y[i] - y[j];
+    EuclideanLengths(n - first_, dx_.data(), dy_.data(), d_.data());
+  }
+  float dx(int j) const { return dx_[j - first_]; }
+  float dy(int j) const { return dy_[j - first_]; }
+  float d(int j) const { return d_[j - first_]; }
+
+ private:
+  std::vector<float> dx_, dy_, d_;
+  int first_ = 0;
+};
+
 void FinishClass(const PairSums& sums, float& classical, float& robust, float& meanDistance,
                  std::int32_t& count) {
   count = sums.count;
@@ -106,10 +127,12 @@ void AccumulateRegularLags(int n, const float* z, const float* x, const float* y
   if (lagWidth <= 0) lagWidth = 2 * firstLag;
   std::vector<PairSums> sums = WorkArray<PairSums>(static_cast<std::size_t>(std::max(lagCount, 0)));
   maxClassIndex = 1;
+  PairRow row(n);
   for (int i = 0; i < n - 1; ++i) {
+    row.Fill(i, n, x, y);
     for (int j = i + 1; j < n; ++j) {
-      const float dx = x[i] - x[j], dy = y[i] - y[j], dz = z[i] - z[j];
-      const float d = EuclideanLength(dx, dy);
+      const float dx = row.dx(j), dy = row.dy(j), dz = z[i] - z[j];
+      const float d = row.d(j);
       // Every distance below the first class falls into class 1.
       const int k = std::max(TruncatedIndex((d - firstLag) / lagWidth + 0.5f) + 1, 1);
       maxClassIndex = std::max(maxClassIndex, k);
@@ -135,9 +158,11 @@ void ChooseLagParameters(int n, const float*, const float* x, const float* y, fl
   std::vector<float> shortest = WorkArray<float>(K);
   shortest.clear();
   float longest = 0;
+  PairRow row(n);
   for (int i = 0; i < n - 1; ++i) {
+    row.Fill(i, n, x, y);
     for (int j = i + 1; j < n; ++j) {
-      const float d = EuclideanLength(x[i] - x[j], y[i] - y[j]);
+      const float d = row.d(j);
       longest = std::max(longest, d);
       const float last_kept =
           shortest.size() < K ? std::numeric_limits<float>::infinity() : shortest.back();
@@ -207,10 +232,12 @@ void EstimateVariableLags(int n, const float* z, const float* x, const float* y,
   for (int k = 0; k < maxClasses; ++k) classical[k] = robust[k] = meanDistance[k] = 0, count[k] = 0;
   for (int k = 0; k <= maxClasses; ++k) bounds[k] = 0;
 
+  PairRow row(n);
   for (int i = 0; i < n - 1; ++i) {
+    row.Fill(i, n, x, y);
     for (int j = i + 1; j < n; ++j) {
-      const float dx = x[i] - x[j], dy = y[i] - y[j];
-      const float d = EuclideanLength(dx, dy);
+      const float dx = row.dx(j), dy = row.dy(j);
+      const float d = row.d(j);
       if (!filter.Accepts(d, dx, dy)) continue;
       const int c = std::clamp(TruncatedIndex(d / f) + 1, 1, C);
       cells[c - 1].AddPair(d, z[i] - z[j]);
