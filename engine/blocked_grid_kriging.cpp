@@ -154,8 +154,9 @@ void KrigeGridBlocked(int n, const float* z, const float* x, const float* y, int
       prediction[nodes[first + c]] = static_cast<float>(value);
     }
     solve.Solve(b, ld, count, scratch.data() + scratchSize * worker);
-    for (int c = 0; c < count; ++c)
-      variance[nodes[first + c]] = static_cast<float>(solve.DiagonalQuadraticForm(b + c * ld));
+    double forms[kNodesPerBlock];
+    solve.DiagonalQuadraticForms(b, ld, count, forms);
+    for (int c = 0; c < count; ++c) variance[nodes[first + c]] = static_cast<float>(forms[c]);
   });
 
   for (int c = 0; c < nodeCount; ++c) {

@@ -46,6 +46,9 @@ class BlockedFactorSolve {
 
   // v^T D^{-1} v for the column v (n entries) of a solved block, in double.
   double DiagonalQuadraticForm(const float* v) const;
+  // The same for the columns c < cols of v (leading dimension ldv) into
+  // forms[c], the same bits; eight columns at a time with AVX-512.
+  void DiagonalQuadraticForms(const float* v, std::size_t ldv, int cols, double* forms) const;
 
  private:
   int n_;

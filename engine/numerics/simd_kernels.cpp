@@ -192,6 +192,7 @@ __attribute__((target("avx512f"))) void UnitTriangleAvx512(int rows, const float
 }  // namespace
 
 bool UsesAvx2Fma() { return kAvx2Fma; }
+bool UsesAvx512() { return kAvx512; }
 
 bool SolveUnitTriangleTile(int rows, const float* u, std::size_t ldu, const int* ends, float* x,
                            std::size_t ldx) {

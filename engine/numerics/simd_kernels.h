@@ -25,8 +25,10 @@ inline constexpr int kTileColumns = 6;
 template <class T>
 inline constexpr int TileRows = sizeof(T) == 4 ? 16 : 8;
 
-// True when the vector kernels are in use.
+// True when the vector kernels are in use; the second when the float tiles
+// are the AVX-512 ones.
 bool UsesAvx2Fma();
+bool UsesAvx512();
 
 // Size of the packed copy of a rows x k matrix in row slivers, and of a
 // k x cols matrix in column slivers.

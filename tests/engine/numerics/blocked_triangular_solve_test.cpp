@@ -77,6 +77,10 @@ TEST_P(BlockedSolve, QuadraticFormsMatchDoublePrecisionForEveryThreadCount) {
     for (int j = 0; j < n; ++j)
       for (int i = j + 1; i < n; ++i) ASSERT_TRUE(std::isnan(f[i + static_cast<std::size_t>(j) * ld]));
 
+    // The forms of all columns at once (eight to a vector) have the bits of
+    // the column-by-column ones.
+    std::vector<double> forms(cols);
+    solve.DiagonalQuadraticForms(v.data(), ld, cols, forms.data());
     double normA = testing::OneNorm(a);
     for (int c = 0; c < cols; ++c) {
       const std::vector<double>& bc = columns[c];
@@ -84,6 +88,7 @@ TEST_P(BlockedSolve, QuadraticFormsMatchDoublePrecisionForEveryThreadCount) {
       double q = 0, xx = 0;
       for (int i = 0; i < n; ++i) q += bc[i] * x[i], xx += x[i] * x[i];
       const double blocked = solve.DiagonalQuadraticForm(v.data() + static_cast<std::size_t>(c) * ld);
+      ASSERT_EQ(std::memcmp(&forms[c], &blocked, sizeof(double)), 0) << "column " << c;
       // A backward-stable solve in float: (A + E) x^ = b with ||E|| <= c n eps ||A||
       // changes b^T x by about x^T E x.
       const double bound = 50.0 * n * 0x1p-24 * normA * xx;
