@@ -117,11 +117,14 @@ int Padded(int k) { return (k + kLane - 1) / kLane * kLane; }
 // Cholesky factor K = U^T U of a symmetric k x k matrix, in place (row-major,
 // rows of `stride` >= k, a multiple of kLane): the upper triangle is read and
 // U written there, so that a column of the lower factor L = U^T is a
-// contiguous row. The entries of a row from its lane boundary before the
-// diagonal must be finite (they are used as work). Right-looking, kLane rows
-// at a time: the panel's rows are finished one by one, then the rows below
-// take all kLane updates in one pass over whole vectors, each entry still
-// reduced in the unblocked order (same bits). Returns false when a pivot is
+// contiguous row. Columns k..stride-1 hold right-hand sides B (or zeros),
+// which leave as L^-1 B: the elimination carries them along in one pass.
+// The entries of a row from its lane boundary before the diagonal, and up to
+// the stride, must be finite (they are used as work, and left as garbage
+// below the diagonal). Right-looking, kLane rows at a time: the panel's rows
+// are finished one by one, then the rows below take all kLane updates in one
+// pass, each entry still reduced in the unblocked order; every loop runs over
+// whole aligned vectors from a lane boundary. Returns false when a pivot is
 // not above `tolerance` (not positive definite to working precision).
 SORVAN_CLONES bool FactorCholesky(int k, int stride, double* __restrict a,
                                   double tolerance) {
@@ -132,12 +135,17 @@ SORVAN_CLONES bool FactorCholesky(int k, int stride, double* __restrict a,
       const double pivot = rowJ[j];
       if (!(pivot > tolerance)) return false;
       const double root = std::sqrt(pivot), inverse = 1.0 / root;
+      for (int l = j0; l < stride; l += kLane)
+        for (int t = 0; t < kLane; ++t) rowJ[l + t] *= inverse;
       rowJ[j] = root;
-      for (int l = j + 1; l < k; ++l) rowJ[l] *= inverse;
       for (int i = j + 1; i < j1; ++i) {  // the panel's later rows
         const double f = rowJ[i];
         double* row = a + i * stride;
-        for (int l = i; l < k; ++l) row[l] -= f * rowJ[l];
+        for (int l = j0; l < stride; l += kLane) {
+          double v[kLane];  // loads before stores: one vector each
+          for (int t = 0; t < kLane; ++t) v[t] = row[l + t] - f * rowJ[l + t];
+          for (int t = 0; t < kLane; ++t) row[l + t] = v[t];
+        }
       }
     }
     if (j1 - j0 < kLane) break;  // the last rows: nothing below
@@ -148,8 +156,12 @@ SORVAN_CLONES bool FactorCholesky(int k, int stride, double* __restrict a,
     for (int i = j1; i < k; ++i) {
       const double f0 = u0[i], f1 = u1[i], f2 = u2[i], f3 = u3[i];
       double* row = a + i * stride;
-      for (int l = i / kLane * kLane; l < stride; ++l)
-        row[l] = row[l] - f0 * u0[l] - f1 * u1[l] - f2 * u2[l] - f3 * u3[l];
+      for (int l = i / kLane * kLane; l < stride; l += kLane) {
+        double v[kLane];
+        for (int t = 0; t < kLane; ++t)
+          v[t] = row[l + t] - f0 * u0[l + t] - f1 * u1[l + t] - f2 * u2[l + t] - f3 * u3[l + t];
+        for (int t = 0; t < kLane; ++t) row[l + t] = v[t];
+      }
     }
   }
   return true;
@@ -196,6 +208,8 @@ struct Workspace {
         previousSet(Size(capacity)),
         previousPosition(Size(capacity)),
         added(Size(capacity)),
+        addedX(Size(capacity)),
+        addedY(Size(capacity)),
         heldX(Size(capacity)),
         heldY(Size(capacity)),
         lengths(Size(capacity) * Size(capacity)),
@@ -203,7 +217,7 @@ struct Workspace {
         pairGamma(lengths.size()),
         gamma(Size(capacity) * Size(capacity)),
         previousGamma(gamma.size()),
-        factor(Size(Padded(capacity + terms)) * Size(Padded(capacity + terms))),
+        factor(Size(Padded(capacity + terms + 1)) * Size(Padded(capacity + terms + 1))),
         drift(Size(capacity) * Size(terms)),
         schur(Size(terms) * Size(Padded(terms))),
         pivots(Size(capacity + terms)),
@@ -217,6 +231,7 @@ struct Workspace {
   std::vector<int> set, previousSet;  // neighbour indices in increasing order
   std::vector<int> previousPosition;  // where set[r] was in the previous set, or -1
   std::vector<int> added;             // rows of set not in the previous set
+  std::vector<double> addedX, addedY;  // and their coordinates
   int previousCount = -1;             // -1: nothing held
   bool previousFull = false;          // previous search returned N points (bound usable)
   std::vector<double> heldX, heldY;   // coordinates of the held set, in its order
@@ -235,6 +250,7 @@ struct Workspace {
   double unit = 1;  // entries were divided by this (the sill, or the largest gamma)
   double centreX = 0, centreY = 0, scale = 1;  // drift frame of the held system
   std::vector<double> factor, drift, schur;
+  int stride = kLane;  // row length of the covariance factor
   std::vector<int> pivots;
   std::vector<double> rhs, solution;
   LocalKrigingSummary summary;
@@ -327,31 +343,32 @@ class LocalKriging {
 
     const bool same = count == w.previousCount &&
                       std::equal(set, set + count, w.previousSet.begin());
+    const int m = count + terms_;
+    double* b = w.rhs.data();
+    double* s = w.solution.data();
     if (same) {
       ++w.summary.reusedSystems;  // same matrix: same factor, or same singular verdict
+      NodeGammas(count, x0, y0, w);
+      if (w.form == Workspace::Form::kCovariance) {
+        for (int k = 0; k < count; ++k) b[k] = 1.0 - b[k] / w.unit;
+        std::copy(b, b + count, s);
+        ForwardSolve(count, w.stride, w.factor.data(), s);
+      }
     } else {
-      BuildAndFactor(count, w);
+      BuildAndFactor(count, x0, y0, w);
       std::copy(set, set + count, w.previousSet.begin());
       w.previousCount = count;
     }
     w.previousFull = nb.sectors == 1 && count == nb.maxPoints;
     if (w.form == Workspace::Form::kSingular) return 2;
 
-    const int m = count + terms_;
-    double* b = w.rhs.data();
-    double* s = w.solution.data();
     double* f0 = b + count;
     DriftMonomials((x0 - w.centreX) / w.scale, (y0 - w.centreY) / w.scale, terms_, f0);
-    // gamma between the node and its neighbours: lengths in one pass, one row call.
-    LengthsFrom(count, w.heldX.data(), w.heldY.data(), x0, y0, w.lengths.data());
-    gamma_.AtLengths(count, w.lengths.data(), b);
     double quadratic = 0;
     if (w.form == Workspace::Form::kCovariance) {
       // [K F; F^T 0] [lambda; mu] = [k0; f0] with K = L L^T, W = L^-1 F:
       // (W^T W) mu = W^T L^-1 k0 - f0, lambda = L^-T (L^-1 k0 - W mu).
-      for (int k = 0; k < count; ++k) b[k] = 1.0 - b[k] / w.unit;
-      std::copy(b, b + count, s);
-      ForwardSolve(count, Padded(count), w.factor.data(), s);
+      // b holds k0 and s L^-1 k0 here.
       double* mu = s + count;
       for (int t = 0; t < terms_; ++t) {
         const double* wt = w.drift.data() + static_cast<std::size_t>(t) * count;
@@ -365,7 +382,7 @@ class LocalKriging {
         const double* wt = w.drift.data() + static_cast<std::size_t>(t) * count;
         for (int k = 0; k < count; ++k) s[k] -= wt[k] * mu[t];
       }
-      BackSolve(count, Padded(count), w.factor.data(), s);
+      BackSolve(count, w.stride, w.factor.data(), s);
       // Variance: C(0) - lambda^T k0 - mu^T f0, C(0) = 1 in units of the sill.
       quadratic = 1.0;
       for (int k = 0; k < m; ++k) quadratic -= s[k] * b[k];
@@ -405,6 +422,8 @@ class LocalKriging {
     double* lengths = w.lengths.data();
     int* pairAt = w.pairAt.data();
     int* added = w.added.data();
+    double* addedX = w.addedX.data();  // their coordinates, for one pass per held row
+    double* addedY = w.addedY.data();
     int addedCount = 0, fresh = 0;
     for (int r = count - 1; r >= 0; --r) {  // rows from the last: `added` lists later rows
       g[r * count + r] = 0.0;
@@ -412,17 +431,20 @@ class LocalKriging {
       if (position[r] < 0) {
         LengthsFrom(tail, px + r + 1, py + r + 1, px[r], py[r], lengths + fresh);
         for (int c = r + 1; c < count; ++c) pairAt[fresh++] = r * count + c;
+        addedX[addedCount] = px[r], addedY[addedCount] = py[r];
         added[addedCount++] = r;
         continue;
       }
       const double* oldRow = old + position[r] * previous;
       GatherHeld(tail, oldRow, position + r + 1, g + r * count + r + 1);
+      // Inline (a call per row costs more than these few lengths).
+      const double x0 = px[r], y0 = py[r];
       for (int a = 0; a < addedCount; ++a) {
-        const int c = added[a];
-        const double ex = px[c] - px[r], ey = py[c] - py[r];
-        lengths[fresh] = std::sqrt(ex * ex + ey * ey);
-        pairAt[fresh++] = r * count + c;
+        const double ex = addedX[a] - x0, ey = addedY[a] - y0;
+        lengths[fresh + a] = std::sqrt(ex * ex + ey * ey);
+        pairAt[fresh + a] = r * count + added[a];
       }
+      fresh += addedCount;
     }
     double* values = w.pairGamma.data();
     gamma_.AtLengths(fresh, lengths, values);
@@ -430,10 +452,20 @@ class LocalKriging {
     w.gamma.swap(w.previousGamma);  // previousGamma now holds this set's values
   }
 
+  // gamma between the node and the held neighbours in w.rhs[0..count):
+  // lengths in one pass, one row call.
+  void NodeGammas(int count, double x0, double y0, Workspace& w) const {
+    LengthsFrom(count, w.heldX.data(), w.heldY.data(), x0, y0, w.lengths.data());
+    gamma_.AtLengths(count, w.lengths.data(), w.rhs.data());
+  }
+
   // The system of w.set[0..count), factored in w; w.form says which form.
-  void BuildAndFactor(int count, Workspace& w) const {
+  // w.rhs[0..count) gets the node's right-hand side in the form's units;
+  // the covariance form also leaves L^-1 of it in w.solution.
+  void BuildAndFactor(int count, double x0, double y0, Workspace& w) const {
     const int* set = w.set.data();
     for (int k = 0; k < count; ++k) w.heldX[k] = in_.x[set[k]], w.heldY[k] = in_.y[set[k]];
+    NodeGammas(count, x0, y0, w);
     NeighbourGammas(count, w);
     const double* g = w.previousGamma.data();
     // Drift frame of this set: its mean and largest offset.
@@ -477,25 +509,33 @@ class LocalKriging {
   bool FactorCovarianceForm(int count, const double* g, Workspace& w) const {
     w.unit = sill_;
     double* l = w.factor.data();
-    const int stride = Padded(count);
+    // [K | F | k0]: the drift columns and the node's right-hand side ride
+    // along the factorization, which leaves W = L^-1 F and L^-1 k0 there.
+    const int columns = count + terms_ + 1;
+    const int stride = Padded(columns);
+    w.stride = stride;
     const double inverse = 1.0 / sill_;
+    const double* k0 = w.rhs.data();
+    double f[10];
     for (int r = 0; r < count; ++r) {  // the upper triangle, zeros elsewhere
       double* row = l + r * stride;
       std::fill(row, row + r, 0.0);
       row[r] = 1.0;
       CovarianceRow(count - r - 1, g + r * count + r + 1, inverse, row + r + 1);
-      std::fill(row + count, row + stride, 0.0);
+      DriftMonomials((w.heldX[static_cast<std::size_t>(r)] - w.centreX) / w.scale,
+                     (w.heldY[static_cast<std::size_t>(r)] - w.centreY) / w.scale, terms_, f);
+      std::copy(f, f + terms_, row + count);
+      row[count + terms_] = 1.0 - k0[r] / w.unit;
+      std::fill(row + columns, row + stride, 0.0);
     }
     const double tolerance = 64.0 * count * std::numeric_limits<double>::epsilon();
     if (!FactorCholesky(count, stride, l, tolerance)) return false;
-    // W = L^-1 F, one drift column at a time (stored contiguously).
-    double f[10];
+    // W stored column by column (contiguous), L^-1 k0 in w.solution.
     for (int r = 0; r < count; ++r) {
-      DriftMonomials((in_.x[w.set[r]] - w.centreX) / w.scale,
-                     (in_.y[w.set[r]] - w.centreY) / w.scale, terms_, f);
-      for (int t = 0; t < terms_; ++t) w.drift[static_cast<std::size_t>(t * count + r)] = f[t];
+      const double* row = l + r * stride + count;
+      for (int t = 0; t < terms_; ++t) w.drift[static_cast<std::size_t>(t * count + r)] = row[t];
+      w.solution[static_cast<std::size_t>(r)] = row[terms_];
     }
-    for (int t = 0; t < terms_; ++t) ForwardSolve(count, stride, l, w.drift.data() + t * count);
     double* schur = w.schur.data();
     const int schurStride = Padded(terms_);
     std::fill(w.schur.begin(), w.schur.end(), 0.0);
@@ -513,6 +553,7 @@ class LocalKriging {
                         64.0 * terms_ * std::numeric_limits<double>::epsilon() * largest))
       return false;
     w.form = Workspace::Form::kCovariance;
+    for (int k = 0; k < count; ++k) w.rhs[static_cast<std::size_t>(k)] = 1.0 - k0[k] / w.unit;
     return true;
   }
 
