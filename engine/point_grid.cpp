@@ -7,6 +7,13 @@
 #include <limits>
 
 namespace kriging {
+namespace {
+
+// The guessed squared distance over the last k-th squared distance: on even
+// data a disc of 20 % more area, about 0.2 k spare candidates, seldom too few.
+constexpr double kGuessMargin = 1.2;
+
+}  // namespace
 
 PointGrid::PointGrid(int n, const double* x, const double* y) {
   if (n <= 0) return;
@@ -76,6 +83,17 @@ int PointGrid::Gather(double x0, double y0, int cx0, int cx1, int cy0, int cy1, 
   return count;
 }
 
+int PointGrid::GatherWithin(double x0, double y0, double limit2,
+                            PointGridScratch& scratch) const {
+  int cx0 = 0, cx1 = columns_ - 1, cy0 = 0, cy1 = rows_ - 1;
+  if (std::isfinite(limit2)) {
+    // Widened a little: the rounding of x0 - r must not drop an edge cell.
+    const double r = std::sqrt(limit2) * (1 + 1e-9) + 1e-300;
+    cx0 = CellX(x0 - r), cx1 = CellX(x0 + r), cy0 = CellY(y0 - r), cy1 = CellY(y0 + r);
+  }
+  return Gather(x0, y0, cx0, cx1, cy0, cy1, limit2, scratch, 0);
+}
+
 int PointGrid::Nearest(double x0, double y0, int k, double maxDistance2,
                        PointGridScratch& scratch, Neighbour* out, double bound2,
                        Order order) const {
@@ -103,18 +121,23 @@ int PointGrid::Nearest(double x0, double y0, int k, double maxDistance2,
       }
     }
   }
-  int cx0 = 0, cx1 = columns_ - 1, cy0 = 0, cy1 = rows_ - 1;
-  if (std::isfinite(limit2)) {
-    // Widened a little: the rounding of x0 - r must not drop an edge cell.
-    const double r = std::sqrt(limit2) * (1 + 1e-9) + 1e-300;
-    cx0 = CellX(x0 - r), cx1 = CellX(x0 + r), cy0 = CellY(y0 - r), cy1 = CellY(y0 + r);
+  // A guess from the previous search's k-th distance first: when k points or
+  // more lie within it, the k nearest are among them (the answer is the same,
+  // from fewer candidates); else the whole bound.
+  int count = -1;
+  const double guess2 = scratch.guess2;
+  if (bound2 >= 0 && guess2 > 0 && guess2 < limit2) {
+    count = GatherWithin(x0, y0, guess2, scratch);
+    if (count < k) count = -1;
   }
-  int count = Gather(x0, y0, cx0, cx1, cy0, cy1, limit2, scratch, 0);
+  if (count < 0) count = GatherWithin(x0, y0, limit2, scratch);
   Neighbour* found = scratch.candidates.data();
   if (count > k) {
     std::nth_element(found, found + (k - 1), found + count, nearer);
     count = k;
   }
+  // Next time: a little beyond this k-th distance, so that the guess mostly holds.
+  scratch.guess2 = count == k ? found[k - 1].distance2 * kGuessMargin : 0.0;
   if (order == Order::kIndex)
     std::sort(found, found + count, [](const Neighbour& a, const Neighbour& b) { return a.index < b.index; });
   else

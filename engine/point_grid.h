@@ -9,7 +9,9 @@
 // whatever the layout. A search gathers every point of the cells that meet
 // the square around the query of half-side sqrt(limit), then selects; with
 // no limit or bound it first takes a bound from a square of cells holding k
-// points. Cost: O(points in the square); on clustered data a cell may hold
+// points; with a bound it first tries a little beyond the previous search's
+// k-th distance (kept in the scratch), which on a row of nodes usually holds
+// k points and halves the candidates. Cost: O(points in the square); on clustered data a cell may hold
 // many points, and the search is still exact.
 #include <vector>
 
@@ -21,6 +23,7 @@ namespace kriging {
 // points than any before it.
 struct PointGridScratch {
   std::vector<Neighbour> candidates;
+  double guess2 = 0;  // a squared distance likely to hold k points next time (0: none)
 };
 
 class PointGrid {
@@ -44,6 +47,9 @@ class PointGrid {
   // <= limit2 appended to scratch from `count` on; returns the new count.
   int Gather(double x0, double y0, int cx0, int cx1, int cy0, int cy1, double limit2,
              PointGridScratch& scratch, int count) const;
+  // Every point with squared distance <= limit2 into scratch, from the cells
+  // that meet the square around (x0, y0) of half-side sqrt(limit2); the count.
+  int GatherWithin(double x0, double y0, double limit2, PointGridScratch& scratch) const;
 
   double minX_ = 0, minY_ = 0, inverseSide_ = 1;
   int columns_ = 0, rows_ = 0;

@@ -80,7 +80,9 @@ struct Case {
 class KdTreeSearch : public ::testing::TestWithParam<Case> {};
 
 // The k-d tree and the cell grid (with no bound, with bounds from k known
-// points and exactly the k-th distance, and by index).
+// points and exactly the k-th distance, and by index). One cell scratch for
+// every query and k: the guess a search leaves for the next one holds k
+// points or falls short, in turn.
 TEST_P(KdTreeSearch, NearestMatchesBruteForce) {
   const Case c = GetParam();
   const Points p = MakePoints(c.layout, c.n, 11);
