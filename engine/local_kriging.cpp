@@ -178,8 +178,9 @@ SORVAN_CLONES void ForwardSolve(int k, int stride, const double* __restrict u,
 }
 
 // sum a[j] b[j], j < n, in kLane partial sums (a fixed order: the same bits
-// on every run) that the compiler keeps in one vector.
-SORVAN_CLONES double Dot(int n, const double* __restrict a, const double* __restrict b) {
+// on every run) that the compiler keeps in one vector; inlined into each
+// clone of its caller (a call per row through the dispatch costs more).
+inline double Dot(int n, const double* __restrict a, const double* __restrict b) {
   double partial[kLane] = {};
   int j = 0;
   for (; j + kLane <= n; j += kLane)
@@ -191,7 +192,7 @@ SORVAN_CLONES double Dot(int n, const double* __restrict a, const double* __rest
 }
 
 // x := U^-1 x (= L^-T x).
-void BackSolve(int k, int stride, const double* u, double* x) {
+SORVAN_CLONES void BackSolve(int k, int stride, const double* u, double* x) {
   for (int i = k - 1; i >= 0; --i) {
     const double* row = u + i * stride;
     x[i] = (x[i] - Dot(k - i - 1, row + i + 1, x + i + 1)) / row[i];
@@ -212,6 +213,8 @@ struct Workspace {
         addedY(Size(capacity)),
         heldX(Size(capacity)),
         heldY(Size(capacity)),
+        heldZ(Size(capacity)),
+        at(Size(capacity)),
         lengths(Size(capacity) * Size(capacity)),
         pairAt(lengths.size()),
         pairGamma(lengths.size()),
@@ -235,6 +238,8 @@ struct Workspace {
   int previousCount = -1;             // -1: nothing held
   bool previousFull = false;          // previous search returned N points (bound usable)
   std::vector<double> heldX, heldY;   // coordinates of the held set, in its order
+  std::vector<double> heldZ;          // and its residuals
+  std::vector<int> at;                // where the search stores set[k] (see LocalKriging)
   // Lengths to evaluate in one row call, and where in `gamma` each goes.
   std::vector<double> lengths;
   std::vector<int> pairAt;
@@ -258,12 +263,16 @@ struct Workspace {
 
 class LocalKriging {
  public:
+  // The data's coordinates and residuals in the order of the search's
+  // `position`s (the cell grid's storage, or the input's).
   LocalKriging(const LocalKrigingInput& in, const KdTree* tree, const PointGrid* cells,
-               const double* residual)
+               const double* storedX, const double* storedY, const double* storedZ)
       : in_(in),
         tree_(tree),
         cells_(cells),
-        residual_(residual),
+        storedX_(storedX),
+        storedY_(storedY),
+        storedZ_(storedZ),
         gamma_(FindModel(in.modelCode), in.c0, in.c1, in.a),
         sill_(Sill(in)),
         terms_(DriftCount(in.trendDegree)),
@@ -337,9 +346,14 @@ class LocalKriging {
                               bound2, PointGrid::Order::kIndex);
     }
     if (count < required_) return 1;
+    Neighbour* found = w.found.data();
+    if (nb.sectors == 4)  // the cell search gives them by index
+      std::sort(found, found + count,
+                [](const Neighbour& a, const Neighbour& b) { return a.index < b.index; });
     int* set = w.set.data();
-    for (int k = 0; k < count; ++k) set[k] = w.found[static_cast<std::size_t>(k)].index;
-    if (nb.sectors == 4) std::sort(set, set + count);  // the cell search gives them by index
+    int* at = w.at.data();
+    for (int k = 0; k < count; ++k)
+      set[k] = found[k].index, at[k] = nb.sectors == 4 ? found[k].index : found[k].position;
 
     const bool same = count == w.previousCount &&
                       std::equal(set, set + count, w.previousSet.begin());
@@ -393,7 +407,7 @@ class LocalKriging {
       for (int k = 0; k < m; ++k) quadratic += s[k] * b[k];
     }
     double sum = 0;
-    for (int k = 0; k < count; ++k) sum += s[k] * residual_[set[k]];
+    for (int k = 0; k < count; ++k) sum += s[k] * w.heldZ[static_cast<std::size_t>(k)];
     value = sum + (in_.trend.terms > 0 ? in_.trend.At(x0, y0) : 0.0);
     var = quadratic * w.unit;
     if (!std::isfinite(value) || !std::isfinite(var)) return 2;
@@ -463,18 +477,19 @@ class LocalKriging {
   // w.rhs[0..count) gets the node's right-hand side in the form's units;
   // the covariance form also leaves L^-1 of it in w.solution.
   void BuildAndFactor(int count, double x0, double y0, Workspace& w) const {
-    const int* set = w.set.data();
-    for (int k = 0; k < count; ++k) w.heldX[k] = in_.x[set[k]], w.heldY[k] = in_.y[set[k]];
+    const int* at = w.at.data();
+    for (int k = 0; k < count; ++k)
+      w.heldX[k] = storedX_[at[k]], w.heldY[k] = storedY_[at[k]], w.heldZ[k] = storedZ_[at[k]];
     NodeGammas(count, x0, y0, w);
     NeighbourGammas(count, w);
     const double* g = w.previousGamma.data();
     // Drift frame of this set: its mean and largest offset.
     double cx = 0, cy = 0;
-    for (int k = 0; k < count; ++k) cx += in_.x[set[k]], cy += in_.y[set[k]];
+    for (int k = 0; k < count; ++k) cx += w.heldX[k], cy += w.heldY[k];
     cx /= count, cy /= count;
     double extent = 0;
     for (int k = 0; k < count; ++k)
-      extent = std::max({extent, std::fabs(in_.x[set[k]] - cx), std::fabs(in_.y[set[k]] - cy)});
+      extent = std::max({extent, std::fabs(w.heldX[k] - cx), std::fabs(w.heldY[k] - cy)});
     w.centreX = cx, w.centreY = cy, w.scale = extent > 0 ? extent : 1.0;
 
     if (sill_ > 0 && FactorCovarianceForm(count, g, w)) return;
@@ -490,7 +505,7 @@ class LocalKriging {
       for (int c = r; c < count; ++c) a[r * m + c] = a[c * m + r] = g[r * count + c] / w.unit;
     double f[10];
     for (int r = 0; r < count; ++r) {
-      DriftMonomials((in_.x[set[r]] - cx) / w.scale, (in_.y[set[r]] - cy) / w.scale, terms_, f);
+      DriftMonomials((w.heldX[r] - cx) / w.scale, (w.heldY[r] - cy) / w.scale, terms_, f);
       for (int k = 0; k < terms_; ++k) a[r * m + count + k] = a[(count + k) * m + r] = f[k];
     }
     for (int r = count; r < m; ++r)
@@ -560,7 +575,7 @@ class LocalKriging {
   const LocalKrigingInput& in_;
   const KdTree* tree_;      // quadrant searches (4 sectors)
   const PointGrid* cells_;  // nearest-N searches (1 sector)
-  const double* residual_;
+  const double *storedX_, *storedY_, *storedZ_;
   Semivariogram gamma_;
   double sill_;
   int terms_;
@@ -647,7 +662,15 @@ LocalKrigingSummary KrigeGridLocal(const LocalKrigingInput& in, float* predictio
   std::vector<double> residual(in.z, in.z + in.n);
   if (in.trend.terms > 0)
     for (int i = 0; i < in.n; ++i) residual[static_cast<std::size_t>(i)] -= in.trend.At(in.x[i], in.y[i]);
-  const LocalKriging kriging(in, tree.get(), cells.get(), residual.data());
+  const double* storedX = in.x;
+  const double* storedY = in.y;
+  if (cells) {  // residuals in the grid's order, beside the coordinates
+    std::vector<double> byIndex(residual);
+    for (int p = 0; p < in.n; ++p)
+      residual[static_cast<std::size_t>(p)] = byIndex[static_cast<std::size_t>(cells->StoredIndex()[p])];
+    storedX = cells->StoredX(), storedY = cells->StoredY();
+  }
+  const LocalKriging kriging(in, tree.get(), cells.get(), storedX, storedY, residual.data());
 
   const int capacity = in.neighbourhood.Capacity();
   const double m = capacity + kriging.terms();

@@ -76,7 +76,7 @@ int PointGrid::Gather(double x0, double y0, int cx0, int cx1, int cy0, int cy1, 
       const double dx = x_[static_cast<std::size_t>(p)] - x0;
       const double dy = y_[static_cast<std::size_t>(p)] - y0;
       const double d2 = dx * dx + dy * dy;
-      out[count] = Neighbour{d2, index_[static_cast<std::size_t>(p)]};
+      out[count] = Neighbour{d2, index_[static_cast<std::size_t>(p)], p};
       count += d2 <= limit2 ? 1 : 0;
     }
   }

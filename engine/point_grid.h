@@ -40,6 +40,13 @@ class PointGrid {
   int Nearest(double x0, double y0, int k, double maxDistance2, PointGridScratch& scratch,
               Neighbour* out, double bound2 = -1, Order order = Order::kNeighbour) const;
 
+  // The points as stored, cell by cell: a found neighbour's `position` is
+  // its place here. Reading its coordinates here, not by its index, keeps
+  // the neighbours of one place close in memory.
+  const double* StoredX() const { return x_.data(); }
+  const double* StoredY() const { return y_.data(); }
+  const int* StoredIndex() const { return index_.data(); }
+
  private:
   int CellX(double x) const;
   int CellY(double y) const;
