@@ -144,7 +144,9 @@ Resultado LeeDatos(std::istream& entrada, const std::string& nombreArchivo, Dato
   std::vector<LineaDatos> lineas;
   bool porLineasHastaAhora = true;  // every line so far held nvar fields
   const size_t nv = size_t(d.nvar);
-  for (;;) {
+  for (long long vueltas = 0;; ++vueltas) {
+    // Lines against the points announced: the share read when one holds a point.
+    if (!SigueProgreso(opciones.progreso, vueltas, double(vueltas), double(n))) return Resultado::Error(kTextoCancelado);
     const int numeroLinea = lector.linea();
     if (!lector.leeLinea(texto, kMaxLineaDatos)) {
       if (lector.lineaDemasiadoLarga()) return fallo();

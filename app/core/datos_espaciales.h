@@ -27,6 +27,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/progreso.h"
 #include "core/resultado.h"
 
 namespace sorvan {
@@ -84,6 +85,8 @@ struct OpcionesLectura {
   int limiteFilas = 0;
   // A number that stands for a missing value (e.g. -9999), or none.
   std::optional<double> valorAusente;
+  // Told how far the reading has got; a false answer cancels it (kTextoCancelado).
+  AvisoProgreso progreso;
 };
 
 // Reads the ".dae" file at `ruta` into `datos`.

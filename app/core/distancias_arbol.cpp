@@ -58,7 +58,8 @@ double Diametro(const std::vector<Punto>& p) {
 
 }  // namespace
 
-DistanciasDatos DistanciasConArbol(int n, const double* x, const double* y, int cuantas) {
+DistanciasDatos DistanciasConArbol(int n, const double* x, const double* y, int cuantas,
+                                   const AvisoProgreso& progreso) {
   DistanciasDatos r;
   std::vector<Punto> p;
   for (int i = 0; i < n; ++i)
@@ -98,6 +99,11 @@ DistanciasDatos DistanciasConArbol(int n, const double* x, const double* y, int 
     std::vector<Par> mejores;  // ascending, at most `positivas`
     double menorPositiva = 0;
     for (int i = 0; i < m; ++i) {
+      if (!SigueProgreso(progreso, i, i, m)) {
+        DistanciasDatos cancelada;
+        cancelada.cancelado = true;
+        return cancelada;
+      }
       const int c = arbol.Nearest(ux[size_t(i)], uy[size_t(i)], k, HUGE_VAL, espacio, vecinos.data());
       for (int t = 0; t < c; ++t) {
         const int j = vecinos[size_t(t)].index;

@@ -10,7 +10,10 @@ namespace sorvan {
 
 // x, y: n coordinates (NaN: a missing coordinate, left out). Fills cortas
 // (the `cuantas` shortest pair distances, ascending, coinciding points giving
-// 0), mayor, menor and menorPositiva as CalculaDistancias does.
-DistanciasDatos DistanciasConArbol(int n, const double* x, const double* y, int cuantas);
+// 0), mayor, menor and menorPositiva as CalculaDistancias does. `progreso` is
+// told the share of points searched; its false answer stops the search with
+// only `cancelado` set.
+DistanciasDatos DistanciasConArbol(int n, const double* x, const double* y, int cuantas,
+                                   const AvisoProgreso& progreso = {});
 
 }  // namespace sorvan

@@ -46,8 +46,8 @@ std::string TextoNumero(double v, char decimal) {
   return s;
 }
 
-Resultado EscribeDae(const std::string& ruta, const DatosEspaciales& d) {
-  return EscribeArchivoAtomico(ruta, [&](EscrituraAtomica& w, std::string&) {
+Resultado EscribeDae(const std::string& ruta, const DatosEspaciales& d, const AvisoProgreso& progreso) {
+  return EscribeArchivoAtomico(ruta, [&](EscrituraAtomica& w, std::string& mensaje) {
     std::string s = TextoDae(d.titulo) + "\n" + std::to_string(d.nvar) + "," + std::to_string(d.N) + "\n";
     for (int k = 1; k <= d.nvar; ++k) {
       const float numero = size_t(k) <= d.numeros.size() ? d.numeros[size_t(k - 1)] : 0.0f;
@@ -56,6 +56,10 @@ Resultado EscribeDae(const std::string& ruta, const DatosEspaciales& d) {
     }
     if (!w.escribe(s)) return false;
     for (int i = 1; i <= d.N; ++i) {
+      if (!SigueProgreso(progreso, i - 1, i - 1, d.N)) {
+        mensaje = kTextoCancelado;  // the file keeps what it had
+        return false;
+      }
       s.clear();
       for (int k = 1; k <= d.nvar; ++k) {
         const double v = d.valor(i, k);
@@ -68,10 +72,11 @@ Resultado EscribeDae(const std::string& ruta, const DatosEspaciales& d) {
   });
 }
 
-Resultado EscribeTextoDelimitado(const std::string& ruta, const DatosEspaciales& d, const FormatoTexto& f) {
+Resultado EscribeTextoDelimitado(const std::string& ruta, const DatosEspaciales& d, const FormatoTexto& f,
+                                 const AvisoProgreso& progreso) {
   const char sep = f.separador;
   const char decimal = sep == ',' ? '.' : f.decimal;  // a comma cannot be both
-  return EscribeArchivoAtomico(ruta, [&](EscrituraAtomica& w, std::string&) {
+  return EscribeArchivoAtomico(ruta, [&](EscrituraAtomica& w, std::string& mensaje) {
     std::string s;
     for (int k = 1; k <= d.nvar; ++k) {
       // Text imports keep the whole column name as the description.
@@ -82,6 +87,10 @@ Resultado EscribeTextoDelimitado(const std::string& ruta, const DatosEspaciales&
     }
     if (!w.escribe(s)) return false;
     for (int i = 1; i <= d.N; ++i) {
+      if (!SigueProgreso(progreso, i - 1, i - 1, d.N)) {
+        mensaje = kTextoCancelado;  // the file keeps what it had
+        return false;
+      }
       s.clear();
       for (int k = 1; k <= d.nvar; ++k) {
         const double v = d.valor(i, k);

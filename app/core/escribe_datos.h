@@ -12,11 +12,12 @@
 
 namespace sorvan {
 
-Resultado EscribeDae(const std::string& ruta, const DatosEspaciales& datos);
+// `progreso` is told the share of rows written; its false answer cancels (kTextoCancelado).
+Resultado EscribeDae(const std::string& ruta, const DatosEspaciales& datos, const AvisoProgreso& progreso = {});
 // `formato.separador` (',' ';' '\t' or ' ') and `formato.decimal` ('.' or ',')
 // are used as given; missing values are empty fields.
 Resultado EscribeTextoDelimitado(const std::string& ruta, const DatosEspaciales& datos,
-                                 const FormatoTexto& formato = {});
+                                 const FormatoTexto& formato = {}, const AvisoProgreso& progreso = {});
 // By the extension: ".csv", ".tsv", ".txt" as text (tab for ".tsv"), else ".dae".
 Resultado EscribeDatos(const std::string& ruta, const DatosEspaciales& datos);
 

@@ -11,7 +11,8 @@ int32_t RedondeaPar(double v) {
   return static_cast<int32_t>(std::nearbyint(v));
 }
 
-DistanciasDatos CalculaDistancias(const DatosEspaciales& datos, int colX, int colY, int cuantas) {
+DistanciasDatos CalculaDistancias(const DatosEspaciales& datos, int colX, int colY, int cuantas,
+                                  const AvisoProgreso& progreso) {
   DistanciasDatos r;
   const int n = datos.N;
   if (n < 2 || colX < 1 || colX > datos.nvar || colY < 1 || colY > datos.nvar || cuantas < 1) return r;
@@ -19,7 +20,7 @@ DistanciasDatos CalculaDistancias(const DatosEspaciales& datos, int colX, int co
   const double* y = datos.columna(colY);
   // Beyond a few thousand points every pair costs too much: the same values
   // through a k-d tree and the convex hull.
-  if (n > kPuntosTodosLosPares) return DistanciasConArbol(n, x, y, cuantas);
+  if (n > kPuntosTodosLosPares) return DistanciasConArbol(n, x, y, cuantas, progreso);
   std::vector<double>& kept = r.cortas;
   kept.reserve(size_t(cuantas) + 1);
   double mayor = 0, menorPositiva = 0;
@@ -116,11 +117,12 @@ Resultado RejillaPerfil(const Perfil& perfil, int nx, int ny, OpcionesKriging& o
 }
 
 Resultado OpcionesPorDefecto(const DatosEspaciales& datos, int colX, int colY, OpcionesKriging& op,
-                             DistanciasDatos* distancias) {
+                             DistanciasDatos* distancias, const AvisoProgreso& progreso) {
   if (datos.N < 2) return Resultado::Error("Hacen falta al menos 2 datos para calcular las opciones de kriging.");
   if (colX < 1 || colX > datos.nvar || colY < 1 || colY > datos.nvar)
     return Resultado::Error("Las columnas X e Y no existen en los datos.");
-  DistanciasDatos d = CalculaDistancias(datos, colX, colY, 30);
+  DistanciasDatos d = CalculaDistancias(datos, colX, colY, 30, progreso);
+  if (d.cancelado) return Resultado::Error(kTextoCancelado);
   if (!(d.mayor > 0)) return Resultado::Error("Todos los datos están en el mismo punto: no se puede hacer kriging.");
 
   OpcionesKriging r;

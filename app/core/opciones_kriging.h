@@ -7,6 +7,7 @@
 
 #include "core/datos_espaciales.h"
 #include "core/perfil.h"
+#include "core/progreso.h"
 #include "core/resultado.h"
 
 namespace sorvan {
@@ -73,6 +74,7 @@ struct DistanciasDatos {
   float mayor = 0;             // largest distance between two data points
   float menor = 0;             // shortest distance
   float menorPositiva = 0;     // shortest non-zero distance (0 when there is none)
+  bool cancelado = false;      // the progress function asked to stop: nothing above is set
 };
 
 // Distances between the points of columns colX and colY (1-based), computed
@@ -80,8 +82,10 @@ struct DistanciasDatos {
 // new distance inserted before the first kept one that is >= it, keeping at
 // most `cuantas`. Cost O(N² · cuantas) in the worst case, O(N²) typically;
 // above kPuntosTodosLosPares points the same values come from a k-d tree and
-// the convex hull (DistanciasConArbol, O(N log N)).
-DistanciasDatos CalculaDistancias(const DatosEspaciales& datos, int colX, int colY, int cuantas = 30);
+// the convex hull (DistanciasConArbol, O(N log N)), which tells `progreso`
+// how far it has got and stops (cancelado) when it answers false.
+DistanciasDatos CalculaDistancias(const DatosEspaciales& datos, int colX, int colY, int cuantas = 30,
+                                  const AvisoProgreso& progreso = {});
 
 // Lag parameters from the m-th and the first shortest distance (m = 30 when
 // N > 25, else 20): RSalto, SaltoIni and NSaltos (capped at kMaxSaltos). With
@@ -109,9 +113,11 @@ Resultado RejillaPerfil(const Perfil& perfil, int nx, int ny, OpcionesKriging& o
 // windows on, engine fitting method and starting values automatic.
 // Refused (options untouched) when there are fewer than 2 data, a column is
 // out of range, or all points lie at one place.
-// `distancias`, if given, receives the derived distances.
+// `distancias`, if given, receives the derived distances. `progreso` follows
+// the distances of a large data set; its false answer cancels (kTextoCancelado,
+// options untouched).
 Resultado OpcionesPorDefecto(const DatosEspaciales& datos, int colX, int colY, OpcionesKriging& op,
-                             DistanciasDatos* distancias = nullptr);
+                             DistanciasDatos* distancias = nullptr, const AvisoProgreso& progreso = {});
 
 // Nearest integer with halves to even, as the program rounds its integer options.
 int32_t RedondeaPar(double v);

@@ -46,6 +46,7 @@ class DivisorRegistros {
   }
   const std::string& error() const { return error_; }
   int lineaError() const { return lineaError_; }
+  size_t posicion() const { return p_; }  // bytes of the text consumed so far
 
  private:
   int mira() const { return p_ < t_.size() ? static_cast<unsigned char>(t_[p_]) : -1; }
@@ -340,6 +341,8 @@ Resultado LeeTextoDelimitado(std::string_view bytes, const std::string& nombreAr
   std::vector<int> lineas;
   const double nan = std::numeric_limits<double>::quiet_NaN();
   while (divisor.siguiente(campos, linea)) {
+    if (!SigueProgreso(opciones.progreso, (long long)lineas.size(), double(divisor.posicion()), double(texto.size())))
+      return Resultado::Error(kTextoCancelado);
     if (campos.size() != nc)
       return error("línea " + std::to_string(linea) + ": la fila tiene " + std::to_string(campos.size()) +
                    (campos.size() == 1 ? " campo" : " campos") + " y la cabecera " + std::to_string(nc) +

@@ -29,6 +29,7 @@
 #include "platform/cFileDlg.h"
 #include "platform/data_grid.h"
 #include "platform/gis/capa_puntos.h"
+#include "platform/tarea_con_progreso.h"
 
 namespace {
 
@@ -85,22 +86,40 @@ bool frmDatos::IniData(const QString& path) {
   const std::string ruta = QFile::encodeName(path).toStdString();
   sorvan::Resultado r;
   sorvan::FormatoTexto formato;
+  QWidget* dueno = parentWidget() ? parentWidget() : this;
+  // Reading runs off the window's thread; "Cancelar" (or a failure) leaves
+  // the data set and the grid as they were.
+  const TareaConProgreso tarea{dueno, QStringLiteral("Cargando los datos de \"%1\"...").arg(QFileInfo(path).fileName())};
   if (sorvan::EsTextoDelimitado(ruta)) {
     // Separator and decimal mark shown for the user to confirm or correct.
     std::string bytes;
-    r = sorvan::LeeArchivoEntero(ruta, bytes);
+    if (!tarea.Ejecuta([&](const sorvan::AvisoProgreso&) { r = sorvan::LeeArchivoEntero(ruta, bytes); })) return false;
     if (r) {
-      frmImportarTexto dialogo(path, bytes, parentWidget() ? parentWidget() : this);
+      frmImportarTexto dialogo(path, bytes, dueno);
       if (dialogo.exec() != QDialog::Accepted) return false;
       sorvan::OpcionesLectura op;
       dialogo.ValorAusente(op.valorAusente);
       formato = dialogo.Formato();
-      r = sorvan::LeeTextoDelimitado(bytes, ruta, formato, leidos, op);
+      if (!tarea.Ejecuta([&](const sorvan::AvisoProgreso& aviso) {
+            op.progreso = aviso;
+            r = sorvan::LeeTextoDelimitado(bytes, ruta, formato, leidos, op);
+          }))
+        return false;
     }
   } else if (sorvan::EsCapaGis(ruta)) {
-    r = sorvan::LeeCapaPuntos(ruta, leidos);
+    if (!tarea.Ejecuta([&](const sorvan::AvisoProgreso& aviso) {
+          sorvan::OpcionesLectura op;
+          op.progreso = aviso;
+          r = sorvan::LeeCapaPuntos(ruta, leidos, op);
+        }))
+      return false;
   } else {
-    r = sorvan::LeeDatos(ruta, leidos);
+    if (!tarea.Ejecuta([&](const sorvan::AvisoProgreso& aviso) {
+          sorvan::OpcionesLectura op;
+          op.progreso = aviso;
+          r = sorvan::LeeDatos(ruta, leidos, op);
+        }))
+      return false;
   }
   if (!r) {
     // What was loaded before stays, in memory and on screen.
@@ -154,14 +173,18 @@ void frmDatos::marcaModificado(bool si) {
 bool frmDatos::GuardarEn(const QString& ruta) {
   const std::string r8 = QFile::encodeName(ruta).toStdString();
   sorvan::Resultado r;
-  if (sorvan::EsTextoDelimitado(r8)) {
-    // Text saved as it was read (separator and decimal mark), ".tsv" with tabs.
-    sorvan::FormatoTexto f = formato_;
-    if (ruta.endsWith(QStringLiteral(".tsv"), Qt::CaseInsensitive)) f.separador = '\t';
-    r = sorvan::EscribeTextoDelimitado(r8, datos_, f);
-  } else {
-    r = sorvan::EscribeDae(r8, datos_);
-  }
+  // Text saved as it was read (separator and decimal mark), ".tsv" with tabs.
+  sorvan::FormatoTexto f = formato_;
+  if (ruta.endsWith(QStringLiteral(".tsv"), Qt::CaseInsensitive)) f.separador = '\t';
+  // Written off the window's thread; a cancelled save leaves the file as it
+  // was (one that was already whole when "Cancelar" came counts as saved).
+  const TareaConProgreso tarea{parentWidget() ? parentWidget() : this,
+                               QStringLiteral("Guardando los datos en \"%1\"...").arg(QFileInfo(ruta).fileName())};
+  const bool seguido = tarea.Ejecuta([&](const sorvan::AvisoProgreso& aviso) {
+    r = sorvan::EsTextoDelimitado(r8) ? sorvan::EscribeTextoDelimitado(r8, datos_, f, aviso)
+                                      : sorvan::EscribeDae(r8, datos_, aviso);
+  });
+  if (!seguido && !r) return false;
   if (!r) {
     QMessageBox::critical(parentWidget() ? parentWidget() : this, kTitulo,
                           QStringLiteral("No se han guardado los datos.\n%1").arg(QString::fromStdString(r.mensaje)));
@@ -376,7 +399,7 @@ void frmDatos::llenarRejilla() {
   MSFGrid_->SetRows(datos_.N + 1);
   for (int k = 1; k <= datos_.nvar; ++k)
     MSFGrid_->SetTextMatrix(0, k, QString::fromStdString(datos_.nombreSinBlancos(k)));
-  for (int i = 1; i <= datos_.N; ++i) MSFGrid_->SetTextMatrix(i, 0, QString::number(i));
+  MSFGrid_->NumerarFilas();
   // The cells show the data set itself, formatted when drawn; whoever changes
   // the data set's size must refill the grid, and until then cells beyond it
   // show nothing.

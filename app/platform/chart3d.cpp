@@ -1,4 +1,5 @@
 #include "platform/chart3d.h"
+#include "core/diezmado_rejilla.h"
 #include "platform/imagen_archivo.h"
 
 #include "platform/chart_files.h"
@@ -36,6 +37,7 @@ namespace {
 constexpr int kScaleWidth = 96;
 
 constexpr int kMaxBars = 10000;
+constexpr int kMaxSurfaceNodes = 200 * 200;
 // Camera zoom of the surface graph, in percent of the graph's own fit.
 constexpr float kSurfaceZoom = 80.0f;
 // Height of the point the camera looks at, in the graph's normalised units.
@@ -62,12 +64,11 @@ Areas areasFor(QSize size, bool hasTitle, bool hasNote) {
 
 // Every how many nodes along each axis the bars view takes one, so that it
 // draws at most kMaxBars bars.
-int barStride(const SurfaceGrid& g) {
-  int stride = 1;
-  auto bars = [&](int s) { return static_cast<long long>((g.nx + s - 1) / s) * ((g.ny + s - 1) / s); };
-  while (bars(stride) > kMaxBars) ++stride;
-  return stride;
-}
+int barStride(const SurfaceGrid& g) { return sorvan::PasoDiezmado(g.nx, g.ny, kMaxBars); }
+
+// The surface view draws at most kMaxSurfaceNodes nodes: a million-node mesh
+// holds a software-rendered view for seconds at every repaint.
+int surfaceStride(const SurfaceGrid& g) { return sorvan::PasoDiezmado(g.nx, g.ny, kMaxSurfaceNodes); }
 
 // Category labels of the bars graph at round coordinates: the node nearest
 // each round value (within half a step) carries the value, the others stay
@@ -367,12 +368,13 @@ private:
     auto* floorRows = new QSurfaceDataArray;
     const bool drawable = g.nx >= 2 && g.ny >= 2;
     if (drawable) {
-      rows->reserve(g.ny);
-      for (int j = 0; j < g.ny; ++j) {
-        auto* row = new QSurfaceDataRow(g.nx);
-        for (int i = 0; i < g.nx; ++i) {
+      const int stride = surfaceStride(g);
+      rows->reserve((g.ny + stride - 1) / stride);
+      for (int j = 0; j < g.ny; j += stride) {
+        auto* row = new QSurfaceDataRow((g.nx + stride - 1) / stride);
+        for (int i = 0; i < g.nx; i += stride) {
           const float v = g.at(i, j);
-          (*row)[i].setPosition(QVector3D(static_cast<float>(g.x(i)), g.isHole(v) ? NAN : v, static_cast<float>(g.y(j))));
+          (*row)[i / stride].setPosition(QVector3D(static_cast<float>(g.x(i)), g.isHole(v) ? NAN : v, static_cast<float>(g.y(j))));
         }
         rows->append(row);
       }
@@ -743,15 +745,30 @@ void Chart3D::RenderSwitch(bool on) {
   if (on) changed();
 }
 
+namespace {
+
+// "<lead> de 1 de cada k nodos por eje (a × b de nx × ny nodos)" for a view thinned by `stride`.
+QString thinnedNote(const QString& lead, int stride, const SurfaceGrid& g) {
+  return lead + QStringLiteral(" de 1 de cada %1 nodos por eje (%2 × %3 de %4 × %5 nodos)")
+                    .arg(stride)
+                    .arg((g.nx + stride - 1) / stride)
+                    .arg((g.ny + stride - 1) / stride)
+                    .arg(g.nx)
+                    .arg(g.ny);
+}
+
+}  // namespace
+
 QString Chart3D::BarsNote() const {
   const int stride = barStride(grid_);
   if (chartType_ != 1 || stride == 1) return {};
-  return tr("Barras de 1 de cada %1 nodos por eje (%2 × %3 de %4 × %5 nodos)")
-      .arg(stride)
-      .arg((grid_.nx + stride - 1) / stride)
-      .arg((grid_.ny + stride - 1) / stride)
-      .arg(grid_.nx)
-      .arg(grid_.ny);
+  return thinnedNote(tr("Barras"), stride, grid_);
+}
+
+QString Chart3D::SurfaceNote() const {
+  const int stride = surfaceStride(grid_);
+  if (chartType_ != 0 || !surface_ || stride == 1) return {};
+  return thinnedNote(tr("Superficie"), stride, grid_);
 }
 
 void Chart3D::rebuild() {
@@ -759,7 +776,7 @@ void Chart3D::rebuild() {
   QPalette pal = palette();
   pal.setColor(QPalette::Window, backdrop_);
   setPalette(pal);
-  const QString note = BarsNote();
+  const QString note = chartType_ == 1 ? BarsNote() : SurfaceNote();
   const Areas a = areasFor(size(), !title_.isEmpty(), !note.isEmpty());
   titleLabel_->setText(title_);
   titleLabel_->setGeometry(a.title);
@@ -795,7 +812,7 @@ QImage Chart3D::Picture() {
   QImage image(size().expandedTo(QSize(1, 1)), QImage::Format_RGB32);
   image.fill(backdrop_);
   QPainter painter(&image);
-  const QString note = BarsNote();
+  const QString note = chartType_ == 1 ? BarsNote() : SurfaceNote();
   const Areas a = areasFor(image.size(), !title_.isEmpty(), !note.isEmpty());
   if (!title_.isEmpty()) {
     painter.setFont(titleLabel_->font());

@@ -74,6 +74,9 @@ public:
   int ChartTypeCode() const { return chartType_; }
   // The note of a thinned bars view (empty when every node has its bar).
   QString BarsNote() const;
+  // Likewise the surface view, which draws at most 200 × 200 nodes (every
+  // k-th node along each axis, k the smallest that keeps to that count).
+  QString SurfaceNote() const;
   // Both on: the surface body is drawn; both off: only the contours (plan map).
   void SurfaceSwitches(bool a, bool b);
   bool SurfaceOn() const { return surface_; }

@@ -16,6 +16,7 @@ public:
   DataGrid::Textos textos;
   QHash<qint64, QString> propios;
   Qt::Alignment alineacion = Qt::AlignLeft | Qt::AlignVCenter;
+  bool numerarFilas = false;  // row headers without a text of their own show their number
 
   static qint64 clave(int r, int c) { return (qint64(r) << 32) | quint32(c); }
 
@@ -38,13 +39,21 @@ public:
   QVariant headerData(int seccion, Qt::Orientation o, int rol) const override {
     if (rol == Qt::TextAlignmentRole) return QVariant::fromValue(alineacion);
     if (rol != Qt::DisplayRole) return {};
-    const QVector<QString>& v = o == Qt::Horizontal ? cabeceraColumnas : cabeceraFilas;
+    return o == Qt::Horizontal ? cabecera(cabeceraColumnas, seccion) : cabeceraFila(seccion);
+  }
+
+  static QString cabecera(const QVector<QString>& v, int seccion) {
     return seccion >= 0 && seccion < v.size() ? v[seccion] : QString();
+  }
+  QString cabeceraFila(int seccion) const {
+    QString t = cabecera(cabeceraFilas, seccion);
+    return t.isEmpty() && numerarFilas && seccion >= 0 && seccion < filas ? QString::number(seccion + 1) : t;
   }
 
   void vaciar() {
     beginResetModel();
     filas = columnas = 0;
+    numerarFilas = false;
     cabeceraFilas.clear();
     cabeceraColumnas.clear();
     propios.clear();
@@ -87,10 +96,15 @@ void DataGrid::Clear() { modelo_->vaciar(); }
 
 void DataGrid::SetTextos(Textos textos) { modelo_->ponerTextos(std::move(textos)); }
 
+void DataGrid::NumerarFilas() {
+  modelo_->numerarFilas = true;
+  if (modelo_->filas > 0) emit modelo_->headerDataChanged(Qt::Vertical, 0, modelo_->filas - 1);
+}
+
 QString DataGrid::TextMatrix(int row, int col) const {
   if (row < 0 || col < 0 || row >= Rows() || col >= Cols() || (row == 0 && col == 0)) return {};
   if (row == 0) return modelo_->cabeceraColumnas[col - 1];
-  if (col == 0) return modelo_->cabeceraFilas[row - 1];
+  if (col == 0) return modelo_->cabeceraFila(row - 1);
   return modelo_->texto(row - 1, col - 1);
 }
 

@@ -33,6 +33,9 @@ public:
   void Clear();
   // Where the cells' texts come from (empty texts without one).
   void SetTextos(Textos textos);
+  // The fixed column shows each row's number where no text was set (until Clear()),
+  // without keeping a text per row: a million rows cost nothing.
+  void NumerarFilas();
 
   QString TextMatrix(int row, int col) const;
   void SetTextMatrix(int row, int col, const QString& text);

@@ -24,6 +24,7 @@
 #include "gui/kriging/defaults_notice.h"
 #include "gui/kriging/ejecucion_kriging.h"
 #include "gui/kriging/frmOpKriging.h"
+#include "gui/kriging/opciones_automaticas.h"
 
 namespace {
 
@@ -197,8 +198,8 @@ void frmAnimK2D::TomaColumnas() {
 // The automatic options for the chosen coordinates; false (after saying why)
 // when the data do not allow them.
 bool frmAnimK2D::PreparaOpciones() {
-  const sorvan::Resultado r =
-      sorvan::OpcionesPorDefecto(sesion_.datos, sesion_.colX, sesion_.colY, sesion_.opciones);
+  sorvan::Resultado r;
+  if (!CalculaOpcionesAutomaticas(this, sesion_, r)) return false;
   if (!r) {
     QMessageBox::warning(this, kTituloKriging, QString::fromStdString(r.mensaje));
     return false;

@@ -5,11 +5,24 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QStringList>
+#include <functional>
 
 #include "core/sesion_kriging.h"
 #include "platform/cFileDlg.h"
 #include "platform/chart_files.h"
 #include "platform/gis/formatos_exportacion.h"
+#include "platform/tarea_con_progreso.h"
+
+namespace {
+
+// A million nodes as text take a while: written beside the window, under a
+// box without "Cancelar" (the writers cannot stop midway; the files are whole or absent).
+void EscribeSinBloquear(QWidget* padre, const QString& ruta, const std::function<void()>& escribe) {
+  const TareaConProgreso tarea{padre, QStringLiteral("Guardando \"%1\"...").arg(QFileInfo(ruta).fileName()), false};
+  tarea.Ejecuta([&](const sorvan::AvisoProgreso&) { escribe(); });
+}
+
+}  // namespace
 
 QString FiltroExportacionDialogo() {
   QStringList partes;
@@ -29,8 +42,10 @@ bool ExportarSuperficiesA(QWidget* padre, const sorvan::SesionKriging& s, const 
     return false;
   }
   std::vector<std::string> hechos;
-  const sorvan::Resultado r =
-      sorvan::ExportaSuperficies(QFile::encodeName(ruta).toStdString(), s.superficies, s.datos.crs, &hechos);
+  sorvan::Resultado r;
+  EscribeSinBloquear(padre, ruta, [&] {
+    r = sorvan::ExportaSuperficies(QFile::encodeName(ruta).toStdString(), s.superficies, s.datos.crs, &hechos);
+  });
   if (!r) {
     QMessageBox::critical(padre, QStringLiteral("Sorvan"),
                           QStringLiteral("No se han guardado las superficies.\n%1").arg(QString::fromStdString(r.mensaje)));
@@ -57,7 +72,9 @@ bool ExportarSuperficieArchivoA(QWidget* padre, const QString& sup, const QStrin
     for (size_t k = 0; k < rejilla.z.size(); ++k)
       s.SupPred[k] = rejilla.isHole(rejilla.z[k]) ? sorvan::kValorHueco : rejilla.z[k];
     std::vector<std::string> hechos;
-    r = sorvan::ExportaSuperficies(QFile::encodeName(ruta).toStdString(), s, std::string(), &hechos);
+    EscribeSinBloquear(padre, ruta, [&] {
+      r = sorvan::ExportaSuperficies(QFile::encodeName(ruta).toStdString(), s, std::string(), &hechos);
+    });
     if (r && escritos)
       for (const std::string& h : hechos) *escritos << QString::fromStdString(h);
   }

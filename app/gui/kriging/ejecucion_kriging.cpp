@@ -15,6 +15,7 @@
 #include "gui/app_shell.h"
 #include "gui/kriging/pregunta_duplicados.h"
 #include "platform/gis/formatos_exportacion.h"
+#include "platform/tarea_con_progreso.h"
 
 namespace {
 
@@ -45,7 +46,13 @@ FinKriging EjecutaKrigingVentana(QWidget* padre, sorvan::SesionKriging& sesion, 
   }
   sorvan::ArgumentosSKU argumentos;
   sorvan::DatosFuera fuera;
-  sorvan::Resultado r = sorvan::PreparaArgumentos(sesion, argumentos, &fuera);
+  // The checks and the copy of a million points take a while: off the window's thread.
+  sorvan::Resultado r;
+  const TareaConProgreso tarea{padre, QStringLiteral("Preparando los datos del cálculo...")};
+  if (!tarea.Ejecuta([&](const sorvan::AvisoProgreso&) { r = sorvan::PreparaArgumentos(sesion, argumentos, &fuera); })) {
+    MensajeEstado(QStringLiteral("Preparado"));
+    return FinKriging::Cancelado;
+  }
   if (!r) {
     QMessageBox::warning(padre, QStringLiteral("Sorvan: Kriging 2D"), QString::fromStdString(r.mensaje));
     MensajeEstado(QStringLiteral("Preparado"));
@@ -114,7 +121,9 @@ FinKriging EjecutaKrigingVentana(QWidget* padre, sorvan::SesionKriging& sesion, 
     const sorvan::Resultado anotado = sorvan::AnotaDatosFuera(carpeta, fuera);
     if (!anotado) QMessageBox::warning(padre, kTituloPrograma, QString::fromStdString(anotado.mensaje));
     // The "Guardar" frame's files; a failure is told, the run's results stay.
-    const sorvan::Resultado guardado = sorvan::GuardaTrasCalculo(sesion);
+    sorvan::Resultado guardado;
+    const TareaConProgreso guardar{padre, QStringLiteral("Guardando las superficies..."), false};
+    guardar.Ejecuta([&](const sorvan::AvisoProgreso&) { guardado = sorvan::GuardaTrasCalculo(sesion); });
     if (!guardado)
       QMessageBox::warning(padre, kTituloPrograma,
                            QStringLiteral("El cálculo ha terminado, pero no se han guardado las superficies.\n%1")

@@ -17,6 +17,7 @@
 #include "gui/app_shell.h"
 #include "gui/validation/validation_commands.h"
 #include "gui/kriging/defaults_notice.h"
+#include "gui/kriging/opciones_automaticas.h"
 #include "gui/kriging/ejecucion_kriging.h"
 #include "gui/kriging/frmOpKriging.h"
 
@@ -207,8 +208,8 @@ void frmKriging2D::leerEleccion() {
 }
 
 bool frmKriging2D::aplicarDefectos(QWidget* padre) {
-  const sorvan::Resultado r =
-      sorvan::OpcionesPorDefecto(sesion_.datos, sesion_.colX, sesion_.colY, sesion_.opciones);
+  sorvan::Resultado r;
+  if (!CalculaOpcionesAutomaticas(padre, sesion_, r)) return false;
   if (!r) {
     QMessageBox::warning(padre, kTitulo, QString::fromStdString(r.mensaje));
     return false;

@@ -5,14 +5,20 @@
 
 #include "core/duplicados.h"
 #include "core/sesion_kriging.h"
+#include "platform/tarea_con_progreso.h"
 
 bool EligePoliticaDuplicados(QWidget* padre, sorvan::SesionKriging& s) {
   const sorvan::DatosEspaciales& d = s.datos;
   if (s.duplicados != sorvan::PoliticaDuplicados::Error || d.vacio()) return true;
   for (int c : {s.colX, s.colY, s.colZ})
     if (c < 1 || c > d.nvar) return true;  // refused later with its own message
-  const auto grupos =
-      sorvan::PuntosCoincidentes(d, s.colX, s.colY, sorvan::FilasCompletas(d, {s.colX, s.colY, s.colZ}));
+  // Sorting a million points: off the window's thread; cancelling cancels the run.
+  std::vector<std::vector<int>> grupos;
+  const TareaConProgreso tarea{padre, QStringLiteral("Buscando puntos en las mismas coordenadas...")};
+  if (!tarea.Ejecuta([&](const sorvan::AvisoProgreso&) {
+        grupos = sorvan::PuntosCoincidentes(d, s.colX, s.colY, sorvan::FilasCompletas(d, {s.colX, s.colY, s.colZ}));
+      }))
+    return false;
   if (grupos.empty()) return true;
   QMessageBox caja(QMessageBox::Warning, QStringLiteral("Sorvan: Kriging 2D"),
                    QStringLiteral("Hay puntos en las mismas coordenadas: %1.\n\n"

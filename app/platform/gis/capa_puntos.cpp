@@ -53,8 +53,11 @@ Resultado LeeCapaPuntos(const std::string& ruta, DatosEspaciales& datos, const O
   const double nan = std::numeric_limits<double>::quiet_NaN();
   std::vector<double> filas;
   int64_t n = 0;
+  // The count for the progress only where the driver knows it cheaply (else 0: no share).
+  const double total = double(std::max<GIntBig>(capa->GetFeatureCount(FALSE), 0));
   capa->ResetReading();
   for (auto& elemento : *capa) {
+    if (!SigueProgreso(opciones.progreso, n, double(n), total)) return Resultado::Error(kTextoCancelado);
     double x = nan, y = nan;
     const OGRGeometry* g = elemento->GetGeometryRef();
     if (g && !g->IsEmpty()) {

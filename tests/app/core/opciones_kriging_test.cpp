@@ -268,3 +268,30 @@ TEST(Rejillas, AutomaticAndProfileGrids) {
   EXPECT_FALSE(RejillaPerfil(perfil, 0, 4, op).ok);
   EXPECT_FALSE(RejillaPerfil(Perfil{}, 10, 4, op).ok);
 }
+
+TEST(OpcionesPorDefecto, ALargeDataSetsDistancesCanBeCancelledLeavingTheOptions) {
+  // 100 x 50 points, beyond the pair-by-pair scan: the k-d tree search reports
+  // at its first point (and every 8192 after), where it is stopped here.
+  const DatosEspaciales d = Escalera(100, 50);
+  ASSERT_GT(d.N, kPuntosTodosLosPares);
+  OpcionesKriging op;
+  op.NSaltos = 77;  // a value no automatic rule gives here
+  const OpcionesKriging antes = op;
+  std::vector<double> partes;
+  const Resultado r = OpcionesPorDefecto(d, 1, 2, op, nullptr, [&partes](double f) {
+    partes.push_back(f);
+    return false;
+  });
+  EXPECT_FALSE(r);
+  EXPECT_EQ(r.mensaje, kTextoCancelado);
+  EXPECT_EQ(partes, std::vector<double>{0.0});
+  EXPECT_EQ(op.NSaltos, antes.NSaltos);
+  EXPECT_EQ(op.RSalto, antes.RSalto);
+  // Let through, the same options as without a progress function.
+  OpcionesKriging sin, con;
+  ASSERT_TRUE(OpcionesPorDefecto(d, 1, 2, sin));
+  ASSERT_TRUE(OpcionesPorDefecto(d, 1, 2, con, nullptr, [](double) { return true; }));
+  EXPECT_EQ(con.RSalto, sin.RSalto);
+  EXPECT_EQ(con.SaltoIni, sin.SaltoIni);
+  EXPECT_EQ(con.NSaltos, sin.NSaltos);
+}

@@ -122,3 +122,36 @@ TEST(TextoDelimitado, ExtensionsReadAsText) {
   EXPECT_TRUE(EsTextoDelimitado("b.txt"));
   EXPECT_FALSE(EsTextoDelimitado("b.dae"));
 }
+
+TEST(TextoDelimitado, ProgressRisesToTheEndAndItsRefusalCancelsLeavingTheDataSet) {
+  // 20000 rows: the reader reports every 8192 rows, by the share of bytes read.
+  std::string texto = "x;y\n";
+  for (int i = 0; i < 20000; ++i) texto += std::to_string(i) + ";" + std::to_string(2 * i) + "\n";
+  std::vector<double> partes;
+  OpcionesLectura op;
+  op.progreso = [&partes](double f) {
+    partes.push_back(f);
+    return true;
+  };
+  DatosEspaciales d;
+  ASSERT_TRUE(LeeTextoDelimitado(texto, "prueba.csv", DetectaFormato(texto), d, op));
+  EXPECT_EQ(d.N, 20000);
+  ASSERT_EQ(partes.size(), 3u);  // rows 0, 8192 and 16384
+  // Row 8192 begins after the header and 8192 rows; the header line itself is 4 bytes.
+  size_t bytes = 4;
+  for (int i = 0; i <= 8192; ++i) bytes += std::to_string(i).size() + std::to_string(2 * i).size() + 2;
+  EXPECT_DOUBLE_EQ(partes[1], double(bytes) / double(texto.size()));
+  EXPECT_LT(partes[0], partes[1]);
+  EXPECT_LT(partes[1], partes[2]);
+  EXPECT_LE(partes[2], 1.0);
+
+  const DatosEspaciales antes = d;
+  int llamadas = 0;
+  op.progreso = [&llamadas](double) { return ++llamadas < 2; };  // refused at the second report
+  const Resultado r = LeeTextoDelimitado(texto + "1;2\n", "prueba.csv", DetectaFormato(texto), d, op);
+  EXPECT_FALSE(r);
+  EXPECT_EQ(r.mensaje, kTextoCancelado);
+  EXPECT_EQ(llamadas, 2);
+  EXPECT_EQ(d.N, antes.N);
+  EXPECT_EQ(d.matriz, antes.matriz);
+}

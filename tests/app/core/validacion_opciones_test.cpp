@@ -52,7 +52,9 @@ TEST_P(ValidaModeloTest, EachParameterIsCheckedAndNamed) {
   const auto [modelo, c0, c1, a, valido, palabra] = GetParam();
   const Resultado r = ValidaModelo(modelo, c0, c1, a);
   EXPECT_EQ(r.ok, valido) << r.mensaje;
-  if (!valido) EXPECT_TRUE(Contiene(r.mensaje, palabra)) << r.mensaje;
+  if (!valido) {
+    EXPECT_TRUE(Contiene(r.mensaje, palabra)) << r.mensaje;
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(

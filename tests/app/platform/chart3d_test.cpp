@@ -14,6 +14,7 @@
 #include <QtDataVisualization/Q3DSurface>
 #include <QtDataVisualization/QValue3DAxis>
 #include <QtDataVisualization/QSurface3DSeries>
+#include <QtDataVisualization/QSurfaceDataProxy>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QLabel>
@@ -309,10 +310,35 @@ TEST_F(Chart3DTest, LargeGridsShowThinnedBarsWithANote) {
   EXPECT_LT(timer.elapsed(), 5000);
   const QString shots = qEnvironmentVariable("SORVAN_CHART_SHOTS");
   if (!shots.isEmpty()) chart.Picture().save(QDir(shots).filePath("chart3d_thinned_bars.png"));
-  // Back to the surface: no note.
+  // Back to the surface: the bars' note goes; the surface, over 200 x 200
+  // nodes, says it shows every other node.
   chart.ChartType(0);
   EXPECT_TRUE(chart.BarsNote().isEmpty());
-  EXPECT_FALSE(note->isVisible());
+  EXPECT_TRUE(chart.SurfaceNote().contains("1 de cada 2")) << chart.SurfaceNote().toStdString();
+  EXPECT_EQ(note->text(), chart.SurfaceNote());
+}
+
+// A million-node surface held a software-rendered view for seconds at every
+// repaint: it is drawn by every k-th node and says so.
+TEST_F(Chart3DTest, AMillionNodeSurfaceIsDrawnThinnedWithANote) {
+  writeSurface(file("millon.sup"), 1000, 1000, 0.0, 0.0, 1.0, 1.0, [](double x, double y) { return x + 2 * y; }, false);
+  ASSERT_TRUE(chart.LoadGridFile(file("millon.sup")));
+  chart.ChartType(0);
+  QTest::qWait(50);
+  Q3DSurface* graph = surfaceGraph();
+  ASSERT_NE(graph, nullptr);
+  // 200 x 200 at most: every fifth node (every fourth would be 250 x 250).
+  QSurfaceDataProxy* proxy = graph->seriesList().at(0)->dataProxy();
+  ASSERT_EQ(proxy->rowCount(), 200);
+  ASSERT_EQ(proxy->columnCount(), 200);
+  EXPECT_FLOAT_EQ(proxy->itemAt(1, 2)->y(), 10.0f + 2 * 5.0f);  // node (10, 5)
+  EXPECT_TRUE(chart.SurfaceNote().contains("1 de cada 5")) << chart.SurfaceNote().toStdString();
+  EXPECT_TRUE(chart.SurfaceNote().contains("200 × 200 de 1000 × 1000")) << chart.SurfaceNote().toStdString();
+  bool shown = false;
+  for (QLabel* label : chart.findChildren<QLabel*>()) shown = shown || (label->isVisible() && label->text() == chart.SurfaceNote());
+  EXPECT_TRUE(shown);
+  const QString shots = qEnvironmentVariable("SORVAN_CHART_SHOTS");
+  if (!shots.isEmpty()) chart.Picture().save(QDir(shots).filePath("chart3d_thinned_surface.png"));
 }
 
 TEST_F(Chart3DTest, DrawToFileWritesA24BitBitmapOfTheChartSize) {

@@ -1,0 +1,56 @@
+// The step of a thinned grid view: the smallest k with
+// ceil(nx/k) * ceil(ny/k) <= maximo, against hand-worked cases and a plain
+// search from k = 1 upward.
+#include "core/diezmado_rejilla.h"
+
+#include <gtest/gtest.h>
+
+#include <tuple>
+
+using sorvan::PasoDiezmado;
+
+namespace {
+
+// The definition, searched step by step.
+int PasoPorBusqueda(long long nx, long long ny, long long maximo) {
+  for (long long k = 1;; ++k)
+    if (((nx + k - 1) / k) * ((ny + k - 1) / k) <= maximo) return int(k);
+}
+
+struct Caso {
+  long long nx, ny, maximo;
+  int paso;
+};
+
+class PasoDiezmadoCasos : public ::testing::TestWithParam<Caso> {};
+
+TEST_P(PasoDiezmadoCasos, HandWorked) {
+  const Caso c = GetParam();
+  EXPECT_EQ(PasoDiezmado(c.nx, c.ny, c.maximo), c.paso);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rejillas, PasoDiezmadoCasos,
+    ::testing::Values(Caso{50, 50, 62500, 1},          // small: every node
+                      Caso{250, 250, 62500, 1},        // exactly the limit
+                      Caso{251, 250, 62500, 2},        // one column over: 126 x 125
+                      Caso{1000, 1000, 62500, 4},      // 250 x 250
+                      Caso{1001, 1000, 62500, 5},      // 251 x 250 is over: 201 x 200
+                      Caso{1000, 1000, 10000, 10},     // 100 x 100 bars
+                      Caso{100000, 1, 10000, 10},      // a single row
+                      Caso{1, 1, 1, 1},
+                      Caso{7, 3, 1, 7}));              // one node left: ceil(7/k) = 1
+
+class PasoDiezmadoBusqueda : public ::testing::TestWithParam<std::tuple<int, int, int>> {};
+
+TEST_P(PasoDiezmadoBusqueda, AgreesWithTheStepByStepSearch) {
+  const auto [nx, ny, maximo] = GetParam();
+  EXPECT_EQ(PasoDiezmado(nx, ny, maximo), PasoPorBusqueda(nx, ny, maximo)) << nx << " x " << ny << " <= " << maximo;
+}
+
+INSTANTIATE_TEST_SUITE_P(Familia, PasoDiezmadoBusqueda,
+                         ::testing::Combine(::testing::Values(1, 2, 3, 97, 499, 1000, 2047),
+                                            ::testing::Values(1, 5, 333, 1000, 4096),
+                                            ::testing::Values(1, 2, 17, 10000, 62500)));
+
+}  // namespace
