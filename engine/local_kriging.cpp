@@ -203,7 +203,8 @@ SORVAN_CLONES void BackSolve(int k, int stride, const double* u, double* x) {
 struct Workspace {
   Workspace(int capacity, int terms)
       : search(std::max(capacity, 1)),
-        cells{std::vector<Neighbour>(Size(16) * Size(std::max(capacity, 1)))},
+        cells{std::vector<Neighbour>(Size(16) * Size(std::max(capacity, 1))),
+              std::vector<Neighbour>(Size(16) * Size(std::max(capacity, 1)))},
         found(Size(capacity)),
         set(Size(capacity)),
         previousSet(Size(capacity)),
@@ -214,7 +215,6 @@ struct Workspace {
         heldX(Size(capacity)),
         heldY(Size(capacity)),
         heldZ(Size(capacity)),
-        at(Size(capacity)),
         lengths(Size(capacity) * Size(capacity)),
         pairAt(lengths.size()),
         pairGamma(lengths.size()),
@@ -231,7 +231,7 @@ struct Workspace {
   KdSearchScratch search;  // quadrant searches
   PointGridScratch cells;  // nearest-N searches
   std::vector<Neighbour> found;
-  std::vector<int> set, previousSet;  // neighbour indices in increasing order
+  std::vector<int> set, previousSet;  // the neighbours, increasing (see KrigeNode)
   std::vector<int> previousPosition;  // where set[r] was in the previous set, or -1
   std::vector<int> added;             // rows of set not in the previous set
   std::vector<double> addedX, addedY;  // and their coordinates
@@ -239,7 +239,6 @@ struct Workspace {
   bool previousFull = false;          // previous search returned N points (bound usable)
   std::vector<double> heldX, heldY;   // coordinates of the held set, in its order
   std::vector<double> heldZ;          // and its residuals
-  std::vector<int> at;                // where the search stores set[k] (see LocalKriging)
   // Lengths to evaluate in one row call, and where in `gamma` each goes.
   std::vector<double> lengths;
   std::vector<int> pairAt;
@@ -343,17 +342,15 @@ class LocalKriging {
         bound2 *= 1 + 1e-12;
       }
       count = cells_->Nearest(x0, y0, nb.maxPoints, maxDistance2_, w.cells, w.found.data(),
-                              bound2, PointGrid::Order::kIndex);
+                              bound2, PointGrid::Order::kStored);
     }
     if (count < required_) return 1;
-    Neighbour* found = w.found.data();
-    if (nb.sectors == 4)  // the cell search gives them by index
-      std::sort(found, found + count,
-                [](const Neighbour& a, const Neighbour& b) { return a.index < b.index; });
+    // The set by increasing index (quadrants), or by increasing position in
+    // the cell grid (as its search gives them): where stored* has them.
     int* set = w.set.data();
-    int* at = w.at.data();
-    for (int k = 0; k < count; ++k)
-      set[k] = found[k].index, at[k] = nb.sectors == 4 ? found[k].index : found[k].position;
+    const Neighbour* found = w.found.data();
+    for (int k = 0; k < count; ++k) set[k] = nb.sectors == 4 ? found[k].index : found[k].position;
+    if (nb.sectors == 4) std::sort(set, set + count);
 
     const bool same = count == w.previousCount &&
                       std::equal(set, set + count, w.previousSet.begin());
@@ -477,9 +474,9 @@ class LocalKriging {
   // w.rhs[0..count) gets the node's right-hand side in the form's units;
   // the covariance form also leaves L^-1 of it in w.solution.
   void BuildAndFactor(int count, double x0, double y0, Workspace& w) const {
-    const int* at = w.at.data();
+    const int* set = w.set.data();
     for (int k = 0; k < count; ++k)
-      w.heldX[k] = storedX_[at[k]], w.heldY[k] = storedY_[at[k]], w.heldZ[k] = storedZ_[at[k]];
+      w.heldX[k] = storedX_[set[k]], w.heldY[k] = storedY_[set[k]], w.heldZ[k] = storedZ_[set[k]];
     NodeGammas(count, x0, y0, w);
     NeighbourGammas(count, w);
     const double* g = w.previousGamma.data();

@@ -132,15 +132,31 @@ int PointGrid::Nearest(double x0, double y0, int k, double maxDistance2,
   }
   if (count < 0) count = GatherWithin(x0, y0, limit2, scratch);
   Neighbour* found = scratch.candidates.data();
-  if (count > k) {
+  double kth2 = 0;  // the k-th squared distance, when k points were found
+  if (count > k && order == Order::kStored) {
+    // The candidates come in storage order: the k-th found on a copy, those
+    // not after it kept in place (exactly k: the order is total).
+    scratch.selection.assign(found, found + count);
+    Neighbour* copy = scratch.selection.data();
+    std::nth_element(copy, copy + (k - 1), copy + count, nearer);
+    const Neighbour kth = copy[k - 1];
+    int kept = 0;
+    for (int c = 0; c < count; ++c) {
+      found[kept] = found[c];
+      kept += NearerThan(kth, found[c]) ? 0 : 1;
+    }
+    count = k, kth2 = kth.distance2;
+  } else if (count > k) {
     std::nth_element(found, found + (k - 1), found + count, nearer);
-    count = k;
+    count = k, kth2 = found[k - 1].distance2;
+  } else if (count == k) {
+    for (int c = 0; c < k; ++c) kth2 = std::max(kth2, found[c].distance2);
   }
   // Next time: a little beyond this k-th distance, so that the guess mostly holds.
-  scratch.guess2 = count == k ? found[k - 1].distance2 * kGuessMargin : 0.0;
+  scratch.guess2 = kth2 * kGuessMargin;
   if (order == Order::kIndex)
     std::sort(found, found + count, [](const Neighbour& a, const Neighbour& b) { return a.index < b.index; });
-  else
+  else if (order == Order::kNeighbour)
     std::sort(found, found + count, nearer);
   std::copy(found, found + count, out);
   return count;

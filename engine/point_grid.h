@@ -23,6 +23,7 @@ namespace kriging {
 // points than any before it.
 struct PointGridScratch {
   std::vector<Neighbour> candidates;
+  std::vector<Neighbour> selection;  // a copy to select from (kStored)
   double guess2 = 0;  // a squared distance likely to hold k points next time (0: none)
 };
 
@@ -33,10 +34,11 @@ class PointGrid {
 
   // As KdTree::Nearest: the k nearest points to (x0, y0) with squared
   // distance <= maxDistance2, in out[0..count) in neighbour order, or by
-  // increasing index when the caller wants the set only; `bound2`, when >= 0,
+  // increasing index or position when the caller wants the set only; `bound2`, when >= 0,
   // must be at least the squared distance of the k-th nearest point, and
   // only narrows the search.
-  enum class Order { kNeighbour, kIndex };
+  // kStored: by increasing position (below), the cheapest (no sort).
+  enum class Order { kNeighbour, kIndex, kStored };
   int Nearest(double x0, double y0, int k, double maxDistance2, PointGridScratch& scratch,
               Neighbour* out, double bound2 = -1, Order order = Order::kNeighbour) const;
 
@@ -52,6 +54,7 @@ class PointGrid {
   int CellY(double y) const;
   // Every point of the cells [cx0, cx1] x [cy0, cy1] with squared distance
   // <= limit2 appended to scratch from `count` on; returns the new count.
+  // They come by increasing position.
   int Gather(double x0, double y0, int cx0, int cx1, int cy0, int cy1, double limit2,
              PointGridScratch& scratch, int count) const;
   // Every point with squared distance <= limit2 into scratch, from the cells

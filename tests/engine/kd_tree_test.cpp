@@ -124,6 +124,18 @@ TEST_P(KdTreeSearch, NearestMatchesBruteForce) {
         count = cells.Nearest(x0, y0, k, maxD * maxD, cellScratch, out.data(), bound2,
                               PointGrid::Order::kIndex);
         ExpectSame(want, out.data(), count, where + " cells by index");
+        // By position: increasing places in the grid's storage holding the same points.
+        count = cells.Nearest(x0, y0, k, maxD * maxD, cellScratch, out.data(), bound2,
+                              PointGrid::Order::kStored);
+        for (int i = 1; i < count; ++i)
+          EXPECT_LT(out[i - 1].position, out[i].position) << where << " cells stored";
+        for (int i = 0; i < count; ++i) {
+          EXPECT_EQ(cells.StoredIndex()[out[i].position], out[i].index) << where;
+          EXPECT_EQ(cells.StoredX()[out[i].position], p.x[out[i].index]) << where;
+        }
+        std::sort(out.begin(), out.begin() + count,
+                  [](const Neighbour& a, const Neighbour& b) { return a.index < b.index; });
+        ExpectSame(want, out.data(), count, where + " cells stored");
       }
     }
   }
