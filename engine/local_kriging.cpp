@@ -191,11 +191,16 @@ inline double Dot(int n, const double* __restrict a, const double* __restrict b)
   return sum;
 }
 
-// x := U^-1 x (= L^-T x).
+// x := U^-1 x (= L^-T x). Each x[i] waits only for the last one found: the
+// rest of its dot product and the reciprocal of the pivot do not depend on
+// it, so the processor computes them ahead.
 SORVAN_CLONES void BackSolve(int k, int stride, const double* u, double* x) {
   for (int i = k - 1; i >= 0; --i) {
     const double* row = u + i * stride;
-    x[i] = (x[i] - Dot(k - i - 1, row + i + 1, x + i + 1)) / row[i];
+    const double inverse = 1.0 / row[i];
+    const double rest = i + 2 < k ? Dot(k - i - 2, row + i + 2, x + i + 2) : 0.0;
+    const double last = i + 1 < k ? row[i + 1] * x[i + 1] : 0.0;
+    x[i] = (x[i] - (rest + last)) * inverse;
   }
 }
 
