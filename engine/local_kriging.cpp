@@ -660,17 +660,15 @@ LocalKrigingSummary KrigeGridLocal(const LocalKrigingInput& in, float* predictio
     tree = std::make_unique<KdTree>(in.n, in.x, in.y);
   else
     cells = std::make_unique<PointGrid>(in.n, in.x, in.y);
-  // Residuals from the global trend, or the data themselves.
-  std::vector<double> residual(in.z, in.z + in.n);
-  if (in.trend.terms > 0)
-    for (int i = 0; i < in.n; ++i) residual[static_cast<std::size_t>(i)] -= in.trend.At(in.x[i], in.y[i]);
-  const double* storedX = in.x;
-  const double* storedY = in.y;
-  if (cells) {  // residuals in the grid's order, beside the coordinates
-    std::vector<double> byIndex(residual);
-    for (int p = 0; p < in.n; ++p)
-      residual[static_cast<std::size_t>(p)] = byIndex[static_cast<std::size_t>(cells->StoredIndex()[p])];
-    storedX = cells->StoredX(), storedY = cells->StoredY();
+  // Residuals from the global trend, or the data themselves, in the order
+  // the search stores the points (the cell grid's, or the input's).
+  const double* storedX = cells ? cells->StoredX() : in.x;
+  const double* storedY = cells ? cells->StoredY() : in.y;
+  std::vector<double> residual(static_cast<std::size_t>(in.n));
+  for (int p = 0; p < in.n; ++p) {
+    const int i = cells ? cells->StoredIndex()[p] : p;
+    residual[static_cast<std::size_t>(p)] =
+        in.trend.terms > 0 ? in.z[i] - in.trend.At(in.x[i], in.y[i]) : in.z[i];
   }
   const LocalKriging kriging(in, tree.get(), cells.get(), storedX, storedY, residual.data());
 
