@@ -12,28 +12,30 @@
 #include <random>
 #include <string>
 
-#include "core/carpeta_resultados.h"
-#include "core/estimacion_recursos.h"
-#include "core/validacion_opciones.h"
+#include "core/results_folder.h"
+#include "core/resource_estimate.h"
+#include "core/options_validation.h"
+
+using namespace sorvan::core;
 
 namespace fs = std::filesystem;
-using Reloj = std::chrono::steady_clock;
+using SteadyClock = std::chrono::steady_clock;
 
 namespace {
 
-double Ms(Reloj::time_point desde) {
-  return std::chrono::duration<double, std::milli>(Reloj::now() - desde).count();
+double Ms(SteadyClock::time_point from) {
+  return std::chrono::duration<double, std::milli>(SteadyClock::now() - from).count();
 }
 
-sorvan::DatosEspaciales Aleatorios(int n) {
-  sorvan::DatosEspaciales d;
+sorvan::core::SpatialData Aleatorios(int n) {
+  sorvan::core::SpatialData d;
   d.nvar = 3;
   d.N = n;
-  d.nombres = {"x", "y", "z"};
+  d.names = {"x", "y", "z"};
   std::mt19937 g(1);
   std::uniform_real_distribution<double> u(0, 1000);
-  d.matriz.resize(size_t(3) * n);
-  for (double& v : d.matriz) v = u(g);
+  d.matrix.resize(size_t(3) * n);
+  for (double& v : d.matrix) v = u(g);
   return d;
 }
 
@@ -41,9 +43,9 @@ void Superficie(const fs::path& p, int nx, int ny, bool rango) {
   std::ofstream f(p);
   if (rango) f << "#  1.0  2.0\n";
   f << " GRID " << nx << " " << ny << "\n -10000.0 1.0 1.0 0.0 0.0\n";
-  std::string fila;
-  for (int j = 0; j < ny; ++j) fila += "         1.2345" + std::string(2, ' ');
-  for (int i = 0; i < nx; ++i) f << fila << "\n";
+  std::string row;
+  for (int j = 0; j < ny; ++j) row += "         1.2345" + std::string(2, ' ');
+  for (int i = 0; i < nx; ++i) f << row << "\n";
 }
 
 }  // namespace
@@ -51,32 +53,32 @@ void Superficie(const fs::path& p, int nx, int ny, bool rango) {
 int main() {
   std::printf("%-44s %10s\n", "paso", "ms");
   for (int n : {2048, 10000}) {
-    const sorvan::DatosEspaciales d = Aleatorios(n);
-    sorvan::OpcionesKriging op;
+    const sorvan::core::SpatialData d = Aleatorios(n);
+    sorvan::core::OpcionesKriging op;
     op.Media = 0, op.Modelo = 1, op.Estimador = 1, op.SaltoIni = 10, op.RSalto = 20, op.NSaltos = 30;
     op.NAjus = 15, op.NMinAjus = 15, op.NRx = 100, op.NRy = 100, op.LRx = 10, op.LRy = 10;
-    auto t = Reloj::now();
-    const bool ok = sorvan::CompruebaDatos(d, 1, 2, 3, 0).ok && sorvan::ValidaOpciones(op).ok &&
-                    sorvan::CompruebaRecursos(sorvan::EstimaRecursos(n, 10000, 0)).ok &&
-                    sorvan::CompruebaSaltos(d, 1, 2, 3, op).ok;
+    auto t = SteadyClock::now();
+    const bool ok = sorvan::core::CheckData(d, 1, 2, 3, 0).ok && sorvan::core::ValidateOptions(op).ok &&
+                    sorvan::core::CheckResources(sorvan::core::EstimateResources(n, 10000, 0)).ok &&
+                    sorvan::core::CheckLags(d, 1, 2, 3, op).ok;
     std::printf("comprobaciones antes del motor, n = %-6d %s %10.3f\n", n, ok ? "  " : "!!", Ms(t));
     // The worst case of the pair count: no class qualifies, every pair seen.
     op.NMinAjus = 1 << 30;
-    t = Reloj::now();
-    sorvan::CompruebaSaltos(d, 1, 2, 3, op);
+    t = SteadyClock::now();
+    sorvan::core::CheckLags(d, 1, 2, 3, op);
     std::printf("  recuento completo de pares, n = %-6d      %10.3f\n", n, Ms(t));
   }
-  for (int lado : {100, 1000}) {
+  for (int side : {100, 1000}) {
     const fs::path dir = fs::temp_directory_path() / ("sorvan_bench_" + std::to_string(::getpid()));
     fs::create_directories(dir);
-    const std::string t0 = sorvan::CreaCarpetaEjecucion(dir.string(), nullptr);
-    Superficie(fs::path(t0) / "SKUPRE.SUP", lado, lado, true);
-    Superficie(fs::path(t0) / "SKUVAR.SUP", lado, lado, false);
+    const std::string t0 = sorvan::core::CreateRunFolder(dir.string(), nullptr);
+    Superficie(fs::path(t0) / "SKUPRE.SUP", side, side, true);
+    Superficie(fs::path(t0) / "SKUVAR.SUP", side, side, false);
     for (const char* f : {"SKUESTIM.SV", "SKUESTIM.FMT", "SKUEAJUS.SV", "SKUEAJUS.FMT"}) std::ofstream(fs::path(t0) / f) << f;
     std::ofstream(fs::path(t0) / "KRIGING.LOG") << " Terminado.\n";
-    auto t = Reloj::now();
-    const bool ok = sorvan::VerificaArchivosEjecucion(t0, lado, lado).ok && sorvan::TrasladaResultados(t0, dir.string()).ok;
-    std::printf("archivos enteros y traslado, %4d x %-4d   %s %10.3f\n", lado, lado, ok ? "  " : "!!", Ms(t));
+    auto t = SteadyClock::now();
+    const bool ok = sorvan::core::CheckRunFiles(t0, side, side).ok && sorvan::core::MoveResults(t0, dir.string()).ok;
+    std::printf("archivos enteros y traslado, %4d x %-4d   %s %10.3f\n", side, side, ok ? "  " : "!!", Ms(t));
     fs::remove_all(dir);
   }
   return 0;

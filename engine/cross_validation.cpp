@@ -87,15 +87,13 @@ std::pair<int, int> CoincidingPair(int n, const double* x, const double* y) {
   return {0, 0};
 }
 
-// The largest value of the unit shape where it is bounded (the sill of
-// c0 + c1 g), or 0 for the unbounded linear and power models.
-double UnitShapeBound(const CrossValidationModel& model) {
-  switch (model.code) {
-    case 1: case 2: return 1;
-    case 5: return model.a;
-    case 6: return 1.2172336;  // 1 - sin(t)/t at its first minimum of sin(t)/t, t = 4.4934
-    default: return 0;
-  }
+// The model table's sill factor (the sill is c0 + c1 sillFactor(a)), or 0 for
+// the models without a sill (linear, power). It only sets where the doubling
+// of K below starts, so a model whose semivariance overshoots its sill
+// (oscillatory) needs no bound of its own.
+double SillFactor(const CrossValidationModel& model) {
+  const ModelInfo* info = FindModel(model.code);
+  return info != nullptr && info->sillFactor != nullptr ? info->sillFactor(model.a) : 0;
 }
 
 }  // namespace
@@ -185,7 +183,7 @@ CrossValidationResult CrossValidateGlobal(int n, const double* x, const double* 
                        " y " + std::to_string(j + 1) + ".");
       largest = std::max(largest, gamma[i + j * N]);
     }
-  largest = std::max(largest, model.c0 + model.c1 * UnitShapeBound(model));
+  largest = std::max(largest, model.c0 + model.c1 * SillFactor(model));
   if (!(largest > 0))
     return Failure("El modelo es nulo entre todos los datos: no hay covarianza que usar.");
 

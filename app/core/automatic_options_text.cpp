@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-namespace sorvan {
+namespace sorvan::core {
 
 namespace {
 
@@ -14,8 +14,8 @@ std::string Distance(double v) {
   return s;
 }
 
-const char* MeanName(int media) {
-  switch (media) {
+const char* MeanName(int mean) {
+  switch (mean) {
     case 0: return "constante (kriging ordinario)";
     case 1: return "con tendencia lineal (kriging universal)";
     case 2: return "con tendencia cuadrática (kriging universal)";
@@ -26,7 +26,7 @@ const char* MeanName(int media) {
 
 }  // namespace
 
-const char* NombreModeloEs(int code) {
+const char* SpanishModelName(int code) {
   static const char* const names[] = {"esférico",  "exponencial",         "lineal",
                                       "potencial", "racional-cuadrático", "oscilatorio"};
   return code >= 1 && code <= 6 ? names[code - 1] : "desconocido";
@@ -44,7 +44,7 @@ std::string DescribeAutomaticOptions(const OpcionesKriging& op) {
          Distance(op.RSalto) + " desde " + Distance(op.SaltoIni);
   }
   s += "; modelo ";
-  s += NombreModeloEs(op.Modelo);
+  s += SpanishModelName(op.Modelo);
   s += " ajustado en " + std::to_string(op.NAjus) + " saltos de al menos " + std::to_string(op.NMinAjus) +
        " aportaciones; rejilla de " + std::to_string(op.NRx) + " x " + std::to_string(op.NRy) +
        " nodos desde (" + Distance(op.MinRx) + ", " + Distance(op.MinRy) + ") con paso (" + Distance(op.LRx) +
@@ -52,4 +52,4 @@ std::string DescribeAutomaticOptions(const OpcionesKriging& op) {
   return s;
 }
 
-}  // namespace sorvan
+}  // namespace sorvan::core

@@ -5,18 +5,18 @@
 #include <filesystem>
 #include <fstream>
 
-namespace sorvan {
+namespace sorvan::core {
 
-kriging::CrossValidationResult CrossValidateColumns(const DatosEspaciales& data, int colX, int colY,
+kriging::CrossValidationResult CrossValidateColumns(const SpatialData& data, int colX, int colY,
                                                     int colZ, const ValidatedModel& model,
                                                     int trendDegree, int folds, std::uint32_t seed) {
   const int n = data.N;
   kriging::KrigingData points;
   points.x.resize(n), points.y.resize(n), points.z.resize(n);
   for (int i = 0; i < n; ++i) {
-    points.x[i] = data.valor(i + 1, colX);
-    points.y[i] = data.valor(i + 1, colY);
-    points.z[i] = data.valor(i + 1, colZ);
+    points.x[i] = data.value(i + 1, colX);
+    points.y[i] = data.value(i + 1, colY);
+    points.z[i] = data.value(i + 1, colZ);
   }
   // The model as given (no fit), through the engine's named interface, so the
   // options are checked as for any run.
@@ -29,12 +29,12 @@ kriging::CrossValidationResult CrossValidateColumns(const DatosEspaciales& data,
   return kriging::CrossValidate(points, options, folds, seed).validation;
 }
 
-Resultado WriteCrossValidationCsv(const std::string& path,
+Result WriteCrossValidationCsv(const std::string& path,
                                   const kriging::CrossValidationResult& result) {
   const std::string temporary = path + ".tmp";
   {
     std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (!out) return Resultado::Error("No se puede escribir el archivo «" + path + "».");
+    if (!out) return Result::Error("No se puede escribir el archivo «" + path + "».");
     out << "dato,x,y,observado,prediccion,varianza,error,error_estandarizado,grupo\n";
     char line[512];
     for (size_t i = 0; i < result.points.size(); ++i) {
@@ -49,16 +49,16 @@ Resultado WriteCrossValidationCsv(const std::string& path,
       out.close();
       std::error_code ignored;
       std::filesystem::remove(temporary, ignored);
-      return Resultado::Error("No se pudo terminar de escribir el archivo «" + path + "».");
+      return Result::Error("No se pudo terminar de escribir el archivo «" + path + "».");
     }
   }
   std::error_code ec;
   std::filesystem::rename(temporary, path, ec);
   if (ec) {
     std::filesystem::remove(temporary, ec);
-    return Resultado::Error("No se puede escribir el archivo «" + path + "».");
+    return Result::Error("No se puede escribir el archivo «" + path + "».");
   }
-  return Resultado::Exito();
+  return Result::Success();
 }
 
 void SortByError(std::vector<ModelComparisonRow>& rows) {
@@ -69,4 +69,4 @@ void SortByError(std::vector<ModelComparisonRow>& rows) {
   });
 }
 
-}  // namespace sorvan
+}  // namespace sorvan::core

@@ -5,12 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "core/datos_espaciales.h"
-#include "core/resultado.h"
+#include "core/spatial_data.h"
+#include "core/result.h"
 #include "cross_validation.h"
 #include "cross_validation_api.h"
 
-namespace sorvan {
+namespace sorvan::core {
 
 struct ValidatedModel {
   int code = 1;
@@ -20,14 +20,14 @@ struct ValidatedModel {
 // Columns x, y, z (1-based) of the data with the model (used as given) and a
 // trend of degree 0..3, through the engine's CrossValidate (the one path of
 // the command line and the window); folds <= 1: leave-one-out.
-kriging::CrossValidationResult CrossValidateColumns(const DatosEspaciales& data, int colX, int colY,
+kriging::CrossValidationResult CrossValidateColumns(const SpatialData& data, int colX, int colY,
                                                     int colZ, const ValidatedModel& model,
                                                     int trendDegree, int folds, std::uint32_t seed);
 
 // The table, one row per datum, to `path` (written to a temporary name and
 // renamed, so a failed write leaves no half file):
 //   dato,x,y,observado,prediccion,varianza,error,error_estandarizado,grupo
-Resultado WriteCrossValidationCsv(const std::string& path,
+Result WriteCrossValidationCsv(const std::string& path,
                                   const kriging::CrossValidationResult& result);
 
 // One row of a model comparison.
@@ -39,4 +39,4 @@ struct ModelComparisonRow {
 // Sorted by root mean square error, failures last.
 void SortByError(std::vector<ModelComparisonRow>& rows);
 
-}  // namespace sorvan
+}  // namespace sorvan::core

@@ -8,7 +8,7 @@
 #include "numerics/error_service.h"
 #include "variogram_fit_global.h"
 
-namespace sorvan {
+namespace sorvan::core {
 namespace {
 
 constexpr int kDefaultMinPairs = 15;
@@ -50,8 +50,8 @@ class ScratchOutput {
 
 }  // namespace
 
-Resultado ReadFitClasses(const std::string& carpeta, FitClasses& classes) {
-  const std::filesystem::path dir(carpeta);
+Result ReadFitClasses(const std::string& folder, FitClasses& classes) {
+  const std::filesystem::path dir(folder);
   // "GENERAL 2 100", "HOLE -1", "# estimador", m, m distances, m estimates.
   const std::vector<std::string> sv = Tokens(dir / "SKUEAJUS.SV", 3);
   // kind, m, m counts, ...
@@ -67,21 +67,21 @@ Resultado ReadFitClasses(const std::string& carpeta, FitClasses& classes) {
       read.count.push_back(std::int32_t(std::stol(fmt[2 + i])));
     }
   } catch (const std::exception&) {
-    return Resultado::Error("No se pueden leer las clases del ajuste en «" + (dir / "SKUEAJUS.SV").string() +
+    return Result::Error("No se pueden leer las clases del ajuste en «" + (dir / "SKUEAJUS.SV").string() +
                             "» y «" + (dir / "SKUEAJUS.FMT").string() + "».");
   }
   classes = std::move(read);
-  return Resultado::Exito();
+  return Result::Success();
 }
 
-Resultado FitGlobally(const FitClasses& classes, int code, int minPairs, int fitLagCount, float model[4]) {
+Result FitGlobally(const FitClasses& classes, int code, int minPairs, int fitLagCount, float model[4]) {
   const int lagCount = int(classes.count.size());
   const int pairs = minPairs < 1 ? kDefaultMinPairs : minPairs;
   int usable = 0;
   for (std::int32_t c : classes.count) usable += c > pairs ? 1 : 0;
   const int parameters = code == 3 ? 2 : 3;
   if (std::min(usable, fitLagCount) < parameters)
-    return Resultado::Error("Hay " + std::to_string(usable) + " clases con más de " + std::to_string(pairs) +
+    return Result::Error("Hay " + std::to_string(usable) + " clases con más de " + std::to_string(pairs) +
                             " pares: pocas para ajustar el modelo.");
   float params[10];
   std::fill(params, params + 10, -1.0f);
@@ -92,7 +92,7 @@ Resultado FitGlobally(const FitClasses& classes, int code, int minPairs, int fit
                                 lagCount, fitLagCount, pairs, params, iterations);
   }
   std::copy(params, params + 4, model);
-  return Resultado::Exito();
+  return Result::Success();
 }
 
-}  // namespace sorvan
+}  // namespace sorvan::core

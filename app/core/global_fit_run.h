@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "core/resultado.h"
+#include "core/result.h"
 
-namespace sorvan {
+namespace sorvan::core {
 
 // The classes of a fit chart: mean distance, estimate and pair count of the
 // first classes of the run, in order.
@@ -16,11 +16,11 @@ struct FitClasses {
   std::vector<float> distance, estimate;
   std::vector<std::int32_t> count;
 };
-Resultado ReadFitClasses(const std::string& carpeta, FitClasses& classes);
+Result ReadFitClasses(const std::string& folder, FitClasses& classes);
 
 // Global fit of model `code` to the classes with more than minPairs pairs
 // (the engine's default of 15 for minPairs < 1), the first fitLagCount of
 // them. model[0..2] c0, c1, a; model[3] the fit error.
-Resultado FitGlobally(const FitClasses& classes, int code, int minPairs, int fitLagCount, float model[4]);
+Result FitGlobally(const FitClasses& classes, int code, int minPairs, int fitLagCount, float model[4]);
 
-}  // namespace sorvan
+}  // namespace sorvan::core

@@ -5,7 +5,7 @@
 #include <limits>
 #include <system_error>
 
-namespace sorvan {
+namespace sorvan::core {
 
 namespace {
 
@@ -56,4 +56,4 @@ std::optional<int> ParseInteger(std::string_view text) {
   return static_cast<int>(r);
 }
 
-}  // namespace sorvan
+}  // namespace sorvan::core

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string_view>
 
-namespace sorvan {
+namespace sorvan::core {
 
 // The number that `text` holds: blanks around it, an optional sign, digits
 // with an optional period and decimals (at least one digit in all), an
@@ -19,4 +19,4 @@ std::optional<double> ParseNumber(std::string_view text);
 // a 32-bit integer.
 std::optional<int> ParseInteger(std::string_view text);
 
-}  // namespace sorvan
+}  // namespace sorvan::core

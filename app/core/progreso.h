@@ -6,19 +6,19 @@
 // may be called from a worker thread: it must only touch thread-safe state.
 #include <functional>
 
-namespace sorvan {
+namespace sorvan::core {
 
 using AvisoProgreso = std::function<bool(double fraccion)>;
 
 inline constexpr const char* kTextoCancelado = "Cancelado por el usuario.";
 
-// Calls `aviso` (when there is one) at every `cada`-th step, with the share
-// `hecho` / `total` (total > 0); true to go on. `paso` counts from 0.
-inline bool SigueProgreso(const AvisoProgreso& aviso, long long paso, double hecho, double total,
+// Calls `warning` (when there is one) at every `cada`-th step, with the share
+// `done` / `total` (total > 0); true to go on. `step` counts from 0.
+inline bool SigueProgreso(const AvisoProgreso& warning, long long step, double done, double total,
                           long long cada = 8192) {
-  if (!aviso || paso % cada != 0) return true;
-  const double f = total > 0 ? hecho / total : 0.0;
-  return aviso(f < 1.0 ? f : 1.0);
+  if (!warning || step % cada != 0) return true;
+  const double f = total > 0 ? done / total : 0.0;
+  return warning(f < 1.0 ? f : 1.0);
 }
 
-}  // namespace sorvan
+}  // namespace sorvan::core

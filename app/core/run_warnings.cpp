@@ -5,7 +5,7 @@
 
 #include "kriging_api.h"
 
-namespace sorvan {
+namespace sorvan::core {
 namespace {
 
 // A message of the fit's solver (" *** WARNING  ERROR 2 from BCLSF. ...")
@@ -68,4 +68,4 @@ std::string RunWarningsText(const std::vector<std::string>& warnings) {
   return text;
 }
 
-}  // namespace sorvan
+}  // namespace sorvan::core

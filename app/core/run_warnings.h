@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-namespace sorvan {
+namespace sorvan::core {
 
 // engineWarnings: the run's warnings as the engine reported them
-// (KrigingResult::warnings, ResumenMotor::avisos); dataMin, dataMax: the
+// (KrigingResult::warnings, EngineSummary::avisos); dataMin, dataMax: the
 // range of Z; predictedMin, predictedMax: the range of the kriged values.
 std::vector<std::string> RunWarnings(const std::vector<std::string>& engineWarnings, double dataMin,
                                      double dataMax, double predictedMin, double predictedMax);
@@ -22,4 +22,4 @@ bool HasOwnRunWarning(const std::string& engineWarning);
 // The warnings as one message (empty when there are none).
 std::string RunWarningsText(const std::vector<std::string>& warnings);
 
-}  // namespace sorvan
+}  // namespace sorvan::core

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cmath>
 
-#include "core/opciones_kriging.h"
-#include "core/sesion_kriging.h"
+#include "core/kriging_options.h"
+#include "core/kriging_session.h"
 
-namespace sorvan {
+namespace sorvan::core {
 
 bool TrendFit::known() const {
   return degree >= 1 && degree <= 3 && coefficients.size() == size_t((degree + 1) * (degree + 2) / 2) &&
@@ -22,17 +22,17 @@ double TrendValue(const TrendFit& trend, double x, double y) {
   return sum;
 }
 
-std::vector<float> TrendSurface(const SuperficiesKriging& grid, const TrendFit& trend) {
+std::vector<float> TrendSurface(const KrigingSurfaces& grid, const TrendFit& trend) {
   const size_t nodes = size_t(std::max(grid.nx, 0)) * size_t(std::max(grid.ny, 0));
   if (!trend.known() || nodes == 0 || grid.SupPred.size() != nodes) return {};
-  std::vector<float> surface(nodes, kValorHueco);
+  std::vector<float> surface(nodes, kHoleValue);
   for (int j = 0; j < grid.ny; ++j)
     for (int i = 0; i < grid.nx; ++i) {
       const size_t k = size_t(i) + size_t(j) * size_t(grid.nx);
-      if (grid.SupPred[k] == kValorHueco) continue;
+      if (grid.SupPred[k] == kHoleValue) continue;
       surface[k] = float(TrendValue(trend, grid.xMin + i * grid.dx, grid.yMin + j * grid.dy));
     }
   return surface;
 }
 
-}  // namespace sorvan
+}  // namespace sorvan::core

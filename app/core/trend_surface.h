@@ -3,9 +3,9 @@
 // run's grid, for the chart drawn beside the prediction.
 #include <vector>
 
-namespace sorvan {
+namespace sorvan::core {
 
-struct SuperficiesKriging;
+struct KrigingSurfaces;
 
 // The drift polynomial as the engine reports it: coefficients of the
 // monomials 1, u, v, uu, uv, vv, uuu, uuv, vvu, vvv (as many as the degree
@@ -24,8 +24,8 @@ struct TrendFit {
 double TrendValue(const TrendFit& trend, double x, double y);
 
 // The trend at every node of `grid`, laid out as grid.SupPred; nodes the
-// prediction leaves out (kValorHueco) are left out here too. Empty when the
+// prediction leaves out (kHoleValue) are left out here too. Empty when the
 // trend is not known or the grid holds no prediction.
-std::vector<float> TrendSurface(const SuperficiesKriging& grid, const TrendFit& trend);
+std::vector<float> TrendSurface(const KrigingSurfaces& grid, const TrendFit& trend);
 
-}  // namespace sorvan
+}  // namespace sorvan::core

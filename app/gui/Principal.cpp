@@ -8,9 +8,11 @@
 #include "gui/frmMain.h"
 #include "gui/frmSplash.h"
 
+namespace sorvan::gui {
+
 namespace Principal {
 
-frmMain* Arrancar(const QString& archivoDatos) {
+frmMain* Arrancar(const QString& dataFile) {
   QElapsedTimer t0;
   t0.start();
 
@@ -29,8 +31,10 @@ frmMain* Arrancar(const QString& archivoDatos) {
   splash.close();
   principal->show();
 
-  if (!archivoDatos.isEmpty()) principal->AbrirDatos(archivoDatos);
+  if (!dataFile.isEmpty()) principal->AbrirDatos(dataFile);
   return principal;
 }
 
 }  // namespace Principal
+
+}  // namespace sorvan::gui

@@ -5,7 +5,9 @@
 
 #include "gui/resources_init.h"
 
-class frmMain;
+namespace sorvan::gui { class frmMain; }
+
+namespace sorvan::gui {
 
 namespace Principal {
 
@@ -15,8 +17,10 @@ inline constexpr int kEsperaSplashMs = 1500;
 // Shows the splash window, creates and loads the main window, keeps the splash
 // up (processing events) until more than kEsperaSplashMs have passed since the
 // start, then closes it and shows the main window, which is returned (owned by
-// the caller). When `archivoDatos` is not empty, that ".dae" file is opened
+// the caller). When `dataFile` is not empty, that ".dae" file is opened
 // into the data window once the main window is up.
-frmMain* Arrancar(const QString& archivoDatos = {});
+frmMain* Arrancar(const QString& dataFile = {});
 
 }  // namespace Principal
+
+}  // namespace sorvan::gui

@@ -6,9 +6,12 @@
 
 class QMdiArea;
 class QWidget;
-namespace sorvan {
-struct SesionKriging;
+namespace sorvan::core {
+struct KrigingSession;
 }
+
+namespace sorvan::gui {
+using namespace sorvan::core;
 
 class AppShell {
 public:
@@ -19,7 +22,7 @@ public:
   // Shows `text` in the status bar at once (the caller may block next).
   virtual void ShowStatus(const QString& text) = 0;
   // The data set, the kriging options and the surfaces of the last run.
-  virtual sorvan::SesionKriging& Session() = 0;
+  virtual sorvan::core::KrigingSession& Session() = 0;
   // The area holding the child windows.
   virtual QMdiArea* DocumentArea() = 0;
   // Opens a semivariogram chart on the ".sv" file `file`; a failure is told
@@ -42,3 +45,5 @@ AppShell* AppShellOf(const QWidget* widget);
 
 // ShowStatus on the shell of `widget`, when it has one.
 void ShowStatusOf(const QWidget* widget, const QString& text);
+
+}  // namespace sorvan::gui

@@ -16,6 +16,8 @@
 
 #include "gui/resources_init.h"
 
+namespace sorvan::gui {
+
 frmAbout::frmAbout(QWidget* parent) : QDialog(parent) {
   Principal::IniciarRecursos();
   setObjectName(QStringLiteral("frmAbout"));
@@ -36,9 +38,9 @@ frmAbout::frmAbout(QWidget* parent) : QDialog(parent) {
       this);
   descripcion->setWordWrap(true);
 
-  auto* linea = new QFrame(this);
-  linea->setFrameShape(QFrame::HLine);
-  linea->setFrameShadow(QFrame::Sunken);
+  auto* line = new QFrame(this);
+  line->setFrameShape(QFrame::HLine);
+  line->setFrameShadow(QFrame::Sunken);
 
   auto* creditos = new QLabel(
       QStringLiteral("Deriva por el método iterativo de Neuman y Jacobson.\n"
@@ -70,19 +72,19 @@ frmAbout::frmAbout(QWidget* parent) : QDialog(parent) {
   pie->addWidget(creditos, 1);
   pie->addLayout(botones);
 
-  auto* rejilla = new QGridLayout(this);
-  rejilla->addWidget(icono, 0, 0);
-  rejilla->addLayout(textos, 0, 1);
-  rejilla->addWidget(linea, 1, 0, 1, 2);
-  rejilla->addLayout(pie, 2, 0, 1, 2);
-  rejilla->setColumnStretch(1, 1);
-  rejilla->setSizeConstraint(QLayout::SetFixedSize);
+  auto* grid = new QGridLayout(this);
+  grid->addWidget(icono, 0, 0);
+  grid->addLayout(textos, 0, 1);
+  grid->addWidget(line, 1, 0, 1, 2);
+  grid->addLayout(pie, 2, 0, 1, 2);
+  grid->setColumnStretch(1, 1);
+  grid->setSizeConstraint(QLayout::SetFixedSize);
   descripcion->setFixedWidth(360);
 }
 
 QString frmAbout::InformacionSistema() {
-  QStringList lineas;
-  lineas << QStringLiteral("Sistema operativo: %1").arg(QSysInfo::prettyProductName())
+  QStringList lines;
+  lines << QStringLiteral("Sistema operativo: %1").arg(QSysInfo::prettyProductName())
          << QStringLiteral("Núcleo: %1 %2").arg(QSysInfo::kernelType(), QSysInfo::kernelVersion())
          << QStringLiteral("Arquitectura: %1").arg(QSysInfo::currentCpuArchitecture())
          << QStringLiteral("Procesadores: %1").arg(QThread::idealThreadCount())
@@ -90,13 +92,15 @@ QString frmAbout::InformacionSistema() {
          << QStringLiteral("Qt: %1").arg(QString::fromLatin1(qVersion()))
          << QStringLiteral("Plataforma gráfica: %1").arg(QGuiApplication::platformName());
   if (QScreen* p = QGuiApplication::primaryScreen())
-    lineas << QStringLiteral("Pantalla: %1 x %2 píxeles, %3 ppp")
+    lines << QStringLiteral("Pantalla: %1 x %2 píxeles, %3 ppp")
                   .arg(p->size().width())
                   .arg(p->size().height())
                   .arg(qRound(p->logicalDotsPerInch()));
-  return lineas.join(QLatin1Char('\n'));
+  return lines.join(QLatin1Char('\n'));
 }
 
 void frmAbout::CoInfoSistema_Click() {
   QMessageBox::information(this, QStringLiteral("Información del sistema"), InformacionSistema());
 }
+
+}  // namespace sorvan::gui

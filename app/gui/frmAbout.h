@@ -5,6 +5,8 @@
 
 class QPushButton;
 
+namespace sorvan::gui {
+
 class frmAbout : public QDialog {
   Q_OBJECT
 public:
@@ -22,3 +24,5 @@ private:
   QPushButton* CoAceptar_ = nullptr;
   QPushButton* CoInfoSistema_ = nullptr;
 };
+
+}  // namespace sorvan::gui

@@ -14,6 +14,8 @@
 
 #include "gui/resources_init.h"
 
+namespace sorvan::gui {
+
 namespace {
 
 const QString kRaiz = QStringLiteral("qrc:/sorvan/manual/");
@@ -24,8 +26,8 @@ QString Html(const QString& pagina) {
 }
 
 // Lower case without accents, so that "vídeo" is found by "video".
-QString Normaliza(const QString& texto) {
-  QString t = texto.normalized(QString::NormalizationForm_D).toLower();
+QString Normaliza(const QString& text) {
+  QString t = text.normalized(QString::NormalizationForm_D).toLower();
   t.remove(QRegularExpression(QStringLiteral("\\p{Mn}")));
   return t;
 }
@@ -88,8 +90,8 @@ QStringList frmAyuda::Paginas() {
 }
 
 QString frmAyuda::TituloPagina(const QString& pagina) {
-  static const QRegularExpression titulo(QStringLiteral("<title>([^<]*)</title>"));
-  const QRegularExpressionMatch m = titulo.match(Html(pagina));
+  static const QRegularExpression title(QStringLiteral("<title>([^<]*)</title>"));
+  const QRegularExpressionMatch m = title.match(Html(pagina));
   return m.hasMatch() ? m.captured(1) : pagina;
 }
 
@@ -114,8 +116,8 @@ void frmAyuda::MostrarPagina(const QString& pagina) {
 }
 
 QString frmAyuda::PaginaActual() const {
-  const QString archivo = Pagina->source().fileName();
-  return archivo.left(archivo.lastIndexOf(QLatin1Char('.')));
+  const QString file = Pagina->source().fileName();
+  return file.left(file.lastIndexOf(QLatin1Char('.')));
 }
 
 void frmAyuda::EmpezarBusqueda() {
@@ -123,11 +125,13 @@ void frmAyuda::EmpezarBusqueda() {
   TxtBuscar->selectAll();
 }
 
-QStringList frmAyuda::Buscar(const QString& texto) {
-  const QString buscado = Normaliza(texto.trimmed());
+QStringList frmAyuda::Buscar(const QString& text) {
+  const QString buscado = Normaliza(text.trimmed());
   QStringList halladas;
   for (const QString& p : Paginas())
     if (buscado.isEmpty() || Normaliza(TextoPagina(p)).contains(buscado)) halladas << p;
   llenarIndice(halladas);
   return halladas;
 }
+
+}  // namespace sorvan::gui

@@ -10,6 +10,8 @@ class QLineEdit;
 class QListWidget;
 class QTextBrowser;
 
+namespace sorvan::gui {
+
 class frmAyuda : public QWidget {
   Q_OBJECT
 public:
@@ -21,9 +23,9 @@ public:
   void MostrarPagina(const QString& pagina);
   // Puts the keyboard in the search box, its text selected.
   void EmpezarBusqueda();
-  // Lists the pages whose text holds `texto` (ignoring case and accents); an
+  // Lists the pages whose text holds `text` (ignoring case and accents); an
   // empty text lists every page again. Returns the names of the pages listed.
-  QStringList Buscar(const QString& texto);
+  QStringList Buscar(const QString& text);
 
   // The name of the page shown.
   QString PaginaActual() const;
@@ -40,3 +42,5 @@ public:
 private:
   void llenarIndice(const QStringList& paginas);
 };
+
+}  // namespace sorvan::gui

@@ -20,16 +20,20 @@
 #include <QItemSelectionModel>
 #include <QPushButton>
 
-#include "core/datos_espaciales.h"
-#include "core/escribe_datos.h"
-#include "core/lector_lista.h"
-#include "core/texto_delimitado.h"
+#include "core/spatial_data.h"
+#include "core/data_writer.h"
+#include "core/list_reader.h"
+#include "core/delimited_text.h"
 #include "gui/app_shell.h"
 #include "gui/frmImportarTexto.h"
 #include "platform/cFileDlg.h"
 #include "platform/data_grid.h"
-#include "platform/gis/capa_puntos.h"
+#include "platform/gis/point_layer.h"
 #include "platform/tarea_con_progreso.h"
+
+namespace sorvan::gui {
+using namespace sorvan::core;
+using namespace sorvan::platform;
 
 namespace {
 
@@ -37,8 +41,8 @@ const QString kTitulo = QStringLiteral("Sorvan");
 
 }  // namespace
 
-frmDatos::frmDatos(sorvan::DatosEspaciales& datos, QWidget* parent)
-    : QWidget(parent), datos_(datos) {
+frmDatos::frmDatos(sorvan::core::SpatialData& data, QWidget* parent)
+    : QWidget(parent), datos_(data) {
   setObjectName(QStringLiteral("frmDatos"));
   setAttribute(Qt::WA_DeleteOnClose, false);  // one data window, reused for every file
   MSFGrid_ = new DataGrid(this);
@@ -63,8 +67,8 @@ frmDatos::frmDatos(sorvan::DatosEspaciales& datos, QWidget* parent)
   connect(MSFGrid_, &DataGrid::FocoRecibido, this, [this] {
     if (TxtEdit_->isVisible()) confirmarEdicion(MSFGrid_->Row(), MSFGrid_->Col());
   });
-  connect(MSFGrid_, &DataGrid::SaleDeCelda, this, [this](int fila, int col) {
-    if (TxtEdit_->isVisible()) confirmarEdicion(fila, col);
+  connect(MSFGrid_, &DataGrid::SaleDeCelda, this, [this](int row, int col) {
+    if (TxtEdit_->isVisible()) confirmarEdicion(row, col);
   });
   // Scrolling would leave the editor over the wrong cell: commit first.
   auto alDesplazar = [this] {
@@ -74,50 +78,50 @@ frmDatos::frmDatos(sorvan::DatosEspaciales& datos, QWidget* parent)
   connect(MSFGrid_->verticalScrollBar(), &QScrollBar::valueChanged, this, alDesplazar);
 }
 
-QString frmDatos::TextoValor(double valor) {
+QString frmDatos::TextoValor(double value) {
   // A missing value is an empty cell; the rest show up to the digits a double
   // needs to come back unchanged from its text.
-  if (std::isnan(valor)) return QString();
-  return QString::number(valor, 'g', 15);
+  if (std::isnan(value)) return QString();
+  return QString::number(value, 'g', 15);
 }
 
 bool frmDatos::IniData(const QString& path) {
-  sorvan::DatosEspaciales leidos;
+  sorvan::core::SpatialData leidos;
   const std::string ruta = QFile::encodeName(path).toStdString();
-  sorvan::Resultado r;
-  sorvan::FormatoTexto formato;
+  sorvan::core::Result r;
+  sorvan::core::TextFormat format;
   QWidget* dueno = parentWidget() ? parentWidget() : this;
   // Reading runs off the window's thread; "Cancelar" (or a failure) leaves
   // the data set and the grid as they were.
   const TareaConProgreso tarea{dueno, QStringLiteral("Cargando los datos de \"%1\"...").arg(QFileInfo(path).fileName())};
-  if (sorvan::EsTextoDelimitado(ruta)) {
+  if (sorvan::core::IsDelimitedText(ruta)) {
     // Separator and decimal mark shown for the user to confirm or correct.
     std::string bytes;
-    if (!tarea.Ejecuta([&](const sorvan::AvisoProgreso&) { r = sorvan::LeeArchivoEntero(ruta, bytes); })) return false;
+    if (!tarea.Ejecuta([&](const sorvan::core::AvisoProgreso&) { r = sorvan::core::ReadWholeFile(ruta, bytes); })) return false;
     if (r) {
       frmImportarTexto dialogo(path, bytes, dueno);
       if (dialogo.exec() != QDialog::Accepted) return false;
-      sorvan::OpcionesLectura op;
-      dialogo.ValorAusente(op.valorAusente);
-      formato = dialogo.Formato();
-      if (!tarea.Ejecuta([&](const sorvan::AvisoProgreso& aviso) {
-            op.progreso = aviso;
-            r = sorvan::LeeTextoDelimitado(bytes, ruta, formato, leidos, op);
+      sorvan::core::ReadOptions op;
+      dialogo.ValorAusente(op.missingValue);
+      format = dialogo.Formato();
+      if (!tarea.Ejecuta([&](const sorvan::core::AvisoProgreso& warning) {
+            op.progreso = warning;
+            r = sorvan::core::ReadDelimitedText(bytes, ruta, format, leidos, op);
           }))
         return false;
     }
-  } else if (sorvan::EsCapaGis(ruta)) {
-    if (!tarea.Ejecuta([&](const sorvan::AvisoProgreso& aviso) {
-          sorvan::OpcionesLectura op;
-          op.progreso = aviso;
-          r = sorvan::LeeCapaPuntos(ruta, leidos, op);
+  } else if (sorvan::platform::IsGisLayer(ruta)) {
+    if (!tarea.Ejecuta([&](const sorvan::core::AvisoProgreso& warning) {
+          sorvan::core::ReadOptions op;
+          op.progreso = warning;
+          r = sorvan::platform::ReadPointLayer(ruta, leidos, op);
         }))
       return false;
   } else {
-    if (!tarea.Ejecuta([&](const sorvan::AvisoProgreso& aviso) {
-          sorvan::OpcionesLectura op;
-          op.progreso = aviso;
-          r = sorvan::LeeDatos(ruta, leidos, op);
+    if (!tarea.Ejecuta([&](const sorvan::core::AvisoProgreso& warning) {
+          sorvan::core::ReadOptions op;
+          op.progreso = warning;
+          r = sorvan::core::ReadData(ruta, leidos, op);
         }))
       return false;
   }
@@ -125,16 +129,16 @@ bool frmDatos::IniData(const QString& path) {
     // What was loaded before stays, in memory and on screen.
     QMessageBox::warning(parentWidget() ? parentWidget() : this, kTitulo,
                          QStringLiteral("No se pudo cargar el archivo de datos \"%1\".\n%2")
-                             .arg(QDir::toNativeSeparators(path), QString::fromStdString(r.mensaje)));
+                             .arg(QDir::toNativeSeparators(path), QString::fromStdString(r.message)));
     return false;
   }
-  if (!r.mensaje.empty())
-    QMessageBox::warning(parentWidget() ? parentWidget() : this, kTitulo, QString::fromStdString(r.mensaje),
+  if (!r.message.empty())
+    QMessageBox::warning(parentWidget() ? parentWidget() : this, kTitulo, QString::fromStdString(r.message),
                          QMessageBox::Ok);
   datos_ = std::move(leidos);
-  formato_ = formato;
+  formato_ = format;
   // A GIS layer is saved under a new name (as ".dae" or text).
-  ruta_ = sorvan::EsCapaGis(ruta) ? QString() : QFileInfo(path).absoluteFilePath();
+  path_ = sorvan::platform::IsGisLayer(ruta) ? QString() : QFileInfo(path).absoluteFilePath();
   pila_.clear();
   guardadoEn_ = 0;
   marcaModificado(false);
@@ -142,19 +146,19 @@ bool frmDatos::IniData(const QString& path) {
   return true;
 }
 
-void frmDatos::Nuevo(const QStringList& nombres, int filas) {
-  sorvan::DatosEspaciales d;
-  d.titulo = sorvan::AjustaAncho("Sin título", sorvan::kAnchoTexto);
-  d.nvar = int(nombres.size());
-  d.N = filas;
-  for (const QString& n : nombres) {
-    d.nombres.push_back(sorvan::AjustaAncho(n.trimmed().toStdString(), sorvan::kAnchoNombre));
-    d.descripciones.push_back(sorvan::AjustaAncho(n.trimmed().toStdString(), sorvan::kAnchoTexto));
-    d.numeros.push_back(0.0f);
+void frmDatos::Nuevo(const QStringList& names, int rows) {
+  sorvan::core::SpatialData d;
+  d.title = sorvan::core::FitWidth("Sin título", sorvan::core::kTextWidth);
+  d.nvar = int(names.size());
+  d.N = rows;
+  for (const QString& n : names) {
+    d.names.push_back(sorvan::core::FitWidth(n.trimmed().toStdString(), sorvan::core::kNameWidth));
+    d.descriptions.push_back(sorvan::core::FitWidth(n.trimmed().toStdString(), sorvan::core::kTextWidth));
+    d.numbers.push_back(0.0f);
   }
-  d.llenaDesdeFilas(std::vector<double>(size_t(filas) * size_t(d.nvar), std::nan("")));
+  d.fillFromRows(std::vector<double>(size_t(rows) * size_t(d.nvar), std::nan("")));
   datos_ = std::move(d);
-  ruta_.clear();
+  path_.clear();
   formato_ = {};
   pila_.clear();
   guardadoEn_ = 0;
@@ -165,40 +169,40 @@ void frmDatos::Nuevo(const QStringList& nombres, int filas) {
 void frmDatos::marcaModificado(bool si) {
   modificado_ = si;
   // The caption shows the file (or "Sin título") and a mark for unsaved changes.
-  const QString nombre = ruta_.isEmpty() ? QStringLiteral("Sin título") : QDir::toNativeSeparators(ruta_);
+  const QString nombre = path_.isEmpty() ? QStringLiteral("Sin título") : QDir::toNativeSeparators(path_);
   setWindowTitle(nombre + (si ? QStringLiteral(" *") : QString()));
   emit EstadoCambiado();
 }
 
 bool frmDatos::GuardarEn(const QString& ruta) {
   const std::string r8 = QFile::encodeName(ruta).toStdString();
-  sorvan::Resultado r;
+  sorvan::core::Result r;
   // Text saved as it was read (separator and decimal mark), ".tsv" with tabs.
-  sorvan::FormatoTexto f = formato_;
-  if (ruta.endsWith(QStringLiteral(".tsv"), Qt::CaseInsensitive)) f.separador = '\t';
+  sorvan::core::TextFormat f = formato_;
+  if (ruta.endsWith(QStringLiteral(".tsv"), Qt::CaseInsensitive)) f.separator = '\t';
   // Written off the window's thread; a cancelled save leaves the file as it
   // was (one that was already whole when "Cancelar" came counts as saved).
   const TareaConProgreso tarea{parentWidget() ? parentWidget() : this,
                                QStringLiteral("Guardando los datos en \"%1\"...").arg(QFileInfo(ruta).fileName())};
-  const bool seguido = tarea.Ejecuta([&](const sorvan::AvisoProgreso& aviso) {
-    r = sorvan::EsTextoDelimitado(r8) ? sorvan::EscribeTextoDelimitado(r8, datos_, f, aviso)
-                                      : sorvan::EscribeDae(r8, datos_, aviso);
+  const bool seguido = tarea.Ejecuta([&](const sorvan::core::AvisoProgreso& warning) {
+    r = sorvan::core::IsDelimitedText(r8) ? sorvan::core::WriteDelimitedText(r8, datos_, f, warning)
+                                      : sorvan::core::WriteDae(r8, datos_, warning);
   });
   if (!seguido && !r) return false;
   if (!r) {
     QMessageBox::critical(parentWidget() ? parentWidget() : this, kTitulo,
-                          QStringLiteral("No se han guardado los datos.\n%1").arg(QString::fromStdString(r.mensaje)));
+                          QStringLiteral("No se han guardado los datos.\n%1").arg(QString::fromStdString(r.message)));
     return false;
   }
-  ruta_ = QFileInfo(ruta).absoluteFilePath();
+  path_ = QFileInfo(ruta).absoluteFilePath();
   guardadoEn_ = int(pila_.size());
   marcaModificado(false);
   return true;
 }
 
 bool frmDatos::Guardar() {
-  if (ruta_.isEmpty()) return GuardarComo();
-  return GuardarEn(ruta_);
+  if (path_.isEmpty()) return GuardarComo();
+  return GuardarEn(path_);
 }
 
 bool frmDatos::GuardarComo() {
@@ -206,18 +210,18 @@ bool frmDatos::GuardarComo() {
   dlg.OwnerHwnd = parentWidget() ? parentWidget() : this;
   dlg.Filter = QStringLiteral("Archivos de datos espaciales (*.dae)|*.dae|Texto separado por comas (*.csv)|*.csv|"
                               "Texto separado por tabuladores (*.tsv)|*.tsv");
-  const bool texto = sorvan::EsTextoDelimitado(QFile::encodeName(ruta_).toStdString());
-  dlg.FilterIndex = texto ? 2 : 1;
-  dlg.DefaultExt = texto ? QStringLiteral("csv") : QStringLiteral("dae");
-  dlg.InitDirectory = ruta_.isEmpty() ? QDir::currentPath() : QFileInfo(ruta_).absolutePath();
-  QString archivo = ruta_.isEmpty() ? QString() : QFileInfo(ruta_).fileName();
-  if (!dlg.VBGetSaveFileName(archivo)) return false;
-  return GuardarEn(archivo);
+  const bool text = sorvan::core::IsDelimitedText(QFile::encodeName(path_).toStdString());
+  dlg.FilterIndex = text ? 2 : 1;
+  dlg.DefaultExt = text ? QStringLiteral("csv") : QStringLiteral("dae");
+  dlg.InitDirectory = path_.isEmpty() ? QDir::currentPath() : QFileInfo(path_).absolutePath();
+  QString file = path_.isEmpty() ? QString() : QFileInfo(path_).fileName();
+  if (!dlg.VBGetSaveFileName(file)) return false;
+  return GuardarEn(file);
 }
 
 bool frmDatos::PreguntarGuardar() {
   if (!modificado_) return true;
-  const QString nombre = ruta_.isEmpty() ? QStringLiteral("Sin título") : QFileInfo(ruta_).fileName();
+  const QString nombre = path_.isEmpty() ? QStringLiteral("Sin título") : QFileInfo(path_).fileName();
   QMessageBox caja(QMessageBox::Warning, kTitulo,
                    QStringLiteral("¿Guardar los cambios en los datos \"%1\"?").arg(nombre),
                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
@@ -235,19 +239,19 @@ bool frmDatos::PreguntarGuardar() {
   return true;
 }
 
-void frmDatos::ponValor(int fila, int col, double valor) {
-  datos_.matriz[size_t(col - 1) * size_t(datos_.N) + size_t(fila - 1)] = valor;
+void frmDatos::ponValor(int row, int col, double value) {
+  datos_.matrix[size_t(col - 1) * size_t(datos_.N) + size_t(row - 1)] = value;
   // The old value may have been the column's extreme: take them afresh.
-  datos_.recalculaExtremos(col);
-  MSFGrid_->SetTextMatrix(fila, col, TextoValor(valor));
-  emit DatoEditado(fila, col);
+  datos_.recomputeExtremes(col);
+  MSFGrid_->SetTextMatrix(row, col, TextoValor(value));
+  emit DatoEditado(row, col);
 }
 
-void frmDatos::registra(std::vector<Cambio> paso) {
-  if (paso.empty()) return;
+void frmDatos::registra(std::vector<Cambio> step) {
+  if (step.empty()) return;
   // A step taken after undoing back past the saved state never returns to it.
   if (int(pila_.size()) < guardadoEn_) guardadoEn_ = -1;
-  pila_.push_back(std::move(paso));
+  pila_.push_back(std::move(step));
   if (int(pila_.size()) > kMaxDeshacer) {
     pila_.erase(pila_.begin());
     --guardadoEn_;
@@ -263,16 +267,16 @@ void frmDatos::Deshacer() {
     return;
   }
   if (pila_.empty()) return;
-  std::vector<Cambio> paso = std::move(pila_.back());
+  std::vector<Cambio> step = std::move(pila_.back());
   pila_.pop_back();
-  for (auto c = paso.rbegin(); c != paso.rend(); ++c) ponValor(c->fila, c->col, c->antes);
-  MSFGrid_->SetCurrentCell(paso.front().fila, paso.front().col);
+  for (auto c = step.rbegin(); c != step.rend(); ++c) ponValor(c->row, c->col, c->antes);
+  MSFGrid_->SetCurrentCell(step.front().row, step.front().col);
   // Undone back to what was saved (or read): nothing to save.
   marcaModificado(int(pila_.size()) != guardadoEn_);
 }
 
 bool frmDatos::bloqueSeleccionado(int& fila1, int& col1, int& fila2, int& col2) const {
-  if (datos_.vacio() || MSFGrid_->Row() < 1 || MSFGrid_->Col() < 1) return false;
+  if (datos_.empty() || MSFGrid_->Row() < 1 || MSFGrid_->Col() < 1) return false;
   fila1 = fila2 = MSFGrid_->Row();
   col1 = col2 = MSFGrid_->Col();
   const QModelIndexList sel = MSFGrid_->selectionModel() ? MSFGrid_->selectionModel()->selectedIndexes()
@@ -296,7 +300,7 @@ QString frmDatos::TextoBloque(int fila1, int col1, int fila2, int col2) const {
   QString t;
   for (int i = fila1; i <= fila2; ++i) {
     for (int k = col1; k <= col2; ++k) {
-      t += QString::fromStdString(sorvan::TextoNumero(datos_.valor(i, k)));
+      t += QString::fromStdString(sorvan::core::NumberText(datos_.value(i, k)));
       if (k < col2) t += QLatin1Char('\t');
     }
     t += QLatin1Char('\n');
@@ -322,13 +326,13 @@ void frmDatos::Cortar() {
   if (!bloqueSeleccionado(f1, c1, f2, c2)) return;
   QGuiApplication::clipboard()->setText(TextoBloque(f1, c1, f2, c2));
   // The cut cells become missing values, as one step.
-  std::vector<Cambio> paso;
+  std::vector<Cambio> step;
   for (int i = f1; i <= f2; ++i)
     for (int k = c1; k <= c2; ++k) {
-      paso.push_back({i, k, datos_.valor(i, k)});
+      step.push_back({i, k, datos_.value(i, k)});
       ponValor(i, k, std::nan(""));
     }
-  registra(std::move(paso));
+  registra(std::move(step));
 }
 
 void frmDatos::Pegar() {
@@ -340,29 +344,29 @@ void frmDatos::Pegar() {
   PegarTexto(QGuiApplication::clipboard()->text(), MSFGrid_->Row(), MSFGrid_->Col());
 }
 
-bool frmDatos::PegarTexto(const QString& texto, int fila, int col) {
-  QStringList lineas = texto.split(QLatin1Char('\n'));
-  if (!lineas.isEmpty() && lineas.back().isEmpty()) lineas.pop_back();  // the final line break
+bool frmDatos::PegarTexto(const QString& text, int row, int col) {
+  QStringList lines = text.split(QLatin1Char('\n'));
+  if (!lines.isEmpty() && lines.back().isEmpty()) lines.pop_back();  // the final line break
   // Every cell is checked before any value changes.
   struct Valor {
-    int fila, col;
+    int row, col;
     double v;
   };
-  std::vector<Valor> valores;
+  std::vector<Valor> values;
   bool recortado = false;
-  for (int i = 0; i < lineas.size(); ++i) {
-    QString linea = lineas[i];
-    if (linea.endsWith(QLatin1Char('\r'))) linea.chop(1);
-    const QStringList celdas = linea.split(QLatin1Char('\t'));
+  for (int i = 0; i < lines.size(); ++i) {
+    QString line = lines[i];
+    if (line.endsWith(QLatin1Char('\r'))) line.chop(1);
+    const QStringList celdas = line.split(QLatin1Char('\t'));
     for (int k = 0; k < celdas.size(); ++k) {
-      const int f = fila + i, c = col + k;
+      const int f = row + i, c = col + k;
       if (f > datos_.N || c > datos_.nvar) {
         recortado = true;
         continue;
       }
       const QString t = celdas[k].trimmed();
       double v = std::nan("");
-      if (!t.isEmpty() && !sorvan::EsTextoAusente(t.toStdString())) {
+      if (!t.isEmpty() && !sorvan::core::IsMissingText(t.toStdString())) {
         bool ok = false;
         v = t.toDouble(&ok);
         // A spreadsheet in Spanish copies "3,5".
@@ -372,19 +376,19 @@ bool frmDatos::PegarTexto(const QString& texto, int fila, int col) {
                                QStringLiteral("No se ha pegado nada: \"%1\" no es un valor numérico válido "
                                               "(fila %2, variable %3).")
                                    .arg(t.left(40), QString::number(f),
-                                        QString::fromStdString(datos_.nombreSinBlancos(c))));
+                                        QString::fromStdString(datos_.nameWithoutBlanks(c))));
           return false;
         }
       }
-      valores.push_back({f, c, v});
+      values.push_back({f, c, v});
     }
   }
-  std::vector<Cambio> paso;
-  for (const Valor& v : valores) {
-    paso.push_back({v.fila, v.col, datos_.valor(v.fila, v.col)});
-    ponValor(v.fila, v.col, v.v);
+  std::vector<Cambio> step;
+  for (const Valor& v : values) {
+    step.push_back({v.row, v.col, datos_.value(v.row, v.col)});
+    ponValor(v.row, v.col, v.v);
   }
-  registra(std::move(paso));
+  registra(std::move(step));
   if (recortado)
     QMessageBox::information(parentWidget() ? parentWidget() : this, kTitulo,
                              QStringLiteral("Parte del bloque pegado quedaba fuera de la tabla y no se ha pegado."));
@@ -398,15 +402,15 @@ void frmDatos::llenarRejilla() {
   MSFGrid_->SetCols(datos_.nvar + 1);
   MSFGrid_->SetRows(datos_.N + 1);
   for (int k = 1; k <= datos_.nvar; ++k)
-    MSFGrid_->SetTextMatrix(0, k, QString::fromStdString(datos_.nombreSinBlancos(k)));
+    MSFGrid_->SetTextMatrix(0, k, QString::fromStdString(datos_.nameWithoutBlanks(k)));
   MSFGrid_->NumerarFilas();
   // The cells show the data set itself, formatted when drawn; whoever changes
   // the data set's size must refill the grid, and until then cells beyond it
   // show nothing.
-  MSFGrid_->SetTextos([this](int fila, int col) {
-    return fila <= datos_.N && col <= datos_.nvar ? TextoValor(datos_.valor(fila, col)) : QString();
+  MSFGrid_->SetTextos([this](int row, int col) {
+    return row <= datos_.N && col <= datos_.nvar ? TextoValor(datos_.value(row, col)) : QString();
   });
-  MSFGrid_->AlinearDerecha();
+  MSFGrid_->AlignTextRight();
   // The row-number column is half a data column wide, but never narrower than
   // its widest number.
   const int mitad = static_cast<int>(std::nearbyint(MSFGrid_->horizontalHeader()->defaultSectionSize() / 2.0));
@@ -434,44 +438,44 @@ void frmDatos::closeEvent(QCloseEvent* event) {
   QWidget::closeEvent(event);
 }
 
-void frmDatos::MSFGrid_KeyPress(int codigo) {
+void frmDatos::MSFGrid_KeyPress(int code) {
   if (MSFGrid_->Row() < 1 || MSFGrid_->Col() < 1) return;
-  if (codigo > 32 || codigo < 0) {
+  if (code > 32 || code < 0) {
     // A character replaces the cell's text.
-    TxtEdit_->setText(QString(QChar(codigo)));
+    TxtEdit_->setText(QString(QChar(code)));
   } else {
     // Blank, Enter, Escape, Backspace...: edit the text already there.
     TxtEdit_->setText(MSFGrid_->TextMatrix(MSFGrid_->Row(), MSFGrid_->Col()));
   }
   TxtEdit_->setCursorPosition(TxtEdit_->text().size());
-  TxtEdit_->setGeometry(MSFGrid_->RectCelda());
+  TxtEdit_->setGeometry(MSFGrid_->CellRect());
   TxtEdit_->show();
   TxtEdit_->setFocus();
 }
 
-void frmDatos::confirmarEdicion(int fila, int col) {
+void frmDatos::confirmarEdicion(int row, int col) {
   TxtEdit_->hide();
-  if (fila < 1 || col < 1 || fila > datos_.N || col > datos_.nvar) return;
-  const QString texto = TxtEdit_->text().trimmed();
+  if (row < 1 || col < 1 || row > datos_.N || col > datos_.nvar) return;
+  const QString text = TxtEdit_->text().trimmed();
   bool ok = false;
   // An emptied cell, or "NA", makes the value missing.
-  const bool ausente = texto.isEmpty() || sorvan::EsTextoAusente(texto.toStdString());
-  const double x = ausente ? std::numeric_limits<double>::quiet_NaN() : texto.toDouble(&ok);
+  const bool ausente = text.isEmpty() || sorvan::core::IsMissingText(text.toStdString());
+  const double x = ausente ? std::numeric_limits<double>::quiet_NaN() : text.toDouble(&ok);
   if (!ausente && (!ok || !std::isfinite(x) || std::fabs(x) > std::numeric_limits<float>::max())) {
     // The cell and the data keep their value; the message waits until the
     // focus change that brought us here is over.
-    const QString aviso =
+    const QString warning =
         QStringLiteral("\"%1\" no es un valor numérico válido (fila %2, variable %3).\n"
                        "El dato conserva su valor anterior.")
-            .arg(texto, QString::number(fila), QString::fromStdString(datos_.nombreSinBlancos(col)));
+            .arg(text, QString::number(row), QString::fromStdString(datos_.nameWithoutBlanks(col)));
     QMetaObject::invokeMethod(
-        this, [this, aviso] { QMessageBox::warning(this, kTitulo, aviso); }, Qt::QueuedConnection);
+        this, [this, warning] { QMessageBox::warning(this, kTitulo, warning); }, Qt::QueuedConnection);
     return;
   }
-  if (std::isnan(x) && std::isnan(datos_.valor(fila, col))) return;
-  if (x == datos_.valor(fila, col)) return;  // nothing changed
-  registra({{fila, col, datos_.valor(fila, col)}});
-  ponValor(fila, col, x);
+  if (std::isnan(x) && std::isnan(datos_.value(row, col))) return;
+  if (x == datos_.value(row, col)) return;  // nothing changed
+  registra({{row, col, datos_.value(row, col)}});
+  ponValor(row, col, x);
 }
 
 void frmDatos::devolverFoco() {
@@ -506,3 +510,5 @@ bool frmDatos::eventFilter(QObject* watched, QEvent* event) {
       return QWidget::eventFilter(watched, event);
   }
 }
+
+}  // namespace sorvan::gui

@@ -9,19 +9,23 @@
 #include <QWidget>
 #include <vector>
 
-#include "core/texto_delimitado.h"
+#include "core/delimited_text.h"
 
-class DataGrid;
+namespace sorvan::platform { class DataGrid; }
 class QLineEdit;
-namespace sorvan {
-struct DatosEspaciales;
+namespace sorvan::core {
+struct SpatialData;
 }
+
+namespace sorvan::gui {
+using namespace sorvan::core;
+using namespace sorvan::platform;
 
 class frmDatos : public QWidget {
   Q_OBJECT
 public:
-  // `datos` is the program's data set, which this window fills and edits.
-  explicit frmDatos(sorvan::DatosEspaciales& datos, QWidget* parent = nullptr);
+  // `data` is the program's data set, which this window fills and edits.
+  explicit frmDatos(sorvan::core::SpatialData& data, QWidget* parent = nullptr);
 
   // Steps of "Deshacer" kept.
   static constexpr int kMaxDeshacer = 1000;
@@ -34,13 +38,13 @@ public:
   // Missing values show as empty cells.
   bool IniData(const QString& path);
 
-  // An empty data set of `filas` rows (every value missing) with these
+  // An empty data set of `rows` rows (every value missing) with these
   // column names, to be typed into the grid.
-  void Nuevo(const QStringList& nombres, int filas);
+  void Nuevo(const QStringList& names, int rows);
 
   // The file the data set is saved to ("" for a new one), and whether it has
   // changes not saved.
-  QString Ruta() const { return ruta_; }
+  QString Ruta() const { return path_; }
   bool Modificado() const { return modificado_; }
   // Saves to Ruta() (asking for a name when there is none or it is a GIS
   // layer); false if it was not saved (cancelled or failed, after a message).
@@ -62,9 +66,9 @@ public:
   // The block as text: rows on lines, cells separated by tabs, missing
   // values empty, numbers with the digits that give the same value back.
   QString TextoBloque(int fila1, int col1, int fila2, int col2) const;
-  // Puts the tab-separated `texto` at (fila, col) as one undo step; false
+  // Puts the tab-separated `text` at (fila, col) as one undo step; false
   // (after a message naming the cell) if a cell's text is not a number.
-  bool PegarTexto(const QString& texto, int fila, int col);
+  bool PegarTexto(const QString& text, int row, int col);
 
   // The grid and the in-cell editor, for the main window and the tests.
   DataGrid* MSFGrid() const { return MSFGrid_; }
@@ -72,11 +76,11 @@ public:
 
   // The text of a value as the grid shows it (general format, up to fifteen
   // significant digits; empty for a missing value).
-  static QString TextoValor(double valor);
+  static QString TextoValor(double value);
 
 signals:
-  // A committed edit changed the value of row `fila` of variable `col` (1-based).
-  void DatoEditado(int fila, int col);
+  // A committed edit changed the value of row `row` of variable `col` (1-based).
+  void DatoEditado(int row, int col);
   // The unsaved-changes state, the undo stack or the file name changed.
   void EstadoCambiado();
 
@@ -87,31 +91,33 @@ protected:
 
 private:
   struct Cambio {
-    int fila, col;
+    int row, col;
     double antes;
   };
   void llenarRejilla();
   // Sets one value (grid, extremes, signal), not recorded for undo.
-  void ponValor(int fila, int col, double valor);
+  void ponValor(int row, int col, double value);
   // Records a step for "Deshacer" and marks the data set as changed.
-  void registra(std::vector<Cambio> paso);
+  void registra(std::vector<Cambio> step);
   void marcaModificado(bool si);
   // The selected block (or the current cell), 1-based; false without cells.
   bool bloqueSeleccionado(int& fila1, int& col1, int& fila2, int& col2) const;
-  // Opens the editor over the current cell; `codigo` is the character typed
+  // Opens the editor over the current cell; `code` is the character typed
   // (32, a blank, for a double-click).
-  void MSFGrid_KeyPress(int codigo);
+  void MSFGrid_KeyPress(int code);
   // Puts the editor's text into cell (fila, col) and hides the editor.
-  void confirmarEdicion(int fila, int col);
+  void confirmarEdicion(int row, int col);
   // Gives the focus back to the grid, committing a visible editor first.
   void devolverFoco();
 
-  sorvan::DatosEspaciales& datos_;
-  QString ruta_;
+  sorvan::core::SpatialData& datos_;
+  QString path_;
   bool modificado_ = false;
-  sorvan::FormatoTexto formato_;  // of the delimited text read, for saving it back alike
+  sorvan::core::TextFormat formato_;  // of the delimited text read, for saving it back alike
   std::vector<std::vector<Cambio>> pila_;
   int guardadoEn_ = 0;  // undo steps at the last save or read (-1: not reachable)
   DataGrid* MSFGrid_ = nullptr;
   QLineEdit* TxtEdit_ = nullptr;
 };
+
+}  // namespace sorvan::gui

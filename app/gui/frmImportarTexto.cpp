@@ -15,25 +15,28 @@
 
 #include "core/number_text.h"
 
+namespace sorvan::gui {
+using namespace sorvan::core;
+
 namespace {
 constexpr size_t kFilasVista = 12;
 const char kSeparadores[] = {',', ';', '\t', ' '};
 const char kDecimales[] = {'.', ','};
 }  // namespace
 
-frmImportarTexto::frmImportarTexto(const QString& ruta, std::string bytes, QWidget* parent)
+frmImportarTexto::frmImportarTexto(const QString& path, std::string bytes, QWidget* parent)
     : QDialog(parent), bytes_(std::move(bytes)) {
   setObjectName(QStringLiteral("frmImportarTexto"));
-  setWindowTitle(QStringLiteral("Importar texto delimitado - %1").arg(QFileInfo(ruta).fileName()));
-  utf8_ = sorvan::ComoUtf8(bytes_, windows1252_);
-  const sorvan::FormatoTexto f = sorvan::DetectaFormato(bytes_);
+  setWindowTitle(QStringLiteral("Importar texto delimitado - %1").arg(QFileInfo(path).fileName()));
+  utf8_ = sorvan::core::AsUtf8(bytes_, windows1252_);
+  const sorvan::core::TextFormat f = sorvan::core::DetectFormat(bytes_);
 
   CboSeparador = new QComboBox(this);
   CboSeparador->setObjectName(QStringLiteral("CboSeparador"));
   CboSeparador->addItems({QStringLiteral("Coma (,)"), QStringLiteral("Punto y coma (;)"), QStringLiteral("Tabulador"),
                           QStringLiteral("Espacios")});
   for (int i = 0; i < 4; ++i)
-    if (kSeparadores[i] == f.separador) CboSeparador->setCurrentIndex(i);
+    if (kSeparadores[i] == f.separator) CboSeparador->setCurrentIndex(i);
   CboDecimal = new QComboBox(this);
   CboDecimal->setObjectName(QStringLiteral("CboDecimal"));
   CboDecimal->addItems({QStringLiteral("Punto (3.14)"), QStringLiteral("Coma (3,14)")});
@@ -76,22 +79,22 @@ frmImportarTexto::frmImportarTexto(const QString& ruta, std::string bytes, QWidg
   actualizaVista();
 }
 
-sorvan::FormatoTexto frmImportarTexto::Formato() const {
-  sorvan::FormatoTexto f;
-  f.separador = kSeparadores[std::max(0, CboSeparador->currentIndex())];
+sorvan::core::TextFormat frmImportarTexto::Formato() const {
+  sorvan::core::TextFormat f;
+  f.separator = kSeparadores[std::max(0, CboSeparador->currentIndex())];
   f.decimal = kDecimales[std::max(0, CboDecimal->currentIndex())];
   f.windows1252 = windows1252_;
   return f;
 }
 
-bool frmImportarTexto::ValorAusente(std::optional<double>& valor) const {
+bool frmImportarTexto::ValorAusente(std::optional<double>& value) const {
   const QString t = TxtAusente->text().trimmed();
-  valor.reset();
+  value.reset();
   if (t.isEmpty()) return true;
   bool ok = false;
   const double v = t.toDouble(&ok);
   if (!ok) return false;
-  valor = v;
+  value = v;
   return true;
 }
 
@@ -106,21 +109,23 @@ void frmImportarTexto::accept() {
 }
 
 void frmImportarTexto::actualizaVista() {
-  const auto filas = sorvan::VistaPrevia(utf8_, Formato(), kFilasVista + 1);
+  const auto rows = sorvan::core::Preview(utf8_, Formato(), kFilasVista + 1);
   TblVista->clear();
-  size_t columnas = 0;
-  for (const auto& f : filas) columnas = std::max(columnas, f.size());
-  TblVista->setColumnCount(int(columnas));
-  TblVista->setRowCount(filas.empty() ? 0 : int(filas.size() - 1));
-  if (filas.empty()) return;
+  size_t columns = 0;
+  for (const auto& f : rows) columns = std::max(columns, f.size());
+  TblVista->setColumnCount(int(columns));
+  TblVista->setRowCount(rows.empty() ? 0 : int(rows.size() - 1));
+  if (rows.empty()) return;
   QStringList cabecera;
-  for (const std::string& c : filas[0]) cabecera << QString::fromStdString(c);
+  for (const std::string& c : rows[0]) cabecera << QString::fromStdString(c);
   TblVista->setHorizontalHeaderLabels(cabecera);
-  for (size_t i = 1; i < filas.size(); ++i)
-    for (size_t k = 0; k < filas[i].size(); ++k) {
-      QString texto = QString::fromStdString(filas[i][k]);
-      if (texto.size() > 40) texto = texto.left(40) + QStringLiteral("...");
-      TblVista->setItem(int(i - 1), int(k), new QTableWidgetItem(texto));
+  for (size_t i = 1; i < rows.size(); ++i)
+    for (size_t k = 0; k < rows[i].size(); ++k) {
+      QString text = QString::fromStdString(rows[i][k]);
+      if (text.size() > 40) text = text.left(40) + QStringLiteral("...");
+      TblVista->setItem(int(i - 1), int(k), new QTableWidgetItem(text));
     }
   TblVista->resizeColumnsToContents();
 }
+
+}  // namespace sorvan::gui

@@ -6,22 +6,25 @@
 #include <optional>
 #include <string>
 
-#include "core/texto_delimitado.h"
+#include "core/delimited_text.h"
 
 class QComboBox;
 class QLabel;
 class QLineEdit;
 class QTableWidget;
 
+namespace sorvan::gui {
+using namespace sorvan::core;
+
 class frmImportarTexto : public QDialog {
   Q_OBJECT
 public:
-  // `bytes` is the whole file; `ruta` is shown in the caption.
-  frmImportarTexto(const QString& ruta, std::string bytes, QWidget* parent = nullptr);
+  // `bytes` is the whole file; `path` is shown in the caption.
+  frmImportarTexto(const QString& path, std::string bytes, QWidget* parent = nullptr);
 
-  sorvan::FormatoTexto Formato() const;
+  sorvan::core::TextFormat Formato() const;
   // The number typed as "missing", if any; false when the text is not a number.
-  bool ValorAusente(std::optional<double>& valor) const;
+  bool ValorAusente(std::optional<double>& value) const;
 
   QComboBox* CboSeparador = nullptr;
   QComboBox* CboDecimal = nullptr;
@@ -38,3 +41,5 @@ private:
   std::string utf8_;
   bool windows1252_ = false;
 };
+
+}  // namespace sorvan::gui

@@ -18,11 +18,11 @@
 #include <QTime>
 #include <QTimer>
 
-#include "core/resumen_datos.h"
-#include "core/sesion_kriging.h"
+#include "core/data_summary.h"
+#include "core/kriging_session.h"
 #include "gui/anim/animation_commands.h"
 #include "gui/charts/chart_windows.h"
-#include "gui/charts/exportar_superficies.h"
+#include "gui/charts/surface_export.h"
 #include "gui/frmAbout.h"
 #include "gui/frmAyuda.h"
 #include "gui/frmDatos.h"
@@ -31,6 +31,10 @@
 #include "gui/validation/validation_commands.h"
 #include "platform/cFileDlg.h"
 #include "platform/settings_store.h"
+
+namespace sorvan::gui {
+using namespace sorvan::core;
+using namespace sorvan::platform;
 
 namespace {
 
@@ -65,13 +69,13 @@ bool PideArchivoAbrir(QWidget* owner, const QString& filtro, QString& archivo) {
   dlg.OwnerHwnd = owner;
   dlg.Filter = filtro;
   dlg.FilterIndex = 1;
-  dlg.InitDirectory = cFileDlg::UltimaCarpeta();
+  dlg.InitDirectory = cFileDlg::LastFolder();
   return dlg.VBGetOpenFileName(archivo);
 }
 
 }  // namespace
 
-frmMain::frmMain(QWidget* parent) : QMainWindow(parent), sesion_(std::make_unique<sorvan::SesionKriging>()) {
+frmMain::frmMain(QWidget* parent) : QMainWindow(parent), sesion_(std::make_unique<sorvan::core::KrigingSession>()) {
   Principal::IniciarRecursos();
   setObjectName(QStringLiteral("frmMain"));
   setWindowTitle(kTitulo);
@@ -134,7 +138,7 @@ void frmMain::createActions() {
   mnuAcercaDe_ = accion(this, QStringLiteral("&Acerca de Sorvan..."));
 
   // Names the tests and the other windows can find the items by.
-  const QList<QPair<QAction*, const char*>> nombres = {
+  const QList<QPair<QAction*, const char*>> names = {
       {mnuNuevo_, "mnuNuevo"}, {mnuDatos_, "mnuDatos"}, {mnuSuperficie_, "mnuSuperficie"},
       {mnuVariograma_, "mnuVariograma"}, {mnuGAnimDatos_, "mnuGAnimDatos"},
       {mnuGAnimSup_, "mnuGAnimSup"}, {mnuGAnimBMP_, "mnuGAnimBMP"}, {mnuCerrar_, "mnuCerrar"},
@@ -146,7 +150,7 @@ void frmMain::createActions() {
       {mnuCascada_, "mnuCascada"}, {mnuMosaicoH_, "mnuMosaicoH"}, {mnuMosaicoV_, "mnuMosaicoV"},
       {mnuOrganizar_, "mnuOrganizar"}, {mnuContenido_, "mnuContenido"},
       {mnuBuscarAyuda_, "mnuBuscarAyuda"}, {mnuAcercaDe_, "mnuAcercaDe"}};
-  for (const auto& [a, nombre] : nombres) a->setObjectName(QString::fromLatin1(nombre));
+  for (const auto& [a, nombre] : names) a->setObjectName(QString::fromLatin1(nombre));
 
   connect(mnuDatos_, &QAction::triggered, this, &frmMain::mnuAbrirDatos);
   // The data set's commands act on the data window.
@@ -250,11 +254,11 @@ void frmMain::createMenus() {
   mnuAyuda_->addSeparator();
   mnuAyuda_->addAction(mnuAcercaDe_);
 
-  const QList<QPair<QMenu*, const char*>> nombres = {
+  const QList<QPair<QMenu*, const char*>> names = {
       {mnuArchivo_, "mnuArchivo"}, {mnuAbrir_, "mnuAbrir"}, {mnuGenerarAnim_, "mnuGenerarAnim"},
       {mnuEdicion_, "mnuEdicion"}, {mnuKriging_, "mnuKriging"}, {mnuVentana_, "mnuVentana"},
       {mnuAyuda_, "mnuAyuda"}};
-  for (const auto& [m, nombre] : nombres) m->setObjectName(QString::fromLatin1(nombre));
+  for (const auto& [m, nombre] : names) m->setObjectName(QString::fromLatin1(nombre));
 }
 
 void frmMain::actualizarMenuVentana() {
@@ -265,13 +269,13 @@ void frmMain::actualizarMenuVentana() {
   mnuVentana_->addAction(mnuOrganizar_);
 
   const QList<QMdiSubWindow*> ventanas = mdi_->subWindowList();
-  bool separador = false;
+  bool separator = false;
   int n = 0;
   for (QMdiSubWindow* v : ventanas) {
     if (!v->isVisible()) continue;  // a closed window kept for reuse
-    if (!separador) {
+    if (!separator) {
       mnuVentana_->addSeparator();
-      separador = true;
+      separator = true;
     }
     ++n;
     // Access keys 1 to 9 for the first nine, as the system's window lists do.
@@ -304,8 +308,8 @@ void frmMain::mosaico(Qt::Orientation orientacion) {
       const int alto = area.height() / n;
       ventanas[i]->setGeometry(0, i * alto, area.width(), i == n - 1 ? area.height() - i * alto : alto);
     } else {
-      const int ancho = area.width() / n;
-      ventanas[i]->setGeometry(i * ancho, 0, i == n - 1 ? area.width() - i * ancho : ancho, area.height());
+      const int width = area.width() / n;
+      ventanas[i]->setGeometry(i * width, 0, i == n - 1 ? area.width() - i * width : width, area.height());
     }
   }
 }
@@ -370,19 +374,19 @@ void frmMain::readSettings() {
   SettingsStore store;
   const double izquierda = store.GetSetting(kSeccion, QStringLiteral("MainLeft"), kIzquierdaDefecto);
   const double arriba = store.GetSetting(kSeccion, QStringLiteral("MainTop"), kArribaDefecto);
-  const double ancho = store.GetSetting(kSeccion, QStringLiteral("MainWidth"), kAnchoDefecto);
+  const double width = store.GetSetting(kSeccion, QStringLiteral("MainWidth"), kAnchoDefecto);
   const double alto = store.GetSetting(kSeccion, QStringLiteral("MainHeight"), kAltoDefecto);
   QScreen* pantalla = QGuiApplication::primaryScreen();
   const double dpiX = pantalla ? pantalla->logicalDotsPerInchX() : 96.0;
   const double dpiY = pantalla ? pantalla->logicalDotsPerInchY() : 96.0;
-  QRect r(TwipsAPixeles(izquierda, dpiX), TwipsAPixeles(arriba, dpiY), TwipsAPixeles(ancho, dpiX),
-          TwipsAPixeles(alto, dpiY));
+  QRect r(TwipsToPixels(izquierda, dpiX), TwipsToPixels(arriba, dpiY), TwipsToPixels(width, dpiX),
+          TwipsToPixels(alto, dpiY));
   // A window too small to use, or stored on a screen that is no longer there,
   // would be lost to the user: fall back to the first-run placement then.
   const bool visible = QGuiApplication::screenAt(r.topLeft() + QPoint(20, 20)) != nullptr;
   if (r.width() < 200 || r.height() < 150 || !visible)
-    r = QRect(TwipsAPixeles(kIzquierdaDefecto, dpiX), TwipsAPixeles(kArribaDefecto, dpiY),
-              TwipsAPixeles(kAnchoDefecto, dpiX), TwipsAPixeles(kAltoDefecto, dpiY));
+    r = QRect(TwipsToPixels(kIzquierdaDefecto, dpiX), TwipsToPixels(kArribaDefecto, dpiY),
+              TwipsToPixels(kAnchoDefecto, dpiX), TwipsToPixels(kAltoDefecto, dpiY));
   move(r.topLeft());
   resize(r.size());
   // A window closed maximised comes back maximised (its normal placement,
@@ -400,10 +404,10 @@ void frmMain::writeSettings() {
   const bool maximizada = isMaximized();
   const QRect r = maximizada ? normalGeometry() : QRect(pos(), size());
   store.SaveSetting(kSeccion, QStringLiteral("MainMaximized"), maximizada ? 1 : 0);
-  store.SaveSetting(kSeccion, QStringLiteral("MainLeft"), PixelesATwips(r.x(), dpiX));
-  store.SaveSetting(kSeccion, QStringLiteral("MainTop"), PixelesATwips(r.y(), dpiY));
-  store.SaveSetting(kSeccion, QStringLiteral("MainWidth"), PixelesATwips(r.width(), dpiX));
-  store.SaveSetting(kSeccion, QStringLiteral("MainHeight"), PixelesATwips(r.height(), dpiY));
+  store.SaveSetting(kSeccion, QStringLiteral("MainLeft"), PixelsToTwips(r.x(), dpiX));
+  store.SaveSetting(kSeccion, QStringLiteral("MainTop"), PixelsToTwips(r.y(), dpiY));
+  store.SaveSetting(kSeccion, QStringLiteral("MainWidth"), PixelsToTwips(r.width(), dpiX));
+  store.SaveSetting(kSeccion, QStringLiteral("MainHeight"), PixelsToTwips(r.height(), dpiY));
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {
@@ -440,7 +444,7 @@ void frmMain::NuevoGraf3D(int kind, const QString& title) {
 
 QMdiArea* frmMain::AreaMDI() { return mdi_; }
 QString frmMain::CarpetaInicio() const { return carpetaInicio_; }
-sorvan::SesionKriging& frmMain::Sesion() { return *sesion_; }
+sorvan::core::KrigingSession& frmMain::Sesion() { return *sesion_; }
 frmDatos* frmMain::Datos() const { return datos_; }
 frmAyuda* frmMain::Ayuda() const { return ayuda_.data(); }
 
@@ -477,9 +481,9 @@ bool frmMain::AbrirDatos(const QString& path) {
 
   const bool ok = datos_->IniData(path);
   if (ok) {
-    sesion_->archivoDatos = QFile::encodeName(QFileInfo(path).absoluteFilePath()).toStdString();
-    sesion_->opcionesListas = false;  // new columns: defaults are taken afresh
-    sesion_->duplicados = sorvan::PoliticaDuplicados::Error;  // asked again for these data
+    sesion_->dataFile = QFile::encodeName(QFileInfo(path).absoluteFilePath()).toStdString();
+    sesion_->optionsReady = false;  // new columns: defaults are taken afresh
+    sesion_->duplicates = sorvan::core::DuplicatePolicy::Error;  // asked again for these data
   } else if (estabaAbierta) {
     datos_->setWindowTitle(tituloAnterior);
   } else {
@@ -493,10 +497,10 @@ bool frmMain::AbrirDatos(const QString& path) {
 
 void frmMain::creaVentanaDatos() {
   if (datos_) return;
-  datos_ = new frmDatos(sesion_->datos);
+  datos_ = new frmDatos(sesion_->data);
   // The automatic grid options come from the coordinate columns' extremes.
   connect(datos_, &frmDatos::DatoEditado, this, [this](int, int col) {
-    if (col == sesion_->colX || col == sesion_->colY) sesion_->opcionesListas = false;
+    if (col == sesion_->colX || col == sesion_->colY) sesion_->optionsReady = false;
   });
   connect(datos_, &frmDatos::EstadoCambiado, this, &frmMain::actualizarAccionesDatos);
   subDatos_ = new QMdiSubWindow;
@@ -522,24 +526,24 @@ void frmMain::actualizarAccionesDatos() {
 void frmMain::mnuNuevoDatos() {
   if (datos_ && datos_->isVisible() && !datos_->PreguntarGuardar()) return;
   bool ok = false;
-  const QString nombres = QInputDialog::getText(this, QStringLiteral("Nuevos datos"),
+  const QString names = QInputDialog::getText(this, QStringLiteral("Nuevos datos"),
                                                 QStringLiteral("Nombres de las columnas, separados por comas:"),
                                                 QLineEdit::Normal, QStringLiteral("x, y, z"), &ok);
   if (!ok) return;
-  QStringList columnas = nombres.split(QLatin1Char(','), Qt::SkipEmptyParts);
-  for (QString& c : columnas) c = c.trimmed();
-  columnas.removeAll(QString());
-  if (columnas.isEmpty()) {
+  QStringList columns = names.split(QLatin1Char(','), Qt::SkipEmptyParts);
+  for (QString& c : columns) c = c.trimmed();
+  columns.removeAll(QString());
+  if (columns.isEmpty()) {
     QMessageBox::warning(this, kTitulo, QStringLiteral("Hace falta al menos una columna."));
     return;
   }
-  const int filas = QInputDialog::getInt(this, QStringLiteral("Nuevos datos"), QStringLiteral("Número de filas:"),
+  const int rows = QInputDialog::getInt(this, QStringLiteral("Nuevos datos"), QStringLiteral("Número de filas:"),
                                          100, 1, 10000000, 1, &ok);
   if (!ok) return;
   creaVentanaDatos();
-  datos_->Nuevo(columnas, filas);
-  sesion_->archivoDatos.clear();
-  sesion_->opcionesListas = false;
+  datos_->Nuevo(columns, rows);
+  sesion_->dataFile.clear();
+  sesion_->optionsReady = false;
   datos_->show();
   subDatos_->show();
   mdi_->setActiveSubWindow(subDatos_);
@@ -547,9 +551,9 @@ void frmMain::mnuNuevoDatos() {
 }
 
 void frmMain::mnuInformacionDatos() {
-  if (!datos_ || sesion_->datos.vacio()) return;
+  if (!datos_ || sesion_->data.empty()) return;
   QMessageBox caja(QMessageBox::Information, QStringLiteral("Información de los datos"),
-                   QString::fromStdString(sorvan::ResumenDatos(sesion_->datos, sesion_->colX, sesion_->colY)),
+                   QString::fromStdString(sorvan::core::DataSummary(sesion_->data, sesion_->colX, sesion_->colY)),
                    QMessageBox::Ok, this);
   caja.setObjectName(QStringLiteral("InformacionDatos"));
   caja.exec();
@@ -588,3 +592,5 @@ void frmMain::ShowHelp(const QString& page, bool search) {
   ayuda_->activateWindow();
   if (search) ayuda_->EmpezarBusqueda();
 }
+
+}  // namespace sorvan::gui

@@ -16,11 +16,14 @@ class QMdiArea;
 class QMdiSubWindow;
 class QMenu;
 class QTimer;
-class frmAyuda;
-class frmDatos;
-namespace sorvan {
-struct SesionKriging;
+namespace sorvan::gui { class frmAyuda; }
+namespace sorvan::gui { class frmDatos; }
+namespace sorvan::core {
+struct KrigingSession;
 }
+
+namespace sorvan::gui {
+using namespace sorvan::core;
 
 class frmMain : public QMainWindow, public AppShell {
   Q_OBJECT
@@ -47,7 +50,7 @@ public:
   QString CarpetaInicio() const;
 
   // The data set, the kriging options and the surfaces of the last run.
-  sorvan::SesionKriging& Sesion();
+  sorvan::core::KrigingSession& Sesion();
 
   // Enables or greys the whole "&Kriging" menu (the data window does this).
   void HabilitarKriging(bool enabled);
@@ -70,7 +73,7 @@ public:
   // AppShell.
   QWidget* Window() override { return this; }
   void ShowStatus(const QString& text) override { MensajeBE(text); }
-  sorvan::SesionKriging& Session() override { return Sesion(); }
+  sorvan::core::KrigingSession& Session() override { return Sesion(); }
   QMdiArea* DocumentArea() override { return AreaMDI(); }
   void OpenSemivariogram(const QString& file, const QString& title) override { NuevoGraf2D(file, title); }
   void OpenSurface(int kind, const QString& title) override { NuevoGraf3D(kind, title); }
@@ -103,7 +106,7 @@ private:
 
   QMdiArea* mdi_ = nullptr;
   QString carpetaInicio_;
-  std::unique_ptr<sorvan::SesionKriging> sesion_;
+  std::unique_ptr<sorvan::core::KrigingSession> sesion_;
   frmDatos* datos_ = nullptr;
   QPointer<frmAyuda> ayuda_;
   QMdiSubWindow* subDatos_ = nullptr;
@@ -149,3 +152,5 @@ private:
   QAction* mnuBuscarAyuda_ = nullptr;
   QAction* mnuAcercaDe_ = nullptr;
 };
+
+}  // namespace sorvan::gui

@@ -7,6 +7,8 @@
 
 #include "gui/resources_init.h"
 
+namespace sorvan::gui {
+
 frmSplash::frmSplash(QWidget* parent)
     : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
   Principal::IniciarRecursos();
@@ -48,3 +50,5 @@ void frmSplash::paintEvent(QPaintEvent*) {
              QStringLiteral("Versión %1").arg(QStringLiteral(SORVAN_VERSION_TEXT)));
   p.drawText(QRect(28, 212, 384, 20), Qt::AlignLeft, QStringLiteral("Inicializando..."));
 }
+
+}  // namespace sorvan::gui

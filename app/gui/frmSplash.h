@@ -2,6 +2,8 @@
 // The start-up window: shown without a frame while the main window loads.
 #include <QWidget>
 
+namespace sorvan::gui {
+
 class frmSplash : public QWidget {
   Q_OBJECT
 public:
@@ -10,3 +12,5 @@ public:
 protected:
   void paintEvent(QPaintEvent* event) override;
 };
+
+}  // namespace sorvan::gui

@@ -10,6 +10,8 @@
 #include "gui/Principal.h"
 #include "gui/frmMain.h"
 
+using namespace sorvan::gui;
+
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Sorvan"));
@@ -26,15 +28,15 @@ int main(int argc, char** argv) {
                      QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
     QApplication::installTranslator(&qtEspanol);
 
-  QCommandLineParser opciones;
-  opciones.setApplicationDescription(QStringLiteral("Sorvan: kriging en dos dimensiones."));
-  opciones.addHelpOption();
-  opciones.addVersionOption();
-  opciones.addPositionalArgument(QStringLiteral("archivo"),
+  QCommandLineParser options;
+  options.setApplicationDescription(QStringLiteral("Sorvan: kriging en dos dimensiones."));
+  options.addHelpOption();
+  options.addVersionOption();
+  options.addPositionalArgument(QStringLiteral("archivo"),
                                  QStringLiteral("Archivo de datos espaciales (.dae) que se abre al empezar."),
                                  QStringLiteral("[archivo.dae]"));
-  opciones.process(app);
-  const QStringList archivos = opciones.positionalArguments();
+  options.process(app);
+  const QStringList archivos = options.positionalArguments();
 
   std::unique_ptr<frmMain> principal(Principal::Arrancar(archivos.isEmpty() ? QString() : archivos.first()));
   return app.exec();

@@ -10,14 +10,17 @@ static void registrarRecursos() {
   Q_INIT_RESOURCE(manual);
 }
 
+namespace sorvan::gui {
 namespace Principal {
 
 void IniciarRecursos() {
-  static bool hecho = false;
-  if (!hecho) {
+  static bool done = false;
+  if (!done) {
     registrarRecursos();
-    hecho = true;
+    done = true;
   }
 }
 
 }  // namespace Principal
+
+}  // namespace sorvan::gui

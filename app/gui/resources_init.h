@@ -1,4 +1,6 @@
 #pragma once
+
+namespace sorvan::gui {
 // The program's own images (icon) and its user manual, compiled into the GUI
 // library.
 namespace Principal {
@@ -8,3 +10,5 @@ namespace Principal {
 void IniciarRecursos();
 
 }  // namespace Principal
+
+}  // namespace sorvan::gui

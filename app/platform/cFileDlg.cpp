@@ -18,6 +18,8 @@
 
 #include "platform/settings_store.h"
 
+namespace sorvan::platform {
+
 namespace {
 
 QString carpetaEspecial(QStandardPaths::StandardLocation donde) {
@@ -30,15 +32,15 @@ QString textoNulo() { return QString(QChar(u'\0')); }
 
 // The pairs of a filter list: "desc|pattern|desc|pattern", "|" and ":" alike.
 QList<QPair<QString, QString>> paresFiltro(const QString& filter) {
-  QList<QPair<QString, QString>> pares;
+  QList<QPair<QString, QString>> pairs;
   QString limpio = filter;
   limpio.replace(QLatin1Char(':'), QLatin1Char('|'));
   const QStringList partes = limpio.split(QLatin1Char('|'));
   for (int i = 0; i + 1 < partes.size(); i += 2) {
     if (partes[i].isEmpty() && partes[i + 1].isEmpty()) break;  // two NULs end the list
-    pares.append({partes[i], partes[i + 1]});
+    pairs.append({partes[i], partes[i + 1]});
   }
-  return pares;
+  return pairs;
 }
 
 const QString kSeccionDialogos = QStringLiteral("Dialogos");
@@ -46,16 +48,16 @@ const QString kClaveCarpeta = QStringLiteral("UltimaCarpeta");
 
 // The detail view's headings and "Tipo" column in Spanish: without Qt's
 // translations the system's descriptions read "Folder", "plain text document".
-class ColumnasEnEspanol : public QIdentityProxyModel {
+class SpanishColumns : public QIdentityProxyModel {
  public:
   using QIdentityProxyModel::QIdentityProxyModel;
 
   QVariant data(const QModelIndex& index, int role) const override {
     if (index.column() == 2 && role == Qt::DisplayRole)
       if (auto* archivos = qobject_cast<QFileSystemModel*>(sourceModel())) {
-        const QModelIndex origen = mapToSource(index).siblingAtColumn(0);
-        if (archivos->isDir(origen)) return QStringLiteral("Carpeta");
-        const QString extension = QFileInfo(archivos->fileName(origen)).suffix();
+        const QModelIndex origin = mapToSource(index).siblingAtColumn(0);
+        if (archivos->isDir(origin)) return QStringLiteral("Carpeta");
+        const QString extension = QFileInfo(archivos->fileName(origin)).suffix();
         return extension.isEmpty() ? QStringLiteral("Archivo") : QStringLiteral("Archivo ") + extension.toUpper();
       }
     return QIdentityProxyModel::data(index, role);
@@ -72,7 +74,7 @@ class ColumnasEnEspanol : public QIdentityProxyModel {
 
 }  // namespace
 
-QString cFileDlg::UltimaCarpeta() {
+QString cFileDlg::LastFolder() {
   const QString carpeta = SettingsStore().GetText(kSeccionDialogos, kClaveCarpeta);
   return !carpeta.isEmpty() && QFileInfo(carpeta).isDir() ? carpeta : QDir::currentPath();
 }
@@ -92,7 +94,7 @@ void cFileDlg::InitDirectorySpecial(int folder) {
   }
 }
 
-QStringList cFileDlg::FiltrosQt(const QString& filter) {
+QStringList cFileDlg::QtFilters(const QString& filter) {
   QStringList filtros;
   for (const auto& [descripcion, patron] : paresFiltro(filter)) {
     // Qt matches "*.*" only against names holding a dot; the system's dialogs
@@ -110,13 +112,13 @@ QStringList cFileDlg::FiltrosQt(const QString& filter) {
   return filtros;
 }
 
-void cFileDlg::prepararDialogo(QFileDialog& dlg, Tipo tipo, const QString& filename,
+void cFileDlg::prepararDialogo(QFileDialog& dlg, Tipo kind, const QString& filename,
                                int flags) const {
   dlg.setOption(QFileDialog::DontUseNativeDialog, true);
   dlg.setOption(QFileDialog::HideNameFilterDetails, true);
-  dlg.setProxyModel(new ColumnasEnEspanol(&dlg));
+  dlg.setProxyModel(new SpanishColumns(&dlg));
   dlg.setWindowTitle(DlgTitle);
-  if (tipo == Tipo::Guardar) {
+  if (kind == Tipo::Guardar) {
     dlg.setAcceptMode(QFileDialog::AcceptSave);
     dlg.setFileMode(QFileDialog::AnyFile);
     dlg.setOption(QFileDialog::DontConfirmOverwrite, !(flags & OFN_OVERWRITEPROMPT));
@@ -141,7 +143,7 @@ void cFileDlg::prepararDialogo(QFileDialog& dlg, Tipo tipo, const QString& filen
   else
     dlg.setDirectory(QDir::currentPath());
 
-  const QStringList filtros = FiltrosQt(Filter);
+  const QStringList filtros = QtFilters(Filter);
   if (!filtros.isEmpty()) {
     dlg.setNameFilters(filtros);
     const int i = FilterIndex >= 1 && FilterIndex <= filtros.size() ? FilterIndex - 1 : 0;
@@ -160,7 +162,7 @@ void cFileDlg::prepararDialogo(QFileDialog& dlg, Tipo tipo, const QString& filen
   dlg.setLabelText(QFileDialog::FileName, QStringLiteral("Nombre:"));
   dlg.setLabelText(QFileDialog::FileType, QStringLiteral("Tipo:"));
   dlg.setLabelText(QFileDialog::Accept,
-                   tipo == Tipo::Guardar ? QStringLiteral("&Guardar") : QStringLiteral("&Abrir"));
+                   kind == Tipo::Guardar ? QStringLiteral("&Guardar") : QStringLiteral("&Abrir"));
   dlg.setLabelText(QFileDialog::Reject, QStringLiteral("Cancelar"));
   // Wide enough for the name, size, type and date columns without eliding.
   dlg.resize(dlg.sizeHint().expandedTo(QSize(760, 460)));
@@ -176,12 +178,12 @@ void cFileDlg::prepararDialogo(QFileDialog& dlg, Tipo tipo, const QString& filen
   auto* lugares = dlg.findChild<QWidget*>(QStringLiteral("sidebar"));
   auto* division = dlg.findChild<QSplitter*>(QStringLiteral("splitter"));
   if (lugares && division && division->count() == 2) {
-    const int ancho = std::max(lugares->fontMetrics().horizontalAdvance(QStringLiteral("Documentos")) + 60, 150);
-    division->setSizes({ancho, std::max(dlg.width() - ancho, 200)});
+    const int width = std::max(lugares->fontMetrics().horizontalAdvance(QStringLiteral("Documentos")) + 60, 150);
+    division->setSizes({width, std::max(dlg.width() - width, 200)});
   }
 }
 
-void cFileDlg::cancelado(QString& filename, QString* fileTitle) {
+void cFileDlg::cancelled(QString& filename, QString* fileTitle) {
   filename = textoNulo();
   if (fileTitle) *fileTitle = textoNulo();
   Flags = 0;
@@ -190,10 +192,10 @@ void cFileDlg::cancelado(QString& filename, QString* fileTitle) {
   archivos_.clear();
 }
 
-bool cFileDlg::mostrar(Tipo tipo, QString& filename, QString* fileTitle) {
+bool cFileDlg::mostrar(Tipo kind, QString& filename, QString* fileTitle) {
   // The hook and template bits ask for system extensions that do not exist here.
   int flags = Flags & ~(OFN_ENABLEHOOK | OFN_ENABLETEMPLATE);
-  if (tipo == Tipo::Guardar) {
+  if (kind == Tipo::Guardar) {
     if (OverwritePrompt) flags |= OFN_OVERWRITEPROMPT;
     flags |= OFN_HIDEREADONLY;
   } else {
@@ -204,16 +206,16 @@ bool cFileDlg::mostrar(Tipo tipo, QString& filename, QString* fileTitle) {
   }
 
   QFileDialog dlg(OwnerHwnd);
-  prepararDialogo(dlg, tipo, filename, flags);
+  prepararDialogo(dlg, kind, filename, flags);
 
   QLabel* vista = nullptr;
-  if (tipo == Tipo::AbrirVista) {
-    if (auto* rejilla = qobject_cast<QGridLayout*>(dlg.layout())) {
+  if (kind == Tipo::AbrirVista) {
+    if (auto* grid = qobject_cast<QGridLayout*>(dlg.layout())) {
       vista = new QLabel(&dlg);
       vista->setFixedSize(160, 160);
       vista->setAlignment(Qt::AlignCenter);
       vista->setFrameShape(QFrame::StyledPanel);
-      rejilla->addWidget(vista, 1, rejilla->columnCount(), 2, 1);
+      grid->addWidget(vista, 1, grid->columnCount(), 2, 1);
       QObject::connect(&dlg, &QFileDialog::currentChanged, vista, [vista](const QString& ruta) {
         QImageReader lector(ruta);
         const QImage imagen = lector.canRead() ? lector.read() : QImage();
@@ -226,25 +228,25 @@ bool cFileDlg::mostrar(Tipo tipo, QString& filename, QString* fileTitle) {
   }
 
   if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) {
-    cancelado(filename, fileTitle);
+    cancelled(filename, fileTitle);
     return false;
   }
 
   archivos_ = dlg.selectedFiles();
-  const QFileInfo primero(archivos_.first());
+  const QFileInfo first(archivos_.first());
   if (archivos_.size() == 1) {
-    filename = QDir::toNativeSeparators(primero.absoluteFilePath());
-    if (fileTitle) *fileTitle = primero.fileName();
+    filename = QDir::toNativeSeparators(first.absoluteFilePath());
+    if (fileTitle) *fileTitle = first.fileName();
   } else {
     // Several files: the folder, then each name, separated by blanks.
-    QStringList partes{QDir::toNativeSeparators(primero.absolutePath())};
+    QStringList partes{QDir::toNativeSeparators(first.absolutePath())};
     for (const QString& f : archivos_) partes << QFileInfo(f).fileName();
     filename = partes.join(QLatin1Char(' '));
-    if (fileTitle) *fileTitle = primero.fileName();
+    if (fileTitle) *fileTitle = first.fileName();
   }
 
   Flags = flags;
-  const QStringList filtros = FiltrosQt(Filter);
+  const QStringList filtros = QtFilters(Filter);
   // The dialog reports the chosen filter as it shows it, without the patterns.
   const QString mostrado = dlg.selectedNameFilter();
   int elegido = -1;
@@ -260,8 +262,8 @@ bool cFileDlg::mostrar(Tipo tipo, QString& filename, QString* fileTitle) {
   InitDirectory = filename;
 
   // The engine's result files go to the folder of the last file chosen.
-  QDir::setCurrent(primero.absolutePath());
-  SettingsStore().SaveText(kSeccionDialogos, kClaveCarpeta, primero.absolutePath());
+  QDir::setCurrent(first.absolutePath());
+  SettingsStore().SaveText(kSeccionDialogos, kClaveCarpeta, first.absolutePath());
   return true;
 }
 
@@ -283,3 +285,5 @@ bool cFileDlg::ExistFile(const QString& path) {
 }
 
 QString cFileDlg::VBGetFileTitle(const QString& file) { return QFileInfo(file).fileName(); }
+
+}  // namespace sorvan::platform

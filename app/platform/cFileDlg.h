@@ -5,13 +5,15 @@
 //
 // After every dialog the user accepts, the folder of the chosen file becomes the
 // process's current folder (the kriging engine writes its result files there)
-// and is remembered in the settings for the next run (UltimaCarpeta). The
+// and is remembered in the settings for the next run (LastFolder). The
 // "Tipo" column names folders and files in Spanish.
 #include <QString>
 #include <QStringList>
 
 class QFileDialog;
 class QWidget;
+
+namespace sorvan::platform {
 
 class cFileDlg {
 public:
@@ -72,7 +74,7 @@ public:
   // The folder of the file chosen in the last accepted dialog, remembered
   // across runs of the program; the current folder when none is remembered
   // or it no longer exists.
-  static QString UltimaCarpeta();
+  static QString LastFolder();
 
   // Flag bits of the system dialogs, as callers pass them in Flags.
   static constexpr int OFN_READONLY = 0x1;
@@ -84,14 +86,16 @@ public:
   static constexpr int OFN_FILEMUSTEXIST = 0x1000;
 
   // The filter list above as the name filters of a Qt file dialog.
-  static QStringList FiltrosQt(const QString& filter);
+  static QStringList QtFilters(const QString& filter);
 
 private:
   enum class Tipo { Abrir, AbrirVista, Guardar };
-  bool mostrar(Tipo tipo, QString& filename, QString* fileTitle);
-  void prepararDialogo(QFileDialog& dlg, Tipo tipo, const QString& filename, int flags) const;
-  void cancelado(QString& filename, QString* fileTitle);
+  bool mostrar(Tipo kind, QString& filename, QString* fileTitle);
+  void prepararDialogo(QFileDialog& dlg, Tipo kind, const QString& filename, int flags) const;
+  void cancelled(QString& filename, QString* fileTitle);
 
   bool readOnly_ = false;
   QStringList archivos_;
 };
+
+}  // namespace sorvan::platform

@@ -1,5 +1,5 @@
 #include "platform/chart2d.h"
-#include "platform/imagen_archivo.h"
+#include "platform/image_file.h"
 
 #include "platform/chart_files.h"
 #include "platform/contour_lines.h"
@@ -21,6 +21,8 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
+
+namespace sorvan::platform {
 
 namespace {
 
@@ -459,9 +461,11 @@ QImage Chart2D::Picture() {
 
 bool Chart2D::ExportPicture(const QString& path, QString* error) {
   if (dirty_) rebuild();
-  // Made in memory and written whole (GuardaImagen, GuardaDibujo).
+  // Made in memory and written whole (SaveImage, SaveDrawing).
   if (path.endsWith(".pdf", Qt::CaseInsensitive) || path.endsWith(".svg", Qt::CaseInsensitive))
-    return GuardaDibujo(path, view_->size(), logicalDpiX(), QString(), [this](QPainter& p) { view_->render(&p); },
+    return SaveDrawing(path, view_->size(), logicalDpiX(), QString(), [this](QPainter& p) { view_->render(&p); },
                         error);
-  return GuardaImagen(Picture(), path, nullptr, error);
+  return SaveImage(Picture(), path, nullptr, error);
 }
+
+}  // namespace sorvan::platform

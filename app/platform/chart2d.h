@@ -18,6 +18,8 @@ class QChart;
 class QChartView;
 class QGraphicsItem;
 
+namespace sorvan::platform {
+
 // A text attached to a data point (AddLabel). AttachMethod 2 places it at point
 // `Point` of series `series` (1-based), centred `Offset` pixels above the point
 // and above the height of a tick mark, so that it clears marks standing on the
@@ -141,3 +143,5 @@ private:
   QChartView* view_ = nullptr;
   std::vector<QGraphicsItem*> overlay_;
 };
+
+}  // namespace sorvan::platform

@@ -1,6 +1,6 @@
 #include "platform/chart3d.h"
 #include "core/diezmado_rejilla.h"
-#include "platform/imagen_archivo.h"
+#include "platform/image_file.h"
 
 #include "platform/chart_files.h"
 #include "platform/chart_plan_map.h"
@@ -31,6 +31,9 @@
 #include <cmath>
 #include <functional>
 #include <utility>
+
+namespace sorvan::platform {
+using namespace sorvan::core;
 
 namespace {
 
@@ -64,11 +67,11 @@ Areas areasFor(QSize size, bool hasTitle, bool hasNote) {
 
 // Every how many nodes along each axis the bars view takes one, so that it
 // draws at most kMaxBars bars.
-int barStride(const SurfaceGrid& g) { return sorvan::PasoDiezmado(g.nx, g.ny, kMaxBars); }
+int barStride(const SurfaceGrid& g) { return sorvan::core::PasoDiezmado(g.nx, g.ny, kMaxBars); }
 
 // The surface view draws at most kMaxSurfaceNodes nodes: a million-node mesh
 // holds a software-rendered view for seconds at every repaint.
-int surfaceStride(const SurfaceGrid& g) { return sorvan::PasoDiezmado(g.nx, g.ny, kMaxSurfaceNodes); }
+int surfaceStride(const SurfaceGrid& g) { return sorvan::core::PasoDiezmado(g.nx, g.ny, kMaxSurfaceNodes); }
 
 // Category labels of the bars graph at round coordinates: the node nearest
 // each round value (within half a step) carries the value, the others stay
@@ -847,7 +850,7 @@ QImage Chart3D::Picture() {
 bool Chart3D::DrawToFile(const QString& path, int format, QString* error) {
   if (format != 1) return false;
   // Windows bitmap, 24 bits per pixel, written whole or not at all.
-  return GuardaImagen(Picture().convertToFormat(QImage::Format_RGB888), path, "BMP", error);
+  return SaveImage(Picture().convertToFormat(QImage::Format_RGB888), path, "BMP", error);
 }
 
 // The picture on a vector device: the plan map redrawn as vectors, the 3-D
@@ -870,7 +873,9 @@ void Chart3D::paintVector(QPainter& painter, const QImage& picture) {
 bool Chart3D::ExportPicture(const QString& path, QString* error) {
   const QImage picture = Picture();
   if (path.endsWith(".pdf", Qt::CaseInsensitive) || path.endsWith(".svg", Qt::CaseInsensitive))
-    return GuardaDibujo(path, picture.size(), logicalDpiX(), title_,
+    return SaveDrawing(path, picture.size(), logicalDpiX(), title_,
                         [&](QPainter& painter) { paintVector(painter, picture); }, error);
-  return GuardaImagen(picture, path, nullptr, error);
+  return SaveImage(picture, path, nullptr, error);
 }
+
+}  // namespace sorvan::platform

@@ -25,11 +25,13 @@
 #include <QWidget>
 #include <vector>
 
-class Chart3DView;
-class Chart3DPlan;
-class Chart3DScale;
+namespace sorvan::platform { class Chart3DView; }
+namespace sorvan::platform { class Chart3DPlan; }
+namespace sorvan::platform { class Chart3DScale; }
 class QLabel;
 class QPainter;
+
+namespace sorvan::platform {
 
 enum class GridAxis { X, Y };
 
@@ -226,3 +228,5 @@ private:
   Chart3DPlan* plan_ = nullptr;
   Chart3DScale* scale_ = nullptr;
 };
+
+}  // namespace sorvan::platform

@@ -6,6 +6,8 @@
 #include <QObject>
 #include <cmath>
 
+namespace sorvan::platform {
+
 namespace {
 
 // The largest grid the chart accepts from a file: far beyond any kriging grid,
@@ -150,3 +152,5 @@ std::vector<double> ReadNumberStream(const QByteArray& text, bool* complete) {
   }
   return out;
 }
+
+}  // namespace sorvan::platform

@@ -8,6 +8,8 @@
 #include <QString>
 #include <vector>
 
+namespace sorvan::platform {
+
 // "GENERAL" data file: a line "GENERAL nSeries maxPoints", optionally a line
 // "HOLE value", then per series: comment lines beginning with "#" (skipped),
 // the point count, the X values, the Y values. The series count of the header
@@ -30,3 +32,5 @@ bool ReadSurfaceFile(const QString& path, SurfaceGrid& grid, QString* error);
 // The numbers of a whitespace/comma separated text, stopping at the first
 // item that is not a number; `complete` tells whether the whole text was read.
 std::vector<double> ReadNumberStream(const QByteArray& text, bool* complete);
+
+}  // namespace sorvan::platform

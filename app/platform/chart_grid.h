@@ -6,6 +6,8 @@
 #include <cmath>
 #include <vector>
 
+namespace sorvan::platform {
+
 struct SurfaceGrid {
   int nx = 0;
   int ny = 0;
@@ -23,3 +25,5 @@ struct SurfaceGrid {
   double y(int j) const { return yMin + j * dy; }
   bool empty() const { return nx <= 0 || ny <= 0; }
 };
+
+}  // namespace sorvan::platform

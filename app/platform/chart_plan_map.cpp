@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace sorvan::platform {
+
 namespace {
 
 // A diverging blue-yellow-red ramp: low values cool, high values warm, with a
@@ -280,3 +282,5 @@ void PaintColourScale(QPainter& painter, const QRectF& area, double zmin, double
     if (level >= zmin && level <= zmax) painter.drawLine(QPointF(bar.left(), yOf(level)), QPointF(bar.right(), yOf(level)));
   painter.restore();
 }
+
+}  // namespace sorvan::platform

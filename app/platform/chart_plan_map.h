@@ -14,6 +14,8 @@
 
 class QPainter;
 
+namespace sorvan::platform {
+
 // Colour of Z at fraction t of the Z range (0 low: blue, 1 high: red);
 // t is clamped to [0, 1].
 QColor ZColour(double t);
@@ -56,3 +58,5 @@ void PaintColourScale(QPainter& painter, const QRectF& area, double zmin, double
 // The values PaintColourScale labels on a bar `barHeight` high whose labels
 // are `textHeight` high.
 std::vector<double> ColourScaleLabels(double zmin, double zmax, int segments, double barHeight, double textHeight);
+
+}  // namespace sorvan::platform

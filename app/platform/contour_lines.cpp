@@ -5,6 +5,8 @@
 #include <cmath>
 #include <unordered_map>
 
+namespace sorvan::platform {
+
 namespace {
 
 // Cell edges are named by the grid edge they lie on, so that the two cells
@@ -193,3 +195,5 @@ int TickDecimals(double lo, double step) {
   }
   return 6;
 }
+
+}  // namespace sorvan::platform

@@ -4,6 +4,8 @@
 
 #include <vector>
 
+namespace sorvan::platform {
+
 struct ContourPoint {
   double x = 0.0;
   double y = 0.0;
@@ -47,3 +49,5 @@ int SegmentsPerLabel(int segments, int maxLabels);
 
 // Decimals needed to write lo + k*step for every k (at most 6).
 int TickDecimals(double lo, double step);
+
+}  // namespace sorvan::platform

@@ -5,13 +5,15 @@
 #include <QKeyEvent>
 #include <algorithm>
 
+namespace sorvan::platform {
+
 // The texts behind the grid: headers kept as lists, cells asked of the owner's
 // function unless a text of their own was set.
-class ModeloRejilla : public QAbstractTableModel {
+class GridModel : public QAbstractTableModel {
 public:
   using QAbstractTableModel::QAbstractTableModel;
 
-  int filas = 0, columnas = 0;  // cells, without the fixed row and column
+  int filas = 0, columns = 0;  // cells, without the fixed row and column
   QVector<QString> cabeceraColumnas, cabeceraFilas;
   DataGrid::Textos textos;
   QHash<qint64, QString> propios;
@@ -21,7 +23,7 @@ public:
   static qint64 clave(int r, int c) { return (qint64(r) << 32) | quint32(c); }
 
   int rowCount(const QModelIndex& padre = {}) const override { return padre.isValid() ? 0 : filas; }
-  int columnCount(const QModelIndex& padre = {}) const override { return padre.isValid() ? 0 : columnas; }
+  int columnCount(const QModelIndex& padre = {}) const override { return padre.isValid() ? 0 : columns; }
 
   QString texto(int r, int c) const {  // 0-based cell
     const auto it = propios.constFind(clave(r, c));
@@ -52,7 +54,7 @@ public:
 
   void vaciar() {
     beginResetModel();
-    filas = columnas = 0;
+    filas = columns = 0;
     numerarFilas = false;
     cabeceraFilas.clear();
     cabeceraColumnas.clear();
@@ -70,14 +72,14 @@ public:
   void redimensionar(int nuevasFilas, int nuevasColumnas) {
     beginResetModel();
     filas = std::max(nuevasFilas, 0);
-    columnas = std::max(nuevasColumnas, 0);
+    columns = std::max(nuevasColumnas, 0);
     cabeceraFilas.resize(filas);
-    cabeceraColumnas.resize(columnas);
+    cabeceraColumnas.resize(columns);
     endResetModel();
   }
 };
 
-DataGrid::DataGrid(QWidget* parent) : QTableView(parent), modelo_(new ModeloRejilla(this)) {
+DataGrid::DataGrid(QWidget* parent) : QTableView(parent), modelo_(new GridModel(this)) {
   setModel(modelo_);
   setEditTriggers(QAbstractItemView::NoEditTriggers);
   setSelectionMode(QAbstractItemView::SingleSelection);
@@ -88,8 +90,8 @@ DataGrid::DataGrid(QWidget* parent) : QTableView(parent), modelo_(new ModeloReji
 }
 
 int DataGrid::Rows() const { return modelo_->filas + 1; }
-int DataGrid::Cols() const { return modelo_->columnas + 1; }
-void DataGrid::SetRows(int rows) { modelo_->redimensionar(rows - 1, modelo_->columnas); }
+int DataGrid::Cols() const { return modelo_->columns + 1; }
+void DataGrid::SetRows(int rows) { modelo_->redimensionar(rows - 1, modelo_->columns); }
 void DataGrid::SetCols(int cols) { modelo_->redimensionar(modelo_->filas, cols - 1); }
 
 void DataGrid::Clear() { modelo_->vaciar(); }
@@ -117,7 +119,7 @@ void DataGrid::SetTextMatrix(int row, int col, const QString& text) {
     modelo_->cabeceraFilas[row - 1] = text;
     emit modelo_->headerDataChanged(Qt::Vertical, row - 1, row - 1);
   } else {
-    modelo_->propios.insert(ModeloRejilla::clave(row - 1, col - 1), text);
+    modelo_->propios.insert(GridModel::clave(row - 1, col - 1), text);
     const QModelIndex i = modelo_->index(row - 1, col - 1);
     emit modelo_->dataChanged(i, i, {Qt::DisplayRole});
   }
@@ -141,16 +143,16 @@ void DataGrid::SetColWidth(int col, int width) {
   }
 }
 
-void DataGrid::AlinearDerecha() {
+void DataGrid::AlignTextRight() {
   modelo_->alineacion = Qt::AlignRight | Qt::AlignVCenter;
   horizontalHeader()->setDefaultAlignment(modelo_->alineacion);
   verticalHeader()->setDefaultAlignment(modelo_->alineacion);
   viewport()->update();
 }
 
-Qt::Alignment DataGrid::Alineacion(int) const { return modelo_->alineacion; }
+Qt::Alignment DataGrid::ColumnAlignment(int) const { return modelo_->alineacion; }
 
-QRect DataGrid::RectCelda() const { return visualRect(currentIndex()); }
+QRect DataGrid::CellRect() const { return visualRect(currentIndex()); }
 
 void DataGrid::keyPressEvent(QKeyEvent* event) {
   // Character keys are the owner's business; the rest (arrows, pages, Tab) move
@@ -159,9 +161,9 @@ void DataGrid::keyPressEvent(QKeyEvent* event) {
   const bool control = event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
   if (!texto.isEmpty() && !control && event->key() != Qt::Key_Tab && event->key() != Qt::Key_Backtab &&
       event->key() != Qt::Key_Delete) {
-    int codigo = texto.at(0).unicode();
-    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) codigo = 13;
-    emit TeclaPulsada(codigo);
+    int code = texto.at(0).unicode();
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) code = 13;
+    emit TeclaPulsada(code);
     event->accept();
     return;
   }
@@ -182,3 +184,5 @@ void DataGrid::currentChanged(const QModelIndex& current, const QModelIndex& pre
   if (previous.isValid()) emit SaleDeCelda(previous.row() + 1, previous.column() + 1);
   QTableView::currentChanged(current, previous);
 }
+
+}  // namespace sorvan::platform

@@ -14,7 +14,9 @@
 #include <QVector>
 #include <functional>
 
-class ModeloRejilla;
+namespace sorvan::platform { class GridModel; }
+
+namespace sorvan::platform {
 
 class DataGrid : public QTableView {
   Q_OBJECT
@@ -49,17 +51,17 @@ public:
   int ColWidth(int col) const;
   void SetColWidth(int col, int width);
   // Right-aligns every column, the fixed column included.
-  void AlinearDerecha();
+  void AlignTextRight();
   // Alignment of the texts of column `col` (0 the fixed one).
-  Qt::Alignment Alineacion(int col) const;
+  Qt::Alignment ColumnAlignment(int col) const;
 
   // The current cell's rectangle in the coordinates of viewport().
-  QRect RectCelda() const;
+  QRect CellRect() const;
 
 signals:
   // A character typed on the grid: its code (Enter 13, Escape 27, Backspace 8,
   // blank 32, and so on).
-  void TeclaPulsada(int codigo);
+  void TeclaPulsada(int code);
   // Double-click on a cell.
   void DobleClic();
   // The grid got the keyboard focus.
@@ -74,5 +76,7 @@ protected:
   void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
 
 private:
-  ModeloRejilla* modelo_;
+  GridModel* modelo_;
 };
+
+}  // namespace sorvan::platform

@@ -6,6 +6,8 @@
 #include <malloc.h>
 #endif
 
+namespace sorvan::platform {
+
 void ReleaseFreedMemory() {
 #if defined(__GLIBC__)
   malloc_trim(0);
@@ -20,3 +22,5 @@ long long ResidentBytes() {
   std::fclose(f);
   return read == 2 ? resident * sysconf(_SC_PAGESIZE) : 0;
 }
+
+}  // namespace sorvan::platform

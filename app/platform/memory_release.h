@@ -1,4 +1,6 @@
 #pragma once
+
+namespace sorvan::platform {
 // Giving memory freed by closed windows back to the system. The C library
 // keeps freed blocks for reuse; after the graphs of a large surface are gone
 // that can be gigabytes the process no longer needs.
@@ -11,3 +13,5 @@ void ReleaseFreedMemory();
 // The resident set size of this process in bytes (from /proc/self/statm);
 // 0 where it cannot be read.
 long long ResidentBytes();
+
+}  // namespace sorvan::platform

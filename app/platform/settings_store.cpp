@@ -3,6 +3,8 @@
 #include <QSettings>
 #include <cmath>
 
+namespace sorvan::platform {
+
 SettingsStore::SettingsStore(const QString& organization, const QString& application)
     : organization_(organization), application_(application) {}
 
@@ -41,10 +43,12 @@ bool SettingsStore::HasSetting(const QString& section, const QString& key) const
   return s.contains(section + QLatin1Char('/') + key);
 }
 
-int TwipsAPixeles(double twips, double dpi) {
+int TwipsToPixels(double twips, double dpi) {
   return static_cast<int>(std::lround(twips * dpi / 1440.0));
 }
 
-double PixelesATwips(int pixels, double dpi) {
+double PixelsToTwips(int pixels, double dpi) {
   return dpi > 0 ? std::round(pixels * 1440.0 / dpi) : 0.0;
 }
+
+}  // namespace sorvan::platform

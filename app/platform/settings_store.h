@@ -4,6 +4,8 @@
 // that is missing or not a number reads as the caller's default.
 #include <QString>
 
+namespace sorvan::platform {
+
 class SettingsStore {
 public:
   // `organization` and `application` name the store; the program uses its title
@@ -33,6 +35,8 @@ private:
 };
 
 // Twips (1/1440 inch) to device pixels at `dpi` logical dots per inch, rounded.
-int TwipsAPixeles(double twips, double dpi);
+int TwipsToPixels(double twips, double dpi);
 // Device pixels to twips at `dpi`, rounded to whole twips.
-double PixelesATwips(int pixels, double dpi);
+double PixelsToTwips(int pixels, double dpi);
+
+}  // namespace sorvan::platform

@@ -10,32 +10,35 @@
 #include <memory>
 #include <thread>
 
+namespace sorvan::platform {
+using namespace sorvan::core;
+
 namespace {
 
 // What the worker and the window share.
 struct Estado {
   std::atomic<int> milesimas{0};
   std::atomic<bool> informado{false};  // the job has reported its progress at least once
-  std::atomic<bool> cancelado{false};
+  std::atomic<bool> cancelled{false};
   std::atomic<bool> terminado{false};
 };
 
 }  // namespace
 
-bool TareaConProgreso::Ejecuta(const std::function<void(const sorvan::AvisoProgreso&)>& trabajo) const {
+bool TareaConProgreso::Ejecuta(const std::function<void(const sorvan::core::AvisoProgreso&)>& trabajo) const {
   auto estado = std::make_shared<Estado>();
-  const sorvan::AvisoProgreso aviso = [estado](double f) {
+  const sorvan::core::AvisoProgreso warning = [estado](double f) {
     estado->milesimas = int(f * 1000);
     estado->informado = true;
-    return !estado->cancelado.load();
+    return !estado->cancelled.load();
   };
   // An exception of the job (say, no memory for a huge file) reaches the caller as before.
-  std::exception_ptr fallo;
-  std::thread hilo([&trabajo, &aviso, &fallo, estado] {
+  std::exception_ptr failure;
+  std::thread hilo([&trabajo, &warning, &failure, estado] {
     try {
-      trabajo(aviso);
+      trabajo(warning);
     } catch (...) {
-      fallo = std::current_exception();
+      failure = std::current_exception();
     }
     estado->terminado = true;
   });
@@ -51,7 +54,7 @@ bool TareaConProgreso::Ejecuta(const std::function<void(const sorvan::AvisoProgr
     if (estado->terminado) {
       bucle.exit(0);
     } else if (caja) {
-      if (caja->wasCanceled()) estado->cancelado = true;  // also closed by Escape
+      if (caja->wasCanceled()) estado->cancelled = true;  // also closed by Escape
       if (estado->informado) {
         caja->setMaximum(1000);
         caja->setValue(std::min(estado->milesimas.load(), 999));
@@ -63,7 +66,7 @@ bool TareaConProgreso::Ejecuta(const std::function<void(const sorvan::AvisoProgr
   sondeo.start();
   if (!estado->terminado && bucle.exec(QEventLoop::ExcludeUserInputEvents) == 1) {
     // A job that has told no progress (yet) gets a busy bar.
-    caja = std::make_unique<QProgressDialog>(texto, QStringLiteral("Cancelar"), 0, estado->informado ? 1000 : 0,
+    caja = std::make_unique<QProgressDialog>(text, QStringLiteral("Cancelar"), 0, estado->informado ? 1000 : 0,
                                              propietario);
     if (!cancelable) caja->setCancelButton(nullptr);
     caja->setObjectName(QStringLiteral("ProgresoTarea"));
@@ -73,13 +76,15 @@ bool TareaConProgreso::Ejecuta(const std::function<void(const sorvan::AvisoProgr
     caja->setAutoReset(false);
     caja->setMinimumDuration(0);
     QObject::connect(caja.get(), &QProgressDialog::canceled, caja.get(), [&] {
-      estado->cancelado = true;
+      estado->cancelled = true;
       caja->setLabelText(QStringLiteral("Cancelando..."));
     });
     caja->show();
     if (!estado->terminado) bucle.exec();
   }
   hilo.join();
-  if (fallo) std::rethrow_exception(fallo);
-  return !estado->cancelado;
+  if (failure) std::rethrow_exception(failure);
+  return !estado->cancelled;
 }
+
+}  // namespace sorvan::platform

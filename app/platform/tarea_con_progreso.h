@@ -16,14 +16,19 @@
 
 class QWidget;
 
+namespace sorvan::platform {
+using namespace sorvan::core;
+
 struct TareaConProgreso {
   QWidget* propietario = nullptr;  // the progress box is modal over it
-  QString texto;                   // what is being done ("Cargando datos...")
+  QString text;                   // what is being done ("Cargando datos...")
   bool cancelable = true;          // false: a job that cannot stop midway, the box has no "Cancelar"
   // Milliseconds before the progress box shows (tests set 0 to reach "Cancelar" at once).
   static inline int retardoDialogoMs = 300;
 
   // Runs `trabajo` on a worker thread and returns when it has ended: false
   // when the user cancelled (whatever the job returned), else true.
-  bool Ejecuta(const std::function<void(const sorvan::AvisoProgreso&)>& trabajo) const;
+  bool Ejecuta(const std::function<void(const sorvan::core::AvisoProgreso&)>& trabajo) const;
 };
+
+}  // namespace sorvan::platform

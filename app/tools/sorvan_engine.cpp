@@ -1,5 +1,5 @@
 // sorvan-engine: the helper process that makes one kriging run for the
-// program that started it (see core/motor_kriging.h).
+// program that started it (see core/kriging_engine.h).
 //
 //   sorvan-engine --carpeta DIR --canal FD
 //
@@ -23,37 +23,39 @@
 #include <string>
 #include <vector>
 
-#include "core/argumentos_sku.h"
+#include "core/sku_arguments.h"
 #include "kriging_api.h"
 #include "run_context.h"
 
-using sorvan::ArgumentosSKU;
-using sorvan::ResumenMotor;
+using namespace sorvan::core;
+
+using sorvan::core::SkuArguments;
+using sorvan::core::EngineSummary;
 
 namespace {
 
 enum Salida { kBien = 0, kPeticionMala = 2, kFalloMotor = 2, kSinCarpeta = 5, kOpcionesMalas = 6 };
 
-void Escribe(int fd, const std::string& datos) {
-  size_t hecho = 0;
-  while (hecho < datos.size()) {
-    ssize_t k = ::write(fd, datos.data() + hecho, datos.size() - hecho);
+void Escribe(int fd, const std::string& data) {
+  size_t done = 0;
+  while (done < data.size()) {
+    ssize_t k = ::write(fd, data.data() + done, data.size() - done);
     if (k < 0 && errno == EINTR) continue;
     if (k <= 0) return;
-    hecho += size_t(k);
+    done += size_t(k);
   }
 }
 
-[[noreturn]] void Falla(int fd, Salida codigo, const std::string& mensaje) {
+[[noreturn]] void Falla(int fd, Salida code, const std::string& message) {
   std::string respuesta = "SKUE";
-  respuesta += mensaje;
+  respuesta += message;
   Escribe(fd, respuesta);
-  std::_Exit(codigo);
+  std::_Exit(code);
 }
 
 // The SKU argument record as named options: entries below their range take
 // the engine's defaults, as SKU does.
-kriging::KrigingOptions Opciones(const ArgumentosSKU& a, const std::string& carpeta) {
+kriging::KrigingOptions Opciones(const SkuArguments& a, const std::string& folder) {
   kriging::KrigingOptions o;
   const auto& op = a.VariogramOptions;
   const auto& par = a.VariogramParameters;
@@ -77,31 +79,31 @@ kriging::KrigingOptions Opciones(const ArgumentosSKU& a, const std::string& carp
   if (par[4] > 0) o.gradientTolerance = par[4];
   if (par[8] > 0) o.trendTolerance = par[8];
   if (par[9] > 0) o.sillDistance = par[9];
-  const sorvan::RejillaDoble g = a.rejilla();
+  const sorvan::core::DoubleGrid g = a.grid();
   o.grid = {a.nx, a.ny, g.xMin, g.yMin, g.dx, g.dy};
   o.holeValue = a.holeValue;
   o.holeMask.assign(size_t(a.nx) * size_t(a.ny), 0);
   for (int j = 0; j < a.ny; ++j)
     for (int i = 0; i < a.nx; ++i)
       if (a.prediction[size_t(i) + size_t(j) * a.gridRows] == a.holeValue) o.holeMask[size_t(i) + size_t(j) * a.nx] = 1;
-  o.outputFolder = carpeta;
-  if (a.local.activo) {
+  o.outputFolder = folder;
+  if (a.local.active) {
     // "Kriging Local": the engine's search neighbourhood (0 = no distance limit).
     kriging::Neighbourhood& v = o.neighbourhood;
-    v.maxPoints = a.local.maxVecinos;
-    v.minPoints = a.local.minVecinos;
-    v.maxDistance = std::isfinite(a.local.distanciaMax) && a.local.distanciaMax > 0 ? a.local.distanciaMax : 0;
-    v.sectors = a.local.sectores;
-    v.localTrend = a.local.tendenciaLocal != 0;
-    v.localVariogram = a.local.variogramaLocal != 0;
-    v.variogramSample = a.local.submuestra;
-    v.variogramSeed = a.local.semilla;
+    v.maxPoints = a.local.maxNeighbours;
+    v.minPoints = a.local.minNeighbours;
+    v.maxDistance = std::isfinite(a.local.maxDistance) && a.local.maxDistance > 0 ? a.local.maxDistance : 0;
+    v.sectors = a.local.sectors;
+    v.localTrend = a.local.localTrend != 0;
+    v.localVariogram = a.local.localVariogram != 0;
+    v.variogramSample = a.local.subsample;
+    v.variogramSeed = a.local.seed;
   }
   return o;
 }
 
 // The result back into the argument record, as SKU writes it back.
-void Devuelve(const kriging::KrigingResult& r, const kriging::KrigingOptions& o, ArgumentosSKU& a) {
+void Devuelve(const kriging::KrigingResult& r, const kriging::KrigingOptions& o, SkuArguments& a) {
   a.firstLag = float(r.firstLag);
   a.lagWidth = float(r.lagWidth);
   a.lagCount = int32_t(r.lags.size());
@@ -129,24 +131,24 @@ void Devuelve(const kriging::KrigingResult& r, const kriging::KrigingOptions& o,
   if (o.trendDegree > 0) par[8] = float(r.model.trendChange);
 }
 
-ResumenMotor Resumen(const kriging::KrigingResult& r) {
-  ResumenMotor s;
-  s.modelo = r.model.code;
+EngineSummary Resumen(const kriging::KrigingResult& r) {
+  EngineSummary s;
+  s.model = r.model.code;
   s.c0 = r.model.c0, s.c1 = r.model.c1, s.a = r.model.a;
-  s.errorAjuste = r.model.fitError;
+  s.fitError = r.model.fitError;
   s.c0Ini = r.model.start.c0, s.c1Ini = r.model.start.c1, s.aIni = r.model.start.a;
-  s.iteracionesAjuste = r.model.fitIterations;
-  s.iteracionesTendencia = r.model.trendIterations;
-  s.cambioTendencia = r.model.trendChange;
-  s.meseta = r.model.sill;
+  s.fitIterations = r.model.fitIterations;
+  s.trendIterations = r.model.trendIterations;
+  s.trendChange = r.model.trendChange;
+  s.sill = r.model.sill;
   s.zMin = r.predictionLow, s.zMax = r.predictionHigh;
-  s.variancesNegativas = r.negativeVariances;
+  s.negativeVariances = r.negativeVariances;
   for (const kriging::LagClass& c : r.lags)
-    s.saltos.push_back({c.lower, c.upper, c.distance, c.count, c.classical, c.robust});
-  s.coeficientesTendencia = r.trendCoefficients;
+    s.lags.push_back({c.lower, c.upper, c.distance, c.count, c.classical, c.robust});
+  s.trendCoefficients = r.trendCoefficients;
   s.centroTendenciaX = r.trendCentreX, s.centroTendenciaY = r.trendCentreY;
   s.escalaTendencia = r.trendScale;
-  s.avisos = r.warnings;
+  s.warnings = r.warnings;
   return s;
 }
 
@@ -157,10 +159,10 @@ int main(int argc, char** argv) {
   // anyone: end with it rather than compute on as an orphan.
   ::prctl(PR_SET_PDEATHSIG, SIGKILL);
   if (::getppid() == 1) return kPeticionMala;
-  std::string carpeta;
+  std::string folder;
   int canal = -1;
   for (int i = 1; i + 1 < argc; i += 2) {
-    if (std::strcmp(argv[i], "--carpeta") == 0) carpeta = argv[i + 1];
+    if (std::strcmp(argv[i], "--carpeta") == 0) folder = argv[i + 1];
     else if (std::strcmp(argv[i], "--canal") == 0) canal = std::atoi(argv[i + 1]);
   }
   if (canal < 0) {
@@ -177,41 +179,41 @@ int main(int argc, char** argv) {
     if (k <= 0) break;
     peticion.append(bloque, size_t(k));
   }
-  ArgumentosSKU a;
-  std::string motivo;
-  if (!sorvan::DecodificaArgumentos(peticion, false, a, &motivo))
-    Falla(canal, kPeticionMala, "Petición al motor dañada: " + motivo);
+  SkuArguments a;
+  std::string reason;
+  if (!sorvan::core::DecodeArguments(peticion, false, a, &reason))
+    Falla(canal, kPeticionMala, "Petición al motor dañada: " + reason);
   peticion.clear();
   peticion.shrink_to_fit();
 
-  if (carpeta.empty()) carpeta = ".";
-  if (::access(carpeta.c_str(), W_OK) != 0)
-    Falla(canal, kSinCarpeta, "No se puede trabajar en la carpeta " + carpeta + ": " + std::strerror(errno));
+  if (folder.empty()) folder = ".";
+  if (::access(folder.c_str(), W_OK) != 0)
+    Falla(canal, kSinCarpeta, "No se puede trabajar en la carpeta " + folder + ": " + std::strerror(errno));
 
-  kriging::KrigingData datos;
-  if (!a.xDoble.empty()) {
-    datos.x = a.xDoble;
-    datos.y = a.yDoble;
+  kriging::KrigingData data;
+  if (!a.xDouble.empty()) {
+    data.x = a.xDouble;
+    data.y = a.yDouble;
   } else {
-    datos.x.assign(a.x.begin(), a.x.end());
-    datos.y.assign(a.y.begin(), a.y.end());
+    data.x.assign(a.x.begin(), a.x.end());
+    data.y.assign(a.y.begin(), a.y.end());
   }
-  datos.z.assign(a.z.begin(), a.z.end());
-  const kriging::KrigingOptions opciones = Opciones(a, carpeta);
-  const kriging::KrigingResult r = kriging::Krige(datos, opciones);
+  data.z.assign(a.z.begin(), a.z.end());
+  const kriging::KrigingOptions options = Opciones(a, folder);
+  const kriging::KrigingResult r = kriging::Krige(data, options);
   if (!r.ok()) {
-    std::string texto = r.message;
-    if (!r.detail.empty()) texto += "\n" + r.detail;
-    Falla(canal, r.status == kriging::KrigingStatus::kInvalidOptions ? kOpcionesMalas : kFalloMotor, texto);
+    std::string text = r.message;
+    if (!r.detail.empty()) text += "\n" + r.detail;
+    Falla(canal, r.status == kriging::KrigingStatus::kInvalidOptions ? kOpcionesMalas : kFalloMotor, text);
   }
-  Devuelve(r, opciones, a);
-  if (a.local.activo) {
+  Devuelve(r, options, a);
+  if (a.local.active) {
     int64_t pedidos = 0;
-    for (unsigned char hueco : opciones.holeMask) pedidos += hueco ? 0 : 1;
-    a.local.huecosPocosVecinos = r.tooFewNeighbours;
-    a.local.huecosSingulares = r.singularNeighbourhoods;
-    a.local.nodosCalculados = pedidos - r.tooFewNeighbours - r.singularNeighbourhoods;
+    for (unsigned char hueco : options.holeMask) pedidos += hueco ? 0 : 1;
+    a.local.holesFewNeighbours = r.tooFewNeighbours;
+    a.local.holesSingular = r.singularNeighbourhoods;
+    a.local.nodesComputed = pedidos - r.tooFewNeighbours - r.singularNeighbourhoods;
   }
-  Escribe(canal, sorvan::CodificaRespuesta(a, Resumen(r)));
+  Escribe(canal, sorvan::core::EncodeReply(a, Resumen(r)));
   return kBien;
 }

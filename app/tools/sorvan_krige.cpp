@@ -20,21 +20,22 @@
 #include <unistd.h>
 
 #include "core/cross_validation_run.h"
-#include "core/datos_espaciales.h"
-#include "core/ejecuta_kriging.h"
-#include "core/estimacion_recursos.h"
-#include "core/motor_kriging.h"
-#include "core/opciones_kriging.h"
-#include "core/perfil.h"
+#include "core/spatial_data.h"
+#include "core/run_kriging.h"
+#include "core/resource_estimate.h"
+#include "core/kriging_engine.h"
+#include "core/kriging_options.h"
+#include "core/profile.h"
 #include "core/run_warnings.h"
-#include "core/sesion_kriging.h"
-#include "core/texto_delimitado.h"
-#include "platform/gis/capa_puntos.h"
-#include "platform/gis/formatos_exportacion.h"
-#include "core/validacion_opciones.h"
+#include "core/kriging_session.h"
+#include "core/delimited_text.h"
+#include "platform/gis/point_layer.h"
+#include "platform/gis/export_formats.h"
+#include "core/options_validation.h"
 
 namespace fs = std::filesystem;
-using namespace sorvan;
+using namespace sorvan::core;
+using namespace sorvan::platform;
 
 namespace {
 
@@ -140,46 +141,46 @@ mensaje va a la salida de errores); 2 error de uso.
 )";
 }
 
-struct ErrorUso {
-  std::string mensaje;
+struct UsageError {
+  std::string message;
 };
 
 // Numbers of the command line: a period as the decimal separator, the whole
 // text must be the number.
-double Real(const std::string& opcion, const std::string& texto) {
-  char* fin = nullptr;
-  const double v = std::strtod(texto.c_str(), &fin);
-  if (texto.empty() || *fin != '\0' || !std::isfinite(v) || std::fabs(v) > 3.0e38)
-    throw ErrorUso{opcion + ": se esperaba un número y se recibió «" + texto + "»"};
+double Real(const std::string& opcion, const std::string& text) {
+  char* atEnd = nullptr;
+  const double v = std::strtod(text.c_str(), &atEnd);
+  if (text.empty() || *atEnd != '\0' || !std::isfinite(v) || std::fabs(v) > 3.0e38)
+    throw UsageError{opcion + ": se esperaba un número y se recibió «" + text + "»"};
   return v;
 }
 
-long Entero(const std::string& opcion, const std::string& texto, long minimo, long maximo) {
-  char* fin = nullptr;
-  const long v = std::strtol(texto.c_str(), &fin, 10);
-  if (texto.empty() || *fin != '\0')
-    throw ErrorUso{opcion + ": se esperaba un número entero y se recibió «" + texto + "»"};
-  if (v < minimo || v > maximo)
-    throw ErrorUso{opcion + ": " + texto + " está fuera del intervalo " + std::to_string(minimo) + " a " +
-                   std::to_string(maximo)};
+long Entero(const std::string& opcion, const std::string& text, long minimum, long maximum) {
+  char* atEnd = nullptr;
+  const long v = std::strtol(text.c_str(), &atEnd, 10);
+  if (text.empty() || *atEnd != '\0')
+    throw UsageError{opcion + ": se esperaba un número entero y se recibió «" + text + "»"};
+  if (v < minimum || v > maximum)
+    throw UsageError{opcion + ": " + text + " está fuera del intervalo " + std::to_string(minimum) + " a " +
+                   std::to_string(maximum)};
   return v;
 }
 
-std::vector<std::string> Partes(const std::string& opcion, const std::string& texto, size_t cuantas) {
+std::vector<std::string> Partes(const std::string& opcion, const std::string& text, size_t count) {
   std::vector<std::string> r;
-  std::stringstream in(texto);
+  std::stringstream in(text);
   std::string parte;
   while (std::getline(in, parte, ',')) r.push_back(parte);
-  if (r.size() != cuantas)
-    throw ErrorUso{opcion + ": se esperaban " + std::to_string(cuantas) + " valores separados por comas y se recibió «" +
-                   texto + "»"};
+  if (r.size() != count)
+    throw UsageError{opcion + ": se esperaban " + std::to_string(count) + " valores separados por comas y se recibió «" +
+                   text + "»"};
   return r;
 }
 
 struct Argumentos {
-  std::string datos;
+  std::string data;
   std::string colX = "1", colY = "2", colZ = "3";
-  std::string salida;
+  std::string output;
   bool sinLimite = false;
   std::optional<int> trend, model, estimator, lags, fitLags, minPairs, variableLags, fit;
   std::optional<double> firstLag, lagWidth;
@@ -193,7 +194,7 @@ struct Argumentos {
   std::optional<std::uint32_t> variogramSeed;
   bool globalTrend = false, neighbourhoodVariogram = false;
   bool cv = false, compareModels = false;
-  PoliticaDuplicados duplicados = PoliticaDuplicados::Error;
+  DuplicatePolicy duplicates = DuplicatePolicy::Error;
   std::optional<double> ausente;
   std::vector<std::string> exportar;
   std::string crs;
@@ -205,7 +206,7 @@ struct Argumentos {
 int CodigoModelo(const std::string& opcion, const std::string& v) {
   for (int k = 0; k < 6; ++k)
     if (v == kNombresModelo[k] || v == std::to_string(k + 1)) return k + 1;
-  throw ErrorUso{opcion + ": modelo desconocido «" + v +
+  throw UsageError{opcion + ": modelo desconocido «" + v +
                  "» (1..6, spherical, exponential, linear, power, rational-quadratic, oscillatory)"};
 }
 
@@ -213,16 +214,16 @@ Argumentos Analiza(int argc, char** argv) {
   Argumentos a;
   std::vector<std::string> args(argv + 1, argv + argc);
   for (size_t i = 0; i < args.size(); ++i) {
-    std::string op = args[i], valor;
+    std::string op = args[i], value;
     bool conValor = false;
     if (op.rfind("--", 0) == 0 && op.find('=') != std::string::npos) {
-      valor = op.substr(op.find('=') + 1);
+      value = op.substr(op.find('=') + 1);
       op = op.substr(0, op.find('='));
       conValor = true;
     }
     auto siguiente = [&]() -> std::string {
-      if (conValor) return valor;
-      if (i + 1 >= args.size()) throw ErrorUso{op + ": falta el valor"};
+      if (conValor) return value;
+      if (i + 1 >= args.size()) throw UsageError{op + ": falta el valor"};
       return args[++i];
     };
     if (op == "-h" || op == "--help") {
@@ -231,7 +232,7 @@ Argumentos Analiza(int argc, char** argv) {
     } else if (op == "--x") a.colX = siguiente();
     else if (op == "--y") a.colY = siguiente();
     else if (op == "--z") a.colZ = siguiente();
-    else if (op == "--out") a.salida = siguiente();
+    else if (op == "--out") a.output = siguiente();
     else if (op == "--sin-limite" || op == "--no-row-limit") a.sinLimite = true;
     else if (op == "--trend") a.trend = int(Entero(op, siguiente(), 0, 3));
     else if (op == "--model") a.model = CodigoModelo(op, siguiente());
@@ -239,11 +240,11 @@ Argumentos Analiza(int argc, char** argv) {
       const std::string v = siguiente();
       if (v == "classical" || v == "1") a.estimator = 1;
       else if (v == "robust" || v == "2") a.estimator = 2;
-      else throw ErrorUso{op + ": se esperaba classical o robust y se recibió «" + v + "»"};
+      else throw UsageError{op + ": se esperaba classical o robust y se recibió «" + v + "»"};
     } else if (op == "--first-lag") a.firstLag = Real(op, siguiente());
     else if (op == "--lag-width") a.lagWidth = Real(op, siguiente());
-    else if (op == "--lags") a.lags = int(Entero(op, siguiente(), 1, kMaxSaltos));
-    else if (op == "--fit-lags") a.fitLags = int(Entero(op, siguiente(), 1, kMaxSaltos));
+    else if (op == "--lags") a.lags = int(Entero(op, siguiente(), 1, kMaxLags));
+    else if (op == "--fit-lags") a.fitLags = int(Entero(op, siguiente(), 1, kMaxLags));
     else if (op == "--min-pairs") a.minPairs = int(Entero(op, siguiente(), 0, 1'000'000'000));
     else if (op == "--variable-lags") a.variableLags = int(Entero(op, siguiente(), 1, 1'000'000'000));
     else if (op == "--grid") {
@@ -255,32 +256,32 @@ Argumentos Analiza(int argc, char** argv) {
     } else if (op == "--spacing") {
       auto p = Partes(op, siguiente(), 2);
       a.spacing = {Real(op, p[0]), Real(op, p[1])};
-      if (!(a.spacing->first > 0) || !(a.spacing->second > 0)) throw ErrorUso{op + ": el espaciado debe ser positivo"};
+      if (!(a.spacing->first > 0) || !(a.spacing->second > 0)) throw UsageError{op + ": el espaciado debe ser positivo"};
     } else if (op == "--profile") a.profile = siguiente();
     else if (op == "--exclude") {
       const std::string v = siguiente();
       if (v == "outside") a.exclude = 0;
       else if (v == "inside") a.exclude = 1;
-      else throw ErrorUso{op + ": se esperaba outside o inside y se recibió «" + v + "»"};
+      else throw UsageError{op + ": se esperaba outside o inside y se recibió «" + v + "»"};
     } else if (op == "--fit") {
       const std::string v = siguiente();
-      if (v == "alternating") a.fit = kAjusteAlterno;
-      else if (v == "direct") a.fit = kAjusteDirecto;
-      else if (v == "none") a.fit = kSinAjuste;
-      else if (v == "global") a.fit = kAjusteGlobal;
-      else throw ErrorUso{op + ": se esperaba alternating, direct, global o none y se recibió «" + v + "»"};
+      if (v == "alternating") a.fit = kAlternateFit;
+      else if (v == "direct") a.fit = kDirectFit;
+      else if (v == "none") a.fit = kNoFit;
+      else if (v == "global") a.fit = kGlobalFit;
+      else throw UsageError{op + ": se esperaba alternating, direct, global o none y se recibió «" + v + "»"};
     } else if (op == "--start") {
       auto p = Partes(op, siguiente(), 3);
       a.start = std::array<double, 3>{Real(op, p[0]), Real(op, p[1]), Real(op, p[2])};
-      if ((*a.start)[0] < 0) throw ErrorUso{op + ": la pepita C0 no puede ser negativa"};
+      if ((*a.start)[0] < 0) throw UsageError{op + ": la pepita C0 no puede ser negativa"};
     } else if (op == "--neighbours") a.neighbours = int(Entero(op, siguiente(), 1, 500));
     else if (op == "--min-neighbours") a.minNeighbours = int(Entero(op, siguiente(), 1, 500));
     else if (op == "--max-distance") {
       a.maxDistance = Real(op, siguiente());
-      if (!(*a.maxDistance > 0)) throw ErrorUso{op + ": la distancia máxima debe ser mayor que 0"};
+      if (!(*a.maxDistance > 0)) throw UsageError{op + ": la distancia máxima debe ser mayor que 0"};
     } else if (op == "--sectors") {
       a.sectors = int(Entero(op, siguiente(), 1, 4));
-      if (*a.sectors != 1 && *a.sectors != 4) throw ErrorUso{op + ": se esperaba 1 o 4 y se recibió «" +
+      if (*a.sectors != 1 && *a.sectors != 4) throw UsageError{op + ": se esperaba 1 o 4 y se recibió «" +
                                                               std::to_string(*a.sectors) + "»"};
     } else if (op == "--global-trend") a.globalTrend = true;
     else if (op == "--neighbourhood-variogram") a.neighbourhoodVariogram = true;
@@ -288,13 +289,13 @@ Argumentos Analiza(int argc, char** argv) {
     else if (op == "--variogram-seed") a.variogramSeed = std::uint32_t(Entero(op, siguiente(), 0, 4294967295L));
     else if (op == "--duplicates") {
       const std::string v = siguiente();
-      if (!PoliticaDeTexto(v, a.duplicados))
-        throw ErrorUso{op + ": se esperaba average, first o error y se recibió «" + v + "»"};
+      if (!PolicyFromText(v, a.duplicates))
+        throw UsageError{op + ": se esperaba average, first o error y se recibió «" + v + "»"};
     } else if (op == "--missing") a.ausente = Real(op, siguiente());
     else if (op == "--export") {
       const std::string v = siguiente();
-      if (!FormatoDeRuta(v))
-        throw ErrorUso{op + ": no se conoce el formato de «" + v + "» (extensiones .tif, .tiff, .asc, .grd, .csv)"};
+      if (!FormatOfPath(v))
+        throw UsageError{op + ": no se conoce el formato de «" + v + "» (extensiones .tif, .tiff, .asc, .grd, .csv)"};
       a.exportar.push_back(v);
     } else if (op == "--crs") a.crs = siguiente();
     else if (op == "--cv") a.cv = true;
@@ -307,53 +308,53 @@ Argumentos Analiza(int argc, char** argv) {
       a.cv = true;
     } else if (op == "--compare-models") a.compareModels = true;
     else if (op.rfind("-", 0) == 0 && op.size() > 1) {
-      throw ErrorUso{"opción desconocida «" + op + "»"};
-    } else if (a.datos.empty()) {
-      a.datos = op;
+      throw UsageError{"opción desconocida «" + op + "»"};
+    } else if (a.data.empty()) {
+      a.data = op;
     } else {
-      throw ErrorUso{"sobra el argumento «" + op + "»"};
+      throw UsageError{"sobra el argumento «" + op + "»"};
     }
   }
-  if (a.datos.empty()) throw ErrorUso{"falta el archivo de datos"};
-  if (a.firstLag && *a.firstLag < 0) throw ErrorUso{"--first-lag: la distancia no puede ser negativa"};
-  if (a.lagWidth && *a.lagWidth < 0) throw ErrorUso{"--lag-width: la anchura no puede ser negativa"};
+  if (a.data.empty()) throw UsageError{"falta el archivo de datos"};
+  if (a.firstLag && *a.firstLag < 0) throw UsageError{"--first-lag: la distancia no puede ser negativa"};
+  if (a.lagWidth && *a.lagWidth < 0) throw UsageError{"--lag-width: la anchura no puede ser negativa"};
   if (a.firstLag && a.lagWidth && *a.firstLag == 0 && *a.lagWidth == 0)
-    throw ErrorUso{"--first-lag y --lag-width no pueden ser ambos 0"};
-  if (a.exclude && !a.profile) throw ErrorUso{"--exclude: no hay perfil (--profile)"};
+    throw UsageError{"--first-lag y --lag-width no pueden ser ambos 0"};
+  if (a.exclude && !a.profile) throw UsageError{"--exclude: no hay perfil (--profile)"};
   const bool local = a.neighbours || a.minNeighbours || a.maxDistance || a.sectors;
   if (!local && (a.globalTrend || a.neighbourhoodVariogram || a.variogramSample || a.variogramSeed))
-    throw ErrorUso{"--global-trend, --neighbourhood-variogram, --variogram-sample y --variogram-seed son del "
+    throw UsageError{"--global-trend, --neighbourhood-variogram, --variogram-sample y --variogram-seed son del "
                    "kriging local: indique también --neighbours (o --min-neighbours, --max-distance, --sectors)"};
   if (a.neighbourhoodVariogram && !a.maxDistance)
-    throw ErrorUso{"--neighbourhood-variogram: hace falta --max-distance (la distancia de los pares)"};
+    throw UsageError{"--neighbourhood-variogram: hace falta --max-distance (la distancia de los pares)"};
   return a;
 }
 
-struct ErrorDatos {
-  std::string mensaje;
+struct DataError {
+  std::string message;
 };
 
-int Columna(const DatosEspaciales& d, const std::string& que, const std::string& col) {
-  char* fin = nullptr;
-  const long v = std::strtol(col.c_str(), &fin, 10);
-  if (!col.empty() && *fin == '\0') {
+int ColumnOf(const SpatialData& d, const std::string& what, const std::string& col) {
+  char* atEnd = nullptr;
+  const long v = std::strtol(col.c_str(), &atEnd, 10);
+  if (!col.empty() && *atEnd == '\0') {
     if (v < 1 || v > d.nvar)
-      throw ErrorDatos{"columna " + que + " = " + col + ": los datos tienen " + std::to_string(d.nvar) +
+      throw DataError{"columna " + what + " = " + col + ": los datos tienen " + std::to_string(d.nvar) +
                        " variables"};
     return int(v);
   }
-  const int k = d.buscaColumna(col);
+  const int k = d.findColumn(col);
   if (k == 0) {
-    std::string nombres;
-    for (int j = 1; j <= d.nvar; ++j) nombres += (j > 1 ? ", " : "") + d.nombreSinBlancos(j);
-    throw ErrorDatos{"columna " + que + ": no hay ninguna variable «" + col + "» (hay: " + nombres + ")"};
+    std::string names;
+    for (int j = 1; j <= d.nvar; ++j) names += (j > 1 ? ", " : "") + d.nameWithoutBlanks(j);
+    throw DataError{"columna " + what + ": no hay ninguna variable «" + col + "» (hay: " + names + ")"};
   }
   return k;
 }
 
 // Applies the command line on top of the automatic options.
-void AplicaOpciones(const Argumentos& a, SesionKriging& s) {
-  OpcionesKriging& op = s.opciones;
+void AplicaOpciones(const Argumentos& a, KrigingSession& s) {
+  OpcionesKriging& op = s.options;
   if (a.trend) op.Media = *a.trend;
   if (a.model) op.Modelo = *a.model;
   if (a.estimator) op.Estimador = *a.estimator;
@@ -394,34 +395,34 @@ void AplicaOpciones(const Argumentos& a, SesionKriging& s) {
   if (op.NAjus > op.NSaltos) {
     // Only a count the user gave deserves the warning; the automatic one
     // simply follows --lags.
-    if (a.fitLags) std::cerr << "aviso: " << kAvisoNAjus << "\n";
+    if (a.fitLags) std::cerr << "aviso: " << kNAjusWarning << "\n";
     op.NAjus = op.NSaltos;
   }
 
   const int nx = a.grid ? a.grid->first : op.NRx;
   const int ny = a.grid ? a.grid->second : op.NRy;
-  if (int64_t(nx) * ny > kMaxNodosRejilla)
-    throw ErrorDatos{"la rejilla de " + std::to_string(nx) + " x " + std::to_string(ny) +
-                     " nodos es demasiado grande (máximo " + std::to_string(kMaxNodosRejilla) + " nodos)"};
+  if (int64_t(nx) * ny > kMaxGridNodes)
+    throw DataError{"la rejilla de " + std::to_string(nx) + " x " + std::to_string(ny) +
+                     " nodos es demasiado grande (máximo " + std::to_string(kMaxGridNodes) + " nodos)"};
   if (a.spacing) {
     op.NRx = nx;
     op.NRy = ny;
     op.LRx = a.spacing->first;
     op.LRy = a.spacing->second;
-    op.MinRx = s.datos.minimo[size_t(s.colX - 1)] - op.LRx / 2;
-    op.MinRy = s.datos.minimo[size_t(s.colY - 1)] - op.LRy / 2;
+    op.MinRx = s.data.minimum[size_t(s.colX - 1)] - op.LRx / 2;
+    op.MinRy = s.data.minimum[size_t(s.colY - 1)] - op.LRy / 2;
   } else if (a.grid) {
-    Resultado r = RejillaAutomatica(s.datos, s.colX, s.colY, nx, ny, op);
-    if (!r) throw ErrorDatos{r.mensaje + " Indique también --spacing."};
+    Result r = AutomaticGrid(s.data, s.colX, s.colY, nx, ny, op);
+    if (!r) throw DataError{r.message + " Indique también --spacing."};
   }
   if (a.origin) {
     op.MinRx = a.origin->first;
     op.MinRy = a.origin->second;
   }
   if (a.profile) {
-    op.perfil.lado = a.exclude.value_or(0);
-    Resultado r = LeePerfil(*a.profile, op.perfil);
-    if (!r) throw ErrorDatos{r.mensaje};
+    op.profile.side = a.exclude.value_or(0);
+    Result r = LeePerfil(*a.profile, op.profile);
+    if (!r) throw DataError{r.message};
   }
 }
 
@@ -437,15 +438,15 @@ std::string Real7(double v) {
   return b;
 }
 
-void Resumen(const SesionKriging& s, const std::string& archivo) {
-  const OpcionesKriging& op = s.opciones;
-  const SuperficiesKriging& sup = s.superficies;
-  const int fuera = s.datos.N - int(FilasCompletas(s.datos, {s.colX, s.colY, s.colZ}).size());
-  std::cout << "Datos: " << archivo << " (" << s.datos.N << " puntos";
+void Resumen(const KrigingSession& s, const std::string& file) {
+  const OpcionesKriging& op = s.options;
+  const KrigingSurfaces& sup = s.surfaces;
+  const int fuera = s.data.N - int(CompleteRows(s.data, {s.colX, s.colY, s.colZ}).size());
+  std::cout << "Datos: " << file << " (" << s.data.N << " puntos";
   if (fuera > 0) std::cout << ", " << fuera << " sin X, Y o Z, fuera del cálculo";
   std::cout << ")\n"
-            << "Columnas: X = " << s.datos.nombreSinBlancos(s.colX) << ", Y = " << s.datos.nombreSinBlancos(s.colY)
-            << ", Z = " << s.datos.nombreSinBlancos(s.colZ) << "\n"
+            << "Columnas: X = " << s.data.nameWithoutBlanks(s.colX) << ", Y = " << s.data.nameWithoutBlanks(s.colY)
+            << ", Z = " << s.data.nameWithoutBlanks(s.colZ) << "\n"
             << "Opciones usadas:\n"
             << "  Media: " << op.Media << " (" << kTendenciasEs[op.Media] << ")\n"
             << "  Modelo: " << op.Modelo << " (" << kModelosEs[op.Modelo - 1] << ")\n"
@@ -456,9 +457,9 @@ void Resumen(const SesionKriging& s, const std::string& archivo) {
     std::cout << "  Saltos: inicial " << Distancia(op.SaltoIni) << ", anchura " << Distancia(op.RSalto) << ", nº "
               << op.NSaltos << "\n";
   std::cout << "  Ajuste: " << op.NAjus << " saltos, más de " << op.NMinAjus << " pares cada uno, método "
-            << (op.MetodoAjuste == kAjusteGlobal    ? "global"
-                : op.MetodoAjuste == kAjusteDirecto ? "directo"
-                : op.MetodoAjuste == kSinAjuste   ? "ninguno (modelo dado)"
+            << (op.MetodoAjuste == kGlobalFit    ? "global"
+                : op.MetodoAjuste == kDirectFit ? "directo"
+                : op.MetodoAjuste == kNoFit   ? "ninguno (modelo dado)"
                                                   : "alterno")
             << "\n"
             << "  Rejilla: " << op.NRx << " x " << op.NRy << " nodos, origen (" << Distancia(op.MinRx) << ", "
@@ -471,28 +472,28 @@ void Resumen(const SesionKriging& s, const std::string& archivo) {
               << "; tendencia " << (op.TendLocal ? "local" : "global") << "; semivariograma "
               << (op.VarioLocal ? "con pares hasta la distancia máxima" : "con todos los pares") << "\n";
   }
-  if (op.perfil.asociado())
-    std::cout << "  Perfil: " << op.perfil.archivo << " (" << op.perfil.npts << " puntos), se excluyen los nodos "
-              << (op.perfil.lado == 0 ? "exteriores" : "interiores") << "\n";
+  if (op.profile.attached())
+    std::cout << "  Perfil: " << op.profile.file << " (" << op.profile.npts << " puntos), se excluyen los nodos "
+              << (op.profile.side == 0 ? "exteriores" : "interiores") << "\n";
   else
     std::cout << "  Perfil: ninguno\n";
 
-  const ModeloAjustado& m = s.modelo;
-  std::cout << "Modelo ajustado: " << kModelosEs[m.codigo - 1];
-  if (m.conocido) {
+  const FittedModel& m = s.model;
+  std::cout << "Modelo ajustado: " << kModelosEs[m.code - 1];
+  if (m.known) {
     std::cout << ", c0 = " << Real7(m.c0) << ", c1 = " << Real7(m.c1);
-    if (m.codigo != 3) std::cout << ", a = " << Real7(m.a);
+    if (m.code != 3) std::cout << ", a = " << Real7(m.a);
   } else {
     std::cout << " (parámetros no devueltos por el motor), a = " << Real7(m.a);
   }
   std::cout << "\n  Valores iniciales: c0 = " << Real7(m.c0Ini) << ", c1 = " << Real7(m.c1Ini);
-  if (m.codigo != 3) std::cout << ", a = " << Real7(m.aIni);
-  std::cout << "\nError del ajuste (MCP): " << Real7(m.errorAjuste) << "\n";
+  if (m.code != 3) std::cout << ", a = " << Real7(m.aIni);
+  std::cout << "\nError del ajuste (MCP): " << Real7(m.fitError) << "\n";
 
   size_t estimados = 0;
   float varMin = 0, varMax = 0;
   for (size_t k = 0; k < sup.SupPred.size(); ++k) {
-    if (sup.SupPred[k] == kValorHueco) continue;
+    if (sup.SupPred[k] == kHoleValue) continue;
     const float v = sup.SupVar[k];
     if (estimados == 0 || v < varMin) varMin = v;
     if (estimados == 0 || v > varMax) varMax = v;
@@ -504,23 +505,23 @@ void Resumen(const SesionKriging& s, const std::string& archivo) {
               << "Varianza de kriging: mínimo " << Real7(varMin) << ", máximo " << Real7(varMax) << "\n";
   else
     std::cout << "Predicción: ningún nodo estimado (todos excluidos)\n";
-  if (s.resumenLocal.local)
-    std::cout << "Nodos sin valor (huecos): " << s.resumenLocal.pocosVecinos + s.resumenLocal.singulares
-              << " (con menos de " << op.NMinVecinos << " vecinos: " << s.resumenLocal.pocosVecinos
-              << "; con sistema singular: " << s.resumenLocal.singulares << ")\n";
-  std::cout << "Resultados en " << s.carpetaResultados << "\n";
+  if (s.localSummary.local)
+    std::cout << "Nodos sin valor (huecos): " << s.localSummary.fewNeighbours + s.localSummary.singular
+              << " (con menos de " << op.NMinVecinos << " vecinos: " << s.localSummary.fewNeighbours
+              << "; con sistema singular: " << s.localSummary.singular << ")\n";
+  std::cout << "Resultados en " << s.resultsFolder << "\n";
 }
 
 // The run's warnings on standard error, the result being kept: those of the
 // engine's reply turned into advice, and its other messages as they are (the
 // numerical services' messages stay in the log).
-void ImprimeAvisos(const SesionKriging& s, const ResumenMotor& resumen) {
-  const float zMin = s.datos.minimo[size_t(s.colZ - 1)], zMax = s.datos.maximo[size_t(s.colZ - 1)];
-  const std::vector<std::string> avisos =
-      RunWarnings(resumen.avisos, zMin, zMax, s.superficies.zMin, s.superficies.zMax);
-  for (const std::string& aviso : avisos) std::cerr << "aviso: " << aviso << "\n";
-  for (const std::string& aviso : resumen.avisos)
-    if (aviso.rfind(" ***", 0) != 0 && !HasOwnRunWarning(aviso)) std::cerr << "aviso: " << aviso << "\n";
+void ImprimeAvisos(const KrigingSession& s, const EngineSummary& summary) {
+  const float zMin = s.data.minimum[size_t(s.colZ - 1)], zMax = s.data.maximum[size_t(s.colZ - 1)];
+  const std::vector<std::string> warnings =
+      RunWarnings(summary.warnings, zMin, zMax, s.surfaces.zMin, s.surfaces.zMax);
+  for (const std::string& warning : warnings) std::cerr << "aviso: " << warning << "\n";
+  for (const std::string& warning : summary.warnings)
+    if (warning.rfind(" ***", 0) != 0 && !HasOwnRunWarning(warning)) std::cerr << "aviso: " << warning << "\n";
 }
 
 void ImprimeResumenValidacion(const kriging::CrossValidationSummary& r) {
@@ -532,122 +533,122 @@ void ImprimeResumenValidacion(const kriging::CrossValidationSummary& r) {
             << "  Datos dentro de ±1,96 σ: " << Real7(100 * r.shareWithin) << " %\n";
 }
 
-ValidatedModel ModeloDeSesion(const SesionKriging& s) {
-  return {s.modelo.codigo, s.modelo.c0, s.modelo.c1, s.modelo.a};
+ValidatedModel ModeloDeSesion(const KrigingSession& s) {
+  return {s.model.code, s.model.c0, s.model.c1, s.model.a};
 }
 
-void ValidaModelo(const Argumentos& a, const SesionKriging& s) {
+void ValidateModel(const Argumentos& a, const KrigingSession& s) {
   const kriging::CrossValidationResult r = CrossValidateColumns(
-      s.datos, s.colX, s.colY, s.colZ, ModeloDeSesion(s), s.opciones.Media, a.cvFolds, a.seed);
-  if (r.status != 0) throw ErrorDatos{"validación cruzada: " + r.message};
+      s.data, s.colX, s.colY, s.colZ, ModeloDeSesion(s), s.options.Media, a.cvFolds, a.seed);
+  if (r.status != 0) throw DataError{"validación cruzada: " + r.message};
   std::cout << "Validación cruzada ("
             << (a.cvFolds > 1 ? std::to_string(a.cvFolds) + " grupos, semilla " + std::to_string(a.seed)
                               : std::string("dejando fuera cada dato"))
             << ", " << r.summary.count << " datos):\n";
   ImprimeResumenValidacion(r.summary);
   if (!a.cvOut.empty()) {
-    Resultado w = WriteCrossValidationCsv(a.cvOut, r);
-    if (!w) throw ErrorDatos{w.mensaje};
+    Result w = WriteCrossValidationCsv(a.cvOut, r);
+    if (!w) throw DataError{w.message};
     std::cout << "Tabla de la validación cruzada en " << a.cvOut << "\n";
   }
 }
 
 // Fits each of the six models with the chosen trend (runs in a scratch
 // folder), cross-validates it and prints them sorted by error.
-void ComparaModelos(const Argumentos& a, const SesionKriging& base, const std::string& nombre) {
+void ComparaModelos(const Argumentos& a, const KrigingSession& base, const std::string& nombre) {
   std::error_code ec;
-  const fs::path carpeta = fs::temp_directory_path(ec) / ("sorvan-modelos-" + std::to_string(::getpid()));
-  fs::create_directories(carpeta, ec);
-  std::vector<ModelComparisonRow> filas;
-  for (int codigo = 1; codigo <= 6; ++codigo) {
-    SesionKriging s = base;
-    s.opciones.Modelo = codigo;
-    if (!a.start) s.opciones.C0Ini = s.opciones.C1Ini = s.opciones.AIni = -1;
-    MotorKriging motor;
-    Resultado r = EjecutaKriging(s, nombre, carpeta.string(), motor);
-    ModelComparisonRow fila;
-    fila.model = {codigo, s.modelo.c0, s.modelo.c1, s.modelo.a};
-    fila.fitError = s.modelo.errorAjuste;
+  const fs::path folder = fs::temp_directory_path(ec) / ("sorvan-modelos-" + std::to_string(::getpid()));
+  fs::create_directories(folder, ec);
+  std::vector<ModelComparisonRow> rows;
+  for (int code = 1; code <= 6; ++code) {
+    KrigingSession s = base;
+    s.options.Modelo = code;
+    if (!a.start) s.options.C0Ini = s.options.C1Ini = s.options.AIni = -1;
+    KrigingEngine engine;
+    Result r = EjecutaKriging(s, nombre, folder.string(), engine);
+    ModelComparisonRow row;
+    row.model = {code, s.model.c0, s.model.c1, s.model.a};
+    row.fitError = s.model.fitError;
     if (!r) {
-      fila.validation.status = 1;
-      fila.validation.message = r.mensaje;
+      row.validation.status = 1;
+      row.validation.message = r.message;
     } else {
-      fila.validation = CrossValidateColumns(s.datos, s.colX, s.colY, s.colZ, fila.model, s.opciones.Media,
+      row.validation = CrossValidateColumns(s.data, s.colX, s.colY, s.colZ, row.model, s.options.Media,
                                              a.cvFolds, a.seed);
     }
-    filas.push_back(fila);
+    rows.push_back(row);
   }
-  fs::remove_all(carpeta, ec);
-  SortByError(filas);
-  std::cout << "Comparación de modelos (tendencia " << base.opciones.Media << ", validación cruzada "
+  fs::remove_all(folder, ec);
+  SortByError(rows);
+  std::cout << "Comparación de modelos (tendencia " << base.options.Media << ", validación cruzada "
             << (a.cvFolds > 1 ? std::to_string(a.cvFolds) + " grupos" : std::string("dato a dato"))
             << "), de menor a mayor error:\n";
-  char linea[512];
-  std::snprintf(linea, sizeof linea, "  %-20s %12s %12s %12s %12s %12s %12s %9s\n", "modelo", "c0", "c1", "a",
+  char line[512];
+  std::snprintf(line, sizeof line, "  %-20s %12s %12s %12s %12s %12s %12s %9s\n", "modelo", "c0", "c1", "a",
                 "error ajuste", "RECM", "ECME", "r");
-  std::cout << linea;
-  for (const ModelComparisonRow& f : filas) {
+  std::cout << line;
+  for (const ModelComparisonRow& f : rows) {
     if (f.validation.status != 0) {
       std::cout << "  " << kModelosEs[f.model.code - 1] << ": " << f.validation.message << "\n";
       continue;
     }
     const kriging::CrossValidationSummary& r = f.validation.summary;
-    std::snprintf(linea, sizeof linea, "  %-20s %12.6g %12.6g %12.6g %12.6g %12.6g %12.6g %9.4f\n",
+    std::snprintf(line, sizeof line, "  %-20s %12.6g %12.6g %12.6g %12.6g %12.6g %12.6g %9.4f\n",
                   kModelosEs[f.model.code - 1], f.model.c0, f.model.c1, f.model.a, f.fitError,
                   r.rootMeanSquareError, r.meanSquaredStandardisedError, r.correlation);
-    std::cout << linea;
+    std::cout << line;
   }
   std::cout << "  (RECM: raíz del error cuadrático medio; ECME: error cuadrático medio estandarizado, "
                "cerca de 1 si la varianza de kriging es realista; r: correlación observados-predichos)\n";
 }
 
 int Ejecuta(const Argumentos& a) {
-  SesionKriging s;
-  OpcionesLectura lectura;
-  lectura.valorAusente = a.ausente;
-  Resultado leido = EsTextoDelimitado(a.datos) ? LeeTextoDelimitado(a.datos, s.datos, lectura)
-                    : EsCapaGis(a.datos)       ? LeeCapaPuntos(a.datos, s.datos, lectura)
-                                               : LeeDatos(a.datos, s.datos, lectura);
-  if (!leido) throw ErrorDatos{leido.mensaje};
-  if (!leido.mensaje.empty()) std::cerr << "aviso: " << leido.mensaje << "\n";
-  s.archivoDatos = a.datos;
-  s.colX = Columna(s.datos, "X", a.colX);
-  s.colY = Columna(s.datos, "Y", a.colY);
-  s.colZ = Columna(s.datos, "Z", a.colZ);
-  s.duplicados = a.duplicados;
+  KrigingSession s;
+  ReadOptions lectura;
+  lectura.missingValue = a.ausente;
+  Result leido = IsDelimitedText(a.data) ? ReadDelimitedText(a.data, s.data, lectura)
+                    : IsGisLayer(a.data)       ? ReadPointLayer(a.data, s.data, lectura)
+                                               : ReadData(a.data, s.data, lectura);
+  if (!leido) throw DataError{leido.message};
+  if (!leido.message.empty()) std::cerr << "aviso: " << leido.message << "\n";
+  s.dataFile = a.data;
+  s.colX = ColumnOf(s.data, "X", a.colX);
+  s.colY = ColumnOf(s.data, "Y", a.colY);
+  s.colZ = ColumnOf(s.data, "Z", a.colZ);
+  s.duplicates = a.duplicates;
 
   // Before any work (the automatic options alone look at every pair of
   // points): a global run that cannot fit in memory is refused now (a local
   // run solves one small system per node).
   if (!(a.neighbours || a.minNeighbours || a.maxDistance || a.sectors)) {
-    const int64_t nodos = a.grid ? int64_t(a.grid->first) * a.grid->second : 2500;
-    const Resultado recursos = CompruebaRecursos(EstimaRecursos(s.datos.N, nodos, a.trend.value_or(0)));
-    if (!recursos) throw ErrorDatos{recursos.mensaje};
+    const int64_t nodes = a.grid ? int64_t(a.grid->first) * a.grid->second : 2500;
+    const Result resources = CheckResources(EstimateResources(s.data.N, nodes, a.trend.value_or(0)));
+    if (!resources) throw DataError{resources.message};
   }
-  Resultado defecto = OpcionesPorDefecto(s.datos, s.colX, s.colY, s.opciones);
-  if (!defecto) throw ErrorDatos{a.datos + ": " + defecto.mensaje};
-  s.opcionesListas = true;
+  Result defecto = OpcionesPorDefecto(s.data, s.colX, s.colY, s.options);
+  if (!defecto) throw DataError{a.data + ": " + defecto.message};
+  s.optionsReady = true;
   AplicaOpciones(a, s);
 
-  const std::string nombre = s.datos.nombreSinBlancos(s.colZ);
-  std::cout << MensajeGenerando(nombre) << std::endl;
+  const std::string nombre = s.data.nameWithoutBlanks(s.colZ);
+  std::cout << GeneratingMessage(nombre) << std::endl;
   std::error_code ec;
-  const std::string carpeta = a.salida.empty() ? fs::current_path(ec).string() : a.salida;
-  MotorKriging motor;
-  Resultado r = EjecutaKriging(s, nombre, carpeta, motor);
-  if (!r) throw ErrorDatos{r.mensaje};
-  if (!r.mensaje.empty()) std::cerr << "aviso: " << r.mensaje << "\n";
+  const std::string folder = a.output.empty() ? fs::current_path(ec).string() : a.output;
+  KrigingEngine engine;
+  Result r = EjecutaKriging(s, nombre, folder, engine);
+  if (!r) throw DataError{r.message};
+  if (!r.message.empty()) std::cerr << "aviso: " << r.message << "\n";
   // Exports after the engine's files; a failed one fails the run.
-  const std::string crs = a.crs.empty() ? s.datos.crs : a.crs;
+  const std::string crs = a.crs.empty() ? s.data.crs : a.crs;
   std::vector<std::string> escritos;
-  for (const std::string& ruta : a.exportar) {
-    Resultado e = ExportaSuperficies(ruta, s.superficies, crs, &escritos);
-    if (!e) throw ErrorDatos{e.mensaje};
+  for (const std::string& path : a.exportar) {
+    Result e = ExportSurfaces(path, s.surfaces, crs, &escritos);
+    if (!e) throw DataError{e.message};
   }
-  Resumen(s, a.datos);
+  Resumen(s, a.data);
   for (const std::string& e : escritos) std::cout << "Exportado: " << e << "\n";
-  ImprimeAvisos(s, motor.resultado().resumen);
-  if (a.cv) ValidaModelo(a, s);
+  ImprimeAvisos(s, engine.result().summary);
+  if (a.cv) ValidateModel(a, s);
   if (a.compareModels) ComparaModelos(a, s, nombre);
   return kSalidaBien;
 }
@@ -658,14 +659,14 @@ int main(int argc, char** argv) {
   Argumentos a;
   try {
     a = Analiza(argc, argv);
-  } catch (const ErrorUso& e) {
-    std::cerr << "sorvan-krige: " << TextoSeguro(e.mensaje) << "\nPruebe «sorvan-krige --help».\n";
+  } catch (const UsageError& e) {
+    std::cerr << "sorvan-krige: " << SafeText(e.message) << "\nPruebe «sorvan-krige --help».\n";
     return kSalidaUso;
   }
   try {
     return Ejecuta(a);
-  } catch (const ErrorDatos& e) {
-    std::cerr << "sorvan-krige: " << TextoSeguro(e.mensaje) << "\n";
+  } catch (const DataError& e) {
+    std::cerr << "sorvan-krige: " << SafeText(e.message) << "\n";
     return kSalidaError;
   } catch (const std::exception& e) {
     // Out of memory and the like: still a message, never an abort.

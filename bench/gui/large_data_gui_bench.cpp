@@ -22,8 +22,8 @@
 #include <QTimer>
 #include <cstdio>
 
-#include "core/sesion_kriging.h"
-#include "gui/charts/exportar_superficies.h"
+#include "core/kriging_session.h"
+#include "gui/charts/surface_export.h"
 #include "gui/frmDatos.h"
 #include "gui/frmImportarTexto.h"
 #include "gui/frmMain.h"
@@ -32,6 +32,10 @@
 #include "gui/kriging/kriging_commands.h"
 #include "platform/data_grid.h"
 #include "gui_test_support.h"
+
+using namespace sorvan::core;
+using namespace sorvan::platform;
+using namespace sorvan::gui;
 
 namespace {
 
@@ -64,16 +68,16 @@ class Pulso {
   qint64 maximo_ = 0;
 };
 
-// Lets the event loop run until `hecho` holds (or `limiteMs`).
+// Lets the event loop run until `done` holds (or `limiteMs`).
 template <class F>
-void Espera(F hecho, int limiteMs = 600000) {
+void Espera(F done, int limiteMs = 600000) {
   QElapsedTimer t;
   t.start();
-  while (!hecho() && t.elapsed() < limiteMs) QTest::qWait(20);
+  while (!done() && t.elapsed() < limiteMs) QTest::qWait(20);
 }
 
-void Informa(const char* paso, const QElapsedTimer& reloj, Pulso& pulso) {
-  std::printf("%-34s %8.2f s   pausa más larga %6.2f s\n", paso, reloj.elapsed() / 1000.0, pulso.Maximo() / 1000.0);
+void Informa(const char* step, const QElapsedTimer& reloj, Pulso& pulso) {
+  std::printf("%-34s %8.2f s   pausa más larga %6.2f s\n", step, reloj.elapsed() / 1000.0, pulso.Maximo() / 1000.0);
   std::fflush(stdout);
 }
 
@@ -85,10 +89,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "uso: large_data_gui_bench DATOS.dae [nodos por lado]\n");
     return 2;
   }
-  const QString archivo = QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath();
-  const QString nodos = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QStringLiteral("1000");
-  QTemporaryDir carpeta;
-  QDir::setCurrent(carpeta.path());
+  const QString file = QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath();
+  const QString nodes = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QStringLiteral("1000");
+  QTemporaryDir folder;
+  QDir::setCurrent(folder.path());
   frmMain principal;
   principal.resize(1200, 900);
   principal.show();
@@ -100,26 +104,26 @@ int main(int argc, char** argv) {
   pulso.Reinicia();
   reloj.start();
   // A delimited text file goes through the import dialog: accepted as detected.
-  prueba::Respuesta<frmImportarTexto> importar([](frmImportarTexto* d) { d->accept(); });
-  principal.AbrirDatos(archivo);
-  Espera([&] { return !principal.Sesion().datos.vacio(); });
+  test_data::Respuesta<frmImportarTexto> importar([](frmImportarTexto* d) { d->accept(); });
+  principal.AbrirDatos(file);
+  Espera([&] { return !principal.Sesion().data.empty(); });
   Informa("abrir el archivo", reloj, pulso);
-  if (principal.Sesion().datos.vacio()) return 1;
+  if (principal.Sesion().data.empty()) return 1;
 
   // The data window: to the last row and back.
   pulso.Reinicia();
   reloj.start();
-  DataGrid* rejilla = principal.Datos()->MSFGrid();
-  rejilla->SetCurrentCell(rejilla->Rows() - 1, 1);
+  DataGrid* grid = principal.Datos()->MSFGrid();
+  grid->SetCurrentCell(grid->Rows() - 1, 1);
   QTest::qWait(200);
-  rejilla->SetCurrentCell(1, 1);
+  grid->SetCurrentCell(1, 1);
   QTest::qWait(200);
   Informa("rejilla: a la última fila y vuelta", reloj, pulso);
 
   pulso.Reinicia();
   reloj.start();
   {
-    prueba::Respuesta<QMessageBox> caja([](QMessageBox* b) { b->accept(); });
+    test_data::Respuesta<QMessageBox> caja([](QMessageBox* b) { b->accept(); });
     QMetaObject::invokeMethod(principal.findChild<QAction*>(QStringLiteral("mnuInformacion")), "trigger");
     Espera([&] { return caja.vista(); }, 60000);
   }
@@ -127,35 +131,35 @@ int main(int argc, char** argv) {
 
   pulso.Reinicia();
   reloj.start();
-  principal.Datos()->GuardarEn(QDir(carpeta.path()).filePath(QStringLiteral("antes.") + QFileInfo(archivo).suffix()));
+  principal.Datos()->GuardarEn(QDir(folder.path()).filePath(QStringLiteral("antes.") + QFileInfo(file).suffix()));
   Informa("guardar los datos (sin gráficos)", reloj, pulso);
 
   // A local run with the charts and an export; done when the surfaces are in.
-  sorvan::SesionKriging& sesion = principal.Sesion();
-  sesion.carpetaElegida = QFile::encodeName(carpeta.path()).toStdString();
-  sesion.carpetaElegidaPara = sesion.archivoDatos;
+  sorvan::core::KrigingSession& session = principal.Sesion();
+  session.chosenFolder = QFile::encodeName(folder.path()).toStdString();
+  session.chosenFolderFor = session.dataFile;
   QElapsedTimer abierto;
   qint64 msDialogo = -1;
-  prueba::Respuesta<frmOpKriging> opciones([&](frmOpKriging* d) {
+  test_data::Respuesta<frmOpKriging> options([&](frmOpKriging* d) {
     d->FraKrigingLocal->setChecked(true);
     d->TxtNVecinos->setText(QStringLiteral("32"));
     d->TxtNMinVecinos->setText(QStringLiteral("8"));
-    d->TxtNRx->setText(nodos);
-    d->TxtNRy->setText(nodos);
+    d->TxtNRx->setText(nodes);
+    d->TxtNRy->setText(nodes);
     d->VerSupPred->setChecked(true);
     d->VerSupVar->setChecked(true);
     d->VerAjuste->setChecked(true);
     d->VerEstimadores->setChecked(true);
-    d->TxtGuardarPred->setText(QDir(carpeta.path()).filePath(QStringLiteral("prediccion.tif")));
+    d->TxtGuardarPred->setText(QDir(folder.path()).filePath(QStringLiteral("prediccion.tif")));
     QTest::mouseClick(d->CoAceptar, Qt::LeftButton);
   });
-  prueba::Respuesta<frmKriging2D> dialogo([&](frmKriging2D* d) {
+  test_data::Respuesta<frmKriging2D> dialogo([&](frmKriging2D* d) {
     msDialogo = abierto.elapsed();
     d->ComboZ->setCurrentIndex(d->ComboZ->findText(QStringLiteral("z"), Qt::MatchStartsWith));
     QTest::mouseClick(d->CoOpciones, Qt::LeftButton);
     QTest::mouseClick(d->CoAceptar, Qt::LeftButton);
   });
-  prueba::Respuesta<QMessageBox> avisos([](QMessageBox* b) {
+  test_data::Respuesta<QMessageBox> warnings([](QMessageBox* b) {
     std::printf("  (aviso: %s)\n", qPrintable(b->text().left(160)));
     b->accept();
   }, 5, 600000);
@@ -163,7 +167,7 @@ int main(int argc, char** argv) {
   reloj.start();
   abierto.start();
   MostrarKriging2D(principal);
-  Espera([&] { return sesion.haySuperficies; });
+  Espera([&] { return session.hasSurfaces; });
   Informa("kriging local (diálogos, run, gráficos)", reloj, pulso);
   std::printf("  diálogo kriging visible tras %.2f s\n", msDialogo / 1000.0);
 
@@ -177,14 +181,14 @@ int main(int argc, char** argv) {
   for (const char* ext : {"tif", "asc", "grd", "csv"}) {
     pulso.Reinicia();
     reloj.start();
-    ExportarSuperficiesA(&principal, sesion, QDir(carpeta.path()).filePath(QStringLiteral("superficie.") + ext));
-    const std::string paso = std::string("exportar las superficies (.") + ext + ")";
-    Informa(paso.c_str(), reloj, pulso);
+    ExportSurfacesTo(&principal, session, QDir(folder.path()).filePath(QStringLiteral("superficie.") + ext));
+    const std::string step = std::string("exportar las superficies (.") + ext + ")";
+    Informa(step.c_str(), reloj, pulso);
   }
 
   pulso.Reinicia();
   reloj.start();
-  const QString copia = QDir(carpeta.path()).filePath(QStringLiteral("copia.") + QFileInfo(archivo).suffix());
+  const QString copia = QDir(folder.path()).filePath(QStringLiteral("copia.") + QFileInfo(file).suffix());
   principal.Datos()->GuardarEn(copia);
   Informa("guardar los datos", reloj, pulso);
   DescargarDialogosKriging();

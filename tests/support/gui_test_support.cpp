@@ -9,7 +9,7 @@
 #include <QSettings>
 #include <optional>
 
-namespace prueba {
+namespace test_data {
 
 namespace {
 
@@ -17,14 +17,14 @@ namespace {
 // `limiteMs` is closed, and the test that left it fails, naming it.
 void VigilarModalesOlvidados(int limiteMs) {
   auto* reloj = new QTimer(qApp);
-  auto ultimo = std::make_shared<QPointer<QWidget>>();
-  auto desde = std::make_shared<QElapsedTimer>();
-  QObject::connect(reloj, &QTimer::timeout, [ultimo, desde, limiteMs] {
+  auto last = std::make_shared<QPointer<QWidget>>();
+  auto from = std::make_shared<QElapsedTimer>();
+  QObject::connect(reloj, &QTimer::timeout, [last, from, limiteMs] {
     QWidget* w = QApplication::activeModalWidget();
-    if (w != ultimo->data()) {
-      *ultimo = w;
-      desde->start();
-    } else if (w && desde->elapsed() > limiteMs) {
+    if (w != last->data()) {
+      *last = w;
+      from->start();
+    } else if (w && from->elapsed() > limiteMs) {
       const auto* box = qobject_cast<QMessageBox*>(w);
       ADD_FAILURE() << "modal window left unanswered: " << w->metaObject()->className() << " \""
                     << (box ? box->text() : w->windowTitle()).toStdString() << "\"";
@@ -36,10 +36,10 @@ void VigilarModalesOlvidados(int limiteMs) {
 
 }  // namespace
 
-int EjecutaPruebas(int argc, char** argv, const EntornoGui& entorno) {
+int EjecutaPruebas(int argc, char** argv, const GuiEnvironment& entorno) {
   QApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
-  std::optional<AjustesTemporales> ajustes;
+  std::optional<TemporarySettings> ajustes;
   if (entorno.ajustesPropios) ajustes.emplace();
   if (entorno.modalOlvidadoMs > 0) VigilarModalesOlvidados(entorno.modalOlvidadoMs);
   return RUN_ALL_TESTS();
@@ -64,40 +64,40 @@ void AlAparecerModal(std::function<void(QWidget*)> accion) {
 }
 
 void EligeArchivo(QFileDialog* fd, const QString& nombre) {
-  QString texto = nombre;
+  QString text = nombre;
   if (QFileInfo(nombre).isAbsolute()) {
     fd->setDirectory(QFileInfo(nombre).absolutePath());
-    texto = QFileInfo(nombre).fileName();
+    text = QFileInfo(nombre).fileName();
   }
   auto* caja = fd->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
   ASSERT_NE(caja, nullptr);
-  caja->setText(texto);
+  caja->setText(text);
   static_cast<QDialog*>(fd)->accept();  // QFileDialog::accept, as the OK button does
 }
 
 std::unique_ptr<Respuesta<QMessageBox>> ResponderMensaje(Mensaje* m) {
   return std::make_unique<Respuesta<QMessageBox>>([m](QMessageBox* box) {
     m->visto = true;
-    m->titulo = box->windowTitle();
-    m->texto = box->text();
+    m->title = box->windowTitle();
+    m->text = box->text();
     box->button(QMessageBox::Ok)->click();
   });
 }
 
-std::unique_ptr<Respuesta<QMessageBox>> ResponderMensaje(QString* texto) {
-  return std::make_unique<Respuesta<QMessageBox>>([texto](QMessageBox* box) {
-    *texto = box->text();
+std::unique_ptr<Respuesta<QMessageBox>> ResponderMensaje(QString* text) {
+  return std::make_unique<Respuesta<QMessageBox>>([text](QMessageBox* box) {
+    *text = box->text();
     box->button(QMessageBox::Ok)->click();
   });
 }
 
-CarpetaTemporal::CarpetaTemporal() : anterior_(QDir::currentPath()) {}
+TemporaryFolder::TemporaryFolder() : anterior_(QDir::currentPath()) {}
 
-CarpetaTemporal::~CarpetaTemporal() { QDir::setCurrent(anterior_); }
+TemporaryFolder::~TemporaryFolder() { QDir::setCurrent(anterior_); }
 
-void CarpetaTemporal::HacerActual() const { QDir::setCurrent(dir_.path()); }
+void TemporaryFolder::HacerActual() const { QDir::setCurrent(dir_.path()); }
 
-AjustesTemporales::AjustesTemporales() {
+TemporarySettings::TemporarySettings() {
   QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir_.path());
 }
 

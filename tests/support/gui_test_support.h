@@ -21,10 +21,10 @@ class QFileDialog;
 // Readable QStrings in failure messages.
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
-namespace prueba {
+namespace test_data {
 
 // What the test program sets up around the tests.
-struct EntornoGui {
+struct GuiEnvironment {
   // A modal window left up this long (ms) is closed and fails the test that
   // left it, so the run fails instead of hanging; 0 leaves modal windows alone.
   int modalOlvidadoMs = 0;
@@ -35,7 +35,7 @@ struct EntornoGui {
 
 // The whole test program: a QApplication, Google Test and `entorno`.
 // Returns what RUN_ALL_TESTS() returns.
-int EjecutaPruebas(int argc, char** argv, const EntornoGui& entorno = {});
+int EjecutaPruebas(int argc, char** argv, const GuiEnvironment& entorno = {});
 
 // Runs `accion` on the first modal widget that becomes active within 5 s.
 // Nothing waits for it: the action runs from the event loop of whatever the
@@ -58,24 +58,24 @@ class Respuesta {
       : activo_(std::make_shared<bool>(true)), vistas_(std::make_shared<int>(0)) {
     auto reloj = std::make_shared<QElapsedTimer>();
     reloj->start();
-    auto paso = std::make_shared<std::function<void()>>();
-    auto activo = activo_;
+    auto step = std::make_shared<std::function<void()>>();
+    auto active = activo_;
     auto vistas = vistas_;
-    auto ultimo = std::make_shared<QPointer<T>>();
-    std::weak_ptr<std::function<void()>> debil = paso;
-    *paso = [=] {
-      if (!*activo) return;
+    auto last = std::make_shared<QPointer<T>>();
+    std::weak_ptr<std::function<void()>> debil = step;
+    *step = [=] {
+      if (!*active) return;
       T* w = qobject_cast<T*>(QApplication::activeModalWidget());
-      if (w && w->isVisible() && w != *ultimo) {
-        *ultimo = w;
+      if (w && w->isVisible() && w != *last) {
+        *last = w;
         ++*vistas;
         responder(w);
       }
-      if (*activo && *vistas < veces && reloj->elapsed() < limiteMs)
+      if (*active && *vistas < veces && reloj->elapsed() < limiteMs)
         if (auto p = debil.lock()) QTimer::singleShot(20, *p);
     };
-    paso_ = paso;
-    QTimer::singleShot(0, *paso);
+    paso_ = step;
+    QTimer::singleShot(0, *step);
   }
   ~Respuesta() { *activo_ = false; }
   int vistas() const { return *vistas_; }
@@ -90,22 +90,22 @@ class Respuesta {
 // A message box as it was shown.
 struct Mensaje {
   bool visto = false;
-  QString titulo, texto;
+  QString title, text;
 };
 
 // Answers the next message box with OK, keeping its title and text in `m`.
 std::unique_ptr<Respuesta<QMessageBox>> ResponderMensaje(Mensaje* m);
 // The same, keeping only its text.
-std::unique_ptr<Respuesta<QMessageBox>> ResponderMensaje(QString* texto);
+std::unique_ptr<Respuesta<QMessageBox>> ResponderMensaje(QString* text);
 
 // A temporary folder for one test. The current folder at construction is
 // made current again on destruction, whoever changed it in between.
-class CarpetaTemporal {
+class TemporaryFolder {
  public:
-  CarpetaTemporal();
-  ~CarpetaTemporal();
-  CarpetaTemporal(const CarpetaTemporal&) = delete;
-  CarpetaTemporal& operator=(const CarpetaTemporal&) = delete;
+  TemporaryFolder();
+  ~TemporaryFolder();
+  TemporaryFolder(const TemporaryFolder&) = delete;
+  TemporaryFolder& operator=(const TemporaryFolder&) = delete;
 
   bool isValid() const { return dir_.isValid(); }
   QString path() const { return dir_.path(); }
@@ -120,9 +120,9 @@ class CarpetaTemporal {
 
 // While it lives, QSettings (native format, user scope) read and write under a
 // temporary folder of their own. The path is not put back afterwards.
-class AjustesTemporales {
+class TemporarySettings {
  public:
-  AjustesTemporales();
+  TemporarySettings();
   bool isValid() const { return dir_.isValid(); }
 
  private:

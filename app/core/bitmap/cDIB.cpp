@@ -7,7 +7,9 @@
 #include <new>
 #include <system_error>
 
-#include "core/escritura_atomica.h"
+#include "core/atomic_writer.h"
+
+namespace sorvan::core {
 
 namespace {
 
@@ -188,12 +190,12 @@ bool cDIB::WriteToFile(const std::string& filename, std::string* error) const {
   PutU32(header + 10, bitOffset_);
 
   // Whole or not at all: an existing file keeps its content on any failure.
-  const sorvan::Resultado r =
-      sorvan::EscribeArchivoAtomico(filename, [&](sorvan::EscrituraAtomica& out, std::string&) {
-        return out.escribe(header, kFileHeaderSize) && out.escribe(bitmapInfo_.data(), bitmapInfo_.size()) &&
-               out.escribe(bits_.data(), bits_.size());
+  const sorvan::core::Result r =
+      sorvan::core::WriteFileAtomically(filename, [&](sorvan::core::AtomicWriter& out, std::string&) {
+        return out.write(header, kFileHeaderSize) && out.write(bitmapInfo_.data(), bitmapInfo_.size()) &&
+               out.write(bits_.data(), bits_.size());
       });
-  if (!r && error) *error = r.mensaje;
+  if (!r && error) *error = r.message;
   return r.ok;
 }
 
@@ -261,3 +263,5 @@ bool cDIB::ToBGR24(std::vector<std::uint8_t>& out) const {
   }
   return true;
 }
+
+}  // namespace sorvan::core

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+namespace sorvan::core {
+
 struct DibMessage {
   enum class Icon { Critical, Information };
   Icon icon = Icon::Information;
@@ -115,3 +117,5 @@ private:
   std::vector<std::uint8_t> bitmapInfo_;  // information header + colour table
   std::vector<std::uint8_t> bits_;        // exactly SizeImage bytes
 };
+
+}  // namespace sorvan::core

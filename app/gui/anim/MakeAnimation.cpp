@@ -2,27 +2,31 @@
 
 #include <QDir>
 
-#include "gui/anim/dibuja_fotogramas.h"
+#include "gui/anim/frame_drawing.h"
 #include "gui/anim/frmEsperar.h"
-#include "core/limites_z.h"
+#include "core/z_limits.h"
 #include "gui/anim/mAVIDecs.h"
-#include "gui/anim/mensajes_anim.h"
-#include "gui/anim/ventana_animacion.h"
+#include "gui/anim/animation_messages.h"
+#include "gui/anim/animation_window.h"
 #include "platform/chart3d.h"
 
-QString NombreFotograma(const QString& carpeta, int k) {
-  return QDir(carpeta).filePath(QStringLiteral("ANIM%1.BMP").arg(k, 2, 10, QLatin1Char('0')));
+namespace sorvan::gui {
+using namespace sorvan::core;
+using namespace sorvan::platform;
+
+QString FrameName(const QString& folder, int k) {
+  return QDir(folder).filePath(QStringLiteral("ANIM%1.BMP").arg(k, 2, 10, QLatin1Char('0')));
 }
 
 void MakeAnimation(QWidget* owner, const QStringList& surfaceFiles, const QStringList& titles, float& zmin,
                    float& zmax, int fps) {
   const int n = static_cast<int>(surfaceFiles.size());
   if (n == 0) return;
-  const QString carpeta = QDir::currentPath();
+  const QString folder = QDir::currentPath();
   QStringList fotogramas;
-  for (int k = 0; k < n; ++k) fotogramas << NombreFotograma(carpeta, k);
+  for (int k = 0; k < n; ++k) fotogramas << FrameName(folder, k);
 
-  VentanaAnimacion ventana(owner, QStringLiteral("Superficies animación ..."));
+  AnimationWindow ventana(owner, QStringLiteral("Superficies animación ..."));
   Chart3D* grafico = ventana.Grafico();
   QString error;
 
@@ -31,26 +35,28 @@ void MakeAnimation(QWidget* owner, const QStringList& surfaceFiles, const QStrin
   grafico->Batch(true);
   if (!grafico->LoadGridFile(surfaceFiles[0], &error)) {
     grafico->Batch(false);
-    MensajeAnim(owner, QMessageBox::Warning, error.isEmpty() ? surfaceFiles[0] : error);
+    AnimationMessage(owner, QMessageBox::Warning, error.isEmpty() ? surfaceFiles[0] : error);
     return;
   }
   grafico->Title(titles.value(0));
   grafico->FrameSettings(32, 2);
   grafico->ContourLevelSwitch(true);
-  const LimitesZ limites = LimitesZRedondeados(zmin, zmax);
+  const ZLimits limites = RoundedZLimits(zmin, zmax);
   zmin = limites.zmin;
   zmax = limites.zmax;
   grafico->ZAxisRange(zmin, zmax);
   grafico->Batch(false);
-  grafico->ContourLevelCount(limites.niveles);
+  grafico->ContourLevelCount(limites.levels);
   grafico->ContourLevelSwitch(false);
 
   if (!frmEsperar::Esperar(owner, ventana.Ventana())) {
-    MensajeAnim(owner, QMessageBox::Information,
+    AnimationMessage(owner, QMessageBox::Information,
                 QStringLiteral("Ya hay otra animación esperando: termínela antes de empezar esta."));
     return;
   }
   if (!ventana.Existe()) return;  // the user closed the chart window meanwhile
-  if (DibujaFotogramas(owner, ventana, surfaceFiles, titles, fotogramas, zmin, zmax) == FinSerie::Hecha)
+  if (DrawFrames(owner, ventana, surfaceFiles, titles, fotogramas, zmin, zmax) == SeriesEnd::Hecha)
     WriteAVI(owner, fotogramas, fps);
 }
+
+}  // namespace sorvan::gui

@@ -5,8 +5,10 @@
 
 class QWidget;
 
-// Frame name k (0-based) in `carpeta`: "ANIM" + k with at least two digits + ".BMP".
-QString NombreFotograma(const QString& carpeta, int k);
+namespace sorvan::gui {
+
+// Frame name k (0-based) in `folder`: "ANIM" + k with at least two digits + ".BMP".
+QString FrameName(const QString& folder, int k);
 
 // Loads surfaceFiles[0] into a surface chart window ("Superficies
 // animación ..."), fixes the Z axis to the rounded limits of zmin ... zmax
@@ -20,3 +22,5 @@ QString NombreFotograma(const QString& carpeta, int k);
 // series with a message, without video.
 void MakeAnimation(QWidget* owner, const QStringList& surfaceFiles, const QStringList& titles, float& zmin,
                    float& zmax, int fps);
+
+}  // namespace sorvan::gui

@@ -9,6 +9,9 @@
 #include "gui/app_shell.h"
 #include "gui/app_shell.h"
 
+namespace sorvan::gui {
+using namespace sorvan::core;
+
 namespace {
 // Created on first use; the kriging animation dialog stays loaded, hidden,
 // after "Aceptar" and keeps its choices until "Cancelar" unloads it.
@@ -18,8 +21,8 @@ QPointer<frmAnimBMP> dialogoAnimBMP;
 
 void MostrarAnimK2D(AppShell& shell) {
   QWidget* owner = shell.Window();
-  sorvan::SesionKriging& sesion = shell.Session();
-  if (sesion.datos.vacio()) {
+  sorvan::core::KrigingSession& session = shell.Session();
+  if (session.data.empty()) {
     QMessageBox::information(owner, QStringLiteral("Sorvan: Kriging 2D"),
                              QStringLiteral("No hay datos espaciales abiertos."));
     return;
@@ -27,7 +30,7 @@ void MostrarAnimK2D(AppShell& shell) {
   // Another data file opened since the last showing: the old choices belong
   // to the old data, so the dialog starts afresh.
   if (dialogoAnimK2D && !dialogoAnimK2D->MismosDatos()) delete dialogoAnimK2D;
-  if (!dialogoAnimK2D) dialogoAnimK2D = new frmAnimK2D(sesion, owner);
+  if (!dialogoAnimK2D) dialogoAnimK2D = new frmAnimK2D(session, owner);
   dialogoAnimK2D->exec();
 }
 
@@ -52,3 +55,5 @@ void DescargarDialogosAnimacion() {
   delete dialogoAnimBMP;
   frmEsperar::DescargarEsperar();
 }
+
+}  // namespace sorvan::gui

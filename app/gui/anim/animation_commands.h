@@ -1,6 +1,8 @@
 #pragma once
 // Entry points of the animation tools, called from the main window's menus.
-class AppShell;
+namespace sorvan::gui { class AppShell; }
+
+namespace sorvan::gui {
 // "&Kriging" > "&Animar...": the kriging animation dialog, modal over the
 // shell's window, on the shell's session.
 void MostrarAnimK2D(AppShell& shell);
@@ -11,3 +13,5 @@ void MostrarAnimBMP(AppShell& shell, bool surfaceMode);
 void GenerarAnimacionDatos(AppShell& shell);
 // Closing the main window: unload the hidden animation dialogs and the wait dialog.
 void DescargarDialogosAnimacion();
+
+}  // namespace sorvan::gui

@@ -12,11 +12,15 @@
 
 #include "core/bitmap/cDIB.h"
 #include "gui/anim/MakeAnimation.h"
-#include "gui/anim/numero_texto.h"
+#include "gui/anim/number_to_text.h"
 #include "gui/anim/mAVIDecs.h"
-#include "gui/anim/mensajes_anim.h"
+#include "gui/anim/animation_messages.h"
 #include "platform/cFileDlg.h"
 #include "platform/chart3d.h"
+
+namespace sorvan::gui {
+using namespace sorvan::core;
+using namespace sorvan::platform;
 
 frmAnimBMP::frmAnimBMP(QWidget* owner) : QDialog(owner) {
   setWindowTitle(QStringLiteral("Generar AVI de ficheros BMP"));
@@ -101,7 +105,7 @@ bool frmAnimBMP::cargaSuperficie(const QString& file, bool ampliarRango) {
   grafico->show();
   QString error;
   if (!grafico->LoadGridFile(file, &error)) {
-    MensajeAnim(this, QMessageBox::Warning, error.isEmpty() ? file : error);
+    AnimationMessage(this, QMessageBox::Warning, error.isEmpty() ? file : error);
     return false;
   }
   if (ampliarRango) {
@@ -158,7 +162,7 @@ void frmAnimBMP::AnadirArchivos(const QStringList& files) {
                              .arg(altoPrimero_);
         if (dib.BitCount() != bitsPrimero_)
           diferencias << QStringLiteral("tiene %1 bits de color y no %2").arg(dib.BitCount()).arg(bitsPrimero_);
-        MensajeAnim(this, QMessageBox::Warning,
+        AnimationMessage(this, QMessageBox::Warning,
                     QStringLiteral("El mapa de bits \"%1\" no tiene el formato de \"%2\", el primero de la lista: "
                                    "%3. Todos los fotogramas de un vídeo deben ser iguales; no se añade.")
                         .arg(QDir::toNativeSeparators(file), QDir::toNativeSeparators(archivoPrimero_),
@@ -226,7 +230,9 @@ void frmAnimBMP::cmdWriteAVI_Click() {
 QString TituloSuperficie(const QString& file) {
   QFile f(file);
   if (!f.open(QIODevice::ReadOnly | QIODevice::Text)) return QString();
-  QString linea = QString::fromLocal8Bit(f.readLine());
-  while (linea.endsWith(QLatin1Char('\n')) || linea.endsWith(QLatin1Char('\r'))) linea.chop(1);
-  return linea.mid(37);
+  QString line = QString::fromLocal8Bit(f.readLine());
+  while (line.endsWith(QLatin1Char('\n')) || line.endsWith(QLatin1Char('\r'))) line.chop(1);
+  return line.mid(37);
 }
+
+}  // namespace sorvan::gui

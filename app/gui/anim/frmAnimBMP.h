@@ -7,11 +7,14 @@
 #include <QDialog>
 #include <QStringList>
 
-class Chart3D;
+namespace sorvan::platform { class Chart3D; }
 class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
+
+namespace sorvan::gui {
+using namespace sorvan::platform;
 
 class frmAnimBMP : public QDialog {
   Q_OBJECT
@@ -63,3 +66,5 @@ private:
 // Title of a surface frame: its file's first line from character 38 on
 // (empty for the surface files the engine writes).
 QString TituloSuperficie(const QString& file);
+
+}  // namespace sorvan::gui

@@ -16,33 +16,36 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "core/opciones_kriging.h"
+#include "core/kriging_options.h"
 #include "gui/anim/MakeAnimation.h"
-#include "gui/anim/mensajes_anim.h"
-#include "gui/anim/numero_texto.h"
+#include "gui/anim/animation_messages.h"
+#include "gui/anim/number_to_text.h"
 #include "gui/app_shell.h"
 #include "gui/kriging/defaults_notice.h"
-#include "gui/kriging/ejecucion_kriging.h"
+#include "gui/kriging/kriging_run.h"
 #include "gui/kriging/frmOpKriging.h"
 #include "gui/kriging/opciones_automaticas.h"
+
+namespace sorvan::gui {
+using namespace sorvan::core;
 
 namespace {
 
 const QString kTituloKriging = QStringLiteral("Sorvan: Kriging 2D");
 
-// Removes the files of `carpeta` whose names match `patron` (ignoring case).
-void BorraArchivos(const QString& carpeta, const QString& patron) {
-  QDir dir(carpeta);
+// Removes the files of `folder` whose names match `patron` (ignoring case).
+void BorraArchivos(const QString& folder, const QString& patron) {
+  QDir dir(folder);
   for (const QString& nombre : dir.entryList(QDir::Files))
     if (QDir::match(patron, nombre)) QFile::remove(dir.filePath(nombre));
 }
 
-int Columna(const QComboBox* combo) { return combo->currentIndex() < 0 ? 0 : combo->currentData().toInt(); }
+int ColumnOf(const QComboBox* combo) { return combo->currentIndex() < 0 ? 0 : combo->currentData().toInt(); }
 
 }  // namespace
 
-frmAnimK2D::frmAnimK2D(sorvan::SesionKriging& sesion, QWidget* owner)
-    : QDialog(owner), sesion_(sesion), datosCargados_(&sesion.datos), archivoCargado_(sesion.archivoDatos) {
+frmAnimK2D::frmAnimK2D(sorvan::core::KrigingSession& session, QWidget* owner)
+    : QDialog(owner), sesion_(session), datosCargados_(&session.data), archivoCargado_(session.dataFile) {
   setWindowTitle(QStringLiteral("Animar superficies Kriging 2D"));
 
   ComboX = new QComboBox;
@@ -72,9 +75,9 @@ frmAnimK2D::frmAnimK2D(sorvan::SesionKriging& sesion, QWidget* owner)
   CoAceptar->setDefault(true);
 
   // Every variable in each list, carrying its 1-based column.
-  const sorvan::DatosEspaciales& datos = sesion_.datos;
-  for (int j = 1; j <= datos.nvar; ++j) {
-    const QString nombre = QString::fromStdString(datos.nombres[j - 1]);
+  const sorvan::core::SpatialData& data = sesion_.data;
+  for (int j = 1; j <= data.nvar; ++j) {
+    const QString nombre = QString::fromStdString(data.names[j - 1]);
     auto* item = new QListWidgetItem(nombre);
     item->setData(Qt::UserRole, j);
     ListaZ->addItem(item);
@@ -143,8 +146,8 @@ void frmAnimK2D::reject() {
 }
 
 bool frmAnimK2D::MismosDatos() const {
-  return datosCargados_ == &sesion_.datos && archivoCargado_ == sesion_.archivoDatos &&
-         ListaZ->count() + ListaSup->count() == sesion_.datos.nvar;
+  return datosCargados_ == &sesion_.data && archivoCargado_ == sesion_.dataFile &&
+         ListaZ->count() + ListaSup->count() == sesion_.data.nvar;
 }
 
 bool frmAnimK2D::eventFilter(QObject* objeto, QEvent* evento) {
@@ -161,10 +164,10 @@ bool frmAnimK2D::eventFilter(QObject* objeto, QEvent* evento) {
 }
 
 // Moves the selected items, from the top, to the end of the other list.
-void frmAnimK2D::Mueve(QListWidget* desde, QListWidget* hasta) {
-  for (int i = 0; i < desde->count();) {
-    if (desde->item(i)->isSelected()) {
-      QListWidgetItem* item = desde->takeItem(i);
+void frmAnimK2D::Mueve(QListWidget* from, QListWidget* hasta) {
+  for (int i = 0; i < from->count();) {
+    if (from->item(i)->isSelected()) {
+      QListWidgetItem* item = from->takeItem(i);
       item->setSelected(false);
       hasta->addItem(item);
     } else {
@@ -185,28 +188,28 @@ void frmAnimK2D::CoEliminar_Click() {
 
 bool frmAnimK2D::Valido() {
   if (ListaSup->count() >= 1 && ComboX->currentIndex() >= 0 && ComboY->currentIndex() >= 0) return true;
-  MensajeAnim(this, QMessageBox::NoIcon, QStringLiteral("No se han seleccionado todas las variables necesarias"));
+  AnimationMessage(this, QMessageBox::NoIcon, QStringLiteral("No se han seleccionado todas las variables necesarias"));
   return false;
 }
 
 void frmAnimK2D::TomaColumnas() {
-  sesion_.colX = Columna(ComboX);
-  sesion_.colY = Columna(ComboY);
-  sesion_.colLabel = Columna(ComboE);
+  sesion_.colX = ColumnOf(ComboX);
+  sesion_.colY = ColumnOf(ComboY);
+  sesion_.colLabel = ColumnOf(ComboE);
 }
 
 // The automatic options for the chosen coordinates; false (after saying why)
 // when the data do not allow them.
 bool frmAnimK2D::PreparaOpciones() {
-  sorvan::Resultado r;
+  sorvan::core::Result r;
   if (!CalculaOpcionesAutomaticas(this, sesion_, r)) return false;
   if (!r) {
-    QMessageBox::warning(this, kTituloKriging, QString::fromStdString(r.mensaje));
+    QMessageBox::warning(this, kTituloKriging, QString::fromStdString(r.message));
     return false;
   }
   // The options are shared with the kriging dialog, which must not take
   // these (made for this dialog's coordinates) for the ones it fixed.
-  sesion_.opcionesListas = false;
+  sesion_.optionsReady = false;
   return true;
 }
 
@@ -216,10 +219,10 @@ void frmAnimK2D::CoOpciones_Click() {
   if (!opcionesElegidas_ && !PreparaOpciones()) return;
   // An animation never inherits the profile of an earlier run: the user
   // associates one again in the options dialog if wanted.
-  sesion_.opciones.perfil.quita();
-  frmOpKriging opciones(sesion_.opciones, sesion_.datos, sesion_.colX, sesion_.colY, this);
-  opciones.exec();
-  sesion_.opcionesListas = false;
+  sesion_.options.profile.clear();
+  frmOpKriging options(sesion_.options, sesion_.data, sesion_.colX, sesion_.colY, this);
+  options.exec();
+  sesion_.optionsReady = false;
   opcionesElegidas_ = true;
 }
 
@@ -233,63 +236,65 @@ void frmAnimK2D::CoAceptar_Click() {
   if (!opcionesElegidas_) {
     if (!PreparaOpciones()) return;
     opcionesElegidas_ = true;
-    AvisaDefectos(this, sesion_, kTituloKriging);
+    NoticeDefaults(this, sesion_, kTituloKriging);
   }
 
   // The series goes where the session's runs write their results.
-  const QString carpeta = CarpetaResultadosKriging(sesion_);
-  if (!QDir().mkpath(carpeta)) {
-    MensajeAnim(this, QMessageBox::Warning,
-                QStringLiteral("No se puede crear la carpeta de resultados %1.").arg(QDir::toNativeSeparators(carpeta)));
+  const QString folder = CarpetaResultadosKriging(sesion_);
+  if (!QDir().mkpath(folder)) {
+    AnimationMessage(this, QMessageBox::Warning,
+                QStringLiteral("No se puede crear la carpeta de resultados %1.").arg(QDir::toNativeSeparators(folder)));
     return;
   }
-  BorraArchivos(carpeta, QStringLiteral("ANIM*.SUP"));
+  BorraArchivos(folder, QStringLiteral("ANIM*.SUP"));
   float zmin = 3e38f, zmax = -3e38f;
   archivos_.clear();
   titulos_.clear();
 
   const int n = ListaSup->count();
   for (int i = 0; i < n; ++i) {
-    const int columna = ListaSup->item(i)->data(Qt::UserRole).toInt();
-    const QString variable = QString::fromStdString(sesion_.datos.nombres[columna - 1]);
-    sesion_.colZ = columna;
-    const FinKriging fin = EjecutaKrigingVentana(this, sesion_, QStringLiteral("%1 de %2").arg(i + 1).arg(n));
+    const int column = ListaSup->item(i)->data(Qt::UserRole).toInt();
+    const QString variable = QString::fromStdString(sesion_.data.names[column - 1]);
+    sesion_.colZ = column;
+    const KrigingEnd atEnd = EjecutaKrigingVentana(this, sesion_, QStringLiteral("%1 de %2").arg(i + 1).arg(n));
     QApplication::processEvents();
-    if (fin == FinKriging::Cancelado) return;
+    if (atEnd == KrigingEnd::Cancelado) return;
 
     // The run wrote into the session's result folder; the series is kept
     // in the current folder.
     const QString prediccion =
-        ArchivoEnCarpeta(QString::fromStdString(sesion_.carpetaResultados), QStringLiteral("SKUPRE.SUP"));
-    if (fin != FinKriging::Hecho || !QFile::exists(prediccion)) {
-      MensajeAnim(this, QMessageBox::Warning,
+        ArchivoEnCarpeta(QString::fromStdString(sesion_.resultsFolder), QStringLiteral("SKUPRE.SUP"));
+    if (atEnd != KrigingEnd::Hecho || !QFile::exists(prediccion)) {
+      AnimationMessage(this, QMessageBox::Warning,
                   QStringLiteral("No se generó la superficie de %1; esta variable no entra en la animación.")
                       .arg(variable.trimmed()));
       continue;
     }
-    zmin = std::min(zmin, sesion_.superficies.zMin);
-    zmax = std::max(zmax, sesion_.superficies.zMax);
+    zmin = std::min(zmin, sesion_.surfaces.zMin);
+    zmax = std::max(zmax, sesion_.surfaces.zMax);
 
-    const QString destino = QDir(carpeta).filePath(
+    const QString destination = QDir(folder).filePath(
         QStringLiteral("ANIM%1.SUP").arg(static_cast<int>(archivos_.size()), 2, 10, QLatin1Char('0')));
-    if (!QFile::rename(prediccion, destino)) {
-      MensajeAnim(this, QMessageBox::Warning,
+    if (!QFile::rename(prediccion, destination)) {
+      AnimationMessage(this, QMessageBox::Warning,
                   QStringLiteral("No se pudo renombrar %1 como %2; %3 no entra en la animación.")
-                      .arg(QDir::toNativeSeparators(prediccion), QDir::toNativeSeparators(destino),
+                      .arg(QDir::toNativeSeparators(prediccion), QDir::toNativeSeparators(destination),
                            variable.trimmed()));
       continue;
     }
-    archivos_ << destino;
+    archivos_ << destination;
     titulos_ << variable;
   }
 
   if (archivos_.isEmpty()) {
-    MensajeAnim(this, QMessageBox::Warning, QStringLiteral("No se generó ninguna superficie: no hay animación."));
+    AnimationMessage(this, QMessageBox::Warning, QStringLiteral("No se generó ninguna superficie: no hay animación."));
     return;
   }
-  QDir::setCurrent(carpeta);
+  QDir::setCurrent(folder);
   MakeAnimation(this, archivos_, titulos_, zmin, zmax, *fps);
 
-  BorraArchivos(carpeta, QStringLiteral("ANIM*.BMP"));
+  BorraArchivos(folder, QStringLiteral("ANIM*.BMP"));
   QApplication::processEvents();
 }
+
+}  // namespace sorvan::gui

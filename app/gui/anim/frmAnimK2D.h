@@ -6,18 +6,21 @@
 #include <QDialog>
 #include <QStringList>
 
-#include "core/sesion_kriging.h"
+#include "core/kriging_session.h"
 
 class QComboBox;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
 
+namespace sorvan::gui {
+using namespace sorvan::core;
+
 class frmAnimK2D : public QDialog {
   Q_OBJECT
 public:
   // Fills the lists and drop-downs from the session's data set.
-  explicit frmAnimK2D(sorvan::SesionKriging& sesion, QWidget* owner = nullptr);
+  explicit frmAnimK2D(sorvan::core::KrigingSession& session, QWidget* owner = nullptr);
 
   // True while the dialog shows the data set it was loaded with.
   bool MismosDatos() const;
@@ -54,11 +57,13 @@ private:
   bool Valido();
   void TomaColumnas();
   bool PreparaOpciones();
-  static void Mueve(QListWidget* desde, QListWidget* hasta);
+  static void Mueve(QListWidget* from, QListWidget* hasta);
 
-  sorvan::SesionKriging& sesion_;
-  const sorvan::DatosEspaciales* datosCargados_ = nullptr;
+  sorvan::core::KrigingSession& sesion_;
+  const sorvan::core::SpatialData* datosCargados_ = nullptr;
   std::string archivoCargado_;
   bool opcionesElegidas_ = false;
   QStringList archivos_, titulos_;
 };
+
+}  // namespace sorvan::gui

@@ -8,10 +8,12 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+namespace sorvan::gui {
+
 namespace {
 // The choice is kept for the rest of the session, as the system's compressor
 // dialog remembered its last compressor.
-EleccionCompresor ultimaEleccion;
+CompressorChoice ultimaEleccion;
 }  // namespace
 
 frmCompresion::frmCompresion(QWidget* owner) : QDialog(owner), encoders_(AviEncoders()) {
@@ -23,9 +25,9 @@ frmCompresion::frmCompresion(QWidget* owner) : QDialog(owner), encoders_(AviEnco
   TxtCalidad->setSuffix(QStringLiteral(" %"));
   lblCalidad_ = new QLabel(QStringLiteral("Calidad de compresión:"));
 
-  auto* campos = new QFormLayout;
-  campos->addRow(QStringLiteral("Compresor:"), ComboCompresor);
-  campos->addRow(lblCalidad_, TxtCalidad);
+  auto* fields = new QFormLayout;
+  fields->addRow(QStringLiteral("Compresor:"), ComboCompresor);
+  fields->addRow(lblCalidad_, TxtCalidad);
   auto* nota = new QLabel(QStringLiteral("Todos los fotogramas se guardan como fotogramas clave."));
   nota->setWordWrap(true);
 
@@ -38,10 +40,10 @@ frmCompresion::frmCompresion(QWidget* owner) : QDialog(owner), encoders_(AviEnco
   connect(ComboCompresor, &QComboBox::currentIndexChanged, this, &frmCompresion::ComboCompresor_Change);
 
   auto* capa = new QVBoxLayout(this);
-  capa->addLayout(campos);
+  capa->addLayout(fields);
   capa->addWidget(nota);
   capa->addWidget(botones);
-  Seleccionar(EleccionCompresor{});
+  Seleccionar(CompressorChoice{});
 }
 
 void frmCompresion::ComboCompresor_Change() {
@@ -51,15 +53,15 @@ void frmCompresion::ComboCompresor_Change() {
   lblCalidad_->setEnabled(conPerdida);
 }
 
-EleccionCompresor frmCompresion::Eleccion() const {
-  EleccionCompresor e;
+CompressorChoice frmCompresion::Eleccion() const {
+  CompressorChoice e;
   const int i = ComboCompresor->currentIndex();
   if (i >= 0 && i < static_cast<int>(encoders_.size())) e.encoder = encoders_[i].name;
   e.calidad = TxtCalidad->value();
   return e;
 }
 
-void frmCompresion::Seleccionar(const EleccionCompresor& eleccion) {
+void frmCompresion::Seleccionar(const CompressorChoice& eleccion) {
   int indice = 0;
   for (int i = 0; i < static_cast<int>(encoders_.size()); ++i)
     if (encoders_[i].name == eleccion.encoder) indice = i;
@@ -68,7 +70,7 @@ void frmCompresion::Seleccionar(const EleccionCompresor& eleccion) {
   ComboCompresor_Change();
 }
 
-bool frmCompresion::Elegir(QWidget* owner, EleccionCompresor& eleccion) {
+bool frmCompresion::Elegir(QWidget* owner, CompressorChoice& eleccion) {
   frmCompresion dlg(owner);
   dlg.Seleccionar(ultimaEleccion);
   if (dlg.exec() != QDialog::Accepted) return false;
@@ -76,3 +78,5 @@ bool frmCompresion::Elegir(QWidget* owner, EleccionCompresor& eleccion) {
   eleccion = ultimaEleccion;
   return true;
 }
+
+}  // namespace sorvan::gui

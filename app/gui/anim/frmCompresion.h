@@ -13,7 +13,10 @@ class QLabel;
 class QPushButton;
 class QSpinBox;
 
-struct EleccionCompresor {
+namespace sorvan::gui {
+using namespace sorvan::platform;
+
+struct CompressorChoice {
   std::string encoder = "rawvideo";
   int calidad = 75;  // 1 ... 100
 };
@@ -25,15 +28,15 @@ public:
 
   // Shows the dialog modally with the previous choice of this session
   // selected. Returns false when the user cancels; `eleccion` is then unchanged.
-  static bool Elegir(QWidget* owner, EleccionCompresor& eleccion);
+  static bool Elegir(QWidget* owner, CompressorChoice& eleccion);
 
   QComboBox* ComboCompresor = nullptr;
   QSpinBox* TxtCalidad = nullptr;
   QPushButton* CoAceptar = nullptr;
   QPushButton* CoCancelar = nullptr;
 
-  EleccionCompresor Eleccion() const;
-  void Seleccionar(const EleccionCompresor& eleccion);
+  CompressorChoice Eleccion() const;
+  void Seleccionar(const CompressorChoice& eleccion);
 
 private:
   void ComboCompresor_Change();
@@ -41,3 +44,5 @@ private:
   std::vector<AviEncoder> encoders_;
   QLabel* lblCalidad_ = nullptr;
 };
+
+}  // namespace sorvan::gui

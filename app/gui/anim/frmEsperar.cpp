@@ -8,6 +8,8 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+namespace sorvan::gui {
+
 namespace {
 QPointer<frmEsperar> instancia;
 constexpr int kHueco = 8;  // pixels between the chart and the box
@@ -17,15 +19,15 @@ frmEsperar::frmEsperar(QWidget* owner)
     : QDialog(owner, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint) {
   setObjectName(QStringLiteral("frmEsperar"));
   setWindowTitle(QStringLiteral("Esperando para generar el vídeo"));
-  auto* texto = new QLabel(
+  auto* text = new QLabel(
       QStringLiteral("Modifique las propiedades de la superficie y pulse en aceptar cuando esté listo ..."));
-  texto->setWordWrap(true);
+  text->setWordWrap(true);
   CoAceptar = new QPushButton(QStringLiteral("Aceptar"));
   CoAceptar->setObjectName(QStringLiteral("CoAceptar"));
   CoAceptar->setDefault(true);
   connect(CoAceptar, &QPushButton::clicked, this, &QDialog::close);
   auto* capa = new QVBoxLayout(this);
-  capa->addWidget(texto);
+  capa->addWidget(text);
   capa->addWidget(CoAceptar, 0, Qt::AlignRight);
   resize(380, sizeHint().height());  // room for the whole title in the title bar
 }
@@ -64,3 +66,5 @@ bool frmEsperar::Esperar(QWidget* owner, QWidget* beside) {
   delete instancia;  // unloaded by its button
   return true;
 }
+
+}  // namespace sorvan::gui

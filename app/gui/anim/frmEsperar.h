@@ -8,6 +8,8 @@
 
 class QPushButton;
 
+namespace sorvan::gui {
+
 class frmEsperar : public QDialog {
   Q_OBJECT
 public:
@@ -34,3 +36,5 @@ public:
 private:
   explicit frmEsperar(QWidget* owner);
 };
+
+}  // namespace sorvan::gui

@@ -6,10 +6,14 @@
 #include <vector>
 
 #include "core/bitmap/cDIB.h"
-#include "gui/anim/mensajes_anim.h"
+#include "gui/anim/animation_messages.h"
 #include "platform/cFileDlg.h"
 #include "platform/video/avi_writer.h"
-#include "platform/video/reproductor.h"
+#include "platform/video/player.h"
+
+namespace sorvan::gui {
+using namespace sorvan::core;
+using namespace sorvan::platform;
 
 namespace {
 
@@ -36,7 +40,7 @@ int AltoDe(const cDIB& dib) { return dib.Height() < 0 ? -dib.Height() : dib.Heig
 bool CargaPrimero(QWidget* owner, cDIB& dib, const QString& file, std::vector<std::uint8_t>& pixeles) {
   MensajesAlUsuario(dib, owner);
   if (dib.CreateFromFile(file.toStdString()) && dib.ToBGR24(pixeles)) return true;
-  MensajeAnim(owner, QMessageBox::Warning, kErrorPrimero);
+  AnimationMessage(owner, QMessageBox::Warning, kErrorPrimero);
   return false;
 }
 
@@ -46,32 +50,32 @@ void WriteAVI(QWidget* ownerWindow, const QStringList& frameFiles, int fps) {
   if (frameFiles.isEmpty()) return;
   const QString fichero = PideNombreAVI(ownerWindow);
   if (fichero.isEmpty()) return;
-  cDIB primero;
+  cDIB first;
   std::vector<std::uint8_t> pixeles;
-  if (!CargaPrimero(ownerWindow, primero, frameFiles.first(), pixeles)) return;
-  EleccionCompresor compresor;
+  if (!CargaPrimero(ownerWindow, first, frameFiles.first(), pixeles)) return;
+  CompressorChoice compresor;
   if (!frmCompresion::Elegir(ownerWindow, compresor)) return;
   if (EscribeVideo(ownerWindow, frameFiles, fichero, fps, compresor)) AbreVideo(ownerWindow, fichero);
 }
 
 bool EscribeVideo(QWidget* owner, const QStringList& frameFiles, const QString& fichero, int fps,
-                  const EleccionCompresor& compresor) {
+                  const CompressorChoice& compresor) {
   if (frameFiles.isEmpty()) return false;
   cDIB dib;
   std::vector<std::uint8_t> pixeles;
   if (!CargaPrimero(owner, dib, frameFiles.first(), pixeles)) return false;
-  const int ancho = dib.Width();
+  const int width = dib.Width();
   const int alto = AltoDe(dib);
 
   AviStreamSettings ajustes;
-  ajustes.width = ancho;
+  ajustes.width = width;
   ajustes.height = alto;
   ajustes.fps = LimitFramesPerSecond(fps);
   ajustes.encoder = compresor.encoder;
   ajustes.quality = compresor.calidad;
   AviWriter escritor;
   if (!escritor.Open(fichero.toStdString(), ajustes)) {
-    MensajeAnim(owner, QMessageBox::Information, kErrorEscritura, QString::fromStdString(escritor.Error()));
+    AnimationMessage(owner, QMessageBox::Information, kErrorEscritura, QString::fromStdString(escritor.Error()));
     return false;
   }
 
@@ -81,8 +85,8 @@ bool EscribeVideo(QWidget* owner, const QStringList& frameFiles, const QString& 
   progreso.setWindowModality(Qt::ApplicationModal);
   progreso.setMinimumDuration(0);
 
-  bool fallo = false;
-  for (int i = 0; i < n && !fallo; ++i) {
+  bool failure = false;
+  for (int i = 0; i < n && !failure; ++i) {
     progreso.setLabelText(QStringLiteral("Escribiendo fotograma %1 de %2...").arg(i + 1).arg(n));
     progreso.setValue(i);
     QApplication::processEvents();
@@ -94,19 +98,19 @@ bool EscribeVideo(QWidget* owner, const QStringList& frameFiles, const QString& 
     // keeps its length and timing.
     if (i > 0 && dib.CreateFromFile(frameFiles[i].toStdString())) {
       std::vector<std::uint8_t> siguiente;
-      if (dib.Width() != ancho || AltoDe(dib) != alto || !dib.ToBGR24(siguiente))
-        MensajeAnim(owner, QMessageBox::Information,
+      if (dib.Width() != width || AltoDe(dib) != alto || !dib.ToBGR24(siguiente))
+        AnimationMessage(owner, QMessageBox::Information,
                     QStringLiteral("El bitmap %1 no tiene el formato del primero; se repite el fotograma anterior.")
                         .arg(QDir::toNativeSeparators(frameFiles[i])));
       else
         pixeles.swap(siguiente);
     }
-    fallo = !escritor.WriteFrame(pixeles.data(), pixeles.size());
+    failure = !escritor.WriteFrame(pixeles.data(), pixeles.size());
   }
   progreso.setValue(n);
-  if (!escritor.Close()) fallo = true;
-  if (fallo) {
-    MensajeAnim(owner, QMessageBox::Information, kErrorEscritura, QString::fromStdString(escritor.Error()));
+  if (!escritor.Close()) failure = true;
+  if (failure) {
+    AnimationMessage(owner, QMessageBox::Information, kErrorEscritura, QString::fromStdString(escritor.Error()));
     return false;
   }
   return true;
@@ -114,6 +118,8 @@ bool EscribeVideo(QWidget* owner, const QStringList& frameFiles, const QString& 
 
 void AbreVideo(QWidget* owner, const QString& fichero) {
   QApplication::processEvents();
-  if (!AbrirEnReproductor(fichero))
-    MensajeAnim(owner, QMessageBox::Information, QStringLiteral("El proceso requerido falló"));
+  if (!OpenInPlayer(fichero))
+    AnimationMessage(owner, QMessageBox::Information, QStringLiteral("El proceso requerido falló"));
 }
+
+}  // namespace sorvan::gui

@@ -8,6 +8,8 @@
 
 class QWidget;
 
+namespace sorvan::gui {
+
 // Asks for the file name ("Anim.avi" in the working folder by default) and
 // for the compressor, writes every frame of `frameFiles` (in order) at `fps`
 // frames per second (brought into 1 ... 30) and opens the result in the
@@ -21,7 +23,9 @@ void WriteAVI(QWidget* ownerWindow, const QStringList& frameFiles, int fps);
 // first, repeats the previous picture after a message naming it. Failures
 // are told to the user. True when the video is complete.
 bool EscribeVideo(QWidget* owner, const QStringList& frameFiles, const QString& fichero, int fps,
-                  const EleccionCompresor& compresor);
+                  const CompressorChoice& compresor);
 
 // Opens a finished video in the desktop's player, or says that it could not.
 void AbreVideo(QWidget* owner, const QString& fichero);
+
+}  // namespace sorvan::gui

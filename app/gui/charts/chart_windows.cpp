@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <limits>
 
+namespace sorvan::gui {
+
 namespace {
 
 // Window numbers of the captions; numbers are not reused after a close.
@@ -24,7 +26,7 @@ int siguiente(int& contador) {
 }
 
 // The status bar of the shell the area belongs to (none for an area alone).
-void estado(const QMdiArea* area, const QString& texto) { ShowStatusOf(area, texto); }
+void estado(const QMdiArea* area, const QString& text) { ShowStatusOf(area, text); }
 
 // The loaded window joins the main window's area and shows. In an area
 // smaller than the window (the main window's first-run size is smaller than
@@ -52,31 +54,31 @@ int ContadorGraf2D() { return contadorGraf2D; }
 int ContadorGraf3D() { return contadorGraf3D; }
 
 QWidget* AbrirGraf2D(QMdiArea* area, const QString& path, const QString& title, QString* error) {
-  const int numero = siguiente(contadorGraf2D);
+  const int number = siguiente(contadorGraf2D);
   estado(area, QString::fromUtf8("Cargando GRÁFICO..."));
   auto* ventana = new frmChart2D;
-  ventana->setWindowTitle("Graf" + QString::number(numero) + ": " + (title.isEmpty() ? path : title));
-  QString aviso;
-  if (!ventana->Cargar(path, error, &aviso)) {
+  ventana->setWindowTitle("Graf" + QString::number(number) + ": " + (title.isEmpty() ? path : title));
+  QString warning;
+  if (!ventana->Cargar(path, error, &warning)) {
     delete ventana;
     estado(area, "Preparado");
     return nullptr;
   }
   mostrar(area, ventana);
   estado(area, "Preparado");
-  if (!aviso.isEmpty()) QMessageBox::warning(ventana, QStringLiteral("Sorvan"), aviso);
+  if (!warning.isEmpty()) QMessageBox::warning(ventana, QStringLiteral("Sorvan"), warning);
   return ventana;
 }
 
-QWidget* AbrirGraf3D(QMdiArea* area, int kind, const QString& title, const sorvan::SesionKriging& sesion,
+QWidget* AbrirGraf3D(QMdiArea* area, int kind, const QString& title, const sorvan::core::KrigingSession& session,
                      QString* error) {
-  const int numero = siguiente(contadorGraf3D);
+  const int number = siguiente(contadorGraf3D);
   estado(area, QString::fromUtf8("Cargando SUPERFICIE..."));
   auto* ventana = new frmChart3D;
-  ventana->setWindowTitle("Sup" + QString::number(numero) + ": " + title);
+  ventana->setWindowTitle("Sup" + QString::number(number) + ": " + title);
   // "Guardar como..." exports the run's surfaces from the windows that show them.
   ventana->setProperty("superficieDelCalculo", kind == 1 || kind == 2);
-  if (!ventana->Cargar(kind, title, sesion, error)) {
+  if (!ventana->Cargar(kind, title, session, error)) {
     delete ventana;
     estado(area, "Preparado");
     return nullptr;
@@ -85,3 +87,5 @@ QWidget* AbrirGraf3D(QMdiArea* area, int kind, const QString& title, const sorva
   estado(area, "Preparado");
   return ventana;
 }
+
+}  // namespace sorvan::gui

@@ -4,9 +4,12 @@
 #include <QString>
 class QMdiArea;
 class QWidget;
-namespace sorvan {
-struct SesionKriging;
+namespace sorvan::core {
+struct KrigingSession;
 }
+
+namespace sorvan::gui {
+using namespace sorvan::core;
 
 // Semivariogram chart on the ".sv" file `path` (and its ".fmt" companion).
 // On failure returns nullptr, sets `error` to a message naming the file, and
@@ -14,9 +17,9 @@ struct SesionKriging;
 QWidget* AbrirGraf2D(QMdiArea* area, const QString& path, const QString& title, QString* error);
 
 // Surface chart: kind 1 prediction, 2 variance, 4 fitted trend (from
-// `sesion`, the last run), 3 the surface file named by `title`. Same failure
+// `session`, the last run), 3 the surface file named by `title`. Same failure
 // contract.
-QWidget* AbrirGraf3D(QMdiArea* area, int kind, const QString& title, const sorvan::SesionKriging& sesion,
+QWidget* AbrirGraf3D(QMdiArea* area, int kind, const QString& title, const sorvan::core::KrigingSession& session,
                      QString* error);
 
 // The window counters: how many semivariogram and surface windows have been
@@ -24,3 +27,5 @@ QWidget* AbrirGraf3D(QMdiArea* area, int kind, const QString& title, const sorva
 // go down.
 int ContadorGraf2D();
 int ContadorGraf3D();
+
+}  // namespace sorvan::gui

@@ -1,7 +1,7 @@
 #include "gui/charts/frmChart2D.h"
 
-#include "gui/charts/exportar_imagen.h"
-#include "gui/charts/ruta_archivo.h"
+#include "gui/charts/image_export.h"
+#include "gui/charts/file_path.h"
 #include "platform/chart2d.h"
 #include "platform/chart_files.h"
 
@@ -11,6 +11,9 @@
 #include <QFileInfo>
 #include <QMenu>
 #include <cmath>
+
+namespace sorvan::gui {
+using namespace sorvan::platform;
 
 namespace {
 constexpr int kMargen = 25;  // chart margin on every side
@@ -56,7 +59,7 @@ QString frmChart2D::Companero(const QString& path) {
   return QFileInfo(fmt).isFile() ? fmt : QString();
 }
 
-bool frmChart2D::Cargar(const QString& path, QString* error, QString* aviso) {
+bool frmChart2D::Cargar(const QString& path, QString* error, QString* warning) {
   Chart2D& g = *grafico_;
   g.Batch(true);
   if (!g.LoadDataFile(ArchivoExistente(path), error)) {
@@ -64,8 +67,8 @@ bool frmChart2D::Cargar(const QString& path, QString* error, QString* aviso) {
     return false;
   }
   const QString fmt = Companero(ArchivoExistente(path));
-  if (!fmt.isEmpty() && !anotar(fmt) && aviso)
-    *aviso = tr("El fichero de anotaciones %1 está incompleto o dañado; el gráfico se muestra sin todas sus "
+  if (!fmt.isEmpty() && !anotar(fmt) && warning)
+    *warning = tr("El fichero de anotaciones %1 está incompleto o dañado; el gráfico se muestra sin todas sus "
                 "anotaciones.")
                  .arg(QDir::toNativeSeparators(fmt));
   g.Batch(false);
@@ -79,13 +82,13 @@ bool frmChart2D::anotar(const QString& fmtPath) {
   QFile file(fmtPath);
   if (!file.open(QIODevice::ReadOnly)) return false;
   bool completo = false;
-  const std::vector<double> numeros = ReadNumberStream(file.readAll(), &completo);
+  const std::vector<double> numbers = ReadNumberStream(file.readAll(), &completo);
   file.close();
   std::size_t at = 0;
-  auto hay = [&] { return at < numeros.size(); };
+  auto hay = [&] { return at < numbers.size(); };
   auto entero = [&](int* v) {
-    if (!hay() || numeros[at] != std::floor(numeros[at]) || numeros[at] < 0 || numeros[at] > 100000) return false;
-    *v = static_cast<int>(numeros[at++]);
+    if (!hay() || numbers[at] != std::floor(numbers[at]) || numbers[at] < 0 || numbers[at] > 100000) return false;
+    *v = static_cast<int>(numbers[at++]);
     return true;
   };
 
@@ -113,7 +116,7 @@ bool frmChart2D::anotar(const QString& fmtPath) {
   if (!entero(&k)) return false;
   for (int i = 1; i <= k; ++i) {
     if (!hay()) return false;
-    const float c = static_cast<float>(numeros[at++]);
+    const float c = static_cast<float>(numbers[at++]);
     ChartLabel& label = g.AddLabel();
     // Plain decimal; whole numbers (the pair counts) without decimals.
     label.Text = (c == std::floor(c) && std::abs(c) < 1e15f) ? QString::number(static_cast<qint64>(c))
@@ -138,7 +141,7 @@ bool frmChart2D::anotar(const QString& fmtPath) {
       g.SetPointCount(4, i - 1);
       return false;
     }
-    g.SetX(4, i, static_cast<float>(numeros[at++]));
+    g.SetX(4, i, static_cast<float>(numbers[at++]));
     g.SetY(4, i, 0.0);
   }
   return true;
@@ -158,3 +161,5 @@ void frmChart2D::contextMenuEvent(QContextMenuEvent* event) {
   });
   menu.exec(event->globalPos());
 }
+
+}  // namespace sorvan::gui

@@ -6,7 +6,10 @@
 #include <QString>
 #include <QWidget>
 
-class Chart2D;
+namespace sorvan::platform { class Chart2D; }
+
+namespace sorvan::gui {
+using namespace sorvan::platform;
 
 class frmChart2D : public QWidget {
   Q_OBJECT
@@ -19,8 +22,8 @@ public:
   // one batch. Returns false, with `error` naming the file, when the chart
   // file cannot be read; the chart is then left empty. A companion that
   // stops short or holds a non-number ends the annotation where it fails
-  // and sets `aviso` to a message naming it; what was read stays drawn.
-  bool Cargar(const QString& path, QString* error, QString* aviso);
+  // and sets `warning` to a message naming it; what was read stays drawn.
+  bool Cargar(const QString& path, QString* error, QString* warning);
 
   // The display toggle: false until the first click.
   bool Alterna() const { return alterna_; }
@@ -43,3 +46,5 @@ private:
   Chart2D* grafico_ = nullptr;
   bool alterna_ = false;
 };
+
+}  // namespace sorvan::gui

@@ -1,10 +1,10 @@
 #include "gui/charts/frmChart3D.h"
 
-#include "core/opciones_kriging.h"
-#include "core/sesion_kriging.h"
+#include "core/kriging_options.h"
+#include "core/kriging_session.h"
 #include "core/trend_surface.h"
-#include "gui/charts/exportar_imagen.h"
-#include "gui/charts/ruta_archivo.h"
+#include "gui/charts/image_export.h"
+#include "gui/charts/file_path.h"
 #include "platform/chart3d.h"
 #include "platform/memory_release.h"
 
@@ -17,6 +17,10 @@
 #include <QPainterPath>
 #include <QToolBar>
 #include <cmath>
+
+namespace sorvan::gui {
+using namespace sorvan::core;
+using namespace sorvan::platform;
 
 namespace {
 
@@ -179,27 +183,27 @@ void frmChart3D::Form_Resize() {
   if (w > 0 && h > 0) grafico_->Move(kMargen, alto + kMargen, w, h);
 }
 
-bool frmChart3D::Cargar(int kind, const QString& texto, const sorvan::SesionKriging& sesion, QString* error) {
+bool frmChart3D::Cargar(int kind, const QString& text, const sorvan::core::KrigingSession& session, QString* error) {
   Chart3D& g = *grafico_;
   if (!g.Has3DGraph()) {
     if (error)
       *error = tr("No se puede mostrar la superficie \"%1\": este sistema no ofrece OpenGL.")
-                   .arg(kind == 3 ? QDir::toNativeSeparators(texto) : texto);
+                   .arg(kind == 3 ? QDir::toNativeSeparators(text) : text);
     return false;
   }
   g.Batch(true);
   bool ok = true;
   if (kind == 1 || kind == 2 || kind == 4) {
-    const sorvan::SuperficiesKriging& s = sesion.superficies;
+    const sorvan::core::KrigingSurfaces& s = session.surfaces;
     // The trend is evaluated on the prediction's grid, its holes left out.
     const std::vector<float> tendencia =
-        kind == 4 && sesion.haySuperficies ? sorvan::TrendSurface(s, sesion.tendencia) : std::vector<float>{};
-    const std::vector<float>& valores = kind == 4 ? tendencia : kind == 2 ? s.SupVar : s.SupPred;
-    const long long nodos = static_cast<long long>(s.nx) * s.ny;
-    if (!sesion.haySuperficies || nodos <= 0 || static_cast<long long>(valores.size()) != nodos) {
+        kind == 4 && session.hasSurfaces ? sorvan::core::TrendSurface(s, session.tendencia) : std::vector<float>{};
+    const std::vector<float>& values = kind == 4 ? tendencia : kind == 2 ? s.SupVar : s.SupPred;
+    const long long nodes = static_cast<long long>(s.nx) * s.ny;
+    if (!session.hasSurfaces || nodes <= 0 || static_cast<long long>(values.size()) != nodes) {
       if (error)
-        *error = kind == 4 ? tr("La última ejecución de kriging no ajustó una tendencia que mostrar (%1).").arg(texto)
-                           : tr("No hay superficies de una ejecución de kriging que mostrar (%1).").arg(texto);
+        *error = kind == 4 ? tr("La última ejecución de kriging no ajustó una tendencia que mostrar (%1).").arg(text)
+                           : tr("No hay superficies de una ejecución de kriging que mostrar (%1).").arg(text);
       ok = false;
     } else {
       g.GridLayout(1);
@@ -209,17 +213,17 @@ bool frmChart3D::Cargar(int kind, const QString& texto, const sorvan::SesionKrig
       g.GridNodeCount(GridAxis::X, s.nx);
       g.GridStep(GridAxis::X, s.dx);
       g.GridOrigin(GridAxis::X, s.xMin);
-      g.HoleValue(sorvan::kValorHueco);
+      g.HoleValue(sorvan::core::kHoleValue);
       // A surface limited by a profile reads better solid: the wire mesh of
       // its ragged edge only adds noise.
-      if (sesion.opciones.perfil.npts > 0) {
+      if (session.options.profile.npts > 0) {
         barra_->findChild<QAction*>("solida")->setChecked(true);
         g.SolidSurface(true);
       }
-      ok = g.LoadGridValues(valores.data(), nodos);
+      ok = g.LoadGridValues(values.data(), nodes);
     }
   } else if (kind == 3) {
-    const QString ruta = ArchivoExistente(texto);
+    const QString ruta = ArchivoExistente(text);
     ok = g.LoadGridFile(ruta, error);
     // "Guardar como..." exports the file's surface from this window.
     if (ok) setProperty("archivoSuperficie", ruta);
@@ -291,3 +295,5 @@ void frmChart3D::menuContextual(const QPoint& global) {
   });
   menu.exec(global);
 }
+
+}  // namespace sorvan::gui

@@ -5,12 +5,16 @@
 #include <QString>
 #include <QWidget>
 
-class Chart3D;
+namespace sorvan::platform { class Chart3D; }
 class QComboBox;
 class QToolBar;
-namespace sorvan {
-struct SesionKriging;
+namespace sorvan::core {
+struct KrigingSession;
 }
+
+namespace sorvan::gui {
+using namespace sorvan::core;
+using namespace sorvan::platform;
 
 class frmChart3D : public QWidget {
   Q_OBJECT
@@ -24,14 +28,14 @@ public:
   QComboBox* ComboElevacion() const { return comboElevacion_; }
 
   // Shows surface `kind`: 1 the prediction, 2 the variance of the session's
-  // last run, 3 the surface file `texto`, 4 the trend that run fitted, on the
+  // last run, 3 the surface file `text`, 4 the trend that run fitted, on the
   // prediction's grid; any other kind leaves the chart empty. Returns false,
   // with `error` naming the file (kind 3) or saying that there is no run (or
   // no trend) to show (kinds 1, 2, 4), when there is nothing to draw,
   // or naming the surface when this system cannot draw 3-D graphs (no OpenGL).
   // A file shown (kind 3) is kept in the property "archivoSuperficie", for
   // "Guardar como...".
-  bool Cargar(int kind, const QString& texto, const sorvan::SesionKriging& sesion, QString* error);
+  bool Cargar(int kind, const QString& text, const sorvan::core::KrigingSession& session, QString* error);
 
   // A toolbar button by its key ("vista1" ... "vista5", "etiquetas", "solida").
   void BarraGraf3D_ButtonClick(const QString& key);
@@ -59,3 +63,5 @@ private:
   QComboBox* comboVista_ = nullptr;
   QComboBox* comboElevacion_ = nullptr;
 };
+
+}  // namespace sorvan::gui

@@ -5,7 +5,9 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "gui/kriging/texto_numero.h"
+#include "gui/kriging/text_to_number.h"
+
+namespace sorvan::gui {
 
 ControlUpDown::ControlUpDown(QLineEdit* buddy, QWidget* parent) : QWidget(parent), buddy_(buddy) {
   auto* capa = new QVBoxLayout(this);
@@ -27,19 +29,21 @@ ControlUpDown::ControlUpDown(QLineEdit* buddy, QWidget* parent) : QWidget(parent
   connect(buddy_, &QLineEdit::textEdited, this, &ControlUpDown::textoEditado);
 }
 
-void ControlUpDown::setRange(int minimo, int maximo) {
-  minimo_ = minimo;
-  maximo_ = std::max(minimo, maximo);
+void ControlUpDown::setRange(int minimum, int maximum) {
+  minimo_ = minimum;
+  maximo_ = std::max(minimum, maximum);
   valor_ = std::clamp(valor_, minimo_, maximo_);
 }
 
-void ControlUpDown::setValue(int valor) {
-  valor_ = std::clamp(valor, minimo_, maximo_);
+void ControlUpDown::setValue(int value) {
+  valor_ = std::clamp(value, minimo_, maximo_);
   buddy_->setText(FormatoEntero(valor_));
   emit valueChanged(valor_);
 }
 
-void ControlUpDown::textoEditado(const QString& texto) {
-  const auto v = LeeEntero(texto);
+void ControlUpDown::textoEditado(const QString& text) {
+  const auto v = LeeEntero(text);
   if (v && *v >= minimo_ && *v <= maximo_) valor_ = *v;
 }
+
+}  // namespace sorvan::gui

@@ -8,6 +8,8 @@
 class QLineEdit;
 class QToolButton;
 
+namespace sorvan::gui {
+
 class ControlUpDown : public QWidget {
   Q_OBJECT
 public:
@@ -29,10 +31,12 @@ signals:
   void valueChanged(int valor);
 
 private:
-  void textoEditado(const QString& texto);
+  void textoEditado(const QString& text);
 
   QLineEdit* buddy_;
   QToolButton* arriba_;
   QToolButton* abajo_;
   int minimo_ = 0, maximo_ = 100, valor_ = 0;
 };
+
+}  // namespace sorvan::gui

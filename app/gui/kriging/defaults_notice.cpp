@@ -3,19 +3,24 @@
 #include <QMessageBox>
 
 #include "core/automatic_options_text.h"
-#include "core/sesion_kriging.h"
+#include "core/kriging_session.h"
 
-QString TextoAvisoDefectos(const sorvan::SesionKriging& sesion) {
+namespace sorvan::gui {
+using namespace sorvan::core;
+
+QString DefaultsNoticeText(const sorvan::core::KrigingSession& session) {
   return QStringLiteral("Atención se toman los valores iniciales por defecto.\n\n") +
-         QString::fromStdString(sorvan::DescribeAutomaticOptions(sesion.opciones)) +
+         QString::fromStdString(sorvan::core::DescribeAutomaticOptions(session.options)) +
          QStringLiteral("\n\nPara cambiarlos, pulse \"Opciones\".");
 }
 
-void AvisaDefectos(QWidget* padre, sorvan::SesionKriging& sesion, const QString& titulo) {
+void NoticeDefaults(QWidget* padre, sorvan::core::KrigingSession& session, const QString& title) {
   // Told again only for another data file, or when the automatic values
   // themselves changed (other coordinate columns, edited coordinates).
-  const std::string clave = sesion.archivoDatos + '|' + sorvan::DescribeAutomaticOptions(sesion.opciones);
-  if (sesion.defectosAnunciados == clave) return;
-  sesion.defectosAnunciados = clave;
-  QMessageBox::information(padre, titulo, TextoAvisoDefectos(sesion));
+  const std::string clave = session.dataFile + '|' + sorvan::core::DescribeAutomaticOptions(session.options);
+  if (session.defaultsAnnounced == clave) return;
+  session.defaultsAnnounced = clave;
+  QMessageBox::information(padre, title, DefaultsNoticeText(session));
 }
+
+}  // namespace sorvan::gui

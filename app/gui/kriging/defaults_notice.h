@@ -4,15 +4,20 @@
 #include <QString>
 
 class QWidget;
-namespace sorvan {
-struct SesionKriging;
+namespace sorvan::core {
+struct KrigingSession;
 }
 
-// Tells the user, over `padre` with `titulo`, that the options of `sesion`
+namespace sorvan::gui {
+using namespace sorvan::core;
+
+// Tells the user, over `padre` with `title`, that the options of `session`
 // hold the automatic values and which they are, the first time for the
 // session's data file and these values; later calls for the same say
 // nothing.
-void AvisaDefectos(QWidget* padre, sorvan::SesionKriging& sesion, const QString& titulo);
+void NoticeDefaults(QWidget* padre, sorvan::core::KrigingSession& session, const QString& title);
 
-// The notice's text for the options of `sesion`.
-QString TextoAvisoDefectos(const sorvan::SesionKriging& sesion);
+// The notice's text for the options of `session`.
+QString DefaultsNoticeText(const sorvan::core::KrigingSession& session);
+
+}  // namespace sorvan::gui

@@ -12,54 +12,57 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "core/carpeta_resultados.h"
-#include "core/estimacion_recursos.h"
+#include "core/results_folder.h"
+#include "core/resource_estimate.h"
 #include "gui/app_shell.h"
 #include "gui/validation/validation_commands.h"
 #include "gui/kriging/defaults_notice.h"
 #include "gui/kriging/opciones_automaticas.h"
-#include "gui/kriging/ejecucion_kriging.h"
+#include "gui/kriging/kriging_run.h"
 #include "gui/kriging/frmOpKriging.h"
+
+namespace sorvan::gui {
+using namespace sorvan::core;
 
 namespace {
 
 const QString kTitulo = QStringLiteral("Sorvan: Kriging 2D");
 
-QStringList NombresDe(const sorvan::DatosEspaciales& datos) {
-  QStringList nombres;
-  for (const std::string& n : datos.nombres) nombres << QString::fromStdString(n);
-  return nombres;
+QStringList NombresDe(const sorvan::core::SpatialData& data) {
+  QStringList names;
+  for (const std::string& n : data.names) names << QString::fromStdString(n);
+  return names;
 }
 
 }  // namespace
 
-frmKriging2D::frmKriging2D(sorvan::SesionKriging& sesion, QWidget* parent)
-    : QDialog(parent), sesion_(sesion) {
+frmKriging2D::frmKriging2D(sorvan::core::KrigingSession& session, QWidget* parent)
+    : QDialog(parent), sesion_(session) {
   setObjectName(QStringLiteral("frmKriging2D"));
   setWindowTitle(QStringLiteral("Kriging 2D"));
   setModal(true);
 
   auto* marco = new QGroupBox(QStringLiteral("Seleccionar variables"), this);
-  auto* rejilla = new QGridLayout(marco);
+  auto* grid = new QGridLayout(marco);
   const struct {
     QComboBox** combo;
     const char* nombre;
-    const char* texto;
-  } filas[] = {{&ComboZ, "ComboZ", "Variable Z:"},
+    const char* text;
+  } rows[] = {{&ComboZ, "ComboZ", "Variable Z:"},
                {&ComboX, "ComboX", "Coordenada X:"},
                {&ComboY, "ComboY", "Coordenada Y:"},
                {&ComboE, "ComboE", "Etiquetar por:"}};
-  int fila = 0;
-  for (const auto& f : filas) {
+  int row = 0;
+  for (const auto& f : rows) {
     auto* combo = new QComboBox(marco);
     combo->setObjectName(QLatin1String(f.nombre));
     combo->setMinimumWidth(140);
-    auto* etiqueta = new QLabel(QString::fromUtf8(f.texto), marco);
+    auto* etiqueta = new QLabel(QString::fromUtf8(f.text), marco);
     etiqueta->setBuddy(combo);
-    rejilla->addWidget(etiqueta, fila, 0);
-    rejilla->addWidget(combo, fila, 1);
+    grid->addWidget(etiqueta, row, 0);
+    grid->addWidget(combo, row, 1);
     *f.combo = combo;
-    ++fila;
+    ++row;
   }
   ComboE->setEnabled(false);  // labelling points is not offered yet
 
@@ -110,10 +113,10 @@ frmKriging2D::frmKriging2D(sorvan::SesionKriging& sesion, QWidget* parent)
 
   // Loading: the lists in column order, each name as its 8-character field;
   // default roles X = column 1, Y = column 2, Z = column 3.
-  const sorvan::DatosEspaciales& datos = sesion_.datos;
-  archivoDatos_ = sesion_.archivoDatos;
-  nombres_ = NombresDe(datos);
-  n_ = datos.N;
+  const sorvan::core::SpatialData& data = sesion_.data;
+  archivoDatos_ = sesion_.dataFile;
+  nombres_ = NombresDe(data);
+  n_ = data.N;
   ComboZ->addItems(nombres_);
   ComboX->addItems(nombres_);
   ComboY->addItems(nombres_);
@@ -129,7 +132,7 @@ frmKriging2D::frmKriging2D(sorvan::SesionKriging& sesion, QWidget* parent)
   // them stale, a new Z or label does not.
   auto coordenadasCambiadas = [this] {
     OpcionesFijadas = false;
-    sesion_.opcionesListas = false;
+    sesion_.optionsReady = false;
   };
   connect(ComboX, &QComboBox::currentIndexChanged, this, coordenadasCambiadas);
   connect(ComboY, &QComboBox::currentIndexChanged, this, coordenadasCambiadas);
@@ -141,55 +144,55 @@ frmKriging2D::frmKriging2D(sorvan::SesionKriging& sesion, QWidget* parent)
 }
 
 void frmKriging2D::ActualizaCarpetaYEstimacion() {
-  const QString carpeta = CarpetaResultadosKriging(sesion_);
-  TxtCarpeta->setText(carpeta);
-  TxtCarpeta->setToolTip(QStringLiteral("Los resultados de la próxima ejecución se guardan en %1").arg(carpeta));
+  const QString folder = CarpetaResultadosKriging(sesion_);
+  TxtCarpeta->setText(folder);
+  TxtCarpeta->setToolTip(QStringLiteral("Los resultados de la próxima ejecución se guardan en %1").arg(folder));
   // The options' grid when they are set; the automatic 50 x 50 otherwise.
-  const sorvan::OpcionesKriging& op = sesion_.opciones;
+  const sorvan::core::OpcionesKriging& op = sesion_.options;
   const bool fijadas = OpcionesFijadas && op.NRx > 0 && op.NRy > 0;
   if (fijadas && op.KrigingLocal) {  // one small system per node: nothing to warn about
     LblEstimacion->setVisible(false);
     return;
   }
-  const sorvan::Resultado r = sorvan::CompruebaRecursos(sorvan::EstimaRecursos(
-      sesion_.datos.N, fijadas ? int64_t(op.NRx) * op.NRy : 2500, fijadas ? op.Media : 0));
-  LblEstimacion->setText(QString::fromStdString(r.mensaje));
+  const sorvan::core::Result r = sorvan::core::CheckResources(sorvan::core::EstimateResources(
+      sesion_.data.N, fijadas ? int64_t(op.NRx) * op.NRy : 2500, fijadas ? op.Media : 0));
+  LblEstimacion->setText(QString::fromStdString(r.message));
   LblEstimacion->setStyleSheet(r.ok ? QString() : QStringLiteral("color: #a00000"));
-  LblEstimacion->setVisible(!r.mensaje.empty());
+  LblEstimacion->setVisible(!r.message.empty());
 }
 
 void frmKriging2D::CoCarpeta_Click() {
   const QString elegida = ElegirCarpeta(this, TxtCarpeta->text());
   if (elegida.isEmpty()) return;
-  if (!sorvan::CarpetaEscribible(QFile::encodeName(elegida).toStdString())) {
+  if (!sorvan::core::IsWritableFolder(QFile::encodeName(elegida).toStdString())) {
     QMessageBox::warning(this, kTitulo,
                          QStringLiteral("No se puede escribir en la carpeta %1: elija otra carpeta de resultados.")
                              .arg(elegida));
     return;
   }
-  sesion_.carpetaElegida = QFile::encodeName(elegida).toStdString();
-  sesion_.carpetaElegidaPara = sesion_.archivoDatos;
+  sesion_.chosenFolder = QFile::encodeName(elegida).toStdString();
+  sesion_.chosenFolderFor = sesion_.dataFile;
   ActualizaCarpetaYEstimacion();
 }
 
-bool frmKriging2D::PuedeMostrarse(const sorvan::SesionKriging& sesion, QString* motivo) {
-  if (sesion.datos.vacio()) {
-    if (motivo) *motivo = QStringLiteral("No hay datos cargados: abra antes un fichero de datos espaciales.");
+bool frmKriging2D::PuedeMostrarse(const sorvan::core::KrigingSession& session, QString* reason) {
+  if (session.data.empty()) {
+    if (reason) *reason = QStringLiteral("No hay datos cargados: abra antes un fichero de datos espaciales.");
     return false;
   }
-  if (sesion.datos.nvar < 3) {
-    if (motivo)
-      *motivo = QStringLiteral("El fichero de datos tiene %1 variable(s); el kriging necesita al menos tres "
+  if (session.data.nvar < 3) {
+    if (reason)
+      *reason = QStringLiteral("El fichero de datos tiene %1 variable(s); el kriging necesita al menos tres "
                                "(coordenadas X e Y y la variable a estimar).")
-                    .arg(sesion.datos.nvar);
+                    .arg(session.data.nvar);
     return false;
   }
   return true;
 }
 
 bool frmKriging2D::MismosDatos() const {
-  return sesion_.archivoDatos == archivoDatos_ && sesion_.datos.N == n_ &&
-         NombresDe(sesion_.datos) == nombres_;
+  return sesion_.dataFile == archivoDatos_ && sesion_.data.N == n_ &&
+         NombresDe(sesion_.data) == nombres_;
 }
 
 void frmKriging2D::reject() {
@@ -204,25 +207,25 @@ void frmKriging2D::leerEleccion() {
   sesion_.colLabel = ComboE->currentIndex();
   // An edit of a coordinate in the data window also makes the automatic
   // options stale.
-  if (!sesion_.opcionesListas) OpcionesFijadas = false;
+  if (!sesion_.optionsReady) OpcionesFijadas = false;
 }
 
 bool frmKriging2D::aplicarDefectos(QWidget* padre) {
-  sorvan::Resultado r;
+  sorvan::core::Result r;
   if (!CalculaOpcionesAutomaticas(padre, sesion_, r)) return false;
   if (!r) {
-    QMessageBox::warning(padre, kTitulo, QString::fromStdString(r.mensaje));
+    QMessageBox::warning(padre, kTitulo, QString::fromStdString(r.message));
     return false;
   }
-  sesion_.opcionesListas = true;
+  sesion_.optionsReady = true;
   return true;
 }
 
 void frmKriging2D::CoOpciones_Click() {
   leerEleccion();
   if (!OpcionesFijadas && !aplicarDefectos(this)) return;
-  frmOpKriging opciones(sesion_.opciones, sesion_.datos, sesion_.colX, sesion_.colY, this);
-  opciones.exec();
+  frmOpKriging options(sesion_.options, sesion_.data, sesion_.colX, sesion_.colY, this);
+  options.exec();
   // Accepted or cancelled, the options now hold values for these columns.
   OpcionesFijadas = true;
   ActualizaCarpetaYEstimacion();
@@ -242,25 +245,25 @@ void frmKriging2D::CoAceptar_Click() {
   // A global run that cannot fit in memory is refused before the automatic
   // options (which look at every pair of points) are worked out; a local
   // run solves one small system per node.
-  if (!(OpcionesFijadas && sesion_.opciones.KrigingLocal)) {
-    const sorvan::OpcionesKriging& op = sesion_.opciones;
+  if (!(OpcionesFijadas && sesion_.options.KrigingLocal)) {
+    const sorvan::core::OpcionesKriging& op = sesion_.options;
     const bool fijadas = OpcionesFijadas && op.NRx > 0 && op.NRy > 0;
-    const sorvan::Resultado recursos = sorvan::CompruebaRecursos(sorvan::EstimaRecursos(
-        sesion_.datos.N, fijadas ? int64_t(op.NRx) * op.NRy : 2500, fijadas ? op.Media : 0));
-    if (!recursos) {
-      QMessageBox::warning(padre, kTitulo, QString::fromStdString(recursos.mensaje));
+    const sorvan::core::Result resources = sorvan::core::CheckResources(sorvan::core::EstimateResources(
+        sesion_.data.N, fijadas ? int64_t(op.NRx) * op.NRy : 2500, fijadas ? op.Media : 0));
+    if (!resources) {
+      QMessageBox::warning(padre, kTitulo, QString::fromStdString(resources.message));
       return;
     }
   }
   if (!OpcionesFijadas) {
     if (!aplicarDefectos(padre)) return;
     OpcionesFijadas = true;
-    AvisaDefectos(padre, sesion_, kTitulo);
+    NoticeDefaults(padre, sesion_, kTitulo);
   }
-  const QString nombre = QString::fromStdString(sesion_.datos.nombreSinBlancos(sesion_.colZ));
+  const QString nombre = QString::fromStdString(sesion_.data.nameWithoutBlanks(sesion_.colZ));
   // A failed or cancelled run leaves the earlier surfaces in memory; windows
   // opened now would show them under this variable's name, so none open.
-  if (Ejecutar(padre, sesion_, nombre) != FinKriging::Hecho) return;
+  if (Ejecutar(padre, sesion_, nombre) != KrigingEnd::Hecho) return;
   abrirResultados();
   // The windows just opened said "Preparado": the run's own status again.
   ShowStatusOf(padre, EstadoTrasKriging(sesion_));
@@ -270,16 +273,16 @@ void frmKriging2D::CoAceptar_Click() {
 void frmKriging2D::abrirResultados() {
   AppShell* principal = AppShellOf(parentWidget());
   if (!principal) return;
-  const sorvan::OpcionesKriging& op = sesion_.opciones;
+  const sorvan::core::OpcionesKriging& op = sesion_.options;
   // V: the variable's name without the blanks of its 8-character field.
-  const QString v = QString::fromStdString(sesion_.datos.nombres[size_t(sesion_.colZ - 1)]).trimmed();
-  const QString carpeta = QString::fromStdString(sesion_.carpetaResultados);
+  const QString v = QString::fromStdString(sesion_.data.names[size_t(sesion_.colZ - 1)]).trimmed();
+  const QString folder = QString::fromStdString(sesion_.resultsFolder);
   // The two semivariogram windows are told apart by their titles.
   if (op.VerEstimadores)
-    principal->OpenSemivariogram(ArchivoEnCarpeta(carpeta, QStringLiteral("skuestim.sv")),
+    principal->OpenSemivariogram(ArchivoEnCarpeta(folder, QStringLiteral("skuestim.sv")),
                                  QStringLiteral("Semivariograma experimental de ") + v);
   if (op.VerAjuste)
-    principal->OpenSemivariogram(ArchivoEnCarpeta(carpeta, QStringLiteral("skueajus.sv")),
+    principal->OpenSemivariogram(ArchivoEnCarpeta(folder, QStringLiteral("skueajus.sv")),
                                  QStringLiteral("Semivariograma ajustado de ") + v);
   if (op.VerSupVar) principal->OpenSurface(2, QStringLiteral("Superficie de varianzas de ") + v);
   // The trend beside the prediction, when the run fitted one.
@@ -288,3 +291,5 @@ void frmKriging2D::abrirResultados() {
   // The prediction surface opens last, so it ends up in front.
   if (op.VerSupPred) principal->OpenSurface(1, QStringLiteral("Superficie de predicción de ") + v);
 }
+
+}  // namespace sorvan::gui

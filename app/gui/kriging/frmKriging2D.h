@@ -11,24 +11,27 @@
 #include <functional>
 #include <string>
 
-#include "core/sesion_kriging.h"
-#include "gui/kriging/ejecucion_kriging.h"
+#include "core/kriging_session.h"
+#include "gui/kriging/kriging_run.h"
 
 class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 
+namespace sorvan::gui {
+using namespace sorvan::core;
+
 class frmKriging2D : public QDialog {
   Q_OBJECT
 public:
   // The session's data set must hold at least three variables (see
   // PuedeMostrarse).
-  explicit frmKriging2D(sorvan::SesionKriging& sesion, QWidget* parent = nullptr);
+  explicit frmKriging2D(sorvan::core::KrigingSession& session, QWidget* parent = nullptr);
 
-  // True when `sesion` has a data set the dialog can work on; otherwise
-  // `motivo` says why (no data, fewer than three variables).
-  static bool PuedeMostrarse(const sorvan::SesionKriging& sesion, QString* motivo);
+  // True when `session` has a data set the dialog can work on; otherwise
+  // `reason` says why (no data, fewer than three variables).
+  static bool PuedeMostrarse(const sorvan::core::KrigingSession& session, QString* reason);
   // True while the dialog's lists still describe the session's data set (a
   // data file opened since then makes the choices and options stale).
   bool MismosDatos() const;
@@ -57,7 +60,7 @@ public:
 
   // The run that "Aceptar" makes: EjecutaKrigingVentana. Tests of the
   // dialog's own logic put a recorder here to keep the engine out.
-  std::function<FinKriging(QWidget*, sorvan::SesionKriging&, const QString&)> Ejecutar =
+  std::function<KrigingEnd(QWidget*, sorvan::core::KrigingSession&, const QString&)> Ejecutar =
       EjecutaKrigingVentana;
 
 public slots:
@@ -74,9 +77,11 @@ private:
   void abrirResultados();
   void CoCarpeta_Click();
 
-  sorvan::SesionKriging& sesion_;
+  sorvan::core::KrigingSession& sesion_;
   // What the lists were filled from, to notice a data set replaced meanwhile.
   std::string archivoDatos_;
   QStringList nombres_;
   int n_ = 0;
 };
+
+}  // namespace sorvan::gui

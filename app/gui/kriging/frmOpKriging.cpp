@@ -21,29 +21,33 @@
 #include <limits>
 #include <optional>
 
-#include "core/ejecuta_kriging.h"
-#include "core/validacion_opciones.h"
+#include "core/run_kriging.h"
+#include "core/options_validation.h"
 #include "gui/kriging/ControlUpDown.h"
 #include "gui/app_shell.h"
-#include "gui/kriging/texto_numero.h"
+#include "gui/kriging/text_to_number.h"
 #include "platform/cFileDlg.h"
 
-using sorvan::OpcionesKriging;
+namespace sorvan::gui {
+using namespace sorvan::core;
+using namespace sorvan::platform;
+
+using sorvan::core::OpcionesKriging;
 
 namespace {
 
 const QString kTitulo = QStringLiteral("Sorvan: Kriging 2D");
 
-QLineEdit* nuevoTexto(const char* nombre, QWidget* padre, int ancho = 90) {
+QLineEdit* nuevoTexto(const char* nombre, QWidget* padre, int width = 90) {
   auto* t = new QLineEdit(padre);
   t->setObjectName(QLatin1String(nombre));
-  t->setMinimumWidth(ancho);
-  t->setMaximumWidth(ancho + 40);
+  t->setMinimumWidth(width);
+  t->setMaximumWidth(width + 40);
   return t;
 }
 
-QCheckBox* nuevaCasilla(const char* nombre, const QString& texto, QWidget* padre) {
-  auto* c = new QCheckBox(texto, padre);
+QCheckBox* nuevaCasilla(const char* nombre, const QString& text, QWidget* padre) {
+  auto* c = new QCheckBox(text, padre);
   if (nombre) c->setObjectName(QLatin1String(nombre));
   return c;
 }
@@ -67,41 +71,41 @@ void selecciona(QButtonGroup* grupo, int indice) {
   grupo->button(indice)->setChecked(true);
 }
 
-QPushButton* nuevoBoton(const char* nombre, const QString& texto, QWidget* padre) {
-  auto* b = new QPushButton(texto, padre);
+QPushButton* nuevoBoton(const char* nombre, const QString& text, QWidget* padre) {
+  auto* b = new QPushButton(text, padre);
   b->setObjectName(QLatin1String(nombre));
   return b;
 }
 
-QLabel* etiqueta(const QString& texto, QWidget* campo, QWidget* padre) {
-  auto* l = new QLabel(texto, padre);
-  l->setBuddy(campo);
+QLabel* etiqueta(const QString& text, QWidget* field, QWidget* padre) {
+  auto* l = new QLabel(text, padre);
+  l->setBuddy(field);
   return l;
 }
 
-// Row `fila` of a grid: the label `texto` in `columna`, `campo` beside it.
-QLabel* filaEtiquetada(QGridLayout* rejilla, int fila, int columna, const QString& texto, QWidget* campo) {
-  QLabel* l = etiqueta(texto, campo, campo->parentWidget());
-  rejilla->addWidget(l, fila, columna);
-  rejilla->addWidget(campo, fila, columna + 1);
+// Row `row` of a grid: the label `text` in `column`, `field` beside it.
+QLabel* filaEtiquetada(QGridLayout* grid, int row, int column, const QString& text, QWidget* field) {
+  QLabel* l = etiqueta(text, field, field->parentWidget());
+  grid->addWidget(l, row, column);
+  grid->addWidget(field, row, column + 1);
   return l;
 }
 
 // A count box with its arrows right beside it (Nx or Ny).
-QHBoxLayout* conFlechas(QLineEdit* texto, ControlUpDown* flechas) {
-  auto* fila = new QHBoxLayout;
-  fila->setSpacing(1);
-  fila->addWidget(texto);
-  fila->addWidget(flechas);
-  fila->addStretch();
-  return fila;
+QHBoxLayout* conFlechas(QLineEdit* text, ControlUpDown* flechas) {
+  auto* row = new QHBoxLayout;
+  row->setSpacing(1);
+  row->addWidget(text);
+  row->addWidget(flechas);
+  row->addStretch();
+  return row;
 }
 
 }  // namespace
 
-frmOpKriging::frmOpKriging(OpcionesKriging& opciones, const sorvan::DatosEspaciales& datos, int colX,
+frmOpKriging::frmOpKriging(OpcionesKriging& options, const sorvan::core::SpatialData& data, int colX,
                            int colY, QWidget* parent)
-    : QDialog(parent), opciones_(opciones), datos_(datos), colX_(colX), colY_(colY) {
+    : QDialog(parent), opciones_(options), datos_(data), colX_(colX), colY_(colY) {
   setObjectName(QStringLiteral("frmOpKriging"));
   setWindowTitle(QStringLiteral("Opciones Kriging"));
   setModal(true);
@@ -150,9 +154,9 @@ frmOpKriging::frmOpKriging(OpcionesKriging& opciones, const sorvan::DatosEspacia
 
 QWidget* frmOpKriging::crearMetodo() {
   auto* pagina = new QWidget;
-  auto* media = new QGroupBox(QStringLiteral("Media"), pagina);
-  auto* capaMedia = new QVBoxLayout(media);
-  OpMedia = nuevoGrupo("OpMedia", media,
+  auto* mean = new QGroupBox(QStringLiteral("Media"), pagina);
+  auto* capaMedia = new QVBoxLayout(mean);
+  OpMedia = nuevoGrupo("OpMedia", mean,
                        {QStringLiteral("Constante (KO)"), QStringLiteral("Lineal (KU)"),
                         QStringLiteral("Cuadrática (KU)"), QStringLiteral("Cúbica (KU)")},
                        capaMedia);
@@ -194,11 +198,11 @@ QWidget* frmOpKriging::crearMetodo() {
   connect(OpMedia, &QButtonGroup::idToggled, VerSupTend,
           [this](int, bool) { VerSupTend->setEnabled(OpMedia->checkedId() > 0); });
 
-  auto* fila = new QHBoxLayout;
-  fila->addWidget(media);
-  fila->addWidget(local);
+  auto* row = new QHBoxLayout;
+  row->addWidget(mean);
+  row->addWidget(local);
   auto* capa = new QVBoxLayout(pagina);
-  capa->addLayout(fila);
+  capa->addLayout(row);
   capa->addWidget(VerSupTend);
   capa->addStretch();
   return pagina;
@@ -213,20 +217,20 @@ QWidget* frmOpKriging::crearEstimacion() {
   capaEst->addStretch();
 
   auto* suavizado = new QGroupBox(QStringLiteral("Suavizado"), pagina);
-  auto* rejilla = new QGridLayout(suavizado);
+  auto* grid = new QGridLayout(suavizado);
   TxtSaltoIni = nuevoTexto("TxtSaltoIni", suavizado);
   TxtRSalto = nuevoTexto("TxtRSalto", suavizado);
   TxtNSaltos = nuevoTexto("TxtNSaltos", suavizado);
   TxtNApor = nuevoTexto("TxtNApor", suavizado);
   CoAutoESV = nuevoBoton("CoAutoESV", QStringLiteral("Auto"), suavizado);
   VerLongVar = nuevaCasilla("VerLongVar", QStringLiteral("Longitud variable"), suavizado);
-  LblSaltoIni = filaEtiquetada(rejilla, 0, 0, QStringLiteral("Salto inicial:"), TxtSaltoIni);
-  LblRSalto = filaEtiquetada(rejilla, 1, 0, QStringLiteral("Rango:"), TxtRSalto);
-  LblNSaltos = filaEtiquetada(rejilla, 2, 0, QStringLiteral("Nº de saltos:"), TxtNSaltos);
-  rejilla->addWidget(CoAutoESV, 2, 2);
-  rejilla->addWidget(VerLongVar, 3, 0, 1, 2);
-  filaEtiquetada(rejilla, 4, 0, QStringLiteral("Nº Aportaciones:"), TxtNApor);
-  rejilla->setColumnStretch(3, 1);
+  LblSaltoIni = filaEtiquetada(grid, 0, 0, QStringLiteral("Salto inicial:"), TxtSaltoIni);
+  LblRSalto = filaEtiquetada(grid, 1, 0, QStringLiteral("Rango:"), TxtRSalto);
+  LblNSaltos = filaEtiquetada(grid, 2, 0, QStringLiteral("Nº de saltos:"), TxtNSaltos);
+  grid->addWidget(CoAutoESV, 2, 2);
+  grid->addWidget(VerLongVar, 3, 0, 1, 2);
+  filaEtiquetada(grid, 4, 0, QStringLiteral("Nº Aportaciones:"), TxtNApor);
+  grid->setColumnStretch(3, 1);
 
   auto* graficos = new QGroupBox(QStringLiteral("Gráficos"), pagina);
   auto* capaGraf = new QVBoxLayout(graficos);
@@ -258,14 +262,14 @@ QWidget* frmOpKriging::crearModelo() {
                         capaMod);
 
   auto* ajuste = new QGroupBox(QStringLiteral("Ajuste"), pagina);
-  auto* rejilla = new QGridLayout(ajuste);
+  auto* grid = new QGridLayout(ajuste);
   TxtNAjus = nuevoTexto("TxtNAjus", ajuste);
   TxtNMinAjus = nuevoTexto("TxtNMinAjus", ajuste);
-  filaEtiquetada(rejilla, 0, 0, QStringLiteral("Nº de saltos:"), TxtNAjus);
-  filaEtiquetada(rejilla, 1, 0, QStringLiteral("Nº mínimo de aportaciones:"), TxtNMinAjus);
+  filaEtiquetada(grid, 0, 0, QStringLiteral("Nº de saltos:"), TxtNAjus);
+  filaEtiquetada(grid, 1, 0, QStringLiteral("Nº mínimo de aportaciones:"), TxtNMinAjus);
   ChkAjusteGlobal = nuevaCasilla("ChkAjusteGlobal", QStringLiteral("Ajuste global (varios puntos de partida)"), ajuste);
-  rejilla->addWidget(ChkAjusteGlobal, 2, 0, 1, 2);
-  rejilla->setRowStretch(3, 1);
+  grid->addWidget(ChkAjusteGlobal, 2, 0, 1, 2);
+  grid->setRowStretch(3, 1);
   VerAjuste = nuevaCasilla("VerAjuste", QStringLiteral("Gráfico ajuste"), pagina);
 
   auto* derecha = new QVBoxLayout;
@@ -280,10 +284,10 @@ QWidget* frmOpKriging::crearModelo() {
 
 QWidget* frmOpKriging::crearRejilla() {
   auto* pagina = new QWidget;
-  auto* origen = new QGroupBox(QStringLiteral("Origen"), pagina);
-  auto* capaOrigen = new QGridLayout(origen);
-  TxtMinRx = nuevoTexto("TxtMinRx", origen, 110);
-  TxtMinRy = nuevoTexto("TxtMinRy", origen, 110);
+  auto* origin = new QGroupBox(QStringLiteral("Origen"), pagina);
+  auto* capaOrigen = new QGridLayout(origin);
+  TxtMinRx = nuevoTexto("TxtMinRx", origin, 110);
+  TxtMinRy = nuevoTexto("TxtMinRy", origin, 110);
   filaEtiquetada(capaOrigen, 0, 0, QStringLiteral("Coordenada X:"), TxtMinRx);
   filaEtiquetada(capaOrigen, 1, 0, QStringLiteral("Coordenada Y:"), TxtMinRy);
   capaOrigen->setRowStretch(2, 1);
@@ -311,11 +315,11 @@ QWidget* frmOpKriging::crearRejilla() {
   botones->addStretch();
   botones->addWidget(CoAutoRej);
 
-  auto* fila = new QHBoxLayout;
-  fila->addWidget(origen);
-  fila->addWidget(dimensiones, 1);
+  auto* row = new QHBoxLayout;
+  row->addWidget(origin);
+  row->addWidget(dimensiones, 1);
   auto* capa = new QVBoxLayout(pagina);
-  capa->addLayout(fila);
+  capa->addLayout(row);
   capa->addLayout(botones);
   capa->addStretch();
   return pagina;
@@ -384,20 +388,20 @@ QWidget* frmOpKriging::crearPerfil() {
     OpValorExcluidos->addButton(b, i);
     capaExcl->addWidget(b, i, 0);
   }
-  auto* valor = new QLineEdit(excluidos);
-  valor->setMaximumWidth(90);
-  capaExcl->addWidget(valor, 2, 1);
+  auto* value = new QLineEdit(excluidos);
+  value->setMaximumWidth(90);
+  capaExcl->addWidget(value, 2, 1);
   capaExcl->setColumnStretch(2, 1);
   excluidos->setEnabled(false);
 
-  auto* fila = new QHBoxLayout;
-  fila->addWidget(excluir);
-  fila->addWidget(excluidos);
+  auto* row = new QHBoxLayout;
+  row->addWidget(excluir);
+  row->addWidget(excluidos);
   auto* capa = new QVBoxLayout(pagina);
   capa->addWidget(VerPerfil);
   capa->addWidget(TxtPerfil);
   capa->addWidget(VerRejillaPerfil);
-  capa->addLayout(fila);
+  capa->addLayout(row);
   capa->addStretch();
   return pagina;
 }
@@ -426,7 +430,7 @@ void frmOpKriging::cargar() {
   selecciona(OpModelo, op.Modelo - 1);
   TxtNAjus->setText(FormatoEntero(op.NAjus));
   TxtNMinAjus->setText(FormatoEntero(op.NMinAjus));
-  ChkAjusteGlobal->setChecked(op.MetodoAjuste == sorvan::kAjusteGlobal);
+  ChkAjusteGlobal->setChecked(op.MetodoAjuste == sorvan::gui::kGlobalFit);
 
   UpDownNRx->setRange(2, 100);
   UpDownNRy->setRange(2, 100);
@@ -450,18 +454,18 @@ void frmOpKriging::cargar() {
 
   // The box and the path show the profile the next run will use; unticking
   // the box drops it.
-  VerPerfil->setChecked(op.perfil.asociado());
-  int lado = 0;
-  if (op.perfil.asociado()) {
-    lado = op.perfil.lado;
+  VerPerfil->setChecked(op.profile.attached());
+  int side = 0;
+  if (op.profile.attached()) {
+    side = op.profile.side;
     TxtPerfil->setEnabled(true);
-    TxtPerfil->setText(QDir::toNativeSeparators(QString::fromStdString(op.perfil.archivo)));
+    TxtPerfil->setText(QDir::toNativeSeparators(QString::fromStdString(op.profile.file)));
   } else {
     TxtPerfil->setEnabled(false);
     TxtPerfil->clear();
   }
   selecciona(OpValorExcluidos, 0);
-  selecciona(OpExcluir, lado);
+  selecciona(OpExcluir, side);
 }
 
 void frmOpKriging::VerLongVar_Click() {
@@ -478,7 +482,7 @@ void frmOpKriging::CoAutoESV_Click() {
   // The automatic lag values, worked out afresh from the data's distances
   // (the options may hold values the user accepted since).
   OpcionesKriging automaticas = opciones_;
-  sorvan::ParametrosSaltos(sorvan::CalculaDistancias(datos_, colX_, colY_), datos_.N, automaticas);
+  sorvan::core::LagParameters(sorvan::core::ComputeDistances(datos_, colX_, colY_), datos_.N, automaticas);
   selecciona(OpEstimador, 0);  // the classical estimator
   TxtSaltoIni->setText(FormatoDistancia(automaticas.SaltoIni));
   TxtRSalto->setText(FormatoDistancia(automaticas.RSalto));
@@ -501,9 +505,9 @@ void frmOpKriging::CoAutoRej_Click() {
   }
   // Worked out on a copy: the options change only on "Aceptar".
   OpcionesKriging copia = opciones_;
-  const sorvan::Resultado r = sorvan::RejillaAutomatica(datos_, colX_, colY_, *nx, *ny, copia);
+  const sorvan::core::Result r = sorvan::core::AutomaticGrid(datos_, colX_, colY_, *nx, *ny, copia);
   if (!r) {
-    rechazar(QString::fromStdString(r.mensaje), TxtNRx);
+    rechazar(QString::fromStdString(r.message), TxtNRx);
     return;
   }
   TxtLRx->setText(FormatoDistancia(copia.LRx));
@@ -521,23 +525,23 @@ void frmOpKriging::VerPerfil_Click() {
   dlg.OwnerHwnd = this;
   dlg.Filter = QStringLiteral("Ficheros perfil (*.per)|*.per|Todos los ficheros (*.*)|*.*");
   dlg.InitDirectory = QDir::currentPath();
-  QString archivo;
-  if (!dlg.VBGetOpenFileName(archivo)) {
+  QString file;
+  if (!dlg.VBGetOpenFileName(file)) {
     VerPerfil->setChecked(false);
     quitarPerfil();
     return;
   }
   TxtPerfil->setEnabled(true);
-  TxtPerfil->setText(archivo);
+  TxtPerfil->setText(file);
   // The association takes effect at once, even if the dialog is cancelled.
-  const sorvan::Resultado r = sorvan::LeePerfil(QFile::encodeName(archivo).toStdString(), opciones_.perfil);
+  const sorvan::core::Result r = sorvan::core::LeePerfil(QFile::encodeName(file).toStdString(), opciones_.profile);
   if (!r) {
-    QMessageBox::warning(this, kTitulo, QString::fromStdString(r.mensaje));
+    QMessageBox::warning(this, kTitulo, QString::fromStdString(r.message));
     VerPerfil->setChecked(false);
     quitarPerfil();
     return;
   }
-  opciones_.perfil.lado = OpExcluir->checkedId();
+  opciones_.profile.side = OpExcluir->checkedId();
   if (VerRejillaPerfil->isChecked()) ajustarRejillaAlPerfil();
 }
 
@@ -552,9 +556,9 @@ void frmOpKriging::ajustarRejillaAlPerfil() {
     return;
   }
   OpcionesKriging copia = opciones_;
-  const sorvan::Resultado r = sorvan::RejillaPerfil(opciones_.perfil, *nx, *ny, copia);
+  const sorvan::core::Result r = sorvan::core::ProfileGrid(opciones_.profile, *nx, *ny, copia);
   if (!r) {
-    rechazar(QString::fromStdString(r.mensaje), TxtNRx);
+    rechazar(QString::fromStdString(r.message), TxtNRx);
     return;
   }
   TxtLRx->setText(FormatoDistancia(copia.LRx));
@@ -564,67 +568,67 @@ void frmOpKriging::ajustarRejillaAlPerfil() {
 }
 
 void frmOpKriging::quitarPerfil() {
-  opciones_.perfil.quita();
+  opciones_.profile.clear();
   TxtPerfil->clear();
   TxtPerfil->setEnabled(false);
 }
 
-void frmOpKriging::rechazar(const QString& texto, QLineEdit* campo) {
-  QMessageBox::warning(this, kTitulo, texto);
-  for (QWidget* w = campo; w; w = w->parentWidget()) {
+void frmOpKriging::rechazar(const QString& text, QLineEdit* field) {
+  QMessageBox::warning(this, kTitulo, text);
+  for (QWidget* w = field; w; w = w->parentWidget()) {
     const int i = Pestanas->indexOf(w);
     if (i >= 0) {
       Pestanas->setCurrentIndex(i);
       break;
     }
   }
-  campo->setFocus();
-  campo->selectAll();
+  field->setFocus();
+  field->selectAll();
 }
 
 void frmOpKriging::CoAceptar_Click() {
   // Every field is read and checked before any option changes, so that a
   // refused value leaves the options as they were and the dialog open.
-  auto distancia = [this](QLineEdit* campo, const QString& nombre) -> std::optional<float> {
-    const std::optional<double> v = LeeNumero(campo->text());
+  auto distance = [this](QLineEdit* field, const QString& nombre) -> std::optional<float> {
+    const std::optional<double> v = ReadNumberText(field->text());
     if (!v || std::fabs(*v) > FLT_MAX) {
-      rechazar(QStringLiteral("El valor \"%1\" de %2 no es un número válido.").arg(campo->text(), nombre),
-               campo);
+      rechazar(QStringLiteral("El valor \"%1\" de %2 no es un número válido.").arg(field->text(), nombre),
+               field);
       return std::nullopt;
     }
     return static_cast<float>(*v);
   };
   // The grid's origin and spacing are kept in double: a northing of millions
   // of metres keeps its centimetres.
-  auto coordenada = [this](QLineEdit* campo, const QString& nombre) -> std::optional<double> {
-    const std::optional<double> v = LeeNumero(campo->text());
+  auto coordenada = [this](QLineEdit* field, const QString& nombre) -> std::optional<double> {
+    const std::optional<double> v = ReadNumberText(field->text());
     if (!v || std::fabs(*v) > FLT_MAX) {
-      rechazar(QStringLiteral("El valor \"%1\" de %2 no es un número válido.").arg(campo->text(), nombre),
-               campo);
+      rechazar(QStringLiteral("El valor \"%1\" de %2 no es un número válido.").arg(field->text(), nombre),
+               field);
       return std::nullopt;
     }
     return *v;
   };
-  auto entero = [this](QLineEdit* campo, const QString& nombre) -> std::optional<int> {
-    const auto v = LeeEntero(campo->text());
+  auto entero = [this](QLineEdit* field, const QString& nombre) -> std::optional<int> {
+    const auto v = LeeEntero(field->text());
     if (!v)
-      rechazar(QStringLiteral("El valor \"%1\" de %2 no es un número entero válido.").arg(campo->text(), nombre),
-               campo);
+      rechazar(QStringLiteral("El valor \"%1\" de %2 no es un número entero válido.").arg(field->text(), nombre),
+               field);
     return v;
   };
 
   const auto nApor = entero(TxtNApor, QStringLiteral("\"Nº Aportaciones\""));
   if (!nApor) return;
-  const auto saltoIni = distancia(TxtSaltoIni, QStringLiteral("\"Salto inicial\""));
+  const auto saltoIni = distance(TxtSaltoIni, QStringLiteral("\"Salto inicial\""));
   if (!saltoIni) return;
-  const auto rSalto = distancia(TxtRSalto, QStringLiteral("\"Rango\""));
+  const auto rSalto = distance(TxtRSalto, QStringLiteral("\"Rango\""));
   if (!rSalto) return;
   const auto nSaltos = entero(TxtNSaltos, QStringLiteral("\"Nº de saltos\""));
   if (!nSaltos) return;
-  // The engine holds at most kMaxSaltos lag classes.
-  if (*nSaltos < 1 || *nSaltos > sorvan::kMaxSaltos) {
+  // The engine holds at most kMaxLags lag classes.
+  if (*nSaltos < 1 || *nSaltos > sorvan::core::kMaxLags) {
     rechazar(QStringLiteral("El nº de saltos debe estar entre 1 y %1 (se ha escrito \"%2\").")
-                 .arg(sorvan::kMaxSaltos)
+                 .arg(sorvan::core::kMaxLags)
                  .arg(TxtNSaltos->text()),
              TxtNSaltos);
     return;
@@ -637,19 +641,19 @@ void frmOpKriging::CoAceptar_Click() {
   if (!nRx) return;
   const auto nRy = entero(TxtNRy, QStringLiteral("\"Ny\""));
   if (!nRy) return;
-  for (auto [n, campo, eje] : {std::tuple{*nRx, TxtNRx, "Nx"}, std::tuple{*nRy, TxtNRy, "Ny"}}) {
+  for (auto [n, field, eje] : {std::tuple{*nRx, TxtNRx, "Nx"}, std::tuple{*nRy, TxtNRy, "Ny"}}) {
     if (n < 1) {
       rechazar(QStringLiteral("La rejilla necesita al menos un nodo en cada eje (%1: \"%2\").")
-                   .arg(QLatin1String(eje), campo->text()),
-               campo);
+                   .arg(QLatin1String(eje), field->text()),
+               field);
       return;
     }
   }
-  if (int64_t(*nRx) * *nRy > sorvan::kMaxNodosRejilla) {
+  if (int64_t(*nRx) * *nRy > sorvan::core::kMaxGridNodes) {
     rechazar(QStringLiteral("La rejilla de %1 por %2 nodos es demasiado grande (como máximo %3 nodos).")
                  .arg(*nRx)
                  .arg(*nRy)
-                 .arg(sorvan::kMaxNodosRejilla),
+                 .arg(sorvan::core::kMaxGridNodes),
              TxtNRx);
     return;
   }
@@ -657,11 +661,11 @@ void frmOpKriging::CoAceptar_Click() {
   if (!lRx) return;
   const auto lRy = coordenada(TxtLRy, QStringLiteral("\"Ly\""));
   if (!lRy) return;
-  for (auto [l, campo, eje] : {std::tuple{*lRx, TxtLRx, "Lx"}, std::tuple{*lRy, TxtLRy, "Ly"}}) {
+  for (auto [l, field, eje] : {std::tuple{*lRx, TxtLRx, "Lx"}, std::tuple{*lRy, TxtLRy, "Ly"}}) {
     if (!(l > 0)) {
       rechazar(QStringLiteral("El espaciado de la rejilla debe ser mayor que cero (%1: \"%2\").")
-                   .arg(QLatin1String(eje), campo->text()),
-               campo);
+                   .arg(QLatin1String(eje), field->text()),
+               field);
       return;
     }
   }
@@ -681,13 +685,13 @@ void frmOpKriging::CoAceptar_Click() {
     if (!nMinVecinos) return;
     distVecinos = std::numeric_limits<float>::infinity();
     if (!TxtDistVecinos->text().trimmed().isEmpty()) {
-      distVecinos = distancia(TxtDistVecinos, QStringLiteral("\"Distancia máxima\""));
+      distVecinos = distance(TxtDistVecinos, QStringLiteral("\"Distancia máxima\""));
       if (!distVecinos) return;
     }
   }
 
   if (*nAjus > *nSaltos) {
-    QMessageBox::information(this, kTitulo, QString::fromUtf8(sorvan::kAvisoNAjus));
+    QMessageBox::information(this, kTitulo, QString::fromUtf8(sorvan::core::kNAjusWarning));
     nAjus = *nSaltos;
   }
 
@@ -705,9 +709,9 @@ void frmOpKriging::CoAceptar_Click() {
   op.NAjus = *nAjus;
   op.NMinAjus = *nMinAjus;
   if (ChkAjusteGlobal->isChecked())
-    op.MetodoAjuste = sorvan::kAjusteGlobal;
-  else if (op.MetodoAjuste == sorvan::kAjusteGlobal)
-    op.MetodoAjuste = sorvan::kAjusteMotor;
+    op.MetodoAjuste = sorvan::gui::kGlobalFit;
+  else if (op.MetodoAjuste == sorvan::gui::kGlobalFit)
+    op.MetodoAjuste = sorvan::gui::kEngineFit;
   op.NRx = *nRx;
   op.NRy = *nRy;
   op.LRx = *lRx;
@@ -722,7 +726,7 @@ void frmOpKriging::CoAceptar_Click() {
   op.GuardarPred = TxtGuardarPred->text().trimmed().toStdString();
   op.GuardarVar = TxtGuardarVar->text().trimmed().toStdString();
   // The node mask itself is built for the grid in force when the run starts.
-  if (op.perfil.asociado()) op.perfil.lado = OpExcluir->checkedId();
+  if (op.profile.attached()) op.profile.side = OpExcluir->checkedId();
   op.KrigingLocal = local ? 1 : 0;
   op.NVecinos = *nVecinos;
   op.NMinVecinos = *nMinVecinos;
@@ -730,16 +734,18 @@ void frmOpKriging::CoAceptar_Click() {
   op.Cuadrantes = VerCuadrantes->isChecked();
   op.VarioLocal = VerVariograma->isChecked();
   op.TendLocal = VerTendencia->isChecked();
-  const sorvan::Resultado valido = sorvan::ValidaOpciones(op);
+  const sorvan::core::Result valido = sorvan::core::ValidateOptions(op);
   if (!valido) {
-    QMessageBox::warning(this, kTitulo, QString::fromStdString(valido.mensaje));
+    QMessageBox::warning(this, kTitulo, QString::fromStdString(valido.message));
     return;
   }
-  const sorvan::Resultado vecindario = sorvan::ValidaVecindario(op);
+  const sorvan::core::Result vecindario = sorvan::core::ValidateNeighbourhood(op);
   if (!vecindario) {
-    QMessageBox::warning(this, kTitulo, QString::fromStdString(vecindario.mensaje));
+    QMessageBox::warning(this, kTitulo, QString::fromStdString(vecindario.message));
     return;
   }
   opciones_ = op;
   accept();
 }
+
+}  // namespace sorvan::gui

@@ -9,8 +9,8 @@
 // have filled the options with their automatic values first.
 #include <QDialog>
 
-#include "core/datos_espaciales.h"
-#include "core/opciones_kriging.h"
+#include "core/spatial_data.h"
+#include "core/kriging_options.h"
 
 class QButtonGroup;
 class QCheckBox;
@@ -20,14 +20,17 @@ class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class QTabWidget;
-class ControlUpDown;
+namespace sorvan::gui { class ControlUpDown; }
+
+namespace sorvan::gui {
+using namespace sorvan::core;
 
 class frmOpKriging : public QDialog {
   Q_OBJECT
 public:
-  // `datos`, `colX` and `colY` (1-based) give the extent of the coordinates
+  // `data`, `colX` and `colY` (1-based) give the extent of the coordinates
   // that "Ajustar" fits the grid to.
-  frmOpKriging(sorvan::OpcionesKriging& opciones, const sorvan::DatosEspaciales& datos, int colX,
+  frmOpKriging(sorvan::core::OpcionesKriging& options, const sorvan::core::SpatialData& data, int colX,
                int colY, QWidget* parent = nullptr);
 
   // The controls keep the names the system's users and tests know them by.
@@ -74,7 +77,7 @@ public:
   QCheckBox* VerSupVar = nullptr;
   QLineEdit* TxtGuardarPred = nullptr;  // "Guardar" frame: files exported after each run
   QLineEdit* TxtGuardarVar = nullptr;
-  // "Perfil  "
+  // "Profile  "
   QCheckBox* VerPerfil = nullptr;
   QLineEdit* TxtPerfil = nullptr;
   QCheckBox* VerRejillaPerfil = nullptr;
@@ -105,14 +108,16 @@ private:
   void ajustarRejillaAlPerfil();
   void quitarPerfil();
   // Message box titled "Sorvan: Kriging 2D" with a warning icon; the focus
-  // goes to `campo` with its text selected so the user can correct it.
-  void rechazar(const QString& texto, QLineEdit* campo);
+  // goes to `field` with its text selected so the user can correct it.
+  void rechazar(const QString& text, QLineEdit* field);
 
-  sorvan::OpcionesKriging& opciones_;
-  const sorvan::DatosEspaciales& datos_;
+  sorvan::core::OpcionesKriging& opciones_;
+  const sorvan::core::SpatialData& datos_;
   int colX_, colY_;
   // Labels enabled and disabled together with their boxes by VerLongVar.
   QLabel* LblSaltoIni = nullptr;
   QLabel* LblRSalto = nullptr;
   QLabel* LblNSaltos = nullptr;
 };
+
+}  // namespace sorvan::gui

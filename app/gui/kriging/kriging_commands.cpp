@@ -6,6 +6,9 @@
 #include "gui/app_shell.h"
 #include "gui/kriging/frmKriging2D.h"
 
+namespace sorvan::gui {
+using namespace sorvan::core;
+
 namespace {
 // Created on first use and kept, hidden, between showings; it unloads itself
 // on "Cancelar".
@@ -14,16 +17,16 @@ QPointer<frmKriging2D> dialogoKriging;
 
 void MostrarKriging2D(AppShell& shell) {
   QWidget* owner = shell.Window();
-  sorvan::SesionKriging& sesion = shell.Session();
-  QString motivo;
-  if (!frmKriging2D::PuedeMostrarse(sesion, &motivo)) {
-    QMessageBox::information(owner, QStringLiteral("Sorvan: Kriging 2D"), motivo);
+  sorvan::core::KrigingSession& session = shell.Session();
+  QString reason;
+  if (!frmKriging2D::PuedeMostrarse(session, &reason)) {
+    QMessageBox::information(owner, QStringLiteral("Sorvan: Kriging 2D"), reason);
     return;
   }
   // Another data file opened since the last showing: the kept choices and
   // options belong to the old data, so the dialog starts afresh.
   if (dialogoKriging && !dialogoKriging->MismosDatos()) delete dialogoKriging;
-  if (!dialogoKriging) dialogoKriging = new frmKriging2D(sesion, owner);
+  if (!dialogoKriging) dialogoKriging = new frmKriging2D(session, owner);
   // "Cancelar" or closing the window unloads the dialog. Deleted here rather
   // than left to the event loop, so that a showing right after this one
   // cannot pick up the dialog on its way out.
@@ -31,3 +34,5 @@ void MostrarKriging2D(AppShell& shell) {
 }
 
 void DescargarDialogosKriging() { delete dialogoKriging; }
+
+}  // namespace sorvan::gui

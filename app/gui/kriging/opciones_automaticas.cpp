@@ -2,18 +2,24 @@
 
 #include <QString>
 
-#include "core/opciones_kriging.h"
-#include "core/sesion_kriging.h"
+#include "core/kriging_options.h"
+#include "core/kriging_session.h"
 #include "platform/tarea_con_progreso.h"
 
-bool CalculaOpcionesAutomaticas(QWidget* padre, sorvan::SesionKriging& sesion, sorvan::Resultado& r) {
+namespace sorvan::gui {
+using namespace sorvan::core;
+using namespace sorvan::platform;
+
+bool CalculaOpcionesAutomaticas(QWidget* padre, sorvan::core::KrigingSession& session, sorvan::core::Result& r) {
   // Worked on a copy, so that a cancelled or refused computation changes nothing.
-  sorvan::OpcionesKriging nuevas = sesion.opciones;
+  sorvan::core::OpcionesKriging nuevas = session.options;
   const TareaConProgreso tarea{padre, QStringLiteral("Calculando las opciones automáticas...")};
-  if (!tarea.Ejecuta([&](const sorvan::AvisoProgreso& aviso) {
-        r = sorvan::OpcionesPorDefecto(sesion.datos, sesion.colX, sesion.colY, nuevas, nullptr, aviso);
+  if (!tarea.Ejecuta([&](const sorvan::core::AvisoProgreso& warning) {
+        r = sorvan::core::OpcionesPorDefecto(session.data, session.colX, session.colY, nuevas, nullptr, warning);
       }))
     return false;
-  if (r) sesion.opciones = nuevas;
+  if (r) session.options = nuevas;
   return true;
 }
+
+}  // namespace sorvan::gui

@@ -14,23 +14,26 @@
 #include <QTemporaryDir>
 #include <QVBoxLayout>
 
-#include "core/ejecuta_kriging.h"
-#include "core/motor_kriging.h"
-#include "core/opciones_kriging.h"
+#include "core/run_kriging.h"
+#include "core/kriging_engine.h"
+#include "core/kriging_options.h"
 #include "gui/validation/frmValidacionCruzada.h"
 
+namespace sorvan::gui {
+using namespace sorvan::core;
+
 namespace {
-QTableWidgetItem* Celda(const QString& texto) {
-  auto* c = new QTableWidgetItem(texto);
+QTableWidgetItem* Celda(const QString& text) {
+  auto* c = new QTableWidgetItem(text);
   c->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
   c->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
   return c;
 }
-QString Numero(double v) { return QString::number(v, 'g', 5); }
+QString NumberString(double v) { return QString::number(v, 'g', 5); }
 }  // namespace
 
-frmComparaModelos::frmComparaModelos(sorvan::SesionKriging& sesion, QWidget* parent)
-    : QDialog(parent), sesion_(sesion) {
+frmComparaModelos::frmComparaModelos(sorvan::core::KrigingSession& session, QWidget* parent)
+    : QDialog(parent), sesion_(session) {
   setObjectName(QStringLiteral("frmComparaModelos"));
   setWindowTitle(QStringLiteral("Comparar modelos"));
   auto* raiz = new QVBoxLayout(this);
@@ -58,13 +61,13 @@ frmComparaModelos::frmComparaModelos(sorvan::SesionKriging& sesion, QWidget* par
   cmdCerrar->setObjectName(QStringLiteral("cmdCerrar"));
   raiz->addWidget(botones);
   connect(cmdUsar, &QPushButton::clicked, this, [this] {
-    const int fila = tabla_->currentRow();
-    if (fila < 0) return;
-    UsarModelo(fila);
+    const int row = tabla_->currentRow();
+    if (row < 0) return;
+    UsarModelo(row);
     QMessageBox::information(this, windowTitle(),
                              QStringLiteral("El modelo %1 queda como modelo de la próxima ejecución "
                                             "(sin ajuste). Ejecute «Kriging 2D» para krigear con él.")
-                                 .arg(NombreModelo(filas_[size_t(fila)].model.code)));
+                                 .arg(NombreModelo(filas_[size_t(row)].model.code)));
     accept();
   });
   connect(botones, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -97,58 +100,58 @@ bool frmComparaModelos::Comparar() {
   progreso.setValue(0);
   progreso.show();
 
-  QTemporaryDir carpeta;
-  const std::string ruta = carpeta.path().toStdString();
-  std::vector<sorvan::ModelComparisonRow> filas;
-  for (int codigo = 1; codigo <= 6; ++codigo) {
+  QTemporaryDir folder;
+  const std::string path = folder.path().toStdString();
+  std::vector<sorvan::core::ModelComparisonRow> rows;
+  for (int code = 1; code <= 6; ++code) {
     progreso.setLabelText(QStringLiteral("Ajustando y validando el modelo %1 (%2 de 6)...")
-                              .arg(NombreModelo(codigo))
-                              .arg(codigo));
-    sorvan::SesionKriging s = sesion_;
-    s.opciones.Modelo = codigo;
-    s.opciones.C0Ini = s.opciones.C1Ini = s.opciones.AIni = -1;
-    if (s.opciones.MetodoAjuste == sorvan::kSinAjuste) s.opciones.MetodoAjuste = sorvan::kAjusteMotor;
-    s.opciones.VerSupPred = s.opciones.VerSupVar = 0;
-    sorvan::ModelComparisonRow fila;
-    fila.model.code = codigo;
-    sorvan::ArgumentosSKU argumentos;
-    sorvan::Resultado r = sorvan::PreparaArgumentos(s, argumentos);
-    sorvan::MotorKriging motor;
-    if (r) r = motor.start(argumentos, ruta);
+                              .arg(NombreModelo(code))
+                              .arg(code));
+    sorvan::core::KrigingSession s = sesion_;
+    s.options.Modelo = code;
+    s.options.C0Ini = s.options.C1Ini = s.options.AIni = -1;
+    if (s.options.MetodoAjuste == sorvan::gui::kNoFit) s.options.MetodoAjuste = sorvan::gui::kEngineFit;
+    s.options.VerSupPred = s.options.VerSupVar = 0;
+    sorvan::core::ModelComparisonRow row;
+    row.model.code = code;
+    sorvan::core::SkuArguments arguments;
+    sorvan::core::Result r = sorvan::core::PrepareArguments(s, arguments);
+    sorvan::core::KrigingEngine engine;
+    if (r) r = engine.start(arguments, path);
     if (r) {
       // The fit, in the helper process: a cancel kills it.
-      if (!Espera(progreso, [&] { return motor.poll(); })) {
-        motor.cancel();
+      if (!Espera(progreso, [&] { return engine.poll(); })) {
+        engine.cancel();
         return false;
       }
-      const sorvan::ResultadoMotor& fin = motor.resultado();
-      if (fin.ok) sorvan::AplicaResultado(s, fin, s.datos.nombreSinBlancos(s.colZ), ruta);
-      else r = sorvan::Resultado::Error(fin.textoCompleto());
+      const sorvan::core::EngineResult& atEnd = engine.result();
+      if (atEnd.ok) sorvan::core::ApplyResult(s, atEnd, s.data.nameWithoutBlanks(s.colZ), path);
+      else r = sorvan::core::Result::Error(atEnd.fullText());
     }
     if (!r) {
-      fila.validation.status = 1;
-      fila.validation.message = r.mensaje;
+      row.validation.status = 1;
+      row.validation.message = r.message;
     } else {
-      fila.model = {codigo, s.modelo.c0, s.modelo.c1, s.modelo.a};
-      fila.fitError = s.modelo.errorAjuste;
+      row.model = {code, s.model.c0, s.model.c1, s.model.a};
+      row.fitError = s.model.fitError;
       // The validation, in a worker thread (the future's end waits for it,
       // so a cancel during it returns when it is done: one closed form).
       std::future<kriging::CrossValidationResult> validacion =
-          std::async(std::launch::async, [&s, modelo = fila.model] {
-            return sorvan::CrossValidateColumns(s.datos, s.colX, s.colY, s.colZ, modelo, s.opciones.Media, 0, 1);
+          std::async(std::launch::async, [&s, model = row.model] {
+            return sorvan::core::CrossValidateColumns(s.data, s.colX, s.colY, s.colZ, model, s.options.Media, 0, 1);
           });
       const bool seguir = Espera(progreso, [&] {
         return validacion.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
       });
       if (!seguir) return false;
-      fila.validation = validacion.get();
+      row.validation = validacion.get();
     }
-    filas.push_back(std::move(fila));
-    progreso.setValue(codigo);
+    rows.push_back(std::move(row));
+    progreso.setValue(code);
   }
   progreso.hide();
-  sorvan::SortByError(filas);
-  filas_ = std::move(filas);
+  sorvan::core::SortByError(rows);
+  filas_ = std::move(rows);
   MostrarFilas();
   return true;
 }
@@ -156,21 +159,21 @@ bool frmComparaModelos::Comparar() {
 void frmComparaModelos::MostrarFilas() {
   tabla_->setRowCount(int(filas_.size()));
   for (int i = 0; i < int(filas_.size()); ++i) {
-    const sorvan::ModelComparisonRow& f = filas_[size_t(i)];
+    const sorvan::core::ModelComparisonRow& f = filas_[size_t(i)];
     auto* nombre = new QTableWidgetItem(NombreModelo(f.model.code));
     nombre->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
     tabla_->setItem(i, 0, nombre);
-    tabla_->setItem(i, 1, Celda(Numero(f.model.c0)));
-    tabla_->setItem(i, 2, Celda(Numero(f.model.c1)));
-    tabla_->setItem(i, 3, Celda(f.model.code == 3 ? QString() : Numero(f.model.a)));
-    tabla_->setItem(i, 4, Celda(Numero(f.fitError)));
+    tabla_->setItem(i, 1, Celda(NumberString(f.model.c0)));
+    tabla_->setItem(i, 2, Celda(NumberString(f.model.c1)));
+    tabla_->setItem(i, 3, Celda(f.model.code == 3 ? QString() : NumberString(f.model.a)));
+    tabla_->setItem(i, 4, Celda(NumberString(f.fitError)));
     if (f.validation.status != 0) {
       tabla_->setItem(i, 5, Celda(QString::fromStdString(f.validation.message)));
       continue;
     }
     const kriging::CrossValidationSummary& r = f.validation.summary;
-    tabla_->setItem(i, 5, Celda(Numero(r.rootMeanSquareError)));
-    tabla_->setItem(i, 6, Celda(Numero(r.meanSquaredStandardisedError)));
+    tabla_->setItem(i, 5, Celda(NumberString(r.rootMeanSquareError)));
+    tabla_->setItem(i, 6, Celda(NumberString(r.meanSquaredStandardisedError)));
     tabla_->setItem(i, 7, Celda(QString::number(r.correlation, 'f', 4)));
     tabla_->setItem(i, 8, Celda(QString::number(100 * r.shareWithin, 'f', 1) + QStringLiteral(" %")));
   }
@@ -178,12 +181,14 @@ void frmComparaModelos::MostrarFilas() {
   if (!filas_.empty()) tabla_->selectRow(0);
 }
 
-void frmComparaModelos::UsarModelo(int fila) {
-  if (fila < 0 || fila >= int(filas_.size())) return;
-  const sorvan::ValidatedModel& m = filas_[size_t(fila)].model;
-  sesion_.opciones.Modelo = m.code;
-  sesion_.opciones.C0Ini = float(m.c0);
-  sesion_.opciones.C1Ini = float(m.c1);
-  sesion_.opciones.AIni = float(m.a);
-  sesion_.opciones.MetodoAjuste = sorvan::kSinAjuste;
+void frmComparaModelos::UsarModelo(int row) {
+  if (row < 0 || row >= int(filas_.size())) return;
+  const sorvan::core::ValidatedModel& m = filas_[size_t(row)].model;
+  sesion_.options.Modelo = m.code;
+  sesion_.options.C0Ini = float(m.c0);
+  sesion_.options.C1Ini = float(m.c1);
+  sesion_.options.AIni = float(m.a);
+  sesion_.options.MetodoAjuste = sorvan::gui::kNoFit;
 }
+
+}  // namespace sorvan::gui

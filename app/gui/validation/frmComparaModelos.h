@@ -10,22 +10,25 @@
 #include <vector>
 
 #include "core/cross_validation_run.h"
-#include "core/sesion_kriging.h"
+#include "core/kriging_session.h"
 
 class QProgressDialog;
 class QTableWidget;
 
+namespace sorvan::gui {
+using namespace sorvan::core;
+
 class frmComparaModelos : public QDialog {
  public:
-  frmComparaModelos(sorvan::SesionKriging& sesion, QWidget* parent = nullptr);
+  frmComparaModelos(sorvan::core::KrigingSession& session, QWidget* parent = nullptr);
 
   // Fits and validates the six models (engine runs in a scratch folder).
   // False when the user cancelled: the table and Filas() keep what they held
   // before (never part of a comparison).
   bool Comparar();
-  const std::vector<sorvan::ModelComparisonRow>& Filas() const { return filas_; }
-  // Makes row `fila` the model of the next run.
-  void UsarModelo(int fila);
+  const std::vector<sorvan::core::ModelComparisonRow>& Filas() const { return filas_; }
+  // Makes row `row` the model of the next run.
+  void UsarModelo(int row);
 
  private:
   // Runs the event loop until `terminado` says so (true) or the user cancels
@@ -33,7 +36,9 @@ class frmComparaModelos : public QDialog {
   bool Espera(QProgressDialog& progreso, const std::function<bool()>& terminado);
   void MostrarFilas();
 
-  sorvan::SesionKriging& sesion_;
+  sorvan::core::KrigingSession& sesion_;
   QTableWidget* tabla_;
-  std::vector<sorvan::ModelComparisonRow> filas_;
+  std::vector<sorvan::core::ModelComparisonRow> filas_;
 };
+
+}  // namespace sorvan::gui

@@ -6,46 +6,49 @@
 #include <QDialog>
 #include <vector>
 
-#include "core/resultado.h"
-#include "core/sesion_kriging.h"
+#include "core/result.h"
+#include "core/kriging_session.h"
 
 class QComboBox;
 class QLabel;
 class QLineEdit;
-class ValidationPlot;
+namespace sorvan::gui { class ValidationPlot; }
+
+namespace sorvan::gui {
+using namespace sorvan::core;
 
 // The classes of the last fit, read from the run's chart files.
-struct ClasesAjuste {
-  std::vector<double> distancia, estimacion;
-  std::vector<int> pares;
+struct FitLagClasses {
+  std::vector<double> distance, estimacion;
+  std::vector<int> pairs;
 };
 // "SKUEAJUS.SV" (first series: mean distance and estimate of each class) and
-// "SKUEAJUS.FMT" (pair counts) of `carpeta`; empty when they cannot be read.
-ClasesAjuste LeeClasesAjuste(const QString& carpeta);
+// "SKUEAJUS.FMT" (pair counts) of `folder`; empty when they cannot be read.
+FitLagClasses ReadFitLagClasses(const QString& folder);
 
 // sum N_i (gamma^_i / gamma(h_i) - 1)^2 over the classes with more than
-// `minPares` pairs, at most `cuantas` of them (the classes of the fit).
-double ErrorAjuste(const ClasesAjuste& clases, int codigo, double c0, double c1, double a, int minPares,
-                   int cuantas);
+// `minPares` pairs, at most `count` of them (the classes of the fit).
+double ErrorAjuste(const FitLagClasses& clases, int code, double c0, double c1, double a, int minPares,
+                   int count);
 
 class frmModeloVariograma : public QDialog {
  public:
-  frmModeloVariograma(sorvan::SesionKriging& sesion, QWidget* parent = nullptr);
+  frmModeloVariograma(sorvan::core::KrigingSession& session, QWidget* parent = nullptr);
 
   // The values in the boxes (false when one is not a number).
-  bool ModeloEscrito(int& codigo, double& c0, double& c1, double& a) const;
+  bool ModeloEscrito(int& code, double& c0, double& c1, double& a) const;
   void PartirDelAjustado();
   // Sets the session's options to krige with the typed model (no fit).
   bool FijarModeloEscrito();
   void Actualizar();  // curve and error of the typed model
   // The chosen model fitted to the classes by the global method, into the boxes.
-  sorvan::Resultado AjusteGlobal();
+  sorvan::core::Result AjusteGlobal();
 
  private:
   void Krigear();
 
-  sorvan::SesionKriging& sesion_;
-  ClasesAjuste clases_;
+  sorvan::core::KrigingSession& sesion_;
+  FitLagClasses clases_;
   QComboBox* cboModelo_;
   QLineEdit* txtC0_;
   QLineEdit* txtC1_;
@@ -54,3 +57,5 @@ class frmModeloVariograma : public QDialog {
   QLabel* lblError_;
   ValidationPlot* grafico_;
 };
+
+}  // namespace sorvan::gui

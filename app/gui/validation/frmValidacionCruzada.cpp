@@ -15,40 +15,44 @@
 #include "gui/validation/validation_plot.h"
 #include "platform/cFileDlg.h"
 
+namespace sorvan::gui {
+using namespace sorvan::core;
+using namespace sorvan::platform;
+
 namespace {
 const char* const kModelos[] = {"esférico", "exponencial", "lineal", "potencial", "racional cuadrático",
                                 "oscilatorio"};
 const char* const kTendencias[] = {"constante (kriging ordinario)", "lineal", "cuadrática", "cúbica"};
 constexpr int kClasesHistograma = 16;
 
-QString Numero(double v) { return QString::number(v, 'g', 6); }
+QString NumberString(double v) { return QString::number(v, 'g', 6); }
 }  // namespace
 
-QString NombreModelo(int codigo) {
-  return codigo >= 1 && codigo <= 6 ? QString::fromUtf8(kModelos[codigo - 1]) : QStringLiteral("?");
+QString NombreModelo(int code) {
+  return code >= 1 && code <= 6 ? QString::fromUtf8(kModelos[code - 1]) : QStringLiteral("?");
 }
 
-QString DescripcionModelo(int codigo, double c0, double c1, double a) {
-  QString t = NombreModelo(codigo) + QStringLiteral(", c0 = ") + Numero(c0) + QStringLiteral(", c1 = ") + Numero(c1);
-  if (codigo != 3) t += QStringLiteral(", a = ") + Numero(a);
+QString DescripcionModelo(int code, double c0, double c1, double a) {
+  QString t = NombreModelo(code) + QStringLiteral(", c0 = ") + NumberString(c0) + QStringLiteral(", c1 = ") + NumberString(c1);
+  if (code != 3) t += QStringLiteral(", a = ") + NumberString(a);
   return t;
 }
 
-frmValidacionCruzada::frmValidacionCruzada(const sorvan::SesionKriging& sesion, QWidget* parent)
-    : QDialog(parent), sesion_(sesion) {
+frmValidacionCruzada::frmValidacionCruzada(const sorvan::core::KrigingSession& session, QWidget* parent)
+    : QDialog(parent), sesion_(session) {
   setObjectName(QStringLiteral("frmValidacionCruzada"));
   setWindowTitle(QStringLiteral("Validación cruzada"));
   auto* raiz = new QVBoxLayout(this);
-  const sorvan::ModeloAjustado& m = sesion.modelo;
+  const sorvan::core::FittedModel& m = session.model;
   auto* lblModelo = new QLabel(
       QStringLiteral("Variable: %1.  Modelo: %2.  Tendencia: %3.")
-          .arg(QString::fromStdString(sesion.variableSuperficies), DescripcionModelo(m.codigo, m.c0, m.c1, m.a),
-               QString::fromUtf8(kTendencias[std::clamp(sesion.opciones.Media, 0, 3)])),
+          .arg(QString::fromStdString(session.surfacesVariable), DescripcionModelo(m.code, m.c0, m.c1, m.a),
+               QString::fromUtf8(kTendencias[std::clamp(session.options.Media, 0, 3)])),
       this);
   lblModelo->setWordWrap(true);
   raiz->addWidget(lblModelo);
 
-  auto* fila = new QHBoxLayout;
+  auto* row = new QHBoxLayout;
   cboModo_ = new QComboBox(this);
   cboModo_->setObjectName(QStringLiteral("cboModo"));
   cboModo_->addItems({QStringLiteral("Dejando fuera cada dato"), QStringLiteral("En grupos")});
@@ -64,16 +68,16 @@ frmValidacionCruzada::frmValidacionCruzada(const sorvan::SesionKriging& sesion, 
   spnSemilla_->setEnabled(false);
   auto* cmdCalcular = new QPushButton(QStringLiteral("&Calcular"), this);
   cmdCalcular->setObjectName(QStringLiteral("cmdCalcular"));
-  fila->addWidget(cboModo_);
-  fila->addWidget(new QLabel(QStringLiteral("Grupos:"), this));
-  fila->addWidget(spnGrupos_);
-  fila->addWidget(new QLabel(QStringLiteral("Semilla:"), this));
-  fila->addWidget(spnSemilla_);
-  fila->addWidget(cmdCalcular);
-  fila->addStretch();
-  raiz->addLayout(fila);
+  row->addWidget(cboModo_);
+  row->addWidget(new QLabel(QStringLiteral("Grupos:"), this));
+  row->addWidget(spnGrupos_);
+  row->addWidget(new QLabel(QStringLiteral("Semilla:"), this));
+  row->addWidget(spnSemilla_);
+  row->addWidget(cmdCalcular);
+  row->addStretch();
+  raiz->addLayout(row);
 
-  auto* rejilla = new QGridLayout;
+  auto* grid = new QGridLayout;
   graficoDispersion_ = new ValidationPlot(this);
   graficoDispersion_->setObjectName(QStringLiteral("graficoDispersion"));
   graficoHistograma_ = new ValidationPlot(this);
@@ -85,11 +89,11 @@ frmValidacionCruzada::frmValidacionCruzada(const sorvan::SesionKriging& sesion, 
   lblResumen_->setAlignment(Qt::AlignTop | Qt::AlignLeft);
   lblResumen_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   lblResumen_->setWordWrap(true);
-  rejilla->addWidget(graficoDispersion_, 0, 0);
-  rejilla->addWidget(graficoHistograma_, 0, 1);
-  rejilla->addWidget(graficoMapa_, 1, 0);
-  rejilla->addWidget(lblResumen_, 1, 1);
-  raiz->addLayout(rejilla, 1);
+  grid->addWidget(graficoDispersion_, 0, 0);
+  grid->addWidget(graficoHistograma_, 0, 1);
+  grid->addWidget(graficoMapa_, 1, 0);
+  grid->addWidget(lblResumen_, 1, 1);
+  raiz->addLayout(grid, 1);
 
   auto* botones = new QDialogButtonBox(this);
   auto* cmdExportar = botones->addButton(QStringLiteral("&Exportar tabla..."), QDialogButtonBox::ActionRole);
@@ -110,23 +114,23 @@ frmValidacionCruzada::frmValidacionCruzada(const sorvan::SesionKriging& sesion, 
 }
 
 bool frmValidacionCruzada::Calcular() {
-  const sorvan::ModeloAjustado& m = sesion_.modelo;
-  const int grupos = cboModo_->currentIndex() == 1 ? spnGrupos_->value() : 0;
-  resultado_ = sorvan::CrossValidateColumns(sesion_.datos, sesion_.colX, sesion_.colY, sesion_.colZ,
-                                            {m.codigo, m.c0, m.c1, m.a}, sesion_.opciones.Media, grupos,
+  const sorvan::core::FittedModel& m = sesion_.model;
+  const int groups = cboModo_->currentIndex() == 1 ? spnGrupos_->value() : 0;
+  result_ = sorvan::core::CrossValidateColumns(sesion_.data, sesion_.colX, sesion_.colY, sesion_.colZ,
+                                            {m.code, m.c0, m.c1, m.a}, sesion_.options.Media, groups,
                                             std::uint32_t(spnSemilla_->value()));
   MostrarResultado();
-  return resultado_.status == 0;
+  return result_.status == 0;
 }
 
 void frmValidacionCruzada::MostrarResultado() {
   std::vector<ValidationPlot::Point> dispersion, mapa;
   std::vector<ValidationPlot::Bar> barras;
-  if (resultado_.status != 0) {
+  if (result_.status != 0) {
     lblResumen_->setText(QStringLiteral("No se pudo hacer la validación cruzada: ") +
-                         QString::fromStdString(resultado_.message));
+                         QString::fromStdString(result_.message));
   } else {
-    const kriging::CrossValidationSummary& r = resultado_.summary;
+    const kriging::CrossValidationSummary& r = result_.summary;
     lblResumen_->setText(
         QStringLiteral("<b>Resumen (%1 datos)</b><table>"
                        "<tr><td>Error medio</td><td align=right>%2</td></tr>"
@@ -138,24 +142,24 @@ void frmValidacionCruzada::MostrarResultado() {
                        "<p>El error estandarizado cuadrático medio cerca de 1 indica una varianza de "
                        "kriging realista; el error medio cerca de 0, predicciones sin sesgo.</p>")
             .arg(r.count)
-            .arg(Numero(r.meanError), Numero(r.rootMeanSquareError), Numero(r.meanStandardisedError),
-                 Numero(r.meanSquaredStandardisedError), Numero(r.correlation),
+            .arg(NumberString(r.meanError), NumberString(r.rootMeanSquareError), NumberString(r.meanStandardisedError),
+                 NumberString(r.meanSquaredStandardisedError), NumberString(r.correlation),
                  QString::number(100 * r.shareWithin, 'f', 1)));
     double mayorError = 0, mayorEstandar = 0;
-    for (const kriging::CrossValidationPoint& p : resultado_.points)
+    for (const kriging::CrossValidationPoint& p : result_.points)
       mayorError = std::max(mayorError, std::abs(p.error)),
       mayorEstandar = std::max(mayorEstandar, std::abs(p.standardisedError));
-    for (const kriging::CrossValidationPoint& p : resultado_.points) {
+    for (const kriging::CrossValidationPoint& p : result_.points) {
       dispersion.push_back({QPointF(p.observed, p.predicted), QColor(60, 110, 190)});
       mapa.push_back({QPointF(p.x, p.y), DivergingColour(p.error, mayorError)});
     }
     // Symmetric classes around 0 covering the largest standardised error.
-    const double limite = std::max(std::ceil(mayorEstandar), 1.0), ancho = 2 * limite / kClasesHistograma;
+    const double limit = std::max(std::ceil(mayorEstandar), 1.0), width = 2 * limit / kClasesHistograma;
     std::vector<double> cuentas(kClasesHistograma, 0);
-    for (const kriging::CrossValidationPoint& p : resultado_.points)
-      cuentas[std::clamp(int((p.standardisedError + limite) / ancho), 0, kClasesHistograma - 1)] += 1;
+    for (const kriging::CrossValidationPoint& p : result_.points)
+      cuentas[std::clamp(int((p.standardisedError + limit) / width), 0, kClasesHistograma - 1)] += 1;
     for (int k = 0; k < kClasesHistograma; ++k)
-      barras.push_back({-limite + k * ancho, -limite + (k + 1) * ancho, cuentas[size_t(k)]});
+      barras.push_back({-limit + k * width, -limit + (k + 1) * width, cuentas[size_t(k)]});
   }
   graficoDispersion_->SetTitles(QStringLiteral("Observados y predichos"), QStringLiteral("observado"),
                                 QStringLiteral("predicho"));
@@ -171,9 +175,9 @@ void frmValidacionCruzada::MostrarResultado() {
   graficoMapa_->SetPoints(mapa);
 }
 
-sorvan::Resultado frmValidacionCruzada::ExportarTabla(const QString& path) const {
-  if (resultado_.status != 0) return sorvan::Resultado::Error("No hay ninguna validación cruzada que exportar.");
-  return sorvan::WriteCrossValidationCsv(path.toStdString(), resultado_);
+sorvan::core::Result frmValidacionCruzada::ExportarTabla(const QString& path) const {
+  if (result_.status != 0) return sorvan::core::Result::Error("No hay ninguna validación cruzada que exportar.");
+  return sorvan::core::WriteCrossValidationCsv(path.toStdString(), result_);
 }
 
 void frmValidacionCruzada::Exportar() {
@@ -182,9 +186,11 @@ void frmValidacionCruzada::Exportar() {
   dlg.DlgTitle = QStringLiteral("Exportar la validación cruzada");
   dlg.Filter = QStringLiteral("Archivos CSV (*.csv)|*.csv");
   dlg.DefaultExt = QStringLiteral("csv");
-  dlg.InitDirectory = QString::fromStdString(sesion_.carpetaResultados);
+  dlg.InitDirectory = QString::fromStdString(sesion_.resultsFolder);
   QString nombre = QStringLiteral("validacion_cruzada.csv");
   if (!dlg.VBGetSaveFileName(nombre)) return;
-  const sorvan::Resultado r = ExportarTabla(nombre);
-  if (!r) QMessageBox::warning(this, windowTitle(), QString::fromStdString(r.mensaje));
+  const sorvan::core::Result r = ExportarTabla(nombre);
+  if (!r) QMessageBox::warning(this, windowTitle(), QString::fromStdString(r.message));
 }
+
+}  // namespace sorvan::gui

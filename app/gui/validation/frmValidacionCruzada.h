@@ -6,29 +6,32 @@
 #include <QDialog>
 
 #include "core/cross_validation_run.h"
-#include "core/sesion_kriging.h"
+#include "core/kriging_session.h"
 
 class QComboBox;
 class QLabel;
 class QSpinBox;
-class ValidationPlot;
+namespace sorvan::gui { class ValidationPlot; }
+
+namespace sorvan::gui {
+using namespace sorvan::core;
 
 class frmValidacionCruzada : public QDialog {
  public:
-  frmValidacionCruzada(const sorvan::SesionKriging& sesion, QWidget* parent = nullptr);
+  frmValidacionCruzada(const sorvan::core::KrigingSession& session, QWidget* parent = nullptr);
 
   // Runs the cross-validation with the window's choices; false (and a
   // message in the summary) when it cannot be done.
   bool Calcular();
   // Writes the table to `path`; the message box of a failure is left to the caller.
-  sorvan::Resultado ExportarTabla(const QString& path) const;
-  const kriging::CrossValidationResult& Resultado() const { return resultado_; }
+  sorvan::core::Result ExportarTabla(const QString& path) const;
+  const kriging::CrossValidationResult& Result() const { return result_; }
 
  private:
   void Exportar();
   void MostrarResultado();
 
-  const sorvan::SesionKriging& sesion_;
+  const sorvan::core::KrigingSession& sesion_;
   QComboBox* cboModo_;
   QSpinBox* spnGrupos_;
   QSpinBox* spnSemilla_;
@@ -36,10 +39,12 @@ class frmValidacionCruzada : public QDialog {
   ValidationPlot* graficoDispersion_;
   ValidationPlot* graficoHistograma_;
   ValidationPlot* graficoMapa_;
-  kriging::CrossValidationResult resultado_;
+  kriging::CrossValidationResult result_;
 };
 
 // The name of a model code in the program's words ("esférico", ...).
-QString NombreModelo(int codigo);
+QString NombreModelo(int code);
 // "esférico, c0 = 0.05, c1 = 0.59, a = 900" (no a for the linear model).
-QString DescripcionModelo(int codigo, double c0, double c1, double a);
+QString DescripcionModelo(int code, double c0, double c1, double a);
+
+}  // namespace sorvan::gui

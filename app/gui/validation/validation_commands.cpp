@@ -5,18 +5,21 @@
 #include <QMessageBox>
 
 #include "core/run_warnings.h"
-#include "core/sesion_kriging.h"
-#include "gui/kriging/ejecucion_kriging.h"
+#include "core/kriging_session.h"
+#include "gui/kriging/kriging_run.h"
 #include "gui/validation/frmComparaModelos.h"
 #include "gui/validation/frmModeloVariograma.h"
 #include "gui/validation/frmValidacionCruzada.h"
 
+namespace sorvan::gui {
+using namespace sorvan::core;
+
 namespace {
 
 // The checks need a run: its model, its trend and its classes.
-bool HayEjecucion(QWidget* owner, const sorvan::SesionKriging& sesion, const QString& titulo) {
-  if (sesion.haySuperficies && sesion.modelo.conocido && sesion.datos.N > 0) return true;
-  QMessageBox::information(owner, titulo,
+bool HayEjecucion(QWidget* owner, const sorvan::core::KrigingSession& session, const QString& title) {
+  if (session.hasSurfaces && session.model.known && session.data.N > 0) return true;
+  QMessageBox::information(owner, title,
                            QStringLiteral("Haga primero un kriging («Kriging» > «Kriging 2D»): se usan el modelo "
                                           "ajustado y la tendencia de esa ejecución."));
   return false;
@@ -31,38 +34,40 @@ void Abrir(QWidget* owner, Args&... args) {
 
 }  // namespace
 
-void AgregarMenusValidacion(QMenu* menu, QWidget* owner, sorvan::SesionKriging& sesion) {
+void AgregarMenusValidacion(QMenu* menu, QWidget* owner, sorvan::core::KrigingSession& session) {
   menu->addSeparator();
   QAction* validar = menu->addAction(QStringLiteral("&Validación cruzada"));
   validar->setObjectName(QStringLiteral("mnuValidacionCruzada"));
   QAction* comparar = menu->addAction(QStringLiteral("Compa&rar modelos"));
   comparar->setObjectName(QStringLiteral("mnuCompararModelos"));
-  QAction* modelo = menu->addAction(QStringLiteral("&Modelo del semivariograma"));
-  modelo->setObjectName(QStringLiteral("mnuModeloVariograma"));
-  QObject::connect(validar, &QAction::triggered, owner, [owner, &sesion] {
-    if (HayEjecucion(owner, sesion, QStringLiteral("Validación cruzada"))) Abrir<frmValidacionCruzada>(owner, sesion);
+  QAction* model = menu->addAction(QStringLiteral("&Modelo del semivariograma"));
+  model->setObjectName(QStringLiteral("mnuModeloVariograma"));
+  QObject::connect(validar, &QAction::triggered, owner, [owner, &session] {
+    if (HayEjecucion(owner, session, QStringLiteral("Validación cruzada"))) Abrir<frmValidacionCruzada>(owner, session);
   });
-  QObject::connect(comparar, &QAction::triggered, owner, [owner, &sesion] {
-    if (!HayEjecucion(owner, sesion, QStringLiteral("Comparar modelos"))) return;
-    auto* w = new frmComparaModelos(sesion, owner);
+  QObject::connect(comparar, &QAction::triggered, owner, [owner, &session] {
+    if (!HayEjecucion(owner, session, QStringLiteral("Comparar modelos"))) return;
+    auto* w = new frmComparaModelos(session, owner);
     w->setAttribute(Qt::WA_DeleteOnClose);
     w->show();
     if (!w->Comparar()) w->close();  // cancelled: no table to show
   });
-  QObject::connect(modelo, &QAction::triggered, owner, [owner, &sesion] {
-    if (HayEjecucion(owner, sesion, QStringLiteral("Modelo del semivariograma"))) Abrir<frmModeloVariograma>(owner, sesion);
+  QObject::connect(model, &QAction::triggered, owner, [owner, &session] {
+    if (HayEjecucion(owner, session, QStringLiteral("Modelo del semivariograma"))) Abrir<frmModeloVariograma>(owner, session);
   });
 }
 
-void MostrarAvisosEjecucion(QWidget* padre, const sorvan::SesionKriging& sesion) {
-  if (!sesion.haySuperficies) return;  // nothing was kriged
-  const size_t z = size_t(sesion.colZ - 1);
-  if (z >= sesion.datos.minimo.size()) return;
-  const std::vector<std::string> avisos =
-      sorvan::RunWarnings(sesion.avisos, sesion.datos.minimo[z], sesion.datos.maximo[z],
-                          sesion.superficies.zMin, sesion.superficies.zMax);
-  if (avisos.empty()) return;
+void MostrarAvisosEjecucion(QWidget* padre, const sorvan::core::KrigingSession& session) {
+  if (!session.hasSurfaces) return;  // nothing was kriged
+  const size_t z = size_t(session.colZ - 1);
+  if (z >= session.data.minimum.size()) return;
+  const std::vector<std::string> warnings =
+      sorvan::core::RunWarnings(session.warnings, session.data.minimum[z], session.data.maximum[z],
+                          session.surfaces.zMin, session.surfaces.zMax);
+  if (warnings.empty()) return;
   QMessageBox::warning(padre, QStringLiteral("Sorvan: avisos de la ejecución"),
                        QStringLiteral("La ejecución terminó y sus resultados se muestran, pero:\n\n") +
-                           QString::fromStdString(sorvan::RunWarningsText(avisos)));
+                           QString::fromStdString(sorvan::core::RunWarningsText(warnings)));
 }
+
+}  // namespace sorvan::gui

@@ -3,13 +3,18 @@
 // shown after a run.
 class QMenu;
 class QWidget;
-namespace sorvan {
-struct SesionKriging;
+namespace sorvan::core {
+struct KrigingSession;
 }
 
+namespace sorvan::gui {
+using namespace sorvan::core;
+
 // Adds "Validación cruzada", "Comparar modelos" and "Modelo del
-// semivariograma" to `menu`; their windows open over `owner` on `sesion`.
-void AgregarMenusValidacion(QMenu* menu, QWidget* owner, sorvan::SesionKriging& sesion);
+// semivariograma" to `menu`; their windows open over `owner` on `session`.
+void AgregarMenusValidacion(QMenu* menu, QWidget* owner, sorvan::core::KrigingSession& session);
 
 // After a successful run: one message listing its warnings, if any.
-void MostrarAvisosEjecucion(QWidget* padre, const sorvan::SesionKriging& sesion);
+void MostrarAvisosEjecucion(QWidget* padre, const sorvan::core::KrigingSession& session);
+
+}  // namespace sorvan::gui

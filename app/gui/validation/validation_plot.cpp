@@ -7,6 +7,9 @@
 #include <algorithm>
 #include <cmath>
 
+namespace sorvan::gui {
+using namespace sorvan::platform;
+
 ValidationPlot::ValidationPlot(QWidget* parent) : QWidget(parent) {
   setMinimumSize(240, 200);
   setAutoFillBackground(true);
@@ -165,3 +168,5 @@ QColor DivergingColour(double value, double largest) {
   const int fade = int(std::lround(220 * (1 - t)));
   return value < 0 ? QColor(fade, fade, 255) : QColor(255, fade, fade);
 }
+
+}  // namespace sorvan::gui

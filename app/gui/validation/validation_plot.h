@@ -8,6 +8,8 @@
 #include <QWidget>
 #include <vector>
 
+namespace sorvan::gui {
+
 class ValidationPlot : public QWidget {
  public:
   struct Point {
@@ -58,3 +60,5 @@ class ValidationPlot : public QWidget {
 // Blue for negative, red for positive values, paler towards zero, against
 // the largest absolute value `largest`.
 QColor DivergingColour(double value, double largest);
+
+}  // namespace sorvan::gui

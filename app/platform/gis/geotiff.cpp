@@ -9,63 +9,64 @@
 #include <gdal_priv.h>
 #include <ogr_spatialref.h>
 
-#include "core/escritura_atomica.h"
-#include "core/exporta_texto.h"
-#include "platform/gis/gdal_comun.h"
+#include "core/atomic_writer.h"
+#include "core/text_export.h"
+#include "platform/gis/gdal_common.h"
 
-namespace sorvan {
+namespace sorvan::platform {
+using namespace sorvan::core;
 
-Resultado EscribeGeoTiff(const std::string& ruta, const SuperficiesKriging& s, const std::string& crs) {
-  IniciaGdal();
+Result WriteGeoTiff(const std::string& path, const KrigingSurfaces& s, const std::string& crs) {
+  StartGdal();
   if (s.nx < 1 || s.ny < 1 || s.SupPred.size() != size_t(s.nx) * size_t(s.ny) || (!s.SupVar.empty() && s.SupVar.size() != s.SupPred.size()))
-    return Resultado::Error(ruta + ": no hay superficies que exportar.");
+    return Result::Error(path + ": no hay superficies que exportar.");
   // One surface alone (read from a file) is a single band.
   const int bandas = s.SupVar.empty() ? 1 : 2;
   OGRSpatialReference srs;
-  if (!crs.empty() && !LeeCrs(crs, srs))
-    return Resultado::Error("No se reconoce el sistema de referencia «" + crs + "».");
+  if (!crs.empty() && !ReadCrs(crs, srs))
+    return Result::Error("No se reconoce el sistema de referencia «" + crs + "».");
 
   namespace fs = std::filesystem;
-  const fs::path destino(ruta);
-  const fs::path temporal = (destino.has_parent_path() ? destino.parent_path() : fs::path(".")) /
-                            ("." + destino.filename().string() + ".tmp-" + std::to_string(::getpid()) + ".tif");
-  auto falla = [&](const std::string& causa) {
+  const fs::path destination(path);
+  const fs::path temporary = (destination.has_parent_path() ? destination.parent_path() : fs::path(".")) /
+                            ("." + destination.filename().string() + ".tmp-" + std::to_string(::getpid()) + ".tif");
+  auto fail = [&](const std::string& cause) {
     std::error_code ec;
-    fs::remove(temporal, ec);
-    return Resultado::Error("No se pudo escribir el archivo «" + ruta + "»: " + causa + ".");
+    fs::remove(temporary, ec);
+    return Result::Error("No se pudo escribir el archivo «" + path + "»: " + cause + ".");
   };
 
   CPLErrorReset();
   GDALDriver* drv = GetGDALDriverManager()->GetDriverByName("GTiff");
-  if (!drv) return falla("GDAL no tiene el controlador GeoTIFF");
-  GDALDataset* ds = drv->Create(temporal.string().c_str(), s.nx, s.ny, bandas, GDT_Float32, nullptr);
-  if (!ds) return falla(UltimoErrorGdal("no se pudo crear"));
+  if (!drv) return fail("GDAL no tiene el controlador GeoTIFF");
+  GDALDataset* ds = drv->Create(temporary.string().c_str(), s.nx, s.ny, bandas, GDT_Float32, nullptr);
+  if (!ds) return fail(LastGdalError("no se pudo crear"));
   // The top-left corner of the top-left pixel, half a cell from its node.
   double gt[6] = {double(s.xMin) - double(s.dx) / 2, double(s.dx), 0,
                   double(s.yMin) + double(s.dy) * (s.ny - 1) + double(s.dy) / 2, 0, -double(s.dy)};
   bool ok = ds->SetGeoTransform(gt) == CE_None;
   if (ok && !crs.empty()) ok = ds->SetSpatialRef(&srs) == CE_None;
-  std::vector<float> fila(size_t(s.nx));
+  std::vector<float> row(size_t(s.nx));
   for (int b = 1; b <= bandas && ok; ++b) {
     GDALRasterBand* banda = ds->GetRasterBand(b);
-    banda->SetNoDataValue(kSinDatoRaster);
+    banda->SetNoDataValue(kRasterNoData);
     banda->SetDescription(bandas == 1 ? "valor" : b == 1 ? "prediccion" : "varianza");
     const std::vector<float>& v = b == 1 ? s.SupPred : s.SupVar;
     for (int r = 0; r < s.ny && ok; ++r) {
       const int j = s.ny - 1 - r;  // rows from the top (largest Y)
       for (int i = 0; i < s.nx; ++i) {
         const size_t k = size_t(i) + size_t(j) * size_t(s.nx);
-        fila[size_t(i)] = EsHueco(s, k) ? float(kSinDatoRaster) : v[k];
+        row[size_t(i)] = IsHole(s, k) ? float(kRasterNoData) : v[k];
       }
-      ok = banda->RasterIO(GF_Write, 0, r, s.nx, 1, fila.data(), s.nx, 1, GDT_Float32, 0, 0) == CE_None;
+      ok = banda->RasterIO(GF_Write, 0, r, s.nx, 1, row.data(), s.nx, 1, GDT_Float32, 0, 0) == CE_None;
     }
   }
   GDALClose(ds);  // flushes; a write error shows as GDAL's last error
-  if (!ok || CPLGetLastErrorType() >= CE_Failure) return falla(UltimoErrorGdal("error de escritura"));
+  if (!ok || CPLGetLastErrorType() >= CE_Failure) return fail(LastGdalError("error de escritura"));
   std::error_code ec;
-  fs::rename(temporal, destino, ec);
-  if (ec) return falla(CausaError(ec.value()));
-  return Resultado::Exito();
+  fs::rename(temporary, destination, ec);
+  if (ec) return fail(ErrorCause(ec.value()));
+  return Result::Success();
 }
 
-}  // namespace sorvan
+}  // namespace sorvan::platform

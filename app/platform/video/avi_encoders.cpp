@@ -5,6 +5,8 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
+namespace sorvan::platform {
+
 namespace {
 
 struct Candidate {
@@ -37,3 +39,5 @@ std::vector<AviEncoder> AviEncoders() {
   }
   return list;
 }
+
+}  // namespace sorvan::platform

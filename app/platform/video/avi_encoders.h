@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+namespace sorvan::platform {
+
 struct AviEncoder {
   std::string name;         // FFmpeg encoder name: "rawvideo", "mjpeg", ...
   std::string description;  // what the user reads in the list
@@ -13,3 +15,5 @@ struct AviEncoder {
 // "rawvideo" (uncompressed 24-bit frames) first, then every other known
 // encoder that this FFmpeg has and that the AVI muxer accepts.
 std::vector<AviEncoder> AviEncoders();
+
+}  // namespace sorvan::platform

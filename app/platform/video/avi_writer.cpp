@@ -9,7 +9,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "core/escritura_atomica.h"
+#include "core/atomic_writer.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -19,12 +19,15 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+namespace sorvan::platform {
+using namespace sorvan::core;
+
 namespace {
 
 std::string AvError(const std::string& what, int code) {
   // FFmpeg's I/O errors are negated system error numbers: their cause in
   // Spanish, as every other writer of the program gives it.
-  if (code < 0 && code > -4096) return what + ": " + sorvan::CausaError(-code) + ".";
+  if (code < 0 && code > -4096) return what + ": " + sorvan::core::ErrorCause(-code) + ".";
   char text[AV_ERROR_MAX_STRING_SIZE] = {};
   av_strerror(code, text, sizeof text);
   return what + ": " + text + ".";
@@ -289,3 +292,5 @@ bool AviWriter::Close() {
 }
 
 void AviWriter::Abort() { d_->Discard(); }
+
+}  // namespace sorvan::platform

@@ -13,6 +13,8 @@
 #include <memory>
 #include <string>
 
+namespace sorvan::platform {
+
 struct AviStreamSettings {
   int width = 0;
   int height = 0;
@@ -56,3 +58,5 @@ private:
   struct Impl;
   std::unique_ptr<Impl> d_;
 };
+
+}  // namespace sorvan::platform

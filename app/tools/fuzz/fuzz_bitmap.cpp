@@ -11,20 +11,22 @@
 
 #include "core/bitmap/cDIB.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* datos, size_t largo) {
-  static const std::string ruta = "/tmp/sorvan_fuzz_bitmap_" + std::to_string(::getpid());
-  std::FILE* f = std::fopen(ruta.c_str(), "wb");
+using namespace sorvan::core;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t length) {
+  static const std::string path = "/tmp/sorvan_fuzz_bitmap_" + std::to_string(::getpid());
+  std::FILE* f = std::fopen(path.c_str(), "wb");
   if (!f) std::abort();
-  if (largo > 0 && std::fwrite(datos, 1, largo, f) != largo) std::abort();
+  if (length > 0 && std::fwrite(data, 1, length, f) != length) std::abort();
   if (std::fclose(f) != 0) std::abort();
 
   cDIB dib;
-  if (!dib.CreateFromFile(ruta)) {
-    if (dib.LastMessage().text.find(ruta) == std::string::npos) std::abort();
+  if (!dib.CreateFromFile(path)) {
+    if (dib.LastMessage().text.find(path) == std::string::npos) std::abort();
     return 0;
   }
   // What was read fits in the file.
-  if (size_t(dib.SizeBitmapInfo()) + size_t(dib.SizeImage()) + cDIB::kFileHeaderSize > largo) std::abort();
+  if (size_t(dib.SizeBitmapInfo()) + size_t(dib.SizeImage()) + cDIB::kFileHeaderSize > length) std::abort();
   std::vector<std::uint8_t> bgr;
   if (dib.ToBGR24(bgr) && bgr.size() != cDIB::RowBytes(dib.Width(), 24) * size_t(std::abs(dib.Height()))) std::abort();
   return 0;

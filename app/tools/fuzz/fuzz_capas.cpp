@@ -8,22 +8,25 @@
 
 #include <cpl_vsi.h>
 
-#include "platform/gis/capa_puntos.h"
+#include "platform/gis/point_layer.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* datos, size_t largo) {
-  const char* ruta = "/vsimem/fuzz.geojson";
-  VSILFILE* f = VSIFileFromMemBuffer(ruta, const_cast<GByte*>(reinterpret_cast<const GByte*>(datos)),
-                                     vsi_l_offset(largo), FALSE);
+using namespace sorvan::core;
+using namespace sorvan::platform;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t length) {
+  const char* path = "/vsimem/fuzz.geojson";
+  VSILFILE* f = VSIFileFromMemBuffer(path, const_cast<GByte*>(reinterpret_cast<const GByte*>(data)),
+                                     vsi_l_offset(length), FALSE);
   if (!f) return 0;
   VSIFCloseL(f);
-  sorvan::DatosEspaciales d;
-  const sorvan::Resultado r = sorvan::LeeCapaPuntos(ruta, d);
-  VSIUnlink(ruta);
+  sorvan::core::SpatialData d;
+  const sorvan::core::Result r = sorvan::platform::ReadPointLayer(path, d);
+  VSIUnlink(path);
   if (r.ok) {
-    if (d.nvar < 2 || d.matriz.size() != size_t(d.N) * size_t(d.nvar)) std::abort();
-    for (double v : d.matriz)
+    if (d.nvar < 2 || d.matrix.size() != size_t(d.N) * size_t(d.nvar)) std::abort();
+    for (double v : d.matrix)
       if (!std::isnan(v) && !std::isfinite(v)) std::abort();
-  } else if (r.mensaje.rfind(ruta, 0) != 0) {
+  } else if (r.message.rfind(path, 0) != 0) {
     std::abort();
   }
   return 0;

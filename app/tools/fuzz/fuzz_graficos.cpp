@@ -14,40 +14,42 @@
 
 #include "platform/chart_files.h"
 
+using namespace sorvan::platform;
+
 namespace {
 
 // The readers take a path: each input goes to one file of this process.
 const QString& Archivo() {
-  static const QString ruta = QStringLiteral("/tmp/sorvan_fuzz_graficos_%1").arg(::getpid());
-  return ruta;
+  static const QString path = QStringLiteral("/tmp/sorvan_fuzz_graficos_%1").arg(::getpid());
+  return path;
 }
 
-void Escribe(const uint8_t* datos, size_t largo) {
+void Escribe(const uint8_t* data, size_t length) {
   std::FILE* f = std::fopen(Archivo().toLocal8Bit().constData(), "wb");
   if (!f) std::abort();
-  if (largo > 0 && std::fwrite(datos, 1, largo, f) != largo) std::abort();
+  if (length > 0 && std::fwrite(data, 1, length, f) != length) std::abort();
   if (std::fclose(f) != 0) std::abort();
 }
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* datos, size_t largo) {
-  if (largo == 0) return 0;
-  const int lector = datos[0] % 3;
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t length) {
+  if (length == 0) return 0;
+  const int lector = data[0] % 3;
   if (lector == 2) {
     bool completo = false;
     const std::vector<double> v =
-        ReadNumberStream(QByteArray(reinterpret_cast<const char*>(datos) + 1, qsizetype(largo - 1)), &completo);
-    if (v.size() > largo) std::abort();  // never more numbers than bytes
+        ReadNumberStream(QByteArray(reinterpret_cast<const char*>(data) + 1, qsizetype(length - 1)), &completo);
+    if (v.size() > length) std::abort();  // never more numbers than bytes
     return 0;
   }
-  Escribe(datos + 1, largo - 1);
+  Escribe(data + 1, length - 1);
   QString error;
   if (lector == 0) {
     SurfaceGrid g;
     const bool ok = ReadSurfaceFile(Archivo(), g, &error);
     if (ok && g.z.size() != size_t(g.nx) * size_t(g.ny)) std::abort();
-    if (ok && g.z.size() > largo) std::abort();  // one value takes at least a byte
+    if (ok && g.z.size() > length) std::abort();  // one value takes at least a byte
     if (!ok && !error.contains(Archivo())) std::abort();
   } else {
     GeneralData d;

@@ -6,26 +6,28 @@
 #include <sstream>
 #include <string>
 
-#include "core/datos_espaciales.h"
-#include "core/perfil.h"
+#include "core/spatial_data.h"
+#include "core/profile.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* datos, size_t largo) {
-  if (largo == 0) return 0;
-  const std::string texto(reinterpret_cast<const char*>(datos) + 1, largo - 1);
-  std::istringstream entrada(texto);
-  sorvan::Resultado r;
-  if (datos[0] & 1) {
-    sorvan::Perfil p;
-    r = sorvan::LeePerfil(entrada, "fuzz.per", p);
+using namespace sorvan::core;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t length) {
+  if (length == 0) return 0;
+  const std::string text(reinterpret_cast<const char*>(data) + 1, length - 1);
+  std::istringstream input(text);
+  sorvan::core::Result r;
+  if (data[0] & 1) {
+    sorvan::core::Profile p;
+    r = sorvan::core::LeePerfil(input, "fuzz.per", p);
     if (r.ok && (p.npts < 3 || p.x.size() != size_t(p.npts))) std::abort();
   } else {
-    sorvan::DatosEspaciales d;
-    sorvan::OpcionesLectura op;
-    op.limiteFilas = (datos[0] & 2) ? 0 : 2048;
-    if (datos[0] & 4) op.valorAusente = -9999.0;
-    r = sorvan::LeeDatos(entrada, "fuzz.dae", d, op);
-    if (r.ok && d.matriz.size() != size_t(d.N) * size_t(d.nvar)) std::abort();
+    sorvan::core::SpatialData d;
+    sorvan::core::ReadOptions op;
+    op.rowLimit = (data[0] & 2) ? 0 : 2048;
+    if (data[0] & 4) op.missingValue = -9999.0;
+    r = sorvan::core::ReadData(input, "fuzz.dae", d, op);
+    if (r.ok && d.matrix.size() != size_t(d.N) * size_t(d.nvar)) std::abort();
   }
-  if (!r.ok && r.mensaje.rfind("fuzz.", 0) != 0) std::abort();
+  if (!r.ok && r.message.rfind("fuzz.", 0) != 0) std::abort();
   return 0;
 }

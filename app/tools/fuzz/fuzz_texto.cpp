@@ -6,25 +6,27 @@
 #include <cstdlib>
 #include <string>
 
-#include "core/texto_delimitado.h"
+#include "core/delimited_text.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* datos, size_t largo) {
-  if (largo == 0) return 0;
-  const std::string texto(reinterpret_cast<const char*>(datos) + 1, largo - 1);
-  sorvan::FormatoTexto f = sorvan::DetectaFormato(texto);
-  if (datos[0] & 1) f.separador = ";,\t "[(datos[0] >> 1) & 3];
-  if (datos[0] & 8) f.decimal = f.decimal == '.' ? ',' : '.';
-  sorvan::OpcionesLectura op;
-  if (datos[0] & 16) op.valorAusente = -9999.0;
-  sorvan::DatosEspaciales d;
-  const sorvan::Resultado r = sorvan::LeeTextoDelimitado(texto, "fuzz.csv", f, d, op);
+using namespace sorvan::core;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t length) {
+  if (length == 0) return 0;
+  const std::string text(reinterpret_cast<const char*>(data) + 1, length - 1);
+  sorvan::core::TextFormat f = sorvan::core::DetectFormat(text);
+  if (data[0] & 1) f.separator = ";,\t "[(data[0] >> 1) & 3];
+  if (data[0] & 8) f.decimal = f.decimal == '.' ? ',' : '.';
+  sorvan::core::ReadOptions op;
+  if (data[0] & 16) op.missingValue = -9999.0;
+  sorvan::core::SpatialData d;
+  const sorvan::core::Result r = sorvan::core::ReadDelimitedText(text, "fuzz.csv", f, d, op);
   if (r.ok) {
-    if (d.matriz.size() != size_t(d.N) * size_t(d.nvar) || d.nombres.size() != size_t(d.nvar)) std::abort();
-    for (double v : d.matriz)
+    if (d.matrix.size() != size_t(d.N) * size_t(d.nvar) || d.names.size() != size_t(d.nvar)) std::abort();
+    for (double v : d.matrix)
       if (!std::isnan(v) && !std::isfinite(v)) std::abort();
-  } else if (r.mensaje.rfind("fuzz.csv", 0) != 0) {
+  } else if (r.message.rfind("fuzz.csv", 0) != 0) {
     std::abort();
   }
-  (void)sorvan::VistaPrevia(texto, f, 20);
+  (void)sorvan::core::Preview(text, f, 20);
   return 0;
 }

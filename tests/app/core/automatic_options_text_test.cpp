@@ -3,8 +3,10 @@
 
 #include <gtest/gtest.h>
 
-using sorvan::DescribeAutomaticOptions;
-using sorvan::OpcionesKriging;
+using namespace sorvan::core;
+
+using sorvan::core::DescribeAutomaticOptions;
+using sorvan::core::OpcionesKriging;
 
 namespace {
 
@@ -46,8 +48,8 @@ TEST(AutomaticOptionsText, FewDataTakeTheLinearModelAndOneLag) {
 
 TEST(AutomaticOptionsText, ModelNamesInTheDialogsOrder) {
   const char* esperados[] = {"esférico", "exponencial", "lineal", "potencial", "racional-cuadrático", "oscilatorio"};
-  for (int k = 1; k <= 6; ++k) EXPECT_STREQ(sorvan::NombreModeloEs(k), esperados[k - 1]);
-  EXPECT_STREQ(sorvan::NombreModeloEs(7), "desconocido");
+  for (int k = 1; k <= 6; ++k) EXPECT_STREQ(sorvan::core::SpanishModelName(k), esperados[k - 1]);
+  EXPECT_STREQ(sorvan::core::SpanishModelName(7), "desconocido");
 }
 
 }  // namespace

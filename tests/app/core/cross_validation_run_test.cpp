@@ -13,7 +13,7 @@
 #include <fstream>
 #include <sstream>
 
-using namespace sorvan;
+using namespace sorvan::core;
 namespace fs = std::filesystem;
 
 namespace {
@@ -68,9 +68,9 @@ TEST(WriteCrossValidationCsv, HeaderAndOneRowPerDatum) {
 TEST(WriteCrossValidationCsv, UnwritableFolderIsNamedAndLeavesNoFile) {
   const fs::path dir = Scratch("csv_bad");
   const std::string path = (dir / "no" / "t.csv").string();
-  const Resultado r = WriteCrossValidationCsv(path, TwoPoints());
+  const Result r = WriteCrossValidationCsv(path, TwoPoints());
   EXPECT_FALSE(r.ok);
-  EXPECT_NE(r.mensaje.find(path), std::string::npos);
+  EXPECT_NE(r.message.find(path), std::string::npos);
   EXPECT_FALSE(fs::exists(path));
 }
 
@@ -112,8 +112,8 @@ Output RunTool(const std::string& arguments, const fs::path& dir) {
 class CrossValidateColumnsTest : public ::testing::TestWithParam<ValidatedModel> {};
 
 TEST_P(CrossValidateColumnsTest, ModelsTheEngineRefusesAreRefusedWithItsMessage) {
-  DatosEspaciales data;
-  ASSERT_TRUE(LeeDatos(kMeuse, data).ok);
+  SpatialData data;
+  ASSERT_TRUE(ReadData(kMeuse, data).ok);
   const ValidatedModel m = GetParam();
   kriging::KrigingOptions o;
   o.modelCode = m.code;
@@ -134,8 +134,8 @@ INSTANTIATE_TEST_SUITE_P(RefusedModels, CrossValidateColumnsTest,
                                            ValidatedModel{1, 0.05, 0.59, -900}, ValidatedModel{4, 0.05, 0.59, 2.5}));
 
 TEST(CrossValidateColumns, MeuseReferenceOfAFixedModel) {
-  DatosEspaciales data;
-  ASSERT_TRUE(LeeDatos(kMeuse, data).ok);
+  SpatialData data;
+  ASSERT_TRUE(ReadData(kMeuse, data).ok);
   const kriging::CrossValidationResult r = CrossValidateColumns(data, 1, 2, 4, {1, 0.05, 0.59, 900}, 0, 0, 1);
   ASSERT_EQ(r.status, 0) << r.message;
   EXPECT_EQ(r.summary.count, data.N);

@@ -7,26 +7,28 @@
 
 #include <tuple>
 
-using sorvan::PasoDiezmado;
+using namespace sorvan::core;
+
+using sorvan::core::PasoDiezmado;
 
 namespace {
 
 // The definition, searched step by step.
-int PasoPorBusqueda(long long nx, long long ny, long long maximo) {
+int PasoPorBusqueda(long long nx, long long ny, long long maximum) {
   for (long long k = 1;; ++k)
-    if (((nx + k - 1) / k) * ((ny + k - 1) / k) <= maximo) return int(k);
+    if (((nx + k - 1) / k) * ((ny + k - 1) / k) <= maximum) return int(k);
 }
 
 struct Caso {
-  long long nx, ny, maximo;
-  int paso;
+  long long nx, ny, maximum;
+  int step;
 };
 
 class PasoDiezmadoCasos : public ::testing::TestWithParam<Caso> {};
 
 TEST_P(PasoDiezmadoCasos, HandWorked) {
   const Caso c = GetParam();
-  EXPECT_EQ(PasoDiezmado(c.nx, c.ny, c.maximo), c.paso);
+  EXPECT_EQ(PasoDiezmado(c.nx, c.ny, c.maximum), c.step);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -44,8 +46,8 @@ INSTANTIATE_TEST_SUITE_P(
 class PasoDiezmadoBusqueda : public ::testing::TestWithParam<std::tuple<int, int, int>> {};
 
 TEST_P(PasoDiezmadoBusqueda, AgreesWithTheStepByStepSearch) {
-  const auto [nx, ny, maximo] = GetParam();
-  EXPECT_EQ(PasoDiezmado(nx, ny, maximo), PasoPorBusqueda(nx, ny, maximo)) << nx << " x " << ny << " <= " << maximo;
+  const auto [nx, ny, maximum] = GetParam();
+  EXPECT_EQ(PasoDiezmado(nx, ny, maximum), PasoPorBusqueda(nx, ny, maximum)) << nx << " x " << ny << " <= " << maximum;
 }
 
 INSTANTIATE_TEST_SUITE_P(Familia, PasoDiezmadoBusqueda,

@@ -14,7 +14,7 @@
 
 #include "../../engine/criterion_minimum.h"
 
-using namespace sorvan;
+using namespace sorvan::core;
 namespace fs = std::filesystem;
 
 namespace {
@@ -56,9 +56,9 @@ TEST(ReadFitClasses, ChartFilesOfARun) {
   EXPECT_EQ(c.count, (std::vector<std::int32_t>{12, 40, 25}));
   // A damaged file is named.
   std::ofstream(dir / "SKUEAJUS.FMT") << "2\n4\n 12 40\n";
-  const Resultado r = ReadFitClasses(dir.string(), c);
+  const Result r = ReadFitClasses(dir.string(), c);
   EXPECT_FALSE(r.ok);
-  EXPECT_NE(r.mensaje.find("SKUEAJUS.FMT"), std::string::npos);
+  EXPECT_NE(r.message.find("SKUEAJUS.FMT"), std::string::npos);
 }
 
 TEST(FitGlobally, TooFewClassesIsAMessage) {

@@ -6,31 +6,31 @@
 
 #include <cmath>
 
-#include "core/argumentos_sku.h"
-#include "core/ejecuta_kriging.h"
-#include "core/opciones_kriging.h"
-#include "core/sesion_kriging.h"
+#include "core/sku_arguments.h"
+#include "core/run_kriging.h"
+#include "core/kriging_options.h"
+#include "core/kriging_session.h"
 
-using namespace sorvan;
+using namespace sorvan::core;
 
 namespace {
 
 constexpr double kX0 = 500000.37, kY0 = 9100000.13, kPaso = 0.15;
 
 // 64 points 0.3 m apart from (kX0, kY0), z = 10 i + j.
-SesionKriging Sesion() {
-  SesionKriging s;
-  DatosEspaciales& d = s.datos;
+KrigingSession Sesion() {
+  KrigingSession s;
+  SpatialData& d = s.data;
   d.nvar = 3;
   d.N = 64;
-  d.nombres = {"x       ", "y       ", "z       "};
-  std::vector<double> filas;
+  d.names = {"x       ", "y       ", "z       "};
+  std::vector<double> rows;
   for (int j = 0; j < 8; ++j)
-    for (int i = 0; i < 8; ++i) filas.insert(filas.end(), {kX0 + 0.3 * i, kY0 + 0.3 * j, 10.0 * i + j});
-  d.llenaDesdeFilas(filas);
+    for (int i = 0; i < 8; ++i) rows.insert(rows.end(), {kX0 + 0.3 * i, kY0 + 0.3 * j, 10.0 * i + j});
+  d.fillFromRows(rows);
   s.colX = 1, s.colY = 2, s.colZ = 3;
-  EXPECT_TRUE(OpcionesPorDefecto(d, 1, 2, s.opciones).ok);
-  OpcionesKriging& op = s.opciones;
+  EXPECT_TRUE(OpcionesPorDefecto(d, 1, 2, s.options).ok);
+  OpcionesKriging& op = s.options;
   op.NRx = op.NRy = 15;
   op.MinRx = kX0, op.MinRy = kY0, op.LRx = op.LRy = kPaso;
   return s;
@@ -44,14 +44,14 @@ TEST(GridRoundedToSingleOnItsWay, TheValuesGivenAreNotSinglePrecisionNumbers) {
 }
 
 TEST(GridRoundedToSingleOnItsWay, PackedArgumentsCarryTheGridInDouble) {
-  const SesionKriging s = Sesion();
-  ArgumentosSKU a;
-  ASSERT_TRUE(PreparaArgumentos(s, a).ok);
-  ASSERT_TRUE(a.rejillaDoble.has_value());
-  EXPECT_EQ(a.rejilla().xMin, kX0);
-  EXPECT_EQ(a.rejilla().yMin, kY0);
-  EXPECT_EQ(a.rejilla().dx, kPaso);
-  EXPECT_EQ(a.rejilla().dy, kPaso);
+  const KrigingSession s = Sesion();
+  SkuArguments a;
+  ASSERT_TRUE(PrepareArguments(s, a).ok);
+  ASSERT_TRUE(a.doubleGrid.has_value());
+  EXPECT_EQ(a.grid().xMin, kX0);
+  EXPECT_EQ(a.grid().yMin, kY0);
+  EXPECT_EQ(a.grid().dx, kPaso);
+  EXPECT_EQ(a.grid().dy, kPaso);
   // SKU's own single arguments are still the nearest floats.
   EXPECT_EQ(a.xMin, float(kX0));
   EXPECT_EQ(a.yMin, float(kY0));
@@ -59,61 +59,61 @@ TEST(GridRoundedToSingleOnItsWay, PackedArgumentsCarryTheGridInDouble) {
 }
 
 TEST(GridRoundedToSingleOnItsWay, RequestAndReplyKeepTheGridInDouble) {
-  const SesionKriging s = Sesion();
-  ArgumentosSKU a;
-  ASSERT_TRUE(PreparaArgumentos(s, a).ok);
+  const KrigingSession s = Sesion();
+  SkuArguments a;
+  ASSERT_TRUE(PrepareArguments(s, a).ok);
   for (bool respuesta : {false, true}) {
-    ArgumentosSKU b;
-    std::string motivo;
-    ASSERT_TRUE(DecodificaArgumentos(CodificaArgumentos(a, respuesta), respuesta, b, &motivo)) << motivo;
-    ASSERT_TRUE(b.rejillaDoble.has_value()) << respuesta;
-    EXPECT_EQ(b.rejilla().xMin, kX0) << respuesta;
-    EXPECT_EQ(b.rejilla().yMin, kY0) << respuesta;
-    EXPECT_EQ(b.rejilla().dx, kPaso) << respuesta;
-    EXPECT_EQ(b.rejilla().dy, kPaso) << respuesta;
+    SkuArguments b;
+    std::string reason;
+    ASSERT_TRUE(DecodeArguments(EncodeArguments(a, respuesta), respuesta, b, &reason)) << reason;
+    ASSERT_TRUE(b.doubleGrid.has_value()) << respuesta;
+    EXPECT_EQ(b.grid().xMin, kX0) << respuesta;
+    EXPECT_EQ(b.grid().yMin, kY0) << respuesta;
+    EXPECT_EQ(b.grid().dx, kPaso) << respuesta;
+    EXPECT_EQ(b.grid().dy, kPaso) << respuesta;
     if (!respuesta) {
-      EXPECT_EQ(b.xDoble, a.xDoble);  // replies leave the data out
+      EXPECT_EQ(b.xDouble, a.xDouble);  // replies leave the data out
     }
   }
   // The reply with its summary, as the helper sends it.
-  ArgumentosSKU c;
-  ResumenMotor r;
-  ASSERT_TRUE(DecodificaRespuesta(CodificaRespuesta(a, ResumenMotor{}), c, r));
-  EXPECT_EQ(c.rejilla().yMin, kY0);
+  SkuArguments c;
+  EngineSummary r;
+  ASSERT_TRUE(DecodeReply(EncodeReply(a, EngineSummary{}), c, r));
+  EXPECT_EQ(c.grid().yMin, kY0);
 }
 
 TEST(GridRoundedToSingleOnItsWay, ArgumentsWithoutTheDoubleRecordUseTheSingles) {
-  ArgumentosSKU a;
+  SkuArguments a;
   a.xMin = 1.5f, a.yMin = -2.25f, a.dx = 0.5f, a.dy = 4.0f;
-  ArgumentosSKU b;
-  ASSERT_TRUE(DecodificaArgumentos(CodificaArgumentos(a, false), false, b));
-  EXPECT_FALSE(b.rejillaDoble.has_value());
-  EXPECT_EQ(b.rejilla().xMin, 1.5);
-  EXPECT_EQ(b.rejilla().yMin, -2.25);
-  EXPECT_EQ(b.rejilla().dx, 0.5);
-  EXPECT_EQ(b.rejilla().dy, 4.0);
+  SkuArguments b;
+  ASSERT_TRUE(DecodeArguments(EncodeArguments(a, false), false, b));
+  EXPECT_FALSE(b.doubleGrid.has_value());
+  EXPECT_EQ(b.grid().xMin, 1.5);
+  EXPECT_EQ(b.grid().yMin, -2.25);
+  EXPECT_EQ(b.grid().dx, 0.5);
+  EXPECT_EQ(b.grid().dy, 4.0);
 }
 
 TEST(GridRoundedToSingleOnItsWay, SessionSurfacesTakeTheGridInDouble) {
-  SesionKriging s = Sesion();
-  ArgumentosSKU a;
-  ASSERT_TRUE(PreparaArgumentos(s, a).ok);
-  AplicaSuperficies(s, a, "z", "/tmp");
-  EXPECT_EQ(s.superficies.xMin, kX0);
-  EXPECT_EQ(s.superficies.yMin, kY0);
-  EXPECT_EQ(s.superficies.dx, kPaso);
-  EXPECT_EQ(s.superficies.dy, kPaso);
+  KrigingSession s = Sesion();
+  SkuArguments a;
+  ASSERT_TRUE(PrepareArguments(s, a).ok);
+  ApplySurfaces(s, a, "z", "/tmp");
+  EXPECT_EQ(s.surfaces.xMin, kX0);
+  EXPECT_EQ(s.surfaces.yMin, kY0);
+  EXPECT_EQ(s.surfaces.dx, kPaso);
+  EXPECT_EQ(s.surfaces.dy, kPaso);
 }
 
 // Half a spacing before the data's minimum, spacing (max - min)/(n - 2),
 // both worked in double from the data's decimal extremes.
 TEST(GridRoundedToSingleOnItsWay, AutomaticGridKeepsTheCentimetres) {
-  SesionKriging s = Sesion();
-  ASSERT_TRUE(RejillaAutomatica(s.datos, 1, 2, 9, 9, s.opciones).ok);
-  const double lado = (kY0 + 2.1) - kY0;
-  EXPECT_NEAR(s.opciones.LRy, lado / 7, 1e-9);
-  EXPECT_NEAR(s.opciones.MinRy, kY0 - lado / 14, 1e-6);
-  EXPECT_NEAR(s.opciones.MinRx, kX0 - ((kX0 + 2.1) - kX0) / 14, 1e-6);
+  KrigingSession s = Sesion();
+  ASSERT_TRUE(AutomaticGrid(s.data, 1, 2, 9, 9, s.options).ok);
+  const double side = (kY0 + 2.1) - kY0;
+  EXPECT_NEAR(s.options.LRy, side / 7, 1e-9);
+  EXPECT_NEAR(s.options.MinRy, kY0 - side / 14, 1e-6);
+  EXPECT_NEAR(s.options.MinRx, kX0 - ((kX0 + 2.1) - kX0) / 14, 1e-6);
 }
 
 }  // namespace

@@ -6,20 +6,22 @@
 #include <clocale>
 #include <string>
 
-using sorvan::ParseInteger;
-using sorvan::ParseNumber;
+using namespace sorvan::core;
+
+using sorvan::core::ParseInteger;
+using sorvan::core::ParseNumber;
 
 struct Leido {
-  const char* texto;
-  double valor;
+  const char* text;
+  double value;
 };
 
 class NumberReadTest : public ::testing::TestWithParam<Leido> {};
 
 TEST_P(NumberReadTest, ReadsTheWholeText) {
-  const auto v = ParseNumber(GetParam().texto);
-  ASSERT_TRUE(v.has_value()) << GetParam().texto;
-  EXPECT_DOUBLE_EQ(*v, GetParam().valor);
+  const auto v = ParseNumber(GetParam().text);
+  ASSERT_TRUE(v.has_value()) << GetParam().text;
+  EXPECT_DOUBLE_EQ(*v, GetParam().value);
 }
 
 INSTANTIATE_TEST_SUITE_P(Numbers, NumberReadTest,

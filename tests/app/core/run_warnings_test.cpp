@@ -6,7 +6,7 @@
 
 #include "kriging_api.h"
 
-using namespace sorvan;
+using namespace sorvan::core;
 
 namespace {
 

@@ -46,9 +46,9 @@ struct Salida {
   std::string out, err;
 };
 
-Salida Ejecuta(const std::string& argumentos) {
+Salida Ejecuta(const std::string& arguments) {
   const fs::path dir = Carpeta("salida");
-  const std::string orden = kHerramienta + " " + argumentos + " >" + (dir / "out.txt").string() + " 2>" +
+  const std::string orden = kHerramienta + " " + arguments + " >" + (dir / "out.txt").string() + " 2>" +
                             (dir / "err.txt").string();
   const int r = std::system(orden.c_str());
   return {WIFEXITED(r) ? WEXITSTATUS(r) : -1, Lee(dir / "out.txt"), Lee(dir / "err.txt")};
@@ -58,10 +58,10 @@ Salida Ejecuta(const std::string& argumentos) {
 // range line of a prediction file, "GRID nx ny", the hole and geometry line).
 std::vector<double> Nodos(const fs::path& sup) {
   std::ifstream in(sup);
-  std::string linea;
-  std::getline(in, linea);
-  if (linea.rfind("#", 0) == 0) std::getline(in, linea);
-  std::getline(in, linea);
+  std::string line;
+  std::getline(in, line);
+  if (line.rfind("#", 0) == 0) std::getline(in, line);
+  std::getline(in, line);
   std::vector<double> v;
   for (double x; in >> x;) v.push_back(x);
   return v;
@@ -83,15 +83,15 @@ TEST(SorvanKrigeLocal, EveryDatumInTheNeighbourhoodGivesTheGlobalSurfaces) {
   ASSERT_EQ(l.estado, 0) << l.err;
   EXPECT_NE(l.out.find("Kriging local: 200 vecinos como máximo"), std::string::npos) << l.out;
   EXPECT_NE(l.out.find("Nodos sin valor (huecos): 0"), std::string::npos) << l.out;
-  for (const char* archivo : {"SKUPRE.SUP", "SKUVAR.SUP"}) {
-    const std::vector<double> a = Nodos(global / archivo), b = Nodos(local / archivo);
-    ASSERT_EQ(a.size(), size_t(21 * 17)) << archivo;
-    ASSERT_EQ(b.size(), a.size()) << archivo;
+  for (const char* file : {"SKUPRE.SUP", "SKUVAR.SUP"}) {
+    const std::vector<double> a = Nodos(global / file), b = Nodos(local / file);
+    ASSERT_EQ(a.size(), size_t(21 * 17)) << file;
+    ASSERT_EQ(b.size(), a.size()) << file;
     const double sd = Dispersion(a);
     // The global path solves in single precision, the local one in double;
     // the files keep 4 decimals, so each side may be off by half of 1e-4.
     for (size_t k = 0; k < a.size(); ++k)
-      EXPECT_NEAR(a[k], b[k], 1e-4 * sd + 1.0001e-4) << archivo << " nodo " << k;
+      EXPECT_NEAR(a[k], b[k], 1e-4 * sd + 1.0001e-4) << file << " nodo " << k;
   }
 }
 
@@ -115,9 +115,9 @@ TEST(SorvanKrigeLocal, BadNeighbourhoodOptionsAreRefused) {
   const fs::path dir = Carpeta("malas");
   const std::string base = kMeuse + " --x 1 --y 2 --z 4 --out " + dir.string();
   struct Caso {
-    std::string opciones;
+    std::string options;
     int estado;
-    std::string mensaje;
+    std::string message;
   };
   const Caso casos[] = {
       {"--neighbours 8 --min-neighbours 9", 1, "(M = 9) es mayor que el máximo (8)"},
@@ -129,10 +129,10 @@ TEST(SorvanKrigeLocal, BadNeighbourhoodOptionsAreRefused) {
       {"--global-trend", 2, "indique también --neighbours"},
   };
   for (const Caso& c : casos) {
-    const Salida s = Ejecuta(base + " " + c.opciones);
-    EXPECT_EQ(s.estado, c.estado) << c.opciones << "\n" << s.err;
-    EXPECT_NE(s.err.find(c.mensaje), std::string::npos) << c.opciones << "\n" << s.err;
-    EXPECT_FALSE(fs::exists(dir / "SKUPRE.SUP")) << c.opciones;
+    const Salida s = Ejecuta(base + " " + c.options);
+    EXPECT_EQ(s.estado, c.estado) << c.options << "\n" << s.err;
+    EXPECT_NE(s.err.find(c.message), std::string::npos) << c.options << "\n" << s.err;
+    EXPECT_FALSE(fs::exists(dir / "SKUPRE.SUP")) << c.options;
   }
 }
 

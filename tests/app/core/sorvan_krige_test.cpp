@@ -14,10 +14,10 @@
 #include <fstream>
 #include <sstream>
 
-#include "core/argumentos_sku.h"
-#include "core/datos_espaciales.h"
+#include "core/sku_arguments.h"
+#include "core/spatial_data.h"
 
-using namespace sorvan;
+using namespace sorvan::core;
 namespace fs = std::filesystem;
 
 namespace {
@@ -50,10 +50,10 @@ struct Salida {
   std::string out, err;
 };
 
-Salida Ejecuta(const std::string& argumentos) {
+Salida Ejecuta(const std::string& arguments) {
   const fs::path dir = fs::temp_directory_path() / ("sorvan_krige_" + std::to_string(::getpid()));
   fs::create_directories(dir);
-  const std::string orden = kHerramienta + " " + argumentos + " >" + (dir / "out.txt").string() + " 2>" +
+  const std::string orden = kHerramienta + " " + arguments + " >" + (dir / "out.txt").string() + " 2>" +
                             (dir / "err.txt").string();
   const int r = std::system(orden.c_str());
   Salida s;
@@ -63,11 +63,11 @@ Salida Ejecuta(const std::string& argumentos) {
   return s;
 }
 
-// Number following `etiqueta` in `texto`.
-double Tras(const std::string& texto, const std::string& etiqueta) {
-  const size_t p = texto.find(etiqueta);
+// Number following `etiqueta` in `text`.
+double Tras(const std::string& text, const std::string& etiqueta) {
+  const size_t p = text.find(etiqueta);
   if (p == std::string::npos) return NAN;
-  return std::strtod(texto.c_str() + p + etiqueta.size(), nullptr);
+  return std::strtod(text.c_str() + p + etiqueta.size(), nullptr);
 }
 
 std::string Real(float v) {
@@ -76,25 +76,25 @@ std::string Real(float v) {
   return b;
 }
 
-// SKU called in a child process in `carpeta`, as a program would call the
+// SKU called in a child process in `folder`, as a program would call the
 // library itself; the arguments as the engine left them come back in `a`.
-bool LlamaDirecto(ArgumentosSKU& a, const fs::path& carpeta) {
-  const fs::path respuesta = carpeta / "respuesta.bin";
+bool LlamaDirecto(SkuArguments& a, const fs::path& folder) {
+  const fs::path respuesta = folder / "respuesta.bin";
   const pid_t pid = ::fork();
   if (pid == 0) {
-    if (::chdir(carpeta.c_str()) != 0) ::_exit(3);
+    if (::chdir(folder.c_str()) != 0) ::_exit(3);
     void* h = ::dlopen(kBiblioteca.c_str(), RTLD_NOW);
     if (!h) ::_exit(4);
-    auto sku = reinterpret_cast<FuncionSKU>(::dlsym(h, "SKU"));
+    auto sku = reinterpret_cast<SkuFunction>(::dlsym(h, "SKU"));
     if (!sku) ::_exit(5);
-    a.llama(sku);
-    std::ofstream(respuesta, std::ios::binary) << CodificaArgumentos(a, true);
+    a.call(sku);
+    std::ofstream(respuesta, std::ios::binary) << EncodeArguments(a, true);
     ::_exit(0);
   }
   int estado = 0;
   ::waitpid(pid, &estado, 0);
   if (!WIFEXITED(estado) || WEXITSTATUS(estado) != 0) return false;
-  const bool ok = DecodificaArgumentos(Lee(respuesta), true, a);
+  const bool ok = DecodeArguments(Lee(respuesta), true, a);
   fs::remove(respuesta);
   return ok;
 }
@@ -117,13 +117,13 @@ TEST_F(SorvanKrige, MeuseRunMatchesTheLibraryCalledDirectly) {
 
   // The same run packed by hand: columns 4, 1, 2 of the file, the options as
   // given, copies of the lag counts, every node to krige, the option vectors.
-  DatosEspaciales d;
-  ASSERT_TRUE(LeeDatos(kMeuse, d).ok);
-  ArgumentosSKU a;
+  SpatialData d;
+  ASSERT_TRUE(ReadData(kMeuse, d).ok);
+  SkuArguments a;
   a.n = 155;
-  a.z.assign(d.columna(4), d.columna(4) + 155);
-  a.x.assign(d.columna(1), d.columna(1) + 155);
-  a.y.assign(d.columna(2), d.columna(2) + 155);
+  a.z.assign(d.column(4), d.column(4) + 155);
+  a.x.assign(d.column(1), d.column(1) + 155);
+  a.y.assign(d.column(2), d.column(2) + 155);
   a.firstLag = 100, a.lagWidth = 80, a.lagCount = 20, a.fitLagCount = 12;
   a.modelCode = 2, a.trendDegree = 1;
   a.nx = 30, a.ny = 25, a.xMin = 178500, a.yMin = 329600, a.dx = 100, a.dy = 160, a.gridRows = 30;
@@ -275,8 +275,8 @@ TEST_F(SorvanKrige, CoincidingPointsAreNamedBeforeTheEngineRuns) {
   // The engine never ran: the earlier result is still there.
   EXPECT_EQ(Lee(out / "SKUPRE.SUP"), "de otra ejecución\n");
   // With a policy the run goes on, and says what it did.
-  for (const char* politica : {"average", "first"}) {
-    s = Ejecuta((out / "dup.dae").string() + " --duplicates " + politica + " --grid 10,10 --out " + out.string());
+  for (const char* policy : {"average", "first"}) {
+    s = Ejecuta((out / "dup.dae").string() + " --duplicates " + policy + " --grid 10,10 --out " + out.string());
     EXPECT_EQ(s.estado, 0) << s.err;
     EXPECT_NE(s.err.find("1 grupo de puntos en las mismas coordenadas (filas 2 y 31)"), std::string::npos) << s.err;
   }
@@ -288,11 +288,11 @@ TEST_F(SorvanKrige, RowsWithMissingValuesAreLeftOutAndCounted) {
   const fs::path out = Carpeta("ausentes");
   std::ifstream meuse(kMeuse);
   std::ofstream dae(out / "ausentes.dae");
-  std::string linea;
-  for (int n = 1; std::getline(meuse, linea); ++n) {
-    if (n == 11) linea = "NA" + linea.substr(linea.find(','));            // X missing on row 1
-    if (n == 20) linea = linea.substr(0, linea.find(',', linea.find(',') + 1)) + ",-9999,5,1,1,1,1";  // Z
-    dae << linea << "\n";
+  std::string line;
+  for (int n = 1; std::getline(meuse, line); ++n) {
+    if (n == 11) line = "NA" + line.substr(line.find(','));            // X missing on row 1
+    if (n == 20) line = line.substr(0, line.find(',', line.find(',') + 1)) + ",-9999,5,1,1,1,1";  // Z
+    dae << line << "\n";
   }
   dae.close();
   Salida s = Ejecuta((out / "ausentes.dae").string() + " --z zinc --missing -9999 --grid 10,10 --out " + out.string());
@@ -306,7 +306,7 @@ TEST_F(SorvanKrige, BadInputAndBadUsageHaveTheirExitStatus) {
   std::ofstream(out / "roto.dae") << "\"t\"\n3,4\nx,,0\ny,,0\nz,,0\n1,2,3\n4,5,6\n7,ocho,9\n";
   std::ofstream(out / "roto.per") << "5\n0,0\n1,1\n";
   struct Caso {
-    std::string argumentos;
+    std::string arguments;
     int estado;
     std::string dice;
   };
@@ -332,9 +332,9 @@ TEST_F(SorvanKrige, BadInputAndBadUsageHaveTheirExitStatus) {
       {kMeuse + " --profile " + (out / "roto.per").string(), 1, "roto.per"},
   };
   for (const Caso& c : casos) {
-    Salida s = Ejecuta(c.argumentos + " --out " + out.string());
-    EXPECT_EQ(s.estado, c.estado) << c.argumentos << "\n" << s.err;
-    EXPECT_NE(s.err.find(c.dice), std::string::npos) << c.argumentos << "\n" << s.err;
+    Salida s = Ejecuta(c.arguments + " --out " + out.string());
+    EXPECT_EQ(s.estado, c.estado) << c.arguments << "\n" << s.err;
+    EXPECT_NE(s.err.find(c.dice), std::string::npos) << c.arguments << "\n" << s.err;
   }
   Salida ayuda = Ejecuta("--help");
   EXPECT_EQ(ayuda.estado, 0);

@@ -10,10 +10,10 @@
 #include <functional>
 #include <unistd.h>
 
-#include "core/ejecuta_kriging.h"
-#include "core/motor_kriging.h"
+#include "core/run_kriging.h"
+#include "core/kriging_engine.h"
 
-using namespace sorvan;
+using namespace sorvan::core;
 namespace fs = std::filesystem;
 
 namespace {
@@ -25,33 +25,33 @@ constexpr double kX0 = 512000, kY0 = 4318000;
 
 struct Superficie {
   const char* nombre;
-  int grado;
+  int degree;
   std::function<double(double, double)> z;  // at offsets from (kX0, kY0)
 };
 
 // 9 x 7 data on a 50 m lattice, a spherical model given (no fit: residuals
 // of exact data are all zero), a 6 x 5 grid partly outside the data.
-SesionKriging SesionSobre(const Superficie& p) {
-  SesionKriging s;
-  DatosEspaciales& d = s.datos;
+KrigingSession SesionSobre(const Superficie& p) {
+  KrigingSession s;
+  SpatialData& d = s.data;
   d.nvar = 3;
-  d.nombres = {"x       ", "y       ", "z       "};
-  std::vector<double> filas;
+  d.names = {"x       ", "y       ", "z       "};
+  std::vector<double> rows;
   for (int i = 0; i < 9; ++i)
     for (int j = 0; j < 7; ++j) {
       const double x = kX0 + 50.0 * i + 3.0 * (j % 3);  // a little off the lattice
       const double y = kY0 + 50.0 * j;
-      filas.insert(filas.end(), {x, y, p.z(x - kX0, y - kY0)});
+      rows.insert(rows.end(), {x, y, p.z(x - kX0, y - kY0)});
     }
-  d.N = int(filas.size() / 3);
-  d.llenaDesdeFilas(filas);
+  d.N = int(rows.size() / 3);
+  d.fillFromRows(rows);
   s.colX = 1, s.colY = 2, s.colZ = 3;
-  EXPECT_TRUE(OpcionesPorDefecto(d, 1, 2, s.opciones).ok);
-  s.opcionesListas = true;
-  OpcionesKriging& op = s.opciones;
-  op.Media = p.grado;
+  EXPECT_TRUE(OpcionesPorDefecto(d, 1, 2, s.options).ok);
+  s.optionsReady = true;
+  OpcionesKriging& op = s.options;
+  op.Media = p.degree;
   op.Modelo = 1;
-  op.MetodoAjuste = kSinAjuste;
+  op.MetodoAjuste = kNoFit;
   op.C0Ini = 0.0f, op.C1Ini = 1.0f, op.AIni = 300.0f;
   op.NRx = 6, op.NRy = 5, op.MinRx = kX0 - 40, op.MinRy = kY0 - 25, op.LRx = 90, op.LRy = 80;
   return s;
@@ -63,17 +63,17 @@ class SuperficieTendencia : public ::testing::TestWithParam<Superficie> {};
 
 TEST_P(SuperficieTendencia, EqualsThePolynomialTheDataLieOnAtEveryNode) {
   const Superficie& p = GetParam();
-  SesionKriging s = SesionSobre(p);
-  const fs::path carpeta = fs::temp_directory_path() / ("sorvan-tendencia-" + std::to_string(::getpid()) + p.nombre);
-  MotorKriging motor;
-  const Resultado r = EjecutaKriging(s, "z", carpeta.string(), motor);
-  fs::remove_all(carpeta);
-  ASSERT_TRUE(r.ok) << r.mensaje;
+  KrigingSession s = SesionSobre(p);
+  const fs::path folder = fs::temp_directory_path() / ("sorvan-tendencia-" + std::to_string(::getpid()) + p.nombre);
+  KrigingEngine engine;
+  const Result r = EjecutaKriging(s, "z", folder.string(), engine);
+  fs::remove_all(folder);
+  ASSERT_TRUE(r.ok) << r.message;
   ASSERT_TRUE(s.tendencia.known());
-  EXPECT_EQ(s.tendencia.degree, p.grado);
+  EXPECT_EQ(s.tendencia.degree, p.degree);
 
-  const std::vector<float> t = TrendSurface(s.superficies, s.tendencia);
-  const SuperficiesKriging& g = s.superficies;
+  const std::vector<float> t = TrendSurface(s.surfaces, s.tendencia);
+  const KrigingSurfaces& g = s.surfaces;
   ASSERT_EQ(t.size(), size_t(6 * 5));
   double escala = 0;  // the size of the values, for a relative tolerance
   for (int j = 0; j < 5; ++j)
@@ -97,9 +97,9 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.nombre); });
 
 TEST(SuperficieTendencia, NoTrendNoSurfaceAndHolesStayHoles) {
-  SuperficiesKriging g;
+  KrigingSurfaces g;
   g.nx = 2, g.ny = 2, g.xMin = 0, g.yMin = 0, g.dx = 1, g.dy = 1;
-  g.SupPred = {1, kValorHueco, 3, 4};
+  g.SupPred = {1, kHoleValue, 3, 4};
   TrendFit ninguna;
   EXPECT_FALSE(ninguna.known());
   EXPECT_TRUE(TrendSurface(g, ninguna).empty());
@@ -108,7 +108,7 @@ TEST(SuperficieTendencia, NoTrendNoSurfaceAndHolesStayHoles) {
   const std::vector<float> t = TrendSurface(g, plano);
   ASSERT_EQ(t.size(), 4u);
   EXPECT_FLOAT_EQ(t[0], 0.0f);
-  EXPECT_EQ(t[1], kValorHueco);
+  EXPECT_EQ(t[1], kHoleValue);
   EXPECT_FLOAT_EQ(t[2], -0.5f);
   EXPECT_FLOAT_EQ(t[3], 0.5f);
   // Coefficients that do not match the degree are no trend.

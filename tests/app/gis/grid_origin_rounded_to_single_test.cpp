@@ -46,12 +46,12 @@ class GridOriginRoundedToSingle : public ::testing::Test {
     std::ofstream f(dir_ / "norte.dae");
     f << "\"Muestras a 0.3 m en el norte de 9.1e6\"\n3," << kLado * kLado << "\n"
       << "\"x\",\"Este (m)\",0\n\"y\",\"Norte (m)\",0\n\"z\",\"Valor\",0\n";
-    char fila[128];
+    char row[128];
     for (int j = 0; j < kLado; ++j)
       for (int i = 0; i < kLado; ++i) {
         // Decimal text to the centimetre: the values the data set holds.
-        std::snprintf(fila, sizeof fila, "%.2f,%.2f,%.9g\n", kX0 + kPasoDatos * i, kY0 + kPasoDatos * j, Z(i, j));
-        f << fila;
+        std::snprintf(row, sizeof row, "%.2f,%.2f,%.9g\n", kX0 + kPasoDatos * i, kY0 + kPasoDatos * j, Z(i, j));
+        f << row;
       }
   }
   void TearDown() override { fs::remove_all(dir_); }
@@ -61,18 +61,18 @@ class GridOriginRoundedToSingle : public ::testing::Test {
   void Kriga(const std::vector<std::string>& destinos) {
     const std::string herramienta = Entorno("SORVAN_BUILD_DIR", "..") + "/bin/sorvan-krige";
     ASSERT_TRUE(fs::exists(herramienta)) << herramienta;
-    char rejilla[256];
-    std::snprintf(rejilla, sizeof rejilla, " --grid %d,%d --origin %.2f,%.2f --spacing %.2f,%.2f", kNodos, kNodos, kX0,
+    char grid[256];
+    std::snprintf(grid, sizeof grid, " --grid %d,%d --origin %.2f,%.2f --spacing %.2f,%.2f", kNodos, kNodos, kX0,
                   kY0, kPasoRejilla, kPasoRejilla);
     std::string orden = herramienta + " " + (dir_ / "norte.dae").string() +
-                        " --model spherical --fit none --start 0,40,3" + rejilla;
+                        " --model spherical --fit none --start 0,40,3" + grid;
     for (const std::string& d : destinos) orden += " --export " + (dir_ / d).string();
     orden += " --out " + dir_.string() + " > " + (dir_ / "salida.txt").string() + " 2>&1";
     const int estado = std::system(orden.c_str());
-    std::ifstream salida(dir_ / "salida.txt");
-    std::stringstream texto;
-    texto << salida.rdbuf();
-    ASSERT_EQ(estado, 0) << texto.str();
+    std::ifstream output(dir_ / "salida.txt");
+    std::stringstream text;
+    text << output.rdbuf();
+    ASSERT_EQ(estado, 0) << text.str();
   }
 
   fs::path dir_;
@@ -84,10 +84,10 @@ struct Raster {
   std::vector<float> prediccion;  // band 1, rows from the top
 };
 
-Raster Lee(const fs::path& ruta) {
+Raster Lee(const fs::path& path) {
   Raster r;
-  std::unique_ptr<GDALDataset> ds(GDALDataset::Open(ruta.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY));
-  EXPECT_NE(ds, nullptr) << ruta;
+  std::unique_ptr<GDALDataset> ds(GDALDataset::Open(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY));
+  EXPECT_NE(ds, nullptr) << path;
   if (!ds) return r;
   r.nx = ds->GetRasterXSize();
   r.ny = ds->GetRasterYSize();
@@ -117,14 +117,14 @@ TEST_F(GridOriginRoundedToSingle, NodesOnSamplesLieThereAndGiveBackTheirValues) 
   Kriga({"norte.tif", "nodos.csv"});
   // The nodes' coordinates as exported.
   std::ifstream csv(dir_ / "nodos.csv");
-  std::string linea;
-  std::getline(csv, linea);
+  std::string line;
+  std::getline(csv, line);
   int k = 0;
-  while (std::getline(csv, linea)) {
+  while (std::getline(csv, line)) {
     const int i = k % kNodos, j = k / kNodos;
     ++k;
     double x = 0, y = 0;
-    ASSERT_EQ(std::sscanf(linea.c_str(), "%lf,%lf", &x, &y), 2) << linea;
+    ASSERT_EQ(std::sscanf(line.c_str(), "%lf,%lf", &x, &y), 2) << line;
     EXPECT_NEAR(x, kX0 + kPasoRejilla * i, 1e-6) << "nodo " << i << "," << j;
     EXPECT_NEAR(y, kY0 + kPasoRejilla * j, 1e-6) << "nodo " << i << "," << j;
   }

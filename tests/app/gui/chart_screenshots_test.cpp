@@ -2,8 +2,8 @@
 // documentation. Runs when SORVAN_MEUSE_RUN names a folder holding a run's
 // result files (SKUESTIM.SV ... SKUVAR.SUP) and SORVAN_SCREENSHOTS the folder
 // for the pictures; SORVAN_MEUSE_PROFILE_RUN may name a run with a profile.
-#include "core/opciones_kriging.h"
-#include "core/sesion_kriging.h"
+#include "core/kriging_options.h"
+#include "core/kriging_session.h"
 #include "gui/charts/chart_windows.h"
 #include "gui/charts/frmChart2D.h"
 #include "gui/charts/frmChart3D.h"
@@ -21,6 +21,10 @@
 #include <QPainter>
 #include <QTest>
 #include <QToolBar>
+
+using namespace sorvan::core;
+using namespace sorvan::platform;
+using namespace sorvan::gui;
 
 namespace {
 
@@ -49,20 +53,20 @@ int colouredPixels(const QImage& image) {
 }
 
 // The session of a run as the kriging dialog leaves it, from its surface files.
-bool sesionDe(const QDir& run, sorvan::SesionKriging& s, bool perfil) {
+bool sesionDe(const QDir& run, sorvan::core::KrigingSession& s, bool profile) {
   SurfaceGrid pred, var;
   QString error;
   if (!ReadSurfaceFile(run.filePath("SKUPRE.SUP"), pred, &error) ||
       !ReadSurfaceFile(run.filePath("SKUVAR.SUP"), var, &error))
     return false;
-  sorvan::SuperficiesKriging& g = s.superficies;
+  sorvan::core::KrigingSurfaces& g = s.surfaces;
   g.nx = pred.nx, g.ny = pred.ny;
   g.xMin = static_cast<float>(pred.xMin), g.yMin = static_cast<float>(pred.yMin);
   g.dx = static_cast<float>(pred.dx), g.dy = static_cast<float>(pred.dy);
   g.SupPred = pred.z;
   g.SupVar = var.z;
-  s.haySuperficies = true;
-  s.opciones.perfil.npts = perfil ? 10 : 0;
+  s.hasSurfaces = true;
+  s.options.profile.npts = profile ? 10 : 0;
   return true;
 }
 
@@ -99,15 +103,15 @@ TEST(ChartScreenshots, WindowsOnARealRun) {
     w->parentWidget()->close();
   }
 
-  sorvan::SesionKriging sesion;
-  ASSERT_TRUE(sesionDe(QDir(run), sesion, false));
+  sorvan::core::KrigingSession session;
+  ASSERT_TRUE(sesionDe(QDir(run), session, false));
   const std::pair<const char*, const char*> vistas[] = {{"vista1", "surface_view1_3d.png"},
                                                         {"vista2", "surface_view2_3d_contours.png"},
                                                         {"vista3", "surface_view3_contour_map.png"},
                                                         {"vista4", "surface_view4_contour_bands.png"},
                                                         {"vista5", "surface_view5_bars.png"},
                                                         {"solida", "surface_solid.png"}};
-  auto* w = qobject_cast<frmChart3D*>(AbrirGraf3D(&area, 1, "Superficie de predicción de logzinc", sesion, &error));
+  auto* w = qobject_cast<frmChart3D*>(AbrirGraf3D(&area, 1, "Superficie de predicción de logzinc", session, &error));
   ASSERT_NE(w, nullptr) << error.toStdString();
   w->parentWidget()->resize(860, 640);
   QTest::qWait(200);
@@ -119,17 +123,17 @@ TEST(ChartScreenshots, WindowsOnARealRun) {
   }
   w->parentWidget()->close();
 
-  auto* v = qobject_cast<frmChart3D*>(AbrirGraf3D(&area, 2, "Superficie de varianzas de logzinc", sesion, &error));
+  auto* v = qobject_cast<frmChart3D*>(AbrirGraf3D(&area, 2, "Superficie de varianzas de logzinc", session, &error));
   ASSERT_NE(v, nullptr);
   v->parentWidget()->resize(860, 640);
   QTest::qWait(150);
   guarda(captura(v, &v->Grafico()), "surface_variance.png");
   v->parentWidget()->close();
 
-  const QString perfil = qEnvironmentVariable("SORVAN_MEUSE_PROFILE_RUN");
-  if (!perfil.isEmpty()) {
-    sorvan::SesionKriging conPerfil;
-    ASSERT_TRUE(sesionDe(QDir(perfil), conPerfil, true));
+  const QString profile = qEnvironmentVariable("SORVAN_MEUSE_PROFILE_RUN");
+  if (!profile.isEmpty()) {
+    sorvan::core::KrigingSession conPerfil;
+    ASSERT_TRUE(sesionDe(QDir(profile), conPerfil, true));
     auto* p = qobject_cast<frmChart3D*>(
         AbrirGraf3D(&area, 1, "Superficie de predicción de logzinc (perfil)", conPerfil, &error));
     ASSERT_NE(p, nullptr);

@@ -3,8 +3,8 @@
 // counters, the annotation of the ".fmt" companion, the click toggle, every
 // toolbar key, the lists and the snapping of a turned view, bitmaps, and the
 // refusal of unreadable files.
-#include "core/opciones_kriging.h"
-#include "core/sesion_kriging.h"
+#include "core/kriging_options.h"
+#include "core/kriging_session.h"
 #include "gui/charts/chart_windows.h"
 #include "gui/charts/frmChart2D.h"
 #include "gui/charts/frmChart3D.h"
@@ -38,6 +38,10 @@
 #include <QtEndian>
 #include <cmath>
 #include <cstdio>
+
+using namespace sorvan::core;
+using namespace sorvan::platform;
+using namespace sorvan::gui;
 
 namespace {
 
@@ -121,8 +125,8 @@ double hill(double x, double y) {
 
 // The kriging grid of a session: 40 x 52 nodes over a Meuse-like extent; with
 // `masked`, nodes outside a river-bank band are holes as under a profile.
-void fillSession(sorvan::SesionKriging& s, bool masked) {
-  sorvan::SuperficiesKriging& g = s.superficies;
+void fillSession(sorvan::core::KrigingSession& s, bool masked) {
+  sorvan::core::KrigingSurfaces& g = s.surfaces;
   g.nx = 40, g.ny = 52, g.xMin = 178600, g.yMin = 329700, g.dx = 70, g.dy = 70;
   g.SupPred.assign(static_cast<std::size_t>(g.nx * g.ny), 0.0f);
   g.SupVar = g.SupPred;
@@ -131,15 +135,15 @@ void fillSession(sorvan::SesionKriging& s, bool masked) {
       const double x = g.xMin + i * g.dx, y = g.yMin + j * g.dy;
       const bool hole = masked && std::abs((x - 178600) * 0.75 - (y - 329700) * 0.55 - 100) > 900;
       const std::size_t k = static_cast<std::size_t>(i + g.nx * j);
-      g.SupPred[k] = hole ? sorvan::kValorHueco : static_cast<float>(hill(x, y));
-      g.SupVar[k] = hole ? sorvan::kValorHueco
+      g.SupPred[k] = hole ? sorvan::core::kHoleValue : static_cast<float>(hill(x, y));
+      g.SupVar[k] = hole ? sorvan::core::kHoleValue
                          : static_cast<float>(0.08 + 0.1 * std::pow(std::sin(x / 300.0) * std::cos(y / 260.0), 2));
     }
-  s.haySuperficies = true;
-  s.opciones.perfil.npts = masked ? 9 : 0;
+  s.hasSurfaces = true;
+  s.options.profile.npts = masked ? 9 : 0;
 }
 
-void writeSup(const QString& path, const sorvan::SuperficiesKriging& g, const std::vector<float>& values) {
+void writeSup(const QString& path, const sorvan::core::KrigingSurfaces& g, const std::vector<float>& values) {
   QByteArray out = " GRID " + QByteArray::number(g.nx) + " " + QByteArray::number(g.ny) + "\n";
   char buf[64];
   std::snprintf(buf, sizeof buf, "%g %g %g %g %g\n", -10000.0, g.dx, g.dy, g.xMin, g.yMin);
@@ -168,7 +172,7 @@ protected:
   QTemporaryDir tmp;
   QDir dir;
   QMdiArea area;
-  sorvan::SesionKriging sesion;
+  sorvan::core::KrigingSession session;
 };
 
 frmChart2D* as2D(QWidget* w) { return qobject_cast<frmChart2D*>(w); }
@@ -266,9 +270,9 @@ TEST_F(ChartWindows, EngineFilesAreFoundWhateverTheCase) {
   ASSERT_NE(w, nullptr) << error.toStdString();
   EXPECT_EQ(w->Grafico().LegendTitleText(), "Estimadores");
   EXPECT_EQ(w->Grafico().PointCount(4), 13);
-  fillSession(sesion, false);
-  writeSup(dir.filePath("SKUPRE.SUP"), sesion.superficies, sesion.superficies.SupPred);
-  QWidget* s = AbrirGraf3D(&area, 3, dir.filePath("skupre.sup"), sesion, &error);
+  fillSession(session, false);
+  writeSup(dir.filePath("SKUPRE.SUP"), session.surfaces, session.surfaces.SupPred);
+  QWidget* s = AbrirGraf3D(&area, 3, dir.filePath("skupre.sup"), session, &error);
   ASSERT_NE(s, nullptr) << error.toStdString();
   EXPECT_TRUE(s->windowTitle().endsWith("skupre.sup"));
 }
@@ -294,8 +298,8 @@ TEST_F(ChartWindows, CaptionsNumberEachKindOnItsOwn) {
   QWidget* a = AbrirGraf2D(&area, sv, "Semivariograma de zinc", &error);
   ASSERT_NE(a, nullptr);
   const int first = ContadorGraf2D();
-  writeSup(dir.filePath("p.sup"), (fillSession(sesion, false), sesion.superficies), sesion.superficies.SupPred);
-  QWidget* s = AbrirGraf3D(&area, 3, dir.filePath("p.sup"), sesion, &error);
+  writeSup(dir.filePath("p.sup"), (fillSession(session, false), session.surfaces), session.surfaces.SupPred);
+  QWidget* s = AbrirGraf3D(&area, 3, dir.filePath("p.sup"), session, &error);
   ASSERT_NE(s, nullptr) << error.toStdString();
   QWidget* b = AbrirGraf2D(&area, sv, "Semivariograma de zinc", &error);
   QWidget* c = AbrirGraf2D(&area, sv, "", &error);
@@ -399,9 +403,9 @@ TEST_F(ChartWindows, ContextMenuOffersTheExport) {
 // On the 3-D view the right button turns the view; a right click that does
 // not turn it opens the same menu.
 TEST_F(ChartWindows, SurfaceContextMenuFromThe3DView) {
-  fillSession(sesion, false);
+  fillSession(session, false);
   QString error;
-  frmChart3D* w = as3D(AbrirGraf3D(&area, 1, "t", sesion, &error));
+  frmChart3D* w = as3D(AbrirGraf3D(&area, 1, "t", session, &error));
   ASSERT_NE(w, nullptr);
   ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
   // The graph's window is mapped once the plain page before it has drawn.
@@ -444,9 +448,9 @@ TEST_F(ChartWindows, SemivariogramChartKeepsItsMargins) {
 // --- Surface window ------------------------------------------------------------
 
 TEST_F(ChartWindows, SurfaceWindowStartsFromTheSouthWestAt45) {
-  fillSession(sesion, false);
+  fillSession(session, false);
   QString error;
-  frmChart3D* w = as3D(AbrirGraf3D(&area, 1, "Superficie de predicción de logzinc", sesion, &error));
+  frmChart3D* w = as3D(AbrirGraf3D(&area, 1, "Superficie de predicción de logzinc", session, &error));
   ASSERT_NE(w, nullptr) << error.toStdString();
   EXPECT_EQ(w->ComboVista()->count(), 8);
   EXPECT_EQ(w->ComboVista()->currentText(), "Suroeste");
@@ -458,7 +462,7 @@ TEST_F(ChartWindows, SurfaceWindowStartsFromTheSouthWestAt45) {
   EXPECT_EQ(g.ny, 52);
   EXPECT_DOUBLE_EQ(g.xMin, 178600);
   EXPECT_DOUBLE_EQ(g.dy, 70);
-  EXPECT_FLOAT_EQ(g.at(7, 33), sesion.superficies.SupPred[7 + 40 * 33]);
+  EXPECT_FLOAT_EQ(g.at(7, 33), session.surfaces.SupPred[7 + 40 * 33]);
   EXPECT_FALSE(w->Grafico().SolidSurfaceOn());
   EXPECT_FALSE(w->BarraGraf3D()->findChild<QAction*>("solida")->isChecked());
   // The lists change the view.
@@ -469,13 +473,13 @@ TEST_F(ChartWindows, SurfaceWindowStartsFromTheSouthWestAt45) {
 }
 
 TEST_F(ChartWindows, VarianceWithAProfileOpensSolid) {
-  fillSession(sesion, true);
+  fillSession(session, true);
   QString error;
-  frmChart3D* w = as3D(AbrirGraf3D(&area, 2, "Superficie de varianzas de logzinc", sesion, &error));
+  frmChart3D* w = as3D(AbrirGraf3D(&area, 2, "Superficie de varianzas de logzinc", session, &error));
   ASSERT_NE(w, nullptr) << error.toStdString();
   EXPECT_TRUE(w->Grafico().SolidSurfaceOn());
   EXPECT_TRUE(w->BarraGraf3D()->findChild<QAction*>("solida")->isChecked());
-  EXPECT_FLOAT_EQ(w->Grafico().Grid().at(20, 20), sesion.superficies.SupVar[20 + 40 * 20]);
+  EXPECT_FLOAT_EQ(w->Grafico().Grid().at(20, 20), session.surfaces.SupVar[20 + 40 * 20]);
   // Hole nodes stay out of the Z range the chart chose.
   EXPECT_GT(w->Grafico().ZAxisMin(), 0.0f);
   EXPECT_LT(w->Grafico().ZAxisMax(), 1.0f);
@@ -484,7 +488,7 @@ TEST_F(ChartWindows, VarianceWithAProfileOpensSolid) {
 TEST_F(ChartWindows, NoRunNoSurfaceWindow) {
   QString error;
   const int before = static_cast<int>(area.subWindowList().size());
-  EXPECT_EQ(AbrirGraf3D(&area, 1, "Superficie de predicción de z", sesion, &error), nullptr);
+  EXPECT_EQ(AbrirGraf3D(&area, 1, "Superficie de predicción de z", session, &error), nullptr);
   EXPECT_FALSE(error.isEmpty());
   EXPECT_EQ(static_cast<int>(area.subWindowList().size()), before);
 }
@@ -493,17 +497,17 @@ TEST_F(ChartWindows, UnreadableSurfaceFileIsRefusedByName) {
   writeFile(dir.filePath("cortada.sup"), " GRID 10 10\n-10000 1 1 0 0\n 1 2 3\n");
   const int before = static_cast<int>(area.subWindowList().size());
   QString error;
-  EXPECT_EQ(AbrirGraf3D(&area, 3, dir.filePath("cortada.sup"), sesion, &error), nullptr);
+  EXPECT_EQ(AbrirGraf3D(&area, 3, dir.filePath("cortada.sup"), session, &error), nullptr);
   EXPECT_TRUE(error.contains("cortada.sup")) << error.toStdString();
-  EXPECT_EQ(AbrirGraf3D(&area, 3, dir.filePath("nada.sup"), sesion, &error), nullptr);
+  EXPECT_EQ(AbrirGraf3D(&area, 3, dir.filePath("nada.sup"), session, &error), nullptr);
   EXPECT_TRUE(error.contains("nada.sup"));
   EXPECT_EQ(static_cast<int>(area.subWindowList().size()), before);
 }
 
 TEST_F(ChartWindows, ToolbarKeysTooltipsAndSettings) {
-  fillSession(sesion, false);
+  fillSession(session, false);
   QString error;
-  frmChart3D* w = as3D(AbrirGraf3D(&area, 1, "t", sesion, &error));
+  frmChart3D* w = as3D(AbrirGraf3D(&area, 1, "t", session, &error));
   ASSERT_NE(w, nullptr);
   const std::pair<const char*, const char*> tips[] = {
       {"vista1", "Vista 3D normal"},       {"vista2", "Vista 3D con contorno"},
@@ -556,15 +560,15 @@ TEST_F(ChartWindows, ToolbarKeysTooltipsAndSettings) {
 // "Mostrar etiquetas" switched filled contours to lines and bars back to the
 // surface, and changed nothing visible: it toggles the contour labels only.
 TEST_F(ChartWindows, ShowLabelsTogglesTheContourLabelsAndNothingElse) {
-  fillSession(sesion, false);
+  fillSession(session, false);
   QString error;
-  frmChart3D* w = as3D(AbrirGraf3D(&area, 1, "t", sesion, &error));
+  frmChart3D* w = as3D(AbrirGraf3D(&area, 1, "t", session, &error));
   ASSERT_NE(w, nullptr);
   Chart3D& g = w->Grafico();
   QAction* etiquetas = w->BarraGraf3D()->findChild<QAction*>("etiquetas");
   auto click = [&](const char* key) { w->BarraGraf3D()->findChild<QAction*>(key)->trigger(); };
   struct Estado {
-    int tipo, modo;
+    int kind, modo;
     bool superficie, proyeccion, solida;
     bool operator==(const Estado&) const = default;
   };
@@ -595,9 +599,9 @@ TEST_F(ChartWindows, ShowLabelsTogglesTheContourLabelsAndNothingElse) {
 // Closed surface and semivariogram windows are destroyed with their graphs
 // (closing the windows of a 1000 x 1000 grid left 2 GB held).
 TEST_F(ChartWindows, ClosedChartWindowsAreDestroyedWithTheirGraphs) {
-  fillSession(sesion, false);
+  fillSession(session, false);
   QString error;
-  QPointer<QWidget> superficie = AbrirGraf3D(&area, 1, "t", sesion, &error);
+  QPointer<QWidget> superficie = AbrirGraf3D(&area, 1, "t", session, &error);
   QPointer<QWidget> semivariograma = AbrirGraf2D(&area, dir.filePath("SKUESTIM.SV"), "t", &error);
   ASSERT_FALSE(superficie.isNull());
   ASSERT_FALSE(semivariograma.isNull());
@@ -626,18 +630,18 @@ TEST_F(ChartWindows, ClosedChartWindowsAreDestroyedWithTheirGraphs) {
 // The memory a 1000 x 1000 surface window took is given back when it closes
 // (it stayed with the process, about 2 GB for the two surfaces of a run).
 TEST_F(ChartWindows, ClosingALargeSurfaceGivesItsMemoryBack) {
-  sorvan::SuperficiesKriging& g = sesion.superficies;
+  sorvan::core::KrigingSurfaces& g = session.surfaces;
   g.nx = g.ny = 1000;
   g.xMin = g.yMin = 0;
   g.dx = g.dy = 1;
   g.SupPred.resize(1000000);
   for (int k = 0; k < 1000000; ++k) g.SupPred[k] = static_cast<float>(std::sin(k % 1000 * 0.01) + k / 1000 * 0.001);
   g.SupVar = g.SupPred;
-  sesion.haySuperficies = true;
+  session.hasSurfaces = true;
   ReleaseFreedMemory();
   const long long antes = ResidentBytes();
   QString error;
-  QPointer<QWidget> w = AbrirGraf3D(&area, 1, "grande", sesion, &error);
+  QPointer<QWidget> w = AbrirGraf3D(&area, 1, "grande", session, &error);
   ASSERT_FALSE(w.isNull()) << error.toStdString();
   QTest::qWait(300);
   const long long abierta = ResidentBytes();
@@ -654,9 +658,9 @@ TEST_F(ChartWindows, ClosingALargeSurfaceGivesItsMemoryBack) {
 
 // The view lists say that the right mouse button turns the view.
 TEST_F(ChartWindows, TheTooltipsSayTheRightButtonTurnsTheView) {
-  fillSession(sesion, false);
+  fillSession(session, false);
   QString error;
-  frmChart3D* w = as3D(AbrirGraf3D(&area, 1, "t", sesion, &error));
+  frmChart3D* w = as3D(AbrirGraf3D(&area, 1, "t", session, &error));
   ASSERT_NE(w, nullptr);
   EXPECT_TRUE(w->ComboVista()->toolTip().contains("botón derecho")) << w->ComboVista()->toolTip().toStdString();
   EXPECT_TRUE(w->ComboElevacion()->toolTip().contains("botón derecho"));
@@ -664,9 +668,9 @@ TEST_F(ChartWindows, TheTooltipsSayTheRightButtonTurnsTheView) {
 }
 
 TEST_F(ChartWindows, TurnedViewSnapsToTheListSectors) {
-  fillSession(sesion, false);
+  fillSession(session, false);
   QString error;
-  frmChart3D* w = as3D(AbrirGraf3D(&area, 1, "t", sesion, &error));
+  frmChart3D* w = as3D(AbrirGraf3D(&area, 1, "t", session, &error));
   ASSERT_NE(w, nullptr);
   struct Case {
     double rotation, elevation;
@@ -696,10 +700,10 @@ TEST_F(ChartWindows, TurnedViewSnapsToTheListSectors) {
 }
 
 TEST_F(ChartWindows, SurfaceLayoutAndBitmapOfTheChartSize) {
-  fillSession(sesion, true);
-  writeSup(dir.filePath("SKUPRE.SUP"), sesion.superficies, sesion.superficies.SupPred);
+  fillSession(session, true);
+  writeSup(dir.filePath("SKUPRE.SUP"), session.surfaces, session.surfaces.SupPred);
   QString error;
-  frmChart3D* w = as3D(AbrirGraf3D(&area, 3, dir.filePath("SKUPRE.SUP"), sesion, &error));
+  frmChart3D* w = as3D(AbrirGraf3D(&area, 3, dir.filePath("SKUPRE.SUP"), session, &error));
   ASSERT_NE(w, nullptr) << error.toStdString();
   w->parentWidget()->resize(700, 540);
   QApplication::processEvents();
@@ -708,8 +712,8 @@ TEST_F(ChartWindows, SurfaceLayoutAndBitmapOfTheChartSize) {
   EXPECT_EQ(chart, QRect(20, barra + 20, w->width() - 40, w->height() - barra - 40));
   // A surface file: the chart's Z range is the defined values' range.
   float low = 1e30f, high = -1e30f;
-  for (float v : sesion.superficies.SupPred)
-    if (v != sorvan::kValorHueco) low = std::min(low, v), high = std::max(high, v);
+  for (float v : session.surfaces.SupPred)
+    if (v != sorvan::core::kHoleValue) low = std::min(low, v), high = std::max(high, v);
   EXPECT_NEAR(w->Grafico().ZAxisMin(), low, 1e-3);
   EXPECT_NEAR(w->Grafico().ZAxisMax(), high, 1e-3);
   const QString bmp = dir.filePath("ANIM00.BMP");
@@ -726,18 +730,18 @@ TEST_F(ChartWindows, MainWindowOpensChartsAndReportsUnreadableFiles) {
   ASSERT_EQ(principal.AreaMDI()->subWindowList().size(), 1);
   EXPECT_TRUE(principal.AreaMDI()->subWindowList()[0]->windowTitle().endsWith(": Semivariograma de logzinc"));
   EXPECT_EQ(principal.TextoEstado(), "Preparado");
-  fillSession(sesion, false);
-  writeSup(dir.filePath("SKUVAR.SUP"), sesion.superficies, sesion.superficies.SupVar);
+  fillSession(session, false);
+  writeSup(dir.filePath("SKUVAR.SUP"), session.surfaces, session.surfaces.SupVar);
   principal.NuevoGraf3D(3, dir.filePath("SKUVAR.SUP"));
   ASSERT_EQ(principal.AreaMDI()->subWindowList().size(), 2);
   EXPECT_EQ(principal.TextoEstado(), "Preparado");
 
   writeFile(dir.filePath("malo.sup"), " GRID 3 3\n-10000 1 1 0 0\n1 2\n");
-  QString mensaje;
-  QTimer::singleShot(50, [&mensaje] {
-    for (int tries = 0; tries < 100 && mensaje.isEmpty(); ++tries) {
+  QString message;
+  QTimer::singleShot(50, [&message] {
+    for (int tries = 0; tries < 100 && message.isEmpty(); ++tries) {
       if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-        mensaje = box->text();
+        message = box->text();
         box->accept();
         return;
       }
@@ -745,7 +749,7 @@ TEST_F(ChartWindows, MainWindowOpensChartsAndReportsUnreadableFiles) {
     }
   });
   principal.NuevoGraf3D(3, dir.filePath("malo.sup"));
-  EXPECT_TRUE(mensaje.contains("malo.sup")) << mensaje.toStdString();
+  EXPECT_TRUE(message.contains("malo.sup")) << message.toStdString();
   EXPECT_EQ(principal.AreaMDI()->subWindowList().size(), 2);  // no half-built window
   EXPECT_EQ(principal.TextoEstado(), "Preparado");
   principal.AreaMDI()->closeAllSubWindows();

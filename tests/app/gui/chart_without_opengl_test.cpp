@@ -2,7 +2,7 @@
 // platform): the program refuses the window with a
 // message naming the surface instead of crashing. Where the platform does give
 // a GL context after all, the window must simply work.
-#include "core/sesion_kriging.h"
+#include "core/kriging_session.h"
 #include "gui/charts/chart_windows.h"
 #include "gui/charts/frmChart3D.h"
 #include "platform/chart3d.h"
@@ -14,6 +14,10 @@
 #include <QMdiArea>
 #include <QTemporaryDir>
 #include <QTest>
+
+using namespace sorvan::core;
+using namespace sorvan::platform;
+using namespace sorvan::gui;
 
 namespace {
 
@@ -31,13 +35,13 @@ QString planeFile(const QTemporaryDir& dir) {
   return path;
 }
 
-sorvan::SesionKriging sessionOfPlane() {
-  sorvan::SesionKriging s;
-  sorvan::SuperficiesKriging& g = s.superficies;
+sorvan::core::KrigingSession sessionOfPlane() {
+  sorvan::core::KrigingSession s;
+  sorvan::core::KrigingSurfaces& g = s.surfaces;
   g.nx = 4, g.ny = 3;
   g.xMin = 0, g.yMin = 0, g.dx = 1, g.dy = 1;
   for (int k = 0; k < 12; ++k) g.SupPred.push_back(static_cast<float>(k)), g.SupVar.push_back(1.0f);
-  s.haySuperficies = true;
+  s.hasSurfaces = true;
   return s;
 }
 
@@ -61,7 +65,7 @@ TEST(ChartWithoutOpenGL, SurfaceWindowIsRefusedByNameOrWorks) {
   area.resize(800, 600);
   area.show();
   QString error;
-  QWidget* file = AbrirGraf3D(&area, 3, path, sorvan::SesionKriging{}, &error);
+  QWidget* file = AbrirGraf3D(&area, 3, path, sorvan::core::KrigingSession{}, &error);
   QWidget* run = AbrirGraf3D(&area, 1, QString::fromUtf8("Superficie de predicción de z"), sessionOfPlane(), &error);
   if (hasGL) {
     ASSERT_NE(file, nullptr) << error.toStdString();
@@ -75,7 +79,7 @@ TEST(ChartWithoutOpenGL, SurfaceWindowIsRefusedByNameOrWorks) {
       << error.toStdString();
   EXPECT_TRUE(error.endsWith("este sistema no ofrece OpenGL.")) << error.toStdString();
   error.clear();
-  EXPECT_EQ(AbrirGraf3D(&area, 3, path, sorvan::SesionKriging{}, &error), nullptr);
+  EXPECT_EQ(AbrirGraf3D(&area, 3, path, sorvan::core::KrigingSession{}, &error), nullptr);
   EXPECT_TRUE(error.contains("plano.sup")) << error.toStdString();
   EXPECT_TRUE(error.contains("OpenGL")) << error.toStdString();
   EXPECT_TRUE(area.subWindowList().isEmpty());

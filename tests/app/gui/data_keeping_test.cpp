@@ -22,28 +22,32 @@
 #include <QTest>
 #include <memory>
 
-#include "core/datos_espaciales.h"
-#include "core/sesion_kriging.h"
-#include "gui/charts/exportar_superficies.h"
+#include "core/spatial_data.h"
+#include "core/kriging_session.h"
+#include "gui/charts/surface_export.h"
 #include "gui/frmDatos.h"
 #include "gui/frmImportarTexto.h"
 #include "gui/frmMain.h"
 #include "gui/kriging/frmOpKriging.h"
-#include "gui/kriging/pregunta_duplicados.h"
+#include "gui/kriging/duplicates_question.h"
 #include "gui_test_support.h"
 #include "platform/data_grid.h"
 
-using prueba::AlAparecerModal;
-using prueba::Respuesta;
+using namespace sorvan::core;
+using namespace sorvan::platform;
+using namespace sorvan::gui;
+
+using test_data::AlAparecerModal;
+using test_data::Respuesta;
 
 namespace {
 
 QString meuse() { return QString::fromLocal8Bit(qgetenv("SORVAN_SOURCE_DIR")) + "/examples/meuse.dae"; }
 
-void escribir(const QString& ruta, const QByteArray& contenido) {
-  QFile f(ruta);
+void escribir(const QString& path, const QByteArray& content) {
+  QFile f(path);
   ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-  f.write(contenido);
+  f.write(content);
 }
 
 // Saves a picture of `w` as docs/screenshots/<nombre> when SORVAN_CAPTURAS is set.
@@ -57,7 +61,7 @@ bool MismosBits(const std::vector<double>& a, const std::vector<double>& b) {
   return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0;
 }
 
-class DatosGuardadosTest : public ::testing::Test {
+class SavedDataTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(dir_.isValid());
@@ -75,23 +79,23 @@ class DatosGuardadosTest : public ::testing::Test {
       ventana_->close();
     }
   }
-  // Types `texto` over cell (fila, col) and commits it with Enter.
-  void teclea(int fila, int col, const QString& texto) {
-    g_->SetCurrentCell(fila, col);
+  // Types `text` over cell (fila, col) and commits it with Enter.
+  void teclea(int row, int col, const QString& text) {
+    g_->SetCurrentCell(row, col);
     g_->setFocus();
-    QTest::keyClick(g_, texto.at(0).toLatin1());
-    QTest::keyClicks(ventana_->TxtEdit(), texto.mid(1));
+    QTest::keyClick(g_, text.at(0).toLatin1());
+    QTest::keyClicks(ventana_->TxtEdit(), text.mid(1));
     QTest::keyClick(ventana_->TxtEdit(), Qt::Key_Return);
   }
   QTemporaryDir dir_;
-  sorvan::DatosEspaciales datos_;
+  sorvan::core::SpatialData datos_;
   std::unique_ptr<frmDatos> ventana_;
   DataGrid* g_ = nullptr;
 };
 
 }  // namespace
 
-TEST_F(DatosGuardadosTest, EditSaveAndOpenGiveTheSameValuesBitForBit) {
+TEST_F(SavedDataTest, EditSaveAndOpenGiveTheSameValuesBitForBit) {
   EXPECT_FALSE(ventana_->Modificado());
   teclea(2, 3, "1234.5678901");
   g_->SetCurrentCell(7, 4);
@@ -100,35 +104,35 @@ TEST_F(DatosGuardadosTest, EditSaveAndOpenGiveTheSameValuesBitForBit) {
   QTest::keyClick(ventana_->TxtEdit(), Qt::Key_Return);
   EXPECT_TRUE(ventana_->Modificado());
   EXPECT_TRUE(ventana_->windowTitle().endsWith(" *")) << ventana_->windowTitle().toStdString();
-  const QString ruta = dir_.filePath("editado.dae");
-  ASSERT_TRUE(ventana_->GuardarEn(ruta));
+  const QString path = dir_.filePath("editado.dae");
+  ASSERT_TRUE(ventana_->GuardarEn(path));
   EXPECT_FALSE(ventana_->Modificado());
-  EXPECT_EQ(ventana_->Ruta(), ruta);
-  sorvan::DatosEspaciales leidos;
-  ASSERT_TRUE(sorvan::LeeDatos(QFile::encodeName(ruta).toStdString(), leidos).ok);
-  EXPECT_TRUE(MismosBits(leidos.matriz, datos_.matriz));
-  EXPECT_EQ(leidos.valor(2, 3), 1234.5678901);
-  EXPECT_TRUE(std::isnan(leidos.valor(7, 4)));
+  EXPECT_EQ(ventana_->Ruta(), path);
+  sorvan::core::SpatialData leidos;
+  ASSERT_TRUE(sorvan::core::ReadData(QFile::encodeName(path).toStdString(), leidos).ok);
+  EXPECT_TRUE(MismosBits(leidos.matrix, datos_.matrix));
+  EXPECT_EQ(leidos.value(2, 3), 1234.5678901);
+  EXPECT_TRUE(std::isnan(leidos.value(7, 4)));
 }
 
-TEST_F(DatosGuardadosTest, UndoGoesBackMoreThanAHundredEditsInOrder) {
-  const std::vector<double> original = datos_.matriz;
+TEST_F(SavedDataTest, UndoGoesBackMoreThanAHundredEditsInOrder) {
+  const std::vector<double> original = datos_.matrix;
   // 120 steps: typed edits and pasted blocks.
   for (int i = 1; i <= 60; ++i) teclea(i, 3, QString::number(i * 10));
   for (int i = 1; i <= 60; ++i) ASSERT_TRUE(ventana_->PegarTexto(QStringLiteral("1\t2\n3\t4\n"), i, 5));
-  EXPECT_EQ(datos_.valor(60, 3), 600.0);
-  EXPECT_EQ(datos_.valor(61, 6), 4.0);
+  EXPECT_EQ(datos_.value(60, 3), 600.0);
+  EXPECT_EQ(datos_.value(61, 6), 4.0);
   for (int k = 0; k < 120; ++k) {
     ASSERT_TRUE(ventana_->PuedeDeshacer()) << k;
     ventana_->Deshacer();
   }
   EXPECT_FALSE(ventana_->PuedeDeshacer());
-  EXPECT_TRUE(MismosBits(datos_.matriz, original));
+  EXPECT_TRUE(MismosBits(datos_.matrix, original));
   EXPECT_EQ(g_->TextMatrix(60, 3), frmDatos::TextoValor(original[2 * size_t(datos_.N) + 59]));
-  EXPECT_EQ(datos_.maximo[2], 1839.0);  // the extremes follow
+  EXPECT_EQ(datos_.maximum[2], 1839.0);  // the extremes follow
 }
 
-TEST_F(DatosGuardadosTest, CopyCutAndPasteTabSeparatedBlocks) {
+TEST_F(SavedDataTest, CopyCutAndPasteTabSeparatedBlocks) {
   // Rows 1-2 of x, y, zinc.
   g_->SetCurrentCell(1, 1);
   g_->selectionModel()->select(QItemSelection(g_->model()->index(0, 0), g_->model()->index(1, 2)),
@@ -140,34 +144,34 @@ TEST_F(DatosGuardadosTest, CopyCutAndPasteTabSeparatedBlocks) {
   g_->clearSelection();
   g_->SetCurrentCell(10, 2);
   ventana_->Pegar();
-  EXPECT_EQ(datos_.valor(10, 2), 1.5);
-  EXPECT_TRUE(std::isnan(datos_.valor(10, 3)));
-  EXPECT_EQ(datos_.valor(10, 4), 7.0);
-  EXPECT_EQ(datos_.valor(11, 2), 8.0);
-  EXPECT_TRUE(std::isnan(datos_.valor(11, 3)));
+  EXPECT_EQ(datos_.value(10, 2), 1.5);
+  EXPECT_TRUE(std::isnan(datos_.value(10, 3)));
+  EXPECT_EQ(datos_.value(10, 4), 7.0);
+  EXPECT_EQ(datos_.value(11, 2), 8.0);
+  EXPECT_TRUE(std::isnan(datos_.value(11, 3)));
   // Cut: the block goes to the clipboard and becomes missing; one undo brings it back.
   g_->SetCurrentCell(1, 3);
   g_->selectionModel()->select(QItemSelection(g_->model()->index(0, 2), g_->model()->index(2, 2)),
                                QItemSelectionModel::ClearAndSelect);
   ventana_->Cortar();
   EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("1022\n1141\n640\n"));
-  EXPECT_EQ(datos_.ausentes(3), 3 + 2);
+  EXPECT_EQ(datos_.missing(3), 3 + 2);
   ventana_->Deshacer();
-  EXPECT_EQ(datos_.valor(3, 3), 640.0);
+  EXPECT_EQ(datos_.value(3, 3), 640.0);
   // Text that is not a number pastes nothing, with a message naming the cell.
-  QString aviso;
+  QString warning;
   Respuesta<QMessageBox> caja([&](QMessageBox* m) {
-    aviso = m->text();
+    warning = m->text();
     m->accept();
   });
   g_->clearSelection();
   g_->SetCurrentCell(20, 1);
   EXPECT_FALSE(ventana_->PegarTexto(QStringLiteral("1\t2\nx\t4\n"), 20, 1));
-  EXPECT_TRUE(aviso.contains("\"x\"") && aviso.contains("fila 21")) << aviso.toStdString();
-  EXPECT_NE(datos_.valor(20, 1), 1.0);
+  EXPECT_TRUE(warning.contains("\"x\"") && warning.contains("fila 21")) << warning.toStdString();
+  EXPECT_NE(datos_.value(20, 1), 1.0);
 }
 
-TEST_F(DatosGuardadosTest, ClosingWithUnsavedEditsAsksAndCancelKeepsThem) {
+TEST_F(SavedDataTest, ClosingWithUnsavedEditsAsksAndCancelKeepsThem) {
   teclea(3, 3, "5");
   QString pregunta;
   {
@@ -189,35 +193,35 @@ TEST_F(DatosGuardadosTest, ClosingWithUnsavedEditsAsksAndCancelKeepsThem) {
     Respuesta<QMessageBox> si([](QMessageBox* m) { m->button(QMessageBox::Yes)->click(); });
     EXPECT_TRUE(ventana_->close());
   }
-  sorvan::DatosEspaciales leidos;
-  ASSERT_TRUE(sorvan::LeeDatos(QFile::encodeName(copia).toStdString(), leidos).ok);
-  EXPECT_EQ(leidos.valor(3, 3), 5.0);
+  sorvan::core::SpatialData leidos;
+  ASSERT_TRUE(sorvan::core::ReadData(QFile::encodeName(copia).toStdString(), leidos).ok);
+  EXPECT_EQ(leidos.value(3, 3), 5.0);
 }
 
-TEST_F(DatosGuardadosTest, TheImportDialogShowsTheDetectedFormatAndTakesCorrections) {
+TEST_F(SavedDataTest, TheImportDialogShowsTheDetectedFormatAndTakesCorrections) {
   const QString csv = dir_.filePath("suelo.csv");
   escribir(csv, "este;norte;zinc;nota\r\n181072,5;333611;1022;a\r\n181025;333558;-9999;b\r\n181165;333537;640,25;c\r\n");
-  int separador = -1, decimal = -1, filas = -1;
+  int separator = -1, decimal = -1, rows = -1;
   QString cabecera;
   Respuesta<frmImportarTexto> dialogo([&](frmImportarTexto* d) {
-    separador = d->CboSeparador->currentIndex();
+    separator = d->CboSeparador->currentIndex();
     decimal = d->CboDecimal->currentIndex();
-    filas = d->TblVista->rowCount();
+    rows = d->TblVista->rowCount();
     cabecera = d->TblVista->horizontalHeaderItem(2)->text();
     d->TxtAusente->setText("-9999");
     Captura(d, "import_dialog.png");
     d->accept();
   });
-  Respuesta<QMessageBox> aviso([](QMessageBox* m) { m->accept(); });  // the text column left out
+  Respuesta<QMessageBox> warning([](QMessageBox* m) { m->accept(); });  // the text column left out
   ASSERT_TRUE(ventana_->IniData(csv));
-  EXPECT_EQ(separador, 1);  // semicolon
+  EXPECT_EQ(separator, 1);  // semicolon
   EXPECT_EQ(decimal, 1);    // comma
-  EXPECT_EQ(filas, 3);
+  EXPECT_EQ(rows, 3);
   EXPECT_EQ(cabecera, "zinc");
   ASSERT_EQ(datos_.nvar, 3);
-  EXPECT_EQ(datos_.valor(1, 1), 181072.5);
-  EXPECT_TRUE(std::isnan(datos_.valor(2, 3)));
-  EXPECT_EQ(datos_.valor(3, 3), 640.25);
+  EXPECT_EQ(datos_.value(1, 1), 181072.5);
+  EXPECT_TRUE(std::isnan(datos_.value(2, 3)));
+  EXPECT_EQ(datos_.value(3, 3), 640.25);
   EXPECT_EQ(g_->TextMatrix(0, 2), "norte");
   EXPECT_EQ(g_->TextMatrix(2, 3), QString());
 
@@ -234,7 +238,7 @@ TEST_F(DatosGuardadosTest, TheImportDialogShowsTheDetectedFormatAndTakesCorrecti
   });
   EXPECT_FALSE(ventana_->IniData(csv));
   EXPECT_TRUE(error.contains("suelo.csv")) << error.toStdString();
-  EXPECT_EQ(datos_.valor(3, 3), 640.25);
+  EXPECT_EQ(datos_.value(3, 3), 640.25);
 }
 
 TEST(MainWindowDataTest, OpeningAnotherFileAsksFirstAndNewMakesAnEmptyTable) {
@@ -253,15 +257,15 @@ TEST(MainWindowDataTest, OpeningAnotherFileAsksFirstAndNewMakesAnEmptyTable) {
     Respuesta<QMessageBox> cancela([](QMessageBox* m) { m->button(QMessageBox::Cancel)->click(); });
     EXPECT_FALSE(w.AbrirDatos(meuse()));
   }
-  EXPECT_EQ(w.Sesion().datos.valor(1, 1), 1.0);  // the edit is still there
+  EXPECT_EQ(w.Sesion().data.value(1, 1), 1.0);  // the edit is still there
   deshacer->trigger();
-  EXPECT_EQ(w.Sesion().datos.valor(1, 1), 181072.0);
+  EXPECT_EQ(w.Sesion().data.value(1, 1), 181072.0);
   EXPECT_FALSE(deshacer->isEnabled());
   EXPECT_FALSE(d->Modificado());  // undone back to the file's values
 
   // "Nuevo": column names, then the number of rows; every cell empty.
   int preguntas = 0;
-  Respuesta<QInputDialog> entrada(
+  Respuesta<QInputDialog> input(
       [&](QInputDialog* dlg) {
         if (preguntas++ == 0)
           dlg->setTextValue("este, norte, plomo");
@@ -271,9 +275,9 @@ TEST(MainWindowDataTest, OpeningAnotherFileAsksFirstAndNewMakesAnEmptyTable) {
       },
       2);
   w.findChild<QAction*>(QStringLiteral("mnuNuevo"))->trigger();
-  ASSERT_EQ(w.Sesion().datos.nvar, 3);
-  EXPECT_EQ(w.Sesion().datos.N, 5);
-  EXPECT_EQ(w.Sesion().datos.ausentes(3), 5);
+  ASSERT_EQ(w.Sesion().data.nvar, 3);
+  EXPECT_EQ(w.Sesion().data.N, 5);
+  EXPECT_EQ(w.Sesion().data.missing(3), 5);
   EXPECT_EQ(d->MSFGrid()->TextMatrix(0, 3), "plomo");
   EXPECT_EQ(d->windowTitle(), "Sin título");
   // Closing the program with edits asks; "No" lets it close.
@@ -312,57 +316,57 @@ TEST(MainWindowDataTest, InformationSummarisesTheDataSet) {
 }
 
 TEST(DuplicatePointsTest, TheRowsAreNamedAndTheChoiceBecomesTheRunsPolicy) {
-  sorvan::SesionKriging s;
+  sorvan::core::KrigingSession s;
   std::istringstream in("t\n3,5\nx,,0\ny,,0\nz,,0\n0,0,1\n5,5,2\n0,0,3\n9,1,4\nNA,NA,5\n");
-  ASSERT_TRUE(sorvan::LeeDatos(in, "t.dae", s.datos).ok);
-  QString texto;
+  ASSERT_TRUE(sorvan::core::ReadData(in, "t.dae", s.data).ok);
+  QString text;
   const char* botones[] = {"CoPromediar", "CoPrimero"};
-  const sorvan::PoliticaDuplicados esperadas[] = {sorvan::PoliticaDuplicados::Promedio,
-                                                  sorvan::PoliticaDuplicados::Primero};
+  const sorvan::core::DuplicatePolicy esperadas[] = {sorvan::core::DuplicatePolicy::Average,
+                                                  sorvan::core::DuplicatePolicy::First};
   for (int k = 0; k < 2; ++k) {
-    s.duplicados = sorvan::PoliticaDuplicados::Error;
+    s.duplicates = sorvan::core::DuplicatePolicy::Error;
     Respuesta<QMessageBox> caja([&](QMessageBox* m) {
-      texto = m->text();
+      text = m->text();
       m->findChild<QPushButton*>(QString::fromLatin1(botones[k]))->click();
     });
-    EXPECT_TRUE(EligePoliticaDuplicados(nullptr, s));
-    EXPECT_EQ(s.duplicados, esperadas[k]);
+    EXPECT_TRUE(ChooseDuplicatePolicy(nullptr, s));
+    EXPECT_EQ(s.duplicates, esperadas[k]);
   }
-  EXPECT_TRUE(texto.contains("filas 1 y 3")) << texto.toStdString();
+  EXPECT_TRUE(text.contains("filas 1 y 3")) << text.toStdString();
   // Once chosen it is not asked again; cancelled, the run does not start.
-  EXPECT_TRUE(EligePoliticaDuplicados(nullptr, s));
-  s.duplicados = sorvan::PoliticaDuplicados::Error;
+  EXPECT_TRUE(ChooseDuplicatePolicy(nullptr, s));
+  s.duplicates = sorvan::core::DuplicatePolicy::Error;
   Respuesta<QMessageBox> cancela([](QMessageBox* m) { m->reject(); });
-  EXPECT_FALSE(EligePoliticaDuplicados(nullptr, s));
-  EXPECT_EQ(s.duplicados, sorvan::PoliticaDuplicados::Error);
+  EXPECT_FALSE(ChooseDuplicatePolicy(nullptr, s));
+  EXPECT_EQ(s.duplicates, sorvan::core::DuplicatePolicy::Error);
 }
 
 TEST(SurfaceExportTest, TheRunsSurfacesGoOutInTheFormatOfTheExtension) {
-  EXPECT_EQ(FiltroExportacionDialogo(),
+  EXPECT_EQ(ExportDialogFilter(),
             "GeoTIFF (*.tif *.tiff)|*.tif;*.tiff|Rejilla ESRI ASCII (*.asc)|*.asc|"
             "Rejilla de texto (DSAA) (*.grd)|*.grd|Nodos CSV (*.csv)|*.csv");
-  sorvan::SesionKriging s;
+  sorvan::core::KrigingSession s;
   QTemporaryDir dir;
   // No run yet: a message, no file.
-  QString aviso;
+  QString warning;
   {
     Respuesta<QMessageBox> caja([&](QMessageBox* m) {
-      aviso = m->text();
+      warning = m->text();
       m->accept();
     });
-    EXPECT_FALSE(ExportarSuperficiesA(nullptr, s, dir.filePath("m.asc")));
+    EXPECT_FALSE(ExportSurfacesTo(nullptr, s, dir.filePath("m.asc")));
   }
-  EXPECT_TRUE(aviso.contains("No hay superficies")) << aviso.toStdString();
-  s.haySuperficies = true;
-  s.superficies.nx = 3;
-  s.superficies.ny = 2;
-  s.superficies.xMin = 10;
-  s.superficies.yMin = 20;
-  s.superficies.dx = s.superficies.dy = 5;
-  s.superficies.SupPred = {1, 2, 3, 4, 5, 6};
-  s.superficies.SupVar = {0.5f, 0.5f, 0.5f, 1, 1, 1};
+  EXPECT_TRUE(warning.contains("No hay superficies")) << warning.toStdString();
+  s.hasSurfaces = true;
+  s.surfaces.nx = 3;
+  s.surfaces.ny = 2;
+  s.surfaces.xMin = 10;
+  s.surfaces.yMin = 20;
+  s.surfaces.dx = s.surfaces.dy = 5;
+  s.surfaces.SupPred = {1, 2, 3, 4, 5, 6};
+  s.surfaces.SupVar = {0.5f, 0.5f, 0.5f, 1, 1, 1};
   QStringList escritos;
-  ASSERT_TRUE(ExportarSuperficiesA(nullptr, s, dir.filePath("m.asc"), &escritos));
+  ASSERT_TRUE(ExportSurfacesTo(nullptr, s, dir.filePath("m.asc"), &escritos));
   EXPECT_EQ(escritos, (QStringList{dir.filePath("m.asc"), dir.filePath("m_var.asc")}));
   QFile f(dir.filePath("m.asc"));
   ASSERT_TRUE(f.open(QIODevice::ReadOnly));
@@ -373,12 +377,12 @@ TEST(SurfaceExportTest, TheRunsSurfacesGoOutInTheFormatOfTheExtension) {
 }
 
 TEST(SaveFrameTest, TheSurfacesTabShowsAndReturnsTheExportNames) {
-  sorvan::DatosEspaciales datos;
-  ASSERT_TRUE(sorvan::LeeDatos(QFile::encodeName(meuse()).toStdString(), datos).ok);
-  sorvan::OpcionesKriging op;
-  ASSERT_TRUE(sorvan::OpcionesPorDefecto(datos, 1, 2, op).ok);
+  sorvan::core::SpatialData data;
+  ASSERT_TRUE(sorvan::core::ReadData(QFile::encodeName(meuse()).toStdString(), data).ok);
+  sorvan::core::OpcionesKriging op;
+  ASSERT_TRUE(sorvan::core::OpcionesPorDefecto(data, 1, 2, op).ok);
   op.GuardarPred = "zinc.tif";
-  frmOpKriging dlg(op, datos, 1, 2);
+  frmOpKriging dlg(op, data, 1, 2);
   dlg.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
   EXPECT_EQ(dlg.TxtGuardarPred->text(), "zinc.tif");
@@ -397,5 +401,5 @@ TEST(SaveFrameTest, TheSurfacesTabShowsAndReturnsTheExportNames) {
 }
 
 int main(int argc, char** argv) {
-  return prueba::EjecutaPruebas(argc, argv, {.modalOlvidadoMs = 10000, .ajustesPropios = true});
+  return test_data::EjecutaPruebas(argc, argv, {.modalOlvidadoMs = 10000, .ajustesPropios = true});
 }

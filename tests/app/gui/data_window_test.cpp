@@ -14,12 +14,16 @@
 #include <QTest>
 #include <memory>
 
-#include "core/datos_espaciales.h"
+#include "core/spatial_data.h"
 #include "gui/frmDatos.h"
 #include "gui_test_support.h"
 #include "platform/data_grid.h"
 
-using prueba::AlAparecerModal;
+using namespace sorvan::core;
+using namespace sorvan::platform;
+using namespace sorvan::gui;
+
+using test_data::AlAparecerModal;
 
 namespace {
 
@@ -37,13 +41,13 @@ protected:
     ed_ = ventana_->TxtEdit();
   }
   // Column 3 is zinc: 1022 in row 1, 1141 in row 2; its minimum is 113.
-  void irA(int fila, int col) {
-    g_->SetCurrentCell(fila, col);
-    ASSERT_EQ(g_->Row(), fila);
+  void irA(int row, int col) {
+    g_->SetCurrentCell(row, col);
+    ASSERT_EQ(g_->Row(), row);
     ASSERT_EQ(g_->Col(), col);
   }
 
-  sorvan::DatosEspaciales datos_;
+  sorvan::core::SpatialData datos_;
   std::unique_ptr<frmDatos> ventana_;
   DataGrid* g_ = nullptr;
   QLineEdit* ed_ = nullptr;
@@ -55,11 +59,11 @@ TEST_F(DataWindowTest, IniDataFillsTheGridWithFixedRowAndColumn) {
   EXPECT_EQ(g_->TextMatrix(0, 3), QStringLiteral("zinc"));
   EXPECT_EQ(g_->TextMatrix(2, 0), QStringLiteral("2"));
   EXPECT_EQ(g_->TextMatrix(2, 3), QStringLiteral("1141"));
-  EXPECT_TRUE(g_->Alineacion(0) & Qt::AlignRight);
-  EXPECT_TRUE(g_->Alineacion(3) & Qt::AlignRight);
+  EXPECT_TRUE(g_->ColumnAlignment(0) & Qt::AlignRight);
+  EXPECT_TRUE(g_->ColumnAlignment(3) & Qt::AlignRight);
   EXPECT_FALSE(ed_->isVisible());
-  EXPECT_FLOAT_EQ(datos_.minimo[2], 113.f);
-  EXPECT_FLOAT_EQ(datos_.maximo[2], 1839.f);
+  EXPECT_FLOAT_EQ(datos_.minimum[2], 113.f);
+  EXPECT_FLOAT_EQ(datos_.maximum[2], 1839.f);
 }
 
 TEST_F(DataWindowTest, ATypedDigitOpensTheEditorHoldingJustThatDigit) {
@@ -77,7 +81,7 @@ TEST_F(DataWindowTest, EscapeCancelsAndTheCellKeepsItsText) {
   QTest::keyClick(ed_, Qt::Key_Escape);
   EXPECT_FALSE(ed_->isVisible());
   EXPECT_EQ(g_->TextMatrix(2, 3), QStringLiteral("1141"));
-  EXPECT_FLOAT_EQ(datos_.valor(2, 3), 1141.f);
+  EXPECT_FLOAT_EQ(datos_.value(2, 3), 1141.f);
   // Focus going back to the grid later must not commit the cancelled text.
   g_->setFocus();
   QTest::qWait(10);
@@ -90,8 +94,8 @@ TEST_F(DataWindowTest, EnterCommitsIntoTheCellTheDataAndTheExtremes) {
   QTest::keyClick(ed_, Qt::Key_Return);
   EXPECT_FALSE(ed_->isVisible());
   EXPECT_EQ(g_->TextMatrix(2, 3), QStringLiteral("7"));
-  EXPECT_FLOAT_EQ(datos_.valor(2, 3), 7.f);
-  EXPECT_FLOAT_EQ(datos_.minimo[2], 7.f);
+  EXPECT_FLOAT_EQ(datos_.value(2, 3), 7.f);
+  EXPECT_FLOAT_EQ(datos_.minimum[2], 7.f);
   EXPECT_EQ(g_->Row(), 2);  // Enter stays on the cell
 }
 
@@ -99,17 +103,17 @@ TEST_F(DataWindowTest, EditingTheExtremeValueRecomputesTheColumnRange) {
   // Find the row holding the maximum of zinc and lower it.
   int filaMax = 0;
   for (int i = 1; i <= datos_.N; ++i)
-    if (datos_.valor(i, 3) == datos_.maximo[2]) filaMax = i;
+    if (datos_.value(i, 3) == datos_.maximum[2]) filaMax = i;
   ASSERT_GT(filaMax, 0);
   irA(filaMax, 3);
   QTest::keyClicks(g_, "5");
   QTest::keyClicks(ed_, "00");
   QTest::keyClick(ed_, Qt::Key_Enter);
   double esperado = 500.0;
-  for (int i = 1; i <= datos_.N; ++i) esperado = std::max(esperado, datos_.valor(i, 3));
-  EXPECT_FLOAT_EQ(datos_.maximo[2], esperado);
-  EXPECT_LT(datos_.maximo[2], 1839.f);
-  EXPECT_FLOAT_EQ(datos_.valor(filaMax, 3), 500.f);
+  for (int i = 1; i <= datos_.N; ++i) esperado = std::max(esperado, datos_.value(i, 3));
+  EXPECT_FLOAT_EQ(datos_.maximum[2], esperado);
+  EXPECT_LT(datos_.maximum[2], 1839.f);
+  EXPECT_FLOAT_EQ(datos_.value(filaMax, 3), 500.f);
 }
 
 TEST_F(DataWindowTest, BlankBackspaceAndDoubleClickEditTheCurrentText) {
@@ -138,7 +142,7 @@ TEST_F(DataWindowTest, BlankBackspaceAndDoubleClickEditTheCurrentText) {
   QTest::keyClick(ed_, Qt::Key_Backspace);
   QTest::keyClick(ed_, Qt::Key_Return);
   EXPECT_EQ(g_->TextMatrix(1, 4), QStringLiteral("6.92951"));
-  EXPECT_FLOAT_EQ(datos_.valor(1, 4), 6.92951f);
+  EXPECT_FLOAT_EQ(datos_.value(1, 4), 6.92951f);
 }
 
 TEST_F(DataWindowTest, UpOnTheFirstRowCommitsAndStays) {
@@ -148,7 +152,7 @@ TEST_F(DataWindowTest, UpOnTheFirstRowCommitsAndStays) {
   EXPECT_FALSE(ed_->isVisible());
   EXPECT_EQ(g_->Row(), 1);
   EXPECT_EQ(g_->TextMatrix(1, 3), QStringLiteral("9"));
-  EXPECT_FLOAT_EQ(datos_.valor(1, 3), 9.f);
+  EXPECT_FLOAT_EQ(datos_.value(1, 3), 9.f);
 }
 
 TEST_F(DataWindowTest, UpAndDownCommitAndMoveOneRow) {
@@ -161,7 +165,7 @@ TEST_F(DataWindowTest, UpAndDownCommitAndMoveOneRow) {
   QTest::keyClick(ed_, Qt::Key_Up);
   EXPECT_EQ(g_->Row(), 5);
   EXPECT_EQ(g_->TextMatrix(6, 3), QStringLiteral("8"));
-  EXPECT_FLOAT_EQ(datos_.valor(6, 3), 8.f);
+  EXPECT_FLOAT_EQ(datos_.value(6, 3), 8.f);
 }
 
 TEST_F(DataWindowTest, DownOnTheLastRowStays) {
@@ -169,7 +173,7 @@ TEST_F(DataWindowTest, DownOnTheLastRowStays) {
   QTest::keyClick(g_, Qt::Key_1);
   QTest::keyClick(ed_, Qt::Key_Down);
   EXPECT_EQ(g_->Row(), datos_.N);
-  EXPECT_FLOAT_EQ(datos_.valor(datos_.N, 1), 1.f);
+  EXPECT_FLOAT_EQ(datos_.value(datos_.N, 1), 1.f);
 }
 
 TEST_F(DataWindowTest, LeavingTheCellCommitsToTheCellLeft) {
@@ -178,7 +182,7 @@ TEST_F(DataWindowTest, LeavingTheCellCommitsToTheCellLeft) {
   g_->SetCurrentCell(10, 5);
   EXPECT_FALSE(ed_->isVisible());
   EXPECT_EQ(g_->TextMatrix(3, 2), QStringLiteral("3"));
-  EXPECT_FLOAT_EQ(datos_.valor(3, 2), 3.f);
+  EXPECT_FLOAT_EQ(datos_.value(3, 2), 3.f);
   EXPECT_NE(g_->TextMatrix(10, 5), QStringLiteral("3"));
 }
 
@@ -186,21 +190,21 @@ TEST_F(DataWindowTest, TextThatIsNotANumberIsRefusedWithAMessage) {
   irA(2, 3);
   QTest::keyClick(g_, Qt::Key_A);
   EXPECT_EQ(ed_->text(), QStringLiteral("a"));
-  QString texto, titulo;
+  QString text, title;
   AlAparecerModal([&](QWidget* w) {
     if (auto* caja = qobject_cast<QMessageBox*>(w)) {
-      titulo = caja->windowTitle();
-      texto = caja->text();
+      title = caja->windowTitle();
+      text = caja->text();
       caja->accept();
     }
   });
   QTest::keyClick(ed_, Qt::Key_Return);
-  QTRY_VERIFY_WITH_TIMEOUT(!texto.isEmpty(), 3000);
-  EXPECT_EQ(titulo, QStringLiteral("Sorvan"));
-  EXPECT_TRUE(texto.contains("\"a\"")) << texto.toStdString();
-  EXPECT_TRUE(texto.contains("zinc")) << texto.toStdString();
+  QTRY_VERIFY_WITH_TIMEOUT(!text.isEmpty(), 3000);
+  EXPECT_EQ(title, QStringLiteral("Sorvan"));
+  EXPECT_TRUE(text.contains("\"a\"")) << text.toStdString();
+  EXPECT_TRUE(text.contains("zinc")) << text.toStdString();
   EXPECT_EQ(g_->TextMatrix(2, 3), QStringLiteral("1141"));
-  EXPECT_FLOAT_EQ(datos_.valor(2, 3), 1141.f);
+  EXPECT_FLOAT_EQ(datos_.value(2, 3), 1141.f);
   EXPECT_FALSE(ed_->isVisible());
 }
 
@@ -218,20 +222,20 @@ TEST(WideDataTest, AWideDataSetLoadsWholeAndShowsItsLastCell) {
   QTemporaryDir dir;
   ASSERT_TRUE(dir.isValid());
   const int nvar = 400, n = 2048;
-  QByteArray texto = "\"Ancho\"\n" + QByteArray::number(nvar) + "," + QByteArray::number(n) + "\n";
-  for (int k = 1; k <= nvar; ++k) texto += "\"v" + QByteArray::number(k) + "\",\"\",0\n";
+  QByteArray text = "\"Ancho\"\n" + QByteArray::number(nvar) + "," + QByteArray::number(n) + "\n";
+  for (int k = 1; k <= nvar; ++k) text += "\"v" + QByteArray::number(k) + "\",\"\",0\n";
   for (int i = 1; i <= n; ++i) {
     for (int k = 1; k <= nvar; ++k) {
-      texto += QByteArray::number(i * 1000 + k);
-      texto += k < nvar ? "," : "\n";
+      text += QByteArray::number(i * 1000 + k);
+      text += k < nvar ? "," : "\n";
     }
   }
   QFile f(dir.filePath("ancho.dae"));
   ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-  f.write(texto);
+  f.write(text);
   f.close();
-  sorvan::DatosEspaciales datos;
-  frmDatos ventana(datos);
+  sorvan::core::SpatialData data;
+  frmDatos ventana(data);
   ventana.show();
   QElapsedTimer t;
   t.start();
@@ -256,17 +260,17 @@ TEST(TextoValorTest, UpToFifteenSignificantDigitsAndEmptyWhenMissing) {
 TEST_F(DataWindowTest, AnEmptiedCellBecomesMissingAndLeavesTheExtremes) {
   int filaMax = 0;
   for (int i = 1; i <= datos_.N; ++i)
-    if (datos_.valor(i, 3) == datos_.maximo[2]) filaMax = i;
+    if (datos_.value(i, 3) == datos_.maximum[2]) filaMax = i;
   irA(filaMax, 3);
   QTest::keyClick(g_, Qt::Key_Space);
   ed_->clear();
   QTest::keyClick(ed_, Qt::Key_Return);
-  EXPECT_TRUE(std::isnan(datos_.valor(filaMax, 3)));
+  EXPECT_TRUE(std::isnan(datos_.value(filaMax, 3)));
   EXPECT_EQ(g_->TextMatrix(filaMax, 3), QString());
-  EXPECT_EQ(datos_.ausentes(3), 1);
-  EXPECT_LT(datos_.maximo[2], 1839.0);
+  EXPECT_EQ(datos_.missing(3), 1);
+  EXPECT_LT(datos_.maximum[2], 1839.0);
 }
 
 }  // namespace
 
-int main(int argc, char** argv) { return prueba::EjecutaPruebas(argc, argv, {.modalOlvidadoMs = 10000}); }
+int main(int argc, char** argv) { return test_data::EjecutaPruebas(argc, argv, {.modalOlvidadoMs = 10000}); }

@@ -12,8 +12,8 @@
 #include <QTextBrowser>
 #include <sstream>
 
-#include "core/datos_espaciales.h"
-#include "core/sesion_kriging.h"
+#include "core/spatial_data.h"
+#include "core/kriging_session.h"
 #include "gui/frmAyuda.h"
 #include "gui/frmMain.h"
 #include "gui/kriging/frmKriging2D.h"
@@ -21,17 +21,20 @@
 #include "gui/kriging/kriging_commands.h"
 #include "gui_test_support.h"
 
+using namespace sorvan::core;
+using namespace sorvan::gui;
+
 namespace {
 
-void CargaDatos(sorvan::SesionKriging& s) {
+void CargaDatos(sorvan::core::KrigingSession& s) {
   std::istringstream f(
       "\"prueba\"\n3,6\n\"x\",\"\",0\n\"y\",\"\",0\n\"v\",\"\",0\n"
       "0,200,1\n100,260,2\n50,230,3\n20,210,4\n80,250,5\n40,240,6\n");
-  ASSERT_TRUE(sorvan::LeeDatos(f, "prueba.dae", s.datos).ok);
-  s.archivoDatos = "prueba.dae";
+  ASSERT_TRUE(sorvan::core::ReadData(f, "prueba.dae", s.data).ok);
+  s.dataFile = "prueba.dae";
 }
 
-QStringList Indice(const frmAyuda& a) {
+QStringList CellIndex(const frmAyuda& a) {
   QStringList t;
   for (int i = 0; i < a.LstIndice->count(); ++i) t << a.LstIndice->item(i)->data(Qt::UserRole).toString();
   return t;
@@ -54,14 +57,14 @@ TEST(HelpWindowTest, EveryPageOfTheManualHasATitleAndText) {
 TEST(HelpWindowTest, ContentsOpensTheIndexWithEveryPage) {
   frmMain w;
   w.show();
-  QAction* contenido = w.findChild<QAction*>("mnuContenido");
-  ASSERT_TRUE(contenido->isEnabled());
-  contenido->trigger();
+  QAction* content = w.findChild<QAction*>("mnuContenido");
+  ASSERT_TRUE(content->isEnabled());
+  content->trigger();
   frmAyuda* ayuda = w.Ayuda();
   ASSERT_NE(ayuda, nullptr);
   EXPECT_TRUE(ayuda->isVisible());
   EXPECT_EQ(ayuda->PaginaActual(), "indice");
-  EXPECT_EQ(Indice(*ayuda), frmAyuda::Paginas());
+  EXPECT_EQ(CellIndex(*ayuda), frmAyuda::Paginas());
   EXPECT_TRUE(ayuda->Pagina->toPlainText().contains("Contenido"));
   // A link of the index opens its page.
   ayuda->LstIndice->setCurrentRow(4);
@@ -77,12 +80,12 @@ TEST(HelpWindowTest, SearchListsThePagesHoldingTheWordWhateverTheAccents) {
   EXPECT_EQ(a.Buscar("VÍDEO"), (QStringList{"indice", "animaciones"}));
   EXPECT_EQ(a.Buscar("botón derecho"), (QStringList{"semivariogramas", "superficies"}));
   EXPECT_TRUE(a.Buscar("xyzzy").isEmpty());
-  EXPECT_EQ(Indice(a), QStringList());
+  EXPECT_EQ(CellIndex(a), QStringList());
   EXPECT_EQ(a.Buscar(""), frmAyuda::Paginas());
   // Typing in the box does the same, and choosing a result shows it.
   a.show();
   QTest::keyClicks(a.TxtBuscar, "perfil");
-  EXPECT_EQ(Indice(a), (QStringList{"opciones", "superficies"}));
+  EXPECT_EQ(CellIndex(a), (QStringList{"opciones", "superficies"}));
   a.LstIndice->setCurrentRow(0);
   EXPECT_EQ(a.PaginaActual(), "opciones");
   EXPECT_TRUE(a.Pagina->textCursor().hasSelection());  // the word found is marked
@@ -105,14 +108,14 @@ TEST(HelpWindowTest, DialogHelpButtonsOpenTheirPages) {
   CargaDatos(w.Sesion());
   QString pagina, paginaOpciones;
   bool delDialogo = false;
-  prueba::AlAparecerModal([&](QWidget* m) {
+  test_data::AlAparecerModal([&](QWidget* m) {
     auto* d = qobject_cast<frmKriging2D*>(m);
     ASSERT_NE(d, nullptr);
     d->CoAyuda->click();
     pagina = w.Ayuda()->PaginaActual();
     delDialogo = w.Ayuda()->parentWidget() == d;
-    frmOpKriging opciones(w.Sesion().opciones, w.Sesion().datos, 1, 2, d);
-    opciones.CoAyuda->click();
+    frmOpKriging options(w.Sesion().options, w.Sesion().data, 1, 2, d);
+    options.CoAyuda->click();
     paginaOpciones = w.Ayuda()->PaginaActual();
     d->CoCancelar->click();
   });
@@ -122,4 +125,4 @@ TEST(HelpWindowTest, DialogHelpButtonsOpenTheirPages) {
   EXPECT_EQ(paginaOpciones, "opciones");
 }
 
-int main(int argc, char** argv) { return prueba::EjecutaPruebas(argc, argv, {.modalOlvidadoMs = 15000}); }
+int main(int argc, char** argv) { return test_data::EjecutaPruebas(argc, argv, {.modalOlvidadoMs = 15000}); }

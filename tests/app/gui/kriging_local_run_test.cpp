@@ -16,29 +16,32 @@
 #include <QTest>
 #include <memory>
 
-#include "core/sesion_kriging.h"
+#include "core/kriging_session.h"
 #include "gui/frmMain.h"
 #include "gui/kriging/frmKriging2D.h"
 #include "gui/kriging/frmOpKriging.h"
 #include "gui/kriging/kriging_commands.h"
 #include "gui_test_support.h"
 
-using prueba::Respuesta;
+using namespace sorvan::core;
+using namespace sorvan::gui;
+
+using test_data::Respuesta;
 
 namespace {
 
 TEST(KrigingLocalEscritorio, LosHuecosContadosSonLosDeLaSuperficie) {
-  prueba::CarpetaTemporal carpeta;
+  test_data::TemporaryFolder folder;
   auto principal = std::make_unique<frmMain>();
   principal->show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(principal.get()));
   ASSERT_TRUE(principal->AbrirDatos(QString::fromLocal8Bit(qgetenv("SORVAN_SOURCE_DIR")) + "/examples/meuse.dae"));
-  carpeta.HacerActual();
-  sorvan::SesionKriging& sesion = principal->Sesion();
-  sesion.carpetaElegida = QFile::encodeName(carpeta.path()).toStdString();
-  sesion.carpetaElegidaPara = sesion.archivoDatos;
+  folder.HacerActual();
+  sorvan::core::KrigingSession& session = principal->Sesion();
+  session.chosenFolder = QFile::encodeName(folder.path()).toStdString();
+  session.chosenFolderFor = session.dataFile;
 
-  Respuesta<frmOpKriging> opciones([](frmOpKriging* d) {
+  Respuesta<frmOpKriging> options([](frmOpKriging* d) {
     d->FraKrigingLocal->setChecked(true);
     d->TxtNVecinos->setText(QStringLiteral("16"));
     d->TxtNMinVecinos->setText(QStringLiteral("8"));
@@ -64,16 +67,16 @@ TEST(KrigingLocalEscritorio, LosHuecosContadosSonLosDeLaSuperficie) {
       3, 20000);
   MostrarKriging2D(*principal);
   ASSERT_EQ(dialogo.vistas(), 1);
-  ASSERT_EQ(opciones.vistas(), 1);
+  ASSERT_EQ(options.vistas(), 1);
 
-  ASSERT_TRUE(sesion.haySuperficies) << textos.join(" | ").toStdString();
-  const sorvan::ResumenLocal& local = sesion.resumenLocal;
+  ASSERT_TRUE(session.hasSurfaces) << textos.join(" | ").toStdString();
+  const sorvan::core::LocalSummary& local = session.localSummary;
   EXPECT_TRUE(local.local);
   long long huecos = 0;
-  for (float v : sesion.superficies.SupPred) huecos += v == sorvan::kValorHueco;
-  EXPECT_GT(local.pocosVecinos, 0);
-  EXPECT_EQ(huecos, local.pocosVecinos + local.singulares);
-  EXPECT_EQ(local.calculados + huecos, static_cast<long long>(sesion.superficies.SupPred.size()));
+  for (float v : session.surfaces.SupPred) huecos += v == sorvan::core::kHoleValue;
+  EXPECT_GT(local.fewNeighbours, 0);
+  EXPECT_EQ(huecos, local.fewNeighbours + local.singular);
+  EXPECT_EQ(local.computed + huecos, static_cast<long long>(session.surfaces.SupPred.size()));
   EXPECT_EQ(principal->TextoEstado(), QStringLiteral("Preparado (kriging local: %1 nodos sin valor)").arg(huecos));
   DescargarDialogosKriging();
   principal.reset();
@@ -82,5 +85,5 @@ TEST(KrigingLocalEscritorio, LosHuecosContadosSonLosDeLaSuperficie) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  return prueba::EjecutaPruebas(argc, argv, {.modalOlvidadoMs = 30000, .ajustesPropios = true});
+  return test_data::EjecutaPruebas(argc, argv, {.modalOlvidadoMs = 30000, .ajustesPropios = true});
 }

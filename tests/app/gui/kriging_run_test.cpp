@@ -30,7 +30,7 @@
 #include <functional>
 #include <memory>
 
-#include "core/sesion_kriging.h"
+#include "core/kriging_session.h"
 #include "gui/charts/frmChart3D.h"
 #include "gui/frmMain.h"
 #include "platform/chart3d.h"
@@ -39,16 +39,20 @@
 #include "gui/kriging/kriging_commands.h"
 #include "gui_test_support.h"
 
-using prueba::Mensaje;
-using prueba::Respuesta;
-using sorvan::SesionKriging;
+using namespace sorvan::core;
+using namespace sorvan::platform;
+using namespace sorvan::gui;
+
+using test_data::Mensaje;
+using test_data::Respuesta;
+using sorvan::core::KrigingSession;
 
 namespace {
 
 // Every text painted in the main window's status bar, in order.
-class TextosEstado : public QObject {
+class StatusTexts : public QObject {
  public:
-  explicit TextosEstado(frmMain& principal) {
+  explicit StatusTexts(frmMain& principal) {
     for (QLabel* l : principal.statusBar()->findChildren<QLabel*>()) l->installEventFilter(this);
   }
   QStringList textos;
@@ -65,21 +69,21 @@ class TextosEstado : public QObject {
 // With SORVAN_SCREENSHOTS set to a folder, saves `w` there as `nombre`, as
 // the screen shows it (a widget's own picture leaves the 3-D views blank).
 void Captura(QWidget* w, const char* nombre) {
-  const QByteArray carpeta = qgetenv("SORVAN_SCREENSHOTS");
-  if (carpeta.isEmpty()) return;
+  const QByteArray folder = qgetenv("SORVAN_SCREENSHOTS");
+  if (folder.isEmpty()) return;
   QTest::qWait(300);  // the 3-D views' first frames
   const QRect r = w->frameGeometry();
   w->screen()->grabWindow(0, r.x(), r.y(), r.width(), r.height())
-      .save(QDir(QString::fromLocal8Bit(carpeta)).filePath(QString::fromLatin1(nombre)));
+      .save(QDir(QString::fromLocal8Bit(folder)).filePath(QString::fromLatin1(nombre)));
 }
 
-QByteArray Contenido(const QString& carpeta, const char* nombre) {
-  QFile f(QDir(carpeta).filePath(QString::fromLatin1(nombre)));
+QByteArray Contenido(const QString& folder, const char* nombre) {
+  QFile f(QDir(folder).filePath(QString::fromLatin1(nombre)));
   return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-bool ExisteArchivo(const QString& carpeta, const char* nombre) {
-  return QFile::exists(QDir(carpeta).filePath(QString::fromLatin1(nombre)));
+bool ExisteArchivo(const QString& folder, const char* nombre) {
+  return QFile::exists(QDir(folder).filePath(QString::fromLatin1(nombre)));
 }
 
 // Captions of the chart windows (the data window, captioned with its file's
@@ -91,10 +95,10 @@ QString TitulosVentanas(frmMain& principal) {
   return t.join(" | ");
 }
 
-class EjecucionTest : public ::testing::Test {
+class RunTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(carpeta.isValid());
+    ASSERT_TRUE(folder.isValid());
     principal = std::make_unique<frmMain>();
     principal->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(principal.get()));
@@ -102,27 +106,27 @@ class EjecucionTest : public ::testing::Test {
     ASSERT_TRUE(principal->AbrirDatos(meuse));
     // Results into a fresh folder for each test, chosen for these data (the
     // default, beside the data, would be the source tree).
-    carpeta.HacerActual();
-    sesion().carpetaElegida = QFile::encodeName(carpeta.path()).toStdString();
-    sesion().carpetaElegidaPara = sesion().archivoDatos;
+    folder.HacerActual();
+    session().chosenFolder = QFile::encodeName(folder.path()).toStdString();
+    session().chosenFolderFor = session().dataFile;
   }
   void TearDown() override {
     DescargarDialogosKriging();
     principal.reset();
   }
 
-  SesionKriging& sesion() { return principal->Sesion(); }
+  KrigingSession& session() { return principal->Sesion(); }
 
   // "Kriging 2D" with Z = `variable`, "Aceptar", the defaults notice
   // answered when it comes; message boxes of the run are recorded in
-  // `mensajes` and answered. With `opciones`, "Opciones" first, the options
+  // `mensajes` and answered. With `options`, "Opciones" first, the options
   // dialog handed to it.
   void KrigingDesdeElDialogo(const QString& variable, QList<Mensaje>* mensajes = nullptr,
-                             std::function<void(frmOpKriging*)> opciones = {}) {
-    Respuesta<frmKriging2D> dialogo([variable, opciones](frmKriging2D* d) {
+                             std::function<void(frmOpKriging*)> options = {}) {
+    Respuesta<frmKriging2D> dialogo([variable, options](frmKriging2D* d) {
       d->ComboZ->setCurrentIndex(d->ComboZ->findText(variable, Qt::MatchStartsWith));
-      if (opciones) {
-        Respuesta<frmOpKriging> dialogoOpciones(opciones);
+      if (options) {
+        Respuesta<frmOpKriging> dialogoOpciones(options);
         QTest::mouseClick(d->CoOpciones, Qt::LeftButton);
         EXPECT_EQ(dialogoOpciones.vistas(), 1);
       }
@@ -143,7 +147,7 @@ class EjecucionTest : public ::testing::Test {
     ASSERT_EQ(dialogo.vistas(), 1);
   }
 
-  prueba::CarpetaTemporal carpeta;  // the current folder is put back when it goes
+  test_data::TemporaryFolder folder;  // the current folder is put back when it goes
   QTemporaryDir otra;
   QString meuse;
   std::unique_ptr<frmMain> principal;
@@ -151,13 +155,13 @@ class EjecucionTest : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(EjecucionTest, KrigingDeLogzincEnMeuseDaSuperficiesArchivosYVentanas) {
-  TextosEstado estado(*principal);
+TEST_F(RunTest, KrigingDeLogzincEnMeuseDaSuperficiesArchivosYVentanas) {
+  StatusTexts estado(*principal);
   QList<Mensaje> mensajes;
   KrigingDesdeElDialogo("logzinc", &mensajes);
 
   ASSERT_EQ(mensajes.size(), 1);  // only the defaults notice
-  EXPECT_TRUE(mensajes[0].texto.startsWith("Atención se toman los valores iniciales por defecto"));
+  EXPECT_TRUE(mensajes[0].text.startsWith("Atención se toman los valores iniciales por defecto"));
 
   // The status bar said what was being done, then "Preparado".
   const int generando = estado.textos.indexOf("Generando superficies kriging (logzinc)...");
@@ -169,34 +173,34 @@ TEST_F(EjecucionTest, KrigingDeLogzincEnMeuseDaSuperficiesArchivosYVentanas) {
   // predictions inside the range of the data (ordinary kriging of a smooth
   // field does not wander far from it), non-negative variances, and the
   // reported range equal to the grid's own extremes.
-  const SesionKriging& s = sesion();
-  ASSERT_TRUE(s.haySuperficies);
-  EXPECT_EQ(s.variableSuperficies, "logzinc");
-  const auto& sup = s.superficies;
+  const KrigingSession& s = session();
+  ASSERT_TRUE(s.hasSurfaces);
+  EXPECT_EQ(s.surfacesVariable, "logzinc");
+  const auto& sup = s.surfaces;
   ASSERT_EQ(sup.nx, 50);
   ASSERT_EQ(sup.ny, 50);
   ASSERT_EQ(sup.SupPred.size(), 2500u);
   ASSERT_EQ(sup.SupVar.size(), 2500u);
-  const int colZ = s.datos.buscaColumna("logzinc");
-  const float datoMin = s.datos.minimo[size_t(colZ - 1)], datoMax = s.datos.maximo[size_t(colZ - 1)];
+  const int colZ = s.data.findColumn("logzinc");
+  const float datoMin = s.data.minimum[size_t(colZ - 1)], datoMax = s.data.maximum[size_t(colZ - 1)];
   for (size_t k = 0; k < sup.SupPred.size(); ++k) {
-    ASSERT_NE(sup.SupPred[k], sorvan::kValorHueco) << k;
+    ASSERT_NE(sup.SupPred[k], sorvan::core::kHoleValue) << k;
     ASSERT_GE(sup.SupPred[k], datoMin - 0.5f) << k;
     ASSERT_LE(sup.SupPred[k], datoMax + 0.5f) << k;
     ASSERT_GE(sup.SupVar[k], 0.0f) << k;
   }
-  const auto [menor, mayor] = std::minmax_element(sup.SupPred.begin(), sup.SupPred.end());
-  EXPECT_FLOAT_EQ(sup.zMin, *menor);
-  EXPECT_FLOAT_EQ(sup.zMax, *mayor);
+  const auto [smallest, largest] = std::minmax_element(sup.SupPred.begin(), sup.SupPred.end());
+  EXPECT_FLOAT_EQ(sup.zMin, *smallest);
+  EXPECT_FLOAT_EQ(sup.zMax, *largest);
   EXPECT_LT(sup.zMin, sup.zMax);
 
   // The engine's files in the result folder, and nothing of the run left.
-  const QString c = carpeta.path();
+  const QString c = folder.path();
   for (const char* f : {"SKUPRE.SUP", "SKUVAR.SUP", "SKUESTIM.SV", "SKUESTIM.FMT", "SKUEAJUS.SV", "SKUEAJUS.FMT",
                         "KRIGING.LOG"})
     EXPECT_TRUE(ExisteArchivo(c, f)) << f;
   EXPECT_TRUE(QDir(c).entryList({".sorvan*"}, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
-  EXPECT_EQ(s.carpetaResultados, QFile::encodeName(c).toStdString());
+  EXPECT_EQ(s.resultsFolder, QFile::encodeName(c).toStdString());
 
   // Default windows: the fitted semivariogram and the prediction surface,
   // the surface last and so in front.
@@ -210,22 +214,22 @@ TEST_F(EjecucionTest, KrigingDeLogzincEnMeuseDaSuperficiesArchivosYVentanas) {
   Captura(principal.get(), "kriging_result.png");
 
   // The engine got copies of NSaltos and NAjus: the options keep theirs.
-  sorvan::OpcionesKriging defectos;
-  ASSERT_TRUE(sorvan::OpcionesPorDefecto(s.datos, 1, 2, defectos).ok);
-  EXPECT_EQ(s.opciones.NSaltos, defectos.NSaltos);
-  EXPECT_EQ(s.opciones.NAjus, defectos.NAjus);
+  sorvan::core::OpcionesKriging defectos;
+  ASSERT_TRUE(sorvan::core::OpcionesPorDefecto(s.data, 1, 2, defectos).ok);
+  EXPECT_EQ(s.options.NSaltos, defectos.NSaltos);
+  EXPECT_EQ(s.options.NAjus, defectos.NAjus);
 }
 
 // "Generar gráfico con tendencia": after a run with a trend, its surface
 // opens beside the prediction, on the same grid; a run without one opens none.
-TEST_F(EjecucionTest, LaTendenciaAjustadaSeDibujaJuntoALaPrediccion) {
-  SesionKriging& s = sesion();
+TEST_F(RunTest, LaTendenciaAjustadaSeDibujaJuntoALaPrediccion) {
+  KrigingSession& s = session();
   KrigingDesdeElDialogo("logzinc", nullptr, [](frmOpKriging* o) {
     o->OpMedia->button(1)->click();
     o->VerSupTend->setChecked(true);
     QTest::mouseClick(o->CoAceptar, Qt::LeftButton);
   });
-  ASSERT_TRUE(s.haySuperficies);
+  ASSERT_TRUE(s.hasSurfaces);
   ASSERT_TRUE(s.tendencia.known());
   EXPECT_EQ(s.tendencia.degree, 1);
 
@@ -241,10 +245,10 @@ TEST_F(EjecucionTest, LaTendenciaAjustadaSeDibujaJuntoALaPrediccion) {
   // The plane b0 + b1 u + b2 v at every node, worked out here from the
   // reported coefficients and frame.
   const SurfaceGrid& g = tendencia->Grafico().Grid();
-  const auto& sup = s.superficies;
+  const auto& sup = s.surfaces;
   ASSERT_EQ(g.nx, sup.nx);
   ASSERT_EQ(g.ny, sup.ny);
-  const sorvan::TrendFit& t = s.tendencia;
+  const sorvan::core::TrendFit& t = s.tendencia;
   for (int j = 0; j < g.ny; j += 7)
     for (int i = 0; i < g.nx; i += 7) {
       const double u = (sup.xMin + i * sup.dx - t.centreX) / t.scale, v = (sup.yMin + j * sup.dy - t.centreY) / t.scale;
@@ -267,74 +271,74 @@ TEST_F(EjecucionTest, LaTendenciaAjustadaSeDibujaJuntoALaPrediccion) {
   EXPECT_EQ(TitulosVentanas(*principal).count("Tendencia de"), 1);
 }
 
-TEST_F(EjecucionTest, FalloDelMotorSeInformaYConservaLoAnterior) {
+TEST_F(RunTest, FalloDelMotorSeInformaYConservaLoAnterior) {
   KrigingDesdeElDialogo("logzinc");
-  ASSERT_TRUE(sesion().haySuperficies);
-  const sorvan::SuperficiesKriging antes = sesion().superficies;
+  ASSERT_TRUE(session().hasSurfaces);
+  const sorvan::core::KrigingSurfaces antes = session().surfaces;
   const QString ventanasAntes = TitulosVentanas(*principal);
 
   // 30 points, the last one 2e-7 from the first with another value: distinct
   // for the duplicate check, one point once the engine has them in single
   // precision, so the kriging system is singular and the engine stops.
-  const QString ruta = carpeta.filePath("duplicados.dae");
+  const QString path = folder.filePath("duplicados.dae");
   {
-    QFile f(ruta);
+    QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Text));
-    QByteArray texto = "\"duplicados\"\n3,30\n\"x\",\"\",0\n\"y\",\"\",0\n\"v\",\"\",0\n";
+    QByteArray text = "\"duplicados\"\n3,30\n\"x\",\"\",0\n\"y\",\"\",0\n\"v\",\"\",0\n";
     for (int i = 0; i < 29; ++i) {
       const int x = (i % 6) * 17 + (i * 7) % 5, y = (i / 6) * 19 + (i * 3) % 4;
-      texto += QByteArray::number(x) + "," + QByteArray::number(y) + "," +
+      text += QByteArray::number(x) + "," + QByteArray::number(y) + "," +
                QByteArray::number(0.1 * ((i % 6) * 17) + 0.05 * ((i / 6) * 19) + i % 3) + "\n";
     }
-    texto += "0.0000002,0,2\n";  // point 1 again, nearly, value 1 higher
-    f.write(texto);
+    text += "0.0000002,0,2\n";  // point 1 again, nearly, value 1 higher
+    f.write(text);
   }
-  ASSERT_TRUE(principal->AbrirDatos(ruta));
+  ASSERT_TRUE(principal->AbrirDatos(path));
 
   QList<Mensaje> mensajes;
   KrigingDesdeElDialogo("v", &mensajes);
   ASSERT_EQ(mensajes.size(), 2);  // the defaults notice, then the failure
-  const Mensaje& fallo = mensajes[1];
-  EXPECT_EQ(fallo.titulo, "Sorvan");
+  const Mensaje& failure = mensajes[1];
+  EXPECT_EQ(failure.title, "Sorvan");
   // A Spanish sentence with the cause and what to do first, no ".dll"; the
   // engine's own diagnosis, from its run log, as the detail.
-  EXPECT_TRUE(fallo.texto.startsWith("El cálculo de kriging ha fallado. El sistema de kriging es singular"))
-      << fallo.texto.toStdString();
-  EXPECT_FALSE(fallo.texto.contains(".dll")) << fallo.texto.toStdString();
-  EXPECT_TRUE(fallo.texto.contains("\nDetalles:\nEl codigo de error es :")) << fallo.texto.toStdString();
-  EXPECT_TRUE(fallo.texto.contains("singular", Qt::CaseInsensitive)) << fallo.texto.toStdString();
+  EXPECT_TRUE(failure.text.startsWith("El cálculo de kriging ha fallado. El sistema de kriging es singular"))
+      << failure.text.toStdString();
+  EXPECT_FALSE(failure.text.contains(".dll")) << failure.text.toStdString();
+  EXPECT_TRUE(failure.text.contains("\nDetalles:\nEl codigo de error es :")) << failure.text.toStdString();
+  EXPECT_TRUE(failure.text.contains("singular", Qt::CaseInsensitive)) << failure.text.toStdString();
 
   // The program runs on; surfaces, windows and status as before.
   EXPECT_TRUE(principal->isVisible());
   EXPECT_EQ(principal->TextoEstado(), "Preparado");
-  const SesionKriging& s = sesion();
-  EXPECT_TRUE(s.haySuperficies);
-  EXPECT_EQ(s.variableSuperficies, "logzinc");
-  EXPECT_EQ(s.superficies.SupPred, antes.SupPred);
-  EXPECT_EQ(s.superficies.SupVar, antes.SupVar);
-  EXPECT_EQ(s.superficies.zMax, antes.zMax);
+  const KrigingSession& s = session();
+  EXPECT_TRUE(s.hasSurfaces);
+  EXPECT_EQ(s.surfacesVariable, "logzinc");
+  EXPECT_EQ(s.surfaces.SupPred, antes.SupPred);
+  EXPECT_EQ(s.surfaces.SupVar, antes.SupVar);
+  EXPECT_EQ(s.surfaces.zMax, antes.zMax);
   EXPECT_EQ(TitulosVentanas(*principal).toStdString(), ventanasAntes.toStdString());
 }
 
-TEST_F(EjecucionTest, FilasSinXYZYPuntosRepetidosSeDicenEnElRegistroYEnLaBarraDeEstado) {
+TEST_F(RunTest, FilasSinXYZYPuntosRepetidosSeDicenEnElRegistroYEnLaBarraDeEstado) {
   // 30 points, point 1 again with another value, and two rows without Z.
-  const QString ruta = carpeta.filePath("ausentes.dae");
+  const QString path = folder.filePath("ausentes.dae");
   {
-    QFile f(ruta);
+    QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Text));
-    QByteArray texto = "\"ausentes\"\n3,33\n\"x\",\"\",0\n\"y\",\"\",0\n\"v\",\"\",0\n";
+    QByteArray text = "\"ausentes\"\n3,33\n\"x\",\"\",0\n\"y\",\"\",0\n\"v\",\"\",0\n";
     for (int i = 0; i < 30; ++i) {
       const int x = (i % 6) * 17 + (i * 7) % 5, y = (i / 6) * 19 + (i * 3) % 4;
-      texto += QByteArray::number(x) + "," + QByteArray::number(y) + "," +
+      text += QByteArray::number(x) + "," + QByteArray::number(y) + "," +
                QByteArray::number(0.1 * ((i % 6) * 17) + 0.05 * ((i / 6) * 19) + i % 3) + "\n";
     }
-    texto += "0,0,1\n40,50,NA\n60,10,\n";
-    f.write(texto);
+    text += "0,0,1\n40,50,NA\n60,10,\n";
+    f.write(text);
   }
-  ASSERT_TRUE(principal->AbrirDatos(ruta));
-  sesion().duplicados = sorvan::PoliticaDuplicados::Promedio;
-  sesion().carpetaElegida = QFile::encodeName(carpeta.path()).toStdString();
-  sesion().carpetaElegidaPara = sesion().archivoDatos;
+  ASSERT_TRUE(principal->AbrirDatos(path));
+  session().duplicates = sorvan::core::DuplicatePolicy::Average;
+  session().chosenFolder = QFile::encodeName(folder.path()).toStdString();
+  session().chosenFolderFor = session().dataFile;
 
   // The notice of the rows left out is answered "Sí"; other boxes "Aceptar".
   Respuesta<frmKriging2D> dialogo([](frmKriging2D* d) {
@@ -350,31 +354,31 @@ TEST_F(EjecucionTest, FilasSinXYZYPuntosRepetidosSeDicenEnElRegistroYEnLaBarraDe
       3);
   MostrarKriging2D(*principal);
   ASSERT_EQ(dialogo.vistas(), 1);
-  ASSERT_TRUE(sesion().haySuperficies) << textos.join(" | ").toStdString();
-  EXPECT_EQ(sesion().variableSuperficies, "v");
+  ASSERT_TRUE(session().hasSurfaces) << textos.join(" | ").toStdString();
+  EXPECT_EQ(session().surfacesVariable, "v");
 
   EXPECT_EQ(principal->TextoEstado(), "Preparado (2 filas sin X, Y o Z; 1 punto repetido promediado)")
       << textos.join(" | ").toStdString();
   Captura(principal.get(), "kriging_rows_left_out.png");
   // The run log: the engine's lines as it wrote them, ending in "Terminado.",
   // then the program's line.
-  const QList<QByteArray> lineas = Contenido(carpeta.path(), "KRIGING.LOG").trimmed().split('\n');
-  ASSERT_GE(lineas.size(), 2);
-  EXPECT_EQ(lineas.last(), "Datos fuera del cálculo: 2 filas sin X, Y o Z; 1 punto repetido promediado.");
-  EXPECT_EQ(lineas[lineas.size() - 2].trimmed(), "Terminado.");
+  const QList<QByteArray> lines = Contenido(folder.path(), "KRIGING.LOG").trimmed().split('\n');
+  ASSERT_GE(lines.size(), 2);
+  EXPECT_EQ(lines.last(), "Datos fuera del cálculo: 2 filas sin X, Y o Z; 1 punto repetido promediado.");
+  EXPECT_EQ(lines[lines.size() - 2].trimmed(), "Terminado.");
 }
 
-TEST_F(EjecucionTest, CancelarDetieneElMotorYConservaLasSuperficies) {
+TEST_F(RunTest, CancelarDetieneElMotorYConservaLasSuperficies) {
   KrigingDesdeElDialogo("logzinc");
-  ASSERT_TRUE(sesion().haySuperficies);
-  const sorvan::SuperficiesKriging antes = sesion().superficies;
+  ASSERT_TRUE(session().hasSurfaces);
+  const sorvan::core::KrigingSurfaces antes = session().surfaces;
   const QString ventanasAntes = TitulosVentanas(*principal);
-  const QByteArray predAntes = Contenido(carpeta.path(), "SKUPRE.SUP");
-  const QByteArray logAntes = Contenido(carpeta.path(), "KRIGING.LOG");
+  const QByteArray predAntes = Contenido(folder.path(), "SKUPRE.SUP");
+  const QByteArray logAntes = Contenido(folder.path(), "KRIGING.LOG");
   ASSERT_FALSE(predAntes.isEmpty());
 
   // A grid of a million nodes keeps the engine busy for many seconds.
-  Respuesta<frmOpKriging> opciones([](frmOpKriging* op) {
+  Respuesta<frmOpKriging> options([](frmOpKriging* op) {
     op->TxtNRx->setText("1000");
     op->TxtNRy->setText("1000");
     QTest::mouseClick(op->CoAutoRej, Qt::LeftButton);
@@ -404,11 +408,11 @@ TEST_F(EjecucionTest, CancelarDetieneElMotorYConservaLasSuperficies) {
   reloj.start();
   MostrarKriging2D(*principal);
   ASSERT_EQ(dialogo.vistas(), 1);
-  ASSERT_EQ(opciones.vistas(), 1);
+  ASSERT_EQ(options.vistas(), 1);
   EXPECT_TRUE(progresoVisible);
   EXPECT_EQ(textoProgreso, "Generando superficies kriging (logzinc)...");
   EXPECT_LT(reloj.elapsed(), 10000);  // the engine alone would need far longer
-  EXPECT_EQ(sesion().opciones.NRx, 1000);
+  EXPECT_EQ(session().options.NRx, 1000);
 
   // The helper process is gone (killed and reaped): no child is left.
   errno = 0;
@@ -416,24 +420,24 @@ TEST_F(EjecucionTest, CancelarDetieneElMotorYConservaLasSuperficies) {
   EXPECT_EQ(errno, ECHILD);
 
   EXPECT_EQ(principal->TextoEstado(), "Preparado");
-  EXPECT_EQ(sesion().superficies.nx, 50);
-  EXPECT_EQ(sesion().superficies.SupPred, antes.SupPred);
+  EXPECT_EQ(session().surfaces.nx, 50);
+  EXPECT_EQ(session().surfaces.SupPred, antes.SupPred);
   EXPECT_EQ(TitulosVentanas(*principal).toStdString(), ventanasAntes.toStdString());
   // The previous run's files stay as they were, and the cancelled run left
   // nothing behind (its folder, the lock).
-  EXPECT_EQ(Contenido(carpeta.path(), "SKUPRE.SUP"), predAntes);
-  EXPECT_EQ(Contenido(carpeta.path(), "KRIGING.LOG"), logAntes);
-  EXPECT_TRUE(QDir(carpeta.path())
+  EXPECT_EQ(Contenido(folder.path(), "SKUPRE.SUP"), predAntes);
+  EXPECT_EQ(Contenido(folder.path(), "KRIGING.LOG"), logAntes);
+  EXPECT_TRUE(QDir(folder.path())
                   .entryList({".sorvan*", "KRIGING-FALLO.LOG"}, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
                   .isEmpty());
 }
 
-TEST_F(EjecucionTest, LaCarpetaDeResultadosSeMuestraSeCambiaYNoLaMueveOtraCarpeta) {
+TEST_F(RunTest, LaCarpetaDeResultadosSeMuestraSeCambiaYNoLaMueveOtraCarpeta) {
   // Not chosen: the data set's own folder, "<name>_resultados" beside a
   // writable data file.
-  const QString datos = carpeta.filePath("suelo.dae");
-  ASSERT_TRUE(QFile::copy(meuse, datos));
-  ASSERT_TRUE(principal->AbrirDatos(datos));
+  const QString data = folder.filePath("suelo.dae");
+  ASSERT_TRUE(QFile::copy(meuse, data));
+  ASSERT_TRUE(principal->AbrirDatos(data));
   QString mostrada;
   Respuesta<frmKriging2D> dialogo([&](frmKriging2D* d) {
     mostrada = d->TxtCarpeta->text();
@@ -444,26 +448,26 @@ TEST_F(EjecucionTest, LaCarpetaDeResultadosSeMuestraSeCambiaYNoLaMueveOtraCarpet
     d->ComboZ->setCurrentIndex(d->ComboZ->findText("logzinc", Qt::MatchStartsWith));
     QTest::mouseClick(d->CoAceptar, Qt::LeftButton);
   });
-  Respuesta<QMessageBox> aviso([](QMessageBox* box) { box->button(QMessageBox::Ok)->click(); });
+  Respuesta<QMessageBox> warning([](QMessageBox* box) { box->button(QMessageBox::Ok)->click(); });
   // Another folder made current (as a file dialog elsewhere would) does not
   // move where the run writes.
-  QDir::setCurrent(carpeta.path());
+  QDir::setCurrent(folder.path());
   MostrarKriging2D(*principal);
   ASSERT_EQ(dialogo.vistas(), 1);
-  EXPECT_EQ(mostrada, carpeta.filePath("suelo_resultados") + " -> " + otra.path());
-  ASSERT_TRUE(sesion().haySuperficies);
+  EXPECT_EQ(mostrada, folder.filePath("suelo_resultados") + " -> " + otra.path());
+  ASSERT_TRUE(session().hasSurfaces);
   EXPECT_TRUE(ExisteArchivo(otra.path(), "SKUPRE.SUP"));
-  EXPECT_FALSE(ExisteArchivo(carpeta.path(), "SKUPRE.SUP"));
-  EXPECT_FALSE(QDir(carpeta.filePath("suelo_resultados")).exists());
-  EXPECT_EQ(sesion().carpetaResultados, QFile::encodeName(otra.path()).toStdString());
+  EXPECT_FALSE(ExisteArchivo(folder.path(), "SKUPRE.SUP"));
+  EXPECT_FALSE(QDir(folder.filePath("suelo_resultados")).exists());
+  EXPECT_EQ(session().resultsFolder, QFile::encodeName(otra.path()).toStdString());
   // A new data file goes back to its own default folder.
-  const QString otros = carpeta.filePath("otros.dae");
+  const QString otros = folder.filePath("otros.dae");
   ASSERT_TRUE(QFile::copy(meuse, otros));
   ASSERT_TRUE(principal->AbrirDatos(otros));
-  EXPECT_EQ(CarpetaResultadosKriging(sesion()), carpeta.filePath("otros_resultados"));
+  EXPECT_EQ(CarpetaResultadosKriging(session()), folder.filePath("otros_resultados"));
 }
 
-TEST_F(EjecucionTest, ElDialogoOcultoConservaLaEleccionYCancelarLaOlvida) {
+TEST_F(RunTest, ElDialogoOcultoConservaLaEleccionYCancelarLaOlvida) {
   KrigingDesdeElDialogo("logzinc");
   QString zMostrada;
   bool fijadas = false;
@@ -492,23 +496,23 @@ TEST_F(EjecucionTest, ElDialogoOcultoConservaLaEleccionYCancelarLaOlvida) {
   EXPECT_FALSE(fijadas);
 }
 
-TEST_F(EjecucionTest, DatosDeDosColumnasNoAbrenElDialogo) {
-  const QString ruta = carpeta.filePath("dos.dae");
+TEST_F(RunTest, DatosDeDosColumnasNoAbrenElDialogo) {
+  const QString path = folder.filePath("dos.dae");
   {
-    QFile f(ruta);
+    QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Text));
     f.write("\"dos\"\n2,3\n\"x\",\"\",0\n\"y\",\"\",0\n1,2\n3,4\n5,7\n");
   }
-  ASSERT_TRUE(principal->AbrirDatos(ruta));
+  ASSERT_TRUE(principal->AbrirDatos(path));
   Respuesta<frmKriging2D> dialogo([](frmKriging2D* d) { d->reject(); });
-  QString texto;
+  QString text;
   Respuesta<QMessageBox> caja([&](QMessageBox* box) {
-    texto = box->text();
+    text = box->text();
     box->button(QMessageBox::Ok)->click();
   });
   MostrarKriging2D(*principal);
   EXPECT_EQ(dialogo.vistas(), 0);
-  EXPECT_TRUE(texto.contains("tres")) << texto.toStdString();
+  EXPECT_TRUE(text.contains("tres")) << text.toStdString();
 }
 
-int main(int argc, char** argv) { return prueba::EjecutaPruebas(argc, argv, {.modalOlvidadoMs = 30000}); }
+int main(int argc, char** argv) { return test_data::EjecutaPruebas(argc, argv, {.modalOlvidadoMs = 30000}); }

@@ -27,7 +27,7 @@
 #include <QTimer>
 #include <memory>
 
-#include "core/sesion_kriging.h"
+#include "core/kriging_session.h"
 #include "gui/Principal.h"
 #include "gui/frmAbout.h"
 #include "gui/frmDatos.h"
@@ -37,8 +37,12 @@
 #include "platform/data_grid.h"
 #include "platform/settings_store.h"
 
-using prueba::AlAparecerModal;
-using prueba::EligeArchivo;
+using namespace sorvan::core;
+using namespace sorvan::platform;
+using namespace sorvan::gui;
+
+using test_data::AlAparecerModal;
+using test_data::EligeArchivo;
 
 namespace {
 
@@ -47,25 +51,25 @@ QString meuse() { return QString::fromLocal8Bit(qgetenv("SORVAN_SOURCE_DIR")) + 
 // Answers the next message box with OK and remembers its title and text.
 struct Mensaje {
   bool visto = false;
-  QString titulo, texto;
+  QString title, text;
   QMessageBox::Icon icono = QMessageBox::NoIcon;
   void esperar() {
     AlAparecerModal([this](QWidget* w) {
       auto* caja = qobject_cast<QMessageBox*>(w);
       if (!caja) return;
       visto = true;
-      titulo = caja->windowTitle();
-      texto = caja->text();
+      title = caja->windowTitle();
+      text = caja->text();
       icono = caja->icon();
       caja->accept();
     });
   }
 };
 
-void escribir(const QString& ruta, const QByteArray& contenido) {
-  QFile f(ruta);
+void escribir(const QString& path, const QByteArray& content) {
+  QFile f(path);
   ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-  f.write(contenido);
+  f.write(content);
 }
 
 QStringList textos(QMenu* menu) {
@@ -86,7 +90,7 @@ protected:
     ASSERT_TRUE(ajustes_.isValid());
     ASSERT_TRUE(datos_.isValid());
   }
-  prueba::AjustesTemporales ajustes_;  // each test starts with an empty settings store of its own
+  test_data::TemporarySettings ajustes_;  // each test starts with an empty settings store of its own
   QTemporaryDir datos_;
 };
 
@@ -119,10 +123,10 @@ TEST_F(MainWindowTest, MenusHaveTheirCaptionsKeysAndStates) {
                            "mnuGuardarTodo", "mnuInformacion", "mnuDeshacer", "mnuCortar", "mnuCopiar",
                            "mnuPegar", "mnuKriging3D", "mnuCokriging"})
     EXPECT_FALSE(item(w, gris)->isEnabled()) << gris;
-  for (const char* activo : {"mnuDatos", "mnuSuperficie", "mnuVariograma", "mnuGAnimSup", "mnuGAnimBMP",
+  for (const char* active : {"mnuDatos", "mnuSuperficie", "mnuVariograma", "mnuGAnimSup", "mnuGAnimBMP",
                              "mnuSalir", "mnuKriging2D", "mnuAnimar", "mnuCascada", "mnuMosaicoH",
                              "mnuMosaicoV", "mnuOrganizar", "mnuContenido", "mnuBuscarAyuda", "mnuAcercaDe"})
-    EXPECT_TRUE(item(w, activo)->isEnabled()) << activo;
+    EXPECT_TRUE(item(w, active)->isEnabled()) << active;
 
   EXPECT_EQ(item(w, "mnuNuevo")->shortcut(), QKeySequence("Ctrl+N"));
   EXPECT_EQ(item(w, "mnuGuardar")->shortcut(), QKeySequence("Ctrl+S"));
@@ -156,7 +160,7 @@ TEST_F(MainWindowTest, StatusBarHasFourPanelsReadyAndTheTime) {
 }
 
 // Counts the paint events a widget receives.
-class ContadorPintado : public QObject {
+class PaintCounter : public QObject {
 public:
   int n = 0;
   bool eventFilter(QObject*, QEvent* e) override {
@@ -170,7 +174,7 @@ TEST_F(MainWindowTest, MensajeBEPaintsTheTextAtOnce) {
   w.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
   auto* p1 = w.findChild<QLabel*>("panel1");
-  ContadorPintado contador;
+  PaintCounter contador;
   p1->installEventFilter(&contador);
   // No event processing between the call and the check, as during a long
   // synchronous computation.
@@ -183,8 +187,8 @@ TEST_F(MainWindowTest, MensajeBEPaintsTheTextAtOnce) {
 
 TEST_F(MainWindowTest, FirstRunOpensAtTheDefaultPlacement) {
   frmMain w;
-  EXPECT_EQ(w.pos(), QPoint(TwipsAPixeles(1000, dpiX()), TwipsAPixeles(1000, dpiY())));
-  EXPECT_EQ(w.size(), QSize(TwipsAPixeles(6500, dpiX()), TwipsAPixeles(6500, dpiY())));
+  EXPECT_EQ(w.pos(), QPoint(TwipsToPixels(1000, dpiX()), TwipsToPixels(1000, dpiY())));
+  EXPECT_EQ(w.size(), QSize(TwipsToPixels(6500, dpiX()), TwipsToPixels(6500, dpiY())));
 }
 
 TEST_F(MainWindowTest, PlacementIsKeptBetweenRunsInTwips) {
@@ -197,10 +201,10 @@ TEST_F(MainWindowTest, PlacementIsKeptBetweenRunsInTwips) {
     w.close();
   }
   SettingsStore store;
-  EXPECT_DOUBLE_EQ(store.GetSetting("Settings", "MainWidth", -1), PixelesATwips(700, dpiX()));
-  EXPECT_DOUBLE_EQ(store.GetSetting("Settings", "MainHeight", -1), PixelesATwips(520, dpiY()));
-  EXPECT_DOUBLE_EQ(store.GetSetting("Settings", "MainLeft", -1), PixelesATwips(120, dpiX()));
-  EXPECT_DOUBLE_EQ(store.GetSetting("Settings", "MainTop", -1), PixelesATwips(90, dpiY()));
+  EXPECT_DOUBLE_EQ(store.GetSetting("Settings", "MainWidth", -1), PixelsToTwips(700, dpiX()));
+  EXPECT_DOUBLE_EQ(store.GetSetting("Settings", "MainHeight", -1), PixelsToTwips(520, dpiY()));
+  EXPECT_DOUBLE_EQ(store.GetSetting("Settings", "MainLeft", -1), PixelsToTwips(120, dpiX()));
+  EXPECT_DOUBLE_EQ(store.GetSetting("Settings", "MainTop", -1), PixelsToTwips(90, dpiY()));
   frmMain otra;
   EXPECT_EQ(otra.size(), QSize(700, 520));
   EXPECT_EQ(otra.pos(), QPoint(120, 90));
@@ -243,7 +247,7 @@ TEST_F(MainWindowTest, AMaximisedWindowComesBackMaximised) {
   }
   SettingsStore store;
   EXPECT_EQ(store.GetSetting("Settings", "MainMaximized", -1), 1);
-  EXPECT_DOUBLE_EQ(store.GetSetting("Settings", "MainWidth", -1), PixelesATwips(640, dpiX()));
+  EXPECT_DOUBLE_EQ(store.GetSetting("Settings", "MainWidth", -1), PixelsToTwips(640, dpiX()));
   {
     frmMain otra;
     otra.show();
@@ -276,7 +280,7 @@ TEST_F(MainWindowTest, TheFileDialogsRememberTheLastFolderAcrossRestarts) {
       EligeArchivo(fd, meuse());
     });
     item(w, "mnuDatos")->trigger();
-    ASSERT_EQ(w.Sesion().datos.N, 155);
+    ASSERT_EQ(w.Sesion().data.N, 155);
     w.close();
   }
   // A new run, launched elsewhere.
@@ -301,8 +305,8 @@ TEST_F(MainWindowTest, UnreadableStoredPlacementFallsBackToTheDefaults) {
   crudo.setValue("Settings/MainLeft", "-99999999");
   crudo.sync();
   frmMain w;
-  EXPECT_EQ(w.size().width(), TwipsAPixeles(6500, dpiX()));
-  EXPECT_EQ(w.pos(), QPoint(TwipsAPixeles(1000, dpiX()), TwipsAPixeles(1000, dpiY())));
+  EXPECT_EQ(w.size().width(), TwipsToPixels(6500, dpiX()));
+  EXPECT_EQ(w.pos(), QPoint(TwipsToPixels(1000, dpiX()), TwipsToPixels(1000, dpiY())));
 }
 
 TEST_F(MainWindowTest, OpeningDataFillsTheGridAndEnablesKriging) {
@@ -324,10 +328,10 @@ TEST_F(MainWindowTest, OpeningDataFillsTheGridAndEnablesKriging) {
   EXPECT_EQ(g->TextMatrix(1, 1), QStringLiteral("181072"));
   EXPECT_EQ(g->TextMatrix(1, 4), QStringLiteral("6.929517"));
   EXPECT_EQ(g->TextMatrix(1, 8), QStringLiteral("7.909"));
-  const sorvan::DatosEspaciales& datos = w.Sesion().datos;
-  EXPECT_EQ(datos.N, 155);
-  EXPECT_EQ(datos.nvar, 8);
-  EXPECT_FLOAT_EQ(datos.valor(1, 3), 1022.f);
+  const sorvan::core::SpatialData& data = w.Sesion().data;
+  EXPECT_EQ(data.N, 155);
+  EXPECT_EQ(data.nvar, 8);
+  EXPECT_FLOAT_EQ(data.value(1, 3), 1022.f);
   EXPECT_TRUE(w.KrigingHabilitado());
   EXPECT_TRUE(menu(w, "mnuKriging")->menuAction()->isEnabled());
 
@@ -342,7 +346,7 @@ TEST_F(MainWindowTest, OpeningDataFillsTheGridAndEnablesKriging) {
   w.AreaMDI()->closeAllSubWindows();
   QTest::qWait(20);
   EXPECT_FALSE(w.KrigingHabilitado());
-  EXPECT_EQ(w.Sesion().datos.N, 155);
+  EXPECT_EQ(w.Sesion().data.N, 155);
   emit menu(w, "mnuVentana")->aboutToShow();
   EXPECT_EQ(textos(menu(w, "mnuVentana")).size(), 4);
 
@@ -370,7 +374,7 @@ TEST_F(MainWindowTest, TheDataMenuAsksForAFileAndMovesTheWorkingFolder) {
   EXPECT_TRUE(filtros[1].startsWith("Texto delimitado (*.csv *.tsv *.txt)")) << filtros[1].toStdString();
   EXPECT_TRUE(filtros[2].startsWith("Capas GIS de puntos (*.gpkg *.shp *.geojson *.json)")) << filtros[2].toStdString();
   EXPECT_TRUE(filtros[3].startsWith("Todos los ficheros (*.*)"));
-  EXPECT_EQ(w.Sesion().datos.N, 155);
+  EXPECT_EQ(w.Sesion().data.N, 155);
   EXPECT_TRUE(w.KrigingHabilitado());
   // The engine's files will go next to the data file; the start-up folder stays.
   EXPECT_EQ(QDir::current().canonicalPath(), QFileInfo(meuse()).canonicalPath());
@@ -402,17 +406,17 @@ TEST_F(MainWindowTest, EditingACoordinateMakesTheAutomaticOptionsStale) {
   ASSERT_TRUE(w.AbrirDatos(meuse()));
   w.Sesion().colX = 1;
   w.Sesion().colY = 2;
-  w.Sesion().opcionesListas = true;
+  w.Sesion().optionsReady = true;
   DataGrid* g = w.Datos()->MSFGrid();
   g->SetCurrentCell(4, 3);  // zinc: not a coordinate
   QTest::keyClick(g, Qt::Key_5);
   QTest::keyClick(w.Datos()->TxtEdit(), Qt::Key_Return);
-  EXPECT_TRUE(w.Sesion().opcionesListas);
+  EXPECT_TRUE(w.Sesion().optionsReady);
   g->SetCurrentCell(4, 1);  // x
   QTest::keyClick(g, Qt::Key_5);
   QTest::keyClick(w.Datos()->TxtEdit(), Qt::Key_Return);
-  EXPECT_FLOAT_EQ(w.Sesion().datos.minimo[0], 5.f);
-  EXPECT_FALSE(w.Sesion().opcionesListas);
+  EXPECT_FLOAT_EQ(w.Sesion().data.minimum[0], 5.f);
+  EXPECT_FALSE(w.Sesion().optionsReady);
 }
 
 TEST_F(MainWindowTest, ABadFileIsNamedWithItsLineAndTheEarlierDataStay) {
@@ -427,10 +431,10 @@ TEST_F(MainWindowTest, ABadFileIsNamedWithItsLineAndTheEarlierDataStay) {
   m.esperar();
   EXPECT_FALSE(w.AbrirDatos(malo));
   ASSERT_TRUE(m.visto);
-  EXPECT_EQ(m.titulo, QStringLiteral("Sorvan"));
-  EXPECT_TRUE(m.texto.contains("malo.dae")) << m.texto.toStdString();
-  EXPECT_TRUE(m.texto.contains("6")) << m.texto.toStdString();  // the line of "cuatro"
-  EXPECT_EQ(w.Sesion().datos.N, 155);
+  EXPECT_EQ(m.title, QStringLiteral("Sorvan"));
+  EXPECT_TRUE(m.text.contains("malo.dae")) << m.text.toStdString();
+  EXPECT_TRUE(m.text.contains("6")) << m.text.toStdString();  // the line of "cuatro"
+  EXPECT_EQ(w.Sesion().data.N, 155);
   EXPECT_EQ(w.Datos()->MSFGrid()->Rows(), 156);
   EXPECT_EQ(w.Datos()->MSFGrid()->TextMatrix(1, 1), QStringLiteral("181072"));
   EXPECT_EQ(w.Datos()->windowTitle(), tituloAntes);
@@ -447,57 +451,57 @@ TEST_F(MainWindowTest, ABadFirstFileLeavesNoDataWindowOpen) {
   m.esperar();
   EXPECT_FALSE(w.AbrirDatos(malo));
   EXPECT_TRUE(m.visto);
-  EXPECT_TRUE(m.texto.contains("corto.dae"));
+  EXPECT_TRUE(m.text.contains("corto.dae"));
   EXPECT_FALSE(w.KrigingHabilitado());
   EXPECT_TRUE(w.Datos() == nullptr || !w.Datos()->isVisible());
-  EXPECT_TRUE(w.Sesion().datos.vacio());
+  EXPECT_TRUE(w.Sesion().data.empty());
 
   Mensaje falta;
   falta.esperar();
   EXPECT_FALSE(w.AbrirDatos(datos_.filePath("no_existe.dae")));
   EXPECT_TRUE(falta.visto);
-  EXPECT_TRUE(falta.texto.contains("no_existe.dae"));
+  EXPECT_TRUE(falta.text.contains("no_existe.dae"));
 }
 
 TEST_F(MainWindowTest, FilesOfAnyLengthLoadWhole) {
   // There is no longer a row limit: 5000 rows all reach the grid, silently.
-  QByteArray contenido = "\"Largo\"\n1,5000\n\"v\",\"V\",0\n";
-  for (int i = 1; i <= 5000; ++i) contenido += QByteArray::number(i) + "\n";
-  const QString largo = datos_.filePath("largo.dae");
-  escribir(largo, contenido);
+  QByteArray content = "\"Largo\"\n1,5000\n\"v\",\"V\",0\n";
+  for (int i = 1; i <= 5000; ++i) content += QByteArray::number(i) + "\n";
+  const QString length = datos_.filePath("largo.dae");
+  escribir(length, content);
   frmMain w;
   w.show();
   Mensaje m;
   m.esperar();
-  ASSERT_TRUE(w.AbrirDatos(largo));
+  ASSERT_TRUE(w.AbrirDatos(length));
   QTest::qWait(100);
-  EXPECT_FALSE(m.visto) << m.texto.toStdString();
-  EXPECT_EQ(w.Sesion().datos.N, 5000);
+  EXPECT_FALSE(m.visto) << m.text.toStdString();
+  EXPECT_EQ(w.Sesion().data.N, 5000);
   EXPECT_EQ(w.Datos()->MSFGrid()->Rows(), 5001);
   EXPECT_EQ(w.Datos()->MSFGrid()->TextMatrix(5000, 1), QStringLiteral("5000"));
 }
 
 TEST_F(MainWindowTest, RowsBeyondTheAnnouncedCountAreAWarningNamingThem) {
-  QByteArray contenido = "\"Largo\"\n1,3\n\"v\",\"V\",0\n";
-  for (int i = 1; i <= 5; ++i) contenido += QByteArray::number(i) + "\n";
-  const QString largo = datos_.filePath("largo.dae");
-  escribir(largo, contenido);
+  QByteArray content = "\"Largo\"\n1,3\n\"v\",\"V\",0\n";
+  for (int i = 1; i <= 5; ++i) content += QByteArray::number(i) + "\n";
+  const QString length = datos_.filePath("largo.dae");
+  escribir(length, content);
   frmMain w;
   w.show();
   Mensaje m;
   m.esperar();
-  ASSERT_TRUE(w.AbrirDatos(largo));
+  ASSERT_TRUE(w.AbrirDatos(length));
   ASSERT_TRUE(m.visto);
   EXPECT_EQ(m.icono, QMessageBox::Warning);
-  EXPECT_TRUE(m.texto.contains("las 2 filas siguientes (líneas 7 a 8)")) << m.texto.toStdString();
-  EXPECT_EQ(w.Sesion().datos.N, 3);
+  EXPECT_TRUE(m.text.contains("las 2 filas siguientes (líneas 7 a 8)")) << m.text.toStdString();
+  EXPECT_EQ(w.Sesion().data.N, 3);
 }
 
 TEST_F(MainWindowTest, A2048RowFileLoadsWithoutMessage) {
-  QByteArray contenido = "\"Justo\"\n1,2048\n\"v\",\"V\",0\n";
-  for (int i = 1; i <= 2048; ++i) contenido += QByteArray::number(i) + "\n";
+  QByteArray content = "\"Justo\"\n1,2048\n\"v\",\"V\",0\n";
+  for (int i = 1; i <= 2048; ++i) content += QByteArray::number(i) + "\n";
   const QString justo = datos_.filePath("justo.dae");
-  escribir(justo, contenido);
+  escribir(justo, content);
   frmMain w;
   w.show();
   Mensaje m;
@@ -505,7 +509,7 @@ TEST_F(MainWindowTest, A2048RowFileLoadsWithoutMessage) {
   ASSERT_TRUE(w.AbrirDatos(justo));
   QTest::qWait(100);
   EXPECT_FALSE(m.visto);
-  EXPECT_EQ(w.Sesion().datos.N, 2048);
+  EXPECT_EQ(w.Sesion().data.N, 2048);
 }
 
 TEST_F(MainWindowTest, AFailedChartNamesTheFileAndTheProgramGoesOn) {
@@ -515,8 +519,8 @@ TEST_F(MainWindowTest, AFailedChartNamesTheFileAndTheProgramGoesOn) {
   m.esperar();
   w.NuevoGraf2D(datos_.filePath("no_hay.sv"), "Semivariograma de no_hay.sv");
   ASSERT_TRUE(m.visto);
-  EXPECT_EQ(m.titulo, QStringLiteral("Sorvan"));
-  EXPECT_TRUE(m.texto.contains("no_hay.sv")) << m.texto.toStdString();
+  EXPECT_EQ(m.title, QStringLiteral("Sorvan"));
+  EXPECT_TRUE(m.text.contains("no_hay.sv")) << m.text.toStdString();
   EXPECT_TRUE(w.isVisible());
 }
 
@@ -551,17 +555,17 @@ TEST_F(MainWindowTest, SaveAsOnASurfaceFileWindowExportsThatSurface) {
   item(w, "mnuGuardarComo")->trigger();
   QFile f(asc);
   ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << asc.toStdString();
-  const QStringList lineas = QString::fromLatin1(f.readAll()).split('\n', Qt::SkipEmptyParts);
-  ASSERT_EQ(lineas.size(), 8) << lineas.join(" | ").toStdString();
-  auto valor = [&](int linea) { return lineas[linea].section(' ', -1).toDouble(); };
-  EXPECT_EQ(lineas[0].simplified(), "ncols 3");
-  EXPECT_EQ(lineas[1].simplified(), "nrows 2");
-  EXPECT_EQ(valor(2), 100 - 2.5 / 2);  // xllcorner
-  EXPECT_EQ(valor(3), 200 - 2.5 / 2);  // yllcorner
-  EXPECT_EQ(valor(4), 2.5);            // cellsize
-  const double sinDato = valor(5);
+  const QStringList lines = QString::fromLatin1(f.readAll()).split('\n', Qt::SkipEmptyParts);
+  ASSERT_EQ(lines.size(), 8) << lines.join(" | ").toStdString();
+  auto value = [&](int line) { return lines[line].section(' ', -1).toDouble(); };
+  EXPECT_EQ(lines[0].simplified(), "ncols 3");
+  EXPECT_EQ(lines[1].simplified(), "nrows 2");
+  EXPECT_EQ(value(2), 100 - 2.5 / 2);  // xllcorner
+  EXPECT_EQ(value(3), 200 - 2.5 / 2);  // yllcorner
+  EXPECT_EQ(value(4), 2.5);            // cellsize
+  const double sinDato = value(5);
   // Rows from the top (y = 202.5), X fastest.
-  const QStringList arriba = lineas[6].simplified().split(' '), abajo = lineas[7].simplified().split(' ');
+  const QStringList arriba = lines[6].simplified().split(' '), abajo = lines[7].simplified().split(' ');
   ASSERT_EQ(arriba.size(), 3);
   ASSERT_EQ(abajo.size(), 3);
   EXPECT_EQ(abajo[0].toFloat(), 1.5f);
@@ -577,12 +581,12 @@ TEST_F(MainWindowTest, SaveAsOnASurfaceFileWindowExportsThatSurface) {
 TEST_F(MainWindowTest, AboutBoxShowsSystemInformation) {
   frmMain w;
   w.show();
-  QString titulo, info;
+  QString title, info;
   bool conBotones = false;
   AlAparecerModal([&](QWidget* m) {
     auto* acerca = qobject_cast<frmAbout*>(m);
     ASSERT_NE(acerca, nullptr);
-    titulo = acerca->windowTitle();
+    title = acerca->windowTitle();
     conBotones = acerca->CoAceptar()->text() == "Aceptar" && !acerca->CoInfoSistema()->text().isEmpty();
     AlAparecerModal([&, acerca](QWidget* caja) {
       if (auto* mb = qobject_cast<QMessageBox*>(caja)) {
@@ -594,7 +598,7 @@ TEST_F(MainWindowTest, AboutBoxShowsSystemInformation) {
     acerca->CoInfoSistema()->click();
   });
   item(w, "mnuAcercaDe")->trigger();
-  EXPECT_EQ(titulo, QStringLiteral("Acerca de Sorvan"));
+  EXPECT_EQ(title, QStringLiteral("Acerca de Sorvan"));
   EXPECT_TRUE(conBotones);
   EXPECT_TRUE(info.contains("Qt")) << info.toStdString();
   EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
@@ -649,12 +653,12 @@ TEST(StartUpTest, SplashStaysUpAtLeastOneAndAHalfSeconds) {
 TEST(StartUpTest, ADataFileOnTheCommandLineIsOpened) {
   std::unique_ptr<frmMain> w(Principal::Arrancar(meuse()));
   ASSERT_NE(w->Datos(), nullptr);
-  EXPECT_EQ(w->Sesion().datos.N, 155);
+  EXPECT_EQ(w->Sesion().data.N, 155);
   EXPECT_TRUE(w->KrigingHabilitado());
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  return prueba::EjecutaPruebas(argc, argv, {.modalOlvidadoMs = 10000, .ajustesPropios = true});
+  return test_data::EjecutaPruebas(argc, argv, {.modalOlvidadoMs = 10000, .ajustesPropios = true});
 }

@@ -14,22 +14,25 @@
 #include <cmath>
 #include <sstream>
 
-#include "core/ejecuta_kriging.h"
+#include "core/run_kriging.h"
 #include "gui/kriging/frmOpKriging.h"
 #include "gui_test_support.h"
 
-using prueba::ResponderMensaje;
-using sorvan::DatosEspaciales;
-using sorvan::OpcionesKriging;
+using namespace sorvan::core;
+using namespace sorvan::gui;
+
+using test_data::ResponderMensaje;
+using sorvan::core::SpatialData;
+using sorvan::core::OpcionesKriging;
 
 namespace {
 
-DatosEspaciales DatosPequenos() {
+SpatialData DatosPequenos() {
   std::istringstream f(
       "\"prueba\"\n3,6\n\"x\",\"\",0\n\"y\",\"\",0\n\"v\",\"\",0\n"
       "0,200,1\n100,260,2\n50,230,3\n20,210,4\n80,250,5\n40,240,6\n");
-  DatosEspaciales d;
-  EXPECT_TRUE(sorvan::LeeDatos(f, "prueba.dae", d).ok);
+  SpatialData d;
+  EXPECT_TRUE(sorvan::core::ReadData(f, "prueba.dae", d).ok);
   return d;
 }
 
@@ -41,18 +44,18 @@ OpcionesKriging Opciones() {
   return op;
 }
 
-void Escribe(QLineEdit* campo, const QString& texto) {
-  campo->selectAll();
-  QTest::keyClicks(campo, texto);
-  if (campo->text() != texto) campo->setText(texto);
+void Escribe(QLineEdit* field, const QString& text) {
+  field->selectAll();
+  QTest::keyClicks(field, text);
+  if (field->text() != text) field->setText(text);
 }
 
 TEST(KrigingLocal, ElVecindarioEntraYVuelveIgual) {
-  const DatosEspaciales datos = DatosPequenos();
+  const SpatialData data = DatosPequenos();
   OpcionesKriging op = Opciones();
   op.KrigingLocal = 1, op.NVecinos = 24, op.NMinVecinos = 6, op.DistVecinos = 125.5f;
   op.Cuadrantes = 1, op.VarioLocal = 1, op.TendLocal = 0;
-  frmOpKriging dlg(op, datos, 1, 2);
+  frmOpKriging dlg(op, data, 1, 2);
   dlg.show();
   EXPECT_TRUE(dlg.FraKrigingLocal->isChecked());
   EXPECT_EQ(dlg.TxtNVecinos->text(), "24");
@@ -73,9 +76,9 @@ TEST(KrigingLocal, ElVecindarioEntraYVuelveIgual) {
 }
 
 TEST(KrigingLocal, MarcarElMarcoYEscribirLlegaALasOpciones) {
-  const DatosEspaciales datos = DatosPequenos();
+  const SpatialData data = DatosPequenos();
   OpcionesKriging op = Opciones();
-  frmOpKriging dlg(op, datos, 1, 2);
+  frmOpKriging dlg(op, data, 1, 2);
   dlg.show();
   EXPECT_FALSE(dlg.FraKrigingLocal->isChecked());  // global kriging unless asked
   EXPECT_FALSE(dlg.TxtNVecinos->isEnabled());
@@ -96,10 +99,10 @@ TEST(KrigingLocal, MarcarElMarcoYEscribirLlegaALasOpciones) {
 }
 
 TEST(KrigingLocal, ValoresImposiblesSeRechazanConElDialogoAbierto) {
-  const DatosEspaciales datos = DatosPequenos();
+  const SpatialData data = DatosPequenos();
   struct Caso {
     const char *n, *m, *d;
-    int media;
+    int mean;
     const char* enMensaje;
   };
   const Caso casos[] = {{"8", "9", "", 1, "(M = 9) es mayor que el máximo (8)"},
@@ -111,47 +114,47 @@ TEST(KrigingLocal, ValoresImposiblesSeRechazanConElDialogoAbierto) {
   // "Variograma" needs the distance it counts pairs up to.
   {
     OpcionesKriging op = Opciones();
-    frmOpKriging dlg(op, datos, 1, 2);
+    frmOpKriging dlg(op, data, 1, 2);
     dlg.show();
     dlg.FraKrigingLocal->setChecked(true);
     Escribe(dlg.TxtDistVecinos, "");
     dlg.VerVariograma->setChecked(true);
-    QString texto;
-    auto respuesta = ResponderMensaje(&texto);
+    QString text;
+    auto respuesta = ResponderMensaje(&text);
     QTest::mouseClick(dlg.CoAceptar, Qt::LeftButton);
     EXPECT_TRUE(respuesta->vista());
-    EXPECT_TRUE(texto.contains(QStringLiteral("indique una distancia máxima"))) << texto.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("indique una distancia máxima"))) << text.toStdString();
     EXPECT_EQ(op.KrigingLocal, 0);
   }
   for (const Caso& c : casos) {
     OpcionesKriging op = Opciones();
-    op.Media = c.media;
-    frmOpKriging dlg(op, datos, 1, 2);
+    op.Media = c.mean;
+    frmOpKriging dlg(op, data, 1, 2);
     dlg.show();
     dlg.FraKrigingLocal->setChecked(true);
     Escribe(dlg.TxtNVecinos, QString::fromUtf8(c.n));
     Escribe(dlg.TxtNMinVecinos, QString::fromUtf8(c.m));
     Escribe(dlg.TxtDistVecinos, QString::fromUtf8(c.d));
-    QString texto;
-    auto respuesta = ResponderMensaje(&texto);
+    QString text;
+    auto respuesta = ResponderMensaje(&text);
     QTest::mouseClick(dlg.CoAceptar, Qt::LeftButton);
     EXPECT_TRUE(respuesta->vista()) << c.n << " " << c.m << " " << c.d;
-    EXPECT_TRUE(texto.contains(QString::fromUtf8(c.enMensaje))) << texto.toStdString();
+    EXPECT_TRUE(text.contains(QString::fromUtf8(c.enMensaje))) << text.toStdString();
     EXPECT_TRUE(dlg.isVisible());
     EXPECT_EQ(op.KrigingLocal, 0);  // nothing changed
   }
 }
 
 TEST(KrigingLocal, ConElMarcoSinMarcarNoSeLeeNada) {
-  const DatosEspaciales datos = DatosPequenos();
+  const SpatialData data = DatosPequenos();
   OpcionesKriging op = Opciones();
-  frmOpKriging dlg(op, datos, 1, 2);
+  frmOpKriging dlg(op, data, 1, 2);
   dlg.show();
   dlg.TxtNVecinos->setText(QStringLiteral("no es un número"));
-  QString texto;
-  auto respuesta = ResponderMensaje(&texto);
+  QString text;
+  auto respuesta = ResponderMensaje(&text);
   QTest::mouseClick(dlg.CoAceptar, Qt::LeftButton);
-  EXPECT_FALSE(respuesta->vista()) << texto.toStdString();
+  EXPECT_FALSE(respuesta->vista()) << text.toStdString();
   EXPECT_FALSE(dlg.isVisible());
   EXPECT_EQ(op.KrigingLocal, 0);
   EXPECT_EQ(op.NVecinos, 32);
@@ -160,23 +163,23 @@ TEST(KrigingLocal, ConElMarcoSinMarcarNoSeLeeNada) {
 // With SORVAN_SCREENSHOTS set to a folder, the first tab with the frame in use
 // is saved there as options_1_local.png (meuse, automatic options).
 TEST(KrigingLocal, CapturaDelMarco) {
-  const char* carpeta = std::getenv("SORVAN_SCREENSHOTS");
+  const char* folder = std::getenv("SORVAN_SCREENSHOTS");
   const char* fuente = std::getenv("SORVAN_SOURCE_DIR");
-  if (!carpeta || !fuente) GTEST_SKIP() << "SORVAN_SCREENSHOTS not set";
-  DatosEspaciales datos;
-  ASSERT_TRUE(sorvan::LeeDatos(std::string(fuente) + "/examples/meuse.dae", datos).ok);
+  if (!folder || !fuente) GTEST_SKIP() << "SORVAN_SCREENSHOTS not set";
+  SpatialData data;
+  ASSERT_TRUE(sorvan::core::ReadData(std::string(fuente) + "/examples/meuse.dae", data).ok);
   OpcionesKriging op;
-  ASSERT_TRUE(sorvan::OpcionesPorDefecto(datos, 1, 2, op).ok);
+  ASSERT_TRUE(sorvan::core::OpcionesPorDefecto(data, 1, 2, op).ok);
   op.KrigingLocal = 1, op.NVecinos = 32, op.NMinVecinos = 8, op.DistVecinos = 1000;
-  frmOpKriging dlg(op, datos, 1, 2);
+  frmOpKriging dlg(op, data, 1, 2);
   dlg.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
   dlg.Pestanas->setCurrentIndex(0);
   QTest::qWait(50);
-  const QString ruta = QDir(QString::fromLocal8Bit(carpeta)).filePath(QStringLiteral("options_1_local.png"));
-  EXPECT_TRUE(dlg.grab().save(ruta)) << ruta.toStdString();
+  const QString path = QDir(QString::fromLocal8Bit(folder)).filePath(QStringLiteral("options_1_local.png"));
+  EXPECT_TRUE(dlg.grab().save(path)) << path.toStdString();
 }
 
 }  // namespace
 
-int main(int argc, char** argv) { return prueba::EjecutaPruebas(argc, argv, {.modalOlvidadoMs = 15000}); }
+int main(int argc, char** argv) { return test_data::EjecutaPruebas(argc, argv, {.modalOlvidadoMs = 15000}); }

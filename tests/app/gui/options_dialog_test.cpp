@@ -19,28 +19,31 @@
 #include <QToolButton>
 #include <sstream>
 
-#include "core/ejecuta_kriging.h"
+#include "core/run_kriging.h"
 #include "gui/kriging/ControlUpDown.h"
 #include "gui/kriging/frmOpKriging.h"
-#include "gui/kriging/texto_numero.h"
+#include "gui/kriging/text_to_number.h"
 #include "gui_test_support.h"
-#include "mismas_opciones.h"
+#include "same_options.h"
 
-using prueba::MismasOpciones;
-using prueba::ResponderMensaje;
-using prueba::Respuesta;
-using sorvan::DatosEspaciales;
-using sorvan::OpcionesKriging;
+using namespace sorvan::core;
+using namespace sorvan::gui;
+
+using test_data::MismasOpciones;
+using test_data::ResponderMensaje;
+using test_data::Respuesta;
+using sorvan::core::SpatialData;
+using sorvan::core::OpcionesKriging;
 
 namespace {
 
 // X from 0 to 100, Y from 200 to 260, a value; 6 points.
-DatosEspaciales DatosPequenos() {
+SpatialData DatosPequenos() {
   std::istringstream f(
       "\"prueba\"\n3,6\n\"x\",\"\",0\n\"y\",\"\",0\n\"v\",\"\",0\n"
       "0,200,1\n100,260,2\n50,230,3\n20,210,4\n80,250,5\n40,240,6\n");
-  DatosEspaciales d;
-  EXPECT_TRUE(sorvan::LeeDatos(f, "prueba.dae", d).ok);
+  SpatialData d;
+  EXPECT_TRUE(sorvan::core::ReadData(f, "prueba.dae", d).ok);
   return d;
 }
 
@@ -70,28 +73,28 @@ OpcionesKriging OpcionesDistintas() {
   return op;
 }
 
-void Escribe(QLineEdit* campo, const QString& texto) {
-  campo->selectAll();
-  QTest::keyClicks(campo, texto);
-  if (campo->text() != texto) campo->setText(texto);  // a validator-free box takes any text
+void Escribe(QLineEdit* field, const QString& text) {
+  field->selectAll();
+  QTest::keyClicks(field, text);
+  if (field->text() != text) field->setText(text);  // a validator-free box takes any text
 }
 
-QString EscribePer(const prueba::CarpetaTemporal& dir, const QString& nombre, const QByteArray& contenido) {
-  const QString ruta = dir.filePath(nombre);
-  QFile f(ruta);
+QString EscribePer(const test_data::TemporaryFolder& dir, const QString& nombre, const QByteArray& content) {
+  const QString path = dir.filePath(nombre);
+  QFile f(path);
   EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-  f.write(contenido);
-  return ruta;
+  f.write(content);
+  return path;
 }
 
-// Checks "Asociar perfil" and answers the file dialog with `ruta` (or
-// cancels it when `ruta` is empty).
-void AsociaPerfil(frmOpKriging& dlg, const QString& ruta) {
-  Respuesta<QFileDialog> respuesta([ruta](QFileDialog* fd) {
-    if (ruta.isEmpty()) {
+// Checks "Asociar perfil" and answers the file dialog with `path` (or
+// cancels it when `path` is empty).
+void AsociaPerfil(frmOpKriging& dlg, const QString& path) {
+  Respuesta<QFileDialog> respuesta([path](QFileDialog* fd) {
+    if (path.isEmpty()) {
       fd->reject();
     } else {
-      fd->selectFile(ruta);
+      fd->selectFile(path);
       static_cast<QDialog*>(fd)->accept();
     }
   });
@@ -100,7 +103,7 @@ void AsociaPerfil(frmOpKriging& dlg, const QString& ruta) {
 
 }  // namespace
 
-TEST(TextoNumero, FormatoDeDistanciasConPuntoYTresDecimales) {
+TEST(NumberText, FormatoDeDistanciasConPuntoYTresDecimales) {
   EXPECT_EQ(FormatoDistancia(1234.5), "1234.500");
   EXPECT_EQ(FormatoDistancia(-5), "-5.000");
   EXPECT_EQ(FormatoDistancia(0.25), "0.250");
@@ -110,24 +113,24 @@ TEST(TextoNumero, FormatoDeDistanciasConPuntoYTresDecimales) {
   const QLocale antes;
   QLocale::setDefault(QLocale(QLocale::Spanish, QLocale::Spain));
   EXPECT_EQ(FormatoDistancia(12.5), "12.500");
-  EXPECT_EQ(LeeNumero(FormatoDistancia(12.5)), 12.5);
+  EXPECT_EQ(ReadNumberText(FormatoDistancia(12.5)), 12.5);
   QLocale::setDefault(antes);
 }
 
-TEST(TextoNumero, SoloUnTextoQueEsEnteroUnNumero) {
-  EXPECT_EQ(LeeNumero(" -3.25 "), -3.25);
-  EXPECT_FALSE(LeeNumero("abc").has_value());
-  EXPECT_FALSE(LeeNumero("12,5").has_value());
-  EXPECT_FALSE(LeeNumero("").has_value());
+TEST(NumberText, SoloUnTextoQueEsEnteroUnNumero) {
+  EXPECT_EQ(ReadNumberText(" -3.25 "), -3.25);
+  EXPECT_FALSE(ReadNumberText("abc").has_value());
+  EXPECT_FALSE(ReadNumberText("12,5").has_value());
+  EXPECT_FALSE(ReadNumberText("").has_value());
   EXPECT_EQ(LeeEntero("2.5"), 2);
   EXPECT_FALSE(LeeEntero("x").has_value());
 }
 
 TEST(OpcionesKriging, MuestraLasOpcionesYAceptarLasDevuelveIguales) {
-  const DatosEspaciales datos = DatosPequenos();
+  const SpatialData data = DatosPequenos();
   OpcionesKriging op = OpcionesDistintas();
   const OpcionesKriging antes = op;
-  frmOpKriging dlg(op, datos, 1, 2);
+  frmOpKriging dlg(op, data, 1, 2);
   dlg.show();
   EXPECT_EQ(dlg.windowTitle(), "Opciones Kriging");
   ASSERT_EQ(dlg.Pestanas->count(), 6);
@@ -157,16 +160,16 @@ TEST(OpcionesKriging, MuestraLasOpcionesYAceptarLasDevuelveIguales) {
   EXPECT_FALSE(dlg.TxtPerfil->isEnabled());
 
   op = OpcionesKriging{};  // whatever comes back must come from the dialog
-  op.perfil = antes.perfil;
+  op.profile = antes.profile;
   QTest::mouseClick(dlg.CoAceptar, Qt::LeftButton);
   EXPECT_EQ(dlg.result(), QDialog::Accepted);
   EXPECT_TRUE(MismasOpciones(op, antes));
 }
 
 TEST(OpcionesKriging, LosCamposEditadosLleganALasOpciones) {
-  const DatosEspaciales datos = DatosPequenos();
+  const SpatialData data = DatosPequenos();
   OpcionesKriging op = OpcionesDistintas();
-  frmOpKriging dlg(op, datos, 1, 2);
+  frmOpKriging dlg(op, data, 1, 2);
   dlg.show();
   dlg.OpMedia->button(3)->click();
   dlg.OpEstimador->button(0)->click();
@@ -198,15 +201,15 @@ TEST(OpcionesKriging, LosCamposEditadosLleganALasOpciones) {
 // "Generar gráfico con tendencia" is offered only with a trend of degree 1
 // or more, and its choice reaches the options.
 TEST(OpcionesKriging, GraficoConTendenciaSoloConUnaTendencia) {
-  const DatosEspaciales datos = DatosPequenos();
+  const SpatialData data = DatosPequenos();
   OpcionesKriging op = OpcionesDistintas();
   op.Media = 0;
-  frmOpKriging dlg(op, datos, 1, 2);
+  frmOpKriging dlg(op, data, 1, 2);
   dlg.show();
   EXPECT_FALSE(dlg.VerSupTend->isEnabled());
-  for (int grado : {1, 2, 3, 0, 2}) {
-    dlg.OpMedia->button(grado)->click();
-    EXPECT_EQ(dlg.VerSupTend->isEnabled(), grado > 0) << grado;
+  for (int degree : {1, 2, 3, 0, 2}) {
+    dlg.OpMedia->button(degree)->click();
+    EXPECT_EQ(dlg.VerSupTend->isEnabled(), degree > 0) << degree;
   }
   dlg.VerSupTend->click();
   QTest::mouseClick(dlg.CoAceptar, Qt::LeftButton);
@@ -214,7 +217,7 @@ TEST(OpcionesKriging, GraficoConTendenciaSoloConUnaTendencia) {
   EXPECT_EQ(op.Media, 2);
   EXPECT_EQ(op.VerSupTend, 1);
   // Shown again with a trend: offered and ticked.
-  frmOpKriging otra(op, datos, 1, 2);
+  frmOpKriging otra(op, data, 1, 2);
   EXPECT_TRUE(otra.VerSupTend->isEnabled());
   EXPECT_TRUE(otra.VerSupTend->isChecked());
 }
@@ -223,9 +226,9 @@ TEST(OpcionesKriging, GraficoConTendenciaSoloConUnaTendencia) {
 // origin and spacing typed to the centimetre must reach the options as typed,
 // and be shown back so.
 TEST(OpcionesKriging, ElOrigenDeLaRejillaConservaLosCentimetros) {
-  const DatosEspaciales datos = DatosPequenos();
+  const SpatialData data = DatosPequenos();
   OpcionesKriging op = OpcionesDistintas();
-  frmOpKriging dlg(op, datos, 1, 2);
+  frmOpKriging dlg(op, data, 1, 2);
   dlg.show();
   Escribe(dlg.TxtMinRx, "500000.37");
   Escribe(dlg.TxtMinRy, "9100000.13");
@@ -237,16 +240,16 @@ TEST(OpcionesKriging, ElOrigenDeLaRejillaConservaLosCentimetros) {
   EXPECT_EQ(op.MinRy, 9100000.13);
   EXPECT_EQ(op.LRx, 0.15);
   EXPECT_EQ(op.LRy, 0.35);
-  frmOpKriging otro(op, datos, 1, 2);
+  frmOpKriging otro(op, data, 1, 2);
   EXPECT_EQ(otro.TxtMinRy->text(), "9100000.130");
   EXPECT_EQ(otro.TxtMinRx->text(), "500000.370");
 }
 
 TEST(OpcionesKriging, CancelarNoCambiaNada) {
-  const DatosEspaciales datos = DatosPequenos();
+  const SpatialData data = DatosPequenos();
   OpcionesKriging op = OpcionesDistintas();
   const OpcionesKriging antes = op;
-  frmOpKriging dlg(op, datos, 1, 2);
+  frmOpKriging dlg(op, data, 1, 2);
   dlg.show();
   Escribe(dlg.TxtNSaltos, "5");
   dlg.OpModelo->button(0)->click();
@@ -256,9 +259,9 @@ TEST(OpcionesKriging, CancelarNoCambiaNada) {
 }
 
 TEST(OpcionesKriging, LongitudVariableActivaSoloLasAportaciones) {
-  const DatosEspaciales datos = DatosPequenos();
+  const SpatialData data = DatosPequenos();
   OpcionesKriging op = OpcionesDistintas();
-  frmOpKriging dlg(op, datos, 1, 2);
+  frmOpKriging dlg(op, data, 1, 2);
   dlg.show();
   dlg.Pestanas->setCurrentIndex(1);
   EXPECT_FALSE(dlg.TxtNApor->isEnabled());
@@ -273,7 +276,7 @@ TEST(OpcionesKriging, LongitudVariableActivaSoloLasAportaciones) {
   EXPECT_EQ(op.LongVar, 1);
 
   op.LongVar = 1;  // loading with variable lags gives the same enabled state
-  frmOpKriging otro(op, datos, 1, 2);
+  frmOpKriging otro(op, data, 1, 2);
   EXPECT_TRUE(otro.TxtNApor->isEnabled());
   EXPECT_FALSE(otro.TxtNSaltos->isEnabled());
 }
@@ -284,9 +287,9 @@ TEST(OpcionesKriging, LongitudVariableActivaSoloLasAportaciones) {
 // p = 10, RSalto = (floor(102.48 / 10) + 1) * 10 = 110,
 // SaltoIni = round(13.08) * 10 / 2 = 65, NSaltos = floor(51.6 / 110 + 0.5) + 1 = 1.
 TEST(OpcionesKriging, AutoCalculaLosSaltosAutomaticos) {
-  const DatosEspaciales datos = DatosPequenos();
+  const SpatialData data = DatosPequenos();
   OpcionesKriging op = OpcionesDistintas();
-  frmOpKriging dlg(op, datos, 1, 2);
+  frmOpKriging dlg(op, data, 1, 2);
   dlg.show();
   Escribe(dlg.TxtSaltoIni, "999");
   Escribe(dlg.TxtRSalto, "1");
@@ -300,10 +303,10 @@ TEST(OpcionesKriging, AutoCalculaLosSaltosAutomaticos) {
 }
 
 TEST(OpcionesKriging, AjustarCentraLaRejillaEnLosDatos) {
-  const DatosEspaciales datos = DatosPequenos();  // X 0..100, Y 200..260
+  const SpatialData data = DatosPequenos();  // X 0..100, Y 200..260
   OpcionesKriging op = OpcionesDistintas();
   const OpcionesKriging antes = op;
-  frmOpKriging dlg(op, datos, 1, 2);
+  frmOpKriging dlg(op, data, 1, 2);
   dlg.show();
   Escribe(dlg.TxtNRx, "12");
   Escribe(dlg.TxtNRy, "8");
@@ -316,26 +319,26 @@ TEST(OpcionesKriging, AjustarCentraLaRejillaEnLosDatos) {
 
   // Nx = 2 leaves no spacing: refused with a message, the boxes keep their values.
   Escribe(dlg.TxtNRx, "2");
-  QString texto;
-  auto respuesta = ResponderMensaje(&texto);
+  QString text;
+  auto respuesta = ResponderMensaje(&text);
   QTest::mouseClick(dlg.CoAutoRej, Qt::LeftButton);
   EXPECT_TRUE(respuesta->vista());
-  EXPECT_TRUE(texto.contains("Nx")) << texto.toStdString();
+  EXPECT_TRUE(text.contains("Nx")) << text.toStdString();
   EXPECT_EQ(dlg.TxtLRx->text(), "10.000");
 }
 
 TEST(OpcionesKriging, NAjusMayorQueNSaltosAvisaYSeRecorta) {
-  const DatosEspaciales datos = DatosPequenos();
+  const SpatialData data = DatosPequenos();
   OpcionesKriging op = OpcionesDistintas();
-  frmOpKriging dlg(op, datos, 1, 2);
+  frmOpKriging dlg(op, data, 1, 2);
   dlg.show();
   Escribe(dlg.TxtNAjus, "12");
   Escribe(dlg.TxtNSaltos, "10");
-  QString texto;
-  auto respuesta = ResponderMensaje(&texto);
+  QString text;
+  auto respuesta = ResponderMensaje(&text);
   QTest::mouseClick(dlg.CoAceptar, Qt::LeftButton);
   ASSERT_TRUE(respuesta->vista());
-  EXPECT_EQ(texto, "El nº de saltos para el ajuste no debe ser mayor que el nº de saltos estimados "
+  EXPECT_EQ(text, "El nº de saltos para el ajuste no debe ser mayor que el nº de saltos estimados "
                    "(se toma NAjus=NSaltos)");
   EXPECT_EQ(op.NAjus, 10);
   EXPECT_EQ(op.NSaltos, 10);
@@ -343,10 +346,10 @@ TEST(OpcionesKriging, NAjusMayorQueNSaltosAvisaYSeRecorta) {
 }
 
 TEST(OpcionesKriging, ValoresImposiblesSeRechazanSinTocarLasOpciones) {
-  const DatosEspaciales datos = DatosPequenos();
+  const SpatialData data = DatosPequenos();
   struct Caso {
-    QLineEdit* frmOpKriging::*campo;
-    const char* texto;
+    QLineEdit* frmOpKriging::*field;
+    const char* text;
     const char* enMensaje;
   };
   const Caso casos[] = {{&frmOpKriging::TxtNSaltos, "150", "150"},
@@ -366,25 +369,25 @@ TEST(OpcionesKriging, ValoresImposiblesSeRechazanSinTocarLasOpciones) {
   for (const Caso& c : casos) {
     OpcionesKriging op = OpcionesDistintas();
     const OpcionesKriging antes = op;
-    frmOpKriging dlg(op, datos, 1, 2);
+    frmOpKriging dlg(op, data, 1, 2);
     dlg.show();
-    Escribe(dlg.*(c.campo), QString::fromLatin1(c.texto));
-    QString texto;
-    auto respuesta = ResponderMensaje(&texto);
+    Escribe(dlg.*(c.field), QString::fromLatin1(c.text));
+    QString text;
+    auto respuesta = ResponderMensaje(&text);
     QTest::mouseClick(dlg.CoAceptar, Qt::LeftButton);
-    EXPECT_TRUE(respuesta->vista()) << c.texto;
-    EXPECT_TRUE(texto.contains(QString::fromUtf8(c.enMensaje))) << texto.toStdString();
-    EXPECT_TRUE(dlg.isVisible()) << c.texto;  // the dialog stays open for a correction
-    EXPECT_TRUE(MismasOpciones(op, antes)) << c.texto;
-    EXPECT_EQ(dlg.focusWidget(), dlg.*(c.campo)) << c.texto;
+    EXPECT_TRUE(respuesta->vista()) << c.text;
+    EXPECT_TRUE(text.contains(QString::fromUtf8(c.enMensaje))) << text.toStdString();
+    EXPECT_TRUE(dlg.isVisible()) << c.text;  // the dialog stays open for a correction
+    EXPECT_TRUE(MismasOpciones(op, antes)) << c.text;
+    EXPECT_EQ(dlg.focusWidget(), dlg.*(c.field)) << c.text;
   }
 }
 
 TEST(OpcionesKriging, FlechasDeNxPasoUnoEntre2Y100) {
-  const DatosEspaciales datos = DatosPequenos();
+  const SpatialData data = DatosPequenos();
   OpcionesKriging op = OpcionesDistintas();
   op.NRx = 99;
-  frmOpKriging dlg(op, datos, 1, 2);
+  frmOpKriging dlg(op, data, 1, 2);
   dlg.show();
   dlg.Pestanas->setCurrentIndex(3);
   QTest::mouseClick(dlg.UpDownNRx->botonArriba(), Qt::LeftButton);
@@ -403,7 +406,7 @@ TEST(OpcionesKriging, FlechasDeNxPasoUnoEntre2Y100) {
   EXPECT_EQ(op.NRy, 45);
 }
 
-class PerfilTest : public ::testing::Test {
+class ProfileTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(dir.isValid());
@@ -429,138 +432,138 @@ class PerfilTest : public ::testing::Test {
     return op;
   }
 
-  prueba::CarpetaTemporal dir;  // the current folder is put back when it goes
+  test_data::TemporaryFolder dir;  // the current folder is put back when it goes
   QString cuadrado;
-  DatosEspaciales datos = DatosPequenos();
+  SpatialData data = DatosPequenos();
 };
 
-TEST_F(PerfilTest, AsociarPerfilLeeElFicheroYExcluyeElExterior) {
-  sorvan::SesionKriging sesion;
-  sesion.datos = datos;
-  sesion.opciones = OpcionesRejilla();
-  frmOpKriging dlg(sesion.opciones, sesion.datos, 1, 2);
+TEST_F(ProfileTest, AsociarPerfilLeeElFicheroYExcluyeElExterior) {
+  sorvan::core::KrigingSession session;
+  session.data = data;
+  session.options = OpcionesRejilla();
+  frmOpKriging dlg(session.options, session.data, 1, 2);
   dlg.show();
   dlg.Pestanas->setCurrentIndex(5);
   AsociaPerfil(dlg, cuadrado);
   EXPECT_TRUE(dlg.VerPerfil->isChecked());
   EXPECT_TRUE(dlg.TxtPerfil->isEnabled());
   EXPECT_TRUE(dlg.TxtPerfil->text().endsWith("cuadrado.per"));
-  ASSERT_EQ(sesion.opciones.perfil.npts, 5);
+  ASSERT_EQ(session.options.profile.npts, 5);
   EXPECT_EQ(dlg.OpExcluir->checkedId(), 0);
   QTest::mouseClick(dlg.CoAceptar, Qt::LeftButton);
-  EXPECT_EQ(sesion.opciones.perfil.lado, 0);
+  EXPECT_EQ(session.options.profile.side, 0);
 
   // The run's entry image: nodes outside the square are holes, inside kriged.
-  sorvan::ArgumentosSKU a;
-  ASSERT_TRUE(sorvan::PreparaArgumentos(sesion, a).ok);
+  sorvan::core::SkuArguments a;
+  ASSERT_TRUE(sorvan::core::PrepareArguments(session, a).ok);
   int dentro = 0;
   for (int j = 0; j < 10; ++j)
     for (int i = 0; i < 10; ++i) {
       const double x = 5 + 10 * i, y = 202 + 4 * j;
       const bool interior = x > 20 && x < 80 && y > 210 && y < 250;
       const float v = a.prediction[size_t(i + 10 * j)];
-      EXPECT_EQ(v, interior ? 1.0f : sorvan::kValorHueco) << "nodo " << i << "," << j;
+      EXPECT_EQ(v, interior ? 1.0f : sorvan::core::kHoleValue) << "nodo " << i << "," << j;
       dentro += interior;
     }
   EXPECT_EQ(dentro, 6 * 7);  // x 25..75, y 214..238
 }
 
-TEST_F(PerfilTest, InterioresExcluyeElCuadradoYElPerfilSeMuestraAlVolver) {
-  sorvan::SesionKriging sesion;
-  sesion.datos = datos;
-  sesion.opciones = OpcionesRejilla();
+TEST_F(ProfileTest, InterioresExcluyeElCuadradoYElPerfilSeMuestraAlVolver) {
+  sorvan::core::KrigingSession session;
+  session.data = data;
+  session.options = OpcionesRejilla();
   {
-    frmOpKriging dlg(sesion.opciones, sesion.datos, 1, 2);
+    frmOpKriging dlg(session.options, session.data, 1, 2);
     dlg.show();
     AsociaPerfil(dlg, cuadrado);
     dlg.OpExcluir->button(1)->click();
     QTest::mouseClick(dlg.CoAceptar, Qt::LeftButton);
   }
-  EXPECT_EQ(sesion.opciones.perfil.lado, 1);
-  sorvan::ArgumentosSKU a;
-  ASSERT_TRUE(sorvan::PreparaArgumentos(sesion, a).ok);
-  EXPECT_EQ(a.prediction[size_t(4 + 10 * 5)], sorvan::kValorHueco);  // (45, 222) inside
+  EXPECT_EQ(session.options.profile.side, 1);
+  sorvan::core::SkuArguments a;
+  ASSERT_TRUE(sorvan::core::PrepareArguments(session, a).ok);
+  EXPECT_EQ(a.prediction[size_t(4 + 10 * 5)], sorvan::core::kHoleValue);  // (45, 222) inside
   EXPECT_EQ(a.prediction[0], 1.0f);                                  // (5, 202) outside
 
   // Shown again: the profile is in force and shown so, the side kept.
-  frmOpKriging otro(sesion.opciones, sesion.datos, 1, 2);
+  frmOpKriging otro(session.options, session.data, 1, 2);
   EXPECT_TRUE(otro.VerPerfil->isChecked());
   EXPECT_TRUE(otro.TxtPerfil->isEnabled());
   EXPECT_TRUE(otro.TxtPerfil->text().endsWith("cuadrado.per"));
   EXPECT_EQ(otro.OpExcluir->checkedId(), 1);
-  EXPECT_EQ(sesion.opciones.perfil.npts, 5);
+  EXPECT_EQ(session.options.profile.npts, 5);
 }
 
-TEST_F(PerfilTest, CancelarElDialogoDeFicheroDejaSinPerfil) {
+TEST_F(ProfileTest, CancelarElDialogoDeFicheroDejaSinPerfil) {
   OpcionesKriging op = OpcionesRejilla();
-  frmOpKriging dlg(op, datos, 1, 2);
+  frmOpKriging dlg(op, data, 1, 2);
   dlg.show();
   AsociaPerfil(dlg, QString());
   EXPECT_FALSE(dlg.VerPerfil->isChecked());
   EXPECT_FALSE(dlg.TxtPerfil->isEnabled());
   EXPECT_TRUE(dlg.TxtPerfil->text().isEmpty());
-  EXPECT_EQ(op.perfil.npts, 0);
+  EXPECT_EQ(op.profile.npts, 0);
 }
 
 // A run with a profile, then "Opciones" again: the box is ticked, and
 // unticking it drops the profile, so the next run is not masked.
-TEST_F(PerfilTest, DesmarcarAsociarPerfilQuitaElPerfilDeLaSiguienteEjecucion) {
-  sorvan::SesionKriging sesion;
-  sesion.datos = datos;
-  sesion.opciones = OpcionesRejilla();
-  ASSERT_TRUE(sorvan::LeePerfil(QFile::encodeName(cuadrado).toStdString(), sesion.opciones.perfil).ok);
-  frmOpKriging dlg(sesion.opciones, sesion.datos, 1, 2);
+TEST_F(ProfileTest, DesmarcarAsociarPerfilQuitaElPerfilDeLaSiguienteEjecucion) {
+  sorvan::core::KrigingSession session;
+  session.data = data;
+  session.options = OpcionesRejilla();
+  ASSERT_TRUE(sorvan::core::LeePerfil(QFile::encodeName(cuadrado).toStdString(), session.options.profile).ok);
+  frmOpKriging dlg(session.options, session.data, 1, 2);
   dlg.show();
   ASSERT_TRUE(dlg.VerPerfil->isChecked());
-  prueba::Respuesta<QFileDialog> ningunArchivo([](QFileDialog* fd) { fd->reject(); });
+  test_data::Respuesta<QFileDialog> ningunArchivo([](QFileDialog* fd) { fd->reject(); });
   dlg.VerPerfil->click();
   EXPECT_FALSE(ningunArchivo.vista());  // unticking asks for no file
   EXPECT_FALSE(dlg.VerPerfil->isChecked());
   EXPECT_TRUE(dlg.TxtPerfil->text().isEmpty());
   QTest::mouseClick(dlg.CoAceptar, Qt::LeftButton);
-  EXPECT_FALSE(sesion.opciones.perfil.asociado());
-  sorvan::ArgumentosSKU a;
-  ASSERT_TRUE(sorvan::PreparaArgumentos(sesion, a).ok);
-  for (float v : a.prediction) ASSERT_NE(v, sorvan::kValorHueco);  // no node masked
-  frmOpKriging otro(sesion.opciones, sesion.datos, 1, 2);
+  EXPECT_FALSE(session.options.profile.attached());
+  sorvan::core::SkuArguments a;
+  ASSERT_TRUE(sorvan::core::PrepareArguments(session, a).ok);
+  for (float v : a.prediction) ASSERT_NE(v, sorvan::core::kHoleValue);  // no node masked
+  frmOpKriging otro(session.options, session.data, 1, 2);
   EXPECT_FALSE(otro.VerPerfil->isChecked());
 }
 
-TEST_F(PerfilTest, LaAsociacionSigueAunqueSeCanceleElDialogo) {
+TEST_F(ProfileTest, LaAsociacionSigueAunqueSeCanceleElDialogo) {
   OpcionesKriging op = OpcionesRejilla();
   const OpcionesKriging antes = op;
-  frmOpKriging dlg(op, datos, 1, 2);
+  frmOpKriging dlg(op, data, 1, 2);
   dlg.show();
   AsociaPerfil(dlg, cuadrado);
   QTest::mouseClick(dlg.CoCancelar, Qt::LeftButton);
-  EXPECT_EQ(op.perfil.npts, 5);
+  EXPECT_EQ(op.profile.npts, 5);
   EXPECT_TRUE(MismasOpciones(op, antes));
 }
 
-TEST_F(PerfilTest, FicheroPerfilMalFormadoSeNombraYNoSeAsocia) {
+TEST_F(ProfileTest, FicheroPerfilMalFormadoSeNombraYNoSeAsocia) {
   const QString malo = EscribePer(dir, "roto.per", "4\n0,0\n10,zz\n");
   OpcionesKriging op = OpcionesRejilla();
-  frmOpKriging dlg(op, datos, 1, 2);
+  frmOpKriging dlg(op, data, 1, 2);
   dlg.show();
   // The message comes after the file dialog: both are answered in turn.
-  Respuesta<QFileDialog> archivo([malo](QFileDialog* fd) {
+  Respuesta<QFileDialog> file([malo](QFileDialog* fd) {
     fd->selectFile(malo);
     static_cast<QDialog*>(fd)->accept();
   });
-  QString texto;
-  auto respuesta = ResponderMensaje(&texto);
+  QString text;
+  auto respuesta = ResponderMensaje(&text);
   dlg.VerPerfil->click();
-  EXPECT_TRUE(archivo.vista());
+  EXPECT_TRUE(file.vista());
   EXPECT_TRUE(respuesta->vista());
-  EXPECT_TRUE(texto.contains("roto.per")) << texto.toStdString();
+  EXPECT_TRUE(text.contains("roto.per")) << text.toStdString();
   EXPECT_FALSE(dlg.VerPerfil->isChecked());
-  EXPECT_EQ(op.perfil.npts, 0);
+  EXPECT_EQ(op.profile.npts, 0);
   EXPECT_TRUE(dlg.TxtPerfil->text().isEmpty());
 }
 
-TEST_F(PerfilTest, AjustarRejillaAlPerfilPoneNodosEnLosCentrosDeLasCeldas) {
+TEST_F(ProfileTest, AjustarRejillaAlPerfilPoneNodosEnLosCentrosDeLasCeldas) {
   OpcionesKriging op = OpcionesRejilla();
-  frmOpKriging dlg(op, datos, 1, 2);
+  frmOpKriging dlg(op, data, 1, 2);
   dlg.show();
   dlg.VerRejillaPerfil->click();
   Escribe(dlg.TxtNRx, "6");
@@ -575,14 +578,14 @@ TEST_F(PerfilTest, AjustarRejillaAlPerfilPoneNodosEnLosCentrosDeLasCeldas) {
 // With SORVAN_SCREENSHOTS set to a folder, every tab is saved there as
 // options_<n>.png, with the automatic options for meuse and a linear trend.
 TEST(OpcionesKriging, CapturasDeLasPestanas) {
-  const char* carpeta = std::getenv("SORVAN_SCREENSHOTS");
+  const char* folder = std::getenv("SORVAN_SCREENSHOTS");
   const char* fuente = std::getenv("SORVAN_SOURCE_DIR");
-  if (!carpeta || !fuente) GTEST_SKIP() << "SORVAN_SCREENSHOTS not set";
-  DatosEspaciales datos;
-  ASSERT_TRUE(sorvan::LeeDatos(std::string(fuente) + "/examples/meuse.dae", datos).ok);
+  if (!folder || !fuente) GTEST_SKIP() << "SORVAN_SCREENSHOTS not set";
+  SpatialData data;
+  ASSERT_TRUE(sorvan::core::ReadData(std::string(fuente) + "/examples/meuse.dae", data).ok);
   OpcionesKriging op;
-  ASSERT_TRUE(sorvan::OpcionesPorDefecto(datos, 1, 2, op).ok);
-  frmOpKriging dlg(op, datos, 1, 2);
+  ASSERT_TRUE(sorvan::core::OpcionesPorDefecto(data, 1, 2, op).ok);
+  frmOpKriging dlg(op, data, 1, 2);
   dlg.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
   // A linear trend, with its surface asked for.
@@ -591,9 +594,9 @@ TEST(OpcionesKriging, CapturasDeLasPestanas) {
   for (int i = 0; i < dlg.Pestanas->count(); ++i) {
     dlg.Pestanas->setCurrentIndex(i);
     QTest::qWait(50);
-    const QString ruta = QDir(QString::fromLocal8Bit(carpeta)).filePath(QStringLiteral("options_%1.png").arg(i + 1));
-    EXPECT_TRUE(dlg.grab().save(ruta)) << ruta.toStdString();
+    const QString path = QDir(QString::fromLocal8Bit(folder)).filePath(QStringLiteral("options_%1.png").arg(i + 1));
+    EXPECT_TRUE(dlg.grab().save(path)) << path.toStdString();
   }
 }
 
-int main(int argc, char** argv) { return prueba::EjecutaPruebas(argc, argv, {.modalOlvidadoMs = 15000}); }
+int main(int argc, char** argv) { return test_data::EjecutaPruebas(argc, argv, {.modalOlvidadoMs = 15000}); }

@@ -19,7 +19,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "core/ejecuta_kriging.h"
+#include "core/run_kriging.h"
 #include "gui/charts/frmChart2D.h"
 #include "gui/kriging/frmOpKriging.h"
 #include <QCheckBox>
@@ -28,9 +28,9 @@
 #include <QProgressDialog>
 #include <QTimer>
 #include "platform/chart2d.h"
-#include "core/motor_kriging.h"
-#include "core/opciones_kriging.h"
-#include "core/sesion_kriging.h"
+#include "core/kriging_engine.h"
+#include "core/kriging_options.h"
+#include "core/kriging_session.h"
 #include "gui/validation/frmComparaModelos.h"
 #include "gui/validation/frmModeloVariograma.h"
 #include "gui/validation/frmValidacionCruzada.h"
@@ -39,70 +39,74 @@
 #include "gui_test_support.h"
 #include "../../engine/criterion_minimum.h"
 
-using sorvan::SesionKriging;
+using namespace sorvan::core;
+using namespace sorvan::platform;
+using namespace sorvan::gui;
+
+using sorvan::core::KrigingSession;
 
 namespace {
 
 void Captura(QWidget* w, const char* nombre) {
-  const QByteArray carpeta = qgetenv("SORVAN_SCREENSHOTS");
-  if (!carpeta.isEmpty()) w->grab().save(QDir(QString::fromLocal8Bit(carpeta)).filePath(QString::fromLatin1(nombre)));
+  const QByteArray folder = qgetenv("SORVAN_SCREENSHOTS");
+  if (!folder.isEmpty()) w->grab().save(QDir(QString::fromLocal8Bit(folder)).filePath(QString::fromLatin1(nombre)));
 }
 
-class ValidacionTest : public ::testing::Test {
+class ValidationTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(carpeta.isValid());
+    ASSERT_TRUE(folder.isValid());
     const std::string meuse = qgetenv("SORVAN_SOURCE_DIR").toStdString() + "/examples/meuse.dae";
-    ASSERT_TRUE(sorvan::LeeDatos(meuse, sesion.datos).ok);
-    sesion.colX = 1, sesion.colY = 2, sesion.colZ = 4;
-    ASSERT_TRUE(sorvan::OpcionesPorDefecto(sesion.datos, 1, 2, sesion.opciones).ok);
-    sesion.opcionesListas = true;
+    ASSERT_TRUE(sorvan::core::ReadData(meuse, session.data).ok);
+    session.colX = 1, session.colY = 2, session.colZ = 4;
+    ASSERT_TRUE(sorvan::core::OpcionesPorDefecto(session.data, 1, 2, session.options).ok);
+    session.optionsReady = true;
   }
   // Krige with the given spherical model and no fit.
   void Krigear(float c0, float c1, float a, int tendencia = 0) {
-    sesion.opciones.Modelo = 1;
-    sesion.opciones.Media = tendencia;
-    sesion.opciones.C0Ini = c0, sesion.opciones.C1Ini = c1, sesion.opciones.AIni = a;
-    sesion.opciones.MetodoAjuste = sorvan::kSinAjuste;
-    sorvan::MotorKriging motor;
-    const sorvan::Resultado r = sorvan::EjecutaKriging(sesion, "logzinc", carpeta.path().toStdString(), motor);
-    ASSERT_TRUE(r.ok) << r.mensaje;
+    session.options.Modelo = 1;
+    session.options.Media = tendencia;
+    session.options.C0Ini = c0, session.options.C1Ini = c1, session.options.AIni = a;
+    session.options.MetodoAjuste = sorvan::core::kNoFit;
+    sorvan::core::KrigingEngine engine;
+    const sorvan::core::Result r = sorvan::core::EjecutaKriging(session, "logzinc", folder.path().toStdString(), engine);
+    ASSERT_TRUE(r.ok) << r.message;
   }
-  QTemporaryDir carpeta;
-  SesionKriging sesion;
+  QTemporaryDir folder;
+  KrigingSession session;
 };
 
-TEST_F(ValidacionTest, WindowShowsTheSummaryOfTheReferenceModelAndExportsTheTable) {
+TEST_F(ValidationTest, WindowShowsTheSummaryOfTheReferenceModelAndExportsTheTable) {
   Krigear(0.05f, 0.59f, 900);
-  frmValidacionCruzada w(sesion);
+  frmValidacionCruzada w(session);
   w.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
-  ASSERT_EQ(w.Resultado().status, 0) << w.Resultado().message;
+  ASSERT_EQ(w.Result().status, 0) << w.Result().message;
   // An independent package's leave-one-out of this model: RMSE 0.391977,
   // mean squared standardised error 0.825517.
-  EXPECT_NEAR(w.Resultado().summary.rootMeanSquareError, 0.391977, 1e-5);
-  EXPECT_NEAR(w.Resultado().summary.meanSquaredStandardisedError, 0.825517, 1e-4);
-  const QString resumen = w.findChild<QLabel*>("lblResumen")->text();
-  EXPECT_TRUE(resumen.contains("155 datos")) << resumen.toStdString();
-  EXPECT_TRUE(resumen.contains("0.391977")) << resumen.toStdString();
+  EXPECT_NEAR(w.Result().summary.rootMeanSquareError, 0.391977, 1e-5);
+  EXPECT_NEAR(w.Result().summary.meanSquaredStandardisedError, 0.825517, 1e-4);
+  const QString summary = w.findChild<QLabel*>("lblResumen")->text();
+  EXPECT_TRUE(summary.contains("155 datos")) << summary.toStdString();
+  EXPECT_TRUE(summary.contains("0.391977")) << summary.toStdString();
   // The 1:1 plot spans the observed data.
   const QRectF extent = w.findChild<ValidationPlot*>("graficoDispersion")->Extent();
   EXPECT_LE(extent.left(), 4.73);
   EXPECT_GE(extent.right(), 7.51);
   Captura(&w, "cross_validation.png");
 
-  const QString csv = QDir(carpeta.path()).filePath("cv.csv");
+  const QString csv = QDir(folder.path()).filePath("cv.csv");
   ASSERT_TRUE(w.ExportarTabla(csv).ok);
   std::ifstream in(csv.toStdString());
-  int lineas = 0;
-  for (std::string l; std::getline(in, l);) ++lineas;
-  EXPECT_EQ(lineas, 156);
+  int lines = 0;
+  for (std::string l; std::getline(in, l);) ++lines;
+  EXPECT_EQ(lines, 156);
 
   // Ten groups: every datum predicted once, by another group's data.
   w.findChild<QComboBox*>("cboModo")->setCurrentIndex(1);
   ASSERT_TRUE(w.Calcular());
-  EXPECT_EQ(w.Resultado().points[0].fold >= 0 && w.Resultado().points[0].fold < 10, true);
-  EXPECT_GT(w.Resultado().summary.rootMeanSquareError, 0.3);
+  EXPECT_EQ(w.Result().points[0].fold >= 0 && w.Result().points[0].fold < 10, true);
+  EXPECT_GT(w.Result().summary.rootMeanSquareError, 0.3);
 }
 
 // The labelled ticks of a plot axis: at least three, equally spaced by 1, 2,
@@ -112,15 +116,15 @@ std::string TicksNoRedondos(const std::vector<double>& t, double low, double hig
   std::ostringstream o;
   for (double v : t) o << v << ' ';
   if (t.size() < 3) return "pocas marcas: " + o.str();
-  const double paso = t[1] - t[0];
-  const double potencia = std::pow(10.0, std::floor(std::log10(paso)));
-  const double m = paso / potencia;
+  const double step = t[1] - t[0];
+  const double potencia = std::pow(10.0, std::floor(std::log10(step)));
+  const double m = step / potencia;
   bool redondo = false;
   for (double r : {1.0, 2.0, 2.5, 5.0, 10.0}) redondo = redondo || std::abs(m - r) < 1e-9 * r;
   if (!redondo) return "paso no redondo: " + o.str();
   for (size_t k = 0; k < t.size(); ++k) {
-    if (std::abs(t[k] - (t[0] + k * paso)) > 1e-9 * paso) return "marcas desiguales: " + o.str();
-    if (std::abs(t[k] / paso - std::round(t[k] / paso)) > 1e-6) return "marca fuera de los pasos: " + o.str();
+    if (std::abs(t[k] - (t[0] + k * step)) > 1e-9 * step) return "marcas desiguales: " + o.str();
+    if (std::abs(t[k] / step - std::round(t[k] / step)) > 1e-6) return "marca fuera de los pasos: " + o.str();
   }
   if (t.front() > low || t.back() < high) return "no abarcan los datos: " + o.str();
   return {};
@@ -128,16 +132,16 @@ std::string TicksNoRedondos(const std::vector<double>& t, double low, double hig
 
 // The cross-validation histogram and the model panel's semivariogram were
 // labelled at the data's ends and fourths (45.76, 34.32, ...; 526.8, 1053.608).
-TEST_F(ValidacionTest, PlotAxesAreLabelledAtRoundNumbers) {
+TEST_F(ValidationTest, PlotAxesAreLabelledAtRoundNumbers) {
   Krigear(0.05f, 0.59f, 900);
-  frmValidacionCruzada cv(sesion);
+  frmValidacionCruzada cv(session);
   cv.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&cv));
-  frmModeloVariograma modelo(sesion);
-  modelo.show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&modelo));
+  frmModeloVariograma model(session);
+  model.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&model));
   for (const char* nombre : {"graficoHistograma", "graficoDispersion", "graficoMapa", "graficoModelo"}) {
-    const ValidationPlot* p = nombre == std::string("graficoModelo") ? modelo.findChild<ValidationPlot*>(nombre)
+    const ValidationPlot* p = nombre == std::string("graficoModelo") ? model.findChild<ValidationPlot*>(nombre)
                                                                      : cv.findChild<ValidationPlot*>(nombre);
     ASSERT_NE(p, nullptr) << nombre;
     const QRectF e = p->Extent();
@@ -148,20 +152,20 @@ TEST_F(ValidacionTest, PlotAxesAreLabelledAtRoundNumbers) {
   EXPECT_EQ(cv.findChild<ValidationPlot*>("graficoHistograma")->Ticks(Qt::Vertical).front(), 0.0);
 }
 
-TEST_F(ValidacionTest, ModelPanelShowsTheFitErrorAndKrigesATypedModel) {
+TEST_F(ValidationTest, ModelPanelShowsTheFitErrorAndKrigesATypedModel) {
   // A fitted run: the panel recomputes the engine's fit error from the chart files.
-  sesion.opciones.MetodoAjuste = sorvan::kAjusteMotor;
-  sesion.opciones.C0Ini = sesion.opciones.C1Ini = sesion.opciones.AIni = -1;
-  sorvan::MotorKriging motor;
-  ASSERT_TRUE(sorvan::EjecutaKriging(sesion, "logzinc", carpeta.path().toStdString(), motor).ok);
-  frmModeloVariograma w(sesion);
+  session.options.MetodoAjuste = sorvan::core::kEngineFit;
+  session.options.C0Ini = session.options.C1Ini = session.options.AIni = -1;
+  sorvan::core::KrigingEngine engine;
+  ASSERT_TRUE(sorvan::core::EjecutaKriging(session, "logzinc", folder.path().toStdString(), engine).ok);
+  frmModeloVariograma w(session);
   w.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
-  const ClasesAjuste clases = LeeClasesAjuste(carpeta.path());
-  ASSERT_FALSE(clases.pares.empty());
-  const sorvan::ModeloAjustado& m = sesion.modelo;
-  EXPECT_NEAR(ErrorAjuste(clases, m.codigo, m.c0, m.c1, m.a, sesion.opciones.NMinAjus, sesion.opciones.NAjus),
-              m.errorAjuste, 1e-3 * m.errorAjuste);
+  const FitLagClasses clases = ReadFitLagClasses(folder.path());
+  ASSERT_FALSE(clases.pairs.empty());
+  const sorvan::core::FittedModel& m = session.model;
+  EXPECT_NEAR(ErrorAjuste(clases, m.code, m.c0, m.c1, m.a, session.options.NMinAjus, session.options.NAjus),
+              m.fitError, 1e-3 * m.fitError);
   EXPECT_TRUE(w.findChild<QLabel*>("lblAjustado")->text().contains("esférico"));
   Captura(&w, "model_panel.png");
 
@@ -171,28 +175,28 @@ TEST_F(ValidacionTest, ModelPanelShowsTheFitErrorAndKrigesATypedModel) {
   w.findChild<QLineEdit*>("txtC1")->setText("0.5");
   w.findChild<QLineEdit*>("txtA")->setText("300");
   const QString error = w.findChild<QLabel*>("lblError")->text();
-  EXPECT_TRUE(error.contains(QString::number(ErrorAjuste(clases, 2, 0.1, 0.5, 300, sesion.opciones.NMinAjus,
-                                                         sesion.opciones.NAjus), 'g', 6)))
+  EXPECT_TRUE(error.contains(QString::number(ErrorAjuste(clases, 2, 0.1, 0.5, 300, session.options.NMinAjus,
+                                                         session.options.NAjus), 'g', 6)))
       << error.toStdString();
   ASSERT_TRUE(w.FijarModeloEscrito());
-  sorvan::MotorKriging motor2;
-  ASSERT_TRUE(sorvan::EjecutaKriging(sesion, "logzinc", carpeta.path().toStdString(), motor2).ok);
-  EXPECT_EQ(sesion.modelo.codigo, 2);
-  EXPECT_FLOAT_EQ(sesion.modelo.c0, 0.1f);
-  EXPECT_FLOAT_EQ(sesion.modelo.c1, 0.5f);
-  EXPECT_FLOAT_EQ(sesion.modelo.a, 300.0f);
+  sorvan::core::KrigingEngine motor2;
+  ASSERT_TRUE(sorvan::core::EjecutaKriging(session, "logzinc", folder.path().toStdString(), motor2).ok);
+  EXPECT_EQ(session.model.code, 2);
+  EXPECT_FLOAT_EQ(session.model.c0, 0.1f);
+  EXPECT_FLOAT_EQ(session.model.c1, 0.5f);
+  EXPECT_FLOAT_EQ(session.model.a, 300.0f);
   // The global fit of the oscillatory model on the classes, into the boxes:
   // within half a percent of the criterion's true minimum.
   w.findChild<QComboBox*>("cboModelo")->setCurrentIndex(5);
   ASSERT_TRUE(w.AjusteGlobal().ok);
-  int codigo;
+  int code;
   double c0, c1, a;
-  ASSERT_TRUE(w.ModeloEscrito(codigo, c0, c1, a));
-  EXPECT_EQ(codigo, 6);
+  ASSERT_TRUE(w.ModeloEscrito(code, c0, c1, a));
+  EXPECT_EQ(code, 6);
   kriging::testing::FitClasses d;
-  for (size_t i = 0; i < clases.pares.size() && d.count.size() < 50; ++i)
-    if (clases.pares[i] > sesion.opciones.NMinAjus)
-      d.count.push_back(clases.pares[i]), d.distance.push_back(clases.distancia[i]),
+  for (size_t i = 0; i < clases.pairs.size() && d.count.size() < 50; ++i)
+    if (clases.pairs[i] > session.options.NMinAjus)
+      d.count.push_back(clases.pairs[i]), d.distance.push_back(clases.distance[i]),
           d.estimate.push_back(clases.estimacion[i]);
   const double ultima = d.distance.back();
   const kriging::testing::Minimum mejor = kriging::testing::MinimiseCriterion(d, 6, 0.001 * ultima, 100 * ultima);
@@ -203,9 +207,9 @@ TEST_F(ValidacionTest, ModelPanelShowsTheFitErrorAndKrigesATypedModel) {
   EXPECT_FALSE(w.FijarModeloEscrito());
 }
 
-TEST_F(ValidacionTest, ComparisonListsTheSixModelsSortedAndHandsTheChosenOneOn) {
+TEST_F(ValidationTest, ComparisonListsTheSixModelsSortedAndHandsTheChosenOneOn) {
   Krigear(0.05f, 0.59f, 900);
-  frmComparaModelos w(sesion);
+  frmComparaModelos w(session);
   w.show();
   w.Comparar();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
@@ -218,17 +222,17 @@ TEST_F(ValidacionTest, ComparisonListsTheSixModelsSortedAndHandsTheChosenOneOn) 
   EXPECT_EQ(w.findChild<QTableWidget*>("tblModelos")->rowCount(), 6);
   Captura(&w, "model_comparison.png");
   w.UsarModelo(1);
-  EXPECT_EQ(sesion.opciones.Modelo, w.Filas()[1].model.code);
-  EXPECT_EQ(sesion.opciones.MetodoAjuste, sorvan::kSinAjuste);
-  EXPECT_FLOAT_EQ(sesion.opciones.C1Ini, float(w.Filas()[1].model.c1));
+  EXPECT_EQ(session.options.Modelo, w.Filas()[1].model.code);
+  EXPECT_EQ(session.options.MetodoAjuste, sorvan::core::kNoFit);
+  EXPECT_FLOAT_EQ(session.options.C1Ini, float(w.Filas()[1].model.c1));
 }
 
 // Cancelled while it works (the program answering meanwhile: the timer below
 // runs during the comparison), the comparison leaves no part of a table: an
 // empty one the first time, the previous complete one after that.
-TEST_F(ValidacionTest, ComparisonCanBeCancelledAndLeavesNoHalfTable) {
+TEST_F(ValidationTest, ComparisonCanBeCancelledAndLeavesNoHalfTable) {
   Krigear(0.05f, 0.59f, 900);
-  frmComparaModelos w(sesion);
+  frmComparaModelos w(session);
   w.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
   int atendido = 0, hechosAlCancelar = -1;
@@ -272,101 +276,101 @@ TEST_F(ValidacionTest, ComparisonCanBeCancelledAndLeavesNoHalfTable) {
 
 // The message comes from the run's own warnings (the engine's reply), not
 // from whatever KRIGING.LOG now holds in the result folder.
-TEST_F(ValidacionTest, WarningsComeFromTheRunNotFromTheLogFile) {
+TEST_F(ValidationTest, WarningsComeFromTheRunNotFromTheLogFile) {
   Krigear(0.05f, 0.59f, 900);
-  EXPECT_TRUE(sesion.avisos.empty());
+  EXPECT_TRUE(session.warnings.empty());
   {
     // A log with the solver's early stop does not make a warning...
-    std::ofstream log(sesion.carpetaResultados + "/KRIGING.LOG", std::ios::app);
+    std::ofstream log(session.resultsFolder + "/KRIGING.LOG", std::ios::app);
     log << "\n *** WARNING  ERROR 3 from BCLSF.  Maximum number of\n";
   }
-  prueba::Mensaje limpio;
+  test_data::Mensaje limpio;
   {
-    auto respuesta = prueba::ResponderMensaje(&limpio);
+    auto respuesta = test_data::ResponderMensaje(&limpio);
     QWidget padre;
-    MostrarAvisosEjecucion(&padre, sesion);
+    MostrarAvisosEjecucion(&padre, session);
     QTest::qWait(100);
   }
-  EXPECT_FALSE(limpio.visto) << limpio.texto.toStdString();
+  EXPECT_FALSE(limpio.visto) << limpio.text.toStdString();
   // ...the run's own do, with the log gone.
-  sesion.avisos = {" *** WARNING  ERROR 4 from BCLSF.  Maximum number of\n ***          function evaluations exceeded."};
-  QFile::remove(QString::fromStdString(sesion.carpetaResultados + "/KRIGING.LOG"));
-  prueba::Mensaje m;
-  auto respuesta = prueba::ResponderMensaje(&m);
+  session.warnings = {" *** WARNING  ERROR 4 from BCLSF.  Maximum number of\n ***          function evaluations exceeded."};
+  QFile::remove(QString::fromStdString(session.resultsFolder + "/KRIGING.LOG"));
+  test_data::Mensaje m;
+  auto respuesta = test_data::ResponderMensaje(&m);
   QWidget padre;
-  MostrarAvisosEjecucion(&padre, sesion);
+  MostrarAvisosEjecucion(&padre, session);
   EXPECT_TRUE(m.visto);
-  EXPECT_TRUE(m.texto.contains("ajuste del modelo")) << m.texto.toStdString();
+  EXPECT_TRUE(m.text.contains("ajuste del modelo")) << m.text.toStdString();
 }
 
 // A real run whose trend iteration reaches its limit (one iteration allowed,
 // a tolerance no change meets): the warning travels in the engine helper's
 // reply into the session and is shown.
-TEST_F(ValidacionTest, TrendIterationLimitOfARealRunIsShown) {
-  sesion.opciones.Modelo = 1;
-  sesion.opciones.Media = 1;
-  sesion.opciones.MetodoAjuste = sorvan::kAjusteMotor;
-  sorvan::ArgumentosSKU a;
-  ASSERT_TRUE(sorvan::PreparaArgumentos(sesion, a).ok);
+TEST_F(ValidationTest, TrendIterationLimitOfARealRunIsShown) {
+  session.options.Modelo = 1;
+  session.options.Media = 1;
+  session.options.MetodoAjuste = sorvan::core::kEngineFit;
+  sorvan::core::SkuArguments a;
+  ASSERT_TRUE(sorvan::core::PrepareArguments(session, a).ok);
   a.VariogramOptions[6] = 1;
   a.VariogramParameters[8] = 1e-9f;
-  sorvan::MotorKriging motor;
-  const sorvan::ResultadoMotor r = motor.run(a, carpeta.path().toStdString());
-  ASSERT_TRUE(r.ok) << r.textoCompleto();
-  sorvan::AplicaResultado(sesion, r, "logzinc", carpeta.path().toStdString());
-  prueba::Mensaje m;
-  auto respuesta = prueba::ResponderMensaje(&m);
+  sorvan::core::KrigingEngine engine;
+  const sorvan::core::EngineResult r = engine.run(a, folder.path().toStdString());
+  ASSERT_TRUE(r.ok) << r.fullText();
+  sorvan::core::ApplyResult(session, r, "logzinc", folder.path().toStdString());
+  test_data::Mensaje m;
+  auto respuesta = test_data::ResponderMensaje(&m);
   QWidget padre;
-  MostrarAvisosEjecucion(&padre, sesion);
+  MostrarAvisosEjecucion(&padre, session);
   EXPECT_TRUE(m.visto);
-  EXPECT_TRUE(m.texto.contains("iteración de la tendencia")) << m.texto.toStdString();
+  EXPECT_TRUE(m.text.contains("iteración de la tendencia")) << m.text.toStdString();
 }
 
-TEST_F(ValidacionTest, WarningsOfARunComeInOneMessage) {
+TEST_F(ValidationTest, WarningsOfARunComeInOneMessage) {
   Krigear(0.05f, 0.59f, 900);
   // Predictions far beyond the data's range (as if the run had extrapolated).
-  sesion.superficies.zMax = 30;
-  prueba::Mensaje m;
-  auto respuesta = prueba::ResponderMensaje(&m);
+  session.surfaces.zMax = 30;
+  test_data::Mensaje m;
+  auto respuesta = test_data::ResponderMensaje(&m);
   QWidget padre;
-  MostrarAvisosEjecucion(&padre, sesion);
+  MostrarAvisosEjecucion(&padre, session);
   EXPECT_TRUE(m.visto);
-  EXPECT_TRUE(m.texto.contains("más allá del rango de los datos")) << m.texto.toStdString();
-  EXPECT_TRUE(m.texto.contains("30")) << m.texto.toStdString();
+  EXPECT_TRUE(m.text.contains("más allá del rango de los datos")) << m.text.toStdString();
+  EXPECT_TRUE(m.text.contains("30")) << m.text.toStdString();
 }
 
-TEST_F(ValidacionTest, NoMessageForACleanRun) {
+TEST_F(ValidationTest, NoMessageForACleanRun) {
   Krigear(0.05f, 0.59f, 900);
-  prueba::Mensaje m;
-  auto respuesta = prueba::ResponderMensaje(&m);
+  test_data::Mensaje m;
+  auto respuesta = test_data::ResponderMensaje(&m);
   QWidget padre;
-  MostrarAvisosEjecucion(&padre, sesion);
+  MostrarAvisosEjecucion(&padre, session);
   QTest::qWait(100);
   EXPECT_FALSE(m.visto);
 }
 
-TEST_F(ValidacionTest, MenuEntriesAndTheirRefusalBeforeARun) {
+TEST_F(ValidationTest, MenuEntriesAndTheirRefusalBeforeARun) {
   QMenu menu;
   QWidget owner;
-  AgregarMenusValidacion(&menu, &owner, sesion);
+  AgregarMenusValidacion(&menu, &owner, session);
   QAction* validar = menu.findChild<QAction*>("mnuValidacionCruzada");
   ASSERT_NE(validar, nullptr);
   EXPECT_EQ(validar->text(), "&Validación cruzada");
   EXPECT_NE(menu.findChild<QAction*>("mnuCompararModelos"), nullptr);
   EXPECT_NE(menu.findChild<QAction*>("mnuModeloVariograma"), nullptr);
-  QString texto;
-  auto respuesta = prueba::ResponderMensaje(&texto);
+  QString text;
+  auto respuesta = test_data::ResponderMensaje(&text);
   validar->trigger();
-  EXPECT_TRUE(texto.contains("Haga primero un kriging")) << texto.toStdString();
+  EXPECT_TRUE(text.contains("Haga primero un kriging")) << text.toStdString();
 }
 
 // The options dialog's "Ajuste global" box sets the fit method to global and
 // back; a model kept without fit is left alone when the box stays clear.
-TEST_F(ValidacionTest, OptionsDialogChoosesTheGlobalFit) {
-  sorvan::OpcionesKriging op = sesion.opciones;
-  op.MetodoAjuste = sorvan::kAjusteMotor;
+TEST_F(ValidationTest, OptionsDialogChoosesTheGlobalFit) {
+  sorvan::core::OpcionesKriging op = session.options;
+  op.MetodoAjuste = sorvan::core::kEngineFit;
   {
-    frmOpKriging dlg(op, sesion.datos, 1, 2);
+    frmOpKriging dlg(op, session.data, 1, 2);
     dlg.show();
     ASSERT_NE(dlg.ChkAjusteGlobal, nullptr);
     EXPECT_FALSE(dlg.ChkAjusteGlobal->isChecked());
@@ -375,38 +379,38 @@ TEST_F(ValidacionTest, OptionsDialogChoosesTheGlobalFit) {
     dlg.ChkAjusteGlobal->click();
     QTest::mouseClick(dlg.CoAceptar, Qt::LeftButton);
   }
-  EXPECT_EQ(op.MetodoAjuste, sorvan::kAjusteGlobal);
+  EXPECT_EQ(op.MetodoAjuste, sorvan::core::kGlobalFit);
   {
-    frmOpKriging dlg(op, sesion.datos, 1, 2);
+    frmOpKriging dlg(op, session.data, 1, 2);
     dlg.show();
     EXPECT_TRUE(dlg.ChkAjusteGlobal->isChecked());
     dlg.ChkAjusteGlobal->click();
     QTest::mouseClick(dlg.CoAceptar, Qt::LeftButton);
   }
-  EXPECT_EQ(op.MetodoAjuste, sorvan::kAjusteMotor);
-  op.MetodoAjuste = sorvan::kSinAjuste;
+  EXPECT_EQ(op.MetodoAjuste, sorvan::core::kEngineFit);
+  op.MetodoAjuste = sorvan::core::kNoFit;
   {
-    frmOpKriging dlg(op, sesion.datos, 1, 2);
+    frmOpKriging dlg(op, session.data, 1, 2);
     dlg.show();
     QTest::mouseClick(dlg.CoAceptar, Qt::LeftButton);
   }
-  EXPECT_EQ(op.MetodoAjuste, sorvan::kSinAjuste);
+  EXPECT_EQ(op.MetodoAjuste, sorvan::core::kNoFit);
 }
 
 // A run with the global method through the engine helper: the fitted model's
 // error is no larger than the direct method's on the same classes.
-TEST_F(ValidacionTest, GlobalFitRunThroughTheEngineHelper) {
-  sesion.opciones.Modelo = 6;
-  sesion.opciones.C0Ini = sesion.opciones.C1Ini = sesion.opciones.AIni = -1;
-  sesion.opciones.MetodoAjuste = sorvan::kAjusteDirecto;
-  sorvan::MotorKriging motor;
-  ASSERT_TRUE(sorvan::EjecutaKriging(sesion, "logzinc", carpeta.path().toStdString(), motor).ok);
-  const double directo = sesion.modelo.errorAjuste;
-  sesion.opciones.MetodoAjuste = sorvan::kAjusteGlobal;
-  sorvan::MotorKriging otro;
-  ASSERT_TRUE(sorvan::EjecutaKriging(sesion, "logzinc", carpeta.path().toStdString(), otro).ok);
-  EXPECT_LE(sesion.modelo.errorAjuste, directo * (1 + 1e-5));
-  EXPECT_EQ(sesion.modelo.codigo, 6);
+TEST_F(ValidationTest, GlobalFitRunThroughTheEngineHelper) {
+  session.options.Modelo = 6;
+  session.options.C0Ini = session.options.C1Ini = session.options.AIni = -1;
+  session.options.MetodoAjuste = sorvan::core::kDirectFit;
+  sorvan::core::KrigingEngine engine;
+  ASSERT_TRUE(sorvan::core::EjecutaKriging(session, "logzinc", folder.path().toStdString(), engine).ok);
+  const double directo = session.model.fitError;
+  session.options.MetodoAjuste = sorvan::core::kGlobalFit;
+  sorvan::core::KrigingEngine otro;
+  ASSERT_TRUE(sorvan::core::EjecutaKriging(session, "logzinc", folder.path().toStdString(), otro).ok);
+  EXPECT_LE(session.model.fitError, directo * (1 + 1e-5));
+  EXPECT_EQ(session.model.code, 6);
 }
 
 // A lag class without pairs (count 0, estimates 0) is not drawn as a point
@@ -423,8 +427,8 @@ TEST(SemivariogramChart, ClassWithoutPairsIsLeftOut) {
     g << "1\n3\n 12 0 25\n4\n 0 15 25 35\n";
   }
   frmChart2D w;
-  QString error, aviso;
-  ASSERT_TRUE(w.Cargar(sv, &error, &aviso)) << error.toStdString();
+  QString error, warning;
+  ASSERT_TRUE(w.Cargar(sv, &error, &warning)) << error.toStdString();
   const Chart2D& g = w.Grafico();
   for (int serie : {1, 2}) {
     EXPECT_EQ(g.Y(serie, 2), g.HoleValue()) << serie;
@@ -435,4 +439,4 @@ TEST(SemivariogramChart, ClassWithoutPairsIsLeftOut) {
 
 }  // namespace
 
-int main(int argc, char** argv) { return prueba::EjecutaPruebas(argc, argv, {.modalOlvidadoMs = 30000}); }
+int main(int argc, char** argv) { return test_data::EjecutaPruebas(argc, argv, {.modalOlvidadoMs = 30000}); }

@@ -16,6 +16,8 @@
 #include <QTest>
 #include <QXmlStreamReader>
 
+using namespace sorvan::platform;
+
 namespace {
 
 void writeFile(const QString& path, const QByteArray& bytes) {
@@ -192,16 +194,16 @@ TEST_F(Chart2DTest, NarrowChartKeepsItsDistanceLabelsWhole) {
     chart.SetX(1, p, 55.0 * p);
     chart.SetY(1, p, 1000.0 * p);
   }
-  for (int ancho : {760, 380, 260, 600}) {
-    chart.resize(ancho, 400);
+  for (int width : {760, 380, 260, 600}) {
+    chart.resize(width, 400);
     QTest::qWait(30);
     QChart* grafico = chart.findChild<QChartView*>()->chart();
     auto* ax = qobject_cast<QValueAxis*>(grafico->axes(Qt::Horizontal).first());
     ASSERT_NE(ax, nullptr);
     const QFontMetrics fm(ax->labelsFont());
-    const double paso = grafico->plotArea().width() / (ax->tickCount() - 1);
+    const double step = grafico->plotArea().width() / (ax->tickCount() - 1);
     const int etiqueta = fm.horizontalAdvance(QString::number(ax->max(), 'g', 6));
-    EXPECT_GT(paso, etiqueta + 2 * fm.averageCharWidth()) << "ancho " << ancho << ", " << ax->tickCount() << " marcas";
+    EXPECT_GT(step, etiqueta + 2 * fm.averageCharWidth()) << "ancho " << width << ", " << ax->tickCount() << " marcas";
     EXPECT_GE(ax->max(), 2200.0);
   }
 }

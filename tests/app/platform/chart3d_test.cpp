@@ -28,6 +28,8 @@
 #include <cstdio>
 #include <functional>
 
+using namespace sorvan::platform;
+
 namespace {
 
 // Writes a surface file as the engine does: "#" range line (prediction files

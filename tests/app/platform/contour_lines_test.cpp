@@ -6,6 +6,8 @@
 #include <cmath>
 #include <functional>
 
+using namespace sorvan::platform;
+
 namespace {
 
 SurfaceGrid gridOf(int nx, int ny, double x0, double y0, double dx, double dy,

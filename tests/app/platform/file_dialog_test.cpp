@@ -24,13 +24,15 @@
 #include "gui_test_support.h"
 #include "platform/cFileDlg.h"
 
-using prueba::AlAparecerModal;
-using prueba::EligeArchivo;
+using namespace sorvan::platform;
+
+using test_data::AlAparecerModal;
+using test_data::EligeArchivo;
 
 namespace {
 
-void crear(const QString& ruta) {
-  QFile f(ruta);
+void crear(const QString& path) {
+  QFile f(path);
   ASSERT_TRUE(f.open(QIODevice::WriteOnly));
   f.write("1\n");
 }
@@ -43,7 +45,7 @@ protected:
     crear(dir_.filePath("dos.dae"));
     crear(dir_.filePath("tres.sup"));
   }
-  prueba::CarpetaTemporal dir_;  // the current folder is put back when it goes
+  test_data::TemporaryFolder dir_;  // the current folder is put back when it goes
 };
 
 TEST_F(FileDialogTest, ANewObjectHasTheDocumentedDefaults) {
@@ -73,7 +75,7 @@ TEST_F(FileDialogTest, SpecialFolderFiveIsTheDocumentsFolder) {
 }
 
 TEST(FiltrosTest, BarsAndColonsBothSeparateThePairs) {
-  const QStringList f = cFileDlg::FiltrosQt("Archivos BMP|*.bmp:Archivos DIB|*.dib");
+  const QStringList f = cFileDlg::QtFilters("Archivos BMP|*.bmp:Archivos DIB|*.dib");
   ASSERT_EQ(f.size(), 2);
   EXPECT_EQ(f[0], QStringLiteral("Archivos BMP (*.bmp)"));
   EXPECT_EQ(f[1], QStringLiteral("Archivos DIB (*.dib)"));
@@ -81,11 +83,11 @@ TEST(FiltrosTest, BarsAndColonsBothSeparateThePairs) {
 
 TEST(FiltrosTest, StarDotStarMatchesEveryFileAndSemicolonsSplitPatterns) {
   const QStringList f =
-      cFileDlg::FiltrosQt("Imágenes|*.bmp;*.dib|Todos los ficheros (*.*)|*.*");
+      cFileDlg::QtFilters("Imágenes|*.bmp;*.dib|Todos los ficheros (*.*)|*.*");
   ASSERT_EQ(f.size(), 2);
   EXPECT_EQ(f[0], QStringLiteral("Imágenes (*.bmp *.dib)"));
   EXPECT_EQ(f[1], QStringLiteral("Todos los ficheros (*.*) (*)"));
-  EXPECT_TRUE(cFileDlg::FiltrosQt("").isEmpty());
+  EXPECT_TRUE(cFileDlg::QtFilters("").isEmpty());
 }
 
 TEST_F(FileDialogTest, AcceptedOpenDialogReturnsTheFileAndMovesTheWorkingFolder) {
@@ -94,17 +96,17 @@ TEST_F(FileDialogTest, AcceptedOpenDialogReturnsTheFileAndMovesTheWorkingFolder)
   dlg.FilterIndex = 1;
   dlg.InitDirectory = dir_.path();
   dlg.DlgTitle = "Abrir datos";
-  QString titulo, filtros;
+  QString title, filtros;
   AlAparecerModal([&](QWidget* w) {
     auto* fd = qobject_cast<QFileDialog*>(w);
     ASSERT_NE(fd, nullptr);
-    titulo = fd->windowTitle();
+    title = fd->windowTitle();
     filtros = fd->nameFilters().join(";");
     EligeArchivo(fd, dir_.filePath("dos.dae"));
   });
   QString nombre, nombreCorto;
   ASSERT_TRUE(dlg.VBGetOpenFileName(nombre, &nombreCorto));
-  EXPECT_EQ(titulo, QStringLiteral("Abrir datos"));
+  EXPECT_EQ(title, QStringLiteral("Abrir datos"));
   EXPECT_TRUE(filtros.contains("(*.dae)"));
   EXPECT_EQ(QFileInfo(nombre).canonicalFilePath(), QFileInfo(dir_.filePath("dos.dae")).canonicalFilePath());
   EXPECT_EQ(nombreCorto, QStringLiteral("dos.dae"));
@@ -130,14 +132,14 @@ TEST_F(FileDialogTest, TheDialogSpeaksSpanish) {
     cFileDlg dlg;
     dlg.Filter = "Datos|*.dae";
     dlg.InitDirectory = dir_.path();
-    QString buscar, nombre, tipo, aceptar, cancelar;
+    QString buscar, nombre, kind, aceptar, cancelar;
     QSize medida;
     AlAparecerModal([&](QWidget* w) {
       auto* fd = qobject_cast<QFileDialog*>(w);
       ASSERT_NE(fd, nullptr);
       buscar = fd->labelText(QFileDialog::LookIn);
       nombre = fd->labelText(QFileDialog::FileName);
-      tipo = fd->labelText(QFileDialog::FileType);
+      kind = fd->labelText(QFileDialog::FileType);
       aceptar = fd->labelText(QFileDialog::Accept);
       cancelar = fd->labelText(QFileDialog::Reject);
       medida = fd->size();
@@ -154,11 +156,11 @@ TEST_F(FileDialogTest, TheDialogSpeaksSpanish) {
           // An item's text is drawn with a margin of the focus frame plus one
           // pixel on each side; a narrower column elides it.
           const int margen = 2 * (detalle->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, detalle) + 1);
-          QAbstractItemModel* modelo = detalle->model();
-          for (int f = 0; f < modelo->rowCount(detalle->rootIndex()); ++f) {
-            const QString texto = modelo->index(f, c, detalle->rootIndex()).data().toString();
-            EXPECT_GE(cabecera->sectionSize(c), detalle->fontMetrics().horizontalAdvance(texto) + margen)
-                << "columna " << c << ": " << texto.toStdString();
+          QAbstractItemModel* model = detalle->model();
+          for (int f = 0; f < model->rowCount(detalle->rootIndex()); ++f) {
+            const QString text = model->index(f, c, detalle->rootIndex()).data().toString();
+            EXPECT_GE(cabecera->sectionSize(c), detalle->fontMetrics().horizontalAdvance(text) + margen)
+                << "columna " << c << ": " << text.toStdString();
           }
         }
       // The places list at the left shows names such as "Documentos" whole
@@ -167,14 +169,14 @@ TEST_F(FileDialogTest, TheDialogSpeaksSpanish) {
         EXPECT_GE(lugares->width(), lugares->fontMetrics().horizontalAdvance(QStringLiteral("Documentos")) + 40);
       fd->reject();
     });
-    QString archivo;
+    QString file;
     if (guardar)
-      EXPECT_FALSE(dlg.VBGetSaveFileName(archivo));
+      EXPECT_FALSE(dlg.VBGetSaveFileName(file));
     else
-      EXPECT_FALSE(dlg.VBGetOpenFileName(archivo));
+      EXPECT_FALSE(dlg.VBGetOpenFileName(file));
     EXPECT_EQ(buscar, QStringLiteral("Buscar en:"));
     EXPECT_EQ(nombre, QStringLiteral("Nombre:"));
-    EXPECT_EQ(tipo, QStringLiteral("Tipo:"));
+    EXPECT_EQ(kind, QStringLiteral("Tipo:"));
     EXPECT_EQ(aceptar, guardar ? QStringLiteral("&Guardar") : QStringLiteral("&Abrir"));
     EXPECT_EQ(cancelar, QStringLiteral("Cancelar"));
     EXPECT_GE(medida.width(), 760);
@@ -194,16 +196,16 @@ TEST_F(FileDialogTest, TheTypeColumnNamesFoldersAndFilesInSpanish) {
     ASSERT_NE(fd, nullptr);
     auto* detalle = fd->findChild<QTreeView*>(QStringLiteral("treeView"));
     ASSERT_NE(detalle, nullptr);
-    QAbstractItemModel* modelo = detalle->model();
-    for (int espera = 0; espera < 50 && modelo->rowCount(detalle->rootIndex()) < 4; ++espera) QTest::qWait(20);
-    for (int f = 0; f < modelo->rowCount(detalle->rootIndex()); ++f)
-      tipos << modelo->index(f, 0, detalle->rootIndex()).data().toString() + "=" +
-                   modelo->index(f, 2, detalle->rootIndex()).data().toString();
-    for (int c = 0; c < 4; ++c) titulos << modelo->headerData(c, Qt::Horizontal).toString();
+    QAbstractItemModel* model = detalle->model();
+    for (int espera = 0; espera < 50 && model->rowCount(detalle->rootIndex()) < 4; ++espera) QTest::qWait(20);
+    for (int f = 0; f < model->rowCount(detalle->rootIndex()); ++f)
+      tipos << model->index(f, 0, detalle->rootIndex()).data().toString() + "=" +
+                   model->index(f, 2, detalle->rootIndex()).data().toString();
+    for (int c = 0; c < 4; ++c) titulos << model->headerData(c, Qt::Horizontal).toString();
     fd->reject();
   });
-  QString archivo;
-  EXPECT_FALSE(dlg.VBGetOpenFileName(archivo));
+  QString file;
+  EXPECT_FALSE(dlg.VBGetOpenFileName(file));
   tipos.sort();
   EXPECT_EQ(tipos, (QStringList{"dos.dae=Archivo DAE", "sub=Carpeta", "tres.sup=Archivo SUP", "uno.dae=Archivo DAE"}));
   EXPECT_EQ(titulos, (QStringList{"Nombre", "Tamaño", "Tipo", "Fecha de modificación"}));
@@ -214,10 +216,10 @@ TEST_F(FileDialogTest, TheLastFolderIsRememberedInTheSettings) {
   cFileDlg dlg;
   dlg.InitDirectory = dir_.path();
   AlAparecerModal([&](QWidget* w) { EligeArchivo(qobject_cast<QFileDialog*>(w), dir_.filePath("uno.dae")); });
-  QString archivo;
-  ASSERT_TRUE(dlg.VBGetOpenFileName(archivo));
+  QString file;
+  ASSERT_TRUE(dlg.VBGetOpenFileName(file));
   QDir::setCurrent(QDir::tempPath());
-  EXPECT_EQ(QDir(cFileDlg::UltimaCarpeta()).canonicalPath(), QDir(dir_.path()).canonicalPath());
+  EXPECT_EQ(QDir(cFileDlg::LastFolder()).canonicalPath(), QDir(dir_.path()).canonicalPath());
 }
 
 TEST_F(FileDialogTest, TheSecondFilterCanBeShownFirstAndIsReportedBack) {
@@ -275,20 +277,20 @@ TEST_F(FileDialogTest, MultipleSelectionReturnsTheFolderAndTheNames) {
   const QStringList partes = nombre.split(' ');
   ASSERT_EQ(partes.size(), 3) << nombre.toStdString();
   EXPECT_EQ(QDir(partes[0]).canonicalPath(), QDir(dir_.path()).canonicalPath());
-  QStringList nombres = partes.mid(1);
-  nombres.sort();
-  EXPECT_EQ(nombres, QStringList({"dos.dae", "uno.dae"}));
+  QStringList names = partes.mid(1);
+  names.sort();
+  EXPECT_EQ(names, QStringList({"dos.dae", "uno.dae"}));
   EXPECT_EQ(dlg.Archivos().size(), 2);
 
   // Asked again, the same object opens in that folder.
-  QString carpeta;
+  QString folder;
   AlAparecerModal([&](QWidget* w) {
-    carpeta = static_cast<QFileDialog*>(w)->directory().absolutePath();
+    folder = static_cast<QFileDialog*>(w)->directory().absolutePath();
     static_cast<QDialog*>(w)->reject();
   });
   QString otro;
   EXPECT_FALSE(dlg.VBGetOpenFileName(otro));
-  EXPECT_EQ(QDir(carpeta).canonicalPath(), QDir(dir_.path()).canonicalPath());
+  EXPECT_EQ(QDir(folder).canonicalPath(), QDir(dir_.path()).canonicalPath());
 }
 
 TEST_F(FileDialogTest, SaveAddsTheDefaultExtension) {
@@ -364,4 +366,4 @@ TEST_F(FileDialogTest, ExistFileAndFileTitle) {
 
 }  // namespace
 
-int main(int argc, char** argv) { return prueba::EjecutaPruebas(argc, argv, {.modalOlvidadoMs = 10000}); }
+int main(int argc, char** argv) { return test_data::EjecutaPruebas(argc, argv, {.modalOlvidadoMs = 10000}); }

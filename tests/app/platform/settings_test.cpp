@@ -7,12 +7,14 @@
 #include "gui_test_support.h"
 #include "platform/settings_store.h"
 
+using namespace sorvan::platform;
+
 namespace {
 
 class SettingsTest : public ::testing::Test {
 protected:
   void SetUp() override { ASSERT_TRUE(ajustes_.isValid()); }
-  prueba::AjustesTemporales ajustes_;  // a store of this test's own
+  test_data::TemporarySettings ajustes_;  // a store of this test's own
   const QString org_ = QStringLiteral("SorvanPruebaAjustes");
 };
 
@@ -76,18 +78,18 @@ TEST_F(SettingsTest, StoresOfDifferentNamesDoNotMix) {
 }
 
 TEST(TwipsTest, AnInchIs1440TwipsAtAnyResolution) {
-  EXPECT_EQ(TwipsAPixeles(1440, 96), 96);
-  EXPECT_EQ(TwipsAPixeles(1440, 144), 144);
-  EXPECT_EQ(TwipsAPixeles(6500, 96), 433);  // 433.33 rounds down
-  EXPECT_EQ(TwipsAPixeles(1000, 96), 67);   // 66.67 rounds up
-  EXPECT_DOUBLE_EQ(PixelesATwips(96, 96), 1440);
-  EXPECT_DOUBLE_EQ(PixelesATwips(433, 96), 6495);
+  EXPECT_EQ(TwipsToPixels(1440, 96), 96);
+  EXPECT_EQ(TwipsToPixels(1440, 144), 144);
+  EXPECT_EQ(TwipsToPixels(6500, 96), 433);  // 433.33 rounds down
+  EXPECT_EQ(TwipsToPixels(1000, 96), 67);   // 66.67 rounds up
+  EXPECT_DOUBLE_EQ(PixelsToTwips(96, 96), 1440);
+  EXPECT_DOUBLE_EQ(PixelsToTwips(433, 96), 6495);
 }
 
 TEST(TwipsTest, PixelsSurviveTheRoundTrip) {
   for (double dpi : {72.0, 96.0, 120.0, 144.0, 192.0})
     for (int px : {0, 1, 67, 433, 1279, 2560})
-      EXPECT_EQ(TwipsAPixeles(PixelesATwips(px, dpi), dpi), px) << px << " px at " << dpi << " dpi";
+      EXPECT_EQ(TwipsToPixels(PixelsToTwips(px, dpi), dpi), px) << px << " px at " << dpi << " dpi";
 }
 
 }  // namespace

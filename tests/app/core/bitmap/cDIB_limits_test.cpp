@@ -14,7 +14,9 @@
 #include <vector>
 
 #include "core/bitmap/cDIB.h"
-#include "core/escritura_atomica.h"
+#include "core/atomic_writer.h"
+
+using namespace sorvan::core;
 
 namespace {
 
@@ -57,7 +59,7 @@ class CDibLimitsTest : public ::testing::Test {
     fs::create_directories(dir_);
   }
   void TearDown() override {
-    sorvan::EscrituraAtomica::PonFuncionEscritura(nullptr);
+    sorvan::core::AtomicWriter::SetWriteFunction(nullptr);
     fs::remove_all(dir_);
   }
   std::string Write(const std::string& name, const std::vector<std::uint8_t>& bytes) {
@@ -163,10 +165,10 @@ TEST_P(FullDiskTest, WriteFailsNamingTheFileAndKeepsTheOldOne) {
   const std::string out = (dir_ / "out.bmp").string();
   std::ofstream(out) << "antes";
   g_left = GetParam();
-  sorvan::EscrituraAtomica::PonFuncionEscritura(&FullDisk);
+  sorvan::core::AtomicWriter::SetWriteFunction(&FullDisk);
   std::string error;
   EXPECT_FALSE(dib.WriteToFile(out, &error));
-  sorvan::EscrituraAtomica::PonFuncionEscritura(nullptr);
+  sorvan::core::AtomicWriter::SetWriteFunction(nullptr);
   EXPECT_NE(error.find("no queda espacio en el disco"), std::string::npos) << error;
   EXPECT_NE(error.find(out), std::string::npos) << error;
   EXPECT_EQ(Read(out), "antes");

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+using namespace sorvan::core;
+
 namespace {
 
 namespace fs = std::filesystem;

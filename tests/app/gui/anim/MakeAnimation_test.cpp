@@ -12,26 +12,30 @@
 #include <QTest>
 
 #include "core/bitmap/cDIB.h"
-#include "datos_prueba.h"
+#include "test_data.h"
 #include "gui/anim/MakeAnimation.h"
 #include "gui/anim/animation_commands.h"
 #include "gui/charts/frmChart3D.h"
 #include "gui/frmMain.h"
-#include "guion_modal.h"
+#include "modal_script.h"
 #include "platform/chart3d.h"
-#include "platform/video/reproductor.h"
-#include "prueba_animacion.h"
+#include "platform/video/player.h"
+#include "animation_test.h"
+
+using namespace sorvan::core;
+using namespace sorvan::platform;
+using namespace sorvan::gui;
 
 namespace {
 
-class MakeAnimationTest : public PruebaEnVentanaPrincipal {
+class MakeAnimationTest : public MainWindowTestBase {
 protected:
   // Three surfaces of a hill that moves and grows, 0 ... 37 over the series.
   QStringList TresSuperficies() {
     QStringList s;
     for (int k = 0; k < 3; ++k) {
       s << Ruta(QStringLiteral("s%1.sup").arg(k));
-      prueba::EscribeSuperficie(s.last(), 14, 12, [k](int i, int j) {
+      test_data::EscribeSuperficie(s.last(), 14, 12, [k](int i, int j) {
         const double dx = i - 3.0 - 3.5 * k, dy = j - 5.5;
         return (25.0 + 6.0 * k) * std::exp(-(dx * dx + dy * dy) / 12.0) + 0.5 * i;
       });
@@ -48,26 +52,26 @@ protected:
 };
 
 TEST_F(MakeAnimationTest, EveryFrameIsDrawnWithOneScaleAndBecomesAVideo) {
-  const QStringList superficies = TresSuperficies();
+  const QStringList surfaces = TresSuperficies();
   float zmin = 0.0f, zmax = 37.0f;
-  std::vector<double> niveles;
+  std::vector<double> levels;
   float ejeMin = 0, ejeMax = 0;
-  QString titulo;
+  QString title;
   const QString video = Ruta("serie.avi");
-  GuionModal guion;
+  ModalScript guion;
   guion.Esperar([&] {
       Chart3D* g = GraficoAbierto();
       ASSERT_NE(g, nullptr);
-      niveles = g->ContourLevels();
+      levels = g->ContourLevels();
       ejeMin = g->ZAxisMin();
       ejeMax = g->ZAxisMax();
-      titulo = g->TitleText();
+      title = g->TitleText();
       QTest::qWait(500);
-      prueba::CapturaPantalla(QRect(0, 0, 1100, 820), QStringLiteral("anim_esperar.png"));
+      test_data::CapturaPantalla(QRect(0, 0, 1100, 820), QStringLiteral("anim_esperar.png"));
     })
       .Archivo(video)
       .Compresor("rawvideo");
-  MakeAnimation(principal_.get(), superficies, {"Zinc", "Cobre", "Plomo"}, zmin, zmax, 2);
+  MakeAnimation(principal_.get(), surfaces, {"Zinc", "Cobre", "Plomo"}, zmin, zmax, 2);
   EXPECT_TRUE(guion.Completo());
   EXPECT_TRUE(guion.Inesperados().isEmpty()) << guion.Inesperados().join('|').toStdString();
 
@@ -76,21 +80,21 @@ TEST_F(MakeAnimationTest, EveryFrameIsDrawnWithOneScaleAndBecomesAVideo) {
   EXPECT_FLOAT_EQ(zmax, 36.0f);
   EXPECT_FLOAT_EQ(ejeMin, 0.0f);
   EXPECT_FLOAT_EQ(ejeMax, 36.0f);
-  ASSERT_EQ(niveles.size(), 13u);  // one level every 3 units
-  EXPECT_NEAR(niveles[1] - niveles[0], 3.0, 1e-4);
-  EXPECT_EQ(titulo, QStringLiteral("Zinc"));
+  ASSERT_EQ(levels.size(), 13u);  // one level every 3 units
+  EXPECT_NEAR(levels[1] - levels[0], 3.0, 1e-4);
+  EXPECT_EQ(title, QStringLiteral("Zinc"));
 
   // ANIM00 ... ANIM02.BMP: equal 24-bit frames, each its own picture.
   QSet<QByteArray> distintos;
-  int ancho = 0;
+  int width = 0;
   for (int k = 0; k < 3; ++k) {
-    const QString f = NombreFotograma(dir_.path(), k);
+    const QString f = FrameName(dir_.path(), k);
     EXPECT_TRUE(f.endsWith(QStringLiteral("ANIM%1.BMP").arg(k, 2, 10, QLatin1Char('0'))));
     cDIB dib;
     ASSERT_TRUE(dib.CreateFromFile(f.toStdString())) << f.toStdString();
     EXPECT_EQ(dib.BitCount(), 24);
-    if (k == 0) ancho = dib.Width();
-    EXPECT_EQ(dib.Width(), ancho);
+    if (k == 0) width = dib.Width();
+    EXPECT_EQ(dib.Width(), width);
     EXPECT_GT(dib.Width(), 100);
     distintos.insert(QByteArray(reinterpret_cast<const char*>(dib.PointerToBits()), dib.SizeImage()));
     if (!qEnvironmentVariableIsEmpty("SORVAN_CAPTURAS"))
@@ -99,12 +103,12 @@ TEST_F(MakeAnimationTest, EveryFrameIsDrawnWithOneScaleAndBecomesAVideo) {
   }
   EXPECT_EQ(distintos.size(), 3);
 
-  const auto r = prueba::LeeAVI(video);
+  const auto r = test_data::LeeAVI(video);
   EXPECT_EQ(r.flujos, 1);
   EXPECT_EQ(r.tasa, 2u);
   EXPECT_EQ(r.fotogramas, 3);
   EXPECT_EQ(r.clave, 3);
-  EXPECT_EQ(r.ancho, ancho);
+  EXPECT_EQ(r.width, width);
   EXPECT_EQ(abiertos_, QStringList{video});
 
   // The chart window is gone; the status counted the frames and came back.
@@ -117,21 +121,21 @@ TEST_F(MakeAnimationTest, EveryFrameIsDrawnWithOneScaleAndBecomesAVideo) {
 // The look the user gives the chart during the wait holds for every frame,
 // not only the first: the later loads must not bring the chart back.
 TEST_F(MakeAnimationTest, LookChosenDuringTheWaitHoldsForEveryFrame) {
-  const QStringList superficies = TresSuperficies();
+  const QStringList surfaces = TresSuperficies();
   auto serie = [&](const QString& vista) {
     float zmin = 0.0f, zmax = 37.0f;
-    GuionModal guion;
+    ModalScript guion;
     guion.Esperar([&] {
            for (QMdiSubWindow* s : principal_->AreaMDI()->subWindowList())
              if (auto* w = qobject_cast<frmChart3D*>(s->widget()); w && !vista.isEmpty())
                w->BarraGraf3D_ButtonClick(vista);
          })
         .Archivo(QString());
-    MakeAnimation(principal_.get(), superficies, {"a", "b", "c"}, zmin, zmax, 1);
+    MakeAnimation(principal_.get(), surfaces, {"a", "b", "c"}, zmin, zmax, 1);
     EXPECT_TRUE(guion.Completo());
     QStringList fotos;
     for (int k = 0; k < 3; ++k) fotos << QDir(dir_.path()).filePath(QStringLiteral("look%1_%2.png").arg(vista).arg(k));
-    for (int k = 0; k < 3; ++k) QImage(NombreFotograma(dir_.path(), k)).save(fotos[k]);
+    for (int k = 0; k < 3; ++k) QImage(FrameName(dir_.path(), k)).save(fotos[k]);
     return fotos;
   };
   const QStringList normal = serie(QString());
@@ -142,57 +146,57 @@ TEST_F(MakeAnimationTest, LookChosenDuringTheWaitHoldsForEveryFrame) {
 }
 
 TEST_F(MakeAnimationTest, FlatSeriesGetsAUsableScale) {
-  prueba::EscribeSuperficie(Ruta("plana.sup"), 6, 5, [](int, int) { return 4.0; });
+  test_data::EscribeSuperficie(Ruta("plana.sup"), 6, 5, [](int, int) { return 4.0; });
   float zmin = 4.0f, zmax = 4.0f;
-  GuionModal guion;
+  ModalScript guion;
   guion.Esperar().Archivo(QString());  // no video wanted
   MakeAnimation(principal_.get(), {Ruta("plana.sup")}, {QString()}, zmin, zmax, 1);
   EXPECT_TRUE(guion.Completo());
   EXPECT_FLOAT_EQ(zmin, 3.0f);
   EXPECT_FLOAT_EQ(zmax, 5.0f);
-  EXPECT_TRUE(QFile::exists(NombreFotograma(dir_.path(), 0)));
+  EXPECT_TRUE(QFile::exists(FrameName(dir_.path(), 0)));
 }
 
 TEST_F(MakeAnimationTest, FrameThatCannotBeWrittenStopsTheSeriesAndKeepsTheChart) {
-  const QStringList superficies = TresSuperficies();
+  const QStringList surfaces = TresSuperficies();
   QDir(dir_.path()).mkdir(QStringLiteral("ANIM01.BMP"));  // a folder where the second frame goes
   float zmin = 0.0f, zmax = 37.0f;
-  QString texto;
-  GuionModal guion;
-  guion.Esperar().Mensaje(&texto);
-  MakeAnimation(principal_.get(), superficies, {"a", "b", "c"}, zmin, zmax, 1);
+  QString text;
+  ModalScript guion;
+  guion.Esperar().Mensaje(&text);
+  MakeAnimation(principal_.get(), surfaces, {"a", "b", "c"}, zmin, zmax, 1);
   EXPECT_TRUE(guion.Completo());
-  EXPECT_EQ(texto, QStringLiteral("Error al crear bitmap"));
-  EXPECT_TRUE(QFile::exists(NombreFotograma(dir_.path(), 0)));
-  EXPECT_FALSE(QFile::exists(NombreFotograma(dir_.path(), 2)));
+  EXPECT_EQ(text, QStringLiteral("Error al crear bitmap"));
+  EXPECT_TRUE(QFile::exists(FrameName(dir_.path(), 0)));
+  EXPECT_FALSE(QFile::exists(FrameName(dir_.path(), 2)));
   EXPECT_NE(GraficoAbierto(), nullptr);
   EXPECT_TRUE(abiertos_.isEmpty());
 }
 
 TEST_F(MakeAnimationTest, MissingSurfaceIsNamedAndNoVideoIsMade) {
-  QStringList superficies = TresSuperficies();
-  superficies[1] = Ruta("falta.sup");
+  QStringList surfaces = TresSuperficies();
+  surfaces[1] = Ruta("falta.sup");
   float zmin = 0.0f, zmax = 37.0f;
-  QString texto;
-  GuionModal guion;
-  guion.Esperar().Mensaje(&texto);
-  MakeAnimation(principal_.get(), superficies, {"a", "b", "c"}, zmin, zmax, 1);
+  QString text;
+  ModalScript guion;
+  guion.Esperar().Mensaje(&text);
+  MakeAnimation(principal_.get(), surfaces, {"a", "b", "c"}, zmin, zmax, 1);
   EXPECT_TRUE(guion.Completo());
-  EXPECT_TRUE(texto.contains(QStringLiteral("falta.sup"))) << texto.toStdString();
+  EXPECT_TRUE(text.contains(QStringLiteral("falta.sup"))) << text.toStdString();
   EXPECT_TRUE(abiertos_.isEmpty());
   EXPECT_EQ(principal_->TextoEstado(), QStringLiteral("Preparado"));
 }
 
 TEST_F(MakeAnimationTest, CancellingTheFramesMakesNoVideo) {
-  const QStringList superficies = TresSuperficies();
+  const QStringList surfaces = TresSuperficies();
   float zmin = 0.0f, zmax = 37.0f;
-  GuionModal guion;
+  ModalScript guion;
   guion.Esperar().Dialogo<QProgressDialog>([](QProgressDialog* p) { p->cancel(); });
-  MakeAnimation(principal_.get(), superficies, {"a", "b", "c"}, zmin, zmax, 1);
+  MakeAnimation(principal_.get(), surfaces, {"a", "b", "c"}, zmin, zmax, 1);
   EXPECT_TRUE(guion.Completo());
   EXPECT_TRUE(guion.Inesperados().isEmpty());
   EXPECT_TRUE(abiertos_.isEmpty());
-  EXPECT_FALSE(QFile::exists(NombreFotograma(dir_.path(), 2)));
+  EXPECT_FALSE(QFile::exists(FrameName(dir_.path(), 2)));
   EXPECT_EQ(principal_->TextoEstado(), QStringLiteral("Preparado"));
 }
 
@@ -215,7 +219,7 @@ TEST_F(MakeAnimationTest, WaitDialogStandsBesideTheChartWithATitle) {
                 !e->windowFlags().testFlag(Qt::FramelessWindowHint);
     donde = e->geometry();
     caption = e->windowTitle();
-    prueba::Captura(e, QStringLiteral("anim_esperar_dialog.png"));
+    test_data::Captura(e, QStringLiteral("anim_esperar_dialog.png"));
     e->CoAceptar->click();
   });
   EXPECT_TRUE(frmEsperar::Esperar(principal_.get(), &grafico));
@@ -244,22 +248,22 @@ TEST(WaitDialogPlacementTest, RightElseLeftElseLowerCornerInsideTheScreen) {
 // "&Generar animación" > "&Datos": 21 surfaces, the typed range, ten levels.
 TEST_F(MakeAnimationTest, DataAnimationBuildsVideoAviFromTwentyOneFrames) {
   for (int k = 1; k <= 21; ++k)
-    prueba::EscribeSuperficie(Ruta(QStringLiteral("ANIM%1.SUP").arg(k, 2, 10, QLatin1Char('0'))), 6, 5,
+    test_data::EscribeSuperficie(Ruta(QStringLiteral("ANIM%1.SUP").arg(k, 2, 10, QLatin1Char('0'))), 6, 5,
                               [k](int i, int j) { return 0.5 * k + 0.2 * i * j; });
   QFile viejo(Ruta("video.avi"));
   ASSERT_TRUE(viejo.open(QIODevice::WriteOnly));
   viejo.write("old video");
   viejo.close();
 
-  std::vector<double> niveles;
-  auto responde = [](const char* valor) {
-    return [valor](QInputDialog* d) {
-      d->setTextValue(QString::fromLatin1(valor));
+  std::vector<double> levels;
+  auto responde = [](const char* value) {
+    return [value](QInputDialog* d) {
+      d->setTextValue(QString::fromLatin1(value));
       d->accept();
     };
   };
   QString pregunta1, pregunta2;
-  GuionModal guion;
+  ModalScript guion;
   guion.Dialogo<QInputDialog>([&](QInputDialog* d) {
          pregunta1 = d->labelText();
          responde("0")(d);
@@ -269,18 +273,18 @@ TEST_F(MakeAnimationTest, DataAnimationBuildsVideoAviFromTwentyOneFrames) {
         responde("11")(d);
       })
       .Esperar([&] {
-        if (Chart3D* g = GraficoAbierto()) niveles = g->ContourLevels();
+        if (Chart3D* g = GraficoAbierto()) levels = g->ContourLevels();
       });
   GenerarAnimacionDatos(*principal_);
   EXPECT_TRUE(guion.Completo());
   EXPECT_TRUE(guion.Inesperados().isEmpty()) << guion.Inesperados().join('|').toStdString();
   EXPECT_EQ(pregunta1, QStringLiteral("Introduce el valor mínimo"));
   EXPECT_EQ(pregunta2, QStringLiteral("Introduce el valor máximo"));
-  ASSERT_EQ(niveles.size(), 10u);
-  for (int i = 0; i < 10; ++i) EXPECT_NEAR(niveles[i], i + 1.0, 1e-5);
+  ASSERT_EQ(levels.size(), 10u);
+  for (int i = 0; i < 10; ++i) EXPECT_NEAR(levels[i], i + 1.0, 1e-5);
   for (int k = 1; k <= 21; ++k)
     EXPECT_TRUE(QFile::exists(Ruta(QStringLiteral("ANIM%1.BMP").arg(k, 2, 10, QLatin1Char('0')))));
-  const auto r = prueba::LeeAVI(Ruta("video.avi"));
+  const auto r = test_data::LeeAVI(Ruta("video.avi"));
   EXPECT_TRUE(r.valido);
   EXPECT_EQ(r.fotogramas, 21);
   EXPECT_EQ(r.clave, 21);
@@ -291,8 +295,8 @@ TEST_F(MakeAnimationTest, DataAnimationBuildsVideoAviFromTwentyOneFrames) {
 // Text typed as a value is refused naming the value and asked again; then a
 // maximum not above the minimum is refused.
 TEST_F(MakeAnimationTest, DataAnimationRefusesTextAndAnEmptyRange) {
-  QString noNumero, texto;
-  GuionModal guion;
+  QString noNumero, text;
+  ModalScript guion;
   guion.Dialogo<QInputDialog>([](QInputDialog* d) {
          d->setTextValue(QStringLiteral("5"));
          d->accept();
@@ -306,19 +310,19 @@ TEST_F(MakeAnimationTest, DataAnimationRefusesTextAndAnEmptyRange) {
         d->setTextValue(QStringLiteral("3"));
         d->accept();
       })
-      .Mensaje(&texto);
+      .Mensaje(&text);
   GenerarAnimacionDatos(*principal_);
   EXPECT_TRUE(guion.Completo());
   EXPECT_TRUE(noNumero.contains(QStringLiteral("\"abc\"")) && noNumero.contains(QStringLiteral("valor máximo")))
       << noNumero.toStdString();
-  EXPECT_TRUE(texto.contains(QStringLiteral("mayor que el mínimo"))) << texto.toStdString();
+  EXPECT_TRUE(text.contains(QStringLiteral("mayor que el mínimo"))) << text.toStdString();
   EXPECT_EQ(GraficoAbierto(), nullptr);
 }
 
 TEST_F(MakeAnimationTest, DataAnimationNamesTheFirstMissingSurface) {
-  prueba::EscribeSuperficie(Ruta("ANIM01.SUP"), 6, 5, [](int i, int) { return i; });
-  QString texto;
-  GuionModal guion;
+  test_data::EscribeSuperficie(Ruta("ANIM01.SUP"), 6, 5, [](int i, int) { return i; });
+  QString text;
+  ModalScript guion;
   guion.Dialogo<QInputDialog>([](QInputDialog* d) {
          d->setTextValue(QStringLiteral("0"));
          d->accept();
@@ -327,14 +331,14 @@ TEST_F(MakeAnimationTest, DataAnimationNamesTheFirstMissingSurface) {
         d->setTextValue(QStringLiteral("10"));
         d->accept();
       })
-      .Mensaje(&texto);
+      .Mensaje(&text);
   GenerarAnimacionDatos(*principal_);
   EXPECT_TRUE(guion.Completo());
-  EXPECT_TRUE(texto.contains(QStringLiteral("ANIM02.SUP"))) << texto.toStdString();
+  EXPECT_TRUE(text.contains(QStringLiteral("ANIM02.SUP"))) << text.toStdString();
 }
 
 }  // namespace
 
 // The main window of these tests reads its placement from a settings store of
 // their own, never the user's.
-int main(int argc, char** argv) { return prueba::EjecutaPruebas(argc, argv, {.ajustesPropios = true}); }
+int main(int argc, char** argv) { return test_data::EjecutaPruebas(argc, argv, {.ajustesPropios = true}); }

@@ -12,25 +12,29 @@
 #include <QSpinBox>
 #include <QTest>
 
-#include "datos_prueba.h"
+#include "test_data.h"
 #include "gui/anim/frmAnimBMP.h"
 #include "gui/anim/frmCompresion.h"
-#include "core/limites_z.h"
+#include "core/z_limits.h"
 #include "gui_test_support.h"
-#include "guion_modal.h"
+#include "modal_script.h"
 #include "platform/chart3d.h"
-#include "platform/video/reproductor.h"
-#include "prueba_animacion.h"
+#include "platform/video/player.h"
+#include "animation_test.h"
+
+using namespace sorvan::core;
+using namespace sorvan::platform;
+using namespace sorvan::gui;
 
 namespace {
 
-class FrmAnimBMPTest : public PruebaAnimacion {
+class FrmAnimBMPTest : public AnimationTest {
 protected:
   QStringList TresFotogramas() {
     QStringList f;
     for (int i = 0; i < 3; ++i) {
       f << Ruta(QStringLiteral("f%1.bmp").arg(i));
-      prueba::EscribeBMP(f.last(), 320, 240, 24, static_cast<std::uint8_t>(60 * i + 20));
+      test_data::EscribeBMP(f.last(), 320, 240, 24, static_cast<std::uint8_t>(60 * i + 20));
     }
     return f;
   }
@@ -53,19 +57,19 @@ TEST_F(FrmAnimBMPTest, StartsInBitmapModeWithItsCaptions) {
 
 TEST_F(FrmAnimBMPTest, BitmapOfAnotherFormatIsRefusedAndTheListKept) {
   const auto f = TresFotogramas();
-  prueba::EscribeBMP(Ruta("pal.bmp"), 320, 240, 8, 7);
-  prueba::EscribeBMP(Ruta("small.bmp"), 160, 120, 24, 7);
+  test_data::EscribeBMP(Ruta("pal.bmp"), 320, 240, 8, 7);
+  test_data::EscribeBMP(Ruta("small.bmp"), 160, 120, 24, 7);
   frmAnimBMP dlg;
   dlg.show();
-  QString primero, segundo;
-  GuionModal guion;
-  guion.Mensaje(&primero).Mensaje(&segundo);
+  QString first, segundo;
+  ModalScript guion;
+  guion.Mensaje(&first).Mensaje(&segundo);
   dlg.AnadirArchivos({f[0], Ruta("pal.bmp"), f[1], Ruta("small.bmp")});
   EXPECT_TRUE(guion.Completo());
   // In Spanish, naming the file, the first one and what differs.
-  EXPECT_TRUE(primero.contains("pal.bmp") && primero.contains("f0.bmp")) << primero.toStdString();
-  EXPECT_TRUE(primero.contains("tiene 8 bits de color y no 24")) << primero.toStdString();
-  EXPECT_FALSE(primero.contains("píxeles")) << primero.toStdString();  // the size is the same
+  EXPECT_TRUE(first.contains("pal.bmp") && first.contains("f0.bmp")) << first.toStdString();
+  EXPECT_TRUE(first.contains("tiene 8 bits de color y no 24")) << first.toStdString();
+  EXPECT_FALSE(first.contains("píxeles")) << first.toStdString();  // the size is the same
   EXPECT_TRUE(segundo.contains("small.bmp")) << segundo.toStdString();
   EXPECT_TRUE(segundo.contains("mide 160 x 120 píxeles y no 320 x 240")) << segundo.toStdString();
   EXPECT_FALSE(segundo.contains("bits de color")) << segundo.toStdString();
@@ -73,7 +77,7 @@ TEST_F(FrmAnimBMPTest, BitmapOfAnotherFormatIsRefusedAndTheListKept) {
   EXPECT_TRUE(dlg.cmdWriteAVI->isEnabled());
   EXPECT_TRUE(dlg.cmdClearList->isEnabled());
   EXPECT_FALSE(dlg.imgPreview->pixmap().isNull());
-  prueba::Captura(&dlg, QStringLiteral("anim_bmp_dialog.png"));
+  test_data::Captura(&dlg, QStringLiteral("anim_bmp_dialog.png"));
 }
 
 TEST_F(FrmAnimBMPTest, UnreadableFileIsSkippedAfterTheBitmapMessage) {
@@ -82,11 +86,11 @@ TEST_F(FrmAnimBMPTest, UnreadableFileIsSkippedAfterTheBitmapMessage) {
   basura.write("PK not a bitmap at all");
   basura.close();
   frmAnimBMP dlg;
-  QString texto;
-  GuionModal guion;
-  guion.Mensaje(&texto);
+  QString text;
+  ModalScript guion;
+  guion.Mensaje(&text);
   dlg.AnadirArchivos({Ruta("junk.bmp")});
-  EXPECT_EQ(texto, QStringLiteral("File is not a supported bitmap format:\n") + Ruta("junk.bmp"));
+  EXPECT_EQ(text, QStringLiteral("File is not a supported bitmap format:\n") + Ruta("junk.bmp"));
   EXPECT_EQ(dlg.lstDIBList->count(), 0);
   EXPECT_FALSE(dlg.cmdWriteAVI->isEnabled());
 }
@@ -95,19 +99,19 @@ TEST_F(FrmAnimBMPTest, FilesComeFromTheOpenDialog) {
   const auto f = TresFotogramas();
   frmAnimBMP dlg;
   dlg.show();
-  QString titulo;
-  GuionModal guion;
-  guion.Archivo(f[2], &titulo);
+  QString title;
+  ModalScript guion;
+  guion.Archivo(f[2], &title);
   dlg.cmdFileOpen->click();
   EXPECT_TRUE(guion.Completo());
   EXPECT_TRUE(guion.Inesperados().isEmpty()) << guion.Inesperados().join('|').toStdString();
-  EXPECT_EQ(titulo, QStringLiteral("Seleccionar fichero BMP"));
+  EXPECT_EQ(title, QStringLiteral("Seleccionar fichero BMP"));
   EXPECT_EQ(dlg.Archivos(), QStringList{f[2]});
 }
 
 TEST_F(FrmAnimBMPTest, SurfacesWidenOneRunningZRange) {
-  prueba::EscribeSuperficie(Ruta("a.sup"), 6, 5, [](int i, int j) { return (i + j) * 5.0 / 9.0; });  // 0 ... 5
-  prueba::EscribeSuperficie(Ruta("b.sup"), 6, 5, [](int i, int j) { return 3.0 + (i + j) * 6.0 / 9.0; });  // 3 ... 9
+  test_data::EscribeSuperficie(Ruta("a.sup"), 6, 5, [](int i, int j) { return (i + j) * 5.0 / 9.0; });  // 0 ... 5
+  test_data::EscribeSuperficie(Ruta("b.sup"), 6, 5, [](int i, int j) { return 3.0 + (i + j) * 6.0 / 9.0; });  // 3 ... 9
   frmAnimBMP dlg;
   dlg.PreparaSUP();
   dlg.show();
@@ -123,7 +127,7 @@ TEST_F(FrmAnimBMPTest, SurfacesWidenOneRunningZRange) {
   EXPECT_FLOAT_EQ(dlg.grafico->ZAxisMax(), 9.0f);
   dlg.move(0, 0);
   QTest::qWait(400);
-  prueba::CapturaPantalla(dlg.frameGeometry(), QStringLiteral("anim_sup_dialog.png"));
+  test_data::CapturaPantalla(dlg.frameGeometry(), QStringLiteral("anim_sup_dialog.png"));
 
   dlg.cmdClearList->click();
   EXPECT_EQ(dlg.lstDIBList->count(), 0);
@@ -135,22 +139,22 @@ TEST_F(FrmAnimBMPTest, SurfacesWidenOneRunningZRange) {
 }
 
 TEST_F(FrmAnimBMPTest, SurfaceModeRendersTheListWithItsCommonRange) {
-  prueba::EscribeSuperficie(Ruta("a.sup"), 6, 5, [](int i, int j) { return (i + j) * 5.0 / 9.0; });  // 0 ... 5
-  prueba::EscribeSuperficie(Ruta("b.sup"), 6, 5, [](int i, int j) { return 3.0 + (i + j) * 6.0 / 9.0; });  // 3 ... 9
+  test_data::EscribeSuperficie(Ruta("a.sup"), 6, 5, [](int i, int j) { return (i + j) * 5.0 / 9.0; });  // 0 ... 5
+  test_data::EscribeSuperficie(Ruta("b.sup"), 6, 5, [](int i, int j) { return 3.0 + (i + j) * 6.0 / 9.0; });  // 3 ... 9
   frmAnimBMP dlg;
   dlg.PreparaSUP();
   dlg.show();
   dlg.AnadirArchivos({Ruta("a.sup"), Ruta("b.sup")});
   float ejeMin = -1, ejeMax = -1;
-  QString titulo = QStringLiteral("sin mirar");
+  QString title = QStringLiteral("sin mirar");
   const QString video = Ruta("sup.avi");
-  GuionModal guion;
+  ModalScript guion;
   guion.Esperar([&] {
          for (QWidget* w : QApplication::topLevelWidgets())
            if (auto* g = w->findChild<Chart3D*>(); g && g != dlg.grafico && w->isVisible()) {
              ejeMin = g->ZAxisMin();
              ejeMax = g->ZAxisMax();
-             titulo = g->TitleText();
+             title = g->TitleText();
            }
        })
       .Archivo(video)
@@ -158,11 +162,11 @@ TEST_F(FrmAnimBMPTest, SurfaceModeRendersTheListWithItsCommonRange) {
   dlg.cmdWriteAVI->click();
   EXPECT_TRUE(guion.Completo());
   EXPECT_TRUE(guion.Inesperados().isEmpty()) << guion.Inesperados().join('|').toStdString();
-  const LimitesZ comun = LimitesZRedondeados(0.0f, 9.0f);
+  const ZLimits comun = RoundedZLimits(0.0f, 9.0f);
   EXPECT_FLOAT_EQ(ejeMin, comun.zmin);
   EXPECT_FLOAT_EQ(ejeMax, comun.zmax);
-  EXPECT_EQ(titulo, QString());  // the engine's surface files carry no title
-  EXPECT_EQ(prueba::LeeAVI(video).fotogramas, 2);
+  EXPECT_EQ(title, QString());  // the engine's surface files carry no title
+  EXPECT_EQ(test_data::LeeAVI(video).fotogramas, 2);
   EXPECT_EQ(abiertos_, QStringList{video});
   EXPECT_TRUE(dlg.isVisible());
 }
@@ -170,11 +174,11 @@ TEST_F(FrmAnimBMPTest, SurfaceModeRendersTheListWithItsCommonRange) {
 TEST_F(FrmAnimBMPTest, MissingSurfaceIsNamedAndSkipped) {
   frmAnimBMP dlg;
   dlg.PreparaSUP();
-  QString texto;
-  GuionModal guion;
-  guion.Mensaje(&texto);
+  QString text;
+  ModalScript guion;
+  guion.Mensaje(&text);
   dlg.AnadirArchivos({Ruta("none.sup")});
-  EXPECT_TRUE(texto.contains(QStringLiteral("none.sup"))) << texto.toStdString();
+  EXPECT_TRUE(text.contains(QStringLiteral("none.sup"))) << text.toStdString();
   EXPECT_EQ(dlg.lstDIBList->count(), 0);
 }
 
@@ -184,24 +188,24 @@ TEST_F(FrmAnimBMPTest, ThreeFramesBecomeAVideoAtTheLimitedRate) {
   dlg.show();
   dlg.AnadirArchivos(f);
   dlg.txtFPS->setText(QStringLiteral("45"));
-  QString titulo;
+  QString title;
   const QString video = Ruta("salida.avi");
-  GuionModal guion;
-  guion.Archivo(video, &titulo).Compresor("rawvideo");
+  ModalScript guion;
+  guion.Archivo(video, &title).Compresor("rawvideo");
   dlg.cmdWriteAVI->click();
   EXPECT_TRUE(guion.Completo());
   EXPECT_TRUE(guion.Inesperados().isEmpty()) << guion.Inesperados().join('|').toStdString();
-  EXPECT_EQ(titulo, QStringLiteral("Seleccionar fichero para guardar AVI..."));
+  EXPECT_EQ(title, QStringLiteral("Seleccionar fichero para guardar AVI..."));
   EXPECT_TRUE(dlg.isVisible());  // shown again after the video
   ASSERT_EQ(abiertos_, QStringList{video});
 
-  const auto r = prueba::LeeAVI(video);
+  const auto r = test_data::LeeAVI(video);
   ASSERT_TRUE(r.valido);
   EXPECT_EQ(r.flujos, 1);
   EXPECT_EQ(r.escala, 1u);
   EXPECT_EQ(r.tasa, 30u);  // 45 brought to the upper bound
   EXPECT_EQ(r.buffer, 320u * 240u * 3u);
-  EXPECT_EQ(r.ancho, 320);
+  EXPECT_EQ(r.width, 320);
   EXPECT_EQ(r.alto, 240);
   EXPECT_EQ(r.longitud, 3u);
   EXPECT_EQ(r.fotogramas, 3);
@@ -215,22 +219,22 @@ TEST_F(FrmAnimBMPTest, EmptyRateIsRefusedThenOneFramePerSecondWithACompressor) {
   dlg.show();
   dlg.AnadirArchivos(f);
   dlg.txtFPS->clear();
-  QString texto;
+  QString text;
   {
-    GuionModal rechazo;
-    rechazo.Mensaje(&texto);
+    ModalScript rechazo;
+    rechazo.Mensaje(&text);
     dlg.cmdWriteAVI->click();
     EXPECT_TRUE(rechazo.Completo());
   }
-  EXPECT_TRUE(texto.contains(QStringLiteral("Frames/seg."))) << texto.toStdString();
+  EXPECT_TRUE(text.contains(QStringLiteral("Frames/seg."))) << text.toStdString();
   EXPECT_TRUE(dlg.isVisible());
   dlg.txtFPS->setText(QStringLiteral("1"));
   const QString video = Ruta("mjpeg.avi");
-  GuionModal guion;
+  ModalScript guion;
   guion.Archivo(video).Compresor("mjpeg");
   dlg.cmdWriteAVI->click();
   EXPECT_TRUE(guion.Completo());
-  const auto r = prueba::LeeAVI(video);
+  const auto r = test_data::LeeAVI(video);
   EXPECT_EQ(r.tasa, 1u);
   EXPECT_EQ(r.fotogramas, 3);
   EXPECT_EQ(r.clave, 3);
@@ -241,7 +245,7 @@ TEST_F(FrmAnimBMPTest, CancellingTheSaveDialogIsQuiet) {
   frmAnimBMP dlg;
   dlg.show();
   dlg.AnadirArchivos(TresFotogramas());
-  GuionModal guion;
+  ModalScript guion;
   guion.Archivo(QString());
   dlg.cmdWriteAVI->click();
   EXPECT_TRUE(guion.Completo());
@@ -255,7 +259,7 @@ TEST_F(FrmAnimBMPTest, CancellingTheCompressorLeavesNoFileAndNoPlayer) {
   dlg.show();
   dlg.AnadirArchivos(TresFotogramas());
   const QString video = Ruta("nada.avi");
-  GuionModal guion;
+  ModalScript guion;
   guion.Archivo(video).Compresor("");
   dlg.cmdWriteAVI->click();
   EXPECT_TRUE(guion.Completo());
@@ -271,7 +275,7 @@ TEST_F(FrmAnimBMPTest, FirstBitmapGoneGivesItsMessage) {
   dlg.AnadirArchivos(f);
   QFile::remove(f[0]);
   QString delBitmap, delEscritor;
-  GuionModal guion;
+  ModalScript guion;
   guion.Archivo(Ruta("x.avi")).Mensaje(&delBitmap).Mensaje(&delEscritor);
   dlg.cmdWriteAVI->click();
   EXPECT_TRUE(guion.Completo());
@@ -287,13 +291,13 @@ TEST_F(FrmAnimBMPTest, LaterFrameGoneRepeatsThePreviousPicture) {
   dlg.AnadirArchivos(f);
   QFile::remove(f[1]);
   const QString video = Ruta("hueco.avi");
-  QString texto;
-  GuionModal guion;
-  guion.Archivo(video).Compresor("rawvideo").Mensaje(&texto);
+  QString text;
+  ModalScript guion;
+  guion.Archivo(video).Compresor("rawvideo").Mensaje(&text);
   dlg.cmdWriteAVI->click();
   EXPECT_TRUE(guion.Completo());
-  EXPECT_EQ(texto, QStringLiteral("File does not exist:\n") + f[1]);
-  EXPECT_EQ(prueba::LeeAVI(video).fotogramas, 3);
+  EXPECT_EQ(text, QStringLiteral("File does not exist:\n") + f[1]);
+  EXPECT_EQ(test_data::LeeAVI(video).fotogramas, 3);
   EXPECT_EQ(abiertos_, QStringList{video});
 }
 
@@ -302,12 +306,12 @@ TEST_F(FrmAnimBMPTest, PlayerThatCannotStartIsReported) {
   frmAnimBMP dlg;
   dlg.show();
   dlg.AnadirArchivos(TresFotogramas());
-  QString texto;
-  GuionModal guion;
-  guion.Archivo(Ruta("v.avi")).Compresor("rawvideo").Mensaje(&texto);
+  QString text;
+  ModalScript guion;
+  guion.Archivo(Ruta("v.avi")).Compresor("rawvideo").Mensaje(&text);
   dlg.cmdWriteAVI->click();
   EXPECT_TRUE(guion.Completo());
-  EXPECT_EQ(texto, QStringLiteral("El proceso requerido falló"));
+  EXPECT_EQ(text, QStringLiteral("El proceso requerido falló"));
 }
 
 TEST_F(FrmAnimBMPTest, CompressorDialogOffersTheEncoders) {
@@ -315,7 +319,7 @@ TEST_F(FrmAnimBMPTest, CompressorDialogOffersTheEncoders) {
   ASSERT_GE(dlg.ComboCompresor->count(), 4);
   EXPECT_EQ(dlg.ComboCompresor->itemText(0), QStringLiteral("Fotogramas completos (sin compresión)"));
   EXPECT_FALSE(dlg.TxtCalidad->isEnabled());  // nothing to tune without compression
-  EleccionCompresor e;
+  CompressorChoice e;
   e.encoder = "mjpeg";
   e.calidad = 40;
   dlg.Seleccionar(e);
@@ -324,9 +328,9 @@ TEST_F(FrmAnimBMPTest, CompressorDialogOffersTheEncoders) {
   EXPECT_EQ(dlg.Eleccion().calidad, 40);
   dlg.show();
   QTest::qWait(50);
-  prueba::Captura(&dlg, QStringLiteral("anim_compresor_dialog.png"));
+  test_data::Captura(&dlg, QStringLiteral("anim_compresor_dialog.png"));
 }
 
 }  // namespace
 
-int main(int argc, char** argv) { return prueba::EjecutaPruebas(argc, argv); }
+int main(int argc, char** argv) { return test_data::EjecutaPruebas(argc, argv); }

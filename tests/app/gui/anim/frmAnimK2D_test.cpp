@@ -14,31 +14,35 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "core/datos_espaciales.h"
-#include "datos_prueba.h"
+#include "core/spatial_data.h"
+#include "test_data.h"
 #include "gui/anim/animation_commands.h"
 #include "gui/anim/frmAnimBMP.h"
 #include "gui/anim/frmAnimK2D.h"
-#include "core/limites_z.h"
+#include "core/z_limits.h"
 #include "gui/frmMain.h"
 #include "gui/kriging/frmOpKriging.h"
-#include "guion_modal.h"
+#include "modal_script.h"
 #include "platform/chart3d.h"
-#include "platform/video/reproductor.h"
-#include "prueba_animacion.h"
+#include "platform/video/player.h"
+#include "animation_test.h"
+
+using namespace sorvan::core;
+using namespace sorvan::platform;
+using namespace sorvan::gui;
 
 namespace {
 
-class FrmAnimK2DTest : public PruebaEnVentanaPrincipal {
+class FrmAnimK2DTest : public MainWindowTestBase {
 protected:
-  sorvan::SesionKriging& Sesion() { return principal_->Sesion(); }
-  void CargaDatos(const QString& ruta) {
-    const sorvan::Resultado r = sorvan::LeeDatos(ruta.toStdString(), Sesion().datos);
-    ASSERT_TRUE(r.ok) << r.mensaje;
-    Sesion().archivoDatos = ruta.toStdString();
+  sorvan::core::KrigingSession& Sesion() { return principal_->Sesion(); }
+  void CargaDatos(const QString& path) {
+    const sorvan::core::Result r = sorvan::core::ReadData(path.toStdString(), Sesion().data);
+    ASSERT_TRUE(r.ok) << r.message;
+    Sesion().dataFile = path.toStdString();
     // The runs' results (and the series) in the test's folder.
-    Sesion().carpetaElegida = QFile::encodeName(dir_.path()).toStdString();
-    Sesion().carpetaElegidaPara = Sesion().archivoDatos;
+    Sesion().chosenFolder = QFile::encodeName(dir_.path()).toStdString();
+    Sesion().chosenFolderFor = Sesion().dataFile;
   }
   void CargaMeuse() { CargaDatos(qEnvironmentVariable("SORVAN_SOURCE_DIR") + QStringLiteral("/examples/meuse.dae")); }
 
@@ -46,9 +50,9 @@ protected:
     for (int i = 0; i < combo->count(); ++i)
       if (combo->itemText(i).trimmed() == nombre) combo->setCurrentIndex(i);
   }
-  static void Selecciona(QListWidget* lista, const QStringList& nombres) {
+  static void Selecciona(QListWidget* lista, const QStringList& names) {
     lista->clearSelection();
-    for (const QString& n : nombres)
+    for (const QString& n : names)
       for (int i = 0; i < lista->count(); ++i)
         if (lista->item(i)->text().trimmed() == n) lista->item(i)->setSelected(true);
   }
@@ -67,11 +71,11 @@ protected:
     }
   }
   // "Opciones" answered with a small grid fitted to the data.
-  static void OpcionesRejillaPequena(frmAnimK2D& dlg, int nodos) {
-    GuionModal guion;
-    guion.Dialogo<frmOpKriging>([nodos](frmOpKriging* o) {
-      o->TxtNRx->setText(QString::number(nodos));
-      o->TxtNRy->setText(QString::number(nodos));
+  static void OpcionesRejillaPequena(frmAnimK2D& dlg, int nodes) {
+    ModalScript guion;
+    guion.Dialogo<frmOpKriging>([nodes](frmOpKriging* o) {
+      o->TxtNRx->setText(QString::number(nodes));
+      o->TxtNRy->setText(QString::number(nodes));
       o->CoAutoRej->click();
       o->CoAceptar->click();
     });
@@ -80,11 +84,11 @@ protected:
     EXPECT_TRUE(guion.Inesperados().isEmpty()) << guion.Inesperados().join('|').toStdString();
   }
   // The range line of a surface file written by the engine.
-  static std::pair<float, float> Rango(const QString& ruta) {
-    QFile f(ruta);
+  static std::pair<float, float> Rango(const QString& path) {
+    QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) return {NAN, NAN};
-    const QStringList campos = QString::fromLatin1(f.readLine()).mid(1).split(' ', Qt::SkipEmptyParts);
-    return {campos.value(0).toFloat(), campos.value(1).toFloat()};
+    const QStringList fields = QString::fromLatin1(f.readLine()).mid(1).split(' ', Qt::SkipEmptyParts);
+    return {fields.value(0).toFloat(), fields.value(1).toFloat()};
   }
 };
 
@@ -107,7 +111,7 @@ TEST_F(FrmAnimK2DTest, LoadFillsTheListsWithEveryVariable) {
   dlg.show();
   QTest::qWait(50);
   Prepara(dlg, {QStringLiteral("zinc"), QStringLiteral("copper"), QStringLiteral("lead")});
-  prueba::Captura(&dlg, QStringLiteral("anim_k2d_dialog.png"));
+  test_data::Captura(&dlg, QStringLiteral("anim_k2d_dialog.png"));
 }
 
 TEST_F(FrmAnimK2DTest, AddAndRemoveShareOnePlaceAndFollowTheSelection) {
@@ -154,7 +158,7 @@ TEST_F(FrmAnimK2DTest, MissingChoicesAreRefusedAndTouchNoFile) {
   Elige(dlg.ComboX, QStringLiteral("x"));
   Elige(dlg.ComboY, QStringLiteral("y"));  // but no variable in the series
   QString texto1, texto2;
-  GuionModal guion;
+  ModalScript guion;
   guion.Mensaje(&texto1).Mensaje(&texto2);
   dlg.CoAceptar->click();
   dlg.CoOpciones->click();
@@ -167,17 +171,17 @@ TEST_F(FrmAnimK2DTest, MissingChoicesAreRefusedAndTouchNoFile) {
 
 TEST_F(FrmAnimK2DTest, OptionsDropAnEarlierProfile) {
   CargaMeuse();
-  Sesion().opciones.perfil.npts = 3;  // left by an earlier single run
-  Sesion().opciones.perfil.x = {1, 2, 3};
-  Sesion().opciones.perfil.y = {1, 2, 1};
+  Sesion().options.profile.npts = 3;  // left by an earlier single run
+  Sesion().options.profile.x = {1, 2, 3};
+  Sesion().options.profile.y = {1, 2, 1};
   frmAnimK2D dlg(Sesion(), principal_.get());
   dlg.show();
   Prepara(dlg, {QStringLiteral("zinc")});
   Elige(dlg.ComboE, QStringLiteral("lead"));
   bool perfilEnDialogo = true;
-  GuionModal guion;
+  ModalScript guion;
   guion.Dialogo<frmOpKriging>([&](frmOpKriging* o) {
-    perfilEnDialogo = Sesion().opciones.perfil.asociado();
+    perfilEnDialogo = Sesion().options.profile.attached();
     o->CoCancelar->click();
   });
   dlg.CoOpciones->click();
@@ -197,19 +201,19 @@ TEST_F(FrmAnimK2DTest, ThreeVariablesOfMeuseMakeASeriesAndAVideo) {
   dlg.show();
   Prepara(dlg, {QStringLiteral("copper"), QStringLiteral("zinc"), QStringLiteral("lead")});
   OpcionesRejillaPequena(dlg, 12);
-  EXPECT_EQ(Sesion().opciones.NRx, 12);
+  EXPECT_EQ(Sesion().options.NRx, 12);
   dlg.txtFPS->setText(QStringLiteral("2.5"));  // 2, ties to even
 
   float ejeMin = 0, ejeMax = 0;
   QStringList fotogramasHechos;
   const QString video = Ruta("meuse.avi");
-  GuionModal guion;
+  ModalScript guion;
   guion.Esperar([&] {
          const auto subs = principal_->AreaMDI()->subWindowList();
          for (QMdiSubWindow* s : subs)
            if (auto* g = s->findChild<Chart3D*>()) ejeMin = g->ZAxisMin(), ejeMax = g->ZAxisMax();
          QTest::qWait(300);
-         prueba::CapturaPantalla(QRect(0, 0, 1100, 820), QStringLiteral("anim_k2d_esperar.png"));
+         test_data::CapturaPantalla(QRect(0, 0, 1100, 820), QStringLiteral("anim_k2d_esperar.png"));
        })
       .Archivo(video, nullptr,
                [&] {
@@ -243,12 +247,12 @@ TEST_F(FrmAnimK2DTest, ThreeVariablesOfMeuseMakeASeriesAndAVideo) {
   EXPECT_FALSE(QFile::exists(Ruta("SKUPRE.SUP")));
 
   // One Z scale for all frames: the rounded limits of the union of the ranges.
-  const LimitesZ comun = LimitesZRedondeados(lo, hi);
+  const ZLimits comun = RoundedZLimits(lo, hi);
   EXPECT_NEAR(ejeMin, comun.zmin, 1e-3);
   EXPECT_NEAR(ejeMax, comun.zmax, 1e-3);
 
   EXPECT_TRUE(QDir(dir_.path()).entryList({QStringLiteral("ANIM*.BMP")}).isEmpty());
-  const auto r = prueba::LeeAVI(video);
+  const auto r = test_data::LeeAVI(video);
   EXPECT_EQ(r.flujos, 1);
   EXPECT_EQ(r.tasa, 2u);
   EXPECT_EQ(r.fotogramas, 3);
@@ -270,11 +274,11 @@ TEST_F(FrmAnimK2DTest, DefaultsMessageComesOnceAndTheOldSeriesIsReplaced) {
   frmAnimK2D dlg(Sesion(), principal_.get());
   dlg.show();
   Prepara(dlg, {QStringLiteral("logzinc")});
-  QString aviso;
+  QString warning;
   QString tituloAviso;
-  GuionModal guion;
+  ModalScript guion;
   guion.Dialogo<QMessageBox>([&](QMessageBox* m) {
-         aviso = m->text();
+         warning = m->text();
          tituloAviso = m->windowTitle();
          m->button(QMessageBox::Ok)->click();
        })
@@ -282,9 +286,9 @@ TEST_F(FrmAnimK2DTest, DefaultsMessageComesOnceAndTheOldSeriesIsReplaced) {
       .Archivo(QString());  // no video this time
   dlg.CoAceptar->click();
   EXPECT_TRUE(guion.Completo());
-  EXPECT_TRUE(aviso.startsWith(QStringLiteral("Atención se toman los valores iniciales por defecto")));
+  EXPECT_TRUE(warning.startsWith(QStringLiteral("Atención se toman los valores iniciales por defecto")));
   EXPECT_EQ(tituloAviso, QStringLiteral("Sorvan: Kriging 2D"));
-  EXPECT_EQ(Sesion().opciones.NRx, 50);
+  EXPECT_EQ(Sesion().options.NRx, 50);
   EXPECT_TRUE(QFile::exists(Ruta("ANIM00.SUP")));
   EXPECT_FALSE(QFile::exists(Ruta("ANIM07.SUP")));
   EXPECT_FALSE(QFile::exists(Ruta("anim03.sup")));
@@ -292,7 +296,7 @@ TEST_F(FrmAnimK2DTest, DefaultsMessageComesOnceAndTheOldSeriesIsReplaced) {
 
   // The same dialog again: no second message.
   dlg.show();
-  GuionModal otra;
+  ModalScript otra;
   otra.Esperar().Archivo(QString());
   dlg.CoAceptar->click();
   EXPECT_TRUE(otra.Completo());
@@ -321,7 +325,7 @@ TEST_F(FrmAnimK2DTest, VariableWhoseRunFailsIsSkippedWithItsName) {
   OpcionesRejillaPequena(dlg, 8);
 
   QString delMotor, omitida;
-  GuionModal guion;
+  ModalScript guion;
   guion.Mensaje(&delMotor).Mensaje(&omitida).Esperar().Archivo(Ruta("dos.avi")).Compresor("rawvideo");
   dlg.CoAceptar->click();
   EXPECT_TRUE(guion.Completo());
@@ -330,7 +334,7 @@ TEST_F(FrmAnimK2DTest, VariableWhoseRunFailsIsSkippedWithItsName) {
   EXPECT_EQ(dlg.ArchivosSerie(), (QStringList{Ruta("ANIM00.SUP"), Ruta("ANIM01.SUP")}));
   EXPECT_EQ(dlg.TitulosSerie(), (QStringList{"zinc    ", "lead    "}));
   EXPECT_FALSE(QFile::exists(Ruta("ANIM02.SUP")));
-  EXPECT_EQ(prueba::LeeAVI(Ruta("dos.avi")).fotogramas, 2);
+  EXPECT_EQ(test_data::LeeAVI(Ruta("dos.avi")).fotogramas, 2);
 }
 
 // The menu entry points: the dialog is made from the session's data and
@@ -338,7 +342,7 @@ TEST_F(FrmAnimK2DTest, VariableWhoseRunFailsIsSkippedWithItsName) {
 TEST_F(FrmAnimK2DTest, MenuCommandsOpenAndUnloadTheDialogs) {
   QString sinDatos;
   {
-    GuionModal guion;
+    ModalScript guion;
     guion.Mensaje(&sinDatos);
     MostrarAnimK2D(*principal_);
     EXPECT_TRUE(guion.Completo());
@@ -349,7 +353,7 @@ TEST_F(FrmAnimK2DTest, MenuCommandsOpenAndUnloadTheDialogs) {
   QPointer<frmAnimK2D> visto;
   int variables = 0;
   {
-    GuionModal guion;
+    ModalScript guion;
     guion.Dialogo<frmAnimK2D>([&](frmAnimK2D* d) {
       visto = d;
       variables = d->ListaZ->count();
@@ -383,4 +387,4 @@ TEST_F(FrmAnimK2DTest, MenuCommandsOpenAndUnloadTheDialogs) {
 
 // The main window of these tests reads its placement from a settings store of
 // their own, never the user's.
-int main(int argc, char** argv) { return prueba::EjecutaPruebas(argc, argv, {.ajustesPropios = true}); }
+int main(int argc, char** argv) { return test_data::EjecutaPruebas(argc, argv, {.ajustesPropios = true}); }

@@ -20,6 +20,8 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+using namespace sorvan::platform;
+
 namespace {
 
 namespace fs = std::filesystem;

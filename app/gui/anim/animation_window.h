@@ -1,0 +1,40 @@
+#pragma once
+// The surface chart window in which an animation draws its frames. It lives
+// for one command: closed when the object goes out of scope, unless the
+// command keeps it open for the user (after a drawing failure). The user may
+// close it at any time; Existe() then turns false.
+#include <QPointer>
+#include <QString>
+
+namespace sorvan::platform { class Chart3D; }
+class QWidget;
+
+namespace sorvan::gui {
+using namespace sorvan::platform;
+
+class AnimationWindow {
+public:
+  // Creates and shows the window with `caption`, a child window of the
+  // document area of `owner`'s shell when it has one.
+  AnimationWindow(QWidget* owner, const QString& caption);
+  ~AnimationWindow();
+  AnimationWindow(const AnimationWindow&) = delete;
+  AnimationWindow& operator=(const AnimationWindow&) = delete;
+
+  Chart3D* Grafico() const;
+  // The window on screen (the sub-window, or the top-level window).
+  QWidget* Ventana() const { return ventana_; }
+  bool Existe() const { return !ventana_.isNull(); }
+  // Shows the window again and brings it to the front.
+  void Mostrar();
+  // Leaves the window open after the command.
+  void Conservar() { conservar_ = true; }
+  void Cerrar();
+
+private:
+  QPointer<QWidget> ventana_;  // the sub-window (or top-level window)
+  QPointer<Chart3D> grafico_;
+  bool conservar_ = false;
+};
+
+}  // namespace sorvan::gui

@@ -1,0 +1,116 @@
+#include "gui/charts/surface_export.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QStringList>
+#include <functional>
+
+#include "core/kriging_session.h"
+#include "platform/cFileDlg.h"
+#include "platform/chart_files.h"
+#include "platform/gis/export_formats.h"
+#include "platform/tarea_con_progreso.h"
+
+namespace sorvan::gui {
+using namespace sorvan::core;
+using namespace sorvan::platform;
+
+namespace {
+
+// A million nodes as text take a while: written beside the window, under a
+// box without "Cancelar" (the writers cannot stop midway; the files are whole or absent).
+void EscribeSinBloquear(QWidget* padre, const QString& path, const std::function<void()>& write) {
+  const TareaConProgreso tarea{padre, QStringLiteral("Guardando \"%1\"...").arg(QFileInfo(path).fileName()), false};
+  tarea.Ejecuta([&](const sorvan::core::AvisoProgreso&) { write(); });
+}
+
+}  // namespace
+
+QString ExportDialogFilter() {
+  QStringList partes;
+  for (const sorvan::platform::ExportFormat& f : sorvan::platform::ExportFormats()) {
+    QStringList patrones;
+    for (const std::string& e : f.extensiones) patrones << QStringLiteral("*") + QString::fromStdString(e);
+    partes << QStringLiteral("%1 (%2)|%3")
+                  .arg(QString::fromStdString(f.nombre), patrones.join(QLatin1Char(' ')), patrones.join(QLatin1Char(';')));
+  }
+  return partes.join(QLatin1Char('|'));
+}
+
+bool ExportSurfacesTo(QWidget* padre, const sorvan::core::KrigingSession& s, const QString& path, QStringList* escritos) {
+  if (!s.hasSurfaces) {
+    QMessageBox::warning(padre, QStringLiteral("Sorvan"),
+                         QStringLiteral("No hay superficies que guardar: haga antes un cálculo de kriging."));
+    return false;
+  }
+  std::vector<std::string> hechos;
+  sorvan::core::Result r;
+  EscribeSinBloquear(padre, path, [&] {
+    r = sorvan::platform::ExportSurfaces(QFile::encodeName(path).toStdString(), s.surfaces, s.data.crs, &hechos);
+  });
+  if (!r) {
+    QMessageBox::critical(padre, QStringLiteral("Sorvan"),
+                          QStringLiteral("No se han guardado las superficies.\n%1").arg(QString::fromStdString(r.message)));
+    return false;
+  }
+  if (escritos)
+    for (const std::string& h : hechos) *escritos << QString::fromStdString(h);
+  return true;
+}
+
+bool ExportarSuperficieArchivoA(QWidget* padre, const QString& sup, const QString& path, QStringList* escritos) {
+  SurfaceGrid grid;
+  QString error;
+  sorvan::core::Result r;
+  if (!ReadSurfaceFile(sup, grid, &error)) {
+    r = sorvan::core::Result::Error(error.toStdString());
+  } else {
+    sorvan::core::KrigingSurfaces s;
+    s.nx = grid.nx, s.ny = grid.ny;
+    s.xMin = float(grid.xMin), s.yMin = float(grid.yMin);
+    s.dx = float(grid.dx), s.dy = float(grid.dy);
+    // The file's own hole value becomes the program's.
+    s.SupPred.resize(grid.z.size());
+    for (size_t k = 0; k < grid.z.size(); ++k)
+      s.SupPred[k] = grid.isHole(grid.z[k]) ? sorvan::core::kHoleValue : grid.z[k];
+    std::vector<std::string> hechos;
+    EscribeSinBloquear(padre, path, [&] {
+      r = sorvan::platform::ExportSurfaces(QFile::encodeName(path).toStdString(), s, std::string(), &hechos);
+    });
+    if (r && escritos)
+      for (const std::string& h : hechos) *escritos << QString::fromStdString(h);
+  }
+  if (!r)
+    QMessageBox::critical(padre, QStringLiteral("Sorvan"),
+                          QStringLiteral("No se ha guardado la superficie.\n%1").arg(QString::fromStdString(r.message)));
+  return r.ok;
+}
+
+bool ExportarSuperficieArchivo(QWidget* padre, const QString& sup) {
+  cFileDlg dlg;
+  dlg.OwnerHwnd = padre;
+  dlg.Filter = ExportDialogFilter();
+  dlg.FilterIndex = 1;
+  dlg.DefaultExt = QStringLiteral("tif");
+  const QFileInfo info(sup);
+  dlg.InitDirectory = info.absolutePath();
+  QString file = info.completeBaseName() + QStringLiteral(".tif");
+  if (!dlg.VBGetSaveFileName(file)) return false;
+  return ExportarSuperficieArchivoA(padre, sup, file);
+}
+
+bool ExportarSuperficies(QWidget* padre, const sorvan::core::KrigingSession& s) {
+  cFileDlg dlg;
+  dlg.OwnerHwnd = padre;
+  dlg.Filter = ExportDialogFilter();
+  dlg.FilterIndex = 1;
+  dlg.DefaultExt = QStringLiteral("tif");
+  dlg.InitDirectory = s.resultsFolder.empty() ? QDir::currentPath() : QString::fromStdString(s.resultsFolder);
+  QString file = QString::fromStdString(s.surfacesVariable) + QStringLiteral(".tif");
+  if (!dlg.VBGetSaveFileName(file)) return false;
+  return ExportSurfacesTo(padre, s, file);
+}
+
+}  // namespace sorvan::gui

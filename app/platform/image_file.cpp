@@ -1,0 +1,80 @@
+#include "platform/image_file.h"
+
+#include <QBuffer>
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QSvgGenerator>
+
+#include "core/atomic_writer.h"
+
+namespace sorvan::platform {
+using namespace sorvan::core;
+
+namespace {
+
+bool Escribe(const QString& path, const QByteArray& bytes, QString* error) {
+  const sorvan::core::Result r = sorvan::core::WriteFileAtomically(
+      QFile::encodeName(path).toStdString(), std::string_view(bytes.constData(), size_t(bytes.size())));
+  if (!r && error) *error = QString::fromStdString(r.message);
+  return r.ok;
+}
+
+QString NoSeGenera(const QString& path) {
+  return QStringLiteral("No se pudo generar la imagen «%1».").arg(QDir::toNativeSeparators(path));
+}
+
+}  // namespace
+
+bool SaveImage(const QImage& imagen, const QString& path, const char* format, QString* error) {
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  const QByteArray kind = format && *format ? QByteArray(format) : QFileInfo(path).suffix().toLatin1();
+  if (imagen.isNull() || !imagen.save(&buffer, kind.isEmpty() ? "PNG" : kind.constData())) {
+    if (error) *error = NoSeGenera(path);
+    return false;
+  }
+  return Escribe(path, bytes, error);
+}
+
+bool SaveDrawing(const QString& path, const QSize& tamano, int dpi, const QString& title,
+                  const std::function<void(QPainter&)>& dibuja, QString* error) {
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  QPainter painter;
+  bool ok = false;
+  if (path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive)) {
+    QPdfWriter pdf(&buffer);
+    pdf.setPageSize(QPageSize(tamano, QPageSize::Point));
+    pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
+    pdf.setResolution(72);
+    if (painter.begin(&pdf)) {
+      dibuja(painter);
+      ok = painter.end();
+    }
+  } else {
+    QSvgGenerator svg;
+    svg.setOutputDevice(&buffer);
+    svg.setResolution(dpi);
+    svg.setSize(tamano);
+    svg.setViewBox(QRect(QPoint(0, 0), tamano));
+    if (!title.isEmpty()) svg.setTitle(title);
+    if (painter.begin(&svg)) {
+      dibuja(painter);
+      ok = painter.end();
+    }
+  }
+  if (!ok || bytes.isEmpty()) {
+    if (error) *error = NoSeGenera(path);
+    return false;
+  }
+  return Escribe(path, bytes, error);
+}
+
+}  // namespace sorvan::platform

@@ -1,0 +1,326 @@
+// Surface exports read back with GDAL: the same float32 values, each node at
+// the centre of its pixel, no-data at the holes, the CRS when given; and the
+// command line's exports agree with the engine's own ".SUP" files.
+#include "platform/gis/export_formats.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gdal_priv.h>
+#include <ogr_spatialref.h>
+
+#include "core/kriging_options.h"
+
+using namespace sorvan::core;
+using namespace sorvan::platform;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Entorno(const char* nombre, const char* porDefecto) {
+  const char* v = std::getenv(nombre);
+  return v ? v : porDefecto;
+}
+
+// A 5 x 3 grid with cells 2.5 wide and 4 high, one hole, values that need
+// all of float32's digits.
+KrigingSurfaces Rejilla() {
+  KrigingSurfaces s;
+  s.nx = 5;
+  s.ny = 3;
+  s.xMin = 1000.25f;
+  s.yMin = -20.5f;
+  s.dx = 2.5f;
+  s.dy = 4.0f;
+  for (int j = 0; j < s.ny; ++j)
+    for (int i = 0; i < s.nx; ++i) {
+      s.SupPred.push_back(float(i) / 3.0f + float(j) * 100.0f + 0.1f);
+      s.SupVar.push_back(1.0f / float(1 + i + j * s.nx));
+    }
+  s.SupPred[1 + 2 * 5] = kHoleValue;  // node (2, 3), 1-based
+  return s;
+}
+
+struct Raster {
+  int nx = 0, ny = 0, bandas = 0;
+  double gt[6] = {};
+  std::vector<std::vector<float>> values;  // per band, rows from the top
+  std::vector<double> sinDato;
+  std::string crs;
+};
+
+Raster LeeRaster(const std::string& path) {
+  Raster r;
+  std::unique_ptr<GDALDataset> ds(GDALDataset::Open(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY));
+  EXPECT_NE(ds, nullptr) << path;
+  if (!ds) return r;
+  r.nx = ds->GetRasterXSize();
+  r.ny = ds->GetRasterYSize();
+  r.bandas = ds->GetRasterCount();
+  ds->GetGeoTransform(r.gt);
+  if (const OGRSpatialReference* srs = ds->GetSpatialRef()) {
+    const char* c = srs->GetAuthorityCode(nullptr);
+    if (c) r.crs = std::string("EPSG:") + c;
+  }
+  for (int b = 1; b <= r.bandas; ++b) {
+    GDALRasterBand* banda = ds->GetRasterBand(b);
+    std::vector<float> v(size_t(r.nx) * size_t(r.ny));
+    EXPECT_EQ(banda->RasterIO(GF_Read, 0, 0, r.nx, r.ny, v.data(), r.nx, r.ny, GDT_Float32, 0, 0), CE_None);
+    r.values.push_back(v);
+    int hay = 0;
+    const double nd = banda->GetNoDataValue(&hay);
+    r.sinDato.push_back(hay ? nd : NAN);
+  }
+  return r;
+}
+
+// The value of node (i, j), 0-based, in a raster band (rows from the top).
+float Nodo(const Raster& r, int banda, int i, int j) {
+  return r.values[size_t(banda)][size_t(i) + size_t(r.ny - 1 - j) * size_t(r.nx)];
+}
+
+class ExportTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    GDALAllRegister();
+    dir_ = fs::temp_directory_path() / ("exportacion_" + std::to_string(::getpid()));
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+  // Checks georeferencing, values and holes of band `banda` of `r` against `s`.
+  void Comprueba(const Raster& r, int banda, const KrigingSurfaces& s, bool prediccion, const std::string& what) {
+    ASSERT_EQ(r.nx, s.nx) << what;
+    ASSERT_EQ(r.ny, s.ny) << what;
+    // Node (0, 0) at the centre of the bottom-left pixel.
+    EXPECT_DOUBLE_EQ(r.gt[0] + r.gt[1] / 2, double(s.xMin)) << what;
+    EXPECT_DOUBLE_EQ(r.gt[3] + r.gt[5] * (r.ny - 0.5), double(s.yMin)) << what;
+    EXPECT_DOUBLE_EQ(r.gt[1], double(s.dx)) << what;
+    EXPECT_DOUBLE_EQ(r.gt[5], -double(s.dy)) << what;
+    EXPECT_EQ(r.gt[2], 0.0);
+    EXPECT_EQ(r.gt[4], 0.0);
+    for (int j = 0; j < s.ny; ++j)
+      for (int i = 0; i < s.nx; ++i) {
+        const size_t k = size_t(i) + size_t(j) * size_t(s.nx);
+        const float v = Nodo(r, banda, i, j);
+        if (s.SupPred[k] == kHoleValue)
+          EXPECT_EQ(v, float(r.sinDato[size_t(banda)])) << what << " hueco " << i << "," << j;
+        else
+          EXPECT_EQ(v, prediccion ? s.SupPred[k] : s.SupVar[k]) << what << " nodo " << i << "," << j;
+      }
+  }
+  fs::path dir_;
+};
+
+}  // namespace
+
+TEST_F(ExportTest, GeoTiffHoldsBothSurfacesExactlyWithTheCrs) {
+  const KrigingSurfaces s = Rejilla();
+  const std::string path = (dir_ / "mapa.tif").string();
+  std::vector<std::string> escritos;
+  Result r = ExportSurfaces(path, s, "EPSG:28992", &escritos);
+  ASSERT_TRUE(r.ok) << r.message;
+  EXPECT_EQ(escritos, std::vector<std::string>{path});
+  const Raster t = LeeRaster(path);
+  ASSERT_EQ(t.bandas, 2);
+  Comprueba(t, 0, s, true, "banda 1");
+  Comprueba(t, 1, s, false, "banda 2");
+  EXPECT_EQ(t.crs, "EPSG:28992");
+  EXPECT_EQ(t.sinDato[0], kRasterNoData);
+}
+
+TEST_F(ExportTest, OneSurfaceFormatsWriteTheVarianceBesideThePrediction) {
+  const KrigingSurfaces s = Rejilla();
+  for (const char* nombre : {"mapa.asc", "mapa.grd"}) {
+    const std::string path = (dir_ / nombre).string();
+    std::vector<std::string> escritos;
+    Result r = ExportSurfaces(path, s, "", &escritos);
+    ASSERT_TRUE(r.ok) << r.message;
+    ASSERT_EQ(escritos.size(), 2u);
+    EXPECT_EQ(escritos[1], VariancePath(path));
+    EXPECT_EQ(fs::path(escritos[1]).filename().string(), std::string("mapa_var") + fs::path(nombre).extension().string());
+    Comprueba(LeeRaster(escritos[0]), 0, s, true, nombre);
+    Comprueba(LeeRaster(escritos[1]), 0, s, false, std::string(nombre) + " varianza");
+  }
+}
+
+TEST_F(ExportTest, CsvOfNodesListsEveryNodeWithItsCoordinates) {
+  const KrigingSurfaces s = Rejilla();
+  const std::string path = (dir_ / "nodos.csv").string();
+  ASSERT_TRUE(ExportSurfaces(path, s, "").ok);
+  std::ifstream f(path);
+  std::string line;
+  std::getline(f, line);
+  EXPECT_EQ(line, "x,y,prediccion,varianza");
+  for (int j = 0; j < s.ny; ++j)
+    for (int i = 0; i < s.nx; ++i) {
+      ASSERT_TRUE(std::getline(f, line));
+      std::istringstream fields(line);
+      std::string x, y, p, v;
+      std::getline(fields, x, ',');
+      std::getline(fields, y, ',');
+      std::getline(fields, p, ',');
+      std::getline(fields, v, ',');
+      EXPECT_EQ(std::strtod(x.c_str(), nullptr), double(s.xMin) + double(s.dx) * i);
+      EXPECT_EQ(std::strtod(y.c_str(), nullptr), double(s.yMin) + double(s.dy) * j);
+      const size_t k = size_t(i) + size_t(j) * size_t(s.nx);
+      if (s.SupPred[k] == kHoleValue) {
+        EXPECT_TRUE(p.empty() && v.empty()) << line;
+      } else {
+        EXPECT_EQ(std::strtof(p.c_str(), nullptr), s.SupPred[k]);
+        EXPECT_EQ(std::strtof(v.c_str(), nullptr), s.SupVar[k]);
+      }
+    }
+}
+
+// One surface alone (a surface file shown in a window): no variance to write.
+TEST_F(ExportTest, OneSurfaceAloneIsASingleBandAndNoVarianceFile) {
+  KrigingSurfaces s = Rejilla();
+  s.SupVar.clear();
+  const std::string tif = (dir_ / "sola.tif").string();
+  std::vector<std::string> escritos;
+  Result r = ExportSurfaces(tif, s, "", &escritos);
+  ASSERT_TRUE(r.ok) << r.message;
+  EXPECT_EQ(escritos, std::vector<std::string>{tif});
+  const Raster t = LeeRaster(tif);
+  ASSERT_EQ(t.bandas, 1);
+  Comprueba(t, 0, s, true, "GeoTIFF de una banda");
+  EXPECT_EQ(t.sinDato[0], kRasterNoData);
+  for (const char* nombre : {"sola.asc", "sola.grd"}) {
+    const std::string path = (dir_ / nombre).string();
+    escritos.clear();
+    r = ExportSurfaces(path, s, "", &escritos);
+    ASSERT_TRUE(r.ok) << r.message;
+    EXPECT_EQ(escritos, std::vector<std::string>{path});
+    EXPECT_FALSE(fs::exists(VariancePath(path))) << nombre;
+    Comprueba(LeeRaster(path), 0, s, true, nombre);
+  }
+  const std::string csv = (dir_ / "sola.csv").string();
+  ASSERT_TRUE(ExportSurfaces(csv, s, "").ok);
+  std::ifstream f(csv);
+  std::string line;
+  std::getline(f, line);
+  EXPECT_EQ(line, "x,y,valor");
+  std::getline(f, line);  // node (1, 1)
+  EXPECT_EQ(line, "1000.25,-20.5," + FloatText(s.SupPred[0]));
+  // Node (2, 3), 1-based, is the hole: an empty value.
+  for (int k = 1; k <= 1 + 2 * 5; ++k) std::getline(f, line);
+  EXPECT_EQ(line, "1002.75,-12.5,");
+}
+
+TEST_F(ExportTest, UnknownFormatsAndCrsAndUnwritableFoldersAreMessages) {
+  const KrigingSurfaces s = Rejilla();
+  Result r = ExportSurfaces((dir_ / "mapa.png").string(), s, "");
+  EXPECT_FALSE(r.ok);
+  EXPECT_NE(r.message.find(".tif"), std::string::npos) << r.message;
+  r = ExportSurfaces((dir_ / "mapa.tif").string(), s, "EPSG:nada");
+  EXPECT_FALSE(r.ok);
+  EXPECT_NE(r.message.find("EPSG:nada"), std::string::npos) << r.message;
+  for (const char* nombre : {"mapa.tif", "mapa.asc", "mapa.csv"}) {
+    r = ExportSurfaces((dir_ / "no" / nombre).string(), s, "");
+    EXPECT_FALSE(r.ok) << nombre;
+    EXPECT_NE(r.message.find(nombre), std::string::npos) << r.message;
+  }
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 0);
+}
+
+// The engine's ".SUP" file: grid header, then per column i the ny values.
+struct Sup {
+  int nx = 0, ny = 0;
+  double hueco = 0, dx = 0, dy = 0, xMin = 0, yMin = 0;
+  std::vector<double> v;  // (i, j) at i * ny + j
+};
+Sup LeeSup(const fs::path& p) {
+  Sup s;
+  std::ifstream f(p);
+  std::string line;
+  std::getline(f, line);
+  if (line.rfind("#", 0) == 0) std::getline(f, line);
+  std::istringstream(line.substr(line.find("GRID") + 4)) >> s.nx >> s.ny;
+  f >> s.hueco >> s.dx >> s.dy >> s.xMin >> s.yMin;
+  double x = 0;
+  while (f >> x) s.v.push_back(x);
+  return s;
+}
+
+TEST_F(ExportTest, TheCommandLinesExportsAgreeWithTheEnginesSurfaceFiles) {
+  const std::string herramienta = Entorno("SORVAN_BUILD_DIR", "..") + "/bin/sorvan-krige";
+  const std::string meuse = Entorno("SORVAN_SOURCE_DIR", "../..") + "/examples/meuse.dae";
+  ASSERT_TRUE(fs::exists(herramienta)) << herramienta;
+  const std::string orden = herramienta + " " + meuse + " --z zinc --grid 12,9 --profile " +
+                            Entorno("SORVAN_SOURCE_DIR", "../..") + "/examples/meuse.per --export " +
+                            (dir_ / "m.tif").string() + " --export " + (dir_ / "m.asc").string() +
+                            " --crs EPSG:28992 --out " + dir_.string() + " > " + (dir_ / "salida.txt").string() + " 2>&1";
+  ASSERT_EQ(std::system(orden.c_str()), 0);
+  const Sup pre = LeeSup(dir_ / "SKUPRE.SUP"), var = LeeSup(dir_ / "SKUVAR.SUP");
+  ASSERT_EQ(pre.v.size(), size_t(12 * 9));
+  const Raster t = LeeRaster((dir_ / "m.tif").string());
+  const Raster a = LeeRaster((dir_ / "m.asc").string()), av = LeeRaster((dir_ / "m_var.asc").string());
+  EXPECT_EQ(t.crs, "EPSG:28992");
+  int huecos = 0;
+  for (const Raster* r : {&t, &a}) {
+    // The .SUP header carries eight significant digits: georeferencing within them.
+    const auto digitos = [](double v) { return 1e-7 * std::fabs(v) + 1e-4; };
+    EXPECT_NEAR(r->gt[0] + r->gt[1] / 2, pre.xMin, digitos(pre.xMin));
+    EXPECT_NEAR(r->gt[3] + r->gt[5] * (r->ny - 0.5), pre.yMin, digitos(pre.yMin));
+    EXPECT_NEAR(r->gt[1], pre.dx, digitos(pre.dx));
+    EXPECT_NEAR(-r->gt[5], pre.dy, digitos(pre.dy));
+  }
+  for (int i = 0; i < pre.nx; ++i)
+    for (int j = 0; j < pre.ny; ++j) {
+      const double p = pre.v[size_t(i * pre.ny + j)], v = var.v[size_t(i * pre.ny + j)];
+      // The .SUP files carry four decimals or eight significant digits.
+      const auto cerca = [](double x, double y) { return std::fabs(x - y) <= 6e-5 + 1e-7 * std::fabs(y); };
+      if (p == pre.hueco) {
+        ++huecos;
+        EXPECT_EQ(double(Nodo(t, 0, i, j)), t.sinDato[0]);
+        EXPECT_EQ(double(Nodo(t, 1, i, j)), t.sinDato[1]);
+        EXPECT_EQ(double(Nodo(a, 0, i, j)), a.sinDato[0]);
+        continue;
+      }
+      EXPECT_TRUE(cerca(Nodo(t, 0, i, j), p)) << i << "," << j << ": " << Nodo(t, 0, i, j) << " / " << p;
+      EXPECT_TRUE(cerca(Nodo(t, 1, i, j), v)) << i << "," << j;
+      EXPECT_EQ(Nodo(a, 0, i, j), Nodo(t, 0, i, j));
+      EXPECT_EQ(Nodo(av, 0, i, j), Nodo(t, 1, i, j));
+    }
+  EXPECT_GT(huecos, 0);  // the profile left nodes out
+}
+
+TEST_F(ExportTest, TheOptionsSaveFrameWritesEachSurfaceWhereItIsNamed) {
+  KrigingSession s;
+  s.surfaces = Rejilla();
+  s.hasSurfaces = true;
+  s.resultsFolder = dir_.string();
+  std::ofstream(dir_ / "SKUPRE.SUP") << "la predicción del motor\n";
+  // A bare name goes into the result folder; a path where it says.
+  fs::create_directories(dir_ / "otra");
+  s.options.GuardarPred = "pred.sup";
+  s.options.GuardarVar = (dir_ / "otra" / "var.asc").string();
+  std::vector<std::string> escritos;
+  Result r = SaveAfterRun(s, &escritos);
+  ASSERT_TRUE(r.ok) << r.message;
+  EXPECT_EQ(escritos, (std::vector<std::string>{(dir_ / "pred.sup").string(), (dir_ / "otra" / "var.asc").string()}));
+  std::ifstream copia(dir_ / "pred.sup");
+  std::string line;
+  std::getline(copia, line);
+  EXPECT_EQ(line, "la predicción del motor");
+  Comprueba(LeeRaster((dir_ / "otra" / "var.asc").string()), 0, s.surfaces, false, "var.asc");
+  EXPECT_FALSE(fs::exists(dir_ / "otra" / "var_var.asc"));  // one name, one surface
+  // Nothing named: nothing written; an unknown extension: a message.
+  s.options.GuardarPred.clear();
+  s.options.GuardarVar.clear();
+  escritos.clear();
+  EXPECT_TRUE(SaveAfterRun(s, &escritos).ok);
+  EXPECT_TRUE(escritos.empty());
+  s.options.GuardarVar = "var.png";
+  r = SaveAfterRun(s);
+  EXPECT_FALSE(r.ok);
+  EXPECT_NE(r.message.find("var.png"), std::string::npos) << r.message;
+}
