@@ -20,6 +20,7 @@ namespace kriging {
 struct Neighbour {
   double distance2;  // squared distance to the query point
   int index;         // 0-based index of the data point
+  int position = 0;  // where a search structure stores it (PointGrid::StoredX)
 };
 // The neighbour order described above.
 inline bool NearerThan(const Neighbour& a, const Neighbour& b) {

@@ -117,11 +117,14 @@ int Padded(int k) { return (k + kLane - 1) / kLane * kLane; }
 // Cholesky factor K = U^T U of a symmetric k x k matrix, in place (row-major,
 // rows of `stride` >= k, a multiple of kLane): the upper triangle is read and
 // U written there, so that a column of the lower factor L = U^T is a
-// contiguous row. The entries of a row from its lane boundary before the
-// diagonal must be finite (they are used as work). Right-looking, kLane rows
-// at a time: the panel's rows are finished one by one, then the rows below
-// take all kLane updates in one pass over whole vectors, each entry still
-// reduced in the unblocked order (same bits). Returns false when a pivot is
+// contiguous row. Columns k..stride-1 hold right-hand sides B (or zeros),
+// which leave as L^-1 B: the elimination carries them along in one pass.
+// The entries of a row from its lane boundary before the diagonal, and up to
+// the stride, must be finite (they are used as work, and left as garbage
+// below the diagonal). Right-looking, kLane rows at a time: the panel's rows
+// are finished one by one, then the rows below take all kLane updates in one
+// pass, each entry still reduced in the unblocked order; every loop runs over
+// whole aligned vectors from a lane boundary. Returns false when a pivot is
 // not above `tolerance` (not positive definite to working precision).
 SORVAN_CLONES bool FactorCholesky(int k, int stride, double* __restrict a,
                                   double tolerance) {
@@ -132,12 +135,17 @@ SORVAN_CLONES bool FactorCholesky(int k, int stride, double* __restrict a,
       const double pivot = rowJ[j];
       if (!(pivot > tolerance)) return false;
       const double root = std::sqrt(pivot), inverse = 1.0 / root;
+      for (int l = j0; l < stride; l += kLane)
+        for (int t = 0; t < kLane; ++t) rowJ[l + t] *= inverse;
       rowJ[j] = root;
-      for (int l = j + 1; l < k; ++l) rowJ[l] *= inverse;
       for (int i = j + 1; i < j1; ++i) {  // the panel's later rows
         const double f = rowJ[i];
         double* row = a + i * stride;
-        for (int l = i; l < k; ++l) row[l] -= f * rowJ[l];
+        for (int l = j0; l < stride; l += kLane) {
+          double v[kLane];  // loads before stores: one vector each
+          for (int t = 0; t < kLane; ++t) v[t] = row[l + t] - f * rowJ[l + t];
+          for (int t = 0; t < kLane; ++t) row[l + t] = v[t];
+        }
       }
     }
     if (j1 - j0 < kLane) break;  // the last rows: nothing below
@@ -148,8 +156,12 @@ SORVAN_CLONES bool FactorCholesky(int k, int stride, double* __restrict a,
     for (int i = j1; i < k; ++i) {
       const double f0 = u0[i], f1 = u1[i], f2 = u2[i], f3 = u3[i];
       double* row = a + i * stride;
-      for (int l = i / kLane * kLane; l < stride; ++l)
-        row[l] = row[l] - f0 * u0[l] - f1 * u1[l] - f2 * u2[l] - f3 * u3[l];
+      for (int l = i / kLane * kLane; l < stride; l += kLane) {
+        double v[kLane];
+        for (int t = 0; t < kLane; ++t)
+          v[t] = row[l + t] - f0 * u0[l + t] - f1 * u1[l + t] - f2 * u2[l + t] - f3 * u3[l + t];
+        for (int t = 0; t < kLane; ++t) row[l + t] = v[t];
+      }
     }
   }
   return true;
@@ -166,8 +178,9 @@ SORVAN_CLONES void ForwardSolve(int k, int stride, const double* __restrict u,
 }
 
 // sum a[j] b[j], j < n, in kLane partial sums (a fixed order: the same bits
-// on every run) that the compiler keeps in one vector.
-SORVAN_CLONES double Dot(int n, const double* __restrict a, const double* __restrict b) {
+// on every run) that the compiler keeps in one vector; inlined into each
+// clone of its caller (a call per row through the dispatch costs more).
+inline double Dot(int n, const double* __restrict a, const double* __restrict b) {
   double partial[kLane] = {};
   int j = 0;
   for (; j + kLane <= n; j += kLane)
@@ -178,11 +191,16 @@ SORVAN_CLONES double Dot(int n, const double* __restrict a, const double* __rest
   return sum;
 }
 
-// x := U^-1 x (= L^-T x).
-void BackSolve(int k, int stride, const double* u, double* x) {
+// x := U^-1 x (= L^-T x). Each x[i] waits only for the last one found: the
+// rest of its dot product and the reciprocal of the pivot do not depend on
+// it, so the processor computes them ahead.
+SORVAN_CLONES void BackSolve(int k, int stride, const double* u, double* x) {
   for (int i = k - 1; i >= 0; --i) {
     const double* row = u + i * stride;
-    x[i] = (x[i] - Dot(k - i - 1, row + i + 1, x + i + 1)) / row[i];
+    const double inverse = 1.0 / row[i];
+    const double rest = i + 2 < k ? Dot(k - i - 2, row + i + 2, x + i + 2) : 0.0;
+    const double last = i + 1 < k ? row[i + 1] * x[i + 1] : 0.0;
+    x[i] = (x[i] - (rest + last)) * inverse;
   }
 }
 
@@ -190,20 +208,24 @@ void BackSolve(int k, int stride, const double* u, double* x) {
 struct Workspace {
   Workspace(int capacity, int terms)
       : search(std::max(capacity, 1)),
-        cells{std::vector<Neighbour>(Size(16) * Size(std::max(capacity, 1)))},
+        cells{std::vector<Neighbour>(Size(16) * Size(std::max(capacity, 1))),
+              std::vector<Neighbour>(Size(16) * Size(std::max(capacity, 1)))},
         found(Size(capacity)),
         set(Size(capacity)),
         previousSet(Size(capacity)),
         previousPosition(Size(capacity)),
         added(Size(capacity)),
+        addedX(Size(capacity)),
+        addedY(Size(capacity)),
         heldX(Size(capacity)),
         heldY(Size(capacity)),
+        heldZ(Size(capacity)),
         lengths(Size(capacity) * Size(capacity)),
         pairAt(lengths.size()),
         pairGamma(lengths.size()),
         gamma(Size(capacity) * Size(capacity)),
         previousGamma(gamma.size()),
-        factor(Size(Padded(capacity + terms)) * Size(Padded(capacity + terms))),
+        factor(Size(Padded(capacity + terms + 1)) * Size(Padded(capacity + terms + 1))),
         drift(Size(capacity) * Size(terms)),
         schur(Size(terms) * Size(Padded(terms))),
         pivots(Size(capacity + terms)),
@@ -214,12 +236,14 @@ struct Workspace {
   KdSearchScratch search;  // quadrant searches
   PointGridScratch cells;  // nearest-N searches
   std::vector<Neighbour> found;
-  std::vector<int> set, previousSet;  // neighbour indices in increasing order
+  std::vector<int> set, previousSet;  // the neighbours, increasing (see KrigeNode)
   std::vector<int> previousPosition;  // where set[r] was in the previous set, or -1
   std::vector<int> added;             // rows of set not in the previous set
+  std::vector<double> addedX, addedY;  // and their coordinates
   int previousCount = -1;             // -1: nothing held
   bool previousFull = false;          // previous search returned N points (bound usable)
   std::vector<double> heldX, heldY;   // coordinates of the held set, in its order
+  std::vector<double> heldZ;          // and its residuals
   // Lengths to evaluate in one row call, and where in `gamma` each goes.
   std::vector<double> lengths;
   std::vector<int> pairAt;
@@ -235,6 +259,7 @@ struct Workspace {
   double unit = 1;  // entries were divided by this (the sill, or the largest gamma)
   double centreX = 0, centreY = 0, scale = 1;  // drift frame of the held system
   std::vector<double> factor, drift, schur;
+  int stride = kLane;  // row length of the covariance factor
   std::vector<int> pivots;
   std::vector<double> rhs, solution;
   LocalKrigingSummary summary;
@@ -242,12 +267,16 @@ struct Workspace {
 
 class LocalKriging {
  public:
+  // The data's coordinates and residuals in the order of the search's
+  // `position`s (the cell grid's storage, or the input's).
   LocalKriging(const LocalKrigingInput& in, const KdTree* tree, const PointGrid* cells,
-               const double* residual)
+               const double* storedX, const double* storedY, const double* storedZ)
       : in_(in),
         tree_(tree),
         cells_(cells),
-        residual_(residual),
+        storedX_(storedX),
+        storedY_(storedY),
+        storedZ_(storedZ),
         gamma_(FindModel(in.modelCode), in.c0, in.c1, in.a),
         sill_(Sill(in)),
         terms_(DriftCount(in.trendDegree)),
@@ -318,40 +347,44 @@ class LocalKriging {
         bound2 *= 1 + 1e-12;
       }
       count = cells_->Nearest(x0, y0, nb.maxPoints, maxDistance2_, w.cells, w.found.data(),
-                              bound2, PointGrid::Order::kIndex);
+                              bound2, PointGrid::Order::kStored);
     }
     if (count < required_) return 1;
+    // The set by increasing index (quadrants), or by increasing position in
+    // the cell grid (as its search gives them): where stored* has them.
     int* set = w.set.data();
-    for (int k = 0; k < count; ++k) set[k] = w.found[static_cast<std::size_t>(k)].index;
-    if (nb.sectors == 4) std::sort(set, set + count);  // the cell search gives them by index
+    const Neighbour* found = w.found.data();
+    for (int k = 0; k < count; ++k) set[k] = nb.sectors == 4 ? found[k].index : found[k].position;
+    if (nb.sectors == 4) std::sort(set, set + count);
 
     const bool same = count == w.previousCount &&
                       std::equal(set, set + count, w.previousSet.begin());
+    const int m = count + terms_;
+    double* b = w.rhs.data();
+    double* s = w.solution.data();
     if (same) {
       ++w.summary.reusedSystems;  // same matrix: same factor, or same singular verdict
+      NodeGammas(count, x0, y0, w);
+      if (w.form == Workspace::Form::kCovariance) {
+        for (int k = 0; k < count; ++k) b[k] = 1.0 - b[k] / w.unit;
+        std::copy(b, b + count, s);
+        ForwardSolve(count, w.stride, w.factor.data(), s);
+      }
     } else {
-      BuildAndFactor(count, w);
+      BuildAndFactor(count, x0, y0, w);
       std::copy(set, set + count, w.previousSet.begin());
       w.previousCount = count;
     }
     w.previousFull = nb.sectors == 1 && count == nb.maxPoints;
     if (w.form == Workspace::Form::kSingular) return 2;
 
-    const int m = count + terms_;
-    double* b = w.rhs.data();
-    double* s = w.solution.data();
     double* f0 = b + count;
     DriftMonomials((x0 - w.centreX) / w.scale, (y0 - w.centreY) / w.scale, terms_, f0);
-    // gamma between the node and its neighbours: lengths in one pass, one row call.
-    LengthsFrom(count, w.heldX.data(), w.heldY.data(), x0, y0, w.lengths.data());
-    gamma_.AtLengths(count, w.lengths.data(), b);
     double quadratic = 0;
     if (w.form == Workspace::Form::kCovariance) {
       // [K F; F^T 0] [lambda; mu] = [k0; f0] with K = L L^T, W = L^-1 F:
       // (W^T W) mu = W^T L^-1 k0 - f0, lambda = L^-T (L^-1 k0 - W mu).
-      for (int k = 0; k < count; ++k) b[k] = 1.0 - b[k] / w.unit;
-      std::copy(b, b + count, s);
-      ForwardSolve(count, Padded(count), w.factor.data(), s);
+      // b holds k0 and s L^-1 k0 here.
       double* mu = s + count;
       for (int t = 0; t < terms_; ++t) {
         const double* wt = w.drift.data() + static_cast<std::size_t>(t) * count;
@@ -365,7 +398,7 @@ class LocalKriging {
         const double* wt = w.drift.data() + static_cast<std::size_t>(t) * count;
         for (int k = 0; k < count; ++k) s[k] -= wt[k] * mu[t];
       }
-      BackSolve(count, Padded(count), w.factor.data(), s);
+      BackSolve(count, w.stride, w.factor.data(), s);
       // Variance: C(0) - lambda^T k0 - mu^T f0, C(0) = 1 in units of the sill.
       quadratic = 1.0;
       for (int k = 0; k < m; ++k) quadratic -= s[k] * b[k];
@@ -376,7 +409,7 @@ class LocalKriging {
       for (int k = 0; k < m; ++k) quadratic += s[k] * b[k];
     }
     double sum = 0;
-    for (int k = 0; k < count; ++k) sum += s[k] * residual_[set[k]];
+    for (int k = 0; k < count; ++k) sum += s[k] * w.heldZ[static_cast<std::size_t>(k)];
     value = sum + (in_.trend.terms > 0 ? in_.trend.At(x0, y0) : 0.0);
     var = quadratic * w.unit;
     if (!std::isfinite(value) || !std::isfinite(var)) return 2;
@@ -405,6 +438,8 @@ class LocalKriging {
     double* lengths = w.lengths.data();
     int* pairAt = w.pairAt.data();
     int* added = w.added.data();
+    double* addedX = w.addedX.data();  // their coordinates, for one pass per held row
+    double* addedY = w.addedY.data();
     int addedCount = 0, fresh = 0;
     for (int r = count - 1; r >= 0; --r) {  // rows from the last: `added` lists later rows
       g[r * count + r] = 0.0;
@@ -412,17 +447,20 @@ class LocalKriging {
       if (position[r] < 0) {
         LengthsFrom(tail, px + r + 1, py + r + 1, px[r], py[r], lengths + fresh);
         for (int c = r + 1; c < count; ++c) pairAt[fresh++] = r * count + c;
+        addedX[addedCount] = px[r], addedY[addedCount] = py[r];
         added[addedCount++] = r;
         continue;
       }
       const double* oldRow = old + position[r] * previous;
       GatherHeld(tail, oldRow, position + r + 1, g + r * count + r + 1);
+      // Inline (a call per row costs more than these few lengths).
+      const double x0 = px[r], y0 = py[r];
       for (int a = 0; a < addedCount; ++a) {
-        const int c = added[a];
-        const double ex = px[c] - px[r], ey = py[c] - py[r];
-        lengths[fresh] = std::sqrt(ex * ex + ey * ey);
-        pairAt[fresh++] = r * count + c;
+        const double ex = addedX[a] - x0, ey = addedY[a] - y0;
+        lengths[fresh + a] = std::sqrt(ex * ex + ey * ey);
+        pairAt[fresh + a] = r * count + added[a];
       }
+      fresh += addedCount;
     }
     double* values = w.pairGamma.data();
     gamma_.AtLengths(fresh, lengths, values);
@@ -430,19 +468,30 @@ class LocalKriging {
     w.gamma.swap(w.previousGamma);  // previousGamma now holds this set's values
   }
 
+  // gamma between the node and the held neighbours in w.rhs[0..count):
+  // lengths in one pass, one row call.
+  void NodeGammas(int count, double x0, double y0, Workspace& w) const {
+    LengthsFrom(count, w.heldX.data(), w.heldY.data(), x0, y0, w.lengths.data());
+    gamma_.AtLengths(count, w.lengths.data(), w.rhs.data());
+  }
+
   // The system of w.set[0..count), factored in w; w.form says which form.
-  void BuildAndFactor(int count, Workspace& w) const {
+  // w.rhs[0..count) gets the node's right-hand side in the form's units;
+  // the covariance form also leaves L^-1 of it in w.solution.
+  void BuildAndFactor(int count, double x0, double y0, Workspace& w) const {
     const int* set = w.set.data();
-    for (int k = 0; k < count; ++k) w.heldX[k] = in_.x[set[k]], w.heldY[k] = in_.y[set[k]];
+    for (int k = 0; k < count; ++k)
+      w.heldX[k] = storedX_[set[k]], w.heldY[k] = storedY_[set[k]], w.heldZ[k] = storedZ_[set[k]];
+    NodeGammas(count, x0, y0, w);
     NeighbourGammas(count, w);
     const double* g = w.previousGamma.data();
     // Drift frame of this set: its mean and largest offset.
     double cx = 0, cy = 0;
-    for (int k = 0; k < count; ++k) cx += in_.x[set[k]], cy += in_.y[set[k]];
+    for (int k = 0; k < count; ++k) cx += w.heldX[k], cy += w.heldY[k];
     cx /= count, cy /= count;
     double extent = 0;
     for (int k = 0; k < count; ++k)
-      extent = std::max({extent, std::fabs(in_.x[set[k]] - cx), std::fabs(in_.y[set[k]] - cy)});
+      extent = std::max({extent, std::fabs(w.heldX[k] - cx), std::fabs(w.heldY[k] - cy)});
     w.centreX = cx, w.centreY = cy, w.scale = extent > 0 ? extent : 1.0;
 
     if (sill_ > 0 && FactorCovarianceForm(count, g, w)) return;
@@ -458,7 +507,7 @@ class LocalKriging {
       for (int c = r; c < count; ++c) a[r * m + c] = a[c * m + r] = g[r * count + c] / w.unit;
     double f[10];
     for (int r = 0; r < count; ++r) {
-      DriftMonomials((in_.x[set[r]] - cx) / w.scale, (in_.y[set[r]] - cy) / w.scale, terms_, f);
+      DriftMonomials((w.heldX[r] - cx) / w.scale, (w.heldY[r] - cy) / w.scale, terms_, f);
       for (int k = 0; k < terms_; ++k) a[r * m + count + k] = a[(count + k) * m + r] = f[k];
     }
     for (int r = count; r < m; ++r)
@@ -477,25 +526,33 @@ class LocalKriging {
   bool FactorCovarianceForm(int count, const double* g, Workspace& w) const {
     w.unit = sill_;
     double* l = w.factor.data();
-    const int stride = Padded(count);
+    // [K | F | k0]: the drift columns and the node's right-hand side ride
+    // along the factorization, which leaves W = L^-1 F and L^-1 k0 there.
+    const int columns = count + terms_ + 1;
+    const int stride = Padded(columns);
+    w.stride = stride;
     const double inverse = 1.0 / sill_;
+    const double* k0 = w.rhs.data();
+    double f[10];
     for (int r = 0; r < count; ++r) {  // the upper triangle, zeros elsewhere
       double* row = l + r * stride;
       std::fill(row, row + r, 0.0);
       row[r] = 1.0;
       CovarianceRow(count - r - 1, g + r * count + r + 1, inverse, row + r + 1);
-      std::fill(row + count, row + stride, 0.0);
+      DriftMonomials((w.heldX[static_cast<std::size_t>(r)] - w.centreX) / w.scale,
+                     (w.heldY[static_cast<std::size_t>(r)] - w.centreY) / w.scale, terms_, f);
+      std::copy(f, f + terms_, row + count);
+      row[count + terms_] = 1.0 - k0[r] / w.unit;
+      std::fill(row + columns, row + stride, 0.0);
     }
     const double tolerance = 64.0 * count * std::numeric_limits<double>::epsilon();
     if (!FactorCholesky(count, stride, l, tolerance)) return false;
-    // W = L^-1 F, one drift column at a time (stored contiguously).
-    double f[10];
+    // W stored column by column (contiguous), L^-1 k0 in w.solution.
     for (int r = 0; r < count; ++r) {
-      DriftMonomials((in_.x[w.set[r]] - w.centreX) / w.scale,
-                     (in_.y[w.set[r]] - w.centreY) / w.scale, terms_, f);
-      for (int t = 0; t < terms_; ++t) w.drift[static_cast<std::size_t>(t * count + r)] = f[t];
+      const double* row = l + r * stride + count;
+      for (int t = 0; t < terms_; ++t) w.drift[static_cast<std::size_t>(t * count + r)] = row[t];
+      w.solution[static_cast<std::size_t>(r)] = row[terms_];
     }
-    for (int t = 0; t < terms_; ++t) ForwardSolve(count, stride, l, w.drift.data() + t * count);
     double* schur = w.schur.data();
     const int schurStride = Padded(terms_);
     std::fill(w.schur.begin(), w.schur.end(), 0.0);
@@ -513,13 +570,14 @@ class LocalKriging {
                         64.0 * terms_ * std::numeric_limits<double>::epsilon() * largest))
       return false;
     w.form = Workspace::Form::kCovariance;
+    for (int k = 0; k < count; ++k) w.rhs[static_cast<std::size_t>(k)] = 1.0 - k0[k] / w.unit;
     return true;
   }
 
   const LocalKrigingInput& in_;
   const KdTree* tree_;      // quadrant searches (4 sectors)
   const PointGrid* cells_;  // nearest-N searches (1 sector)
-  const double* residual_;
+  const double *storedX_, *storedY_, *storedZ_;
   Semivariogram gamma_;
   double sill_;
   int terms_;
@@ -602,11 +660,17 @@ LocalKrigingSummary KrigeGridLocal(const LocalKrigingInput& in, float* predictio
     tree = std::make_unique<KdTree>(in.n, in.x, in.y);
   else
     cells = std::make_unique<PointGrid>(in.n, in.x, in.y);
-  // Residuals from the global trend, or the data themselves.
-  std::vector<double> residual(in.z, in.z + in.n);
-  if (in.trend.terms > 0)
-    for (int i = 0; i < in.n; ++i) residual[static_cast<std::size_t>(i)] -= in.trend.At(in.x[i], in.y[i]);
-  const LocalKriging kriging(in, tree.get(), cells.get(), residual.data());
+  // Residuals from the global trend, or the data themselves, in the order
+  // the search stores the points (the cell grid's, or the input's).
+  const double* storedX = cells ? cells->StoredX() : in.x;
+  const double* storedY = cells ? cells->StoredY() : in.y;
+  std::vector<double> residual(static_cast<std::size_t>(in.n));
+  for (int p = 0; p < in.n; ++p) {
+    const int i = cells ? cells->StoredIndex()[p] : p;
+    residual[static_cast<std::size_t>(p)] =
+        in.trend.terms > 0 ? in.z[i] - in.trend.At(in.x[i], in.y[i]) : in.z[i];
+  }
+  const LocalKriging kriging(in, tree.get(), cells.get(), storedX, storedY, residual.data());
 
   const int capacity = in.neighbourhood.Capacity();
   const double m = capacity + kriging.terms();

@@ -85,6 +85,17 @@ PairSemivariogram EstimatePairSemivariogram(int n, const double* x, const double
 
   const int blocks = (m + kPointsPerBlock - 1) / kPointsPerBlock;
   std::vector<ClassSums> sums(static_cast<std::size_t>(blocks) * static_cast<std::size_t>(classes));
+  // When the reach is half the data's bounding box or more, most pairs are
+  // within it: a plain loop over the later points, with the tree's distance
+  // test, visits the same pairs as the tree, each once and without its walk.
+  double minX = 0, maxX = 0, minY = 0, maxY = 0;
+  if (m > 0) {
+    const auto [x0, x1] = std::minmax_element(sx.begin(), sx.end());
+    const auto [y0, y1] = std::minmax_element(sy.begin(), sy.end());
+    minX = *x0, maxX = *x1, minY = *y0, maxY = *y1;
+  }
+  const bool mostPairs =
+      (maxX - minX) * (maxX - minX) + (maxY - minY) * (maxY - minY) <= 4 * reach2;
   const int workers = WorkersFor(static_cast<double>(m) * 200, WorkerCount());
   std::vector<std::vector<int>> stacks(static_cast<std::size_t>(std::max(workers, 1)));
   ParallelFor(blocks, workers, [&](int block, int worker) {
@@ -93,22 +104,28 @@ PairSemivariogram EstimatePairSemivariogram(int n, const double* x, const double
     for (int i = block * kPointsPerBlock; i < end; ++i) {
       const double xi = sx[static_cast<std::size_t>(i)], yi = sy[static_cast<std::size_t>(i)];
       const double zi = sz[static_cast<std::size_t>(i)];
-      tree.WithinDistance(
-          xi, yi, reach2,
-          [&](int j, double d2) {
-            if (j <= i) return;  // each pair once
-            const double d = std::sqrt(d2);
-            const double position = (d - o.firstLag) / o.lagWidth + 0.5;
-            const int k = position < 1 ? 1 : static_cast<int>(position) + 1;
-            if (k > classes || d > o.maxPairDistance) return;
-            const double dz = zi - sz[static_cast<std::size_t>(j)];
-            ClassSums& c = own[k - 1];
-            c.count += 1;
-            c.halfSquares += 0.5 * dz * dz;
-            c.roots += std::sqrt(std::fabs(dz));
-            c.distances += d;
-          },
-          stacks[static_cast<std::size_t>(worker)]);
+      const auto visit = [&](int j, double d2) {
+        if (j <= i) return;  // each pair once
+        const double d = std::sqrt(d2);
+        const double position = (d - o.firstLag) / o.lagWidth + 0.5;
+        const int k = position < 1 ? 1 : static_cast<int>(position) + 1;
+        if (k > classes || d > o.maxPairDistance) return;
+        const double dz = zi - sz[static_cast<std::size_t>(j)];
+        ClassSums& c = own[k - 1];
+        c.count += 1;
+        c.halfSquares += 0.5 * dz * dz;
+        c.roots += std::sqrt(std::fabs(dz));
+        c.distances += d;
+      };
+      if (!mostPairs) {
+        tree.WithinDistance(xi, yi, reach2, visit, stacks[static_cast<std::size_t>(worker)]);
+        continue;
+      }
+      for (int j = i + 1; j < m; ++j) {
+        const double dx = sx[static_cast<std::size_t>(j)] - xi, dy = sy[static_cast<std::size_t>(j)] - yi;
+        const double d2 = dx * dx + dy * dy;
+        if (d2 <= reach2) visit(j, d2);  // the tree's test, for rounding at the edge
+      }
     }
   });
 

@@ -2,7 +2,9 @@
 // The empirical semivariogram of large data sets: only the pairs that can
 // fall into a lag class are visited, found with the k-d tree within the
 // largest class distance (or a smaller pair distance, the neighbourhood's
-// distance of local kriging), optionally on a random subsample of the data.
+// distance of local kriging), optionally on a random subsample of the data;
+// when that distance is half the data's bounding-box diagonal or more, most
+// pairs qualify and a plain loop over every later point does the same faster.
 //
 // Classes are the regular classes of lag_classes.h (class k, 1-based, centred
 // on firstLag + (k - 1) lagWidth, the first also taking every shorter
@@ -10,7 +12,8 @@
 // kept in double, so 10^8 pairs lose nothing to rounding. The result has the
 // same bits for any thread count (fixed blocks of points, merged in order).
 //
-// Cost: O(n log n) for the tree plus O(pairs within the distance).
+// Cost: O(n log n) for the tree plus O(pairs within the distance), or
+// O(n^2) for the plain loop.
 #include <cstdint>
 #include <limits>
 #include <string>

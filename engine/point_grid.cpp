@@ -7,6 +7,13 @@
 #include <limits>
 
 namespace kriging {
+namespace {
+
+// The guessed squared distance over the last k-th squared distance: on even
+// data a disc of 20 % more area, about 0.2 k spare candidates, seldom too few.
+constexpr double kGuessMargin = 1.2;
+
+}  // namespace
 
 PointGrid::PointGrid(int n, const double* x, const double* y) {
   if (n <= 0) return;
@@ -69,11 +76,22 @@ int PointGrid::Gather(double x0, double y0, int cx0, int cx1, int cy0, int cy1, 
       const double dx = x_[static_cast<std::size_t>(p)] - x0;
       const double dy = y_[static_cast<std::size_t>(p)] - y0;
       const double d2 = dx * dx + dy * dy;
-      out[count] = Neighbour{d2, index_[static_cast<std::size_t>(p)]};
+      out[count] = Neighbour{d2, index_[static_cast<std::size_t>(p)], p};
       count += d2 <= limit2 ? 1 : 0;
     }
   }
   return count;
+}
+
+int PointGrid::GatherWithin(double x0, double y0, double limit2,
+                            PointGridScratch& scratch) const {
+  int cx0 = 0, cx1 = columns_ - 1, cy0 = 0, cy1 = rows_ - 1;
+  if (std::isfinite(limit2)) {
+    // Widened a little: the rounding of x0 - r must not drop an edge cell.
+    const double r = std::sqrt(limit2) * (1 + 1e-9) + 1e-300;
+    cx0 = CellX(x0 - r), cx1 = CellX(x0 + r), cy0 = CellY(y0 - r), cy1 = CellY(y0 + r);
+  }
+  return Gather(x0, y0, cx0, cx1, cy0, cy1, limit2, scratch, 0);
 }
 
 int PointGrid::Nearest(double x0, double y0, int k, double maxDistance2,
@@ -103,21 +121,42 @@ int PointGrid::Nearest(double x0, double y0, int k, double maxDistance2,
       }
     }
   }
-  int cx0 = 0, cx1 = columns_ - 1, cy0 = 0, cy1 = rows_ - 1;
-  if (std::isfinite(limit2)) {
-    // Widened a little: the rounding of x0 - r must not drop an edge cell.
-    const double r = std::sqrt(limit2) * (1 + 1e-9) + 1e-300;
-    cx0 = CellX(x0 - r), cx1 = CellX(x0 + r), cy0 = CellY(y0 - r), cy1 = CellY(y0 + r);
+  // A guess from the previous search's k-th distance first: when k points or
+  // more lie within it, the k nearest are among them (the answer is the same,
+  // from fewer candidates); else the whole bound.
+  int count = -1;
+  const double guess2 = scratch.guess2;
+  if (bound2 >= 0 && guess2 > 0 && guess2 < limit2) {
+    count = GatherWithin(x0, y0, guess2, scratch);
+    if (count < k) count = -1;
   }
-  int count = Gather(x0, y0, cx0, cx1, cy0, cy1, limit2, scratch, 0);
+  if (count < 0) count = GatherWithin(x0, y0, limit2, scratch);
   Neighbour* found = scratch.candidates.data();
-  if (count > k) {
+  double kth2 = 0;  // the k-th squared distance, when k points were found
+  if (count > k && order == Order::kStored) {
+    // The candidates come in storage order: the k-th found on a copy, those
+    // not after it kept in place (exactly k: the order is total).
+    scratch.selection.assign(found, found + count);
+    Neighbour* copy = scratch.selection.data();
+    std::nth_element(copy, copy + (k - 1), copy + count, nearer);
+    const Neighbour kth = copy[k - 1];
+    int kept = 0;
+    for (int c = 0; c < count; ++c) {
+      found[kept] = found[c];
+      kept += NearerThan(kth, found[c]) ? 0 : 1;
+    }
+    count = k, kth2 = kth.distance2;
+  } else if (count > k) {
     std::nth_element(found, found + (k - 1), found + count, nearer);
-    count = k;
+    count = k, kth2 = found[k - 1].distance2;
+  } else if (count == k) {
+    for (int c = 0; c < k; ++c) kth2 = std::max(kth2, found[c].distance2);
   }
+  // Next time: a little beyond this k-th distance, so that the guess mostly holds.
+  scratch.guess2 = kth2 * kGuessMargin;
   if (order == Order::kIndex)
     std::sort(found, found + count, [](const Neighbour& a, const Neighbour& b) { return a.index < b.index; });
-  else
+  else if (order == Order::kNeighbour)
     std::sort(found, found + count, nearer);
   std::copy(found, found + count, out);
   return count;

@@ -80,7 +80,9 @@ struct Case {
 class KdTreeSearch : public ::testing::TestWithParam<Case> {};
 
 // The k-d tree and the cell grid (with no bound, with bounds from k known
-// points and exactly the k-th distance, and by index).
+// points and exactly the k-th distance, and by index). One cell scratch for
+// every query and k: the guess a search leaves for the next one holds k
+// points or falls short, in turn.
 TEST_P(KdTreeSearch, NearestMatchesBruteForce) {
   const Case c = GetParam();
   const Points p = MakePoints(c.layout, c.n, 11);
@@ -122,6 +124,18 @@ TEST_P(KdTreeSearch, NearestMatchesBruteForce) {
         count = cells.Nearest(x0, y0, k, maxD * maxD, cellScratch, out.data(), bound2,
                               PointGrid::Order::kIndex);
         ExpectSame(want, out.data(), count, where + " cells by index");
+        // By position: increasing places in the grid's storage holding the same points.
+        count = cells.Nearest(x0, y0, k, maxD * maxD, cellScratch, out.data(), bound2,
+                              PointGrid::Order::kStored);
+        for (int i = 1; i < count; ++i)
+          EXPECT_LT(out[i - 1].position, out[i].position) << where << " cells stored";
+        for (int i = 0; i < count; ++i) {
+          EXPECT_EQ(cells.StoredIndex()[out[i].position], out[i].index) << where;
+          EXPECT_EQ(cells.StoredX()[out[i].position], p.x[out[i].index]) << where;
+        }
+        std::sort(out.begin(), out.begin() + count,
+                  [](const Neighbour& a, const Neighbour& b) { return a.index < b.index; });
+        ExpectSame(want, out.data(), count, where + " cells stored");
       }
     }
   }

@@ -85,14 +85,22 @@ std::vector<int> AllIndices(int n) {
   return v;
 }
 
-TEST(PairSemivariogram, EqualsEveryPairWithinTheClasses) {
+// Classes reaching a third of the 500 x 500 square's diagonal (pairs found
+// with the k-d tree), over half of it, and beyond all of it (every later
+// point visited in turn).
+class PairSemivariogramClasses : public ::testing::TestWithParam<int> {};
+
+TEST_P(PairSemivariogramClasses, EqualsEveryPairWithinTheClasses) {
+  const int classes = GetParam();
   const Data d = Field(1500, 1);
   PairSemivariogramOptions o;
-  o.firstLag = 10, o.lagWidth = 20, o.lagCount = 12;
+  o.firstLag = 10, o.lagWidth = 20, o.lagCount = classes;
   const PairSemivariogram got = EstimatePairSemivariogram(1500, d.x.data(), d.y.data(), d.z.data(), o);
   EXPECT_EQ(got.pointsUsed, 1500);
-  ExpectAgree(got, AllPairs(d, AllIndices(1500), 10, 20, 12, kInf));
+  ExpectAgree(got, AllPairs(d, AllIndices(1500), 10, 20, classes, kInf));
 }
+
+INSTANTIATE_TEST_SUITE_P(Reach, PairSemivariogramClasses, ::testing::Values(12, 20, 40));
 
 TEST(PairSemivariogram, PairsBeyondTheNeighbourhoodDistanceAreLeftOut) {
   const Data d = Field(1200, 2);
