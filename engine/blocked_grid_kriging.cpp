@@ -11,6 +11,7 @@
 #include "numerics/bunch_kaufman.h"
 #include "numerics/error_service.h"
 #include "numerics/machine_constant.h"
+#include "numerics/simd_kernels.h"
 #include "numerics/thread_pool.h"
 #include "variogram_rows.h"
 
@@ -132,18 +133,23 @@ void KrigeGridBlocked(int n, const float* z, const float* x, const float* y, int
   const int blocks = (nodeCount + kNodesPerBlock - 1) / kNodesPerBlock;
   const int threads = std::max(
       1, std::min(WorkersFor(0.5 * static_cast<double>(order) * order * nodeCount, workers), blocks));
-  auto rhs = WorkArray<float>(ld * kNodesPerBlock * threads);
+  // Right-hand sides with columns starting on cache lines (a leading
+  // dimension of whole lines), so that the tiles' loads and stores of them
+  // are not split across lines.
+  const std::size_t ldb = (ld + 15) / 16 * 16;
+  auto rhs = WorkArray<float>(ldb * kNodesPerBlock * threads + kLineFloats);
+  float* rhsBase = AlignedToLine(rhs.data());
   const std::size_t scratchSize = BlockedFactorSolve::ScratchSize(kNodesPerBlock);
   auto scratch = WorkArray<float>(scratchSize * threads);
 
   ParallelFor(blocks, threads, [&](int block, int worker) {
-    float* b = rhs.data() + ld * kNodesPerBlock * worker;
+    float* b = rhsBase + ldb * kNodesPerBlock * worker;
     const int first = block * kNodesPerBlock;
     const int count = std::min(kNodesPerBlock, nodeCount - first);
     for (int c = 0; c < count; ++c) {
       const float x0 = static_cast<float>(nodeI[first + c]) * dx + xMin;
       const float y0 = static_cast<float>(nodeJ[first + c]) * dy + yMin;
-      float* column = b + c * ld;
+      float* column = b + c * ldb;
       if (variogram == &SemivariogramOfLag)
         CurrentModelAtLags(n, x, y, x0, y0, column);
       else
@@ -153,9 +159,9 @@ void KrigeGridBlocked(int n, const float* z, const float* x, const float* y, int
       for (int k = 0; k < order; ++k) value += w[k] * column[k];
       prediction[nodes[first + c]] = static_cast<float>(value);
     }
-    solve.Solve(b, ld, count, scratch.data() + scratchSize * worker);
+    solve.Solve(b, ldb, count, scratch.data() + scratchSize * worker);
     double forms[kNodesPerBlock];
-    solve.DiagonalQuadraticForms(b, ld, count, forms);
+    solve.DiagonalQuadraticForms(b, ldb, count, forms);
     for (int c = 0; c < count; ++c) variance[nodes[first + c]] = static_cast<float>(forms[c]);
   });
 

@@ -132,7 +132,8 @@ BlockedFactorSolve::BlockedFactorSolve(int n, float* fac, std::size_t ld,
     const int kb = t * kPanelColumns, width = std::min(n, kb + kPanelColumns) - kb;
     panelStart_[t + 1] = panelStart_[t] + PackedRowsSize<float>(kb, width);
   }
-  panels_ = WorkArray<float>(panelStart_[panelCount]);
+  panels_ = WorkArray<float>(panelStart_[panelCount] + kLineFloats);
+  panelData_ = AlignedToLine(panels_.data());
   constexpr int innerPerPanel = kPanelColumns / kInnerColumns;
   innerStart_.resize(static_cast<std::size_t>(panelCount) * innerPerPanel + 1);
   innerStart_[0] = 0;
@@ -144,7 +145,8 @@ BlockedFactorSolve::BlockedFactorSolve(int n, float* fac, std::size_t ld,
       innerStart_[at + 1] = innerStart_[at] + PackedRowsSize<float>(sb - kb, width);
     }
   }
-  inner_ = WorkArray<float>(innerStart_.back());
+  inner_ = WorkArray<float>(innerStart_.back() + kLineFloats);
+  innerData_ = AlignedToLine(inner_.data());
   // Packs U(first:last, columns..columns+width) into dst; a 2x2 block across
   // the boundary at `columns` has D's entry at (columns-1, columns), not U's.
   auto pack = [&](int first, int last, int columns, int width, float* dst) {
@@ -156,12 +158,12 @@ BlockedFactorSolve::BlockedFactorSolve(int n, float* fac, std::size_t ld,
   };
   ParallelFor(panelCount, WorkersFor(0.5 * n * n, workers), [&](int t, int) {
     const int kb = t * kPanelColumns, ke = std::min(n, kb + kPanelColumns);
-    pack(0, kb, kb, ke - kb, panels_.data() + panelStart_[t]);
+    pack(0, kb, kb, ke - kb, panelData_ + panelStart_[t]);
     for (int s = 1; s < innerPerPanel; ++s) {
       const int sb = kb + s * kInnerColumns;
       if (sb >= ke) break;
       pack(kb, sb, sb, std::min(ke, sb + kInnerColumns) - sb,
-           inner_.data() + innerStart_[static_cast<std::size_t>(t) * innerPerPanel + s]);
+           innerData_ + innerStart_[static_cast<std::size_t>(t) * innerPerPanel + s]);
     }
   });
 }
@@ -201,7 +203,7 @@ void BlockedFactorSolve::Solve(float* x, std::size_t ldx, int cols, float* scrat
         PackColumnSlivers<float>(se - sb, C, block + sb, kPanelColumns, false, packedBlock);
         SubtractPackedProduct<float>(
             sb, C, se - sb,
-            inner_.data() + innerStart_[static_cast<std::size_t>(t) * innerPerPanel + s],
+            innerData_ + innerStart_[static_cast<std::size_t>(t) * innerPerPanel + s],
             packedBlock, block, kPanelColumns);
       }
       for (int c = 0; c < width; ++c) {
@@ -212,7 +214,7 @@ void BlockedFactorSolve::Solve(float* x, std::size_t ldx, int cols, float* scrat
     if (kb == 0) break;
     // x(0:kb, :) -= U(0:kb, kb:ke) x(kb:ke, :)
     PackColumnSlivers<float>(rows, cols, x + kb, ldx, false, scratch);
-    SubtractPackedProduct<float>(kb, cols, rows, panels_.data() + panelStart_[t], scratch, x,
+    SubtractPackedProduct<float>(kb, cols, rows, panelData_ + panelStart_[t], scratch, x,
                                  ldx);
   }
 }

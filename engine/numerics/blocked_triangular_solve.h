@@ -12,7 +12,10 @@
 // whose triangular solve U^{-1} (P^T B) is blocked in panels of
 // kPanelColumns columns: a small triangle per panel, then a packed
 // matrix-matrix update of all the rows above it (the dense libraries' blocked
-// triangular solve), the triangle itself again in blocks of 16 columns. With it, b^T A^{-1} b = v^T D^{-1} v for v = U^{-1} P^T b.
+// triangular solve), the triangle itself again in blocks of 16 columns: six
+// right-hand sides at a time in a copy that stays in the first-level cache,
+// the 16-row triangles in registers. With it, b^T A^{-1} b = v^T D^{-1} v for
+// v = U^{-1} P^T b.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -34,6 +37,9 @@ class BlockedFactorSolve {
   // about n^2/2 floats, O(n^2) work shared by `workers` threads. fac must
   // outlive this object.
   BlockedFactorSolve(int n, float* fac, std::size_t ld, const std::int32_t* ipvt, int workers);
+
+  BlockedFactorSolve(const BlockedFactorSolve&) = delete;  // holds pointers into itself
+  BlockedFactorSolve& operator=(const BlockedFactorSolve&) = delete;
 
   int order() const { return n_; }
 
@@ -60,8 +66,10 @@ class BlockedFactorSolve {
   std::vector<std::int8_t> blockSize_;            // 1, 2 (first of a 2x2 block) or 0 (second)
   std::vector<std::size_t> panelStart_;  // packed U(0:kb, kb:ke) of panel t
   std::vector<float> panels_;
+  float* panelData_;  // panels_ from its first cache line (simd_kernels.h)
   std::vector<std::size_t> innerStart_;  // packed U(kb:sb, sb:se) of inner block s of panel t
   std::vector<float> inner_;
+  float* innerData_;
 };
 
 }  // namespace kriging

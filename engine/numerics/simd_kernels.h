@@ -18,6 +18,7 @@
 // bits), otherwise a portable loop. Either way the result of a tile does not depend on the tile's
 // neighbours or on the thread that computes it.
 #include <cstddef>
+#include <cstdint>
 
 namespace kriging {
 
@@ -29,6 +30,15 @@ inline constexpr int TileRows = sizeof(T) == 4 ? 16 : 8;
 // are the AVX-512 ones.
 bool UsesAvx2Fma();
 bool UsesAvx512();
+
+// The first cache line (64 bytes) in p[0..15]: buffers obtained with 16
+// floats to spare start their tiles' vector loads there, none split across
+// two lines.
+inline float* AlignedToLine(float* p) {
+  const auto address = reinterpret_cast<std::uintptr_t>(p);
+  return p + (64 - address % 64) % 64 / sizeof(float);
+}
+inline constexpr std::size_t kLineFloats = 16;
 
 // Size of the packed copy of a rows x k matrix in row slivers, and of a
 // k x cols matrix in column slivers.
