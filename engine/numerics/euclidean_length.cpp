@@ -5,6 +5,8 @@
 #include <cmath>
 #include <limits>
 
+#include "numerics/simd_kernels.h"
+
 namespace kriging {
 
 // Moler-Morrison iteration (IBM J. Res. Dev. 27, 1983): p converges cubically
@@ -76,17 +78,10 @@ __attribute__((target("avx512f"))) void LengthsAvx512(int count, const float* a,
   }
 }
 
-bool HasAvx512() {
-  __builtin_cpu_init();
-  return __builtin_cpu_supports("avx512f");
-}
-
-const bool kAvx512 = HasAvx512();
-
 }  // namespace
 
 void EuclideanLengths(int count, const float* a, const float* b, float* d) {
-  if (kAvx512) return LengthsAvx512(count, a, b, d);
+  if (UsesAvx512()) return LengthsAvx512(count, a, b, d);
   for (int k = 0; k < count; ++k) d[k] = EuclideanLength(a[k], b[k]);
 }
 
