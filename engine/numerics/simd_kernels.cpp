@@ -133,6 +133,35 @@ __attribute__((target("avx512f"))) void TilePairAvx512(int k, const float* a, co
   _mm512_storeu_ps(d + 5 * ldc, d5);
 }
 
+// Two row slivers by two column slivers (32 x 12) in 24 accumulators: half
+// the loads of A per multiply-add of TilePairAvx512 (about a tenth faster on
+// a factor panel). Each entry as in TileAvx512.
+__attribute__((target("avx512f"))) void TileQuadAvx512(int k, const float* a, const float* a2,
+                                                       const float* b, const float* b2, float* c,
+                                                       std::size_t ldc) {
+  constexpr int C = kTileColumns;
+  __m512 top[2 * C], bottom[2 * C];
+#pragma GCC unroll 12
+  for (int j = 0; j < 2 * C; ++j) {
+    top[j] = _mm512_loadu_ps(c + j * ldc);
+    bottom[j] = _mm512_loadu_ps(c + j * ldc + 16);
+  }
+  for (int l = 0; l < k; ++l) {
+    const __m512 upper = _mm512_loadu_ps(a + 16 * l), lower = _mm512_loadu_ps(a2 + 16 * l);
+#pragma GCC unroll 12
+    for (int j = 0; j < 2 * C; ++j) {
+      const __m512 bj = _mm512_set1_ps(j < C ? b[C * l + j] : b2[C * l + j - C]);
+      top[j] = _mm512_fnmadd_ps(upper, bj, top[j]);
+      bottom[j] = _mm512_fnmadd_ps(lower, bj, bottom[j]);
+    }
+  }
+#pragma GCC unroll 12
+  for (int j = 0; j < 2 * C; ++j) {
+    _mm512_storeu_ps(c + j * ldc, top[j]);
+    _mm512_storeu_ps(c + j * ldc + 16, bottom[j]);
+  }
+}
+
 bool SelectAvx2Fma() {
   const char* choice = std::getenv("SORVAN_SIMD");
   if (choice != nullptr && std::strcmp(choice, "portable") == 0) return false;
@@ -254,7 +283,8 @@ void SubtractPackedProduct(int rows, int cols, int k, const T* a, const T* b, T*
   if (k <= 0) return;
   // A row sliver (R x k) stays in the first-level cache while the column
   // slivers of B stream past it from the second level; with the AVX-512
-  // float tile, two row slivers at a time.
+  // float tile, two row slivers at a time, and two column slivers where
+  // there are two.
   auto tile = [&](int s, int t) {
     const int validRows = std::min(R, rows - s * R);
     const int validCols = std::min(C, cols - t * C);
@@ -282,6 +312,15 @@ void SubtractPackedProduct(int rows, int cols, int k, const T* a, const T* b, T*
         continue;
       }
       if constexpr (sizeof(T) == 4) {
+        if ((t + 2) * C <= cols) {
+          const T* as = a + static_cast<std::size_t>(s) * R * k;
+          const T* bt = b + static_cast<std::size_t>(t) * C * k;
+          TileQuadAvx512(k, as, as + static_cast<std::size_t>(R) * k, bt,
+                         bt + static_cast<std::size_t>(C) * k,
+                         c + s * R + static_cast<std::size_t>(t) * C * ldc, ldc);
+          ++t;
+          continue;
+        }
         if ((t + 1) * C <= cols) {
           const T* as = a + static_cast<std::size_t>(s) * R * k;
           TilePairAvx512(k, as, as + static_cast<std::size_t>(R) * k,
