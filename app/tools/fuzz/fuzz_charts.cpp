@@ -20,7 +20,7 @@ namespace {
 
 // The readers take a path: each input goes to one file of this process.
 const QString& FileName() {
-  static const QString path = QStringLiteral("/tmp/sorvan_fuzz_graficos_%1").arg(::getpid());
+  static const QString path = QStringLiteral("/tmp/sorvan_fuzz_charts_%1").arg(::getpid());
   return path;
 }
 
