@@ -27,7 +27,7 @@ double Ms(SteadyClock::time_point from) {
   return std::chrono::duration<double, std::milli>(SteadyClock::now() - from).count();
 }
 
-sorvan::core::SpatialData Aleatorios(int n) {
+sorvan::core::SpatialData RandomValues(int n) {
   sorvan::core::SpatialData d;
   d.nvar = 3;
   d.N = n;
@@ -39,7 +39,7 @@ sorvan::core::SpatialData Aleatorios(int n) {
   return d;
 }
 
-void Superficie(const fs::path& p, int nx, int ny, bool rango) {
+void Surface(const fs::path& p, int nx, int ny, bool rango) {
   std::ofstream f(p);
   if (rango) f << "#  1.0  2.0\n";
   f << " GRID " << nx << " " << ny << "\n -10000.0 1.0 1.0 0.0 0.0\n";
@@ -53,7 +53,7 @@ void Superficie(const fs::path& p, int nx, int ny, bool rango) {
 int main() {
   std::printf("%-44s %10s\n", "paso", "ms");
   for (int n : {2048, 10000}) {
-    const sorvan::core::SpatialData d = Aleatorios(n);
+    const sorvan::core::SpatialData d = RandomValues(n);
     sorvan::core::OpcionesKriging op;
     op.Media = 0, op.Modelo = 1, op.Estimador = 1, op.SaltoIni = 10, op.RSalto = 20, op.NSaltos = 30;
     op.NAjus = 15, op.NMinAjus = 15, op.NRx = 100, op.NRy = 100, op.LRx = 10, op.LRy = 10;
@@ -72,8 +72,8 @@ int main() {
     const fs::path dir = fs::temp_directory_path() / ("sorvan_bench_" + std::to_string(::getpid()));
     fs::create_directories(dir);
     const std::string t0 = sorvan::core::CreateRunFolder(dir.string(), nullptr);
-    Superficie(fs::path(t0) / "SKUPRE.SUP", side, side, true);
-    Superficie(fs::path(t0) / "SKUVAR.SUP", side, side, false);
+    Surface(fs::path(t0) / "SKUPRE.SUP", side, side, true);
+    Surface(fs::path(t0) / "SKUVAR.SUP", side, side, false);
     for (const char* f : {"SKUESTIM.SV", "SKUESTIM.FMT", "SKUEAJUS.SV", "SKUEAJUS.FMT"}) std::ofstream(fs::path(t0) / f) << f;
     std::ofstream(fs::path(t0) / "KRIGING.LOG") << " Terminado.\n";
     auto t = SteadyClock::now();

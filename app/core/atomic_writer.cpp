@@ -55,7 +55,7 @@ bool AtomicWriter::open() {
   }
   const fs::path folder = destination.has_parent_path() ? destination.parent_path() : fs::path(".");
   // A hidden name beside the real one; O_EXCL never reuses someone else's.
-  for (int intento = 0; intento < 100; ++intento) {
+  for (int attempt = 0; attempt < 100; ++attempt) {
     const std::string nombre = "." + destination.filename().string() + ".tmp-" + std::to_string(::getpid()) + "-" +
                                std::to_string(g_counter++);
     temporary_ = (folder / nombre).string();

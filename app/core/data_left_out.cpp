@@ -10,10 +10,10 @@ std::string DataLeftOutText(const DataLeftOut& f) {
   if (f.rowsWithoutXYZ > 0)
     r = std::to_string(f.rowsWithoutXYZ) + (f.rowsWithoutXYZ == 1 ? " fila" : " filas") + " sin X, Y o Z";
   if (f.pointsMerged > 0) {
-    const bool uno = f.pointsMerged == 1;
-    r += (r.empty() ? "" : "; ") + std::to_string(f.pointsMerged) + (uno ? " punto repetido " : " puntos repetidos ") +
-         (f.policy == DuplicatePolicy::Average ? (uno ? "promediado" : "promediados")
-                                                     : (uno ? "descartado" : "descartados"));
+    const bool one = f.pointsMerged == 1;
+    r += (r.empty() ? "" : "; ") + std::to_string(f.pointsMerged) + (one ? " punto repetido " : " puntos repetidos ") +
+         (f.policy == DuplicatePolicy::Average ? (one ? "promediado" : "promediados")
+                                                     : (one ? "descartado" : "descartados"));
   }
   return r;
 }

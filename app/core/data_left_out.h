@@ -21,7 +21,7 @@ struct DataLeftOut {
 // when the first of each group is kept); empty when nothing was left out.
 std::string DataLeftOutText(const DataLeftOut& fuera);
 
-// The log line: "Datos fuera del cálculo: <DataLeftOutText>."
+// The log line: "Data fuera del cálculo: <DataLeftOutText>."
 std::string DataLeftOutLogLine(const DataLeftOut& fuera);
 
 // Appends DataLeftOutLogLine to `folder`/KRIGING.LOG; nothing when

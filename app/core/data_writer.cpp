@@ -46,7 +46,7 @@ std::string NumberText(double v, char decimal) {
   return s;
 }
 
-Result WriteDae(const std::string& path, const SpatialData& d, const AvisoProgreso& progreso) {
+Result WriteDae(const std::string& path, const SpatialData& d, const ProgressCallback& progress) {
   return WriteFileAtomically(path, [&](AtomicWriter& w, std::string& message) {
     std::string s = DaeText(d.title) + "\n" + std::to_string(d.nvar) + "," + std::to_string(d.N) + "\n";
     for (int k = 1; k <= d.nvar; ++k) {
@@ -56,8 +56,8 @@ Result WriteDae(const std::string& path, const SpatialData& d, const AvisoProgre
     }
     if (!w.write(s)) return false;
     for (int i = 1; i <= d.N; ++i) {
-      if (!SigueProgreso(progreso, i - 1, i - 1, d.N)) {
-        message = kTextoCancelado;  // the file keeps what it had
+      if (!KeepGoing(progress, i - 1, i - 1, d.N)) {
+        message = kCancelledText;  // the file keeps what it had
         return false;
       }
       s.clear();
@@ -73,7 +73,7 @@ Result WriteDae(const std::string& path, const SpatialData& d, const AvisoProgre
 }
 
 Result WriteDelimitedText(const std::string& path, const SpatialData& d, const TextFormat& f,
-                                 const AvisoProgreso& progreso) {
+                                 const ProgressCallback& progress) {
   const char sep = f.separator;
   const char decimal = sep == ',' ? '.' : f.decimal;  // a comma cannot be both
   return WriteFileAtomically(path, [&](AtomicWriter& w, std::string& message) {
@@ -87,8 +87,8 @@ Result WriteDelimitedText(const std::string& path, const SpatialData& d, const T
     }
     if (!w.write(s)) return false;
     for (int i = 1; i <= d.N; ++i) {
-      if (!SigueProgreso(progreso, i - 1, i - 1, d.N)) {
-        message = kTextoCancelado;  // the file keeps what it had
+      if (!KeepGoing(progress, i - 1, i - 1, d.N)) {
+        message = kCancelledText;  // the file keeps what it had
         return false;
       }
       s.clear();

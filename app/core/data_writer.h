@@ -12,12 +12,12 @@
 
 namespace sorvan::core {
 
-// `progreso` is told the share of rows written; its false answer cancels (kTextoCancelado).
-Result WriteDae(const std::string& path, const SpatialData& data, const AvisoProgreso& progreso = {});
+// `progress` is told the share of rows written; its false answer cancels (kCancelledText).
+Result WriteDae(const std::string& path, const SpatialData& data, const ProgressCallback& progress = {});
 // `format.separator` (',' ';' '\t' or ' ') and `format.decimal` ('.' or ',')
 // are used as given; missing values are empty fields.
 Result WriteDelimitedText(const std::string& path, const SpatialData& data,
-                                 const TextFormat& format = {}, const AvisoProgreso& progreso = {});
+                                 const TextFormat& format = {}, const ProgressCallback& progress = {});
 // By the extension: ".csv", ".tsv", ".txt" as text (tab for ".tsv"), else ".dae".
 Result WriteData(const std::string& path, const SpatialData& data);
 

@@ -17,7 +17,7 @@ namespace {
 
 constexpr size_t kMaxTextField = size_t(1) << 20;  // 1 MiB: no real value comes near
 
-bool EsBlanco(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 // Splits delimited text into records, one at a time, keeping line numbers.
 class RecordSplitter {
@@ -26,7 +26,7 @@ class RecordSplitter {
 
   // The next record with at least one field; false at the end or on error
   // (then error() is "línea L, columna C: problema").
-  bool siguiente(std::vector<std::string>& fields, int& line) {
+  bool next(std::vector<std::string>& fields, int& line) {
     for (;;) {
       if (p_ >= t_.size()) return false;
       fields.clear();
@@ -46,7 +46,7 @@ class RecordSplitter {
   }
   const std::string& error() const { return error_; }
   int errorLine() const { return errorLine_; }
-  size_t posicion() const { return p_; }  // bytes of the text consumed so far
+  size_t position() const { return p_; }  // bytes of the text consumed so far
 
  private:
   int peek() const { return p_ < t_.size() ? static_cast<unsigned char>(t_[p_]) : -1; }
@@ -65,7 +65,7 @@ class RecordSplitter {
     }
     return false;
   }
-  bool esSeparador(int c) const { return f_.separator == ' ' ? (c == ' ' || c == '\t') : c == f_.separator; }
+  bool isSeparator(int c) const { return f_.separator == ' ' ? (c == ' ' || c == '\t') : c == f_.separator; }
   bool fail(int column, const std::string& problem) {
     errorLine_ = line_;
     error_ = "línea " + std::to_string(line_) + ", columna " + std::to_string(column) + ": " + problem;
@@ -78,7 +78,7 @@ class RecordSplitter {
     lastQuoted_ = false;
     // Leading blanks never belong to a field (and separate fields when the
     // separator is blanks).
-    while (peek() >= 0 && EsBlanco(char(peek())) && !(f_.separator == '\t' && peek() == '\t')) ++p_;
+    while (peek() >= 0 && IsBlank(char(peek())) && !(f_.separator == '\t' && peek() == '\t')) ++p_;
     if (peek() == '"') {
       lastQuoted_ = true;
       const int startLine = line_;
@@ -109,20 +109,20 @@ class RecordSplitter {
           return fail(column, "campo demasiado largo (más de " + std::to_string(kMaxTextField) + " caracteres)");
       }
       // Text between the closing quote and the separator is kept.
-      while (peek() >= 0 && !esSeparador(peek()) && peek() != '\r' && peek() != '\n') v.push_back(t_[p_++]);
+      while (peek() >= 0 && !isSeparator(peek()) && peek() != '\r' && peek() != '\n') v.push_back(t_[p_++]);
     } else {
-      while (peek() >= 0 && !esSeparador(peek()) && peek() != '\r' && peek() != '\n') {
+      while (peek() >= 0 && !isSeparator(peek()) && peek() != '\r' && peek() != '\n') {
         v.push_back(t_[p_++]);
         if (v.size() > kMaxTextField)
           return fail(column, "campo demasiado largo (más de " + std::to_string(kMaxTextField) + " caracteres)");
       }
     }
-    while (!v.empty() && EsBlanco(v.back()) && !lastQuoted_) v.pop_back();
+    while (!v.empty() && IsBlank(v.back()) && !lastQuoted_) v.pop_back();
     fields.push_back(std::move(v));
     if (f_.separator == ' ') {
       // A run of blanks is one separator.
-      while (peek() >= 0 && EsBlanco(char(peek()))) ++p_;
-    } else if (esSeparador(peek())) {
+      while (peek() >= 0 && IsBlank(char(peek()))) ++p_;
+    } else if (isSeparator(peek())) {
       ++p_;
       // A separator right before the end of the line opens one more (empty) field.
       if (peek() < 0 || peek() == '\r' || peek() == '\n') {
@@ -197,10 +197,10 @@ constexpr std::array<unsigned, 32> kCp1252 = {
     0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD, 0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
 
-std::string ColumnOf(int k, const std::vector<std::string>& cabecera) {
+std::string ColumnOf(int k, const std::vector<std::string>& header) {
   std::string r = "columna " + std::to_string(k);
-  if (k >= 1 && size_t(k) <= cabecera.size() && !cabecera[size_t(k - 1)].empty())
-    r += " («" + ShowValue(cabecera[size_t(k - 1)]) + "»)";
+  if (k >= 1 && size_t(k) <= header.size() && !header[size_t(k - 1)].empty())
+    r += " («" + ShowValue(header[size_t(k - 1)]) + "»)";
   return r;
 }
 
@@ -223,8 +223,8 @@ TextFormat DetectFormat(std::string_view sample) {
   TextFormat f;
   // A sample cut at a line break, so that no character is split.
   if (sample.size() > (1 << 16)) {
-    const size_t corte = sample.find_last_of('\n', 1 << 16);
-    sample = sample.substr(0, corte == std::string_view::npos ? (1 << 16) : corte);
+    const size_t cut = sample.find_last_of('\n', 1 << 16);
+    sample = sample.substr(0, cut == std::string_view::npos ? (1 << 16) : cut);
   }
   std::string text = AsUtf8(sample, f.windows1252);
   // Up to 20 non-empty lines, with the separators counted outside quotes.
@@ -232,11 +232,11 @@ TextFormat DetectFormat(std::string_view sample) {
   {
     // A line break inside quotes belongs to the field.
     std::string l;
-    bool comillas = false;
+    bool quotes = false;
     for (size_t p = 0; p <= text.size() && lines.size() < 20; ++p) {
       const char c = p < text.size() ? text[p] : '\n';
-      if (c == '"') comillas = !comillas;
-      if ((c == '\n' || c == '\r') && (!comillas || p == text.size())) {
+      if (c == '"') quotes = !quotes;
+      if ((c == '\n' || c == '\r') && (!quotes || p == text.size())) {
         if (l.find_first_not_of(" \t") != std::string::npos) lines.push_back(l);
         l.clear();
       } else {
@@ -244,53 +244,53 @@ TextFormat DetectFormat(std::string_view sample) {
       }
     }
   }
-  auto cuenta = [](const std::string& l, char sep) {
+  auto tally = [](const std::string& l, char sep) {
     int n = 0;
-    bool comillas = false;
+    bool quotes = false;
     for (char c : l) {
-      if (c == '"') comillas = !comillas;
-      else if (c == sep && !comillas) ++n;
+      if (c == '"') quotes = !quotes;
+      else if (c == sep && !quotes) ++n;
     }
     return n;
   };
   // The candidate found on most lines as often as on the header line (a
   // ragged row here and there is the reader's to report), most often.
-  size_t mejorAcuerdo = 0;
-  int mejor = 0;
+  size_t bestAgreement = 0;
+  int best = 0;
   f.separator = ' ';
   for (char sep : {'\t', ';', ','}) {
     if (lines.empty()) break;
-    const int n = cuenta(lines[0], sep);
+    const int n = tally(lines[0], sep);
     if (n == 0) continue;
-    size_t acuerdo = 0;
-    for (const std::string& l : lines) acuerdo += cuenta(l, sep) == n;
-    if (2 * acuerdo < lines.size()) continue;
-    if (acuerdo > mejorAcuerdo || (acuerdo == mejorAcuerdo && n > mejor)) {
-      mejorAcuerdo = acuerdo;
-      mejor = n;
+    size_t agreement = 0;
+    for (const std::string& l : lines) agreement += tally(l, sep) == n;
+    if (2 * agreement < lines.size()) continue;
+    if (agreement > bestAgreement || (agreement == bestAgreement && n > best)) {
+      bestAgreement = agreement;
+      best = n;
       f.separator = sep;
     }
   }
   // Decimal comma: numbers like "3,25" and none like "3.25" in the data lines.
   f.decimal = '.';
   if (f.separator != ',') {
-    bool comas = false, points = false;
+    bool commas = false, points = false;
     RecordSplitter d(text, f);
     std::vector<std::string> fields;
     int line = 0;
-    bool cabecera = true;
-    while (d.siguiente(fields, line)) {
-      if (cabecera) {
-        cabecera = false;
+    bool header = true;
+    while (d.next(fields, line)) {
+      if (header) {
+        header = false;
         continue;
       }
       for (const std::string& c : fields) {
         double v = 0;
-        if (c.find(',') != std::string::npos && ConvertNumber(c, ',', v)) comas = true;
+        if (c.find(',') != std::string::npos && ConvertNumber(c, ',', v)) commas = true;
         if (c.find('.') != std::string::npos && ConvertNumber(c, '.', v)) points = true;
       }
     }
-    if (comas && !points) f.decimal = ',';
+    if (commas && !points) f.decimal = ',';
   }
   return f;
 }
@@ -301,7 +301,7 @@ std::vector<std::vector<std::string>> Preview(std::string_view utf8Text, const T
   RecordSplitter d(utf8Text, format);
   std::vector<std::string> fields;
   int line = 0;
-  while (rows.size() < maxRows && d.siguiente(fields, line)) rows.push_back(fields);
+  while (rows.size() < maxRows && d.next(fields, line)) rows.push_back(fields);
   return rows;
 }
 
@@ -328,21 +328,21 @@ Result ReadDelimitedText(std::string_view bytes, const std::string& fileName, co
   bool w1252 = false;
   const std::string text = AsUtf8(bytes, w1252);
   RecordSplitter divisor(text, format);
-  std::vector<std::string> cabecera, fields;
+  std::vector<std::string> header, fields;
   int line = 0;
-  if (!divisor.siguiente(cabecera, line)) {
+  if (!divisor.next(header, line)) {
     if (!divisor.error().empty()) return error(divisor.error());
     return Result::Error(fileName + ": el archivo está vacío.");
   }
-  const size_t nc = cabecera.size();
+  const size_t nc = header.size();
   // Columns: -1 undecided, 0 text (left out), 1 numeric.
   std::vector<int> kind(nc, -1);
   std::vector<double> values;  // nc per row, NaN for text columns too
   std::vector<int> lines;
   const double nan = std::numeric_limits<double>::quiet_NaN();
-  while (divisor.siguiente(fields, line)) {
-    if (!SigueProgreso(options.progreso, (long long)lines.size(), double(divisor.posicion()), double(text.size())))
-      return Result::Error(kTextoCancelado);
+  while (divisor.next(fields, line)) {
+    if (!KeepGoing(options.progress, (long long)lines.size(), double(divisor.position()), double(text.size())))
+      return Result::Error(kCancelledText);
     if (fields.size() != nc)
       return error("línea " + std::to_string(line) + ": la fila tiene " + std::to_string(fields.size()) +
                    (fields.size() == 1 ? " campo" : " campos") + " y la cabecera " + std::to_string(nc) +
@@ -358,10 +358,10 @@ Result ReadDelimitedText(std::string_view bytes, const std::string& fileName, co
         if (kind[k] == 0) {
           v = nan;
         } else if (!number) {
-          return error("línea " + std::to_string(line) + ", " + ColumnOf(int(k + 1), cabecera) +
+          return error("línea " + std::to_string(line) + ", " + ColumnOf(int(k + 1), header) +
                        ": se esperaba un número y se encontró «" + ShowValue(c) + (c.size() > 40 ? "...»" : "»"));
         } else if (std::fabs(v) > std::numeric_limits<float>::max()) {
-          return error("línea " + std::to_string(line) + ", " + ColumnOf(int(k + 1), cabecera) + ": el valor «" +
+          return error("línea " + std::to_string(line) + ", " + ColumnOf(int(k + 1), header) + ": el valor «" +
                        ShowValue(c) + "» es demasiado grande");
         } else if (options.missingValue && v == *options.missingValue) {
           v = nan;
@@ -376,35 +376,35 @@ Result ReadDelimitedText(std::string_view bytes, const std::string& fileName, co
   if (lines.empty()) return Result::Error(fileName + ": no hay filas de datos tras la cabecera.");
 
   SpatialData d;
-  std::vector<size_t> numericas;
-  std::string textos;
+  std::vector<size_t> numeric;
+  std::string texts;
   for (size_t k = 0; k < nc; ++k) {
     if (kind[k] == 0) {
-      textos += (textos.empty() ? "" : ", ") + std::string("«") + ShowValue(cabecera[k]) + "»";
+      texts += (texts.empty() ? "" : ", ") + std::string("«") + ShowValue(header[k]) + "»";
       continue;
     }
-    numericas.push_back(k);
+    numeric.push_back(k);
   }
-  if (numericas.empty()) return Result::Error(fileName + ": ninguna columna tiene valores numéricos.");
-  if (numericas.size() > size_t(kMaxVariables))
+  if (numeric.empty()) return Result::Error(fileName + ": ninguna columna tiene valores numéricos.");
+  if (numeric.size() > size_t(kMaxVariables))
     return Result::Error(fileName + ": demasiadas columnas (máximo " + std::to_string(kMaxVariables) + ").");
   d.title = FitWidth(std::filesystem::path(fileName).stem().string(), kTextWidth);
-  d.nvar = int(numericas.size());
+  d.nvar = int(numeric.size());
   d.N = int(lines.size());
-  for (size_t k : numericas) {
-    const std::string nombre = cabecera[k].empty() ? "col" + std::to_string(k + 1) : cabecera[k];
+  for (size_t k : numeric) {
+    const std::string nombre = header[k].empty() ? "col" + std::to_string(k + 1) : header[k];
     d.names.push_back(FitWidth(nombre, kNameWidth));
     d.descriptions.push_back(FitWidth(nombre, kTextWidth));
     d.numbers.push_back(0.0f);
   }
   std::vector<double> rows;
-  rows.reserve(size_t(d.N) * numericas.size());
+  rows.reserve(size_t(d.N) * numeric.size());
   for (size_t i = 0; i < lines.size(); ++i)
-    for (size_t k : numericas) rows.push_back(values[i * nc + k]);
+    for (size_t k : numeric) rows.push_back(values[i * nc + k]);
   d.fillFromRows(rows);
   data = std::move(d);
   std::string warning;
-  if (!textos.empty()) warning = fileName + ": columnas sin valores numéricos, no cargadas: " + textos + ".";
+  if (!texts.empty()) warning = fileName + ": columnas sin valores numéricos, no cargadas: " + texts + ".";
   return Result::Success(warning);
 }
 

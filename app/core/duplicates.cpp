@@ -28,20 +28,20 @@ std::vector<std::vector<int>> CoincidentPoints(const SpatialData& d, int colX, i
   }
   const double tol = kRelativeTolerance * std::max(x1 - x0, y1 - y0);
   // Sorted by X, a point meets only those within tol along X: a sweep.
-  std::vector<int> orden = rows;
-  std::sort(orden.begin(), orden.end(), [&](int a, int b) { return x[a] < x[b] || (x[a] == x[b] && a < b); });
-  // Union-find over positions in `orden`.
-  std::vector<size_t> padre(orden.size());
-  std::iota(padre.begin(), padre.end(), size_t(0));
-  auto raiz = [&](size_t a) {
-    while (padre[a] != a) a = padre[a] = padre[padre[a]];
+  std::vector<int> order = rows;
+  std::sort(order.begin(), order.end(), [&](int a, int b) { return x[a] < x[b] || (x[a] == x[b] && a < b); });
+  // Union-find over positions in `order`.
+  std::vector<size_t> parent(order.size());
+  std::iota(parent.begin(), parent.end(), size_t(0));
+  auto root = [&](size_t a) {
+    while (parent[a] != a) a = parent[a] = parent[parent[a]];
     return a;
   };
-  for (size_t a = 0; a < orden.size(); ++a)
-    for (size_t b = a + 1; b < orden.size() && x[orden[b]] - x[orden[a]] <= tol; ++b)
-      if (std::fabs(y[orden[b]] - y[orden[a]]) <= tol) padre[raiz(b)] = raiz(a);
-  std::vector<std::vector<int>> byRoot(orden.size());
-  for (size_t a = 0; a < orden.size(); ++a) byRoot[raiz(a)].push_back(orden[a]);
+  for (size_t a = 0; a < order.size(); ++a)
+    for (size_t b = a + 1; b < order.size() && x[order[b]] - x[order[a]] <= tol; ++b)
+      if (std::fabs(y[order[b]] - y[order[a]]) <= tol) parent[root(b)] = root(a);
+  std::vector<std::vector<int>> byRoot(order.size());
+  for (size_t a = 0; a < order.size(); ++a) byRoot[root(a)].push_back(order[a]);
   std::vector<std::vector<int>> groups;
   for (auto& g : byRoot)
     if (g.size() > 1) {
@@ -78,14 +78,14 @@ Result ResolveDuplicates(const SpatialData& d, int colX, int colY, int colZ, std
                             "--duplicates first), o corrija los datos.");
   // Each group is represented by its first row; the others drop out.
   std::vector<double> sum(size_t(d.N), 0.0);
-  std::vector<int> cuenta(size_t(d.N), 0);
+  std::vector<int> tally(size_t(d.N), 0);
   std::vector<char> fuera(size_t(d.N), 0);
   for (const auto& g : groups) {
     for (size_t k = 1; k < g.size(); ++k) fuera[size_t(g[k])] = 1;
     if (policy == DuplicatePolicy::Average)
       for (int i : g) {
         sum[size_t(g[0])] += d.column(colZ)[i];
-        ++cuenta[size_t(g[0])];
+        ++tally[size_t(g[0])];
       }
   }
   x.clear();
@@ -95,7 +95,7 @@ Result ResolveDuplicates(const SpatialData& d, int colX, int colY, int colZ, std
     if (fuera[size_t(i)]) continue;
     x.push_back(d.column(colX)[i]);
     y.push_back(d.column(colY)[i]);
-    z.push_back(cuenta[size_t(i)] ? sum[size_t(i)] / cuenta[size_t(i)] : d.column(colZ)[i]);
+    z.push_back(tally[size_t(i)] ? sum[size_t(i)] / tally[size_t(i)] : d.column(colZ)[i]);
   }
   if (!groups.empty())
     warning = std::string(policy == DuplicatePolicy::Average ? "Se han promediado" : "Se ha tomado el primero de") +

@@ -47,9 +47,9 @@ std::string AsUtf8(const std::string& s) {
   for (size_t i = 0; i < s.size();) {
     unsigned char c = static_cast<unsigned char>(s[i]);
     size_t length = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
-    bool valido = length > 0 && i + length <= s.size();
-    for (size_t k = 1; valido && k < length; ++k) valido = (static_cast<unsigned char>(s[i + k]) >> 6) == 2;
-    if (valido) {
+    bool valid = length > 0 && i + length <= s.size();
+    for (size_t k = 1; valid && k < length; ++k) valid = (static_cast<unsigned char>(s[i + k]) >> 6) == 2;
+    if (valid) {
       r.append(s, i, length);
       i += length;
     } else {
@@ -72,22 +72,22 @@ std::string LastLogLines(const std::string& folder, int lines) {
   const std::streamoff length = log.tellg();
   log.seekg(length > kTail ? length - kTail : 0);
   std::string text((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
-  std::vector<std::string> utiles;
-  size_t inicio = 0;
-  while (inicio <= text.size()) {
-    size_t atEnd = text.find('\n', inicio);
+  std::vector<std::string> usable;
+  size_t opening = 0;
+  while (opening <= text.size()) {
+    size_t atEnd = text.find('\n', opening);
     if (atEnd == std::string::npos) atEnd = text.size();
-    std::string line = text.substr(inicio, atEnd - inicio);
+    std::string line = text.substr(opening, atEnd - opening);
     while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
     size_t first = line.find_first_not_of(' ');
-    if (first != std::string::npos) utiles.push_back(line.substr(first));
-    inicio = atEnd + 1;
+    if (first != std::string::npos) usable.push_back(line.substr(first));
+    opening = atEnd + 1;
   }
   std::string r;
-  const size_t from = utiles.size() > size_t(lines) ? utiles.size() - size_t(lines) : 0;
-  for (size_t i = from; i < utiles.size(); ++i) {
+  const size_t from = usable.size() > size_t(lines) ? usable.size() - size_t(lines) : 0;
+  for (size_t i = from; i < usable.size(); ++i) {
     if (!r.empty()) r += '\n';
-    r += utiles[i];
+    r += usable[i];
   }
   return AsUtf8(r);
 }
@@ -119,23 +119,23 @@ Result KrigingEngine::start(const SkuArguments& arguments, const std::string& fo
   std::error_code ec;
   const fs::path dir = folder.empty() ? fs::current_path(ec) : fs::path(folder);
   fs::create_directories(dir, ec);
-  const int creada = ec ? ec.value() : 0;
-  if (!fs::is_directory(dir, ec)) return Result::Error("No se puede crear la carpeta de resultados " + dir.string() + (creada ? ": " + ErrorCause(creada) : std::string()) + ".");
+  const int created = ec ? ec.value() : 0;
+  if (!fs::is_directory(dir, ec)) return Result::Error("No se puede crear la carpeta de resultados " + dir.string() + (created ? ": " + ErrorCause(created) : std::string()) + ".");
   if (::access(dir.c_str(), W_OK | X_OK) != 0)
     return Result::Error("No se puede escribir en la carpeta de resultados " + dir.string() + ": " +
                             ErrorCause(errno) + ".");
   folder_ = fs::absolute(dir, ec).string();
   // One run at a time per folder; the engine works apart, in its own folder,
   // so that the previous results stay until this run has succeeded.
-  Result tomada = lock_.take(folder_);
-  if (!tomada) return tomada;
+  Result takenOne = lock_.take(folder_);
+  if (!takenOne) return takenOne;
   std::string error;
   temporary_ = CreateRunFolder(folder_, &error);
   if (temporary_.empty()) {
     lock_.release();
     return Result::Error(error);
   }
-  auto abandona = [&](const std::string& message) {
+  auto abandon = [&](const std::string& message) {
     RemoveRunFolder(temporary_);
     temporary_.clear();
     lock_.release();
@@ -144,30 +144,30 @@ Result KrigingEngine::start(const SkuArguments& arguments, const std::string& fo
 
   int par[2];
   if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, par) != 0)
-    return abandona(std::string("No se puede crear el canal con el motor: ") + std::strerror(errno));
+    return abandon(std::string("No se puede crear el canal con el motor: ") + std::strerror(errno));
   // The helper's end becomes its descriptor 3; keep it off 3 here so that the
   // dup2 below really clears close-on-exec.
-  int hijo = par[1];
-  if (hijo <= 3) {
-    hijo = ::fcntl(par[1], F_DUPFD_CLOEXEC, 10);
+  int child = par[1];
+  if (child <= 3) {
+    child = ::fcntl(par[1], F_DUPFD_CLOEXEC, 10);
     ::close(par[1]);
   }
-  posix_spawn_file_actions_t acciones;
-  posix_spawn_file_actions_init(&acciones);
-  posix_spawn_file_actions_addopen(&acciones, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&acciones, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_adddup2(&acciones, hijo, 3);
-  std::string canal = "3";
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_adddup2(&actions, child, 3);
+  std::string channel = "3";
   std::vector<char*> argv = {const_cast<char*>(helper.c_str()), const_cast<char*>("--carpeta"),
                              const_cast<char*>(temporary_.c_str()), const_cast<char*>("--canal"),
-                             canal.data(), nullptr};
+                             channel.data(), nullptr};
   pid_t pid = -1;
-  const int err = ::posix_spawn(&pid, helper.c_str(), &acciones, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&acciones);
-  ::close(hijo);
+  const int err = ::posix_spawn(&pid, helper.c_str(), &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  ::close(child);
   if (err != 0) {
     ::close(par[0]);
-    return abandona("No se puede iniciar " + helper + ": " + std::strerror(err));
+    return abandon("No se puede iniciar " + helper + ": " + std::strerror(err));
   }
 
   pid_ = pid;
@@ -215,30 +215,30 @@ bool KrigingEngine::poll() {
   sendRequest();
   // Drain the reply as it comes, so a helper writing a large reply never
   // blocks on a full socket while we wait for it to end.
-  char bloque[65536];
+  char block[65536];
   for (;;) {
-    ssize_t k = ::recv(socket_, bloque, sizeof bloque, MSG_DONTWAIT);
+    ssize_t k = ::recv(socket_, block, sizeof block, MSG_DONTWAIT);
     if (k > 0) {
       // Anything past the expected size is a broken reply; keep it bounded.
-      if (received_.size() < size_t(expected_) + kSummaryMax) received_.append(bloque, size_t(k));
+      if (received_.size() < size_t(expected_) + kSummaryMax) received_.append(block, size_t(k));
       continue;
     }
     if (k < 0 && errno == EINTR) continue;
     break;
   }
-  int estado = 0;
-  pid_t r = ::waitpid(pid_, &estado, WNOHANG);
+  int state = 0;
+  pid_t r = ::waitpid(pid_, &state, WNOHANG);
   if (r == 0) return false;
   if (r < 0 && errno == EINTR) return false;
   // The helper has ended: whatever it sent is in the socket now.
   for (;;) {
-    ssize_t k = ::recv(socket_, bloque, sizeof bloque, MSG_DONTWAIT);
-    if (k > 0 && received_.size() < size_t(expected_) + kSummaryMax) received_.append(bloque, size_t(k));
+    ssize_t k = ::recv(socket_, block, sizeof block, MSG_DONTWAIT);
+    if (k > 0 && received_.size() < size_t(expected_) + kSummaryMax) received_.append(block, size_t(k));
     if (k <= 0 && !(k < 0 && errno == EINTR)) break;
   }
   int code = 0;
-  if (r > 0 && WIFEXITED(estado)) code = WEXITSTATUS(estado);
-  else if (r > 0 && WIFSIGNALED(estado)) code = 128 + WTERMSIG(estado);
+  if (r > 0 && WIFEXITED(state)) code = WEXITSTATUS(state);
+  else if (r > 0 && WIFSIGNALED(state)) code = 128 + WTERMSIG(state);
   else code = -1;
 
   SkuArguments output;
@@ -265,14 +265,14 @@ bool KrigingEngine::poll() {
 void KrigingEngine::cancel() {
   if (!running_) return;
   ::kill(pid_, SIGKILL);
-  int estado = 0;
-  while (::waitpid(pid_, &estado, 0) < 0 && errno == EINTR) {
+  int state = 0;
+  while (::waitpid(pid_, &state, 0) < 0 && errno == EINTR) {
   }
   cancelled_ = true;
   finish(false, 128 + SIGKILL, "Cálculo cancelado por el usuario.");
 }
 
-void KrigingEngine::finish(bool exito, int code, std::string cause) {
+void KrigingEngine::finish(bool success, int code, std::string cause) {
   if (socket_ >= 0) ::close(socket_);
   socket_ = -1;
   pid_ = -1;
@@ -281,23 +281,23 @@ void KrigingEngine::finish(bool exito, int code, std::string cause) {
   received_.shrink_to_fit();
   pending_.clear();
   pending_.shrink_to_fit();
-  result_.ok = exito;
+  result_.ok = success;
   result_.cancelled = cancelled_;
   result_.code = code;
   result_.message.clear();
   result_.details.clear();
-  if (exito) {
+  if (success) {
     // The model of this very run, as the engine reported it in its reply
     // (from the run's own log when the reply carries no summary).
     result_.model = result_.summary.model != 0 ? ModelFromSummary(result_.summary)
                                                        : ReadFittedModel(temporary_, result_.output);
     // A file cut short (a full disk) makes the run a failure: nothing of it
     // replaces the previous results.
-    Result movido = CheckRunFiles(temporary_, result_.output.nx, result_.output.ny);
-    if (movido) movido = MoveResults(temporary_, folder_);
-    if (!movido) {
+    Result moved = CheckRunFiles(temporary_, result_.output.nx, result_.output.ny);
+    if (moved) moved = MoveResults(temporary_, folder_);
+    if (!moved) {
       result_.ok = false;
-      result_.message = movido.message;
+      result_.message = moved.message;
     }
   } else if (!cancelled_) {
     result_.details = "El codigo de error es :" + std::to_string(code) + "\n" + cause;
@@ -326,34 +326,34 @@ std::string EngineResult::fullText() const {
 
 std::string ExplainFailure(const std::string& details, int code) {
   std::string r = kEngineCallError;
-  auto contiene = [&](const char* t) { return details.find(t) != std::string::npos; };
-  if (contiene("singular"))
+  auto contains = [&](const char* t) { return details.find(t) != std::string::npos; };
+  if (contains("singular"))
     r += " El sistema de kriging es singular: suele deberse a datos con las mismas coordenadas o a un modelo de "
          "semivariograma que no es válido para estos datos. Quite los datos repetidos o cambie el modelo.";
-  else if (contiene("NOBS"))
+  else if (contains("NOBS"))
     r += " No hay saltos con pares suficientes para ajustar el modelo: ensanche los saltos o reduzca el nº mínimo "
          "de pares para el ajuste.";
   else if (code >= 128)
     r += " El motor de kriging terminó de forma anormal (señal " + std::to_string(code - 128) + ").";
-  else if (contiene("memoria") || contiene("memory") || contiene("bad_alloc"))
+  else if (contains("memoria") || contains("memory") || contains("bad_alloc"))
     r += " No hay memoria suficiente: use un vecindario de búsqueda (Kriging Local), menos datos o una rejilla menor.";
-  else if (contiene("espacio") || contiene("No space"))
+  else if (contains("espacio") || contains("No space"))
     r += " No queda espacio en el disco de la carpeta de resultados.";
   return r;
 }
 
 EngineResult KrigingEngine::run(const SkuArguments& arguments, const std::string& folder,
                                  std::chrono::milliseconds limit) {
-  Result inicio = start(arguments, folder);
-  if (!inicio) {
+  Result opening = start(arguments, folder);
+  if (!opening) {
     EngineResult r;
-    r.message = inicio.message;
+    r.message = opening.message;
     r.code = -1;
     return r;
   }
-  const auto comienzo = std::chrono::steady_clock::now();
+  const auto beginning = std::chrono::steady_clock::now();
   while (!poll()) {
-    if (limit.count() > 0 && std::chrono::steady_clock::now() - comienzo > limit) {
+    if (limit.count() > 0 && std::chrono::steady_clock::now() - beginning > limit) {
       cancel();
       result_.cancelled = false;
       result_.message = std::string(kEngineCallError) + " El motor no terminó en el tiempo previsto.";

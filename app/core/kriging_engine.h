@@ -89,7 +89,7 @@ class KrigingEngine {
   std::string helperPath() const;
 
  private:
-  void finish(bool exito, int code, std::string cause);
+  void finish(bool success, int code, std::string cause);
   void sendRequest();
   std::string helper_;
   std::string folder_;      // the result folder

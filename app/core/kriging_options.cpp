@@ -12,7 +12,7 @@ int32_t RoundToEven(double v) {
 }
 
 DataDistances ComputeDistances(const SpatialData& data, int colX, int colY, int count,
-                                  const AvisoProgreso& progreso) {
+                                  const ProgressCallback& progress) {
   DataDistances r;
   const int n = data.N;
   if (n < 2 || colX < 1 || colX > data.nvar || colY < 1 || colY > data.nvar || count < 1) return r;
@@ -20,7 +20,7 @@ DataDistances ComputeDistances(const SpatialData& data, int colX, int colY, int 
   const double* y = data.column(colY);
   // Beyond a few thousand points every pair costs too much: the same values
   // through a k-d tree and the convex hull.
-  if (n > kAllPairsPoints) return TreeDistances(n, x, y, count, progreso);
+  if (n > kAllPairsPoints) return TreeDistances(n, x, y, count, progress);
   std::vector<double>& kept = r.shortest;
   kept.reserve(size_t(count) + 1);
   double largest = 0, smallestPositive = 0;
@@ -71,14 +71,14 @@ void LagParameters(const DataDistances& d, int N, OpcionesKriging& op) {
   // The cap of kMaxLags classes cutting them short of even half the longest
   // distance (many close pairs over a large extent): wider classes, rounded up
   // to two significant digits, so that the capped count reaches it.
-  const double alcance = op.SaltoIni + (kMaxLags - 0.5) * double(op.RSalto);
-  if (lags > kMaxLags && alcance < 0.5 * double(d.largest)) {
-    const double tramo = double(d.largest) - op.SaltoIni, minima = tramo / (kMaxLags - 0.5);
-    const double q = std::pow(10.0, std::floor(std::log10(minima)) - 1);
-    double anchura = std::ceil(minima / q) * q;
-    while (std::floor(tramo / static_cast<float>(anchura) + 0.5) + 1 > kMaxLags) anchura += q;
+  const double range = op.SaltoIni + (kMaxLags - 0.5) * double(op.RSalto);
+  if (lags > kMaxLags && range < 0.5 * double(d.largest)) {
+    const double stretch = double(d.largest) - op.SaltoIni, minimal = stretch / (kMaxLags - 0.5);
+    const double q = std::pow(10.0, std::floor(std::log10(minimal)) - 1);
+    double anchura = std::ceil(minimal / q) * q;
+    while (std::floor(stretch / static_cast<float>(anchura) + 0.5) + 1 > kMaxLags) anchura += q;
     op.RSalto = static_cast<float>(anchura);
-    lags = std::floor(tramo / op.RSalto + 0.5) + 1;
+    lags = std::floor(stretch / op.RSalto + 0.5) + 1;
   }
   if (!(lags >= 1)) lags = 1;
   op.NSaltos = lags > kMaxLags ? kMaxLags : static_cast<int32_t>(lags);
@@ -117,22 +117,22 @@ Result ProfileGrid(const Profile& profile, int nx, int ny, OpcionesKriging& op) 
 }
 
 Result OpcionesPorDefecto(const SpatialData& data, int colX, int colY, OpcionesKriging& op,
-                             DataDistances* distancias, const AvisoProgreso& progreso) {
+                             DataDistances* distances, const ProgressCallback& progress) {
   if (data.N < 2) return Result::Error("Hacen falta al menos 2 datos para calcular las opciones de kriging.");
   if (colX < 1 || colX > data.nvar || colY < 1 || colY > data.nvar)
     return Result::Error("Las columnas X e Y no existen en los datos.");
-  DataDistances d = ComputeDistances(data, colX, colY, 30, progreso);
-  if (d.cancelled) return Result::Error(kTextoCancelado);
+  DataDistances d = ComputeDistances(data, colX, colY, 30, progress);
+  if (d.cancelled) return Result::Error(kCancelledText);
   if (!(d.largest > 0)) return Result::Error("Todos los datos están en el mismo punto: no se puede hacer kriging.");
 
   OpcionesKriging r;
-  const bool muchos = data.N > 25;
+  const bool many = data.N > 25;
   r.Media = 0;
   r.LongVar = 0;
-  r.NApor = muchos ? 30 : 20;
+  r.NApor = many ? 30 : 20;
   r.Estimador = 1;
   LagParameters(d, data.N, r);
-  r.Modelo = muchos ? 1 : 3;
+  r.Modelo = many ? 1 : 3;
   r.NAjus = std::max(RoundToEven(r.NSaltos / 2.0), 3);
   r.NMinAjus = 15;
   r.NRx = 50;
@@ -146,7 +146,7 @@ Result OpcionesPorDefecto(const SpatialData& data, int colX, int colY, OpcionesK
   r.MetodoAjuste = kEngineFit;
   r.C0Ini = r.C1Ini = r.AIni = -1.0f;
   op = r;
-  if (distancias) *distancias = std::move(d);
+  if (distances) *distances = std::move(d);
   return Result::Success();
 }
 

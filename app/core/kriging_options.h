@@ -7,7 +7,7 @@
 
 #include "core/spatial_data.h"
 #include "core/profile.h"
-#include "core/progreso.h"
+#include "core/progress.h"
 #include "core/result.h"
 
 namespace sorvan::core {
@@ -82,10 +82,10 @@ struct DataDistances {
 // new distance inserted before the first kept one that is >= it, keeping at
 // most `count`. Cost O(N² · cuantas) in the worst case, O(N²) typically;
 // above kAllPairsPoints points the same values come from a k-d tree and
-// the convex hull (TreeDistances, O(N log N)), which tells `progreso`
+// the convex hull (TreeDistances, O(N log N)), which tells `progress`
 // how far it has got and stops (cancelado) when it answers false.
 DataDistances ComputeDistances(const SpatialData& data, int colX, int colY, int count = 30,
-                                  const AvisoProgreso& progreso = {});
+                                  const ProgressCallback& progress = {});
 
 // Lag parameters from the m-th and the first shortest distance (m = 30 when
 // N > 25, else 20): RSalto, SaltoIni and NSaltos (capped at kMaxLags). With
@@ -113,11 +113,11 @@ Result ProfileGrid(const Profile& profile, int nx, int ny, OpcionesKriging& op);
 // windows on, engine fitting method and starting values automatic.
 // Refused (options untouched) when there are fewer than 2 data, a column is
 // out of range, or all points lie at one place.
-// `distancias`, if given, receives the derived distances. `progreso` follows
-// the distances of a large data set; its false answer cancels (kTextoCancelado,
+// `distances`, if given, receives the derived distances. `progress` follows
+// the distances of a large data set; its false answer cancels (kCancelledText,
 // options untouched).
 Result OpcionesPorDefecto(const SpatialData& data, int colX, int colY, OpcionesKriging& op,
-                             DataDistances* distancias = nullptr, const AvisoProgreso& progreso = {});
+                             DataDistances* distances = nullptr, const ProgressCallback& progress = {});
 
 // Nearest integer with halves to even, as the program rounds its integer options.
 int32_t RoundToEven(double v);

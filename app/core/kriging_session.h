@@ -61,7 +61,7 @@ struct KrigingSession {
   std::string chosenFolder;
   std::string chosenFolderFor;
   FittedModel model;               // model fitted by that run
-  TrendFit tendencia;                  // trend fitted by that run (degree 0: none)
+  TrendFit trend;                  // trend fitted by that run (degree 0: none)
   LocalSummary localSummary;           // that run's neighbourhood counts
   std::vector<std::string> warnings;     // that run's warnings as the engine reported them
   DataLeftOut dataLeftOut;               // that run's rows left out and points merged

@@ -9,7 +9,7 @@
 namespace sorvan::core {
 
 namespace {
-bool EsBlanco(int c) { return c == ' ' || c == '\t'; }
+bool IsBlank(int c) { return c == ' ' || c == '\t'; }
 bool IsLineEnd(int c) { return c == '\n' || c == '\r'; }
 constexpr int kEOF = std::char_traits<char>::eof();
 }  // namespace
@@ -46,7 +46,7 @@ int ListReader::take() {
 }
 
 void ListReader::skipBlanks() {
-  while (EsBlanco(peek())) take();
+  while (IsBlank(peek())) take();
 }
 
 bool ListReader::skipToField() {
@@ -112,7 +112,7 @@ bool ListReader::readText(std::string& text, std::string_view what) {
     if (text.size() >= kMaxField) return fail(fieldLine, what, "texto demasiado largo");
     text.push_back(static_cast<char>(take()));
   }
-  while (!text.empty() && EsBlanco(text.back())) text.pop_back();
+  while (!text.empty() && IsBlank(text.back())) text.pop_back();
   endField();
   return true;
 }
@@ -123,7 +123,7 @@ bool ListReader::readToken(std::string& token, int& tokenLine, std::string_view 
   tokenLine = line_;
   if (peek() == ',') return fail(tokenLine, what, "campo vacío donde se esperaba un número");
   constexpr size_t kMaxNumberLength = 64;
-  for (int c = peek(); c != kEOF && c != ',' && !EsBlanco(c) && !IsLineEnd(c); c = peek()) {
+  for (int c = peek(); c != kEOF && c != ',' && !IsBlank(c) && !IsLineEnd(c); c = peek()) {
     if (token.size() >= kMaxNumberLength)
       return fail(tokenLine, what, "se esperaba un número y se encontró «" + ShowValue(token) + "...»");
     token.push_back(static_cast<char>(take()));
@@ -163,8 +163,8 @@ bool ListReader::readInteger(int64_t& value, std::string_view what, int64_t mini
 
 std::string FitWidth(std::string_view text, size_t width) {
   std::string r;
-  size_t caracteres = 0;
-  for (size_t i = 0; i < text.size() && caracteres < width;) {
+  size_t characters = 0;
+  for (size_t i = 0; i < text.size() && characters < width;) {
     size_t length = 1;
     unsigned char c = static_cast<unsigned char>(text[i]);
     if (c >= 0xF0) length = 4;
@@ -173,9 +173,9 @@ std::string FitWidth(std::string_view text, size_t width) {
     if (i + length > text.size()) length = text.size() - i;
     r.append(text.substr(i, length));
     i += length;
-    ++caracteres;
+    ++characters;
   }
-  r.append(width - caracteres, ' ');
+  r.append(width - characters, ' ');
   return r;
 }
 

@@ -35,36 +35,36 @@ double ReadNumberText(const std::string& path) {
 }  // namespace
 
 double AvailableMemory() {
-  double disponible = 0;
+  double availableBytes = 0;
   std::ifstream meminfo("/proc/meminfo");
-  std::string clave;
+  std::string key;
   double value = 0;
-  std::string unidad;
-  while (meminfo >> clave >> value) {
-    std::getline(meminfo, unidad);
-    if (clave == "MemAvailable:") {
-      disponible = value * 1024.0;
+  std::string unit;
+  while (meminfo >> key >> value) {
+    std::getline(meminfo, unit);
+    if (key == "MemAvailable:") {
+      availableBytes = value * 1024.0;
       break;
     }
   }
   // A control group limit (containers) may be below what the machine has.
   const double limit = ReadNumberText("/sys/fs/cgroup/memory.max");
   if (limit > 0) {
-    const double usado = ReadNumberText("/sys/fs/cgroup/memory.current");
-    const double libre = std::max(0.0, limit - usado);
-    disponible = disponible > 0 ? std::min(disponible, libre) : libre;
+    const double used = ReadNumberText("/sys/fs/cgroup/memory.current");
+    const double freeBytes = std::max(0.0, limit - used);
+    availableBytes = availableBytes > 0 ? std::min(availableBytes, freeBytes) : freeBytes;
   }
-  return disponible;
+  return availableBytes;
 }
 
 ResourceEstimate EstimateResources(int64_t n, int64_t nodes, int degree) {
   ResourceEstimate e;
   const double dn = double(std::max<int64_t>(n, 0));
-  const double dnodos = double(std::max<int64_t>(nodes, 0));
-  e.bytes = kBaseBytes + (degree > 0 ? kUniversalN2Bytes : kOrdinaryN2Bytes) * dn * dn + kNodeBytes * dnodos;
-  const unsigned nucleos = std::max(1u, std::thread::hardware_concurrency());
-  e.seconds = (kSecondsN3 * dn * dn * dn + kSecondsPerNodeN2 * dnodos * dn * dn) *
-               (degree > 0 ? kTrendFactor : 1.0) * kCalibratedCores / double(nucleos);
+  const double nodeDistances = double(std::max<int64_t>(nodes, 0));
+  e.bytes = kBaseBytes + (degree > 0 ? kUniversalN2Bytes : kOrdinaryN2Bytes) * dn * dn + kNodeBytes * nodeDistances;
+  const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+  e.seconds = (kSecondsN3 * dn * dn * dn + kSecondsPerNodeN2 * nodeDistances * dn * dn) *
+               (degree > 0 ? kTrendFactor : 1.0) * kCalibratedCores / double(cores);
   e.available = AvailableMemory();
   return e;
 }
@@ -89,15 +89,15 @@ std::string SecondsText(double s) {
 }
 
 Result CheckResources(const ResourceEstimate& e) {
-  const std::string cifras =
+  const std::string digits =
       "se estima que necesita " + BytesText(e.bytes) + " de memoria" +
       (e.available > 0 ? " (hay " + BytesText(e.available) + " disponibles)" : std::string()) + " y unos " +
       SecondsText(e.seconds) + " de cálculo";
   if (e.available > 0 && e.bytes > e.available)
-    return Result::Error("El kriging global de estos datos no cabe en la memoria: " + cifras +
+    return Result::Error("El kriging global de estos datos no cabe en la memoria: " + digits +
                             ". Use un vecindario de búsqueda (Kriging Local), menos datos o una rejilla menor.");
   if (e.seconds > 60 || (e.available > 0 && e.bytes > e.available / 2))
-    return Result::Success("El kriging global de estos datos será lento o grande: " + cifras +
+    return Result::Success("El kriging global de estos datos será lento o grande: " + digits +
                             ". Un vecindario de búsqueda (Kriging Local) lo haría más rápido.");
   return Result::Success();
 }

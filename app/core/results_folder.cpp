@@ -41,11 +41,11 @@ long ReadPid(const fs::path& p) {
 // Temporary run folders of processes that no longer exist (killed runs).
 void RemoveOrphanRuns(const fs::path& folder) {
   std::error_code ec;
-  const std::string prefijo = kRunFolderPrefix;
+  const std::string prefix = kRunFolderPrefix;
   for (fs::directory_iterator it(folder, ec), atEnd; !ec && it != atEnd; it.increment(ec)) {
     const std::string nombre = it->path().filename().string();
-    if (nombre.rfind(prefijo, 0) != 0) continue;
-    const long pid = std::strtol(nombre.c_str() + prefijo.size(), nullptr, 10);
+    if (nombre.rfind(prefix, 0) != 0) continue;
+    const long pid = std::strtol(nombre.c_str() + prefix.size(), nullptr, 10);
     if (!ProcessAlive(pid)) {
       std::error_code ec2;
       fs::remove_all(it->path(), ec2);
@@ -54,38 +54,38 @@ void RemoveOrphanRuns(const fs::path& folder) {
 }
 
 // Whitespace-separated fields of a whole file, read in blocks; the first
-// `cuantosPrimeros` go to `primeros`, `last` gets the last byte. -1 when
+// `firstCount` go to `firstOnes`, `last` gets the last byte. -1 when
 // it cannot be read.
-int64_t CountFields(const fs::path& p, std::vector<std::string>* primeros, size_t cuantosPrimeros, char* last) {
+int64_t CountFields(const fs::path& p, std::vector<std::string>* firstOnes, size_t firstCount, char* last) {
   std::FILE* f = std::fopen(p.c_str(), "rb");
   if (!f) return -1;
-  static const auto blanco = [] {
+  static const auto blank = [] {
     std::array<unsigned char, 256> t{};
     for (unsigned char c : {' ', '\n', '\r', '\t'}) t[c] = 1;
     return t;
   }();
   int64_t fields = 0;
-  unsigned char anterior = 1;  // a blank before the file
+  unsigned char previous = 1;  // a blank before the file
   std::string actual;
-  std::vector<char> bloque(1 << 18);
+  std::vector<char> block(1 << 18);
   size_t k;
   *last = '\0';
-  while ((k = std::fread(bloque.data(), 1, bloque.size(), f)) > 0) {
-    const unsigned char* b = reinterpret_cast<const unsigned char*>(bloque.data());
+  while ((k = std::fread(block.data(), 1, block.size(), f)) > 0) {
+    const unsigned char* b = reinterpret_cast<const unsigned char*>(block.data());
     size_t i = 0;
     // The header fields, kept while they come.
-    for (; i < k && primeros && primeros->size() < cuantosPrimeros; ++i) {
-      const unsigned char es = blanco[b[i]];
+    for (; i < k && firstOnes && firstOnes->size() < firstCount; ++i) {
+      const unsigned char es = blank[b[i]];
       if (!es) actual.push_back(char(b[i]));
-      else if (!anterior) primeros->push_back(std::move(actual)), actual.clear();
-      fields += anterior & !es;
-      anterior = es;
+      else if (!previous) firstOnes->push_back(std::move(actual)), actual.clear();
+      fields += previous & !es;
+      previous = es;
     }
     // The values: only counted. A field starts at a non-blank after a blank.
     for (; i < k; ++i) {
-      const unsigned char es = blanco[b[i]];
-      fields += anterior & !es;
-      anterior = es;
+      const unsigned char es = blank[b[i]];
+      fields += previous & !es;
+      previous = es;
     }
     *last = char(b[k - 1]);
   }
@@ -110,16 +110,16 @@ Result CheckRunFiles(const std::string& temporary, int nx, int ny) {
     if (!fs::is_regular_file(dir / nombre, ec))
       return Result::Error("El cálculo no dejó el archivo " + std::string(nombre) + CutCause(dir) + ".");
   for (const char* nombre : {"SKUPRE.SUP", "SKUVAR.SUP"}) {
-    std::vector<std::string> cabecera;
+    std::vector<std::string> header;
     char last = 0;
-    const int64_t fields = CountFields(dir / nombre, &cabecera, 11, &last);
+    const int64_t fields = CountFields(dir / nombre, &header, 11, &last);
     // "#", lowest, highest (prediction only), "GRID", nx, ny, then hole, dx, dy, xMin, yMin.
     size_t g = 0;
-    while (g < cabecera.size() && cabecera[g] != "GRID") ++g;
-    const int64_t esperados = int64_t(g) + 8 + int64_t(nx) * ny;
-    const bool grid = g + 2 < cabecera.size() && cabecera[g + 1] == std::to_string(nx) &&
-                         cabecera[g + 2] == std::to_string(ny);
-    if (fields != esperados || !grid || last != '\n')
+    while (g < header.size() && header[g] != "GRID") ++g;
+    const int64_t expectedCount = int64_t(g) + 8 + int64_t(nx) * ny;
+    const bool grid = g + 2 < header.size() && header[g + 1] == std::to_string(nx) &&
+                         header[g + 2] == std::to_string(ny);
+    if (fields != expectedCount || !grid || last != '\n')
       return Result::Error("El archivo " + std::string(nombre) + " de este cálculo está incompleto (" +
                               std::to_string(std::max<int64_t>(fields - int64_t(g) - 8, 0)) + " de " +
                               std::to_string(int64_t(nx) * ny) + " valores)" + CutCause(dir) + ".");
@@ -138,9 +138,9 @@ Result CheckRunFiles(const std::string& temporary, int nx, int ny) {
 
 Result FolderLock::take(const std::string& folder) {
   release();
-  const fs::path cerrojo = fs::path(folder) / kLockFile;
-  for (int intento = 0; intento < 3; ++intento) {
-    const int fd = ::open(cerrojo.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  const fs::path folderLock = fs::path(folder) / kLockFile;
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    const int fd = ::open(folderLock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0)
       return Result::Error("No se puede escribir en la carpeta de resultados " + folder + ": " +
                               ErrorCause(errno) + ".");
@@ -150,21 +150,21 @@ Result FolderLock::take(const std::string& folder) {
       if (e != EWOULDBLOCK)
         return Result::Error("No se puede bloquear la carpeta de resultados " + folder + ": " + ErrorCause(e) +
                                 ".");
-      const long pid = ReadPid(cerrojo);
+      const long pid = ReadPid(folderLock);
       return Result::Error("La carpeta de resultados " + folder + " está en uso por otro cálculo de kriging" +
                               (pid > 0 ? " (proceso " + std::to_string(pid) + ")" : std::string()) +
                               ". Espere a que termine o elija otra carpeta de resultados.");
     }
     // The file may have been removed by its last holder between our open and
     // our lock: then the lock is on a name that no longer exists; again.
-    struct stat abierto {}, inFolder {};
-    if (::fstat(fd, &abierto) != 0 || ::stat(cerrojo.c_str(), &inFolder) != 0 || abierto.st_ino != inFolder.st_ino ||
-        abierto.st_dev != inFolder.st_dev) {
+    struct stat opened {}, inFolder {};
+    if (::fstat(fd, &opened) != 0 || ::stat(folderLock.c_str(), &inFolder) != 0 || opened.st_ino != inFolder.st_ino ||
+        opened.st_dev != inFolder.st_dev) {
       ::close(fd);
       continue;
     }
-    const std::string propio = std::to_string(::getpid()) + "\n";
-    if (::ftruncate(fd, 0) != 0 || ::pwrite(fd, propio.data(), propio.size(), 0) != ssize_t(propio.size())) {
+    const std::string ownPid = std::to_string(::getpid()) + "\n";
+    if (::ftruncate(fd, 0) != 0 || ::pwrite(fd, ownPid.data(), ownPid.size(), 0) != ssize_t(ownPid.size())) {
       const std::string cause = ErrorCause(errno ? errno : EIO);
       ::close(fd);
       return Result::Error("No se puede escribir en la carpeta de resultados " + folder + ": " + cause + ".");
@@ -187,10 +187,10 @@ void FolderLock::release() {
 }
 
 std::string CreateRunFolder(const std::string& folder, std::string* error) {
-  static std::atomic<unsigned> contador{0};
-  for (int intento = 0; intento < 100; ++intento) {
+  static std::atomic<unsigned> counter{0};
+  for (int attempt = 0; attempt < 100; ++attempt) {
     const fs::path p = fs::path(folder) / (std::string(kRunFolderPrefix) + std::to_string(::getpid()) + "-" +
-                                            std::to_string(contador++));
+                                            std::to_string(counter++));
     if (::mkdir(p.c_str(), 0755) == 0) return p.string();
     if (errno != EEXIST) {
       if (error) *error = "No se puede crear la carpeta temporal " + p.string() + ": " + ErrorCause(errno) + ".";
@@ -230,9 +230,9 @@ bool IsWritableFolder(const std::string& folder) {
   if (fs::is_directory(p, ec)) return ::access(p.c_str(), W_OK | X_OK) == 0;
   if (fs::exists(p, ec)) return false;
   // A folder still to be made: its nearest existing parent must be writable.
-  for (fs::path padre = p.parent_path(); !padre.empty(); padre = padre.parent_path()) {
-    if (fs::is_directory(padre, ec)) return ::access(padre.c_str(), W_OK | X_OK) == 0;
-    if (padre == padre.root_path()) break;
+  for (fs::path parent = p.parent_path(); !parent.empty(); parent = parent.parent_path()) {
+    if (fs::is_directory(parent, ec)) return ::access(parent.c_str(), W_OK | X_OK) == 0;
+    if (parent == parent.root_path()) break;
   }
   return false;
 }
@@ -241,8 +241,8 @@ std::string DefaultResultsFolder(const std::string& dataFile, const std::string&
   std::error_code ec;
   const fs::path data = fs::absolute(dataFile, ec);
   const std::string nombre = data.stem().string() + "_resultados";
-  const fs::path junto = data.parent_path() / nombre;
-  if (IsWritableFolder(junto.string())) return junto.string();
+  const fs::path together = data.parent_path() / nombre;
+  if (IsWritableFolder(together.string())) return together.string();
   return (fs::path(userFolder) / nombre).string();
 }
 

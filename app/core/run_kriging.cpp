@@ -16,7 +16,7 @@ std::string GeneratingMessage(const std::string& nombre) {
   return "Generando superficies kriging (" + nombre + ")...";
 }
 
-Result PrepareArguments(const KrigingSession& s, SkuArguments& a, DataLeftOut* cuenta) {
+Result PrepareArguments(const KrigingSession& s, SkuArguments& a, DataLeftOut* tally) {
   const SpatialData& d = s.data;
   const OpcionesKriging& op = s.options;
   if (d.empty()) return Result::Error("No hay datos cargados.");
@@ -26,10 +26,10 @@ Result PrepareArguments(const KrigingSession& s, SkuArguments& a, DataLeftOut* c
                               std::to_string(d.nvar) + " variables.");
   // What is wrong with the data is said first: points on one line also
   // leave the automatic grid without a spacing.
-  Result basicos = CheckData(d, s.colX, s.colY, s.colZ, op.Media);
-  if (!basicos) return basicos;
-  Result valido = ValidateOptions(op);
-  if (!valido) return valido;
+  Result basics = CheckData(d, s.colX, s.colY, s.colZ, op.Media);
+  if (!basics) return basics;
+  Result valid = ValidateOptions(op);
+  if (!valid) return valid;
   Result vecindario = ValidateNeighbourhood(op);
   if (!vecindario) return vecindario;
   // Before any work: a global system that cannot fit in memory is refused
@@ -79,12 +79,12 @@ Result PrepareArguments(const KrigingSession& s, SkuArguments& a, DataLeftOut* c
   // The mask is built here for this very grid: one kept from another grid, or
   // never built, would exclude the wrong nodes.
   if (op.profile.attached()) {
-    const std::vector<int16_t> mascara =
+    const std::vector<int16_t> mask =
         MascaraPerfil(op.profile, op.MinRx, op.MinRy, op.LRx, op.LRy, op.NRx, op.NRy);
-    size_t excluidos = 0;
+    size_t excluded = 0;
     for (size_t k = 0; k < nodes; ++k)
-      if (mascara[k] == op.profile.side) r.prediction[k] = kHoleValue, ++excluidos;
-    if (excluidos == nodes)
+      if (mask[k] == op.profile.side) r.prediction[k] = kHoleValue, ++excluded;
+    if (excluded == nodes)
       return Result::Error("El perfil " + SafeText(op.profile.file) + " excluye todos los nodos de la rejilla (" +
                               std::string(op.profile.side == 0 ? "exteriores" : "interiores") +
                               "): no queda nada que estimar. Cambie la rejilla o el lado excluido.");
@@ -108,7 +108,7 @@ Result PrepareArguments(const KrigingSession& s, SkuArguments& a, DataLeftOut* c
     r.local.seed = op.Semilla;
   }
   a = std::move(r);
-  if (cuenta) *cuenta = DataLeftOut{fuera, int(rows.size() - px.size()), s.duplicates};
+  if (tally) *tally = DataLeftOut{fuera, int(rows.size() - px.size()), s.duplicates};
   // The rows left out, the points merged, then the warning of a slow or
   // large run, if any.
   std::string warning;
@@ -160,7 +160,7 @@ std::string RowsLeftOutMessage(int rows, const std::vector<int>& numbers) {
 }
 
 namespace {
-// Reals of a free-format line after `etiqueta`.
+// Reals of a free-format line after `label`.
 std::vector<float> NumbersAfter(const std::string& line, size_t from) {
   std::vector<float> v;
   std::istringstream in(line.substr(from));
@@ -189,11 +189,11 @@ FittedModel ReadFittedModel(const std::string& folder, const SkuArguments& outpu
   // page: the label is matched from "metros estimados:".
   std::ifstream log(std::filesystem::path(folder) / "KRIGING.LOG", std::ios::binary);
   std::string line;
-  const std::string etiqueta = "metros estimados:";
+  const std::string label = "metros estimados:";
   while (log && std::getline(log, line)) {
-    const size_t p = line.find(etiqueta);
+    const size_t p = line.find(label);
     if (p == std::string::npos) continue;
-    std::vector<float> v = NumbersAfter(line, p + etiqueta.size());
+    std::vector<float> v = NumbersAfter(line, p + label.size());
     if (v.size() >= 2) {
       m.c0 = v[0];
       m.c1 = v[1];
@@ -220,8 +220,8 @@ void ApplyResult(KrigingSession& s, const EngineResult& r, const std::string& no
   s.model = r.model;
   s.warnings = r.summary.warnings;
   const EngineSummary& m = r.summary;
-  s.tendencia = TrendFit{r.output.trendDegree, m.trendCoefficients, m.centroTendenciaX, m.centroTendenciaY,
-                         m.escalaTendencia};
+  s.trend = TrendFit{r.output.trendDegree, m.trendCoefficients, m.trendCentreX, m.trendCentreY,
+                         m.trendScale};
 }
 
 void ApplyResult(KrigingSession& s, const SkuArguments& output, const std::string& nombre,
@@ -229,7 +229,7 @@ void ApplyResult(KrigingSession& s, const SkuArguments& output, const std::strin
   ApplySurfaces(s, output, nombre, folder);
   s.model = ReadFittedModel(folder, output);
   s.warnings.clear();  // the arguments carry no warnings
-  s.tendencia = {};  // nor the trend
+  s.trend = {};  // nor the trend
 }
 
 void ApplySurfaces(KrigingSession& s, const SkuArguments& output, const std::string& nombre,
@@ -266,8 +266,8 @@ Result EjecutaKriging(KrigingSession& s, const std::string& nombre, const std::s
                          KrigingEngine& engine) {
   SkuArguments a;
   DataLeftOut fuera;
-  Result preparado = PrepareArguments(s, a, &fuera);
-  if (!preparado) return preparado;
+  Result prepared = PrepareArguments(s, a, &fuera);
+  if (!prepared) return prepared;
   EngineResult r = engine.run(a, folder);
   if (!r.ok) return Result::Error(r.fullText());
   std::error_code ec;
@@ -275,9 +275,9 @@ Result EjecutaKriging(KrigingSession& s, const std::string& nombre, const std::s
                                           : std::filesystem::absolute(folder, ec).string();
   ApplyResult(s, r, nombre, dir);
   // After the engine's log has reached the folder: its lines stay as they are.
-  if (Result anotado = RecordDataLeftOut(dir, fuera); !anotado)
-    preparado.message += (preparado.message.empty() ? "" : "\n") + anotado.message;
-  return preparado;  // with the rows left out and the run's warning, if any
+  if (Result noted = RecordDataLeftOut(dir, fuera); !noted)
+    prepared.message += (prepared.message.empty() ? "" : "\n") + noted.message;
+  return prepared;  // with the rows left out and the run's warning, if any
 }
 
 }  // namespace sorvan::core

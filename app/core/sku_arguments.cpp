@@ -5,18 +5,18 @@
 namespace sorvan::core {
 
 bool SkuArguments::consistent(std::string* reason) const {
-  auto mal = [&](const char* m) {
+  auto bad = [&](const char* m) {
     if (reason) *reason = m;
     return false;
   };
-  if (n < 0) return mal("nº de datos negativo");
+  if (n < 0) return bad("nº de datos negativo");
   if ((!xDouble.empty() || !yDouble.empty()) && (xDouble.size() != size_t(n) || yDouble.size() != size_t(n)))
-    return mal("las coordenadas en doble precisión no tienen n valores");
+    return bad("las coordenadas en doble precisión no tienen n valores");
   if (z.size() != size_t(n) || x.size() != size_t(n) || y.size() != size_t(n))
-    return mal("las columnas no tienen n valores");
-  if (nx < 0 || ny < 0 || gridRows < nx || gridRows < 0) return mal("dimensiones de la rejilla imposibles");
+    return bad("las columnas no tienen n valores");
+  if (nx < 0 || ny < 0 || gridRows < nx || gridRows < 0) return bad("dimensiones de la rejilla imposibles");
   const size_t nodes = size_t(gridRows) * size_t(ny);
-  if (prediction.size() != nodes || variance.size() != nodes) return mal("las superficies no tienen gridRows x ny nodos");
+  if (prediction.size() != nodes || variance.size() != nodes) return bad("las superficies no tienen gridRows x ny nodos");
   return true;
 }
 
@@ -96,9 +96,9 @@ class Reader {
 };
 }  // namespace
 
-std::string EncodeArguments(const SkuArguments& a, bool respuesta) {
+std::string EncodeArguments(const SkuArguments& a, bool reply) {
   Writer e;
-  e.s.append(respuesta ? kTagReply : kTagRequest, 4);
+  e.s.append(reply ? kTagReply : kTagRequest, 4);
   e.value(a.n);
   e.vector(a.z);
   e.vector(a.x);
@@ -131,7 +131,7 @@ std::string EncodeArguments(const SkuArguments& a, bool respuesta) {
   }
   e.s.append(kTagEnd, 4);
   // A request may carry the coordinates in double after the record.
-  if (!respuesta && !a.xDouble.empty()) {
+  if (!reply && !a.xDouble.empty()) {
     e.s.append(kTagDouble, 4);
     e.vector(a.xDouble);
     e.vector(a.yDouble);
@@ -152,8 +152,8 @@ bool ReadGrid(Reader& l, SkuArguments& r) {
   return true;
 }
 
-bool ReadArguments(Reader& l, bool respuesta, SkuArguments& r) {
-  return l.tag(respuesta ? kTagReply : kTagRequest) && l.value(r.n) && l.vector(r.z) &&
+bool ReadArguments(Reader& l, bool reply, SkuArguments& r) {
+  return l.tag(reply ? kTagReply : kTagRequest) && l.value(r.n) && l.vector(r.z) &&
          l.vector(r.x) && l.vector(r.y) && l.value(r.firstLag) && l.value(r.lagWidth) &&
          l.value(r.lagCount) && l.value(r.fitLagCount) && l.value(r.modelCode) &&
          l.value(r.trendDegree) && l.value(r.nx) && l.value(r.ny) && l.value(r.xMin) &&
@@ -176,7 +176,7 @@ std::string EncodeSummary(const EngineSummary& r) {
   e.value(r.negativeVariances);
   e.vector(r.lags);
   e.vector(r.trendCoefficients);
-  for (double v : {r.centroTendenciaX, r.centroTendenciaY, r.escalaTendencia}) e.value(v);
+  for (double v : {r.trendCentreX, r.trendCentreY, r.trendScale}) e.value(v);
   e.value(int64_t(r.warnings.size()));
   for (const std::string& warning : r.warnings) {
     e.value(int64_t(warning.size()));
@@ -209,8 +209,8 @@ bool DecodeReply(const std::string& bytes, SkuArguments& a, EngineSummary& r, st
             l.value(res.c1Ini) && l.value(res.aIni) && l.value(res.fitIterations) &&
             l.value(res.trendIterations) && l.value(res.trendChange) && l.value(res.sill) &&
             l.value(res.zMin) && l.value(res.zMax) && l.value(res.negativeVariances) && l.vector(res.lags) &&
-            l.vector(res.trendCoefficients) && l.value(res.centroTendenciaX) &&
-            l.value(res.centroTendenciaY) && l.value(res.escalaTendencia);
+            l.vector(res.trendCoefficients) && l.value(res.trendCentreX) &&
+            l.value(res.trendCentreY) && l.value(res.trendScale);
   int64_t warnings = 0;
   ok = ok && l.value(warnings) && warnings >= 0 && warnings <= 100000;
   for (int64_t k = 0; ok && k < warnings; ++k) {
@@ -229,12 +229,12 @@ bool DecodeReply(const std::string& bytes, SkuArguments& a, EngineSummary& r, st
   return true;
 }
 
-bool DecodeArguments(const std::string& bytes, bool respuesta, SkuArguments& a, std::string* reason,
+bool DecodeArguments(const std::string& bytes, bool reply, SkuArguments& a, std::string* reason,
                           int64_t valueLimit) {
   Reader l(bytes, valueLimit);
   SkuArguments r;
-  bool ok = ReadArguments(l, respuesta, r);
-  if (ok && !respuesta && !l.alFinal())
+  bool ok = ReadArguments(l, reply, r);
+  if (ok && !reply && !l.alFinal())
     ok = l.tag(kTagDouble) && l.vector(r.xDouble) && l.vector(r.yDouble) && l.tag(kTagEnd);
   ok = ok && l.alFinal();
   if (!ok) {

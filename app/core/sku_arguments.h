@@ -106,8 +106,8 @@ struct EngineSummary {
   int32_t negativeVariances = 0;
   std::vector<EngineLagClass> lags;
   std::vector<double> trendCoefficients;
-  // The frame of those coefficients: u = (x - centroTendenciaX) / escalaTendencia, v likewise.
-  double centroTendenciaX = 0, centroTendenciaY = 0, escalaTendencia = 1;
+  // The frame of those coefficients: u = (x - trendCentreX) / trendScale, v likewise.
+  double trendCentreX = 0, trendCentreY = 0, trendScale = 1;
   std::vector<std::string> warnings;
 };
 
@@ -122,8 +122,8 @@ bool DecodeReply(const std::string& bytes, SkuArguments& a, EngineSummary& r,
 // carries every argument; a reply carries the same record after the call.
 // Decoding checks sizes against `valueLimit` floats per array, so a broken
 // stream cannot make the reader allocate without bound.
-std::string EncodeArguments(const SkuArguments& a, bool respuesta);
-bool DecodeArguments(const std::string& bytes, bool respuesta, SkuArguments& a,
+std::string EncodeArguments(const SkuArguments& a, bool reply);
+bool DecodeArguments(const std::string& bytes, bool reply, SkuArguments& a,
                           std::string* reason = nullptr, int64_t valueLimit = 200'000'000);
 
 }  // namespace sorvan::core

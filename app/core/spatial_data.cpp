@@ -20,17 +20,17 @@ std::string SpatialData::nameWithoutBlanks(int var) const {
 }
 
 int SpatialData::findColumn(std::string_view nombre) const {
-  std::string buscado = FitWidth(nombre, kNameWidth);
-  while (!buscado.empty() && buscado.back() == ' ') buscado.pop_back();
+  std::string sought = FitWidth(nombre, kNameWidth);
+  while (!sought.empty() && sought.back() == ' ') sought.pop_back();
   auto equalIgnoringCase = [](std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char p, char q) {
              return std::tolower(static_cast<unsigned char>(p)) == std::tolower(static_cast<unsigned char>(q));
            });
   };
   for (int k = 1; k <= nvar; ++k)
-    if (nameWithoutBlanks(k) == buscado) return k;
+    if (nameWithoutBlanks(k) == sought) return k;
   for (int k = 1; k <= nvar; ++k)
-    if (equalIgnoringCase(nameWithoutBlanks(k), buscado)) return k;
+    if (equalIgnoringCase(nameWithoutBlanks(k), sought)) return k;
   return 0;
 }
 
@@ -50,12 +50,12 @@ constexpr size_t kMaxNumberLength = 64;
 // One data line split into fields: commas separate fields, and within the
 // text between two commas blanks separate numbers. A field with nothing in
 // it is missing; a comma at the end of the line opens no field of its own
-// unless the row needs it (comaFinal).
+// unless the row needs it (trailingComma).
 struct DataLine {
   int line = 0;
-  size_t inicio = 0;  // first of its fields in the flat list
-  int cuenta = 0;     // fields, not counting a final comma's
-  bool comaFinal = false;
+  size_t start = 0;  // first of its fields in the flat list
+  int tally = 0;     // fields, not counting a final comma's
+  bool trailingComma = false;
 };
 
 bool IsDataBlank(char c) { return c == ' ' || c == '\t'; }
@@ -70,9 +70,9 @@ bool IsMissingText(std::string_view field) {
 std::vector<int> CompleteRows(const SpatialData& data, std::initializer_list<int> columns) {
   std::vector<int> rows;
   for (int i = 0; i < data.N; ++i) {
-    bool completa = true;
-    for (int c : columns) completa = completa && !std::isnan(data.column(c)[i]);
-    if (completa) rows.push_back(i);
+    bool complete = true;
+    for (int c : columns) complete = complete && !std::isnan(data.column(c)[i]);
+    if (complete) rows.push_back(i);
   }
   return rows;
 }
@@ -106,33 +106,33 @@ void SpatialData::fillFromRows(const std::vector<double>& rows) {
 
 Result ReadData(std::istream& input, const std::string& fileName, SpatialData& data,
                    const ReadOptions& options) {
-  ListReader lector(input, fileName);
+  ListReader reader(input, fileName);
   // Everything goes into a fresh data set that replaces the caller's only
   // when the whole file has been read.
   SpatialData d;
-  auto failure = [&] { return Result::Error(lector.error() + "\nNo se ha cargado el archivo."); };
+  auto failure = [&] { return Result::Error(reader.error() + "\nNo se ha cargado el archivo."); };
   auto failureAt = [&](int line, const std::string& what) {
     return Result::Error(fileName + ", línea " + std::to_string(line) + ": " + what +
                             "\nNo se ha cargado el archivo.");
   };
 
   std::string text;
-  if (!lector.readText(text, "título")) return failure();
+  if (!reader.readText(text, "título")) return failure();
   d.title = FitWidth(text, kTextWidth);
 
   int64_t nvar = 0, n = 0;
-  if (!lector.readInteger(nvar, "nº de variables", 1, kMaxVariables)) return failure();
-  if (!lector.readInteger(n, "nº de datos", 1, std::numeric_limits<int32_t>::max())) return failure();
+  if (!reader.readInteger(nvar, "nº de variables", 1, kMaxVariables)) return failure();
+  if (!reader.readInteger(n, "nº de datos", 1, std::numeric_limits<int32_t>::max())) return failure();
   d.nvar = static_cast<int>(nvar);
 
   for (int k = 1; k <= d.nvar; ++k) {
     const std::string var = "variable " + std::to_string(k);
-    if (!lector.readText(text, "nombre de la " + var)) return failure();
+    if (!reader.readText(text, "nombre de la " + var)) return failure();
     d.names.push_back(FitWidth(text, kNameWidth));
-    if (!lector.readText(text, "descripción de la " + var)) return failure();
+    if (!reader.readText(text, "descripción de la " + var)) return failure();
     d.descriptions.push_back(FitWidth(text, kTextWidth));
     float number = 0;
-    if (!lector.readNumber(number, "número de la cabecera de la " + var)) return failure();
+    if (!reader.readNumber(number, "número de la cabecera de la " + var)) return failure();
     d.numbers.push_back(number);
   }
 
@@ -144,34 +144,34 @@ Result ReadData(std::istream& input, const std::string& fileName, SpatialData& d
   std::vector<DataLine> lines;
   bool byLinesSoFar = true;  // every line so far held nvar fields
   const size_t nv = size_t(d.nvar);
-  for (long long vueltas = 0;; ++vueltas) {
+  for (long long rounds = 0;; ++rounds) {
     // Lines against the points announced: the share read when one holds a point.
-    if (!SigueProgreso(options.progreso, vueltas, double(vueltas), double(n))) return Result::Error(kTextoCancelado);
-    const int lineNumber = lector.line();
-    if (!lector.readLine(text, kMaxDataLine)) {
-      if (lector.lineTooLong()) return failure();
+    if (!KeepGoing(options.progress, rounds, double(rounds), double(n))) return Result::Error(kCancelledText);
+    const int lineNumber = reader.line();
+    if (!reader.readLine(text, kMaxDataLine)) {
+      if (reader.lineTooLong()) return failure();
       break;
     }
     DataLine l;
     l.line = lineNumber;
-    l.inicio = values.size();
-    bool hayAlgo = false;
+    l.start = values.size();
+    bool anyContent = false;
     size_t p = 0;
     // Comma-separated pieces; a piece holds zero (missing) or more numbers.
     for (;;) {
-      const size_t coma = text.find(',', p);
-      const std::string_view pieza =
-          std::string_view(text).substr(p, coma == std::string::npos ? std::string::npos : coma - p);
-      size_t q = 0, enPieza = 0;
-      while (q < pieza.size()) {
-        while (q < pieza.size() && IsDataBlank(pieza[q])) ++q;
-        if (q >= pieza.size()) break;
+      const size_t comma = text.find(',', p);
+      const std::string_view piece =
+          std::string_view(text).substr(p, comma == std::string::npos ? std::string::npos : comma - p);
+      size_t q = 0, inPiece = 0;
+      while (q < piece.size()) {
+        while (q < piece.size() && IsDataBlank(piece[q])) ++q;
+        if (q >= piece.size()) break;
         size_t atEnd = q;
-        while (atEnd < pieza.size() && !IsDataBlank(pieza[atEnd])) ++atEnd;
-        std::string_view token = pieza.substr(q, atEnd - q);
+        while (atEnd < piece.size() && !IsDataBlank(piece[atEnd])) ++atEnd;
+        std::string_view token = piece.substr(q, atEnd - q);
         q = atEnd;
-        ++enPieza;
-        hayAlgo = true;
+        ++inPiece;
+        anyContent = true;
         double v = std::numeric_limits<double>::quiet_NaN();
         if (!IsMissingText(token)) {
           const std::optional<double> number =
@@ -181,7 +181,7 @@ Result ReadData(std::istream& input, const std::string& fileName, SpatialData& d
             // Named by row and variable as far as the layout is known here.
             const size_t field = values.size();
             const size_t row = byLinesSoFar ? lines.size() + 1 : field / nv + 1;
-            const int k = byLinesSoFar ? l.cuenta + 1 : int(field % nv) + 1;
+            const int k = byLinesSoFar ? l.tally + 1 : int(field % nv) + 1;
             std::string what = "dato " + std::to_string(k) + " de la fila " + std::to_string(row);
             if (k <= d.nvar) what += " (variable " + variableName(k) + ")";
             return failureAt(lineNumber, what + ": se esperaba un número y se encontró «" +
@@ -192,98 +192,98 @@ Result ReadData(std::istream& input, const std::string& fileName, SpatialData& d
           if (options.missingValue && v == *options.missingValue) v = std::numeric_limits<double>::quiet_NaN();
         }
         values.push_back(v);
-        ++l.cuenta;
+        ++l.tally;
       }
-      if (coma == std::string::npos) break;
-      hayAlgo = true;
-      if (enPieza == 0) {
+      if (comma == std::string::npos) break;
+      anyContent = true;
+      if (inPiece == 0) {
         // Nothing between two commas, or before the first: a missing value.
         values.push_back(std::numeric_limits<double>::quiet_NaN());
-        ++l.cuenta;
+        ++l.tally;
       }
-      p = coma + 1;
-      // A comma that ends the line: see comaFinal.
+      p = comma + 1;
+      // A comma that ends the line: see trailingComma.
       if (text.find_first_not_of(" \t", p) == std::string::npos) {
-        l.comaFinal = true;
+        l.trailingComma = true;
         break;
       }
     }
-    if (!hayAlgo) continue;  // a blank line separates nothing
-    if (l.cuenta != d.nvar && !(l.comaFinal && l.cuenta + 1 == d.nvar)) byLinesSoFar = false;
+    if (!anyContent) continue;  // a blank line separates nothing
+    if (l.tally != d.nvar && !(l.trailingComma && l.tally + 1 == d.nvar)) byLinesSoFar = false;
     lines.push_back(l);
   }
 
   // One point per line: the first data line holds a whole row, or most do.
-  const auto completa = [&](const DataLine& l) {
-    return l.cuenta == d.nvar || (l.comaFinal && l.cuenta + 1 == d.nvar);
+  const auto complete = [&](const DataLine& l) {
+    return l.tally == d.nvar || (l.trailingComma && l.tally + 1 == d.nvar);
   };
-  const size_t exactas = size_t(std::count_if(lines.begin(), lines.end(), completa));
-  const bool byLines = !lines.empty() && (completa(lines.front()) || 2 * exactas > lines.size());
+  const size_t exact = size_t(std::count_if(lines.begin(), lines.end(), complete));
+  const bool byLines = !lines.empty() && (complete(lines.front()) || 2 * exact > lines.size());
 
   std::vector<double> rows;
   std::string warning;
-  int64_t leidas = 0;
+  int64_t readCount = 0;
   if (byLines) {
     for (const DataLine& l : lines) {
-      if (!completa(l)) {
+      if (!complete(l)) {
         const int64_t row = int64_t(&l - lines.data()) + 1;
-        return failureAt(l.line, "la fila " + std::to_string(row) + " tiene " + std::to_string(l.cuenta) +
-                                    (l.cuenta == 1 ? " valor" : " valores") + " y debe tener " +
+        return failureAt(l.line, "la fila " + std::to_string(row) + " tiene " + std::to_string(l.tally) +
+                                    (l.tally == 1 ? " valor" : " valores") + " y debe tener " +
                                     std::to_string(d.nvar) + " (uno por variable)");
       }
     }
     if (int64_t(lines.size()) < n) {
-      const int ultima = lines.empty() ? lector.line() : lines.back().line;
-      return failureAt(ultima, "el archivo anuncia " + std::to_string(n) + " datos pero solo tiene " +
+      const int lastOne = lines.empty() ? reader.line() : lines.back().line;
+      return failureAt(lastOne, "el archivo anuncia " + std::to_string(n) + " datos pero solo tiene " +
                                  std::to_string(lines.size()) + " filas");
     }
-    leidas = n;
+    readCount = n;
     if (int64_t(lines.size()) > n) {
-      const size_t sobran = lines.size() - size_t(n);
+      const size_t surplus = lines.size() - size_t(n);
       warning = fileName + ": el archivo anuncia " + std::to_string(n) + " datos pero tiene " +
-              std::to_string(lines.size()) + " filas; no se han cargado las " + std::to_string(sobran) +
+              std::to_string(lines.size()) + " filas; no se han cargado las " + std::to_string(surplus) +
               " filas siguientes (líneas " + std::to_string(lines[size_t(n)].line) + " a " +
               std::to_string(lines.back().line) + ").";
     }
     rows.reserve(size_t(n) * nv);
     for (int64_t i = 0; i < n; ++i) {
       const DataLine& l = lines[size_t(i)];
-      rows.insert(rows.end(), values.begin() + std::ptrdiff_t(l.inicio),
-                   values.begin() + std::ptrdiff_t(l.inicio + size_t(l.cuenta)));
-      if (l.cuenta + 1 == d.nvar) rows.push_back(std::numeric_limits<double>::quiet_NaN());
+      rows.insert(rows.end(), values.begin() + std::ptrdiff_t(l.start),
+                   values.begin() + std::ptrdiff_t(l.start + size_t(l.tally)));
+      if (l.tally + 1 == d.nvar) rows.push_back(std::numeric_limits<double>::quiet_NaN());
     }
   } else {
     // Values run on over line breaks: a final comma opens no field.
-    const size_t necesarios = size_t(n) * nv;
-    if (values.size() < necesarios) {
+    const size_t required = size_t(n) * nv;
+    if (values.size() < required) {
       const size_t row = values.size() / nv + 1;
       const int k = int(values.size() % nv) + 1;
-      return failureAt(lector.line(), "dato " + std::to_string(k) + " de la fila " + std::to_string(row) +
+      return failureAt(reader.line(), "dato " + std::to_string(k) + " de la fila " + std::to_string(row) +
                                          " (variable " + variableName(k) +
                                          "): el archivo termina antes de este número");
     }
-    leidas = n;
-    rows.assign(values.begin(), values.begin() + std::ptrdiff_t(necesarios));
-    if (values.size() > necesarios) {
+    readCount = n;
+    rows.assign(values.begin(), values.begin() + std::ptrdiff_t(required));
+    if (values.size() > required) {
       int line = lines.back().line;
       for (const DataLine& l : lines)
-        if (l.inicio + size_t(l.cuenta) > necesarios) {
+        if (l.start + size_t(l.tally) > required) {
           line = l.line;
           break;
         }
       warning = fileName + ": tras los " + std::to_string(n) + " datos anunciados sobran " +
-              std::to_string(values.size() - necesarios) + " valores (desde la línea " + std::to_string(line) +
+              std::to_string(values.size() - required) + " valores (desde la línea " + std::to_string(line) +
               "); no se han cargado.";
     }
   }
-  if (options.rowLimit > 0 && leidas > options.rowLimit) {
-    leidas = options.rowLimit;
-    rows.resize(size_t(leidas) * nv);
+  if (options.rowLimit > 0 && readCount > options.rowLimit) {
+    readCount = options.rowLimit;
+    rows.resize(size_t(readCount) * nv);
     if (!warning.empty()) warning += "\n";
-    warning += fileName + ": se han cargado las primeras " + std::to_string(leidas) + " filas de " +
+    warning += fileName + ": se han cargado las primeras " + std::to_string(readCount) + " filas de " +
              std::to_string(n) + ".";
   }
-  d.N = static_cast<int>(leidas);
+  d.N = static_cast<int>(readCount);
   d.fillFromRows(rows);
   data = std::move(d);
   return Result::Success(warning);

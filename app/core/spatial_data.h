@@ -27,7 +27,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/progreso.h"
+#include "core/progress.h"
 #include "core/result.h"
 
 namespace sorvan::core {
@@ -85,8 +85,8 @@ struct ReadOptions {
   int rowLimit = 0;
   // A number that stands for a missing value (e.g. -9999), or none.
   std::optional<double> missingValue;
-  // Told how far the reading has got; a false answer cancels it (kTextoCancelado).
-  AvisoProgreso progreso;
+  // Told how far the reading has got; a false answer cancels it (kCancelledText).
+  ProgressCallback progress;
 };
 
 // Reads the ".dae" file at `path` into `data`.

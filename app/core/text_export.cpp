@@ -21,9 +21,9 @@ const std::vector<float>& BandValues(const KrigingSurfaces& s, Band b) {
   return b == Band::Prediction ? s.SupPred : s.SupVar;
 }
 
-Result ValidGrid(const std::string& path, const KrigingSurfaces& s, Band banda = Band::Prediction) {
+Result ValidGrid(const std::string& path, const KrigingSurfaces& s, Band band = Band::Prediction) {
   if (s.nx < 1 || s.ny < 1 || s.SupPred.size() != size_t(s.nx) * size_t(s.ny) ||
-      (!s.SupVar.empty() && s.SupVar.size() != s.SupPred.size()) || BandValues(s, banda).empty())
+      (!s.SupVar.empty() && s.SupVar.size() != s.SupPred.size()) || BandValues(s, band).empty())
     return Result::Error(path + ": no hay superficies que exportar.");
   return Result::Success();
 }
@@ -43,9 +43,9 @@ std::string VariancePath(const std::string& path) {
   return (p.parent_path() / (p.stem().string() + "_var" + p.extension().string())).string();
 }
 
-Result WriteAsc(const std::string& path, const KrigingSurfaces& s, Band banda) {
-  if (Result r = ValidGrid(path, s, banda); !r) return r;
-  const std::vector<float>& v = BandValues(s, banda);
+Result WriteAsc(const std::string& path, const KrigingSurfaces& s, Band band) {
+  if (Result r = ValidGrid(path, s, band); !r) return r;
+  const std::vector<float>& v = BandValues(s, band);
   return WriteFileAtomically(path, [&](AtomicWriter& w, std::string&) {
     // The lower-left corner of the lower-left cell: half a cell from its node.
     std::string c = "ncols " + std::to_string(s.nx) + "\nnrows " + std::to_string(s.ny) + "\nxllcorner " +
@@ -72,9 +72,9 @@ Result WriteAsc(const std::string& path, const KrigingSurfaces& s, Band banda) {
   });
 }
 
-Result WriteGrd(const std::string& path, const KrigingSurfaces& s, Band banda) {
-  if (Result r = ValidGrid(path, s, banda); !r) return r;
-  const std::vector<float>& v = BandValues(s, banda);
+Result WriteGrd(const std::string& path, const KrigingSurfaces& s, Band band) {
+  if (Result r = ValidGrid(path, s, band); !r) return r;
+  const std::vector<float>& v = BandValues(s, band);
   float zmin = 0, zmax = 0;
   bool hay = false;
   for (size_t k = 0; k < v.size(); ++k) {

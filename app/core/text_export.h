@@ -22,10 +22,10 @@ inline constexpr double kRasterNoData = -3.4028234663852886e38;
 inline constexpr double kGrdNoData = 1.70141e38;
 
 // True for a node left out of the run.
-bool IsHole(const KrigingSurfaces& s, size_t indice);
+bool IsHole(const KrigingSurfaces& s, size_t index);
 
-Result WriteAsc(const std::string& path, const KrigingSurfaces& s, Band banda);
-Result WriteGrd(const std::string& path, const KrigingSurfaces& s, Band banda);
+Result WriteAsc(const std::string& path, const KrigingSurfaces& s, Band band);
+Result WriteGrd(const std::string& path, const KrigingSurfaces& s, Band band);
 // "x,y,prediccion,varianza", one line per node, X fastest, holes empty;
 // "x,y,valor" for one surface alone (SupVar empty).
 Result WriteNodesCsv(const std::string& path, const KrigingSurfaces& s);

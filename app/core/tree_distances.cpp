@@ -18,7 +18,7 @@ struct Point2 {
 };
 
 // The distance as the pair-by-pair scan computes it.
-double Distancia(const Point2& a, const Point2& b) {
+double Distance(const Point2& a, const Point2& b) {
   const double dx = a.x - b.x, dy = a.y - b.y;
   return std::sqrt(dx * dx + dy * dy);
 }
@@ -45,13 +45,13 @@ double Diameter(const std::vector<Point2>& p) {
   }
   h.resize(size_t(k - 1));
   const int m = int(h.size());
-  if (m == 2) return Distancia(h[0], h[1]);
+  if (m == 2) return Distance(h[0], h[1]);
   double largest = 0;
   for (int i = 0, j = 1; i < m; ++i) {
     const int ni = (i + 1) % m;
     // Advance j while the triangle on edge (i, ni) grows.
     while (std::fabs(Cross(h[i], h[ni], h[(j + 1) % m])) > std::fabs(Cross(h[i], h[ni], h[j]))) j = (j + 1) % m;
-    largest = std::max({largest, Distancia(h[i], h[j]), Distancia(h[ni], h[j])});
+    largest = std::max({largest, Distance(h[i], h[j]), Distance(h[ni], h[j])});
   }
   return largest;
 }
@@ -59,7 +59,7 @@ double Diameter(const std::vector<Point2>& p) {
 }  // namespace
 
 DataDistances TreeDistances(int n, const double* x, const double* y, int count,
-                                   const AvisoProgreso& progreso) {
+                                   const ProgressCallback& progress) {
   DataDistances r;
   std::vector<Point2> p;
   for (int i = 0; i < n; ++i)
@@ -68,19 +68,19 @@ DataDistances TreeDistances(int n, const double* x, const double* y, int count,
 
   // Coinciding points: every pair inside a group is a distance 0.
   std::sort(p.begin(), p.end());
-  long long ceros = 0;
+  long long zeros = 0;
   std::vector<Point2> u;
   for (size_t i = 0; i < p.size();) {
     size_t j = i;
     while (j < p.size() && p[j] == p[i]) ++j;
     const long long g = static_cast<long long>(j - i);
-    ceros += g * (g - 1) / 2;
+    zeros += g * (g - 1) / 2;
     u.push_back(p[i]);
     i = j;
   }
   const int m = int(u.size());
-  const int positivas = int(std::max<long long>(0, count - std::min<long long>(ceros, count)));
-  r.shortest.assign(size_t(std::min<long long>(ceros, count)), 0.0);
+  const int positives = int(std::max<long long>(0, count - std::min<long long>(zeros, count)));
+  r.shortest.assign(size_t(std::min<long long>(zeros, count)), 0.0);
 
   // The shortest positive distances: a pair among the K shortest has each
   // point among the other's K nearest, so the K nearest of every point hold
@@ -88,41 +88,41 @@ DataDistances TreeDistances(int n, const double* x, const double* y, int count,
   if (m >= 2) {
     std::vector<double> ux(static_cast<size_t>(m)), uy(static_cast<size_t>(m));
     for (int i = 0; i < m; ++i) ux[size_t(i)] = u[size_t(i)].x, uy[size_t(i)] = u[size_t(i)].y;
-    const kriging::KdTree arbol(m, ux.data(), uy.data());
-    const int k = std::max(positivas, 1) + 1;  // the point itself comes first
+    const kriging::KdTree tree(m, ux.data(), uy.data());
+    const int k = std::max(positives, 1) + 1;  // the point itself comes first
     kriging::KdSearchScratch espacio(k);
-    std::vector<kriging::Neighbour> vecinos(static_cast<size_t>(k));
+    std::vector<kriging::Neighbour> neighbours(static_cast<size_t>(k));
     struct Pair {
       double d;
       int a, b;
     };
-    std::vector<Pair> mejores;  // ascending, at most `positivas`
+    std::vector<Pair> bestOnes;  // ascending, at most `positives`
     double smallestPositive = 0;
     for (int i = 0; i < m; ++i) {
-      if (!SigueProgreso(progreso, i, i, m)) {
-        DataDistances cancelada;
-        cancelada.cancelled = true;
-        return cancelada;
+      if (!KeepGoing(progress, i, i, m)) {
+        DataDistances cancelledJob;
+        cancelledJob.cancelled = true;
+        return cancelledJob;
       }
-      const int c = arbol.Nearest(ux[size_t(i)], uy[size_t(i)], k, HUGE_VAL, espacio, vecinos.data());
+      const int c = tree.Nearest(ux[size_t(i)], uy[size_t(i)], k, HUGE_VAL, espacio, neighbours.data());
       for (int t = 0; t < c; ++t) {
-        const int j = vecinos[size_t(t)].index;
+        const int j = neighbours[size_t(t)].index;
         if (j == i) continue;
-        const double d = Distancia(u[size_t(i)], u[size_t(j)]);
+        const double d = Distance(u[size_t(i)], u[size_t(j)]);
         if (smallestPositive == 0 || d < smallestPositive) smallestPositive = d;
-        if (positivas == 0) break;
-        if (int(mejores.size()) == positivas && d >= mejores.back().d) continue;
+        if (positives == 0) break;
+        if (int(bestOnes.size()) == positives && d >= bestOnes.back().d) continue;
         const int a = std::min(i, j), b = std::max(i, j);
-        bool visto = false;
-        for (const Pair& q : mejores) visto = visto || (q.a == a && q.b == b);
-        if (visto) continue;
-        auto pos = std::upper_bound(mejores.begin(), mejores.end(), d,
+        bool seen = false;
+        for (const Pair& q : bestOnes) seen = seen || (q.a == a && q.b == b);
+        if (seen) continue;
+        auto pos = std::upper_bound(bestOnes.begin(), bestOnes.end(), d,
                                     [](double v, const Pair& q) { return v < q.d; });
-        mejores.insert(pos, Pair{d, a, b});
-        if (int(mejores.size()) > positivas) mejores.pop_back();
+        bestOnes.insert(pos, Pair{d, a, b});
+        if (int(bestOnes.size()) > positives) bestOnes.pop_back();
       }
     }
-    for (const Pair& q : mejores) r.shortest.push_back(q.d);
+    for (const Pair& q : bestOnes) r.shortest.push_back(q.d);
     r.smallestPositive = static_cast<float>(smallestPositive);
   }
   r.largest = static_cast<float>(Diameter(u));

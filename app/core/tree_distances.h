@@ -10,10 +10,10 @@ namespace sorvan::core {
 
 // x, y: n coordinates (NaN: a missing coordinate, left out). Fills cortas
 // (the `count` shortest pair distances, ascending, coinciding points giving
-// 0), mayor, menor and smallestPositive as ComputeDistances does. `progreso` is
+// 0), mayor, menor and smallestPositive as ComputeDistances does. `progress` is
 // told the share of points searched; its false answer stops the search with
 // only `cancelled` set.
 DataDistances TreeDistances(int n, const double* x, const double* y, int count,
-                                   const AvisoProgreso& progreso = {});
+                                   const ProgressCallback& progress = {});
 
 }  // namespace sorvan::core

@@ -12,7 +12,7 @@ namespace sorvan::gui {
 
 namespace Principal {
 
-frmMain* Arrancar(const QString& dataFile) {
+frmMain* Launch(const QString& dataFile) {
   QElapsedTimer t0;
   t0.start();
 
@@ -21,18 +21,18 @@ frmMain* Arrancar(const QString& dataFile) {
   splash.repaint();
   QApplication::processEvents();
 
-  auto* principal = new frmMain;
+  auto* mainWindow = new frmMain;
 
   // Keep the splash up (and alive) until the minimum time has passed.
-  while (t0.elapsed() <= kEsperaSplashMs) {
+  while (t0.elapsed() <= kSplashWaitMs) {
     QApplication::processEvents(QEventLoop::AllEvents, 20);
     QThread::msleep(15);
   }
   splash.close();
-  principal->show();
+  mainWindow->show();
 
-  if (!dataFile.isEmpty()) principal->AbrirDatos(dataFile);
-  return principal;
+  if (!dataFile.isEmpty()) mainWindow->OpenData(dataFile);
+  return mainWindow;
 }
 
 }  // namespace Principal

@@ -19,30 +19,30 @@
 namespace sorvan::gui {
 
 frmAbout::frmAbout(QWidget* parent) : QDialog(parent) {
-  Principal::IniciarRecursos();
+  Principal::InitResources();
   setObjectName(QStringLiteral("frmAbout"));
   setWindowTitle(QStringLiteral("Acerca de Sorvan"));
   setModal(true);
 
-  auto* icono = new QLabel(this);
-  icono->setPixmap(QPixmap(QStringLiteral(":/sorvan/sorvan.png"))
+  auto* icon = new QLabel(this);
+  icon->setPixmap(QPixmap(QStringLiteral(":/sorvan/sorvan.png"))
                        .scaled(64, 64, Qt::KeepAspectRatio, Qt::SmoothTransformation));
-  icono->setAlignment(Qt::AlignTop | Qt::AlignHCenter);
+  icon->setAlignment(Qt::AlignTop | Qt::AlignHCenter);
 
   auto* nombre = new QLabel(QStringLiteral("<b style='font-size:16pt'>Sorvan</b>"), this);
   auto* version = new QLabel(QStringLiteral("Versión %1").arg(QStringLiteral(SORVAN_VERSION_TEXT)), this);
-  auto* descripcion = new QLabel(
+  auto* description = new QLabel(
       QStringLiteral("Geoestadística en dos dimensiones: semivariograma empírico, ajuste de "
                      "modelos, kriging ordinario y universal sobre una malla regular, gráficos de "
                      "semivariogramas y superficies, y animaciones de series de superficies."),
       this);
-  descripcion->setWordWrap(true);
+  description->setWordWrap(true);
 
   auto* line = new QFrame(this);
   line->setFrameShape(QFrame::HLine);
   line->setFrameShadow(QFrame::Sunken);
 
-  auto* creditos = new QLabel(
+  auto* credits = new QLabel(
       QStringLiteral("Deriva por el método iterativo de Neuman y Jacobson.\n"
                      "Interfaz construida con Qt %1.")
           .arg(QString::fromLatin1(qVersion())),
@@ -57,32 +57,32 @@ frmAbout::frmAbout(QWidget* parent) : QDialog(parent) {
   connect(CoAceptar_, &QPushButton::clicked, this, &QDialog::accept);
   connect(CoInfoSistema_, &QPushButton::clicked, this, &frmAbout::CoInfoSistema_Click);
 
-  auto* textos = new QVBoxLayout;
-  textos->addWidget(nombre);
-  textos->addWidget(version);
-  textos->addSpacing(6);
-  textos->addWidget(descripcion);
-  textos->addStretch(1);
+  auto* texts = new QVBoxLayout;
+  texts->addWidget(nombre);
+  texts->addWidget(version);
+  texts->addSpacing(6);
+  texts->addWidget(description);
+  texts->addStretch(1);
 
-  auto* botones = new QVBoxLayout;
-  botones->addWidget(CoAceptar_);
-  botones->addWidget(CoInfoSistema_);
+  auto* buttons = new QVBoxLayout;
+  buttons->addWidget(CoAceptar_);
+  buttons->addWidget(CoInfoSistema_);
 
   auto* pie = new QHBoxLayout;
-  pie->addWidget(creditos, 1);
-  pie->addLayout(botones);
+  pie->addWidget(credits, 1);
+  pie->addLayout(buttons);
 
   auto* grid = new QGridLayout(this);
-  grid->addWidget(icono, 0, 0);
-  grid->addLayout(textos, 0, 1);
+  grid->addWidget(icon, 0, 0);
+  grid->addLayout(texts, 0, 1);
   grid->addWidget(line, 1, 0, 1, 2);
   grid->addLayout(pie, 2, 0, 1, 2);
   grid->setColumnStretch(1, 1);
   grid->setSizeConstraint(QLayout::SetFixedSize);
-  descripcion->setFixedWidth(360);
+  description->setFixedWidth(360);
 }
 
-QString frmAbout::InformacionSistema() {
+QString frmAbout::SystemInformation() {
   QStringList lines;
   lines << QStringLiteral("Sistema operativo: %1").arg(QSysInfo::prettyProductName())
          << QStringLiteral("Núcleo: %1 %2").arg(QSysInfo::kernelType(), QSysInfo::kernelVersion())
@@ -100,7 +100,7 @@ QString frmAbout::InformacionSistema() {
 }
 
 void frmAbout::CoInfoSistema_Click() {
-  QMessageBox::information(this, QStringLiteral("Información del sistema"), InformacionSistema());
+  QMessageBox::information(this, QStringLiteral("Información del sistema"), SystemInformation());
 }
 
 }  // namespace sorvan::gui

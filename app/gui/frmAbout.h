@@ -13,7 +13,7 @@ public:
   explicit frmAbout(QWidget* parent = nullptr);
 
   // The text the system-information button shows.
-  static QString InformacionSistema();
+  static QString SystemInformation();
 
   QPushButton* CoAceptar() const { return CoAceptar_; }
   QPushButton* CoInfoSistema() const { return CoInfoSistema_; }

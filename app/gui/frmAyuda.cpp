@@ -18,15 +18,15 @@ namespace sorvan::gui {
 
 namespace {
 
-const QString kRaiz = QStringLiteral("qrc:/sorvan/manual/");
+const QString kRoot = QStringLiteral("qrc:/sorvan/manual/");
 
-QString Html(const QString& pagina) {
-  QFile f(QStringLiteral(":/sorvan/manual/%1.html").arg(pagina));
+QString Html(const QString& page) {
+  QFile f(QStringLiteral(":/sorvan/manual/%1.html").arg(page));
   return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
 }
 
 // Lower case without accents, so that "vídeo" is found by "video".
-QString Normaliza(const QString& text) {
+QString Normalise(const QString& text) {
   QString t = text.normalized(QString::NormalizationForm_D).toLower();
   t.remove(QRegularExpression(QStringLiteral("\\p{Mn}")));
   return t;
@@ -35,7 +35,7 @@ QString Normaliza(const QString& text) {
 }  // namespace
 
 frmAyuda::frmAyuda(QWidget* parent) : QWidget(parent, Qt::Window) {
-  Principal::IniciarRecursos();
+  Principal::InitResources();
   setObjectName(QStringLiteral("frmAyuda"));
   setWindowTitle(QStringLiteral("Ayuda de Sorvan"));
   setAttribute(Qt::WA_DeleteOnClose, false);  // kept for the next question
@@ -51,87 +51,87 @@ frmAyuda::frmAyuda(QWidget* parent) : QWidget(parent, Qt::Window) {
   Pagina->setOpenLinks(true);
   Pagina->setSearchPaths({QStringLiteral(":/sorvan/manual")});
 
-  auto* izquierda = new QWidget(this);
-  auto* capaIzquierda = new QVBoxLayout(izquierda);
-  capaIzquierda->setContentsMargins(0, 0, 0, 0);
-  auto* etiqueta = new QLabel(QStringLiteral("&Buscar:"), izquierda);
-  etiqueta->setBuddy(TxtBuscar);
-  capaIzquierda->addWidget(etiqueta);
-  capaIzquierda->addWidget(TxtBuscar);
-  capaIzquierda->addWidget(new QLabel(QStringLiteral("Contenido:"), izquierda));
-  capaIzquierda->addWidget(LstIndice, 1);
+  auto* left = new QWidget(this);
+  auto* leftLayer = new QVBoxLayout(left);
+  leftLayer->setContentsMargins(0, 0, 0, 0);
+  auto* label = new QLabel(QStringLiteral("&Buscar:"), left);
+  label->setBuddy(TxtBuscar);
+  leftLayer->addWidget(label);
+  leftLayer->addWidget(TxtBuscar);
+  leftLayer->addWidget(new QLabel(QStringLiteral("Contenido:"), left));
+  leftLayer->addWidget(LstIndice, 1);
   auto* division = new QSplitter(this);
-  division->addWidget(izquierda);
+  division->addWidget(left);
   division->addWidget(Pagina);
   division->setStretchFactor(1, 1);
   division->setSizes({220, 620});
-  auto* capa = new QHBoxLayout(this);
-  capa->addWidget(division);
+  auto* layer = new QHBoxLayout(this);
+  layer->addWidget(division);
   resize(860, 620);
 
-  llenarIndice(Paginas());
-  connect(TxtBuscar, &QLineEdit::textChanged, this, [this](const QString& t) { Buscar(t); });
+  fillIndex(Pages());
+  connect(TxtBuscar, &QLineEdit::textChanged, this, [this](const QString& t) { Find(t); });
   connect(TxtBuscar, &QLineEdit::returnPressed, this, [this] {
     if (LstIndice->count() > 0) LstIndice->setCurrentRow(0);
   });
   connect(LstIndice, &QListWidget::currentItemChanged, this, [this](QListWidgetItem* item) {
     if (!item) return;
-    MostrarPagina(item->data(Qt::UserRole).toString());
+    ShowPage(item->data(Qt::UserRole).toString());
     // The word searched for, marked in the page.
     if (!TxtBuscar->text().trimmed().isEmpty()) Pagina->find(TxtBuscar->text().trimmed());
   });
-  MostrarPagina(QString());
+  ShowPage(QString());
 }
 
-QStringList frmAyuda::Paginas() {
+QStringList frmAyuda::Pages() {
   return {QStringLiteral("indice"),          QStringLiteral("datos"),       QStringLiteral("kriging"),
           QStringLiteral("opciones"),        QStringLiteral("semivariogramas"), QStringLiteral("superficies"),
           QStringLiteral("animaciones"),     QStringLiteral("linea_comandos")};
 }
 
-QString frmAyuda::TituloPagina(const QString& pagina) {
+QString frmAyuda::PageTitle(const QString& page) {
   static const QRegularExpression title(QStringLiteral("<title>([^<]*)</title>"));
-  const QRegularExpressionMatch m = title.match(Html(pagina));
-  return m.hasMatch() ? m.captured(1) : pagina;
+  const QRegularExpressionMatch m = title.match(Html(page));
+  return m.hasMatch() ? m.captured(1) : page;
 }
 
-QString frmAyuda::TextoPagina(const QString& pagina) {
+QString frmAyuda::PageText(const QString& page) {
   QTextDocument doc;
-  doc.setHtml(Html(pagina));
+  doc.setHtml(Html(page));
   return doc.toPlainText();
 }
 
-void frmAyuda::llenarIndice(const QStringList& paginas) {
-  const QSignalBlocker bloqueo(LstIndice);
+void frmAyuda::fillIndex(const QStringList& pages) {
+  const QSignalBlocker blocking(LstIndice);
   LstIndice->clear();
-  for (const QString& p : paginas) {
-    auto* item = new QListWidgetItem(TituloPagina(p), LstIndice);
+  for (const QString& p : pages) {
+    auto* item = new QListWidgetItem(PageTitle(p), LstIndice);
     item->setData(Qt::UserRole, p);
   }
 }
 
-void frmAyuda::MostrarPagina(const QString& pagina) {
-  const QString nombre = Paginas().contains(pagina) ? pagina : QStringLiteral("indice");
-  Pagina->setSource(QUrl(kRaiz + nombre + QStringLiteral(".html")));
+void frmAyuda::ShowPage(const QString& page) {
+  const QString nombre = Pages().contains(page) ? page : QStringLiteral("indice");
+  Pagina->setSource(QUrl(kRoot + nombre + QStringLiteral(".html")));
 }
 
-QString frmAyuda::PaginaActual() const {
+QString frmAyuda::CurrentPage() const {
   const QString file = Pagina->source().fileName();
   return file.left(file.lastIndexOf(QLatin1Char('.')));
 }
 
-void frmAyuda::EmpezarBusqueda() {
+void frmAyuda::StartSearch() {
   TxtBuscar->setFocus();
   TxtBuscar->selectAll();
 }
 
-QStringList frmAyuda::Buscar(const QString& text) {
-  const QString buscado = Normaliza(text.trimmed());
-  QStringList halladas;
-  for (const QString& p : Paginas())
-    if (buscado.isEmpty() || Normaliza(TextoPagina(p)).contains(buscado)) halladas << p;
-  llenarIndice(halladas);
-  return halladas;
+QStringList frmAyuda::Find(const QString& text) {
+  const QString sought = Normalise(text.trimmed());
+  QStringList foundOnes;
+  for (const QString& p : Pages())
+    if (sought.isEmpty() || Normalise(PageText(p)).contains(sought)) foundOnes << p;
+  fillIndex(foundOnes);
+  return foundOnes;
 }
 
 }  // namespace sorvan::gui

@@ -17,30 +17,30 @@ class frmAyuda : public QWidget {
 public:
   explicit frmAyuda(QWidget* parent = nullptr);
 
-  // Shows page `pagina` ("indice", "datos", "kriging", "opciones",
+  // Shows page `page` ("indice", "datos", "kriging", "opciones",
   // "semivariogramas", "superficies", "animaciones", "linea_comandos"); an
   // unknown or empty name shows the contents page.
-  void MostrarPagina(const QString& pagina);
+  void ShowPage(const QString& page);
   // Puts the keyboard in the search box, its text selected.
-  void EmpezarBusqueda();
+  void StartSearch();
   // Lists the pages whose text holds `text` (ignoring case and accents); an
   // empty text lists every page again. Returns the names of the pages listed.
-  QStringList Buscar(const QString& text);
+  QStringList Find(const QString& text);
 
   // The name of the page shown.
-  QString PaginaActual() const;
+  QString CurrentPage() const;
   // Every page of the manual, in reading order, and its title.
-  static QStringList Paginas();
-  static QString TituloPagina(const QString& pagina);
+  static QStringList Pages();
+  static QString PageTitle(const QString& page);
   // The page's text without markup.
-  static QString TextoPagina(const QString& pagina);
+  static QString PageText(const QString& page);
 
   QLineEdit* TxtBuscar = nullptr;
   QListWidget* LstIndice = nullptr;
   QTextBrowser* Pagina = nullptr;
 
 private:
-  void llenarIndice(const QStringList& paginas);
+  void fillIndex(const QStringList& pages);
 };
 
 }  // namespace sorvan::gui

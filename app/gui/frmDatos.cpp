@@ -29,7 +29,7 @@
 #include "platform/cFileDlg.h"
 #include "platform/data_grid.h"
 #include "platform/gis/point_layer.h"
-#include "platform/tarea_con_progreso.h"
+#include "platform/task_with_progress.h"
 
 namespace sorvan::gui {
 using namespace sorvan::core;
@@ -37,19 +37,19 @@ using namespace sorvan::platform;
 
 namespace {
 
-const QString kTitulo = QStringLiteral("Sorvan");
+const QString kTitle = QStringLiteral("Sorvan");
 
 }  // namespace
 
 frmDatos::frmDatos(sorvan::core::SpatialData& data, QWidget* parent)
-    : QWidget(parent), datos_(data) {
+    : QWidget(parent), data_(data) {
   setObjectName(QStringLiteral("frmDatos"));
   setAttribute(Qt::WA_DeleteOnClose, false);  // one data window, reused for every file
   MSFGrid_ = new DataGrid(this);
   MSFGrid_->setObjectName(QStringLiteral("MSFGrid"));
-  auto* capa = new QVBoxLayout(this);
-  capa->setContentsMargins(0, 0, 0, 0);
-  capa->addWidget(MSFGrid_);
+  auto* layer = new QVBoxLayout(this);
+  layer->setContentsMargins(0, 0, 0, 0);
+  layer->addWidget(MSFGrid_);
 
   // The editor lives on the grid's viewport so that a cell's rectangle places it.
   TxtEdit_ = new QLineEdit(MSFGrid_->viewport());
@@ -62,23 +62,23 @@ frmDatos::frmDatos(sorvan::core::SpatialData& data, QWidget* parent)
   TxtEdit_->hide();
   TxtEdit_->installEventFilter(this);
 
-  connect(MSFGrid_, &DataGrid::TeclaPulsada, this, &frmDatos::MSFGrid_KeyPress);
-  connect(MSFGrid_, &DataGrid::DobleClic, this, [this] { MSFGrid_KeyPress(32); });
-  connect(MSFGrid_, &DataGrid::FocoRecibido, this, [this] {
-    if (TxtEdit_->isVisible()) confirmarEdicion(MSFGrid_->Row(), MSFGrid_->Col());
+  connect(MSFGrid_, &DataGrid::KeyPressed, this, &frmDatos::MSFGrid_KeyPress);
+  connect(MSFGrid_, &DataGrid::DoubleClicked, this, [this] { MSFGrid_KeyPress(32); });
+  connect(MSFGrid_, &DataGrid::FocusReceived, this, [this] {
+    if (TxtEdit_->isVisible()) commitEdit(MSFGrid_->Row(), MSFGrid_->Col());
   });
-  connect(MSFGrid_, &DataGrid::SaleDeCelda, this, [this](int row, int col) {
-    if (TxtEdit_->isVisible()) confirmarEdicion(row, col);
+  connect(MSFGrid_, &DataGrid::CellLeft, this, [this](int row, int col) {
+    if (TxtEdit_->isVisible()) commitEdit(row, col);
   });
   // Scrolling would leave the editor over the wrong cell: commit first.
-  auto alDesplazar = [this] {
-    if (TxtEdit_->isVisible()) confirmarEdicion(MSFGrid_->Row(), MSFGrid_->Col());
+  auto onScroll = [this] {
+    if (TxtEdit_->isVisible()) commitEdit(MSFGrid_->Row(), MSFGrid_->Col());
   };
-  connect(MSFGrid_->horizontalScrollBar(), &QScrollBar::valueChanged, this, alDesplazar);
-  connect(MSFGrid_->verticalScrollBar(), &QScrollBar::valueChanged, this, alDesplazar);
+  connect(MSFGrid_->horizontalScrollBar(), &QScrollBar::valueChanged, this, onScroll);
+  connect(MSFGrid_->verticalScrollBar(), &QScrollBar::valueChanged, this, onScroll);
 }
 
-QString frmDatos::TextoValor(double value) {
+QString frmDatos::ValueText(double value) {
   // A missing value is an empty cell; the rest show up to the digits a double
   // needs to come back unchanged from its text.
   if (std::isnan(value)) return QString();
@@ -86,67 +86,67 @@ QString frmDatos::TextoValor(double value) {
 }
 
 bool frmDatos::IniData(const QString& path) {
-  sorvan::core::SpatialData leidos;
-  const std::string ruta = QFile::encodeName(path).toStdString();
+  sorvan::core::SpatialData readItems;
+  const std::string filePath = QFile::encodeName(path).toStdString();
   sorvan::core::Result r;
   sorvan::core::TextFormat format;
-  QWidget* dueno = parentWidget() ? parentWidget() : this;
+  QWidget* ownerWidget = parentWidget() ? parentWidget() : this;
   // Reading runs off the window's thread; "Cancelar" (or a failure) leaves
   // the data set and the grid as they were.
-  const TareaConProgreso tarea{dueno, QStringLiteral("Cargando los datos de \"%1\"...").arg(QFileInfo(path).fileName())};
-  if (sorvan::core::IsDelimitedText(ruta)) {
+  const TaskWithProgress task{ownerWidget, QStringLiteral("Cargando los datos de \"%1\"...").arg(QFileInfo(path).fileName())};
+  if (sorvan::core::IsDelimitedText(filePath)) {
     // Separator and decimal mark shown for the user to confirm or correct.
     std::string bytes;
-    if (!tarea.Ejecuta([&](const sorvan::core::AvisoProgreso&) { r = sorvan::core::ReadWholeFile(ruta, bytes); })) return false;
+    if (!task.RunJob([&](const sorvan::core::ProgressCallback&) { r = sorvan::core::ReadWholeFile(filePath, bytes); })) return false;
     if (r) {
-      frmImportarTexto dialogo(path, bytes, dueno);
-      if (dialogo.exec() != QDialog::Accepted) return false;
+      frmImportarTexto dialog(path, bytes, ownerWidget);
+      if (dialog.exec() != QDialog::Accepted) return false;
       sorvan::core::ReadOptions op;
-      dialogo.ValorAusente(op.missingValue);
-      format = dialogo.Formato();
-      if (!tarea.Ejecuta([&](const sorvan::core::AvisoProgreso& warning) {
-            op.progreso = warning;
-            r = sorvan::core::ReadDelimitedText(bytes, ruta, format, leidos, op);
+      dialog.MissingValue(op.missingValue);
+      format = dialog.Format();
+      if (!task.RunJob([&](const sorvan::core::ProgressCallback& warning) {
+            op.progress = warning;
+            r = sorvan::core::ReadDelimitedText(bytes, filePath, format, readItems, op);
           }))
         return false;
     }
-  } else if (sorvan::platform::IsGisLayer(ruta)) {
-    if (!tarea.Ejecuta([&](const sorvan::core::AvisoProgreso& warning) {
+  } else if (sorvan::platform::IsGisLayer(filePath)) {
+    if (!task.RunJob([&](const sorvan::core::ProgressCallback& warning) {
           sorvan::core::ReadOptions op;
-          op.progreso = warning;
-          r = sorvan::platform::ReadPointLayer(ruta, leidos, op);
+          op.progress = warning;
+          r = sorvan::platform::ReadPointLayer(filePath, readItems, op);
         }))
       return false;
   } else {
-    if (!tarea.Ejecuta([&](const sorvan::core::AvisoProgreso& warning) {
+    if (!task.RunJob([&](const sorvan::core::ProgressCallback& warning) {
           sorvan::core::ReadOptions op;
-          op.progreso = warning;
-          r = sorvan::core::ReadData(ruta, leidos, op);
+          op.progress = warning;
+          r = sorvan::core::ReadData(filePath, readItems, op);
         }))
       return false;
   }
   if (!r) {
     // What was loaded before stays, in memory and on screen.
-    QMessageBox::warning(parentWidget() ? parentWidget() : this, kTitulo,
+    QMessageBox::warning(parentWidget() ? parentWidget() : this, kTitle,
                          QStringLiteral("No se pudo cargar el archivo de datos \"%1\".\n%2")
                              .arg(QDir::toNativeSeparators(path), QString::fromStdString(r.message)));
     return false;
   }
   if (!r.message.empty())
-    QMessageBox::warning(parentWidget() ? parentWidget() : this, kTitulo, QString::fromStdString(r.message),
+    QMessageBox::warning(parentWidget() ? parentWidget() : this, kTitle, QString::fromStdString(r.message),
                          QMessageBox::Ok);
-  datos_ = std::move(leidos);
-  formato_ = format;
+  data_ = std::move(readItems);
+  format_ = format;
   // A GIS layer is saved under a new name (as ".dae" or text).
-  path_ = sorvan::platform::IsGisLayer(ruta) ? QString() : QFileInfo(path).absoluteFilePath();
-  pila_.clear();
-  guardadoEn_ = 0;
-  marcaModificado(false);
-  llenarRejilla();
+  path_ = sorvan::platform::IsGisLayer(filePath) ? QString() : QFileInfo(path).absoluteFilePath();
+  stack_.clear();
+  savedTo_ = 0;
+  markModified(false);
+  fillGrid();
   return true;
 }
 
-void frmDatos::Nuevo(const QStringList& names, int rows) {
+void frmDatos::New(const QStringList& names, int rows) {
   sorvan::core::SpatialData d;
   d.title = sorvan::core::FitWidth("Sin título", sorvan::core::kTextWidth);
   d.nvar = int(names.size());
@@ -157,55 +157,55 @@ void frmDatos::Nuevo(const QStringList& names, int rows) {
     d.numbers.push_back(0.0f);
   }
   d.fillFromRows(std::vector<double>(size_t(rows) * size_t(d.nvar), std::nan("")));
-  datos_ = std::move(d);
+  data_ = std::move(d);
   path_.clear();
-  formato_ = {};
-  pila_.clear();
-  guardadoEn_ = 0;
-  marcaModificado(false);
-  llenarRejilla();
+  format_ = {};
+  stack_.clear();
+  savedTo_ = 0;
+  markModified(false);
+  fillGrid();
 }
 
-void frmDatos::marcaModificado(bool si) {
-  modificado_ = si;
+void frmDatos::markModified(bool yes) {
+  modified_ = yes;
   // The caption shows the file (or "Sin título") and a mark for unsaved changes.
   const QString nombre = path_.isEmpty() ? QStringLiteral("Sin título") : QDir::toNativeSeparators(path_);
-  setWindowTitle(nombre + (si ? QStringLiteral(" *") : QString()));
-  emit EstadoCambiado();
+  setWindowTitle(nombre + (yes ? QStringLiteral(" *") : QString()));
+  emit StateChanged();
 }
 
-bool frmDatos::GuardarEn(const QString& ruta) {
-  const std::string r8 = QFile::encodeName(ruta).toStdString();
+bool frmDatos::SaveTo(const QString& filePath) {
+  const std::string r8 = QFile::encodeName(filePath).toStdString();
   sorvan::core::Result r;
   // Text saved as it was read (separator and decimal mark), ".tsv" with tabs.
-  sorvan::core::TextFormat f = formato_;
-  if (ruta.endsWith(QStringLiteral(".tsv"), Qt::CaseInsensitive)) f.separator = '\t';
+  sorvan::core::TextFormat f = format_;
+  if (filePath.endsWith(QStringLiteral(".tsv"), Qt::CaseInsensitive)) f.separator = '\t';
   // Written off the window's thread; a cancelled save leaves the file as it
   // was (one that was already whole when "Cancelar" came counts as saved).
-  const TareaConProgreso tarea{parentWidget() ? parentWidget() : this,
-                               QStringLiteral("Guardando los datos en \"%1\"...").arg(QFileInfo(ruta).fileName())};
-  const bool seguido = tarea.Ejecuta([&](const sorvan::core::AvisoProgreso& warning) {
-    r = sorvan::core::IsDelimitedText(r8) ? sorvan::core::WriteDelimitedText(r8, datos_, f, warning)
-                                      : sorvan::core::WriteDae(r8, datos_, warning);
+  const TaskWithProgress task{parentWidget() ? parentWidget() : this,
+                               QStringLiteral("Guardando los datos en \"%1\"...").arg(QFileInfo(filePath).fileName())};
+  const bool followed = task.RunJob([&](const sorvan::core::ProgressCallback& warning) {
+    r = sorvan::core::IsDelimitedText(r8) ? sorvan::core::WriteDelimitedText(r8, data_, f, warning)
+                                      : sorvan::core::WriteDae(r8, data_, warning);
   });
-  if (!seguido && !r) return false;
+  if (!followed && !r) return false;
   if (!r) {
-    QMessageBox::critical(parentWidget() ? parentWidget() : this, kTitulo,
+    QMessageBox::critical(parentWidget() ? parentWidget() : this, kTitle,
                           QStringLiteral("No se han guardado los datos.\n%1").arg(QString::fromStdString(r.message)));
     return false;
   }
-  path_ = QFileInfo(ruta).absoluteFilePath();
-  guardadoEn_ = int(pila_.size());
-  marcaModificado(false);
+  path_ = QFileInfo(filePath).absoluteFilePath();
+  savedTo_ = int(stack_.size());
+  markModified(false);
   return true;
 }
 
-bool frmDatos::Guardar() {
-  if (path_.isEmpty()) return GuardarComo();
-  return GuardarEn(path_);
+bool frmDatos::Save() {
+  if (path_.isEmpty()) return SaveAs();
+  return SaveTo(path_);
 }
 
-bool frmDatos::GuardarComo() {
+bool frmDatos::SaveAs() {
   cFileDlg dlg;
   dlg.OwnerHwnd = parentWidget() ? parentWidget() : this;
   dlg.Filter = QStringLiteral("Archivos de datos espaciales (*.dae)|*.dae|Texto separado por comas (*.csv)|*.csv|"
@@ -216,91 +216,91 @@ bool frmDatos::GuardarComo() {
   dlg.InitDirectory = path_.isEmpty() ? QDir::currentPath() : QFileInfo(path_).absolutePath();
   QString file = path_.isEmpty() ? QString() : QFileInfo(path_).fileName();
   if (!dlg.VBGetSaveFileName(file)) return false;
-  return GuardarEn(file);
+  return SaveTo(file);
 }
 
-bool frmDatos::PreguntarGuardar() {
-  if (!modificado_) return true;
+bool frmDatos::AskToSave() {
+  if (!modified_) return true;
   const QString nombre = path_.isEmpty() ? QStringLiteral("Sin título") : QFileInfo(path_).fileName();
-  QMessageBox caja(QMessageBox::Warning, kTitulo,
+  QMessageBox box(QMessageBox::Warning, kTitle,
                    QStringLiteral("¿Guardar los cambios en los datos \"%1\"?").arg(nombre),
                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
                    parentWidget() ? parentWidget() : this);
-  caja.setObjectName(QStringLiteral("PreguntaGuardar"));
-  caja.button(QMessageBox::Yes)->setText(QStringLiteral("&Sí"));
-  caja.button(QMessageBox::No)->setText(QStringLiteral("&No"));
-  caja.button(QMessageBox::Cancel)->setText(QStringLiteral("Cancelar"));
-  caja.setDefaultButton(QMessageBox::Yes);
-  const int r = caja.exec();
-  if (r == QMessageBox::Yes) return Guardar();
+  box.setObjectName(QStringLiteral("PreguntaGuardar"));
+  box.button(QMessageBox::Yes)->setText(QStringLiteral("&Sí"));
+  box.button(QMessageBox::No)->setText(QStringLiteral("&No"));
+  box.button(QMessageBox::Cancel)->setText(QStringLiteral("Cancelar"));
+  box.setDefaultButton(QMessageBox::Yes);
+  const int r = box.exec();
+  if (r == QMessageBox::Yes) return Save();
   if (r != QMessageBox::No) return false;
-  guardadoEn_ = -1;
-  marcaModificado(false);  // the user chose to drop them: not asked again
+  savedTo_ = -1;
+  markModified(false);  // the user chose to drop them: not asked again
   return true;
 }
 
-void frmDatos::ponValor(int row, int col, double value) {
-  datos_.matrix[size_t(col - 1) * size_t(datos_.N) + size_t(row - 1)] = value;
+void frmDatos::setValue(int row, int col, double value) {
+  data_.matrix[size_t(col - 1) * size_t(data_.N) + size_t(row - 1)] = value;
   // The old value may have been the column's extreme: take them afresh.
-  datos_.recomputeExtremes(col);
-  MSFGrid_->SetTextMatrix(row, col, TextoValor(value));
-  emit DatoEditado(row, col);
+  data_.recomputeExtremes(col);
+  MSFGrid_->SetTextMatrix(row, col, ValueText(value));
+  emit DatumEdited(row, col);
 }
 
-void frmDatos::registra(std::vector<Cambio> step) {
+void frmDatos::record(std::vector<Change> step) {
   if (step.empty()) return;
   // A step taken after undoing back past the saved state never returns to it.
-  if (int(pila_.size()) < guardadoEn_) guardadoEn_ = -1;
-  pila_.push_back(std::move(step));
-  if (int(pila_.size()) > kMaxDeshacer) {
-    pila_.erase(pila_.begin());
-    --guardadoEn_;
+  if (int(stack_.size()) < savedTo_) savedTo_ = -1;
+  stack_.push_back(std::move(step));
+  if (int(stack_.size()) > kMaxUndo) {
+    stack_.erase(stack_.begin());
+    --savedTo_;
   }
-  marcaModificado(true);
+  markModified(true);
 }
 
-void frmDatos::Deshacer() {
+void frmDatos::Undo() {
   if (TxtEdit_->isVisible()) {
     // Undo while typing drops what was typed.
     TxtEdit_->hide();
     MSFGrid_->setFocus();
     return;
   }
-  if (pila_.empty()) return;
-  std::vector<Cambio> step = std::move(pila_.back());
-  pila_.pop_back();
-  for (auto c = step.rbegin(); c != step.rend(); ++c) ponValor(c->row, c->col, c->antes);
+  if (stack_.empty()) return;
+  std::vector<Change> step = std::move(stack_.back());
+  stack_.pop_back();
+  for (auto c = step.rbegin(); c != step.rend(); ++c) setValue(c->row, c->col, c->before);
   MSFGrid_->SetCurrentCell(step.front().row, step.front().col);
   // Undone back to what was saved (or read): nothing to save.
-  marcaModificado(int(pila_.size()) != guardadoEn_);
+  markModified(int(stack_.size()) != savedTo_);
 }
 
-bool frmDatos::bloqueSeleccionado(int& fila1, int& col1, int& fila2, int& col2) const {
-  if (datos_.empty() || MSFGrid_->Row() < 1 || MSFGrid_->Col() < 1) return false;
-  fila1 = fila2 = MSFGrid_->Row();
+bool frmDatos::selectedBlock(int& row1, int& col1, int& row2, int& col2) const {
+  if (data_.empty() || MSFGrid_->Row() < 1 || MSFGrid_->Col() < 1) return false;
+  row1 = row2 = MSFGrid_->Row();
   col1 = col2 = MSFGrid_->Col();
   const QModelIndexList sel = MSFGrid_->selectionModel() ? MSFGrid_->selectionModel()->selectedIndexes()
                                                          : QModelIndexList();
   if (sel.size() > 1) {
-    fila1 = col1 = std::numeric_limits<int>::max();
-    fila2 = col2 = 0;
+    row1 = col1 = std::numeric_limits<int>::max();
+    row2 = col2 = 0;
     for (const QModelIndex& i : sel) {
-      fila1 = std::min(fila1, i.row() + 1);
-      fila2 = std::max(fila2, i.row() + 1);
+      row1 = std::min(row1, i.row() + 1);
+      row2 = std::max(row2, i.row() + 1);
       col1 = std::min(col1, i.column() + 1);
       col2 = std::max(col2, i.column() + 1);
     }
   }
-  fila2 = std::min(fila2, datos_.N);
-  col2 = std::min(col2, datos_.nvar);
-  return fila1 <= fila2 && col1 <= col2;
+  row2 = std::min(row2, data_.N);
+  col2 = std::min(col2, data_.nvar);
+  return row1 <= row2 && col1 <= col2;
 }
 
-QString frmDatos::TextoBloque(int fila1, int col1, int fila2, int col2) const {
+QString frmDatos::BlockText(int row1, int col1, int row2, int col2) const {
   QString t;
-  for (int i = fila1; i <= fila2; ++i) {
+  for (int i = row1; i <= row2; ++i) {
     for (int k = col1; k <= col2; ++k) {
-      t += QString::fromStdString(sorvan::core::NumberText(datos_.value(i, k)));
+      t += QString::fromStdString(sorvan::core::NumberText(data_.value(i, k)));
       if (k < col2) t += QLatin1Char('\t');
     }
     t += QLatin1Char('\n');
@@ -308,63 +308,63 @@ QString frmDatos::TextoBloque(int fila1, int col1, int fila2, int col2) const {
   return t;
 }
 
-void frmDatos::Copiar() {
+void frmDatos::Copy() {
   int f1, c1, f2, c2;
   if (TxtEdit_->isVisible()) {
     TxtEdit_->copy();
     return;
   }
-  if (bloqueSeleccionado(f1, c1, f2, c2)) QGuiApplication::clipboard()->setText(TextoBloque(f1, c1, f2, c2));
+  if (selectedBlock(f1, c1, f2, c2)) QGuiApplication::clipboard()->setText(BlockText(f1, c1, f2, c2));
 }
 
-void frmDatos::Cortar() {
+void frmDatos::Cut() {
   if (TxtEdit_->isVisible()) {
     TxtEdit_->cut();
     return;
   }
   int f1, c1, f2, c2;
-  if (!bloqueSeleccionado(f1, c1, f2, c2)) return;
-  QGuiApplication::clipboard()->setText(TextoBloque(f1, c1, f2, c2));
+  if (!selectedBlock(f1, c1, f2, c2)) return;
+  QGuiApplication::clipboard()->setText(BlockText(f1, c1, f2, c2));
   // The cut cells become missing values, as one step.
-  std::vector<Cambio> step;
+  std::vector<Change> step;
   for (int i = f1; i <= f2; ++i)
     for (int k = c1; k <= c2; ++k) {
-      step.push_back({i, k, datos_.value(i, k)});
-      ponValor(i, k, std::nan(""));
+      step.push_back({i, k, data_.value(i, k)});
+      setValue(i, k, std::nan(""));
     }
-  registra(std::move(step));
+  record(std::move(step));
 }
 
-void frmDatos::Pegar() {
+void frmDatos::Paste() {
   if (TxtEdit_->isVisible()) {
     TxtEdit_->paste();
     return;
   }
   if (MSFGrid_->Row() < 1 || MSFGrid_->Col() < 1) return;
-  PegarTexto(QGuiApplication::clipboard()->text(), MSFGrid_->Row(), MSFGrid_->Col());
+  PasteText(QGuiApplication::clipboard()->text(), MSFGrid_->Row(), MSFGrid_->Col());
 }
 
-bool frmDatos::PegarTexto(const QString& text, int row, int col) {
+bool frmDatos::PasteText(const QString& text, int row, int col) {
   QStringList lines = text.split(QLatin1Char('\n'));
   if (!lines.isEmpty() && lines.back().isEmpty()) lines.pop_back();  // the final line break
   // Every cell is checked before any value changes.
-  struct Valor {
+  struct Value {
     int row, col;
     double v;
   };
-  std::vector<Valor> values;
-  bool recortado = false;
+  std::vector<Value> values;
+  bool clipped = false;
   for (int i = 0; i < lines.size(); ++i) {
     QString line = lines[i];
     if (line.endsWith(QLatin1Char('\r'))) line.chop(1);
-    const QStringList celdas = line.split(QLatin1Char('\t'));
-    for (int k = 0; k < celdas.size(); ++k) {
+    const QStringList cells = line.split(QLatin1Char('\t'));
+    for (int k = 0; k < cells.size(); ++k) {
       const int f = row + i, c = col + k;
-      if (f > datos_.N || c > datos_.nvar) {
-        recortado = true;
+      if (f > data_.N || c > data_.nvar) {
+        clipped = true;
         continue;
       }
-      const QString t = celdas[k].trimmed();
+      const QString t = cells[k].trimmed();
       double v = std::nan("");
       if (!t.isEmpty() && !sorvan::core::IsMissingText(t.toStdString())) {
         bool ok = false;
@@ -372,52 +372,52 @@ bool frmDatos::PegarTexto(const QString& text, int row, int col) {
         // A spreadsheet in Spanish copies "3,5".
         if (!ok && !t.contains(QLatin1Char('.'))) v = QString(t).replace(QLatin1Char(','), QLatin1Char('.')).toDouble(&ok);
         if (!ok || !std::isfinite(v) || std::fabs(v) > std::numeric_limits<float>::max()) {
-          QMessageBox::warning(parentWidget() ? parentWidget() : this, kTitulo,
+          QMessageBox::warning(parentWidget() ? parentWidget() : this, kTitle,
                                QStringLiteral("No se ha pegado nada: \"%1\" no es un valor numérico válido "
                                               "(fila %2, variable %3).")
                                    .arg(t.left(40), QString::number(f),
-                                        QString::fromStdString(datos_.nameWithoutBlanks(c))));
+                                        QString::fromStdString(data_.nameWithoutBlanks(c))));
           return false;
         }
       }
       values.push_back({f, c, v});
     }
   }
-  std::vector<Cambio> step;
-  for (const Valor& v : values) {
-    step.push_back({v.row, v.col, datos_.value(v.row, v.col)});
-    ponValor(v.row, v.col, v.v);
+  std::vector<Change> step;
+  for (const Value& v : values) {
+    step.push_back({v.row, v.col, data_.value(v.row, v.col)});
+    setValue(v.row, v.col, v.v);
   }
-  registra(std::move(step));
-  if (recortado)
-    QMessageBox::information(parentWidget() ? parentWidget() : this, kTitulo,
+  record(std::move(step));
+  if (clipped)
+    QMessageBox::information(parentWidget() ? parentWidget() : this, kTitle,
                              QStringLiteral("Parte del bloque pegado quedaba fuera de la tabla y no se ha pegado."));
   return true;
 }
 
-void frmDatos::llenarRejilla() {
+void frmDatos::fillGrid() {
   TxtEdit_->hide();
   MSFGrid_->setUpdatesEnabled(false);
   MSFGrid_->Clear();
-  MSFGrid_->SetCols(datos_.nvar + 1);
-  MSFGrid_->SetRows(datos_.N + 1);
-  for (int k = 1; k <= datos_.nvar; ++k)
-    MSFGrid_->SetTextMatrix(0, k, QString::fromStdString(datos_.nameWithoutBlanks(k)));
-  MSFGrid_->NumerarFilas();
+  MSFGrid_->SetCols(data_.nvar + 1);
+  MSFGrid_->SetRows(data_.N + 1);
+  for (int k = 1; k <= data_.nvar; ++k)
+    MSFGrid_->SetTextMatrix(0, k, QString::fromStdString(data_.nameWithoutBlanks(k)));
+  MSFGrid_->NumberRows();
   // The cells show the data set itself, formatted when drawn; whoever changes
   // the data set's size must refill the grid, and until then cells beyond it
   // show nothing.
-  MSFGrid_->SetTextos([this](int row, int col) {
-    return row <= datos_.N && col <= datos_.nvar ? TextoValor(datos_.value(row, col)) : QString();
+  MSFGrid_->SetTexts([this](int row, int col) {
+    return row <= data_.N && col <= data_.nvar ? ValueText(data_.value(row, col)) : QString();
   });
   MSFGrid_->AlignTextRight();
   // The row-number column is half a data column wide, but never narrower than
   // its widest number.
-  const int mitad = static_cast<int>(std::nearbyint(MSFGrid_->horizontalHeader()->defaultSectionSize() / 2.0));
-  const int necesario = MSFGrid_->verticalHeader()->fontMetrics().horizontalAdvance(
-                            QString::number(std::max(datos_.N, 1))) + 12;
-  MSFGrid_->SetColWidth(0, std::max(mitad, necesario));
-  if (datos_.N > 0 && datos_.nvar > 0) MSFGrid_->SetCurrentCell(1, 1);
+  const int half = static_cast<int>(std::nearbyint(MSFGrid_->horizontalHeader()->defaultSectionSize() / 2.0));
+  const int needed = MSFGrid_->verticalHeader()->fontMetrics().horizontalAdvance(
+                            QString::number(std::max(data_.N, 1))) + 12;
+  MSFGrid_->SetColWidth(0, std::max(half, needed));
+  if (data_.N > 0 && data_.nvar > 0) MSFGrid_->SetCurrentCell(1, 1);
   MSFGrid_->setUpdatesEnabled(true);
 }
 
@@ -427,9 +427,9 @@ void frmDatos::showEvent(QShowEvent* event) {
 }
 
 void frmDatos::closeEvent(QCloseEvent* event) {
-  if (TxtEdit_->isVisible()) confirmarEdicion(MSFGrid_->Row(), MSFGrid_->Col());
+  if (TxtEdit_->isVisible()) commitEdit(MSFGrid_->Row(), MSFGrid_->Col());
   // Unsaved changes are never dropped without a question.
-  if (!PreguntarGuardar()) {
+  if (!AskToSave()) {
     event->ignore();
     return;
   }
@@ -453,56 +453,56 @@ void frmDatos::MSFGrid_KeyPress(int code) {
   TxtEdit_->setFocus();
 }
 
-void frmDatos::confirmarEdicion(int row, int col) {
+void frmDatos::commitEdit(int row, int col) {
   TxtEdit_->hide();
-  if (row < 1 || col < 1 || row > datos_.N || col > datos_.nvar) return;
+  if (row < 1 || col < 1 || row > data_.N || col > data_.nvar) return;
   const QString text = TxtEdit_->text().trimmed();
   bool ok = false;
   // An emptied cell, or "NA", makes the value missing.
-  const bool ausente = text.isEmpty() || sorvan::core::IsMissingText(text.toStdString());
-  const double x = ausente ? std::numeric_limits<double>::quiet_NaN() : text.toDouble(&ok);
-  if (!ausente && (!ok || !std::isfinite(x) || std::fabs(x) > std::numeric_limits<float>::max())) {
+  const bool absent = text.isEmpty() || sorvan::core::IsMissingText(text.toStdString());
+  const double x = absent ? std::numeric_limits<double>::quiet_NaN() : text.toDouble(&ok);
+  if (!absent && (!ok || !std::isfinite(x) || std::fabs(x) > std::numeric_limits<float>::max())) {
     // The cell and the data keep their value; the message waits until the
     // focus change that brought us here is over.
     const QString warning =
         QStringLiteral("\"%1\" no es un valor numérico válido (fila %2, variable %3).\n"
                        "El dato conserva su valor anterior.")
-            .arg(text, QString::number(row), QString::fromStdString(datos_.nameWithoutBlanks(col)));
+            .arg(text, QString::number(row), QString::fromStdString(data_.nameWithoutBlanks(col)));
     QMetaObject::invokeMethod(
-        this, [this, warning] { QMessageBox::warning(this, kTitulo, warning); }, Qt::QueuedConnection);
+        this, [this, warning] { QMessageBox::warning(this, kTitle, warning); }, Qt::QueuedConnection);
     return;
   }
-  if (std::isnan(x) && std::isnan(datos_.value(row, col))) return;
-  if (x == datos_.value(row, col)) return;  // nothing changed
-  registra({{row, col, datos_.value(row, col)}});
-  ponValor(row, col, x);
+  if (std::isnan(x) && std::isnan(data_.value(row, col))) return;
+  if (x == data_.value(row, col)) return;  // nothing changed
+  record({{row, col, data_.value(row, col)}});
+  setValue(row, col, x);
 }
 
-void frmDatos::devolverFoco() {
-  if (TxtEdit_->isVisible()) confirmarEdicion(MSFGrid_->Row(), MSFGrid_->Col());
+void frmDatos::restoreFocus() {
+  if (TxtEdit_->isVisible()) commitEdit(MSFGrid_->Row(), MSFGrid_->Col());
   MSFGrid_->setFocus();
 }
 
 bool frmDatos::eventFilter(QObject* watched, QEvent* event) {
   if (watched != TxtEdit_ || event->type() != QEvent::KeyPress)
     return QWidget::eventFilter(watched, event);
-  auto* tecla = static_cast<QKeyEvent*>(event);
-  switch (tecla->key()) {
+  auto* key = static_cast<QKeyEvent*>(event);
+  switch (key->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
-      devolverFoco();
+      restoreFocus();
       return true;
     case Qt::Key_Escape:
       TxtEdit_->hide();
       MSFGrid_->setFocus();
       return true;
     case Qt::Key_Up:
-      devolverFoco();
+      restoreFocus();
       QApplication::processEvents();
       if (MSFGrid_->Row() > 1) MSFGrid_->SetRow(MSFGrid_->Row() - 1);
       return true;
     case Qt::Key_Down:
-      devolverFoco();
+      restoreFocus();
       QApplication::processEvents();
       if (MSFGrid_->Row() < MSFGrid_->Rows() - 1) MSFGrid_->SetRow(MSFGrid_->Row() + 1);
       return true;

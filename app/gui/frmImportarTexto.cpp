@@ -19,9 +19,9 @@ namespace sorvan::gui {
 using namespace sorvan::core;
 
 namespace {
-constexpr size_t kFilasVista = 12;
-const char kSeparadores[] = {',', ';', '\t', ' '};
-const char kDecimales[] = {'.', ','};
+constexpr size_t kViewRows = 12;
+const char kSeparators[] = {',', ';', '\t', ' '};
+const char kDecimals[] = {'.', ','};
 }  // namespace
 
 frmImportarTexto::frmImportarTexto(const QString& path, std::string bytes, QWidget* parent)
@@ -36,7 +36,7 @@ frmImportarTexto::frmImportarTexto(const QString& path, std::string bytes, QWidg
   CboSeparador->addItems({QStringLiteral("Coma (,)"), QStringLiteral("Punto y coma (;)"), QStringLiteral("Tabulador"),
                           QStringLiteral("Espacios")});
   for (int i = 0; i < 4; ++i)
-    if (kSeparadores[i] == f.separator) CboSeparador->setCurrentIndex(i);
+    if (kSeparators[i] == f.separator) CboSeparador->setCurrentIndex(i);
   CboDecimal = new QComboBox(this);
   CboDecimal->setObjectName(QStringLiteral("CboDecimal"));
   CboDecimal->addItems({QStringLiteral("Punto (3.14)"), QStringLiteral("Coma (3,14)")});
@@ -49,11 +49,11 @@ frmImportarTexto::frmImportarTexto(const QString& path, std::string bytes, QWidg
                                this);
   LblCodificacion->setObjectName(QStringLiteral("LblCodificacion"));
 
-  auto* formulario = new QFormLayout;
-  formulario->addRow(QStringLiteral("&Separador:"), CboSeparador);
-  formulario->addRow(QStringLiteral("Separador &decimal:"), CboDecimal);
-  formulario->addRow(QStringLiteral("Valor &ausente:"), TxtAusente);
-  formulario->addRow(LblCodificacion);
+  auto* form = new QFormLayout;
+  form->addRow(QStringLiteral("&Separador:"), CboSeparador);
+  form->addRow(QStringLiteral("Separador &decimal:"), CboDecimal);
+  form->addRow(QStringLiteral("Valor &ausente:"), TxtAusente);
+  form->addRow(LblCodificacion);
 
   TblVista = new QTableWidget(this);
   TblVista->setObjectName(QStringLiteral("TblVista"));
@@ -61,33 +61,33 @@ frmImportarTexto::frmImportarTexto(const QString& path, std::string bytes, QWidg
   TblVista->verticalHeader()->setVisible(false);
   TblVista->setMinimumSize(560, 260);
 
-  auto* botones = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-  botones->button(QDialogButtonBox::Ok)->setText(QStringLiteral("Aceptar"));
-  botones->button(QDialogButtonBox::Ok)->setObjectName(QStringLiteral("CoAceptar"));
-  botones->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Cancelar"));
-  connect(botones, &QDialogButtonBox::accepted, this, &QDialog::accept);
-  connect(botones, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+  buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("Aceptar"));
+  buttons->button(QDialogButtonBox::Ok)->setObjectName(QStringLiteral("CoAceptar"));
+  buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Cancelar"));
+  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
-  auto* capa = new QVBoxLayout(this);
-  capa->addLayout(formulario);
-  capa->addWidget(new QLabel(QStringLiteral("Vista previa (la primera fila da los nombres de las columnas):"), this));
-  capa->addWidget(TblVista, 1);
-  capa->addWidget(botones);
+  auto* layer = new QVBoxLayout(this);
+  layer->addLayout(form);
+  layer->addWidget(new QLabel(QStringLiteral("Vista previa (la primera fila da los nombres de las columnas):"), this));
+  layer->addWidget(TblVista, 1);
+  layer->addWidget(buttons);
 
-  connect(CboSeparador, &QComboBox::currentIndexChanged, this, &frmImportarTexto::actualizaVista);
-  connect(CboDecimal, &QComboBox::currentIndexChanged, this, &frmImportarTexto::actualizaVista);
-  actualizaVista();
+  connect(CboSeparador, &QComboBox::currentIndexChanged, this, &frmImportarTexto::updateView);
+  connect(CboDecimal, &QComboBox::currentIndexChanged, this, &frmImportarTexto::updateView);
+  updateView();
 }
 
-sorvan::core::TextFormat frmImportarTexto::Formato() const {
+sorvan::core::TextFormat frmImportarTexto::Format() const {
   sorvan::core::TextFormat f;
-  f.separator = kSeparadores[std::max(0, CboSeparador->currentIndex())];
-  f.decimal = kDecimales[std::max(0, CboDecimal->currentIndex())];
+  f.separator = kSeparators[std::max(0, CboSeparador->currentIndex())];
+  f.decimal = kDecimals[std::max(0, CboDecimal->currentIndex())];
   f.windows1252 = windows1252_;
   return f;
 }
 
-bool frmImportarTexto::ValorAusente(std::optional<double>& value) const {
+bool frmImportarTexto::MissingValue(std::optional<double>& value) const {
   const QString t = TxtAusente->text().trimmed();
   value.reset();
   if (t.isEmpty()) return true;
@@ -100,7 +100,7 @@ bool frmImportarTexto::ValorAusente(std::optional<double>& value) const {
 
 void frmImportarTexto::accept() {
   std::optional<double> v;
-  if (!ValorAusente(v)) {
+  if (!MissingValue(v)) {
     QMessageBox::warning(this, QStringLiteral("Sorvan"),
                          QStringLiteral("\"%1\" no es un número válido para el valor ausente.").arg(TxtAusente->text()));
     return;
@@ -108,17 +108,17 @@ void frmImportarTexto::accept() {
   QDialog::accept();
 }
 
-void frmImportarTexto::actualizaVista() {
-  const auto rows = sorvan::core::Preview(utf8_, Formato(), kFilasVista + 1);
+void frmImportarTexto::updateView() {
+  const auto rows = sorvan::core::Preview(utf8_, Format(), kViewRows + 1);
   TblVista->clear();
   size_t columns = 0;
   for (const auto& f : rows) columns = std::max(columns, f.size());
   TblVista->setColumnCount(int(columns));
   TblVista->setRowCount(rows.empty() ? 0 : int(rows.size() - 1));
   if (rows.empty()) return;
-  QStringList cabecera;
-  for (const std::string& c : rows[0]) cabecera << QString::fromStdString(c);
-  TblVista->setHorizontalHeaderLabels(cabecera);
+  QStringList header;
+  for (const std::string& c : rows[0]) header << QString::fromStdString(c);
+  TblVista->setHorizontalHeaderLabels(header);
   for (size_t i = 1; i < rows.size(); ++i)
     for (size_t k = 0; k < rows[i].size(); ++k) {
       QString text = QString::fromStdString(rows[i][k]);

@@ -22,9 +22,9 @@ public:
   // `bytes` is the whole file; `path` is shown in the caption.
   frmImportarTexto(const QString& path, std::string bytes, QWidget* parent = nullptr);
 
-  sorvan::core::TextFormat Formato() const;
+  sorvan::core::TextFormat Format() const;
   // The number typed as "missing", if any; false when the text is not a number.
-  bool ValorAusente(std::optional<double>& value) const;
+  bool MissingValue(std::optional<double>& value) const;
 
   QComboBox* CboSeparador = nullptr;
   QComboBox* CboDecimal = nullptr;
@@ -35,7 +35,7 @@ public:
   void accept() override;
 
 private:
-  void actualizaVista();
+  void updateView();
 
   std::string bytes_;
   std::string utf8_;

@@ -38,36 +38,36 @@ using namespace sorvan::platform;
 
 namespace {
 
-const QString kTitulo = QStringLiteral("Sorvan");
-const QString kSeccion = QStringLiteral("Settings");
-const QString kFiltroDatos =
+const QString kTitle = QStringLiteral("Sorvan");
+const QString kSection = QStringLiteral("Settings");
+const QString kDataFilter =
     QStringLiteral("Archivos de datos espaciales (*.dae)|*.dae|"
                    "Texto delimitado (*.csv *.tsv *.txt)|*.csv;*.tsv;*.txt|"
                    "Capas GIS de puntos (*.gpkg *.shp *.geojson *.json)|*.gpkg;*.shp;*.geojson;*.json|"
                    "Todos los ficheros (*.*)|*.*");
-const QString kFiltroSuperficies =
+const QString kSurfacesFilter =
     QStringLiteral("Archivos de superficies (*.sup)|*.sup|Todos los ficheros (*.*)|*.*");
-const QString kFiltroVariogramas =
+const QString kVariogramsFilter =
     QStringLiteral("Archivos datos semivariograma (*.sv)|*.sv|Todos los ficheros (*.*)|*.*");
 
 // Window placement in twips, as stored, with the defaults of a first run.
-constexpr double kIzquierdaDefecto = 1000, kArribaDefecto = 1000;
-constexpr double kAnchoDefecto = 6500, kAltoDefecto = 6500;
+constexpr double kDefaultLeft = 1000, kDefaultTop = 1000;
+constexpr double kDefaultWidth = 6500, kDefaultHeight = 6500;
 
-QAction* accion(QObject* padre, const QString& texto, bool habilitada = true,
-                const QKeySequence& atajo = {}) {
-  auto* a = new QAction(texto, padre);
-  a->setEnabled(habilitada);
-  if (!atajo.isEmpty()) a->setShortcut(atajo);
+QAction* action(QObject* parentObject, const QString& actionText, bool enabledOne = true,
+                const QKeySequence& shortcut = {}) {
+  auto* a = new QAction(actionText, parentObject);
+  a->setEnabled(enabledOne);
+  if (!shortcut.isEmpty()) a->setShortcut(shortcut);
   return a;
 }
 
-// The "Abrir" file dialog for one kind of file, starting in the folder of the
+// The "Open" file dialog for one kind of file, starting in the folder of the
 // last file chosen (in this run or an earlier one). False when the user cancels.
-bool PideArchivoAbrir(QWidget* owner, const QString& filtro, QString& archivo) {
+bool AskFileToOpen(QWidget* owner, const QString& filter, QString& archivo) {
   cFileDlg dlg;
   dlg.OwnerHwnd = owner;
-  dlg.Filter = filtro;
+  dlg.Filter = filter;
   dlg.FilterIndex = 1;
   dlg.InitDirectory = cFileDlg::LastFolder();
   return dlg.VBGetOpenFileName(archivo);
@@ -75,10 +75,10 @@ bool PideArchivoAbrir(QWidget* owner, const QString& filtro, QString& archivo) {
 
 }  // namespace
 
-frmMain::frmMain(QWidget* parent) : QMainWindow(parent), sesion_(std::make_unique<sorvan::core::KrigingSession>()) {
-  Principal::IniciarRecursos();
+frmMain::frmMain(QWidget* parent) : QMainWindow(parent), session_(std::make_unique<sorvan::core::KrigingSession>()) {
+  Principal::InitResources();
   setObjectName(QStringLiteral("frmMain"));
-  setWindowTitle(kTitulo);
+  setWindowTitle(kTitle);
   setWindowIcon(QIcon(QStringLiteral(":/sorvan/sorvan.png")));
 
   mdi_ = new QMdiArea(this);
@@ -92,50 +92,50 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent), sesion_(std::make_uniqu
   createStatusBar();
   // The File and Edit commands follow the active window (data or surface),
   // with or without a data set open.
-  connect(mdi_, &QMdiArea::subWindowActivated, this, &frmMain::actualizarAccionesDatos);
+  connect(mdi_, &QMdiArea::subWindowActivated, this, &frmMain::updateDataActions);
 
   // Load: placement, start-up folder, "&Kriging" greyed until data are open.
   readSettings();
-  carpetaInicio_ = QDir::currentPath();
-  HabilitarKriging(false);
+  startFolder_ = QDir::currentPath();
+  EnableKriging(false);
   MensajeBE(QStringLiteral("Preparado"));
 }
 
 frmMain::~frmMain() = default;
 
 void frmMain::createActions() {
-  mnuNuevo_ = accion(this, QStringLiteral("&Nuevo"), true, QKeySequence(Qt::CTRL | Qt::Key_N));
-  mnuDatos_ = accion(this, QStringLiteral("&Datos"));
-  mnuSuperficie_ = accion(this, QStringLiteral("&Superficie"));
-  mnuVariograma_ = accion(this, QStringLiteral("&Variograma"));
-  mnuGAnimDatos_ = accion(this, QStringLiteral("&Datos"), false);
-  mnuGAnimSup_ = accion(this, QStringLiteral("&Superficies"));
-  mnuGAnimBMP_ = accion(this, QStringLiteral("&Archivos BMP"));
-  mnuCerrar_ = accion(this, QStringLiteral("&Cerrar"), false);
-  mnuGuardar_ = accion(this, QStringLiteral("&Guardar"), false, QKeySequence(Qt::CTRL | Qt::Key_S));
-  mnuGuardarComo_ = accion(this, QStringLiteral("G&uardar como..."), false);
-  mnuGuardarTodo_ = accion(this, QStringLiteral("Guardar &todo"), false);
-  mnuInformacion_ = accion(this, QStringLiteral("&Información"), false);
-  mnuSalir_ = accion(this, QStringLiteral("&Salir"));
+  mnuNuevo_ = action(this, QStringLiteral("&Nuevo"), true, QKeySequence(Qt::CTRL | Qt::Key_N));
+  mnuDatos_ = action(this, QStringLiteral("&Datos"));
+  mnuSuperficie_ = action(this, QStringLiteral("&Superficie"));
+  mnuVariograma_ = action(this, QStringLiteral("&Variograma"));
+  mnuGAnimDatos_ = action(this, QStringLiteral("&Datos"), false);
+  mnuGAnimSup_ = action(this, QStringLiteral("&Superficies"));
+  mnuGAnimBMP_ = action(this, QStringLiteral("&Archivos BMP"));
+  mnuCerrar_ = action(this, QStringLiteral("&Cerrar"), false);
+  mnuGuardar_ = action(this, QStringLiteral("&Guardar"), false, QKeySequence(Qt::CTRL | Qt::Key_S));
+  mnuGuardarComo_ = action(this, QStringLiteral("G&uardar como..."), false);
+  mnuGuardarTodo_ = action(this, QStringLiteral("Guardar &todo"), false);
+  mnuInformacion_ = action(this, QStringLiteral("&Información"), false);
+  mnuSalir_ = action(this, QStringLiteral("&Salir"));
 
-  mnuDeshacer_ = accion(this, QStringLiteral("&Deshacer"), false, QKeySequence(Qt::CTRL | Qt::Key_Z));
-  mnuCortar_ = accion(this, QStringLiteral("Cor&tar"), false, QKeySequence(Qt::CTRL | Qt::Key_X));
-  mnuCopiar_ = accion(this, QStringLiteral("&Copiar"), false, QKeySequence(Qt::CTRL | Qt::Key_C));
-  mnuPegar_ = accion(this, QStringLiteral("&Pegar"), false, QKeySequence(Qt::CTRL | Qt::Key_V));
+  mnuDeshacer_ = action(this, QStringLiteral("&Deshacer"), false, QKeySequence(Qt::CTRL | Qt::Key_Z));
+  mnuCortar_ = action(this, QStringLiteral("Cor&tar"), false, QKeySequence(Qt::CTRL | Qt::Key_X));
+  mnuCopiar_ = action(this, QStringLiteral("&Copiar"), false, QKeySequence(Qt::CTRL | Qt::Key_C));
+  mnuPegar_ = action(this, QStringLiteral("&Pegar"), false, QKeySequence(Qt::CTRL | Qt::Key_V));
 
-  mnuKriging2D_ = accion(this, QStringLiteral("Kriging &2D"));
-  mnuKriging3D_ = accion(this, QStringLiteral("Kriging &3D"), false);
-  mnuCokriging_ = accion(this, QStringLiteral("&Cokriging"), false);
-  mnuAnimar_ = accion(this, QStringLiteral("&Animar..."));
+  mnuKriging2D_ = action(this, QStringLiteral("Kriging &2D"));
+  mnuKriging3D_ = action(this, QStringLiteral("Kriging &3D"), false);
+  mnuCokriging_ = action(this, QStringLiteral("&Cokriging"), false);
+  mnuAnimar_ = action(this, QStringLiteral("&Animar..."));
 
-  mnuCascada_ = accion(this, QStringLiteral("&Cascada"));
-  mnuMosaicoH_ = accion(this, QStringLiteral("Mosaico &horizontal"));
-  mnuMosaicoV_ = accion(this, QStringLiteral("Mosaico &vertical"));
-  mnuOrganizar_ = accion(this, QStringLiteral("&Organizar iconos"));
+  mnuCascada_ = action(this, QStringLiteral("&Cascada"));
+  mnuMosaicoH_ = action(this, QStringLiteral("Mosaico &horizontal"));
+  mnuMosaicoV_ = action(this, QStringLiteral("Mosaico &vertical"));
+  mnuOrganizar_ = action(this, QStringLiteral("&Organizar iconos"));
 
-  mnuContenido_ = accion(this, QStringLiteral("&Contenido"), true, QKeySequence(Qt::Key_F1));
-  mnuBuscarAyuda_ = accion(this, QStringLiteral("&Buscar ayuda en..."));
-  mnuAcercaDe_ = accion(this, QStringLiteral("&Acerca de Sorvan..."));
+  mnuContenido_ = action(this, QStringLiteral("&Contenido"), true, QKeySequence(Qt::Key_F1));
+  mnuBuscarAyuda_ = action(this, QStringLiteral("&Buscar ayuda en..."));
+  mnuAcercaDe_ = action(this, QStringLiteral("&Acerca de Sorvan..."));
 
   // Names the tests and the other windows can find the items by.
   const QList<QPair<QAction*, const char*>> names = {
@@ -159,50 +159,50 @@ void frmMain::createActions() {
     if (subDatos_) subDatos_->close();
   });
   connect(mnuGuardar_, &QAction::triggered, this, [this] {
-    if (datos_) datos_->Guardar();
+    if (data_) data_->Save();
   });
   connect(mnuGuardarComo_, &QAction::triggered, this, [this] {
     // On a surface window of the last run: its surfaces for GIS programs.
-    QMdiSubWindow* activa = mdi_->activeSubWindow();
-    if (activa && activa->widget() && activa->widget()->property("superficieDelCalculo").toBool()) {
-      ExportarSuperficies(this, *sesion_);
+    QMdiSubWindow* activeOne = mdi_->activeSubWindow();
+    if (activeOne && activeOne->widget() && activeOne->widget()->property("superficieDelCalculo").toBool()) {
+      ExportSurfacesOf(this, *session_);
       return;
     }
-    if (activa && activa->widget() && !activa->widget()->property("archivoSuperficie").toString().isEmpty()) {
-      ExportarSuperficieArchivo(this, activa->widget()->property("archivoSuperficie").toString());
+    if (activeOne && activeOne->widget() && !activeOne->widget()->property("archivoSuperficie").toString().isEmpty()) {
+      ExportSurfaceFile(this, activeOne->widget()->property("archivoSuperficie").toString());
       return;
     }
-    if (datos_) datos_->GuardarComo();
+    if (data_) data_->SaveAs();
   });
   // The data set is the one document the program edits.
   connect(mnuGuardarTodo_, &QAction::triggered, this, [this] {
-    if (datos_ && datos_->Modificado()) datos_->Guardar();
+    if (data_ && data_->Modified()) data_->Save();
   });
   connect(mnuInformacion_, &QAction::triggered, this, &frmMain::mnuInformacionDatos);
   connect(mnuDeshacer_, &QAction::triggered, this, [this] {
-    if (datos_) datos_->Deshacer();
+    if (data_) data_->Undo();
   });
   connect(mnuCortar_, &QAction::triggered, this, [this] {
-    if (datos_) datos_->Cortar();
+    if (data_) data_->Cut();
   });
   connect(mnuCopiar_, &QAction::triggered, this, [this] {
-    if (datos_) datos_->Copiar();
+    if (data_) data_->Copy();
   });
   connect(mnuPegar_, &QAction::triggered, this, [this] {
-    if (datos_) datos_->Pegar();
+    if (data_) data_->Paste();
   });
   connect(mnuSuperficie_, &QAction::triggered, this, &frmMain::mnuAbrirSuperficie);
   connect(mnuVariograma_, &QAction::triggered, this, &frmMain::mnuAbrirVariograma);
-  connect(mnuGAnimDatos_, &QAction::triggered, this, [this] { GenerarAnimacionDatos(*this); });
-  connect(mnuGAnimSup_, &QAction::triggered, this, [this] { MostrarAnimBMP(*this, true); });
-  connect(mnuGAnimBMP_, &QAction::triggered, this, [this] { MostrarAnimBMP(*this, false); });
+  connect(mnuGAnimDatos_, &QAction::triggered, this, [this] { GenerateDataAnimation(*this); });
+  connect(mnuGAnimSup_, &QAction::triggered, this, [this] { ShowAnimBMP(*this, true); });
+  connect(mnuGAnimBMP_, &QAction::triggered, this, [this] { ShowAnimBMP(*this, false); });
   connect(mnuSalir_, &QAction::triggered, this, &QWidget::close);
-  connect(mnuKriging2D_, &QAction::triggered, this, [this] { MostrarKriging2D(*this); });
-  connect(mnuAnimar_, &QAction::triggered, this, [this] { MostrarAnimK2D(*this); });
+  connect(mnuKriging2D_, &QAction::triggered, this, [this] { ShowKriging2D(*this); });
+  connect(mnuAnimar_, &QAction::triggered, this, [this] { ShowAnimK2D(*this); });
   connect(mnuCascada_, &QAction::triggered, mdi_, &QMdiArea::cascadeSubWindows);
-  connect(mnuMosaicoH_, &QAction::triggered, this, [this] { mosaico(Qt::Horizontal); });
-  connect(mnuMosaicoV_, &QAction::triggered, this, [this] { mosaico(Qt::Vertical); });
-  connect(mnuOrganizar_, &QAction::triggered, this, &frmMain::organizarIconos);
+  connect(mnuMosaicoH_, &QAction::triggered, this, [this] { tile(Qt::Horizontal); });
+  connect(mnuMosaicoV_, &QAction::triggered, this, [this] { tile(Qt::Vertical); });
+  connect(mnuOrganizar_, &QAction::triggered, this, &frmMain::arrangeIcons);
   connect(mnuContenido_, &QAction::triggered, this, [this] { ShowHelp(QString()); });
   connect(mnuBuscarAyuda_, &QAction::triggered, this, [this] { ShowHelp(QString(), true); });
   connect(mnuAcercaDe_, &QAction::triggered, this, &frmMain::mnuAcercaDe);
@@ -239,14 +239,14 @@ void frmMain::createMenus() {
   mnuKriging_->addAction(mnuKriging2D_);
   mnuKriging_->addAction(mnuKriging3D_);
   mnuKriging_->addAction(mnuCokriging_);
-  AgregarMenusValidacion(mnuKriging_, this, *sesion_);
+  AddValidationMenus(mnuKriging_, this, *session_);
   mnuKriging_->addSeparator();
   mnuKriging_->addAction(mnuAnimar_);
 
   // The window list is rebuilt each time the menu opens.
   mnuVentana_ = menuBar()->addMenu(QStringLiteral("&Ventana"));
-  connect(mnuVentana_, &QMenu::aboutToShow, this, &frmMain::actualizarMenuVentana);
-  actualizarMenuVentana();
+  connect(mnuVentana_, &QMenu::aboutToShow, this, &frmMain::updateWindowMenu);
+  updateWindowMenu();
 
   mnuAyuda_ = menuBar()->addMenu(QStringLiteral("Ay&uda"));
   mnuAyuda_->addAction(mnuContenido_);
@@ -261,17 +261,17 @@ void frmMain::createMenus() {
   for (const auto& [m, nombre] : names) m->setObjectName(QString::fromLatin1(nombre));
 }
 
-void frmMain::actualizarMenuVentana() {
+void frmMain::updateWindowMenu() {
   mnuVentana_->clear();
   mnuVentana_->addAction(mnuCascada_);
   mnuVentana_->addAction(mnuMosaicoH_);
   mnuVentana_->addAction(mnuMosaicoV_);
   mnuVentana_->addAction(mnuOrganizar_);
 
-  const QList<QMdiSubWindow*> ventanas = mdi_->subWindowList();
+  const QList<QMdiSubWindow*> windows = mdi_->subWindowList();
   bool separator = false;
   int n = 0;
-  for (QMdiSubWindow* v : ventanas) {
+  for (QMdiSubWindow* v : windows) {
     if (!v->isVisible()) continue;  // a closed window kept for reuse
     if (!separator) {
       mnuVentana_->addSeparator();
@@ -279,11 +279,11 @@ void frmMain::actualizarMenuVentana() {
     }
     ++n;
     // Access keys 1 to 9 for the first nine, as the system's window lists do.
-    QString titulo = v->windowTitle();
-    titulo.replace(QLatin1Char('&'), QStringLiteral("&&"));
-    const QString texto = n <= 9 ? QStringLiteral("&%1 %2").arg(n).arg(titulo)
-                                 : QStringLiteral("%1 %2").arg(n).arg(titulo);
-    QAction* a = mnuVentana_->addAction(texto);
+    QString windowTitleText = v->windowTitle();
+    windowTitleText.replace(QLatin1Char('&'), QStringLiteral("&&"));
+    const QString actionText = n <= 9 ? QStringLiteral("&%1 %2").arg(n).arg(windowTitleText)
+                                 : QStringLiteral("%1 %2").arg(n).arg(windowTitleText);
+    QAction* a = mnuVentana_->addAction(actionText);
     a->setCheckable(true);
     a->setChecked(v == mdi_->activeSubWindow());
     connect(a, &QAction::triggered, this, [this, v] {
@@ -293,28 +293,28 @@ void frmMain::actualizarMenuVentana() {
   }
 }
 
-void frmMain::mosaico(Qt::Orientation orientacion) {
+void frmMain::tile(Qt::Orientation orientation) {
   // Tiles the visible, non-minimised child windows in one row (vertical
   // tiling: side by side) or one column (horizontal tiling: one above another).
-  QList<QMdiSubWindow*> ventanas;
+  QList<QMdiSubWindow*> windows;
   for (QMdiSubWindow* v : mdi_->subWindowList())
-    if (v->isVisible() && !v->isMinimized()) ventanas << v;
-  if (ventanas.isEmpty()) return;
+    if (v->isVisible() && !v->isMinimized()) windows << v;
+  if (windows.isEmpty()) return;
   const QRect area = mdi_->viewport()->rect();
-  const int n = static_cast<int>(ventanas.size());
+  const int n = static_cast<int>(windows.size());
   for (int i = 0; i < n; ++i) {
-    ventanas[i]->showNormal();
-    if (orientacion == Qt::Horizontal) {
-      const int alto = area.height() / n;
-      ventanas[i]->setGeometry(0, i * alto, area.width(), i == n - 1 ? area.height() - i * alto : alto);
+    windows[i]->showNormal();
+    if (orientation == Qt::Horizontal) {
+      const int height = area.height() / n;
+      windows[i]->setGeometry(0, i * height, area.width(), i == n - 1 ? area.height() - i * height : height);
     } else {
       const int width = area.width() / n;
-      ventanas[i]->setGeometry(i * width, 0, i == n - 1 ? area.width() - i * width : width, area.height());
+      windows[i]->setGeometry(i * width, 0, i == n - 1 ? area.width() - i * width : width, area.height());
     }
   }
 }
 
-void frmMain::organizarIconos() {
+void frmMain::arrangeIcons() {
   // Lines the minimised child windows up along the bottom edge, left to right.
   const QRect area = mdi_->viewport()->rect();
   int x = 0, y = area.bottom();
@@ -333,11 +333,11 @@ void frmMain::organizarIconos() {
 void frmMain::createStatusBar() {
   QStatusBar* sbBarraEstado = statusBar();
   sbBarraEstado->setObjectName(QStringLiteral("sbBarraEstado"));
-  const QString textos[4] = {QStringLiteral("Inicializando..."), QStringLiteral("Kriging 2D"),
+  const QString texts[4] = {QStringLiteral("Inicializando..."), QStringLiteral("Kriging 2D"),
                              QStringLiteral("Versión %1").arg(QStringLiteral(SORVAN_VERSION_TEXT)),
                              QTime::currentTime().toString(QStringLiteral("HH:mm"))};
   for (int i = 0; i < 4; ++i) {
-    panel_[i] = new QLabel(textos[i], sbBarraEstado);
+    panel_[i] = new QLabel(texts[i], sbBarraEstado);
     panel_[i]->setObjectName(QStringLiteral("panel%1").arg(i + 1));
     panel_[i]->setFrameShape(QFrame::StyledPanel);
     panel_[i]->setFrameShadow(QFrame::Sunken);
@@ -351,12 +351,12 @@ void frmMain::createStatusBar() {
   panel_[3]->setAlignment(Qt::AlignCenter);
 
   // The clock panel: checked every second, so the minute shown is never late.
-  reloj_ = new QTimer(this);
-  reloj_->setInterval(1000);
-  connect(reloj_, &QTimer::timeout, this, [this] {
+  clockTimer_ = new QTimer(this);
+  clockTimer_->setInterval(1000);
+  connect(clockTimer_, &QTimer::timeout, this, [this] {
     panel_[3]->setText(QTime::currentTime().toString(QStringLiteral("HH:mm")));
   });
-  reloj_->start();
+  clockTimer_->start();
 }
 
 void frmMain::MensajeBE(const QString& text) {
@@ -366,59 +366,59 @@ void frmMain::MensajeBE(const QString& text) {
   panel_[0]->repaint();
 }
 
-QString frmMain::TextoEstado() const { return panel_[0]->text(); }
+QString frmMain::StatusText() const { return panel_[0]->text(); }
 
 void frmMain::readSettings() {
   // Twips are converted with the logical resolution of the screen the window
   // will be on (96 dpi on most desktops).
   SettingsStore store;
-  const double izquierda = store.GetSetting(kSeccion, QStringLiteral("MainLeft"), kIzquierdaDefecto);
-  const double arriba = store.GetSetting(kSeccion, QStringLiteral("MainTop"), kArribaDefecto);
-  const double width = store.GetSetting(kSeccion, QStringLiteral("MainWidth"), kAnchoDefecto);
-  const double alto = store.GetSetting(kSeccion, QStringLiteral("MainHeight"), kAltoDefecto);
-  QScreen* pantalla = QGuiApplication::primaryScreen();
-  const double dpiX = pantalla ? pantalla->logicalDotsPerInchX() : 96.0;
-  const double dpiY = pantalla ? pantalla->logicalDotsPerInchY() : 96.0;
-  QRect r(TwipsToPixels(izquierda, dpiX), TwipsToPixels(arriba, dpiY), TwipsToPixels(width, dpiX),
-          TwipsToPixels(alto, dpiY));
+  const double left = store.GetSetting(kSection, QStringLiteral("MainLeft"), kDefaultLeft);
+  const double up = store.GetSetting(kSection, QStringLiteral("MainTop"), kDefaultTop);
+  const double width = store.GetSetting(kSection, QStringLiteral("MainWidth"), kDefaultWidth);
+  const double height = store.GetSetting(kSection, QStringLiteral("MainHeight"), kDefaultHeight);
+  QScreen* primary = QGuiApplication::primaryScreen();
+  const double dpiX = primary ? primary->logicalDotsPerInchX() : 96.0;
+  const double dpiY = primary ? primary->logicalDotsPerInchY() : 96.0;
+  QRect r(TwipsToPixels(left, dpiX), TwipsToPixels(up, dpiY), TwipsToPixels(width, dpiX),
+          TwipsToPixels(height, dpiY));
   // A window too small to use, or stored on a screen that is no longer there,
   // would be lost to the user: fall back to the first-run placement then.
   const bool visible = QGuiApplication::screenAt(r.topLeft() + QPoint(20, 20)) != nullptr;
   if (r.width() < 200 || r.height() < 150 || !visible)
-    r = QRect(TwipsToPixels(kIzquierdaDefecto, dpiX), TwipsToPixels(kArribaDefecto, dpiY),
-              TwipsToPixels(kAnchoDefecto, dpiX), TwipsToPixels(kAltoDefecto, dpiY));
+    r = QRect(TwipsToPixels(kDefaultLeft, dpiX), TwipsToPixels(kDefaultTop, dpiY),
+              TwipsToPixels(kDefaultWidth, dpiX), TwipsToPixels(kDefaultHeight, dpiY));
   move(r.topLeft());
   resize(r.size());
   // A window closed maximised comes back maximised (its normal placement,
   // above, is where it goes when the user restores it).
-  if (store.GetSetting(kSeccion, QStringLiteral("MainMaximized"), 0) != 0)
+  if (store.GetSetting(kSection, QStringLiteral("MainMaximized"), 0) != 0)
     setWindowState(windowState() | Qt::WindowMaximized);
 }
 
 void frmMain::writeSettings() {
-  QScreen* pantalla = screen();
-  const double dpiX = pantalla ? pantalla->logicalDotsPerInchX() : 96.0;
-  const double dpiY = pantalla ? pantalla->logicalDotsPerInchY() : 96.0;
+  QScreen* primary = screen();
+  const double dpiX = primary ? primary->logicalDotsPerInchX() : 96.0;
+  const double dpiY = primary ? primary->logicalDotsPerInchY() : 96.0;
   SettingsStore store;
   // Maximised, the placement kept is the normal one the window returns to.
-  const bool maximizada = isMaximized();
-  const QRect r = maximizada ? normalGeometry() : QRect(pos(), size());
-  store.SaveSetting(kSeccion, QStringLiteral("MainMaximized"), maximizada ? 1 : 0);
-  store.SaveSetting(kSeccion, QStringLiteral("MainLeft"), PixelsToTwips(r.x(), dpiX));
-  store.SaveSetting(kSeccion, QStringLiteral("MainTop"), PixelsToTwips(r.y(), dpiY));
-  store.SaveSetting(kSeccion, QStringLiteral("MainWidth"), PixelsToTwips(r.width(), dpiX));
-  store.SaveSetting(kSeccion, QStringLiteral("MainHeight"), PixelsToTwips(r.height(), dpiY));
+  const bool maximised = isMaximized();
+  const QRect r = maximised ? normalGeometry() : QRect(pos(), size());
+  store.SaveSetting(kSection, QStringLiteral("MainMaximized"), maximised ? 1 : 0);
+  store.SaveSetting(kSection, QStringLiteral("MainLeft"), PixelsToTwips(r.x(), dpiX));
+  store.SaveSetting(kSection, QStringLiteral("MainTop"), PixelsToTwips(r.y(), dpiY));
+  store.SaveSetting(kSection, QStringLiteral("MainWidth"), PixelsToTwips(r.width(), dpiX));
+  store.SaveSetting(kSection, QStringLiteral("MainHeight"), PixelsToTwips(r.height(), dpiY));
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {
   // Unsaved data are never lost without a question.
-  if (datos_ && datos_->isVisible() && !datos_->PreguntarGuardar()) {
+  if (data_ && data_->isVisible() && !data_->AskToSave()) {
     event->ignore();
     return;
   }
   // The dialogs may be loaded but hidden; they go first.
-  DescargarDialogosKriging();
-  DescargarDialogosAnimacion();
+  UnloadKrigingDialogs();
+  UnloadAnimationDialogs();
   // A minimised window's placement is not the user's: keep the stored one.
   if (!isMinimized()) writeSettings();
   event->accept();
@@ -426,8 +426,8 @@ void frmMain::closeEvent(QCloseEvent* event) {
 
 void frmMain::NuevoGraf2D(const QString& file, const QString& title) {
   QString error;
-  if (!AbrirGraf2D(mdi_, file, title, &error))
-    QMessageBox::warning(this, kTitulo,
+  if (!OpenChart2D(mdi_, file, title, &error))
+    QMessageBox::warning(this, kTitle,
                          error.isEmpty() ? QStringLiteral("No se pudo abrir el semivariograma \"%1\".")
                                                .arg(QDir::toNativeSeparators(file))
                                          : error);
@@ -435,29 +435,29 @@ void frmMain::NuevoGraf2D(const QString& file, const QString& title) {
 
 void frmMain::NuevoGraf3D(int kind, const QString& title) {
   QString error;
-  if (!AbrirGraf3D(mdi_, kind, title, *sesion_, &error))
-    QMessageBox::warning(this, kTitulo,
+  if (!OpenChart3D(mdi_, kind, title, *session_, &error))
+    QMessageBox::warning(this, kTitle,
                          error.isEmpty() ? QStringLiteral("No se pudo abrir la superficie \"%1\".")
                                                .arg(QDir::toNativeSeparators(title))
                                          : error);
 }
 
 QMdiArea* frmMain::AreaMDI() { return mdi_; }
-QString frmMain::CarpetaInicio() const { return carpetaInicio_; }
-sorvan::core::KrigingSession& frmMain::Sesion() { return *sesion_; }
-frmDatos* frmMain::Datos() const { return datos_; }
-frmAyuda* frmMain::Ayuda() const { return ayuda_.data(); }
+QString frmMain::StartFolder() const { return startFolder_; }
+sorvan::core::KrigingSession& frmMain::OwnSession() { return *session_; }
+frmDatos* frmMain::Data() const { return data_; }
+frmAyuda* frmMain::Help() const { return help_.data(); }
 
-void frmMain::HabilitarKriging(bool enabled) {
+void frmMain::EnableKriging(bool enabled) {
   // The menu title itself goes grey, so the whole menu cannot be opened.
   mnuKriging_->menuAction()->setEnabled(enabled);
   mnuKriging_->setEnabled(enabled);
 }
 
-bool frmMain::KrigingHabilitado() const { return mnuKriging_->menuAction()->isEnabled(); }
+bool frmMain::KrigingEnabled() const { return mnuKriging_->menuAction()->isEnabled(); }
 
-bool frmMain::AbrirDatos(const QString& path) {
-  const QString ruta = QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
+bool frmMain::OpenData(const QString& path) {
+  const QString nativePath = QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
   // Back to the front, restored if minimised (a maximised window stays so).
   if (isMinimized()) setWindowState(windowState() & ~Qt::WindowMinimized);
   show();
@@ -466,65 +466,65 @@ bool frmMain::AbrirDatos(const QString& path) {
   MensajeBE(QStringLiteral("Cargando DATOS..."));
 
   // Edits not saved yet are not dropped by opening another file.
-  if (datos_ && datos_->isVisible() && !datos_->PreguntarGuardar()) {
+  if (data_ && data_->isVisible() && !data_->AskToSave()) {
     MensajeBE(QStringLiteral("Preparado"));
     return false;
   }
-  creaVentanaDatos();
+  createDataWindow();
   // A failed load leaves everything as it was, caption and visibility included.
-  const bool estabaAbierta = subDatos_->isVisible() && datos_->isVisible();
-  const QString tituloAnterior = datos_->windowTitle();
-  datos_->setWindowTitle(ruta);
-  datos_->show();
+  const bool wasOpen = subDatos_->isVisible() && data_->isVisible();
+  const QString previousTitle = data_->windowTitle();
+  data_->setWindowTitle(nativePath);
+  data_->show();
   subDatos_->show();
   mdi_->setActiveSubWindow(subDatos_);
 
-  const bool ok = datos_->IniData(path);
+  const bool ok = data_->IniData(path);
   if (ok) {
-    sesion_->dataFile = QFile::encodeName(QFileInfo(path).absoluteFilePath()).toStdString();
-    sesion_->optionsReady = false;  // new columns: defaults are taken afresh
-    sesion_->duplicates = sorvan::core::DuplicatePolicy::Error;  // asked again for these data
-  } else if (estabaAbierta) {
-    datos_->setWindowTitle(tituloAnterior);
+    session_->dataFile = QFile::encodeName(QFileInfo(path).absoluteFilePath()).toStdString();
+    session_->optionsReady = false;  // new columns: defaults are taken afresh
+    session_->duplicates = sorvan::core::DuplicatePolicy::Error;  // asked again for these data
+  } else if (wasOpen) {
+    data_->setWindowTitle(previousTitle);
   } else {
     subDatos_->close();
-    datos_->setWindowTitle(tituloAnterior);
+    data_->setWindowTitle(previousTitle);
   }
-  actualizarAccionesDatos();
+  updateDataActions();
   MensajeBE(QStringLiteral("Preparado"));
   return ok;
 }
 
-void frmMain::creaVentanaDatos() {
-  if (datos_) return;
-  datos_ = new frmDatos(sesion_->data);
+void frmMain::createDataWindow() {
+  if (data_) return;
+  data_ = new frmDatos(session_->data);
   // The automatic grid options come from the coordinate columns' extremes.
-  connect(datos_, &frmDatos::DatoEditado, this, [this](int, int col) {
-    if (col == sesion_->colX || col == sesion_->colY) sesion_->optionsReady = false;
+  connect(data_, &frmDatos::DatumEdited, this, [this](int, int col) {
+    if (col == session_->colX || col == session_->colY) session_->optionsReady = false;
   });
-  connect(datos_, &frmDatos::EstadoCambiado, this, &frmMain::actualizarAccionesDatos);
+  connect(data_, &frmDatos::StateChanged, this, &frmMain::updateDataActions);
   subDatos_ = new QMdiSubWindow;
-  subDatos_->setWidget(datos_);
+  subDatos_->setWidget(data_);
   subDatos_->setWindowIcon(windowIcon());
   mdi_->addSubWindow(subDatos_);
   subDatos_->resize(mdi_->viewport()->size() * 0.9);
 }
 
-void frmMain::actualizarAccionesDatos() {
-  const bool hay = datos_ && subDatos_ && subDatos_->isVisible();
+void frmMain::updateDataActions() {
+  const bool hay = data_ && subDatos_ && subDatos_->isVisible();
   for (QAction* a : {mnuCerrar_, mnuInformacion_, mnuCortar_, mnuCopiar_, mnuPegar_}) a->setEnabled(hay);
-  QMdiSubWindow* activa = mdi_->activeSubWindow();
-  const bool superficie = activa && activa->widget() &&
-                          (activa->widget()->property("superficieDelCalculo").toBool() ||
-                           !activa->widget()->property("archivoSuperficie").toString().isEmpty());
-  mnuGuardarComo_->setEnabled(hay || superficie);
+  QMdiSubWindow* activeOne = mdi_->activeSubWindow();
+  const bool surface = activeOne && activeOne->widget() &&
+                          (activeOne->widget()->property("superficieDelCalculo").toBool() ||
+                           !activeOne->widget()->property("archivoSuperficie").toString().isEmpty());
+  mnuGuardarComo_->setEnabled(hay || surface);
   mnuGuardar_->setEnabled(hay);
-  mnuGuardarTodo_->setEnabled(hay && datos_->Modificado());
-  mnuDeshacer_->setEnabled(hay && datos_->PuedeDeshacer());
+  mnuGuardarTodo_->setEnabled(hay && data_->Modified());
+  mnuDeshacer_->setEnabled(hay && data_->CanUndo());
 }
 
 void frmMain::mnuNuevoDatos() {
-  if (datos_ && datos_->isVisible() && !datos_->PreguntarGuardar()) return;
+  if (data_ && data_->isVisible() && !data_->AskToSave()) return;
   bool ok = false;
   const QString names = QInputDialog::getText(this, QStringLiteral("Nuevos datos"),
                                                 QStringLiteral("Nombres de las columnas, separados por comas:"),
@@ -534,63 +534,63 @@ void frmMain::mnuNuevoDatos() {
   for (QString& c : columns) c = c.trimmed();
   columns.removeAll(QString());
   if (columns.isEmpty()) {
-    QMessageBox::warning(this, kTitulo, QStringLiteral("Hace falta al menos una columna."));
+    QMessageBox::warning(this, kTitle, QStringLiteral("Hace falta al menos una columna."));
     return;
   }
   const int rows = QInputDialog::getInt(this, QStringLiteral("Nuevos datos"), QStringLiteral("Número de filas:"),
                                          100, 1, 10000000, 1, &ok);
   if (!ok) return;
-  creaVentanaDatos();
-  datos_->Nuevo(columns, rows);
-  sesion_->dataFile.clear();
-  sesion_->optionsReady = false;
-  datos_->show();
+  createDataWindow();
+  data_->New(columns, rows);
+  session_->dataFile.clear();
+  session_->optionsReady = false;
+  data_->show();
   subDatos_->show();
   mdi_->setActiveSubWindow(subDatos_);
-  actualizarAccionesDatos();
+  updateDataActions();
 }
 
 void frmMain::mnuInformacionDatos() {
-  if (!datos_ || sesion_->data.empty()) return;
-  QMessageBox caja(QMessageBox::Information, QStringLiteral("Información de los datos"),
-                   QString::fromStdString(sorvan::core::DataSummary(sesion_->data, sesion_->colX, sesion_->colY)),
+  if (!data_ || session_->data.empty()) return;
+  QMessageBox box(QMessageBox::Information, QStringLiteral("Información de los datos"),
+                   QString::fromStdString(sorvan::core::DataSummary(session_->data, session_->colX, session_->colY)),
                    QMessageBox::Ok, this);
-  caja.setObjectName(QStringLiteral("InformacionDatos"));
-  caja.exec();
+  box.setObjectName(QStringLiteral("InformacionDatos"));
+  box.exec();
 }
 
 void frmMain::mnuAbrirDatos() {
   QString archivo;
-  if (PideArchivoAbrir(this, kFiltroDatos, archivo)) AbrirDatos(archivo);
+  if (AskFileToOpen(this, kDataFilter, archivo)) OpenData(archivo);
 }
 
 void frmMain::mnuAbrirSuperficie() {
   QString archivo;
-  if (PideArchivoAbrir(this, kFiltroSuperficies, archivo)) NuevoGraf3D(3, archivo);
+  if (AskFileToOpen(this, kSurfacesFilter, archivo)) NuevoGraf3D(3, archivo);
 }
 
 void frmMain::mnuAbrirVariograma() {
   QString archivo;
-  if (PideArchivoAbrir(this, kFiltroVariogramas, archivo))
+  if (AskFileToOpen(this, kVariogramsFilter, archivo))
     NuevoGraf2D(archivo, QStringLiteral("Semivariograma de ") + archivo);
 }
 
 void frmMain::mnuAcercaDe() {
-  frmAbout acerca(this);
-  acerca.exec();
+  frmAbout about(this);
+  about.exec();
 }
 
 void frmMain::ShowHelp(const QString& page, bool search) {
   // Asked from a modal dialog, the help window belongs to that dialog, or the
   // dialog would keep the user out of it.
-  QWidget* dueno = QApplication::activeModalWidget() ? QApplication::activeModalWidget() : this;
-  if (!ayuda_) ayuda_ = new frmAyuda(dueno);
-  else if (ayuda_->parentWidget() != dueno) ayuda_->setParent(dueno, ayuda_->windowFlags());
-  ayuda_->MostrarPagina(page);
-  ayuda_->show();
-  ayuda_->raise();
-  ayuda_->activateWindow();
-  if (search) ayuda_->EmpezarBusqueda();
+  QWidget* ownerWidget = QApplication::activeModalWidget() ? QApplication::activeModalWidget() : this;
+  if (!help_) help_ = new frmAyuda(ownerWidget);
+  else if (help_->parentWidget() != ownerWidget) help_->setParent(ownerWidget, help_->windowFlags());
+  help_->ShowPage(page);
+  help_->show();
+  help_->raise();
+  help_->activateWindow();
+  if (search) help_->StartSearch();
 }
 
 }  // namespace sorvan::gui

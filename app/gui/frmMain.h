@@ -40,44 +40,44 @@ public:
   void NuevoGraf2D(const QString& file, const QString& title);
 
   // Opens a new surface chart window: kind 1 prediction, 2 variance of the last
-  // kriging run (from Sesion()), 3 the surface file named by `title`.
+  // kriging run (from OwnSession()), 3 the surface file named by `title`.
   void NuevoGraf3D(int kind, const QString& title);
 
   // The MDI client area holding every child window.
   QMdiArea* AreaMDI();
 
   // The current folder when the main window loaded (absolute path).
-  QString CarpetaInicio() const;
+  QString StartFolder() const;
 
   // The data set, the kriging options and the surfaces of the last run.
-  sorvan::core::KrigingSession& Sesion();
+  sorvan::core::KrigingSession& OwnSession();
 
   // Enables or greys the whole "&Kriging" menu (the data window does this).
-  void HabilitarKriging(bool enabled);
+  void EnableKriging(bool enabled);
 
-  // Opens the ".dae" file `path` into the data window, as "&Abrir" > "&Datos"
+  // Opens the ".dae" file `path` into the data window, as "&Open" > "&Data"
   // does after its file dialog. Returns false (after telling the user) when the
   // file could not be read completely.
-  bool AbrirDatos(const QString& path);
+  bool OpenData(const QString& path);
 
   // The data window, created on first use; nullptr before.
-  frmDatos* Datos() const;
+  frmDatos* Data() const;
 
-  // The help window, once "Ayuda" has been asked for; nullptr before.
-  frmAyuda* Ayuda() const;
+  // The help window, once "Help" has been asked for; nullptr before.
+  frmAyuda* Help() const;
 
   // The text of status panel 1, and whether "&Kriging" can be chosen.
-  QString TextoEstado() const;
-  bool KrigingHabilitado() const;
+  QString StatusText() const;
+  bool KrigingEnabled() const;
 
   // AppShell.
   QWidget* Window() override { return this; }
   void ShowStatus(const QString& text) override { MensajeBE(text); }
-  sorvan::core::KrigingSession& Session() override { return Sesion(); }
+  sorvan::core::KrigingSession& Session() override { return OwnSession(); }
   QMdiArea* DocumentArea() override { return AreaMDI(); }
   void OpenSemivariogram(const QString& file, const QString& title) override { NuevoGraf2D(file, title); }
   void OpenSurface(int kind, const QString& title) override { NuevoGraf3D(kind, title); }
-  void SetKrigingEnabled(bool enabled) override { HabilitarKriging(enabled); }
+  void SetKrigingEnabled(bool enabled) override { EnableKriging(enabled); }
   void ShowHelp(const QString& page, bool search = false) override;
 
 protected:
@@ -89,31 +89,31 @@ private:
   void createStatusBar();
   void readSettings();
   void writeSettings();
-  void actualizarMenuVentana();
-  void mosaico(Qt::Orientation orientacion);
-  void organizarIconos();
+  void updateWindowMenu();
+  void tile(Qt::Orientation orientation);
+  void arrangeIcons();
 
   void mnuAbrirDatos();
   void mnuNuevoDatos();
   void mnuInformacionDatos();
   // The data window, created once and reused.
-  void creaVentanaDatos();
-  // Greys or enables the data set's commands ("Guardar", "Edición", ...).
-  void actualizarAccionesDatos();
+  void createDataWindow();
+  // Greys or enables the data set's commands ("Save", "Edición", ...).
+  void updateDataActions();
   void mnuAbrirSuperficie();
   void mnuAbrirVariograma();
   void mnuAcercaDe();
 
   QMdiArea* mdi_ = nullptr;
-  QString carpetaInicio_;
-  std::unique_ptr<sorvan::core::KrigingSession> sesion_;
-  frmDatos* datos_ = nullptr;
-  QPointer<frmAyuda> ayuda_;
+  QString startFolder_;
+  std::unique_ptr<sorvan::core::KrigingSession> session_;
+  frmDatos* data_ = nullptr;
+  QPointer<frmAyuda> help_;
   QMdiSubWindow* subDatos_ = nullptr;
 
   // Status bar sbBarraEstado: four panels.
   QLabel* panel_[4] = {};
-  QTimer* reloj_ = nullptr;
+  QTimer* clockTimer_ = nullptr;
 
   QMenu* mnuArchivo_ = nullptr;
   QMenu* mnuAbrir_ = nullptr;

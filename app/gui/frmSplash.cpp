@@ -11,26 +11,26 @@ namespace sorvan::gui {
 
 frmSplash::frmSplash(QWidget* parent)
     : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
-  Principal::IniciarRecursos();
+  Principal::InitResources();
   setObjectName(QStringLiteral("frmSplash"));
   setWindowTitle(QStringLiteral("Sorvan"));
   setFixedSize(440, 260);
-  if (QScreen* pantalla = QGuiApplication::primaryScreen())
-    move(pantalla->availableGeometry().center() - rect().center());
+  if (QScreen* screen = QGuiApplication::primaryScreen())
+    move(screen->availableGeometry().center() - rect().center());
 }
 
 void frmSplash::paintEvent(QPaintEvent*) {
   QPainter p(this);
   p.setRenderHint(QPainter::Antialiasing);
-  QLinearGradient fondo(0, 0, 0, height());
-  fondo.setColorAt(0, QColor(28, 66, 110));
-  fondo.setColorAt(1, QColor(12, 30, 52));
-  p.fillRect(rect(), fondo);
+  QLinearGradient background(0, 0, 0, height());
+  background.setColorAt(0, QColor(28, 66, 110));
+  background.setColorAt(1, QColor(12, 30, 52));
+  p.fillRect(rect(), background);
   p.setPen(QColor(120, 160, 200));
   p.drawRect(rect().adjusted(0, 0, -1, -1));
 
-  const QPixmap icono(QStringLiteral(":/sorvan/sorvan.png"));
-  p.drawPixmap(QRect(28, 40, 96, 96), icono);
+  const QPixmap icon(QStringLiteral(":/sorvan/sorvan.png"));
+  p.drawPixmap(QRect(28, 40, 96, 96), icon);
 
   p.setPen(Qt::white);
   QFont f = font();

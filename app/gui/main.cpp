@@ -23,10 +23,10 @@ int main(int argc, char** argv) {
   // The program speaks Spanish whatever the system's language: Qt's own
   // windows and buttons (file dialog columns, standard buttons, questions)
   // follow when Qt's Spanish translations are installed.
-  QTranslator qtEspanol;
-  if (qtEspanol.load(QLocale(QLocale::Spanish, QLocale::Spain), QStringLiteral("qtbase"), QStringLiteral("_"),
+  QTranslator qtSpanish;
+  if (qtSpanish.load(QLocale(QLocale::Spanish, QLocale::Spain), QStringLiteral("qtbase"), QStringLiteral("_"),
                      QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-    QApplication::installTranslator(&qtEspanol);
+    QApplication::installTranslator(&qtSpanish);
 
   QCommandLineParser options;
   options.setApplicationDescription(QStringLiteral("Sorvan: kriging en dos dimensiones."));
@@ -38,6 +38,6 @@ int main(int argc, char** argv) {
   options.process(app);
   const QStringList archivos = options.positionalArguments();
 
-  std::unique_ptr<frmMain> principal(Principal::Arrancar(archivos.isEmpty() ? QString() : archivos.first()));
+  std::unique_ptr<frmMain> mainWindow(Principal::Launch(archivos.isEmpty() ? QString() : archivos.first()));
   return app.exec();
 }

@@ -5,7 +5,7 @@
 
 // Outside any namespace, as the resource macro requires. The resources live in
 // a static library, so nothing would pull them in without this reference.
-static void registrarRecursos() {
+static void registerResources() {
   Q_INIT_RESOURCE(sorvan);
   Q_INIT_RESOURCE(manual);
 }
@@ -13,10 +13,10 @@ static void registrarRecursos() {
 namespace sorvan::gui {
 namespace Principal {
 
-void IniciarRecursos() {
+void InitResources() {
   static bool done = false;
   if (!done) {
-    registrarRecursos();
+    registerResources();
     done = true;
   }
 }

@@ -7,7 +7,7 @@ namespace Principal {
 
 // Registers the resources. The windows that use them call this first; it may
 // be called any number of times.
-void IniciarRecursos();
+void InitResources();
 
 }  // namespace Principal
 

@@ -22,31 +22,31 @@ namespace sorvan::platform {
 
 namespace {
 
-QString carpetaEspecial(QStandardPaths::StandardLocation donde) {
-  const QString ruta = QStandardPaths::writableLocation(donde);
-  return !ruta.isEmpty() && QFileInfo(ruta).isDir() ? ruta : QDir::homePath();
+QString specialFolder(QStandardPaths::StandardLocation where) {
+  const QString dirPath = QStandardPaths::writableLocation(where);
+  return !dirPath.isEmpty() && QFileInfo(dirPath).isDir() ? dirPath : QDir::homePath();
 }
 
 // A one-character string holding a NUL: what the callers test for after a cancel.
-QString textoNulo() { return QString(QChar(u'\0')); }
+QString nullText() { return QString(QChar(u'\0')); }
 
 // The pairs of a filter list: "desc|pattern|desc|pattern", "|" and ":" alike.
-QList<QPair<QString, QString>> paresFiltro(const QString& filter) {
+QList<QPair<QString, QString>> filterPairs(const QString& filter) {
   QList<QPair<QString, QString>> pairs;
-  QString limpio = filter;
-  limpio.replace(QLatin1Char(':'), QLatin1Char('|'));
-  const QStringList partes = limpio.split(QLatin1Char('|'));
-  for (int i = 0; i + 1 < partes.size(); i += 2) {
-    if (partes[i].isEmpty() && partes[i + 1].isEmpty()) break;  // two NULs end the list
-    pairs.append({partes[i], partes[i + 1]});
+  QString clean = filter;
+  clean.replace(QLatin1Char(':'), QLatin1Char('|'));
+  const QStringList parts = clean.split(QLatin1Char('|'));
+  for (int i = 0; i + 1 < parts.size(); i += 2) {
+    if (parts[i].isEmpty() && parts[i + 1].isEmpty()) break;  // two NULs end the list
+    pairs.append({parts[i], parts[i + 1]});
   }
   return pairs;
 }
 
-const QString kSeccionDialogos = QStringLiteral("Dialogos");
-const QString kClaveCarpeta = QStringLiteral("UltimaCarpeta");
+const QString kDialogsSection = QStringLiteral("Dialogos");
+const QString kFolderKey = QStringLiteral("UltimaCarpeta");
 
-// The detail view's headings and "Tipo" column in Spanish: without Qt's
+// The detail view's headings and "DialogKind" column in Spanish: without Qt's
 // translations the system's descriptions read "Folder", "plain text document".
 class SpanishColumns : public QIdentityProxyModel {
  public:
@@ -65,8 +65,8 @@ class SpanishColumns : public QIdentityProxyModel {
 
   QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
     if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < 4) {
-      static const char* const titulos[] = {"Nombre", "Tamaño", "Tipo", "Fecha de modificación"};
-      return QString::fromUtf8(titulos[section]);
+      static const char* const titles[] = {"Nombre", "Tamaño", "Tipo", "Fecha de modificación"};
+      return QString::fromUtf8(titles[section]);
     }
     return QIdentityProxyModel::headerData(section, orientation, role);
   }
@@ -75,50 +75,50 @@ class SpanishColumns : public QIdentityProxyModel {
 }  // namespace
 
 QString cFileDlg::LastFolder() {
-  const QString carpeta = SettingsStore().GetText(kSeccionDialogos, kClaveCarpeta);
+  const QString carpeta = SettingsStore().GetText(kDialogsSection, kFolderKey);
   return !carpeta.isEmpty() && QFileInfo(carpeta).isDir() ? carpeta : QDir::currentPath();
 }
 
 cFileDlg::cFileDlg()
-    : InitDirectory(carpetaEspecial(QStandardPaths::DocumentsLocation)),
+    : InitDirectory(specialFolder(QStandardPaths::DocumentsLocation)),
       DlgTitle(QStringLiteral("Sorvan")) {}
 
 void cFileDlg::InitDirectorySpecial(int folder) {
   switch (folder) {
-    case 0: case 0x10: InitDirectory = carpetaEspecial(QStandardPaths::DesktopLocation); break;
-    case 5: InitDirectory = carpetaEspecial(QStandardPaths::DocumentsLocation); break;
-    case 13: InitDirectory = carpetaEspecial(QStandardPaths::MusicLocation); break;
-    case 14: InitDirectory = carpetaEspecial(QStandardPaths::MoviesLocation); break;
-    case 39: InitDirectory = carpetaEspecial(QStandardPaths::PicturesLocation); break;
+    case 0: case 0x10: InitDirectory = specialFolder(QStandardPaths::DesktopLocation); break;
+    case 5: InitDirectory = specialFolder(QStandardPaths::DocumentsLocation); break;
+    case 13: InitDirectory = specialFolder(QStandardPaths::MusicLocation); break;
+    case 14: InitDirectory = specialFolder(QStandardPaths::MoviesLocation); break;
+    case 39: InitDirectory = specialFolder(QStandardPaths::PicturesLocation); break;
     default: InitDirectory = QDir::homePath(); break;
   }
 }
 
 QStringList cFileDlg::QtFilters(const QString& filter) {
-  QStringList filtros;
-  for (const auto& [descripcion, patron] : paresFiltro(filter)) {
+  QStringList filters;
+  for (const auto& [description, pattern] : filterPairs(filter)) {
     // Qt matches "*.*" only against names holding a dot; the system's dialogs
     // take it for every file.
-    QStringList patrones;
-    for (QString p : patron.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+    QStringList patterns;
+    for (QString p : pattern.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
       p = p.trimmed();
-      patrones << (p == QLatin1String("*.*") ? QStringLiteral("*") : p);
+      patterns << (p == QLatin1String("*.*") ? QStringLiteral("*") : p);
     }
-    if (patrones.isEmpty()) patrones << QStringLiteral("*");
+    if (patterns.isEmpty()) patterns << QStringLiteral("*");
     // The patterns go in parentheses after the description, which is all the
     // dialog shows (HideNameFilterDetails), as the system's dialogs do.
-    filtros << descripcion + QStringLiteral(" (") + patrones.join(QLatin1Char(' ')) + QLatin1Char(')');
+    filters << description + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
   }
-  return filtros;
+  return filters;
 }
 
-void cFileDlg::prepararDialogo(QFileDialog& dlg, Tipo kind, const QString& filename,
+void cFileDlg::prepareDialog(QFileDialog& dlg, DialogKind kind, const QString& filename,
                                int flags) const {
   dlg.setOption(QFileDialog::DontUseNativeDialog, true);
   dlg.setOption(QFileDialog::HideNameFilterDetails, true);
   dlg.setProxyModel(new SpanishColumns(&dlg));
   dlg.setWindowTitle(DlgTitle);
-  if (kind == Tipo::Guardar) {
+  if (kind == DialogKind::Save) {
     dlg.setAcceptMode(QFileDialog::AcceptSave);
     dlg.setFileMode(QFileDialog::AnyFile);
     dlg.setOption(QFileDialog::DontConfirmOverwrite, !(flags & OFN_OVERWRITEPROMPT));
@@ -133,23 +133,23 @@ void cFileDlg::prepararDialogo(QFileDialog& dlg, Tipo kind, const QString& filen
 
   // InitDirectory may hold the name returned by an earlier dialog (a file, or
   // a folder and names): use that folder.
-  const QFileInfo inicio(InitDirectory);
-  if (inicio.isDir())
+  const QFileInfo start(InitDirectory);
+  if (start.isDir())
     dlg.setDirectory(InitDirectory);
-  else if (inicio.isFile())
-    dlg.setDirectory(inicio.absolutePath());
+  else if (start.isFile())
+    dlg.setDirectory(start.absolutePath());
   else if (!archivos_.isEmpty())
     dlg.setDirectory(QFileInfo(archivos_.first()).absolutePath());
   else
     dlg.setDirectory(QDir::currentPath());
 
-  const QStringList filtros = QtFilters(Filter);
-  if (!filtros.isEmpty()) {
-    dlg.setNameFilters(filtros);
-    const int i = FilterIndex >= 1 && FilterIndex <= filtros.size() ? FilterIndex - 1 : 0;
-    dlg.selectNameFilter(filtros[i]);
+  const QStringList filters = QtFilters(Filter);
+  if (!filters.isEmpty()) {
+    dlg.setNameFilters(filters);
+    const int i = FilterIndex >= 1 && FilterIndex <= filters.size() ? FilterIndex - 1 : 0;
+    dlg.selectNameFilter(filters[i]);
   }
-  if (!filename.isEmpty() && filename != textoNulo()) {
+  if (!filename.isEmpty() && filename != nullText()) {
     const QFileInfo f(filename);
     if (f.path() != QLatin1String(".") || filename.startsWith(QLatin1String("./")))
       dlg.setDirectory(f.absolutePath());
@@ -162,40 +162,40 @@ void cFileDlg::prepararDialogo(QFileDialog& dlg, Tipo kind, const QString& filen
   dlg.setLabelText(QFileDialog::FileName, QStringLiteral("Nombre:"));
   dlg.setLabelText(QFileDialog::FileType, QStringLiteral("Tipo:"));
   dlg.setLabelText(QFileDialog::Accept,
-                   kind == Tipo::Guardar ? QStringLiteral("&Guardar") : QStringLiteral("&Abrir"));
+                   kind == DialogKind::Save ? QStringLiteral("&Guardar") : QStringLiteral("&Abrir"));
   dlg.setLabelText(QFileDialog::Reject, QStringLiteral("Cancelar"));
   // Wide enough for the name, size, type and date columns without eliding.
   dlg.resize(dlg.sizeHint().expandedTo(QSize(760, 460)));
   // The detail columns fit their texts ("Última modificación", sizes, dates)
   // and the name column takes the rest, instead of fixed widths that cut them.
-  if (auto* detalle = dlg.findChild<QTreeView*>(QStringLiteral("treeView"))) {
-    QHeaderView* cabecera = detalle->header();
-    cabecera->setStretchLastSection(false);
-    cabecera->setSectionResizeMode(0, QHeaderView::Stretch);
-    for (int c = 1; c < cabecera->count(); ++c) cabecera->setSectionResizeMode(c, QHeaderView::ResizeToContents);
+  if (auto* detail = dlg.findChild<QTreeView*>(QStringLiteral("treeView"))) {
+    QHeaderView* header = detail->header();
+    header->setStretchLastSection(false);
+    header->setSectionResizeMode(0, QHeaderView::Stretch);
+    for (int c = 1; c < header->count(); ++c) header->setSectionResizeMode(c, QHeaderView::ResizeToContents);
   }
   // The places list at the left is wide enough for "Equipo" and the folders.
-  auto* lugares = dlg.findChild<QWidget*>(QStringLiteral("sidebar"));
+  auto* places = dlg.findChild<QWidget*>(QStringLiteral("sidebar"));
   auto* division = dlg.findChild<QSplitter*>(QStringLiteral("splitter"));
-  if (lugares && division && division->count() == 2) {
-    const int width = std::max(lugares->fontMetrics().horizontalAdvance(QStringLiteral("Documentos")) + 60, 150);
+  if (places && division && division->count() == 2) {
+    const int width = std::max(places->fontMetrics().horizontalAdvance(QStringLiteral("Documentos")) + 60, 150);
     division->setSizes({width, std::max(dlg.width() - width, 200)});
   }
 }
 
 void cFileDlg::cancelled(QString& filename, QString* fileTitle) {
-  filename = textoNulo();
-  if (fileTitle) *fileTitle = textoNulo();
+  filename = nullText();
+  if (fileTitle) *fileTitle = nullText();
   Flags = 0;
   FilterIndex = -1;
-  Filter = textoNulo();
+  Filter = nullText();
   archivos_.clear();
 }
 
-bool cFileDlg::mostrar(Tipo kind, QString& filename, QString* fileTitle) {
+bool cFileDlg::show(DialogKind kind, QString& filename, QString* fileTitle) {
   // The hook and template bits ask for system extensions that do not exist here.
   int flags = Flags & ~(OFN_ENABLEHOOK | OFN_ENABLETEMPLATE);
-  if (kind == Tipo::Guardar) {
+  if (kind == DialogKind::Save) {
     if (OverwritePrompt) flags |= OFN_OVERWRITEPROMPT;
     flags |= OFN_HIDEREADONLY;
   } else {
@@ -206,22 +206,22 @@ bool cFileDlg::mostrar(Tipo kind, QString& filename, QString* fileTitle) {
   }
 
   QFileDialog dlg(OwnerHwnd);
-  prepararDialogo(dlg, kind, filename, flags);
+  prepareDialog(dlg, kind, filename, flags);
 
-  QLabel* vista = nullptr;
-  if (kind == Tipo::AbrirVista) {
+  QLabel* view = nullptr;
+  if (kind == DialogKind::OpenPreview) {
     if (auto* grid = qobject_cast<QGridLayout*>(dlg.layout())) {
-      vista = new QLabel(&dlg);
-      vista->setFixedSize(160, 160);
-      vista->setAlignment(Qt::AlignCenter);
-      vista->setFrameShape(QFrame::StyledPanel);
-      grid->addWidget(vista, 1, grid->columnCount(), 2, 1);
-      QObject::connect(&dlg, &QFileDialog::currentChanged, vista, [vista](const QString& ruta) {
-        QImageReader lector(ruta);
-        const QImage imagen = lector.canRead() ? lector.read() : QImage();
-        vista->setPixmap(imagen.isNull() ? QPixmap()
-                                         : QPixmap::fromImage(imagen.scaled(
-                                               vista->size(), Qt::KeepAspectRatio,
+      view = new QLabel(&dlg);
+      view->setFixedSize(160, 160);
+      view->setAlignment(Qt::AlignCenter);
+      view->setFrameShape(QFrame::StyledPanel);
+      grid->addWidget(view, 1, grid->columnCount(), 2, 1);
+      QObject::connect(&dlg, &QFileDialog::currentChanged, view, [view](const QString& dirPath) {
+        QImageReader reader(dirPath);
+        const QImage image = reader.canRead() ? reader.read() : QImage();
+        view->setPixmap(image.isNull() ? QPixmap()
+                                         : QPixmap::fromImage(image.scaled(
+                                               view->size(), Qt::KeepAspectRatio,
                                                Qt::SmoothTransformation)));
       });
     }
@@ -239,44 +239,44 @@ bool cFileDlg::mostrar(Tipo kind, QString& filename, QString* fileTitle) {
     if (fileTitle) *fileTitle = first.fileName();
   } else {
     // Several files: the folder, then each name, separated by blanks.
-    QStringList partes{QDir::toNativeSeparators(first.absolutePath())};
-    for (const QString& f : archivos_) partes << QFileInfo(f).fileName();
-    filename = partes.join(QLatin1Char(' '));
+    QStringList parts{QDir::toNativeSeparators(first.absolutePath())};
+    for (const QString& f : archivos_) parts << QFileInfo(f).fileName();
+    filename = parts.join(QLatin1Char(' '));
     if (fileTitle) *fileTitle = first.fileName();
   }
 
   Flags = flags;
-  const QStringList filtros = QtFilters(Filter);
+  const QStringList filters = QtFilters(Filter);
   // The dialog reports the chosen filter as it shows it, without the patterns.
-  const QString mostrado = dlg.selectedNameFilter();
-  int elegido = -1;
-  for (int i = 0; i < filtros.size() && elegido < 0; ++i) {
-    const QString sinPatrones = filtros[i].left(filtros[i].lastIndexOf(QStringLiteral(" (")));
-    if (mostrado == filtros[i] || mostrado.trimmed() == sinPatrones.trimmed()) elegido = i;
+  const QString shown = dlg.selectedNameFilter();
+  int chosen = -1;
+  for (int i = 0; i < filters.size() && chosen < 0; ++i) {
+    const QString withoutPatterns = filters[i].left(filters[i].lastIndexOf(QStringLiteral(" (")));
+    if (shown == filters[i] || shown.trimmed() == withoutPatterns.trimmed()) chosen = i;
   }
-  if (elegido >= 0) {
-    FilterIndex = elegido + 1;
-    Filter = paresFiltro(Filter)[elegido].second;
+  if (chosen >= 0) {
+    FilterIndex = chosen + 1;
+    Filter = filterPairs(Filter)[chosen].second;
   }
   readOnly_ = false;
   InitDirectory = filename;
 
   // The engine's result files go to the folder of the last file chosen.
   QDir::setCurrent(first.absolutePath());
-  SettingsStore().SaveText(kSeccionDialogos, kClaveCarpeta, first.absolutePath());
+  SettingsStore().SaveText(kDialogsSection, kFolderKey, first.absolutePath());
   return true;
 }
 
 bool cFileDlg::VBGetOpenFileName(QString& filename, QString* fileTitle) {
-  return mostrar(Tipo::Abrir, filename, fileTitle);
+  return show(DialogKind::Open, filename, fileTitle);
 }
 
 bool cFileDlg::VBGetOpenFileNamePreview(QString& filename, QString* fileTitle) {
-  return mostrar(Tipo::AbrirVista, filename, fileTitle);
+  return show(DialogKind::OpenPreview, filename, fileTitle);
 }
 
 bool cFileDlg::VBGetSaveFileName(QString& filename, QString* fileTitle) {
-  return mostrar(Tipo::Guardar, filename, fileTitle);
+  return show(DialogKind::Save, filename, fileTitle);
 }
 
 bool cFileDlg::ExistFile(const QString& path) {

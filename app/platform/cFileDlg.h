@@ -6,7 +6,7 @@
 // After every dialog the user accepts, the folder of the chosen file becomes the
 // process's current folder (the kriging engine writes its result files there)
 // and is remembered in the settings for the next run (LastFolder). The
-// "Tipo" column names folders and files in Spanish.
+// "DialogKind" column names folders and files in Spanish.
 #include <QString>
 #include <QStringList>
 
@@ -89,9 +89,9 @@ public:
   static QStringList QtFilters(const QString& filter);
 
 private:
-  enum class Tipo { Abrir, AbrirVista, Guardar };
-  bool mostrar(Tipo kind, QString& filename, QString* fileTitle);
-  void prepararDialogo(QFileDialog& dlg, Tipo kind, const QString& filename, int flags) const;
+  enum class DialogKind { Open, OpenPreview, Save };
+  bool show(DialogKind kind, QString& filename, QString* fileTitle);
+  void prepareDialog(QFileDialog& dlg, DialogKind kind, const QString& filename, int flags) const;
   void cancelled(QString& filename, QString* fileTitle);
 
   bool readOnly_ = false;

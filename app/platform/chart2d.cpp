@@ -262,9 +262,9 @@ void Chart2D::resizeEvent(QResizeEvent* event) {
 int Chart2D::xSegmentsThatFit() const {
   const QFontMetrics fm(chart_->axes(Qt::Horizontal).isEmpty() ? font()
                                                                : chart_->axes(Qt::Horizontal).first()->labelsFont());
-  const int etiqueta = fm.horizontalAdvance(QStringLiteral("000000")) + fm.averageCharWidth() * 2;
-  const int ancho = width() - 120;
-  return std::clamp(ancho / std::max(etiqueta, 1) - 1, 2, 10);
+  const int labelWidth = fm.horizontalAdvance(QStringLiteral("000000")) + fm.averageCharWidth() * 2;
+  const int plotWidth = width() - 120;
+  return std::clamp(plotWidth / std::max(labelWidth, 1) - 1, 2, 10);
 }
 
 // Rebuilds the Qt series and axes from the data: one line series and one

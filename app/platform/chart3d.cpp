@@ -1,5 +1,5 @@
 #include "platform/chart3d.h"
-#include "core/diezmado_rejilla.h"
+#include "core/grid_thinning.h"
 #include "platform/image_file.h"
 
 #include "platform/chart_files.h"
@@ -67,11 +67,11 @@ Areas areasFor(QSize size, bool hasTitle, bool hasNote) {
 
 // Every how many nodes along each axis the bars view takes one, so that it
 // draws at most kMaxBars bars.
-int barStride(const SurfaceGrid& g) { return sorvan::core::PasoDiezmado(g.nx, g.ny, kMaxBars); }
+int barStride(const SurfaceGrid& g) { return sorvan::core::ThinningStride(g.nx, g.ny, kMaxBars); }
 
 // The surface view draws at most kMaxSurfaceNodes nodes: a million-node mesh
 // holds a software-rendered view for seconds at every repaint.
-int surfaceStride(const SurfaceGrid& g) { return sorvan::core::PasoDiezmado(g.nx, g.ny, kMaxSurfaceNodes); }
+int surfaceStride(const SurfaceGrid& g) { return sorvan::core::ThinningStride(g.nx, g.ny, kMaxSurfaceNodes); }
 
 // Category labels of the bars graph at round coordinates: the node nearest
 // each round value (within half a step) carries the value, the others stay

@@ -13,74 +13,74 @@ class GridModel : public QAbstractTableModel {
 public:
   using QAbstractTableModel::QAbstractTableModel;
 
-  int filas = 0, columns = 0;  // cells, without the fixed row and column
-  QVector<QString> cabeceraColumnas, cabeceraFilas;
-  DataGrid::Textos textos;
-  QHash<qint64, QString> propios;
-  Qt::Alignment alineacion = Qt::AlignLeft | Qt::AlignVCenter;
-  bool numerarFilas = false;  // row headers without a text of their own show their number
+  int nRows = 0, columns = 0;  // cells, without the fixed row and column
+  QVector<QString> columnHeader, rowHeaders;
+  DataGrid::TextSource texts;
+  QHash<qint64, QString> ownTexts;
+  Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignVCenter;
+  bool numberRows = false;  // row headers without a text of their own show their number
 
-  static qint64 clave(int r, int c) { return (qint64(r) << 32) | quint32(c); }
+  static qint64 key(int r, int c) { return (qint64(r) << 32) | quint32(c); }
 
-  int rowCount(const QModelIndex& padre = {}) const override { return padre.isValid() ? 0 : filas; }
-  int columnCount(const QModelIndex& padre = {}) const override { return padre.isValid() ? 0 : columns; }
+  int rowCount(const QModelIndex& parentIndex = {}) const override { return parentIndex.isValid() ? 0 : nRows; }
+  int columnCount(const QModelIndex& parentIndex = {}) const override { return parentIndex.isValid() ? 0 : columns; }
 
-  QString texto(int r, int c) const {  // 0-based cell
-    const auto it = propios.constFind(clave(r, c));
-    if (it != propios.constEnd()) return *it;
-    return textos ? textos(r + 1, c + 1) : QString();
+  QString cellText(int r, int c) const {  // 0-based cell
+    const auto it = ownTexts.constFind(key(r, c));
+    if (it != ownTexts.constEnd()) return *it;
+    return texts ? texts(r + 1, c + 1) : QString();
   }
 
-  QVariant data(const QModelIndex& i, int rol) const override {
+  QVariant data(const QModelIndex& i, int role) const override {
     if (!i.isValid()) return {};
-    if (rol == Qt::DisplayRole) return texto(i.row(), i.column());
-    if (rol == Qt::TextAlignmentRole) return QVariant::fromValue(alineacion);
+    if (role == Qt::DisplayRole) return cellText(i.row(), i.column());
+    if (role == Qt::TextAlignmentRole) return QVariant::fromValue(alignment);
     return {};
   }
 
-  QVariant headerData(int seccion, Qt::Orientation o, int rol) const override {
-    if (rol == Qt::TextAlignmentRole) return QVariant::fromValue(alineacion);
-    if (rol != Qt::DisplayRole) return {};
-    return o == Qt::Horizontal ? cabecera(cabeceraColumnas, seccion) : cabeceraFila(seccion);
+  QVariant headerData(int section, Qt::Orientation o, int role) const override {
+    if (role == Qt::TextAlignmentRole) return QVariant::fromValue(alignment);
+    if (role != Qt::DisplayRole) return {};
+    return o == Qt::Horizontal ? header(columnHeader, section) : rowHeader(section);
   }
 
-  static QString cabecera(const QVector<QString>& v, int seccion) {
-    return seccion >= 0 && seccion < v.size() ? v[seccion] : QString();
+  static QString header(const QVector<QString>& v, int section) {
+    return section >= 0 && section < v.size() ? v[section] : QString();
   }
-  QString cabeceraFila(int seccion) const {
-    QString t = cabecera(cabeceraFilas, seccion);
-    return t.isEmpty() && numerarFilas && seccion >= 0 && seccion < filas ? QString::number(seccion + 1) : t;
+  QString rowHeader(int section) const {
+    QString t = header(rowHeaders, section);
+    return t.isEmpty() && numberRows && section >= 0 && section < nRows ? QString::number(section + 1) : t;
   }
 
-  void vaciar() {
+  void clearAll() {
     beginResetModel();
-    filas = columns = 0;
-    numerarFilas = false;
-    cabeceraFilas.clear();
-    cabeceraColumnas.clear();
-    propios.clear();
-    textos = nullptr;
+    nRows = columns = 0;
+    numberRows = false;
+    rowHeaders.clear();
+    columnHeader.clear();
+    ownTexts.clear();
+    texts = nullptr;
     endResetModel();
   }
 
-  void ponerTextos(DataGrid::Textos nuevos) {
+  void setTexts(DataGrid::TextSource newOnes) {
     beginResetModel();
-    textos = std::move(nuevos);
+    texts = std::move(newOnes);
     endResetModel();
   }
 
-  void redimensionar(int nuevasFilas, int nuevasColumnas) {
+  void resize(int newRows, int newColumns) {
     beginResetModel();
-    filas = std::max(nuevasFilas, 0);
-    columns = std::max(nuevasColumnas, 0);
-    cabeceraFilas.resize(filas);
-    cabeceraColumnas.resize(columns);
+    nRows = std::max(newRows, 0);
+    columns = std::max(newColumns, 0);
+    rowHeaders.resize(nRows);
+    columnHeader.resize(columns);
     endResetModel();
   }
 };
 
-DataGrid::DataGrid(QWidget* parent) : QTableView(parent), modelo_(new GridModel(this)) {
-  setModel(modelo_);
+DataGrid::DataGrid(QWidget* parent) : QTableView(parent), model_(new GridModel(this)) {
+  setModel(model_);
   setEditTriggers(QAbstractItemView::NoEditTriggers);
   setSelectionMode(QAbstractItemView::SingleSelection);
   setSelectionBehavior(QAbstractItemView::SelectItems);
@@ -89,46 +89,46 @@ DataGrid::DataGrid(QWidget* parent) : QTableView(parent), modelo_(new GridModel(
   verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
 }
 
-int DataGrid::Rows() const { return modelo_->filas + 1; }
-int DataGrid::Cols() const { return modelo_->columns + 1; }
-void DataGrid::SetRows(int rows) { modelo_->redimensionar(rows - 1, modelo_->columns); }
-void DataGrid::SetCols(int cols) { modelo_->redimensionar(modelo_->filas, cols - 1); }
+int DataGrid::Rows() const { return model_->nRows + 1; }
+int DataGrid::Cols() const { return model_->columns + 1; }
+void DataGrid::SetRows(int rows) { model_->resize(rows - 1, model_->columns); }
+void DataGrid::SetCols(int cols) { model_->resize(model_->nRows, cols - 1); }
 
-void DataGrid::Clear() { modelo_->vaciar(); }
+void DataGrid::Clear() { model_->clearAll(); }
 
-void DataGrid::SetTextos(Textos textos) { modelo_->ponerTextos(std::move(textos)); }
+void DataGrid::SetTexts(TextSource texts) { model_->setTexts(std::move(texts)); }
 
-void DataGrid::NumerarFilas() {
-  modelo_->numerarFilas = true;
-  if (modelo_->filas > 0) emit modelo_->headerDataChanged(Qt::Vertical, 0, modelo_->filas - 1);
+void DataGrid::NumberRows() {
+  model_->numberRows = true;
+  if (model_->nRows > 0) emit model_->headerDataChanged(Qt::Vertical, 0, model_->nRows - 1);
 }
 
 QString DataGrid::TextMatrix(int row, int col) const {
   if (row < 0 || col < 0 || row >= Rows() || col >= Cols() || (row == 0 && col == 0)) return {};
-  if (row == 0) return modelo_->cabeceraColumnas[col - 1];
-  if (col == 0) return modelo_->cabeceraFila(row - 1);
-  return modelo_->texto(row - 1, col - 1);
+  if (row == 0) return model_->columnHeader[col - 1];
+  if (col == 0) return model_->rowHeader(row - 1);
+  return model_->cellText(row - 1, col - 1);
 }
 
 void DataGrid::SetTextMatrix(int row, int col, const QString& text) {
   if (row < 0 || col < 0 || row >= Rows() || col >= Cols() || (row == 0 && col == 0)) return;
   if (row == 0) {
-    modelo_->cabeceraColumnas[col - 1] = text;
-    emit modelo_->headerDataChanged(Qt::Horizontal, col - 1, col - 1);
+    model_->columnHeader[col - 1] = text;
+    emit model_->headerDataChanged(Qt::Horizontal, col - 1, col - 1);
   } else if (col == 0) {
-    modelo_->cabeceraFilas[row - 1] = text;
-    emit modelo_->headerDataChanged(Qt::Vertical, row - 1, row - 1);
+    model_->rowHeaders[row - 1] = text;
+    emit model_->headerDataChanged(Qt::Vertical, row - 1, row - 1);
   } else {
-    modelo_->propios.insert(GridModel::clave(row - 1, col - 1), text);
-    const QModelIndex i = modelo_->index(row - 1, col - 1);
-    emit modelo_->dataChanged(i, i, {Qt::DisplayRole});
+    model_->ownTexts.insert(GridModel::key(row - 1, col - 1), text);
+    const QModelIndex i = model_->index(row - 1, col - 1);
+    emit model_->dataChanged(i, i, {Qt::DisplayRole});
   }
 }
 
 void DataGrid::SetRow(int row) { SetCurrentCell(row, std::max(Col(), 1)); }
 
 void DataGrid::SetCurrentCell(int row, int col) {
-  setCurrentIndex(modelo_->index(row - 1, col - 1));
+  setCurrentIndex(model_->index(row - 1, col - 1));
 }
 
 int DataGrid::ColWidth(int col) const {
@@ -144,26 +144,26 @@ void DataGrid::SetColWidth(int col, int width) {
 }
 
 void DataGrid::AlignTextRight() {
-  modelo_->alineacion = Qt::AlignRight | Qt::AlignVCenter;
-  horizontalHeader()->setDefaultAlignment(modelo_->alineacion);
-  verticalHeader()->setDefaultAlignment(modelo_->alineacion);
+  model_->alignment = Qt::AlignRight | Qt::AlignVCenter;
+  horizontalHeader()->setDefaultAlignment(model_->alignment);
+  verticalHeader()->setDefaultAlignment(model_->alignment);
   viewport()->update();
 }
 
-Qt::Alignment DataGrid::ColumnAlignment(int) const { return modelo_->alineacion; }
+Qt::Alignment DataGrid::ColumnAlignment(int) const { return model_->alignment; }
 
 QRect DataGrid::CellRect() const { return visualRect(currentIndex()); }
 
 void DataGrid::keyPressEvent(QKeyEvent* event) {
   // Character keys are the owner's business; the rest (arrows, pages, Tab) move
   // around the grid as usual.
-  const QString texto = event->text();
+  const QString cellText = event->text();
   const bool control = event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
-  if (!texto.isEmpty() && !control && event->key() != Qt::Key_Tab && event->key() != Qt::Key_Backtab &&
+  if (!cellText.isEmpty() && !control && event->key() != Qt::Key_Tab && event->key() != Qt::Key_Backtab &&
       event->key() != Qt::Key_Delete) {
-    int code = texto.at(0).unicode();
+    int code = cellText.at(0).unicode();
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) code = 13;
-    emit TeclaPulsada(code);
+    emit KeyPressed(code);
     event->accept();
     return;
   }
@@ -172,16 +172,16 @@ void DataGrid::keyPressEvent(QKeyEvent* event) {
 
 void DataGrid::mouseDoubleClickEvent(QMouseEvent* event) {
   QTableView::mouseDoubleClickEvent(event);
-  if (currentIndex().isValid()) emit DobleClic();
+  if (currentIndex().isValid()) emit DoubleClicked();
 }
 
 void DataGrid::focusInEvent(QFocusEvent* event) {
   QTableView::focusInEvent(event);
-  emit FocoRecibido();
+  emit FocusReceived();
 }
 
 void DataGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
-  if (previous.isValid()) emit SaleDeCelda(previous.row() + 1, previous.column() + 1);
+  if (previous.isValid()) emit CellLeft(previous.row() + 1, previous.column() + 1);
   QTableView::currentChanged(current, previous);
 }
 

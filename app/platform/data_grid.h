@@ -22,7 +22,7 @@ class DataGrid : public QTableView {
   Q_OBJECT
 public:
   // Text of cell (row, col), both 1-based.
-  using Textos = std::function<QString(int row, int col)>;
+  using TextSource = std::function<QString(int row, int col)>;
 
   explicit DataGrid(QWidget* parent = nullptr);
 
@@ -34,10 +34,10 @@ public:
   // Empties every cell and header, and forgets the texts function.
   void Clear();
   // Where the cells' texts come from (empty texts without one).
-  void SetTextos(Textos textos);
+  void SetTexts(TextSource texts);
   // The fixed column shows each row's number where no text was set (until Clear()),
   // without keeping a text per row: a million rows cost nothing.
-  void NumerarFilas();
+  void NumberRows();
 
   QString TextMatrix(int row, int col) const;
   void SetTextMatrix(int row, int col, const QString& text);
@@ -61,13 +61,13 @@ public:
 signals:
   // A character typed on the grid: its code (Enter 13, Escape 27, Backspace 8,
   // blank 32, and so on).
-  void TeclaPulsada(int code);
+  void KeyPressed(int code);
   // Double-click on a cell.
-  void DobleClic();
+  void DoubleClicked();
   // The grid got the keyboard focus.
-  void FocoRecibido();
+  void FocusReceived();
   // The current cell is about to change from (row, col) (1-based).
-  void SaleDeCelda(int row, int col);
+  void CellLeft(int row, int col);
 
 protected:
   void keyPressEvent(QKeyEvent* event) override;
@@ -76,7 +76,7 @@ protected:
   void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
 
 private:
-  GridModel* modelo_;
+  GridModel* model_;
 };
 
 }  // namespace sorvan::platform

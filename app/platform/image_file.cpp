@@ -17,33 +17,33 @@ using namespace sorvan::core;
 
 namespace {
 
-bool Escribe(const QString& path, const QByteArray& bytes, QString* error) {
+bool WriteBytes(const QString& path, const QByteArray& bytes, QString* error) {
   const sorvan::core::Result r = sorvan::core::WriteFileAtomically(
       QFile::encodeName(path).toStdString(), std::string_view(bytes.constData(), size_t(bytes.size())));
   if (!r && error) *error = QString::fromStdString(r.message);
   return r.ok;
 }
 
-QString NoSeGenera(const QString& path) {
+QString NotGeneratedMessage(const QString& path) {
   return QStringLiteral("No se pudo generar la imagen «%1».").arg(QDir::toNativeSeparators(path));
 }
 
 }  // namespace
 
-bool SaveImage(const QImage& imagen, const QString& path, const char* format, QString* error) {
+bool SaveImage(const QImage& image, const QString& path, const char* format, QString* error) {
   QByteArray bytes;
   QBuffer buffer(&bytes);
   buffer.open(QIODevice::WriteOnly);
   const QByteArray kind = format && *format ? QByteArray(format) : QFileInfo(path).suffix().toLatin1();
-  if (imagen.isNull() || !imagen.save(&buffer, kind.isEmpty() ? "PNG" : kind.constData())) {
-    if (error) *error = NoSeGenera(path);
+  if (image.isNull() || !image.save(&buffer, kind.isEmpty() ? "PNG" : kind.constData())) {
+    if (error) *error = NotGeneratedMessage(path);
     return false;
   }
-  return Escribe(path, bytes, error);
+  return WriteBytes(path, bytes, error);
 }
 
-bool SaveDrawing(const QString& path, const QSize& tamano, int dpi, const QString& title,
-                  const std::function<void(QPainter&)>& dibuja, QString* error) {
+bool SaveDrawing(const QString& path, const QSize& size, int dpi, const QString& title,
+                  const std::function<void(QPainter&)>& draw, QString* error) {
   QByteArray bytes;
   QBuffer buffer(&bytes);
   buffer.open(QIODevice::WriteOnly);
@@ -51,30 +51,30 @@ bool SaveDrawing(const QString& path, const QSize& tamano, int dpi, const QStrin
   bool ok = false;
   if (path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive)) {
     QPdfWriter pdf(&buffer);
-    pdf.setPageSize(QPageSize(tamano, QPageSize::Point));
+    pdf.setPageSize(QPageSize(size, QPageSize::Point));
     pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
     pdf.setResolution(72);
     if (painter.begin(&pdf)) {
-      dibuja(painter);
+      draw(painter);
       ok = painter.end();
     }
   } else {
     QSvgGenerator svg;
     svg.setOutputDevice(&buffer);
     svg.setResolution(dpi);
-    svg.setSize(tamano);
-    svg.setViewBox(QRect(QPoint(0, 0), tamano));
+    svg.setSize(size);
+    svg.setViewBox(QRect(QPoint(0, 0), size));
     if (!title.isEmpty()) svg.setTitle(title);
     if (painter.begin(&svg)) {
-      dibuja(painter);
+      draw(painter);
       ok = painter.end();
     }
   }
   if (!ok || bytes.isEmpty()) {
-    if (error) *error = NoSeGenera(path);
+    if (error) *error = NotGeneratedMessage(path);
     return false;
   }
-  return Escribe(path, bytes, error);
+  return WriteBytes(path, bytes, error);
 }
 
 }  // namespace sorvan::platform

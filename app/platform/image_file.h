@@ -12,12 +12,12 @@ class QPainter;
 
 namespace sorvan::platform {
 
-// `imagen` in `format` ("PNG", "BMP", ...; empty: from the file name).
-bool SaveImage(const QImage& imagen, const QString& path, const char* format, QString* error);
+// `image` in `format` ("PNG", "BMP", ...; empty: from the file name).
+bool SaveImage(const QImage& image, const QString& path, const char* format, QString* error);
 
-// A page of `tamano` points (PDF) or pixels (SVG, at `dpi`) drawn by
-// `dibuja`; the kind follows the extension of `path` (".pdf" or ".svg").
-bool SaveDrawing(const QString& path, const QSize& tamano, int dpi, const QString& title,
-                  const std::function<void(QPainter&)>& dibuja, QString* error);
+// A page of `size` points (PDF) or pixels (SVG, at `dpi`) drawn by
+// `draw`; the kind follows the extension of `path` (".pdf" or ".svg").
+bool SaveDrawing(const QString& path, const QSize& size, int dpi, const QString& title,
+                  const std::function<void(QPainter&)>& draw, QString* error);
 
 }  // namespace sorvan::platform

@@ -34,9 +34,9 @@ using sorvan::core::EngineSummary;
 
 namespace {
 
-enum Salida { kBien = 0, kPeticionMala = 2, kFalloMotor = 2, kSinCarpeta = 5, kOpcionesMalas = 6 };
+enum Salida { kOk = 0, kBadRequest = 2, kEngineFailure = 2, kNoFolder = 5, kBadOptions = 6 };
 
-void Escribe(int fd, const std::string& data) {
+void WriteBytes(int fd, const std::string& data) {
   size_t done = 0;
   while (done < data.size()) {
     ssize_t k = ::write(fd, data.data() + done, data.size() - done);
@@ -46,16 +46,16 @@ void Escribe(int fd, const std::string& data) {
   }
 }
 
-[[noreturn]] void Falla(int fd, Salida code, const std::string& message) {
-  std::string respuesta = "SKUE";
-  respuesta += message;
-  Escribe(fd, respuesta);
+[[noreturn]] void Fails(int fd, Salida code, const std::string& message) {
+  std::string reply = "SKUE";
+  reply += message;
+  WriteBytes(fd, reply);
   std::_Exit(code);
 }
 
 // The SKU argument record as named options: entries below their range take
 // the engine's defaults, as SKU does.
-kriging::KrigingOptions Opciones(const SkuArguments& a, const std::string& folder) {
+kriging::KrigingOptions Options(const SkuArguments& a, const std::string& folder) {
   kriging::KrigingOptions o;
   const auto& op = a.VariogramOptions;
   const auto& par = a.VariogramParameters;
@@ -103,7 +103,7 @@ kriging::KrigingOptions Opciones(const SkuArguments& a, const std::string& folde
 }
 
 // The result back into the argument record, as SKU writes it back.
-void Devuelve(const kriging::KrigingResult& r, const kriging::KrigingOptions& o, SkuArguments& a) {
+void Returns(const kriging::KrigingResult& r, const kriging::KrigingOptions& o, SkuArguments& a) {
   a.firstLag = float(r.firstLag);
   a.lagWidth = float(r.lagWidth);
   a.lagCount = int32_t(r.lags.size());
@@ -131,7 +131,7 @@ void Devuelve(const kriging::KrigingResult& r, const kriging::KrigingOptions& o,
   if (o.trendDegree > 0) par[8] = float(r.model.trendChange);
 }
 
-EngineSummary Resumen(const kriging::KrigingResult& r) {
+EngineSummary Summary(const kriging::KrigingResult& r) {
   EngineSummary s;
   s.model = r.model.code;
   s.c0 = r.model.c0, s.c1 = r.model.c1, s.a = r.model.a;
@@ -146,8 +146,8 @@ EngineSummary Resumen(const kriging::KrigingResult& r) {
   for (const kriging::LagClass& c : r.lags)
     s.lags.push_back({c.lower, c.upper, c.distance, c.count, c.classical, c.robust});
   s.trendCoefficients = r.trendCoefficients;
-  s.centroTendenciaX = r.trendCentreX, s.centroTendenciaY = r.trendCentreY;
-  s.escalaTendencia = r.trendScale;
+  s.trendCentreX = r.trendCentreX, s.trendCentreY = r.trendCentreY;
+  s.trendScale = r.trendScale;
   s.warnings = r.warnings;
   return s;
 }
@@ -158,37 +158,37 @@ int main(int argc, char** argv) {
   // A run whose caller has died (a closed or killed program) is of no use to
   // anyone: end with it rather than compute on as an orphan.
   ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-  if (::getppid() == 1) return kPeticionMala;
+  if (::getppid() == 1) return kBadRequest;
   std::string folder;
-  int canal = -1;
+  int channel = -1;
   for (int i = 1; i + 1 < argc; i += 2) {
     if (std::strcmp(argv[i], "--carpeta") == 0) folder = argv[i + 1];
-    else if (std::strcmp(argv[i], "--canal") == 0) canal = std::atoi(argv[i + 1]);
+    else if (std::strcmp(argv[i], "--canal") == 0) channel = std::atoi(argv[i + 1]);
   }
-  if (canal < 0) {
+  if (channel < 0) {
     const char* uso = "uso: sorvan-engine --carpeta DIR --canal FD (lo inicia Sorvan; no es para uso directo)\n";
-    Escribe(2, uso);
-    return kPeticionMala;
+    WriteBytes(2, uso);
+    return kBadRequest;
   }
 
-  std::string peticion;
-  char bloque[65536];
+  std::string request;
+  char block[65536];
   for (;;) {
-    ssize_t k = ::read(canal, bloque, sizeof bloque);
+    ssize_t k = ::read(channel, block, sizeof block);
     if (k < 0 && errno == EINTR) continue;
     if (k <= 0) break;
-    peticion.append(bloque, size_t(k));
+    request.append(block, size_t(k));
   }
   SkuArguments a;
   std::string reason;
-  if (!sorvan::core::DecodeArguments(peticion, false, a, &reason))
-    Falla(canal, kPeticionMala, "Petición al motor dañada: " + reason);
-  peticion.clear();
-  peticion.shrink_to_fit();
+  if (!sorvan::core::DecodeArguments(request, false, a, &reason))
+    Fails(channel, kBadRequest, "Petición al motor dañada: " + reason);
+  request.clear();
+  request.shrink_to_fit();
 
   if (folder.empty()) folder = ".";
   if (::access(folder.c_str(), W_OK) != 0)
-    Falla(canal, kSinCarpeta, "No se puede trabajar en la carpeta " + folder + ": " + std::strerror(errno));
+    Fails(channel, kNoFolder, "No se puede trabajar en la carpeta " + folder + ": " + std::strerror(errno));
 
   kriging::KrigingData data;
   if (!a.xDouble.empty()) {
@@ -199,21 +199,21 @@ int main(int argc, char** argv) {
     data.y.assign(a.y.begin(), a.y.end());
   }
   data.z.assign(a.z.begin(), a.z.end());
-  const kriging::KrigingOptions options = Opciones(a, folder);
+  const kriging::KrigingOptions options = Options(a, folder);
   const kriging::KrigingResult r = kriging::Krige(data, options);
   if (!r.ok()) {
     std::string text = r.message;
     if (!r.detail.empty()) text += "\n" + r.detail;
-    Falla(canal, r.status == kriging::KrigingStatus::kInvalidOptions ? kOpcionesMalas : kFalloMotor, text);
+    Fails(channel, r.status == kriging::KrigingStatus::kInvalidOptions ? kBadOptions : kEngineFailure, text);
   }
-  Devuelve(r, options, a);
+  Returns(r, options, a);
   if (a.local.active) {
-    int64_t pedidos = 0;
-    for (unsigned char hueco : options.holeMask) pedidos += hueco ? 0 : 1;
+    int64_t requested = 0;
+    for (unsigned char hueco : options.holeMask) requested += hueco ? 0 : 1;
     a.local.holesFewNeighbours = r.tooFewNeighbours;
     a.local.holesSingular = r.singularNeighbourhoods;
-    a.local.nodesComputed = pedidos - r.tooFewNeighbours - r.singularNeighbourhoods;
+    a.local.nodesComputed = requested - r.tooFewNeighbours - r.singularNeighbourhoods;
   }
-  Escribe(canal, sorvan::core::EncodeReply(a, Resumen(r)));
-  return kBien;
+  WriteBytes(channel, sorvan::core::EncodeReply(a, Summary(r)));
+  return kOk;
 }

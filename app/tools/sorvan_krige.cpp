@@ -1,6 +1,6 @@
 // sorvan-krige: kriging of a ".dae" data file from the command line, for
 // batch work and scripting. Same data reader, automatic options and engine
-// call as the desktop program; see Ayuda() for the options.
+// call as the desktop program; see Help() for the options.
 //
 // Exit status: 0 success, 1 bad input or engine failure (message on standard
 // error), 2 usage error.
@@ -39,16 +39,16 @@ using namespace sorvan::platform;
 
 namespace {
 
-constexpr int kSalidaBien = 0, kSalidaError = 1, kSalidaUso = 2;
+constexpr int kExitOk = 0, kExitError = 1, kSalidaUso = 2;
 
-const char* const kNombresModelo[] = {"spherical", "exponential", "linear", "power", "rational-quadratic",
+const char* const kModelNames[] = {"spherical", "exponential", "linear", "power", "rational-quadratic",
                                       "oscillatory"};
-const char* const kModelosEs[] = {"esférico", "exponencial", "lineal", "potencial", "racional-cuadrático",
+const char* const kSpanishModels[] = {"esférico", "exponencial", "lineal", "potencial", "racional-cuadrático",
                                   "oscilatorio"};
-const char* const kTendenciasEs[] = {"constante, kriging ordinario", "lineal, kriging universal",
+const char* const kSpanishTrends[] = {"constante, kriging ordinario", "lineal, kriging universal",
                                      "cuadrática, kriging universal", "cúbica, kriging universal"};
 
-void Ayuda() {
+void Help() {
   std::cout <<
 R"(Uso: sorvan-krige DATOS [opciones]
 
@@ -147,41 +147,41 @@ struct UsageError {
 
 // Numbers of the command line: a period as the decimal separator, the whole
 // text must be the number.
-double Real(const std::string& opcion, const std::string& text) {
+double Real(const std::string& option, const std::string& text) {
   char* atEnd = nullptr;
   const double v = std::strtod(text.c_str(), &atEnd);
   if (text.empty() || *atEnd != '\0' || !std::isfinite(v) || std::fabs(v) > 3.0e38)
-    throw UsageError{opcion + ": se esperaba un número y se recibió «" + text + "»"};
+    throw UsageError{option + ": se esperaba un número y se recibió «" + text + "»"};
   return v;
 }
 
-long Entero(const std::string& opcion, const std::string& text, long minimum, long maximum) {
+long IntegerArgument(const std::string& option, const std::string& text, long minimum, long maximum) {
   char* atEnd = nullptr;
   const long v = std::strtol(text.c_str(), &atEnd, 10);
   if (text.empty() || *atEnd != '\0')
-    throw UsageError{opcion + ": se esperaba un número entero y se recibió «" + text + "»"};
+    throw UsageError{option + ": se esperaba un número entero y se recibió «" + text + "»"};
   if (v < minimum || v > maximum)
-    throw UsageError{opcion + ": " + text + " está fuera del intervalo " + std::to_string(minimum) + " a " +
+    throw UsageError{option + ": " + text + " está fuera del intervalo " + std::to_string(minimum) + " a " +
                    std::to_string(maximum)};
   return v;
 }
 
-std::vector<std::string> Partes(const std::string& opcion, const std::string& text, size_t count) {
+std::vector<std::string> Parts(const std::string& option, const std::string& text, size_t count) {
   std::vector<std::string> r;
   std::stringstream in(text);
-  std::string parte;
-  while (std::getline(in, parte, ',')) r.push_back(parte);
+  std::string part;
+  while (std::getline(in, part, ',')) r.push_back(part);
   if (r.size() != count)
-    throw UsageError{opcion + ": se esperaban " + std::to_string(count) + " valores separados por comas y se recibió «" +
+    throw UsageError{option + ": se esperaban " + std::to_string(count) + " valores separados por comas y se recibió «" +
                    text + "»"};
   return r;
 }
 
-struct Argumentos {
+struct Arguments {
   std::string data;
   std::string colX = "1", colY = "2", colZ = "3";
   std::string output;
-  bool sinLimite = false;
+  bool unlimited = false;
   std::optional<int> trend, model, estimator, lags, fitLags, minPairs, variableLags, fit;
   std::optional<double> firstLag, lagWidth;
   std::optional<std::pair<int, int>> grid;
@@ -195,116 +195,116 @@ struct Argumentos {
   bool globalTrend = false, neighbourhoodVariogram = false;
   bool cv = false, compareModels = false;
   DuplicatePolicy duplicates = DuplicatePolicy::Error;
-  std::optional<double> ausente;
-  std::vector<std::string> exportar;
+  std::optional<double> absent;
+  std::vector<std::string> exportTo;
   std::string crs;
   int cvFolds = 0;
   std::uint32_t seed = 1;
   std::string cvOut;
 };
 
-int CodigoModelo(const std::string& opcion, const std::string& v) {
+int ModelCode(const std::string& option, const std::string& v) {
   for (int k = 0; k < 6; ++k)
-    if (v == kNombresModelo[k] || v == std::to_string(k + 1)) return k + 1;
-  throw UsageError{opcion + ": modelo desconocido «" + v +
+    if (v == kModelNames[k] || v == std::to_string(k + 1)) return k + 1;
+  throw UsageError{option + ": modelo desconocido «" + v +
                  "» (1..6, spherical, exponential, linear, power, rational-quadratic, oscillatory)"};
 }
 
-Argumentos Analiza(int argc, char** argv) {
-  Argumentos a;
+Arguments Analyse(int argc, char** argv) {
+  Arguments a;
   std::vector<std::string> args(argv + 1, argv + argc);
   for (size_t i = 0; i < args.size(); ++i) {
     std::string op = args[i], value;
-    bool conValor = false;
+    bool withValue = false;
     if (op.rfind("--", 0) == 0 && op.find('=') != std::string::npos) {
       value = op.substr(op.find('=') + 1);
       op = op.substr(0, op.find('='));
-      conValor = true;
+      withValue = true;
     }
-    auto siguiente = [&]() -> std::string {
-      if (conValor) return value;
+    auto next = [&]() -> std::string {
+      if (withValue) return value;
       if (i + 1 >= args.size()) throw UsageError{op + ": falta el valor"};
       return args[++i];
     };
     if (op == "-h" || op == "--help") {
-      Ayuda();
-      std::exit(kSalidaBien);
-    } else if (op == "--x") a.colX = siguiente();
-    else if (op == "--y") a.colY = siguiente();
-    else if (op == "--z") a.colZ = siguiente();
-    else if (op == "--out") a.output = siguiente();
-    else if (op == "--sin-limite" || op == "--no-row-limit") a.sinLimite = true;
-    else if (op == "--trend") a.trend = int(Entero(op, siguiente(), 0, 3));
-    else if (op == "--model") a.model = CodigoModelo(op, siguiente());
+      Help();
+      std::exit(kExitOk);
+    } else if (op == "--x") a.colX = next();
+    else if (op == "--y") a.colY = next();
+    else if (op == "--z") a.colZ = next();
+    else if (op == "--out") a.output = next();
+    else if (op == "--sin-limite" || op == "--no-row-limit") a.unlimited = true;
+    else if (op == "--trend") a.trend = int(IntegerArgument(op, next(), 0, 3));
+    else if (op == "--model") a.model = ModelCode(op, next());
     else if (op == "--estimator") {
-      const std::string v = siguiente();
+      const std::string v = next();
       if (v == "classical" || v == "1") a.estimator = 1;
       else if (v == "robust" || v == "2") a.estimator = 2;
       else throw UsageError{op + ": se esperaba classical o robust y se recibió «" + v + "»"};
-    } else if (op == "--first-lag") a.firstLag = Real(op, siguiente());
-    else if (op == "--lag-width") a.lagWidth = Real(op, siguiente());
-    else if (op == "--lags") a.lags = int(Entero(op, siguiente(), 1, kMaxLags));
-    else if (op == "--fit-lags") a.fitLags = int(Entero(op, siguiente(), 1, kMaxLags));
-    else if (op == "--min-pairs") a.minPairs = int(Entero(op, siguiente(), 0, 1'000'000'000));
-    else if (op == "--variable-lags") a.variableLags = int(Entero(op, siguiente(), 1, 1'000'000'000));
+    } else if (op == "--first-lag") a.firstLag = Real(op, next());
+    else if (op == "--lag-width") a.lagWidth = Real(op, next());
+    else if (op == "--lags") a.lags = int(IntegerArgument(op, next(), 1, kMaxLags));
+    else if (op == "--fit-lags") a.fitLags = int(IntegerArgument(op, next(), 1, kMaxLags));
+    else if (op == "--min-pairs") a.minPairs = int(IntegerArgument(op, next(), 0, 1'000'000'000));
+    else if (op == "--variable-lags") a.variableLags = int(IntegerArgument(op, next(), 1, 1'000'000'000));
     else if (op == "--grid") {
-      auto p = Partes(op, siguiente(), 2);
-      a.grid = {int(Entero(op, p[0], 1, 100000)), int(Entero(op, p[1], 1, 100000))};
+      auto p = Parts(op, next(), 2);
+      a.grid = {int(IntegerArgument(op, p[0], 1, 100000)), int(IntegerArgument(op, p[1], 1, 100000))};
     } else if (op == "--origin") {
-      auto p = Partes(op, siguiente(), 2);
+      auto p = Parts(op, next(), 2);
       a.origin = {Real(op, p[0]), Real(op, p[1])};
     } else if (op == "--spacing") {
-      auto p = Partes(op, siguiente(), 2);
+      auto p = Parts(op, next(), 2);
       a.spacing = {Real(op, p[0]), Real(op, p[1])};
       if (!(a.spacing->first > 0) || !(a.spacing->second > 0)) throw UsageError{op + ": el espaciado debe ser positivo"};
-    } else if (op == "--profile") a.profile = siguiente();
+    } else if (op == "--profile") a.profile = next();
     else if (op == "--exclude") {
-      const std::string v = siguiente();
+      const std::string v = next();
       if (v == "outside") a.exclude = 0;
       else if (v == "inside") a.exclude = 1;
       else throw UsageError{op + ": se esperaba outside o inside y se recibió «" + v + "»"};
     } else if (op == "--fit") {
-      const std::string v = siguiente();
+      const std::string v = next();
       if (v == "alternating") a.fit = kAlternateFit;
       else if (v == "direct") a.fit = kDirectFit;
       else if (v == "none") a.fit = kNoFit;
       else if (v == "global") a.fit = kGlobalFit;
       else throw UsageError{op + ": se esperaba alternating, direct, global o none y se recibió «" + v + "»"};
     } else if (op == "--start") {
-      auto p = Partes(op, siguiente(), 3);
+      auto p = Parts(op, next(), 3);
       a.start = std::array<double, 3>{Real(op, p[0]), Real(op, p[1]), Real(op, p[2])};
       if ((*a.start)[0] < 0) throw UsageError{op + ": la pepita C0 no puede ser negativa"};
-    } else if (op == "--neighbours") a.neighbours = int(Entero(op, siguiente(), 1, 500));
-    else if (op == "--min-neighbours") a.minNeighbours = int(Entero(op, siguiente(), 1, 500));
+    } else if (op == "--neighbours") a.neighbours = int(IntegerArgument(op, next(), 1, 500));
+    else if (op == "--min-neighbours") a.minNeighbours = int(IntegerArgument(op, next(), 1, 500));
     else if (op == "--max-distance") {
-      a.maxDistance = Real(op, siguiente());
+      a.maxDistance = Real(op, next());
       if (!(*a.maxDistance > 0)) throw UsageError{op + ": la distancia máxima debe ser mayor que 0"};
     } else if (op == "--sectors") {
-      a.sectors = int(Entero(op, siguiente(), 1, 4));
+      a.sectors = int(IntegerArgument(op, next(), 1, 4));
       if (*a.sectors != 1 && *a.sectors != 4) throw UsageError{op + ": se esperaba 1 o 4 y se recibió «" +
                                                               std::to_string(*a.sectors) + "»"};
     } else if (op == "--global-trend") a.globalTrend = true;
     else if (op == "--neighbourhood-variogram") a.neighbourhoodVariogram = true;
-    else if (op == "--variogram-sample") a.variogramSample = int(Entero(op, siguiente(), 2, 2'000'000'000));
-    else if (op == "--variogram-seed") a.variogramSeed = std::uint32_t(Entero(op, siguiente(), 0, 4294967295L));
+    else if (op == "--variogram-sample") a.variogramSample = int(IntegerArgument(op, next(), 2, 2'000'000'000));
+    else if (op == "--variogram-seed") a.variogramSeed = std::uint32_t(IntegerArgument(op, next(), 0, 4294967295L));
     else if (op == "--duplicates") {
-      const std::string v = siguiente();
+      const std::string v = next();
       if (!PolicyFromText(v, a.duplicates))
         throw UsageError{op + ": se esperaba average, first o error y se recibió «" + v + "»"};
-    } else if (op == "--missing") a.ausente = Real(op, siguiente());
+    } else if (op == "--missing") a.absent = Real(op, next());
     else if (op == "--export") {
-      const std::string v = siguiente();
+      const std::string v = next();
       if (!FormatOfPath(v))
         throw UsageError{op + ": no se conoce el formato de «" + v + "» (extensiones .tif, .tiff, .asc, .grd, .csv)"};
-      a.exportar.push_back(v);
-    } else if (op == "--crs") a.crs = siguiente();
+      a.exportTo.push_back(v);
+    } else if (op == "--crs") a.crs = next();
     else if (op == "--cv") a.cv = true;
     else if (op == "--cv-folds") {
-      a.cvFolds = int(Entero(op, siguiente(), 2, 1'000'000));
+      a.cvFolds = int(IntegerArgument(op, next(), 2, 1'000'000));
       a.cv = true;
-    } else if (op == "--seed") a.seed = std::uint32_t(Entero(op, siguiente(), 0, 4294967295L));
+    } else if (op == "--seed") a.seed = std::uint32_t(IntegerArgument(op, next(), 0, 4294967295L));
     else if (op == "--cv-out") {
-      a.cvOut = siguiente();
+      a.cvOut = next();
       a.cv = true;
     } else if (op == "--compare-models") a.compareModels = true;
     else if (op.rfind("-", 0) == 0 && op.size() > 1) {
@@ -353,7 +353,7 @@ int ColumnOf(const SpatialData& d, const std::string& what, const std::string& c
 }
 
 // Applies the command line on top of the automatic options.
-void AplicaOpciones(const Argumentos& a, KrigingSession& s) {
+void ApplyOptions(const Arguments& a, KrigingSession& s) {
   OpcionesKriging& op = s.options;
   if (a.trend) op.Media = *a.trend;
   if (a.model) op.Modelo = *a.model;
@@ -426,7 +426,7 @@ void AplicaOpciones(const Argumentos& a, KrigingSession& s) {
   }
 }
 
-std::string Distancia(double v) {
+std::string Distance(double v) {
   char b[64];
   std::snprintf(b, sizeof b, "%.3f", v);  // the program's "#####0.000"
   return b;
@@ -438,7 +438,7 @@ std::string Real7(double v) {
   return b;
 }
 
-void Resumen(const KrigingSession& s, const std::string& file) {
+void Summary(const KrigingSession& s, const std::string& file) {
   const OpcionesKriging& op = s.options;
   const KrigingSurfaces& sup = s.surfaces;
   const int fuera = s.data.N - int(CompleteRows(s.data, {s.colX, s.colY, s.colZ}).size());
@@ -448,13 +448,13 @@ void Resumen(const KrigingSession& s, const std::string& file) {
             << "Columnas: X = " << s.data.nameWithoutBlanks(s.colX) << ", Y = " << s.data.nameWithoutBlanks(s.colY)
             << ", Z = " << s.data.nameWithoutBlanks(s.colZ) << "\n"
             << "Opciones usadas:\n"
-            << "  Media: " << op.Media << " (" << kTendenciasEs[op.Media] << ")\n"
-            << "  Modelo: " << op.Modelo << " (" << kModelosEs[op.Modelo - 1] << ")\n"
+            << "  Media: " << op.Media << " (" << kSpanishTrends[op.Media] << ")\n"
+            << "  Modelo: " << op.Modelo << " (" << kSpanishModels[op.Modelo - 1] << ")\n"
             << "  Estimador: " << op.Estimador << (op.Estimador == 1 ? " (clásico)" : " (robusto)") << "\n";
   if (op.LongVar)
     std::cout << "  Saltos: longitud variable, " << op.NApor << " pares por salto\n";
   else
-    std::cout << "  Saltos: inicial " << Distancia(op.SaltoIni) << ", anchura " << Distancia(op.RSalto) << ", nº "
+    std::cout << "  Saltos: inicial " << Distance(op.SaltoIni) << ", anchura " << Distance(op.RSalto) << ", nº "
               << op.NSaltos << "\n";
   std::cout << "  Ajuste: " << op.NAjus << " saltos, más de " << op.NMinAjus << " pares cada uno, método "
             << (op.MetodoAjuste == kGlobalFit    ? "global"
@@ -462,13 +462,13 @@ void Resumen(const KrigingSession& s, const std::string& file) {
                 : op.MetodoAjuste == kNoFit   ? "ninguno (modelo dado)"
                                                   : "alterno")
             << "\n"
-            << "  Rejilla: " << op.NRx << " x " << op.NRy << " nodos, origen (" << Distancia(op.MinRx) << ", "
-            << Distancia(op.MinRy) << "), espaciado (" << Distancia(op.LRx) << ", " << Distancia(op.LRy) << ")\n";
+            << "  Rejilla: " << op.NRx << " x " << op.NRy << " nodos, origen (" << Distance(op.MinRx) << ", "
+            << Distance(op.MinRy) << "), espaciado (" << Distance(op.LRx) << ", " << Distance(op.LRy) << ")\n";
   if (op.KrigingLocal) {
     std::cout << "  Kriging local: " << op.NVecinos << " vecinos como máximo"
               << (op.Cuadrantes ? " (" + std::to_string(op.NVecinos / 4) + " por cuadrante)" : std::string())
               << ", " << op.NMinVecinos << " como mínimo, distancia máxima "
-              << (std::isfinite(op.DistVecinos) ? Distancia(op.DistVecinos) : std::string("sin límite"))
+              << (std::isfinite(op.DistVecinos) ? Distance(op.DistVecinos) : std::string("sin límite"))
               << "; tendencia " << (op.TendLocal ? "local" : "global") << "; semivariograma "
               << (op.VarioLocal ? "con pares hasta la distancia máxima" : "con todos los pares") << "\n";
   }
@@ -479,7 +479,7 @@ void Resumen(const KrigingSession& s, const std::string& file) {
     std::cout << "  Perfil: ninguno\n";
 
   const FittedModel& m = s.model;
-  std::cout << "Modelo ajustado: " << kModelosEs[m.code - 1];
+  std::cout << "Modelo ajustado: " << kSpanishModels[m.code - 1];
   if (m.known) {
     std::cout << ", c0 = " << Real7(m.c0) << ", c1 = " << Real7(m.c1);
     if (m.code != 3) std::cout << ", a = " << Real7(m.a);
@@ -515,7 +515,7 @@ void Resumen(const KrigingSession& s, const std::string& file) {
 // The run's warnings on standard error, the result being kept: those of the
 // engine's reply turned into advice, and its other messages as they are (the
 // numerical services' messages stay in the log).
-void ImprimeAvisos(const KrigingSession& s, const EngineSummary& summary) {
+void PrintWarnings(const KrigingSession& s, const EngineSummary& summary) {
   const float zMin = s.data.minimum[size_t(s.colZ - 1)], zMax = s.data.maximum[size_t(s.colZ - 1)];
   const std::vector<std::string> warnings =
       RunWarnings(summary.warnings, zMin, zMax, s.surfaces.zMin, s.surfaces.zMax);
@@ -524,7 +524,7 @@ void ImprimeAvisos(const KrigingSession& s, const EngineSummary& summary) {
     if (warning.rfind(" ***", 0) != 0 && !HasOwnRunWarning(warning)) std::cerr << "aviso: " << warning << "\n";
 }
 
-void ImprimeResumenValidacion(const kriging::CrossValidationSummary& r) {
+void PrintValidationSummary(const kriging::CrossValidationSummary& r) {
   std::cout << "  Error medio: " << Real7(r.meanError) << "\n"
             << "  Raíz del error cuadrático medio: " << Real7(r.rootMeanSquareError) << "\n"
             << "  Error estandarizado medio: " << Real7(r.meanStandardisedError) << "\n"
@@ -533,19 +533,19 @@ void ImprimeResumenValidacion(const kriging::CrossValidationSummary& r) {
             << "  Datos dentro de ±1,96 σ: " << Real7(100 * r.shareWithin) << " %\n";
 }
 
-ValidatedModel ModeloDeSesion(const KrigingSession& s) {
+ValidatedModel SessionModel(const KrigingSession& s) {
   return {s.model.code, s.model.c0, s.model.c1, s.model.a};
 }
 
-void ValidateModel(const Argumentos& a, const KrigingSession& s) {
+void ValidateModel(const Arguments& a, const KrigingSession& s) {
   const kriging::CrossValidationResult r = CrossValidateColumns(
-      s.data, s.colX, s.colY, s.colZ, ModeloDeSesion(s), s.options.Media, a.cvFolds, a.seed);
+      s.data, s.colX, s.colY, s.colZ, SessionModel(s), s.options.Media, a.cvFolds, a.seed);
   if (r.status != 0) throw DataError{"validación cruzada: " + r.message};
   std::cout << "Validación cruzada ("
             << (a.cvFolds > 1 ? std::to_string(a.cvFolds) + " grupos, semilla " + std::to_string(a.seed)
                               : std::string("dejando fuera cada dato"))
             << ", " << r.summary.count << " datos):\n";
-  ImprimeResumenValidacion(r.summary);
+  PrintValidationSummary(r.summary);
   if (!a.cvOut.empty()) {
     Result w = WriteCrossValidationCsv(a.cvOut, r);
     if (!w) throw DataError{w.message};
@@ -555,7 +555,7 @@ void ValidateModel(const Argumentos& a, const KrigingSession& s) {
 
 // Fits each of the six models with the chosen trend (runs in a scratch
 // folder), cross-validates it and prints them sorted by error.
-void ComparaModelos(const Argumentos& a, const KrigingSession& base, const std::string& nombre) {
+void CompareModels(const Arguments& a, const KrigingSession& base, const std::string& nombre) {
   std::error_code ec;
   const fs::path folder = fs::temp_directory_path(ec) / ("sorvan-modelos-" + std::to_string(::getpid()));
   fs::create_directories(folder, ec);
@@ -589,12 +589,12 @@ void ComparaModelos(const Argumentos& a, const KrigingSession& base, const std::
   std::cout << line;
   for (const ModelComparisonRow& f : rows) {
     if (f.validation.status != 0) {
-      std::cout << "  " << kModelosEs[f.model.code - 1] << ": " << f.validation.message << "\n";
+      std::cout << "  " << kSpanishModels[f.model.code - 1] << ": " << f.validation.message << "\n";
       continue;
     }
     const kriging::CrossValidationSummary& r = f.validation.summary;
     std::snprintf(line, sizeof line, "  %-20s %12.6g %12.6g %12.6g %12.6g %12.6g %12.6g %9.4f\n",
-                  kModelosEs[f.model.code - 1], f.model.c0, f.model.c1, f.model.a, f.fitError,
+                  kSpanishModels[f.model.code - 1], f.model.c0, f.model.c1, f.model.a, f.fitError,
                   r.rootMeanSquareError, r.meanSquaredStandardisedError, r.correlation);
     std::cout << line;
   }
@@ -602,15 +602,15 @@ void ComparaModelos(const Argumentos& a, const KrigingSession& base, const std::
                "cerca de 1 si la varianza de kriging es realista; r: correlación observados-predichos)\n";
 }
 
-int Ejecuta(const Argumentos& a) {
+int RunJob(const Arguments& a) {
   KrigingSession s;
   ReadOptions lectura;
-  lectura.missingValue = a.ausente;
-  Result leido = IsDelimitedText(a.data) ? ReadDelimitedText(a.data, s.data, lectura)
+  lectura.missingValue = a.absent;
+  Result readOne = IsDelimitedText(a.data) ? ReadDelimitedText(a.data, s.data, lectura)
                     : IsGisLayer(a.data)       ? ReadPointLayer(a.data, s.data, lectura)
                                                : ReadData(a.data, s.data, lectura);
-  if (!leido) throw DataError{leido.message};
-  if (!leido.message.empty()) std::cerr << "aviso: " << leido.message << "\n";
+  if (!readOne) throw DataError{readOne.message};
+  if (!readOne.message.empty()) std::cerr << "aviso: " << readOne.message << "\n";
   s.dataFile = a.data;
   s.colX = ColumnOf(s.data, "X", a.colX);
   s.colY = ColumnOf(s.data, "Y", a.colY);
@@ -625,10 +625,10 @@ int Ejecuta(const Argumentos& a) {
     const Result resources = CheckResources(EstimateResources(s.data.N, nodes, a.trend.value_or(0)));
     if (!resources) throw DataError{resources.message};
   }
-  Result defecto = OpcionesPorDefecto(s.data, s.colX, s.colY, s.options);
-  if (!defecto) throw DataError{a.data + ": " + defecto.message};
+  Result defaultValue = OpcionesPorDefecto(s.data, s.colX, s.colY, s.options);
+  if (!defaultValue) throw DataError{a.data + ": " + defaultValue.message};
   s.optionsReady = true;
-  AplicaOpciones(a, s);
+  ApplyOptions(a, s);
 
   const std::string nombre = s.data.nameWithoutBlanks(s.colZ);
   std::cout << GeneratingMessage(nombre) << std::endl;
@@ -640,37 +640,37 @@ int Ejecuta(const Argumentos& a) {
   if (!r.message.empty()) std::cerr << "aviso: " << r.message << "\n";
   // Exports after the engine's files; a failed one fails the run.
   const std::string crs = a.crs.empty() ? s.data.crs : a.crs;
-  std::vector<std::string> escritos;
-  for (const std::string& path : a.exportar) {
-    Result e = ExportSurfaces(path, s.surfaces, crs, &escritos);
+  std::vector<std::string> written;
+  for (const std::string& path : a.exportTo) {
+    Result e = ExportSurfaces(path, s.surfaces, crs, &written);
     if (!e) throw DataError{e.message};
   }
-  Resumen(s, a.data);
-  for (const std::string& e : escritos) std::cout << "Exportado: " << e << "\n";
-  ImprimeAvisos(s, engine.result().summary);
+  Summary(s, a.data);
+  for (const std::string& e : written) std::cout << "Exportado: " << e << "\n";
+  PrintWarnings(s, engine.result().summary);
   if (a.cv) ValidateModel(a, s);
-  if (a.compareModels) ComparaModelos(a, s, nombre);
-  return kSalidaBien;
+  if (a.compareModels) CompareModels(a, s, nombre);
+  return kExitOk;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  Argumentos a;
+  Arguments a;
   try {
-    a = Analiza(argc, argv);
+    a = Analyse(argc, argv);
   } catch (const UsageError& e) {
     std::cerr << "sorvan-krige: " << SafeText(e.message) << "\nPruebe «sorvan-krige --help».\n";
     return kSalidaUso;
   }
   try {
-    return Ejecuta(a);
+    return RunJob(a);
   } catch (const DataError& e) {
     std::cerr << "sorvan-krige: " << SafeText(e.message) << "\n";
-    return kSalidaError;
+    return kExitError;
   } catch (const std::exception& e) {
     // Out of memory and the like: still a message, never an abort.
     std::cerr << "sorvan-krige: " << e.what() << "\n";
-    return kSalidaError;
+    return kExitError;
   }
 }

@@ -40,44 +40,44 @@ using namespace sorvan::gui;
 namespace {
 
 // The longest gap between two ticks of a 10 ms timer since the last reset.
-class Pulso {
+class Pulse {
  public:
-  Pulso() {
+  Pulse() {
     QObject::connect(&timer_, &QTimer::timeout, [this] {
-      const qint64 hueco = ultimo_.restart();
+      const qint64 hueco = last_.restart();
       maximo_ = std::max(maximo_, hueco);
       if (hueco > 300) std::printf("  pausa de %.2f s, a los %.2f s del paso\n", hueco / 1000.0, paso_.elapsed() / 1000.0);
     });
     timer_.start(10);
-    ultimo_.start();
+    last_.start();
     paso_.start();
   }
-  void Reinicia() {
+  void Restart() {
     paso_.restart();
-    ultimo_.restart();
+    last_.restart();
     maximo_ = 0;
   }
   qint64 Maximo() {
-    maximo_ = std::max(maximo_, ultimo_.elapsed());
+    maximo_ = std::max(maximo_, last_.elapsed());
     return maximo_;
   }
 
  private:
   QTimer timer_;
-  QElapsedTimer ultimo_, paso_;
+  QElapsedTimer last_, paso_;
   qint64 maximo_ = 0;
 };
 
-// Lets the event loop run until `done` holds (or `limiteMs`).
+// Lets the event loop run until `done` holds (or `limitMs`).
 template <class F>
-void Espera(F done, int limiteMs = 600000) {
+void Wait(F done, int limitMs = 600000) {
   QElapsedTimer t;
   t.start();
-  while (!done() && t.elapsed() < limiteMs) QTest::qWait(20);
+  while (!done() && t.elapsed() < limitMs) QTest::qWait(20);
 }
 
-void Informa(const char* step, const QElapsedTimer& reloj, Pulso& pulso) {
-  std::printf("%-34s %8.2f s   pausa más larga %6.2f s\n", step, reloj.elapsed() / 1000.0, pulso.Maximo() / 1000.0);
+void Report(const char* step, const QElapsedTimer& clock, Pulse& pulse) {
+  std::printf("%-34s %8.2f s   pausa más larga %6.2f s\n", step, clock.elapsed() / 1000.0, pulse.Maximo() / 1000.0);
   std::fflush(stdout);
 }
 
@@ -93,54 +93,54 @@ int main(int argc, char** argv) {
   const QString nodes = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QStringLiteral("1000");
   QTemporaryDir folder;
   QDir::setCurrent(folder.path());
-  frmMain principal;
-  principal.resize(1200, 900);
-  principal.show();
-  (void)QTest::qWaitForWindowExposed(&principal);
-  Pulso pulso;
-  QElapsedTimer reloj;
+  frmMain mainWindow;
+  mainWindow.resize(1200, 900);
+  mainWindow.show();
+  (void)QTest::qWaitForWindowExposed(&mainWindow);
+  Pulse pulse;
+  QElapsedTimer clock;
 
   // Opening the file: done when the data window shows the rows.
-  pulso.Reinicia();
-  reloj.start();
+  pulse.Restart();
+  clock.start();
   // A delimited text file goes through the import dialog: accepted as detected.
-  test_data::Respuesta<frmImportarTexto> importar([](frmImportarTexto* d) { d->accept(); });
-  principal.AbrirDatos(file);
-  Espera([&] { return !principal.Sesion().data.empty(); });
-  Informa("abrir el archivo", reloj, pulso);
-  if (principal.Sesion().data.empty()) return 1;
+  test_data::Reply<frmImportarTexto> importReply([](frmImportarTexto* d) { d->accept(); });
+  mainWindow.OpenData(file);
+  Wait([&] { return !mainWindow.OwnSession().data.empty(); });
+  Report("abrir el archivo", clock, pulse);
+  if (mainWindow.OwnSession().data.empty()) return 1;
 
   // The data window: to the last row and back.
-  pulso.Reinicia();
-  reloj.start();
-  DataGrid* grid = principal.Datos()->MSFGrid();
+  pulse.Restart();
+  clock.start();
+  DataGrid* grid = mainWindow.Data()->MSFGrid();
   grid->SetCurrentCell(grid->Rows() - 1, 1);
   QTest::qWait(200);
   grid->SetCurrentCell(1, 1);
   QTest::qWait(200);
-  Informa("rejilla: a la última fila y vuelta", reloj, pulso);
+  Report("rejilla: a la última fila y vuelta", clock, pulse);
 
-  pulso.Reinicia();
-  reloj.start();
+  pulse.Restart();
+  clock.start();
   {
-    test_data::Respuesta<QMessageBox> caja([](QMessageBox* b) { b->accept(); });
-    QMetaObject::invokeMethod(principal.findChild<QAction*>(QStringLiteral("mnuInformacion")), "trigger");
-    Espera([&] { return caja.vista(); }, 60000);
+    test_data::Reply<QMessageBox> box([](QMessageBox* b) { b->accept(); });
+    QMetaObject::invokeMethod(mainWindow.findChild<QAction*>(QStringLiteral("mnuInformacion")), "trigger");
+    Wait([&] { return box.view(); }, 60000);
   }
-  Informa("Información", reloj, pulso);
+  Report("Información", clock, pulse);
 
-  pulso.Reinicia();
-  reloj.start();
-  principal.Datos()->GuardarEn(QDir(folder.path()).filePath(QStringLiteral("antes.") + QFileInfo(file).suffix()));
-  Informa("guardar los datos (sin gráficos)", reloj, pulso);
+  pulse.Restart();
+  clock.start();
+  mainWindow.Data()->SaveTo(QDir(folder.path()).filePath(QStringLiteral("antes.") + QFileInfo(file).suffix()));
+  Report("guardar los datos (sin gráficos)", clock, pulse);
 
   // A local run with the charts and an export; done when the surfaces are in.
-  sorvan::core::KrigingSession& session = principal.Sesion();
+  sorvan::core::KrigingSession& session = mainWindow.OwnSession();
   session.chosenFolder = QFile::encodeName(folder.path()).toStdString();
   session.chosenFolderFor = session.dataFile;
-  QElapsedTimer abierto;
-  qint64 msDialogo = -1;
-  test_data::Respuesta<frmOpKriging> options([&](frmOpKriging* d) {
+  QElapsedTimer opened;
+  qint64 dialogMs = -1;
+  test_data::Reply<frmOpKriging> options([&](frmOpKriging* d) {
     d->FraKrigingLocal->setChecked(true);
     d->TxtNVecinos->setText(QStringLiteral("32"));
     d->TxtNMinVecinos->setText(QStringLiteral("8"));
@@ -153,44 +153,44 @@ int main(int argc, char** argv) {
     d->TxtGuardarPred->setText(QDir(folder.path()).filePath(QStringLiteral("prediccion.tif")));
     QTest::mouseClick(d->CoAceptar, Qt::LeftButton);
   });
-  test_data::Respuesta<frmKriging2D> dialogo([&](frmKriging2D* d) {
-    msDialogo = abierto.elapsed();
+  test_data::Reply<frmKriging2D> dialog([&](frmKriging2D* d) {
+    dialogMs = opened.elapsed();
     d->ComboZ->setCurrentIndex(d->ComboZ->findText(QStringLiteral("z"), Qt::MatchStartsWith));
     QTest::mouseClick(d->CoOpciones, Qt::LeftButton);
     QTest::mouseClick(d->CoAceptar, Qt::LeftButton);
   });
-  test_data::Respuesta<QMessageBox> warnings([](QMessageBox* b) {
+  test_data::Reply<QMessageBox> warnings([](QMessageBox* b) {
     std::printf("  (aviso: %s)\n", qPrintable(b->text().left(160)));
     b->accept();
   }, 5, 600000);
-  pulso.Reinicia();
-  reloj.start();
-  abierto.start();
-  MostrarKriging2D(principal);
-  Espera([&] { return session.hasSurfaces; });
-  Informa("kriging local (diálogos, run, gráficos)", reloj, pulso);
-  std::printf("  diálogo kriging visible tras %.2f s\n", msDialogo / 1000.0);
+  pulse.Restart();
+  clock.start();
+  opened.start();
+  ShowKriging2D(mainWindow);
+  Wait([&] { return session.hasSurfaces; });
+  Report("kriging local (diálogos, run, gráficos)", clock, pulse);
+  std::printf("  diálogo kriging visible tras %.2f s\n", dialogMs / 1000.0);
 
   // The chart windows draw themselves once the run has handed them over.
-  pulso.Reinicia();
-  reloj.start();
+  pulse.Restart();
+  clock.start();
   QTest::qWait(3000);
-  Informa("primer dibujo de los gráficos (3 s)", reloj, pulso);
+  Report("primer dibujo de los gráficos (3 s)", clock, pulse);
 
-  // "Guardar como..." on a surface window, in each format.
+  // "Save como..." on a surface window, in each format.
   for (const char* ext : {"tif", "asc", "grd", "csv"}) {
-    pulso.Reinicia();
-    reloj.start();
-    ExportSurfacesTo(&principal, session, QDir(folder.path()).filePath(QStringLiteral("superficie.") + ext));
+    pulse.Restart();
+    clock.start();
+    ExportSurfacesTo(&mainWindow, session, QDir(folder.path()).filePath(QStringLiteral("superficie.") + ext));
     const std::string step = std::string("exportar las superficies (.") + ext + ")";
-    Informa(step.c_str(), reloj, pulso);
+    Report(step.c_str(), clock, pulse);
   }
 
-  pulso.Reinicia();
-  reloj.start();
-  const QString copia = QDir(folder.path()).filePath(QStringLiteral("copia.") + QFileInfo(file).suffix());
-  principal.Datos()->GuardarEn(copia);
-  Informa("guardar los datos", reloj, pulso);
-  DescargarDialogosKriging();
+  pulse.Restart();
+  clock.start();
+  const QString copy = QDir(folder.path()).filePath(QStringLiteral("copia.") + QFileInfo(file).suffix());
+  mainWindow.Data()->SaveTo(copy);
+  Report("guardar los datos", clock, pulse);
+  UnloadKrigingDialogs();
   return 0;
 }

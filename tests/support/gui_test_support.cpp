@@ -14,48 +14,48 @@ namespace test_data {
 namespace {
 
 // A modal window that no test answers would hang the run: one left up for
-// `limiteMs` is closed, and the test that left it fails, naming it.
-void VigilarModalesOlvidados(int limiteMs) {
-  auto* reloj = new QTimer(qApp);
+// `limitMs` is closed, and the test that left it fails, naming it.
+void WatchForgottenModals(int limitMs) {
+  auto* clock = new QTimer(qApp);
   auto last = std::make_shared<QPointer<QWidget>>();
   auto from = std::make_shared<QElapsedTimer>();
-  QObject::connect(reloj, &QTimer::timeout, [last, from, limiteMs] {
+  QObject::connect(clock, &QTimer::timeout, [last, from, limitMs] {
     QWidget* w = QApplication::activeModalWidget();
     if (w != last->data()) {
       *last = w;
       from->start();
-    } else if (w && from->elapsed() > limiteMs) {
+    } else if (w && from->elapsed() > limitMs) {
       const auto* box = qobject_cast<QMessageBox*>(w);
       ADD_FAILURE() << "modal window left unanswered: " << w->metaObject()->className() << " \""
                     << (box ? box->text() : w->windowTitle()).toStdString() << "\"";
       if (auto* d = qobject_cast<QDialog*>(w)) d->reject(); else w->close();
     }
   });
-  reloj->start(250);
+  clock->start(250);
 }
 
 }  // namespace
 
-int EjecutaPruebas(int argc, char** argv, const GuiEnvironment& entorno) {
+int RunTests(int argc, char** argv, const GuiEnvironment& environment) {
   QApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
-  std::optional<TemporarySettings> ajustes;
-  if (entorno.ajustesPropios) ajustes.emplace();
-  if (entorno.modalOlvidadoMs > 0) VigilarModalesOlvidados(entorno.modalOlvidadoMs);
+  std::optional<TemporarySettings> settings;
+  if (environment.ownSettings) settings.emplace();
+  if (environment.forgottenModalMs > 0) WatchForgottenModals(environment.forgottenModalMs);
   return RUN_ALL_TESTS();
 }
 
-void AlAparecerModal(std::function<void(QWidget*)> accion) {
+void OnModalShown(std::function<void(QWidget*)> action) {
   auto* t = new QTimer;
-  auto inicio = std::make_shared<QElapsedTimer>();
-  inicio->start();
+  auto start = std::make_shared<QElapsedTimer>();
+  start->start();
   t->setInterval(20);
-  QObject::connect(t, &QTimer::timeout, [t, accion, inicio] {
+  QObject::connect(t, &QTimer::timeout, [t, action, start] {
     if (QWidget* w = QApplication::activeModalWidget()) {
       t->stop();
       t->deleteLater();
-      accion(w);
-    } else if (inicio->elapsed() > 5000) {
+      action(w);
+    } else if (start->elapsed() > 5000) {
       t->stop();
       t->deleteLater();
     }
@@ -63,39 +63,39 @@ void AlAparecerModal(std::function<void(QWidget*)> accion) {
   t->start();
 }
 
-void EligeArchivo(QFileDialog* fd, const QString& nombre) {
+void ChooseFile(QFileDialog* fd, const QString& nombre) {
   QString text = nombre;
   if (QFileInfo(nombre).isAbsolute()) {
     fd->setDirectory(QFileInfo(nombre).absolutePath());
     text = QFileInfo(nombre).fileName();
   }
-  auto* caja = fd->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-  ASSERT_NE(caja, nullptr);
-  caja->setText(text);
+  auto* nameEdit = fd->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+  ASSERT_NE(nameEdit, nullptr);
+  nameEdit->setText(text);
   static_cast<QDialog*>(fd)->accept();  // QFileDialog::accept, as the OK button does
 }
 
-std::unique_ptr<Respuesta<QMessageBox>> ResponderMensaje(Mensaje* m) {
-  return std::make_unique<Respuesta<QMessageBox>>([m](QMessageBox* box) {
-    m->visto = true;
+std::unique_ptr<Reply<QMessageBox>> AnswerMessage(Message* m) {
+  return std::make_unique<Reply<QMessageBox>>([m](QMessageBox* box) {
+    m->seen = true;
     m->title = box->windowTitle();
     m->text = box->text();
     box->button(QMessageBox::Ok)->click();
   });
 }
 
-std::unique_ptr<Respuesta<QMessageBox>> ResponderMensaje(QString* text) {
-  return std::make_unique<Respuesta<QMessageBox>>([text](QMessageBox* box) {
+std::unique_ptr<Reply<QMessageBox>> AnswerMessage(QString* text) {
+  return std::make_unique<Reply<QMessageBox>>([text](QMessageBox* box) {
     *text = box->text();
     box->button(QMessageBox::Ok)->click();
   });
 }
 
-TemporaryFolder::TemporaryFolder() : anterior_(QDir::currentPath()) {}
+TemporaryFolder::TemporaryFolder() : previous_(QDir::currentPath()) {}
 
-TemporaryFolder::~TemporaryFolder() { QDir::setCurrent(anterior_); }
+TemporaryFolder::~TemporaryFolder() { QDir::setCurrent(previous_); }
 
-void TemporaryFolder::HacerActual() const { QDir::setCurrent(dir_.path()); }
+void TemporaryFolder::MakeCurrent() const { QDir::setCurrent(dir_.path()); }
 
 TemporarySettings::TemporarySettings() {
   QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir_.path());

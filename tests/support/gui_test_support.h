@@ -27,76 +27,76 @@ namespace test_data {
 struct GuiEnvironment {
   // A modal window left up this long (ms) is closed and fails the test that
   // left it, so the run fails instead of hanging; 0 leaves modal windows alone.
-  int modalOlvidadoMs = 0;
+  int forgottenModalMs = 0;
   // QSettings read and write a store of the run's own, never the user's
   // (the file dialogs remember their folder there, the main window its place).
-  bool ajustesPropios = true;
+  bool ownSettings = true;
 };
 
-// The whole test program: a QApplication, Google Test and `entorno`.
+// The whole test program: a QApplication, Google Test and `environment`.
 // Returns what RUN_ALL_TESTS() returns.
-int EjecutaPruebas(int argc, char** argv, const GuiEnvironment& entorno = {});
+int RunTests(int argc, char** argv, const GuiEnvironment& environment = {});
 
-// Runs `accion` on the first modal widget that becomes active within 5 s.
+// Runs `action` on the first modal widget that becomes active within 5 s.
 // Nothing waits for it: the action runs from the event loop of whatever the
 // test does next (usually the modal window's own).
-void AlAparecerModal(std::function<void(QWidget*)> accion);
+void OnModalShown(std::function<void(QWidget*)> action);
 
 // Types `nombre` into the file dialog's file-name box and accepts. (selectFile()
 // leaves the box alone once it has the focus, which depends on the window
 // manager's timing.) An absolute name first moves the dialog to its folder.
-void EligeArchivo(QFileDialog* fd, const QString& nombre);
+void ChooseFile(QFileDialog* fd, const QString& nombre);
 
 // Answers modal widgets of type T while it lives: each one that appears (up
-// to `veces`, within `limiteMs`) is handed once to `responder`, which usually
+// to `times`, within `limitMs`) is handed once to `answer`, which usually
 // closes it. Destroying the object stops the watch, so a window that never
 // came cannot be answered later with references that are gone.
 template <class T>
-class Respuesta {
+class Reply {
  public:
-  explicit Respuesta(std::function<void(T*)> responder, int veces = 1, int limiteMs = 60000)
-      : activo_(std::make_shared<bool>(true)), vistas_(std::make_shared<int>(0)) {
-    auto reloj = std::make_shared<QElapsedTimer>();
-    reloj->start();
+  explicit Reply(std::function<void(T*)> answer, int times = 1, int limitMs = 60000)
+      : active_(std::make_shared<bool>(true)), views_(std::make_shared<int>(0)) {
+    auto clock = std::make_shared<QElapsedTimer>();
+    clock->start();
     auto step = std::make_shared<std::function<void()>>();
-    auto active = activo_;
-    auto vistas = vistas_;
+    auto active = active_;
+    auto views = views_;
     auto last = std::make_shared<QPointer<T>>();
-    std::weak_ptr<std::function<void()>> debil = step;
+    std::weak_ptr<std::function<void()>> weak = step;
     *step = [=] {
       if (!*active) return;
       T* w = qobject_cast<T*>(QApplication::activeModalWidget());
       if (w && w->isVisible() && w != *last) {
         *last = w;
-        ++*vistas;
-        responder(w);
+        ++*views;
+        answer(w);
       }
-      if (*active && *vistas < veces && reloj->elapsed() < limiteMs)
-        if (auto p = debil.lock()) QTimer::singleShot(20, *p);
+      if (*active && *views < times && clock->elapsed() < limitMs)
+        if (auto p = weak.lock()) QTimer::singleShot(20, *p);
     };
     paso_ = step;
     QTimer::singleShot(0, *step);
   }
-  ~Respuesta() { *activo_ = false; }
-  int vistas() const { return *vistas_; }
-  bool vista() const { return *vistas_ > 0; }
+  ~Reply() { *active_ = false; }
+  int views() const { return *views_; }
+  bool view() const { return *views_ > 0; }
 
  private:
-  std::shared_ptr<bool> activo_;
-  std::shared_ptr<int> vistas_;
+  std::shared_ptr<bool> active_;
+  std::shared_ptr<int> views_;
   std::shared_ptr<std::function<void()>> paso_;
 };
 
 // A message box as it was shown.
-struct Mensaje {
-  bool visto = false;
+struct Message {
+  bool seen = false;
   QString title, text;
 };
 
 // Answers the next message box with OK, keeping its title and text in `m`.
-std::unique_ptr<Respuesta<QMessageBox>> ResponderMensaje(Mensaje* m);
+std::unique_ptr<Reply<QMessageBox>> AnswerMessage(Message* m);
 // The same, keeping only its text.
-std::unique_ptr<Respuesta<QMessageBox>> ResponderMensaje(QString* text);
+std::unique_ptr<Reply<QMessageBox>> AnswerMessage(QString* text);
 
 // A temporary folder for one test. The current folder at construction is
 // made current again on destruction, whoever changed it in between.
@@ -111,11 +111,11 @@ class TemporaryFolder {
   QString path() const { return dir_.path(); }
   QString filePath(const QString& nombre) const { return dir_.filePath(nombre); }
   // Makes this folder the current one (where the engine writes its files).
-  void HacerActual() const;
+  void MakeCurrent() const;
 
  private:
   QTemporaryDir dir_;
-  QString anterior_;
+  QString previous_;
 };
 
 // While it lives, QSettings (native format, user scope) read and write under a

@@ -7,7 +7,7 @@ using namespace sorvan::core;
 
 namespace test_data {
 
-inline bool MismasOpciones(const sorvan::core::OpcionesKriging& a, const sorvan::core::OpcionesKriging& b) {
+inline bool SameOptions(const sorvan::core::OpcionesKriging& a, const sorvan::core::OpcionesKriging& b) {
   return a.Media == b.Media && a.Modelo == b.Modelo && a.Estimador == b.Estimador && a.LongVar == b.LongVar &&
          a.NApor == b.NApor && a.SaltoIni == b.SaltoIni && a.RSalto == b.RSalto && a.NSaltos == b.NSaltos &&
          a.NAjus == b.NAjus && a.NMinAjus == b.NMinAjus && a.NRx == b.NRx && a.NRy == b.NRy &&

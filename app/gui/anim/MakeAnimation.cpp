@@ -23,11 +23,11 @@ void MakeAnimation(QWidget* owner, const QStringList& surfaceFiles, const QStrin
   const int n = static_cast<int>(surfaceFiles.size());
   if (n == 0) return;
   const QString folder = QDir::currentPath();
-  QStringList fotogramas;
-  for (int k = 0; k < n; ++k) fotogramas << FrameName(folder, k);
+  QStringList frames;
+  for (int k = 0; k < n; ++k) frames << FrameName(folder, k);
 
-  AnimationWindow ventana(owner, QStringLiteral("Superficies animación ..."));
-  Chart3D* grafico = ventana.Grafico();
+  AnimationWindow window(owner, QStringLiteral("Superficies animación ..."));
+  Chart3D* grafico = window.Grafico();
   QString error;
 
   // First frame: the common scale, then the user's look.
@@ -41,22 +41,22 @@ void MakeAnimation(QWidget* owner, const QStringList& surfaceFiles, const QStrin
   grafico->Title(titles.value(0));
   grafico->FrameSettings(32, 2);
   grafico->ContourLevelSwitch(true);
-  const ZLimits limites = RoundedZLimits(zmin, zmax);
-  zmin = limites.zmin;
-  zmax = limites.zmax;
+  const ZLimits limits = RoundedZLimits(zmin, zmax);
+  zmin = limits.zmin;
+  zmax = limits.zmax;
   grafico->ZAxisRange(zmin, zmax);
   grafico->Batch(false);
-  grafico->ContourLevelCount(limites.levels);
+  grafico->ContourLevelCount(limits.levels);
   grafico->ContourLevelSwitch(false);
 
-  if (!frmEsperar::Esperar(owner, ventana.Ventana())) {
+  if (!frmEsperar::WaitFor(owner, window.Ventana())) {
     AnimationMessage(owner, QMessageBox::Information,
                 QStringLiteral("Ya hay otra animación esperando: termínela antes de empezar esta."));
     return;
   }
-  if (!ventana.Existe()) return;  // the user closed the chart window meanwhile
-  if (DrawFrames(owner, ventana, surfaceFiles, titles, fotogramas, zmin, zmax) == SeriesEnd::Hecha)
-    WriteAVI(owner, fotogramas, fps);
+  if (!window.Existe()) return;  // the user closed the chart window meanwhile
+  if (DrawFrames(owner, window, surfaceFiles, titles, frames, zmin, zmax) == SeriesEnd::Finished)
+    WriteAVI(owner, frames, fps);
 }
 
 }  // namespace sorvan::gui

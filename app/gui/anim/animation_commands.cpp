@@ -14,12 +14,12 @@ using namespace sorvan::core;
 
 namespace {
 // Created on first use; the kriging animation dialog stays loaded, hidden,
-// after "Aceptar" and keeps its choices until "Cancelar" unloads it.
-QPointer<frmAnimK2D> dialogoAnimK2D;
-QPointer<frmAnimBMP> dialogoAnimBMP;
+// after "Accept" and keeps its choices until "Cancelar" unloads it.
+QPointer<frmAnimK2D> animK2DDialog;
+QPointer<frmAnimBMP> animBmpDialog;
 }  // namespace
 
-void MostrarAnimK2D(AppShell& shell) {
+void ShowAnimK2D(AppShell& shell) {
   QWidget* owner = shell.Window();
   sorvan::core::KrigingSession& session = shell.Session();
   if (session.data.empty()) {
@@ -29,31 +29,31 @@ void MostrarAnimK2D(AppShell& shell) {
   }
   // Another data file opened since the last showing: the old choices belong
   // to the old data, so the dialog starts afresh.
-  if (dialogoAnimK2D && !dialogoAnimK2D->MismosDatos()) delete dialogoAnimK2D;
-  if (!dialogoAnimK2D) dialogoAnimK2D = new frmAnimK2D(session, owner);
-  dialogoAnimK2D->exec();
+  if (animK2DDialog && !animK2DDialog->SameData()) delete animK2DDialog;
+  if (!animK2DDialog) animK2DDialog = new frmAnimK2D(session, owner);
+  animK2DDialog->exec();
 }
 
-void MostrarAnimBMP(AppShell& shell, bool surfaceMode) {
+void ShowAnimBMP(AppShell& shell, bool surfaceMode) {
   QWidget* owner = shell.Window();
-  if (dialogoAnimBMP && dialogoAnimBMP->ModoSuperficies() != surfaceMode) delete dialogoAnimBMP;
-  if (!dialogoAnimBMP) {
-    dialogoAnimBMP = new frmAnimBMP(owner);
-    if (surfaceMode) dialogoAnimBMP->PreparaSUP();
+  if (animBmpDialog && animBmpDialog->SurfaceMode() != surfaceMode) delete animBmpDialog;
+  if (!animBmpDialog) {
+    animBmpDialog = new frmAnimBMP(owner);
+    if (surfaceMode) animBmpDialog->PreparaSUP();
   }
   // Bitmap mode blocks the other windows; surface mode leaves them usable, so
   // that the chart of the animation can be adjusted. Neither waits here: the
   // dialog hides and shows itself again while the video is made.
-  dialogoAnimBMP->setWindowModality(surfaceMode ? Qt::NonModal : Qt::ApplicationModal);
-  dialogoAnimBMP->show();
-  dialogoAnimBMP->raise();
-  dialogoAnimBMP->activateWindow();
+  animBmpDialog->setWindowModality(surfaceMode ? Qt::NonModal : Qt::ApplicationModal);
+  animBmpDialog->show();
+  animBmpDialog->raise();
+  animBmpDialog->activateWindow();
 }
 
-void DescargarDialogosAnimacion() {
-  delete dialogoAnimK2D;
-  delete dialogoAnimBMP;
-  frmEsperar::DescargarEsperar();
+void UnloadAnimationDialogs() {
+  delete animK2DDialog;
+  delete animBmpDialog;
+  frmEsperar::UnloadAndWait();
 }
 
 }  // namespace sorvan::gui

@@ -5,13 +5,13 @@ namespace sorvan::gui { class AppShell; }
 namespace sorvan::gui {
 // "&Kriging" > "&Animar...": the kriging animation dialog, modal over the
 // shell's window, on the shell's session.
-void MostrarAnimK2D(AppShell& shell);
+void ShowAnimK2D(AppShell& shell);
 // "&Generar animación" > "&Superficies" (surfaceMode, after PreparaSUP) or
 // "&Archivos BMP" (bitmap mode): the video-assembly dialog, modal.
-void MostrarAnimBMP(AppShell& shell, bool surfaceMode);
-// "&Generar animación" > "&Datos" (mnuGAnimDatos).
-void GenerarAnimacionDatos(AppShell& shell);
+void ShowAnimBMP(AppShell& shell, bool surfaceMode);
+// "&Generar animación" > "&Data" (mnuGAnimDatos).
+void GenerateDataAnimation(AppShell& shell);
 // Closing the main window: unload the hidden animation dialogs and the wait dialog.
-void DescargarDialogosAnimacion();
+void UnloadAnimationDialogs();
 
 }  // namespace sorvan::gui

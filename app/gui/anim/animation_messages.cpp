@@ -5,15 +5,15 @@
 namespace sorvan::gui {
 using namespace sorvan::core;
 
-QString TituloPrograma() { return QStringLiteral("Sorvan"); }
+QString ProgramTitle() { return QStringLiteral("Sorvan"); }
 
-void AnimationMessage(QWidget* owner, QMessageBox::Icon icono, const QString& text, const QString& detalle) {
-  QMessageBox caja(icono, TituloPrograma(), text, QMessageBox::Ok, owner);
-  if (!detalle.isEmpty()) caja.setDetailedText(detalle);
-  caja.exec();
+void AnimationMessage(QWidget* owner, QMessageBox::Icon icon, const QString& text, const QString& detail) {
+  QMessageBox box(icon, ProgramTitle(), text, QMessageBox::Ok, owner);
+  if (!detail.isEmpty()) box.setDetailedText(detail);
+  box.exec();
 }
 
-void MensajesAlUsuario(cDIB& dib, QWidget* owner) {
+void UserMessages(cDIB& dib, QWidget* owner) {
   dib.SetMessageHandler([owner](const DibMessage& m) {
     AnimationMessage(owner, m.icon == DibMessage::Icon::Critical ? QMessageBox::Critical : QMessageBox::Information,
                 QString::fromStdString(m.text));

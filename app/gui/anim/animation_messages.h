@@ -10,15 +10,15 @@ namespace sorvan::gui {
 using namespace sorvan::core;
 
 // The title of the program's message boxes.
-QString TituloPrograma();
+QString ProgramTitle();
 
-// A modal box over `owner`; `detalle`, when given, is offered behind the
+// A modal box over `owner`; `detail`, when given, is offered behind the
 // "Show Details..." button so that the main text stays the program's own.
-void AnimationMessage(QWidget* owner, QMessageBox::Icon icono, const QString& text,
-                 const QString& detalle = QString());
+void AnimationMessage(QWidget* owner, QMessageBox::Icon icon, const QString& text,
+                 const QString& detail = QString());
 
 // Makes `dib` show its own messages (missing, locked or unsupported file) in
 // boxes over `owner`, as the bitmap class does for its users.
-void MensajesAlUsuario(cDIB& dib, QWidget* owner);
+void UserMessages(cDIB& dib, QWidget* owner);
 
 }  // namespace sorvan::gui

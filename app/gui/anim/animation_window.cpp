@@ -13,35 +13,35 @@ using namespace sorvan::platform;
 AnimationWindow::AnimationWindow(QWidget* owner, const QString& caption) {
   // A surface chart window like any other, so the user can set the view
   // with its toolbar and lists while the wait dialog is up.
-  auto* ventana = new frmChart3D;  // deletes itself when closed
-  ventana->setWindowTitle(caption);
-  grafico_ = &ventana->Grafico();
+  auto* window = new frmChart3D;  // deletes itself when closed
+  window->setWindowTitle(caption);
+  grafico_ = &window->Grafico();
   AppShell* shell = AppShellOf(owner);
   if (shell != nullptr && shell->DocumentArea() != nullptr) {
-    QMdiSubWindow* sub = shell->DocumentArea()->addSubWindow(ventana);
-    sub->resize(ventana->size());
-    ventana_ = sub;
+    QMdiSubWindow* sub = shell->DocumentArea()->addSubWindow(window);
+    sub->resize(window->size());
+    window_ = sub;
   } else {
-    ventana_ = ventana;
+    window_ = window;
   }
-  Mostrar();
+  Show();
 }
 
 AnimationWindow::~AnimationWindow() {
-  if (!conservar_) Cerrar();
+  if (!keep_) Close();
 }
 
 Chart3D* AnimationWindow::Grafico() const { return grafico_; }
 
-void AnimationWindow::Mostrar() {
-  if (!ventana_) return;
-  ventana_->show();
-  ventana_->raise();
-  ventana_->activateWindow();
+void AnimationWindow::Show() {
+  if (!window_) return;
+  window_->show();
+  window_->raise();
+  window_->activateWindow();
 }
 
-void AnimationWindow::Cerrar() {
-  if (ventana_) ventana_->close();
+void AnimationWindow::Close() {
+  if (window_) window_->close();
 }
 
 }  // namespace sorvan::gui

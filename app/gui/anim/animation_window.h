@@ -23,18 +23,18 @@ public:
 
   Chart3D* Grafico() const;
   // The window on screen (the sub-window, or the top-level window).
-  QWidget* Ventana() const { return ventana_; }
-  bool Existe() const { return !ventana_.isNull(); }
+  QWidget* Ventana() const { return window_; }
+  bool Existe() const { return !window_.isNull(); }
   // Shows the window again and brings it to the front.
-  void Mostrar();
+  void Show();
   // Leaves the window open after the command.
-  void Conservar() { conservar_ = true; }
-  void Cerrar();
+  void Keep() { keep_ = true; }
+  void Close();
 
 private:
-  QPointer<QWidget> ventana_;  // the sub-window (or top-level window)
+  QPointer<QWidget> window_;  // the sub-window (or top-level window)
   QPointer<Chart3D> grafico_;
-  bool conservar_ = false;
+  bool keep_ = false;
 };
 
 }  // namespace sorvan::gui

@@ -43,22 +43,22 @@ frmAnimBMP::frmAnimBMP(QWidget* owner) : QDialog(owner) {
   cmdClearList->setEnabled(false);
   cmdWriteAVI->setEnabled(false);
 
-  auto* velocidad = new QHBoxLayout;
-  velocidad->addWidget(new QLabel(QStringLiteral("Frames/seg.")));
-  velocidad->addWidget(txtFPS);
-  velocidad->addStretch();
-  auto* botones = new QVBoxLayout;
-  for (QPushButton* b : {cmdFileOpen, cmdClearList, cmdWriteAVI}) botones->addWidget(b);
-  botones->addLayout(velocidad);
-  botones->addStretch();
-  botones->addWidget(cmdCancelar);
-  auto* izquierda = new QVBoxLayout;
-  izquierda->addWidget(lstDIBList);
-  izquierda->addWidget(imgPreview, 0, Qt::AlignHCenter);
-  auto* capa = new QHBoxLayout(this);
-  capa->addLayout(izquierda, 1);
-  capa->addWidget(grafico, 2);
-  capa->addLayout(botones);
+  auto* speed = new QHBoxLayout;
+  speed->addWidget(new QLabel(QStringLiteral("Frames/seg.")));
+  speed->addWidget(txtFPS);
+  speed->addStretch();
+  auto* buttons = new QVBoxLayout;
+  for (QPushButton* b : {cmdFileOpen, cmdClearList, cmdWriteAVI}) buttons->addWidget(b);
+  buttons->addLayout(speed);
+  buttons->addStretch();
+  buttons->addWidget(cmdCancelar);
+  auto* left = new QVBoxLayout;
+  left->addWidget(lstDIBList);
+  left->addWidget(imgPreview, 0, Qt::AlignHCenter);
+  auto* layer = new QHBoxLayout(this);
+  layer->addLayout(left, 1);
+  layer->addWidget(grafico, 2);
+  layer->addLayout(buttons);
 
   connect(cmdFileOpen, &QPushButton::clicked, this, &frmAnimBMP::cmdFileOpen_Click);
   connect(cmdClearList, &QPushButton::clicked, this, &frmAnimBMP::cmdClearList_Click);
@@ -76,39 +76,39 @@ void frmAnimBMP::reject() {
 void frmAnimBMP::PreparaSUP() {
   setWindowTitle(QStringLiteral("Generar AVI de ficheros SUP"));
   cmdFileOpen->setText(QStringLiteral("Añadir SUP..."));
-  modoSUP_ = true;
+  surfaceMode_ = true;
   imgPreview->hide();
   resize(900, 520);  // room for the chart beside the list
 }
 
 QStringList frmAnimBMP::Archivos() const {
-  QStringList lista;
-  for (int i = 0; i < lstDIBList->count(); ++i) lista << lstDIBList->item(i)->data(Qt::UserRole).toString();
-  return lista;
+  QStringList list;
+  for (int i = 0; i < lstDIBList->count(); ++i) list << lstDIBList->item(i)->data(Qt::UserRole).toString();
+  return list;
 }
 
-void frmAnimBMP::vaciaRango() {
+void frmAnimBMP::clearRange() {
   zmin_ = 3e38f;
   zmax_ = -3e38f;
 }
 
-void frmAnimBMP::vistaPrevia(const QString& file) {
-  const QPixmap imagen(file);
-  imgPreview->setPixmap(imagen.isNull() ? QPixmap()
-                                        : imagen.scaled(imgPreview->size(), Qt::KeepAspectRatio,
+void frmAnimBMP::preview(const QString& file) {
+  const QPixmap image(file);
+  imgPreview->setPixmap(image.isNull() ? QPixmap()
+                                        : image.scaled(imgPreview->size(), Qt::KeepAspectRatio,
                                                         Qt::SmoothTransformation));
 }
 
 // Loads a surface into the preview chart with the running Z range, widening
 // that range first when the file is being added.
-bool frmAnimBMP::cargaSuperficie(const QString& file, bool ampliarRango) {
+bool frmAnimBMP::loadSurface(const QString& file, bool extendRange) {
   grafico->show();
   QString error;
   if (!grafico->LoadGridFile(file, &error)) {
     AnimationMessage(this, QMessageBox::Warning, error.isEmpty() ? file : error);
     return false;
   }
-  if (ampliarRango) {
+  if (extendRange) {
     zmin_ = std::min(zmin_, grafico->ZAxisMin());
     zmax_ = std::max(zmax_, grafico->ZAxisMax());
   }
@@ -123,7 +123,7 @@ void frmAnimBMP::cmdFileOpen_Click() {
   dlg.OwnerHwnd = this;
   dlg.MultiSelect = true;
   dlg.InitDirectory = QDir::currentPath();
-  if (modoSUP_) {
+  if (surfaceMode_) {
     dlg.DlgTitle = QStringLiteral("Seleccionar fichero SUP");
     dlg.Filter = QStringLiteral("Archivos de superficies (*.sup)|*.sup|Todos los ficheros (*.*)|*.*");
   } else {
@@ -133,47 +133,47 @@ void frmAnimBMP::cmdFileOpen_Click() {
   QString nombre;
   if (!dlg.VBGetOpenFileName(nombre)) return;
   // The dialog gives the full paths itself, so names holding blanks survive.
-  AnadirArchivos(dlg.Archivos());
+  AddFiles(dlg.Archivos());
 }
 
-void frmAnimBMP::AnadirArchivos(const QStringList& files) {
+void frmAnimBMP::AddFiles(const QStringList& files) {
   for (const QString& file : files) {
-    if (modoSUP_) {
-      if (!cargaSuperficie(file, true)) continue;
+    if (surfaceMode_) {
+      if (!loadSurface(file, true)) continue;
     } else {
       cDIB dib;
-      MensajesAlUsuario(dib, this);
+      UserMessages(dib, this);
       if (!dib.CreateFromFile(file.toStdString())) continue;
-      if (!hayPrimero_) {
-        hayPrimero_ = true;
-        anchoPrimero_ = dib.Width();
-        altoPrimero_ = dib.Height();
-        bitsPrimero_ = dib.BitCount();
-        archivoPrimero_ = file;
-      } else if (dib.Width() != anchoPrimero_ || dib.Height() != altoPrimero_ || dib.BitCount() != bitsPrimero_) {
+      if (!hasFirst_) {
+        hasFirst_ = true;
+        firstWidth_ = dib.Width();
+        firstHeight_ = dib.Height();
+        firstBits_ = dib.BitCount();
+        firstFile_ = file;
+      } else if (dib.Width() != firstWidth_ || dib.Height() != firstHeight_ || dib.BitCount() != firstBits_) {
         // Every frame of a video has one size and colour depth: say which
         // differs, and from which file.
-        QStringList diferencias;
-        if (dib.Width() != anchoPrimero_ || dib.Height() != altoPrimero_)
-          diferencias << QStringLiteral("mide %1 x %2 píxeles y no %3 x %4")
+        QStringList differences;
+        if (dib.Width() != firstWidth_ || dib.Height() != firstHeight_)
+          differences << QStringLiteral("mide %1 x %2 píxeles y no %3 x %4")
                              .arg(dib.Width())
                              .arg(dib.Height())
-                             .arg(anchoPrimero_)
-                             .arg(altoPrimero_);
-        if (dib.BitCount() != bitsPrimero_)
-          diferencias << QStringLiteral("tiene %1 bits de color y no %2").arg(dib.BitCount()).arg(bitsPrimero_);
+                             .arg(firstWidth_)
+                             .arg(firstHeight_);
+        if (dib.BitCount() != firstBits_)
+          differences << QStringLiteral("tiene %1 bits de color y no %2").arg(dib.BitCount()).arg(firstBits_);
         AnimationMessage(this, QMessageBox::Warning,
                     QStringLiteral("El mapa de bits \"%1\" no tiene el formato de \"%2\", el primero de la lista: "
                                    "%3. Todos los fotogramas de un vídeo deben ser iguales; no se añade.")
-                        .arg(QDir::toNativeSeparators(file), QDir::toNativeSeparators(archivoPrimero_),
-                             diferencias.join(QStringLiteral(" y "))));
+                        .arg(QDir::toNativeSeparators(file), QDir::toNativeSeparators(firstFile_),
+                             differences.join(QStringLiteral(" y "))));
         continue;
       }
-      vistaPrevia(file);
+      preview(file);
     }
     auto* item = new QListWidgetItem(QDir::toNativeSeparators(file));
     item->setData(Qt::UserRole, file);
-    QSignalBlocker bloqueo(lstDIBList);
+    QSignalBlocker blocking(lstDIBList);
     lstDIBList->addItem(item);
   }
   const bool hayArchivos = lstDIBList->count() > 0;
@@ -185,49 +185,49 @@ void frmAnimBMP::lstDIBList_Click() {
   QListWidgetItem* item = lstDIBList->currentItem();
   if (item == nullptr) return;
   const QString file = item->data(Qt::UserRole).toString();
-  if (modoSUP_)
-    cargaSuperficie(file, false);
+  if (surfaceMode_)
+    loadSurface(file, false);
   else
-    vistaPrevia(file);
+    preview(file);
 }
 
 void frmAnimBMP::cmdClearList_Click() {
   {
-    QSignalBlocker bloqueo(lstDIBList);
+    QSignalBlocker blocking(lstDIBList);
     lstDIBList->clear();
   }
   imgPreview->clear();
   grafico->hide();
-  vaciaRango();
-  hayPrimero_ = false;
+  clearRange();
+  hasFirst_ = false;
   cmdWriteAVI->setEnabled(false);
   cmdClearList->setEnabled(false);
 }
 
 void frmAnimBMP::cmdWriteAVI_Click() {
-  const std::optional<int> leidos = FotogramasPorSegundoO(this, txtFPS->text());
-  if (!leidos) return;
-  const int fps = *leidos;
+  const std::optional<int> readItems = FramesPerSecondOr(this, txtFPS->text());
+  if (!readItems) return;
+  const int fps = *readItems;
   hide();
-  QStringList lista;
+  QStringList list;
   for (int i = 0; i < lstDIBList->count(); ++i) {
     lstDIBList->setCurrentRow(i);  // the preview follows, as the user would see it
-    lista << lstDIBList->item(i)->data(Qt::UserRole).toString();
+    list << lstDIBList->item(i)->data(Qt::UserRole).toString();
   }
-  if (!lista.isEmpty()) {
-    if (modoSUP_) {
-      QStringList titulos;
-      for (const QString& file : lista) titulos << TituloSuperficie(file);
+  if (!list.isEmpty()) {
+    if (surfaceMode_) {
+      QStringList titles;
+      for (const QString& file : list) titles << SurfaceTitle(file);
       float zmin = zmin_, zmax = zmax_;
-      MakeAnimation(this, lista, titulos, zmin, zmax, fps);
+      MakeAnimation(this, list, titles, zmin, zmax, fps);
     } else {
-      WriteAVI(this, lista, fps);
+      WriteAVI(this, list, fps);
     }
   }
   show();
 }
 
-QString TituloSuperficie(const QString& file) {
+QString SurfaceTitle(const QString& file) {
   QFile f(file);
   if (!f.open(QIODevice::ReadOnly | QIODevice::Text)) return QString();
   QString line = QString::fromLocal8Bit(f.readLine());

@@ -23,10 +23,10 @@ public:
 
   // Switches the dialog to surface files.
   void PreparaSUP();
-  bool ModoSuperficies() const { return modoSUP_; }
+  bool SurfaceMode() const { return surfaceMode_; }
 
   // Adds files as "Añadir BMP..." / "Añadir SUP..." does after its dialog.
-  void AnadirArchivos(const QStringList& files);
+  void AddFiles(const QStringList& files);
 
   // The running Z range of the surfaces in the list (3e38 / -3e38 when empty).
   float ZMinimo() const { return zmin_; }
@@ -51,20 +51,20 @@ public:
 
 private:
   void lstDIBList_Click();
-  void vistaPrevia(const QString& file);
-  bool cargaSuperficie(const QString& file, bool ampliarRango);
-  void vaciaRango();
+  void preview(const QString& file);
+  bool loadSurface(const QString& file, bool extendRange);
+  void clearRange();
 
-  bool modoSUP_ = false;
+  bool surfaceMode_ = false;
   // Format of the first bitmap added: every later one must match it.
-  bool hayPrimero_ = false;
-  int anchoPrimero_ = 0, altoPrimero_ = 0, bitsPrimero_ = 0;
-  QString archivoPrimero_;  // the bitmap whose format every other must have
+  bool hasFirst_ = false;
+  int firstWidth_ = 0, firstHeight_ = 0, firstBits_ = 0;
+  QString firstFile_;  // the bitmap whose format every other must have
   float zmin_ = 3e38f, zmax_ = -3e38f;
 };
 
 // Title of a surface frame: its file's first line from character 38 on
 // (empty for the surface files the engine writes).
-QString TituloSuperficie(const QString& file);
+QString SurfaceTitle(const QString& file);
 
 }  // namespace sorvan::gui

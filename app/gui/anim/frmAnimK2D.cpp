@@ -24,20 +24,20 @@
 #include "gui/kriging/defaults_notice.h"
 #include "gui/kriging/kriging_run.h"
 #include "gui/kriging/frmOpKriging.h"
-#include "gui/kriging/opciones_automaticas.h"
+#include "gui/kriging/automatic_options.h"
 
 namespace sorvan::gui {
 using namespace sorvan::core;
 
 namespace {
 
-const QString kTituloKriging = QStringLiteral("Sorvan: Kriging 2D");
+const QString kKrigingTitle = QStringLiteral("Sorvan: Kriging 2D");
 
-// Removes the files of `folder` whose names match `patron` (ignoring case).
-void BorraArchivos(const QString& folder, const QString& patron) {
+// Removes the files of `folder` whose names match `pattern` (ignoring case).
+void RemoveFiles(const QString& folder, const QString& pattern) {
   QDir dir(folder);
   for (const QString& nombre : dir.entryList(QDir::Files))
-    if (QDir::match(patron, nombre)) QFile::remove(dir.filePath(nombre));
+    if (QDir::match(pattern, nombre)) QFile::remove(dir.filePath(nombre));
 }
 
 int ColumnOf(const QComboBox* combo) { return combo->currentIndex() < 0 ? 0 : combo->currentData().toInt(); }
@@ -45,7 +45,7 @@ int ColumnOf(const QComboBox* combo) { return combo->currentIndex() < 0 ? 0 : co
 }  // namespace
 
 frmAnimK2D::frmAnimK2D(sorvan::core::KrigingSession& session, QWidget* owner)
-    : QDialog(owner), sesion_(session), datosCargados_(&session.data), archivoCargado_(session.dataFile) {
+    : QDialog(owner), session_(session), dataLoaded_(&session.data), loadedFile_(session.dataFile) {
   setWindowTitle(QStringLiteral("Animar superficies Kriging 2D"));
 
   ComboX = new QComboBox;
@@ -53,9 +53,9 @@ frmAnimK2D::frmAnimK2D(sorvan::core::KrigingSession& session, QWidget* owner)
   ComboE = new QComboBox;
   ListaZ = new QListWidget;
   ListaSup = new QListWidget;
-  for (QListWidget* lista : {ListaZ, ListaSup}) {
-    lista->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    lista->installEventFilter(this);
+  for (QListWidget* list : {ListaZ, ListaSup}) {
+    list->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    list->installEventFilter(this);
   }
   CoAñadir = new QPushButton(QStringLiteral("Añadir >>"));
   CoEliminar = new QPushButton(QStringLiteral("<< Eliminar"));
@@ -75,7 +75,7 @@ frmAnimK2D::frmAnimK2D(sorvan::core::KrigingSession& session, QWidget* owner)
   CoAceptar->setDefault(true);
 
   // Every variable in each list, carrying its 1-based column.
-  const sorvan::core::SpatialData& data = sesion_.data;
+  const sorvan::core::SpatialData& data = session_.data;
   for (int j = 1; j <= data.nvar; ++j) {
     const QString nombre = QString::fromStdString(data.names[j - 1]);
     auto* item = new QListWidgetItem(nombre);
@@ -99,33 +99,33 @@ frmAnimK2D::frmAnimK2D(sorvan::core::KrigingSession& session, QWidget* owner)
   coordenadas->addWidget(ComboE, 2, 1);
 
   // CoAñadir and CoEliminar share one place; the list with the focus decides.
-  auto* centro = new QGridLayout;
-  centro->addWidget(CoAñadir, 0, 0);
-  centro->addWidget(CoEliminar, 0, 0);
-  auto* listas = new QGridLayout;
-  listas->addWidget(new QLabel(QStringLiteral("Lista variables:")), 0, 0);
-  listas->addWidget(new QLabel(QStringLiteral("Superficies:")), 0, 2);
-  listas->addWidget(ListaZ, 1, 0);
-  listas->addLayout(centro, 1, 1, Qt::AlignVCenter);
-  listas->addWidget(ListaSup, 1, 2);
+  auto* centre = new QGridLayout;
+  centre->addWidget(CoAñadir, 0, 0);
+  centre->addWidget(CoEliminar, 0, 0);
+  auto* lists = new QGridLayout;
+  lists->addWidget(new QLabel(QStringLiteral("Lista variables:")), 0, 0);
+  lists->addWidget(new QLabel(QStringLiteral("Superficies:")), 0, 2);
+  lists->addWidget(ListaZ, 1, 0);
+  lists->addLayout(centre, 1, 1, Qt::AlignVCenter);
+  lists->addWidget(ListaSup, 1, 2);
 
-  auto* velocidad = new QHBoxLayout;
-  velocidad->addWidget(new QLabel(QStringLiteral("Frames/seg.")));
-  velocidad->addWidget(txtFPS);
-  velocidad->addStretch();
+  auto* speed = new QHBoxLayout;
+  speed->addWidget(new QLabel(QStringLiteral("Frames/seg.")));
+  speed->addWidget(txtFPS);
+  speed->addStretch();
 
-  auto* botones = new QHBoxLayout;
-  botones->addWidget(CoOpciones);
-  botones->addWidget(CoAyuda);
-  botones->addStretch();
-  botones->addWidget(CoCancelar);
-  botones->addWidget(CoAceptar);
+  auto* buttons = new QHBoxLayout;
+  buttons->addWidget(CoOpciones);
+  buttons->addWidget(CoAyuda);
+  buttons->addStretch();
+  buttons->addWidget(CoCancelar);
+  buttons->addWidget(CoAceptar);
 
-  auto* capa = new QVBoxLayout(this);
-  capa->addLayout(coordenadas);
-  capa->addLayout(listas);
-  capa->addLayout(velocidad);
-  capa->addLayout(botones);
+  auto* layer = new QVBoxLayout(this);
+  layer->addLayout(coordenadas);
+  layer->addLayout(lists);
+  layer->addLayout(speed);
+  layer->addLayout(buttons);
 
   connect(ListaZ, &QListWidget::itemSelectionChanged, this,
           [this] { CoAñadir->setEnabled(!ListaZ->selectedItems().isEmpty()); });
@@ -140,31 +140,31 @@ frmAnimK2D::frmAnimK2D(sorvan::core::KrigingSession& session, QWidget* owner)
 
 void frmAnimK2D::reject() {
   // "Cancelar" (or closing the window) unloads the dialog with its choices;
-  // "Aceptar" only hides it.
+  // "Accept" only hides it.
   QDialog::reject();
   deleteLater();
 }
 
-bool frmAnimK2D::MismosDatos() const {
-  return datosCargados_ == &sesion_.data && archivoCargado_ == sesion_.dataFile &&
-         ListaZ->count() + ListaSup->count() == sesion_.data.nvar;
+bool frmAnimK2D::SameData() const {
+  return dataLoaded_ == &session_.data && loadedFile_ == session_.dataFile &&
+         ListaZ->count() + ListaSup->count() == session_.data.nvar;
 }
 
-bool frmAnimK2D::eventFilter(QObject* objeto, QEvent* evento) {
-  if (evento->type() == QEvent::FocusIn) {
-    if (objeto == ListaZ) {
+bool frmAnimK2D::eventFilter(QObject* object, QEvent* event) {
+  if (event->type() == QEvent::FocusIn) {
+    if (object == ListaZ) {
       CoAñadir->show();
       CoEliminar->hide();
-    } else if (objeto == ListaSup) {
+    } else if (object == ListaSup) {
       CoEliminar->show();
       CoAñadir->hide();
     }
   }
-  return QDialog::eventFilter(objeto, evento);
+  return QDialog::eventFilter(object, event);
 }
 
 // Moves the selected items, from the top, to the end of the other list.
-void frmAnimK2D::Mueve(QListWidget* from, QListWidget* hasta) {
+void frmAnimK2D::Move(QListWidget* from, QListWidget* hasta) {
   for (int i = 0; i < from->count();) {
     if (from->item(i)->isSelected()) {
       QListWidgetItem* item = from->takeItem(i);
@@ -177,113 +177,113 @@ void frmAnimK2D::Mueve(QListWidget* from, QListWidget* hasta) {
 }
 
 void frmAnimK2D::CoAñadir_Click() {
-  Mueve(ListaZ, ListaSup);
+  Move(ListaZ, ListaSup);
   CoAñadir->setEnabled(false);
 }
 
 void frmAnimK2D::CoEliminar_Click() {
-  Mueve(ListaSup, ListaZ);
+  Move(ListaSup, ListaZ);
   CoEliminar->setEnabled(false);
 }
 
-bool frmAnimK2D::Valido() {
+bool frmAnimK2D::Valid() {
   if (ListaSup->count() >= 1 && ComboX->currentIndex() >= 0 && ComboY->currentIndex() >= 0) return true;
   AnimationMessage(this, QMessageBox::NoIcon, QStringLiteral("No se han seleccionado todas las variables necesarias"));
   return false;
 }
 
-void frmAnimK2D::TomaColumnas() {
-  sesion_.colX = ColumnOf(ComboX);
-  sesion_.colY = ColumnOf(ComboY);
-  sesion_.colLabel = ColumnOf(ComboE);
+void frmAnimK2D::TakeColumns() {
+  session_.colX = ColumnOf(ComboX);
+  session_.colY = ColumnOf(ComboY);
+  session_.colLabel = ColumnOf(ComboE);
 }
 
 // The automatic options for the chosen coordinates; false (after saying why)
 // when the data do not allow them.
-bool frmAnimK2D::PreparaOpciones() {
+bool frmAnimK2D::PrepareOptions() {
   sorvan::core::Result r;
-  if (!CalculaOpcionesAutomaticas(this, sesion_, r)) return false;
+  if (!ComputeAutomaticOptions(this, session_, r)) return false;
   if (!r) {
-    QMessageBox::warning(this, kTituloKriging, QString::fromStdString(r.message));
+    QMessageBox::warning(this, kKrigingTitle, QString::fromStdString(r.message));
     return false;
   }
   // The options are shared with the kriging dialog, which must not take
   // these (made for this dialog's coordinates) for the ones it fixed.
-  sesion_.optionsReady = false;
+  session_.optionsReady = false;
   return true;
 }
 
 void frmAnimK2D::CoOpciones_Click() {
-  if (!Valido()) return;
-  TomaColumnas();
-  if (!opcionesElegidas_ && !PreparaOpciones()) return;
+  if (!Valid()) return;
+  TakeColumns();
+  if (!chosenOptions_ && !PrepareOptions()) return;
   // An animation never inherits the profile of an earlier run: the user
   // associates one again in the options dialog if wanted.
-  sesion_.options.profile.clear();
-  frmOpKriging options(sesion_.options, sesion_.data, sesion_.colX, sesion_.colY, this);
+  session_.options.profile.clear();
+  frmOpKriging options(session_.options, session_.data, session_.colX, session_.colY, this);
   options.exec();
-  sesion_.optionsReady = false;
-  opcionesElegidas_ = true;
+  session_.optionsReady = false;
+  chosenOptions_ = true;
 }
 
 void frmAnimK2D::CoAceptar_Click() {
-  if (!Valido()) return;
+  if (!Valid()) return;
   // Checked before any kriging, so a mistyped rate costs no run.
-  const std::optional<int> fps = FotogramasPorSegundoO(this, txtFPS->text());
+  const std::optional<int> fps = FramesPerSecondOr(this, txtFPS->text());
   if (!fps) return;
   hide();
-  TomaColumnas();
-  if (!opcionesElegidas_) {
-    if (!PreparaOpciones()) return;
-    opcionesElegidas_ = true;
-    NoticeDefaults(this, sesion_, kTituloKriging);
+  TakeColumns();
+  if (!chosenOptions_) {
+    if (!PrepareOptions()) return;
+    chosenOptions_ = true;
+    NoticeDefaults(this, session_, kKrigingTitle);
   }
 
   // The series goes where the session's runs write their results.
-  const QString folder = CarpetaResultadosKriging(sesion_);
+  const QString folder = KrigingResultsFolder(session_);
   if (!QDir().mkpath(folder)) {
     AnimationMessage(this, QMessageBox::Warning,
                 QStringLiteral("No se puede crear la carpeta de resultados %1.").arg(QDir::toNativeSeparators(folder)));
     return;
   }
-  BorraArchivos(folder, QStringLiteral("ANIM*.SUP"));
+  RemoveFiles(folder, QStringLiteral("ANIM*.SUP"));
   float zmin = 3e38f, zmax = -3e38f;
   archivos_.clear();
-  titulos_.clear();
+  titles_.clear();
 
   const int n = ListaSup->count();
   for (int i = 0; i < n; ++i) {
     const int column = ListaSup->item(i)->data(Qt::UserRole).toInt();
-    const QString variable = QString::fromStdString(sesion_.data.names[column - 1]);
-    sesion_.colZ = column;
-    const KrigingEnd atEnd = EjecutaKrigingVentana(this, sesion_, QStringLiteral("%1 de %2").arg(i + 1).arg(n));
+    const QString variable = QString::fromStdString(session_.data.names[column - 1]);
+    session_.colZ = column;
+    const KrigingEnd atEnd = RunKrigingWindow(this, session_, QStringLiteral("%1 de %2").arg(i + 1).arg(n));
     QApplication::processEvents();
-    if (atEnd == KrigingEnd::Cancelado) return;
+    if (atEnd == KrigingEnd::Cancelled) return;
 
     // The run wrote into the session's result folder; the series is kept
     // in the current folder.
-    const QString prediccion =
-        ArchivoEnCarpeta(QString::fromStdString(sesion_.resultsFolder), QStringLiteral("SKUPRE.SUP"));
-    if (atEnd != KrigingEnd::Hecho || !QFile::exists(prediccion)) {
+    const QString prediction =
+        FileInFolder(QString::fromStdString(session_.resultsFolder), QStringLiteral("SKUPRE.SUP"));
+    if (atEnd != KrigingEnd::Done || !QFile::exists(prediction)) {
       AnimationMessage(this, QMessageBox::Warning,
                   QStringLiteral("No se generó la superficie de %1; esta variable no entra en la animación.")
                       .arg(variable.trimmed()));
       continue;
     }
-    zmin = std::min(zmin, sesion_.surfaces.zMin);
-    zmax = std::max(zmax, sesion_.surfaces.zMax);
+    zmin = std::min(zmin, session_.surfaces.zMin);
+    zmax = std::max(zmax, session_.surfaces.zMax);
 
     const QString destination = QDir(folder).filePath(
         QStringLiteral("ANIM%1.SUP").arg(static_cast<int>(archivos_.size()), 2, 10, QLatin1Char('0')));
-    if (!QFile::rename(prediccion, destination)) {
+    if (!QFile::rename(prediction, destination)) {
       AnimationMessage(this, QMessageBox::Warning,
                   QStringLiteral("No se pudo renombrar %1 como %2; %3 no entra en la animación.")
-                      .arg(QDir::toNativeSeparators(prediccion), QDir::toNativeSeparators(destination),
+                      .arg(QDir::toNativeSeparators(prediction), QDir::toNativeSeparators(destination),
                            variable.trimmed()));
       continue;
     }
     archivos_ << destination;
-    titulos_ << variable;
+    titles_ << variable;
   }
 
   if (archivos_.isEmpty()) {
@@ -291,9 +291,9 @@ void frmAnimK2D::CoAceptar_Click() {
     return;
   }
   QDir::setCurrent(folder);
-  MakeAnimation(this, archivos_, titulos_, zmin, zmax, *fps);
+  MakeAnimation(this, archivos_, titles_, zmin, zmax, *fps);
 
-  BorraArchivos(folder, QStringLiteral("ANIM*.BMP"));
+  RemoveFiles(folder, QStringLiteral("ANIM*.BMP"));
   QApplication::processEvents();
 }
 

@@ -23,7 +23,7 @@ public:
   explicit frmAnimK2D(sorvan::core::KrigingSession& session, QWidget* owner = nullptr);
 
   // True while the dialog shows the data set it was loaded with.
-  bool MismosDatos() const;
+  bool SameData() const;
 
   QComboBox* ComboX = nullptr;
   QComboBox* ComboY = nullptr;
@@ -39,9 +39,9 @@ public:
   QPushButton* CoAceptar = nullptr;
 
   // The surface files and titles of the last series (for the caller's checks).
-  QStringList ArchivosSerie() const { return archivos_; }
-  QStringList TitulosSerie() const { return titulos_; }
-  bool OpcionesElegidas() const { return opcionesElegidas_; }
+  QStringList SeriesFiles() const { return archivos_; }
+  QStringList SeriesTitles() const { return titles_; }
+  bool ChosenOptions() const { return chosenOptions_; }
 
   void CoAñadir_Click();
   void CoEliminar_Click();
@@ -51,19 +51,19 @@ public:
   void reject() override;
 
 protected:
-  bool eventFilter(QObject* objeto, QEvent* evento) override;
+  bool eventFilter(QObject* object, QEvent* event) override;
 
 private:
-  bool Valido();
-  void TomaColumnas();
-  bool PreparaOpciones();
-  static void Mueve(QListWidget* from, QListWidget* hasta);
+  bool Valid();
+  void TakeColumns();
+  bool PrepareOptions();
+  static void Move(QListWidget* from, QListWidget* hasta);
 
-  sorvan::core::KrigingSession& sesion_;
-  const sorvan::core::SpatialData* datosCargados_ = nullptr;
-  std::string archivoCargado_;
-  bool opcionesElegidas_ = false;
-  QStringList archivos_, titulos_;
+  sorvan::core::KrigingSession& session_;
+  const sorvan::core::SpatialData* dataLoaded_ = nullptr;
+  std::string loadedFile_;
+  bool chosenOptions_ = false;
+  QStringList archivos_, titles_;
 };
 
 }  // namespace sorvan::gui

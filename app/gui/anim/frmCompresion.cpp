@@ -13,7 +13,7 @@ namespace sorvan::gui {
 namespace {
 // The choice is kept for the rest of the session, as the system's compressor
 // dialog remembered its last compressor.
-CompressorChoice ultimaEleccion;
+CompressorChoice lastChoice;
 }  // namespace
 
 frmCompresion::frmCompresion(QWidget* owner) : QDialog(owner), encoders_(AviEncoders()) {
@@ -28,54 +28,54 @@ frmCompresion::frmCompresion(QWidget* owner) : QDialog(owner), encoders_(AviEnco
   auto* fields = new QFormLayout;
   fields->addRow(QStringLiteral("Compresor:"), ComboCompresor);
   fields->addRow(lblCalidad_, TxtCalidad);
-  auto* nota = new QLabel(QStringLiteral("Todos los fotogramas se guardan como fotogramas clave."));
-  nota->setWordWrap(true);
+  auto* note = new QLabel(QStringLiteral("Todos los fotogramas se guardan como fotogramas clave."));
+  note->setWordWrap(true);
 
-  auto* botones = new QDialogButtonBox;
-  CoAceptar = botones->addButton(QStringLiteral("Aceptar"), QDialogButtonBox::AcceptRole);
-  CoCancelar = botones->addButton(QStringLiteral("Cancelar"), QDialogButtonBox::RejectRole);
+  auto* buttons = new QDialogButtonBox;
+  CoAceptar = buttons->addButton(QStringLiteral("Aceptar"), QDialogButtonBox::AcceptRole);
+  CoCancelar = buttons->addButton(QStringLiteral("Cancelar"), QDialogButtonBox::RejectRole);
   CoAceptar->setDefault(true);
-  connect(botones, &QDialogButtonBox::accepted, this, &QDialog::accept);
-  connect(botones, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   connect(ComboCompresor, &QComboBox::currentIndexChanged, this, &frmCompresion::ComboCompresor_Change);
 
-  auto* capa = new QVBoxLayout(this);
-  capa->addLayout(fields);
-  capa->addWidget(nota);
-  capa->addWidget(botones);
-  Seleccionar(CompressorChoice{});
+  auto* layer = new QVBoxLayout(this);
+  layer->addLayout(fields);
+  layer->addWidget(note);
+  layer->addWidget(buttons);
+  Select(CompressorChoice{});
 }
 
 void frmCompresion::ComboCompresor_Change() {
   const int i = ComboCompresor->currentIndex();
-  const bool conPerdida = i >= 0 && i < static_cast<int>(encoders_.size()) && encoders_[i].lossy;
-  TxtCalidad->setEnabled(conPerdida);
-  lblCalidad_->setEnabled(conPerdida);
+  const bool lossy = i >= 0 && i < static_cast<int>(encoders_.size()) && encoders_[i].lossy;
+  TxtCalidad->setEnabled(lossy);
+  lblCalidad_->setEnabled(lossy);
 }
 
-CompressorChoice frmCompresion::Eleccion() const {
+CompressorChoice frmCompresion::Choice() const {
   CompressorChoice e;
   const int i = ComboCompresor->currentIndex();
   if (i >= 0 && i < static_cast<int>(encoders_.size())) e.encoder = encoders_[i].name;
-  e.calidad = TxtCalidad->value();
+  e.quality = TxtCalidad->value();
   return e;
 }
 
-void frmCompresion::Seleccionar(const CompressorChoice& eleccion) {
-  int indice = 0;
+void frmCompresion::Select(const CompressorChoice& choice) {
+  int index = 0;
   for (int i = 0; i < static_cast<int>(encoders_.size()); ++i)
-    if (encoders_[i].name == eleccion.encoder) indice = i;
-  ComboCompresor->setCurrentIndex(indice);
-  TxtCalidad->setValue(eleccion.calidad);
+    if (encoders_[i].name == choice.encoder) index = i;
+  ComboCompresor->setCurrentIndex(index);
+  TxtCalidad->setValue(choice.quality);
   ComboCompresor_Change();
 }
 
-bool frmCompresion::Elegir(QWidget* owner, CompressorChoice& eleccion) {
+bool frmCompresion::Choose(QWidget* owner, CompressorChoice& choice) {
   frmCompresion dlg(owner);
-  dlg.Seleccionar(ultimaEleccion);
+  dlg.Select(lastChoice);
   if (dlg.exec() != QDialog::Accepted) return false;
-  ultimaEleccion = dlg.Eleccion();
-  eleccion = ultimaEleccion;
+  lastChoice = dlg.Choice();
+  choice = lastChoice;
   return true;
 }
 

@@ -18,7 +18,7 @@ using namespace sorvan::platform;
 
 struct CompressorChoice {
   std::string encoder = "rawvideo";
-  int calidad = 75;  // 1 ... 100
+  int quality = 75;  // 1 ... 100
 };
 
 class frmCompresion : public QDialog {
@@ -27,16 +27,16 @@ public:
   explicit frmCompresion(QWidget* owner);
 
   // Shows the dialog modally with the previous choice of this session
-  // selected. Returns false when the user cancels; `eleccion` is then unchanged.
-  static bool Elegir(QWidget* owner, CompressorChoice& eleccion);
+  // selected. Returns false when the user cancels; `choice` is then unchanged.
+  static bool Choose(QWidget* owner, CompressorChoice& choice);
 
   QComboBox* ComboCompresor = nullptr;
   QSpinBox* TxtCalidad = nullptr;
   QPushButton* CoAceptar = nullptr;
   QPushButton* CoCancelar = nullptr;
 
-  CompressorChoice Eleccion() const;
-  void Seleccionar(const CompressorChoice& eleccion);
+  CompressorChoice Choice() const;
+  void Select(const CompressorChoice& choice);
 
 private:
   void ComboCompresor_Change();

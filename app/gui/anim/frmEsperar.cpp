@@ -11,7 +11,7 @@
 namespace sorvan::gui {
 
 namespace {
-QPointer<frmEsperar> instancia;
+QPointer<frmEsperar> instance;
 constexpr int kHueco = 8;  // pixels between the chart and the box
 }  // namespace
 
@@ -26,17 +26,17 @@ frmEsperar::frmEsperar(QWidget* owner)
   CoAceptar->setObjectName(QStringLiteral("CoAceptar"));
   CoAceptar->setDefault(true);
   connect(CoAceptar, &QPushButton::clicked, this, &QDialog::close);
-  auto* capa = new QVBoxLayout(this);
-  capa->addWidget(text);
-  capa->addWidget(CoAceptar, 0, Qt::AlignRight);
+  auto* layer = new QVBoxLayout(this);
+  layer->addWidget(text);
+  layer->addWidget(CoAceptar, 0, Qt::AlignRight);
   resize(380, sizeHint().height());  // room for the whole title in the title bar
 }
 
-frmEsperar* frmEsperar::Instancia() { return instancia; }
+frmEsperar* frmEsperar::Instance() { return instance; }
 
-void frmEsperar::DescargarEsperar() { delete instancia; }
+void frmEsperar::UnloadAndWait() { delete instance; }
 
-QPoint frmEsperar::PosicionJunto(const QRect& chart, const QSize& size, const QRect& screen) {
+QPoint frmEsperar::PositionBeside(const QRect& chart, const QSize& size, const QRect& screen) {
   QPoint p;
   if (chart.right() + kHueco + size.width() <= screen.right())
     p = QPoint(chart.right() + kHueco, chart.top());
@@ -49,21 +49,21 @@ QPoint frmEsperar::PosicionJunto(const QRect& chart, const QSize& size, const QR
   return p;
 }
 
-bool frmEsperar::Esperar(QWidget* owner, QWidget* beside) {
-  if (instancia) return false;
-  instancia = new frmEsperar(owner);
-  QScreen* pantalla = beside ? beside->screen() : instancia->screen();
-  if (beside && pantalla) {
+bool frmEsperar::WaitFor(QWidget* owner, QWidget* beside) {
+  if (instance) return false;
+  instance = new frmEsperar(owner);
+  QScreen* targetScreen = beside ? beside->screen() : instance->screen();
+  if (beside && targetScreen) {
     // The frame (title bar included) of the chart, in global coordinates.
     const QRect chart(beside->mapToGlobal(QPoint(0, 0)), beside->size());
-    instancia->move(PosicionJunto(chart, instancia->frameGeometry().size(), pantalla->availableGeometry()));
+    instance->move(PositionBeside(chart, instance->frameGeometry().size(), targetScreen->availableGeometry()));
   }
-  instancia->show();
-  instancia->raise();
-  instancia->activateWindow();
-  while (instancia && instancia->isVisible())
+  instance->show();
+  instance->raise();
+  instance->activateWindow();
+  while (instance && instance->isVisible())
     QApplication::processEvents(QEventLoop::WaitForMoreEvents | QEventLoop::AllEvents);
-  delete instancia;  // unloaded by its button
+  delete instance;  // unloaded by its button
   return true;
 }
 

@@ -17,11 +17,11 @@ using namespace sorvan::platform;
 
 namespace {
 
-const QString kErrorEscritura = QStringLiteral("Se producieron errores al escribir el fichero.");
-const QString kErrorPrimero = QStringLiteral("No se pudo cargar primer bitmap!");
+const QString kWriteError = QStringLiteral("Se producieron errores al escribir el fichero.");
+const QString kFirstError = QStringLiteral("No se pudo cargar primer bitmap!");
 
 // The save dialog of the video; empty when the user cancels.
-QString PideNombreAVI(QWidget* owner) {
+QString AskAviName(QWidget* owner) {
   cFileDlg dlg;
   dlg.OwnerHwnd = owner;
   dlg.DlgTitle = QStringLiteral("Seleccionar fichero para guardar AVI...");
@@ -33,14 +33,14 @@ QString PideNombreAVI(QWidget* owner) {
   return QDir::fromNativeSeparators(nombre);
 }
 
-int AltoDe(const cDIB& dib) { return dib.Height() < 0 ? -dib.Height() : dib.Height(); }
+int HeightOf(const cDIB& dib) { return dib.Height() < 0 ? -dib.Height() : dib.Height(); }
 
 // Reads the first frame, which fixes the size of the video, in the 24-bit
 // layout the writer takes.
-bool CargaPrimero(QWidget* owner, cDIB& dib, const QString& file, std::vector<std::uint8_t>& pixeles) {
-  MensajesAlUsuario(dib, owner);
-  if (dib.CreateFromFile(file.toStdString()) && dib.ToBGR24(pixeles)) return true;
-  AnimationMessage(owner, QMessageBox::Warning, kErrorPrimero);
+bool LoadFirst(QWidget* owner, cDIB& dib, const QString& file, std::vector<std::uint8_t>& pixels) {
+  UserMessages(dib, owner);
+  if (dib.CreateFromFile(file.toStdString()) && dib.ToBGR24(pixels)) return true;
+  AnimationMessage(owner, QMessageBox::Warning, kFirstError);
   return false;
 }
 
@@ -48,77 +48,77 @@ bool CargaPrimero(QWidget* owner, cDIB& dib, const QString& file, std::vector<st
 
 void WriteAVI(QWidget* ownerWindow, const QStringList& frameFiles, int fps) {
   if (frameFiles.isEmpty()) return;
-  const QString fichero = PideNombreAVI(ownerWindow);
-  if (fichero.isEmpty()) return;
+  const QString dataFileName = AskAviName(ownerWindow);
+  if (dataFileName.isEmpty()) return;
   cDIB first;
-  std::vector<std::uint8_t> pixeles;
-  if (!CargaPrimero(ownerWindow, first, frameFiles.first(), pixeles)) return;
-  CompressorChoice compresor;
-  if (!frmCompresion::Elegir(ownerWindow, compresor)) return;
-  if (EscribeVideo(ownerWindow, frameFiles, fichero, fps, compresor)) AbreVideo(ownerWindow, fichero);
+  std::vector<std::uint8_t> pixels;
+  if (!LoadFirst(ownerWindow, first, frameFiles.first(), pixels)) return;
+  CompressorChoice compressor;
+  if (!frmCompresion::Choose(ownerWindow, compressor)) return;
+  if (WriteVideo(ownerWindow, frameFiles, dataFileName, fps, compressor)) OpenVideo(ownerWindow, dataFileName);
 }
 
-bool EscribeVideo(QWidget* owner, const QStringList& frameFiles, const QString& fichero, int fps,
-                  const CompressorChoice& compresor) {
+bool WriteVideo(QWidget* owner, const QStringList& frameFiles, const QString& dataFileName, int fps,
+                  const CompressorChoice& compressor) {
   if (frameFiles.isEmpty()) return false;
   cDIB dib;
-  std::vector<std::uint8_t> pixeles;
-  if (!CargaPrimero(owner, dib, frameFiles.first(), pixeles)) return false;
+  std::vector<std::uint8_t> pixels;
+  if (!LoadFirst(owner, dib, frameFiles.first(), pixels)) return false;
   const int width = dib.Width();
-  const int alto = AltoDe(dib);
+  const int height = HeightOf(dib);
 
-  AviStreamSettings ajustes;
-  ajustes.width = width;
-  ajustes.height = alto;
-  ajustes.fps = LimitFramesPerSecond(fps);
-  ajustes.encoder = compresor.encoder;
-  ajustes.quality = compresor.calidad;
-  AviWriter escritor;
-  if (!escritor.Open(fichero.toStdString(), ajustes)) {
-    AnimationMessage(owner, QMessageBox::Information, kErrorEscritura, QString::fromStdString(escritor.Error()));
+  AviStreamSettings settings;
+  settings.width = width;
+  settings.height = height;
+  settings.fps = LimitFramesPerSecond(fps);
+  settings.encoder = compressor.encoder;
+  settings.quality = compressor.quality;
+  AviWriter writer;
+  if (!writer.Open(dataFileName.toStdString(), settings)) {
+    AnimationMessage(owner, QMessageBox::Information, kWriteError, QString::fromStdString(writer.Error()));
     return false;
   }
 
   const int n = static_cast<int>(frameFiles.size());
-  QProgressDialog progreso(QStringLiteral("Generando vídeo..."), QStringLiteral("Cancelar"), 0, n, owner);
-  progreso.setWindowTitle(TituloPrograma());
-  progreso.setWindowModality(Qt::ApplicationModal);
-  progreso.setMinimumDuration(0);
+  QProgressDialog progress(QStringLiteral("Generando vídeo..."), QStringLiteral("Cancelar"), 0, n, owner);
+  progress.setWindowTitle(ProgramTitle());
+  progress.setWindowModality(Qt::ApplicationModal);
+  progress.setMinimumDuration(0);
 
   bool failure = false;
   for (int i = 0; i < n && !failure; ++i) {
-    progreso.setLabelText(QStringLiteral("Escribiendo fotograma %1 de %2...").arg(i + 1).arg(n));
-    progreso.setValue(i);
+    progress.setLabelText(QStringLiteral("Escribiendo fotograma %1 de %2...").arg(i + 1).arg(n));
+    progress.setValue(i);
     QApplication::processEvents();
-    if (progreso.wasCanceled()) {
-      escritor.Abort();
+    if (progress.wasCanceled()) {
+      writer.Abort();
       return false;
     }
     // A frame that cannot be used keeps the previous picture, so the video
     // keeps its length and timing.
     if (i > 0 && dib.CreateFromFile(frameFiles[i].toStdString())) {
-      std::vector<std::uint8_t> siguiente;
-      if (dib.Width() != width || AltoDe(dib) != alto || !dib.ToBGR24(siguiente))
+      std::vector<std::uint8_t> next;
+      if (dib.Width() != width || HeightOf(dib) != height || !dib.ToBGR24(next))
         AnimationMessage(owner, QMessageBox::Information,
                     QStringLiteral("El bitmap %1 no tiene el formato del primero; se repite el fotograma anterior.")
                         .arg(QDir::toNativeSeparators(frameFiles[i])));
       else
-        pixeles.swap(siguiente);
+        pixels.swap(next);
     }
-    failure = !escritor.WriteFrame(pixeles.data(), pixeles.size());
+    failure = !writer.WriteFrame(pixels.data(), pixels.size());
   }
-  progreso.setValue(n);
-  if (!escritor.Close()) failure = true;
+  progress.setValue(n);
+  if (!writer.Close()) failure = true;
   if (failure) {
-    AnimationMessage(owner, QMessageBox::Information, kErrorEscritura, QString::fromStdString(escritor.Error()));
+    AnimationMessage(owner, QMessageBox::Information, kWriteError, QString::fromStdString(writer.Error()));
     return false;
   }
   return true;
 }
 
-void AbreVideo(QWidget* owner, const QString& fichero) {
+void OpenVideo(QWidget* owner, const QString& dataFileName) {
   QApplication::processEvents();
-  if (!OpenInPlayer(fichero))
+  if (!OpenInPlayer(dataFileName))
     AnimationMessage(owner, QMessageBox::Information, QStringLiteral("El proceso requerido falló"));
 }
 

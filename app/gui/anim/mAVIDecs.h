@@ -22,10 +22,10 @@ void WriteAVI(QWidget* ownerWindow, const QStringList& frameFiles, int fps);
 // removed). A frame that cannot be read, or whose size differs from the
 // first, repeats the previous picture after a message naming it. Failures
 // are told to the user. True when the video is complete.
-bool EscribeVideo(QWidget* owner, const QStringList& frameFiles, const QString& fichero, int fps,
-                  const CompressorChoice& compresor);
+bool WriteVideo(QWidget* owner, const QStringList& frameFiles, const QString& dataFileName, int fps,
+                  const CompressorChoice& compressor);
 
 // Opens a finished video in the desktop's player, or says that it could not.
-void AbreVideo(QWidget* owner, const QString& fichero);
+void OpenVideo(QWidget* owner, const QString& dataFileName);
 
 }  // namespace sorvan::gui

@@ -1,4 +1,4 @@
-// "&Generar animación" > "&Datos": the fixed series ANIM01.SUP ... ANIM21.SUP
+// "&Generar animación" > "&Data": the fixed series ANIM01.SUP ... ANIM21.SUP
 // of the current folder drawn with a Z range the user types and ten evenly
 // spaced contour levels, assembled into "video.avi" and opened in the player.
 #include <QDir>
@@ -23,21 +23,21 @@ using namespace sorvan::platform;
 
 namespace {
 
-constexpr int kFotogramasDatos = 21;
-constexpr int kFotogramasPorSegundoDatos = 1;
+constexpr int kDataFrames = 21;
+constexpr int kDataFramesPerSecond = 1;
 
-QString Nombre(const QString& folder, int k, const char* extension) {
+QString Name(const QString& folder, int k, const char* extension) {
   return QDir(folder).filePath(QStringLiteral("ANIM%1.%2").arg(k, 2, 10, QLatin1Char('0')).arg(extension));
 }
 
 // One of the two prompts, asked again until it holds a number; false when
 // the user cancels.
-bool PideValor(QWidget* owner, const QString& pregunta, const QString& field, float& value) {
+bool AskValue(QWidget* owner, const QString& question, const QString& field, float& value) {
   QString text;
   for (;;) {
-    bool aceptado = false;
-    text = QInputDialog::getText(owner, TituloPrograma(), pregunta, QLineEdit::Normal, text, &aceptado);
-    if (!aceptado) return false;
+    bool accepted = false;
+    text = QInputDialog::getText(owner, ProgramTitle(), question, QLineEdit::Normal, text, &accepted);
+    if (!accepted) return false;
     const std::optional<double> v = sorvan::core::ParseNumber(text.toStdString());
     if (v && std::fabs(*v) <= 3.4e38) {
       value = static_cast<float>(*v);
@@ -50,11 +50,11 @@ bool PideValor(QWidget* owner, const QString& pregunta, const QString& field, fl
 
 }  // namespace
 
-void GenerarAnimacionDatos(AppShell& shell) {
+void GenerateDataAnimation(AppShell& shell) {
   QWidget* owner = shell.Window();
   float minimum = 0, maximum = 0;
-  if (!PideValor(owner, QStringLiteral("Introduce el valor mínimo"), QStringLiteral("valor mínimo"), minimum)) return;
-  if (!PideValor(owner, QStringLiteral("Introduce el valor máximo"), QStringLiteral("valor máximo"), maximum)) return;
+  if (!AskValue(owner, QStringLiteral("Introduce el valor mínimo"), QStringLiteral("valor mínimo"), minimum)) return;
+  if (!AskValue(owner, QStringLiteral("Introduce el valor máximo"), QStringLiteral("valor máximo"), maximum)) return;
   if (!(maximum > minimum)) {
     AnimationMessage(owner, QMessageBox::Warning,
                 QStringLiteral("El valor máximo (%1) debe ser mayor que el mínimo (%2).").arg(maximum).arg(minimum));
@@ -62,50 +62,50 @@ void GenerarAnimacionDatos(AppShell& shell) {
   }
 
   const QString folder = QDir::currentPath();
-  QStringList surfaces, fotogramas;
-  for (int k = 1; k <= kFotogramasDatos; ++k) {
-    surfaces << Nombre(folder, k, "SUP");
-    fotogramas << Nombre(folder, k, "BMP");
+  QStringList surfaces, frames;
+  for (int k = 1; k <= kDataFrames; ++k) {
+    surfaces << Name(folder, k, "SUP");
+    frames << Name(folder, k, "BMP");
   }
   // Every surface of the series must be there before any frame is drawn.
-  for (const QString& superficie : surfaces) {
-    if (!QFile::exists(superficie)) {
+  for (const QString& surface : surfaces) {
+    if (!QFile::exists(surface)) {
       AnimationMessage(owner, QMessageBox::Warning,
-                  QStringLiteral("No se encuentra el fichero de superficie %1.").arg(QDir::toNativeSeparators(superficie)));
+                  QStringLiteral("No se encuentra el fichero de superficie %1.").arg(QDir::toNativeSeparators(surface)));
       return;
     }
   }
 
-  AnimationWindow ventana(owner, QStringLiteral("Superficies animación ..."));
-  Chart3D* grafico = ventana.Grafico();
+  AnimationWindow window(owner, QStringLiteral("Superficies animación ..."));
+  Chart3D* grafico = window.Grafico();
   QString error;
   grafico->Batch(true);
-  const bool cargado = grafico->LoadGridFile(surfaces[0], &error);
+  const bool loaded = grafico->LoadGridFile(surfaces[0], &error);
   grafico->ZAxisRange(minimum, maximum);
   grafico->ContourLevelCount(0);
   grafico->FrameSwitch(false);
   for (int i = 1; i <= 10; ++i) grafico->AddContourLevel(minimum + (maximum - minimum) * i / 11.0f);
   grafico->ContourLevelSwitch(false);
   grafico->Batch(false);
-  if (!cargado) {
+  if (!loaded) {
     AnimationMessage(owner, QMessageBox::Warning, error);
     return;
   }
 
-  if (!frmEsperar::Esperar(owner, ventana.Ventana())) {
+  if (!frmEsperar::WaitFor(owner, window.Ventana())) {
     AnimationMessage(owner, QMessageBox::Information,
                 QStringLiteral("Ya hay otra animación esperando: termínela antes de empezar esta."));
     return;
   }
-  if (!ventana.Existe()) return;
-  if (DrawFrames(owner, ventana, surfaces, QStringList(), fotogramas, minimum, maximum) != SeriesEnd::Hecha)
+  if (!window.Existe()) return;
+  if (DrawFrames(owner, window, surfaces, QStringList(), frames, minimum, maximum) != SeriesEnd::Finished)
     return;
 
   // Our own writer stands in for the outside batch command: uncompressed
   // frames, which every player shows.
   const QString video = QDir(folder).filePath(QStringLiteral("video.avi"));
   QFile::remove(video);
-  if (EscribeVideo(owner, fotogramas, video, kFotogramasPorSegundoDatos, CompressorChoice{})) AbreVideo(owner, video);
+  if (WriteVideo(owner, frames, video, kDataFramesPerSecond, CompressorChoice{})) OpenVideo(owner, video);
 }
 
 }  // namespace sorvan::gui

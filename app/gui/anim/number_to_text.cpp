@@ -9,14 +9,14 @@
 namespace sorvan::gui {
 using namespace sorvan::core;
 
-std::optional<int> FotogramasPorSegundo(const QString& text) {
+std::optional<int> FramesPerSecond(const QString& text) {
   const std::optional<double> v = sorvan::core::ParseNumber(text.toStdString());
   if (!v) return std::nullopt;
   return static_cast<int>(std::nearbyint(std::clamp(*v, -32768.0, 32767.0)));
 }
 
-std::optional<int> FotogramasPorSegundoO(QWidget* owner, const QString& text) {
-  const std::optional<int> fps = FotogramasPorSegundo(text);
+std::optional<int> FramesPerSecondOr(QWidget* owner, const QString& text) {
+  const std::optional<int> fps = FramesPerSecond(text);
   if (!fps)
     AnimationMessage(owner, QMessageBox::Warning,
                 QStringLiteral("El valor \"%1\" de \"Frames/seg.\" no es un número válido.").arg(text));

@@ -12,10 +12,10 @@ namespace sorvan::gui {
 // integer with ties to even ("2.5" gives 2, "3.5" gives 4), kept within the
 // 16-bit range (the video writer later brings it into 1 ... 30). Nothing when
 // the text is not a number.
-std::optional<int> FotogramasPorSegundo(const QString& text);
+std::optional<int> FramesPerSecond(const QString& text);
 
-// FotogramasPorSegundo, or a message over `owner` naming the "Frames/seg."
+// FramesPerSecond, or a message over `owner` naming the "Frames/seg."
 // box and the text, and nothing.
-std::optional<int> FotogramasPorSegundoO(QWidget* owner, const QString& text);
+std::optional<int> FramesPerSecondOr(QWidget* owner, const QString& text);
 
 }  // namespace sorvan::gui

@@ -5,7 +5,7 @@
 
 namespace sorvan::gui {
 
-QString ArchivoExistente(const QString& path) {
+QString ExistingFile(const QString& path) {
   const QFileInfo info(path);
   if (info.isFile()) return path;
   const QDir dir = info.absoluteDir();

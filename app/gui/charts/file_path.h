@@ -9,6 +9,6 @@ namespace sorvan::gui {
 
 // `path` when it names an existing file; otherwise the file of its folder whose
 // name matches ignoring case; otherwise `path` unchanged.
-QString ArchivoExistente(const QString& path);
+QString ExistingFile(const QString& path);
 
 }  // namespace sorvan::gui

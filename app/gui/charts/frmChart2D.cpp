@@ -16,7 +16,7 @@ namespace sorvan::gui {
 using namespace sorvan::platform;
 
 namespace {
-constexpr int kMargen = 25;  // chart margin on every side
+constexpr int kMargin = 25;  // chart margin on every side
 }
 
 frmChart2D::frmChart2D(QWidget* parent) : QWidget(parent) {
@@ -49,25 +49,25 @@ void frmChart2D::resizeEvent(QResizeEvent* event) {
 
 // A window too small for the margins keeps the chart where it was.
 void frmChart2D::Form_Resize() {
-  const int w = width() - 2 * kMargen, h = height() - 2 * kMargen;
-  if (w > 0 && h > 0) grafico_->Move(kMargen, kMargen, w, h);
+  const int w = width() - 2 * kMargin, h = height() - 2 * kMargin;
+  if (w > 0 && h > 0) grafico_->Move(kMargin, kMargin, w, h);
 }
 
-QString frmChart2D::Companero(const QString& path) {
+QString frmChart2D::Companion(const QString& path) {
   const QFileInfo info(path);
-  const QString fmt = ArchivoExistente(info.absoluteDir().filePath(info.completeBaseName() + ".fmt"));
+  const QString fmt = ExistingFile(info.absoluteDir().filePath(info.completeBaseName() + ".fmt"));
   return QFileInfo(fmt).isFile() ? fmt : QString();
 }
 
-bool frmChart2D::Cargar(const QString& path, QString* error, QString* warning) {
+bool frmChart2D::Load(const QString& path, QString* error, QString* warning) {
   Chart2D& g = *grafico_;
   g.Batch(true);
-  if (!g.LoadDataFile(ArchivoExistente(path), error)) {
+  if (!g.LoadDataFile(ExistingFile(path), error)) {
     g.Batch(false);
     return false;
   }
-  const QString fmt = Companero(ArchivoExistente(path));
-  if (!fmt.isEmpty() && !anotar(fmt) && warning)
+  const QString fmt = Companion(ExistingFile(path));
+  if (!fmt.isEmpty() && !note(fmt) && warning)
     *warning = tr("El fichero de anotaciones %1 está incompleto o dañado; el gráfico se muestra sin todas sus "
                 "anotaciones.")
                  .arg(QDir::toNativeSeparators(fmt));
@@ -77,23 +77,23 @@ bool frmChart2D::Cargar(const QString& path, QString* error, QString* warning) {
 
 // The companion file: kind, pair counts, class limits, as one stream of
 // numbers. Returns false where it stops short of its own counts.
-bool frmChart2D::anotar(const QString& fmtPath) {
+bool frmChart2D::note(const QString& fmtPath) {
   Chart2D& g = *grafico_;
   QFile file(fmtPath);
   if (!file.open(QIODevice::ReadOnly)) return false;
-  bool completo = false;
-  const std::vector<double> numbers = ReadNumberStream(file.readAll(), &completo);
+  bool completeOne = false;
+  const std::vector<double> numbers = ReadNumberStream(file.readAll(), &completeOne);
   file.close();
   std::size_t at = 0;
   auto hay = [&] { return at < numbers.size(); };
-  auto entero = [&](int* v) {
+  auto integer = [&](int* v) {
     if (!hay() || numbers[at] != std::floor(numbers[at]) || numbers[at] < 0 || numbers[at] > 100000) return false;
     *v = static_cast<int>(numbers[at++]);
     return true;
   };
 
   int kind = 0;
-  if (!entero(&kind)) return false;
+  if (!integer(&kind)) return false;
   if (kind == 1) {
     g.LegendTitle(tr("Estimadores"));
     g.SeriesLabel(1, tr("Clásico"));
@@ -113,7 +113,7 @@ bool frmChart2D::anotar(const QString& fmtPath) {
     g.SetY(3, p, 0.0);
   }
   int k = 0;
-  if (!entero(&k)) return false;
+  if (!integer(&k)) return false;
   for (int i = 1; i <= k; ++i) {
     if (!hay()) return false;
     const float c = static_cast<float>(numbers[at++]);
@@ -127,13 +127,13 @@ bool frmChart2D::anotar(const QString& fmtPath) {
     label.Offset = 4;
     // A class without pairs has no estimate: its zeros are not drawn.
     if (c == 0)
-      for (int serie = 1; serie <= (kind == 1 ? 2 : 1) && serie <= g.SeriesCount(); ++serie)
-        if (i <= g.PointCount(serie) && g.Y(serie, i) == 0.0) g.SetY(serie, i, g.HoleValue());
+      for (int series = 1; series <= (kind == 1 ? 2 : 1) && series <= g.SeriesCount(); ++series)
+        if (i <= g.PointCount(series) && g.Y(series, i) == 0.0) g.SetY(series, i, g.HoleValue());
   }
 
   // Series 4: the class limits, marked on the X axis.
   int m = 0;
-  if (!entero(&m)) return false;
+  if (!integer(&m)) return false;
   g.SetSeriesCount(4);
   g.SetPointCount(4, m);
   for (int i = 1; i <= m; ++i) {
@@ -148,16 +148,16 @@ bool frmChart2D::anotar(const QString& fmtPath) {
 }
 
 void frmChart2D::Grafico_ChartClicked() {
-  const int serie = alterna_ ? 1 : 2;
-  grafico_->SeriesDisplayCode(serie, 3);
-  grafico_->SeriesDisplayCode(serie, 4);
-  alterna_ = !alterna_;
+  const int series = alternate_ ? 1 : 2;
+  grafico_->SeriesDisplayCode(series, 3);
+  grafico_->SeriesDisplayCode(series, 4);
+  alternate_ = !alternate_;
 }
 
 void frmChart2D::contextMenuEvent(QContextMenuEvent* event) {
   QMenu menu(this);
   menu.addAction(tr("Exportar imagen..."), this, [this] {
-    ExportarImagen(this, [this](const QString& path, QString* error) { return grafico_->ExportPicture(path, error); });
+    ExportImage(this, [this](const QString& path, QString* error) { return grafico_->ExportPicture(path, error); });
   });
   menu.exec(event->globalPos());
 }

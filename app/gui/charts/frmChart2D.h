@@ -23,17 +23,17 @@ public:
   // file cannot be read; the chart is then left empty. A companion that
   // stops short or holds a non-number ends the annotation where it fails
   // and sets `warning` to a message naming it; what was read stays drawn.
-  bool Cargar(const QString& path, QString* error, QString* warning);
+  bool Load(const QString& path, QString* error, QString* warning);
 
   // The display toggle: false until the first click.
-  bool Alterna() const { return alterna_; }
+  bool Toggle() const { return alternate_; }
   // What a click on the chart does.
   void Grafico_ChartClicked();
 
   // Path of the companion annotation file of `path` (extension "fmt",
   // matched ignoring case as the engine writes upper-case names); empty when
   // there is none.
-  static QString Companero(const QString& path);
+  static QString Companion(const QString& path);
 
 protected:
   void resizeEvent(QResizeEvent* event) override;
@@ -41,10 +41,10 @@ protected:
 
 private:
   void Form_Resize();
-  bool anotar(const QString& fmtPath);
+  bool note(const QString& fmtPath);
 
   Chart2D* grafico_ = nullptr;
-  bool alterna_ = false;
+  bool alternate_ = false;
 };
 
 }  // namespace sorvan::gui

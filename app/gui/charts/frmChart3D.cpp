@@ -24,30 +24,30 @@ using namespace sorvan::platform;
 
 namespace {
 
-constexpr int kMargen = 20;  // chart margin below the toolbar and on every side
+constexpr int kMargin = 20;  // chart margin below the toolbar and on every side
 
 // Small pictures of the toolbar buttons, drawn rather than shipped as files.
-QIcon icono(const QString& key) {
+QIcon icon(const QString& key) {
   QPixmap pixmap(24, 24);
   pixmap.fill(Qt::transparent);
   QPainter p(&pixmap);
   p.setRenderHint(QPainter::Antialiasing);
-  const QColor azul(69, 117, 180), rojo(215, 48, 39), amarillo(254, 224, 144);
-  QPainterPath onda;  // a surface seen in perspective
-  onda.moveTo(2, 15);
-  onda.cubicTo(7, 4, 12, 16, 22, 8);
-  onda.lineTo(22, 16);
-  onda.cubicTo(12, 22, 7, 14, 2, 21);
-  onda.closeSubpath();
+  const QColor blue(69, 117, 180), red(215, 48, 39), yellow(254, 224, 144);
+  QPainterPath wave;  // a surface seen in perspective
+  wave.moveTo(2, 15);
+  wave.cubicTo(7, 4, 12, 16, 22, 8);
+  wave.lineTo(22, 16);
+  wave.cubicTo(12, 22, 7, 14, 2, 21);
+  wave.closeSubpath();
   if (key == "vista1" || key == "vista2" || key == "solida") {
     QLinearGradient grad(0, 4, 0, 22);
-    grad.setColorAt(0, rojo);
-    grad.setColorAt(0.5, amarillo);
-    grad.setColorAt(1, azul);
+    grad.setColorAt(0, red);
+    grad.setColorAt(0.5, yellow);
+    grad.setColorAt(1, blue);
     p.setBrush(grad);
     p.setPen(QPen(Qt::black, key == "solida" ? 0.0 : 0.8));
     if (key == "solida") p.setPen(Qt::NoPen);
-    p.drawPath(key == "vista2" ? onda.translated(0, -3) : onda);
+    p.drawPath(key == "vista2" ? wave.translated(0, -3) : wave);
     if (key == "vista1") {
       p.setPen(QPen(QColor(40, 40, 40), 0.6));
       for (int x = 6; x < 22; x += 4) p.drawLine(x, 6, x, 22);
@@ -59,19 +59,19 @@ QIcon icono(const QString& key) {
       p.drawEllipse(QRectF(9, 20, 6, 2));
     }
   } else if (key == "vista3" || key == "vista4") {
-    const QRectF anillos[] = {{2, 3, 20, 18}, {6, 6, 13, 12}, {10, 9, 6, 6}};
-    const QColor colores[] = {azul, amarillo, rojo};
+    const QRectF rings[] = {{2, 3, 20, 18}, {6, 6, 13, 12}, {10, 9, 6, 6}};
+    const QColor colours[] = {blue, yellow, red};
     for (int k = 0; k < 3; ++k) {
-      p.setBrush(key == "vista4" ? QBrush(colores[k]) : Qt::NoBrush);
-      p.setPen(QPen(key == "vista4" ? Qt::black : colores[k].darker(130), 1.2));
-      p.drawEllipse(anillos[k]);
+      p.setBrush(key == "vista4" ? QBrush(colours[k]) : Qt::NoBrush);
+      p.setPen(QPen(key == "vista4" ? Qt::black : colours[k].darker(130), 1.2));
+      p.drawEllipse(rings[k]);
     }
   } else if (key == "vista5") {
-    const int alturas[] = {8, 13, 18, 11};
+    const int heights[] = {8, 13, 18, 11};
     for (int k = 0; k < 4; ++k) {
-      p.setBrush(k == 2 ? rojo : azul);
+      p.setBrush(k == 2 ? red : blue);
       p.setPen(QPen(Qt::black, 0.6));
-      p.drawRect(QRectF(2 + k * 5.2, 22 - alturas[k], 4, alturas[k]));
+      p.drawRect(QRectF(2 + k * 5.2, 22 - heights[k], 4, heights[k]));
     }
   } else if (key == "etiquetas") {
     p.setPen(QPen(Qt::black, 1));
@@ -88,8 +88,8 @@ QIcon icono(const QString& key) {
 
 }  // namespace
 
-const int frmChart3D::kAngulosVista[8] = {0, 45, 90, 135, 180, 225, 270, 315};
-const int frmChart3D::kAngulosElevacion[7] = {0, 15, 30, 45, 60, 75, 90};
+const int frmChart3D::kViewAngles[8] = {0, 45, 90, 135, 180, 225, 270, 315};
+const int frmChart3D::kElevationAngles[7] = {0, 15, 30, 45, 60, 75, 90};
 
 frmChart3D::~frmChart3D() {
   // The graph of a large grid leaves much freed memory behind: given back
@@ -104,32 +104,32 @@ frmChart3D::frmChart3D(QWidget* parent) : QWidget(parent) {
   resize(760, 560);
   grafico_ = new Chart3D(this);
   grafico_->setToolTip(tr("Botón derecho del ratón: girar la vista. Clic en la superficie: X, Y y Z del punto."));
-  crearBarra();
+  createToolbar();
   connect(grafico_, &Chart3D::ViewChanged, this, &frmChart3D::Grafico_ViewChanged);
   grafico_->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(grafico_, &QWidget::customContextMenuRequested, this,
-          [this](const QPoint& pos) { menuContextual(grafico_->mapToGlobal(pos)); });
+          [this](const QPoint& pos) { showContextMenu(grafico_->mapToGlobal(pos)); });
   // Load: layout, the lists filled, "Suroeste" and "45°" chosen and applied.
   Form_Resize();
   comboVista_->setCurrentIndex(1);
   comboElevacion_->setCurrentIndex(3);
-  aplicarVista();
+  applyView();
 }
 
-void frmChart3D::crearBarra() {
+void frmChart3D::createToolbar() {
   barra_ = new QToolBar(this);
   barra_->setObjectName("BarraGraf3D");
   barra_->setIconSize(QSize(24, 24));
   const struct {
     const char* key;
     const char* tip;
-  } botones[] = {{"vista1", "Vista 3D normal"},
+  } buttons[] = {{"vista1", "Vista 3D normal"},
                  {"vista2", "Vista 3D con contorno"},
                  {"vista3", "Vista 2D (sólo contorno)"},
                  {"vista4", "Vista contorno con bandas"},
                  {"vista5", "Vista 3D barras"}};
-  for (const auto& b : botones) {
-    QAction* a = barra_->addAction(icono(b.key), QString::fromUtf8(b.tip));
+  for (const auto& b : buttons) {
+    QAction* a = barra_->addAction(icon(b.key), QString::fromUtf8(b.tip));
     a->setObjectName(b.key);
     a->setToolTip(QString::fromUtf8(b.tip));
     connect(a, &QAction::triggered, this, [this, key = QString(b.key)] { BarraGraf3D_ButtonClick(key); });
@@ -144,30 +144,30 @@ void frmChart3D::crearBarra() {
   comboElevacion_->setObjectName("ComboElevacion");
   comboElevacion_->setToolTip(
       QString::fromUtf8("Elevación (la vista también se gira con el botón derecho del ratón)"));
-  for (int angulo : kAngulosElevacion) comboElevacion_->addItem(QString::number(angulo) + QString::fromUtf8("°"));
+  for (int angle : kElevationAngles) comboElevacion_->addItem(QString::number(angle) + QString::fromUtf8("°"));
   barra_->addSeparator();
   barra_->addWidget(comboVista_)->setObjectName("ComboVista");
   barra_->addWidget(comboElevacion_)->setObjectName("ComboElevacion");
   barra_->addSeparator();
-  QAction* etiquetas = barra_->addAction(icono("etiquetas"), QString::fromUtf8("Mostrar etiquetas"));
-  etiquetas->setObjectName("etiquetas");
-  etiquetas->setToolTip(QString::fromUtf8("Mostrar etiquetas"));
-  etiquetas->setCheckable(true);
-  etiquetas->setChecked(grafico_->ContourLabelsOn());
-  connect(etiquetas, &QAction::triggered, this, [this] { BarraGraf3D_ButtonClick("etiquetas"); });
-  QAction* solida = barra_->addAction(icono("solida"), QString::fromUtf8("Superficie sólida"));
-  solida->setObjectName("solida");
-  solida->setToolTip(QString::fromUtf8("Superficie sólida"));
-  solida->setCheckable(true);
-  connect(solida, &QAction::triggered, this, [this] { BarraGraf3D_ButtonClick("solida"); });
-  connect(comboVista_, &QComboBox::currentIndexChanged, this, [this] { aplicarVista(); });
-  connect(comboElevacion_, &QComboBox::currentIndexChanged, this, [this] { aplicarVista(); });
+  QAction* labels = barra_->addAction(icon("etiquetas"), QString::fromUtf8("Mostrar etiquetas"));
+  labels->setObjectName("etiquetas");
+  labels->setToolTip(QString::fromUtf8("Mostrar etiquetas"));
+  labels->setCheckable(true);
+  labels->setChecked(grafico_->ContourLabelsOn());
+  connect(labels, &QAction::triggered, this, [this] { BarraGraf3D_ButtonClick("etiquetas"); });
+  QAction* solid = barra_->addAction(icon("solida"), QString::fromUtf8("Superficie sólida"));
+  solid->setObjectName("solida");
+  solid->setToolTip(QString::fromUtf8("Superficie sólida"));
+  solid->setCheckable(true);
+  connect(solid, &QAction::triggered, this, [this] { BarraGraf3D_ButtonClick("solida"); });
+  connect(comboVista_, &QComboBox::currentIndexChanged, this, [this] { applyView(); });
+  connect(comboElevacion_, &QComboBox::currentIndexChanged, this, [this] { applyView(); });
 }
 
-void frmChart3D::aplicarVista() {
-  if (comboVista_->currentIndex() >= 0) grafico_->ViewRotation(kAngulosVista[comboVista_->currentIndex()]);
+void frmChart3D::applyView() {
+  if (comboVista_->currentIndex() >= 0) grafico_->ViewRotation(kViewAngles[comboVista_->currentIndex()]);
   if (comboElevacion_->currentIndex() >= 0)
-    grafico_->ViewElevation(kAngulosElevacion[comboElevacion_->currentIndex()]);
+    grafico_->ViewElevation(kElevationAngles[comboElevacion_->currentIndex()]);
 }
 
 void frmChart3D::resizeEvent(QResizeEvent* event) {
@@ -177,13 +177,13 @@ void frmChart3D::resizeEvent(QResizeEvent* event) {
 
 // A window too small for the margins keeps the chart where it was.
 void frmChart3D::Form_Resize() {
-  const int alto = barra_->sizeHint().height();
-  barra_->setGeometry(0, 0, width(), alto);
-  const int w = width() - 2 * kMargen, h = height() - alto - 2 * kMargen;
-  if (w > 0 && h > 0) grafico_->Move(kMargen, alto + kMargen, w, h);
+  const int barHeight = barra_->sizeHint().height();
+  barra_->setGeometry(0, 0, width(), barHeight);
+  const int w = width() - 2 * kMargin, h = height() - barHeight - 2 * kMargin;
+  if (w > 0 && h > 0) grafico_->Move(kMargin, barHeight + kMargin, w, h);
 }
 
-bool frmChart3D::Cargar(int kind, const QString& text, const sorvan::core::KrigingSession& session, QString* error) {
+bool frmChart3D::Load(int kind, const QString& text, const sorvan::core::KrigingSession& session, QString* error) {
   Chart3D& g = *grafico_;
   if (!g.Has3DGraph()) {
     if (error)
@@ -196,9 +196,9 @@ bool frmChart3D::Cargar(int kind, const QString& text, const sorvan::core::Krigi
   if (kind == 1 || kind == 2 || kind == 4) {
     const sorvan::core::KrigingSurfaces& s = session.surfaces;
     // The trend is evaluated on the prediction's grid, its holes left out.
-    const std::vector<float> tendencia =
-        kind == 4 && session.hasSurfaces ? sorvan::core::TrendSurface(s, session.tendencia) : std::vector<float>{};
-    const std::vector<float>& values = kind == 4 ? tendencia : kind == 2 ? s.SupVar : s.SupPred;
+    const std::vector<float> trend =
+        kind == 4 && session.hasSurfaces ? sorvan::core::TrendSurface(s, session.trend) : std::vector<float>{};
+    const std::vector<float>& values = kind == 4 ? trend : kind == 2 ? s.SupVar : s.SupPred;
     const long long nodes = static_cast<long long>(s.nx) * s.ny;
     if (!session.hasSurfaces || nodes <= 0 || static_cast<long long>(values.size()) != nodes) {
       if (error)
@@ -223,10 +223,10 @@ bool frmChart3D::Cargar(int kind, const QString& text, const sorvan::core::Krigi
       ok = g.LoadGridValues(values.data(), nodes);
     }
   } else if (kind == 3) {
-    const QString ruta = ArchivoExistente(text);
-    ok = g.LoadGridFile(ruta, error);
-    // "Guardar como..." exports the file's surface from this window.
-    if (ok) setProperty("archivoSuperficie", ruta);
+    const QString filePath = ExistingFile(text);
+    ok = g.LoadGridFile(filePath, error);
+    // "Save como..." exports the file's surface from this window.
+    if (ok) setProperty("archivoSuperficie", filePath);
   }
   g.Batch(false);
   return ok;
@@ -236,9 +236,9 @@ void frmChart3D::BarraGraf3D_ButtonClick(const QString& key) {
   Chart3D& g = *grafico_;
   if (key == "etiquetas") {
     // The labels alone: the kind of view stays as it is.
-    QAction* boton = barra_->findChild<QAction*>("etiquetas");
+    QAction* button = barra_->findChild<QAction*>("etiquetas");
     g.ContourLabels(!g.ContourLabelsOn());
-    boton->setChecked(g.ContourLabelsOn());
+    button->setChecked(g.ContourLabelsOn());
     return;
   }
   g.Batch(true);
@@ -273,25 +273,25 @@ void frmChart3D::Grafico_ViewChanged(double& elevation, double& second, double& 
   // The 45° sector and the 15° band the view lies in (nearest, ties to even,
   // of angle / step − 0.4999). A rotation just below 360 lands on 8, one past
   // the list: that is the sector of "Sur" again.
-  int vista = static_cast<int>(std::nearbyint(rotation / 45 - 0.4999));
-  if (vista >= 8) vista = 0;
-  const int banda = std::clamp(static_cast<int>(std::nearbyint(elevation / 15 - 0.4999)), 0, 6);
+  int view = static_cast<int>(std::nearbyint(rotation / 45 - 0.4999));
+  if (view >= 8) view = 0;
+  const int band = std::clamp(static_cast<int>(std::nearbyint(elevation / 15 - 0.4999)), 0, 6);
   // The view always lands on the lists' angles, even when the items stay
   // the same, so that lists and view agree.
   {
     const QSignalBlocker b1(comboVista_), b2(comboElevacion_);
-    comboVista_->setCurrentIndex(std::max(vista, 0));
-    comboElevacion_->setCurrentIndex(banda);
+    comboVista_->setCurrentIndex(std::max(view, 0));
+    comboElevacion_->setCurrentIndex(band);
   }
-  aplicarVista();
+  applyView();
 }
 
-void frmChart3D::contextMenuEvent(QContextMenuEvent* event) { menuContextual(event->globalPos()); }
+void frmChart3D::contextMenuEvent(QContextMenuEvent* event) { showContextMenu(event->globalPos()); }
 
-void frmChart3D::menuContextual(const QPoint& global) {
+void frmChart3D::showContextMenu(const QPoint& global) {
   QMenu menu(this);
   menu.addAction(tr("Exportar imagen..."), this, [this] {
-    ExportarImagen(this, [this](const QString& path, QString* error) { return grafico_->ExportPicture(path, error); });
+    ExportImage(this, [this](const QString& path, QString* error) { return grafico_->ExportPicture(path, error); });
   });
   menu.exec(global);
 }

@@ -34,8 +34,8 @@ public:
   // no trend) to show (kinds 1, 2, 4), when there is nothing to draw,
   // or naming the surface when this system cannot draw 3-D graphs (no OpenGL).
   // A file shown (kind 3) is kept in the property "archivoSuperficie", for
-  // "Guardar como...".
-  bool Cargar(int kind, const QString& text, const sorvan::core::KrigingSession& session, QString* error);
+  // "Save como...".
+  bool Load(int kind, const QString& text, const sorvan::core::KrigingSession& session, QString* error);
 
   // A toolbar button by its key ("vista1" ... "vista5", "etiquetas", "solida").
   void BarraGraf3D_ButtonClick(const QString& key);
@@ -44,19 +44,19 @@ public:
   void Grafico_ViewChanged(double& elevation, double& second, double& rotation);
 
   // Angles of the list items, in list order.
-  static const int kAngulosVista[8];
-  static const int kAngulosElevacion[7];
+  static const int kViewAngles[8];
+  static const int kElevationAngles[7];
 
 protected:
   void resizeEvent(QResizeEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
-  void crearBarra();
+  void createToolbar();
   void Form_Resize();
-  void aplicarVista();
-  // "Exportar imagen..." at `global`, for a right click anywhere on the window.
-  void menuContextual(const QPoint& global);
+  void applyView();
+  // "Export imagen..." at `global`, for a right click anywhere on the window.
+  void showContextMenu(const QPoint& global);
 
   Chart3D* grafico_ = nullptr;
   QToolBar* barra_ = nullptr;

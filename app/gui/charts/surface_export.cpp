@@ -11,7 +11,7 @@
 #include "platform/cFileDlg.h"
 #include "platform/chart_files.h"
 #include "platform/gis/export_formats.h"
-#include "platform/tarea_con_progreso.h"
+#include "platform/task_with_progress.h"
 
 namespace sorvan::gui {
 using namespace sorvan::core;
@@ -21,46 +21,46 @@ namespace {
 
 // A million nodes as text take a while: written beside the window, under a
 // box without "Cancelar" (the writers cannot stop midway; the files are whole or absent).
-void EscribeSinBloquear(QWidget* padre, const QString& path, const std::function<void()>& write) {
-  const TareaConProgreso tarea{padre, QStringLiteral("Guardando \"%1\"...").arg(QFileInfo(path).fileName()), false};
-  tarea.Ejecuta([&](const sorvan::core::AvisoProgreso&) { write(); });
+void WriteWithoutBlocking(QWidget* parent, const QString& path, const std::function<void()>& write) {
+  const TaskWithProgress task{parent, QStringLiteral("Guardando \"%1\"...").arg(QFileInfo(path).fileName()), false};
+  task.RunJob([&](const sorvan::core::ProgressCallback&) { write(); });
 }
 
 }  // namespace
 
 QString ExportDialogFilter() {
-  QStringList partes;
+  QStringList parts;
   for (const sorvan::platform::ExportFormat& f : sorvan::platform::ExportFormats()) {
-    QStringList patrones;
-    for (const std::string& e : f.extensiones) patrones << QStringLiteral("*") + QString::fromStdString(e);
-    partes << QStringLiteral("%1 (%2)|%3")
-                  .arg(QString::fromStdString(f.nombre), patrones.join(QLatin1Char(' ')), patrones.join(QLatin1Char(';')));
+    QStringList patterns;
+    for (const std::string& e : f.extensions) patterns << QStringLiteral("*") + QString::fromStdString(e);
+    parts << QStringLiteral("%1 (%2)|%3")
+                  .arg(QString::fromStdString(f.nombre), patterns.join(QLatin1Char(' ')), patterns.join(QLatin1Char(';')));
   }
-  return partes.join(QLatin1Char('|'));
+  return parts.join(QLatin1Char('|'));
 }
 
-bool ExportSurfacesTo(QWidget* padre, const sorvan::core::KrigingSession& s, const QString& path, QStringList* escritos) {
+bool ExportSurfacesTo(QWidget* parent, const sorvan::core::KrigingSession& s, const QString& path, QStringList* written) {
   if (!s.hasSurfaces) {
-    QMessageBox::warning(padre, QStringLiteral("Sorvan"),
+    QMessageBox::warning(parent, QStringLiteral("Sorvan"),
                          QStringLiteral("No hay superficies que guardar: haga antes un cálculo de kriging."));
     return false;
   }
-  std::vector<std::string> hechos;
+  std::vector<std::string> doneOnes;
   sorvan::core::Result r;
-  EscribeSinBloquear(padre, path, [&] {
-    r = sorvan::platform::ExportSurfaces(QFile::encodeName(path).toStdString(), s.surfaces, s.data.crs, &hechos);
+  WriteWithoutBlocking(parent, path, [&] {
+    r = sorvan::platform::ExportSurfaces(QFile::encodeName(path).toStdString(), s.surfaces, s.data.crs, &doneOnes);
   });
   if (!r) {
-    QMessageBox::critical(padre, QStringLiteral("Sorvan"),
+    QMessageBox::critical(parent, QStringLiteral("Sorvan"),
                           QStringLiteral("No se han guardado las superficies.\n%1").arg(QString::fromStdString(r.message)));
     return false;
   }
-  if (escritos)
-    for (const std::string& h : hechos) *escritos << QString::fromStdString(h);
+  if (written)
+    for (const std::string& h : doneOnes) *written << QString::fromStdString(h);
   return true;
 }
 
-bool ExportarSuperficieArchivoA(QWidget* padre, const QString& sup, const QString& path, QStringList* escritos) {
+bool ExportSurfaceFileTo(QWidget* parent, const QString& sup, const QString& path, QStringList* written) {
   SurfaceGrid grid;
   QString error;
   sorvan::core::Result r;
@@ -75,22 +75,22 @@ bool ExportarSuperficieArchivoA(QWidget* padre, const QString& sup, const QStrin
     s.SupPred.resize(grid.z.size());
     for (size_t k = 0; k < grid.z.size(); ++k)
       s.SupPred[k] = grid.isHole(grid.z[k]) ? sorvan::core::kHoleValue : grid.z[k];
-    std::vector<std::string> hechos;
-    EscribeSinBloquear(padre, path, [&] {
-      r = sorvan::platform::ExportSurfaces(QFile::encodeName(path).toStdString(), s, std::string(), &hechos);
+    std::vector<std::string> doneOnes;
+    WriteWithoutBlocking(parent, path, [&] {
+      r = sorvan::platform::ExportSurfaces(QFile::encodeName(path).toStdString(), s, std::string(), &doneOnes);
     });
-    if (r && escritos)
-      for (const std::string& h : hechos) *escritos << QString::fromStdString(h);
+    if (r && written)
+      for (const std::string& h : doneOnes) *written << QString::fromStdString(h);
   }
   if (!r)
-    QMessageBox::critical(padre, QStringLiteral("Sorvan"),
+    QMessageBox::critical(parent, QStringLiteral("Sorvan"),
                           QStringLiteral("No se ha guardado la superficie.\n%1").arg(QString::fromStdString(r.message)));
   return r.ok;
 }
 
-bool ExportarSuperficieArchivo(QWidget* padre, const QString& sup) {
+bool ExportSurfaceFile(QWidget* parent, const QString& sup) {
   cFileDlg dlg;
-  dlg.OwnerHwnd = padre;
+  dlg.OwnerHwnd = parent;
   dlg.Filter = ExportDialogFilter();
   dlg.FilterIndex = 1;
   dlg.DefaultExt = QStringLiteral("tif");
@@ -98,19 +98,19 @@ bool ExportarSuperficieArchivo(QWidget* padre, const QString& sup) {
   dlg.InitDirectory = info.absolutePath();
   QString file = info.completeBaseName() + QStringLiteral(".tif");
   if (!dlg.VBGetSaveFileName(file)) return false;
-  return ExportarSuperficieArchivoA(padre, sup, file);
+  return ExportSurfaceFileTo(parent, sup, file);
 }
 
-bool ExportarSuperficies(QWidget* padre, const sorvan::core::KrigingSession& s) {
+bool ExportSurfacesOf(QWidget* parent, const sorvan::core::KrigingSession& s) {
   cFileDlg dlg;
-  dlg.OwnerHwnd = padre;
+  dlg.OwnerHwnd = parent;
   dlg.Filter = ExportDialogFilter();
   dlg.FilterIndex = 1;
   dlg.DefaultExt = QStringLiteral("tif");
   dlg.InitDirectory = s.resultsFolder.empty() ? QDir::currentPath() : QString::fromStdString(s.resultsFolder);
   QString file = QString::fromStdString(s.surfacesVariable) + QStringLiteral(".tif");
   if (!dlg.VBGetSaveFileName(file)) return false;
-  return ExportSurfacesTo(padre, s, file);
+  return ExportSurfacesTo(parent, s, file);
 }
 
 }  // namespace sorvan::gui

@@ -10,40 +10,40 @@
 namespace sorvan::gui {
 
 ControlUpDown::ControlUpDown(QLineEdit* buddy, QWidget* parent) : QWidget(parent), buddy_(buddy) {
-  auto* capa = new QVBoxLayout(this);
-  capa->setContentsMargins(0, 0, 0, 0);
-  capa->setSpacing(0);
-  arriba_ = new QToolButton(this);
-  abajo_ = new QToolButton(this);
-  arriba_->setArrowType(Qt::UpArrow);
-  abajo_->setArrowType(Qt::DownArrow);
-  const int alto = std::max(8, buddy_->sizeHint().height() / 2);
-  for (QToolButton* b : {arriba_, abajo_}) {
+  auto* layer = new QVBoxLayout(this);
+  layer->setContentsMargins(0, 0, 0, 0);
+  layer->setSpacing(0);
+  up_ = new QToolButton(this);
+  down_ = new QToolButton(this);
+  up_->setArrowType(Qt::UpArrow);
+  down_->setArrowType(Qt::DownArrow);
+  const int height = std::max(8, buddy_->sizeHint().height() / 2);
+  for (QToolButton* b : {up_, down_}) {
     b->setAutoRepeat(true);
-    b->setFixedSize(alto + 6, alto);
+    b->setFixedSize(height + 6, height);
     b->setFocusPolicy(Qt::NoFocus);  // the buddy keeps the keyboard
-    capa->addWidget(b);
+    layer->addWidget(b);
   }
-  connect(arriba_, &QToolButton::clicked, this, &ControlUpDown::stepUp);
-  connect(abajo_, &QToolButton::clicked, this, &ControlUpDown::stepDown);
-  connect(buddy_, &QLineEdit::textEdited, this, &ControlUpDown::textoEditado);
+  connect(up_, &QToolButton::clicked, this, &ControlUpDown::stepUp);
+  connect(down_, &QToolButton::clicked, this, &ControlUpDown::stepDown);
+  connect(buddy_, &QLineEdit::textEdited, this, &ControlUpDown::editedText);
 }
 
 void ControlUpDown::setRange(int minimum, int maximum) {
   minimo_ = minimum;
   maximo_ = std::max(minimum, maximum);
-  valor_ = std::clamp(valor_, minimo_, maximo_);
+  value_ = std::clamp(value_, minimo_, maximo_);
 }
 
 void ControlUpDown::setValue(int value) {
-  valor_ = std::clamp(value, minimo_, maximo_);
-  buddy_->setText(FormatoEntero(valor_));
-  emit valueChanged(valor_);
+  value_ = std::clamp(value, minimo_, maximo_);
+  buddy_->setText(IntegerFormat(value_));
+  emit valueChanged(value_);
 }
 
-void ControlUpDown::textoEditado(const QString& text) {
-  const auto v = LeeEntero(text);
-  if (v && *v >= minimo_ && *v <= maximo_) valor_ = *v;
+void ControlUpDown::editedText(const QString& text) {
+  const auto v = ReadInteger(text);
+  if (v && *v >= minimo_ && *v <= maximo_) value_ = *v;
 }
 
 }  // namespace sorvan::gui

@@ -18,25 +18,25 @@ public:
   void setRange(int minimo, int maximo);
   int minimum() const { return minimo_; }
   int maximum() const { return maximo_; }
-  int value() const { return valor_; }
+  int value() const { return value_; }
   // Sets the value (clamped to the range) and shows it in the buddy.
   void setValue(int valor);
-  void stepUp() { setValue(valor_ + 1); }
-  void stepDown() { setValue(valor_ - 1); }
+  void stepUp() { setValue(value_ + 1); }
+  void stepDown() { setValue(value_ - 1); }
 
-  QToolButton* botonArriba() const { return arriba_; }
-  QToolButton* botonAbajo() const { return abajo_; }
+  QToolButton* upButton() const { return up_; }
+  QToolButton* downButton() const { return down_; }
 
 signals:
   void valueChanged(int valor);
 
 private:
-  void textoEditado(const QString& text);
+  void editedText(const QString& text);
 
   QLineEdit* buddy_;
-  QToolButton* arriba_;
-  QToolButton* abajo_;
-  int minimo_ = 0, maximo_ = 100, valor_ = 0;
+  QToolButton* up_;
+  QToolButton* down_;
+  int minimo_ = 0, maximo_ = 100, value_ = 0;
 };
 
 }  // namespace sorvan::gui

@@ -14,13 +14,13 @@ QString DefaultsNoticeText(const sorvan::core::KrigingSession& session) {
          QStringLiteral("\n\nPara cambiarlos, pulse \"Opciones\".");
 }
 
-void NoticeDefaults(QWidget* padre, sorvan::core::KrigingSession& session, const QString& title) {
+void NoticeDefaults(QWidget* parent, sorvan::core::KrigingSession& session, const QString& title) {
   // Told again only for another data file, or when the automatic values
   // themselves changed (other coordinate columns, edited coordinates).
-  const std::string clave = session.dataFile + '|' + sorvan::core::DescribeAutomaticOptions(session.options);
-  if (session.defaultsAnnounced == clave) return;
-  session.defaultsAnnounced = clave;
-  QMessageBox::information(padre, title, DefaultsNoticeText(session));
+  const std::string key = session.dataFile + '|' + sorvan::core::DescribeAutomaticOptions(session.options);
+  if (session.defaultsAnnounced == key) return;
+  session.defaultsAnnounced = key;
+  QMessageBox::information(parent, title, DefaultsNoticeText(session));
 }
 
 }  // namespace sorvan::gui

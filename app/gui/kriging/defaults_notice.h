@@ -11,11 +11,11 @@ struct KrigingSession;
 namespace sorvan::gui {
 using namespace sorvan::core;
 
-// Tells the user, over `padre` with `title`, that the options of `session`
+// Tells the user, over `parent` with `title`, that the options of `session`
 // hold the automatic values and which they are, the first time for the
 // session's data file and these values; later calls for the same say
 // nothing.
-void NoticeDefaults(QWidget* padre, sorvan::core::KrigingSession& session, const QString& title);
+void NoticeDefaults(QWidget* parent, sorvan::core::KrigingSession& session, const QString& title);
 
 // The notice's text for the options of `session`.
 QString DefaultsNoticeText(const sorvan::core::KrigingSession& session);

@@ -12,6 +12,6 @@ using namespace sorvan::core;
 
 // Asks only when the rows the run would use hold coinciding points and the
 // session's policy is still "stop". False when the user cancels the run.
-bool ChooseDuplicatePolicy(QWidget* padre, sorvan::core::KrigingSession& session);
+bool ChooseDuplicatePolicy(QWidget* parent, sorvan::core::KrigingSession& session);
 
 }  // namespace sorvan::gui

@@ -1,9 +1,9 @@
 #pragma once
 // The dialog "Kriging 2D": the user picks the variable to interpolate and the
-// two coordinate columns, may open the options dialog, and on "Aceptar" the
+// two coordinate columns, may open the options dialog, and on "Accept" the
 // dialog hides, the engine runs and the chosen result windows open.
 //
-// "Aceptar" only hides the dialog, so a second showing keeps the choices and
+// "Accept" only hides the dialog, so a second showing keeps the choices and
 // the options; "Cancelar" unloads it (the object deletes itself), and the
 // next showing starts afresh with the default choices.
 #include <QDialog>
@@ -26,15 +26,15 @@ class frmKriging2D : public QDialog {
   Q_OBJECT
 public:
   // The session's data set must hold at least three variables (see
-  // PuedeMostrarse).
+  // CanBeShown).
   explicit frmKriging2D(sorvan::core::KrigingSession& session, QWidget* parent = nullptr);
 
   // True when `session` has a data set the dialog can work on; otherwise
   // `reason` says why (no data, fewer than three variables).
-  static bool PuedeMostrarse(const sorvan::core::KrigingSession& session, QString* reason);
+  static bool CanBeShown(const sorvan::core::KrigingSession& session, QString* reason);
   // True while the dialog's lists still describe the session's data set (a
   // data file opened since then makes the choices and options stale).
-  bool MismosDatos() const;
+  bool SameData() const;
 
   // The options hold values computed for the current X and Y columns.
   bool OpcionesFijadas = false;
@@ -54,33 +54,33 @@ public:
   QLabel* LblEstimacion = nullptr;
   // Chooses the result folder; `elegir` stands in for the folder dialog in
   // tests (returns "" for a cancelled choice).
-  std::function<QString(QWidget*, const QString&)> ElegirCarpeta;
+  std::function<QString(QWidget*, const QString&)> ChooseFolder;
   // Shows the session's result folder and the estimate for the current options.
-  void ActualizaCarpetaYEstimacion();
+  void UpdateFolderAndEstimate();
 
-  // The run that "Aceptar" makes: EjecutaKrigingVentana. Tests of the
+  // The run that "Accept" makes: RunKrigingWindow. Tests of the
   // dialog's own logic put a recorder here to keep the engine out.
-  std::function<KrigingEnd(QWidget*, sorvan::core::KrigingSession&, const QString&)> Ejecutar =
-      EjecutaKrigingVentana;
+  std::function<KrigingEnd(QWidget*, sorvan::core::KrigingSession&, const QString&)> Execute =
+      RunKrigingWindow;
 
 public slots:
-  // Closing the dialog in any way but "Aceptar" unloads it.
+  // Closing the dialog in any way but "Accept" unloads it.
   void reject() override;
 
 private:
   void CoOpciones_Click();
   void CoAceptar_Click();
-  void leerEleccion();
+  void readChoice();
   // OpcionesPorDefecto for the chosen X and Y; false (after telling the
-  // user over `padre`) when the data do not allow it.
-  bool aplicarDefectos(QWidget* padre);
-  void abrirResultados();
+  // user over `parentWindow`) when the data do not allow it.
+  bool applyDefaults(QWidget* parentWindow);
+  void openResults();
   void CoCarpeta_Click();
 
-  sorvan::core::KrigingSession& sesion_;
+  sorvan::core::KrigingSession& session_;
   // What the lists were filled from, to notice a data set replaced meanwhile.
-  std::string archivoDatos_;
-  QStringList nombres_;
+  std::string dataFile_;
+  QStringList names_;
   int n_ = 0;
 };
 

@@ -1,9 +1,9 @@
 #pragma once
-// The options dialog "Opciones Kriging": shows the kriging options on six
+// The options dialog "Options Kriging": shows the kriging options on six
 // tabs, recomputes the grid on request ("Ajustar"), associates a profile
-// (".per" polygon) and writes the fields back into the options on "Aceptar".
+// (".per" polygon) and writes the fields back into the options on "Accept".
 //
-// It edits the options record it is given in place, and only on "Aceptar";
+// It edits the options record it is given in place, and only on "Accept";
 // "Cancelar" changes no option. A profile associated while the dialog is open
 // stays associated even when the dialog is then cancelled. The opener must
 // have filled the options with their automatic values first.
@@ -62,7 +62,7 @@ public:
   QLineEdit* TxtNMinAjus = nullptr;
   QCheckBox* ChkAjusteGlobal = nullptr;  // fit method global: several starting points
   QCheckBox* VerAjuste = nullptr;
-  // "Rejilla de predicción "
+  // "Grid de predicción "
   QLineEdit* TxtMinRx = nullptr;
   QLineEdit* TxtMinRy = nullptr;
   QLineEdit* TxtNRx = nullptr;
@@ -75,7 +75,7 @@ public:
   // "Superficies"
   QCheckBox* VerSupPred = nullptr;
   QCheckBox* VerSupVar = nullptr;
-  QLineEdit* TxtGuardarPred = nullptr;  // "Guardar" frame: files exported after each run
+  QLineEdit* TxtGuardarPred = nullptr;  // "Save" frame: files exported after each run
   QLineEdit* TxtGuardarVar = nullptr;
   // "Profile  "
   QCheckBox* VerPerfil = nullptr;
@@ -89,13 +89,13 @@ public:
   QPushButton* CoAyuda = nullptr;
 
 private:
-  QWidget* crearMetodo();
-  QWidget* crearEstimacion();
-  QWidget* crearModelo();
-  QWidget* crearRejilla();
-  QWidget* crearSuperficies();
-  QWidget* crearPerfil();
-  void cargar();
+  QWidget* createMethodPage();
+  QWidget* createEstimationPage();
+  QWidget* createModelPage();
+  QWidget* createGridPage();
+  QWidget* createSurfacesPage();
+  QWidget* createProfilePage();
+  void load();
 
   void VerLongVar_Click();
   void CoAutoESV_Click();
@@ -105,14 +105,14 @@ private:
 
   // Fits the grid boxes to the profile's bounding box (nodes at the centres
   // of Nx by Ny equal cells).
-  void ajustarRejillaAlPerfil();
-  void quitarPerfil();
+  void fitGridToProfile();
+  void removeProfile();
   // Message box titled "Sorvan: Kriging 2D" with a warning icon; the focus
   // goes to `field` with its text selected so the user can correct it.
-  void rechazar(const QString& text, QLineEdit* field);
+  void reject(const QString& text, QLineEdit* field);
 
-  sorvan::core::OpcionesKriging& opciones_;
-  const sorvan::core::SpatialData& datos_;
+  sorvan::core::OpcionesKriging& options_;
+  const sorvan::core::SpatialData& data_;
   int colX_, colY_;
   // Labels enabled and disabled together with their boxes by VerLongVar.
   QLabel* LblSaltoIni = nullptr;

@@ -9,10 +9,10 @@ namespace sorvan::gui {
 
 // A distance or coordinate in the format "#####0.000": at least one integer
 // digit, exactly three decimals, no grouping, period as separator.
-QString FormatoDistancia(double value);
+QString DistanceFormat(double value);
 
 // An integer shown plainly ("12", "-3").
-QString FormatoEntero(long long value);
+QString IntegerFormat(long long value);
 
 // The number the text holds (sorvan::core::ParseNumber): nothing when the text is
 // not wholly a number ("abc", "12,5", empty) or is out of range.
@@ -20,6 +20,6 @@ std::optional<double> ReadNumberText(const QString& text);
 
 // The integer the text holds (sorvan::core::ParseInteger): halves to even; nothing
 // when the text is not a number or the value does not fit 32 bits.
-std::optional<int> LeeEntero(const QString& text);
+std::optional<int> ReadInteger(const QString& text);
 
 }  // namespace sorvan::gui

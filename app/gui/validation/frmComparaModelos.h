@@ -1,5 +1,5 @@
 #pragma once
-// "Kriging" > "Comparar modelos": the six models fitted with the session's
+// "Kriging" > "Compare modelos": the six models fitted with the session's
 // trend and options, each cross-validated, side by side sorted by error; the
 // chosen one becomes the model of the next run (fit "none" from its values).
 // The fits run in the engine's helper process and the validations in a
@@ -25,19 +25,19 @@ class frmComparaModelos : public QDialog {
   // Fits and validates the six models (engine runs in a scratch folder).
   // False when the user cancelled: the table and Filas() keep what they held
   // before (never part of a comparison).
-  bool Comparar();
+  bool Compare();
   const std::vector<sorvan::core::ModelComparisonRow>& Filas() const { return filas_; }
   // Makes row `row` the model of the next run.
-  void UsarModelo(int row);
+  void UseModel(int row);
 
  private:
   // Runs the event loop until `terminado` says so (true) or the user cancels
   // the progress dialog (false).
-  bool Espera(QProgressDialog& progreso, const std::function<bool()>& terminado);
-  void MostrarFilas();
+  bool Wait(QProgressDialog& progress, const std::function<bool()>& terminado);
+  void ShowRows();
 
-  sorvan::core::KrigingSession& sesion_;
-  QTableWidget* tabla_;
+  sorvan::core::KrigingSession& session_;
+  QTableWidget* table_;
   std::vector<sorvan::core::ModelComparisonRow> filas_;
 };
 

@@ -26,10 +26,10 @@ using namespace sorvan::core;
 
 namespace {
 
-constexpr int kPuntosCurva = 200;
-constexpr int kClasesMaximas = 50;  // the classes a fit can hold
+constexpr int kCurvePoints = 200;
+constexpr int kMaxClasses = 50;  // the classes a fit can hold
 
-bool LeeReal(const QString& text, double& value) {
+bool ReadReal(const QString& text, double& value) {
   QString t = text.trimmed();
   t.replace(QLatin1Char(','), QLatin1Char('.'));
   bool ok = false;
@@ -41,56 +41,56 @@ bool LeeReal(const QString& text, double& value) {
 
 FitLagClasses ReadFitLagClasses(const QString& folder) {
   FitLagClasses c;
-  sorvan::core::FitClasses leidas;
-  if (!sorvan::core::ReadFitClasses(QFile::encodeName(folder).toStdString(), leidas)) return c;
-  c.distance.assign(leidas.distance.begin(), leidas.distance.end());
-  c.estimacion.assign(leidas.estimate.begin(), leidas.estimate.end());
-  c.pairs.assign(leidas.count.begin(), leidas.count.end());
+  sorvan::core::FitClasses readCount;
+  if (!sorvan::core::ReadFitClasses(QFile::encodeName(folder).toStdString(), readCount)) return c;
+  c.distance.assign(readCount.distance.begin(), readCount.distance.end());
+  c.estimate.assign(readCount.estimate.begin(), readCount.estimate.end());
+  c.pairs.assign(readCount.count.begin(), readCount.count.end());
   return c;
 }
 
-double ErrorAjuste(const FitLagClasses& clases, int code, double c0, double c1, double a, int minPares,
+double FitError(const FitLagClasses& clases, int code, double c0, double c1, double a, int minPairs,
                    int count) {
   const kriging::CrossValidationModel model{code, c0, c1, a};
   double sum = 0;
-  int usadas = 0;
-  for (size_t i = 0; i < clases.pairs.size() && usadas < std::min(count, kClasesMaximas); ++i) {
-    if (clases.pairs[i] <= minPares) continue;
-    ++usadas;
+  int used = 0;
+  for (size_t i = 0; i < clases.pairs.size() && used < std::min(count, kMaxClasses); ++i) {
+    if (clases.pairs[i] <= minPairs) continue;
+    ++used;
     const double gamma = kriging::ModelSemivariance(model, clases.distance[i]);
-    const double desajuste = clases.estimacion[i] == gamma ? 0 : clases.estimacion[i] / gamma - 1;
-    sum += clases.pairs[i] * desajuste * desajuste;
+    const double misfit = clases.estimate[i] == gamma ? 0 : clases.estimate[i] / gamma - 1;
+    sum += clases.pairs[i] * misfit * misfit;
   }
   return sum;
 }
 
 frmModeloVariograma::frmModeloVariograma(sorvan::core::KrigingSession& session, QWidget* parent)
-    : QDialog(parent), sesion_(session) {
+    : QDialog(parent), session_(session) {
   setObjectName(QStringLiteral("frmModeloVariograma"));
   setWindowTitle(QStringLiteral("Modelo del semivariograma"));
   clases_ = ReadFitLagClasses(QString::fromStdString(session.resultsFolder));
 
-  auto* raiz = new QHBoxLayout(this);
+  auto* root = new QHBoxLayout(this);
   auto* panel = new QVBoxLayout;
   lblAjustado_ = new QLabel(this);
   lblAjustado_->setObjectName(QStringLiteral("lblAjustado"));
   lblAjustado_->setWordWrap(true);
   panel->addWidget(lblAjustado_);
-  auto* formulario = new QFormLayout;
+  auto* form = new QFormLayout;
   cboModelo_ = new QComboBox(this);
   cboModelo_->setObjectName(QStringLiteral("cboModelo"));
-  for (int k = 1; k <= 6; ++k) cboModelo_->addItem(NombreModelo(k));
+  for (int k = 1; k <= 6; ++k) cboModelo_->addItem(ModelName(k));
   txtC0_ = new QLineEdit(this);
   txtC0_->setObjectName(QStringLiteral("txtC0"));
   txtC1_ = new QLineEdit(this);
   txtC1_->setObjectName(QStringLiteral("txtC1"));
   txtA_ = new QLineEdit(this);
   txtA_->setObjectName(QStringLiteral("txtA"));
-  formulario->addRow(QStringLiteral("Modelo:"), cboModelo_);
-  formulario->addRow(QStringLiteral("Pepita c0:"), txtC0_);
-  formulario->addRow(QStringLiteral("Meseta o pendiente c1:"), txtC1_);
-  formulario->addRow(QStringLiteral("Alcance o exponente a:"), txtA_);
-  panel->addLayout(formulario);
+  form->addRow(QStringLiteral("Modelo:"), cboModelo_);
+  form->addRow(QStringLiteral("Pepita c0:"), txtC0_);
+  form->addRow(QStringLiteral("Meseta o pendiente c1:"), txtC1_);
+  form->addRow(QStringLiteral("Alcance o exponente a:"), txtA_);
+  panel->addLayout(form);
   lblError_ = new QLabel(this);
   lblError_->setObjectName(QStringLiteral("lblError"));
   lblError_->setWordWrap(true);
@@ -110,86 +110,86 @@ frmModeloVariograma::frmModeloVariograma(sorvan::core::KrigingSession& session, 
   panel->addWidget(cmdKrigear);
   panel->addStretch();
   panel->addWidget(cmdCerrar);
-  raiz->addLayout(panel);
+  root->addLayout(panel);
   grafico_ = new ValidationPlot(this);
   grafico_->setObjectName(QStringLiteral("graficoModelo"));
   grafico_->setMinimumSize(460, 340);
   grafico_->SetYFromZero(true);
   grafico_->SetXFromZero(true);
-  raiz->addWidget(grafico_, 1);
+  root->addWidget(grafico_, 1);
 
-  connect(cboModelo_, &QComboBox::currentIndexChanged, this, [this] { Actualizar(); });
-  for (QLineEdit* t : {txtC0_, txtC1_, txtA_}) connect(t, &QLineEdit::textChanged, this, [this] { Actualizar(); });
-  connect(cmdAjustado, &QPushButton::clicked, this, &frmModeloVariograma::PartirDelAjustado);
+  connect(cboModelo_, &QComboBox::currentIndexChanged, this, [this] { Refresh(); });
+  for (QLineEdit* t : {txtC0_, txtC1_, txtA_}) connect(t, &QLineEdit::textChanged, this, [this] { Refresh(); });
+  connect(cmdAjustado, &QPushButton::clicked, this, &frmModeloVariograma::StartFromFitted);
   connect(cmdGlobal, &QPushButton::clicked, this, [this] {
-    const sorvan::core::Result r = AjusteGlobal();
+    const sorvan::core::Result r = GlobalFit();
     if (!r) QMessageBox::warning(this, windowTitle(), QString::fromStdString(r.message));
   });
-  connect(cmdKrigear, &QPushButton::clicked, this, &frmModeloVariograma::Krigear);
+  connect(cmdKrigear, &QPushButton::clicked, this, &frmModeloVariograma::Krige);
   connect(cmdCerrar, &QPushButton::clicked, this, &QDialog::close);
-  PartirDelAjustado();
+  StartFromFitted();
 }
 
-void frmModeloVariograma::PartirDelAjustado() {
-  const sorvan::core::FittedModel& m = sesion_.model;
+void frmModeloVariograma::StartFromFitted() {
+  const sorvan::core::FittedModel& m = session_.model;
   lblAjustado_->setText(QStringLiteral("<b>Modelo ajustado</b><br>%1<br>Error del ajuste: %2")
-                            .arg(DescripcionModelo(m.code, m.c0, m.c1, m.a), QString::number(m.fitError, 'g', 6)));
+                            .arg(ModelDescription(m.code, m.c0, m.c1, m.a), QString::number(m.fitError, 'g', 6)));
   cboModelo_->setCurrentIndex(std::clamp(m.code, 1, 6) - 1);
   txtC0_->setText(QString::number(m.c0, 'g', 7));
   txtC1_->setText(QString::number(m.c1, 'g', 7));
   txtA_->setText(QString::number(m.a, 'g', 7));
-  Actualizar();
+  Refresh();
 }
 
-bool frmModeloVariograma::ModeloEscrito(int& code, double& c0, double& c1, double& a) const {
+bool frmModeloVariograma::WrittenModel(int& code, double& c0, double& c1, double& a) const {
   code = cboModelo_->currentIndex() + 1;
-  return LeeReal(txtC0_->text(), c0) && LeeReal(txtC1_->text(), c1) && LeeReal(txtA_->text(), a) && c0 >= 0 &&
+  return ReadReal(txtC0_->text(), c0) && ReadReal(txtC1_->text(), c1) && ReadReal(txtA_->text(), a) && c0 >= 0 &&
          c1 >= 0 && (code == 3 || a > 0);
 }
 
-void frmModeloVariograma::Actualizar() {
+void frmModeloVariograma::Refresh() {
   txtA_->setEnabled(cboModelo_->currentIndex() + 1 != 3);
   std::vector<ValidationPlot::Point> points;
   double hMax = 0;
   for (size_t i = 0; i < clases_.pairs.size(); ++i) {
     if (clases_.pairs[i] == 0) continue;  // a class without pairs has no estimate to draw
-    points.push_back({QPointF(clases_.distance[i], clases_.estimacion[i]), QColor(40, 90, 180)});
+    points.push_back({QPointF(clases_.distance[i], clases_.estimate[i]), QColor(40, 90, 180)});
     hMax = std::max(hMax, clases_.distance[i]);
   }
   int code;
   double c0, c1, a;
-  std::vector<QPointF> curva;
-  if (!ModeloEscrito(code, c0, c1, a)) {
+  std::vector<QPointF> curve;
+  if (!WrittenModel(code, c0, c1, a)) {
     lblError_->setText(QStringLiteral("Escriba c0 y c1 no negativos y a positivo (números con punto decimal)."));
   } else {
     const kriging::CrossValidationModel model{code, c0, c1, a};
-    for (int i = 1; i <= kPuntosCurva; ++i) {
-      const double h = hMax * i / kPuntosCurva;
-      curva.push_back(QPointF(h, kriging::ModelSemivariance(model, h)));
+    for (int i = 1; i <= kCurvePoints; ++i) {
+      const double h = hMax * i / kCurvePoints;
+      curve.push_back(QPointF(h, kriging::ModelSemivariance(model, h)));
     }
     lblError_->setText(clases_.pairs.empty()
                            ? QStringLiteral("No se encontraron las clases del último ajuste.")
                            : QStringLiteral("Error del ajuste de este modelo: %1")
-                                 .arg(QString::number(ErrorAjuste(clases_, code, c0, c1, a, sesion_.options.NMinAjus,
-                                                                  sesion_.options.NAjus),
+                                 .arg(QString::number(FitError(clases_, code, c0, c1, a, session_.options.NMinAjus,
+                                                                  session_.options.NAjus),
                                                       'g', 6)));
   }
   grafico_->SetTitles(QStringLiteral("Semivariograma: estimador y modelo"), QStringLiteral("distancia"),
                       QStringLiteral("semivarianza"));
   grafico_->SetPoints(points);
-  grafico_->SetCurve(curva);
+  grafico_->SetCurve(curve);
 }
 
-sorvan::core::Result frmModeloVariograma::AjusteGlobal() {
+sorvan::core::Result frmModeloVariograma::GlobalFit() {
   sorvan::core::FitClasses clases;
   clases.distance.assign(clases_.distance.begin(), clases_.distance.end());
-  clases.estimate.assign(clases_.estimacion.begin(), clases_.estimacion.end());
+  clases.estimate.assign(clases_.estimate.begin(), clases_.estimate.end());
   clases.count.assign(clases_.pairs.begin(), clases_.pairs.end());
   if (clases.count.empty()) return sorvan::core::Result::Error("No se encontraron las clases del último ajuste.");
   const int code = cboModelo_->currentIndex() + 1;
   float model[4];
   const sorvan::core::Result r =
-      sorvan::core::FitGlobally(clases, code, sesion_.options.NMinAjus, int(clases.count.size()), model);
+      sorvan::core::FitGlobally(clases, code, session_.options.NMinAjus, int(clases.count.size()), model);
   if (!r) return r;
   txtC0_->setText(QString::number(model[0], 'g', 7));
   txtC1_->setText(QString::number(model[1], 'g', 7));
@@ -197,28 +197,28 @@ sorvan::core::Result frmModeloVariograma::AjusteGlobal() {
   return r;
 }
 
-bool frmModeloVariograma::FijarModeloEscrito() {
+bool frmModeloVariograma::SetWrittenModel() {
   int code;
   double c0, c1, a;
-  if (!ModeloEscrito(code, c0, c1, a)) return false;
-  sesion_.options.Modelo = code;
-  sesion_.options.C0Ini = float(c0);
-  sesion_.options.C1Ini = float(c1);
-  sesion_.options.AIni = float(code == 3 ? 1.0 : a);
-  sesion_.options.MetodoAjuste = sorvan::gui::kNoFit;
+  if (!WrittenModel(code, c0, c1, a)) return false;
+  session_.options.Modelo = code;
+  session_.options.C0Ini = float(c0);
+  session_.options.C1Ini = float(c1);
+  session_.options.AIni = float(code == 3 ? 1.0 : a);
+  session_.options.MetodoAjuste = sorvan::gui::kNoFit;
   return true;
 }
 
-void frmModeloVariograma::Krigear() {
-  if (!FijarModeloEscrito()) {
+void frmModeloVariograma::Krige() {
+  if (!SetWrittenModel()) {
     QMessageBox::warning(this, windowTitle(), lblError_->text());
     return;
   }
-  const QString nombre = QString::fromStdString(sesion_.data.nameWithoutBlanks(sesion_.colZ));
-  if (EjecutaKrigingVentana(this, sesion_, nombre) == KrigingEnd::Hecho) {
-    clases_ = ReadFitLagClasses(QString::fromStdString(sesion_.resultsFolder));
-    PartirDelAjustado();
-    MostrarAvisosEjecucion(this, sesion_);
+  const QString nombre = QString::fromStdString(session_.data.nameWithoutBlanks(session_.colZ));
+  if (RunKrigingWindow(this, session_, nombre) == KrigingEnd::Done) {
+    clases_ = ReadFitLagClasses(QString::fromStdString(session_.resultsFolder));
+    StartFromFitted();
+    ShowRunWarnings(this, session_);
   }
 }
 

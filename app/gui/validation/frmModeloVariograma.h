@@ -19,7 +19,7 @@ using namespace sorvan::core;
 
 // The classes of the last fit, read from the run's chart files.
 struct FitLagClasses {
-  std::vector<double> distance, estimacion;
+  std::vector<double> distance, estimate;
   std::vector<int> pairs;
 };
 // "SKUEAJUS.SV" (first series: mean distance and estimate of each class) and
@@ -27,8 +27,8 @@ struct FitLagClasses {
 FitLagClasses ReadFitLagClasses(const QString& folder);
 
 // sum N_i (gamma^_i / gamma(h_i) - 1)^2 over the classes with more than
-// `minPares` pairs, at most `count` of them (the classes of the fit).
-double ErrorAjuste(const FitLagClasses& clases, int code, double c0, double c1, double a, int minPares,
+// `minPairs` pairs, at most `count` of them (the classes of the fit).
+double FitError(const FitLagClasses& clases, int code, double c0, double c1, double a, int minPairs,
                    int count);
 
 class frmModeloVariograma : public QDialog {
@@ -36,18 +36,18 @@ class frmModeloVariograma : public QDialog {
   frmModeloVariograma(sorvan::core::KrigingSession& session, QWidget* parent = nullptr);
 
   // The values in the boxes (false when one is not a number).
-  bool ModeloEscrito(int& code, double& c0, double& c1, double& a) const;
-  void PartirDelAjustado();
+  bool WrittenModel(int& code, double& c0, double& c1, double& a) const;
+  void StartFromFitted();
   // Sets the session's options to krige with the typed model (no fit).
-  bool FijarModeloEscrito();
-  void Actualizar();  // curve and error of the typed model
+  bool SetWrittenModel();
+  void Refresh();  // curve and error of the typed model
   // The chosen model fitted to the classes by the global method, into the boxes.
-  sorvan::core::Result AjusteGlobal();
+  sorvan::core::Result GlobalFit();
 
  private:
-  void Krigear();
+  void Krige();
 
-  sorvan::core::KrigingSession& sesion_;
+  sorvan::core::KrigingSession& session_;
   FitLagClasses clases_;
   QComboBox* cboModelo_;
   QLineEdit* txtC0_;

@@ -20,37 +20,37 @@ using namespace sorvan::core;
 using namespace sorvan::platform;
 
 namespace {
-const char* const kModelos[] = {"esférico", "exponencial", "lineal", "potencial", "racional cuadrático",
+const char* const kModels[] = {"esférico", "exponencial", "lineal", "potencial", "racional cuadrático",
                                 "oscilatorio"};
-const char* const kTendencias[] = {"constante (kriging ordinario)", "lineal", "cuadrática", "cúbica"};
-constexpr int kClasesHistograma = 16;
+const char* const kTrends[] = {"constante (kriging ordinario)", "lineal", "cuadrática", "cúbica"};
+constexpr int kHistogramClasses = 16;
 
 QString NumberString(double v) { return QString::number(v, 'g', 6); }
 }  // namespace
 
-QString NombreModelo(int code) {
-  return code >= 1 && code <= 6 ? QString::fromUtf8(kModelos[code - 1]) : QStringLiteral("?");
+QString ModelName(int code) {
+  return code >= 1 && code <= 6 ? QString::fromUtf8(kModels[code - 1]) : QStringLiteral("?");
 }
 
-QString DescripcionModelo(int code, double c0, double c1, double a) {
-  QString t = NombreModelo(code) + QStringLiteral(", c0 = ") + NumberString(c0) + QStringLiteral(", c1 = ") + NumberString(c1);
+QString ModelDescription(int code, double c0, double c1, double a) {
+  QString t = ModelName(code) + QStringLiteral(", c0 = ") + NumberString(c0) + QStringLiteral(", c1 = ") + NumberString(c1);
   if (code != 3) t += QStringLiteral(", a = ") + NumberString(a);
   return t;
 }
 
 frmValidacionCruzada::frmValidacionCruzada(const sorvan::core::KrigingSession& session, QWidget* parent)
-    : QDialog(parent), sesion_(session) {
+    : QDialog(parent), session_(session) {
   setObjectName(QStringLiteral("frmValidacionCruzada"));
   setWindowTitle(QStringLiteral("Validación cruzada"));
-  auto* raiz = new QVBoxLayout(this);
+  auto* root = new QVBoxLayout(this);
   const sorvan::core::FittedModel& m = session.model;
   auto* lblModelo = new QLabel(
       QStringLiteral("Variable: %1.  Modelo: %2.  Tendencia: %3.")
-          .arg(QString::fromStdString(session.surfacesVariable), DescripcionModelo(m.code, m.c0, m.c1, m.a),
-               QString::fromUtf8(kTendencias[std::clamp(session.options.Media, 0, 3)])),
+          .arg(QString::fromStdString(session.surfacesVariable), ModelDescription(m.code, m.c0, m.c1, m.a),
+               QString::fromUtf8(kTrends[std::clamp(session.options.Media, 0, 3)])),
       this);
   lblModelo->setWordWrap(true);
-  raiz->addWidget(lblModelo);
+  root->addWidget(lblModelo);
 
   auto* row = new QHBoxLayout;
   cboModo_ = new QComboBox(this);
@@ -75,57 +75,57 @@ frmValidacionCruzada::frmValidacionCruzada(const sorvan::core::KrigingSession& s
   row->addWidget(spnSemilla_);
   row->addWidget(cmdCalcular);
   row->addStretch();
-  raiz->addLayout(row);
+  root->addLayout(row);
 
   auto* grid = new QGridLayout;
-  graficoDispersion_ = new ValidationPlot(this);
-  graficoDispersion_->setObjectName(QStringLiteral("graficoDispersion"));
-  graficoHistograma_ = new ValidationPlot(this);
-  graficoHistograma_->setObjectName(QStringLiteral("graficoHistograma"));
-  graficoMapa_ = new ValidationPlot(this);
-  graficoMapa_->setObjectName(QStringLiteral("graficoMapa"));
+  scatterChart_ = new ValidationPlot(this);
+  scatterChart_->setObjectName(QStringLiteral("graficoDispersion"));
+  histogramChart_ = new ValidationPlot(this);
+  histogramChart_->setObjectName(QStringLiteral("graficoHistograma"));
+  mapChart_ = new ValidationPlot(this);
+  mapChart_->setObjectName(QStringLiteral("graficoMapa"));
   lblResumen_ = new QLabel(this);
   lblResumen_->setObjectName(QStringLiteral("lblResumen"));
   lblResumen_->setAlignment(Qt::AlignTop | Qt::AlignLeft);
   lblResumen_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   lblResumen_->setWordWrap(true);
-  grid->addWidget(graficoDispersion_, 0, 0);
-  grid->addWidget(graficoHistograma_, 0, 1);
-  grid->addWidget(graficoMapa_, 1, 0);
+  grid->addWidget(scatterChart_, 0, 0);
+  grid->addWidget(histogramChart_, 0, 1);
+  grid->addWidget(mapChart_, 1, 0);
   grid->addWidget(lblResumen_, 1, 1);
-  raiz->addLayout(grid, 1);
+  root->addLayout(grid, 1);
 
-  auto* botones = new QDialogButtonBox(this);
-  auto* cmdExportar = botones->addButton(QStringLiteral("&Exportar tabla..."), QDialogButtonBox::ActionRole);
+  auto* buttons = new QDialogButtonBox(this);
+  auto* cmdExportar = buttons->addButton(QStringLiteral("&Exportar tabla..."), QDialogButtonBox::ActionRole);
   cmdExportar->setObjectName(QStringLiteral("cmdExportar"));
-  auto* cmdCerrar = botones->addButton(QStringLiteral("C&errar"), QDialogButtonBox::RejectRole);
+  auto* cmdCerrar = buttons->addButton(QStringLiteral("C&errar"), QDialogButtonBox::RejectRole);
   cmdCerrar->setObjectName(QStringLiteral("cmdCerrar"));
-  raiz->addWidget(botones);
+  root->addWidget(buttons);
 
   connect(cboModo_, &QComboBox::currentIndexChanged, this, [this](int i) {
     spnGrupos_->setEnabled(i == 1);
     spnSemilla_->setEnabled(i == 1);
   });
   connect(cmdCalcular, &QPushButton::clicked, this, [this] { Calcular(); });
-  connect(cmdExportar, &QPushButton::clicked, this, &frmValidacionCruzada::Exportar);
-  connect(botones, &QDialogButtonBox::rejected, this, &QDialog::close);
+  connect(cmdExportar, &QPushButton::clicked, this, &frmValidacionCruzada::Export);
+  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::close);
   resize(900, 700);
   Calcular();
 }
 
 bool frmValidacionCruzada::Calcular() {
-  const sorvan::core::FittedModel& m = sesion_.model;
+  const sorvan::core::FittedModel& m = session_.model;
   const int groups = cboModo_->currentIndex() == 1 ? spnGrupos_->value() : 0;
-  result_ = sorvan::core::CrossValidateColumns(sesion_.data, sesion_.colX, sesion_.colY, sesion_.colZ,
-                                            {m.code, m.c0, m.c1, m.a}, sesion_.options.Media, groups,
+  result_ = sorvan::core::CrossValidateColumns(session_.data, session_.colX, session_.colY, session_.colZ,
+                                            {m.code, m.c0, m.c1, m.a}, session_.options.Media, groups,
                                             std::uint32_t(spnSemilla_->value()));
-  MostrarResultado();
+  ShowResult();
   return result_.status == 0;
 }
 
-void frmValidacionCruzada::MostrarResultado() {
-  std::vector<ValidationPlot::Point> dispersion, mapa;
-  std::vector<ValidationPlot::Bar> barras;
+void frmValidacionCruzada::ShowResult() {
+  std::vector<ValidationPlot::Point> scatter, map;
+  std::vector<ValidationPlot::Bar> bars;
   if (result_.status != 0) {
     lblResumen_->setText(QStringLiteral("No se pudo hacer la validación cruzada: ") +
                          QString::fromStdString(result_.message));
@@ -145,51 +145,51 @@ void frmValidacionCruzada::MostrarResultado() {
             .arg(NumberString(r.meanError), NumberString(r.rootMeanSquareError), NumberString(r.meanStandardisedError),
                  NumberString(r.meanSquaredStandardisedError), NumberString(r.correlation),
                  QString::number(100 * r.shareWithin, 'f', 1)));
-    double mayorError = 0, mayorEstandar = 0;
+    double largestError = 0, largestStandardised = 0;
     for (const kriging::CrossValidationPoint& p : result_.points)
-      mayorError = std::max(mayorError, std::abs(p.error)),
-      mayorEstandar = std::max(mayorEstandar, std::abs(p.standardisedError));
+      largestError = std::max(largestError, std::abs(p.error)),
+      largestStandardised = std::max(largestStandardised, std::abs(p.standardisedError));
     for (const kriging::CrossValidationPoint& p : result_.points) {
-      dispersion.push_back({QPointF(p.observed, p.predicted), QColor(60, 110, 190)});
-      mapa.push_back({QPointF(p.x, p.y), DivergingColour(p.error, mayorError)});
+      scatter.push_back({QPointF(p.observed, p.predicted), QColor(60, 110, 190)});
+      map.push_back({QPointF(p.x, p.y), DivergingColour(p.error, largestError)});
     }
     // Symmetric classes around 0 covering the largest standardised error.
-    const double limit = std::max(std::ceil(mayorEstandar), 1.0), width = 2 * limit / kClasesHistograma;
-    std::vector<double> cuentas(kClasesHistograma, 0);
+    const double limit = std::max(std::ceil(largestStandardised), 1.0), width = 2 * limit / kHistogramClasses;
+    std::vector<double> counts(kHistogramClasses, 0);
     for (const kriging::CrossValidationPoint& p : result_.points)
-      cuentas[std::clamp(int((p.standardisedError + limit) / width), 0, kClasesHistograma - 1)] += 1;
-    for (int k = 0; k < kClasesHistograma; ++k)
-      barras.push_back({-limit + k * width, -limit + (k + 1) * width, cuentas[size_t(k)]});
+      counts[std::clamp(int((p.standardisedError + limit) / width), 0, kHistogramClasses - 1)] += 1;
+    for (int k = 0; k < kHistogramClasses; ++k)
+      bars.push_back({-limit + k * width, -limit + (k + 1) * width, counts[size_t(k)]});
   }
-  graficoDispersion_->SetTitles(QStringLiteral("Observados y predichos"), QStringLiteral("observado"),
+  scatterChart_->SetTitles(QStringLiteral("Observados y predichos"), QStringLiteral("observado"),
                                 QStringLiteral("predicho"));
-  graficoDispersion_->SetDiagonal(true);
-  graficoDispersion_->SetPoints(dispersion);
-  graficoHistograma_->SetTitles(QStringLiteral("Errores estandarizados"), QStringLiteral("error / σ"),
+  scatterChart_->SetDiagonal(true);
+  scatterChart_->SetPoints(scatter);
+  histogramChart_->SetTitles(QStringLiteral("Errores estandarizados"), QStringLiteral("error / σ"),
                                 QStringLiteral("datos"));
-  graficoHistograma_->SetYFromZero(true);
-  graficoHistograma_->SetBars(barras);
-  graficoMapa_->SetTitles(QStringLiteral("Mapa de errores (rojo: observado mayor)"), QStringLiteral("X"),
+  histogramChart_->SetYFromZero(true);
+  histogramChart_->SetBars(bars);
+  mapChart_->SetTitles(QStringLiteral("Mapa de errores (rojo: observado mayor)"), QStringLiteral("X"),
                           QStringLiteral("Y"));
-  graficoMapa_->SetEqualScales(true);
-  graficoMapa_->SetPoints(mapa);
+  mapChart_->SetEqualScales(true);
+  mapChart_->SetPoints(map);
 }
 
-sorvan::core::Result frmValidacionCruzada::ExportarTabla(const QString& path) const {
+sorvan::core::Result frmValidacionCruzada::ExportTable(const QString& path) const {
   if (result_.status != 0) return sorvan::core::Result::Error("No hay ninguna validación cruzada que exportar.");
   return sorvan::core::WriteCrossValidationCsv(path.toStdString(), result_);
 }
 
-void frmValidacionCruzada::Exportar() {
+void frmValidacionCruzada::Export() {
   cFileDlg dlg;
   dlg.OwnerHwnd = this;
   dlg.DlgTitle = QStringLiteral("Exportar la validación cruzada");
   dlg.Filter = QStringLiteral("Archivos CSV (*.csv)|*.csv");
   dlg.DefaultExt = QStringLiteral("csv");
-  dlg.InitDirectory = QString::fromStdString(sesion_.resultsFolder);
+  dlg.InitDirectory = QString::fromStdString(session_.resultsFolder);
   QString nombre = QStringLiteral("validacion_cruzada.csv");
   if (!dlg.VBGetSaveFileName(nombre)) return;
-  const sorvan::core::Result r = ExportarTabla(nombre);
+  const sorvan::core::Result r = ExportTable(nombre);
   if (!r) QMessageBox::warning(this, windowTitle(), QString::fromStdString(r.message));
 }
 

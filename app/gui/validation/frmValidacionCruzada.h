@@ -24,27 +24,27 @@ class frmValidacionCruzada : public QDialog {
   // message in the summary) when it cannot be done.
   bool Calcular();
   // Writes the table to `path`; the message box of a failure is left to the caller.
-  sorvan::core::Result ExportarTabla(const QString& path) const;
+  sorvan::core::Result ExportTable(const QString& path) const;
   const kriging::CrossValidationResult& Result() const { return result_; }
 
  private:
-  void Exportar();
-  void MostrarResultado();
+  void Export();
+  void ShowResult();
 
-  const sorvan::core::KrigingSession& sesion_;
+  const sorvan::core::KrigingSession& session_;
   QComboBox* cboModo_;
   QSpinBox* spnGrupos_;
   QSpinBox* spnSemilla_;
   QLabel* lblResumen_;
-  ValidationPlot* graficoDispersion_;
-  ValidationPlot* graficoHistograma_;
-  ValidationPlot* graficoMapa_;
+  ValidationPlot* scatterChart_;
+  ValidationPlot* histogramChart_;
+  ValidationPlot* mapChart_;
   kriging::CrossValidationResult result_;
 };
 
 // The name of a model code in the program's words ("esférico", ...).
-QString NombreModelo(int code);
+QString ModelName(int code);
 // "esférico, c0 = 0.05, c1 = 0.59, a = 900" (no a for the linear model).
-QString DescripcionModelo(int code, double c0, double c1, double a);
+QString ModelDescription(int code, double c0, double c1, double a);
 
 }  // namespace sorvan::gui

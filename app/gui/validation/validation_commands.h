@@ -10,11 +10,11 @@ struct KrigingSession;
 namespace sorvan::gui {
 using namespace sorvan::core;
 
-// Adds "Validación cruzada", "Comparar modelos" and "Modelo del
+// Adds "Validación cruzada", "Compare modelos" and "Modelo del
 // semivariograma" to `menu`; their windows open over `owner` on `session`.
-void AgregarMenusValidacion(QMenu* menu, QWidget* owner, sorvan::core::KrigingSession& session);
+void AddValidationMenus(QMenu* menu, QWidget* owner, sorvan::core::KrigingSession& session);
 
 // After a successful run: one message listing its warnings, if any.
-void MostrarAvisosEjecucion(QWidget* padre, const sorvan::core::KrigingSession& session);
+void ShowRunWarnings(QWidget* parent, const sorvan::core::KrigingSession& session);
 
 }  // namespace sorvan::gui

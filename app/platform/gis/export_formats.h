@@ -15,11 +15,11 @@ using namespace sorvan::core;
 
 struct ExportFormat {
   std::string nombre;                    // as file dialogs show it
-  std::vector<std::string> extensiones;  // lower case, with the dot
-  bool dosSuperficies;                   // prediction and variance in one file
-  // Writes one file: `banda` is ignored by two-surface formats; `crs` is
+  std::vector<std::string> extensions;  // lower case, with the dot
+  bool twoSurfaces;                   // prediction and variance in one file
+  // Writes one file: `band` is ignored by two-surface formats; `crs` is
   // "EPSG:n" or WKT, empty when unknown (formats that cannot hold it ignore it).
-  Result (*write)(const std::string& path, const KrigingSurfaces& s, Band banda, const std::string& crs);
+  Result (*write)(const std::string& path, const KrigingSurfaces& s, Band band, const std::string& crs);
 };
 
 const std::vector<ExportFormat>& ExportFormats();
@@ -28,18 +28,18 @@ const std::vector<ExportFormat>& ExportFormats();
 const ExportFormat* FormatOfPath(const std::string& path);
 
 // Exports the surfaces to `path` in the format of its extension; the files
-// written are added to `escritos`. An unknown extension is an error listing
+// written are added to `written`. An unknown extension is an error listing
 // the known ones. One surface alone (SupVar empty) is written as the
 // prediction only: no "_var" file, a single GeoTIFF band.
 Result ExportSurfaces(const std::string& path, const KrigingSurfaces& s, const std::string& crs,
-                             std::vector<std::string>* escritos = nullptr);
+                             std::vector<std::string>* written = nullptr);
 
-// The "Guardar" frame of the options: after a run, the prediction goes to
+// The "Save" frame of the options: after a run, the prediction goes to
 // GuardarPred and the variance to GuardarVar (either may be empty), each in
 // the format of its extension; ".sup" copies the engine's own file. A name
 // without folder goes into the run's result folder. The files written are
-// added to `escritos`.
-Result SaveAfterRun(const KrigingSession& session, std::vector<std::string>* escritos = nullptr);
+// added to `written`.
+Result SaveAfterRun(const KrigingSession& session, std::vector<std::string>* written = nullptr);
 
 // A filter for file dialogs: "GeoTIFF (*.tif *.tiff);;..."
 std::string ExportFilter();

@@ -18,16 +18,16 @@ void StartGdal() {
   });
 }
 
-std::string LastGdalError(const std::string& siNoHay) {
+std::string LastGdalError(const std::string& ifNone) {
   const char* m = CPLGetLastErrorMsg();
-  return m && *m ? std::string(m) : siNoHay;
+  return m && *m ? std::string(m) : ifNone;
 }
 
 std::string CrsText(const OGRSpatialReference* srs) {
   if (!srs) return {};
-  const char* autoridad = srs->GetAuthorityName(nullptr);
+  const char* authority = srs->GetAuthorityName(nullptr);
   const char* code = srs->GetAuthorityCode(nullptr);
-  if (autoridad && code && std::string(autoridad) == "EPSG") return std::string("EPSG:") + code;
+  if (authority && code && std::string(authority) == "EPSG") return std::string("EPSG:") + code;
   char* wkt = nullptr;
   if (srs->exportToWkt(&wkt) != OGRERR_NONE) {
     CPLFree(wkt);

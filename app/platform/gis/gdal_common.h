@@ -8,8 +8,8 @@ class OGRSpatialReference;
 namespace sorvan::platform {
 
 void StartGdal();
-// GDAL's last error message, or `siNoHay` when there is none.
-std::string LastGdalError(const std::string& siNoHay);
+// GDAL's last error message, or `ifNone` when there is none.
+std::string LastGdalError(const std::string& ifNone);
 // "EPSG:n" when the system has an EPSG code, else its WKT; empty for none.
 std::string CrsText(const OGRSpatialReference* srs);
 // Sets `srs` from "EPSG:n" or WKT (or anything GDAL's user input takes);

@@ -21,7 +21,7 @@ Result WriteGeoTiff(const std::string& path, const KrigingSurfaces& s, const std
   if (s.nx < 1 || s.ny < 1 || s.SupPred.size() != size_t(s.nx) * size_t(s.ny) || (!s.SupVar.empty() && s.SupVar.size() != s.SupPred.size()))
     return Result::Error(path + ": no hay superficies que exportar.");
   // One surface alone (read from a file) is a single band.
-  const int bandas = s.SupVar.empty() ? 1 : 2;
+  const int bands = s.SupVar.empty() ? 1 : 2;
   OGRSpatialReference srs;
   if (!crs.empty() && !ReadCrs(crs, srs))
     return Result::Error("No se reconoce el sistema de referencia «" + crs + "».");
@@ -39,7 +39,7 @@ Result WriteGeoTiff(const std::string& path, const KrigingSurfaces& s, const std
   CPLErrorReset();
   GDALDriver* drv = GetGDALDriverManager()->GetDriverByName("GTiff");
   if (!drv) return fail("GDAL no tiene el controlador GeoTIFF");
-  GDALDataset* ds = drv->Create(temporary.string().c_str(), s.nx, s.ny, bandas, GDT_Float32, nullptr);
+  GDALDataset* ds = drv->Create(temporary.string().c_str(), s.nx, s.ny, bands, GDT_Float32, nullptr);
   if (!ds) return fail(LastGdalError("no se pudo crear"));
   // The top-left corner of the top-left pixel, half a cell from its node.
   double gt[6] = {double(s.xMin) - double(s.dx) / 2, double(s.dx), 0,
@@ -47,10 +47,10 @@ Result WriteGeoTiff(const std::string& path, const KrigingSurfaces& s, const std
   bool ok = ds->SetGeoTransform(gt) == CE_None;
   if (ok && !crs.empty()) ok = ds->SetSpatialRef(&srs) == CE_None;
   std::vector<float> row(size_t(s.nx));
-  for (int b = 1; b <= bandas && ok; ++b) {
-    GDALRasterBand* banda = ds->GetRasterBand(b);
-    banda->SetNoDataValue(kRasterNoData);
-    banda->SetDescription(bandas == 1 ? "valor" : b == 1 ? "prediccion" : "varianza");
+  for (int b = 1; b <= bands && ok; ++b) {
+    GDALRasterBand* band = ds->GetRasterBand(b);
+    band->SetNoDataValue(kRasterNoData);
+    band->SetDescription(bands == 1 ? "valor" : b == 1 ? "prediccion" : "varianza");
     const std::vector<float>& v = b == 1 ? s.SupPred : s.SupVar;
     for (int r = 0; r < s.ny && ok; ++r) {
       const int j = s.ny - 1 - r;  // rows from the top (largest Y)
@@ -58,7 +58,7 @@ Result WriteGeoTiff(const std::string& path, const KrigingSurfaces& s, const std
         const size_t k = size_t(i) + size_t(j) * size_t(s.nx);
         row[size_t(i)] = IsHole(s, k) ? float(kRasterNoData) : v[k];
       }
-      ok = banda->RasterIO(GF_Write, 0, r, s.nx, 1, row.data(), s.nx, 1, GDT_Float32, 0, 0) == CE_None;
+      ok = band->RasterIO(GF_Write, 0, r, s.nx, 1, row.data(), s.nx, 1, GDT_Float32, 0, 0) == CE_None;
     }
   }
   GDALClose(ds);  // flushes; a write error shows as GDAL's last error

@@ -34,20 +34,20 @@ Result ReadPointLayer(const std::string& path, SpatialData& data, const ReadOpti
       GDALDataset::Open(path.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY, nullptr, nullptr, nullptr));
   if (!ds) return error("no se puede leer como capa GIS (" + LastGdalError("formato no reconocido") + ").");
   if (ds->GetLayerCount() < 1) return error("el archivo no tiene ninguna capa.");
-  OGRLayer* capa = ds->GetLayer(0);
-  const std::string nombreCapa = capa->GetName();
-  OGRFeatureDefn* def = capa->GetLayerDefn();
+  OGRLayer* layer = ds->GetLayer(0);
+  const std::string layerName = layer->GetName();
+  OGRFeatureDefn* def = layer->GetLayerDefn();
 
   // Numeric attributes become variables; the rest are named in the warning.
   std::vector<int> fields;
-  std::string textos;
+  std::string texts;
   for (int i = 0; i < def->GetFieldCount(); ++i) {
     OGRFieldDefn* f = def->GetFieldDefn(i);
     const OGRFieldType t = f->GetType();
     if (t == OFTInteger || t == OFTInteger64 || t == OFTReal)
       fields.push_back(i);
     else
-      textos += (textos.empty() ? "«" : ", «") + ShowValue(f->GetNameRef()) + "»";
+      texts += (texts.empty() ? "«" : ", «") + ShowValue(f->GetNameRef()) + "»";
   }
   if (2 + fields.size() > size_t(kMaxVariables)) return error("la capa tiene demasiados atributos.");
 
@@ -55,12 +55,12 @@ Result ReadPointLayer(const std::string& path, SpatialData& data, const ReadOpti
   std::vector<double> rows;
   int64_t n = 0;
   // The count for the progress only where the driver knows it cheaply (else 0: no share).
-  const double total = double(std::max<GIntBig>(capa->GetFeatureCount(FALSE), 0));
-  capa->ResetReading();
-  for (auto& elemento : *capa) {
-    if (!SigueProgreso(options.progreso, n, double(n), total)) return Result::Error(kTextoCancelado);
+  const double total = double(std::max<GIntBig>(layer->GetFeatureCount(FALSE), 0));
+  layer->ResetReading();
+  for (auto& element : *layer) {
+    if (!KeepGoing(options.progress, n, double(n), total)) return Result::Error(kCancelledText);
     double x = nan, y = nan;
-    const OGRGeometry* g = elemento->GetGeometryRef();
+    const OGRGeometry* g = element->GetGeometryRef();
     if (g && !g->IsEmpty()) {
       const OGRwkbGeometryType kind = wkbFlatten(g->getGeometryType());
       const OGRPoint* p = nullptr;
@@ -69,7 +69,7 @@ Result ReadPointLayer(const std::string& path, SpatialData& data, const ReadOpti
       } else if (kind == wkbMultiPoint && g->toMultiPoint()->getNumGeometries() == 1) {
         p = g->toMultiPoint()->getGeometryRef(0);
       } else {
-        return error("capa «" + nombreCapa + "», elemento " + std::to_string(elemento->GetFID()) +
+        return error("capa «" + layerName + "», elemento " + std::to_string(element->GetFID()) +
                      ": la geometría es «" + OGRGeometryTypeToName(g->getGeometryType()) +
                      "»; solo se pueden cargar capas de puntos.");
       }
@@ -80,10 +80,10 @@ Result ReadPointLayer(const std::string& path, SpatialData& data, const ReadOpti
     rows.push_back(y);
     for (int i : fields) {
       double v = nan;
-      if (elemento->IsFieldSetAndNotNull(i)) {
-        v = elemento->GetFieldAsDouble(i);
+      if (element->IsFieldSetAndNotNull(i)) {
+        v = element->GetFieldAsDouble(i);
         if (!std::isfinite(v) || std::fabs(v) > std::numeric_limits<float>::max())
-          return error("capa «" + nombreCapa + "», elemento " + std::to_string(elemento->GetFID()) + ", atributo «" +
+          return error("capa «" + layerName + "», elemento " + std::to_string(element->GetFID()) + ", atributo «" +
                        ShowValue(def->GetFieldDefn(i)->GetNameRef()) + "»: valor fuera de rango.");
         if (options.missingValue && v == *options.missingValue) v = nan;
       }
@@ -93,15 +93,15 @@ Result ReadPointLayer(const std::string& path, SpatialData& data, const ReadOpti
     if (n > std::numeric_limits<int32_t>::max()) return error("la capa tiene demasiados elementos.");
     if (options.rowLimit > 0 && n >= options.rowLimit) break;
   }
-  if (n == 0) return error("la capa «" + nombreCapa + "» está vacía: no tiene ningún elemento.");
+  if (n == 0) return error("la capa «" + layerName + "» está vacía: no tiene ningún elemento.");
 
   SpatialData d;
-  d.title = FitWidth(nombreCapa, kTextWidth);
+  d.title = FitWidth(layerName, kTextWidth);
   d.nvar = int(2 + fields.size());
   d.N = int(n);
-  for (const char* eje : {"X", "Y"}) {
-    d.names.push_back(FitWidth(eje, kNameWidth));
-    d.descriptions.push_back(FitWidth(std::string("Coordenada ") + eje, kTextWidth));
+  for (const char* axis : {"X", "Y"}) {
+    d.names.push_back(FitWidth(axis, kNameWidth));
+    d.descriptions.push_back(FitWidth(std::string("Coordenada ") + axis, kTextWidth));
     d.numbers.push_back(0.0f);
   }
   for (int i : fields) {
@@ -111,10 +111,10 @@ Result ReadPointLayer(const std::string& path, SpatialData& data, const ReadOpti
     d.numbers.push_back(0.0f);
   }
   d.fillFromRows(rows);
-  d.crs = CrsText(capa->GetSpatialRef());
+  d.crs = CrsText(layer->GetSpatialRef());
   data = std::move(d);
   std::string warning;
-  if (!textos.empty()) warning = path + ": atributos sin valores numéricos, no cargados: " + textos + ".";
+  if (!texts.empty()) warning = path + ": atributos sin valores numéricos, no cargados: " + texts + ".";
   return Result::Success(warning);
 }
 

@@ -16,7 +16,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string Contenido(const fs::path& p) {
+std::string Content(const fs::path& p) {
   std::ifstream f(p, std::ios::binary);
   std::stringstream s;
   s << f.rdbuf();
@@ -36,7 +36,7 @@ class AtomicWriterTest : public ::testing::Test {
     fs::remove_all(dir_);
   }
   // Files in the folder other than `nombre`: a temporary left behind.
-  int Sobrantes() const {
+  int Leftovers() const {
     int n = 0;
     for (const auto& e : fs::directory_iterator(dir_)) n += e.path().filename() != "datos.txt";
     return n;
@@ -45,14 +45,14 @@ class AtomicWriterTest : public ::testing::Test {
 };
 
 // A disk that fills after `restantes` bytes.
-size_t g_restantes = 0;
+size_t g_remaining = 0;
 ssize_t FullDisk(int fd, const void* data, size_t n) {
-  if (g_restantes == 0) {
+  if (g_remaining == 0) {
     errno = ENOSPC;
     return -1;
   }
-  const size_t k = std::min(n, g_restantes);
-  g_restantes -= k;
+  const size_t k = std::min(n, g_remaining);
+  g_remaining -= k;
   return ::write(fd, data, k);
 }
 
@@ -64,23 +64,23 @@ TEST_F(AtomicWriterTest, WritesTheWholeContentUnderTheRealName) {
   for (size_t i = 0; i < grande.size(); i += 97) grande[i] = char('a' + i % 26);
   Result r = WriteFileAtomically(p.string(), grande);
   ASSERT_TRUE(r.ok) << r.message;
-  EXPECT_EQ(Contenido(p), grande);
-  EXPECT_EQ(Sobrantes(), 0);
+  EXPECT_EQ(Content(p), grande);
+  EXPECT_EQ(Leftovers(), 0);
 }
 
 TEST_F(AtomicWriterTest, AFullDiskKeepsTheOldFileAndSaysSo) {
   const fs::path p = dir_ / "datos.txt";
   ASSERT_TRUE(WriteFileAtomically(p.string(), "antiguo").ok);
-  for (size_t cabe : {size_t(0), size_t(10), size_t(70000)}) {
-    g_restantes = cabe;
+  for (size_t fits : {size_t(0), size_t(10), size_t(70000)}) {
+    g_remaining = fits;
     AtomicWriter::SetWriteFunction(&FullDisk);
     Result r = WriteFileAtomically(p.string(), std::string(200000, 'n'));
     AtomicWriter::SetWriteFunction(nullptr);
-    EXPECT_FALSE(r.ok) << cabe;
+    EXPECT_FALSE(r.ok) << fits;
     EXPECT_NE(r.message.find("no queda espacio en el disco"), std::string::npos) << r.message;
     EXPECT_NE(r.message.find(p.string()), std::string::npos) << r.message;
-    EXPECT_EQ(Contenido(p), "antiguo");
-    EXPECT_EQ(Sobrantes(), 0) << cabe;
+    EXPECT_EQ(Content(p), "antiguo");
+    EXPECT_EQ(Leftovers(), 0) << fits;
   }
 }
 
@@ -94,7 +94,7 @@ TEST_F(AtomicWriterTest, AProducerThatGivesUpLeavesNothing) {
   EXPECT_FALSE(r.ok);
   EXPECT_EQ(r.message, "valor no válido");
   EXPECT_FALSE(fs::exists(p));
-  EXPECT_EQ(Sobrantes(), 0);
+  EXPECT_EQ(Leftovers(), 0);
 }
 
 TEST_F(AtomicWriterTest, AnUnconfirmedWriteIsDiscarded) {
@@ -106,7 +106,7 @@ TEST_F(AtomicWriterTest, AnUnconfirmedWriteIsDiscarded) {
     w.write("algo");
   }
   EXPECT_FALSE(fs::exists(p));
-  EXPECT_EQ(Sobrantes(), 0);
+  EXPECT_EQ(Leftovers(), 0);
 }
 
 TEST_F(AtomicWriterTest, AMissingOrReadOnlyFolderIsNamed) {

@@ -10,7 +10,7 @@ using sorvan::core::OpcionesKriging;
 
 namespace {
 
-OpcionesKriging Opciones() {
+OpcionesKriging Options() {
   OpcionesKriging op;
   op.Media = 0;
   op.Estimador = 1;
@@ -31,14 +31,14 @@ OpcionesKriging Opciones() {
 }
 
 TEST(AutomaticOptionsText, NamesEveryChosenValue) {
-  EXPECT_EQ(DescribeAutomaticOptions(Opciones()),
+  EXPECT_EQ(DescribeAutomaticOptions(Options()),
             "Media constante (kriging ordinario); estimador clásico con 12 saltos de 110.000 desde 65.000; "
             "modelo esférico ajustado en 6 saltos de al menos 15 aportaciones; rejilla de 50 x 40 nodos "
             "desde (178605.500, 329714.250) con paso (57.500, 80.125).");
 }
 
 TEST(AutomaticOptionsText, FewDataTakeTheLinearModelAndOneLag) {
-  OpcionesKriging op = Opciones();
+  OpcionesKriging op = Options();
   op.Modelo = 3;
   op.NSaltos = 1;
   const std::string s = DescribeAutomaticOptions(op);
@@ -47,8 +47,8 @@ TEST(AutomaticOptionsText, FewDataTakeTheLinearModelAndOneLag) {
 }
 
 TEST(AutomaticOptionsText, ModelNamesInTheDialogsOrder) {
-  const char* esperados[] = {"esférico", "exponencial", "lineal", "potencial", "racional-cuadrático", "oscilatorio"};
-  for (int k = 1; k <= 6; ++k) EXPECT_STREQ(sorvan::core::SpanishModelName(k), esperados[k - 1]);
+  const char* expectedCount[] = {"esférico", "exponencial", "lineal", "potencial", "racional-cuadrático", "oscilatorio"};
+  for (int k = 1; k <= 6; ++k) EXPECT_STREQ(sorvan::core::SpanishModelName(k), expectedCount[k - 1]);
   EXPECT_STREQ(sorvan::core::SpanishModelName(7), "desconocido");
 }
 

@@ -15,13 +15,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string Fuente(const std::string& relativo) {
+std::string Font(const std::string& relative) {
   const char* dir = std::getenv("SORVAN_SOURCE_DIR");
-  return std::string(dir ? dir : ".") + "/" + relativo;
+  return std::string(dir ? dir : ".") + "/" + relative;
 }
 
 // Same bits, NaN included.
-bool MismosBits(const std::vector<double>& a, const std::vector<double>& b) {
+bool SameBits(const std::vector<double>& a, const std::vector<double>& b) {
   return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0;
 }
 
@@ -47,7 +47,7 @@ TEST(NumberText, ShortestTextThatReadsBackTheSameDouble) {
 
 TEST_F(DataWriterTest, DaeEditSaveOpenGivesTheSameValuesBitForBit) {
   SpatialData d;
-  ASSERT_TRUE(ReadData(Fuente("examples/meuse.dae"), d).ok);
+  ASSERT_TRUE(ReadData(Font("examples/meuse.dae"), d).ok);
   // Edits: a value with many digits, a missing value, a tiny one.
   d.matrix[2 * size_t(d.N) + 4] = 1.0 / 3.0;
   d.matrix[3 * size_t(d.N) + 10] = std::numeric_limits<double>::quiet_NaN();
@@ -58,7 +58,7 @@ TEST_F(DataWriterTest, DaeEditSaveOpenGivesTheSameValuesBitForBit) {
   Result r = ReadData(path, e);
   ASSERT_TRUE(r.ok) << r.message;
   EXPECT_TRUE(r.message.empty()) << r.message;
-  EXPECT_TRUE(MismosBits(d.matrix, e.matrix));
+  EXPECT_TRUE(SameBits(d.matrix, e.matrix));
   EXPECT_EQ(d.names, e.names);
   EXPECT_EQ(d.descriptions, e.descriptions);
   EXPECT_EQ(d.title, e.title);
@@ -67,7 +67,7 @@ TEST_F(DataWriterTest, DaeEditSaveOpenGivesTheSameValuesBitForBit) {
 
 TEST_F(DataWriterTest, CsvWithDecimalCommasAndMissingValuesReadsBack) {
   SpatialData d;
-  ASSERT_TRUE(ReadData(Fuente("examples/meuse.dae"), d).ok);
+  ASSERT_TRUE(ReadData(Font("examples/meuse.dae"), d).ok);
   d.matrix[5 * size_t(d.N)] = std::numeric_limits<double>::quiet_NaN();
   d.matrix[size_t(d.N) - 1] = -0.125;
   for (char sep : {';', '\t', ' ', ','}) {
@@ -79,20 +79,20 @@ TEST_F(DataWriterTest, CsvWithDecimalCommasAndMissingValuesReadsBack) {
     SpatialData e;
     Result r = ReadDelimitedText(path, e);  // format detected
     ASSERT_TRUE(r.ok) << r.message;
-    EXPECT_TRUE(MismosBits(d.matrix, e.matrix)) << int(sep);
+    EXPECT_TRUE(SameBits(d.matrix, e.matrix)) << int(sep);
     EXPECT_EQ(e.nameWithoutBlanks(4), "logzinc");
   }
 }
 
 TEST_F(DataWriterTest, TheExtensionChoosesTheFormat) {
   SpatialData d;
-  ASSERT_TRUE(ReadData(Fuente("examples/meuse.dae"), d).ok);
+  ASSERT_TRUE(ReadData(Font("examples/meuse.dae"), d).ok);
   for (const char* nombre : {"a.dae", "a.csv", "a.tsv", "a.TXT"}) {
     const std::string path = (dir_ / nombre).string();
     ASSERT_TRUE(WriteData(path, d).ok);
     SpatialData e;
     Result r = IsDelimitedText(path) ? ReadDelimitedText(path, e) : ReadData(path, e);
     ASSERT_TRUE(r.ok) << nombre << ": " << r.message;
-    EXPECT_TRUE(MismosBits(d.matrix, e.matrix)) << nombre;
+    EXPECT_TRUE(SameBits(d.matrix, e.matrix)) << nombre;
   }
 }

@@ -11,9 +11,9 @@ using namespace sorvan::core;
 
 namespace {
 
-Result Lee(const std::string& text, SpatialData& d, std::optional<double> ausente = std::nullopt) {
+Result Read(const std::string& text, SpatialData& d, std::optional<double> absent = std::nullopt) {
   ReadOptions op;
-  op.missingValue = ausente;
+  op.missingValue = absent;
   return ReadDelimitedText(text, "prueba.csv", DetectFormat(text), d, op);
 }
 
@@ -34,7 +34,7 @@ TEST_P(DetectionTest, SeparatorAndDecimalAreFoundAndTheValuesAgree) {
   EXPECT_EQ(f.separator, c.separator);
   EXPECT_EQ(f.decimal, c.decimal);
   SpatialData d;
-  Result r = Lee(c.text, d);
+  Result r = Read(c.text, d);
   ASSERT_TRUE(r.ok) << r.message;
   ASSERT_EQ(d.nvar, 3);
   ASSERT_EQ(d.N, 3);
@@ -46,7 +46,7 @@ TEST_P(DetectionTest, SeparatorAndDecimalAreFoundAndTheValuesAgree) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Formatos, DetectionTest,
+    Formats, DetectionTest,
     ::testing::Values(
         FormatCase{"coma", "x,y,zinc\n181072.5,333611,1022\n181025,333558.25,1141\n181165,333537,-0.125\n", ',', '.'},
         FormatCase{"puntoycoma", "x;y;zinc\r\n181072,5;333611;1022\r\n181025;333558,25;1141\r\n181165;333537;-0,125\r\n", ';', ','},
@@ -56,18 +56,18 @@ INSTANTIATE_TEST_SUITE_P(
         FormatCase{"comillas", "\"x\",\"y\",\"zinc\"\n\"181072.5\",333611,1022\n181025,\"333558.25\",1141\n181165,333537,-0.125", ',', '.'}),
     [](const ::testing::TestParamInfo<FormatCase>& i) { return std::string(i.param.nombre); });
 
-TEST(TextoDelimitado, QuotedFieldsHoldSeparatorsQuotesAndLineBreaks) {
+TEST(DelimitedTextSuite, QuotedFieldsHoldSeparatorsQuotesAndLineBreaks) {
   SpatialData d;
-  Result r = Lee("x,\"nota, con \"\"comillas\"\"\nen dos líneas\",z\n1,\"a,b\",3\n4,\"c\",6\n", d);
+  Result r = Read("x,\"nota, con \"\"comillas\"\"\nen dos líneas\",z\n1,\"a,b\",3\n4,\"c\",6\n", d);
   ASSERT_TRUE(r.ok) << r.message;
   EXPECT_EQ(d.nvar, 2);  // the text column is left out and named
   EXPECT_NE(r.message.find("«nota, con \"comillas\"?en dos"), std::string::npos) << r.message;
   EXPECT_EQ(d.value(2, 2), 6.0);
 }
 
-TEST(TextoDelimitado, MissingValuesAreEmptyNaOrTheNamedValue) {
+TEST(DelimitedTextSuite, MissingValuesAreEmptyNaOrTheNamedValue) {
   SpatialData d;
-  ASSERT_TRUE(Lee("x;y;z\n1,5;2;NA\n3;;-9999\n5;6;7,25\n", d, -9999.0).ok);
+  ASSERT_TRUE(Read("x;y;z\n1,5;2;NA\n3;;-9999\n5;6;7,25\n", d, -9999.0).ok);
   EXPECT_TRUE(std::isnan(d.value(1, 3)));
   EXPECT_TRUE(std::isnan(d.value(2, 2)));
   EXPECT_TRUE(std::isnan(d.value(2, 3)));
@@ -77,11 +77,11 @@ TEST(TextoDelimitado, MissingValuesAreEmptyNaOrTheNamedValue) {
   EXPECT_EQ(d.minimum[2], 7.25);
 }
 
-TEST(TextoDelimitado, Windows1252AndUtf8NamesComeOutTheSame) {
+TEST(DelimitedTextSuite, Windows1252AndUtf8NamesComeOutTheSame) {
   SpatialData a, b, c;
-  ASSERT_TRUE(Lee("a\xF1o,z\n1,2\n", a).ok);              // "año" in Windows-1252
-  ASSERT_TRUE(Lee("a\xC3\xB1o,z\n1,2\n", b).ok);          // in UTF-8
-  ASSERT_TRUE(Lee("\xEF\xBB\xBF" "a\xC3\xB1o,z\n1,2\n", c).ok);  // with a byte-order mark
+  ASSERT_TRUE(Read("a\xF1o,z\n1,2\n", a).ok);              // "año" in Windows-1252
+  ASSERT_TRUE(Read("a\xC3\xB1o,z\n1,2\n", b).ok);          // in UTF-8
+  ASSERT_TRUE(Read("\xEF\xBB\xBF" "a\xC3\xB1o,z\n1,2\n", c).ok);  // with a byte-order mark
   EXPECT_EQ(a.nameWithoutBlanks(1), "año");
   EXPECT_EQ(b.nameWithoutBlanks(1), "año");
   EXPECT_EQ(c.nameWithoutBlanks(1), "año");
@@ -90,14 +90,14 @@ TEST(TextoDelimitado, Windows1252AndUtf8NamesComeOutTheSame) {
   EXPECT_TRUE(w);
 }
 
-TEST(TextoDelimitado, FailuresNameFileLineAndColumnAndKeepTheData) {
+TEST(DelimitedTextSuite, FailuresNameFileLineAndColumnAndKeepTheData) {
   SpatialData d;
-  ASSERT_TRUE(Lee("x,y\n1,2\n", d).ok);
-  struct Caso {
+  ASSERT_TRUE(Read("x,y\n1,2\n", d).ok);
+  struct Case {
     std::string text;
-    std::vector<std::string> dice;
+    std::vector<std::string> says;
   };
-  const Caso casos[] = {
+  const Case cases[] = {
       {"x,y,z\n1,2,3\n4,5\n", {"prueba.csv", "línea 3", "2 campos y la cabecera 3"}},
       {"x,y,z\n1,2,3\n4,5,6,7\n", {"línea 3", "4 campos"}},
       {"x,y,z\n1,2,3\n4,cinco,6\n", {"prueba.csv", "línea 3", "columna 2 («y»)", "«cinco»"}},
@@ -107,51 +107,51 @@ TEST(TextoDelimitado, FailuresNameFileLineAndColumnAndKeepTheData) {
       {"x,y\n", {"no hay filas"}},
       {"", {"vacío"}},
   };
-  for (const Caso& c : casos) {
-    Result r = Lee(c.text, d);
+  for (const Case& c : cases) {
+    Result r = Read(c.text, d);
     EXPECT_FALSE(r.ok) << c.text.substr(0, 60);
-    for (const std::string& f : c.dice) EXPECT_NE(r.message.find(f), std::string::npos) << r.message << " / " << f;
+    for (const std::string& f : c.says) EXPECT_NE(r.message.find(f), std::string::npos) << r.message << " / " << f;
     EXPECT_EQ(d.N, 1);
     EXPECT_EQ(d.value(1, 2), 2.0);
   }
 }
 
-TEST(TextoDelimitado, ExtensionsReadAsText) {
+TEST(DelimitedTextSuite, ExtensionsReadAsText) {
   EXPECT_TRUE(IsDelimitedText("a/b.CSV"));
   EXPECT_TRUE(IsDelimitedText("b.tsv"));
   EXPECT_TRUE(IsDelimitedText("b.txt"));
   EXPECT_FALSE(IsDelimitedText("b.dae"));
 }
 
-TEST(TextoDelimitado, ProgressRisesToTheEndAndItsRefusalCancelsLeavingTheDataSet) {
+TEST(DelimitedTextSuite, ProgressRisesToTheEndAndItsRefusalCancelsLeavingTheDataSet) {
   // 20000 rows: the reader reports every 8192 rows, by the share of bytes read.
   std::string text = "x;y\n";
   for (int i = 0; i < 20000; ++i) text += std::to_string(i) + ";" + std::to_string(2 * i) + "\n";
-  std::vector<double> partes;
+  std::vector<double> parts;
   ReadOptions op;
-  op.progreso = [&partes](double f) {
-    partes.push_back(f);
+  op.progress = [&parts](double f) {
+    parts.push_back(f);
     return true;
   };
   SpatialData d;
   ASSERT_TRUE(ReadDelimitedText(text, "prueba.csv", DetectFormat(text), d, op));
   EXPECT_EQ(d.N, 20000);
-  ASSERT_EQ(partes.size(), 3u);  // rows 0, 8192 and 16384
+  ASSERT_EQ(parts.size(), 3u);  // rows 0, 8192 and 16384
   // Row 8192 begins after the header and 8192 rows; the header line itself is 4 bytes.
   size_t bytes = 4;
   for (int i = 0; i <= 8192; ++i) bytes += std::to_string(i).size() + std::to_string(2 * i).size() + 2;
-  EXPECT_DOUBLE_EQ(partes[1], double(bytes) / double(text.size()));
-  EXPECT_LT(partes[0], partes[1]);
-  EXPECT_LT(partes[1], partes[2]);
-  EXPECT_LE(partes[2], 1.0);
+  EXPECT_DOUBLE_EQ(parts[1], double(bytes) / double(text.size()));
+  EXPECT_LT(parts[0], parts[1]);
+  EXPECT_LT(parts[1], parts[2]);
+  EXPECT_LE(parts[2], 1.0);
 
-  const SpatialData antes = d;
-  int llamadas = 0;
-  op.progreso = [&llamadas](double) { return ++llamadas < 2; };  // refused at the second report
+  const SpatialData before = d;
+  int calls = 0;
+  op.progress = [&calls](double) { return ++calls < 2; };  // refused at the second report
   const Result r = ReadDelimitedText(text + "1;2\n", "prueba.csv", DetectFormat(text), d, op);
   EXPECT_FALSE(r);
-  EXPECT_EQ(r.message, kTextoCancelado);
-  EXPECT_EQ(llamadas, 2);
-  EXPECT_EQ(d.N, antes.N);
-  EXPECT_EQ(d.matrix, antes.matrix);
+  EXPECT_EQ(r.message, kCancelledText);
+  EXPECT_EQ(calls, 2);
+  EXPECT_EQ(d.N, before.N);
+  EXPECT_EQ(d.matrix, before.matrix);
 }

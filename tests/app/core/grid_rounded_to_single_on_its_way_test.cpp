@@ -18,7 +18,7 @@ namespace {
 constexpr double kX0 = 500000.37, kY0 = 9100000.13, kPaso = 0.15;
 
 // 64 points 0.3 m apart from (kX0, kY0), z = 10 i + j.
-KrigingSession Sesion() {
+KrigingSession OwnSession() {
   KrigingSession s;
   SpatialData& d = s.data;
   d.nvar = 3;
@@ -44,7 +44,7 @@ TEST(GridRoundedToSingleOnItsWay, TheValuesGivenAreNotSinglePrecisionNumbers) {
 }
 
 TEST(GridRoundedToSingleOnItsWay, PackedArgumentsCarryTheGridInDouble) {
-  const KrigingSession s = Sesion();
+  const KrigingSession s = OwnSession();
   SkuArguments a;
   ASSERT_TRUE(PrepareArguments(s, a).ok);
   ASSERT_TRUE(a.doubleGrid.has_value());
@@ -59,19 +59,19 @@ TEST(GridRoundedToSingleOnItsWay, PackedArgumentsCarryTheGridInDouble) {
 }
 
 TEST(GridRoundedToSingleOnItsWay, RequestAndReplyKeepTheGridInDouble) {
-  const KrigingSession s = Sesion();
+  const KrigingSession s = OwnSession();
   SkuArguments a;
   ASSERT_TRUE(PrepareArguments(s, a).ok);
-  for (bool respuesta : {false, true}) {
+  for (bool reply : {false, true}) {
     SkuArguments b;
     std::string reason;
-    ASSERT_TRUE(DecodeArguments(EncodeArguments(a, respuesta), respuesta, b, &reason)) << reason;
-    ASSERT_TRUE(b.doubleGrid.has_value()) << respuesta;
-    EXPECT_EQ(b.grid().xMin, kX0) << respuesta;
-    EXPECT_EQ(b.grid().yMin, kY0) << respuesta;
-    EXPECT_EQ(b.grid().dx, kPaso) << respuesta;
-    EXPECT_EQ(b.grid().dy, kPaso) << respuesta;
-    if (!respuesta) {
+    ASSERT_TRUE(DecodeArguments(EncodeArguments(a, reply), reply, b, &reason)) << reason;
+    ASSERT_TRUE(b.doubleGrid.has_value()) << reply;
+    EXPECT_EQ(b.grid().xMin, kX0) << reply;
+    EXPECT_EQ(b.grid().yMin, kY0) << reply;
+    EXPECT_EQ(b.grid().dx, kPaso) << reply;
+    EXPECT_EQ(b.grid().dy, kPaso) << reply;
+    if (!reply) {
       EXPECT_EQ(b.xDouble, a.xDouble);  // replies leave the data out
     }
   }
@@ -95,7 +95,7 @@ TEST(GridRoundedToSingleOnItsWay, ArgumentsWithoutTheDoubleRecordUseTheSingles) 
 }
 
 TEST(GridRoundedToSingleOnItsWay, SessionSurfacesTakeTheGridInDouble) {
-  KrigingSession s = Sesion();
+  KrigingSession s = OwnSession();
   SkuArguments a;
   ASSERT_TRUE(PrepareArguments(s, a).ok);
   ApplySurfaces(s, a, "z", "/tmp");
@@ -108,7 +108,7 @@ TEST(GridRoundedToSingleOnItsWay, SessionSurfacesTakeTheGridInDouble) {
 // Half a spacing before the data's minimum, spacing (max - min)/(n - 2),
 // both worked in double from the data's decimal extremes.
 TEST(GridRoundedToSingleOnItsWay, AutomaticGridKeepsTheCentimetres) {
-  KrigingSession s = Sesion();
+  KrigingSession s = OwnSession();
   ASSERT_TRUE(AutomaticGrid(s.data, 1, 2, 9, 9, s.options).ok);
   const double side = (kY0 + 2.1) - kY0;
   EXPECT_NEAR(s.options.LRy, side / 7, 1e-9);

@@ -22,7 +22,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-SkuArguments Ejemplo(int nx = 4, int ny = 3) {
+SkuArguments Example(int nx = 4, int ny = 3) {
   SkuArguments a;
   a.n = 3;
   a.z = {1, 2, 3};
@@ -45,29 +45,29 @@ SkuArguments Ejemplo(int nx = 4, int ny = 3) {
   return a;
 }
 
-fs::path Temporal(const std::string& nombre) {
+fs::path Temporary(const std::string& nombre) {
   fs::path p = fs::temp_directory_path() / ("sorvan_motor_" + std::to_string(::getpid())) / nombre;
   fs::remove_all(p);
   fs::create_directories(p);
   return p;
 }
 
-// A stand-in helper: a shell script run as `script --folder DIR --canal 3`.
-std::string Ayudante(const std::string& nombre, const std::string& cuerpo) {
-  fs::path p = Temporal("ayudantes") / nombre;
-  std::ofstream(p) << "#!/bin/sh\ncd \"$2\" || exit 9\n" << cuerpo << "\n";
+// A stand-in helper: a shell script run as `script --folder DIR --channel 3`.
+std::string Helper(const std::string& nombre, const std::string& body) {
+  fs::path p = Temporary("ayudantes") / nombre;
+  std::ofstream(p) << "#!/bin/sh\ncd \"$2\" || exit 9\n" << body << "\n";
   fs::permissions(p, fs::perms::owner_all);
   return p.string();
 }
 
-std::string Lee(const fs::path& p) {
+std::string Read(const fs::path& p) {
   std::ifstream in(p);
   std::stringstream s;
   s << in.rdbuf();
   return s.str();
 }
 
-std::string Construccion() {
+std::string Construction() {
   const char* b = std::getenv("SORVAN_BUILD_DIR");
   return b ? b : "..";
 }
@@ -75,7 +75,7 @@ std::string Construccion() {
 }  // namespace
 
 TEST(EncodeArguments, RoundTripAndDamagedStreams) {
-  const SkuArguments a = Ejemplo();
+  const SkuArguments a = Example();
   const std::string bytes = EncodeArguments(a, false);
   SkuArguments b;
   ASSERT_TRUE(DecodeArguments(bytes, false, b));
@@ -88,29 +88,29 @@ TEST(EncodeArguments, RoundTripAndDamagedStreams) {
   // A reply is not a request, a cut stream is nothing, and a forged length
   // cannot make the reader allocate beyond its limit.
   EXPECT_FALSE(DecodeArguments(bytes, true, b));
-  for (size_t corte : {size_t(0), size_t(3), size_t(20), bytes.size() - 1})
-    EXPECT_FALSE(DecodeArguments(bytes.substr(0, corte), false, b)) << corte;
+  for (size_t cut : {size_t(0), size_t(3), size_t(20), bytes.size() - 1})
+    EXPECT_FALSE(DecodeArguments(bytes.substr(0, cut), false, b)) << cut;
   EXPECT_FALSE(DecodeArguments(bytes, false, b, nullptr, 2));
-  std::string forjado = bytes;
-  const int64_t enorme = int64_t(1) << 60;
-  std::memcpy(forjado.data() + 8, &enorme, sizeof enorme);  // length of z
-  EXPECT_FALSE(DecodeArguments(forjado, false, b));
+  std::string forged = bytes;
+  const int64_t huge = int64_t(1) << 60;
+  std::memcpy(forged.data() + 8, &huge, sizeof huge);  // length of z
+  EXPECT_FALSE(DecodeArguments(forged, false, b));
   // Sizes that disagree with n or the grid are refused.
-  SkuArguments mal = Ejemplo();
-  mal.variance.pop_back();
+  SkuArguments bad = Example();
+  bad.variance.pop_back();
   std::string reason;
-  EXPECT_FALSE(mal.consistent(&reason));
+  EXPECT_FALSE(bad.consistent(&reason));
   EXPECT_FALSE(reason.empty());
 }
 
 TEST(EncodeReply, TheSummaryTravelsWholeAfterTheArguments) {
-  const SkuArguments a = Ejemplo();
+  const SkuArguments a = Example();
   EngineSummary r;
   r.model = 2, r.c0 = 0.05, r.c1 = 0.6, r.a = 300.25, r.fitError = 1.5;
   r.trendIterations = 3, r.zMin = 4.5, r.zMax = 7.25;
   r.lags = {{0, 100, 60.5, 12, 0.1, 0.12}, {100, 200, 150, 40, 0.2, 0.21}};
   r.trendCoefficients = {6.3, -2.1, 1.2};
-  r.centroTendenciaX = 181480.5, r.centroTendenciaY = 331300.25, r.escalaTendencia = 1950.75;
+  r.trendCentreX = 181480.5, r.trendCentreY = 331300.25, r.trendScale = 1950.75;
   r.warnings = {"primer aviso", "", "tercer aviso\ncon dos líneas"};
   const std::string bytes = EncodeReply(a, r);
   SkuArguments b;
@@ -124,17 +124,17 @@ TEST(EncodeReply, TheSummaryTravelsWholeAfterTheArguments) {
   EXPECT_EQ(q.lags[1].pairs, 40);
   EXPECT_EQ(q.lags[1].robust, 0.21);
   EXPECT_EQ(q.trendCoefficients, r.trendCoefficients);
-  EXPECT_EQ(q.centroTendenciaX, r.centroTendenciaX);
-  EXPECT_EQ(q.centroTendenciaY, r.centroTendenciaY);
-  EXPECT_EQ(q.escalaTendencia, r.escalaTendencia);
+  EXPECT_EQ(q.trendCentreX, r.trendCentreX);
+  EXPECT_EQ(q.trendCentreY, r.trendCentreY);
+  EXPECT_EQ(q.trendScale, r.trendScale);
   EXPECT_EQ(q.warnings, r.warnings);
   const FittedModel m = ModelFromSummary(q);
   EXPECT_TRUE(m.known);
   EXPECT_EQ(m.c1, 0.6f);
   // Cut anywhere inside the summary, or with bytes after it: no reply.
   const size_t arguments = EncodeArguments(a, true).size();
-  for (size_t corte : {arguments + 2, arguments + 40, bytes.size() - 1})
-    EXPECT_FALSE(DecodeReply(bytes.substr(0, corte), b, q)) << corte;
+  for (size_t cut : {arguments + 2, arguments + 40, bytes.size() - 1})
+    EXPECT_FALSE(DecodeReply(bytes.substr(0, cut), b, q)) << cut;
   EXPECT_FALSE(DecodeReply(bytes + "x", b, q));
   // The arguments alone are a reply whose model is unknown.
   ASSERT_TRUE(DecodeReply(EncodeArguments(a, true), b, q));
@@ -142,7 +142,7 @@ TEST(EncodeReply, TheSummaryTravelsWholeAfterTheArguments) {
 }
 
 TEST(KrigingEngine, CoordinatesInDoubleKeepSamplesCentimetresApartDistinct) {
-  const fs::path real = fs::path(Construccion()) / "bin" / kEngineHelperName;
+  const fs::path real = fs::path(Construction()) / "bin" / kEngineHelperName;
   if (!fs::exists(real)) GTEST_SKIP() << "sin " << real;
   // 64 samples 0.3 m apart at a northing of 9.1e6, where a float keeps 1 m:
   // in single precision they fall on 9 places and the system is singular.
@@ -164,7 +164,7 @@ TEST(KrigingEngine, CoordinatesInDoubleKeepSamplesCentimetresApartDistinct) {
   a.VariogramOptions = {-1, -1, -1, 3, -1, -1, -1};  // the given model stands
   a.VariogramParameters = {0.0f, 1.0f, 1.5f, -1, -1, -1, -1, -1, -1, -1};
   KrigingEngine engine(real.string());
-  const EngineResult r = engine.run(a, Temporal("norte").string());
+  const EngineResult r = engine.run(a, Temporary("norte").string());
   ASSERT_TRUE(r.ok) << r.fullText();
   EXPECT_TRUE(r.model.known);
   EXPECT_EQ(r.model.a, 1.5f);
@@ -173,18 +173,18 @@ TEST(KrigingEngine, CoordinatesInDoubleKeepSamplesCentimetresApartDistinct) {
   for (float v : r.output.variance) EXPECT_GE(v, 0.0f);
   // The same request without the doubles is the singular system it used to be.
   a.xDouble.clear(), a.yDouble.clear();
-  const EngineResult f = engine.run(a, Temporal("norte-float").string());
+  const EngineResult f = engine.run(a, Temporary("norte-float").string());
   EXPECT_FALSE(f.ok);
   EXPECT_NE(f.details.find("singular"), std::string::npos) << f.details;
 }
 
 TEST(KrigingEngine, EngineFailureReportsTheLogAndKeepsThePreviousResults) {
-  const fs::path dir = Temporal("falla");
+  const fs::path dir = Temporary("falla");
   std::ofstream(dir / "SKUEAJUS.SV") << "de una ejecución anterior\n";
-  KrigingEngine engine(Ayudante("falla.sh",
+  KrigingEngine engine(Helper("falla.sh",
                               "printf 'I-  Obteniendo\\n\\n    Factorizando ...\\n\\n ERROR FATAL: matriz singular\\n' > KRIGING.LOG\n"
                               "echo parcial > SKUPRE.SUP\nexit 1"));
-  EngineResult r = engine.run(Ejemplo(), dir.string());
+  EngineResult r = engine.run(Example(), dir.string());
   EXPECT_FALSE(r.ok);
   EXPECT_FALSE(r.cancelled);
   EXPECT_EQ(r.code, 1);
@@ -198,16 +198,16 @@ TEST(KrigingEngine, EngineFailureReportsTheLogAndKeepsThePreviousResults) {
   // The partial file stayed in the run's own folder, which is gone; the
   // earlier run's file is untouched; the failed log is kept apart.
   EXPECT_FALSE(fs::exists(dir / "SKUPRE.SUP"));
-  EXPECT_EQ(Lee(dir / "SKUEAJUS.SV"), "de una ejecución anterior\n");
+  EXPECT_EQ(Read(dir / "SKUEAJUS.SV"), "de una ejecución anterior\n");
   EXPECT_FALSE(fs::exists(dir / "KRIGING.LOG"));
-  EXPECT_NE(Lee(dir / kFailedLogFile).find("no terminó"), std::string::npos);
+  EXPECT_NE(Read(dir / kFailedLogFile).find("no terminó"), std::string::npos);
   EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 2);
 }
 
 TEST(KrigingEngine, DeathBySignalOrSilentExitIsAFailure) {
-  const fs::path dir = Temporal("senal");
-  KrigingEngine engine(Ayudante("senal.sh", "kill -SEGV $$"));
-  EngineResult r = engine.run(Ejemplo(), dir.string());
+  const fs::path dir = Temporary("senal");
+  KrigingEngine engine(Helper("senal.sh", "kill -SEGV $$"));
+  EngineResult r = engine.run(Example(), dir.string());
   EXPECT_FALSE(r.ok);
   EXPECT_EQ(r.code, 128 + 11);
   EXPECT_NE(r.details.find("El codigo de error es :139"), std::string::npos) << r.details;
@@ -215,19 +215,19 @@ TEST(KrigingEngine, DeathBySignalOrSilentExitIsAFailure) {
 
   // Ending with status 0 but without the reply (an engine stopping the
   // process from inside) is no success either.
-  KrigingEngine mudo(Ayudante("mudo.sh", "exit 0"));
-  r = mudo.run(Ejemplo(), dir.string());
+  KrigingEngine mute(Helper("mudo.sh", "exit 0"));
+  r = mute.run(Example(), dir.string());
   EXPECT_FALSE(r.ok);
   EXPECT_NE(r.details.find("sin devolver resultados"), std::string::npos) << r.details;
 }
 
 TEST(KrigingEngine, AsynchronousRunCanBeCancelledOrTimedOut) {
-  const fs::path dir = Temporal("lento");
-  KrigingEngine engine(Ayudante("lento.sh", "exec sleep 30"));
-  ASSERT_TRUE(engine.start(Ejemplo(), dir.string()).ok);
+  const fs::path dir = Temporary("lento");
+  KrigingEngine engine(Helper("lento.sh", "exec sleep 30"));
+  ASSERT_TRUE(engine.start(Example(), dir.string()).ok);
   EXPECT_TRUE(engine.running());
   EXPECT_FALSE(engine.poll());
-  EXPECT_FALSE(engine.start(Ejemplo(), dir.string()).ok);  // one run at a time
+  EXPECT_FALSE(engine.start(Example(), dir.string()).ok);  // one run at a time
   const auto t0 = std::chrono::steady_clock::now();
   engine.cancel();
   EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(5));
@@ -235,7 +235,7 @@ TEST(KrigingEngine, AsynchronousRunCanBeCancelledOrTimedOut) {
   EXPECT_TRUE(engine.result().cancelled);
   EXPECT_FALSE(engine.result().ok);
 
-  EngineResult r = engine.run(Ejemplo(), dir.string(), std::chrono::milliseconds(200));
+  EngineResult r = engine.run(Example(), dir.string(), std::chrono::milliseconds(200));
   EXPECT_FALSE(r.ok);
   EXPECT_NE(r.message.find("tiempo"), std::string::npos);
 }
@@ -243,10 +243,10 @@ TEST(KrigingEngine, AsynchronousRunCanBeCancelledOrTimedOut) {
 TEST(KrigingEngine, LargeRepliesFlowWhilePolling) {
   // An echoing helper sends the request back as the reply: 1000 x 1000 nodes
   // are 8 MB each way, far beyond a socket buffer.
-  const fs::path dir = Temporal("eco");
+  const fs::path dir = Temporary("eco");
   // It also leaves the seven files of a whole run, so that they pass the
   // check made before they are moved in.
-  KrigingEngine engine(Ayudante("eco.sh",
+  KrigingEngine engine(Helper("eco.sh",
                               "awk 'BEGIN{r=\"\"; for(j=0;j<1000;j++) r=r \"  1.0\";"
                               " print \"#  0  1\" > \"SKUPRE.SUP\";"
                               " for(f=0;f<2;f++){ n=f?\"SKUVAR.SUP\":\"SKUPRE.SUP\";"
@@ -255,13 +255,13 @@ TEST(KrigingEngine, LargeRepliesFlowWhilePolling) {
                               "touch SKUESTIM.SV SKUESTIM.FMT SKUEAJUS.SV SKUEAJUS.FMT\n"
                               "printf ' Terminado.\\n' > KRIGING.LOG\n"
                               "{ printf SKUR; tail -c +5 <&3; } >&3"));
-  SkuArguments a = Ejemplo(1000, 1000);
+  SkuArguments a = Example(1000, 1000);
   a.variance[999999] = 42.0f;
   ASSERT_TRUE(engine.start(a, dir.string()).ok);
-  int vueltas = 0;
+  int rounds = 0;
   while (!engine.poll()) {
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    ASSERT_LT(++vueltas, 10000);
+    ASSERT_LT(++rounds, 10000);
   }
   const EngineResult& r = engine.result();
   ASSERT_TRUE(r.ok) << r.message;
@@ -272,27 +272,27 @@ TEST(KrigingEngine, LargeRepliesFlowWhilePolling) {
 }
 
 TEST(KrigingEngine, MissingHelperIsAMessageAndTheHelperNeedsNoLibrary) {
-  KrigingEngine sinAyudante("/no/existe/sorvan-engine");
-  EngineResult r = sinAyudante.run(Ejemplo(), Temporal("nada").string());
+  KrigingEngine withoutHelper("/no/existe/sorvan-engine");
+  EngineResult r = withoutHelper.run(Example(), Temporary("nada").string());
   EXPECT_FALSE(r.ok);
   EXPECT_NE(r.message.find("sorvan-engine"), std::string::npos);
 
-  const fs::path real = fs::path(Construccion()) / "bin" / kEngineHelperName;
+  const fs::path real = fs::path(Construction()) / "bin" / kEngineHelperName;
   if (!fs::exists(real)) GTEST_SKIP() << "sin " << real;
   // The real helper copied where no library is: the engine is linked into it,
   // so the run reaches the engine, which names the cause of its failure.
-  const fs::path raiz = Temporal("instalacion");
-  fs::create_directories(raiz / "bin");
-  fs::copy_file(real, raiz / "bin" / kEngineHelperName);
-  const char* antes = std::getenv("SORVAN_LIB_DIR");
-  const std::string guardado = antes ? antes : "";
-  ::setenv("SORVAN_LIB_DIR", (raiz / "vacio").c_str(), 1);
-  KrigingEngine engine((raiz / "bin" / kEngineHelperName).string());
-  r = engine.run(Ejemplo(), (raiz / "trabajo").string());
+  const fs::path root = Temporary("instalacion");
+  fs::create_directories(root / "bin");
+  fs::copy_file(real, root / "bin" / kEngineHelperName);
+  const char* before = std::getenv("SORVAN_LIB_DIR");
+  const std::string saved = before ? before : "";
+  ::setenv("SORVAN_LIB_DIR", (root / "vacio").c_str(), 1);
+  KrigingEngine engine((root / "bin" / kEngineHelperName).string());
+  r = engine.run(Example(), (root / "trabajo").string());
   EXPECT_FALSE(r.ok);
   EXPECT_EQ(r.code, 2);
   EXPECT_EQ(r.details.find("biblioteca"), std::string::npos) << r.details;
   EXPECT_NE(r.details.find("NOBS = 0"), std::string::npos) << r.details;
-  if (antes) ::setenv("SORVAN_LIB_DIR", guardado.c_str(), 1);
+  if (before) ::setenv("SORVAN_LIB_DIR", saved.c_str(), 1);
   else ::unsetenv("SORVAN_LIB_DIR");
 }

@@ -14,7 +14,7 @@ using namespace sorvan::core;
 namespace {
 
 // A data set with columns x, y, z.
-SpatialData Puntos(const std::vector<std::pair<float, float>>& p) {
+SpatialData Points(const std::vector<std::pair<float, float>>& p) {
   SpatialData d;
   d.nvar = 3;
   d.N = int(p.size());
@@ -34,14 +34,14 @@ SpatialData Puntos(const std::vector<std::pair<float, float>>& p) {
 }
 
 // Points (10k, 10r), k < columnas, r < filas.
-SpatialData Escalera(int columns, int rows) {
+SpatialData Staircase(int columns, int rows) {
   std::vector<std::pair<float, float>> p;
   for (int r = 0; r < rows; ++r)
     for (int k = 0; k < columns; ++k) p.push_back({10.0f * k, 10.0f * r});
-  return Puntos(p);
+  return Points(p);
 }
 
-DataDistances Cortas(std::vector<double> shortest, float largest) {
+DataDistances Shortest(std::vector<double> shortest, float largest) {
   DataDistances d;
   d.shortest = std::move(shortest);
   d.smallest = float(d.shortest.front());
@@ -61,26 +61,26 @@ TEST(RoundToEven, HalvesGoToEven) {
 }
 
 TEST(LagParameters, WorkedCasesFromFirstAndMthDistances) {
-  struct Caso {
+  struct Case {
     double d1, dm;
-    float rsalto, saltoIni;
+    float lagWidth, firstLag;
   };
   // 4.5 rounds to 4, 5.5 to 6; 1 and 23 give p = 1.
-  for (const Caso& c : {Caso{5, 40, 40, 20}, Caso{15, 40, 30, 30}, Caso{1, 23, 23, 12}, Caso{7, 7, 7, 7}}) {
+  for (const Case& c : {Case{5, 40, 40, 20}, Case{15, 40, 30, 30}, Case{1, 23, 23, 12}, Case{7, 7, 7, 7}}) {
     std::vector<double> v(30, (c.d1 + c.dm) / 2);
     v.front() = c.d1;
     v.back() = c.dm;
     OpcionesKriging op;
-    LagParameters(Cortas(v, 1000.0f), 26, op);
-    EXPECT_FLOAT_EQ(op.RSalto, c.rsalto) << c.d1 << " " << c.dm;
-    EXPECT_FLOAT_EQ(op.SaltoIni, c.saltoIni) << c.d1 << " " << c.dm;
+    LagParameters(Shortest(v, 1000.0f), 26, op);
+    EXPECT_FLOAT_EQ(op.RSalto, c.lagWidth) << c.d1 << " " << c.dm;
+    EXPECT_FLOAT_EQ(op.SaltoIni, c.firstLag) << c.d1 << " " << c.dm;
   }
   // 25 data take the 20th distance, not the 30th.
   std::vector<double> v(30, 40.0);
   v[0] = 5;
   v[19] = 23;
   OpcionesKriging op;
-  LagParameters(Cortas(v, 1000.0f), 25, op);
+  LagParameters(Shortest(v, 1000.0f), 25, op);
   EXPECT_FLOAT_EQ(op.RSalto, 19.0f);  // p = 1: floor(23 - 5) + 1
   EXPECT_FLOAT_EQ(op.SaltoIni, 14.0f);
   // NSaltos: floor((1000 - 14)/19 + 0.5) + 1 = floor(52.39) + 1.
@@ -89,7 +89,7 @@ TEST(LagParameters, WorkedCasesFromFirstAndMthDistances) {
   std::vector<double> w(30, 20.0);
   w.front() = 5;
   w.back() = 40;
-  LagParameters(Cortas(w, 1000.0f), 26, op);
+  LagParameters(Shortest(w, 1000.0f), 26, op);
   EXPECT_EQ(op.NSaltos, 26);
 }
 
@@ -100,7 +100,7 @@ TEST(OpcionesPorDefecto, TwentySixPointsUseThe30thDistance) {
   for (int i = 0; i < 26; ++i) p.push_back({10.0f * i, 0.0f});
   OpcionesKriging op;
   DataDistances dist;
-  ASSERT_TRUE(OpcionesPorDefecto(Puntos(p), 1, 2, op, &dist).ok);
+  ASSERT_TRUE(OpcionesPorDefecto(Points(p), 1, 2, op, &dist).ok);
   EXPECT_EQ(op.NApor, 30);
   EXPECT_EQ(op.Modelo, 1);
   EXPECT_DOUBLE_EQ(dist.shortest[29], 20.0);
@@ -126,7 +126,7 @@ TEST(OpcionesPorDefecto, TwentySixPointsUseThe30thDistance) {
 
   // Drop one point: 25 data take the 20th distance, which equals the first.
   p.pop_back();
-  ASSERT_TRUE(OpcionesPorDefecto(Puntos(p), 1, 2, op).ok);
+  ASSERT_TRUE(OpcionesPorDefecto(Points(p), 1, 2, op).ok);
   EXPECT_EQ(op.NApor, 20);
   EXPECT_EQ(op.Modelo, 3);
   EXPECT_FLOAT_EQ(op.RSalto, 10.0f);
@@ -139,13 +139,13 @@ TEST(OpcionesPorDefecto, FitLagsRoundHalfToEvenWithAMinimumOfThree) {
   // Ladder 10 x 2: 28 pairs at 10 (>= 20), largest sqrt(90² + 10²):
   // NSaltos = floor(8.055 + 0.5) + 1 = 9, NAjus = 4.5 -> 4.
   OpcionesKriging op;
-  ASSERT_TRUE(OpcionesPorDefecto(Escalera(10, 2), 1, 2, op).ok);
+  ASSERT_TRUE(OpcionesPorDefecto(Staircase(10, 2), 1, 2, op).ok);
   EXPECT_FLOAT_EQ(op.RSalto, 10.0f);
   EXPECT_EQ(op.NSaltos, 9);
   EXPECT_EQ(op.NAjus, 4);
   // Ladder 6 x 3: 27 pairs at 10, largest sqrt(50² + 20²): NSaltos 5,
   // 2.5 -> 2, raised to 3.
-  ASSERT_TRUE(OpcionesPorDefecto(Escalera(6, 3), 1, 2, op).ok);
+  ASSERT_TRUE(OpcionesPorDefecto(Staircase(6, 3), 1, 2, op).ok);
   EXPECT_EQ(op.NSaltos, 5);
   EXPECT_EQ(op.NAjus, 3);
   EXPECT_FLOAT_EQ(op.LRy, 20.0f / 48);
@@ -159,7 +159,7 @@ TEST(OpcionesPorDefecto, LagCountIsCappedAtOneHundred) {
   for (int i = 0; i < 26; ++i) p.push_back({10.0f * i, 0.0f});
   p.push_back({1500.0f, 0.0f});
   OpcionesKriging op;
-  ASSERT_TRUE(OpcionesPorDefecto(Puntos(p), 1, 2, op).ok);
+  ASSERT_TRUE(OpcionesPorDefecto(Points(p), 1, 2, op).ok);
   EXPECT_FLOAT_EQ(op.RSalto, 11.0f);
   EXPECT_FLOAT_EQ(op.SaltoIni, 15.0f);
   EXPECT_EQ(op.NSaltos, 100);
@@ -174,7 +174,7 @@ TEST(OpcionesPorDefecto, ClassesCutShortOfHalfTheFieldAreWidened) {
   for (int i = 0; i < 26; ++i) p.push_back({10.0f * i, 0.0f});
   p.push_back({100000.0f, 0.0f});
   OpcionesKriging op;
-  ASSERT_TRUE(OpcionesPorDefecto(Puntos(p), 1, 2, op).ok);
+  ASSERT_TRUE(OpcionesPorDefecto(Points(p), 1, 2, op).ok);
   EXPECT_FLOAT_EQ(op.SaltoIni, 15.0f);
   EXPECT_FLOAT_EQ(op.RSalto, 1100.0f);
   EXPECT_EQ(op.NSaltos, 92);
@@ -185,13 +185,13 @@ TEST(OpcionesPorDefecto, FewerPairsThanNeededUseTheLargestKeptDistance) {
   // x = 0, 1, 3, 7, 15: ten pairs, the largest 15. p = 1,
   // RSalto = floor(14) + 1, SaltoIni = 16/2, NSaltos = floor(7/15 + 0.5) + 1.
   OpcionesKriging op;
-  ASSERT_TRUE(OpcionesPorDefecto(Puntos({{0, 0}, {1, 0}, {3, 0}, {7, 0}, {15, 0}}), 1, 2, op).ok);
+  ASSERT_TRUE(OpcionesPorDefecto(Points({{0, 0}, {1, 0}, {3, 0}, {7, 0}, {15, 0}}), 1, 2, op).ok);
   EXPECT_FLOAT_EQ(op.RSalto, 15.0f);
   EXPECT_FLOAT_EQ(op.SaltoIni, 8.0f);
   EXPECT_EQ(op.NSaltos, 1);
   EXPECT_EQ(op.NAjus, 3);
   // Two points: the single distance gives both.
-  ASSERT_TRUE(OpcionesPorDefecto(Puntos({{0, 0}, {3, 4}}), 1, 2, op).ok);
+  ASSERT_TRUE(OpcionesPorDefecto(Points({{0, 0}, {3, 4}}), 1, 2, op).ok);
   EXPECT_FLOAT_EQ(op.RSalto, 5.0f);
   EXPECT_FLOAT_EQ(op.SaltoIni, 5.0f);
   EXPECT_EQ(op.NSaltos, 1);
@@ -204,43 +204,43 @@ TEST(OpcionesPorDefecto, CoincidentPointsNeverGiveLagsOfNoWidth) {
   p.push_back({5, 0});
   p.push_back({50, 0});
   OpcionesKriging op;
-  ASSERT_TRUE(OpcionesPorDefecto(Puntos(p), 1, 2, op).ok);
+  ASSERT_TRUE(OpcionesPorDefecto(Points(p), 1, 2, op).ok);
   EXPECT_FLOAT_EQ(op.RSalto, 5.0f);
   EXPECT_FLOAT_EQ(op.SaltoIni, 5.0f);
   EXPECT_EQ(op.NSaltos, 10);
 
-  OpcionesKriging antes;
-  antes.NSaltos = 77;
-  Result r = OpcionesPorDefecto(Puntos({{1, 1}, {1, 1}, {1, 1}}), 1, 2, antes);
+  OpcionesKriging before;
+  before.NSaltos = 77;
+  Result r = OpcionesPorDefecto(Points({{1, 1}, {1, 1}, {1, 1}}), 1, 2, before);
   EXPECT_FALSE(r.ok);
-  EXPECT_EQ(antes.NSaltos, 77);
-  EXPECT_FALSE(OpcionesPorDefecto(Puntos({{1, 1}}), 1, 2, antes).ok);
-  EXPECT_FALSE(OpcionesPorDefecto(Puntos({{1, 1}, {2, 2}}), 1, 4, antes).ok);
+  EXPECT_EQ(before.NSaltos, 77);
+  EXPECT_FALSE(OpcionesPorDefecto(Points({{1, 1}}), 1, 2, before).ok);
+  EXPECT_FALSE(OpcionesPorDefecto(Points({{1, 1}, {2, 2}}), 1, 4, before).ok);
 }
 
 TEST(ComputeDistances, AgreesWithASortOfAllPairs) {
-  std::mt19937 azar(12345);
-  for (int ronda = 0; ronda < 20; ++ronda) {
+  std::mt19937 rng(12345);
+  for (int round = 0; round < 20; ++round) {
     // Small integer coordinates give many equal distances.
     std::uniform_int_distribution<int> c(0, 6);
     std::vector<std::pair<float, float>> p;
-    const int n = 2 + ronda * 3;
-    for (int i = 0; i < n; ++i) p.push_back({float(c(azar)), float(c(azar))});
-    std::vector<double> todas;
+    const int n = 2 + round * 3;
+    for (int i = 0; i < n; ++i) p.push_back({float(c(rng)), float(c(rng))});
+    std::vector<double> all;
     for (int i = 0; i < n; ++i)
-      for (int j = i + 1; j < n; ++j) todas.push_back(std::hypot(double(p[i].first - p[j].first), double(p[i].second - p[j].second)));
-    std::sort(todas.begin(), todas.end());
-    DataDistances d = ComputeDistances(Puntos(p), 1, 2, 30);
-    const size_t k = std::min<size_t>(30, todas.size());
+      for (int j = i + 1; j < n; ++j) all.push_back(std::hypot(double(p[i].first - p[j].first), double(p[i].second - p[j].second)));
+    std::sort(all.begin(), all.end());
+    DataDistances d = ComputeDistances(Points(p), 1, 2, 30);
+    const size_t k = std::min<size_t>(30, all.size());
     ASSERT_EQ(d.shortest.size(), k);
-    for (size_t i = 0; i < k; ++i) EXPECT_NEAR(d.shortest[i], todas[i], 1e-12);
-    EXPECT_FLOAT_EQ(d.largest, float(todas.back()));
+    for (size_t i = 0; i < k; ++i) EXPECT_NEAR(d.shortest[i], all[i], 1e-12);
+    EXPECT_FLOAT_EQ(d.largest, float(all.back()));
   }
 }
 
-TEST(Rejillas, AutomaticAndProfileGrids) {
+TEST(Grids, AutomaticAndProfileGrids) {
   // X from 0 to 100 with 12 nodes: spacing 10, origin -5.
-  SpatialData d = Puntos({{0, 0}, {100, 50}, {40, 20}});
+  SpatialData d = Points({{0, 0}, {100, 50}, {40, 20}});
   OpcionesKriging op;
   ASSERT_TRUE(AutomaticGrid(d, 1, 2, 12, 7, op).ok);
   EXPECT_EQ(op.NRx, 12);
@@ -272,21 +272,21 @@ TEST(Rejillas, AutomaticAndProfileGrids) {
 TEST(OpcionesPorDefecto, ALargeDataSetsDistancesCanBeCancelledLeavingTheOptions) {
   // 100 x 50 points, beyond the pair-by-pair scan: the k-d tree search reports
   // at its first point (and every 8192 after), where it is stopped here.
-  const SpatialData d = Escalera(100, 50);
+  const SpatialData d = Staircase(100, 50);
   ASSERT_GT(d.N, kAllPairsPoints);
   OpcionesKriging op;
   op.NSaltos = 77;  // a value no automatic rule gives here
-  const OpcionesKriging antes = op;
-  std::vector<double> partes;
-  const Result r = OpcionesPorDefecto(d, 1, 2, op, nullptr, [&partes](double f) {
-    partes.push_back(f);
+  const OpcionesKriging before = op;
+  std::vector<double> parts;
+  const Result r = OpcionesPorDefecto(d, 1, 2, op, nullptr, [&parts](double f) {
+    parts.push_back(f);
     return false;
   });
   EXPECT_FALSE(r);
-  EXPECT_EQ(r.message, kTextoCancelado);
-  EXPECT_EQ(partes, std::vector<double>{0.0});
-  EXPECT_EQ(op.NSaltos, antes.NSaltos);
-  EXPECT_EQ(op.RSalto, antes.RSalto);
+  EXPECT_EQ(r.message, kCancelledText);
+  EXPECT_EQ(parts, std::vector<double>{0.0});
+  EXPECT_EQ(op.NSaltos, before.NSaltos);
+  EXPECT_EQ(op.RSalto, before.RSalto);
   // Let through, the same options as without a progress function.
   OpcionesKriging sin, con;
   ASSERT_TRUE(OpcionesPorDefecto(d, 1, 2, sin));

@@ -11,12 +11,12 @@ using namespace sorvan::core;
 using sorvan::core::ParseInteger;
 using sorvan::core::ParseNumber;
 
-struct Leido {
+struct ReadBack {
   const char* text;
   double value;
 };
 
-class NumberReadTest : public ::testing::TestWithParam<Leido> {};
+class NumberReadTest : public ::testing::TestWithParam<ReadBack> {};
 
 TEST_P(NumberReadTest, ReadsTheWholeText) {
   const auto v = ParseNumber(GetParam().text);
@@ -25,10 +25,10 @@ TEST_P(NumberReadTest, ReadsTheWholeText) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Numbers, NumberReadTest,
-                         ::testing::Values(Leido{"12.5", 12.5}, Leido{"  -3.25 ", -3.25}, Leido{".5", 0.5},
-                                           Leido{"-.5", -0.5}, Leido{"12.", 12.0}, Leido{"+3e-2", 0.03},
-                                           Leido{"1.5E3", 1500.0}, Leido{"\t7\t", 7.0},
-                                           Leido{"179300.000", 179300.0}, Leido{"-0", 0.0}));
+                         ::testing::Values(ReadBack{"12.5", 12.5}, ReadBack{"  -3.25 ", -3.25}, ReadBack{".5", 0.5},
+                                           ReadBack{"-.5", -0.5}, ReadBack{"12.", 12.0}, ReadBack{"+3e-2", 0.03},
+                                           ReadBack{"1.5E3", 1500.0}, ReadBack{"\t7\t", 7.0},
+                                           ReadBack{"179300.000", 179300.0}, ReadBack{"-0", 0.0}));
 
 class NotANumberTest : public ::testing::TestWithParam<const char*> {};
 
@@ -41,13 +41,13 @@ INSTANTIATE_TEST_SUITE_P(Texts, NotANumberTest,
                                            "1e", "e5"));
 
 TEST(NumberReadTest, ThePeriodIsTheSeparatorWhateverTheLocale) {
-  const std::string antes = std::setlocale(LC_NUMERIC, nullptr);
+  const std::string before = std::setlocale(LC_NUMERIC, nullptr);
   // A locale with a decimal comma, when the machine has one.
   if (std::setlocale(LC_NUMERIC, "es_ES.UTF-8") || std::setlocale(LC_NUMERIC, "de_DE.UTF-8")) {
     EXPECT_EQ(ParseNumber("12.75"), 12.75);
     EXPECT_FALSE(ParseNumber("12,75").has_value());
   }
-  std::setlocale(LC_NUMERIC, antes.c_str());
+  std::setlocale(LC_NUMERIC, before.c_str());
   EXPECT_EQ(ParseNumber("12.75"), 12.75);
 }
 

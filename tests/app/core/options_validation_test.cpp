@@ -14,7 +14,7 @@ using namespace sorvan::core;
 namespace {
 
 // Options that pass every rule: ordinary kriging, spherical, fixed lags.
-OpcionesKriging Validas() {
+OpcionesKriging ValidOnes() {
   OpcionesKriging op;
   op.Media = 0, op.Modelo = 1, op.Estimador = 1, op.LongVar = 0, op.NApor = 30;
   op.SaltoIni = 1, op.RSalto = 2, op.NSaltos = 10, op.NAjus = 5, op.NMinAjus = 15;
@@ -24,7 +24,7 @@ OpcionesKriging Validas() {
 
 // n points on a jittered grid of unit spacing; column 3 = x + y, column 4
 // constant, column 5 = the same Y for all.
-SpatialData Rejilla(int side) {
+SpatialData Grid(int side) {
   SpatialData d;
   d.nvar = 5;
   d.N = side * side;
@@ -40,7 +40,7 @@ SpatialData Rejilla(int side) {
   return d;
 }
 
-bool Contiene(const std::string& text, const std::string& parte) { return text.find(parte) != std::string::npos; }
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 }  // namespace
 
@@ -49,16 +49,16 @@ using ModelCase = std::tuple<int, double, double, double, bool, const char*>;
 class ValidateModelTest : public ::testing::TestWithParam<ModelCase> {};
 
 TEST_P(ValidateModelTest, EachParameterIsCheckedAndNamed) {
-  const auto [model, c0, c1, a, valido, palabra] = GetParam();
+  const auto [model, c0, c1, a, valid, word] = GetParam();
   const Result r = ValidateModel(model, c0, c1, a);
-  EXPECT_EQ(r.ok, valido) << r.message;
-  if (!valido) {
-    EXPECT_TRUE(Contiene(r.message, palabra)) << r.message;
+  EXPECT_EQ(r.ok, valid) << r.message;
+  if (!valid) {
+    EXPECT_TRUE(Contains(r.message, word)) << r.message;
   }
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Casos, ValidateModelTest,
+    Cases, ValidateModelTest,
     ::testing::Values(ModelCase{1, 0.0, 1.0, 100.0, true, ""},           // nugget 0 is fine
                       ModelCase{1, 0.1, 0.6, 900.0, true, ""},
                       ModelCase{1, -0.1, 1.0, 100.0, false, "pepita C0"},
@@ -77,11 +77,11 @@ INSTANTIATE_TEST_SUITE_P(
                       ModelCase{1, INFINITY, 1.0, 1.0, false, "pepita C0"}));
 
 TEST(ValidateOptions, OutOfRangeCodesAreRefusedByName) {
-  EXPECT_TRUE(ValidateOptions(Validas()).ok);
+  EXPECT_TRUE(ValidateOptions(ValidOnes()).ok);
   const struct {
-    void (*cambia)(OpcionesKriging&);
-    const char* palabra;
-  } casos[] = {
+    void (*changes)(OpcionesKriging&);
+    const char* word;
+  } cases[] = {
       {[](OpcionesKriging& o) { o.Estimador = 5; }, "estimador"},
       {[](OpcionesKriging& o) { o.MetodoAjuste = 7; }, "método de ajuste"},
       {[](OpcionesKriging& o) { o.Modelo = 0; }, "modelo"},
@@ -97,69 +97,69 @@ TEST(ValidateOptions, OutOfRangeCodesAreRefusedByName) {
       {[](OpcionesKriging& o) { o.Modelo = 4, o.C0Ini = 0, o.C1Ini = 1, o.AIni = 3; }, "exponente"},
       {[](OpcionesKriging& o) { o.LongVar = 1, o.NApor = 0; }, "pares por salto"},
   };
-  for (const auto& c : casos) {
-    OpcionesKriging op = Validas();
-    c.cambia(op);
+  for (const auto& c : cases) {
+    OpcionesKriging op = ValidOnes();
+    c.changes(op);
     const Result r = ValidateOptions(op);
-    EXPECT_FALSE(r.ok) << c.palabra;
-    EXPECT_TRUE(Contiene(r.message, c.palabra)) << r.message;
+    EXPECT_FALSE(r.ok) << c.word;
+    EXPECT_TRUE(Contains(r.message, c.word)) << r.message;
   }
   // The automatic fit and variable lags with their own counts are fine.
-  OpcionesKriging op = Validas();
+  OpcionesKriging op = ValidOnes();
   op.MetodoAjuste = kEngineFit;
   op.LongVar = 1, op.NSaltos = 0, op.NAjus = 0;
   EXPECT_TRUE(ValidateOptions(op).ok);
 }
 
 TEST(CheckData, TooFewPointsForTheTrend) {
-  const SpatialData d = Rejilla(3);  // 9 points
+  const SpatialData d = Grid(3);  // 9 points
   for (int degree = 0; degree <= 3; ++degree) {
     // Drift terms (1, 3, 6, 10) plus two, at least 3.
     const int minimum = std::max(3, (degree + 1) * (degree + 2) / 2 + 2);
     EXPECT_EQ(MinimumData(degree), minimum);
     const Result r = CheckData(d, 1, 2, 3, degree);
     EXPECT_EQ(r.ok, 9 >= minimum) << degree << ": " << r.message;
-    if (!r.ok) EXPECT_TRUE(Contiene(r.message, "Hay 9 datos")) << r.message;
+    if (!r.ok) EXPECT_TRUE(Contains(r.message, "Hay 9 datos")) << r.message;
   }
 }
 
 TEST(CheckData, ConstantZAndPointsOnALineAreNamed) {
-  const SpatialData d = Rejilla(4);
+  const SpatialData d = Grid(4);
   Result r = CheckData(d, 1, 2, 4, 0);
   EXPECT_FALSE(r.ok);
-  EXPECT_TRUE(Contiene(r.message, "La variable c vale 7.5 en todos los datos")) << r.message;
+  EXPECT_TRUE(Contains(r.message, "La variable c vale 7.5 en todos los datos")) << r.message;
   // All points share one Y: said so, not as a spacing that must be positive.
   r = CheckData(d, 1, 5, 3, 0);
   EXPECT_FALSE(r.ok);
-  EXPECT_TRUE(Contiene(r.message, "misma coordenada Y (y0 = 3)")) << r.message;
-  EXPECT_FALSE(Contiene(r.message, "espaciado")) << r.message;
+  EXPECT_TRUE(Contains(r.message, "misma coordenada Y (y0 = 3)")) << r.message;
+  EXPECT_FALSE(Contains(r.message, "espaciado")) << r.message;
   EXPECT_TRUE(CheckData(d, 1, 2, 3, 0).ok);
 }
 
 TEST(CheckLags, ALagClassWithMoreThanTheMinimumOfPairsIsNeeded) {
   // A 4 x 4 unit grid (x jittered by 0.01 per row): 24 pairs at about 1, the
   // class centred on 1 (width 1) takes them; classes further out fewer.
-  const SpatialData d = Rejilla(4);
-  OpcionesKriging op = Validas();
+  const SpatialData d = Grid(4);
+  OpcionesKriging op = ValidOnes();
   op.SaltoIni = 1, op.RSalto = 1, op.NSaltos = 5, op.NAjus = 5;
   // Independent count: pairs per class by the engine's rule, in double.
-  std::vector<int> cuenta(5, 0);
+  std::vector<int> tally(5, 0);
   const double* x = d.column(1);
   const double* y = d.column(2);
   for (int i = 0; i < d.N; ++i)
     for (int j = i + 1; j < d.N; ++j) {
       const double dist = std::hypot(double(x[i]) - x[j], double(y[i]) - y[j]);
       const int k = std::max(int(std::trunc((dist - 1) / 1 + 0.5)) + 1, 1);
-      if (k <= 5) ++cuenta[size_t(k - 1)];
+      if (k <= 5) ++tally[size_t(k - 1)];
     }
-  const int largest = *std::max_element(cuenta.begin(), cuenta.end());
+  const int largest = *std::max_element(tally.begin(), tally.end());
   op.NMinAjus = largest - 1;
   EXPECT_TRUE(CheckLags(d, 1, 2, 3, op).ok);
   op.NMinAjus = largest;
   const Result r = CheckLags(d, 1, 2, 3, op);
   EXPECT_FALSE(r.ok);
-  EXPECT_TRUE(Contiene(r.message, "Ningún salto tiene más de " + std::to_string(largest) + " pares")) << r.message;
-  EXPECT_TRUE(Contiene(r.message, "el que más tiene " + std::to_string(largest))) << r.message;
+  EXPECT_TRUE(Contains(r.message, "Ningún salto tiene más de " + std::to_string(largest) + " pares")) << r.message;
+  EXPECT_TRUE(Contains(r.message, "el que más tiene " + std::to_string(largest))) << r.message;
   // A minimum of 0 is the engine's 15.
   op.NMinAjus = 0;
   EXPECT_EQ(CheckLags(d, 1, 2, 3, op).ok, largest > 15);

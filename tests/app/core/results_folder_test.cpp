@@ -21,7 +21,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string Lee(const fs::path& p) {
+std::string Read(const fs::path& p) {
   std::ifstream in(p, std::ios::binary);
   std::stringstream s;
   s << in.rdbuf();
@@ -29,7 +29,7 @@ std::string Lee(const fs::path& p) {
 }
 
 // The pid of a process that has ended and been reaped.
-pid_t PidMuerto() {
+pid_t DeadPid() {
   const pid_t pid = ::fork();
   if (pid == 0) ::_exit(0);
   ::waitpid(pid, nullptr, 0);
@@ -37,7 +37,7 @@ pid_t PidMuerto() {
 }
 
 // A surface file of nx x ny values as the engine lays it out.
-void Superficie(const fs::path& p, int nx, int ny, bool rango, int values) {
+void Surface(const fs::path& p, int nx, int ny, bool rango, int values) {
   std::ofstream f(p);
   if (rango) f << "#  1.0  2.0\n";
   f << " GRID " << nx << " " << ny << "\n -10000.0 1.0 1.0 0.0 0.0\n";
@@ -54,10 +54,10 @@ class FolderTest : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(dir_); }
   // The seven files of a whole run of a 3 x 4 grid in `d`.
-  void RunCompleta(const fs::path& d) {
+  void FullRun(const fs::path& d) {
     for (const char* f : {"SKUESTIM.SV", "SKUESTIM.FMT", "SKUEAJUS.SV", "SKUEAJUS.FMT"}) std::ofstream(d / f) << f;
-    Superficie(d / "SKUPRE.SUP", 3, 4, true, 12);
-    Superficie(d / "SKUVAR.SUP", 3, 4, false, 12);
+    Surface(d / "SKUPRE.SUP", 3, 4, true, 12);
+    Surface(d / "SKUVAR.SUP", 3, 4, false, 12);
     std::ofstream(d / "KRIGING.LOG") << "I-  ...\n\n Terminado.\n";
   }
   fs::path dir_;
@@ -68,7 +68,7 @@ class FolderTest : public ::testing::Test {
 TEST_F(FolderTest, LockIsRefusedWhileHeldAndTakenOverFromADeadProcess) {
   FolderLock a, b;
   ASSERT_TRUE(a.take(dir_.string()).ok);
-  EXPECT_EQ(Lee(dir_ / kLockFile), std::to_string(::getpid()) + "\n");
+  EXPECT_EQ(Read(dir_ / kLockFile), std::to_string(::getpid()) + "\n");
   // This very process holds it: a second run here is refused, naming it.
   const Result r = b.take(dir_.string());
   EXPECT_FALSE(r.ok);
@@ -81,46 +81,46 @@ TEST_F(FolderTest, LockIsRefusedWhileHeldAndTakenOverFromADeadProcess) {
   b.release();
 
   // A killed run's lock and folder: taken over and cleared.
-  const pid_t muerto = PidMuerto();
-  std::ofstream(dir_ / kLockFile) << muerto << "\n";
-  const fs::path huerfana = dir_ / (std::string(kRunFolderPrefix) + std::to_string(muerto) + "-0");
-  fs::create_directories(huerfana);
-  std::ofstream(huerfana / "SKUPRE.SUP") << "parcial";
-  const fs::path ajena = dir_ / (std::string(kRunFolderPrefix) + std::to_string(::getpid()) + "-99");
-  fs::create_directories(ajena);  // a live process's run folder stays
+  const pid_t dead = DeadPid();
+  std::ofstream(dir_ / kLockFile) << dead << "\n";
+  const fs::path orphan = dir_ / (std::string(kRunFolderPrefix) + std::to_string(dead) + "-0");
+  fs::create_directories(orphan);
+  std::ofstream(orphan / "SKUPRE.SUP") << "parcial";
+  const fs::path foreign = dir_ / (std::string(kRunFolderPrefix) + std::to_string(::getpid()) + "-99");
+  fs::create_directories(foreign);  // a live process's run folder stays
   ASSERT_TRUE(a.take(dir_.string()).ok);
-  EXPECT_FALSE(fs::exists(huerfana));
-  EXPECT_TRUE(fs::exists(ajena));
-  EXPECT_EQ(Lee(dir_ / kLockFile), std::to_string(::getpid()) + "\n");
+  EXPECT_FALSE(fs::exists(orphan));
+  EXPECT_TRUE(fs::exists(foreign));
+  EXPECT_EQ(Read(dir_ / kLockFile), std::to_string(::getpid()) + "\n");
 }
 
 TEST_F(FolderTest, LockOfAnotherProcessHoldsUntilThatProcessIsKilled) {
-  int canal[2];
-  ASSERT_EQ(::pipe(canal), 0);
+  int channel[2];
+  ASSERT_EQ(::pipe(channel), 0);
   const pid_t otro = ::fork();
   ASSERT_GE(otro, 0);
   if (otro == 0) {
     FolderLock c;
     const char r = c.take(dir_.string()).ok ? 'S' : 'N';
-    (void)!::write(canal[1], &r, 1);
+    (void)!::write(channel[1], &r, 1);
     ::pause();
     ::_exit(0);
   }
   char r = 0;
-  ASSERT_EQ(::read(canal[0], &r, 1), 1);
+  ASSERT_EQ(::read(channel[0], &r, 1), 1);
   ASSERT_EQ(r, 'S');
-  FolderLock yo;
-  Result t = yo.take(dir_.string());
+  FolderLock self;
+  Result t = self.take(dir_.string());
   EXPECT_FALSE(t.ok);
   EXPECT_NE(t.message.find("(proceso " + std::to_string(otro) + ")"), std::string::npos) << t.message;
   // Killed: its lock file stays with its pid, but the lock went with it.
   ::kill(otro, SIGKILL);
   ::waitpid(otro, nullptr, 0);
-  EXPECT_EQ(Lee(dir_ / kLockFile), std::to_string(otro) + "\n");
-  EXPECT_TRUE(yo.take(dir_.string()).ok);
-  EXPECT_EQ(Lee(dir_ / kLockFile), std::to_string(::getpid()) + "\n");
-  ::close(canal[0]);
-  ::close(canal[1]);
+  EXPECT_EQ(Read(dir_ / kLockFile), std::to_string(otro) + "\n");
+  EXPECT_TRUE(self.take(dir_.string()).ok);
+  EXPECT_EQ(Read(dir_ / kLockFile), std::to_string(::getpid()) + "\n");
+  ::close(channel[0]);
+  ::close(channel[1]);
 }
 
 TEST_F(FolderTest, RunFilesMoveInWholeAndReplaceOnlyTheirNames) {
@@ -131,39 +131,39 @@ TEST_F(FolderTest, RunFilesMoveInWholeAndReplaceOnlyTheirNames) {
   const std::string t = CreateRunFolder(dir_.string(), &error);
   ASSERT_FALSE(t.empty()) << error;
   EXPECT_EQ(fs::path(t).parent_path(), dir_);
-  RunCompleta(t);
+  FullRun(t);
   fs::remove(fs::path(t) / "SKUESTIM.SV");
   EXPECT_FALSE(CheckRunFiles(t, 3, 4).ok);  // one file missing
   std::ofstream(fs::path(t) / "SKUESTIM.SV") << "nuevo";
   ASSERT_TRUE(CheckRunFiles(t, 3, 4).ok);
   ASSERT_TRUE(MoveResults(t, dir_.string()).ok);
   EXPECT_FALSE(fs::exists(t));
-  EXPECT_EQ(Lee(dir_ / "SKUESTIM.SV"), "nuevo");
-  EXPECT_NE(Lee(dir_ / "SKUPRE.SUP").find(" GRID 3 4"), std::string::npos);
-  EXPECT_EQ(Lee(dir_ / "otro.txt"), "del usuario");
+  EXPECT_EQ(Read(dir_ / "SKUESTIM.SV"), "nuevo");
+  EXPECT_NE(Read(dir_ / "SKUPRE.SUP").find(" GRID 3 4"), std::string::npos);
+  EXPECT_EQ(Read(dir_ / "otro.txt"), "del usuario");
 }
 
 TEST_F(FolderTest, CutFilesAreFoundBeforeTheyReplaceAnything) {
   const std::string t = CreateRunFolder(dir_.string(), nullptr);
-  RunCompleta(t);
+  FullRun(t);
   ASSERT_TRUE(CheckRunFiles(t, 3, 4).ok);
   EXPECT_FALSE(CheckRunFiles(t, 4, 3).ok);  // another grid
   // The variance file cut after 7 of 12 values.
-  Superficie(fs::path(t) / "SKUVAR.SUP", 3, 4, false, 7);
+  Surface(fs::path(t) / "SKUVAR.SUP", 3, 4, false, 7);
   Result r = CheckRunFiles(t, 3, 4);
   EXPECT_FALSE(r.ok);
   EXPECT_NE(r.message.find("SKUVAR.SUP de este cálculo está incompleto (7 de 12 valores)"), std::string::npos)
       << r.message;
   // Cut in the middle of the last value: one value too few, or no line end.
-  RunCompleta(t);
+  FullRun(t);
   {
-    std::string text = Lee(fs::path(t) / "SKUPRE.SUP");
+    std::string text = Read(fs::path(t) / "SKUPRE.SUP");
     text.pop_back();
     std::ofstream(fs::path(t) / "SKUPRE.SUP") << text;
   }
   EXPECT_FALSE(CheckRunFiles(t, 3, 4).ok);
   // A log without its closing line.
-  RunCompleta(t);
+  FullRun(t);
   std::ofstream(fs::path(t) / "KRIGING.LOG") << "I-  ...\n\n    Factorizando ...\n";
   r = CheckRunFiles(t, 3, 4);
   EXPECT_FALSE(r.ok);

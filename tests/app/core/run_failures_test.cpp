@@ -30,15 +30,15 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string Entorno(const char* nombre, const char* porDefecto) {
+std::string Environment(const char* nombre, const char* byDefault) {
   const char* v = std::getenv(nombre);
-  return v ? v : porDefecto;
+  return v ? v : byDefault;
 }
-const std::string kFuente = Entorno("SORVAN_SOURCE_DIR", "../..");
-const std::string kHerramienta = Entorno("SORVAN_BUILD_DIR", "..") + "/bin/sorvan-krige";
-const std::string kMeuse = kFuente + "/examples/meuse.dae";
+const std::string kFont = Environment("SORVAN_SOURCE_DIR", "../..");
+const std::string kTool = Environment("SORVAN_BUILD_DIR", "..") + "/bin/sorvan-krige";
+const std::string kMeuse = kFont + "/examples/meuse.dae";
 
-std::string Lee(const fs::path& p) {
+std::string Read(const fs::path& p) {
   std::ifstream in(p, std::ios::binary);
   std::stringstream s;
   s << in.rdbuf();
@@ -46,7 +46,7 @@ std::string Lee(const fs::path& p) {
 }
 
 struct Salida {
-  int estado = -1;
+  int state = -1;
   std::string out, err;
 };
 
@@ -54,12 +54,12 @@ struct Salida {
 // write past that many bytes of a file fail (EFBIG, the signal ignored), as
 // a full disk would, for the tool and the engine helper it starts. Its output
 // comes back through pipes, which no file size limit touches.
-struct Proceso {
+struct Process {
   pid_t pid = -1;
   int out = -1, err = -1;
 };
 
-Proceso Inicia(const std::vector<std::string>& args, long limit = 0) {
+Process Start(const std::vector<std::string>& args, long limit = 0) {
   int out[2], err[2];
   if (::pipe(out) != 0 || ::pipe(err) != 0) return {};
   const pid_t pid = ::fork();
@@ -78,14 +78,14 @@ Proceso Inicia(const std::vector<std::string>& args, long limit = 0) {
     ::setrlimit(RLIMIT_FSIZE, &r);
   }
   std::vector<char*> argv;
-  argv.push_back(const_cast<char*>(kHerramienta.c_str()));
+  argv.push_back(const_cast<char*>(kTool.c_str()));
   for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
-  ::execv(kHerramienta.c_str(), argv.data());
+  ::execv(kTool.c_str(), argv.data());
   ::_exit(127);
 }
 
-std::string LeeTodo(int fd) {
+std::string ReadAll(int fd) {
   std::string r;
   char b[4096];
   ssize_t k;
@@ -95,29 +95,29 @@ std::string LeeTodo(int fd) {
   return r;
 }
 
-Salida Espera(const Proceso& p) {
+Salida Wait(const Process& p) {
   Salida s;
   // The summaries are far below a pipe's capacity: read after the end.
-  int estado = 0;
-  ::waitpid(p.pid, &estado, 0);
-  s.estado = WIFEXITED(estado) ? WEXITSTATUS(estado) : 128 + WTERMSIG(estado);
-  s.out = LeeTodo(p.out);
-  s.err = LeeTodo(p.err);
+  int state = 0;
+  ::waitpid(p.pid, &state, 0);
+  s.state = WIFEXITED(state) ? WEXITSTATUS(state) : 128 + WTERMSIG(state);
+  s.out = ReadAll(p.out);
+  s.err = ReadAll(p.err);
   return s;
 }
 
 // Names in `dir`, hidden ones included, sorted.
-std::vector<std::string> Nombres(const fs::path& dir) {
+std::vector<std::string> Names(const fs::path& dir) {
   std::vector<std::string> r;
   for (const auto& e : fs::directory_iterator(dir)) r.push_back(e.path().filename().string());
   std::sort(r.begin(), r.end());
   return r;
 }
 
-const std::vector<std::string> kSiete = {"KRIGING.LOG",  "SKUEAJUS.FMT", "SKUEAJUS.SV", "SKUESTIM.FMT",
+const std::vector<std::string> kSeven = {"KRIGING.LOG",  "SKUEAJUS.FMT", "SKUEAJUS.SV", "SKUESTIM.FMT",
                                          "SKUESTIM.SV", "SKUPRE.SUP",   "SKUVAR.SUP"};
 
-bool EsperaArchivo(const fs::path& p, std::chrono::seconds limit) {
+bool WaitForFile(const fs::path& p, std::chrono::seconds limit) {
   const auto atEnd = std::chrono::steady_clock::now() + limit;
   while (!fs::exists(p)) {
     if (std::chrono::steady_clock::now() > atEnd) return false;
@@ -129,30 +129,30 @@ bool EsperaArchivo(const fs::path& p, std::chrono::seconds limit) {
 class RunFailures : public ::testing::Test {
  protected:
   void SetUp() override {
-    raiz_ = fs::temp_directory_path() / ("sorvan_fallos_" + std::to_string(::getpid()) + "_" +
+    root_ = fs::temp_directory_path() / ("sorvan_fallos_" + std::to_string(::getpid()) + "_" +
                                          ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(raiz_);
-    fs::create_directories(raiz_ / "res");
-    salidas_ = raiz_ / "salidas";
-    fs::create_directories(salidas_);
+    fs::remove_all(root_);
+    fs::create_directories(root_ / "res");
+    outputs_ = root_ / "salidas";
+    fs::create_directories(outputs_);
   }
   void TearDown() override {
     std::error_code ec;
-    fs::permissions(raiz_ / "res", fs::perms::owner_all, ec);
-    fs::remove_all(raiz_, ec);
+    fs::permissions(root_ / "res", fs::perms::owner_all, ec);
+    fs::remove_all(root_, ec);
   }
   // A whole first run, whose files later faults must leave alone.
-  void RunPrevia() {
-    Salida s = Espera(Inicia({kMeuse, "--z", "logzinc", "--out", (raiz_ / "res").string()}));
-    ASSERT_EQ(s.estado, 0) << s.err;
-    ASSERT_EQ(Nombres(raiz_ / "res"), kSiete);
-    for (const std::string& f : kSiete) antes_[f] = Lee(raiz_ / "res" / f);
+  void PreviousRun() {
+    Salida s = Wait(Start({kMeuse, "--z", "logzinc", "--out", (root_ / "res").string()}));
+    ASSERT_EQ(s.state, 0) << s.err;
+    ASSERT_EQ(Names(root_ / "res"), kSeven);
+    for (const std::string& f : kSeven) before_[f] = Read(root_ / "res" / f);
   }
-  void PreviasIntactas() {
-    for (const std::string& f : kSiete) EXPECT_EQ(Lee(raiz_ / "res" / f), antes_[f]) << f;
+  void PreviousIntact() {
+    for (const std::string& f : kSeven) EXPECT_EQ(Read(root_ / "res" / f), before_[f]) << f;
   }
-  fs::path raiz_, salidas_;
-  std::map<std::string, std::string> antes_;
+  fs::path root_, outputs_;
+  std::map<std::string, std::string> before_;
 };
 
 // The first file that fills past K bytes is a surface file (K of 4 KB, 20 KB
@@ -161,40 +161,40 @@ class RunFailures : public ::testing::Test {
 class FullDisk : public RunFailures, public ::testing::WithParamInterface<long> {};
 
 TEST_P(FullDisk, FailsNamingTheFileAndKeepsThePreviousResults) {
-  RunPrevia();
-  Salida s = Espera(Inicia({kMeuse, "--z", "logzinc", "--out", (raiz_ / "res").string()}, GetParam()));
-  EXPECT_EQ(s.estado, 1) << s.out << s.err;
+  PreviousRun();
+  Salida s = Wait(Start({kMeuse, "--z", "logzinc", "--out", (root_ / "res").string()}, GetParam()));
+  EXPECT_EQ(s.state, 1) << s.out << s.err;
   EXPECT_NE(s.err.find("sorvan-krige: "), std::string::npos) << s.err;
   // Which file was cut is named (the lock is too small to fail).
-  const bool nombrado = s.err.find(".SUP") != std::string::npos || s.err.find("KRIGING.LOG") != std::string::npos ||
+  const bool named = s.err.find(".SUP") != std::string::npos || s.err.find("KRIGING.LOG") != std::string::npos ||
                         s.err.find(".SV") != std::string::npos || s.err.find(".FMT") != std::string::npos;
-  EXPECT_TRUE(nombrado) << s.err;
+  EXPECT_TRUE(named) << s.err;
   EXPECT_EQ(s.out.find("Modelo ajustado"), std::string::npos) << s.out;  // no summary of a failed run
   // The previous results as they were, nothing of the failed run beside them.
-  std::vector<std::string> quedan = Nombres(raiz_ / "res");
-  quedan.erase(std::remove(quedan.begin(), quedan.end(), sorvan::core::kFailedLogFile), quedan.end());
-  EXPECT_EQ(quedan, kSiete);
-  PreviasIntactas();
+  std::vector<std::string> remaining = Names(root_ / "res");
+  remaining.erase(std::remove(remaining.begin(), remaining.end(), sorvan::core::kFailedLogFile), remaining.end());
+  EXPECT_EQ(remaining, kSeven);
+  PreviousIntact();
 }
 
-INSTANTIATE_TEST_SUITE_P(Limites, FullDisk, ::testing::Values(16L, 4096L, 20480L, 40960L));
+INSTANTIATE_TEST_SUITE_P(Limits, FullDisk, ::testing::Values(16L, 4096L, 20480L, 40960L));
 
 // A real, tiny file system: the cause is said as the user would read it.
 // Mounting needs a mount namespace (as root, or with user namespaces).
 TEST_F(RunFailures, TinyFileSystemSaysNoRoomIsLeft) {
-  const fs::path montaje = raiz_ / "disco";
-  fs::create_directories(montaje);
-  const std::string orden = "unshare -m sh -c 'mount -t tmpfs -o size=64k tmpfs " + montaje.string() + " && " +
-                            kHerramienta + " " + kMeuse + " --z logzinc --out " + (montaje / "res").string() +
-                            "; echo estado=$?; ls -A " + (montaje / "res").string() + "' >" +
-                            (salidas_ / "out.txt").string() + " 2>" + (salidas_ / "err.txt").string();
-  std::string sinRaiz = orden;
-  sinRaiz.replace(0, 10, "unshare -rm");
-  if (std::system(orden.c_str()) != 0 || Lee(salidas_ / "out.txt").find("estado=") == std::string::npos) {
-    if (std::system(sinRaiz.c_str()) != 0 || Lee(salidas_ / "out.txt").find("estado=") == std::string::npos)
-      GTEST_SKIP() << "no se puede montar un sistema de archivos pequeño: " << Lee(salidas_ / "err.txt");
+  const fs::path assembly = root_ / "disco";
+  fs::create_directories(assembly);
+  const std::string order = "unshare -m sh -c 'mount -t tmpfs -o size=64k tmpfs " + assembly.string() + " && " +
+                            kTool + " " + kMeuse + " --z logzinc --out " + (assembly / "res").string() +
+                            "; echo estado=$?; ls -A " + (assembly / "res").string() + "' >" +
+                            (outputs_ / "out.txt").string() + " 2>" + (outputs_ / "err.txt").string();
+  std::string withoutRoot = order;
+  withoutRoot.replace(0, 10, "unshare -rm");
+  if (std::system(order.c_str()) != 0 || Read(outputs_ / "out.txt").find("estado=") == std::string::npos) {
+    if (std::system(withoutRoot.c_str()) != 0 || Read(outputs_ / "out.txt").find("estado=") == std::string::npos)
+      GTEST_SKIP() << "no se puede montar un sistema de archivos pequeño: " << Read(outputs_ / "err.txt");
   }
-  const std::string out = Lee(salidas_ / "out.txt"), err = Lee(salidas_ / "err.txt");
+  const std::string out = Read(outputs_ / "out.txt"), err = Read(outputs_ / "err.txt");
   EXPECT_NE(out.find("estado=1"), std::string::npos) << out << err;
   EXPECT_NE(err.find("no queda espacio en el disco"), std::string::npos) << err;
   // Only the failed run's log may remain (if it fitted), no result file.
@@ -204,79 +204,79 @@ TEST_F(RunFailures, TinyFileSystemSaysNoRoomIsLeft) {
 }
 
 TEST_F(RunFailures, KilledRunLeavesThePreviousResultsAndTheNextRunCleansUp) {
-  RunPrevia();
-  const Proceso lenta = Inicia({kMeuse, "--z", "logzinc", "--grid", "1000,1000", "--out", (raiz_ / "res").string()});
-  ASSERT_TRUE(EsperaArchivo(raiz_ / "res" / sorvan::core::kLockFile, std::chrono::seconds(30)));
+  PreviousRun();
+  const Process slow = Start({kMeuse, "--z", "logzinc", "--grid", "1000,1000", "--out", (root_ / "res").string()});
+  ASSERT_TRUE(WaitForFile(root_ / "res" / sorvan::core::kLockFile, std::chrono::seconds(30)));
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
-  ::kill(lenta.pid, SIGKILL);
-  Salida muerta = Espera(lenta);
-  ASSERT_EQ(muerta.estado, 128 + SIGKILL);
-  PreviasIntactas();
+  ::kill(slow.pid, SIGKILL);
+  Salida deadOne = Wait(slow);
+  ASSERT_EQ(deadOne.state, 128 + SIGKILL);
+  PreviousIntact();
   // The engine helper dies with its caller; its lock and folder stay until
   // the next run in the folder takes them over.
-  Salida s = Espera(Inicia({kMeuse, "--z", "logzinc", "--grid", "20,20", "--out", (raiz_ / "res").string()}));
-  EXPECT_EQ(s.estado, 0) << s.err;
-  EXPECT_EQ(Nombres(raiz_ / "res"), kSiete);
-  EXPECT_NE(Lee(raiz_ / "res" / "SKUPRE.SUP").find(" GRID 20 20"), std::string::npos);
+  Salida s = Wait(Start({kMeuse, "--z", "logzinc", "--grid", "20,20", "--out", (root_ / "res").string()}));
+  EXPECT_EQ(s.state, 0) << s.err;
+  EXPECT_EQ(Names(root_ / "res"), kSeven);
+  EXPECT_NE(Read(root_ / "res" / "SKUPRE.SUP").find(" GRID 20 20"), std::string::npos);
 }
 
 TEST_F(RunFailures, SecondRunInAFolderInUseIsRefused) {
-  RunPrevia();
-  const Proceso lenta = Inicia({kMeuse, "--z", "logzinc", "--grid", "1000,1000", "--out", (raiz_ / "res").string()});
-  ASSERT_TRUE(EsperaArchivo(raiz_ / "res" / sorvan::core::kLockFile, std::chrono::seconds(30)));
-  Salida s = Espera(Inicia({kMeuse, "--z", "logzinc", "--out", (raiz_ / "res").string()}));
-  ::kill(lenta.pid, SIGKILL);
-  Espera(lenta);
-  EXPECT_EQ(s.estado, 1) << s.out;
-  EXPECT_NE(s.err.find("está en uso por otro cálculo de kriging (proceso " + std::to_string(lenta.pid) + ")"),
+  PreviousRun();
+  const Process slow = Start({kMeuse, "--z", "logzinc", "--grid", "1000,1000", "--out", (root_ / "res").string()});
+  ASSERT_TRUE(WaitForFile(root_ / "res" / sorvan::core::kLockFile, std::chrono::seconds(30)));
+  Salida s = Wait(Start({kMeuse, "--z", "logzinc", "--out", (root_ / "res").string()}));
+  ::kill(slow.pid, SIGKILL);
+  Wait(slow);
+  EXPECT_EQ(s.state, 1) << s.out;
+  EXPECT_NE(s.err.find("está en uso por otro cálculo de kriging (proceso " + std::to_string(slow.pid) + ")"),
             std::string::npos)
       << s.err;
   EXPECT_EQ(s.out.find("Modelo ajustado"), std::string::npos);
-  PreviasIntactas();
+  PreviousIntact();
 }
 
 TEST_F(RunFailures, TwoRunsInTwoFoldersEachReportTheirOwnModel) {
   // At the same time, different models: each summary and each folder holds
   // its own run, never the other's.
-  fs::create_directories(raiz_ / "a");
-  fs::create_directories(raiz_ / "b");
-  const Proceso a =
-      Inicia({kMeuse, "--z", "logzinc", "--model", "spherical", "--grid", "300,300", "--out", (raiz_ / "a").string()});
-  const Proceso b = Inicia(
-      {kMeuse, "--z", "logzinc", "--model", "exponential", "--grid", "300,300", "--out", (raiz_ / "b").string()});
-  Salida sa = Espera(a), sb = Espera(b);
-  ASSERT_EQ(sa.estado, 0) << sa.err;
-  ASSERT_EQ(sb.estado, 0) << sb.err;
+  fs::create_directories(root_ / "a");
+  fs::create_directories(root_ / "b");
+  const Process a =
+      Start({kMeuse, "--z", "logzinc", "--model", "spherical", "--grid", "300,300", "--out", (root_ / "a").string()});
+  const Process b = Start(
+      {kMeuse, "--z", "logzinc", "--model", "exponential", "--grid", "300,300", "--out", (root_ / "b").string()});
+  Salida sa = Wait(a), sb = Wait(b);
+  ASSERT_EQ(sa.state, 0) << sa.err;
+  ASSERT_EQ(sb.state, 0) << sb.err;
   EXPECT_NE(sa.out.find("Modelo ajustado: esférico"), std::string::npos) << sa.out;
   EXPECT_NE(sb.out.find("Modelo ajustado: exponencial"), std::string::npos) << sb.out;
   // The c0 printed is the one in the run's own log.
-  for (const auto& [output, dir] : {std::pair{sa.out, raiz_ / "a"}, std::pair{sb.out, raiz_ / "b"}}) {
+  for (const auto& [output, dir] : {std::pair{sa.out, root_ / "a"}, std::pair{sb.out, root_ / "b"}}) {
     const size_t p = output.find("c0 = ");
     ASSERT_NE(p, std::string::npos);
     const std::string c0 = output.substr(p + 5, output.find(',', p) - p - 5);
-    EXPECT_NE(Lee(dir / "KRIGING.LOG").find(c0.substr(0, 5)), std::string::npos) << c0;
+    EXPECT_NE(Read(dir / "KRIGING.LOG").find(c0.substr(0, 5)), std::string::npos) << c0;
   }
 }
 
 TEST_F(RunFailures, ReadOnlyResultFolderIsRefusedWithTheCause) {
-  const fs::path res = raiz_ / "res";
-  std::string orden;
+  const fs::path res = root_ / "res";
+  std::string order;
   if (::geteuid() != 0) {
     fs::permissions(res, fs::perms::owner_read | fs::perms::owner_exec);
-    Salida s = Espera(Inicia({kMeuse, "--z", "logzinc", "--out", res.string()}));
-    EXPECT_EQ(s.estado, 1);
+    Salida s = Wait(Start({kMeuse, "--z", "logzinc", "--out", res.string()}));
+    EXPECT_EQ(s.state, 1);
     EXPECT_NE(s.err.find("No se puede escribir en la carpeta de resultados " + res.string() + ": permiso denegado"),
               std::string::npos)
         << s.err;
-    EXPECT_TRUE(Nombres(res).empty());
+    EXPECT_TRUE(Names(res).empty());
     return;
   }
   // Root may write anywhere but on a read-only file system.
-  orden = "unshare -m sh -c 'mount -t tmpfs -o ro tmpfs " + res.string() + " && " + kHerramienta + " " + kMeuse +
+  order = "unshare -m sh -c 'mount -t tmpfs -o ro tmpfs " + res.string() + " && " + kTool + " " + kMeuse +
           " --z logzinc --out " + res.string() + "; echo estado=$?; ls -A " + res.string() + "' >" +
-          (salidas_ / "out.txt").string() + " 2>" + (salidas_ / "err.txt").string();
-  ASSERT_EQ(std::system(orden.c_str()), 0);
-  const std::string out = Lee(salidas_ / "out.txt"), err = Lee(salidas_ / "err.txt");
+          (outputs_ / "out.txt").string() + " 2>" + (outputs_ / "err.txt").string();
+  ASSERT_EQ(std::system(order.c_str()), 0);
+  const std::string out = Read(outputs_ / "out.txt"), err = Read(outputs_ / "err.txt");
   EXPECT_NE(out.find("estado=1"), std::string::npos) << out << err;
   EXPECT_NE(err.find("No se puede escribir en la carpeta de resultados " + res.string() + ": el disco es de solo lectura"),
             std::string::npos)

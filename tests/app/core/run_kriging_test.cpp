@@ -18,7 +18,7 @@ namespace {
 // Four variables (a, b, c, d) of five rows; column k holds 10k + row. Five
 // points carry a linear trend; with lags of 2.5 from 1.5 the first class
 // holds the four pairs at distance 1.41, more than NMinAjus = 3.
-KrigingSession Sesion() {
+KrigingSession OwnSession() {
   KrigingSession s;
   SpatialData& d = s.data;
   d.nvar = 4;
@@ -37,7 +37,7 @@ KrigingSession Sesion() {
 }  // namespace
 
 TEST(PrepareArguments, PacksTheSessionInTheEngineOrder) {
-  KrigingSession s = Sesion();
+  KrigingSession s = OwnSession();
   SkuArguments a;
   ASSERT_TRUE(PrepareArguments(s, a).ok);
   EXPECT_EQ(a.n, 5);
@@ -70,7 +70,7 @@ TEST(PrepareArguments, PacksTheSessionInTheEngineOrder) {
 
 TEST(PrepareArguments, ProfileMaskIsBuiltForTheCurrentGrid) {
   // Square around nodes x = 1..2, y = 1 of a 4 x 3 grid at unit spacing.
-  KrigingSession s = Sesion();
+  KrigingSession s = OwnSession();
   Profile& p = s.options.profile;
   p.npts = 5;
   p.x = {0.5f, 2.5f, 2.5f, 0.5f, 0.5f};
@@ -90,9 +90,9 @@ TEST(PrepareArguments, ProfileMaskIsBuiltForTheCurrentGrid) {
 }
 
 TEST(PrepareArguments, RefusesWhatTheEngineCannotTake) {
-  const auto rechaza = [](auto cambia) {
-    KrigingSession s = Sesion();
-    cambia(s);
+  const auto rejects = [](auto changes) {
+    KrigingSession s = OwnSession();
+    changes(s);
     SkuArguments a;
     a.n = 99;
     Result r = PrepareArguments(s, a);
@@ -100,15 +100,15 @@ TEST(PrepareArguments, RefusesWhatTheEngineCannotTake) {
     EXPECT_FALSE(r.message.empty());
     EXPECT_EQ(a.n, 99);
   };
-  rechaza([](KrigingSession& s) { s.data = SpatialData{}; });
-  rechaza([](KrigingSession& s) { s.colZ = 5; });
-  rechaza([](KrigingSession& s) { s.options.Media = 4; });
-  rechaza([](KrigingSession& s) { s.options.Modelo = 0; });
-  rechaza([](KrigingSession& s) { s.options.NSaltos = 101; });
-  rechaza([](KrigingSession& s) { s.options.NRx = 0; });
-  rechaza([](KrigingSession& s) { s.options.NRx = 4000, s.options.NRy = 4000; });
-  rechaza([](KrigingSession& s) { s.options.LRy = 0; });
-  rechaza([](KrigingSession& s) { s.options.MinRx = NAN; });
+  rejects([](KrigingSession& s) { s.data = SpatialData{}; });
+  rejects([](KrigingSession& s) { s.colZ = 5; });
+  rejects([](KrigingSession& s) { s.options.Media = 4; });
+  rejects([](KrigingSession& s) { s.options.Modelo = 0; });
+  rejects([](KrigingSession& s) { s.options.NSaltos = 101; });
+  rejects([](KrigingSession& s) { s.options.NRx = 0; });
+  rejects([](KrigingSession& s) { s.options.NRx = 4000, s.options.NRy = 4000; });
+  rejects([](KrigingSession& s) { s.options.LRy = 0; });
+  rejects([](KrigingSession& s) { s.options.MinRx = NAN; });
 }
 
 TEST(ApplyResult, TakesBackSurfacesRangeLagsAndModel) {
@@ -117,7 +117,7 @@ TEST(ApplyResult, TakesBackSurfacesRangeLagsAndModel) {
   // Two fits (as in the trend iteration): the last one counts, whatever the
   // code page of the accented label.
   std::ofstream(dir / "KRIGING.LOG") << "    Par\xe1metros estimados: 1 2 3\n    Parámetros estimados: 0.25 4.5 120.5\n";
-  KrigingSession s = Sesion();
+  KrigingSession s = OwnSession();
   SkuArguments a;
   ASSERT_TRUE(PrepareArguments(s, a).ok);
   for (size_t k = 0; k < 12; ++k) {
@@ -157,16 +157,16 @@ TEST(RowsLeftOutMessage, NamesTheRowsLeftOut) {
   EXPECT_EQ(RowsLeftOutMessage(1, {11}), "Se han dejado fuera 1 fila con valores ausentes en X, Y o Z (fila 11).");
   EXPECT_EQ(RowsLeftOutMessage(3, {2, 7, 40}),
             "Se han dejado fuera 3 filas con valores ausentes en X, Y o Z (filas 2, 7 y 40).");
-  std::vector<int> muchas;
-  for (int i = 1; i <= 12; ++i) muchas.push_back(i * 3);
-  EXPECT_EQ(RowsLeftOutMessage(12, muchas),
+  std::vector<int> manyOnes;
+  for (int i = 1; i <= 12; ++i) manyOnes.push_back(i * 3);
+  EXPECT_EQ(RowsLeftOutMessage(12, manyOnes),
             "Se han dejado fuera 12 filas con valores ausentes en X, Y o Z "
             "(filas 3, 6, 9, 12, 15, 18, 21, 24, 27, 30 y 2 más).");
   EXPECT_EQ(RowsLeftOutMessage(2), "Se han dejado fuera 2 filas con valores ausentes en X, Y o Z.");
 }
 
 TEST(PrepareArguments, RowsWithAMissingValueAreNamedByTheirNumber) {
-  KrigingSession s = Sesion();
+  KrigingSession s = OwnSession();
   // Six rows (the fixture's five and one more), X of row 2 and Z of row 6 missing.
   SpatialData& d = s.data;
   d.N = 6;
@@ -187,7 +187,7 @@ TEST(PrepareArguments, RowsWithAMissingValueAreNamedByTheirNumber) {
 }
 
 TEST(PrepareArguments, CountsTheRowsLeftOutAndThePointsMerged) {
-  KrigingSession s = Sesion();
+  KrigingSession s = OwnSession();
   // Eight rows: the fixture's five, row 6 at row 1's place, row 7 without Y,
   // row 8 without Z: 2 rows left out, 1 point merged.
   SpatialData& d = s.data;

@@ -18,45 +18,45 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string Entorno(const char* nombre, const char* porDefecto) {
+std::string Environment(const char* nombre, const char* byDefault) {
   const char* v = std::getenv(nombre);
-  return v ? v : porDefecto;
+  return v ? v : byDefault;
 }
-const std::string kFuente = Entorno("SORVAN_SOURCE_DIR", "../..");
-const std::string kHerramienta = Entorno("SORVAN_BUILD_DIR", "..") + "/bin/sorvan-krige";
-const std::string kMeuse = kFuente + "/examples/meuse.dae";
+const std::string kFont = Environment("SORVAN_SOURCE_DIR", "../..");
+const std::string kTool = Environment("SORVAN_BUILD_DIR", "..") + "/bin/sorvan-krige";
+const std::string kMeuse = kFont + "/examples/meuse.dae";
 const std::string kBase = " --x 1 --y 2 --z 4 --grid 21,17 --fit none --start 0.05,0.59,900 ";
 
-fs::path Carpeta(const std::string& nombre) {
+fs::path Folder(const std::string& nombre) {
   fs::path p = fs::temp_directory_path() / ("sorvan_krige_local_" + std::to_string(::getpid())) / nombre;
   fs::remove_all(p);
   fs::create_directories(p);
   return p;
 }
 
-std::string Lee(const fs::path& p) {
+std::string Read(const fs::path& p) {
   std::ifstream in(p, std::ios::binary);
   std::stringstream s;
   s << in.rdbuf();
   return s.str();
 }
 
-struct Salida {
-  int estado = -1;
+struct ToolOutput {
+  int state = -1;
   std::string out, err;
 };
 
-Salida Ejecuta(const std::string& arguments) {
-  const fs::path dir = Carpeta("salida");
-  const std::string orden = kHerramienta + " " + arguments + " >" + (dir / "out.txt").string() + " 2>" +
+ToolOutput RunTool(const std::string& arguments) {
+  const fs::path dir = Folder("salida");
+  const std::string order = kTool + " " + arguments + " >" + (dir / "out.txt").string() + " 2>" +
                             (dir / "err.txt").string();
-  const int r = std::system(orden.c_str());
-  return {WIFEXITED(r) ? WEXITSTATUS(r) : -1, Lee(dir / "out.txt"), Lee(dir / "err.txt")};
+  const int r = std::system(order.c_str());
+  return {WIFEXITED(r) ? WEXITSTATUS(r) : -1, Read(dir / "out.txt"), Read(dir / "err.txt")};
 }
 
 // The node values of a surface file: every number after its header (the
 // range line of a prediction file, "GRID nx ny", the hole and geometry line).
-std::vector<double> Nodos(const fs::path& sup) {
+std::vector<double> Nodes(const fs::path& sup) {
   std::ifstream in(sup);
   std::string line;
   std::getline(in, line);
@@ -67,7 +67,7 @@ std::vector<double> Nodos(const fs::path& sup) {
   return v;
 }
 
-double Dispersion(const std::vector<double>& v) {
+double Scatter(const std::vector<double>& v) {
   double m = 0, s = 0;
   for (double e : v) m += e;
   m /= double(v.size());
@@ -76,18 +76,18 @@ double Dispersion(const std::vector<double>& v) {
 }
 
 TEST(SorvanKrigeLocal, EveryDatumInTheNeighbourhoodGivesTheGlobalSurfaces) {
-  const fs::path global = Carpeta("global"), local = Carpeta("local");
-  const Salida g = Ejecuta(kMeuse + kBase + "--out " + global.string());
-  ASSERT_EQ(g.estado, 0) << g.err;
-  const Salida l = Ejecuta(kMeuse + kBase + "--out " + local.string() + " --neighbours 200");
-  ASSERT_EQ(l.estado, 0) << l.err;
+  const fs::path global = Folder("global"), local = Folder("local");
+  const ToolOutput g = RunTool(kMeuse + kBase + "--out " + global.string());
+  ASSERT_EQ(g.state, 0) << g.err;
+  const ToolOutput l = RunTool(kMeuse + kBase + "--out " + local.string() + " --neighbours 200");
+  ASSERT_EQ(l.state, 0) << l.err;
   EXPECT_NE(l.out.find("Kriging local: 200 vecinos como máximo"), std::string::npos) << l.out;
   EXPECT_NE(l.out.find("Nodos sin valor (huecos): 0"), std::string::npos) << l.out;
   for (const char* file : {"SKUPRE.SUP", "SKUVAR.SUP"}) {
-    const std::vector<double> a = Nodos(global / file), b = Nodos(local / file);
+    const std::vector<double> a = Nodes(global / file), b = Nodes(local / file);
     ASSERT_EQ(a.size(), size_t(21 * 17)) << file;
     ASSERT_EQ(b.size(), a.size()) << file;
-    const double sd = Dispersion(a);
+    const double sd = Scatter(a);
     // The global path solves in single precision, the local one in double;
     // the files keep 4 decimals, so each side may be off by half of 1e-4.
     for (size_t k = 0; k < a.size(); ++k)
@@ -96,30 +96,30 @@ TEST(SorvanKrigeLocal, EveryDatumInTheNeighbourhoodGivesTheGlobalSurfaces) {
 }
 
 TEST(SorvanKrigeLocal, ReportedHolesAreTheHolesOfTheSurface) {
-  const fs::path dir = Carpeta("huecos");
-  const Salida s = Ejecuta(kMeuse + kBase + "--out " + dir.string() +
+  const fs::path dir = Folder("huecos");
+  const ToolOutput s = RunTool(kMeuse + kBase + "--out " + dir.string() +
                            " --neighbours 12 --min-neighbours 6 --max-distance 500 --sectors 4");
-  ASSERT_EQ(s.estado, 0) << s.err;
-  const std::string etiqueta = "Nodos sin valor (huecos): ";
-  const size_t p = s.out.find(etiqueta);
+  ASSERT_EQ(s.state, 0) << s.err;
+  const std::string label = "Nodos sin valor (huecos): ";
+  const size_t p = s.out.find(label);
   ASSERT_NE(p, std::string::npos) << s.out;
-  const long dichos = std::strtol(s.out.c_str() + p + etiqueta.size(), nullptr, 10);
+  const long told = std::strtol(s.out.c_str() + p + label.size(), nullptr, 10);
   long huecos = 0;
-  for (double v : Nodos(dir / "SKUPRE.SUP")) huecos += v == -10000.0;
+  for (double v : Nodes(dir / "SKUPRE.SUP")) huecos += v == -10000.0;
   EXPECT_GT(huecos, 0);
-  EXPECT_EQ(dichos, huecos);
-  EXPECT_NE(Lee(dir / "KRIGING.LOG").find("sin valor: " + std::to_string(huecos)), std::string::npos);
+  EXPECT_EQ(told, huecos);
+  EXPECT_NE(Read(dir / "KRIGING.LOG").find("sin valor: " + std::to_string(huecos)), std::string::npos);
 }
 
 TEST(SorvanKrigeLocal, BadNeighbourhoodOptionsAreRefused) {
-  const fs::path dir = Carpeta("malas");
+  const fs::path dir = Folder("malas");
   const std::string base = kMeuse + " --x 1 --y 2 --z 4 --out " + dir.string();
-  struct Caso {
+  struct Case {
     std::string options;
-    int estado;
+    int state;
     std::string message;
   };
-  const Caso casos[] = {
+  const Case cases[] = {
       {"--neighbours 8 --min-neighbours 9", 1, "(M = 9) es mayor que el máximo (8)"},
       {"--trend 2 --neighbours 5", 1, "(N = 5) es menor que el número de términos de la deriva (6)"},
       {"--max-distance 0", 2, "--max-distance: la distancia máxima debe ser mayor que 0"},
@@ -128,9 +128,9 @@ TEST(SorvanKrigeLocal, BadNeighbourhoodOptionsAreRefused) {
       {"--neighbours 0", 2, "--neighbours: 0 está fuera del intervalo 1 a 500"},
       {"--global-trend", 2, "indique también --neighbours"},
   };
-  for (const Caso& c : casos) {
-    const Salida s = Ejecuta(base + " " + c.options);
-    EXPECT_EQ(s.estado, c.estado) << c.options << "\n" << s.err;
+  for (const Case& c : cases) {
+    const ToolOutput s = RunTool(base + " " + c.options);
+    EXPECT_EQ(s.state, c.state) << c.options << "\n" << s.err;
     EXPECT_NE(s.err.find(c.message), std::string::npos) << c.options << "\n" << s.err;
     EXPECT_FALSE(fs::exists(dir / "SKUPRE.SUP")) << c.options;
   }

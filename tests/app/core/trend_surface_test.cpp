@@ -23,7 +23,7 @@ namespace {
 // than the tolerance.
 constexpr double kX0 = 512000, kY0 = 4318000;
 
-struct Superficie {
+struct Surface {
   const char* nombre;
   int degree;
   std::function<double(double, double)> z;  // at offsets from (kX0, kY0)
@@ -31,7 +31,7 @@ struct Superficie {
 
 // 9 x 7 data on a 50 m lattice, a spherical model given (no fit: residuals
 // of exact data are all zero), a 6 x 5 grid partly outside the data.
-KrigingSession SesionSobre(const Superficie& p) {
+KrigingSession SessionOver(const Surface& p) {
   KrigingSession s;
   SpatialData& d = s.data;
   d.nvar = 3;
@@ -57,22 +57,22 @@ KrigingSession SesionSobre(const Superficie& p) {
   return s;
 }
 
-class SuperficieTendencia : public ::testing::TestWithParam<Superficie> {};
+class TrendSurfaceTest : public ::testing::TestWithParam<Surface> {};
 
 }  // namespace
 
-TEST_P(SuperficieTendencia, EqualsThePolynomialTheDataLieOnAtEveryNode) {
-  const Superficie& p = GetParam();
-  KrigingSession s = SesionSobre(p);
+TEST_P(TrendSurfaceTest, EqualsThePolynomialTheDataLieOnAtEveryNode) {
+  const Surface& p = GetParam();
+  KrigingSession s = SessionOver(p);
   const fs::path folder = fs::temp_directory_path() / ("sorvan-tendencia-" + std::to_string(::getpid()) + p.nombre);
   KrigingEngine engine;
   const Result r = EjecutaKriging(s, "z", folder.string(), engine);
   fs::remove_all(folder);
   ASSERT_TRUE(r.ok) << r.message;
-  ASSERT_TRUE(s.tendencia.known());
-  EXPECT_EQ(s.tendencia.degree, p.degree);
+  ASSERT_TRUE(s.trend.known());
+  EXPECT_EQ(s.trend.degree, p.degree);
 
-  const std::vector<float> t = TrendSurface(s.surfaces, s.tendencia);
+  const std::vector<float> t = TrendSurface(s.surfaces, s.trend);
   const KrigingSurfaces& g = s.surfaces;
   ASSERT_EQ(t.size(), size_t(6 * 5));
   double escala = 0;  // the size of the values, for a relative tolerance
@@ -81,31 +81,31 @@ TEST_P(SuperficieTendencia, EqualsThePolynomialTheDataLieOnAtEveryNode) {
   for (int j = 0; j < 5; ++j)
     for (int i = 0; i < 6; ++i) {
       // The node's place from the options, not from the grid the run returned.
-      const double esperado = p.z(-40 + 90.0 * i, -25 + 80.0 * j);
-      EXPECT_NEAR(t[size_t(i + 6 * j)], esperado, 2e-4 * escala) << "nodo " << i << ", " << j;
+      const double expected = p.z(-40 + 90.0 * i, -25 + 80.0 * j);
+      EXPECT_NEAR(t[size_t(i + 6 * j)], expected, 2e-4 * escala) << "nodo " << i << ", " << j;
     }
   EXPECT_DOUBLE_EQ(g.xMin, kX0 - 40);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Datos, SuperficieTendencia,
-    ::testing::Values(Superficie{"plano", 1, [](double x, double y) { return 12.5 + 0.02 * x - 0.035 * y; }},
-                      Superficie{"cuadratica", 2,
+    Data, TrendSurfaceTest,
+    ::testing::Values(Surface{"plano", 1, [](double x, double y) { return 12.5 + 0.02 * x - 0.035 * y; }},
+                      Surface{"cuadratica", 2,
                                  [](double x, double y) {
                                    return 3 + 0.01 * x + 2e-4 * x * x - 1.5e-4 * x * y + 3e-4 * y * y;
                                  }}),
     [](const auto& info) { return std::string(info.param.nombre); });
 
-TEST(SuperficieTendencia, NoTrendNoSurfaceAndHolesStayHoles) {
+TEST(TrendSurfaceTest, NoTrendNoSurfaceAndHolesStayHoles) {
   KrigingSurfaces g;
   g.nx = 2, g.ny = 2, g.xMin = 0, g.yMin = 0, g.dx = 1, g.dy = 1;
   g.SupPred = {1, kHoleValue, 3, 4};
-  TrendFit ninguna;
-  EXPECT_FALSE(ninguna.known());
-  EXPECT_TRUE(TrendSurface(g, ninguna).empty());
+  TrendFit none;
+  EXPECT_FALSE(none.known());
+  EXPECT_TRUE(TrendSurface(g, none).empty());
   // u = (x - 1) / 2, v = y / 2: 1 + 2u - v.
-  const TrendFit plano{1, {1, 2, -1}, 1, 0, 2};
-  const std::vector<float> t = TrendSurface(g, plano);
+  const TrendFit flat{1, {1, 2, -1}, 1, 0, 2};
+  const std::vector<float> t = TrendSurface(g, flat);
   ASSERT_EQ(t.size(), 4u);
   EXPECT_FLOAT_EQ(t[0], 0.0f);
   EXPECT_EQ(t[1], kHoleValue);

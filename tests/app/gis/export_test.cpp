@@ -24,14 +24,14 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string Entorno(const char* nombre, const char* porDefecto) {
+std::string Environment(const char* nombre, const char* byDefault) {
   const char* v = std::getenv(nombre);
-  return v ? v : porDefecto;
+  return v ? v : byDefault;
 }
 
 // A 5 x 3 grid with cells 2.5 wide and 4 high, one hole, values that need
 // all of float32's digits.
-KrigingSurfaces Rejilla() {
+KrigingSurfaces Grid() {
   KrigingSurfaces s;
   s.nx = 5;
   s.ny = 3;
@@ -49,41 +49,41 @@ KrigingSurfaces Rejilla() {
 }
 
 struct Raster {
-  int nx = 0, ny = 0, bandas = 0;
+  int nx = 0, ny = 0, bands = 0;
   double gt[6] = {};
   std::vector<std::vector<float>> values;  // per band, rows from the top
   std::vector<double> sinDato;
   std::string crs;
 };
 
-Raster LeeRaster(const std::string& path) {
+Raster ReadRaster(const std::string& path) {
   Raster r;
   std::unique_ptr<GDALDataset> ds(GDALDataset::Open(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY));
   EXPECT_NE(ds, nullptr) << path;
   if (!ds) return r;
   r.nx = ds->GetRasterXSize();
   r.ny = ds->GetRasterYSize();
-  r.bandas = ds->GetRasterCount();
+  r.bands = ds->GetRasterCount();
   ds->GetGeoTransform(r.gt);
   if (const OGRSpatialReference* srs = ds->GetSpatialRef()) {
     const char* c = srs->GetAuthorityCode(nullptr);
     if (c) r.crs = std::string("EPSG:") + c;
   }
-  for (int b = 1; b <= r.bandas; ++b) {
-    GDALRasterBand* banda = ds->GetRasterBand(b);
+  for (int b = 1; b <= r.bands; ++b) {
+    GDALRasterBand* band = ds->GetRasterBand(b);
     std::vector<float> v(size_t(r.nx) * size_t(r.ny));
-    EXPECT_EQ(banda->RasterIO(GF_Read, 0, 0, r.nx, r.ny, v.data(), r.nx, r.ny, GDT_Float32, 0, 0), CE_None);
+    EXPECT_EQ(band->RasterIO(GF_Read, 0, 0, r.nx, r.ny, v.data(), r.nx, r.ny, GDT_Float32, 0, 0), CE_None);
     r.values.push_back(v);
     int hay = 0;
-    const double nd = banda->GetNoDataValue(&hay);
+    const double nd = band->GetNoDataValue(&hay);
     r.sinDato.push_back(hay ? nd : NAN);
   }
   return r;
 }
 
 // The value of node (i, j), 0-based, in a raster band (rows from the top).
-float Nodo(const Raster& r, int banda, int i, int j) {
-  return r.values[size_t(banda)][size_t(i) + size_t(r.ny - 1 - j) * size_t(r.nx)];
+float Node(const Raster& r, int band, int i, int j) {
+  return r.values[size_t(band)][size_t(i) + size_t(r.ny - 1 - j) * size_t(r.nx)];
 }
 
 class ExportTest : public ::testing::Test {
@@ -95,8 +95,8 @@ class ExportTest : public ::testing::Test {
     fs::create_directories(dir_);
   }
   void TearDown() override { fs::remove_all(dir_); }
-  // Checks georeferencing, values and holes of band `banda` of `r` against `s`.
-  void Comprueba(const Raster& r, int banda, const KrigingSurfaces& s, bool prediccion, const std::string& what) {
+  // Checks georeferencing, values and holes of band `band` of `r` against `s`.
+  void Check(const Raster& r, int band, const KrigingSurfaces& s, bool prediction, const std::string& what) {
     ASSERT_EQ(r.nx, s.nx) << what;
     ASSERT_EQ(r.ny, s.ny) << what;
     // Node (0, 0) at the centre of the bottom-left pixel.
@@ -109,11 +109,11 @@ class ExportTest : public ::testing::Test {
     for (int j = 0; j < s.ny; ++j)
       for (int i = 0; i < s.nx; ++i) {
         const size_t k = size_t(i) + size_t(j) * size_t(s.nx);
-        const float v = Nodo(r, banda, i, j);
+        const float v = Node(r, band, i, j);
         if (s.SupPred[k] == kHoleValue)
-          EXPECT_EQ(v, float(r.sinDato[size_t(banda)])) << what << " hueco " << i << "," << j;
+          EXPECT_EQ(v, float(r.sinDato[size_t(band)])) << what << " hueco " << i << "," << j;
         else
-          EXPECT_EQ(v, prediccion ? s.SupPred[k] : s.SupVar[k]) << what << " nodo " << i << "," << j;
+          EXPECT_EQ(v, prediction ? s.SupPred[k] : s.SupVar[k]) << what << " nodo " << i << "," << j;
       }
   }
   fs::path dir_;
@@ -122,37 +122,37 @@ class ExportTest : public ::testing::Test {
 }  // namespace
 
 TEST_F(ExportTest, GeoTiffHoldsBothSurfacesExactlyWithTheCrs) {
-  const KrigingSurfaces s = Rejilla();
+  const KrigingSurfaces s = Grid();
   const std::string path = (dir_ / "mapa.tif").string();
-  std::vector<std::string> escritos;
-  Result r = ExportSurfaces(path, s, "EPSG:28992", &escritos);
+  std::vector<std::string> written;
+  Result r = ExportSurfaces(path, s, "EPSG:28992", &written);
   ASSERT_TRUE(r.ok) << r.message;
-  EXPECT_EQ(escritos, std::vector<std::string>{path});
-  const Raster t = LeeRaster(path);
-  ASSERT_EQ(t.bandas, 2);
-  Comprueba(t, 0, s, true, "banda 1");
-  Comprueba(t, 1, s, false, "banda 2");
+  EXPECT_EQ(written, std::vector<std::string>{path});
+  const Raster t = ReadRaster(path);
+  ASSERT_EQ(t.bands, 2);
+  Check(t, 0, s, true, "banda 1");
+  Check(t, 1, s, false, "banda 2");
   EXPECT_EQ(t.crs, "EPSG:28992");
   EXPECT_EQ(t.sinDato[0], kRasterNoData);
 }
 
 TEST_F(ExportTest, OneSurfaceFormatsWriteTheVarianceBesideThePrediction) {
-  const KrigingSurfaces s = Rejilla();
+  const KrigingSurfaces s = Grid();
   for (const char* nombre : {"mapa.asc", "mapa.grd"}) {
     const std::string path = (dir_ / nombre).string();
-    std::vector<std::string> escritos;
-    Result r = ExportSurfaces(path, s, "", &escritos);
+    std::vector<std::string> written;
+    Result r = ExportSurfaces(path, s, "", &written);
     ASSERT_TRUE(r.ok) << r.message;
-    ASSERT_EQ(escritos.size(), 2u);
-    EXPECT_EQ(escritos[1], VariancePath(path));
-    EXPECT_EQ(fs::path(escritos[1]).filename().string(), std::string("mapa_var") + fs::path(nombre).extension().string());
-    Comprueba(LeeRaster(escritos[0]), 0, s, true, nombre);
-    Comprueba(LeeRaster(escritos[1]), 0, s, false, std::string(nombre) + " varianza");
+    ASSERT_EQ(written.size(), 2u);
+    EXPECT_EQ(written[1], VariancePath(path));
+    EXPECT_EQ(fs::path(written[1]).filename().string(), std::string("mapa_var") + fs::path(nombre).extension().string());
+    Check(ReadRaster(written[0]), 0, s, true, nombre);
+    Check(ReadRaster(written[1]), 0, s, false, std::string(nombre) + " varianza");
   }
 }
 
 TEST_F(ExportTest, CsvOfNodesListsEveryNodeWithItsCoordinates) {
-  const KrigingSurfaces s = Rejilla();
+  const KrigingSurfaces s = Grid();
   const std::string path = (dir_ / "nodos.csv").string();
   ASSERT_TRUE(ExportSurfaces(path, s, "").ok);
   std::ifstream f(path);
@@ -182,25 +182,25 @@ TEST_F(ExportTest, CsvOfNodesListsEveryNodeWithItsCoordinates) {
 
 // One surface alone (a surface file shown in a window): no variance to write.
 TEST_F(ExportTest, OneSurfaceAloneIsASingleBandAndNoVarianceFile) {
-  KrigingSurfaces s = Rejilla();
+  KrigingSurfaces s = Grid();
   s.SupVar.clear();
   const std::string tif = (dir_ / "sola.tif").string();
-  std::vector<std::string> escritos;
-  Result r = ExportSurfaces(tif, s, "", &escritos);
+  std::vector<std::string> written;
+  Result r = ExportSurfaces(tif, s, "", &written);
   ASSERT_TRUE(r.ok) << r.message;
-  EXPECT_EQ(escritos, std::vector<std::string>{tif});
-  const Raster t = LeeRaster(tif);
-  ASSERT_EQ(t.bandas, 1);
-  Comprueba(t, 0, s, true, "GeoTIFF de una banda");
+  EXPECT_EQ(written, std::vector<std::string>{tif});
+  const Raster t = ReadRaster(tif);
+  ASSERT_EQ(t.bands, 1);
+  Check(t, 0, s, true, "GeoTIFF de una banda");
   EXPECT_EQ(t.sinDato[0], kRasterNoData);
   for (const char* nombre : {"sola.asc", "sola.grd"}) {
     const std::string path = (dir_ / nombre).string();
-    escritos.clear();
-    r = ExportSurfaces(path, s, "", &escritos);
+    written.clear();
+    r = ExportSurfaces(path, s, "", &written);
     ASSERT_TRUE(r.ok) << r.message;
-    EXPECT_EQ(escritos, std::vector<std::string>{path});
+    EXPECT_EQ(written, std::vector<std::string>{path});
     EXPECT_FALSE(fs::exists(VariancePath(path))) << nombre;
-    Comprueba(LeeRaster(path), 0, s, true, nombre);
+    Check(ReadRaster(path), 0, s, true, nombre);
   }
   const std::string csv = (dir_ / "sola.csv").string();
   ASSERT_TRUE(ExportSurfaces(csv, s, "").ok);
@@ -216,7 +216,7 @@ TEST_F(ExportTest, OneSurfaceAloneIsASingleBandAndNoVarianceFile) {
 }
 
 TEST_F(ExportTest, UnknownFormatsAndCrsAndUnwritableFoldersAreMessages) {
-  const KrigingSurfaces s = Rejilla();
+  const KrigingSurfaces s = Grid();
   Result r = ExportSurfaces((dir_ / "mapa.png").string(), s, "");
   EXPECT_FALSE(r.ok);
   EXPECT_NE(r.message.find(".tif"), std::string::npos) << r.message;
@@ -237,7 +237,7 @@ struct Sup {
   double hueco = 0, dx = 0, dy = 0, xMin = 0, yMin = 0;
   std::vector<double> v;  // (i, j) at i * ny + j
 };
-Sup LeeSup(const fs::path& p) {
+Sup ReadSup(const fs::path& p) {
   Sup s;
   std::ifstream f(p);
   std::string line;
@@ -251,51 +251,51 @@ Sup LeeSup(const fs::path& p) {
 }
 
 TEST_F(ExportTest, TheCommandLinesExportsAgreeWithTheEnginesSurfaceFiles) {
-  const std::string herramienta = Entorno("SORVAN_BUILD_DIR", "..") + "/bin/sorvan-krige";
-  const std::string meuse = Entorno("SORVAN_SOURCE_DIR", "../..") + "/examples/meuse.dae";
-  ASSERT_TRUE(fs::exists(herramienta)) << herramienta;
-  const std::string orden = herramienta + " " + meuse + " --z zinc --grid 12,9 --profile " +
-                            Entorno("SORVAN_SOURCE_DIR", "../..") + "/examples/meuse.per --export " +
+  const std::string tool = Environment("SORVAN_BUILD_DIR", "..") + "/bin/sorvan-krige";
+  const std::string meuse = Environment("SORVAN_SOURCE_DIR", "../..") + "/examples/meuse.dae";
+  ASSERT_TRUE(fs::exists(tool)) << tool;
+  const std::string order = tool + " " + meuse + " --z zinc --grid 12,9 --profile " +
+                            Environment("SORVAN_SOURCE_DIR", "../..") + "/examples/meuse.per --export " +
                             (dir_ / "m.tif").string() + " --export " + (dir_ / "m.asc").string() +
                             " --crs EPSG:28992 --out " + dir_.string() + " > " + (dir_ / "salida.txt").string() + " 2>&1";
-  ASSERT_EQ(std::system(orden.c_str()), 0);
-  const Sup pre = LeeSup(dir_ / "SKUPRE.SUP"), var = LeeSup(dir_ / "SKUVAR.SUP");
+  ASSERT_EQ(std::system(order.c_str()), 0);
+  const Sup pre = ReadSup(dir_ / "SKUPRE.SUP"), var = ReadSup(dir_ / "SKUVAR.SUP");
   ASSERT_EQ(pre.v.size(), size_t(12 * 9));
-  const Raster t = LeeRaster((dir_ / "m.tif").string());
-  const Raster a = LeeRaster((dir_ / "m.asc").string()), av = LeeRaster((dir_ / "m_var.asc").string());
+  const Raster t = ReadRaster((dir_ / "m.tif").string());
+  const Raster a = ReadRaster((dir_ / "m.asc").string()), av = ReadRaster((dir_ / "m_var.asc").string());
   EXPECT_EQ(t.crs, "EPSG:28992");
   int huecos = 0;
   for (const Raster* r : {&t, &a}) {
     // The .SUP header carries eight significant digits: georeferencing within them.
-    const auto digitos = [](double v) { return 1e-7 * std::fabs(v) + 1e-4; };
-    EXPECT_NEAR(r->gt[0] + r->gt[1] / 2, pre.xMin, digitos(pre.xMin));
-    EXPECT_NEAR(r->gt[3] + r->gt[5] * (r->ny - 0.5), pre.yMin, digitos(pre.yMin));
-    EXPECT_NEAR(r->gt[1], pre.dx, digitos(pre.dx));
-    EXPECT_NEAR(-r->gt[5], pre.dy, digitos(pre.dy));
+    const auto digitCount = [](double v) { return 1e-7 * std::fabs(v) + 1e-4; };
+    EXPECT_NEAR(r->gt[0] + r->gt[1] / 2, pre.xMin, digitCount(pre.xMin));
+    EXPECT_NEAR(r->gt[3] + r->gt[5] * (r->ny - 0.5), pre.yMin, digitCount(pre.yMin));
+    EXPECT_NEAR(r->gt[1], pre.dx, digitCount(pre.dx));
+    EXPECT_NEAR(-r->gt[5], pre.dy, digitCount(pre.dy));
   }
   for (int i = 0; i < pre.nx; ++i)
     for (int j = 0; j < pre.ny; ++j) {
       const double p = pre.v[size_t(i * pre.ny + j)], v = var.v[size_t(i * pre.ny + j)];
       // The .SUP files carry four decimals or eight significant digits.
-      const auto cerca = [](double x, double y) { return std::fabs(x - y) <= 6e-5 + 1e-7 * std::fabs(y); };
+      const auto near = [](double x, double y) { return std::fabs(x - y) <= 6e-5 + 1e-7 * std::fabs(y); };
       if (p == pre.hueco) {
         ++huecos;
-        EXPECT_EQ(double(Nodo(t, 0, i, j)), t.sinDato[0]);
-        EXPECT_EQ(double(Nodo(t, 1, i, j)), t.sinDato[1]);
-        EXPECT_EQ(double(Nodo(a, 0, i, j)), a.sinDato[0]);
+        EXPECT_EQ(double(Node(t, 0, i, j)), t.sinDato[0]);
+        EXPECT_EQ(double(Node(t, 1, i, j)), t.sinDato[1]);
+        EXPECT_EQ(double(Node(a, 0, i, j)), a.sinDato[0]);
         continue;
       }
-      EXPECT_TRUE(cerca(Nodo(t, 0, i, j), p)) << i << "," << j << ": " << Nodo(t, 0, i, j) << " / " << p;
-      EXPECT_TRUE(cerca(Nodo(t, 1, i, j), v)) << i << "," << j;
-      EXPECT_EQ(Nodo(a, 0, i, j), Nodo(t, 0, i, j));
-      EXPECT_EQ(Nodo(av, 0, i, j), Nodo(t, 1, i, j));
+      EXPECT_TRUE(near(Node(t, 0, i, j), p)) << i << "," << j << ": " << Node(t, 0, i, j) << " / " << p;
+      EXPECT_TRUE(near(Node(t, 1, i, j), v)) << i << "," << j;
+      EXPECT_EQ(Node(a, 0, i, j), Node(t, 0, i, j));
+      EXPECT_EQ(Node(av, 0, i, j), Node(t, 1, i, j));
     }
   EXPECT_GT(huecos, 0);  // the profile left nodes out
 }
 
 TEST_F(ExportTest, TheOptionsSaveFrameWritesEachSurfaceWhereItIsNamed) {
   KrigingSession s;
-  s.surfaces = Rejilla();
+  s.surfaces = Grid();
   s.hasSurfaces = true;
   s.resultsFolder = dir_.string();
   std::ofstream(dir_ / "SKUPRE.SUP") << "la predicción del motor\n";
@@ -303,22 +303,22 @@ TEST_F(ExportTest, TheOptionsSaveFrameWritesEachSurfaceWhereItIsNamed) {
   fs::create_directories(dir_ / "otra");
   s.options.GuardarPred = "pred.sup";
   s.options.GuardarVar = (dir_ / "otra" / "var.asc").string();
-  std::vector<std::string> escritos;
-  Result r = SaveAfterRun(s, &escritos);
+  std::vector<std::string> written;
+  Result r = SaveAfterRun(s, &written);
   ASSERT_TRUE(r.ok) << r.message;
-  EXPECT_EQ(escritos, (std::vector<std::string>{(dir_ / "pred.sup").string(), (dir_ / "otra" / "var.asc").string()}));
-  std::ifstream copia(dir_ / "pred.sup");
+  EXPECT_EQ(written, (std::vector<std::string>{(dir_ / "pred.sup").string(), (dir_ / "otra" / "var.asc").string()}));
+  std::ifstream copy(dir_ / "pred.sup");
   std::string line;
-  std::getline(copia, line);
+  std::getline(copy, line);
   EXPECT_EQ(line, "la predicción del motor");
-  Comprueba(LeeRaster((dir_ / "otra" / "var.asc").string()), 0, s.surfaces, false, "var.asc");
+  Check(ReadRaster((dir_ / "otra" / "var.asc").string()), 0, s.surfaces, false, "var.asc");
   EXPECT_FALSE(fs::exists(dir_ / "otra" / "var_var.asc"));  // one name, one surface
   // Nothing named: nothing written; an unknown extension: a message.
   s.options.GuardarPred.clear();
   s.options.GuardarVar.clear();
-  escritos.clear();
-  EXPECT_TRUE(SaveAfterRun(s, &escritos).ok);
-  EXPECT_TRUE(escritos.empty());
+  written.clear();
+  EXPECT_TRUE(SaveAfterRun(s, &written).ok);
+  EXPECT_TRUE(written.empty());
   s.options.GuardarVar = "var.png";
   r = SaveAfterRun(s);
   EXPECT_FALSE(r.ok);

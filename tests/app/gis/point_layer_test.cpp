@@ -29,7 +29,7 @@ class PointLayerTest : public ::testing::Test {
 
   // A layer with three points (one with a null attribute) in EPSG:28992, or
   // with the geometry type and no features asked for.
-  std::string Crea(const char* driver, const char* nombre, OGRwkbGeometryType kind = wkbPoint, bool drain = false) {
+  std::string Create(const char* driver, const char* nombre, OGRwkbGeometryType kind = wkbPoint, bool drain = false) {
     const std::string path = (dir_ / nombre).string();
     GDALDriver* drv = GetGDALDriverManager()->GetDriverByName(driver);
     EXPECT_NE(drv, nullptr);
@@ -37,15 +37,15 @@ class PointLayerTest : public ::testing::Test {
     EXPECT_NE(ds, nullptr);
     OGRSpatialReference srs;
     srs.importFromEPSG(28992);
-    OGRLayer* capa = ds->CreateLayer("muestras", &srs, kind, nullptr);
-    OGRFieldDefn zinc("zinc", OFTReal), estacion("estacion", OFTString), cuenta("cuenta", OFTInteger);
-    capa->CreateField(&zinc);
-    capa->CreateField(&estacion);
-    capa->CreateField(&cuenta);
+    OGRLayer* layer = ds->CreateLayer("muestras", &srs, kind, nullptr);
+    OGRFieldDefn zinc("zinc", OFTReal), station("estacion", OFTString), tally("cuenta", OFTInteger);
+    layer->CreateField(&zinc);
+    layer->CreateField(&station);
+    layer->CreateField(&tally);
     if (drain) return path;
     const double pts[3][3] = {{181072.5, 333611.25, 1022}, {181025, 333558, 1141}, {181165, 333537, -1}};
     for (int i = 0; i < 3; ++i) {
-      OGRFeature f(capa->GetLayerDefn());
+      OGRFeature f(layer->GetLayerDefn());
       if (i < 2) f.SetField("zinc", pts[i][2]);
       f.SetField("estacion", "E" );
       f.SetField("cuenta", i * 10);
@@ -58,23 +58,23 @@ class PointLayerTest : public ::testing::Test {
         l.addPoint(pts[i][0] + 1, pts[i][1] + 1);
         f.SetGeometry(&l);
       }
-      EXPECT_EQ(capa->CreateFeature(&f), OGRERR_NONE);
+      EXPECT_EQ(layer->CreateFeature(&f), OGRERR_NONE);
     }
     return path;
   }
   fs::path dir_;
 };
 
-struct Formato {
+struct Format {
   const char* driver;
   const char* nombre;
 };
-class PointLayerFormats : public PointLayerTest, public ::testing::WithParamInterface<Formato> {};
+class PointLayerFormats : public PointLayerTest, public ::testing::WithParamInterface<Format> {};
 
 }  // namespace
 
 TEST_P(PointLayerFormats, PointsAttributesAndCrsReadBack) {
-  const std::string path = Crea(GetParam().driver, GetParam().nombre);
+  const std::string path = Create(GetParam().driver, GetParam().nombre);
   ASSERT_TRUE(IsGisLayer(path));
   SpatialData d;
   Result r = ReadPointLayer(path, d);
@@ -95,14 +95,14 @@ TEST_P(PointLayerFormats, PointsAttributesAndCrsReadBack) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Gis, PointLayerFormats,
-                         ::testing::Values(Formato{"GPKG", "muestras.gpkg"}, Formato{"ESRI Shapefile", "muestras.shp"},
-                                           Formato{"GeoJSON", "muestras.geojson"}),
-                         [](const ::testing::TestParamInfo<Formato>& i) {
+                         ::testing::Values(Format{"GPKG", "muestras.gpkg"}, Format{"ESRI Shapefile", "muestras.shp"},
+                                           Format{"GeoJSON", "muestras.geojson"}),
+                         [](const ::testing::TestParamInfo<Format>& i) {
                            return std::string(i.param.nombre).substr(std::string(i.param.nombre).find('.') + 1);
                          });
 
 TEST_F(PointLayerTest, NonPointGeometriesAreRefusedNamingTheFeature) {
-  const std::string path = Crea("GPKG", "lineas.gpkg", wkbLineString);
+  const std::string path = Create("GPKG", "lineas.gpkg", wkbLineString);
   SpatialData d;
   d.N = 7;
   Result r = ReadPointLayer(path, d);
@@ -115,12 +115,12 @@ TEST_F(PointLayerTest, NonPointGeometriesAreRefusedNamingTheFeature) {
 
 TEST_F(PointLayerTest, AnEmptyLayerOrABrokenFileIsAMessage) {
   SpatialData d;
-  Result r = ReadPointLayer(Crea("GPKG", "vacia.gpkg", wkbPoint, true), d);
+  Result r = ReadPointLayer(Create("GPKG", "vacia.gpkg", wkbPoint, true), d);
   ASSERT_FALSE(r.ok);
   EXPECT_NE(r.message.find("«muestras» está vacía"), std::string::npos) << r.message;
-  const std::string roto = (dir_ / "roto.geojson").string();
-  std::ofstream(roto) << "{\"type\": \"FeatureCollection\", \"features\": [";
-  r = ReadPointLayer(roto, d);
+  const std::string broken = (dir_ / "roto.geojson").string();
+  std::ofstream(broken) << "{\"type\": \"FeatureCollection\", \"features\": [";
+  r = ReadPointLayer(broken, d);
   ASSERT_FALSE(r.ok);
   EXPECT_NE(r.message.find("roto.geojson"), std::string::npos) << r.message;
   r = ReadPointLayer((dir_ / "no_existe.gpkg").string(), d);

@@ -30,13 +30,13 @@ namespace {
 
 // The window with its frame and caption. The 3-D view is drawn by OpenGL,
 // which a widget grab does not see, so its picture is painted over it.
-QImage captura(QWidget* ventana, Chart3D* chart) {
-  QWidget* marco = ventana->parentWidget() ? ventana->parentWidget() : ventana;
+QImage capture(QWidget* window, Chart3D* chart) {
+  QWidget* frame = window->parentWidget() ? window->parentWidget() : window;
   QApplication::processEvents();
-  QImage image = marco->grab().toImage().convertToFormat(QImage::Format_RGB32);
+  QImage image = frame->grab().toImage().convertToFormat(QImage::Format_RGB32);
   if (chart) {
     QPainter painter(&image);
-    painter.drawImage(chart->mapTo(marco, QPoint(0, 0)), chart->Picture());
+    painter.drawImage(chart->mapTo(frame, QPoint(0, 0)), chart->Picture());
   }
   return image;
 }
@@ -53,7 +53,7 @@ int colouredPixels(const QImage& image) {
 }
 
 // The session of a run as the kriging dialog leaves it, from its surface files.
-bool sesionDe(const QDir& run, sorvan::core::KrigingSession& s, bool profile) {
+bool sessionOf(const QDir& run, sorvan::core::KrigingSession& s, bool profile) {
   SurfaceGrid pred, var;
   QString error;
   if (!ReadSurfaceFile(run.filePath("SKUPRE.SUP"), pred, &error) ||
@@ -81,7 +81,7 @@ TEST(ChartScreenshots, WindowsOnARealRun) {
   area.resize(1100, 800);
   area.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&area));
-  auto guarda = [&](const QImage& image, const QString& name) {
+  auto saves = [&](const QImage& image, const QString& name) {
     EXPECT_GT(colouredPixels(image), 300) << name.toStdString();
     EXPECT_TRUE(image.save(QDir(out).filePath(name)));
   };
@@ -89,60 +89,60 @@ TEST(ChartScreenshots, WindowsOnARealRun) {
   QString error;
   for (const auto& [file, name] : {std::pair{"SKUESTIM.SV", "semivariogram_estimators.png"},
                                    std::pair{"SKUEAJUS.SV", "semivariogram_fitted_model.png"}}) {
-    QWidget* w = AbrirGraf2D(&area, QDir(run).filePath(file), "Semivariograma de logzinc", &error);
+    QWidget* w = OpenChart2D(&area, QDir(run).filePath(file), "Semivariograma de logzinc", &error);
     ASSERT_NE(w, nullptr) << error.toStdString();
     w->parentWidget()->resize(760, 540);
     QTest::qWait(100);
-    guarda(captura(w, nullptr), name);
+    saves(capture(w, nullptr), name);
     if (QString(file) == "SKUESTIM.SV") {
       // A click on the chart brings the robust estimator forward.
       qobject_cast<frmChart2D*>(w)->Grafico_ChartClicked();
       QTest::qWait(100);
-      guarda(captura(w, nullptr), "semivariogram_estimators_click.png");
+      saves(capture(w, nullptr), "semivariogram_estimators_click.png");
     }
     w->parentWidget()->close();
   }
 
   sorvan::core::KrigingSession session;
-  ASSERT_TRUE(sesionDe(QDir(run), session, false));
-  const std::pair<const char*, const char*> vistas[] = {{"vista1", "surface_view1_3d.png"},
+  ASSERT_TRUE(sessionOf(QDir(run), session, false));
+  const std::pair<const char*, const char*> views[] = {{"vista1", "surface_view1_3d.png"},
                                                         {"vista2", "surface_view2_3d_contours.png"},
                                                         {"vista3", "surface_view3_contour_map.png"},
                                                         {"vista4", "surface_view4_contour_bands.png"},
                                                         {"vista5", "surface_view5_bars.png"},
                                                         {"solida", "surface_solid.png"}};
-  auto* w = qobject_cast<frmChart3D*>(AbrirGraf3D(&area, 1, "Superficie de predicción de logzinc", session, &error));
+  auto* w = qobject_cast<frmChart3D*>(OpenChart3D(&area, 1, "Superficie de predicción de logzinc", session, &error));
   ASSERT_NE(w, nullptr) << error.toStdString();
   w->parentWidget()->resize(860, 640);
   QTest::qWait(200);
-  for (const auto& [key, name] : vistas) {
+  for (const auto& [key, name] : views) {
     if (QString(key) == "solida") w->BarraGraf3D()->findChild<QAction*>("vista1")->trigger();
     w->BarraGraf3D()->findChild<QAction*>(key)->trigger();
     QTest::qWait(150);
-    guarda(captura(w, &w->Grafico()), name);
+    saves(capture(w, &w->Grafico()), name);
   }
   w->parentWidget()->close();
 
-  auto* v = qobject_cast<frmChart3D*>(AbrirGraf3D(&area, 2, "Superficie de varianzas de logzinc", session, &error));
+  auto* v = qobject_cast<frmChart3D*>(OpenChart3D(&area, 2, "Superficie de varianzas de logzinc", session, &error));
   ASSERT_NE(v, nullptr);
   v->parentWidget()->resize(860, 640);
   QTest::qWait(150);
-  guarda(captura(v, &v->Grafico()), "surface_variance.png");
+  saves(capture(v, &v->Grafico()), "surface_variance.png");
   v->parentWidget()->close();
 
   const QString profile = qEnvironmentVariable("SORVAN_MEUSE_PROFILE_RUN");
   if (!profile.isEmpty()) {
-    sorvan::core::KrigingSession conPerfil;
-    ASSERT_TRUE(sesionDe(QDir(profile), conPerfil, true));
+    sorvan::core::KrigingSession withProfile;
+    ASSERT_TRUE(sessionOf(QDir(profile), withProfile, true));
     auto* p = qobject_cast<frmChart3D*>(
-        AbrirGraf3D(&area, 1, "Superficie de predicción de logzinc (perfil)", conPerfil, &error));
+        OpenChart3D(&area, 1, "Superficie de predicción de logzinc (perfil)", withProfile, &error));
     ASSERT_NE(p, nullptr);
     p->parentWidget()->resize(860, 640);
     QTest::qWait(150);
-    guarda(captura(p, &p->Grafico()), "surface_profile_solid.png");
+    saves(capture(p, &p->Grafico()), "surface_profile_solid.png");
     p->BarraGraf3D()->findChild<QAction*>("vista4")->trigger();
     QTest::qWait(100);
-    guarda(captura(p, &p->Grafico()), "surface_profile_contour_bands.png");
+    saves(capture(p, &p->Grafico()), "surface_profile_contour_bands.png");
     p->parentWidget()->close();
   }
 }

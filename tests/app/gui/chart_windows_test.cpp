@@ -86,7 +86,7 @@ void writeFile(const QString& path, const QByteArray& bytes) {
 }
 
 // SKUESTIM.SV / SKUESTIM.FMT: both estimators, kind 1.
-void writeEstim(const QDir& dir, const Lags& t) {
+void writeEstimate(const QDir& dir, const Lags& t) {
   const QByteArray n = QByteArray::number(static_cast<int>(t.distance.size()));
   QByteArray sv = "GENERAL 2 100\nHOLE -1\n# estimador cl\xe1sico\n" + n + "\n" + wrapped(t.distance) +
                   wrapped(t.classical) + "# estimador robusto\n" + n + "\n" + wrapped(t.distance) + wrapped(t.robust);
@@ -165,7 +165,7 @@ protected:
     dir = QDir(tmp.path());
     area.resize(1000, 760);
     area.show();
-    writeEstim(dir, sampleLags());
+    writeEstimate(dir, sampleLags());
     writeAjus(dir, sampleLags(), 6);
   }
   void TearDown() override { area.closeAllSubWindows(); }
@@ -185,7 +185,7 @@ frmChart3D* as3D(QWidget* w) { return qobject_cast<frmChart3D*>(w); }
 TEST_F(ChartWindows, EstimatorsFileGetsLegendPairCountsAndClassLimits) {
   const Lags t = sampleLags();
   QString error;
-  frmChart2D* w = as2D(AbrirGraf2D(&area, dir.filePath("SKUESTIM.SV"), "Semivariograma de logzinc", &error));
+  frmChart2D* w = as2D(OpenChart2D(&area, dir.filePath("SKUESTIM.SV"), "Semivariograma de logzinc", &error));
   ASSERT_NE(w, nullptr) << error.toStdString();
   Chart2D& g = w->Grafico();
   EXPECT_EQ(g.LegendTitleText(), "Estimadores");
@@ -221,7 +221,7 @@ TEST_F(ChartWindows, EstimatorsFileGetsLegendPairCountsAndClassLimits) {
 
 TEST_F(ChartWindows, FittedModelFileKeepsTheDesignTimeLegend) {
   QString error;
-  frmChart2D* w = as2D(AbrirGraf2D(&area, dir.filePath("SKUEAJUS.SV"), "Semivariograma de logzinc", &error));
+  frmChart2D* w = as2D(OpenChart2D(&area, dir.filePath("SKUEAJUS.SV"), "Semivariograma de logzinc", &error));
   ASSERT_NE(w, nullptr) << error.toStdString();
   Chart2D& g = w->Grafico();
   EXPECT_EQ(g.SeriesLabelText(1), "Estimador");
@@ -240,24 +240,24 @@ TEST_F(ChartWindows, FittedModelFileKeepsTheDesignTimeLegend) {
 // emphasis (it showed small dots along the curve).
 TEST_F(ChartWindows, FittedModelCurveHasNoVertexDots) {
   QString error;
-  frmChart2D* w = as2D(AbrirGraf2D(&area, dir.filePath("SKUEAJUS.SV"), "t", &error));
+  frmChart2D* w = as2D(OpenChart2D(&area, dir.filePath("SKUEAJUS.SV"), "t", &error));
   ASSERT_NE(w, nullptr) << error.toStdString();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
   Chart2D& g = w->Grafico();
-  const int puntosModelo = g.PointCount(2);
-  ASSERT_EQ(puntosModelo, 100);
+  const int modelPoints = g.PointCount(2);
+  ASSERT_EQ(modelPoints, 100);
   auto* view = g.findChild<QChartView*>();
   ASSERT_NE(view, nullptr);
-  for (int clic = 0; clic < 3; ++clic) {
-    int curvas = 0;
-    for (QAbstractSeries* serie : view->chart()->series()) {
-      auto* xy = qobject_cast<QXYSeries*>(serie);
-      if (!xy || xy->count() != puntosModelo) continue;
-      EXPECT_FALSE(qobject_cast<QScatterSeries*>(serie)) << "markers on the model, click " << clic;
-      EXPECT_FALSE(xy->pointsVisible()) << "click " << clic;
-      ++curvas;
+  for (int clickIndex = 0; clickIndex < 3; ++clickIndex) {
+    int curves = 0;
+    for (QAbstractSeries* series : view->chart()->series()) {
+      auto* xy = qobject_cast<QXYSeries*>(series);
+      if (!xy || xy->count() != modelPoints) continue;
+      EXPECT_FALSE(qobject_cast<QScatterSeries*>(series)) << "markers on the model, click " << clickIndex;
+      EXPECT_FALSE(xy->pointsVisible()) << "click " << clickIndex;
+      ++curves;
     }
-    EXPECT_EQ(curvas, 1) << "click " << clic;
+    EXPECT_EQ(curves, 1) << "click " << clickIndex;
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->viewport()->rect().center());
   }
 }
@@ -266,13 +266,13 @@ TEST_F(ChartWindows, FittedModelCurveHasNoVertexDots) {
 // "SKUESTIM.FMT".
 TEST_F(ChartWindows, EngineFilesAreFoundWhateverTheCase) {
   QString error;
-  frmChart2D* w = as2D(AbrirGraf2D(&area, dir.filePath("skuestim.sv"), "t", &error));
+  frmChart2D* w = as2D(OpenChart2D(&area, dir.filePath("skuestim.sv"), "t", &error));
   ASSERT_NE(w, nullptr) << error.toStdString();
   EXPECT_EQ(w->Grafico().LegendTitleText(), "Estimadores");
   EXPECT_EQ(w->Grafico().PointCount(4), 13);
   fillSession(session, false);
   writeSup(dir.filePath("SKUPRE.SUP"), session.surfaces, session.surfaces.SupPred);
-  QWidget* s = AbrirGraf3D(&area, 3, dir.filePath("skupre.sup"), session, &error);
+  QWidget* s = OpenChart3D(&area, 3, dir.filePath("skupre.sup"), session, &error);
   ASSERT_NE(s, nullptr) << error.toStdString();
   EXPECT_TRUE(s->windowTitle().endsWith("skupre.sup"));
 }
@@ -284,7 +284,7 @@ TEST_F(ChartWindows, WindowOpensInsideASmallArea) {
   QTest::qWait(50);
   QString error;
   for (int k = 0; k < 2; ++k) {
-    frmChart2D* w = as2D(AbrirGraf2D(&area, dir.filePath("SKUESTIM.SV"), "t", &error));
+    frmChart2D* w = as2D(OpenChart2D(&area, dir.filePath("SKUESTIM.SV"), "t", &error));
     ASSERT_NE(w, nullptr) << error.toStdString();
     const QRect visible(QPoint(0, 0), area.viewport()->size());
     EXPECT_TRUE(visible.contains(w->parentWidget()->geometry()))
@@ -295,30 +295,30 @@ TEST_F(ChartWindows, WindowOpensInsideASmallArea) {
 TEST_F(ChartWindows, CaptionsNumberEachKindOnItsOwn) {
   const QString sv = dir.filePath("SKUESTIM.SV");
   QString error;
-  QWidget* a = AbrirGraf2D(&area, sv, "Semivariograma de zinc", &error);
+  QWidget* a = OpenChart2D(&area, sv, "Semivariograma de zinc", &error);
   ASSERT_NE(a, nullptr);
-  const int first = ContadorGraf2D();
+  const int first = Chart2DCounter();
   writeSup(dir.filePath("p.sup"), (fillSession(session, false), session.surfaces), session.surfaces.SupPred);
-  QWidget* s = AbrirGraf3D(&area, 3, dir.filePath("p.sup"), session, &error);
+  QWidget* s = OpenChart3D(&area, 3, dir.filePath("p.sup"), session, &error);
   ASSERT_NE(s, nullptr) << error.toStdString();
-  QWidget* b = AbrirGraf2D(&area, sv, "Semivariograma de zinc", &error);
-  QWidget* c = AbrirGraf2D(&area, sv, "", &error);
+  QWidget* b = OpenChart2D(&area, sv, "Semivariograma de zinc", &error);
+  QWidget* c = OpenChart2D(&area, sv, "", &error);
   ASSERT_NE(b, nullptr);
   ASSERT_NE(c, nullptr);
   EXPECT_EQ(a->windowTitle(), QString("Graf%1: Semivariograma de zinc").arg(first));
   EXPECT_EQ(b->windowTitle(), QString("Graf%1: Semivariograma de zinc").arg(first + 1));
   EXPECT_EQ(c->windowTitle(), QString("Graf%1: %2").arg(first + 2).arg(sv));
-  EXPECT_EQ(s->windowTitle(), QString("Sup%1: %2").arg(ContadorGraf3D()).arg(dir.filePath("p.sup")));
+  EXPECT_EQ(s->windowTitle(), QString("Sup%1: %2").arg(Chart3DCounter()).arg(dir.filePath("p.sup")));
   // Closing a window does not free its number.
   a->close();
-  QWidget* d = AbrirGraf2D(&area, sv, "x", &error);
+  QWidget* d = OpenChart2D(&area, sv, "x", &error);
   EXPECT_TRUE(d->windowTitle().startsWith(QString("Graf%1: ").arg(first + 3)));
 }
 
 TEST_F(ChartWindows, MissingCompanionShowsTheSeriesOnly) {
   QFile::copy(dir.filePath("SKUESTIM.SV"), dir.filePath("solo.sv"));
   QString error;
-  frmChart2D* w = as2D(AbrirGraf2D(&area, dir.filePath("solo.sv"), "t", &error));
+  frmChart2D* w = as2D(OpenChart2D(&area, dir.filePath("solo.sv"), "t", &error));
   ASSERT_NE(w, nullptr);
   EXPECT_EQ(w->Grafico().SeriesCount(), 2);
   EXPECT_EQ(w->Grafico().LabelCount(), 0);
@@ -332,7 +332,7 @@ TEST_F(ChartWindows, UnreadableSemivariogramFileIsRefusedByName) {
   for (const QString name : {"roto.sv", "texto.sv", "falta.sv"}) {
     const int before = static_cast<int>(area.subWindowList().size());
     QString error;
-    EXPECT_EQ(AbrirGraf2D(&area, dir.filePath(name), "t", &error), nullptr) << name.toStdString();
+    EXPECT_EQ(OpenChart2D(&area, dir.filePath(name), "t", &error), nullptr) << name.toStdString();
     EXPECT_TRUE(error.contains(name)) << error.toStdString();
     EXPECT_EQ(static_cast<int>(area.subWindowList().size()), before);
   }
@@ -353,7 +353,7 @@ TEST_F(ChartWindows, ShortCompanionStopsTheAnnotationWithAMessage) {
     }
   });
   QString error;
-  frmChart2D* w = as2D(AbrirGraf2D(&area, dir.filePath("corto.sv"), "t", &error));
+  frmChart2D* w = as2D(OpenChart2D(&area, dir.filePath("corto.sv"), "t", &error));
   ASSERT_NE(w, nullptr);
   EXPECT_TRUE(shown.contains("corto.fmt")) << shown.toStdString();
   EXPECT_EQ(w->Grafico().LabelCount(), 4);  // what was read stays
@@ -362,18 +362,18 @@ TEST_F(ChartWindows, ShortCompanionStopsTheAnnotationWithAMessage) {
 
 TEST_F(ChartWindows, ClicksEmphasiseSeriesTwoThenOne) {
   QString error;
-  frmChart2D* w = as2D(AbrirGraf2D(&area, dir.filePath("SKUESTIM.SV"), "t", &error));
+  frmChart2D* w = as2D(OpenChart2D(&area, dir.filePath("SKUESTIM.SV"), "t", &error));
   ASSERT_NE(w, nullptr);
   ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
   Chart2D& g = w->Grafico();
-  EXPECT_FALSE(w->Alterna());
+  EXPECT_FALSE(w->Toggle());
   auto* view = g.findChild<QGraphicsView*>();
   ASSERT_NE(view, nullptr);
   QWidget* plot = view->viewport();
   QTest::mouseClick(plot, Qt::LeftButton, {}, plot->rect().center());
   EXPECT_EQ(g.DisplayCode(2), 4);
   EXPECT_NE(g.DisplayCode(1), 4);
-  EXPECT_TRUE(w->Alterna());
+  EXPECT_TRUE(w->Toggle());
   QTest::mouseClick(plot, Qt::LeftButton, {}, plot->rect().center());
   EXPECT_EQ(g.DisplayCode(1), 4);
   EXPECT_NE(g.DisplayCode(2), 4);
@@ -384,7 +384,7 @@ TEST_F(ChartWindows, ClicksEmphasiseSeriesTwoThenOne) {
 // Right button on the plot: a context menu offering the picture export.
 TEST_F(ChartWindows, ContextMenuOffersTheExport) {
   QString error;
-  frmChart2D* w = as2D(AbrirGraf2D(&area, dir.filePath("SKUESTIM.SV"), "t", &error));
+  frmChart2D* w = as2D(OpenChart2D(&area, dir.filePath("SKUESTIM.SV"), "t", &error));
   ASSERT_NE(w, nullptr);
   ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
   QStringList offered;
@@ -405,7 +405,7 @@ TEST_F(ChartWindows, ContextMenuOffersTheExport) {
 TEST_F(ChartWindows, SurfaceContextMenuFromThe3DView) {
   fillSession(session, false);
   QString error;
-  frmChart3D* w = as3D(AbrirGraf3D(&area, 1, "t", session, &error));
+  frmChart3D* w = as3D(OpenChart3D(&area, 1, "t", session, &error));
   ASSERT_NE(w, nullptr);
   ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
   // The graph's window is mapped once the plain page before it has drawn.
@@ -450,7 +450,7 @@ TEST_F(ChartWindows, SemivariogramChartKeepsItsMargins) {
 TEST_F(ChartWindows, SurfaceWindowStartsFromTheSouthWestAt45) {
   fillSession(session, false);
   QString error;
-  frmChart3D* w = as3D(AbrirGraf3D(&area, 1, "Superficie de predicción de logzinc", session, &error));
+  frmChart3D* w = as3D(OpenChart3D(&area, 1, "Superficie de predicción de logzinc", session, &error));
   ASSERT_NE(w, nullptr) << error.toStdString();
   EXPECT_EQ(w->ComboVista()->count(), 8);
   EXPECT_EQ(w->ComboVista()->currentText(), "Suroeste");
@@ -475,7 +475,7 @@ TEST_F(ChartWindows, SurfaceWindowStartsFromTheSouthWestAt45) {
 TEST_F(ChartWindows, VarianceWithAProfileOpensSolid) {
   fillSession(session, true);
   QString error;
-  frmChart3D* w = as3D(AbrirGraf3D(&area, 2, "Superficie de varianzas de logzinc", session, &error));
+  frmChart3D* w = as3D(OpenChart3D(&area, 2, "Superficie de varianzas de logzinc", session, &error));
   ASSERT_NE(w, nullptr) << error.toStdString();
   EXPECT_TRUE(w->Grafico().SolidSurfaceOn());
   EXPECT_TRUE(w->BarraGraf3D()->findChild<QAction*>("solida")->isChecked());
@@ -488,7 +488,7 @@ TEST_F(ChartWindows, VarianceWithAProfileOpensSolid) {
 TEST_F(ChartWindows, NoRunNoSurfaceWindow) {
   QString error;
   const int before = static_cast<int>(area.subWindowList().size());
-  EXPECT_EQ(AbrirGraf3D(&area, 1, "Superficie de predicción de z", session, &error), nullptr);
+  EXPECT_EQ(OpenChart3D(&area, 1, "Superficie de predicción de z", session, &error), nullptr);
   EXPECT_FALSE(error.isEmpty());
   EXPECT_EQ(static_cast<int>(area.subWindowList().size()), before);
 }
@@ -497,9 +497,9 @@ TEST_F(ChartWindows, UnreadableSurfaceFileIsRefusedByName) {
   writeFile(dir.filePath("cortada.sup"), " GRID 10 10\n-10000 1 1 0 0\n 1 2 3\n");
   const int before = static_cast<int>(area.subWindowList().size());
   QString error;
-  EXPECT_EQ(AbrirGraf3D(&area, 3, dir.filePath("cortada.sup"), session, &error), nullptr);
+  EXPECT_EQ(OpenChart3D(&area, 3, dir.filePath("cortada.sup"), session, &error), nullptr);
   EXPECT_TRUE(error.contains("cortada.sup")) << error.toStdString();
-  EXPECT_EQ(AbrirGraf3D(&area, 3, dir.filePath("nada.sup"), session, &error), nullptr);
+  EXPECT_EQ(OpenChart3D(&area, 3, dir.filePath("nada.sup"), session, &error), nullptr);
   EXPECT_TRUE(error.contains("nada.sup"));
   EXPECT_EQ(static_cast<int>(area.subWindowList().size()), before);
 }
@@ -507,7 +507,7 @@ TEST_F(ChartWindows, UnreadableSurfaceFileIsRefusedByName) {
 TEST_F(ChartWindows, ToolbarKeysTooltipsAndSettings) {
   fillSession(session, false);
   QString error;
-  frmChart3D* w = as3D(AbrirGraf3D(&area, 1, "t", session, &error));
+  frmChart3D* w = as3D(OpenChart3D(&area, 1, "t", session, &error));
   ASSERT_NE(w, nullptr);
   const std::pair<const char*, const char*> tips[] = {
       {"vista1", "Vista 3D normal"},       {"vista2", "Vista 3D con contorno"},
@@ -557,42 +557,42 @@ TEST_F(ChartWindows, ToolbarKeysTooltipsAndSettings) {
   EXPECT_FALSE(g.SolidSurfaceOn());
 }
 
-// "Mostrar etiquetas" switched filled contours to lines and bars back to the
+// "Show etiquetas" switched filled contours to lines and bars back to the
 // surface, and changed nothing visible: it toggles the contour labels only.
 TEST_F(ChartWindows, ShowLabelsTogglesTheContourLabelsAndNothingElse) {
   fillSession(session, false);
   QString error;
-  frmChart3D* w = as3D(AbrirGraf3D(&area, 1, "t", session, &error));
+  frmChart3D* w = as3D(OpenChart3D(&area, 1, "t", session, &error));
   ASSERT_NE(w, nullptr);
   Chart3D& g = w->Grafico();
-  QAction* etiquetas = w->BarraGraf3D()->findChild<QAction*>("etiquetas");
+  QAction* labels = w->BarraGraf3D()->findChild<QAction*>("etiquetas");
   auto click = [&](const char* key) { w->BarraGraf3D()->findChild<QAction*>(key)->trigger(); };
-  struct Estado {
-    int kind, modo;
-    bool superficie, proyeccion, solida;
-    bool operator==(const Estado&) const = default;
+  struct State {
+    int kind, mode;
+    bool surface, projection, solid;
+    bool operator==(const State&) const = default;
   };
-  auto estado = [&] {
-    return Estado{g.ChartTypeCode(), g.ContourModeCode(), g.SurfaceOn(), g.ContourProjectionOn(), g.SolidSurfaceOn()};
+  auto state = [&] {
+    return State{g.ChartTypeCode(), g.ContourModeCode(), g.SurfaceOn(), g.ContourProjectionOn(), g.SolidSurfaceOn()};
   };
-  for (const char* vista : {"vista1", "vista2", "vista3", "vista4", "vista5"}) {
-    click(vista);
-    const Estado antes = estado();
-    const bool conEtiquetas = g.ContourLabelsOn();
-    const QImage conImagen = g.Picture();
+  for (const char* viewText : {"vista1", "vista2", "vista3", "vista4", "vista5"}) {
+    click(viewText);
+    const State stateBefore = state();
+    const bool withLabels = g.ContourLabelsOn();
+    const QImage withImage = g.Picture();
     click("etiquetas");
-    EXPECT_EQ(g.ContourLabelsOn(), !conEtiquetas) << vista;
-    EXPECT_EQ(etiquetas->isChecked(), g.ContourLabelsOn()) << vista;
-    EXPECT_TRUE(estado() == antes) << vista;
+    EXPECT_EQ(g.ContourLabelsOn(), !withLabels) << viewText;
+    EXPECT_EQ(labels->isChecked(), g.ContourLabelsOn()) << viewText;
+    EXPECT_TRUE(state() == stateBefore) << viewText;
     // In the views that draw contours the picture changes.
     // In the contour maps the picture changes (the labels of the 3-D view
     // with contours lie on its floor, mostly under the surface).
-    if (std::string(vista) == "vista3" || std::string(vista) == "vista4") {
-      EXPECT_TRUE(g.Picture() != conImagen) << vista;
+    if (std::string(viewText) == "vista3" || std::string(viewText) == "vista4") {
+      EXPECT_TRUE(g.Picture() != withImage) << viewText;
     }
     click("etiquetas");
-    EXPECT_EQ(g.ContourLabelsOn(), conEtiquetas) << vista;
-    EXPECT_TRUE(estado() == antes) << vista;
+    EXPECT_EQ(g.ContourLabelsOn(), withLabels) << viewText;
+    EXPECT_TRUE(state() == stateBefore) << viewText;
   }
 }
 
@@ -601,29 +601,29 @@ TEST_F(ChartWindows, ShowLabelsTogglesTheContourLabelsAndNothingElse) {
 TEST_F(ChartWindows, ClosedChartWindowsAreDestroyedWithTheirGraphs) {
   fillSession(session, false);
   QString error;
-  QPointer<QWidget> superficie = AbrirGraf3D(&area, 1, "t", session, &error);
-  QPointer<QWidget> semivariograma = AbrirGraf2D(&area, dir.filePath("SKUESTIM.SV"), "t", &error);
-  ASSERT_FALSE(superficie.isNull());
+  QPointer<QWidget> surface = OpenChart3D(&area, 1, "t", session, &error);
+  QPointer<QWidget> semivariograma = OpenChart2D(&area, dir.filePath("SKUESTIM.SV"), "t", &error);
+  ASSERT_FALSE(surface.isNull());
   ASSERT_FALSE(semivariograma.isNull());
-  QPointer<Chart3D> grafico = &as3D(superficie)->Grafico();
-  auto graficos3D = [] {
+  QPointer<Chart3D> grafico = &as3D(surface)->Grafico();
+  auto charts3D = [] {
     int n = 0;
     for (QWindow* w : QGuiApplication::allWindows()) n += qobject_cast<QAbstract3DGraph*>(w) != nullptr;
     return n;
   };
-  const int antes = graficos3D();
-  EXPECT_GE(antes, 1);
-  QPointer<QMdiSubWindow> sub = qobject_cast<QMdiSubWindow*>(superficie->parentWidget());
+  const int stateBefore = charts3D();
+  EXPECT_GE(stateBefore, 1);
+  QPointer<QMdiSubWindow> sub = qobject_cast<QMdiSubWindow*>(surface->parentWidget());
   ASSERT_FALSE(sub.isNull());
   sub->close();
   qobject_cast<QMdiSubWindow*>(semivariograma->parentWidget())->close();
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   QApplication::processEvents();
-  EXPECT_TRUE(superficie.isNull());
+  EXPECT_TRUE(surface.isNull());
   EXPECT_TRUE(grafico.isNull());
   EXPECT_TRUE(sub.isNull());  // the sub-window too, not kept hidden
   EXPECT_TRUE(semivariograma.isNull());
-  EXPECT_EQ(graficos3D(), antes - 1);
+  EXPECT_EQ(charts3D(), stateBefore - 1);
   EXPECT_TRUE(area.subWindowList().isEmpty());
 }
 
@@ -639,28 +639,28 @@ TEST_F(ChartWindows, ClosingALargeSurfaceGivesItsMemoryBack) {
   g.SupVar = g.SupPred;
   session.hasSurfaces = true;
   ReleaseFreedMemory();
-  const long long antes = ResidentBytes();
+  const long long stateBefore = ResidentBytes();
   QString error;
-  QPointer<QWidget> w = AbrirGraf3D(&area, 1, "grande", session, &error);
+  QPointer<QWidget> w = OpenChart3D(&area, 1, "grande", session, &error);
   ASSERT_FALSE(w.isNull()) << error.toStdString();
   QTest::qWait(300);
-  const long long abierta = ResidentBytes();
+  const long long openOne = ResidentBytes();
   qobject_cast<QMdiSubWindow*>(w->parentWidget())->close();
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   QApplication::processEvents();
-  const long long cerrada = ResidentBytes();
+  const long long closed = ResidentBytes();
   ASSERT_TRUE(w.isNull());
-  ASSERT_GT(abierta - antes, 50ll << 20) << "the window should take some tens of megabytes";
+  ASSERT_GT(openOne - stateBefore, 50ll << 20) << "the window should take some tens of megabytes";
   // At most a quarter of what the window took stays with the process.
-  EXPECT_LT(cerrada - antes, (abierta - antes) / 4)
-      << "antes " << (antes >> 20) << " MB, abierta " << (abierta >> 20) << " MB, cerrada " << (cerrada >> 20) << " MB";
+  EXPECT_LT(closed - stateBefore, (openOne - stateBefore) / 4)
+      << "antes " << (stateBefore >> 20) << " MB, abierta " << (openOne >> 20) << " MB, cerrada " << (closed >> 20) << " MB";
 }
 
 // The view lists say that the right mouse button turns the view.
 TEST_F(ChartWindows, TheTooltipsSayTheRightButtonTurnsTheView) {
   fillSession(session, false);
   QString error;
-  frmChart3D* w = as3D(AbrirGraf3D(&area, 1, "t", session, &error));
+  frmChart3D* w = as3D(OpenChart3D(&area, 1, "t", session, &error));
   ASSERT_NE(w, nullptr);
   EXPECT_TRUE(w->ComboVista()->toolTip().contains("botón derecho")) << w->ComboVista()->toolTip().toStdString();
   EXPECT_TRUE(w->ComboElevacion()->toolTip().contains("botón derecho"));
@@ -670,12 +670,12 @@ TEST_F(ChartWindows, TheTooltipsSayTheRightButtonTurnsTheView) {
 TEST_F(ChartWindows, TurnedViewSnapsToTheListSectors) {
   fillSession(session, false);
   QString error;
-  frmChart3D* w = as3D(AbrirGraf3D(&area, 1, "t", session, &error));
+  frmChart3D* w = as3D(OpenChart3D(&area, 1, "t", session, &error));
   ASSERT_NE(w, nullptr);
   struct Case {
     double rotation, elevation;
-    const char* vista;
-    const char* elevacion;
+    const char* viewText;
+    const char* elevationText;
   } cases[] = {{-30, 100, "Sureste", "90°"}, {44.9, 30, "Sur", "30°"},  {45, 30, "Suroeste", "30°"},
                {200, 7, "Norte", "0°"},      {200, 8, "Norte", "0°"},  {200, 15, "Norte", "15°"},
                {359.999, -5, "Sur", "0°"},   {725, 44, "Sur", "30°"},  {270, 60, "Este", "60°"}};
@@ -687,11 +687,11 @@ TEST_F(ChartWindows, TurnedViewSnapsToTheListSectors) {
     EXPECT_LT(rotation, 360);
     EXPECT_GE(elevation, 0);
     EXPECT_LE(elevation, 90);
-    EXPECT_EQ(w->ComboVista()->currentText(), QString::fromUtf8(c.vista)) << c.rotation;
-    EXPECT_EQ(w->ComboElevacion()->currentText(), QString::fromUtf8(c.elevacion)) << c.elevation;
+    EXPECT_EQ(w->ComboVista()->currentText(), QString::fromUtf8(c.viewText)) << c.rotation;
+    EXPECT_EQ(w->ComboElevacion()->currentText(), QString::fromUtf8(c.elevationText)) << c.elevation;
     // The view lands on the lists' angles.
-    EXPECT_EQ(w->Grafico().ViewRotationValue(), frmChart3D::kAngulosVista[w->ComboVista()->currentIndex()]);
-    EXPECT_EQ(w->Grafico().ViewElevationValue(), frmChart3D::kAngulosElevacion[w->ComboElevacion()->currentIndex()]);
+    EXPECT_EQ(w->Grafico().ViewRotationValue(), frmChart3D::kViewAngles[w->ComboVista()->currentIndex()]);
+    EXPECT_EQ(w->Grafico().ViewElevationValue(), frmChart3D::kElevationAngles[w->ComboElevacion()->currentIndex()]);
   }
   double elevation = 100, second = 0, rotation = -30;
   w->Grafico_ViewChanged(elevation, second, rotation);
@@ -703,13 +703,13 @@ TEST_F(ChartWindows, SurfaceLayoutAndBitmapOfTheChartSize) {
   fillSession(session, true);
   writeSup(dir.filePath("SKUPRE.SUP"), session.surfaces, session.surfaces.SupPred);
   QString error;
-  frmChart3D* w = as3D(AbrirGraf3D(&area, 3, dir.filePath("SKUPRE.SUP"), session, &error));
+  frmChart3D* w = as3D(OpenChart3D(&area, 3, dir.filePath("SKUPRE.SUP"), session, &error));
   ASSERT_NE(w, nullptr) << error.toStdString();
   w->parentWidget()->resize(700, 540);
   QApplication::processEvents();
-  const int barra = w->BarraGraf3D()->height();
+  const int toolbar = w->BarraGraf3D()->height();
   const QRect chart = w->Grafico().geometry();
-  EXPECT_EQ(chart, QRect(20, barra + 20, w->width() - 40, w->height() - barra - 40));
+  EXPECT_EQ(chart, QRect(20, toolbar + 20, w->width() - 40, w->height() - toolbar - 40));
   // A surface file: the chart's Z range is the defined values' range.
   float low = 1e30f, high = -1e30f;
   for (float v : session.surfaces.SupPred)
@@ -724,17 +724,17 @@ TEST_F(ChartWindows, SurfaceLayoutAndBitmapOfTheChartSize) {
 
 // Through the main window, as the menus and the kriging dialog call it.
 TEST_F(ChartWindows, MainWindowOpensChartsAndReportsUnreadableFiles) {
-  frmMain principal;
-  principal.show();
-  principal.NuevoGraf2D(dir.filePath("SKUESTIM.SV"), "Semivariograma de logzinc");
-  ASSERT_EQ(principal.AreaMDI()->subWindowList().size(), 1);
-  EXPECT_TRUE(principal.AreaMDI()->subWindowList()[0]->windowTitle().endsWith(": Semivariograma de logzinc"));
-  EXPECT_EQ(principal.TextoEstado(), "Preparado");
+  frmMain mainWindow;
+  mainWindow.show();
+  mainWindow.NuevoGraf2D(dir.filePath("SKUESTIM.SV"), "Semivariograma de logzinc");
+  ASSERT_EQ(mainWindow.AreaMDI()->subWindowList().size(), 1);
+  EXPECT_TRUE(mainWindow.AreaMDI()->subWindowList()[0]->windowTitle().endsWith(": Semivariograma de logzinc"));
+  EXPECT_EQ(mainWindow.StatusText(), "Preparado");
   fillSession(session, false);
   writeSup(dir.filePath("SKUVAR.SUP"), session.surfaces, session.surfaces.SupVar);
-  principal.NuevoGraf3D(3, dir.filePath("SKUVAR.SUP"));
-  ASSERT_EQ(principal.AreaMDI()->subWindowList().size(), 2);
-  EXPECT_EQ(principal.TextoEstado(), "Preparado");
+  mainWindow.NuevoGraf3D(3, dir.filePath("SKUVAR.SUP"));
+  ASSERT_EQ(mainWindow.AreaMDI()->subWindowList().size(), 2);
+  EXPECT_EQ(mainWindow.StatusText(), "Preparado");
 
   writeFile(dir.filePath("malo.sup"), " GRID 3 3\n-10000 1 1 0 0\n1 2\n");
   QString message;
@@ -748,11 +748,11 @@ TEST_F(ChartWindows, MainWindowOpensChartsAndReportsUnreadableFiles) {
       QTest::qWait(20);
     }
   });
-  principal.NuevoGraf3D(3, dir.filePath("malo.sup"));
+  mainWindow.NuevoGraf3D(3, dir.filePath("malo.sup"));
   EXPECT_TRUE(message.contains("malo.sup")) << message.toStdString();
-  EXPECT_EQ(principal.AreaMDI()->subWindowList().size(), 2);  // no half-built window
-  EXPECT_EQ(principal.TextoEstado(), "Preparado");
-  principal.AreaMDI()->closeAllSubWindows();
+  EXPECT_EQ(mainWindow.AreaMDI()->subWindowList().size(), 2);  // no half-built window
+  EXPECT_EQ(mainWindow.StatusText(), "Preparado");
+  mainWindow.AreaMDI()->closeAllSubWindows();
 }
 
 int main(int argc, char** argv) {

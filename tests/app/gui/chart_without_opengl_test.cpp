@@ -65,8 +65,8 @@ TEST(ChartWithoutOpenGL, SurfaceWindowIsRefusedByNameOrWorks) {
   area.resize(800, 600);
   area.show();
   QString error;
-  QWidget* file = AbrirGraf3D(&area, 3, path, sorvan::core::KrigingSession{}, &error);
-  QWidget* run = AbrirGraf3D(&area, 1, QString::fromUtf8("Superficie de predicción de z"), sessionOfPlane(), &error);
+  QWidget* file = OpenChart3D(&area, 3, path, sorvan::core::KrigingSession{}, &error);
+  QWidget* run = OpenChart3D(&area, 1, QString::fromUtf8("Superficie de predicción de z"), sessionOfPlane(), &error);
   if (hasGL) {
     ASSERT_NE(file, nullptr) << error.toStdString();
     ASSERT_NE(run, nullptr) << error.toStdString();
@@ -79,7 +79,7 @@ TEST(ChartWithoutOpenGL, SurfaceWindowIsRefusedByNameOrWorks) {
       << error.toStdString();
   EXPECT_TRUE(error.endsWith("este sistema no ofrece OpenGL.")) << error.toStdString();
   error.clear();
-  EXPECT_EQ(AbrirGraf3D(&area, 3, path, sorvan::core::KrigingSession{}, &error), nullptr);
+  EXPECT_EQ(OpenChart3D(&area, 3, path, sorvan::core::KrigingSession{}, &error), nullptr);
   EXPECT_TRUE(error.contains("plano.sup")) << error.toStdString();
   EXPECT_TRUE(error.contains("OpenGL")) << error.toStdString();
   EXPECT_TRUE(area.subWindowList().isEmpty());

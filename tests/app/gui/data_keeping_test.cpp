@@ -37,8 +37,8 @@ using namespace sorvan::core;
 using namespace sorvan::platform;
 using namespace sorvan::gui;
 
-using test_data::AlAparecerModal;
-using test_data::Respuesta;
+using test_data::OnModalShown;
+using test_data::Reply;
 
 namespace {
 
@@ -51,13 +51,13 @@ void escribir(const QString& path, const QByteArray& content) {
 }
 
 // Saves a picture of `w` as docs/screenshots/<nombre> when SORVAN_CAPTURAS is set.
-void Captura(QWidget* w, const char* nombre) {
+void Capture(QWidget* w, const char* nombre) {
   if (qEnvironmentVariableIsEmpty("SORVAN_CAPTURAS") || w == nullptr) return;
   QApplication::processEvents();
   w->grab().save(qEnvironmentVariable("SORVAN_SOURCE_DIR") + "/docs/screenshots/" + QString::fromLatin1(nombre));
 }
 
-bool MismosBits(const std::vector<double>& a, const std::vector<double>& b) {
+bool SameBits(const std::vector<double>& a, const std::vector<double>& b) {
   return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0;
 }
 
@@ -65,71 +65,71 @@ class SavedDataTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(dir_.isValid());
-    ventana_ = std::make_unique<frmDatos>(datos_);
-    ventana_->resize(700, 500);
-    ventana_->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(ventana_.get()));
-    ASSERT_TRUE(ventana_->IniData(meuse()));
-    g_ = ventana_->MSFGrid();
+    window_ = std::make_unique<frmDatos>(data_);
+    window_->resize(700, 500);
+    window_->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
+    ASSERT_TRUE(window_->IniData(meuse()));
+    g_ = window_->MSFGrid();
   }
   void TearDown() override {
     // Nothing to ask on the way out.
-    if (ventana_->Modificado()) {
-      Respuesta<QMessageBox> no([](QMessageBox* m) { m->button(QMessageBox::No)->click(); });
-      ventana_->close();
+    if (window_->Modified()) {
+      Reply<QMessageBox> no([](QMessageBox* m) { m->button(QMessageBox::No)->click(); });
+      window_->close();
     }
   }
   // Types `text` over cell (fila, col) and commits it with Enter.
-  void teclea(int row, int col, const QString& text) {
+  void types(int row, int col, const QString& text) {
     g_->SetCurrentCell(row, col);
     g_->setFocus();
     QTest::keyClick(g_, text.at(0).toLatin1());
-    QTest::keyClicks(ventana_->TxtEdit(), text.mid(1));
-    QTest::keyClick(ventana_->TxtEdit(), Qt::Key_Return);
+    QTest::keyClicks(window_->TxtEdit(), text.mid(1));
+    QTest::keyClick(window_->TxtEdit(), Qt::Key_Return);
   }
   QTemporaryDir dir_;
-  sorvan::core::SpatialData datos_;
-  std::unique_ptr<frmDatos> ventana_;
+  sorvan::core::SpatialData data_;
+  std::unique_ptr<frmDatos> window_;
   DataGrid* g_ = nullptr;
 };
 
 }  // namespace
 
 TEST_F(SavedDataTest, EditSaveAndOpenGiveTheSameValuesBitForBit) {
-  EXPECT_FALSE(ventana_->Modificado());
-  teclea(2, 3, "1234.5678901");
+  EXPECT_FALSE(window_->Modified());
+  types(2, 3, "1234.5678901");
   g_->SetCurrentCell(7, 4);
   QTest::keyClick(g_, Qt::Key_Space);
-  ventana_->TxtEdit()->clear();
-  QTest::keyClick(ventana_->TxtEdit(), Qt::Key_Return);
-  EXPECT_TRUE(ventana_->Modificado());
-  EXPECT_TRUE(ventana_->windowTitle().endsWith(" *")) << ventana_->windowTitle().toStdString();
+  window_->TxtEdit()->clear();
+  QTest::keyClick(window_->TxtEdit(), Qt::Key_Return);
+  EXPECT_TRUE(window_->Modified());
+  EXPECT_TRUE(window_->windowTitle().endsWith(" *")) << window_->windowTitle().toStdString();
   const QString path = dir_.filePath("editado.dae");
-  ASSERT_TRUE(ventana_->GuardarEn(path));
-  EXPECT_FALSE(ventana_->Modificado());
-  EXPECT_EQ(ventana_->Ruta(), path);
-  sorvan::core::SpatialData leidos;
-  ASSERT_TRUE(sorvan::core::ReadData(QFile::encodeName(path).toStdString(), leidos).ok);
-  EXPECT_TRUE(MismosBits(leidos.matrix, datos_.matrix));
-  EXPECT_EQ(leidos.value(2, 3), 1234.5678901);
-  EXPECT_TRUE(std::isnan(leidos.value(7, 4)));
+  ASSERT_TRUE(window_->SaveTo(path));
+  EXPECT_FALSE(window_->Modified());
+  EXPECT_EQ(window_->Path(), path);
+  sorvan::core::SpatialData readItems;
+  ASSERT_TRUE(sorvan::core::ReadData(QFile::encodeName(path).toStdString(), readItems).ok);
+  EXPECT_TRUE(SameBits(readItems.matrix, data_.matrix));
+  EXPECT_EQ(readItems.value(2, 3), 1234.5678901);
+  EXPECT_TRUE(std::isnan(readItems.value(7, 4)));
 }
 
 TEST_F(SavedDataTest, UndoGoesBackMoreThanAHundredEditsInOrder) {
-  const std::vector<double> original = datos_.matrix;
+  const std::vector<double> original = data_.matrix;
   // 120 steps: typed edits and pasted blocks.
-  for (int i = 1; i <= 60; ++i) teclea(i, 3, QString::number(i * 10));
-  for (int i = 1; i <= 60; ++i) ASSERT_TRUE(ventana_->PegarTexto(QStringLiteral("1\t2\n3\t4\n"), i, 5));
-  EXPECT_EQ(datos_.value(60, 3), 600.0);
-  EXPECT_EQ(datos_.value(61, 6), 4.0);
+  for (int i = 1; i <= 60; ++i) types(i, 3, QString::number(i * 10));
+  for (int i = 1; i <= 60; ++i) ASSERT_TRUE(window_->PasteText(QStringLiteral("1\t2\n3\t4\n"), i, 5));
+  EXPECT_EQ(data_.value(60, 3), 600.0);
+  EXPECT_EQ(data_.value(61, 6), 4.0);
   for (int k = 0; k < 120; ++k) {
-    ASSERT_TRUE(ventana_->PuedeDeshacer()) << k;
-    ventana_->Deshacer();
+    ASSERT_TRUE(window_->CanUndo()) << k;
+    window_->Undo();
   }
-  EXPECT_FALSE(ventana_->PuedeDeshacer());
-  EXPECT_TRUE(MismosBits(datos_.matrix, original));
-  EXPECT_EQ(g_->TextMatrix(60, 3), frmDatos::TextoValor(original[2 * size_t(datos_.N) + 59]));
-  EXPECT_EQ(datos_.maximum[2], 1839.0);  // the extremes follow
+  EXPECT_FALSE(window_->CanUndo());
+  EXPECT_TRUE(SameBits(data_.matrix, original));
+  EXPECT_EQ(g_->TextMatrix(60, 3), frmDatos::ValueText(original[2 * size_t(data_.N) + 59]));
+  EXPECT_EQ(data_.maximum[2], 1839.0);  // the extremes follow
 }
 
 TEST_F(SavedDataTest, CopyCutAndPasteTabSeparatedBlocks) {
@@ -137,137 +137,137 @@ TEST_F(SavedDataTest, CopyCutAndPasteTabSeparatedBlocks) {
   g_->SetCurrentCell(1, 1);
   g_->selectionModel()->select(QItemSelection(g_->model()->index(0, 0), g_->model()->index(1, 2)),
                                QItemSelectionModel::ClearAndSelect);
-  ventana_->Copiar();
+  window_->Copy();
   EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("181072\t333611\t1022\n181025\t333558\t1141\n"));
   // Pasted lower down, as a spreadsheet would paste it (with "\r\n" and a decimal comma).
   QGuiApplication::clipboard()->setText(QStringLiteral("1,5\t\t7\r\n8\tNA\t9\r\n"));
   g_->clearSelection();
   g_->SetCurrentCell(10, 2);
-  ventana_->Pegar();
-  EXPECT_EQ(datos_.value(10, 2), 1.5);
-  EXPECT_TRUE(std::isnan(datos_.value(10, 3)));
-  EXPECT_EQ(datos_.value(10, 4), 7.0);
-  EXPECT_EQ(datos_.value(11, 2), 8.0);
-  EXPECT_TRUE(std::isnan(datos_.value(11, 3)));
+  window_->Paste();
+  EXPECT_EQ(data_.value(10, 2), 1.5);
+  EXPECT_TRUE(std::isnan(data_.value(10, 3)));
+  EXPECT_EQ(data_.value(10, 4), 7.0);
+  EXPECT_EQ(data_.value(11, 2), 8.0);
+  EXPECT_TRUE(std::isnan(data_.value(11, 3)));
   // Cut: the block goes to the clipboard and becomes missing; one undo brings it back.
   g_->SetCurrentCell(1, 3);
   g_->selectionModel()->select(QItemSelection(g_->model()->index(0, 2), g_->model()->index(2, 2)),
                                QItemSelectionModel::ClearAndSelect);
-  ventana_->Cortar();
+  window_->Cut();
   EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("1022\n1141\n640\n"));
-  EXPECT_EQ(datos_.missing(3), 3 + 2);
-  ventana_->Deshacer();
-  EXPECT_EQ(datos_.value(3, 3), 640.0);
+  EXPECT_EQ(data_.missing(3), 3 + 2);
+  window_->Undo();
+  EXPECT_EQ(data_.value(3, 3), 640.0);
   // Text that is not a number pastes nothing, with a message naming the cell.
   QString warning;
-  Respuesta<QMessageBox> caja([&](QMessageBox* m) {
+  Reply<QMessageBox> box([&](QMessageBox* m) {
     warning = m->text();
     m->accept();
   });
   g_->clearSelection();
   g_->SetCurrentCell(20, 1);
-  EXPECT_FALSE(ventana_->PegarTexto(QStringLiteral("1\t2\nx\t4\n"), 20, 1));
+  EXPECT_FALSE(window_->PasteText(QStringLiteral("1\t2\nx\t4\n"), 20, 1));
   EXPECT_TRUE(warning.contains("\"x\"") && warning.contains("fila 21")) << warning.toStdString();
-  EXPECT_NE(datos_.value(20, 1), 1.0);
+  EXPECT_NE(data_.value(20, 1), 1.0);
 }
 
 TEST_F(SavedDataTest, ClosingWithUnsavedEditsAsksAndCancelKeepsThem) {
-  teclea(3, 3, "5");
-  QString pregunta;
+  types(3, 3, "5");
+  QString question;
   {
-    Respuesta<QMessageBox> cancela([&](QMessageBox* m) {
-      pregunta = m->text();
+    Reply<QMessageBox> cancels([&](QMessageBox* m) {
+      question = m->text();
       m->button(QMessageBox::Cancel)->click();
     });
-    EXPECT_FALSE(ventana_->close());
+    EXPECT_FALSE(window_->close());
   }
-  EXPECT_EQ(pregunta, QStringLiteral("¿Guardar los cambios en los datos \"meuse.dae\"?"));
-  EXPECT_TRUE(ventana_->isVisible());
-  EXPECT_TRUE(ventana_->Modificado());
+  EXPECT_EQ(question, QStringLiteral("¿Guardar los cambios en los datos \"meuse.dae\"?"));
+  EXPECT_TRUE(window_->isVisible());
+  EXPECT_TRUE(window_->Modified());
   // "Sí" saves to the file it came from: here a copy.
-  const QString copia = dir_.filePath("copia.dae");
-  ASSERT_TRUE(QFile::copy(meuse(), copia));
-  ASSERT_TRUE(ventana_->IniData(copia));
-  teclea(3, 3, "5");
+  const QString copy = dir_.filePath("copia.dae");
+  ASSERT_TRUE(QFile::copy(meuse(), copy));
+  ASSERT_TRUE(window_->IniData(copy));
+  types(3, 3, "5");
   {
-    Respuesta<QMessageBox> si([](QMessageBox* m) { m->button(QMessageBox::Yes)->click(); });
-    EXPECT_TRUE(ventana_->close());
+    Reply<QMessageBox> yes([](QMessageBox* m) { m->button(QMessageBox::Yes)->click(); });
+    EXPECT_TRUE(window_->close());
   }
-  sorvan::core::SpatialData leidos;
-  ASSERT_TRUE(sorvan::core::ReadData(QFile::encodeName(copia).toStdString(), leidos).ok);
-  EXPECT_EQ(leidos.value(3, 3), 5.0);
+  sorvan::core::SpatialData readItems;
+  ASSERT_TRUE(sorvan::core::ReadData(QFile::encodeName(copy).toStdString(), readItems).ok);
+  EXPECT_EQ(readItems.value(3, 3), 5.0);
 }
 
 TEST_F(SavedDataTest, TheImportDialogShowsTheDetectedFormatAndTakesCorrections) {
   const QString csv = dir_.filePath("suelo.csv");
   escribir(csv, "este;norte;zinc;nota\r\n181072,5;333611;1022;a\r\n181025;333558;-9999;b\r\n181165;333537;640,25;c\r\n");
   int separator = -1, decimal = -1, rows = -1;
-  QString cabecera;
-  Respuesta<frmImportarTexto> dialogo([&](frmImportarTexto* d) {
+  QString header;
+  Reply<frmImportarTexto> dialog([&](frmImportarTexto* d) {
     separator = d->CboSeparador->currentIndex();
     decimal = d->CboDecimal->currentIndex();
     rows = d->TblVista->rowCount();
-    cabecera = d->TblVista->horizontalHeaderItem(2)->text();
+    header = d->TblVista->horizontalHeaderItem(2)->text();
     d->TxtAusente->setText("-9999");
-    Captura(d, "import_dialog.png");
+    Capture(d, "import_dialog.png");
     d->accept();
   });
-  Respuesta<QMessageBox> warning([](QMessageBox* m) { m->accept(); });  // the text column left out
-  ASSERT_TRUE(ventana_->IniData(csv));
+  Reply<QMessageBox> warning([](QMessageBox* m) { m->accept(); });  // the text column left out
+  ASSERT_TRUE(window_->IniData(csv));
   EXPECT_EQ(separator, 1);  // semicolon
   EXPECT_EQ(decimal, 1);    // comma
   EXPECT_EQ(rows, 3);
-  EXPECT_EQ(cabecera, "zinc");
-  ASSERT_EQ(datos_.nvar, 3);
-  EXPECT_EQ(datos_.value(1, 1), 181072.5);
-  EXPECT_TRUE(std::isnan(datos_.value(2, 3)));
-  EXPECT_EQ(datos_.value(3, 3), 640.25);
+  EXPECT_EQ(header, "zinc");
+  ASSERT_EQ(data_.nvar, 3);
+  EXPECT_EQ(data_.value(1, 1), 181072.5);
+  EXPECT_TRUE(std::isnan(data_.value(2, 3)));
+  EXPECT_EQ(data_.value(3, 3), 640.25);
   EXPECT_EQ(g_->TextMatrix(0, 2), "norte");
   EXPECT_EQ(g_->TextMatrix(2, 3), QString());
 
   // Corrected to the wrong separator, the file is one text column: refused,
   // and the data loaded stay.
-  Respuesta<frmImportarTexto> mal([&](frmImportarTexto* d) {
+  Reply<frmImportarTexto> bad([&](frmImportarTexto* d) {
     d->CboSeparador->setCurrentIndex(0);
     d->accept();
   });
   QString error;
-  Respuesta<QMessageBox> caja([&](QMessageBox* m) {
+  Reply<QMessageBox> box([&](QMessageBox* m) {
     error = m->text();
     m->accept();
   });
-  EXPECT_FALSE(ventana_->IniData(csv));
+  EXPECT_FALSE(window_->IniData(csv));
   EXPECT_TRUE(error.contains("suelo.csv")) << error.toStdString();
-  EXPECT_EQ(datos_.value(3, 3), 640.25);
+  EXPECT_EQ(data_.value(3, 3), 640.25);
 }
 
 TEST(MainWindowDataTest, OpeningAnotherFileAsksFirstAndNewMakesAnEmptyTable) {
   frmMain w;
   w.show();
-  ASSERT_TRUE(w.AbrirDatos(meuse()));
-  frmDatos* d = w.Datos();
-  d->PegarTexto(QStringLiteral("1"), 1, 1);
-  ASSERT_TRUE(d->Modificado());
-  auto* guardar = w.findChild<QAction*>(QStringLiteral("mnuGuardar"));
-  auto* deshacer = w.findChild<QAction*>(QStringLiteral("mnuDeshacer"));
-  ASSERT_TRUE(guardar && deshacer);
-  EXPECT_TRUE(guardar->isEnabled());
-  EXPECT_TRUE(deshacer->isEnabled());
+  ASSERT_TRUE(w.OpenData(meuse()));
+  frmDatos* d = w.Data();
+  d->PasteText(QStringLiteral("1"), 1, 1);
+  ASSERT_TRUE(d->Modified());
+  auto* save = w.findChild<QAction*>(QStringLiteral("mnuGuardar"));
+  auto* undo = w.findChild<QAction*>(QStringLiteral("mnuDeshacer"));
+  ASSERT_TRUE(save && undo);
+  EXPECT_TRUE(save->isEnabled());
+  EXPECT_TRUE(undo->isEnabled());
   {
-    Respuesta<QMessageBox> cancela([](QMessageBox* m) { m->button(QMessageBox::Cancel)->click(); });
-    EXPECT_FALSE(w.AbrirDatos(meuse()));
+    Reply<QMessageBox> cancels([](QMessageBox* m) { m->button(QMessageBox::Cancel)->click(); });
+    EXPECT_FALSE(w.OpenData(meuse()));
   }
-  EXPECT_EQ(w.Sesion().data.value(1, 1), 1.0);  // the edit is still there
-  deshacer->trigger();
-  EXPECT_EQ(w.Sesion().data.value(1, 1), 181072.0);
-  EXPECT_FALSE(deshacer->isEnabled());
-  EXPECT_FALSE(d->Modificado());  // undone back to the file's values
+  EXPECT_EQ(w.OwnSession().data.value(1, 1), 1.0);  // the edit is still there
+  undo->trigger();
+  EXPECT_EQ(w.OwnSession().data.value(1, 1), 181072.0);
+  EXPECT_FALSE(undo->isEnabled());
+  EXPECT_FALSE(d->Modified());  // undone back to the file's values
 
-  // "Nuevo": column names, then the number of rows; every cell empty.
-  int preguntas = 0;
-  Respuesta<QInputDialog> input(
+  // "New": column names, then the number of rows; every cell empty.
+  int questions = 0;
+  Reply<QInputDialog> input(
       [&](QInputDialog* dlg) {
-        if (preguntas++ == 0)
+        if (questions++ == 0)
           dlg->setTextValue("este, norte, plomo");
         else
           dlg->setIntValue(5);
@@ -275,20 +275,20 @@ TEST(MainWindowDataTest, OpeningAnotherFileAsksFirstAndNewMakesAnEmptyTable) {
       },
       2);
   w.findChild<QAction*>(QStringLiteral("mnuNuevo"))->trigger();
-  ASSERT_EQ(w.Sesion().data.nvar, 3);
-  EXPECT_EQ(w.Sesion().data.N, 5);
-  EXPECT_EQ(w.Sesion().data.missing(3), 5);
+  ASSERT_EQ(w.OwnSession().data.nvar, 3);
+  EXPECT_EQ(w.OwnSession().data.N, 5);
+  EXPECT_EQ(w.OwnSession().data.missing(3), 5);
   EXPECT_EQ(d->MSFGrid()->TextMatrix(0, 3), "plomo");
   EXPECT_EQ(d->windowTitle(), "Sin título");
   // Closing the program with edits asks; "No" lets it close.
-  d->PegarTexto(QStringLiteral("1\t2\t3"), 1, 1);
-  QString pregunta;
-  Respuesta<QMessageBox> no([&](QMessageBox* m) {
-    pregunta = m->text();
+  d->PasteText(QStringLiteral("1\t2\t3"), 1, 1);
+  QString question;
+  Reply<QMessageBox> no([&](QMessageBox* m) {
+    question = m->text();
     m->button(QMessageBox::No)->click();
   });
   EXPECT_TRUE(w.close());
-  EXPECT_TRUE(pregunta.contains("Sin título")) << pregunta.toStdString();
+  EXPECT_TRUE(question.contains("Sin título")) << question.toStdString();
 }
 
 TEST(MainWindowDataTest, InformationSummarisesTheDataSet) {
@@ -299,15 +299,15 @@ TEST(MainWindowDataTest, InformationSummarisesTheDataSet) {
   frmMain w;
   w.resize(900, 600);
   w.show();
-  Respuesta<frmImportarTexto> acepta([](frmImportarTexto* d) { d->accept(); });
-  ASSERT_TRUE(w.AbrirDatos(csv));
+  Reply<frmImportarTexto> accepts([](frmImportarTexto* d) { d->accept(); });
+  ASSERT_TRUE(w.OpenData(csv));
   QString info;
-  Respuesta<QMessageBox> caja([&](QMessageBox* m) {
+  Reply<QMessageBox> box([&](QMessageBox* m) {
     info = m->text();
-    Captura(m, "data_information.png");
+    Capture(m, "data_information.png");
     m->accept();
   });
-  Captura(&w, "data_missing_values.png");
+  Capture(&w, "data_missing_values.png");
   w.findChild<QAction*>(QStringLiteral("mnuInformacion"))->trigger();
   EXPECT_TRUE(info.contains("Filas: 5")) << info.toStdString();
   EXPECT_TRUE(info.contains("zinc: 2, 257, 1022, 639.6666667")) << info.toStdString();
@@ -320,23 +320,23 @@ TEST(DuplicatePointsTest, TheRowsAreNamedAndTheChoiceBecomesTheRunsPolicy) {
   std::istringstream in("t\n3,5\nx,,0\ny,,0\nz,,0\n0,0,1\n5,5,2\n0,0,3\n9,1,4\nNA,NA,5\n");
   ASSERT_TRUE(sorvan::core::ReadData(in, "t.dae", s.data).ok);
   QString text;
-  const char* botones[] = {"CoPromediar", "CoPrimero"};
-  const sorvan::core::DuplicatePolicy esperadas[] = {sorvan::core::DuplicatePolicy::Average,
+  const char* buttons[] = {"CoPromediar", "CoPrimero"};
+  const sorvan::core::DuplicatePolicy expectedOnes[] = {sorvan::core::DuplicatePolicy::Average,
                                                   sorvan::core::DuplicatePolicy::First};
   for (int k = 0; k < 2; ++k) {
     s.duplicates = sorvan::core::DuplicatePolicy::Error;
-    Respuesta<QMessageBox> caja([&](QMessageBox* m) {
+    Reply<QMessageBox> box([&](QMessageBox* m) {
       text = m->text();
-      m->findChild<QPushButton*>(QString::fromLatin1(botones[k]))->click();
+      m->findChild<QPushButton*>(QString::fromLatin1(buttons[k]))->click();
     });
     EXPECT_TRUE(ChooseDuplicatePolicy(nullptr, s));
-    EXPECT_EQ(s.duplicates, esperadas[k]);
+    EXPECT_EQ(s.duplicates, expectedOnes[k]);
   }
   EXPECT_TRUE(text.contains("filas 1 y 3")) << text.toStdString();
   // Once chosen it is not asked again; cancelled, the run does not start.
   EXPECT_TRUE(ChooseDuplicatePolicy(nullptr, s));
   s.duplicates = sorvan::core::DuplicatePolicy::Error;
-  Respuesta<QMessageBox> cancela([](QMessageBox* m) { m->reject(); });
+  Reply<QMessageBox> cancels([](QMessageBox* m) { m->reject(); });
   EXPECT_FALSE(ChooseDuplicatePolicy(nullptr, s));
   EXPECT_EQ(s.duplicates, sorvan::core::DuplicatePolicy::Error);
 }
@@ -350,7 +350,7 @@ TEST(SurfaceExportTest, TheRunsSurfacesGoOutInTheFormatOfTheExtension) {
   // No run yet: a message, no file.
   QString warning;
   {
-    Respuesta<QMessageBox> caja([&](QMessageBox* m) {
+    Reply<QMessageBox> box([&](QMessageBox* m) {
       warning = m->text();
       m->accept();
     });
@@ -365,9 +365,9 @@ TEST(SurfaceExportTest, TheRunsSurfacesGoOutInTheFormatOfTheExtension) {
   s.surfaces.dx = s.surfaces.dy = 5;
   s.surfaces.SupPred = {1, 2, 3, 4, 5, 6};
   s.surfaces.SupVar = {0.5f, 0.5f, 0.5f, 1, 1, 1};
-  QStringList escritos;
-  ASSERT_TRUE(ExportSurfacesTo(nullptr, s, dir.filePath("m.asc"), &escritos));
-  EXPECT_EQ(escritos, (QStringList{dir.filePath("m.asc"), dir.filePath("m_var.asc")}));
+  QStringList written;
+  ASSERT_TRUE(ExportSurfacesTo(nullptr, s, dir.filePath("m.asc"), &written));
+  EXPECT_EQ(written, (QStringList{dir.filePath("m.asc"), dir.filePath("m_var.asc")}));
   QFile f(dir.filePath("m.asc"));
   ASSERT_TRUE(f.open(QIODevice::ReadOnly));
   // Rows from the top: the second row of nodes first; the corner half a cell before the first node.
@@ -401,5 +401,5 @@ TEST(SaveFrameTest, TheSurfacesTabShowsAndReturnsTheExportNames) {
 }
 
 int main(int argc, char** argv) {
-  return test_data::EjecutaPruebas(argc, argv, {.modalOlvidadoMs = 10000, .ajustesPropios = true});
+  return test_data::RunTests(argc, argv, {.forgottenModalMs = 10000, .ownSettings = true});
 }

@@ -23,7 +23,7 @@ using namespace sorvan::core;
 using namespace sorvan::platform;
 using namespace sorvan::gui;
 
-using test_data::AlAparecerModal;
+using test_data::OnModalShown;
 
 namespace {
 
@@ -32,13 +32,13 @@ QString meuse() { return QString::fromLocal8Bit(qgetenv("SORVAN_SOURCE_DIR")) + 
 class DataWindowTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    ventana_ = std::make_unique<frmDatos>(datos_);
-    ventana_->resize(700, 500);
-    ventana_->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(ventana_.get()));
-    ASSERT_TRUE(ventana_->IniData(meuse()));
-    g_ = ventana_->MSFGrid();
-    ed_ = ventana_->TxtEdit();
+    window_ = std::make_unique<frmDatos>(data_);
+    window_->resize(700, 500);
+    window_->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
+    ASSERT_TRUE(window_->IniData(meuse()));
+    g_ = window_->MSFGrid();
+    ed_ = window_->TxtEdit();
   }
   // Column 3 is zinc: 1022 in row 1, 1141 in row 2; its minimum is 113.
   void irA(int row, int col) {
@@ -47,23 +47,23 @@ protected:
     ASSERT_EQ(g_->Col(), col);
   }
 
-  sorvan::core::SpatialData datos_;
-  std::unique_ptr<frmDatos> ventana_;
+  sorvan::core::SpatialData data_;
+  std::unique_ptr<frmDatos> window_;
   DataGrid* g_ = nullptr;
   QLineEdit* ed_ = nullptr;
 };
 
 TEST_F(DataWindowTest, IniDataFillsTheGridWithFixedRowAndColumn) {
-  EXPECT_EQ(g_->Rows(), datos_.N + 1);
-  EXPECT_EQ(g_->Cols(), datos_.nvar + 1);
+  EXPECT_EQ(g_->Rows(), data_.N + 1);
+  EXPECT_EQ(g_->Cols(), data_.nvar + 1);
   EXPECT_EQ(g_->TextMatrix(0, 3), QStringLiteral("zinc"));
   EXPECT_EQ(g_->TextMatrix(2, 0), QStringLiteral("2"));
   EXPECT_EQ(g_->TextMatrix(2, 3), QStringLiteral("1141"));
   EXPECT_TRUE(g_->ColumnAlignment(0) & Qt::AlignRight);
   EXPECT_TRUE(g_->ColumnAlignment(3) & Qt::AlignRight);
   EXPECT_FALSE(ed_->isVisible());
-  EXPECT_FLOAT_EQ(datos_.minimum[2], 113.f);
-  EXPECT_FLOAT_EQ(datos_.maximum[2], 1839.f);
+  EXPECT_FLOAT_EQ(data_.minimum[2], 113.f);
+  EXPECT_FLOAT_EQ(data_.maximum[2], 1839.f);
 }
 
 TEST_F(DataWindowTest, ATypedDigitOpensTheEditorHoldingJustThatDigit) {
@@ -81,7 +81,7 @@ TEST_F(DataWindowTest, EscapeCancelsAndTheCellKeepsItsText) {
   QTest::keyClick(ed_, Qt::Key_Escape);
   EXPECT_FALSE(ed_->isVisible());
   EXPECT_EQ(g_->TextMatrix(2, 3), QStringLiteral("1141"));
-  EXPECT_FLOAT_EQ(datos_.value(2, 3), 1141.f);
+  EXPECT_FLOAT_EQ(data_.value(2, 3), 1141.f);
   // Focus going back to the grid later must not commit the cancelled text.
   g_->setFocus();
   QTest::qWait(10);
@@ -94,26 +94,26 @@ TEST_F(DataWindowTest, EnterCommitsIntoTheCellTheDataAndTheExtremes) {
   QTest::keyClick(ed_, Qt::Key_Return);
   EXPECT_FALSE(ed_->isVisible());
   EXPECT_EQ(g_->TextMatrix(2, 3), QStringLiteral("7"));
-  EXPECT_FLOAT_EQ(datos_.value(2, 3), 7.f);
-  EXPECT_FLOAT_EQ(datos_.minimum[2], 7.f);
+  EXPECT_FLOAT_EQ(data_.value(2, 3), 7.f);
+  EXPECT_FLOAT_EQ(data_.minimum[2], 7.f);
   EXPECT_EQ(g_->Row(), 2);  // Enter stays on the cell
 }
 
 TEST_F(DataWindowTest, EditingTheExtremeValueRecomputesTheColumnRange) {
   // Find the row holding the maximum of zinc and lower it.
-  int filaMax = 0;
-  for (int i = 1; i <= datos_.N; ++i)
-    if (datos_.value(i, 3) == datos_.maximum[2]) filaMax = i;
-  ASSERT_GT(filaMax, 0);
-  irA(filaMax, 3);
+  int maxRow = 0;
+  for (int i = 1; i <= data_.N; ++i)
+    if (data_.value(i, 3) == data_.maximum[2]) maxRow = i;
+  ASSERT_GT(maxRow, 0);
+  irA(maxRow, 3);
   QTest::keyClicks(g_, "5");
   QTest::keyClicks(ed_, "00");
   QTest::keyClick(ed_, Qt::Key_Enter);
-  double esperado = 500.0;
-  for (int i = 1; i <= datos_.N; ++i) esperado = std::max(esperado, datos_.value(i, 3));
-  EXPECT_FLOAT_EQ(datos_.maximum[2], esperado);
-  EXPECT_LT(datos_.maximum[2], 1839.f);
-  EXPECT_FLOAT_EQ(datos_.value(filaMax, 3), 500.f);
+  double expected = 500.0;
+  for (int i = 1; i <= data_.N; ++i) expected = std::max(expected, data_.value(i, 3));
+  EXPECT_FLOAT_EQ(data_.maximum[2], expected);
+  EXPECT_LT(data_.maximum[2], 1839.f);
+  EXPECT_FLOAT_EQ(data_.value(maxRow, 3), 500.f);
 }
 
 TEST_F(DataWindowTest, BlankBackspaceAndDoubleClickEditTheCurrentText) {
@@ -134,15 +134,15 @@ TEST_F(DataWindowTest, BlankBackspaceAndDoubleClickEditTheCurrentText) {
   EXPECT_EQ(ed_->text(), QStringLiteral("6.929517"));
   QTest::keyClick(ed_, Qt::Key_Escape);
 
-  const QPoint centro = g_->visualRect(g_->currentIndex()).center();
-  QTest::mouseDClick(g_->viewport(), Qt::LeftButton, Qt::NoModifier, centro);
+  const QPoint centre = g_->visualRect(g_->currentIndex()).center();
+  QTest::mouseDClick(g_->viewport(), Qt::LeftButton, Qt::NoModifier, centre);
   ASSERT_TRUE(ed_->isVisible());
   EXPECT_EQ(ed_->text(), QStringLiteral("6.929517"));
   // Editing the existing text: the caret is at its end.
   QTest::keyClick(ed_, Qt::Key_Backspace);
   QTest::keyClick(ed_, Qt::Key_Return);
   EXPECT_EQ(g_->TextMatrix(1, 4), QStringLiteral("6.92951"));
-  EXPECT_FLOAT_EQ(datos_.value(1, 4), 6.92951f);
+  EXPECT_FLOAT_EQ(data_.value(1, 4), 6.92951f);
 }
 
 TEST_F(DataWindowTest, UpOnTheFirstRowCommitsAndStays) {
@@ -152,7 +152,7 @@ TEST_F(DataWindowTest, UpOnTheFirstRowCommitsAndStays) {
   EXPECT_FALSE(ed_->isVisible());
   EXPECT_EQ(g_->Row(), 1);
   EXPECT_EQ(g_->TextMatrix(1, 3), QStringLiteral("9"));
-  EXPECT_FLOAT_EQ(datos_.value(1, 3), 9.f);
+  EXPECT_FLOAT_EQ(data_.value(1, 3), 9.f);
 }
 
 TEST_F(DataWindowTest, UpAndDownCommitAndMoveOneRow) {
@@ -165,15 +165,15 @@ TEST_F(DataWindowTest, UpAndDownCommitAndMoveOneRow) {
   QTest::keyClick(ed_, Qt::Key_Up);
   EXPECT_EQ(g_->Row(), 5);
   EXPECT_EQ(g_->TextMatrix(6, 3), QStringLiteral("8"));
-  EXPECT_FLOAT_EQ(datos_.value(6, 3), 8.f);
+  EXPECT_FLOAT_EQ(data_.value(6, 3), 8.f);
 }
 
 TEST_F(DataWindowTest, DownOnTheLastRowStays) {
-  irA(datos_.N, 1);
+  irA(data_.N, 1);
   QTest::keyClick(g_, Qt::Key_1);
   QTest::keyClick(ed_, Qt::Key_Down);
-  EXPECT_EQ(g_->Row(), datos_.N);
-  EXPECT_FLOAT_EQ(datos_.value(datos_.N, 1), 1.f);
+  EXPECT_EQ(g_->Row(), data_.N);
+  EXPECT_FLOAT_EQ(data_.value(data_.N, 1), 1.f);
 }
 
 TEST_F(DataWindowTest, LeavingTheCellCommitsToTheCellLeft) {
@@ -182,7 +182,7 @@ TEST_F(DataWindowTest, LeavingTheCellCommitsToTheCellLeft) {
   g_->SetCurrentCell(10, 5);
   EXPECT_FALSE(ed_->isVisible());
   EXPECT_EQ(g_->TextMatrix(3, 2), QStringLiteral("3"));
-  EXPECT_FLOAT_EQ(datos_.value(3, 2), 3.f);
+  EXPECT_FLOAT_EQ(data_.value(3, 2), 3.f);
   EXPECT_NE(g_->TextMatrix(10, 5), QStringLiteral("3"));
 }
 
@@ -191,11 +191,11 @@ TEST_F(DataWindowTest, TextThatIsNotANumberIsRefusedWithAMessage) {
   QTest::keyClick(g_, Qt::Key_A);
   EXPECT_EQ(ed_->text(), QStringLiteral("a"));
   QString text, title;
-  AlAparecerModal([&](QWidget* w) {
-    if (auto* caja = qobject_cast<QMessageBox*>(w)) {
-      title = caja->windowTitle();
-      text = caja->text();
-      caja->accept();
+  OnModalShown([&](QWidget* w) {
+    if (auto* box = qobject_cast<QMessageBox*>(w)) {
+      title = box->windowTitle();
+      text = box->text();
+      box->accept();
     }
   });
   QTest::keyClick(ed_, Qt::Key_Return);
@@ -204,7 +204,7 @@ TEST_F(DataWindowTest, TextThatIsNotANumberIsRefusedWithAMessage) {
   EXPECT_TRUE(text.contains("\"a\"")) << text.toStdString();
   EXPECT_TRUE(text.contains("zinc")) << text.toStdString();
   EXPECT_EQ(g_->TextMatrix(2, 3), QStringLiteral("1141"));
-  EXPECT_FLOAT_EQ(datos_.value(2, 3), 1141.f);
+  EXPECT_FLOAT_EQ(data_.value(2, 3), 1141.f);
   EXPECT_FALSE(ed_->isVisible());
 }
 
@@ -235,42 +235,42 @@ TEST(WideDataTest, AWideDataSetLoadsWholeAndShowsItsLastCell) {
   f.write(text);
   f.close();
   sorvan::core::SpatialData data;
-  frmDatos ventana(data);
-  ventana.show();
+  frmDatos window(data);
+  window.show();
   QElapsedTimer t;
   t.start();
-  ASSERT_TRUE(ventana.IniData(f.fileName()));
+  ASSERT_TRUE(window.IniData(f.fileName()));
   QApplication::processEvents();
   RecordProperty("ms", int(t.elapsed()));
-  EXPECT_EQ(ventana.MSFGrid()->Cols(), nvar + 1);
-  EXPECT_EQ(ventana.MSFGrid()->TextMatrix(0, nvar), QStringLiteral("v400"));
-  EXPECT_EQ(ventana.MSFGrid()->TextMatrix(n, nvar), QStringLiteral("2048400"));
+  EXPECT_EQ(window.MSFGrid()->Cols(), nvar + 1);
+  EXPECT_EQ(window.MSFGrid()->TextMatrix(0, nvar), QStringLiteral("v400"));
+  EXPECT_EQ(window.MSFGrid()->TextMatrix(n, nvar), QStringLiteral("2048400"));
 }
 
-TEST(TextoValorTest, UpToFifteenSignificantDigitsAndEmptyWhenMissing) {
-  EXPECT_EQ(frmDatos::TextoValor(181072.0), QStringLiteral("181072"));
-  EXPECT_EQ(frmDatos::TextoValor(6.929517), QStringLiteral("6.929517"));
-  EXPECT_EQ(frmDatos::TextoValor(0.1), QStringLiteral("0.1"));
-  EXPECT_EQ(frmDatos::TextoValor(-2.5), QStringLiteral("-2.5"));
-  EXPECT_EQ(frmDatos::TextoValor(9100000.3), QStringLiteral("9100000.3"));
-  EXPECT_EQ(frmDatos::TextoValor(1.0 / 3.0), QStringLiteral("0.333333333333333"));
-  EXPECT_EQ(frmDatos::TextoValor(std::nan("")), QString());
+TEST(ValueTextTest, UpToFifteenSignificantDigitsAndEmptyWhenMissing) {
+  EXPECT_EQ(frmDatos::ValueText(181072.0), QStringLiteral("181072"));
+  EXPECT_EQ(frmDatos::ValueText(6.929517), QStringLiteral("6.929517"));
+  EXPECT_EQ(frmDatos::ValueText(0.1), QStringLiteral("0.1"));
+  EXPECT_EQ(frmDatos::ValueText(-2.5), QStringLiteral("-2.5"));
+  EXPECT_EQ(frmDatos::ValueText(9100000.3), QStringLiteral("9100000.3"));
+  EXPECT_EQ(frmDatos::ValueText(1.0 / 3.0), QStringLiteral("0.333333333333333"));
+  EXPECT_EQ(frmDatos::ValueText(std::nan("")), QString());
 }
 
 TEST_F(DataWindowTest, AnEmptiedCellBecomesMissingAndLeavesTheExtremes) {
-  int filaMax = 0;
-  for (int i = 1; i <= datos_.N; ++i)
-    if (datos_.value(i, 3) == datos_.maximum[2]) filaMax = i;
-  irA(filaMax, 3);
+  int maxRow = 0;
+  for (int i = 1; i <= data_.N; ++i)
+    if (data_.value(i, 3) == data_.maximum[2]) maxRow = i;
+  irA(maxRow, 3);
   QTest::keyClick(g_, Qt::Key_Space);
   ed_->clear();
   QTest::keyClick(ed_, Qt::Key_Return);
-  EXPECT_TRUE(std::isnan(datos_.value(filaMax, 3)));
-  EXPECT_EQ(g_->TextMatrix(filaMax, 3), QString());
-  EXPECT_EQ(datos_.missing(3), 1);
-  EXPECT_LT(datos_.maximum[2], 1839.0);
+  EXPECT_TRUE(std::isnan(data_.value(maxRow, 3)));
+  EXPECT_EQ(g_->TextMatrix(maxRow, 3), QString());
+  EXPECT_EQ(data_.missing(3), 1);
+  EXPECT_LT(data_.maximum[2], 1839.0);
 }
 
 }  // namespace
 
-int main(int argc, char** argv) { return test_data::EjecutaPruebas(argc, argv, {.modalOlvidadoMs = 10000}); }
+int main(int argc, char** argv) { return test_data::RunTests(argc, argv, {.forgottenModalMs = 10000}); }

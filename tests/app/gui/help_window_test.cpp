@@ -1,5 +1,5 @@
-// The user manual in the program: "Ayuda" > "Contenido" and "Buscar ayuda
-// en...", the index and the search box, and the "Ayuda" buttons of the
+// The user manual in the program: "Help" > "Content" and "Find ayuda
+// en...", the index and the search box, and the "Help" buttons of the
 // dialogs opening their own pages (they did nothing before).
 #include <gtest/gtest.h>
 
@@ -26,7 +26,7 @@ using namespace sorvan::gui;
 
 namespace {
 
-void CargaDatos(sorvan::core::KrigingSession& s) {
+void LoadData(sorvan::core::KrigingSession& s) {
   std::istringstream f(
       "\"prueba\"\n3,6\n\"x\",\"\",0\n\"y\",\"\",0\n\"v\",\"\",0\n"
       "0,200,1\n100,260,2\n50,230,3\n20,210,4\n80,250,5\n40,240,6\n");
@@ -43,15 +43,15 @@ QStringList CellIndex(const frmAyuda& a) {
 }  // namespace
 
 TEST(HelpWindowTest, EveryPageOfTheManualHasATitleAndText) {
-  const QStringList paginas = frmAyuda::Paginas();
-  ASSERT_EQ(paginas.size(), 8);
-  for (const QString& p : paginas) {
-    EXPECT_NE(frmAyuda::TituloPagina(p), p) << p.toStdString();          // a <title>
-    EXPECT_GT(frmAyuda::TextoPagina(p).size(), 200) << p.toStdString();  // and a text
+  const QStringList pages = frmAyuda::Pages();
+  ASSERT_EQ(pages.size(), 8);
+  for (const QString& p : pages) {
+    EXPECT_NE(frmAyuda::PageTitle(p), p) << p.toStdString();          // a <title>
+    EXPECT_GT(frmAyuda::PageText(p).size(), 200) << p.toStdString();  // and a text
   }
   // The pages of the README's user guide, in Spanish.
-  EXPECT_TRUE(frmAyuda::TextoPagina("opciones").contains("Rejilla de predicción"));
-  EXPECT_TRUE(frmAyuda::TextoPagina("superficies").contains("Mostrar etiquetas"));
+  EXPECT_TRUE(frmAyuda::PageText("opciones").contains("Rejilla de predicción"));
+  EXPECT_TRUE(frmAyuda::PageText("superficies").contains("Mostrar etiquetas"));
 }
 
 TEST(HelpWindowTest, ContentsOpensTheIndexWithEveryPage) {
@@ -60,34 +60,34 @@ TEST(HelpWindowTest, ContentsOpensTheIndexWithEveryPage) {
   QAction* content = w.findChild<QAction*>("mnuContenido");
   ASSERT_TRUE(content->isEnabled());
   content->trigger();
-  frmAyuda* ayuda = w.Ayuda();
-  ASSERT_NE(ayuda, nullptr);
-  EXPECT_TRUE(ayuda->isVisible());
-  EXPECT_EQ(ayuda->PaginaActual(), "indice");
-  EXPECT_EQ(CellIndex(*ayuda), frmAyuda::Paginas());
-  EXPECT_TRUE(ayuda->Pagina->toPlainText().contains("Contenido"));
+  frmAyuda* help = w.Help();
+  ASSERT_NE(help, nullptr);
+  EXPECT_TRUE(help->isVisible());
+  EXPECT_EQ(help->CurrentPage(), "indice");
+  EXPECT_EQ(CellIndex(*help), frmAyuda::Pages());
+  EXPECT_TRUE(help->Pagina->toPlainText().contains("Contenido"));
   // A link of the index opens its page.
-  ayuda->LstIndice->setCurrentRow(4);
-  EXPECT_EQ(ayuda->PaginaActual(), "semivariogramas");
+  help->LstIndice->setCurrentRow(4);
+  EXPECT_EQ(help->CurrentPage(), "semivariogramas");
   // With SORVAN_CAPTURAS set, the picture of the documentation.
   if (!qEnvironmentVariableIsEmpty("SORVAN_CAPTURAS"))
-    ayuda->grab().save(qEnvironmentVariable("SORVAN_SOURCE_DIR") + "/docs/screenshots/help_window.png");
+    help->grab().save(qEnvironmentVariable("SORVAN_SOURCE_DIR") + "/docs/screenshots/help_window.png");
 }
 
 TEST(HelpWindowTest, SearchListsThePagesHoldingTheWordWhateverTheAccents) {
   frmAyuda a;
-  EXPECT_EQ(a.Buscar("video"), (QStringList{"indice", "animaciones"}));
-  EXPECT_EQ(a.Buscar("VÍDEO"), (QStringList{"indice", "animaciones"}));
-  EXPECT_EQ(a.Buscar("botón derecho"), (QStringList{"semivariogramas", "superficies"}));
-  EXPECT_TRUE(a.Buscar("xyzzy").isEmpty());
+  EXPECT_EQ(a.Find("video"), (QStringList{"indice", "animaciones"}));
+  EXPECT_EQ(a.Find("VÍDEO"), (QStringList{"indice", "animaciones"}));
+  EXPECT_EQ(a.Find("botón derecho"), (QStringList{"semivariogramas", "superficies"}));
+  EXPECT_TRUE(a.Find("xyzzy").isEmpty());
   EXPECT_EQ(CellIndex(a), QStringList());
-  EXPECT_EQ(a.Buscar(""), frmAyuda::Paginas());
+  EXPECT_EQ(a.Find(""), frmAyuda::Pages());
   // Typing in the box does the same, and choosing a result shows it.
   a.show();
   QTest::keyClicks(a.TxtBuscar, "perfil");
   EXPECT_EQ(CellIndex(a), (QStringList{"opciones", "superficies"}));
   a.LstIndice->setCurrentRow(0);
-  EXPECT_EQ(a.PaginaActual(), "opciones");
+  EXPECT_EQ(a.CurrentPage(), "opciones");
   EXPECT_TRUE(a.Pagina->textCursor().hasSelection());  // the word found is marked
 }
 
@@ -95,34 +95,34 @@ TEST(HelpWindowTest, SearchHelpOpensWithTheSearchBoxReady) {
   frmMain w;
   w.show();
   w.findChild<QAction*>("mnuBuscarAyuda")->trigger();
-  ASSERT_NE(w.Ayuda(), nullptr);
+  ASSERT_NE(w.Help(), nullptr);
   QTest::qWait(100);
-  EXPECT_EQ(w.Ayuda()->focusWidget(), w.Ayuda()->TxtBuscar);
+  EXPECT_EQ(w.Help()->focusWidget(), w.Help()->TxtBuscar);
 }
 
-// The "Ayuda" buttons open the page of their dialog, also while the dialog
+// The "Help" buttons open the page of their dialog, also while the dialog
 // is modal (the help window then belongs to it, or it could not be used).
 TEST(HelpWindowTest, DialogHelpButtonsOpenTheirPages) {
   frmMain w;
   w.show();
-  CargaDatos(w.Sesion());
-  QString pagina, paginaOpciones;
-  bool delDialogo = false;
-  test_data::AlAparecerModal([&](QWidget* m) {
+  LoadData(w.OwnSession());
+  QString page, optionsPage;
+  bool ofDialog = false;
+  test_data::OnModalShown([&](QWidget* m) {
     auto* d = qobject_cast<frmKriging2D*>(m);
     ASSERT_NE(d, nullptr);
     d->CoAyuda->click();
-    pagina = w.Ayuda()->PaginaActual();
-    delDialogo = w.Ayuda()->parentWidget() == d;
-    frmOpKriging options(w.Sesion().options, w.Sesion().data, 1, 2, d);
+    page = w.Help()->CurrentPage();
+    ofDialog = w.Help()->parentWidget() == d;
+    frmOpKriging options(w.OwnSession().options, w.OwnSession().data, 1, 2, d);
     options.CoAyuda->click();
-    paginaOpciones = w.Ayuda()->PaginaActual();
+    optionsPage = w.Help()->CurrentPage();
     d->CoCancelar->click();
   });
-  MostrarKriging2D(w);
-  EXPECT_EQ(pagina, "kriging");
-  EXPECT_TRUE(delDialogo);
-  EXPECT_EQ(paginaOpciones, "opciones");
+  ShowKriging2D(w);
+  EXPECT_EQ(page, "kriging");
+  EXPECT_TRUE(ofDialog);
+  EXPECT_EQ(optionsPage, "opciones");
 }
 
-int main(int argc, char** argv) { return test_data::EjecutaPruebas(argc, argv, {.modalOlvidadoMs = 15000}); }
+int main(int argc, char** argv) { return test_data::RunTests(argc, argv, {.forgottenModalMs = 15000}); }

@@ -1,5 +1,5 @@
 // A local run from the desktop program, through the real dialogs: "Kriging
-// 2D" > "Opciones" > the "Kriging Local" frame > "Aceptar"; the surfaces in
+// 2D" > "Options" > the "Kriging Local" frame > "Accept"; the surfaces in
 // memory have exactly the holes the run counted, and the status bar says how
 // many there are.
 #include <gtest/gtest.h>
@@ -26,22 +26,22 @@
 using namespace sorvan::core;
 using namespace sorvan::gui;
 
-using test_data::Respuesta;
+using test_data::Reply;
 
 namespace {
 
-TEST(KrigingLocalEscritorio, LosHuecosContadosSonLosDeLaSuperficie) {
+TEST(LocalKrigingDesktop, CountedHolesAreTheSurfaceHoles) {
   test_data::TemporaryFolder folder;
-  auto principal = std::make_unique<frmMain>();
-  principal->show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(principal.get()));
-  ASSERT_TRUE(principal->AbrirDatos(QString::fromLocal8Bit(qgetenv("SORVAN_SOURCE_DIR")) + "/examples/meuse.dae"));
-  folder.HacerActual();
-  sorvan::core::KrigingSession& session = principal->Sesion();
+  auto mainWindow = std::make_unique<frmMain>();
+  mainWindow->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(mainWindow.get()));
+  ASSERT_TRUE(mainWindow->OpenData(QString::fromLocal8Bit(qgetenv("SORVAN_SOURCE_DIR")) + "/examples/meuse.dae"));
+  folder.MakeCurrent();
+  sorvan::core::KrigingSession& session = mainWindow->OwnSession();
   session.chosenFolder = QFile::encodeName(folder.path()).toStdString();
   session.chosenFolderFor = session.dataFile;
 
-  Respuesta<frmOpKriging> options([](frmOpKriging* d) {
+  Reply<frmOpKriging> options([](frmOpKriging* d) {
     d->FraKrigingLocal->setChecked(true);
     d->TxtNVecinos->setText(QStringLiteral("16"));
     d->TxtNMinVecinos->setText(QStringLiteral("8"));
@@ -53,23 +53,23 @@ TEST(KrigingLocalEscritorio, LosHuecosContadosSonLosDeLaSuperficie) {
     d->VerEstimadores->setChecked(false);
     QTest::mouseClick(d->CoAceptar, Qt::LeftButton);
   });
-  Respuesta<frmKriging2D> dialogo([](frmKriging2D* d) {
+  Reply<frmKriging2D> dialog([](frmKriging2D* d) {
     d->ComboZ->setCurrentIndex(d->ComboZ->findText(QStringLiteral("logzinc"), Qt::MatchStartsWith));
     QTest::mouseClick(d->CoOpciones, Qt::LeftButton);
     QTest::mouseClick(d->CoAceptar, Qt::LeftButton);
   });
-  QStringList textos;
-  Respuesta<QMessageBox> cajas(
-      [&textos](QMessageBox* box) {
-        textos << box->text();
+  QStringList texts;
+  Reply<QMessageBox> boxes(
+      [&texts](QMessageBox* box) {
+        texts << box->text();
         box->button(QMessageBox::Ok)->click();
       },
       3, 20000);
-  MostrarKriging2D(*principal);
-  ASSERT_EQ(dialogo.vistas(), 1);
-  ASSERT_EQ(options.vistas(), 1);
+  ShowKriging2D(*mainWindow);
+  ASSERT_EQ(dialog.views(), 1);
+  ASSERT_EQ(options.views(), 1);
 
-  ASSERT_TRUE(session.hasSurfaces) << textos.join(" | ").toStdString();
+  ASSERT_TRUE(session.hasSurfaces) << texts.join(" | ").toStdString();
   const sorvan::core::LocalSummary& local = session.localSummary;
   EXPECT_TRUE(local.local);
   long long huecos = 0;
@@ -77,13 +77,13 @@ TEST(KrigingLocalEscritorio, LosHuecosContadosSonLosDeLaSuperficie) {
   EXPECT_GT(local.fewNeighbours, 0);
   EXPECT_EQ(huecos, local.fewNeighbours + local.singular);
   EXPECT_EQ(local.computed + huecos, static_cast<long long>(session.surfaces.SupPred.size()));
-  EXPECT_EQ(principal->TextoEstado(), QStringLiteral("Preparado (kriging local: %1 nodos sin valor)").arg(huecos));
-  DescargarDialogosKriging();
-  principal.reset();
+  EXPECT_EQ(mainWindow->StatusText(), QStringLiteral("Preparado (kriging local: %1 nodos sin valor)").arg(huecos));
+  UnloadKrigingDialogs();
+  mainWindow.reset();
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  return test_data::EjecutaPruebas(argc, argv, {.modalOlvidadoMs = 30000, .ajustesPropios = true});
+  return test_data::RunTests(argc, argv, {.forgottenModalMs = 30000, .ownSettings = true});
 }

@@ -43,8 +43,8 @@ using namespace sorvan::core;
 using namespace sorvan::platform;
 using namespace sorvan::gui;
 
-using test_data::Mensaje;
-using test_data::Respuesta;
+using test_data::Message;
+using test_data::Reply;
 using sorvan::core::KrigingSession;
 
 namespace {
@@ -52,23 +52,23 @@ namespace {
 // Every text painted in the main window's status bar, in order.
 class StatusTexts : public QObject {
  public:
-  explicit StatusTexts(frmMain& principal) {
-    for (QLabel* l : principal.statusBar()->findChildren<QLabel*>()) l->installEventFilter(this);
+  explicit StatusTexts(frmMain& mainWindow) {
+    for (QLabel* l : mainWindow.statusBar()->findChildren<QLabel*>()) l->installEventFilter(this);
   }
-  QStringList textos;
+  QStringList texts;
 
  protected:
   bool eventFilter(QObject* o, QEvent* e) override {
     if (e->type() == QEvent::Paint)
-      if (auto* l = qobject_cast<QLabel*>(o); l && (textos.isEmpty() || textos.last() != l->text()))
-        textos << l->text();
+      if (auto* l = qobject_cast<QLabel*>(o); l && (texts.isEmpty() || texts.last() != l->text()))
+        texts << l->text();
     return false;
   }
 };
 
 // With SORVAN_SCREENSHOTS set to a folder, saves `w` there as `nombre`, as
 // the screen shows it (a widget's own picture leaves the 3-D views blank).
-void Captura(QWidget* w, const char* nombre) {
+void Capture(QWidget* w, const char* nombre) {
   const QByteArray folder = qgetenv("SORVAN_SCREENSHOTS");
   if (folder.isEmpty()) return;
   QTest::qWait(300);  // the 3-D views' first frames
@@ -77,20 +77,20 @@ void Captura(QWidget* w, const char* nombre) {
       .save(QDir(QString::fromLocal8Bit(folder)).filePath(QString::fromLatin1(nombre)));
 }
 
-QByteArray Contenido(const QString& folder, const char* nombre) {
+QByteArray Content(const QString& folder, const char* nombre) {
   QFile f(QDir(folder).filePath(QString::fromLatin1(nombre)));
   return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-bool ExisteArchivo(const QString& folder, const char* nombre) {
+bool FileExists(const QString& folder, const char* nombre) {
   return QFile::exists(QDir(folder).filePath(QString::fromLatin1(nombre)));
 }
 
 // Captions of the chart windows (the data window, captioned with its file's
 // path, left out), joined by " | ".
-QString TitulosVentanas(frmMain& principal) {
+QString WindowTitles(frmMain& mainWindow) {
   QStringList t;
-  for (QMdiSubWindow* w : principal.AreaMDI()->subWindowList())
+  for (QMdiSubWindow* w : mainWindow.AreaMDI()->subWindowList())
     if (w->widget() != nullptr && !w->windowTitle().endsWith(".dae")) t << w->windowTitle();
   return t.join(" | ");
 }
@@ -99,75 +99,75 @@ class RunTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(folder.isValid());
-    principal = std::make_unique<frmMain>();
-    principal->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(principal.get()));
+    mainWindow = std::make_unique<frmMain>();
+    mainWindow->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(mainWindow.get()));
     meuse = QString::fromLocal8Bit(qgetenv("SORVAN_SOURCE_DIR")) + "/examples/meuse.dae";
-    ASSERT_TRUE(principal->AbrirDatos(meuse));
+    ASSERT_TRUE(mainWindow->OpenData(meuse));
     // Results into a fresh folder for each test, chosen for these data (the
     // default, beside the data, would be the source tree).
-    folder.HacerActual();
+    folder.MakeCurrent();
     session().chosenFolder = QFile::encodeName(folder.path()).toStdString();
     session().chosenFolderFor = session().dataFile;
   }
   void TearDown() override {
-    DescargarDialogosKriging();
-    principal.reset();
+    UnloadKrigingDialogs();
+    mainWindow.reset();
   }
 
-  KrigingSession& session() { return principal->Sesion(); }
+  KrigingSession& session() { return mainWindow->OwnSession(); }
 
-  // "Kriging 2D" with Z = `variable`, "Aceptar", the defaults notice
+  // "Kriging 2D" with Z = `variable`, "Accept", the defaults notice
   // answered when it comes; message boxes of the run are recorded in
-  // `mensajes` and answered. With `options`, "Opciones" first, the options
+  // `messages` and answered. With `options`, "Options" first, the options
   // dialog handed to it.
-  void KrigingDesdeElDialogo(const QString& variable, QList<Mensaje>* mensajes = nullptr,
+  void KrigingFromTheDialog(const QString& variable, QList<Message>* messages = nullptr,
                              std::function<void(frmOpKriging*)> options = {}) {
-    Respuesta<frmKriging2D> dialogo([variable, options](frmKriging2D* d) {
+    Reply<frmKriging2D> dialog([variable, options](frmKriging2D* d) {
       d->ComboZ->setCurrentIndex(d->ComboZ->findText(variable, Qt::MatchStartsWith));
       if (options) {
-        Respuesta<frmOpKriging> dialogoOpciones(options);
+        Reply<frmOpKriging> optionsDialog(options);
         QTest::mouseClick(d->CoOpciones, Qt::LeftButton);
-        EXPECT_EQ(dialogoOpciones.vistas(), 1);
+        EXPECT_EQ(optionsDialog.views(), 1);
       }
       QTest::mouseClick(d->CoAceptar, Qt::LeftButton);
     });
-    Respuesta<QMessageBox> cajas(
-        [mensajes](QMessageBox* box) {
-          if (mensajes)
-            mensajes->append({true, box->windowTitle(),
+    Reply<QMessageBox> boxes(
+        [messages](QMessageBox* box) {
+          if (messages)
+            messages->append({true, box->windowTitle(),
                               box->text() + (box->detailedText().isEmpty()
                                                  ? QString()
                                                  : QStringLiteral("\nDetalles:\n") + box->detailedText())});
-          if (box->icon() == QMessageBox::Critical) Captura(box, "kriging_error.png");
+          if (box->icon() == QMessageBox::Critical) Capture(box, "kriging_error.png");
           box->button(QMessageBox::Ok)->click();
         },
         3);
-    MostrarKriging2D(*principal);
-    ASSERT_EQ(dialogo.vistas(), 1);
+    ShowKriging2D(*mainWindow);
+    ASSERT_EQ(dialog.views(), 1);
   }
 
   test_data::TemporaryFolder folder;  // the current folder is put back when it goes
-  QTemporaryDir otra;
+  QTemporaryDir other;
   QString meuse;
-  std::unique_ptr<frmMain> principal;
+  std::unique_ptr<frmMain> mainWindow;
 };
 
 }  // namespace
 
-TEST_F(RunTest, KrigingDeLogzincEnMeuseDaSuperficiesArchivosYVentanas) {
-  StatusTexts estado(*principal);
-  QList<Mensaje> mensajes;
-  KrigingDesdeElDialogo("logzinc", &mensajes);
+TEST_F(RunTest, KrigingLogzincOfMeuseGivesSurfacesFilesAndWindows) {
+  StatusTexts state(*mainWindow);
+  QList<Message> messages;
+  KrigingFromTheDialog("logzinc", &messages);
 
-  ASSERT_EQ(mensajes.size(), 1);  // only the defaults notice
-  EXPECT_TRUE(mensajes[0].text.startsWith("Atención se toman los valores iniciales por defecto"));
+  ASSERT_EQ(messages.size(), 1);  // only the defaults notice
+  EXPECT_TRUE(messages[0].text.startsWith("Atención se toman los valores iniciales por defecto"));
 
   // The status bar said what was being done, then "Preparado".
-  const int generando = estado.textos.indexOf("Generando superficies kriging (logzinc)...");
-  ASSERT_GE(generando, 0) << estado.textos.join(" | ").toStdString();
-  EXPECT_GE(estado.textos.lastIndexOf("Preparado"), generando);
-  EXPECT_EQ(principal->TextoEstado(), "Preparado");
+  const int generating = state.texts.indexOf("Generando superficies kriging (logzinc)...");
+  ASSERT_GE(generating, 0) << state.texts.join(" | ").toStdString();
+  EXPECT_GE(state.texts.lastIndexOf("Preparado"), generating);
+  EXPECT_EQ(mainWindow->StatusText(), "Preparado");
 
   // The surfaces in memory: the automatic 50 by 50 grid, every node kriged,
   // predictions inside the range of the data (ordinary kriging of a smooth
@@ -182,11 +182,11 @@ TEST_F(RunTest, KrigingDeLogzincEnMeuseDaSuperficiesArchivosYVentanas) {
   ASSERT_EQ(sup.SupPred.size(), 2500u);
   ASSERT_EQ(sup.SupVar.size(), 2500u);
   const int colZ = s.data.findColumn("logzinc");
-  const float datoMin = s.data.minimum[size_t(colZ - 1)], datoMax = s.data.maximum[size_t(colZ - 1)];
+  const float datumMin = s.data.minimum[size_t(colZ - 1)], datumMax = s.data.maximum[size_t(colZ - 1)];
   for (size_t k = 0; k < sup.SupPred.size(); ++k) {
     ASSERT_NE(sup.SupPred[k], sorvan::core::kHoleValue) << k;
-    ASSERT_GE(sup.SupPred[k], datoMin - 0.5f) << k;
-    ASSERT_LE(sup.SupPred[k], datoMax + 0.5f) << k;
+    ASSERT_GE(sup.SupPred[k], datumMin - 0.5f) << k;
+    ASSERT_LE(sup.SupPred[k], datumMax + 0.5f) << k;
     ASSERT_GE(sup.SupVar[k], 0.0f) << k;
   }
   const auto [smallest, largest] = std::minmax_element(sup.SupPred.begin(), sup.SupPred.end());
@@ -198,84 +198,84 @@ TEST_F(RunTest, KrigingDeLogzincEnMeuseDaSuperficiesArchivosYVentanas) {
   const QString c = folder.path();
   for (const char* f : {"SKUPRE.SUP", "SKUVAR.SUP", "SKUESTIM.SV", "SKUESTIM.FMT", "SKUEAJUS.SV", "SKUEAJUS.FMT",
                         "KRIGING.LOG"})
-    EXPECT_TRUE(ExisteArchivo(c, f)) << f;
+    EXPECT_TRUE(FileExists(c, f)) << f;
   EXPECT_TRUE(QDir(c).entryList({".sorvan*"}, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
   EXPECT_EQ(s.resultsFolder, QFile::encodeName(c).toStdString());
 
   // Default windows: the fitted semivariogram and the prediction surface,
   // the surface last and so in front.
-  const QStringList titulos = TitulosVentanas(*principal).split(" | ");
-  ASSERT_EQ(titulos.size(), 2) << titulos.join(" | ").toStdString();
+  const QStringList titles = WindowTitles(*mainWindow).split(" | ");
+  ASSERT_EQ(titles.size(), 2) << titles.join(" | ").toStdString();
   // Titles without trailing blanks; the fitted semivariogram named as such.
-  EXPECT_TRUE(titulos[0].endsWith(": Semivariograma ajustado de logzinc")) << titulos[0].toStdString();
-  EXPECT_TRUE(titulos[1].endsWith(": Superficie de predicción de logzinc")) << titulos[1].toStdString();
-  ASSERT_NE(principal->AreaMDI()->activeSubWindow(), nullptr);
-  EXPECT_TRUE(principal->AreaMDI()->activeSubWindow()->windowTitle().contains("Superficie de predicción"));
-  Captura(principal.get(), "kriging_result.png");
+  EXPECT_TRUE(titles[0].endsWith(": Semivariograma ajustado de logzinc")) << titles[0].toStdString();
+  EXPECT_TRUE(titles[1].endsWith(": Superficie de predicción de logzinc")) << titles[1].toStdString();
+  ASSERT_NE(mainWindow->AreaMDI()->activeSubWindow(), nullptr);
+  EXPECT_TRUE(mainWindow->AreaMDI()->activeSubWindow()->windowTitle().contains("Superficie de predicción"));
+  Capture(mainWindow.get(), "kriging_result.png");
 
   // The engine got copies of NSaltos and NAjus: the options keep theirs.
-  sorvan::core::OpcionesKriging defectos;
-  ASSERT_TRUE(sorvan::core::OpcionesPorDefecto(s.data, 1, 2, defectos).ok);
-  EXPECT_EQ(s.options.NSaltos, defectos.NSaltos);
-  EXPECT_EQ(s.options.NAjus, defectos.NAjus);
+  sorvan::core::OpcionesKriging defaultOptions;
+  ASSERT_TRUE(sorvan::core::OpcionesPorDefecto(s.data, 1, 2, defaultOptions).ok);
+  EXPECT_EQ(s.options.NSaltos, defaultOptions.NSaltos);
+  EXPECT_EQ(s.options.NAjus, defaultOptions.NAjus);
 }
 
 // "Generar gráfico con tendencia": after a run with a trend, its surface
 // opens beside the prediction, on the same grid; a run without one opens none.
-TEST_F(RunTest, LaTendenciaAjustadaSeDibujaJuntoALaPrediccion) {
+TEST_F(RunTest, TheFittedTrendIsDrawnBesideThePrediction) {
   KrigingSession& s = session();
-  KrigingDesdeElDialogo("logzinc", nullptr, [](frmOpKriging* o) {
+  KrigingFromTheDialog("logzinc", nullptr, [](frmOpKriging* o) {
     o->OpMedia->button(1)->click();
     o->VerSupTend->setChecked(true);
     QTest::mouseClick(o->CoAceptar, Qt::LeftButton);
   });
   ASSERT_TRUE(s.hasSurfaces);
-  ASSERT_TRUE(s.tendencia.known());
-  EXPECT_EQ(s.tendencia.degree, 1);
+  ASSERT_TRUE(s.trend.known());
+  EXPECT_EQ(s.trend.degree, 1);
 
-  frmChart3D* tendencia = nullptr;
-  QStringList titulos;
-  for (QMdiSubWindow* w : principal->AreaMDI()->subWindowList()) {
-    titulos << w->windowTitle();
-    if (w->windowTitle().endsWith(": Tendencia de logzinc")) tendencia = qobject_cast<frmChart3D*>(w->widget());
+  frmChart3D* trend = nullptr;
+  QStringList titles;
+  for (QMdiSubWindow* w : mainWindow->AreaMDI()->subWindowList()) {
+    titles << w->windowTitle();
+    if (w->windowTitle().endsWith(": Tendencia de logzinc")) trend = qobject_cast<frmChart3D*>(w->widget());
   }
-  ASSERT_NE(tendencia, nullptr) << titulos.join(" | ").toStdString();
+  ASSERT_NE(trend, nullptr) << titles.join(" | ").toStdString();
   // The prediction opens last, in front of the trend.
-  EXPECT_TRUE(principal->AreaMDI()->activeSubWindow()->windowTitle().contains("Superficie de predicción"));
+  EXPECT_TRUE(mainWindow->AreaMDI()->activeSubWindow()->windowTitle().contains("Superficie de predicción"));
   // The plane b0 + b1 u + b2 v at every node, worked out here from the
   // reported coefficients and frame.
-  const SurfaceGrid& g = tendencia->Grafico().Grid();
+  const SurfaceGrid& g = trend->Grafico().Grid();
   const auto& sup = s.surfaces;
   ASSERT_EQ(g.nx, sup.nx);
   ASSERT_EQ(g.ny, sup.ny);
-  const sorvan::core::TrendFit& t = s.tendencia;
+  const sorvan::core::TrendFit& t = s.trend;
   for (int j = 0; j < g.ny; j += 7)
     for (int i = 0; i < g.nx; i += 7) {
       const double u = (sup.xMin + i * sup.dx - t.centreX) / t.scale, v = (sup.yMin + j * sup.dy - t.centreY) / t.scale;
-      const double plano = t.coefficients[0] + t.coefficients[1] * u + t.coefficients[2] * v;
-      EXPECT_NEAR(g.at(i, j), plano, 1e-4 * std::fabs(plano) + 1e-6) << i << ", " << j;
+      const double flat = t.coefficients[0] + t.coefficients[1] * u + t.coefficients[2] * v;
+      EXPECT_NEAR(g.at(i, j), flat, 1e-4 * std::fabs(flat) + 1e-6) << i << ", " << j;
     }
   if (!qgetenv("SORVAN_SCREENSHOTS").isEmpty()) {  // the trend beside the prediction
-    principal->resize(1200, 860);
-    principal->AreaMDI()->tileSubWindows();
-    Captura(principal.get(), "surface_trend.png");
+    mainWindow->resize(1200, 860);
+    mainWindow->AreaMDI()->tileSubWindows();
+    Capture(mainWindow.get(), "surface_trend.png");
   }
 
   // Ordinary kriging fits no trend: no new trend window.
-  KrigingDesdeElDialogo("logzinc", nullptr, [](frmOpKriging* o) {
+  KrigingFromTheDialog("logzinc", nullptr, [](frmOpKriging* o) {
     o->OpMedia->button(0)->click();
     EXPECT_FALSE(o->VerSupTend->isEnabled());
     QTest::mouseClick(o->CoAceptar, Qt::LeftButton);
   });
-  EXPECT_FALSE(s.tendencia.known());
-  EXPECT_EQ(TitulosVentanas(*principal).count("Tendencia de"), 1);
+  EXPECT_FALSE(s.trend.known());
+  EXPECT_EQ(WindowTitles(*mainWindow).count("Tendencia de"), 1);
 }
 
-TEST_F(RunTest, FalloDelMotorSeInformaYConservaLoAnterior) {
-  KrigingDesdeElDialogo("logzinc");
+TEST_F(RunTest, EngineFailureIsReportedAndKeepsWhatWasThere) {
+  KrigingFromTheDialog("logzinc");
   ASSERT_TRUE(session().hasSurfaces);
-  const sorvan::core::KrigingSurfaces antes = session().surfaces;
-  const QString ventanasAntes = TitulosVentanas(*principal);
+  const sorvan::core::KrigingSurfaces before = session().surfaces;
+  const QString windowsBefore = WindowTitles(*mainWindow);
 
   // 30 points, the last one 2e-7 from the first with another value: distinct
   // for the duplicate check, one point once the engine has them in single
@@ -293,12 +293,12 @@ TEST_F(RunTest, FalloDelMotorSeInformaYConservaLoAnterior) {
     text += "0.0000002,0,2\n";  // point 1 again, nearly, value 1 higher
     f.write(text);
   }
-  ASSERT_TRUE(principal->AbrirDatos(path));
+  ASSERT_TRUE(mainWindow->OpenData(path));
 
-  QList<Mensaje> mensajes;
-  KrigingDesdeElDialogo("v", &mensajes);
-  ASSERT_EQ(mensajes.size(), 2);  // the defaults notice, then the failure
-  const Mensaje& failure = mensajes[1];
+  QList<Message> messages;
+  KrigingFromTheDialog("v", &messages);
+  ASSERT_EQ(messages.size(), 2);  // the defaults notice, then the failure
+  const Message& failure = messages[1];
   EXPECT_EQ(failure.title, "Sorvan");
   // A Spanish sentence with the cause and what to do first, no ".dll"; the
   // engine's own diagnosis, from its run log, as the detail.
@@ -309,18 +309,18 @@ TEST_F(RunTest, FalloDelMotorSeInformaYConservaLoAnterior) {
   EXPECT_TRUE(failure.text.contains("singular", Qt::CaseInsensitive)) << failure.text.toStdString();
 
   // The program runs on; surfaces, windows and status as before.
-  EXPECT_TRUE(principal->isVisible());
-  EXPECT_EQ(principal->TextoEstado(), "Preparado");
+  EXPECT_TRUE(mainWindow->isVisible());
+  EXPECT_EQ(mainWindow->StatusText(), "Preparado");
   const KrigingSession& s = session();
   EXPECT_TRUE(s.hasSurfaces);
   EXPECT_EQ(s.surfacesVariable, "logzinc");
-  EXPECT_EQ(s.surfaces.SupPred, antes.SupPred);
-  EXPECT_EQ(s.surfaces.SupVar, antes.SupVar);
-  EXPECT_EQ(s.surfaces.zMax, antes.zMax);
-  EXPECT_EQ(TitulosVentanas(*principal).toStdString(), ventanasAntes.toStdString());
+  EXPECT_EQ(s.surfaces.SupPred, before.SupPred);
+  EXPECT_EQ(s.surfaces.SupVar, before.SupVar);
+  EXPECT_EQ(s.surfaces.zMax, before.zMax);
+  EXPECT_EQ(WindowTitles(*mainWindow).toStdString(), windowsBefore.toStdString());
 }
 
-TEST_F(RunTest, FilasSinXYZYPuntosRepetidosSeDicenEnElRegistroYEnLaBarraDeEstado) {
+TEST_F(RunTest, RowsWithoutXYZAndRepeatedPointsAreToldInTheLogAndStatusBar) {
   // 30 points, point 1 again with another value, and two rows without Z.
   const QString path = folder.filePath("ausentes.dae");
   {
@@ -335,83 +335,83 @@ TEST_F(RunTest, FilasSinXYZYPuntosRepetidosSeDicenEnElRegistroYEnLaBarraDeEstado
     text += "0,0,1\n40,50,NA\n60,10,\n";
     f.write(text);
   }
-  ASSERT_TRUE(principal->AbrirDatos(path));
+  ASSERT_TRUE(mainWindow->OpenData(path));
   session().duplicates = sorvan::core::DuplicatePolicy::Average;
   session().chosenFolder = QFile::encodeName(folder.path()).toStdString();
   session().chosenFolderFor = session().dataFile;
 
-  // The notice of the rows left out is answered "Sí"; other boxes "Aceptar".
-  Respuesta<frmKriging2D> dialogo([](frmKriging2D* d) {
+  // The notice of the rows left out is answered "Sí"; other boxes "Accept".
+  Reply<frmKriging2D> dialog([](frmKriging2D* d) {
     d->ComboZ->setCurrentIndex(d->ComboZ->findText("v", Qt::MatchStartsWith));
     QTest::mouseClick(d->CoAceptar, Qt::LeftButton);
   });
-  QStringList textos;
-  Respuesta<QMessageBox> cajas(
-      [&textos](QMessageBox* box) {
-        textos << box->text();
+  QStringList texts;
+  Reply<QMessageBox> boxes(
+      [&texts](QMessageBox* box) {
+        texts << box->text();
         (box->button(QMessageBox::Yes) ? box->button(QMessageBox::Yes) : box->button(QMessageBox::Ok))->click();
       },
       3);
-  MostrarKriging2D(*principal);
-  ASSERT_EQ(dialogo.vistas(), 1);
-  ASSERT_TRUE(session().hasSurfaces) << textos.join(" | ").toStdString();
+  ShowKriging2D(*mainWindow);
+  ASSERT_EQ(dialog.views(), 1);
+  ASSERT_TRUE(session().hasSurfaces) << texts.join(" | ").toStdString();
   EXPECT_EQ(session().surfacesVariable, "v");
 
-  EXPECT_EQ(principal->TextoEstado(), "Preparado (2 filas sin X, Y o Z; 1 punto repetido promediado)")
-      << textos.join(" | ").toStdString();
-  Captura(principal.get(), "kriging_rows_left_out.png");
+  EXPECT_EQ(mainWindow->StatusText(), "Preparado (2 filas sin X, Y o Z; 1 punto repetido promediado)")
+      << texts.join(" | ").toStdString();
+  Capture(mainWindow.get(), "kriging_rows_left_out.png");
   // The run log: the engine's lines as it wrote them, ending in "Terminado.",
   // then the program's line.
-  const QList<QByteArray> lines = Contenido(folder.path(), "KRIGING.LOG").trimmed().split('\n');
+  const QList<QByteArray> lines = Content(folder.path(), "KRIGING.LOG").trimmed().split('\n');
   ASSERT_GE(lines.size(), 2);
   EXPECT_EQ(lines.last(), "Datos fuera del cálculo: 2 filas sin X, Y o Z; 1 punto repetido promediado.");
   EXPECT_EQ(lines[lines.size() - 2].trimmed(), "Terminado.");
 }
 
-TEST_F(RunTest, CancelarDetieneElMotorYConservaLasSuperficies) {
-  KrigingDesdeElDialogo("logzinc");
+TEST_F(RunTest, CancelStopsTheEngineAndKeepsTheSurfaces) {
+  KrigingFromTheDialog("logzinc");
   ASSERT_TRUE(session().hasSurfaces);
-  const sorvan::core::KrigingSurfaces antes = session().surfaces;
-  const QString ventanasAntes = TitulosVentanas(*principal);
-  const QByteArray predAntes = Contenido(folder.path(), "SKUPRE.SUP");
-  const QByteArray logAntes = Contenido(folder.path(), "KRIGING.LOG");
-  ASSERT_FALSE(predAntes.isEmpty());
+  const sorvan::core::KrigingSurfaces before = session().surfaces;
+  const QString windowsBefore = WindowTitles(*mainWindow);
+  const QByteArray predBefore = Content(folder.path(), "SKUPRE.SUP");
+  const QByteArray logBefore = Content(folder.path(), "KRIGING.LOG");
+  ASSERT_FALSE(predBefore.isEmpty());
 
   // A grid of a million nodes keeps the engine busy for many seconds.
-  Respuesta<frmOpKriging> options([](frmOpKriging* op) {
+  Reply<frmOpKriging> options([](frmOpKriging* op) {
     op->TxtNRx->setText("1000");
     op->TxtNRy->setText("1000");
     QTest::mouseClick(op->CoAutoRej, Qt::LeftButton);
     QTest::mouseClick(op->CoAceptar, Qt::LeftButton);
   });
-  Respuesta<frmKriging2D> dialogo([](frmKriging2D* d) {
+  Reply<frmKriging2D> dialog([](frmKriging2D* d) {
     QTest::mouseClick(d->CoOpciones, Qt::LeftButton);
     QTest::mouseClick(d->CoAceptar, Qt::LeftButton);
   });
-  bool progresoVisible = false;
-  QString textoProgreso;
-  Respuesta<QProgressDialog> progreso([&](QProgressDialog* p) {
-    progresoVisible = p->isVisible();
-    textoProgreso = p->labelText();
-    Captura(p, "kriging_progress.png");
+  bool progressVisible = false;
+  QString progressText;
+  Reply<QProgressDialog> progress([&](QProgressDialog* p) {
+    progressVisible = p->isVisible();
+    progressText = p->labelText();
+    Capture(p, "kriging_progress.png");
     // The window answers while the engine works: cancel a moment later.
     QTimer::singleShot(300, p, [p] {
       for (QPushButton* b : p->findChildren<QPushButton*>())
         if (b->text() == "Cancelar") QTest::mouseClick(b, Qt::LeftButton);
     });
   });
-  Respuesta<QMessageBox> sinMensajes([](QMessageBox* box) {
+  Reply<QMessageBox> withoutMessages([](QMessageBox* box) {
     ADD_FAILURE() << "unexpected message: " << box->text().toStdString();
     box->button(QMessageBox::Ok)->click();
   });
-  QElapsedTimer reloj;
-  reloj.start();
-  MostrarKriging2D(*principal);
-  ASSERT_EQ(dialogo.vistas(), 1);
-  ASSERT_EQ(options.vistas(), 1);
-  EXPECT_TRUE(progresoVisible);
-  EXPECT_EQ(textoProgreso, "Generando superficies kriging (logzinc)...");
-  EXPECT_LT(reloj.elapsed(), 10000);  // the engine alone would need far longer
+  QElapsedTimer clock;
+  clock.start();
+  ShowKriging2D(*mainWindow);
+  ASSERT_EQ(dialog.views(), 1);
+  ASSERT_EQ(options.views(), 1);
+  EXPECT_TRUE(progressVisible);
+  EXPECT_EQ(progressText, "Generando superficies kriging (logzinc)...");
+  EXPECT_LT(clock.elapsed(), 10000);  // the engine alone would need far longer
   EXPECT_EQ(session().options.NRx, 1000);
 
   // The helper process is gone (killed and reaped): no child is left.
@@ -419,100 +419,100 @@ TEST_F(RunTest, CancelarDetieneElMotorYConservaLasSuperficies) {
   EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1);
   EXPECT_EQ(errno, ECHILD);
 
-  EXPECT_EQ(principal->TextoEstado(), "Preparado");
+  EXPECT_EQ(mainWindow->StatusText(), "Preparado");
   EXPECT_EQ(session().surfaces.nx, 50);
-  EXPECT_EQ(session().surfaces.SupPred, antes.SupPred);
-  EXPECT_EQ(TitulosVentanas(*principal).toStdString(), ventanasAntes.toStdString());
+  EXPECT_EQ(session().surfaces.SupPred, before.SupPred);
+  EXPECT_EQ(WindowTitles(*mainWindow).toStdString(), windowsBefore.toStdString());
   // The previous run's files stay as they were, and the cancelled run left
   // nothing behind (its folder, the lock).
-  EXPECT_EQ(Contenido(folder.path(), "SKUPRE.SUP"), predAntes);
-  EXPECT_EQ(Contenido(folder.path(), "KRIGING.LOG"), logAntes);
+  EXPECT_EQ(Content(folder.path(), "SKUPRE.SUP"), predBefore);
+  EXPECT_EQ(Content(folder.path(), "KRIGING.LOG"), logBefore);
   EXPECT_TRUE(QDir(folder.path())
                   .entryList({".sorvan*", "KRIGING-FALLO.LOG"}, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
                   .isEmpty());
 }
 
-TEST_F(RunTest, LaCarpetaDeResultadosSeMuestraSeCambiaYNoLaMueveOtraCarpeta) {
+TEST_F(RunTest, TheResultsFolderIsShownChangedAndNotMovedByAnotherFolder) {
   // Not chosen: the data set's own folder, "<name>_resultados" beside a
   // writable data file.
   const QString data = folder.filePath("suelo.dae");
   ASSERT_TRUE(QFile::copy(meuse, data));
-  ASSERT_TRUE(principal->AbrirDatos(data));
-  QString mostrada;
-  Respuesta<frmKriging2D> dialogo([&](frmKriging2D* d) {
-    mostrada = d->TxtCarpeta->text();
+  ASSERT_TRUE(mainWindow->OpenData(data));
+  QString shownOne;
+  Reply<frmKriging2D> dialog([&](frmKriging2D* d) {
+    shownOne = d->TxtCarpeta->text();
     // Chosen in the dialog: another folder.
-    d->ElegirCarpeta = [&](QWidget*, const QString&) { return otra.path(); };
+    d->ChooseFolder = [&](QWidget*, const QString&) { return other.path(); };
     QTest::mouseClick(d->CoCarpeta, Qt::LeftButton);
-    mostrada += " -> " + d->TxtCarpeta->text();
+    shownOne += " -> " + d->TxtCarpeta->text();
     d->ComboZ->setCurrentIndex(d->ComboZ->findText("logzinc", Qt::MatchStartsWith));
     QTest::mouseClick(d->CoAceptar, Qt::LeftButton);
   });
-  Respuesta<QMessageBox> warning([](QMessageBox* box) { box->button(QMessageBox::Ok)->click(); });
+  Reply<QMessageBox> warning([](QMessageBox* box) { box->button(QMessageBox::Ok)->click(); });
   // Another folder made current (as a file dialog elsewhere would) does not
   // move where the run writes.
   QDir::setCurrent(folder.path());
-  MostrarKriging2D(*principal);
-  ASSERT_EQ(dialogo.vistas(), 1);
-  EXPECT_EQ(mostrada, folder.filePath("suelo_resultados") + " -> " + otra.path());
+  ShowKriging2D(*mainWindow);
+  ASSERT_EQ(dialog.views(), 1);
+  EXPECT_EQ(shownOne, folder.filePath("suelo_resultados") + " -> " + other.path());
   ASSERT_TRUE(session().hasSurfaces);
-  EXPECT_TRUE(ExisteArchivo(otra.path(), "SKUPRE.SUP"));
-  EXPECT_FALSE(ExisteArchivo(folder.path(), "SKUPRE.SUP"));
+  EXPECT_TRUE(FileExists(other.path(), "SKUPRE.SUP"));
+  EXPECT_FALSE(FileExists(folder.path(), "SKUPRE.SUP"));
   EXPECT_FALSE(QDir(folder.filePath("suelo_resultados")).exists());
-  EXPECT_EQ(session().resultsFolder, QFile::encodeName(otra.path()).toStdString());
+  EXPECT_EQ(session().resultsFolder, QFile::encodeName(other.path()).toStdString());
   // A new data file goes back to its own default folder.
   const QString otros = folder.filePath("otros.dae");
   ASSERT_TRUE(QFile::copy(meuse, otros));
-  ASSERT_TRUE(principal->AbrirDatos(otros));
-  EXPECT_EQ(CarpetaResultadosKriging(session()), folder.filePath("otros_resultados"));
+  ASSERT_TRUE(mainWindow->OpenData(otros));
+  EXPECT_EQ(KrigingResultsFolder(session()), folder.filePath("otros_resultados"));
 }
 
-TEST_F(RunTest, ElDialogoOcultoConservaLaEleccionYCancelarLaOlvida) {
-  KrigingDesdeElDialogo("logzinc");
-  QString zMostrada;
-  bool fijadas = false;
+TEST_F(RunTest, TheHiddenDialogKeepsTheChoiceAndCancelForgetsIt) {
+  KrigingFromTheDialog("logzinc");
+  QString zShown;
+  bool fixed = false;
   {
-    Respuesta<frmKriging2D> dialogo([&](frmKriging2D* d) {
-      zMostrada = d->ComboZ->currentText();
-      fijadas = d->OpcionesFijadas;
+    Reply<frmKriging2D> dialog([&](frmKriging2D* d) {
+      zShown = d->ComboZ->currentText();
+      fixed = d->OpcionesFijadas;
       QTest::mouseClick(d->CoCancelar, Qt::LeftButton);
     });
-    MostrarKriging2D(*principal);
-    ASSERT_EQ(dialogo.vistas(), 1);
+    ShowKriging2D(*mainWindow);
+    ASSERT_EQ(dialog.views(), 1);
   }
-  EXPECT_EQ(zMostrada, "logzinc ");
-  EXPECT_TRUE(fijadas);
+  EXPECT_EQ(zShown, "logzinc ");
+  EXPECT_TRUE(fixed);
   {
     // Unloaded by "Cancelar": loaded afresh with the default choice.
-    Respuesta<frmKriging2D> dialogo([&](frmKriging2D* d) {
-      zMostrada = d->ComboZ->currentText();
-      fijadas = d->OpcionesFijadas;
+    Reply<frmKriging2D> dialog([&](frmKriging2D* d) {
+      zShown = d->ComboZ->currentText();
+      fixed = d->OpcionesFijadas;
       QTest::mouseClick(d->CoCancelar, Qt::LeftButton);
     });
-    MostrarKriging2D(*principal);
-    ASSERT_EQ(dialogo.vistas(), 1);
+    ShowKriging2D(*mainWindow);
+    ASSERT_EQ(dialog.views(), 1);
   }
-  EXPECT_EQ(zMostrada, "zinc    ");
-  EXPECT_FALSE(fijadas);
+  EXPECT_EQ(zShown, "zinc    ");
+  EXPECT_FALSE(fixed);
 }
 
-TEST_F(RunTest, DatosDeDosColumnasNoAbrenElDialogo) {
+TEST_F(RunTest, TwoColumnDataDoNotOpenTheDialog) {
   const QString path = folder.filePath("dos.dae");
   {
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Text));
     f.write("\"dos\"\n2,3\n\"x\",\"\",0\n\"y\",\"\",0\n1,2\n3,4\n5,7\n");
   }
-  ASSERT_TRUE(principal->AbrirDatos(path));
-  Respuesta<frmKriging2D> dialogo([](frmKriging2D* d) { d->reject(); });
+  ASSERT_TRUE(mainWindow->OpenData(path));
+  Reply<frmKriging2D> dialog([](frmKriging2D* d) { d->reject(); });
   QString text;
-  Respuesta<QMessageBox> caja([&](QMessageBox* box) {
+  Reply<QMessageBox> messageBox([&](QMessageBox* box) {
     text = box->text();
     box->button(QMessageBox::Ok)->click();
   });
-  MostrarKriging2D(*principal);
-  EXPECT_EQ(dialogo.vistas(), 0);
+  ShowKriging2D(*mainWindow);
+  EXPECT_EQ(dialog.views(), 0);
   EXPECT_TRUE(text.contains("tres")) << text.toStdString();
 }
 
-int main(int argc, char** argv) { return test_data::EjecutaPruebas(argc, argv, {.modalOlvidadoMs = 30000}); }
+int main(int argc, char** argv) { return test_data::RunTests(argc, argv, {.forgottenModalMs = 30000}); }

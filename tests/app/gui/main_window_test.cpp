@@ -41,27 +41,27 @@ using namespace sorvan::core;
 using namespace sorvan::platform;
 using namespace sorvan::gui;
 
-using test_data::AlAparecerModal;
-using test_data::EligeArchivo;
+using test_data::OnModalShown;
+using test_data::ChooseFile;
 
 namespace {
 
 QString meuse() { return QString::fromLocal8Bit(qgetenv("SORVAN_SOURCE_DIR")) + "/examples/meuse.dae"; }
 
 // Answers the next message box with OK and remembers its title and text.
-struct Mensaje {
-  bool visto = false;
+struct Message {
+  bool seen = false;
   QString title, text;
-  QMessageBox::Icon icono = QMessageBox::NoIcon;
-  void esperar() {
-    AlAparecerModal([this](QWidget* w) {
-      auto* caja = qobject_cast<QMessageBox*>(w);
-      if (!caja) return;
-      visto = true;
-      title = caja->windowTitle();
-      text = caja->text();
-      icono = caja->icon();
-      caja->accept();
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
+  void waitFor() {
+    OnModalShown([this](QWidget* w) {
+      auto* box = qobject_cast<QMessageBox*>(w);
+      if (!box) return;
+      seen = true;
+      title = box->windowTitle();
+      text = box->text();
+      icon = box->icon();
+      box->accept();
     });
   }
 };
@@ -72,7 +72,7 @@ void escribir(const QString& path, const QByteArray& content) {
   f.write(content);
 }
 
-QStringList textos(QMenu* menu) {
+QStringList texts(QMenu* menu) {
   QStringList t;
   for (QAction* a : menu->actions()) t << (a->isSeparator() ? QStringLiteral("-") : a->text());
   return t;
@@ -87,42 +87,42 @@ double dpiY() { return QGuiApplication::primaryScreen()->logicalDotsPerInchY(); 
 class MainWindowTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    ASSERT_TRUE(ajustes_.isValid());
-    ASSERT_TRUE(datos_.isValid());
+    ASSERT_TRUE(settings_.isValid());
+    ASSERT_TRUE(data_.isValid());
   }
-  test_data::TemporarySettings ajustes_;  // each test starts with an empty settings store of its own
-  QTemporaryDir datos_;
+  test_data::TemporarySettings settings_;  // each test starts with an empty settings store of its own
+  QTemporaryDir data_;
 };
 
 TEST_F(MainWindowTest, MenusHaveTheirCaptionsKeysAndStates) {
   frmMain w;
   EXPECT_EQ(w.windowTitle(), QStringLiteral("Sorvan"));
-  QStringList barra;
-  for (QAction* a : w.menuBar()->actions()) barra << a->text();
-  EXPECT_EQ(barra, QStringList({"&Archivo", "&Edición", "&Kriging", "&Ventana", "Ay&uda"}));
+  QStringList toolbar;
+  for (QAction* a : w.menuBar()->actions()) toolbar << a->text();
+  EXPECT_EQ(toolbar, QStringList({"&Archivo", "&Edición", "&Kriging", "&Ventana", "Ay&uda"}));
 
-  EXPECT_EQ(textos(menu(w, "mnuArchivo")),
+  EXPECT_EQ(texts(menu(w, "mnuArchivo")),
             QStringList({"&Nuevo", "&Abrir", "&Generar animación", "&Cerrar", "-", "&Guardar",
                          "G&uardar como...", "Guardar &todo", "-", "&Información", "&Salir"}));
-  EXPECT_EQ(textos(menu(w, "mnuAbrir")), QStringList({"&Datos", "&Superficie", "&Variograma"}));
-  EXPECT_EQ(textos(menu(w, "mnuGenerarAnim")),
+  EXPECT_EQ(texts(menu(w, "mnuAbrir")), QStringList({"&Datos", "&Superficie", "&Variograma"}));
+  EXPECT_EQ(texts(menu(w, "mnuGenerarAnim")),
             QStringList({"&Datos", "&Superficies", "&Archivos BMP"}));
-  EXPECT_EQ(textos(menu(w, "mnuEdicion")),
+  EXPECT_EQ(texts(menu(w, "mnuEdicion")),
             QStringList({"&Deshacer", "-", "Cor&tar", "&Copiar", "&Pegar"}));
-  EXPECT_EQ(textos(menu(w, "mnuKriging")),
+  EXPECT_EQ(texts(menu(w, "mnuKriging")),
             QStringList({"Kriging &2D", "Kriging &3D", "&Cokriging", "-", "&Validación cruzada",
                          "Compa&rar modelos", "&Modelo del semivariograma", "-", "&Animar..."}));
-  EXPECT_EQ(textos(menu(w, "mnuVentana")),
+  EXPECT_EQ(texts(menu(w, "mnuVentana")),
             QStringList({"&Cascada", "Mosaico &horizontal", "Mosaico &vertical", "&Organizar iconos"}));
-  EXPECT_EQ(textos(menu(w, "mnuAyuda")),
+  EXPECT_EQ(texts(menu(w, "mnuAyuda")),
             QStringList({"&Contenido", "&Buscar ayuda en...", "-", "&Acerca de Sorvan..."}));
 
-  // Nuevo is always there; the data set's commands wait for a data window.
+  // New is always there; the data set's commands wait for a data window.
   EXPECT_TRUE(item(w, "mnuNuevo")->isEnabled());
-  for (const char* gris : {"mnuGAnimDatos", "mnuCerrar", "mnuGuardar", "mnuGuardarComo",
+  for (const char* grey : {"mnuGAnimDatos", "mnuCerrar", "mnuGuardar", "mnuGuardarComo",
                            "mnuGuardarTodo", "mnuInformacion", "mnuDeshacer", "mnuCortar", "mnuCopiar",
                            "mnuPegar", "mnuKriging3D", "mnuCokriging"})
-    EXPECT_FALSE(item(w, gris)->isEnabled()) << gris;
+    EXPECT_FALSE(item(w, grey)->isEnabled()) << grey;
   for (const char* active : {"mnuDatos", "mnuSuperficie", "mnuVariograma", "mnuGAnimSup", "mnuGAnimBMP",
                              "mnuSalir", "mnuKriging2D", "mnuAnimar", "mnuCascada", "mnuMosaicoH",
                              "mnuMosaicoV", "mnuOrganizar", "mnuContenido", "mnuBuscarAyuda", "mnuAcercaDe"})
@@ -137,7 +137,7 @@ TEST_F(MainWindowTest, MenusHaveTheirCaptionsKeysAndStates) {
 
   // No data yet: the whole "&Kriging" menu is grey.
   EXPECT_FALSE(menu(w, "mnuKriging")->menuAction()->isEnabled());
-  EXPECT_FALSE(w.KrigingHabilitado());
+  EXPECT_FALSE(w.KrigingEnabled());
 }
 
 TEST_F(MainWindowTest, StatusBarHasFourPanelsReadyAndTheTime) {
@@ -150,9 +150,9 @@ TEST_F(MainWindowTest, StatusBarHasFourPanelsReadyAndTheTime) {
   EXPECT_EQ(p1->toolTip(), QStringLiteral("Estado del programa"));
   EXPECT_FALSE(w.findChild<QLabel*>("panel2")->text().isEmpty());
   EXPECT_FALSE(w.findChild<QLabel*>("panel3")->text().isEmpty());
-  const QTime ahora = QTime::fromString(p4->text(), "HH:mm");
-  ASSERT_TRUE(ahora.isValid()) << p4->text().toStdString();
-  EXPECT_LE(std::abs(ahora.secsTo(QTime::currentTime())), 120);
+  const QTime now = QTime::fromString(p4->text(), "HH:mm");
+  ASSERT_TRUE(now.isValid()) << p4->text().toStdString();
+  EXPECT_LE(std::abs(now.secsTo(QTime::currentTime())), 120);
   // The clock is kept current.
   p4->setText("--:--");
   QTest::qWait(1200);
@@ -174,15 +174,15 @@ TEST_F(MainWindowTest, MensajeBEPaintsTheTextAtOnce) {
   w.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
   auto* p1 = w.findChild<QLabel*>("panel1");
-  PaintCounter contador;
-  p1->installEventFilter(&contador);
+  PaintCounter counter;
+  p1->installEventFilter(&counter);
   // No event processing between the call and the check, as during a long
   // synchronous computation.
   w.MensajeBE("Generando superficies kriging (zinc)...");
-  EXPECT_EQ(w.TextoEstado(), QStringLiteral("Generando superficies kriging (zinc)..."));
-  EXPECT_EQ(p1->text(), w.TextoEstado());
+  EXPECT_EQ(w.StatusText(), QStringLiteral("Generando superficies kriging (zinc)..."));
+  EXPECT_EQ(p1->text(), w.StatusText());
   EXPECT_TRUE(p1->isVisible());
-  EXPECT_GE(contador.n, 1);
+  EXPECT_GE(counter.n, 1);
 }
 
 TEST_F(MainWindowTest, FirstRunOpensAtTheDefaultPlacement) {
@@ -205,9 +205,9 @@ TEST_F(MainWindowTest, PlacementIsKeptBetweenRunsInTwips) {
   EXPECT_DOUBLE_EQ(store.GetSetting("Settings", "MainHeight", -1), PixelsToTwips(520, dpiY()));
   EXPECT_DOUBLE_EQ(store.GetSetting("Settings", "MainLeft", -1), PixelsToTwips(120, dpiX()));
   EXPECT_DOUBLE_EQ(store.GetSetting("Settings", "MainTop", -1), PixelsToTwips(90, dpiY()));
-  frmMain otra;
-  EXPECT_EQ(otra.size(), QSize(700, 520));
-  EXPECT_EQ(otra.pos(), QPoint(120, 90));
+  frmMain other;
+  EXPECT_EQ(other.size(), QSize(700, 520));
+  EXPECT_EQ(other.pos(), QPoint(120, 90));
 }
 
 TEST_F(MainWindowTest, ClosingWhileMinimisedKeepsTheStoredPlacement) {
@@ -249,46 +249,46 @@ TEST_F(MainWindowTest, AMaximisedWindowComesBackMaximised) {
   EXPECT_EQ(store.GetSetting("Settings", "MainMaximized", -1), 1);
   EXPECT_DOUBLE_EQ(store.GetSetting("Settings", "MainWidth", -1), PixelsToTwips(640, dpiX()));
   {
-    frmMain otra;
-    otra.show();
+    frmMain other;
+    other.show();
     QTest::qWait(200);
-    EXPECT_TRUE(otra.isMaximized());
-    otra.showNormal();
+    EXPECT_TRUE(other.isMaximized());
+    other.showNormal();
     QTest::qWait(200);
-    EXPECT_EQ(otra.size(), QSize(640, 480));
-    otra.close();
+    EXPECT_EQ(other.size(), QSize(640, 480));
+    other.close();
   }
   EXPECT_EQ(store.GetSetting("Settings", "MainMaximized", -1), 0);
-  frmMain tercera;
-  tercera.show();
+  frmMain third;
+  third.show();
   QTest::qWait(100);
-  EXPECT_FALSE(tercera.isMaximized());
+  EXPECT_FALSE(third.isMaximized());
 }
 
-// After a restart the "Abrir" dialogs open in the folder of the last file
+// After a restart the "Open" dialogs open in the folder of the last file
 // chosen, not in the folder the program was launched from.
 TEST_F(MainWindowTest, TheFileDialogsRememberTheLastFolderAcrossRestarts) {
-  const QString previa = QDir::currentPath();
-  QTemporaryDir otraCarpeta;
-  ASSERT_TRUE(otraCarpeta.isValid());
+  const QString previousOne = QDir::currentPath();
+  QTemporaryDir otherFolder;
+  ASSERT_TRUE(otherFolder.isValid());
   {
     frmMain w;
     w.show();
-    AlAparecerModal([&](QWidget* m) {
+    OnModalShown([&](QWidget* m) {
       auto* fd = qobject_cast<QFileDialog*>(m);
       ASSERT_NE(fd, nullptr);
-      EligeArchivo(fd, meuse());
+      ChooseFile(fd, meuse());
     });
     item(w, "mnuDatos")->trigger();
-    ASSERT_EQ(w.Sesion().data.N, 155);
+    ASSERT_EQ(w.OwnSession().data.N, 155);
     w.close();
   }
   // A new run, launched elsewhere.
-  QDir::setCurrent(otraCarpeta.path());
+  QDir::setCurrent(otherFolder.path());
   frmMain w;
   w.show();
   QString inicial;
-  AlAparecerModal([&](QWidget* m) {
+  OnModalShown([&](QWidget* m) {
     auto* fd = qobject_cast<QFileDialog*>(m);
     ASSERT_NE(fd, nullptr);
     inicial = fd->directory().canonicalPath();
@@ -296,14 +296,14 @@ TEST_F(MainWindowTest, TheFileDialogsRememberTheLastFolderAcrossRestarts) {
   });
   item(w, "mnuSuperficie")->trigger();
   EXPECT_EQ(inicial, QFileInfo(meuse()).canonicalPath());
-  QDir::setCurrent(previa);
+  QDir::setCurrent(previousOne);
 }
 
 TEST_F(MainWindowTest, UnreadableStoredPlacementFallsBackToTheDefaults) {
-  QSettings crudo("Sorvan", "Sorvan");
-  crudo.setValue("Settings/MainWidth", "ancho");
-  crudo.setValue("Settings/MainLeft", "-99999999");
-  crudo.sync();
+  QSettings raw("Sorvan", "Sorvan");
+  raw.setValue("Settings/MainWidth", "ancho");
+  raw.setValue("Settings/MainLeft", "-99999999");
+  raw.sync();
   frmMain w;
   EXPECT_EQ(w.size().width(), TwipsToPixels(6500, dpiX()));
   EXPECT_EQ(w.pos(), QPoint(TwipsToPixels(1000, dpiX()), TwipsToPixels(1000, dpiY())));
@@ -312,9 +312,9 @@ TEST_F(MainWindowTest, UnreadableStoredPlacementFallsBackToTheDefaults) {
 TEST_F(MainWindowTest, OpeningDataFillsTheGridAndEnablesKriging) {
   frmMain w;
   w.show();
-  ASSERT_TRUE(w.AbrirDatos(meuse()));
-  EXPECT_EQ(w.TextoEstado(), QStringLiteral("Preparado"));
-  frmDatos* d = w.Datos();
+  ASSERT_TRUE(w.OpenData(meuse()));
+  EXPECT_EQ(w.StatusText(), QStringLiteral("Preparado"));
+  frmDatos* d = w.Data();
   ASSERT_NE(d, nullptr);
   EXPECT_TRUE(d->isVisible());
   EXPECT_EQ(d->windowTitle(), QDir::toNativeSeparators(QFileInfo(meuse()).absoluteFilePath()));
@@ -328,138 +328,138 @@ TEST_F(MainWindowTest, OpeningDataFillsTheGridAndEnablesKriging) {
   EXPECT_EQ(g->TextMatrix(1, 1), QStringLiteral("181072"));
   EXPECT_EQ(g->TextMatrix(1, 4), QStringLiteral("6.929517"));
   EXPECT_EQ(g->TextMatrix(1, 8), QStringLiteral("7.909"));
-  const sorvan::core::SpatialData& data = w.Sesion().data;
+  const sorvan::core::SpatialData& data = w.OwnSession().data;
   EXPECT_EQ(data.N, 155);
   EXPECT_EQ(data.nvar, 8);
   EXPECT_FLOAT_EQ(data.value(1, 3), 1022.f);
-  EXPECT_TRUE(w.KrigingHabilitado());
+  EXPECT_TRUE(w.KrigingEnabled());
   EXPECT_TRUE(menu(w, "mnuKriging")->menuAction()->isEnabled());
 
   // The window list names the data window, checked as the active one.
   emit menu(w, "mnuVentana")->aboutToShow();
-  const QStringList lista = textos(menu(w, "mnuVentana"));
-  ASSERT_EQ(lista.size(), 6);
-  EXPECT_EQ(lista[4], "-");
-  EXPECT_EQ(lista[5], QStringLiteral("&1 ") + d->windowTitle());
+  const QStringList list = texts(menu(w, "mnuVentana"));
+  ASSERT_EQ(list.size(), 6);
+  EXPECT_EQ(list[4], "-");
+  EXPECT_EQ(list[5], QStringLiteral("&1 ") + d->windowTitle());
 
   // Closing the data window greys "&Kriging" again; the data stay in memory.
   w.AreaMDI()->closeAllSubWindows();
   QTest::qWait(20);
-  EXPECT_FALSE(w.KrigingHabilitado());
-  EXPECT_EQ(w.Sesion().data.N, 155);
+  EXPECT_FALSE(w.KrigingEnabled());
+  EXPECT_EQ(w.OwnSession().data.N, 155);
   emit menu(w, "mnuVentana")->aboutToShow();
-  EXPECT_EQ(textos(menu(w, "mnuVentana")).size(), 4);
+  EXPECT_EQ(texts(menu(w, "mnuVentana")).size(), 4);
 
   // Opening again reuses the one data window.
-  ASSERT_TRUE(w.AbrirDatos(meuse()));
-  EXPECT_EQ(w.Datos(), d);
-  EXPECT_TRUE(w.KrigingHabilitado());
+  ASSERT_TRUE(w.OpenData(meuse()));
+  EXPECT_EQ(w.Data(), d);
+  EXPECT_TRUE(w.KrigingEnabled());
 }
 
 TEST_F(MainWindowTest, TheDataMenuAsksForAFileAndMovesTheWorkingFolder) {
-  const QString previa = QDir::currentPath();
-  QDir::setCurrent(datos_.path());
+  const QString previousOne = QDir::currentPath();
+  QDir::setCurrent(data_.path());
   frmMain w;
   w.show();
-  QStringList filtros;
-  AlAparecerModal([&](QWidget* m) {
+  QStringList filters;
+  OnModalShown([&](QWidget* m) {
     auto* fd = qobject_cast<QFileDialog*>(m);
     ASSERT_NE(fd, nullptr);
-    filtros = fd->nameFilters();
-    EligeArchivo(fd, meuse());
+    filters = fd->nameFilters();
+    ChooseFile(fd, meuse());
   });
   item(w, "mnuDatos")->trigger();
-  ASSERT_EQ(filtros.size(), 4);
-  EXPECT_TRUE(filtros[0].startsWith("Archivos de datos espaciales (*.dae)"));
-  EXPECT_TRUE(filtros[1].startsWith("Texto delimitado (*.csv *.tsv *.txt)")) << filtros[1].toStdString();
-  EXPECT_TRUE(filtros[2].startsWith("Capas GIS de puntos (*.gpkg *.shp *.geojson *.json)")) << filtros[2].toStdString();
-  EXPECT_TRUE(filtros[3].startsWith("Todos los ficheros (*.*)"));
-  EXPECT_EQ(w.Sesion().data.N, 155);
-  EXPECT_TRUE(w.KrigingHabilitado());
+  ASSERT_EQ(filters.size(), 4);
+  EXPECT_TRUE(filters[0].startsWith("Archivos de datos espaciales (*.dae)"));
+  EXPECT_TRUE(filters[1].startsWith("Texto delimitado (*.csv *.tsv *.txt)")) << filters[1].toStdString();
+  EXPECT_TRUE(filters[2].startsWith("Capas GIS de puntos (*.gpkg *.shp *.geojson *.json)")) << filters[2].toStdString();
+  EXPECT_TRUE(filters[3].startsWith("Todos los ficheros (*.*)"));
+  EXPECT_EQ(w.OwnSession().data.N, 155);
+  EXPECT_TRUE(w.KrigingEnabled());
   // The engine's files will go next to the data file; the start-up folder stays.
   EXPECT_EQ(QDir::current().canonicalPath(), QFileInfo(meuse()).canonicalPath());
-  EXPECT_EQ(QDir(w.CarpetaInicio()).canonicalPath(), QDir(datos_.path()).canonicalPath());
-  QDir::setCurrent(previa);
+  EXPECT_EQ(QDir(w.StartFolder()).canonicalPath(), QDir(data_.path()).canonicalPath());
+  QDir::setCurrent(previousOne);
 }
 
 TEST_F(MainWindowTest, CancellingTheDataMenuChangesNothing) {
   frmMain w;
   w.show();
-  AlAparecerModal([](QWidget* m) { static_cast<QDialog*>(m)->reject(); });
+  OnModalShown([](QWidget* m) { static_cast<QDialog*>(m)->reject(); });
   item(w, "mnuDatos")->trigger();
-  EXPECT_EQ(w.Datos(), nullptr);
-  EXPECT_FALSE(w.KrigingHabilitado());
-  EXPECT_EQ(w.TextoEstado(), QStringLiteral("Preparado"));
+  EXPECT_EQ(w.Data(), nullptr);
+  EXPECT_FALSE(w.KrigingEnabled());
+  EXPECT_EQ(w.StatusText(), QStringLiteral("Preparado"));
 }
 
 TEST_F(MainWindowTest, OpeningDataKeepsAMaximisedWindowMaximised) {
   frmMain w;
   w.showMaximized();
   QTest::qWait(50);
-  ASSERT_TRUE(w.AbrirDatos(meuse()));
+  ASSERT_TRUE(w.OpenData(meuse()));
   EXPECT_TRUE(w.isMaximized());
 }
 
 TEST_F(MainWindowTest, EditingACoordinateMakesTheAutomaticOptionsStale) {
   frmMain w;
   w.show();
-  ASSERT_TRUE(w.AbrirDatos(meuse()));
-  w.Sesion().colX = 1;
-  w.Sesion().colY = 2;
-  w.Sesion().optionsReady = true;
-  DataGrid* g = w.Datos()->MSFGrid();
+  ASSERT_TRUE(w.OpenData(meuse()));
+  w.OwnSession().colX = 1;
+  w.OwnSession().colY = 2;
+  w.OwnSession().optionsReady = true;
+  DataGrid* g = w.Data()->MSFGrid();
   g->SetCurrentCell(4, 3);  // zinc: not a coordinate
   QTest::keyClick(g, Qt::Key_5);
-  QTest::keyClick(w.Datos()->TxtEdit(), Qt::Key_Return);
-  EXPECT_TRUE(w.Sesion().optionsReady);
+  QTest::keyClick(w.Data()->TxtEdit(), Qt::Key_Return);
+  EXPECT_TRUE(w.OwnSession().optionsReady);
   g->SetCurrentCell(4, 1);  // x
   QTest::keyClick(g, Qt::Key_5);
-  QTest::keyClick(w.Datos()->TxtEdit(), Qt::Key_Return);
-  EXPECT_FLOAT_EQ(w.Sesion().data.minimum[0], 5.f);
-  EXPECT_FALSE(w.Sesion().optionsReady);
+  QTest::keyClick(w.Data()->TxtEdit(), Qt::Key_Return);
+  EXPECT_FLOAT_EQ(w.OwnSession().data.minimum[0], 5.f);
+  EXPECT_FALSE(w.OwnSession().optionsReady);
 }
 
 TEST_F(MainWindowTest, ABadFileIsNamedWithItsLineAndTheEarlierDataStay) {
   frmMain w;
   w.show();
-  ASSERT_TRUE(w.AbrirDatos(meuse()));
-  const QString tituloAntes = w.Datos()->windowTitle();
-  const QString malo = datos_.filePath("malo.dae");
-  escribir(malo, "\"Prueba\"\n2,3\n\"a\",\"A\",0\n\"b\",\"B\",0\n1,2\n3,cuatro\n5,6\n");
+  ASSERT_TRUE(w.OpenData(meuse()));
+  const QString titleBefore = w.Data()->windowTitle();
+  const QString badOne = data_.filePath("malo.dae");
+  escribir(badOne, "\"Prueba\"\n2,3\n\"a\",\"A\",0\n\"b\",\"B\",0\n1,2\n3,cuatro\n5,6\n");
 
-  Mensaje m;
-  m.esperar();
-  EXPECT_FALSE(w.AbrirDatos(malo));
-  ASSERT_TRUE(m.visto);
+  Message m;
+  m.waitFor();
+  EXPECT_FALSE(w.OpenData(badOne));
+  ASSERT_TRUE(m.seen);
   EXPECT_EQ(m.title, QStringLiteral("Sorvan"));
   EXPECT_TRUE(m.text.contains("malo.dae")) << m.text.toStdString();
   EXPECT_TRUE(m.text.contains("6")) << m.text.toStdString();  // the line of "cuatro"
-  EXPECT_EQ(w.Sesion().data.N, 155);
-  EXPECT_EQ(w.Datos()->MSFGrid()->Rows(), 156);
-  EXPECT_EQ(w.Datos()->MSFGrid()->TextMatrix(1, 1), QStringLiteral("181072"));
-  EXPECT_EQ(w.Datos()->windowTitle(), tituloAntes);
-  EXPECT_TRUE(w.KrigingHabilitado());
-  EXPECT_EQ(w.TextoEstado(), QStringLiteral("Preparado"));
+  EXPECT_EQ(w.OwnSession().data.N, 155);
+  EXPECT_EQ(w.Data()->MSFGrid()->Rows(), 156);
+  EXPECT_EQ(w.Data()->MSFGrid()->TextMatrix(1, 1), QStringLiteral("181072"));
+  EXPECT_EQ(w.Data()->windowTitle(), titleBefore);
+  EXPECT_TRUE(w.KrigingEnabled());
+  EXPECT_EQ(w.StatusText(), QStringLiteral("Preparado"));
 }
 
 TEST_F(MainWindowTest, ABadFirstFileLeavesNoDataWindowOpen) {
   frmMain w;
   w.show();
-  const QString malo = datos_.filePath("corto.dae");
-  escribir(malo, "\"Corto\"\n2,3\n\"a\",\"A\",0\n\"b\",\"B\",0\n1,2\n");
-  Mensaje m;
-  m.esperar();
-  EXPECT_FALSE(w.AbrirDatos(malo));
-  EXPECT_TRUE(m.visto);
+  const QString badOne = data_.filePath("corto.dae");
+  escribir(badOne, "\"Corto\"\n2,3\n\"a\",\"A\",0\n\"b\",\"B\",0\n1,2\n");
+  Message m;
+  m.waitFor();
+  EXPECT_FALSE(w.OpenData(badOne));
+  EXPECT_TRUE(m.seen);
   EXPECT_TRUE(m.text.contains("corto.dae"));
-  EXPECT_FALSE(w.KrigingHabilitado());
-  EXPECT_TRUE(w.Datos() == nullptr || !w.Datos()->isVisible());
-  EXPECT_TRUE(w.Sesion().data.empty());
+  EXPECT_FALSE(w.KrigingEnabled());
+  EXPECT_TRUE(w.Data() == nullptr || !w.Data()->isVisible());
+  EXPECT_TRUE(w.OwnSession().data.empty());
 
-  Mensaje falta;
-  falta.esperar();
-  EXPECT_FALSE(w.AbrirDatos(datos_.filePath("no_existe.dae")));
-  EXPECT_TRUE(falta.visto);
+  Message falta;
+  falta.waitFor();
+  EXPECT_FALSE(w.OpenData(data_.filePath("no_existe.dae")));
+  EXPECT_TRUE(falta.seen);
   EXPECT_TRUE(falta.text.contains("no_existe.dae"));
 }
 
@@ -467,90 +467,90 @@ TEST_F(MainWindowTest, FilesOfAnyLengthLoadWhole) {
   // There is no longer a row limit: 5000 rows all reach the grid, silently.
   QByteArray content = "\"Largo\"\n1,5000\n\"v\",\"V\",0\n";
   for (int i = 1; i <= 5000; ++i) content += QByteArray::number(i) + "\n";
-  const QString length = datos_.filePath("largo.dae");
+  const QString length = data_.filePath("largo.dae");
   escribir(length, content);
   frmMain w;
   w.show();
-  Mensaje m;
-  m.esperar();
-  ASSERT_TRUE(w.AbrirDatos(length));
+  Message m;
+  m.waitFor();
+  ASSERT_TRUE(w.OpenData(length));
   QTest::qWait(100);
-  EXPECT_FALSE(m.visto) << m.text.toStdString();
-  EXPECT_EQ(w.Sesion().data.N, 5000);
-  EXPECT_EQ(w.Datos()->MSFGrid()->Rows(), 5001);
-  EXPECT_EQ(w.Datos()->MSFGrid()->TextMatrix(5000, 1), QStringLiteral("5000"));
+  EXPECT_FALSE(m.seen) << m.text.toStdString();
+  EXPECT_EQ(w.OwnSession().data.N, 5000);
+  EXPECT_EQ(w.Data()->MSFGrid()->Rows(), 5001);
+  EXPECT_EQ(w.Data()->MSFGrid()->TextMatrix(5000, 1), QStringLiteral("5000"));
 }
 
 TEST_F(MainWindowTest, RowsBeyondTheAnnouncedCountAreAWarningNamingThem) {
   QByteArray content = "\"Largo\"\n1,3\n\"v\",\"V\",0\n";
   for (int i = 1; i <= 5; ++i) content += QByteArray::number(i) + "\n";
-  const QString length = datos_.filePath("largo.dae");
+  const QString length = data_.filePath("largo.dae");
   escribir(length, content);
   frmMain w;
   w.show();
-  Mensaje m;
-  m.esperar();
-  ASSERT_TRUE(w.AbrirDatos(length));
-  ASSERT_TRUE(m.visto);
-  EXPECT_EQ(m.icono, QMessageBox::Warning);
+  Message m;
+  m.waitFor();
+  ASSERT_TRUE(w.OpenData(length));
+  ASSERT_TRUE(m.seen);
+  EXPECT_EQ(m.icon, QMessageBox::Warning);
   EXPECT_TRUE(m.text.contains("las 2 filas siguientes (líneas 7 a 8)")) << m.text.toStdString();
-  EXPECT_EQ(w.Sesion().data.N, 3);
+  EXPECT_EQ(w.OwnSession().data.N, 3);
 }
 
 TEST_F(MainWindowTest, A2048RowFileLoadsWithoutMessage) {
   QByteArray content = "\"Justo\"\n1,2048\n\"v\",\"V\",0\n";
   for (int i = 1; i <= 2048; ++i) content += QByteArray::number(i) + "\n";
-  const QString justo = datos_.filePath("justo.dae");
-  escribir(justo, content);
+  const QString just = data_.filePath("justo.dae");
+  escribir(just, content);
   frmMain w;
   w.show();
-  Mensaje m;
-  m.esperar();
-  ASSERT_TRUE(w.AbrirDatos(justo));
+  Message m;
+  m.waitFor();
+  ASSERT_TRUE(w.OpenData(just));
   QTest::qWait(100);
-  EXPECT_FALSE(m.visto);
-  EXPECT_EQ(w.Sesion().data.N, 2048);
+  EXPECT_FALSE(m.seen);
+  EXPECT_EQ(w.OwnSession().data.N, 2048);
 }
 
 TEST_F(MainWindowTest, AFailedChartNamesTheFileAndTheProgramGoesOn) {
   frmMain w;
   w.show();
-  Mensaje m;
-  m.esperar();
-  w.NuevoGraf2D(datos_.filePath("no_hay.sv"), "Semivariograma de no_hay.sv");
-  ASSERT_TRUE(m.visto);
+  Message m;
+  m.waitFor();
+  w.NuevoGraf2D(data_.filePath("no_hay.sv"), "Semivariograma de no_hay.sv");
+  ASSERT_TRUE(m.seen);
   EXPECT_EQ(m.title, QStringLiteral("Sorvan"));
   EXPECT_TRUE(m.text.contains("no_hay.sv")) << m.text.toStdString();
   EXPECT_TRUE(w.isVisible());
 }
 
-// "Guardar como..." on a window opened from a surface file writes that
+// "Save como..." on a window opened from a surface file writes that
 // surface: an ESRI ASCII grid whose corner, cell size, values and no-data
 // agree with the file's header and rows (each node at the centre of its cell).
 TEST_F(MainWindowTest, SaveAsOnASurfaceFileWindowExportsThatSurface) {
   // GRID 3 x 2, hole -99, cells 2.5 square, first node (100, 200); row i
   // holds the nodes of x = 100 + 2.5 i, for y = 200 and 202.5. Node (1, 1),
   // 0-based, is a hole.
-  const QString sup = datos_.filePath("mapa.sup");
+  const QString sup = data_.filePath("mapa.sup");
   escribir(sup, "# 1.5 6.25\nGRID 3 2\n-99 2.5 2.5 100 200\n1.5 2.25\n3.125 -99\n5 6.25\n");
   frmMain w;
   w.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
-  AlAparecerModal([&](QWidget* m) {
+  OnModalShown([&](QWidget* m) {
     auto* fd = qobject_cast<QFileDialog*>(m);
     ASSERT_NE(fd, nullptr);
-    EligeArchivo(fd, sup);
+    ChooseFile(fd, sup);
   });
   item(w, "mnuSuperficie")->trigger();
   ASSERT_NE(w.AreaMDI()->activeSubWindow(), nullptr);
   EXPECT_TRUE(w.AreaMDI()->activeSubWindow()->windowTitle().endsWith("mapa.sup"));
   ASSERT_TRUE(item(w, "mnuGuardarComo")->isEnabled());
 
-  const QString asc = datos_.filePath("mapa.asc");
-  AlAparecerModal([&](QWidget* m) {
+  const QString asc = data_.filePath("mapa.asc");
+  OnModalShown([&](QWidget* m) {
     auto* fd = qobject_cast<QFileDialog*>(m);
     ASSERT_NE(fd, nullptr);
-    EligeArchivo(fd, asc);
+    ChooseFile(fd, asc);
   });
   item(w, "mnuGuardarComo")->trigger();
   QFile f(asc);
@@ -565,41 +565,41 @@ TEST_F(MainWindowTest, SaveAsOnASurfaceFileWindowExportsThatSurface) {
   EXPECT_EQ(value(4), 2.5);            // cellsize
   const double sinDato = value(5);
   // Rows from the top (y = 202.5), X fastest.
-  const QStringList arriba = lines[6].simplified().split(' '), abajo = lines[7].simplified().split(' ');
-  ASSERT_EQ(arriba.size(), 3);
-  ASSERT_EQ(abajo.size(), 3);
-  EXPECT_EQ(abajo[0].toFloat(), 1.5f);
-  EXPECT_EQ(abajo[1].toFloat(), 3.125f);
-  EXPECT_EQ(abajo[2].toFloat(), 5.0f);
-  EXPECT_EQ(arriba[0].toFloat(), 2.25f);
-  EXPECT_EQ(arriba[1].toDouble(), sinDato);
-  EXPECT_EQ(arriba[2].toFloat(), 6.25f);
+  const QStringList up = lines[6].simplified().split(' '), down = lines[7].simplified().split(' ');
+  ASSERT_EQ(up.size(), 3);
+  ASSERT_EQ(down.size(), 3);
+  EXPECT_EQ(down[0].toFloat(), 1.5f);
+  EXPECT_EQ(down[1].toFloat(), 3.125f);
+  EXPECT_EQ(down[2].toFloat(), 5.0f);
+  EXPECT_EQ(up[0].toFloat(), 2.25f);
+  EXPECT_EQ(up[1].toDouble(), sinDato);
+  EXPECT_EQ(up[2].toFloat(), 6.25f);
   // The file holds one surface: no variance beside it.
-  EXPECT_FALSE(QFile::exists(datos_.filePath("mapa_var.asc")));
+  EXPECT_FALSE(QFile::exists(data_.filePath("mapa_var.asc")));
 }
 
 TEST_F(MainWindowTest, AboutBoxShowsSystemInformation) {
   frmMain w;
   w.show();
   QString title, info;
-  bool conBotones = false;
-  AlAparecerModal([&](QWidget* m) {
-    auto* acerca = qobject_cast<frmAbout*>(m);
-    ASSERT_NE(acerca, nullptr);
-    title = acerca->windowTitle();
-    conBotones = acerca->CoAceptar()->text() == "Aceptar" && !acerca->CoInfoSistema()->text().isEmpty();
-    AlAparecerModal([&, acerca](QWidget* caja) {
-      if (auto* mb = qobject_cast<QMessageBox*>(caja)) {
+  bool withButtons = false;
+  OnModalShown([&](QWidget* m) {
+    auto* about = qobject_cast<frmAbout*>(m);
+    ASSERT_NE(about, nullptr);
+    title = about->windowTitle();
+    withButtons = about->CoAceptar()->text() == "Aceptar" && !about->CoInfoSistema()->text().isEmpty();
+    OnModalShown([&, about](QWidget* box) {
+      if (auto* mb = qobject_cast<QMessageBox*>(box)) {
         info = mb->text();
         mb->accept();
       }
-      QTimer::singleShot(0, acerca->CoAceptar(), &QPushButton::click);
+      QTimer::singleShot(0, about->CoAceptar(), &QPushButton::click);
     });
-    acerca->CoInfoSistema()->click();
+    about->CoInfoSistema()->click();
   });
   item(w, "mnuAcercaDe")->trigger();
   EXPECT_EQ(title, QStringLiteral("Acerca de Sorvan"));
-  EXPECT_TRUE(conBotones);
+  EXPECT_TRUE(withButtons);
   EXPECT_TRUE(info.contains("Qt")) << info.toStdString();
   EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }
@@ -623,26 +623,26 @@ TEST_F(MainWindowTest, WindowCommandsArrangeTheChildren) {
   a->showMinimized();
   b->showMinimized();
   item(w, "mnuOrganizar")->trigger();
-  const int fondo = w.AreaMDI()->viewport()->height();
-  EXPECT_EQ(a->geometry().bottom(), fondo - 1);
-  EXPECT_EQ(b->geometry().bottom(), fondo - 1);
+  const int background = w.AreaMDI()->viewport()->height();
+  EXPECT_EQ(a->geometry().bottom(), background - 1);
+  EXPECT_EQ(b->geometry().bottom(), background - 1);
   EXPECT_NE(a->geometry().left(), b->geometry().left());
 }
 
 TEST(StartUpTest, SplashStaysUpAtLeastOneAndAHalfSeconds) {
   QElapsedTimer t;
   t.start();
-  bool splashVisto = false, principalOculta = false;
+  bool splashSeen = false, mainHidden = false;
   QTimer::singleShot(700, [&] {
     for (QWidget* v : QApplication::topLevelWidgets())
-      if (qobject_cast<frmSplash*>(v) && v->isVisible()) splashVisto = true;
+      if (qobject_cast<frmSplash*>(v) && v->isVisible()) splashSeen = true;
     for (QWidget* v : QApplication::topLevelWidgets())
-      if (qobject_cast<frmMain*>(v)) principalOculta = !v->isVisible();
+      if (qobject_cast<frmMain*>(v)) mainHidden = !v->isVisible();
   });
-  std::unique_ptr<frmMain> w(Principal::Arrancar());
-  EXPECT_GT(t.elapsed(), Principal::kEsperaSplashMs);
-  EXPECT_TRUE(splashVisto);
-  EXPECT_TRUE(principalOculta);
+  std::unique_ptr<frmMain> w(Principal::Launch());
+  EXPECT_GT(t.elapsed(), Principal::kSplashWaitMs);
+  EXPECT_TRUE(splashSeen);
+  EXPECT_TRUE(mainHidden);
   EXPECT_TRUE(w->isVisible());
   for (QWidget* v : QApplication::topLevelWidgets())
     if (qobject_cast<frmSplash*>(v)) {
@@ -651,14 +651,14 @@ TEST(StartUpTest, SplashStaysUpAtLeastOneAndAHalfSeconds) {
 }
 
 TEST(StartUpTest, ADataFileOnTheCommandLineIsOpened) {
-  std::unique_ptr<frmMain> w(Principal::Arrancar(meuse()));
-  ASSERT_NE(w->Datos(), nullptr);
-  EXPECT_EQ(w->Sesion().data.N, 155);
-  EXPECT_TRUE(w->KrigingHabilitado());
+  std::unique_ptr<frmMain> w(Principal::Launch(meuse()));
+  ASSERT_NE(w->Data(), nullptr);
+  EXPECT_EQ(w->OwnSession().data.N, 155);
+  EXPECT_TRUE(w->KrigingEnabled());
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  return test_data::EjecutaPruebas(argc, argv, {.modalOlvidadoMs = 10000, .ajustesPropios = true});
+  return test_data::RunTests(argc, argv, {.forgottenModalMs = 10000, .ownSettings = true});
 }

@@ -21,13 +21,13 @@
 using namespace sorvan::core;
 using namespace sorvan::gui;
 
-using test_data::ResponderMensaje;
+using test_data::AnswerMessage;
 using sorvan::core::SpatialData;
 using sorvan::core::OpcionesKriging;
 
 namespace {
 
-SpatialData DatosPequenos() {
+SpatialData SmallData() {
   std::istringstream f(
       "\"prueba\"\n3,6\n\"x\",\"\",0\n\"y\",\"\",0\n\"v\",\"\",0\n"
       "0,200,1\n100,260,2\n50,230,3\n20,210,4\n80,250,5\n40,240,6\n");
@@ -36,7 +36,7 @@ SpatialData DatosPequenos() {
   return d;
 }
 
-OpcionesKriging Opciones() {
+OpcionesKriging Options() {
   OpcionesKriging op;
   op.Media = 1, op.Modelo = 1, op.Estimador = 1;
   op.SaltoIni = 10, op.RSalto = 20, op.NSaltos = 5, op.NAjus = 5, op.NMinAjus = 1;
@@ -44,15 +44,15 @@ OpcionesKriging Opciones() {
   return op;
 }
 
-void Escribe(QLineEdit* field, const QString& text) {
+void WriteBytes(QLineEdit* field, const QString& text) {
   field->selectAll();
   QTest::keyClicks(field, text);
   if (field->text() != text) field->setText(text);
 }
 
-TEST(KrigingLocal, ElVecindarioEntraYVuelveIgual) {
-  const SpatialData data = DatosPequenos();
-  OpcionesKriging op = Opciones();
+TEST(KrigingLocal, TheNeighbourhoodGoesInAndComesBackEqual) {
+  const SpatialData data = SmallData();
+  OpcionesKriging op = Options();
   op.KrigingLocal = 1, op.NVecinos = 24, op.NMinVecinos = 6, op.DistVecinos = 125.5f;
   op.Cuadrantes = 1, op.VarioLocal = 1, op.TendLocal = 0;
   frmOpKriging dlg(op, data, 1, 2);
@@ -64,7 +64,7 @@ TEST(KrigingLocal, ElVecindarioEntraYVuelveIgual) {
   EXPECT_TRUE(dlg.VerCuadrantes->isChecked());
   EXPECT_TRUE(dlg.VerVariograma->isChecked());
   EXPECT_FALSE(dlg.VerTendencia->isChecked());
-  op.NVecinos = 0;  // proves that "Aceptar" writes the field back
+  op.NVecinos = 0;  // proves that "Accept" writes the field back
   QTest::mouseClick(dlg.CoAceptar, Qt::LeftButton);
   EXPECT_EQ(op.KrigingLocal, 1);
   EXPECT_EQ(op.NVecinos, 24);
@@ -75,18 +75,18 @@ TEST(KrigingLocal, ElVecindarioEntraYVuelveIgual) {
   EXPECT_EQ(op.TendLocal, 0);
 }
 
-TEST(KrigingLocal, MarcarElMarcoYEscribirLlegaALasOpciones) {
-  const SpatialData data = DatosPequenos();
-  OpcionesKriging op = Opciones();
+TEST(KrigingLocal, CheckingTheBoxAndTypingReachesTheOptions) {
+  const SpatialData data = SmallData();
+  OpcionesKriging op = Options();
   frmOpKriging dlg(op, data, 1, 2);
   dlg.show();
   EXPECT_FALSE(dlg.FraKrigingLocal->isChecked());  // global kriging unless asked
   EXPECT_FALSE(dlg.TxtNVecinos->isEnabled());
   dlg.FraKrigingLocal->setChecked(true);
   EXPECT_TRUE(dlg.TxtNVecinos->isEnabled());
-  Escribe(dlg.TxtNVecinos, "16");
-  Escribe(dlg.TxtNMinVecinos, "3");
-  Escribe(dlg.TxtDistVecinos, "");  // no limit
+  WriteBytes(dlg.TxtNVecinos, "16");
+  WriteBytes(dlg.TxtNMinVecinos, "3");
+  WriteBytes(dlg.TxtDistVecinos, "");  // no limit
   dlg.VerTendencia->click();
   QTest::mouseClick(dlg.CoAceptar, Qt::LeftButton);
   EXPECT_FALSE(dlg.isVisible());
@@ -98,14 +98,14 @@ TEST(KrigingLocal, MarcarElMarcoYEscribirLlegaALasOpciones) {
   EXPECT_EQ(op.TendLocal, 0);
 }
 
-TEST(KrigingLocal, ValoresImposiblesSeRechazanConElDialogoAbierto) {
-  const SpatialData data = DatosPequenos();
-  struct Caso {
+TEST(KrigingLocal, ImpossibleValuesAreRejectedWithTheDialogOpen) {
+  const SpatialData data = SmallData();
+  struct Case {
     const char *n, *m, *d;
     int mean;
-    const char* enMensaje;
+    const char* inMessage;
   };
-  const Caso casos[] = {{"8", "9", "", 1, "(M = 9) es mayor que el máximo (8)"},
+  const Case cases[] = {{"8", "9", "", 1, "(M = 9) es mayor que el máximo (8)"},
                         {"8", "1", "0", 1, "(D = 0) debe ser mayor que 0"},
                         {"8", "1", "-2", 1, "(D = -2) debe ser mayor que 0"},
                         {"5", "1", "", 2, "(N = 5) es menor que el número de términos de la deriva (6)"},
@@ -113,48 +113,48 @@ TEST(KrigingLocal, ValoresImposiblesSeRechazanConElDialogoAbierto) {
                         {"8", "1", "lejos", 1, "Distancia máxima"}};
   // "Variograma" needs the distance it counts pairs up to.
   {
-    OpcionesKriging op = Opciones();
+    OpcionesKriging op = Options();
     frmOpKriging dlg(op, data, 1, 2);
     dlg.show();
     dlg.FraKrigingLocal->setChecked(true);
-    Escribe(dlg.TxtDistVecinos, "");
+    WriteBytes(dlg.TxtDistVecinos, "");
     dlg.VerVariograma->setChecked(true);
     QString text;
-    auto respuesta = ResponderMensaje(&text);
+    auto reply = AnswerMessage(&text);
     QTest::mouseClick(dlg.CoAceptar, Qt::LeftButton);
-    EXPECT_TRUE(respuesta->vista());
+    EXPECT_TRUE(reply->view());
     EXPECT_TRUE(text.contains(QStringLiteral("indique una distancia máxima"))) << text.toStdString();
     EXPECT_EQ(op.KrigingLocal, 0);
   }
-  for (const Caso& c : casos) {
-    OpcionesKriging op = Opciones();
+  for (const Case& c : cases) {
+    OpcionesKriging op = Options();
     op.Media = c.mean;
     frmOpKriging dlg(op, data, 1, 2);
     dlg.show();
     dlg.FraKrigingLocal->setChecked(true);
-    Escribe(dlg.TxtNVecinos, QString::fromUtf8(c.n));
-    Escribe(dlg.TxtNMinVecinos, QString::fromUtf8(c.m));
-    Escribe(dlg.TxtDistVecinos, QString::fromUtf8(c.d));
+    WriteBytes(dlg.TxtNVecinos, QString::fromUtf8(c.n));
+    WriteBytes(dlg.TxtNMinVecinos, QString::fromUtf8(c.m));
+    WriteBytes(dlg.TxtDistVecinos, QString::fromUtf8(c.d));
     QString text;
-    auto respuesta = ResponderMensaje(&text);
+    auto reply = AnswerMessage(&text);
     QTest::mouseClick(dlg.CoAceptar, Qt::LeftButton);
-    EXPECT_TRUE(respuesta->vista()) << c.n << " " << c.m << " " << c.d;
-    EXPECT_TRUE(text.contains(QString::fromUtf8(c.enMensaje))) << text.toStdString();
+    EXPECT_TRUE(reply->view()) << c.n << " " << c.m << " " << c.d;
+    EXPECT_TRUE(text.contains(QString::fromUtf8(c.inMessage))) << text.toStdString();
     EXPECT_TRUE(dlg.isVisible());
     EXPECT_EQ(op.KrigingLocal, 0);  // nothing changed
   }
 }
 
-TEST(KrigingLocal, ConElMarcoSinMarcarNoSeLeeNada) {
-  const SpatialData data = DatosPequenos();
-  OpcionesKriging op = Opciones();
+TEST(KrigingLocal, WithTheBoxUncheckedNothingIsRead) {
+  const SpatialData data = SmallData();
+  OpcionesKriging op = Options();
   frmOpKriging dlg(op, data, 1, 2);
   dlg.show();
   dlg.TxtNVecinos->setText(QStringLiteral("no es un número"));
   QString text;
-  auto respuesta = ResponderMensaje(&text);
+  auto reply = AnswerMessage(&text);
   QTest::mouseClick(dlg.CoAceptar, Qt::LeftButton);
-  EXPECT_FALSE(respuesta->vista()) << text.toStdString();
+  EXPECT_FALSE(reply->view()) << text.toStdString();
   EXPECT_FALSE(dlg.isVisible());
   EXPECT_EQ(op.KrigingLocal, 0);
   EXPECT_EQ(op.NVecinos, 32);
@@ -162,12 +162,12 @@ TEST(KrigingLocal, ConElMarcoSinMarcarNoSeLeeNada) {
 
 // With SORVAN_SCREENSHOTS set to a folder, the first tab with the frame in use
 // is saved there as options_1_local.png (meuse, automatic options).
-TEST(KrigingLocal, CapturaDelMarco) {
+TEST(KrigingLocal, FrameCapture) {
   const char* folder = std::getenv("SORVAN_SCREENSHOTS");
-  const char* fuente = std::getenv("SORVAN_SOURCE_DIR");
-  if (!folder || !fuente) GTEST_SKIP() << "SORVAN_SCREENSHOTS not set";
+  const char* font = std::getenv("SORVAN_SOURCE_DIR");
+  if (!folder || !font) GTEST_SKIP() << "SORVAN_SCREENSHOTS not set";
   SpatialData data;
-  ASSERT_TRUE(sorvan::core::ReadData(std::string(fuente) + "/examples/meuse.dae", data).ok);
+  ASSERT_TRUE(sorvan::core::ReadData(std::string(font) + "/examples/meuse.dae", data).ok);
   OpcionesKriging op;
   ASSERT_TRUE(sorvan::core::OpcionesPorDefecto(data, 1, 2, op).ok);
   op.KrigingLocal = 1, op.NVecinos = 32, op.NMinVecinos = 8, op.DistVecinos = 1000;
@@ -182,4 +182,4 @@ TEST(KrigingLocal, CapturaDelMarco) {
 
 }  // namespace
 
-int main(int argc, char** argv) { return test_data::EjecutaPruebas(argc, argv, {.modalOlvidadoMs = 15000}); }
+int main(int argc, char** argv) { return test_data::RunTests(argc, argv, {.forgottenModalMs = 15000}); }

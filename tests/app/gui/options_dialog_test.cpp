@@ -1,4 +1,4 @@
-// The options dialog "Opciones Kriging" driven through its real widgets:
+// The options dialog "Options Kriging" driven through its real widgets:
 // values in -> dialog -> values out, the number format and read-back rule,
 // "Auto", "Ajustar", the NAjus check, refused values, and the profile
 // association with its node mask.
@@ -29,16 +29,16 @@
 using namespace sorvan::core;
 using namespace sorvan::gui;
 
-using test_data::MismasOpciones;
-using test_data::ResponderMensaje;
-using test_data::Respuesta;
+using test_data::SameOptions;
+using test_data::AnswerMessage;
+using test_data::Reply;
 using sorvan::core::SpatialData;
 using sorvan::core::OpcionesKriging;
 
 namespace {
 
 // X from 0 to 100, Y from 200 to 260, a value; 6 points.
-SpatialData DatosPequenos() {
+SpatialData SmallData() {
   std::istringstream f(
       "\"prueba\"\n3,6\n\"x\",\"\",0\n\"y\",\"\",0\n\"v\",\"\",0\n"
       "0,200,1\n100,260,2\n50,230,3\n20,210,4\n80,250,5\n40,240,6\n");
@@ -48,7 +48,7 @@ SpatialData DatosPequenos() {
 }
 
 // Options deliberately away from any automatic value.
-OpcionesKriging OpcionesDistintas() {
+OpcionesKriging DifferentOptions() {
   OpcionesKriging op;
   op.Media = 2;
   op.Modelo = 5;
@@ -73,13 +73,13 @@ OpcionesKriging OpcionesDistintas() {
   return op;
 }
 
-void Escribe(QLineEdit* field, const QString& text) {
+void WriteBytes(QLineEdit* field, const QString& text) {
   field->selectAll();
   QTest::keyClicks(field, text);
   if (field->text() != text) field->setText(text);  // a validator-free box takes any text
 }
 
-QString EscribePer(const test_data::TemporaryFolder& dir, const QString& nombre, const QByteArray& content) {
+QString WritePer(const test_data::TemporaryFolder& dir, const QString& nombre, const QByteArray& content) {
   const QString path = dir.filePath(nombre);
   QFile f(path);
   EXPECT_TRUE(f.open(QIODevice::WriteOnly));
@@ -89,8 +89,8 @@ QString EscribePer(const test_data::TemporaryFolder& dir, const QString& nombre,
 
 // Checks "Asociar perfil" and answers the file dialog with `path` (or
 // cancels it when `path` is empty).
-void AsociaPerfil(frmOpKriging& dlg, const QString& path) {
-  Respuesta<QFileDialog> respuesta([path](QFileDialog* fd) {
+void AttachProfile(frmOpKriging& dlg, const QString& path) {
+  Reply<QFileDialog> reply([path](QFileDialog* fd) {
     if (path.isEmpty()) {
       fd->reject();
     } else {
@@ -103,33 +103,33 @@ void AsociaPerfil(frmOpKriging& dlg, const QString& path) {
 
 }  // namespace
 
-TEST(NumberText, FormatoDeDistanciasConPuntoYTresDecimales) {
-  EXPECT_EQ(FormatoDistancia(1234.5), "1234.500");
-  EXPECT_EQ(FormatoDistancia(-5), "-5.000");
-  EXPECT_EQ(FormatoDistancia(0.25), "0.250");
-  EXPECT_EQ(FormatoDistancia(1234567.0), "1234567.000");  // no grouping
-  EXPECT_EQ(FormatoDistancia(-0.0001), "0.000");
+TEST(NumberText, DistanceFormatWithPointAndThreeDecimals) {
+  EXPECT_EQ(DistanceFormat(1234.5), "1234.500");
+  EXPECT_EQ(DistanceFormat(-5), "-5.000");
+  EXPECT_EQ(DistanceFormat(0.25), "0.250");
+  EXPECT_EQ(DistanceFormat(1234567.0), "1234567.000");  // no grouping
+  EXPECT_EQ(DistanceFormat(-0.0001), "0.000");
   // The separator does not follow a comma locale.
-  const QLocale antes;
+  const QLocale before;
   QLocale::setDefault(QLocale(QLocale::Spanish, QLocale::Spain));
-  EXPECT_EQ(FormatoDistancia(12.5), "12.500");
-  EXPECT_EQ(ReadNumberText(FormatoDistancia(12.5)), 12.5);
-  QLocale::setDefault(antes);
+  EXPECT_EQ(DistanceFormat(12.5), "12.500");
+  EXPECT_EQ(ReadNumberText(DistanceFormat(12.5)), 12.5);
+  QLocale::setDefault(before);
 }
 
-TEST(NumberText, SoloUnTextoQueEsEnteroUnNumero) {
+TEST(NumberText, OnlyTextThatIsWhollyANumber) {
   EXPECT_EQ(ReadNumberText(" -3.25 "), -3.25);
   EXPECT_FALSE(ReadNumberText("abc").has_value());
   EXPECT_FALSE(ReadNumberText("12,5").has_value());
   EXPECT_FALSE(ReadNumberText("").has_value());
-  EXPECT_EQ(LeeEntero("2.5"), 2);
-  EXPECT_FALSE(LeeEntero("x").has_value());
+  EXPECT_EQ(ReadInteger("2.5"), 2);
+  EXPECT_FALSE(ReadInteger("x").has_value());
 }
 
-TEST(OpcionesKriging, MuestraLasOpcionesYAceptarLasDevuelveIguales) {
-  const SpatialData data = DatosPequenos();
-  OpcionesKriging op = OpcionesDistintas();
-  const OpcionesKriging antes = op;
+TEST(OpcionesKriging, ShowsTheOptionsAndAcceptReturnsThemEqual) {
+  const SpatialData data = SmallData();
+  OpcionesKriging op = DifferentOptions();
+  const OpcionesKriging before = op;
   frmOpKriging dlg(op, data, 1, 2);
   dlg.show();
   EXPECT_EQ(dlg.windowTitle(), "Opciones Kriging");
@@ -160,27 +160,27 @@ TEST(OpcionesKriging, MuestraLasOpcionesYAceptarLasDevuelveIguales) {
   EXPECT_FALSE(dlg.TxtPerfil->isEnabled());
 
   op = OpcionesKriging{};  // whatever comes back must come from the dialog
-  op.profile = antes.profile;
+  op.profile = before.profile;
   QTest::mouseClick(dlg.CoAceptar, Qt::LeftButton);
   EXPECT_EQ(dlg.result(), QDialog::Accepted);
-  EXPECT_TRUE(MismasOpciones(op, antes));
+  EXPECT_TRUE(SameOptions(op, before));
 }
 
-TEST(OpcionesKriging, LosCamposEditadosLleganALasOpciones) {
-  const SpatialData data = DatosPequenos();
-  OpcionesKriging op = OpcionesDistintas();
+TEST(OpcionesKriging, EditedFieldsReachTheOptions) {
+  const SpatialData data = SmallData();
+  OpcionesKriging op = DifferentOptions();
   frmOpKriging dlg(op, data, 1, 2);
   dlg.show();
   dlg.OpMedia->button(3)->click();
   dlg.OpEstimador->button(0)->click();
   dlg.OpModelo->button(1)->click();
-  Escribe(dlg.TxtSaltoIni, "12.5");
-  Escribe(dlg.TxtRSalto, "  40.25 ");  // blanks around the number are allowed
-  Escribe(dlg.TxtNSaltos, "20.5");   // half to even: 20
-  Escribe(dlg.TxtNAjus, "7.5");      // 8
-  Escribe(dlg.TxtNMinAjus, "0");
-  Escribe(dlg.TxtNRx, "150");        // beyond the arrows' range, taken as typed
-  Escribe(dlg.TxtLRy, "2.0005");
+  WriteBytes(dlg.TxtSaltoIni, "12.5");
+  WriteBytes(dlg.TxtRSalto, "  40.25 ");  // blanks around the number are allowed
+  WriteBytes(dlg.TxtNSaltos, "20.5");   // half to even: 20
+  WriteBytes(dlg.TxtNAjus, "7.5");      // 8
+  WriteBytes(dlg.TxtNMinAjus, "0");
+  WriteBytes(dlg.TxtNRx, "150");        // beyond the arrows' range, taken as typed
+  WriteBytes(dlg.TxtLRy, "2.0005");
   dlg.VerSupPred->click();
   dlg.VerEstimadores->click();
   QTest::mouseClick(dlg.CoAceptar, Qt::LeftButton);
@@ -200,9 +200,9 @@ TEST(OpcionesKriging, LosCamposEditadosLleganALasOpciones) {
 
 // "Generar gráfico con tendencia" is offered only with a trend of degree 1
 // or more, and its choice reaches the options.
-TEST(OpcionesKriging, GraficoConTendenciaSoloConUnaTendencia) {
-  const SpatialData data = DatosPequenos();
-  OpcionesKriging op = OpcionesDistintas();
+TEST(OpcionesKriging, TrendChartOnlyWithATrend) {
+  const SpatialData data = SmallData();
+  OpcionesKriging op = DifferentOptions();
   op.Media = 0;
   frmOpKriging dlg(op, data, 1, 2);
   dlg.show();
@@ -217,23 +217,23 @@ TEST(OpcionesKriging, GraficoConTendenciaSoloConUnaTendencia) {
   EXPECT_EQ(op.Media, 2);
   EXPECT_EQ(op.VerSupTend, 1);
   // Shown again with a trend: offered and ticked.
-  frmOpKriging otra(op, data, 1, 2);
-  EXPECT_TRUE(otra.VerSupTend->isEnabled());
-  EXPECT_TRUE(otra.VerSupTend->isChecked());
+  frmOpKriging other(op, data, 1, 2);
+  EXPECT_TRUE(other.VerSupTend->isEnabled());
+  EXPECT_TRUE(other.VerSupTend->isChecked());
 }
 
 // At a northing of 9.1e6 single precision keeps whole metres only: the grid's
 // origin and spacing typed to the centimetre must reach the options as typed,
 // and be shown back so.
-TEST(OpcionesKriging, ElOrigenDeLaRejillaConservaLosCentimetros) {
-  const SpatialData data = DatosPequenos();
-  OpcionesKriging op = OpcionesDistintas();
+TEST(OpcionesKriging, TheGridOriginKeepsTheCentimetres) {
+  const SpatialData data = SmallData();
+  OpcionesKriging op = DifferentOptions();
   frmOpKriging dlg(op, data, 1, 2);
   dlg.show();
-  Escribe(dlg.TxtMinRx, "500000.37");
-  Escribe(dlg.TxtMinRy, "9100000.13");
-  Escribe(dlg.TxtLRx, "0.15");
-  Escribe(dlg.TxtLRy, "0.35");
+  WriteBytes(dlg.TxtMinRx, "500000.37");
+  WriteBytes(dlg.TxtMinRy, "9100000.13");
+  WriteBytes(dlg.TxtLRx, "0.15");
+  WriteBytes(dlg.TxtLRy, "0.35");
   QTest::mouseClick(dlg.CoAceptar, Qt::LeftButton);
   ASSERT_EQ(dlg.result(), QDialog::Accepted);
   EXPECT_EQ(op.MinRx, 500000.37);
@@ -245,22 +245,22 @@ TEST(OpcionesKriging, ElOrigenDeLaRejillaConservaLosCentimetros) {
   EXPECT_EQ(otro.TxtMinRx->text(), "500000.370");
 }
 
-TEST(OpcionesKriging, CancelarNoCambiaNada) {
-  const SpatialData data = DatosPequenos();
-  OpcionesKriging op = OpcionesDistintas();
-  const OpcionesKriging antes = op;
+TEST(OpcionesKriging, CancelChangesNothing) {
+  const SpatialData data = SmallData();
+  OpcionesKriging op = DifferentOptions();
+  const OpcionesKriging before = op;
   frmOpKriging dlg(op, data, 1, 2);
   dlg.show();
-  Escribe(dlg.TxtNSaltos, "5");
+  WriteBytes(dlg.TxtNSaltos, "5");
   dlg.OpModelo->button(0)->click();
   QTest::mouseClick(dlg.CoCancelar, Qt::LeftButton);
   EXPECT_EQ(dlg.result(), QDialog::Rejected);
-  EXPECT_TRUE(MismasOpciones(op, antes));
+  EXPECT_TRUE(SameOptions(op, before));
 }
 
-TEST(OpcionesKriging, LongitudVariableActivaSoloLasAportaciones) {
-  const SpatialData data = DatosPequenos();
-  OpcionesKriging op = OpcionesDistintas();
+TEST(OpcionesKriging, VariableLengthEnablesOnlyTheContributions) {
+  const SpatialData data = SmallData();
+  OpcionesKriging op = DifferentOptions();
   frmOpKriging dlg(op, data, 1, 2);
   dlg.show();
   dlg.Pestanas->setCurrentIndex(1);
@@ -286,14 +286,14 @@ TEST(OpcionesKriging, LongitudVariableActivaSoloLasAportaciones) {
 // (A-B), and with fewer than 20 pairs the largest stands for the 20th:
 // p = 10, RSalto = (floor(102.48 / 10) + 1) * 10 = 110,
 // SaltoIni = round(13.08) * 10 / 2 = 65, NSaltos = floor(51.6 / 110 + 0.5) + 1 = 1.
-TEST(OpcionesKriging, AutoCalculaLosSaltosAutomaticos) {
-  const SpatialData data = DatosPequenos();
-  OpcionesKriging op = OpcionesDistintas();
+TEST(OpcionesKriging, AutoComputesTheAutomaticLags) {
+  const SpatialData data = SmallData();
+  OpcionesKriging op = DifferentOptions();
   frmOpKriging dlg(op, data, 1, 2);
   dlg.show();
-  Escribe(dlg.TxtSaltoIni, "999");
-  Escribe(dlg.TxtRSalto, "1");
-  Escribe(dlg.TxtNSaltos, "3");
+  WriteBytes(dlg.TxtSaltoIni, "999");
+  WriteBytes(dlg.TxtRSalto, "1");
+  WriteBytes(dlg.TxtNSaltos, "3");
   dlg.OpEstimador->button(0)->click();
   QTest::mouseClick(dlg.CoAutoESV, Qt::LeftButton);
   EXPECT_EQ(dlg.TxtSaltoIni->text(), "65.000");
@@ -302,42 +302,42 @@ TEST(OpcionesKriging, AutoCalculaLosSaltosAutomaticos) {
   EXPECT_EQ(dlg.OpEstimador->checkedId(), 0);  // classical
 }
 
-TEST(OpcionesKriging, AjustarCentraLaRejillaEnLosDatos) {
-  const SpatialData data = DatosPequenos();  // X 0..100, Y 200..260
-  OpcionesKriging op = OpcionesDistintas();
-  const OpcionesKriging antes = op;
+TEST(OpcionesKriging, FitCentresTheGridOnTheData) {
+  const SpatialData data = SmallData();  // X 0..100, Y 200..260
+  OpcionesKriging op = DifferentOptions();
+  const OpcionesKriging before = op;
   frmOpKriging dlg(op, data, 1, 2);
   dlg.show();
-  Escribe(dlg.TxtNRx, "12");
-  Escribe(dlg.TxtNRy, "8");
+  WriteBytes(dlg.TxtNRx, "12");
+  WriteBytes(dlg.TxtNRy, "8");
   QTest::mouseClick(dlg.CoAutoRej, Qt::LeftButton);
   EXPECT_EQ(dlg.TxtLRx->text(), "10.000");
   EXPECT_EQ(dlg.TxtMinRx->text(), "-5.000");
   EXPECT_EQ(dlg.TxtLRy->text(), "10.000");
   EXPECT_EQ(dlg.TxtMinRy->text(), "195.000");
-  EXPECT_TRUE(MismasOpciones(op, antes));  // nothing stored before "Aceptar"
+  EXPECT_TRUE(SameOptions(op, before));  // nothing stored before "Accept"
 
   // Nx = 2 leaves no spacing: refused with a message, the boxes keep their values.
-  Escribe(dlg.TxtNRx, "2");
+  WriteBytes(dlg.TxtNRx, "2");
   QString text;
-  auto respuesta = ResponderMensaje(&text);
+  auto reply = AnswerMessage(&text);
   QTest::mouseClick(dlg.CoAutoRej, Qt::LeftButton);
-  EXPECT_TRUE(respuesta->vista());
+  EXPECT_TRUE(reply->view());
   EXPECT_TRUE(text.contains("Nx")) << text.toStdString();
   EXPECT_EQ(dlg.TxtLRx->text(), "10.000");
 }
 
-TEST(OpcionesKriging, NAjusMayorQueNSaltosAvisaYSeRecorta) {
-  const SpatialData data = DatosPequenos();
-  OpcionesKriging op = OpcionesDistintas();
+TEST(OpcionesKriging, NAjusAboveNSaltosWarnsAndIsClipped) {
+  const SpatialData data = SmallData();
+  OpcionesKriging op = DifferentOptions();
   frmOpKriging dlg(op, data, 1, 2);
   dlg.show();
-  Escribe(dlg.TxtNAjus, "12");
-  Escribe(dlg.TxtNSaltos, "10");
+  WriteBytes(dlg.TxtNAjus, "12");
+  WriteBytes(dlg.TxtNSaltos, "10");
   QString text;
-  auto respuesta = ResponderMensaje(&text);
+  auto reply = AnswerMessage(&text);
   QTest::mouseClick(dlg.CoAceptar, Qt::LeftButton);
-  ASSERT_TRUE(respuesta->vista());
+  ASSERT_TRUE(reply->view());
   EXPECT_EQ(text, "El nº de saltos para el ajuste no debe ser mayor que el nº de saltos estimados "
                    "(se toma NAjus=NSaltos)");
   EXPECT_EQ(op.NAjus, 10);
@@ -345,14 +345,14 @@ TEST(OpcionesKriging, NAjusMayorQueNSaltosAvisaYSeRecorta) {
   EXPECT_EQ(dlg.result(), QDialog::Accepted);
 }
 
-TEST(OpcionesKriging, ValoresImposiblesSeRechazanSinTocarLasOpciones) {
-  const SpatialData data = DatosPequenos();
-  struct Caso {
+TEST(OpcionesKriging, ImpossibleValuesAreRejectedWithoutTouchingTheOptions) {
+  const SpatialData data = SmallData();
+  struct Case {
     QLineEdit* frmOpKriging::*field;
     const char* text;
-    const char* enMensaje;
+    const char* inMessage;
   };
-  const Caso casos[] = {{&frmOpKriging::TxtNSaltos, "150", "150"},
+  const Case cases[] = {{&frmOpKriging::TxtNSaltos, "150", "150"},
                         {&frmOpKriging::TxtNSaltos, "0", "saltos"},
                         {&frmOpKriging::TxtNRx, "0", "Nx"},
                         {&frmOpKriging::TxtNRy, "-4", "Ny"},
@@ -366,40 +366,40 @@ TEST(OpcionesKriging, ValoresImposiblesSeRechazanSinTocarLasOpciones) {
                         {&frmOpKriging::TxtLRy, "12,5", "Ly"},
                         {&frmOpKriging::TxtNRx, "diez", "Nx"},
                         {&frmOpKriging::TxtMinRy, "", "Coordenada Y"}};
-  for (const Caso& c : casos) {
-    OpcionesKriging op = OpcionesDistintas();
-    const OpcionesKriging antes = op;
+  for (const Case& c : cases) {
+    OpcionesKriging op = DifferentOptions();
+    const OpcionesKriging before = op;
     frmOpKriging dlg(op, data, 1, 2);
     dlg.show();
-    Escribe(dlg.*(c.field), QString::fromLatin1(c.text));
+    WriteBytes(dlg.*(c.field), QString::fromLatin1(c.text));
     QString text;
-    auto respuesta = ResponderMensaje(&text);
+    auto reply = AnswerMessage(&text);
     QTest::mouseClick(dlg.CoAceptar, Qt::LeftButton);
-    EXPECT_TRUE(respuesta->vista()) << c.text;
-    EXPECT_TRUE(text.contains(QString::fromUtf8(c.enMensaje))) << text.toStdString();
+    EXPECT_TRUE(reply->view()) << c.text;
+    EXPECT_TRUE(text.contains(QString::fromUtf8(c.inMessage))) << text.toStdString();
     EXPECT_TRUE(dlg.isVisible()) << c.text;  // the dialog stays open for a correction
-    EXPECT_TRUE(MismasOpciones(op, antes)) << c.text;
+    EXPECT_TRUE(SameOptions(op, before)) << c.text;
     EXPECT_EQ(dlg.focusWidget(), dlg.*(c.field)) << c.text;
   }
 }
 
-TEST(OpcionesKriging, FlechasDeNxPasoUnoEntre2Y100) {
-  const SpatialData data = DatosPequenos();
-  OpcionesKriging op = OpcionesDistintas();
+TEST(OpcionesKriging, NxArrowsStepByOneBetween2And100) {
+  const SpatialData data = SmallData();
+  OpcionesKriging op = DifferentOptions();
   op.NRx = 99;
   frmOpKriging dlg(op, data, 1, 2);
   dlg.show();
   dlg.Pestanas->setCurrentIndex(3);
-  QTest::mouseClick(dlg.UpDownNRx->botonArriba(), Qt::LeftButton);
+  QTest::mouseClick(dlg.UpDownNRx->upButton(), Qt::LeftButton);
   EXPECT_EQ(dlg.TxtNRx->text(), "100");
-  QTest::mouseClick(dlg.UpDownNRx->botonArriba(), Qt::LeftButton);
+  QTest::mouseClick(dlg.UpDownNRx->upButton(), Qt::LeftButton);
   EXPECT_EQ(dlg.TxtNRx->text(), "100");
-  Escribe(dlg.TxtNRx, "3");
-  QTest::mouseClick(dlg.UpDownNRx->botonAbajo(), Qt::LeftButton);
+  WriteBytes(dlg.TxtNRx, "3");
+  QTest::mouseClick(dlg.UpDownNRx->downButton(), Qt::LeftButton);
   EXPECT_EQ(dlg.TxtNRx->text(), "2");
-  QTest::mouseClick(dlg.UpDownNRx->botonAbajo(), Qt::LeftButton);
+  QTest::mouseClick(dlg.UpDownNRx->downButton(), Qt::LeftButton);
   EXPECT_EQ(dlg.TxtNRx->text(), "2");
-  QTest::mouseClick(dlg.UpDownNRy->botonArriba(), Qt::LeftButton);
+  QTest::mouseClick(dlg.UpDownNRy->upButton(), Qt::LeftButton);
   EXPECT_EQ(dlg.TxtNRy->text(), "45");
   QTest::mouseClick(dlg.CoAceptar, Qt::LeftButton);
   EXPECT_EQ(op.NRx, 2);
@@ -411,14 +411,14 @@ class ProfileTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(dir.isValid());
     // A square from (20, 210) to (80, 250), closed by repeating its first point.
-    cuadrado = EscribePer(dir, "cuadrado.per", "5\n20,210\n80,210\n80,250\n20,250\n20,210\n");
+    square = WritePer(dir, "cuadrado.per", "5\n20,210\n80,210\n80,250\n20,250\n20,210\n");
   }
 
   // Options for a 10 by 10 grid over x 5..95 and y 202..238 (steps 10 and 4),
   // with what six points allow a run: a constant mean and a fit on classes of
   // more than one pair.
-  OpcionesKriging OpcionesRejilla() {
-    OpcionesKriging op = OpcionesDistintas();
+  OpcionesKriging GridOptions() {
+    OpcionesKriging op = DifferentOptions();
     op.Media = 0;
     op.NMinAjus = 1;
     op.NRx = 10;
@@ -433,18 +433,18 @@ class ProfileTest : public ::testing::Test {
   }
 
   test_data::TemporaryFolder dir;  // the current folder is put back when it goes
-  QString cuadrado;
-  SpatialData data = DatosPequenos();
+  QString square;
+  SpatialData data = SmallData();
 };
 
-TEST_F(ProfileTest, AsociarPerfilLeeElFicheroYExcluyeElExterior) {
+TEST_F(ProfileTest, AttachProfileReadsTheFileAndExcludesTheOutside) {
   sorvan::core::KrigingSession session;
   session.data = data;
-  session.options = OpcionesRejilla();
+  session.options = GridOptions();
   frmOpKriging dlg(session.options, session.data, 1, 2);
   dlg.show();
   dlg.Pestanas->setCurrentIndex(5);
-  AsociaPerfil(dlg, cuadrado);
+  AttachProfile(dlg, square);
   EXPECT_TRUE(dlg.VerPerfil->isChecked());
   EXPECT_TRUE(dlg.TxtPerfil->isEnabled());
   EXPECT_TRUE(dlg.TxtPerfil->text().endsWith("cuadrado.per"));
@@ -456,26 +456,26 @@ TEST_F(ProfileTest, AsociarPerfilLeeElFicheroYExcluyeElExterior) {
   // The run's entry image: nodes outside the square are holes, inside kriged.
   sorvan::core::SkuArguments a;
   ASSERT_TRUE(sorvan::core::PrepareArguments(session, a).ok);
-  int dentro = 0;
+  int inside = 0;
   for (int j = 0; j < 10; ++j)
     for (int i = 0; i < 10; ++i) {
       const double x = 5 + 10 * i, y = 202 + 4 * j;
       const bool interior = x > 20 && x < 80 && y > 210 && y < 250;
       const float v = a.prediction[size_t(i + 10 * j)];
       EXPECT_EQ(v, interior ? 1.0f : sorvan::core::kHoleValue) << "nodo " << i << "," << j;
-      dentro += interior;
+      inside += interior;
     }
-  EXPECT_EQ(dentro, 6 * 7);  // x 25..75, y 214..238
+  EXPECT_EQ(inside, 6 * 7);  // x 25..75, y 214..238
 }
 
-TEST_F(ProfileTest, InterioresExcluyeElCuadradoYElPerfilSeMuestraAlVolver) {
+TEST_F(ProfileTest, InsideExcludesTheSquareAndTheProfileShowsOnReturn) {
   sorvan::core::KrigingSession session;
   session.data = data;
-  session.options = OpcionesRejilla();
+  session.options = GridOptions();
   {
     frmOpKriging dlg(session.options, session.data, 1, 2);
     dlg.show();
-    AsociaPerfil(dlg, cuadrado);
+    AttachProfile(dlg, square);
     dlg.OpExcluir->button(1)->click();
     QTest::mouseClick(dlg.CoAceptar, Qt::LeftButton);
   }
@@ -494,30 +494,30 @@ TEST_F(ProfileTest, InterioresExcluyeElCuadradoYElPerfilSeMuestraAlVolver) {
   EXPECT_EQ(session.options.profile.npts, 5);
 }
 
-TEST_F(ProfileTest, CancelarElDialogoDeFicheroDejaSinPerfil) {
-  OpcionesKriging op = OpcionesRejilla();
+TEST_F(ProfileTest, CancellingTheFileDialogLeavesNoProfile) {
+  OpcionesKriging op = GridOptions();
   frmOpKriging dlg(op, data, 1, 2);
   dlg.show();
-  AsociaPerfil(dlg, QString());
+  AttachProfile(dlg, QString());
   EXPECT_FALSE(dlg.VerPerfil->isChecked());
   EXPECT_FALSE(dlg.TxtPerfil->isEnabled());
   EXPECT_TRUE(dlg.TxtPerfil->text().isEmpty());
   EXPECT_EQ(op.profile.npts, 0);
 }
 
-// A run with a profile, then "Opciones" again: the box is ticked, and
+// A run with a profile, then "Options" again: the box is ticked, and
 // unticking it drops the profile, so the next run is not masked.
-TEST_F(ProfileTest, DesmarcarAsociarPerfilQuitaElPerfilDeLaSiguienteEjecucion) {
+TEST_F(ProfileTest, UncheckingAttachProfileRemovesItFromTheNextRun) {
   sorvan::core::KrigingSession session;
   session.data = data;
-  session.options = OpcionesRejilla();
-  ASSERT_TRUE(sorvan::core::LeePerfil(QFile::encodeName(cuadrado).toStdString(), session.options.profile).ok);
+  session.options = GridOptions();
+  ASSERT_TRUE(sorvan::core::LeePerfil(QFile::encodeName(square).toStdString(), session.options.profile).ok);
   frmOpKriging dlg(session.options, session.data, 1, 2);
   dlg.show();
   ASSERT_TRUE(dlg.VerPerfil->isChecked());
-  test_data::Respuesta<QFileDialog> ningunArchivo([](QFileDialog* fd) { fd->reject(); });
+  test_data::Reply<QFileDialog> noFile([](QFileDialog* fd) { fd->reject(); });
   dlg.VerPerfil->click();
-  EXPECT_FALSE(ningunArchivo.vista());  // unticking asks for no file
+  EXPECT_FALSE(noFile.view());  // unticking asks for no file
   EXPECT_FALSE(dlg.VerPerfil->isChecked());
   EXPECT_TRUE(dlg.TxtPerfil->text().isEmpty());
   QTest::mouseClick(dlg.CoAceptar, Qt::LeftButton);
@@ -529,46 +529,46 @@ TEST_F(ProfileTest, DesmarcarAsociarPerfilQuitaElPerfilDeLaSiguienteEjecucion) {
   EXPECT_FALSE(otro.VerPerfil->isChecked());
 }
 
-TEST_F(ProfileTest, LaAsociacionSigueAunqueSeCanceleElDialogo) {
-  OpcionesKriging op = OpcionesRejilla();
-  const OpcionesKriging antes = op;
+TEST_F(ProfileTest, TheAttachmentStaysEvenIfTheDialogIsCancelled) {
+  OpcionesKriging op = GridOptions();
+  const OpcionesKriging before = op;
   frmOpKriging dlg(op, data, 1, 2);
   dlg.show();
-  AsociaPerfil(dlg, cuadrado);
+  AttachProfile(dlg, square);
   QTest::mouseClick(dlg.CoCancelar, Qt::LeftButton);
   EXPECT_EQ(op.profile.npts, 5);
-  EXPECT_TRUE(MismasOpciones(op, antes));
+  EXPECT_TRUE(SameOptions(op, before));
 }
 
-TEST_F(ProfileTest, FicheroPerfilMalFormadoSeNombraYNoSeAsocia) {
-  const QString malo = EscribePer(dir, "roto.per", "4\n0,0\n10,zz\n");
-  OpcionesKriging op = OpcionesRejilla();
+TEST_F(ProfileTest, MalformedProfileFileIsNamedAndNotAttached) {
+  const QString badOne = WritePer(dir, "roto.per", "4\n0,0\n10,zz\n");
+  OpcionesKriging op = GridOptions();
   frmOpKriging dlg(op, data, 1, 2);
   dlg.show();
   // The message comes after the file dialog: both are answered in turn.
-  Respuesta<QFileDialog> file([malo](QFileDialog* fd) {
-    fd->selectFile(malo);
+  Reply<QFileDialog> file([badOne](QFileDialog* fd) {
+    fd->selectFile(badOne);
     static_cast<QDialog*>(fd)->accept();
   });
   QString text;
-  auto respuesta = ResponderMensaje(&text);
+  auto reply = AnswerMessage(&text);
   dlg.VerPerfil->click();
-  EXPECT_TRUE(file.vista());
-  EXPECT_TRUE(respuesta->vista());
+  EXPECT_TRUE(file.view());
+  EXPECT_TRUE(reply->view());
   EXPECT_TRUE(text.contains("roto.per")) << text.toStdString();
   EXPECT_FALSE(dlg.VerPerfil->isChecked());
   EXPECT_EQ(op.profile.npts, 0);
   EXPECT_TRUE(dlg.TxtPerfil->text().isEmpty());
 }
 
-TEST_F(ProfileTest, AjustarRejillaAlPerfilPoneNodosEnLosCentrosDeLasCeldas) {
-  OpcionesKriging op = OpcionesRejilla();
+TEST_F(ProfileTest, FitGridToProfilePutsNodesAtCellCentres) {
+  OpcionesKriging op = GridOptions();
   frmOpKriging dlg(op, data, 1, 2);
   dlg.show();
   dlg.VerRejillaPerfil->click();
-  Escribe(dlg.TxtNRx, "6");
-  Escribe(dlg.TxtNRy, "8");
-  AsociaPerfil(dlg, cuadrado);
+  WriteBytes(dlg.TxtNRx, "6");
+  WriteBytes(dlg.TxtNRy, "8");
+  AttachProfile(dlg, square);
   EXPECT_EQ(dlg.TxtLRx->text(), "10.000");   // (80 - 20)/6
   EXPECT_EQ(dlg.TxtMinRx->text(), "25.000");
   EXPECT_EQ(dlg.TxtLRy->text(), "5.000");    // (250 - 210)/8
@@ -577,12 +577,12 @@ TEST_F(ProfileTest, AjustarRejillaAlPerfilPoneNodosEnLosCentrosDeLasCeldas) {
 
 // With SORVAN_SCREENSHOTS set to a folder, every tab is saved there as
 // options_<n>.png, with the automatic options for meuse and a linear trend.
-TEST(OpcionesKriging, CapturasDeLasPestanas) {
+TEST(OpcionesKriging, TabCaptures) {
   const char* folder = std::getenv("SORVAN_SCREENSHOTS");
-  const char* fuente = std::getenv("SORVAN_SOURCE_DIR");
-  if (!folder || !fuente) GTEST_SKIP() << "SORVAN_SCREENSHOTS not set";
+  const char* font = std::getenv("SORVAN_SOURCE_DIR");
+  if (!folder || !font) GTEST_SKIP() << "SORVAN_SCREENSHOTS not set";
   SpatialData data;
-  ASSERT_TRUE(sorvan::core::ReadData(std::string(fuente) + "/examples/meuse.dae", data).ok);
+  ASSERT_TRUE(sorvan::core::ReadData(std::string(font) + "/examples/meuse.dae", data).ok);
   OpcionesKriging op;
   ASSERT_TRUE(sorvan::core::OpcionesPorDefecto(data, 1, 2, op).ok);
   frmOpKriging dlg(op, data, 1, 2);
@@ -599,4 +599,4 @@ TEST(OpcionesKriging, CapturasDeLasPestanas) {
   }
 }
 
-int main(int argc, char** argv) { return test_data::EjecutaPruebas(argc, argv, {.modalOlvidadoMs = 15000}); }
+int main(int argc, char** argv) { return test_data::RunTests(argc, argv, {.forgottenModalMs = 15000}); }

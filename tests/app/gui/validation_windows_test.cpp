@@ -47,7 +47,7 @@ using sorvan::core::KrigingSession;
 
 namespace {
 
-void Captura(QWidget* w, const char* nombre) {
+void Capture(QWidget* w, const char* nombre) {
   const QByteArray folder = qgetenv("SORVAN_SCREENSHOTS");
   if (!folder.isEmpty()) w->grab().save(QDir(QString::fromLocal8Bit(folder)).filePath(QString::fromLatin1(nombre)));
 }
@@ -63,9 +63,9 @@ class ValidationTest : public ::testing::Test {
     session.optionsReady = true;
   }
   // Krige with the given spherical model and no fit.
-  void Krigear(float c0, float c1, float a, int tendencia = 0) {
+  void Krige(float c0, float c1, float a, int trend = 0) {
     session.options.Modelo = 1;
-    session.options.Media = tendencia;
+    session.options.Media = trend;
     session.options.C0Ini = c0, session.options.C1Ini = c1, session.options.AIni = a;
     session.options.MetodoAjuste = sorvan::core::kNoFit;
     sorvan::core::KrigingEngine engine;
@@ -77,7 +77,7 @@ class ValidationTest : public ::testing::Test {
 };
 
 TEST_F(ValidationTest, WindowShowsTheSummaryOfTheReferenceModelAndExportsTheTable) {
-  Krigear(0.05f, 0.59f, 900);
+  Krige(0.05f, 0.59f, 900);
   frmValidacionCruzada w(session);
   w.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
@@ -93,10 +93,10 @@ TEST_F(ValidationTest, WindowShowsTheSummaryOfTheReferenceModelAndExportsTheTabl
   const QRectF extent = w.findChild<ValidationPlot*>("graficoDispersion")->Extent();
   EXPECT_LE(extent.left(), 4.73);
   EXPECT_GE(extent.right(), 7.51);
-  Captura(&w, "cross_validation.png");
+  Capture(&w, "cross_validation.png");
 
   const QString csv = QDir(folder.path()).filePath("cv.csv");
-  ASSERT_TRUE(w.ExportarTabla(csv).ok);
+  ASSERT_TRUE(w.ExportTable(csv).ok);
   std::ifstream in(csv.toStdString());
   int lines = 0;
   for (std::string l; std::getline(in, l);) ++lines;
@@ -112,16 +112,16 @@ TEST_F(ValidationTest, WindowShowsTheSummaryOfTheReferenceModelAndExportsTheTabl
 // The labelled ticks of a plot axis: at least three, equally spaced by 1, 2,
 // 2.5 or 5 times a power of ten, each a whole number of steps, the first and
 // last enclosing the data (`low`..`high`). Empty when they are.
-std::string TicksNoRedondos(const std::vector<double>& t, double low, double high) {
+std::string TicksNotRound(const std::vector<double>& t, double low, double high) {
   std::ostringstream o;
   for (double v : t) o << v << ' ';
   if (t.size() < 3) return "pocas marcas: " + o.str();
   const double step = t[1] - t[0];
-  const double potencia = std::pow(10.0, std::floor(std::log10(step)));
-  const double m = step / potencia;
-  bool redondo = false;
-  for (double r : {1.0, 2.0, 2.5, 5.0, 10.0}) redondo = redondo || std::abs(m - r) < 1e-9 * r;
-  if (!redondo) return "paso no redondo: " + o.str();
+  const double power = std::pow(10.0, std::floor(std::log10(step)));
+  const double m = step / power;
+  bool round2 = false;
+  for (double r : {1.0, 2.0, 2.5, 5.0, 10.0}) round2 = round2 || std::abs(m - r) < 1e-9 * r;
+  if (!round2) return "paso no redondo: " + o.str();
   for (size_t k = 0; k < t.size(); ++k) {
     if (std::abs(t[k] - (t[0] + k * step)) > 1e-9 * step) return "marcas desiguales: " + o.str();
     if (std::abs(t[k] / step - std::round(t[k] / step)) > 1e-6) return "marca fuera de los pasos: " + o.str();
@@ -133,7 +133,7 @@ std::string TicksNoRedondos(const std::vector<double>& t, double low, double hig
 // The cross-validation histogram and the model panel's semivariogram were
 // labelled at the data's ends and fourths (45.76, 34.32, ...; 526.8, 1053.608).
 TEST_F(ValidationTest, PlotAxesAreLabelledAtRoundNumbers) {
-  Krigear(0.05f, 0.59f, 900);
+  Krige(0.05f, 0.59f, 900);
   frmValidacionCruzada cv(session);
   cv.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&cv));
@@ -145,8 +145,8 @@ TEST_F(ValidationTest, PlotAxesAreLabelledAtRoundNumbers) {
                                                                      : cv.findChild<ValidationPlot*>(nombre);
     ASSERT_NE(p, nullptr) << nombre;
     const QRectF e = p->Extent();
-    EXPECT_EQ(TicksNoRedondos(p->Ticks(Qt::Horizontal), e.left(), e.right()), "") << nombre << " X";
-    EXPECT_EQ(TicksNoRedondos(p->Ticks(Qt::Vertical), e.top(), e.bottom()), "") << nombre << " Y";
+    EXPECT_EQ(TicksNotRound(p->Ticks(Qt::Horizontal), e.left(), e.right()), "") << nombre << " X";
+    EXPECT_EQ(TicksNotRound(p->Ticks(Qt::Vertical), e.top(), e.bottom()), "") << nombre << " Y";
   }
   // The histogram's counts start at 0.
   EXPECT_EQ(cv.findChild<ValidationPlot*>("graficoHistograma")->Ticks(Qt::Vertical).front(), 0.0);
@@ -164,10 +164,10 @@ TEST_F(ValidationTest, ModelPanelShowsTheFitErrorAndKrigesATypedModel) {
   const FitLagClasses clases = ReadFitLagClasses(folder.path());
   ASSERT_FALSE(clases.pairs.empty());
   const sorvan::core::FittedModel& m = session.model;
-  EXPECT_NEAR(ErrorAjuste(clases, m.code, m.c0, m.c1, m.a, session.options.NMinAjus, session.options.NAjus),
+  EXPECT_NEAR(FitError(clases, m.code, m.c0, m.c1, m.a, session.options.NMinAjus, session.options.NAjus),
               m.fitError, 1e-3 * m.fitError);
   EXPECT_TRUE(w.findChild<QLabel*>("lblAjustado")->text().contains("esférico"));
-  Captura(&w, "model_panel.png");
+  Capture(&w, "model_panel.png");
 
   // A typed model redraws at once and is kriged as typed.
   w.findChild<QComboBox*>("cboModelo")->setCurrentIndex(1);  // exponential
@@ -175,12 +175,12 @@ TEST_F(ValidationTest, ModelPanelShowsTheFitErrorAndKrigesATypedModel) {
   w.findChild<QLineEdit*>("txtC1")->setText("0.5");
   w.findChild<QLineEdit*>("txtA")->setText("300");
   const QString error = w.findChild<QLabel*>("lblError")->text();
-  EXPECT_TRUE(error.contains(QString::number(ErrorAjuste(clases, 2, 0.1, 0.5, 300, session.options.NMinAjus,
+  EXPECT_TRUE(error.contains(QString::number(FitError(clases, 2, 0.1, 0.5, 300, session.options.NMinAjus,
                                                          session.options.NAjus), 'g', 6)))
       << error.toStdString();
-  ASSERT_TRUE(w.FijarModeloEscrito());
-  sorvan::core::KrigingEngine motor2;
-  ASSERT_TRUE(sorvan::core::EjecutaKriging(session, "logzinc", folder.path().toStdString(), motor2).ok);
+  ASSERT_TRUE(w.SetWrittenModel());
+  sorvan::core::KrigingEngine engine2;
+  ASSERT_TRUE(sorvan::core::EjecutaKriging(session, "logzinc", folder.path().toStdString(), engine2).ok);
   EXPECT_EQ(session.model.code, 2);
   EXPECT_FLOAT_EQ(session.model.c0, 0.1f);
   EXPECT_FLOAT_EQ(session.model.c1, 0.5f);
@@ -188,30 +188,30 @@ TEST_F(ValidationTest, ModelPanelShowsTheFitErrorAndKrigesATypedModel) {
   // The global fit of the oscillatory model on the classes, into the boxes:
   // within half a percent of the criterion's true minimum.
   w.findChild<QComboBox*>("cboModelo")->setCurrentIndex(5);
-  ASSERT_TRUE(w.AjusteGlobal().ok);
+  ASSERT_TRUE(w.GlobalFit().ok);
   int code;
   double c0, c1, a;
-  ASSERT_TRUE(w.ModeloEscrito(code, c0, c1, a));
+  ASSERT_TRUE(w.WrittenModel(code, c0, c1, a));
   EXPECT_EQ(code, 6);
   kriging::testing::FitClasses d;
   for (size_t i = 0; i < clases.pairs.size() && d.count.size() < 50; ++i)
     if (clases.pairs[i] > session.options.NMinAjus)
       d.count.push_back(clases.pairs[i]), d.distance.push_back(clases.distance[i]),
-          d.estimate.push_back(clases.estimacion[i]);
-  const double ultima = d.distance.back();
-  const kriging::testing::Minimum mejor = kriging::testing::MinimiseCriterion(d, 6, 0.001 * ultima, 100 * ultima);
-  EXPECT_LE(kriging::testing::Criterion(d, 6, c0, c1, a), 1.005 * mejor.q);
-  Captura(&w, "model_panel_global.png");
+          d.estimate.push_back(clases.estimate[i]);
+  const double lastOne = d.distance.back();
+  const kriging::testing::Minimum best = kriging::testing::MinimiseCriterion(d, 6, 0.001 * lastOne, 100 * lastOne);
+  EXPECT_LE(kriging::testing::Criterion(d, 6, c0, c1, a), 1.005 * best.q);
+  Capture(&w, "model_panel_global.png");
   // Not a number: refused.
   w.findChild<QLineEdit*>("txtA")->setText("abc");
-  EXPECT_FALSE(w.FijarModeloEscrito());
+  EXPECT_FALSE(w.SetWrittenModel());
 }
 
 TEST_F(ValidationTest, ComparisonListsTheSixModelsSortedAndHandsTheChosenOneOn) {
-  Krigear(0.05f, 0.59f, 900);
+  Krige(0.05f, 0.59f, 900);
   frmComparaModelos w(session);
   w.show();
-  w.Comparar();
+  w.Compare();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
   ASSERT_EQ(w.Filas().size(), 6u);
   for (size_t k = 1; k < w.Filas().size(); ++k) {
@@ -220,8 +220,8 @@ TEST_F(ValidationTest, ComparisonListsTheSixModelsSortedAndHandsTheChosenOneOn) 
               w.Filas()[k].validation.summary.rootMeanSquareError);
   }
   EXPECT_EQ(w.findChild<QTableWidget*>("tblModelos")->rowCount(), 6);
-  Captura(&w, "model_comparison.png");
-  w.UsarModelo(1);
+  Capture(&w, "model_comparison.png");
+  w.UseModel(1);
   EXPECT_EQ(session.options.Modelo, w.Filas()[1].model.code);
   EXPECT_EQ(session.options.MetodoAjuste, sorvan::core::kNoFit);
   EXPECT_FLOAT_EQ(session.options.C1Ini, float(w.Filas()[1].model.c1));
@@ -231,75 +231,75 @@ TEST_F(ValidationTest, ComparisonListsTheSixModelsSortedAndHandsTheChosenOneOn) 
 // runs during the comparison), the comparison leaves no part of a table: an
 // empty one the first time, the previous complete one after that.
 TEST_F(ValidationTest, ComparisonCanBeCancelledAndLeavesNoHalfTable) {
-  Krigear(0.05f, 0.59f, 900);
+  Krige(0.05f, 0.59f, 900);
   frmComparaModelos w(session);
   w.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
-  int atendido = 0, hechosAlCancelar = -1;
-  QTimer cancelador;
-  cancelador.setInterval(5);
-  QObject::connect(&cancelador, &QTimer::timeout, [&] {
-    auto* progreso = w.findChild<QProgressDialog*>("ProgresoComparacion");
-    if (progreso == nullptr || !progreso->isVisible()) return;
-    if (++atendido == 1) Captura(progreso, "model_comparison_progress.png");
+  int attended = 0, doneAtCancel = -1;
+  QTimer canceller;
+  canceller.setInterval(5);
+  QObject::connect(&canceller, &QTimer::timeout, [&] {
+    auto* progress = w.findChild<QProgressDialog*>("ProgresoComparacion");
+    if (progress == nullptr || !progress->isVisible()) return;
+    if (++attended == 1) Capture(progress, "model_comparison_progress.png");
     // Once at least one model is done, so that a part of the table exists.
-    if (progreso->value() >= 1 && !progreso->wasCanceled()) {
-      hechosAlCancelar = progreso->value();
-      progreso->cancel();
+    if (progress->value() >= 1 && !progress->wasCanceled()) {
+      doneAtCancel = progress->value();
+      progress->cancel();
     }
   });
-  auto* tabla = w.findChild<QTableWidget*>("tblModelos");
-  cancelador.start();
-  EXPECT_FALSE(w.Comparar());
-  cancelador.stop();
-  EXPECT_GT(atendido, 0);
-  EXPECT_GE(hechosAlCancelar, 1);
-  EXPECT_LT(hechosAlCancelar, 6);
+  auto* table = w.findChild<QTableWidget*>("tblModelos");
+  canceller.start();
+  EXPECT_FALSE(w.Compare());
+  canceller.stop();
+  EXPECT_GT(attended, 0);
+  EXPECT_GE(doneAtCancel, 1);
+  EXPECT_LT(doneAtCancel, 6);
   EXPECT_TRUE(w.Filas().empty());
-  EXPECT_EQ(tabla->rowCount(), 0);
+  EXPECT_EQ(table->rowCount(), 0);
 
-  ASSERT_TRUE(w.Comparar());
+  ASSERT_TRUE(w.Compare());
   ASSERT_EQ(w.Filas().size(), 6u);
-  const auto completa = w.Filas();
-  hechosAlCancelar = -1;
-  cancelador.start();
-  EXPECT_FALSE(w.Comparar());
-  cancelador.stop();
-  EXPECT_GE(hechosAlCancelar, 1);
+  const auto complete = w.Filas();
+  doneAtCancel = -1;
+  canceller.start();
+  EXPECT_FALSE(w.Compare());
+  canceller.stop();
+  EXPECT_GE(doneAtCancel, 1);
   ASSERT_EQ(w.Filas().size(), 6u);
-  EXPECT_EQ(tabla->rowCount(), 6);
+  EXPECT_EQ(table->rowCount(), 6);
   for (size_t k = 0; k < 6; ++k) {
-    EXPECT_EQ(w.Filas()[k].model.code, completa[k].model.code);
-    EXPECT_EQ(tabla->item(int(k), 0)->text(), NombreModelo(completa[k].model.code));
+    EXPECT_EQ(w.Filas()[k].model.code, complete[k].model.code);
+    EXPECT_EQ(table->item(int(k), 0)->text(), ModelName(complete[k].model.code));
   }
 }
 
 // The message comes from the run's own warnings (the engine's reply), not
 // from whatever KRIGING.LOG now holds in the result folder.
 TEST_F(ValidationTest, WarningsComeFromTheRunNotFromTheLogFile) {
-  Krigear(0.05f, 0.59f, 900);
+  Krige(0.05f, 0.59f, 900);
   EXPECT_TRUE(session.warnings.empty());
   {
     // A log with the solver's early stop does not make a warning...
     std::ofstream log(session.resultsFolder + "/KRIGING.LOG", std::ios::app);
     log << "\n *** WARNING  ERROR 3 from BCLSF.  Maximum number of\n";
   }
-  test_data::Mensaje limpio;
+  test_data::Message clean;
   {
-    auto respuesta = test_data::ResponderMensaje(&limpio);
-    QWidget padre;
-    MostrarAvisosEjecucion(&padre, session);
+    auto reply = test_data::AnswerMessage(&clean);
+    QWidget parent;
+    ShowRunWarnings(&parent, session);
     QTest::qWait(100);
   }
-  EXPECT_FALSE(limpio.visto) << limpio.text.toStdString();
+  EXPECT_FALSE(clean.seen) << clean.text.toStdString();
   // ...the run's own do, with the log gone.
   session.warnings = {" *** WARNING  ERROR 4 from BCLSF.  Maximum number of\n ***          function evaluations exceeded."};
   QFile::remove(QString::fromStdString(session.resultsFolder + "/KRIGING.LOG"));
-  test_data::Mensaje m;
-  auto respuesta = test_data::ResponderMensaje(&m);
-  QWidget padre;
-  MostrarAvisosEjecucion(&padre, session);
-  EXPECT_TRUE(m.visto);
+  test_data::Message m;
+  auto reply = test_data::AnswerMessage(&m);
+  QWidget parent;
+  ShowRunWarnings(&parent, session);
+  EXPECT_TRUE(m.seen);
   EXPECT_TRUE(m.text.contains("ajuste del modelo")) << m.text.toStdString();
 }
 
@@ -318,48 +318,48 @@ TEST_F(ValidationTest, TrendIterationLimitOfARealRunIsShown) {
   const sorvan::core::EngineResult r = engine.run(a, folder.path().toStdString());
   ASSERT_TRUE(r.ok) << r.fullText();
   sorvan::core::ApplyResult(session, r, "logzinc", folder.path().toStdString());
-  test_data::Mensaje m;
-  auto respuesta = test_data::ResponderMensaje(&m);
-  QWidget padre;
-  MostrarAvisosEjecucion(&padre, session);
-  EXPECT_TRUE(m.visto);
+  test_data::Message m;
+  auto reply = test_data::AnswerMessage(&m);
+  QWidget parent;
+  ShowRunWarnings(&parent, session);
+  EXPECT_TRUE(m.seen);
   EXPECT_TRUE(m.text.contains("iteración de la tendencia")) << m.text.toStdString();
 }
 
 TEST_F(ValidationTest, WarningsOfARunComeInOneMessage) {
-  Krigear(0.05f, 0.59f, 900);
+  Krige(0.05f, 0.59f, 900);
   // Predictions far beyond the data's range (as if the run had extrapolated).
   session.surfaces.zMax = 30;
-  test_data::Mensaje m;
-  auto respuesta = test_data::ResponderMensaje(&m);
-  QWidget padre;
-  MostrarAvisosEjecucion(&padre, session);
-  EXPECT_TRUE(m.visto);
+  test_data::Message m;
+  auto reply = test_data::AnswerMessage(&m);
+  QWidget parent;
+  ShowRunWarnings(&parent, session);
+  EXPECT_TRUE(m.seen);
   EXPECT_TRUE(m.text.contains("más allá del rango de los datos")) << m.text.toStdString();
   EXPECT_TRUE(m.text.contains("30")) << m.text.toStdString();
 }
 
 TEST_F(ValidationTest, NoMessageForACleanRun) {
-  Krigear(0.05f, 0.59f, 900);
-  test_data::Mensaje m;
-  auto respuesta = test_data::ResponderMensaje(&m);
-  QWidget padre;
-  MostrarAvisosEjecucion(&padre, session);
+  Krige(0.05f, 0.59f, 900);
+  test_data::Message m;
+  auto reply = test_data::AnswerMessage(&m);
+  QWidget parent;
+  ShowRunWarnings(&parent, session);
   QTest::qWait(100);
-  EXPECT_FALSE(m.visto);
+  EXPECT_FALSE(m.seen);
 }
 
 TEST_F(ValidationTest, MenuEntriesAndTheirRefusalBeforeARun) {
   QMenu menu;
   QWidget owner;
-  AgregarMenusValidacion(&menu, &owner, session);
+  AddValidationMenus(&menu, &owner, session);
   QAction* validar = menu.findChild<QAction*>("mnuValidacionCruzada");
   ASSERT_NE(validar, nullptr);
   EXPECT_EQ(validar->text(), "&Validación cruzada");
   EXPECT_NE(menu.findChild<QAction*>("mnuCompararModelos"), nullptr);
   EXPECT_NE(menu.findChild<QAction*>("mnuModeloVariograma"), nullptr);
   QString text;
-  auto respuesta = test_data::ResponderMensaje(&text);
+  auto reply = test_data::AnswerMessage(&text);
   validar->trigger();
   EXPECT_TRUE(text.contains("Haga primero un kriging")) << text.toStdString();
 }
@@ -375,7 +375,7 @@ TEST_F(ValidationTest, OptionsDialogChoosesTheGlobalFit) {
     ASSERT_NE(dlg.ChkAjusteGlobal, nullptr);
     EXPECT_FALSE(dlg.ChkAjusteGlobal->isChecked());
     dlg.Pestanas->setCurrentIndex(2);
-    Captura(&dlg, "options_global_fit.png");
+    Capture(&dlg, "options_global_fit.png");
     dlg.ChkAjusteGlobal->click();
     QTest::mouseClick(dlg.CoAceptar, Qt::LeftButton);
   }
@@ -428,15 +428,15 @@ TEST(SemivariogramChart, ClassWithoutPairsIsLeftOut) {
   }
   frmChart2D w;
   QString error, warning;
-  ASSERT_TRUE(w.Cargar(sv, &error, &warning)) << error.toStdString();
+  ASSERT_TRUE(w.Load(sv, &error, &warning)) << error.toStdString();
   const Chart2D& g = w.Grafico();
-  for (int serie : {1, 2}) {
-    EXPECT_EQ(g.Y(serie, 2), g.HoleValue()) << serie;
-    EXPECT_NE(g.Y(serie, 1), g.HoleValue());
-    EXPECT_NE(g.Y(serie, 3), g.HoleValue());
+  for (int series : {1, 2}) {
+    EXPECT_EQ(g.Y(series, 2), g.HoleValue()) << series;
+    EXPECT_NE(g.Y(series, 1), g.HoleValue());
+    EXPECT_NE(g.Y(series, 3), g.HoleValue());
   }
 }
 
 }  // namespace
 
-int main(int argc, char** argv) { return test_data::EjecutaPruebas(argc, argv, {.modalOlvidadoMs = 30000}); }
+int main(int argc, char** argv) { return test_data::RunTests(argc, argv, {.forgottenModalMs = 30000}); }

@@ -202,8 +202,8 @@ TEST_F(Chart2DTest, NarrowChartKeepsItsDistanceLabelsWhole) {
     ASSERT_NE(ax, nullptr);
     const QFontMetrics fm(ax->labelsFont());
     const double step = grafico->plotArea().width() / (ax->tickCount() - 1);
-    const int etiqueta = fm.horizontalAdvance(QString::number(ax->max(), 'g', 6));
-    EXPECT_GT(step, etiqueta + 2 * fm.averageCharWidth()) << "ancho " << width << ", " << ax->tickCount() << " marcas";
+    const int label = fm.horizontalAdvance(QString::number(ax->max(), 'g', 6));
+    EXPECT_GT(step, label + 2 * fm.averageCharWidth()) << "ancho " << width << ", " << ax->tickCount() << " marcas";
     EXPECT_GE(ax->max(), 2200.0);
   }
 }

@@ -26,12 +26,12 @@
 
 using namespace sorvan::platform;
 
-using test_data::AlAparecerModal;
-using test_data::EligeArchivo;
+using test_data::OnModalShown;
+using test_data::ChooseFile;
 
 namespace {
 
-void crear(const QString& path) {
+void create(const QString& path) {
   QFile f(path);
   ASSERT_TRUE(f.open(QIODevice::WriteOnly));
   f.write("1\n");
@@ -41,9 +41,9 @@ class FileDialogTest : public ::testing::Test {
 protected:
   void SetUp() override {
     ASSERT_TRUE(dir_.isValid());
-    crear(dir_.filePath("uno.dae"));
-    crear(dir_.filePath("dos.dae"));
-    crear(dir_.filePath("tres.sup"));
+    create(dir_.filePath("uno.dae"));
+    create(dir_.filePath("dos.dae"));
+    create(dir_.filePath("tres.sup"));
   }
   test_data::TemporaryFolder dir_;  // the current folder is put back when it goes
 };
@@ -61,8 +61,8 @@ TEST_F(FileDialogTest, ANewObjectHasTheDocumentedDefaults) {
   EXPECT_TRUE(dlg.DefaultExt.isEmpty());
   EXPECT_EQ(dlg.Flags, 0);
   EXPECT_TRUE(dlg.OverwritePrompt);
-  const QString documentos = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-  EXPECT_EQ(dlg.InitDirectory, QFileInfo(documentos).isDir() ? documentos : QDir::homePath());
+  const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+  EXPECT_EQ(dlg.InitDirectory, QFileInfo(documents).isDir() ? documents : QDir::homePath());
 }
 
 TEST_F(FileDialogTest, SpecialFolderFiveIsTheDocumentsFolder) {
@@ -74,14 +74,14 @@ TEST_F(FileDialogTest, SpecialFolderFiveIsTheDocumentsFolder) {
   EXPECT_EQ(dlg.InitDirectory, QDir::homePath());
 }
 
-TEST(FiltrosTest, BarsAndColonsBothSeparateThePairs) {
+TEST(FiltersTest, BarsAndColonsBothSeparateThePairs) {
   const QStringList f = cFileDlg::QtFilters("Archivos BMP|*.bmp:Archivos DIB|*.dib");
   ASSERT_EQ(f.size(), 2);
   EXPECT_EQ(f[0], QStringLiteral("Archivos BMP (*.bmp)"));
   EXPECT_EQ(f[1], QStringLiteral("Archivos DIB (*.dib)"));
 }
 
-TEST(FiltrosTest, StarDotStarMatchesEveryFileAndSemicolonsSplitPatterns) {
+TEST(FiltersTest, StarDotStarMatchesEveryFileAndSemicolonsSplitPatterns) {
   const QStringList f =
       cFileDlg::QtFilters("Imágenes|*.bmp;*.dib|Todos los ficheros (*.*)|*.*");
   ASSERT_EQ(f.size(), 2);
@@ -96,20 +96,20 @@ TEST_F(FileDialogTest, AcceptedOpenDialogReturnsTheFileAndMovesTheWorkingFolder)
   dlg.FilterIndex = 1;
   dlg.InitDirectory = dir_.path();
   dlg.DlgTitle = "Abrir datos";
-  QString title, filtros;
-  AlAparecerModal([&](QWidget* w) {
+  QString title, filters;
+  OnModalShown([&](QWidget* w) {
     auto* fd = qobject_cast<QFileDialog*>(w);
     ASSERT_NE(fd, nullptr);
     title = fd->windowTitle();
-    filtros = fd->nameFilters().join(";");
-    EligeArchivo(fd, dir_.filePath("dos.dae"));
+    filters = fd->nameFilters().join(";");
+    ChooseFile(fd, dir_.filePath("dos.dae"));
   });
-  QString nombre, nombreCorto;
-  ASSERT_TRUE(dlg.VBGetOpenFileName(nombre, &nombreCorto));
+  QString nombre, shortName;
+  ASSERT_TRUE(dlg.VBGetOpenFileName(nombre, &shortName));
   EXPECT_EQ(title, QStringLiteral("Abrir datos"));
-  EXPECT_TRUE(filtros.contains("(*.dae)"));
+  EXPECT_TRUE(filters.contains("(*.dae)"));
   EXPECT_EQ(QFileInfo(nombre).canonicalFilePath(), QFileInfo(dir_.filePath("dos.dae")).canonicalFilePath());
-  EXPECT_EQ(nombreCorto, QStringLiteral("dos.dae"));
+  EXPECT_EQ(shortName, QStringLiteral("dos.dae"));
   EXPECT_EQ(dlg.FilterIndex, 1);
   EXPECT_EQ(dlg.Filter, QStringLiteral("*.dae"));
   EXPECT_TRUE(dlg.Flags & cFileDlg::OFN_FILEMUSTEXIST);
@@ -124,98 +124,98 @@ TEST_F(FileDialogTest, AcceptedOpenDialogReturnsTheFileAndMovesTheWorkingFolder)
 TEST_F(FileDialogTest, TheDialogSpeaksSpanish) {
   // With Qt's Spanish texts, as the program runs, the headings and types are
   // longer than the English ones.
-  QTranslator qtEspanol;
-  const bool traducido = qtEspanol.load(QLocale(QLocale::Spanish, QLocale::Spain), QStringLiteral("qtbase"),
+  QTranslator qtSpanish;
+  const bool translated = qtSpanish.load(QLocale(QLocale::Spanish, QLocale::Spain), QStringLiteral("qtbase"),
                                         QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath));
-  if (traducido) QApplication::installTranslator(&qtEspanol);
-  for (bool guardar : {false, true}) {
+  if (translated) QApplication::installTranslator(&qtSpanish);
+  for (bool save : {false, true}) {
     cFileDlg dlg;
     dlg.Filter = "Datos|*.dae";
     dlg.InitDirectory = dir_.path();
-    QString buscar, nombre, kind, aceptar, cancelar;
-    QSize medida;
-    AlAparecerModal([&](QWidget* w) {
+    QString find, nombre, kind, accept, cancel;
+    QSize measure;
+    OnModalShown([&](QWidget* w) {
       auto* fd = qobject_cast<QFileDialog*>(w);
       ASSERT_NE(fd, nullptr);
-      buscar = fd->labelText(QFileDialog::LookIn);
+      find = fd->labelText(QFileDialog::LookIn);
       nombre = fd->labelText(QFileDialog::FileName);
       kind = fd->labelText(QFileDialog::FileType);
-      aceptar = fd->labelText(QFileDialog::Accept);
-      cancelar = fd->labelText(QFileDialog::Reject);
-      medida = fd->size();
+      accept = fd->labelText(QFileDialog::Accept);
+      cancel = fd->labelText(QFileDialog::Reject);
+      measure = fd->size();
       // Every column of the detail view shows its heading and texts whole.
-      auto* detalle = fd->findChild<QTreeView*>(QStringLiteral("treeView"));
-      ASSERT_NE(detalle, nullptr);
+      auto* detail = fd->findChild<QTreeView*>(QStringLiteral("treeView"));
+      ASSERT_NE(detail, nullptr);
       fd->show();
       QTest::qWait(300);
-      QHeaderView* cabecera = detalle->header();
-      for (int c = 0; c < cabecera->count(); ++c)
-        if (!cabecera->isSectionHidden(c)) {
-          EXPECT_GE(cabecera->sectionSize(c), cabecera->sectionSizeHint(c)) << "columna " << c;
+      QHeaderView* header = detail->header();
+      for (int c = 0; c < header->count(); ++c)
+        if (!header->isSectionHidden(c)) {
+          EXPECT_GE(header->sectionSize(c), header->sectionSizeHint(c)) << "columna " << c;
           if (c == 0) continue;
           // An item's text is drawn with a margin of the focus frame plus one
           // pixel on each side; a narrower column elides it.
-          const int margen = 2 * (detalle->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, detalle) + 1);
-          QAbstractItemModel* model = detalle->model();
-          for (int f = 0; f < model->rowCount(detalle->rootIndex()); ++f) {
-            const QString text = model->index(f, c, detalle->rootIndex()).data().toString();
-            EXPECT_GE(cabecera->sectionSize(c), detalle->fontMetrics().horizontalAdvance(text) + margen)
+          const int margin = 2 * (detail->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, detail) + 1);
+          QAbstractItemModel* model = detail->model();
+          for (int f = 0; f < model->rowCount(detail->rootIndex()); ++f) {
+            const QString text = model->index(f, c, detail->rootIndex()).data().toString();
+            EXPECT_GE(header->sectionSize(c), detail->fontMetrics().horizontalAdvance(text) + margin)
                 << "columna " << c << ": " << text.toStdString();
           }
         }
       // The places list at the left shows names such as "Documentos" whole
       // ("Equipo" was cut).
-      if (QWidget* lugares = fd->findChild<QWidget*>(QStringLiteral("sidebar")))
-        EXPECT_GE(lugares->width(), lugares->fontMetrics().horizontalAdvance(QStringLiteral("Documentos")) + 40);
+      if (QWidget* places = fd->findChild<QWidget*>(QStringLiteral("sidebar")))
+        EXPECT_GE(places->width(), places->fontMetrics().horizontalAdvance(QStringLiteral("Documentos")) + 40);
       fd->reject();
     });
     QString file;
-    if (guardar)
+    if (save)
       EXPECT_FALSE(dlg.VBGetSaveFileName(file));
     else
       EXPECT_FALSE(dlg.VBGetOpenFileName(file));
-    EXPECT_EQ(buscar, QStringLiteral("Buscar en:"));
+    EXPECT_EQ(find, QStringLiteral("Buscar en:"));
     EXPECT_EQ(nombre, QStringLiteral("Nombre:"));
     EXPECT_EQ(kind, QStringLiteral("Tipo:"));
-    EXPECT_EQ(aceptar, guardar ? QStringLiteral("&Guardar") : QStringLiteral("&Abrir"));
-    EXPECT_EQ(cancelar, QStringLiteral("Cancelar"));
-    EXPECT_GE(medida.width(), 760);
+    EXPECT_EQ(accept, save ? QStringLiteral("&Guardar") : QStringLiteral("&Abrir"));
+    EXPECT_EQ(cancel, QStringLiteral("Cancelar"));
+    EXPECT_GE(measure.width(), 760);
   }
-  if (traducido) QApplication::removeTranslator(&qtEspanol);
+  if (translated) QApplication::removeTranslator(&qtSpanish);
 }
 
-// Without Qt's translations the "Tipo" column read "Folder" and "plain text
+// Without Qt's translations the "DialogKind" column read "Folder" and "plain text
 // document": folders and files are named in Spanish, headings too.
 TEST_F(FileDialogTest, TheTypeColumnNamesFoldersAndFilesInSpanish) {
   ASSERT_TRUE(QDir(dir_.path()).mkdir("sub"));
   cFileDlg dlg;
   dlg.InitDirectory = dir_.path();
-  QStringList tipos, titulos;
-  AlAparecerModal([&](QWidget* w) {
+  QStringList kindTexts, titles;
+  OnModalShown([&](QWidget* w) {
     auto* fd = qobject_cast<QFileDialog*>(w);
     ASSERT_NE(fd, nullptr);
-    auto* detalle = fd->findChild<QTreeView*>(QStringLiteral("treeView"));
-    ASSERT_NE(detalle, nullptr);
-    QAbstractItemModel* model = detalle->model();
-    for (int espera = 0; espera < 50 && model->rowCount(detalle->rootIndex()) < 4; ++espera) QTest::qWait(20);
-    for (int f = 0; f < model->rowCount(detalle->rootIndex()); ++f)
-      tipos << model->index(f, 0, detalle->rootIndex()).data().toString() + "=" +
-                   model->index(f, 2, detalle->rootIndex()).data().toString();
-    for (int c = 0; c < 4; ++c) titulos << model->headerData(c, Qt::Horizontal).toString();
+    auto* detail = fd->findChild<QTreeView*>(QStringLiteral("treeView"));
+    ASSERT_NE(detail, nullptr);
+    QAbstractItemModel* model = detail->model();
+    for (int wait = 0; wait < 50 && model->rowCount(detail->rootIndex()) < 4; ++wait) QTest::qWait(20);
+    for (int f = 0; f < model->rowCount(detail->rootIndex()); ++f)
+      kindTexts << model->index(f, 0, detail->rootIndex()).data().toString() + "=" +
+                   model->index(f, 2, detail->rootIndex()).data().toString();
+    for (int c = 0; c < 4; ++c) titles << model->headerData(c, Qt::Horizontal).toString();
     fd->reject();
   });
   QString file;
   EXPECT_FALSE(dlg.VBGetOpenFileName(file));
-  tipos.sort();
-  EXPECT_EQ(tipos, (QStringList{"dos.dae=Archivo DAE", "sub=Carpeta", "tres.sup=Archivo SUP", "uno.dae=Archivo DAE"}));
-  EXPECT_EQ(titulos, (QStringList{"Nombre", "Tamaño", "Tipo", "Fecha de modificación"}));
+  kindTexts.sort();
+  EXPECT_EQ(kindTexts, (QStringList{"dos.dae=Archivo DAE", "sub=Carpeta", "tres.sup=Archivo SUP", "uno.dae=Archivo DAE"}));
+  EXPECT_EQ(titles, (QStringList{"Nombre", "Tamaño", "Tipo", "Fecha de modificación"}));
 }
 
 // The folder of the chosen file is remembered for the next run.
 TEST_F(FileDialogTest, TheLastFolderIsRememberedInTheSettings) {
   cFileDlg dlg;
   dlg.InitDirectory = dir_.path();
-  AlAparecerModal([&](QWidget* w) { EligeArchivo(qobject_cast<QFileDialog*>(w), dir_.filePath("uno.dae")); });
+  OnModalShown([&](QWidget* w) { ChooseFile(qobject_cast<QFileDialog*>(w), dir_.filePath("uno.dae")); });
   QString file;
   ASSERT_TRUE(dlg.VBGetOpenFileName(file));
   QDir::setCurrent(QDir::tempPath());
@@ -227,16 +227,16 @@ TEST_F(FileDialogTest, TheSecondFilterCanBeShownFirstAndIsReportedBack) {
   dlg.Filter = "Datos|*.dae|Superficies|*.sup";
   dlg.FilterIndex = 2;
   dlg.InitDirectory = dir_.path();
-  QString elegido;
-  AlAparecerModal([&](QWidget* w) {
+  QString chosen;
+  OnModalShown([&](QWidget* w) {
     auto* fd = qobject_cast<QFileDialog*>(w);
     ASSERT_NE(fd, nullptr);
-    elegido = fd->selectedNameFilter();
-    EligeArchivo(fd, dir_.filePath("tres.sup"));
+    chosen = fd->selectedNameFilter();
+    ChooseFile(fd, dir_.filePath("tres.sup"));
   });
   QString nombre;
   ASSERT_TRUE(dlg.VBGetOpenFileName(nombre));
-  EXPECT_EQ(elegido, QStringLiteral("Superficies"));  // shown without its patterns
+  EXPECT_EQ(chosen, QStringLiteral("Superficies"));  // shown without its patterns
   EXPECT_EQ(dlg.FilterIndex, 2);
   EXPECT_EQ(dlg.Filter, QStringLiteral("*.sup"));
 }
@@ -247,12 +247,12 @@ TEST_F(FileDialogTest, CancelGivesTheNulResults) {
   dlg.FilterIndex = 1;
   dlg.Flags = 0x8;
   dlg.InitDirectory = dir_.path();
-  AlAparecerModal([](QWidget* w) { static_cast<QDialog*>(w)->reject(); });
-  QString nombre = "previo.dae", nombreCorto = "x";
-  EXPECT_FALSE(dlg.VBGetOpenFileName(nombre, &nombreCorto));
+  OnModalShown([](QWidget* w) { static_cast<QDialog*>(w)->reject(); });
+  QString nombre = "previo.dae", shortName = "x";
+  EXPECT_FALSE(dlg.VBGetOpenFileName(nombre, &shortName));
   const QString nul(QChar(u'\0'));
   EXPECT_EQ(nombre, nul);
-  EXPECT_EQ(nombreCorto, nul);
+  EXPECT_EQ(shortName, nul);
   EXPECT_EQ(dlg.Flags, 0);
   EXPECT_EQ(dlg.FilterIndex, -1);
   EXPECT_EQ(dlg.Filter, nul);
@@ -265,26 +265,26 @@ TEST_F(FileDialogTest, MultipleSelectionReturnsTheFolderAndTheNames) {
   dlg.MultiSelect = true;
   dlg.Filter = "Datos|*.dae";
   dlg.InitDirectory = dir_.path();
-  AlAparecerModal([&](QWidget* w) {
+  OnModalShown([&](QWidget* w) {
     auto* fd = qobject_cast<QFileDialog*>(w);
     ASSERT_NE(fd, nullptr);
     EXPECT_EQ(fd->fileMode(), QFileDialog::ExistingFiles);
-    EligeArchivo(fd, "\"uno.dae\" \"dos.dae\"");
+    ChooseFile(fd, "\"uno.dae\" \"dos.dae\"");
   });
   QString nombre;
   ASSERT_TRUE(dlg.VBGetOpenFileName(nombre));
   EXPECT_TRUE(dlg.Flags & cFileDlg::OFN_ALLOWMULTISELECT);
-  const QStringList partes = nombre.split(' ');
-  ASSERT_EQ(partes.size(), 3) << nombre.toStdString();
-  EXPECT_EQ(QDir(partes[0]).canonicalPath(), QDir(dir_.path()).canonicalPath());
-  QStringList names = partes.mid(1);
+  const QStringList parts = nombre.split(' ');
+  ASSERT_EQ(parts.size(), 3) << nombre.toStdString();
+  EXPECT_EQ(QDir(parts[0]).canonicalPath(), QDir(dir_.path()).canonicalPath());
+  QStringList names = parts.mid(1);
   names.sort();
   EXPECT_EQ(names, QStringList({"dos.dae", "uno.dae"}));
   EXPECT_EQ(dlg.Archivos().size(), 2);
 
   // Asked again, the same object opens in that folder.
   QString folder;
-  AlAparecerModal([&](QWidget* w) {
+  OnModalShown([&](QWidget* w) {
     folder = static_cast<QFileDialog*>(w)->directory().absolutePath();
     static_cast<QDialog*>(w)->reject();
   });
@@ -298,15 +298,15 @@ TEST_F(FileDialogTest, SaveAddsTheDefaultExtension) {
   dlg.DefaultExt = "avi";
   dlg.Filter = "Vídeo AVI|*.avi";
   dlg.InitDirectory = dir_.path();
-  AlAparecerModal([&](QWidget* w) {
+  OnModalShown([&](QWidget* w) {
     auto* fd = qobject_cast<QFileDialog*>(w);
     ASSERT_NE(fd, nullptr);
     EXPECT_EQ(fd->acceptMode(), QFileDialog::AcceptSave);
-    EligeArchivo(fd, "pelicula");
+    ChooseFile(fd, "pelicula");
   });
-  QString nombre, nombreCorto;
-  ASSERT_TRUE(dlg.VBGetSaveFileName(nombre, &nombreCorto));
-  EXPECT_EQ(nombreCorto, QStringLiteral("pelicula.avi"));
+  QString nombre, shortName;
+  ASSERT_TRUE(dlg.VBGetSaveFileName(nombre, &shortName));
+  EXPECT_EQ(shortName, QStringLiteral("pelicula.avi"));
   EXPECT_EQ(QFileInfo(nombre).absolutePath(), QFileInfo(dir_.filePath("x")).absolutePath());
   EXPECT_TRUE(dlg.Flags & cFileDlg::OFN_OVERWRITEPROMPT);
   EXPECT_TRUE(dlg.Flags & cFileDlg::OFN_HIDEREADONLY);
@@ -315,45 +315,45 @@ TEST_F(FileDialogTest, SaveAddsTheDefaultExtension) {
 TEST_F(FileDialogTest, SaveOverAnExistingFileAsksFirst) {
   cFileDlg dlg;
   dlg.InitDirectory = dir_.path();
-  bool preguntado = false;
-  AlAparecerModal([&](QWidget* w) {
+  bool asked = false;
+  OnModalShown([&](QWidget* w) {
     auto* fd = qobject_cast<QFileDialog*>(w);
     ASSERT_NE(fd, nullptr);
     // The question about replacing the file comes up inside accept().
-    AlAparecerModal([&](QWidget* pregunta) {
-      auto* caja = qobject_cast<QMessageBox*>(pregunta);
-      ASSERT_NE(caja, nullptr);
-      preguntado = true;
-      caja->button(QMessageBox::Yes) ? caja->button(QMessageBox::Yes)->click() : caja->accept();
+    OnModalShown([&](QWidget* question) {
+      auto* box = qobject_cast<QMessageBox*>(question);
+      ASSERT_NE(box, nullptr);
+      asked = true;
+      box->button(QMessageBox::Yes) ? box->button(QMessageBox::Yes)->click() : box->accept();
     });
-    EligeArchivo(fd, "uno.dae");
+    ChooseFile(fd, "uno.dae");
   });
   QString nombre;
   ASSERT_TRUE(dlg.VBGetSaveFileName(nombre));
-  EXPECT_TRUE(preguntado);
+  EXPECT_TRUE(asked);
   EXPECT_EQ(cFileDlg::VBGetFileTitle(nombre), QStringLiteral("uno.dae"));
 }
 
 TEST_F(FileDialogTest, ThePreviewDialogShowsAPictureOfTheCurrentImage) {
-  QImage imagen(40, 30, QImage::Format_RGB32);
-  imagen.fill(Qt::red);
-  ASSERT_TRUE(imagen.save(dir_.filePath("cuadro.bmp")));
+  QImage image(40, 30, QImage::Format_RGB32);
+  image.fill(Qt::red);
+  ASSERT_TRUE(image.save(dir_.filePath("cuadro.bmp")));
   cFileDlg dlg;
   dlg.Filter = "Archivos BMP|*.bmp";
   dlg.InitDirectory = dir_.path();
-  bool conVista = false;
-  AlAparecerModal([&](QWidget* w) {
+  bool withView = false;
+  OnModalShown([&](QWidget* w) {
     auto* fd = qobject_cast<QFileDialog*>(w);
     ASSERT_NE(fd, nullptr);
     // The preview follows the dialog's current file.
     emit fd->currentChanged(dir_.filePath("cuadro.bmp"));
     for (QLabel* l : fd->findChildren<QLabel*>())
-      if (l->size() == QSize(160, 160) && !l->pixmap().isNull()) conVista = true;
-    EligeArchivo(fd, dir_.filePath("cuadro.bmp"));
+      if (l->size() == QSize(160, 160) && !l->pixmap().isNull()) withView = true;
+    ChooseFile(fd, dir_.filePath("cuadro.bmp"));
   });
   QString nombre;
   ASSERT_TRUE(dlg.VBGetOpenFileNamePreview(nombre));
-  EXPECT_TRUE(conVista);
+  EXPECT_TRUE(withView);
   EXPECT_EQ(cFileDlg::VBGetFileTitle(nombre), QStringLiteral("cuadro.bmp"));
 }
 
@@ -366,4 +366,4 @@ TEST_F(FileDialogTest, ExistFileAndFileTitle) {
 
 }  // namespace
 
-int main(int argc, char** argv) { return test_data::EjecutaPruebas(argc, argv, {.modalOlvidadoMs = 10000}); }
+int main(int argc, char** argv) { return test_data::RunTests(argc, argv, {.forgottenModalMs = 10000}); }

@@ -21,19 +21,19 @@ using namespace sorvan::platform;
 
 namespace {
 
-std::size_t g_quedan = 0;
+std::size_t g_left = 0;
 ssize_t FullDisk(int fd, const void* data, std::size_t n) {
-  if (g_quedan == 0) {
+  if (g_left == 0) {
     errno = ENOSPC;
     return -1;
   }
-  const std::size_t k = std::min(n, g_quedan);
-  g_quedan -= k;
+  const std::size_t k = std::min(n, g_left);
+  g_left -= k;
   return ::write(fd, data, k);
 }
 
 // Noise, so that no format compresses it below the byte counts tried.
-QImage Imagen() {
+QImage Image() {
   QImage im(64, 48, QImage::Format_RGB888);
   unsigned v = 12345;
   for (int y = 0; y < im.height(); ++y)
@@ -44,7 +44,7 @@ QImage Imagen() {
   return im;
 }
 
-QByteArray Contenido(const QString& path) {
+QByteArray Content(const QString& path) {
   QFile f(path);
   return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
@@ -58,28 +58,28 @@ class ImageFile : public ::testing::TestWithParam<std::size_t> {
 TEST_P(ImageFile, FullDiskKeepsTheOldFileAndNamesTheCause) {
   for (const char* nombre : {"a.png", "a.bmp", "a.svg", "a.pdf"}) {
     const QString path = dir.filePath(QString::fromLatin1(nombre));
-    QFile viejo(path);
-    ASSERT_TRUE(viejo.open(QIODevice::WriteOnly));
-    viejo.write("anterior");
-    viejo.close();
-    g_quedan = GetParam();
+    QFile old(path);
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("anterior");
+    old.close();
+    g_left = GetParam();
     sorvan::core::AtomicWriter::SetWriteFunction(&FullDisk);
     QString error;
     const bool ok = path.endsWith(".svg") || path.endsWith(".pdf")
                         ? SaveDrawing(path, QSize(64, 48), 96, "t",
-                                       [](QPainter& p) { p.drawImage(0, 0, Imagen()); }, &error)
-                        : SaveImage(Imagen(), path, nullptr, &error);
+                                       [](QPainter& p) { p.drawImage(0, 0, Image()); }, &error)
+                        : SaveImage(Image(), path, nullptr, &error);
     sorvan::core::AtomicWriter::SetWriteFunction(nullptr);
     EXPECT_FALSE(ok) << nombre;
     EXPECT_TRUE(error.contains("no queda espacio en el disco")) << error.toStdString();
     EXPECT_TRUE(error.contains(path)) << error.toStdString();
-    EXPECT_EQ(Contenido(path), QByteArray("anterior")) << nombre;
+    EXPECT_EQ(Content(path), QByteArray("anterior")) << nombre;
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1) << nombre;
     // With room the same write succeeds.
     ASSERT_TRUE(path.endsWith(".svg") || path.endsWith(".pdf")
-                    ? SaveDrawing(path, QSize(64, 48), 96, "t", [](QPainter& p) { p.drawImage(0, 0, Imagen()); },
+                    ? SaveDrawing(path, QSize(64, 48), 96, "t", [](QPainter& p) { p.drawImage(0, 0, Image()); },
                                    &error)
-                    : SaveImage(Imagen(), path, nullptr, &error))
+                    : SaveImage(Image(), path, nullptr, &error))
         << error.toStdString();
     QFile::remove(path);
   }
@@ -87,18 +87,18 @@ TEST_P(ImageFile, FullDiskKeepsTheOldFileAndNamesTheCause) {
 
 INSTANTIATE_TEST_SUITE_P(Bytes, ImageFile, ::testing::Values(std::size_t(0), std::size_t(40), std::size_t(300)));
 
-TEST(ImagenArchivoLectura, ABitmapReadsBackPixelForPixel) {
+TEST(ImageFileReading, ABitmapReadsBackPixelForPixel) {
   QTemporaryDir dir;
   const QString path = dir.filePath("f.bmp");
   QString error;
-  ASSERT_TRUE(SaveImage(Imagen(), path, "BMP", &error)) << error.toStdString();
-  QImage leida(path);
-  ASSERT_FALSE(leida.isNull());
-  EXPECT_EQ(leida.convertToFormat(QImage::Format_RGB888), Imagen());
-  EXPECT_FALSE(SaveImage(Imagen(), dir.filePath("no/hay/carpeta.png"), nullptr, &error));
+  ASSERT_TRUE(SaveImage(Image(), path, "BMP", &error)) << error.toStdString();
+  QImage readOnce(path);
+  ASSERT_FALSE(readOnce.isNull());
+  EXPECT_EQ(readOnce.convertToFormat(QImage::Format_RGB888), Image());
+  EXPECT_FALSE(SaveImage(Image(), dir.filePath("no/hay/carpeta.png"), nullptr, &error));
   EXPECT_TRUE(error.contains("no/hay/carpeta.png")) << error.toStdString();
 }
 
 }  // namespace
 
-int main(int argc, char** argv) { return test_data::EjecutaPruebas(argc, argv); }
+int main(int argc, char** argv) { return test_data::RunTests(argc, argv); }

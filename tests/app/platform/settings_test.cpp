@@ -13,8 +13,8 @@ namespace {
 
 class SettingsTest : public ::testing::Test {
 protected:
-  void SetUp() override { ASSERT_TRUE(ajustes_.isValid()); }
-  test_data::TemporarySettings ajustes_;  // a store of this test's own
+  void SetUp() override { ASSERT_TRUE(settings_.isValid()); }
+  test_data::TemporarySettings settings_;  // a store of this test's own
   const QString org_ = QStringLiteral("SorvanPruebaAjustes");
 };
 
@@ -31,10 +31,10 @@ TEST_F(SettingsTest, NumbersRoundTripThroughANewStore) {
     store.SaveSetting("Settings", "MainLeft", 2345);
     store.SaveSetting("Settings", "MainHeight", 7890.5);
   }
-  SettingsStore otra(org_, QStringLiteral("Sorvan"));
-  EXPECT_TRUE(otra.HasSetting("Settings", "MainLeft"));
-  EXPECT_DOUBLE_EQ(otra.GetSetting("Settings", "MainLeft", 1000), 2345);
-  EXPECT_DOUBLE_EQ(otra.GetSetting("Settings", "MainHeight", 6500), 7890.5);
+  SettingsStore other(org_, QStringLiteral("Sorvan"));
+  EXPECT_TRUE(other.HasSetting("Settings", "MainLeft"));
+  EXPECT_DOUBLE_EQ(other.GetSetting("Settings", "MainLeft", 1000), 2345);
+  EXPECT_DOUBLE_EQ(other.GetSetting("Settings", "MainHeight", 6500), 7890.5);
 }
 
 TEST_F(SettingsTest, TextRoundTripsThroughANewStoreAndMissingTextIsTheDefault) {
@@ -43,25 +43,25 @@ TEST_F(SettingsTest, TextRoundTripsThroughANewStoreAndMissingTextIsTheDefault) {
     EXPECT_EQ(store.GetText("Dialogos", "UltimaCarpeta", "ninguna"), "ninguna");
     store.SaveText("Dialogos", "UltimaCarpeta", QString::fromUtf8("/datos/año 2024/ñu"));
   }
-  SettingsStore otra(org_, QStringLiteral("Sorvan"));
-  EXPECT_EQ(otra.GetText("Dialogos", "UltimaCarpeta"), QString::fromUtf8("/datos/año 2024/ñu"));
+  SettingsStore other(org_, QStringLiteral("Sorvan"));
+  EXPECT_EQ(other.GetText("Dialogos", "UltimaCarpeta"), QString::fromUtf8("/datos/año 2024/ñu"));
 }
 
 TEST_F(SettingsTest, ValuesAreStoredAsTextUnderTheSection) {
   SettingsStore store(org_, QStringLiteral("Sorvan"));
   store.SaveSetting("Settings", "MainTop", 1500);
-  QSettings crudo(org_, QStringLiteral("Sorvan"));
-  const QVariant v = crudo.value("Settings/MainTop");
+  QSettings raw(org_, QStringLiteral("Sorvan"));
+  const QVariant v = raw.value("Settings/MainTop");
   EXPECT_EQ(v.toString(), QStringLiteral("1500"));
 }
 
 TEST_F(SettingsTest, TextThatIsNotANumberReadsAsTheDefault) {
   {
-    QSettings crudo(org_, QStringLiteral("Sorvan"));
-    crudo.setValue("Settings/MainLeft", "izquierda");
-    crudo.setValue("Settings/MainTop", "");
-    crudo.setValue("Settings/MainWidth", "12abc");
-    crudo.setValue("Settings/MainHeight", "inf");
+    QSettings raw(org_, QStringLiteral("Sorvan"));
+    raw.setValue("Settings/MainLeft", "izquierda");
+    raw.setValue("Settings/MainTop", "");
+    raw.setValue("Settings/MainWidth", "12abc");
+    raw.setValue("Settings/MainHeight", "inf");
   }
   SettingsStore store(org_, QStringLiteral("Sorvan"));
   EXPECT_DOUBLE_EQ(store.GetSetting("Settings", "MainLeft", 1000), 1000);

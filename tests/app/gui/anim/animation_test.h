@@ -20,41 +20,41 @@ class AnimationTest : public ::testing::Test {
 protected:
   void SetUp() override {
     ASSERT_TRUE(dir_.isValid());
-    dir_.HacerActual();
+    dir_.MakeCurrent();
     SetPlayer([this](const QString& f) {
-      abiertos_ << f;
-      return reproductorResponde_;
+      open_ << f;
+      return playerAnswers_;
     });
   }
   void TearDown() override { SetPlayer({}); }
-  QString Ruta(const QString& nombre) const { return dir_.filePath(nombre); }
+  QString Path(const QString& nombre) const { return dir_.filePath(nombre); }
 
   test_data::TemporaryFolder dir_;       // the current folder is put back when it goes
-  QStringList abiertos_;              // the files handed to the player
-  bool reproductorResponde_ = true;   // what the player answers
+  QStringList open_;              // the files handed to the player
+  bool playerAnswers_ = true;   // what the player answers
 };
 
 class MainWindowTestBase : public AnimationTest {
 protected:
   void SetUp() override {
     ASSERT_NO_FATAL_FAILURE(AnimationTest::SetUp());
-    principal_ = std::make_unique<frmMain>();
-    principal_->setGeometry(40, 40, 1040, 760);
-    principal_->show();
-    vigia_ = new QTimer;
-    QObject::connect(vigia_, &QTimer::timeout, [this] {
-      const QString t = principal_->TextoEstado();
-      if (estados_.isEmpty() || estados_.last() != t) estados_ << t;
+    mainWindow_ = std::make_unique<frmMain>();
+    mainWindow_->setGeometry(40, 40, 1040, 760);
+    mainWindow_->show();
+    watcher_ = new QTimer;
+    QObject::connect(watcher_, &QTimer::timeout, [this] {
+      const QString t = mainWindow_->StatusText();
+      if (states_.isEmpty() || states_.last() != t) states_ << t;
     });
-    vigia_->start(1);
+    watcher_->start(1);
   }
   void TearDown() override {
-    delete vigia_;
-    principal_.reset();
+    delete watcher_;
+    mainWindow_.reset();
     AnimationTest::TearDown();
   }
 
-  QStringList estados_;  // each status text once, in order
-  QTimer* vigia_ = nullptr;
-  std::unique_ptr<frmMain> principal_;
+  QStringList states_;  // each status text once, in order
+  QTimer* watcher_ = nullptr;
+  std::unique_ptr<frmMain> mainWindow_;
 };

@@ -30,11 +30,11 @@ namespace {
 
 class FrmAnimBMPTest : public AnimationTest {
 protected:
-  QStringList TresFotogramas() {
+  QStringList ThreeFrames() {
     QStringList f;
     for (int i = 0; i < 3; ++i) {
-      f << Ruta(QStringLiteral("f%1.bmp").arg(i));
-      test_data::EscribeBMP(f.last(), 320, 240, 24, static_cast<std::uint8_t>(60 * i + 20));
+      f << Path(QStringLiteral("f%1.bmp").arg(i));
+      test_data::WriteBmp(f.last(), 320, 240, 24, static_cast<std::uint8_t>(60 * i + 20));
     }
     return f;
   }
@@ -47,75 +47,75 @@ TEST_F(FrmAnimBMPTest, StartsInBitmapModeWithItsCaptions) {
   EXPECT_EQ(dlg.txtFPS->text(), QStringLiteral("1"));
   EXPECT_FALSE(dlg.cmdWriteAVI->isEnabled());
   EXPECT_FALSE(dlg.cmdClearList->isEnabled());
-  EXPECT_FALSE(dlg.ModoSuperficies());
+  EXPECT_FALSE(dlg.SurfaceMode());
   dlg.PreparaSUP();
   EXPECT_EQ(dlg.windowTitle(), QStringLiteral("Generar AVI de ficheros SUP"));
   EXPECT_EQ(dlg.cmdFileOpen->text(), QStringLiteral("Añadir SUP..."));
-  EXPECT_TRUE(dlg.ModoSuperficies());
+  EXPECT_TRUE(dlg.SurfaceMode());
   EXPECT_TRUE(dlg.imgPreview->isHidden());
 }
 
 TEST_F(FrmAnimBMPTest, BitmapOfAnotherFormatIsRefusedAndTheListKept) {
-  const auto f = TresFotogramas();
-  test_data::EscribeBMP(Ruta("pal.bmp"), 320, 240, 8, 7);
-  test_data::EscribeBMP(Ruta("small.bmp"), 160, 120, 24, 7);
+  const auto f = ThreeFrames();
+  test_data::WriteBmp(Path("pal.bmp"), 320, 240, 8, 7);
+  test_data::WriteBmp(Path("small.bmp"), 160, 120, 24, 7);
   frmAnimBMP dlg;
   dlg.show();
-  QString first, segundo;
-  ModalScript guion;
-  guion.Mensaje(&first).Mensaje(&segundo);
-  dlg.AnadirArchivos({f[0], Ruta("pal.bmp"), f[1], Ruta("small.bmp")});
-  EXPECT_TRUE(guion.Completo());
+  QString first, secondOne;
+  ModalScript script;
+  script.Message(&first).Message(&secondOne);
+  dlg.AddFiles({f[0], Path("pal.bmp"), f[1], Path("small.bmp")});
+  EXPECT_TRUE(script.Complete());
   // In Spanish, naming the file, the first one and what differs.
   EXPECT_TRUE(first.contains("pal.bmp") && first.contains("f0.bmp")) << first.toStdString();
   EXPECT_TRUE(first.contains("tiene 8 bits de color y no 24")) << first.toStdString();
   EXPECT_FALSE(first.contains("píxeles")) << first.toStdString();  // the size is the same
-  EXPECT_TRUE(segundo.contains("small.bmp")) << segundo.toStdString();
-  EXPECT_TRUE(segundo.contains("mide 160 x 120 píxeles y no 320 x 240")) << segundo.toStdString();
-  EXPECT_FALSE(segundo.contains("bits de color")) << segundo.toStdString();
+  EXPECT_TRUE(secondOne.contains("small.bmp")) << secondOne.toStdString();
+  EXPECT_TRUE(secondOne.contains("mide 160 x 120 píxeles y no 320 x 240")) << secondOne.toStdString();
+  EXPECT_FALSE(secondOne.contains("bits de color")) << secondOne.toStdString();
   EXPECT_EQ(dlg.Archivos(), (QStringList{f[0], f[1]}));
   EXPECT_TRUE(dlg.cmdWriteAVI->isEnabled());
   EXPECT_TRUE(dlg.cmdClearList->isEnabled());
   EXPECT_FALSE(dlg.imgPreview->pixmap().isNull());
-  test_data::Captura(&dlg, QStringLiteral("anim_bmp_dialog.png"));
+  test_data::Capture(&dlg, QStringLiteral("anim_bmp_dialog.png"));
 }
 
 TEST_F(FrmAnimBMPTest, UnreadableFileIsSkippedAfterTheBitmapMessage) {
-  QFile basura(Ruta("junk.bmp"));
-  ASSERT_TRUE(basura.open(QIODevice::WriteOnly));
-  basura.write("PK not a bitmap at all");
-  basura.close();
+  QFile garbage(Path("junk.bmp"));
+  ASSERT_TRUE(garbage.open(QIODevice::WriteOnly));
+  garbage.write("PK not a bitmap at all");
+  garbage.close();
   frmAnimBMP dlg;
   QString text;
-  ModalScript guion;
-  guion.Mensaje(&text);
-  dlg.AnadirArchivos({Ruta("junk.bmp")});
-  EXPECT_EQ(text, QStringLiteral("File is not a supported bitmap format:\n") + Ruta("junk.bmp"));
+  ModalScript script;
+  script.Message(&text);
+  dlg.AddFiles({Path("junk.bmp")});
+  EXPECT_EQ(text, QStringLiteral("File is not a supported bitmap format:\n") + Path("junk.bmp"));
   EXPECT_EQ(dlg.lstDIBList->count(), 0);
   EXPECT_FALSE(dlg.cmdWriteAVI->isEnabled());
 }
 
 TEST_F(FrmAnimBMPTest, FilesComeFromTheOpenDialog) {
-  const auto f = TresFotogramas();
+  const auto f = ThreeFrames();
   frmAnimBMP dlg;
   dlg.show();
   QString title;
-  ModalScript guion;
-  guion.Archivo(f[2], &title);
+  ModalScript script;
+  script.FileName(f[2], &title);
   dlg.cmdFileOpen->click();
-  EXPECT_TRUE(guion.Completo());
-  EXPECT_TRUE(guion.Inesperados().isEmpty()) << guion.Inesperados().join('|').toStdString();
+  EXPECT_TRUE(script.Complete());
+  EXPECT_TRUE(script.Unexpected().isEmpty()) << script.Unexpected().join('|').toStdString();
   EXPECT_EQ(title, QStringLiteral("Seleccionar fichero BMP"));
   EXPECT_EQ(dlg.Archivos(), QStringList{f[2]});
 }
 
 TEST_F(FrmAnimBMPTest, SurfacesWidenOneRunningZRange) {
-  test_data::EscribeSuperficie(Ruta("a.sup"), 6, 5, [](int i, int j) { return (i + j) * 5.0 / 9.0; });  // 0 ... 5
-  test_data::EscribeSuperficie(Ruta("b.sup"), 6, 5, [](int i, int j) { return 3.0 + (i + j) * 6.0 / 9.0; });  // 3 ... 9
+  test_data::WriteSurface(Path("a.sup"), 6, 5, [](int i, int j) { return (i + j) * 5.0 / 9.0; });  // 0 ... 5
+  test_data::WriteSurface(Path("b.sup"), 6, 5, [](int i, int j) { return 3.0 + (i + j) * 6.0 / 9.0; });  // 3 ... 9
   frmAnimBMP dlg;
   dlg.PreparaSUP();
   dlg.show();
-  dlg.AnadirArchivos({Ruta("a.sup"), Ruta("b.sup")});
+  dlg.AddFiles({Path("a.sup"), Path("b.sup")});
   EXPECT_FLOAT_EQ(dlg.ZMinimo(), 0.0f);
   EXPECT_FLOAT_EQ(dlg.ZMaximo(), 9.0f);
   EXPECT_FALSE(dlg.grafico->isHidden());
@@ -127,7 +127,7 @@ TEST_F(FrmAnimBMPTest, SurfacesWidenOneRunningZRange) {
   EXPECT_FLOAT_EQ(dlg.grafico->ZAxisMax(), 9.0f);
   dlg.move(0, 0);
   QTest::qWait(400);
-  test_data::CapturaPantalla(dlg.frameGeometry(), QStringLiteral("anim_sup_dialog.png"));
+  test_data::ScreenCapture(dlg.frameGeometry(), QStringLiteral("anim_sup_dialog.png"));
 
   dlg.cmdClearList->click();
   EXPECT_EQ(dlg.lstDIBList->count(), 0);
@@ -139,35 +139,35 @@ TEST_F(FrmAnimBMPTest, SurfacesWidenOneRunningZRange) {
 }
 
 TEST_F(FrmAnimBMPTest, SurfaceModeRendersTheListWithItsCommonRange) {
-  test_data::EscribeSuperficie(Ruta("a.sup"), 6, 5, [](int i, int j) { return (i + j) * 5.0 / 9.0; });  // 0 ... 5
-  test_data::EscribeSuperficie(Ruta("b.sup"), 6, 5, [](int i, int j) { return 3.0 + (i + j) * 6.0 / 9.0; });  // 3 ... 9
+  test_data::WriteSurface(Path("a.sup"), 6, 5, [](int i, int j) { return (i + j) * 5.0 / 9.0; });  // 0 ... 5
+  test_data::WriteSurface(Path("b.sup"), 6, 5, [](int i, int j) { return 3.0 + (i + j) * 6.0 / 9.0; });  // 3 ... 9
   frmAnimBMP dlg;
   dlg.PreparaSUP();
   dlg.show();
-  dlg.AnadirArchivos({Ruta("a.sup"), Ruta("b.sup")});
-  float ejeMin = -1, ejeMax = -1;
+  dlg.AddFiles({Path("a.sup"), Path("b.sup")});
+  float axisMin = -1, axisMax = -1;
   QString title = QStringLiteral("sin mirar");
-  const QString video = Ruta("sup.avi");
-  ModalScript guion;
-  guion.Esperar([&] {
+  const QString video = Path("sup.avi");
+  ModalScript script;
+  script.WaitFor([&] {
          for (QWidget* w : QApplication::topLevelWidgets())
            if (auto* g = w->findChild<Chart3D*>(); g && g != dlg.grafico && w->isVisible()) {
-             ejeMin = g->ZAxisMin();
-             ejeMax = g->ZAxisMax();
+             axisMin = g->ZAxisMin();
+             axisMax = g->ZAxisMax();
              title = g->TitleText();
            }
        })
-      .Archivo(video)
-      .Compresor("rawvideo");
+      .FileName(video)
+      .Compressor("rawvideo");
   dlg.cmdWriteAVI->click();
-  EXPECT_TRUE(guion.Completo());
-  EXPECT_TRUE(guion.Inesperados().isEmpty()) << guion.Inesperados().join('|').toStdString();
-  const ZLimits comun = RoundedZLimits(0.0f, 9.0f);
-  EXPECT_FLOAT_EQ(ejeMin, comun.zmin);
-  EXPECT_FLOAT_EQ(ejeMax, comun.zmax);
+  EXPECT_TRUE(script.Complete());
+  EXPECT_TRUE(script.Unexpected().isEmpty()) << script.Unexpected().join('|').toStdString();
+  const ZLimits common = RoundedZLimits(0.0f, 9.0f);
+  EXPECT_FLOAT_EQ(axisMin, common.zmin);
+  EXPECT_FLOAT_EQ(axisMax, common.zmax);
   EXPECT_EQ(title, QString());  // the engine's surface files carry no title
-  EXPECT_EQ(test_data::LeeAVI(video).fotogramas, 2);
-  EXPECT_EQ(abiertos_, QStringList{video});
+  EXPECT_EQ(test_data::ReadAvi(video).frames, 2);
+  EXPECT_EQ(open_, QStringList{video});
   EXPECT_TRUE(dlg.isVisible());
 }
 
@@ -175,142 +175,142 @@ TEST_F(FrmAnimBMPTest, MissingSurfaceIsNamedAndSkipped) {
   frmAnimBMP dlg;
   dlg.PreparaSUP();
   QString text;
-  ModalScript guion;
-  guion.Mensaje(&text);
-  dlg.AnadirArchivos({Ruta("none.sup")});
+  ModalScript script;
+  script.Message(&text);
+  dlg.AddFiles({Path("none.sup")});
   EXPECT_TRUE(text.contains(QStringLiteral("none.sup"))) << text.toStdString();
   EXPECT_EQ(dlg.lstDIBList->count(), 0);
 }
 
 TEST_F(FrmAnimBMPTest, ThreeFramesBecomeAVideoAtTheLimitedRate) {
-  const auto f = TresFotogramas();
+  const auto f = ThreeFrames();
   frmAnimBMP dlg;
   dlg.show();
-  dlg.AnadirArchivos(f);
+  dlg.AddFiles(f);
   dlg.txtFPS->setText(QStringLiteral("45"));
   QString title;
-  const QString video = Ruta("salida.avi");
-  ModalScript guion;
-  guion.Archivo(video, &title).Compresor("rawvideo");
+  const QString video = Path("salida.avi");
+  ModalScript script;
+  script.FileName(video, &title).Compressor("rawvideo");
   dlg.cmdWriteAVI->click();
-  EXPECT_TRUE(guion.Completo());
-  EXPECT_TRUE(guion.Inesperados().isEmpty()) << guion.Inesperados().join('|').toStdString();
+  EXPECT_TRUE(script.Complete());
+  EXPECT_TRUE(script.Unexpected().isEmpty()) << script.Unexpected().join('|').toStdString();
   EXPECT_EQ(title, QStringLiteral("Seleccionar fichero para guardar AVI..."));
   EXPECT_TRUE(dlg.isVisible());  // shown again after the video
-  ASSERT_EQ(abiertos_, QStringList{video});
+  ASSERT_EQ(open_, QStringList{video});
 
-  const auto r = test_data::LeeAVI(video);
-  ASSERT_TRUE(r.valido);
-  EXPECT_EQ(r.flujos, 1);
+  const auto r = test_data::ReadAvi(video);
+  ASSERT_TRUE(r.valid);
+  EXPECT_EQ(r.streams, 1);
   EXPECT_EQ(r.escala, 1u);
-  EXPECT_EQ(r.tasa, 30u);  // 45 brought to the upper bound
+  EXPECT_EQ(r.rate, 30u);  // 45 brought to the upper bound
   EXPECT_EQ(r.buffer, 320u * 240u * 3u);
   EXPECT_EQ(r.width, 320);
-  EXPECT_EQ(r.alto, 240);
+  EXPECT_EQ(r.height, 240);
   EXPECT_EQ(r.longitud, 3u);
-  EXPECT_EQ(r.fotogramas, 3);
-  EXPECT_EQ(r.clave, 3);
+  EXPECT_EQ(r.frames, 3);
+  EXPECT_EQ(r.key, 3);
 }
 
 // An empty rate is refused naming the box, before any file is asked for.
 TEST_F(FrmAnimBMPTest, EmptyRateIsRefusedThenOneFramePerSecondWithACompressor) {
-  const auto f = TresFotogramas();
+  const auto f = ThreeFrames();
   frmAnimBMP dlg;
   dlg.show();
-  dlg.AnadirArchivos(f);
+  dlg.AddFiles(f);
   dlg.txtFPS->clear();
   QString text;
   {
-    ModalScript rechazo;
-    rechazo.Mensaje(&text);
+    ModalScript rejection;
+    rejection.Message(&text);
     dlg.cmdWriteAVI->click();
-    EXPECT_TRUE(rechazo.Completo());
+    EXPECT_TRUE(rejection.Complete());
   }
   EXPECT_TRUE(text.contains(QStringLiteral("Frames/seg."))) << text.toStdString();
   EXPECT_TRUE(dlg.isVisible());
   dlg.txtFPS->setText(QStringLiteral("1"));
-  const QString video = Ruta("mjpeg.avi");
-  ModalScript guion;
-  guion.Archivo(video).Compresor("mjpeg");
+  const QString video = Path("mjpeg.avi");
+  ModalScript script;
+  script.FileName(video).Compressor("mjpeg");
   dlg.cmdWriteAVI->click();
-  EXPECT_TRUE(guion.Completo());
-  const auto r = test_data::LeeAVI(video);
-  EXPECT_EQ(r.tasa, 1u);
-  EXPECT_EQ(r.fotogramas, 3);
-  EXPECT_EQ(r.clave, 3);
-  EXPECT_EQ(abiertos_.size(), 1);
+  EXPECT_TRUE(script.Complete());
+  const auto r = test_data::ReadAvi(video);
+  EXPECT_EQ(r.rate, 1u);
+  EXPECT_EQ(r.frames, 3);
+  EXPECT_EQ(r.key, 3);
+  EXPECT_EQ(open_.size(), 1);
 }
 
 TEST_F(FrmAnimBMPTest, CancellingTheSaveDialogIsQuiet) {
   frmAnimBMP dlg;
   dlg.show();
-  dlg.AnadirArchivos(TresFotogramas());
-  ModalScript guion;
-  guion.Archivo(QString());
+  dlg.AddFiles(ThreeFrames());
+  ModalScript script;
+  script.FileName(QString());
   dlg.cmdWriteAVI->click();
-  EXPECT_TRUE(guion.Completo());
-  EXPECT_TRUE(guion.Inesperados().isEmpty());
-  EXPECT_TRUE(abiertos_.isEmpty());
+  EXPECT_TRUE(script.Complete());
+  EXPECT_TRUE(script.Unexpected().isEmpty());
+  EXPECT_TRUE(open_.isEmpty());
   EXPECT_TRUE(QDir(dir_.path()).entryList({QStringLiteral("*.avi")}).isEmpty());
 }
 
 TEST_F(FrmAnimBMPTest, CancellingTheCompressorLeavesNoFileAndNoPlayer) {
   frmAnimBMP dlg;
   dlg.show();
-  dlg.AnadirArchivos(TresFotogramas());
-  const QString video = Ruta("nada.avi");
-  ModalScript guion;
-  guion.Archivo(video).Compresor("");
+  dlg.AddFiles(ThreeFrames());
+  const QString video = Path("nada.avi");
+  ModalScript script;
+  script.FileName(video).Compressor("");
   dlg.cmdWriteAVI->click();
-  EXPECT_TRUE(guion.Completo());
-  EXPECT_TRUE(guion.Inesperados().isEmpty());
-  EXPECT_TRUE(abiertos_.isEmpty());
+  EXPECT_TRUE(script.Complete());
+  EXPECT_TRUE(script.Unexpected().isEmpty());
+  EXPECT_TRUE(open_.isEmpty());
   EXPECT_FALSE(QFile::exists(video));
 }
 
 TEST_F(FrmAnimBMPTest, FirstBitmapGoneGivesItsMessage) {
-  const auto f = TresFotogramas();
+  const auto f = ThreeFrames();
   frmAnimBMP dlg;
   dlg.show();
-  dlg.AnadirArchivos(f);
+  dlg.AddFiles(f);
   QFile::remove(f[0]);
-  QString delBitmap, delEscritor;
-  ModalScript guion;
-  guion.Archivo(Ruta("x.avi")).Mensaje(&delBitmap).Mensaje(&delEscritor);
+  QString delBitmap, ofWriter;
+  ModalScript script;
+  script.FileName(Path("x.avi")).Message(&delBitmap).Message(&ofWriter);
   dlg.cmdWriteAVI->click();
-  EXPECT_TRUE(guion.Completo());
+  EXPECT_TRUE(script.Complete());
   EXPECT_EQ(delBitmap, QStringLiteral("File does not exist:\n") + f[0]);
-  EXPECT_EQ(delEscritor, QStringLiteral("No se pudo cargar primer bitmap!"));
-  EXPECT_TRUE(abiertos_.isEmpty());
+  EXPECT_EQ(ofWriter, QStringLiteral("No se pudo cargar primer bitmap!"));
+  EXPECT_TRUE(open_.isEmpty());
 }
 
 TEST_F(FrmAnimBMPTest, LaterFrameGoneRepeatsThePreviousPicture) {
-  const auto f = TresFotogramas();
+  const auto f = ThreeFrames();
   frmAnimBMP dlg;
   dlg.show();
-  dlg.AnadirArchivos(f);
+  dlg.AddFiles(f);
   QFile::remove(f[1]);
-  const QString video = Ruta("hueco.avi");
+  const QString video = Path("hueco.avi");
   QString text;
-  ModalScript guion;
-  guion.Archivo(video).Compresor("rawvideo").Mensaje(&text);
+  ModalScript script;
+  script.FileName(video).Compressor("rawvideo").Message(&text);
   dlg.cmdWriteAVI->click();
-  EXPECT_TRUE(guion.Completo());
+  EXPECT_TRUE(script.Complete());
   EXPECT_EQ(text, QStringLiteral("File does not exist:\n") + f[1]);
-  EXPECT_EQ(test_data::LeeAVI(video).fotogramas, 3);
-  EXPECT_EQ(abiertos_, QStringList{video});
+  EXPECT_EQ(test_data::ReadAvi(video).frames, 3);
+  EXPECT_EQ(open_, QStringList{video});
 }
 
 TEST_F(FrmAnimBMPTest, PlayerThatCannotStartIsReported) {
-  reproductorResponde_ = false;
+  playerAnswers_ = false;
   frmAnimBMP dlg;
   dlg.show();
-  dlg.AnadirArchivos(TresFotogramas());
+  dlg.AddFiles(ThreeFrames());
   QString text;
-  ModalScript guion;
-  guion.Archivo(Ruta("v.avi")).Compresor("rawvideo").Mensaje(&text);
+  ModalScript script;
+  script.FileName(Path("v.avi")).Compressor("rawvideo").Message(&text);
   dlg.cmdWriteAVI->click();
-  EXPECT_TRUE(guion.Completo());
+  EXPECT_TRUE(script.Complete());
   EXPECT_EQ(text, QStringLiteral("El proceso requerido falló"));
 }
 
@@ -321,16 +321,16 @@ TEST_F(FrmAnimBMPTest, CompressorDialogOffersTheEncoders) {
   EXPECT_FALSE(dlg.TxtCalidad->isEnabled());  // nothing to tune without compression
   CompressorChoice e;
   e.encoder = "mjpeg";
-  e.calidad = 40;
-  dlg.Seleccionar(e);
+  e.quality = 40;
+  dlg.Select(e);
   EXPECT_TRUE(dlg.TxtCalidad->isEnabled());
-  EXPECT_EQ(dlg.Eleccion().encoder, "mjpeg");
-  EXPECT_EQ(dlg.Eleccion().calidad, 40);
+  EXPECT_EQ(dlg.Choice().encoder, "mjpeg");
+  EXPECT_EQ(dlg.Choice().quality, 40);
   dlg.show();
   QTest::qWait(50);
-  test_data::Captura(&dlg, QStringLiteral("anim_compresor_dialog.png"));
+  test_data::Capture(&dlg, QStringLiteral("anim_compresor_dialog.png"));
 }
 
 }  // namespace
 
-int main(int argc, char** argv) { return test_data::EjecutaPruebas(argc, argv); }
+int main(int argc, char** argv) { return test_data::RunTests(argc, argv); }

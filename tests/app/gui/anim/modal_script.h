@@ -25,22 +25,22 @@ using namespace sorvan::gui;
 
 class ModalScript {
 public:
-  ModalScript() : estado_(std::make_shared<Estado>()) {
-    auto estado = estado_;
-    estado->reloj.start();
-    estado->timer = new QTimer;
-    estado->timer->setInterval(15);
-    QObject::connect(estado->timer, &QTimer::timeout, [estado] { Paso(*estado); });
-    estado->timer->start();
+  ModalScript() : state_(std::make_shared<State>()) {
+    auto state = state_;
+    state->clock.start();
+    state->timer = new QTimer;
+    state->timer->setInterval(15);
+    QObject::connect(state->timer, &QTimer::timeout, [state] { Paso(*state); });
+    state->timer->start();
   }
   ~ModalScript() {
-    estado_->timer->stop();
-    delete estado_->timer;
+    state_->timer->stop();
+    delete state_->timer;
   }
 
   // The next message box: its text is kept, OK (or the first button) pressed.
-  ModalScript& Mensaje(QString* text = nullptr) {
-    return Dialogo<QMessageBox>([text](QMessageBox* m) {
+  ModalScript& Message(QString* text = nullptr) {
+    return Dialog<QMessageBox>([text](QMessageBox* m) {
       if (text) *text = m->text();
       QAbstractButton* ok = m->button(QMessageBox::Ok);
       if (ok == nullptr && !m->buttons().isEmpty()) ok = m->buttons().first();
@@ -49,9 +49,9 @@ public:
   }
   // The next file dialog: accepted with `path` typed as the name, or cancelled
   // when `path` is empty. `title` receives its caption.
-  ModalScript& Archivo(const QString& path, QString* title = nullptr, std::function<void()> antes = {}) {
-    return Dialogo<QFileDialog>([path, title, antes](QFileDialog* d) {
-      if (antes) antes();
+  ModalScript& FileName(const QString& path, QString* title = nullptr, std::function<void()> before = {}) {
+    return Dialog<QFileDialog>([path, title, before](QFileDialog* d) {
+      if (before) before();
       if (title) *title = d->windowTitle();
       if (path.isEmpty()) {
         d->reject();
@@ -68,74 +68,74 @@ public:
     });
   }
   // The compressor dialog: `encoder` chosen and accepted, or cancelled when empty.
-  ModalScript& Compresor(const std::string& encoder) {
-    return Dialogo<frmCompresion>([encoder](frmCompresion* d) {
+  ModalScript& Compressor(const std::string& encoder) {
+    return Dialog<frmCompresion>([encoder](frmCompresion* d) {
       if (encoder.empty()) {
         d->CoCancelar->click();
         return;
       }
       CompressorChoice e;
       e.encoder = encoder;
-      d->Seleccionar(e);
+      d->Select(e);
       d->CoAceptar->click();
     });
   }
-  // The wait dialog: `antes` runs first (to look at or change the chart).
-  ModalScript& Esperar(std::function<void()> antes = {}) {
-    estado_->pasos.push_back({[] { return static_cast<QWidget*>(frmEsperar::Instancia()); },
-                              [antes](QWidget* w) {
-                                if (antes) antes();
+  // The wait dialog: `before` runs first (to look at or change the chart).
+  ModalScript& WaitFor(std::function<void()> before = {}) {
+    state_->stepCount.push_back({[] { return static_cast<QWidget*>(frmEsperar::Instance()); },
+                              [before](QWidget* w) {
+                                if (before) before();
                                 static_cast<frmEsperar*>(w)->CoAceptar->click();
                               }});
     return *this;
   }
   template <class T>
-  ModalScript& Dialogo(std::function<void(T*)> accion) {
-    estado_->pasos.push_back({[] { return static_cast<QWidget*>(qobject_cast<T*>(QApplication::activeModalWidget())); },
-                              [accion](QWidget* w) { accion(static_cast<T*>(w)); }});
+  ModalScript& Dialog(std::function<void(T*)> action) {
+    state_->stepCount.push_back({[] { return static_cast<QWidget*>(qobject_cast<T*>(QApplication::activeModalWidget())); },
+                              [action](QWidget* w) { action(static_cast<T*>(w)); }});
     return *this;
   }
 
-  bool Completo() const { return estado_->siguiente == estado_->pasos.size(); }
-  std::size_t Hechos() const { return estado_->siguiente; }
+  bool Complete() const { return state_->next == state_->stepCount.size(); }
+  std::size_t DoneCount() const { return state_->next; }
   // Texts of the message boxes that no step expected.
-  const QStringList& Inesperados() const { return estado_->inesperados; }
+  const QStringList& Unexpected() const { return state_->unexpected; }
 
 private:
   struct ScriptStep {
-    std::function<QWidget*()> busca;
-    std::function<void(QWidget*)> accion;
+    std::function<QWidget*()> search;
+    std::function<void(QWidget*)> action;
   };
-  struct Estado {
-    std::vector<ScriptStep> pasos;
-    std::size_t siguiente = 0;
-    QStringList inesperados;
+  struct State {
+    std::vector<ScriptStep> stepCount;
+    std::size_t next = 0;
+    QStringList unexpected;
     QTimer* timer = nullptr;
-    QElapsedTimer reloj;
-    bool ocupado = false;
+    QElapsedTimer clock;
+    bool busy = false;
   };
 
-  static void Paso(Estado& e) {
-    if (e.ocupado) return;  // an action may itself process events
-    e.ocupado = true;
-    if (e.siguiente < e.pasos.size()) {
-      if (QWidget* w = e.pasos[e.siguiente].busca(); w && w->isVisible()) {
-        ++e.siguiente;
-        e.pasos[e.siguiente - 1].accion(w);
-        e.ocupado = false;
+  static void Paso(State& e) {
+    if (e.busy) return;  // an action may itself process events
+    e.busy = true;
+    if (e.next < e.stepCount.size()) {
+      if (QWidget* w = e.stepCount[e.next].search(); w && w->isVisible()) {
+        ++e.next;
+        e.stepCount[e.next - 1].action(w);
+        e.busy = false;
         return;
       }
     }
     if (auto* m = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()); m && m->isVisible()) {
-      e.inesperados << m->text();
+      e.unexpected << m->text();
       m->done(QMessageBox::Ok);
-    } else if (e.reloj.elapsed() > 60000) {
+    } else if (e.clock.elapsed() > 60000) {
       // Nothing should take this long: close whatever modal window is up.
       if (QWidget* w = QApplication::activeModalWidget()) w->close();
-      if (frmEsperar::Instancia()) frmEsperar::Instancia()->close();
+      if (frmEsperar::Instance()) frmEsperar::Instance()->close();
     }
-    e.ocupado = false;
+    e.busy = false;
   }
 
-  std::shared_ptr<Estado> estado_;
+  std::shared_ptr<State> state_;
 };

@@ -19,7 +19,7 @@
 namespace test_data {
 
 // A surface file: range line, grid line, geometry line, nx rows of ny values.
-inline void EscribeSuperficie(const QString& path, int nx, int ny, const std::function<double(int, int)>& z) {
+inline void WriteSurface(const QString& path, int nx, int ny, const std::function<double(int, int)>& z) {
   double lo = 1e300, hi = -1e300;
   for (int i = 0; i < nx; ++i)
     for (int j = 0; j < ny; ++j) lo = std::min(lo, z(i, j)), hi = std::max(hi, z(i, j));
@@ -32,85 +32,85 @@ inline void EscribeSuperficie(const QString& path, int nx, int ny, const std::fu
   std::fclose(f);
 }
 
-inline void Pon32(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v) {
+inline void Put32(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v) {
   for (int i = 0; i < 4; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
 }
 
 // An uncompressed BMP of `bits` per pixel (8 with a grey palette, or 24) in one colour level.
-inline void EscribeBMP(const QString& path, int width, int alto, int bits, std::uint8_t nivel) {
+inline void WriteBmp(const QString& path, int width, int height, int bits, std::uint8_t level) {
   const std::uint32_t row = ((width * bits + 31) / 32) * 4;
-  const std::uint32_t paleta = bits == 8 ? 1024 : 0;
-  const std::uint32_t imagen = row * alto;
-  std::vector<std::uint8_t> b(54 + paleta + imagen, 0);
+  const std::uint32_t palette = bits == 8 ? 1024 : 0;
+  const std::uint32_t image = row * height;
+  std::vector<std::uint8_t> b(54 + palette + image, 0);
   b[0] = 'B';
   b[1] = 'M';
-  Pon32(b, 2, static_cast<std::uint32_t>(b.size()));
-  Pon32(b, 10, 54 + paleta);
-  Pon32(b, 14, 40);
-  Pon32(b, 18, static_cast<std::uint32_t>(width));
-  Pon32(b, 22, static_cast<std::uint32_t>(alto));
+  Put32(b, 2, static_cast<std::uint32_t>(b.size()));
+  Put32(b, 10, 54 + palette);
+  Put32(b, 14, 40);
+  Put32(b, 18, static_cast<std::uint32_t>(width));
+  Put32(b, 22, static_cast<std::uint32_t>(height));
   b[26] = 1;
   b[28] = static_cast<std::uint8_t>(bits);
-  Pon32(b, 34, imagen);
-  for (std::uint32_t i = 0; i < paleta / 4; ++i) b[54 + 4 * i] = b[55 + 4 * i] = b[56 + 4 * i] = static_cast<std::uint8_t>(i);
-  for (std::uint32_t i = 0; i < imagen; ++i) b[54 + paleta + i] = nivel;
+  Put32(b, 34, image);
+  for (std::uint32_t i = 0; i < palette / 4; ++i) b[54 + 4 * i] = b[55 + 4 * i] = b[56 + 4 * i] = static_cast<std::uint8_t>(i);
+  for (std::uint32_t i = 0; i < image; ++i) b[54 + palette + i] = level;
   std::ofstream(path.toStdString(), std::ios::binary).write(reinterpret_cast<const char*>(b.data()),
                                                            static_cast<std::streamsize>(b.size()));
 }
 
 // What the stream header and the index of an AVI file say.
 struct AviSummary {
-  bool valido = false;
-  int flujos = 0;
-  std::uint32_t escala = 0, tasa = 0, longitud = 0, buffer = 0;
-  int width = 0, alto = 0;
-  int fotogramas = 0, clave = 0;
+  bool valid = false;
+  int streams = 0;
+  std::uint32_t escala = 0, rate = 0, longitud = 0, buffer = 0;
+  int width = 0, height = 0;
+  int frames = 0, key = 0;
 };
 
 inline std::uint32_t U32(const std::vector<std::uint8_t>& b, std::size_t at) {
   return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<std::uint32_t>(b[at + 3]) << 24);
 }
 
-inline void RecorreRIFF(const std::vector<std::uint8_t>& b, std::size_t from, std::size_t hasta, AviSummary& r) {
+inline void WalkRiff(const std::vector<std::uint8_t>& b, std::size_t from, std::size_t hasta, AviSummary& r) {
   for (std::size_t at = from; at + 8 <= hasta;) {
     const std::string id(reinterpret_cast<const char*>(&b[at]), 4);
-    const std::uint32_t tam = U32(b, at + 4);
+    const std::uint32_t sizeBytes = U32(b, at + 4);
     const std::size_t dato = at + 8;
-    if (dato + tam > b.size()) return;
+    if (dato + sizeBytes > b.size()) return;
     if (id == "RIFF" || id == "LIST") {
-      if (std::string(reinterpret_cast<const char*>(&b[dato]), 4) == "strl") ++r.flujos;
-      RecorreRIFF(b, dato + 4, dato + tam, r);
+      if (std::string(reinterpret_cast<const char*>(&b[dato]), 4) == "strl") ++r.streams;
+      WalkRiff(b, dato + 4, dato + sizeBytes, r);
     } else if (id == "strh") {
       r.escala = U32(b, dato + 20);
-      r.tasa = U32(b, dato + 24);
+      r.rate = U32(b, dato + 24);
       r.longitud = U32(b, dato + 32);
       r.buffer = U32(b, dato + 36);
       r.width = b[dato + 52] | (b[dato + 53] << 8);
-      r.alto = b[dato + 54] | (b[dato + 55] << 8);
+      r.height = b[dato + 54] | (b[dato + 55] << 8);
     } else if (id == "idx1") {
-      for (std::size_t e = dato; e + 16 <= dato + tam; e += 16) {
-        ++r.fotogramas;
-        if (U32(b, e + 4) & 0x10) ++r.clave;
+      for (std::size_t e = dato; e + 16 <= dato + sizeBytes; e += 16) {
+        ++r.frames;
+        if (U32(b, e + 4) & 0x10) ++r.key;
       }
     }
-    at = dato + tam + (tam & 1);
+    at = dato + sizeBytes + (sizeBytes & 1);
   }
 }
 
-inline AviSummary LeeAVI(const QString& path) {
+inline AviSummary ReadAvi(const QString& path) {
   std::ifstream in(path.toStdString(), std::ios::binary);
   const std::vector<std::uint8_t> b{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
   AviSummary r;
   if (b.size() < 12 || std::string(reinterpret_cast<const char*>(b.data()), 4) != "RIFF") return r;
-  r.valido = true;
-  RecorreRIFF(b, 0, b.size(), r);
+  r.valid = true;
+  WalkRiff(b, 0, b.size(), r);
   return r;
 }
 
 // Saves a picture of `w` as docs/screenshots/<nombre> when SORVAN_CAPTURAS is
 // set (the pictures of the documentation are made so; ordinary runs leave the
 // source tree alone).
-inline void Captura(QWidget* w, const QString& nombre) {
+inline void Capture(QWidget* w, const QString& nombre) {
   if (qEnvironmentVariableIsEmpty("SORVAN_CAPTURAS") || w == nullptr) return;
   const QString folder = qEnvironmentVariable("SORVAN_SOURCE_DIR") + QStringLiteral("/docs/screenshots");
   QDir().mkpath(folder);
@@ -119,12 +119,12 @@ inline void Captura(QWidget* w, const QString& nombre) {
 
 // The same for a region of the screen, where 3-D views and windows kept on
 // top are seen as the user sees them.
-inline void CapturaPantalla(const QRect& region, const QString& nombre) {
+inline void ScreenCapture(const QRect& region, const QString& nombre) {
   if (qEnvironmentVariableIsEmpty("SORVAN_CAPTURAS")) return;
   const QString folder = qEnvironmentVariable("SORVAN_SOURCE_DIR") + QStringLiteral("/docs/screenshots");
   QDir().mkpath(folder);
-  if (QScreen* pantalla = QGuiApplication::primaryScreen())
-    pantalla->grabWindow(0, region.x(), region.y(), region.width(), region.height())
+  if (QScreen* screen = QGuiApplication::primaryScreen())
+    screen->grabWindow(0, region.x(), region.y(), region.width(), region.height())
         .save(folder + QLatin1Char('/') + nombre);
 }
 

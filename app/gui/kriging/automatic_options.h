@@ -15,6 +15,6 @@ using namespace sorvan::core;
 // False when the user cancelled (the options untouched). Otherwise `r` says
 // how it went: on success the session's options hold the automatic values,
 // on a refusal (too few data, all points at one place...) they are untouched.
-bool CalculaOpcionesAutomaticas(QWidget* padre, sorvan::core::KrigingSession& session, sorvan::core::Result& r);
+bool ComputeAutomaticOptions(QWidget* parent, sorvan::core::KrigingSession& session, sorvan::core::Result& r);
 
 }  // namespace sorvan::gui

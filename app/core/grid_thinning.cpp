@@ -1,11 +1,11 @@
-#include "core/diezmado_rejilla.h"
+#include "core/grid_thinning.h"
 
 #include <algorithm>
 #include <cmath>
 
 namespace sorvan::core {
 
-int PasoDiezmado(long long nx, long long ny, long long maximum) {
+int ThinningStride(long long nx, long long ny, long long maximum) {
   if (nx < 1 || ny < 1 || maximum < 1) return 1;
   auto nodes = [&](long long k) { return ((nx + k - 1) / k) * ((ny + k - 1) / k); };
   // The count falls as k grows, so start near sqrt(nx * ny / maximo) (never

@@ -6,6 +6,6 @@ namespace sorvan::core {
 
 // The smallest step k >= 1 with ceil(nx / k) * ceil(ny / k) <= maximo
 // (nx, ny >= 1, maximo >= 1): the nodes 0, k, 2k... of each axis are drawn.
-int PasoDiezmado(long long nx, long long ny, long long maximum);
+int ThinningStride(long long nx, long long ny, long long maximum);
 
 }  // namespace sorvan::core
