@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <functional>
 
 #include "core/atomic_writer.h"
 
@@ -35,6 +36,24 @@ std::string TextField(const std::string& s, char separator) {
   return r + "\"";
 }
 
+// Writes the header, then each data row as `rowText` gives it, reporting
+// progress; a cancel leaves the file as it was.
+bool WriteRows(AtomicWriter& w, std::string& message, const SpatialData& d, const ProgressCallback& progress,
+               std::string header, const std::function<void(int row, std::string& s)>& rowText) {
+  if (!w.write(header)) return false;
+  std::string s;
+  for (int i = 1; i <= d.N; ++i) {
+    if (!KeepGoing(progress, i - 1, i - 1, d.N)) {
+      message = kCancelledText;
+      return false;
+    }
+    s.clear();
+    rowText(i, s);
+    if (!w.write(s)) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 std::string NumberText(double v, char decimal) {
@@ -54,53 +73,37 @@ Result WriteDae(const std::string& path, const SpatialData& d, const ProgressCal
       s += DaeText(d.names[size_t(k - 1)]) + "," + DaeText(d.descriptions[size_t(k - 1)]) + "," +
            NumberText(number) + "\n";
     }
-    if (!w.write(s)) return false;
-    for (int i = 1; i <= d.N; ++i) {
-      if (!KeepGoing(progress, i - 1, i - 1, d.N)) {
-        message = kCancelledText;  // the file keeps what it had
-        return false;
-      }
-      s.clear();
+    return WriteRows(w, message, d, progress, s, [&](int i, std::string& row) {
       for (int k = 1; k <= d.nvar; ++k) {
         const double v = d.value(i, k);
-        s += std::isnan(v) ? std::string("NA") : NumberText(v);
-        s += k < d.nvar ? ',' : '\n';
+        row += std::isnan(v) ? std::string("NA") : NumberText(v);
+        row += k < d.nvar ? ',' : '\n';
       }
-      if (!w.write(s)) return false;
-    }
-    return true;
+    });
   });
 }
 
 Result WriteDelimitedText(const std::string& path, const SpatialData& d, const TextFormat& f,
-                                 const ProgressCallback& progress) {
+                          const ProgressCallback& progress) {
   const char sep = f.separator;
   const char decimal = sep == ',' ? '.' : f.decimal;  // a comma cannot be both
   return WriteFileAtomically(path, [&](AtomicWriter& w, std::string& message) {
     std::string s;
     for (int k = 1; k <= d.nvar; ++k) {
       // Text imports keep the whole column name as the description.
-      const std::string nombre = d.nameWithoutBlanks(k);
+      const std::string name = d.nameWithoutBlanks(k);
       const std::string desc = WithoutTrailingBlanks(d.descriptions[size_t(k - 1)]);
-      s += TextField(desc.rfind(nombre, 0) == 0 && !nombre.empty() ? desc : nombre, sep);
+      s += TextField(desc.rfind(name, 0) == 0 && !name.empty() ? desc : name, sep);
       s += k < d.nvar ? sep : '\n';
     }
-    if (!w.write(s)) return false;
-    for (int i = 1; i <= d.N; ++i) {
-      if (!KeepGoing(progress, i - 1, i - 1, d.N)) {
-        message = kCancelledText;  // the file keeps what it had
-        return false;
-      }
-      s.clear();
+    return WriteRows(w, message, d, progress, s, [&](int i, std::string& row) {
       for (int k = 1; k <= d.nvar; ++k) {
         const double v = d.value(i, k);
         // Blanks as separator cannot show an empty field: "NA" then.
-        s += std::isnan(v) && sep == ' ' ? std::string("NA") : NumberText(v, decimal);
-        s += k < d.nvar ? sep : '\n';
+        row += std::isnan(v) && sep == ' ' ? std::string("NA") : NumberText(v, decimal);
+        row += k < d.nvar ? sep : '\n';
       }
-      if (!w.write(s)) return false;
-    }
-    return true;
+    });
   });
 }
 
