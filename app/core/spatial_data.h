@@ -1,6 +1,6 @@
 #pragma once
 // The spatial data set: N points (rows) by nvar variables (columns), read from
-// a ".dae" file (or a delimited text or GIS file, see importa_*.h). Values are
+// a ".dae" file (or a delimited text or GIS file, see delimited_text.h and the GIS adapter). Values are
 // kept in double precision; a missing value is a quiet NaN. One data set is held by the program at a time (in
 // KrigingSession); loading a file replaces it.
 //

@@ -138,8 +138,8 @@ void cFileDlg::prepareDialog(QFileDialog& dlg, DialogKind kind, const QString& f
     dlg.setDirectory(InitDirectory);
   else if (start.isFile())
     dlg.setDirectory(start.absolutePath());
-  else if (!archivos_.isEmpty())
-    dlg.setDirectory(QFileInfo(archivos_.first()).absolutePath());
+  else if (!frameFiles_.isEmpty())
+    dlg.setDirectory(QFileInfo(frameFiles_.first()).absolutePath());
   else
     dlg.setDirectory(QDir::currentPath());
 
@@ -189,7 +189,7 @@ void cFileDlg::cancelled(QString& filename, QString* fileTitle) {
   Flags = 0;
   FilterIndex = -1;
   Filter = nullText();
-  archivos_.clear();
+  frameFiles_.clear();
 }
 
 bool cFileDlg::show(DialogKind kind, QString& filename, QString* fileTitle) {
@@ -232,15 +232,15 @@ bool cFileDlg::show(DialogKind kind, QString& filename, QString* fileTitle) {
     return false;
   }
 
-  archivos_ = dlg.selectedFiles();
-  const QFileInfo first(archivos_.first());
-  if (archivos_.size() == 1) {
+  frameFiles_ = dlg.selectedFiles();
+  const QFileInfo first(frameFiles_.first());
+  if (frameFiles_.size() == 1) {
     filename = QDir::toNativeSeparators(first.absoluteFilePath());
     if (fileTitle) *fileTitle = first.fileName();
   } else {
     // Several files: the folder, then each name, separated by blanks.
     QStringList parts{QDir::toNativeSeparators(first.absolutePath())};
-    for (const QString& f : archivos_) parts << QFileInfo(f).fileName();
+    for (const QString& f : frameFiles_) parts << QFileInfo(f).fileName();
     filename = parts.join(QLatin1Char(' '));
     if (fileTitle) *fileTitle = first.fileName();
   }

@@ -64,7 +64,7 @@ public:
   bool VBGetSaveFileName(QString& filename, QString* fileTitle = nullptr);
 
   // Full paths of the files chosen by the last accepted dialog.
-  QStringList Archivos() const { return archivos_; }
+  QStringList Archivos() const { return frameFiles_; }
 
   // True when the size of `path` can be taken (an existing, readable file).
   static bool ExistFile(const QString& path);
@@ -95,7 +95,7 @@ private:
   void cancelled(QString& filename, QString* fileTitle);
 
   bool readOnly_ = false;
-  QStringList archivos_;
+  QStringList frameFiles_;
 };
 
 }  // namespace sorvan::platform

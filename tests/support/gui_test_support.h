@@ -74,7 +74,7 @@ class Reply {
       if (*active && *views < times && clock->elapsed() < limitMs)
         if (auto p = weak.lock()) QTimer::singleShot(20, *p);
     };
-    paso_ = step;
+    keepAlive_ = step;
     QTimer::singleShot(0, *step);
   }
   ~Reply() { *active_ = false; }
@@ -84,7 +84,7 @@ class Reply {
  private:
   std::shared_ptr<bool> active_;
   std::shared_ptr<int> views_;
-  std::shared_ptr<std::function<void()>> paso_;
+  std::shared_ptr<std::function<void()>> keepAlive_;
 };
 
 // A message box as it was shown.

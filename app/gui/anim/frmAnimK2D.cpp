@@ -248,7 +248,7 @@ void frmAnimK2D::CoAceptar_Click() {
   }
   RemoveFiles(folder, QStringLiteral("ANIM*.SUP"));
   float zmin = 3e38f, zmax = -3e38f;
-  archivos_.clear();
+  frameFiles_.clear();
   titles_.clear();
 
   const int n = ListaSup->count();
@@ -274,7 +274,7 @@ void frmAnimK2D::CoAceptar_Click() {
     zmax = std::max(zmax, session_.surfaces.zMax);
 
     const QString destination = QDir(folder).filePath(
-        QStringLiteral("ANIM%1.SUP").arg(static_cast<int>(archivos_.size()), 2, 10, QLatin1Char('0')));
+        QStringLiteral("ANIM%1.SUP").arg(static_cast<int>(frameFiles_.size()), 2, 10, QLatin1Char('0')));
     if (!QFile::rename(prediction, destination)) {
       AnimationMessage(this, QMessageBox::Warning,
                   QStringLiteral("No se pudo renombrar %1 como %2; %3 no entra en la animación.")
@@ -282,16 +282,16 @@ void frmAnimK2D::CoAceptar_Click() {
                            variable.trimmed()));
       continue;
     }
-    archivos_ << destination;
+    frameFiles_ << destination;
     titles_ << variable;
   }
 
-  if (archivos_.isEmpty()) {
+  if (frameFiles_.isEmpty()) {
     AnimationMessage(this, QMessageBox::Warning, QStringLiteral("No se generó ninguna superficie: no hay animación."));
     return;
   }
   QDir::setCurrent(folder);
-  MakeAnimation(this, archivos_, titles_, zmin, zmax, *fps);
+  MakeAnimation(this, frameFiles_, titles_, zmin, zmax, *fps);
 
   RemoveFiles(folder, QStringLiteral("ANIM*.BMP"));
   QApplication::processEvents();

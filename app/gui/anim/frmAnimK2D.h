@@ -39,7 +39,7 @@ public:
   QPushButton* CoAceptar = nullptr;
 
   // The surface files and titles of the last series (for the caller's checks).
-  QStringList SeriesFiles() const { return archivos_; }
+  QStringList SeriesFiles() const { return frameFiles_; }
   QStringList SeriesTitles() const { return titles_; }
   bool ChosenOptions() const { return chosenOptions_; }
 
@@ -63,7 +63,7 @@ private:
   const sorvan::core::SpatialData* dataLoaded_ = nullptr;
   std::string loadedFile_;
   bool chosenOptions_ = false;
-  QStringList archivos_, titles_;
+  QStringList frameFiles_, titles_;
 };
 
 }  // namespace sorvan::gui

@@ -117,9 +117,9 @@ frmChart3D::frmChart3D(QWidget* parent) : QWidget(parent) {
 }
 
 void frmChart3D::createToolbar() {
-  barra_ = new QToolBar(this);
-  barra_->setObjectName("BarraGraf3D");
-  barra_->setIconSize(QSize(24, 24));
+  toolbar_ = new QToolBar(this);
+  toolbar_->setObjectName("BarraGraf3D");
+  toolbar_->setIconSize(QSize(24, 24));
   const struct {
     const char* key;
     const char* tip;
@@ -129,7 +129,7 @@ void frmChart3D::createToolbar() {
                  {"vista4", "Vista contorno con bandas"},
                  {"vista5", "Vista 3D barras"}};
   for (const auto& b : buttons) {
-    QAction* a = barra_->addAction(icon(b.key), QString::fromUtf8(b.tip));
+    QAction* a = toolbar_->addAction(icon(b.key), QString::fromUtf8(b.tip));
     a->setObjectName(b.key);
     a->setToolTip(QString::fromUtf8(b.tip));
     connect(a, &QAction::triggered, this, [this, key = QString(b.key)] { BarraGraf3D_ButtonClick(key); });
@@ -145,17 +145,17 @@ void frmChart3D::createToolbar() {
   comboElevacion_->setToolTip(
       QString::fromUtf8("Elevación (la vista también se gira con el botón derecho del ratón)"));
   for (int angle : kElevationAngles) comboElevacion_->addItem(QString::number(angle) + QString::fromUtf8("°"));
-  barra_->addSeparator();
-  barra_->addWidget(comboVista_)->setObjectName("ComboVista");
-  barra_->addWidget(comboElevacion_)->setObjectName("ComboElevacion");
-  barra_->addSeparator();
-  QAction* labels = barra_->addAction(icon("etiquetas"), QString::fromUtf8("Mostrar etiquetas"));
+  toolbar_->addSeparator();
+  toolbar_->addWidget(comboVista_)->setObjectName("ComboVista");
+  toolbar_->addWidget(comboElevacion_)->setObjectName("ComboElevacion");
+  toolbar_->addSeparator();
+  QAction* labels = toolbar_->addAction(icon("etiquetas"), QString::fromUtf8("Mostrar etiquetas"));
   labels->setObjectName("etiquetas");
   labels->setToolTip(QString::fromUtf8("Mostrar etiquetas"));
   labels->setCheckable(true);
   labels->setChecked(grafico_->ContourLabelsOn());
   connect(labels, &QAction::triggered, this, [this] { BarraGraf3D_ButtonClick("etiquetas"); });
-  QAction* solid = barra_->addAction(icon("solida"), QString::fromUtf8("Superficie sólida"));
+  QAction* solid = toolbar_->addAction(icon("solida"), QString::fromUtf8("Superficie sólida"));
   solid->setObjectName("solida");
   solid->setToolTip(QString::fromUtf8("Superficie sólida"));
   solid->setCheckable(true);
@@ -177,8 +177,8 @@ void frmChart3D::resizeEvent(QResizeEvent* event) {
 
 // A window too small for the margins keeps the chart where it was.
 void frmChart3D::Form_Resize() {
-  const int barHeight = barra_->sizeHint().height();
-  barra_->setGeometry(0, 0, width(), barHeight);
+  const int barHeight = toolbar_->sizeHint().height();
+  toolbar_->setGeometry(0, 0, width(), barHeight);
   const int w = width() - 2 * kMargin, h = height() - barHeight - 2 * kMargin;
   if (w > 0 && h > 0) grafico_->Move(kMargin, barHeight + kMargin, w, h);
 }
@@ -217,7 +217,7 @@ bool frmChart3D::Load(int kind, const QString& text, const sorvan::core::Kriging
       // A surface limited by a profile reads better solid: the wire mesh of
       // its ragged edge only adds noise.
       if (session.options.profile.npts > 0) {
-        barra_->findChild<QAction*>("solida")->setChecked(true);
+        toolbar_->findChild<QAction*>("solida")->setChecked(true);
         g.SolidSurface(true);
       }
       ok = g.LoadGridValues(values.data(), nodes);
@@ -236,7 +236,7 @@ void frmChart3D::BarraGraf3D_ButtonClick(const QString& key) {
   Chart3D& g = *grafico_;
   if (key == "etiquetas") {
     // The labels alone: the kind of view stays as it is.
-    QAction* button = barra_->findChild<QAction*>("etiquetas");
+    QAction* button = toolbar_->findChild<QAction*>("etiquetas");
     g.ContourLabels(!g.ContourLabelsOn());
     button->setChecked(g.ContourLabelsOn());
     return;
@@ -260,7 +260,7 @@ void frmChart3D::BarraGraf3D_ButtonClick(const QString& key) {
     g.SurfaceSwitches(true, true);
     g.ContourProjection(false, false);
   } else if (key == "solida") {
-    g.SolidSurface(barra_->findChild<QAction*>("solida")->isChecked());
+    g.SolidSurface(toolbar_->findChild<QAction*>("solida")->isChecked());
   }
   g.Batch(false);
 }

@@ -23,7 +23,7 @@ public:
   ~frmChart3D() override;
 
   Chart3D& Grafico() { return *grafico_; }
-  QToolBar* BarraGraf3D() const { return barra_; }
+  QToolBar* BarraGraf3D() const { return toolbar_; }
   QComboBox* ComboVista() const { return comboVista_; }
   QComboBox* ComboElevacion() const { return comboElevacion_; }
 
@@ -59,7 +59,7 @@ private:
   void showContextMenu(const QPoint& global);
 
   Chart3D* grafico_ = nullptr;
-  QToolBar* barra_ = nullptr;
+  QToolBar* toolbar_ = nullptr;
   QComboBox* comboVista_ = nullptr;
   QComboBox* comboElevacion_ = nullptr;
 };

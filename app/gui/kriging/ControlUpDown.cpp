@@ -30,20 +30,20 @@ ControlUpDown::ControlUpDown(QLineEdit* buddy, QWidget* parent) : QWidget(parent
 }
 
 void ControlUpDown::setRange(int minimum, int maximum) {
-  minimo_ = minimum;
-  maximo_ = std::max(minimum, maximum);
-  value_ = std::clamp(value_, minimo_, maximo_);
+  minimum_ = minimum;
+  maximum_ = std::max(minimum, maximum);
+  value_ = std::clamp(value_, minimum_, maximum_);
 }
 
 void ControlUpDown::setValue(int value) {
-  value_ = std::clamp(value, minimo_, maximo_);
+  value_ = std::clamp(value, minimum_, maximum_);
   buddy_->setText(IntegerFormat(value_));
   emit valueChanged(value_);
 }
 
 void ControlUpDown::editedText(const QString& text) {
   const auto v = ReadInteger(text);
-  if (v && *v >= minimo_ && *v <= maximo_) value_ = *v;
+  if (v && *v >= minimum_ && *v <= maximum_) value_ = *v;
 }
 
 }  // namespace sorvan::gui

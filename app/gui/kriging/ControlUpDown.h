@@ -16,8 +16,8 @@ public:
   ControlUpDown(QLineEdit* buddy, QWidget* parent = nullptr);
 
   void setRange(int minimo, int maximo);
-  int minimum() const { return minimo_; }
-  int maximum() const { return maximo_; }
+  int minimum() const { return minimum_; }
+  int maximum() const { return maximum_; }
   int value() const { return value_; }
   // Sets the value (clamped to the range) and shows it in the buddy.
   void setValue(int valor);
@@ -36,7 +36,7 @@ private:
   QLineEdit* buddy_;
   QToolButton* up_;
   QToolButton* down_;
-  int minimo_ = 0, maximo_ = 100, value_ = 0;
+  int minimum_ = 0, maximum_ = 100, value_ = 0;
 };
 
 }  // namespace sorvan::gui

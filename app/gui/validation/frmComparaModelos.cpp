@@ -67,7 +67,7 @@ frmComparaModelos::frmComparaModelos(sorvan::core::KrigingSession& session, QWid
     QMessageBox::information(this, windowTitle(),
                              QStringLiteral("El modelo %1 queda como modelo de la próxima ejecución "
                                             "(sin ajuste). Ejecute «Kriging 2D» para krigear con él.")
-                                 .arg(ModelName(filas_[size_t(row)].model.code)));
+                                 .arg(ModelName(rows_[size_t(row)].model.code)));
     accept();
   });
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -151,15 +151,15 @@ bool frmComparaModelos::Compare() {
   }
   progress.hide();
   sorvan::core::SortByError(rows);
-  filas_ = std::move(rows);
+  rows_ = std::move(rows);
   ShowRows();
   return true;
 }
 
 void frmComparaModelos::ShowRows() {
-  table_->setRowCount(int(filas_.size()));
-  for (int i = 0; i < int(filas_.size()); ++i) {
-    const sorvan::core::ModelComparisonRow& f = filas_[size_t(i)];
+  table_->setRowCount(int(rows_.size()));
+  for (int i = 0; i < int(rows_.size()); ++i) {
+    const sorvan::core::ModelComparisonRow& f = rows_[size_t(i)];
     auto* nombre = new QTableWidgetItem(ModelName(f.model.code));
     nombre->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
     table_->setItem(i, 0, nombre);
@@ -178,12 +178,12 @@ void frmComparaModelos::ShowRows() {
     table_->setItem(i, 8, Cell(QString::number(100 * r.shareWithin, 'f', 1) + QStringLiteral(" %")));
   }
   table_->resizeColumnsToContents();
-  if (!filas_.empty()) table_->selectRow(0);
+  if (!rows_.empty()) table_->selectRow(0);
 }
 
 void frmComparaModelos::UseModel(int row) {
-  if (row < 0 || row >= int(filas_.size())) return;
-  const sorvan::core::ValidatedModel& m = filas_[size_t(row)].model;
+  if (row < 0 || row >= int(rows_.size())) return;
+  const sorvan::core::ValidatedModel& m = rows_[size_t(row)].model;
   session_.options.Modelo = m.code;
   session_.options.C0Ini = float(m.c0);
   session_.options.C1Ini = float(m.c1);

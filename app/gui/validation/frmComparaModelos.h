@@ -26,7 +26,7 @@ class frmComparaModelos : public QDialog {
   // False when the user cancelled: the table and Filas() keep what they held
   // before (never part of a comparison).
   bool Compare();
-  const std::vector<sorvan::core::ModelComparisonRow>& Filas() const { return filas_; }
+  const std::vector<sorvan::core::ModelComparisonRow>& Filas() const { return rows_; }
   // Makes row `row` the model of the next run.
   void UseModel(int row);
 
@@ -38,7 +38,7 @@ class frmComparaModelos : public QDialog {
 
   sorvan::core::KrigingSession& session_;
   QTableWidget* table_;
-  std::vector<sorvan::core::ModelComparisonRow> filas_;
+  std::vector<sorvan::core::ModelComparisonRow> rows_;
 };
 
 }  // namespace sorvan::gui

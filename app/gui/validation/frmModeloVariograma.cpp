@@ -68,7 +68,7 @@ frmModeloVariograma::frmModeloVariograma(sorvan::core::KrigingSession& session, 
     : QDialog(parent), session_(session) {
   setObjectName(QStringLiteral("frmModeloVariograma"));
   setWindowTitle(QStringLiteral("Modelo del semivariograma"));
-  clases_ = ReadFitLagClasses(QString::fromStdString(session.resultsFolder));
+  lagClasses_ = ReadFitLagClasses(QString::fromStdString(session.resultsFolder));
 
   auto* root = new QHBoxLayout(this);
   auto* panel = new QVBoxLayout;
@@ -151,10 +151,10 @@ void frmModeloVariograma::Refresh() {
   txtA_->setEnabled(cboModelo_->currentIndex() + 1 != 3);
   std::vector<ValidationPlot::Point> points;
   double hMax = 0;
-  for (size_t i = 0; i < clases_.pairs.size(); ++i) {
-    if (clases_.pairs[i] == 0) continue;  // a class without pairs has no estimate to draw
-    points.push_back({QPointF(clases_.distance[i], clases_.estimate[i]), QColor(40, 90, 180)});
-    hMax = std::max(hMax, clases_.distance[i]);
+  for (size_t i = 0; i < lagClasses_.pairs.size(); ++i) {
+    if (lagClasses_.pairs[i] == 0) continue;  // a class without pairs has no estimate to draw
+    points.push_back({QPointF(lagClasses_.distance[i], lagClasses_.estimate[i]), QColor(40, 90, 180)});
+    hMax = std::max(hMax, lagClasses_.distance[i]);
   }
   int code;
   double c0, c1, a;
@@ -167,10 +167,10 @@ void frmModeloVariograma::Refresh() {
       const double h = hMax * i / kCurvePoints;
       curve.push_back(QPointF(h, kriging::ModelSemivariance(model, h)));
     }
-    lblError_->setText(clases_.pairs.empty()
+    lblError_->setText(lagClasses_.pairs.empty()
                            ? QStringLiteral("No se encontraron las clases del último ajuste.")
                            : QStringLiteral("Error del ajuste de este modelo: %1")
-                                 .arg(QString::number(FitError(clases_, code, c0, c1, a, session_.options.NMinAjus,
+                                 .arg(QString::number(FitError(lagClasses_, code, c0, c1, a, session_.options.NMinAjus,
                                                                   session_.options.NAjus),
                                                       'g', 6)));
   }
@@ -182,9 +182,9 @@ void frmModeloVariograma::Refresh() {
 
 sorvan::core::Result frmModeloVariograma::GlobalFit() {
   sorvan::core::FitClasses clases;
-  clases.distance.assign(clases_.distance.begin(), clases_.distance.end());
-  clases.estimate.assign(clases_.estimate.begin(), clases_.estimate.end());
-  clases.count.assign(clases_.pairs.begin(), clases_.pairs.end());
+  clases.distance.assign(lagClasses_.distance.begin(), lagClasses_.distance.end());
+  clases.estimate.assign(lagClasses_.estimate.begin(), lagClasses_.estimate.end());
+  clases.count.assign(lagClasses_.pairs.begin(), lagClasses_.pairs.end());
   if (clases.count.empty()) return sorvan::core::Result::Error("No se encontraron las clases del último ajuste.");
   const int code = cboModelo_->currentIndex() + 1;
   float model[4];
@@ -216,7 +216,7 @@ void frmModeloVariograma::Krige() {
   }
   const QString nombre = QString::fromStdString(session_.data.nameWithoutBlanks(session_.colZ));
   if (RunKrigingWindow(this, session_, nombre) == KrigingEnd::Done) {
-    clases_ = ReadFitLagClasses(QString::fromStdString(session_.resultsFolder));
+    lagClasses_ = ReadFitLagClasses(QString::fromStdString(session_.resultsFolder));
     StartFromFitted();
     ShowRunWarnings(this, session_);
   }

@@ -48,7 +48,7 @@ class frmModeloVariograma : public QDialog {
   void Krige();
 
   sorvan::core::KrigingSession& session_;
-  FitLagClasses clases_;
+  FitLagClasses lagClasses_;
   QComboBox* cboModelo_;
   QLineEdit* txtC0_;
   QLineEdit* txtC1_;
