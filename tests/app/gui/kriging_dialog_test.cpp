@@ -393,11 +393,12 @@ TEST(Kriging2D, ChangingTheFolderFixesItForThisData) {
   EXPECT_EQ(dlg.TxtCarpeta->text(), other.path());
 }
 
-// With SORVAN_SCREENSHOTS set to a folder, the dialog on meuse is saved
-// there as kriging_dialog.png.
-TEST(Kriging2D, Capture) {
+// Screenshot for the documentation (scripts/screenshots runs it; disabled in
+// the suite): the dialog on meuse is saved in the folder SORVAN_SCREENSHOTS
+// as kriging_dialog.png.
+TEST(Kriging2D, DISABLED_Capture) {
   const char* folder = std::getenv("SORVAN_SCREENSHOTS");
-  if (!folder) GTEST_SKIP() << "SORVAN_SCREENSHOTS not set";
+  ASSERT_NE(folder, nullptr) << "SORVAN_SCREENSHOTS not set";
   KrigingSession s = MeuseSession();
   frmKriging2D dlg(s);
   dlg.show();

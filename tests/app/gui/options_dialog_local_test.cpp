@@ -160,12 +160,13 @@ TEST(KrigingLocal, WithTheBoxUncheckedNothingIsRead) {
   EXPECT_EQ(op.NVecinos, 32);
 }
 
-// With SORVAN_SCREENSHOTS set to a folder, the first tab with the frame in use
-// is saved there as options_1_local.png (meuse, automatic options).
-TEST(KrigingLocal, FrameCapture) {
+// Screenshot for the documentation (scripts/screenshots runs it; disabled in
+// the suite): the first tab with the frame in use is saved in
+// SORVAN_SCREENSHOTS as options_1_local.png (meuse, automatic options).
+TEST(KrigingLocal, DISABLED_FrameCapture) {
   const char* folder = std::getenv("SORVAN_SCREENSHOTS");
   const char* font = std::getenv("SORVAN_SOURCE_DIR");
-  if (!folder || !font) GTEST_SKIP() << "SORVAN_SCREENSHOTS not set";
+  ASSERT_TRUE(folder && font) << "SORVAN_SCREENSHOTS or SORVAN_SOURCE_DIR not set";
   SpatialData data;
   ASSERT_TRUE(sorvan::core::ReadData(std::string(font) + "/examples/meuse.dae", data).ok);
   OpcionesKriging op;
