@@ -11,16 +11,10 @@
 
 #include "criterion_minimum.h"
 #include "kriging_reference.h"
+#include "meuse_api_data.h"
 
 namespace kriging {
 namespace {
-
-KrigingData MeuseData() {
-  const reference::Data d = reference::Meuse();
-  KrigingData k;
-  for (int i = 0; i < d.size(); ++i) k.x.push_back(d.x[i]), k.y.push_back(d.y[i]), k.z.push_back(d.z[i]);
-  return k;
-}
 
 KrigingOptions SmallGrid(const KrigingData& d) {
   KrigingOptions o;

@@ -10,26 +10,10 @@
 
 #include "kriging_api.h"
 #include "kriging_reference.h"
+#include "meuse_api_data.h"
 
 namespace kriging {
 namespace {
-
-KrigingData MeuseData() {
-  const reference::Data meuse = reference::Meuse();
-  KrigingData data;
-  for (int i = 0; i < meuse.size(); ++i) {
-    data.x.push_back(meuse.x[i]);
-    data.y.push_back(meuse.y[i]);
-    data.z.push_back(meuse.z[i]);
-  }
-  return data;
-}
-
-KrigingOptions MeuseOptions() {
-  KrigingOptions o;
-  o.grid = {12, 14, 178648.0, 329784.0, 241.75, 290.0};
-  return o;
-}
 
 double Spread(const std::vector<double>& v) {
   double m = 0, s = 0;

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "tool_run.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -34,24 +36,12 @@ fs::path Folder(const std::string& nombre) {
   return p;
 }
 
-std::string Read(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using test_data::ToolOutput;
 
-struct ToolOutput {
-  int state = -1;
-  std::string out, err;
-};
+std::string Read(const fs::path& p) { return test_data::ReadWhole(p); }
 
 ToolOutput RunTool(const std::string& arguments) {
-  const fs::path dir = Folder("salida");
-  const std::string order = kTool + " " + arguments + " >" + (dir / "out.txt").string() + " 2>" +
-                            (dir / "err.txt").string();
-  const int r = std::system(order.c_str());
-  return {WIFEXITED(r) ? WEXITSTATUS(r) : -1, Read(dir / "out.txt"), Read(dir / "err.txt")};
+  return test_data::RunProgram(kTool, arguments, Folder("salida"));
 }
 
 // The node values of a surface file: every number after its header (the

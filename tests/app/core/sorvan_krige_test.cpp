@@ -16,6 +16,7 @@
 
 #include "core/sku_arguments.h"
 #include "core/spatial_data.h"
+#include "tool_run.h"
 
 using namespace sorvan::core;
 namespace fs = std::filesystem;
@@ -38,29 +39,13 @@ fs::path Folder(const std::string& nombre) {
   return p;
 }
 
-std::string Read(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using test_data::ToolOutput;
 
-struct ToolOutput {
-  int state = -1;
-  std::string out, err;
-};
+std::string Read(const fs::path& p) { return test_data::ReadWhole(p); }
 
 ToolOutput RunTool(const std::string& arguments) {
-  const fs::path dir = fs::temp_directory_path() / ("sorvan_krige_" + std::to_string(::getpid()));
-  fs::create_directories(dir);
-  const std::string order = kTool + " " + arguments + " >" + (dir / "out.txt").string() + " 2>" +
-                            (dir / "err.txt").string();
-  const int r = std::system(order.c_str());
-  ToolOutput s;
-  s.state = WIFEXITED(r) ? WEXITSTATUS(r) : -1;
-  s.out = Read(dir / "out.txt");
-  s.err = Read(dir / "err.txt");
-  return s;
+  const fs::path folder = fs::temp_directory_path() / ("sorvan_krige_" + std::to_string(::getpid()));
+  return test_data::RunProgram(kTool, arguments, folder);
 }
 
 // Number following `label` in `text`.
