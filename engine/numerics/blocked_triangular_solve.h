@@ -10,12 +10,12 @@
 // the equivalent form
 //     P^T A P = U D U^T,   U unit upper triangular,
 // whose triangular solve U^{-1} (P^T B) is blocked in panels of
-// kPanelColumns columns: a small triangle per panel, then a packed
-// matrix-matrix update of all the rows above it (the dense libraries' blocked
-// triangular solve), the triangle itself again in blocks of 16 columns: six
-// right-hand sides at a time in a copy that stays in the first-level cache,
-// the 16-row triangles in registers. With it, b^T A^{-1} b = v^T D^{-1} v for
-// v = U^{-1} P^T b.
+// kPanelColumns columns, the dense libraries' blocked triangular solve with
+// inverted diagonal blocks: per panel, x := T^{-1} x with the panel's
+// triangle T inverted once (in double) when the factor is taken, then a packed
+// matrix-matrix update of all the rows above it. Both are register-tile
+// products, so the whole solve runs at matrix-multiply speed. With it,
+// b^T A^{-1} b = v^T D^{-1} v for v = U^{-1} P^T b.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -24,18 +24,17 @@ namespace kriging {
 
 class BlockedFactorSolve {
  public:
-  static constexpr int kPanelColumns = 256;  // a multiple of kInnerColumns
-  // Inside a panel's diagonal triangle the same scheme once more: triangles
-  // of kInnerColumns columns (the tile height) and packed updates between them.
-  static constexpr int kInnerColumns = 16;
+  // Narrow enough that the inverted diagonal blocks add little work (about
+  // kPanelColumns / n of it), wide enough for the products to run at speed.
+  static constexpr int kPanelColumns = 64;
 
   // Takes the factor of SymmetricFactor (upper triangle of fac, leading
   // dimension ld, order n) and its pivot record. Rewrites the multipliers in
   // the strict upper triangle of fac into the interchanges-first form (fac is
   // then no longer a factor for SymmetricSolve; D's entries are untouched;
-  // the lower triangle is neither read nor written) and packs U in panels:
-  // about n^2/2 floats, O(n^2) work shared by `workers` threads. fac must
-  // outlive this object.
+  // the lower triangle is neither read nor written) and packs U in panels
+  // with each panel's inverted triangle: about n^2/2 + n kPanelColumns
+  // floats, O(n^2) work shared by `workers` threads.
   BlockedFactorSolve(int n, float* fac, std::size_t ld, const std::int32_t* ipvt, int workers);
 
   BlockedFactorSolve(const BlockedFactorSolve&) = delete;  // holds pointers into itself
@@ -46,30 +45,28 @@ class BlockedFactorSolve {
   // Floats of scratch that Solve needs for `cols` right-hand sides.
   static std::size_t ScratchSize(int cols);
 
-  // x (n x cols, leading dimension ldx) := U^{-1} P^T x. Cost n^2 cols / 2
-  // multiply-adds; no allocation; scratch of ScratchSize(cols) floats.
+  // x (n x cols, leading dimension ldx) := U^{-1} P^T x. Cost about
+  // (n + kPanelColumns) n cols / 2 multiply-adds; no allocation; scratch of ScratchSize(cols) floats.
   void Solve(float* x, std::size_t ldx, int cols, float* scratch) const;
 
   // v^T D^{-1} v for the column v (n entries) of a solved block, in double.
   double DiagonalQuadraticForm(const float* v) const;
   // The same for the columns c < cols of v (leading dimension ldv) into
-  // forms[c], the same bits; eight columns at a time with AVX-512.
+  // forms[c], the same bits.
   void DiagonalQuadraticForms(const float* v, std::size_t ldv, int cols, double* forms) const;
 
  private:
   int n_;
-  const float* fac_;
-  std::size_t ld_;
   std::vector<std::int32_t> swapRow_, swapWith_;  // interchanges in the order they apply
   std::vector<std::int32_t> multiplierRows_;      // rows 0..m-1 of column k hold multipliers
-  std::vector<int> triangleEnds_;                 // multiplier rows of column k in its triangle
-  std::vector<std::int8_t> blockSize_;            // 1, 2 (first of a 2x2 block) or 0 (second)
+  // v^T D^{-1} v = sum_k squareWeights_[k] v_k^2 + crossWeights_[k] v_k v_{k+1}.
+  std::vector<double> squareWeights_, crossWeights_;
   std::vector<std::size_t> panelStart_;  // packed U(0:kb, kb:ke) of panel t
   std::vector<float> panels_;
   float* panelData_;  // panels_ from its first cache line (simd_kernels.h)
-  std::vector<std::size_t> innerStart_;  // packed U(kb:sb, sb:se) of inner block s of panel t
-  std::vector<float> inner_;
-  float* innerData_;
+  std::vector<std::size_t> diagonalStart_;  // packed I - T^{-1} of panel t's triangle T
+  std::vector<float> diagonals_;
+  float* diagonalData_;
 };
 
 }  // namespace kriging

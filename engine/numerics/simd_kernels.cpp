@@ -187,49 +187,10 @@ void Tile(int k, const T* a, const T* b, T* c, std::size_t ldc) {
     TilePortable(k, a, b, c, ldc);
 }
 
-// Six right-hand sides of at most 16 rows, one vector each; x(j, c) is
-// broadcast from its lane. Masked multiply and subtract: no fused rounding.
-__attribute__((target("avx512f"))) void UnitTriangleAvx512(int rows, const float* u,
-                                                            std::size_t ldu, const int* ends,
-                                                            float* x, std::size_t ldx) {
-  const __mmask16 valid = static_cast<__mmask16>((1u << rows) - 1u);
-  __m512 x0 = _mm512_maskz_loadu_ps(valid, x), x1 = _mm512_maskz_loadu_ps(valid, x + ldx),
-         x2 = _mm512_maskz_loadu_ps(valid, x + 2 * ldx),
-         x3 = _mm512_maskz_loadu_ps(valid, x + 3 * ldx),
-         x4 = _mm512_maskz_loadu_ps(valid, x + 4 * ldx),
-         x5 = _mm512_maskz_loadu_ps(valid, x + 5 * ldx);
-  for (int j = rows - 1; j >= 1; --j) {
-    if (ends[j] <= 0) continue;
-    const __mmask16 m = static_cast<__mmask16>((1u << ends[j]) - 1u);
-    const __m512 uj = _mm512_maskz_loadu_ps(m, u + j * ldu);
-    const __m512i lane = _mm512_set1_epi32(j);
-#define SORVAN_TRIANGLE_STEP(v) \
-  v = _mm512_mask_sub_ps(v, m, v, _mm512_maskz_mul_ps(m, uj, _mm512_maskz_permutexvar_ps(m, lane, v)))
-    SORVAN_TRIANGLE_STEP(x0);
-    SORVAN_TRIANGLE_STEP(x1);
-    SORVAN_TRIANGLE_STEP(x2);
-    SORVAN_TRIANGLE_STEP(x3);
-    SORVAN_TRIANGLE_STEP(x4);
-    SORVAN_TRIANGLE_STEP(x5);
-#undef SORVAN_TRIANGLE_STEP
-  }
-  _mm512_mask_storeu_ps(x, valid, x0), _mm512_mask_storeu_ps(x + ldx, valid, x1);
-  _mm512_mask_storeu_ps(x + 2 * ldx, valid, x2), _mm512_mask_storeu_ps(x + 3 * ldx, valid, x3);
-  _mm512_mask_storeu_ps(x + 4 * ldx, valid, x4), _mm512_mask_storeu_ps(x + 5 * ldx, valid, x5);
-}
-
 }  // namespace
 
 bool UsesAvx2Fma() { return kAvx2Fma; }
 bool UsesAvx512() { return kAvx512; }
-
-bool SolveUnitTriangleTile(int rows, const float* u, std::size_t ldu, const int* ends, float* x,
-                           std::size_t ldx) {
-  static_assert(kTileColumns == 6, "the triangle kernel holds six columns");
-  if (!kAvx512 || rows > 16) return false;
-  if (rows > 1) UnitTriangleAvx512(rows, u, ldu, ends, x, ldx);
-  return true;
-}
 
 template <class T>
 void PackRowSlivers(int rows, int k, const T* src, std::size_t ld, T* dst) {

@@ -70,15 +70,4 @@ template <class T>
 void SubtractPackedProduct(int rows, int cols, int k, const T* a, const T* b, T* c,
                            std::size_t ldc);
 
-// The small diagonal triangle of a blocked triangular solve on one register
-// tile of right-hand sides: for j from rows-1 down to 1,
-//   x(i, c) -= u(i, j) x(j, c)   for i < ends[j], c < kTileColumns,
-// each product rounded before the subtraction (no fused multiply-add), so
-// every entry takes the same operations as in a column-by-column loop. rows
-// is at most 16; u(i, j) = u[i + j*ldu], x(i, c) = x[i + c*ldx]. Held in
-// AVX-512 registers; returns false, doing nothing, when that kernel is not in
-// use.
-bool SolveUnitTriangleTile(int rows, const float* u, std::size_t ldu, const int* ends, float* x,
-                           std::size_t ldx);
-
 }  // namespace kriging

@@ -100,7 +100,7 @@ TEST_P(BlockedSolve, QuadraticFormsMatchDoublePrecisionForEveryThreadCount) {
 INSTANTIATE_TEST_SUITE_P(
     AwkwardOrders, BlockedSolve,
     ::testing::Combine(::testing::Values(Kind::kRandom, Kind::kKriging, Kind::kIllConditioned),
-                       ::testing::Values(11, 127, 128, 129, 131, 255, 257)));
+                       ::testing::Values(11, 63, 65, 127, 128, 129, 131, 255, 257)));
 
 INSTANTIATE_TEST_SUITE_P(TinyOrders, BlockedSolve,
                          ::testing::Combine(::testing::Values(Kind::kRandom,
@@ -143,41 +143,11 @@ TEST_P(TwoByTwoAcross, BoundaryKeepsDOutOfTheUpdates) {
   EXPECT_NEAR(solve.DiagonalQuadraticForm(v.data()), q, 1e-4 * std::fabs(q));
 }
 
-INSTANTIATE_TEST_SUITE_P(PanelAndInnerBoundaries, TwoByTwoAcross,
+// Across a panel boundary (the packed update), and inside a panel (the
+// inverted triangle).
+INSTANTIATE_TEST_SUITE_P(PanelBoundaryAndInside, TwoByTwoAcross,
                          ::testing::Values(BlockedFactorSolve::kPanelColumns,
-                                           BlockedFactorSolve::kInnerColumns * 3));
-
-// The small triangle held in registers against the column-by-column loop,
-// bit for bit (each product rounded before its subtraction): full and short
-// triangles, columns with fewer multipliers (a 2x2 block's second column) and
-// none.
-class TriangleTile : public ::testing::TestWithParam<int> {};
-
-TEST_P(TriangleTile, GivesTheColumnLoopBits) {
-  const int rows = GetParam();
-  constexpr std::size_t ldu = 19, ldx = 23;
-  std::mt19937 generator(rows);
-  std::uniform_real_distribution<float> value(-2.0f, 2.0f);
-  std::vector<float> u(ldu * 16), x(ldx * kTileColumns);
-  for (float& e : u) e = value(generator);
-  for (float& e : x) e = value(generator);
-  int ends[16];
-  for (int j = 0; j < rows; ++j) ends[j] = j % 5 == 3 ? j - 1 : (j % 7 == 6 ? 0 : j);
-  std::vector<float> expected = x;
-  for (int c = 0; c < kTileColumns; ++c) {
-    for (int j = rows - 1; j >= 1; --j) {
-      for (int i = 0; i < ends[j]; ++i) {
-        const volatile float product = u[i + j * ldu] * expected[j + c * ldx];
-        expected[i + c * ldx] -= product;
-      }
-    }
-  }
-  if (!SolveUnitTriangleTile(rows, u.data(), ldu, ends, x.data(), ldx))
-    GTEST_SKIP() << "no AVX-512 kernel on this processor or with SORVAN_SIMD";
-  EXPECT_EQ(std::memcmp(x.data(), expected.data(), x.size() * sizeof(float)), 0);
-}
-
-INSTANTIATE_TEST_SUITE_P(Rows, TriangleTile, ::testing::Values(16, 11, 2, 1));
+                                           BlockedFactorSolve::kPanelColumns * 2 + 21));
 
 }  // namespace
 }  // namespace kriging
