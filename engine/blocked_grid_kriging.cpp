@@ -92,7 +92,7 @@ void KrigeGridBlocked(int n, const float* z, const float* x, const float* y, int
     if (j < n) {
       if (variogram == &SemivariogramOfLag) {
         // gamma(x_i - x_j) from the point x_j; the diagonal lag is exactly 0.
-        CurrentModelAtLags(j + 1, x, y, x[j], y[j], column);
+        CurrentModelAtLagsSingle(j + 1, x, y, x[j], y[j], column);
       } else {
         for (int i = 0; i <= j; ++i) column[i] = variogram(x[i] - x[j], y[i] - y[j]);
       }
@@ -164,7 +164,7 @@ void KrigeGridBlocked(int n, const float* z, const float* x, const float* y, int
       const float y0 = static_cast<float>(nodeJ[first + c]) * dy + yMin;
       float* column = b + c * ldb;
       if (variogram == &SemivariogramOfLag)
-        CurrentModelAtLags(n, x, y, x0, y0, column);
+        CurrentModelAtLagsSingle(n, x, y, x0, y0, column);
       else
         for (int k = 0; k < n; ++k) column[k] = variogram(x[k] - x0, y[k] - y0);
       for (int k = 0; k < p; ++k) column[n + k] = driftTerm(k + 1, x0, y0);

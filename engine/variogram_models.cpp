@@ -69,15 +69,16 @@ constexpr ParameterRule kExponent{"a", "exponente", 0, false, true, 2};
 // The built-in models. A new model is one more line here.
 constexpr ModelInfo kBuiltInModels[] = {
     {1, "esférico", Spherical, SphericalRow, true, 3, {kNugget, kPartialSill, kRange},
-     1, 0, false, UnitSill, StartAtRange, 0, SphericalLengths},
+     1, 0, false, UnitSill, StartAtRange, 0, SphericalLengths, SphericalSingleRow},
     {2, "exponencial", Exponential, ExponentialRow, false, 3, {kNugget, kPartialSill, kRange},
      1, 0, false, UnitSill, StartAtRange, 0, ExponentialLengths},
     {3, "lineal", Linear, LinearRow, false, 2, {kNugget, kSlope, kUnused},
-     0, 1, false, nullptr, nullptr, 1.0f, LinearLengths},
+     0, 1, false, nullptr, nullptr, 1.0f, LinearLengths, LinearSingleRow},
     {4, "potencial", Power, PowerRow, false, 3, {kNugget, kScale, kExponent},
      0, 0, true, nullptr, nullptr, 1.0f, PowerLengths},
     {5, "racional cuadrático", RationalQuadratic, RationalQuadraticRow, false, 3,
-     {kNugget, kScale, kRange}, 2, 2, false, ScaleSill, StartRationalQuadratic, 0, RationalQuadraticLengths},
+     {kNugget, kScale, kRange}, 2, 2, false, ScaleSill, StartRationalQuadratic, 0, RationalQuadraticLengths,
+     RationalQuadraticSingleRow},
     {6, "oscilatorio", Oscillatory, OscillatoryRow, false, 3, {kNugget, kPartialSill, kRange},
      1, 0, false, UnitSill, StartOscillatory, 0, OscillatoryLengths},
 };

@@ -73,6 +73,11 @@ struct ModelInfo {
   // uses `unit` element by element.
   void (*lengthsRow)(int count, const double* h, double* values, double c0, double c1,
                      double a) = nullptr;
+  // gamma over many lengths in single precision throughout, for the grid
+  // kriging system and its right-hand sides: values[k] holds a length on
+  // entry and gamma of it on return, within a few float roundings of `row`.
+  // May be null: the grid kriging then uses `row`.
+  void (*singleRow)(int count, float* values, float c0, float c1, float a) = nullptr;
 };
 
 // gamma of `model` with c0, c1, a at the lengths h[0..count) in double,

@@ -58,7 +58,48 @@ SORVAN_CLONES void ApplyToLengths(
   }
 }
 
+// Lengths in float: the differences, their squares and the root each rounded
+// once in single precision.
+SORVAN_WIDE_CLONES void SingleLengths(int count, const float* __restrict x,
+                                      const float* __restrict y, float x0, float y0,
+                                      float* __restrict h) {
+  for (int k = 0; k < count; ++k) {
+    const float dx = x[k] - x0, dy = y[k] - y0;
+    h[k] = std::sqrt(dx * dx + dy * dy);
+  }
+}
+
+// gamma = c0 + c1 g(h; a) in float above the origin threshold, 0 at and below it.
+template <bool zeroAtThreshold, class Shape>
+SORVAN_WIDE_CLONES void ApplySingle(int count, float* __restrict values, float c0, float c1,
+                                    float a, Shape shape) {
+  const float threshold = kOriginThreshold;
+  for (int k = 0; k < count; ++k) {
+    const float h = values[k];
+    const bool origin = zeroAtThreshold ? h <= threshold : h < threshold;
+    const float gamma = c0 + c1 * shape(h, a);
+    values[k] = origin ? 0.0f : gamma;
+  }
+}
+
 }  // namespace
+
+void SphericalSingleRow(int count, float* values, float c0, float c1, float a) {
+  // Beyond the range r = a / a = 1 and g = 1 exactly, as in double.
+  ApplySingle<true>(count, values, c0, c1, a, [](float h, float a) {
+    const float inside = std::min(h, a), r = inside / a;
+    return (3.0f - r * r) * inside / (2.0f * a);
+  });
+}
+
+void LinearSingleRow(int count, float* values, float c0, float c1, float a) {
+  ApplySingle<false>(count, values, c0, c1, a, [](float h, float) { return h; });
+}
+
+void RationalQuadraticSingleRow(int count, float* values, float c0, float c1, float a) {
+  ApplySingle<false>(count, values, c0, c1, a,
+                     [](float h, float a) { return h * h * a / (h * h + a); });
+}
 
 void SphericalRow(int count, float* values, double c0, double c1, double a) {
   Apply(count, values, c0, c1, a, true, [](double h, double a) {
@@ -146,6 +187,16 @@ void CurrentModelAtLags(int count, const float* x, const float* y, float x0, flo
                                            static_cast<long double>(m.c1) * model->unit(h, m.a));
     }
   }
+}
+
+void CurrentModelAtLagsSingle(int count, const float* x, const float* y, float x0, float y0,
+                              float* out) {
+  const VariogramModel& m = CurrentModel();
+  const ModelInfo* model = FindModel(m.code);
+  if (model == nullptr || model->singleRow == nullptr)
+    return CurrentModelAtLags(count, x, y, x0, y0, out);
+  SingleLengths(count, x, y, x0, y0, out);
+  model->singleRow(count, out, m.c0, m.c1, m.a);
 }
 
 }  // namespace kriging

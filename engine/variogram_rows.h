@@ -16,6 +16,14 @@ namespace kriging {
 void CurrentModelAtLags(int count, const float* x, const float* y, float x0, float y0,
                         float* out);
 
+// The same in single precision throughout where the model has a `singleRow`
+// (lengths and shape in float, sixteen lanes with AVX-512: about ten times
+// faster), otherwise CurrentModelAtLags. Within a few float roundings of it,
+// and the same bits for the same lag, so a node on a datum meets its column
+// of the system exactly.
+void CurrentModelAtLagsSingle(int count, const float* x, const float* y, float x0, float y0,
+                              float* out);
+
 // The row functions of the built-in models (the `row` entries of the model
 // table): values[k] holds a length on entry and gamma of it on return.
 void SphericalRow(int count, float* values, double c0, double c1, double a);
@@ -24,6 +32,12 @@ void LinearRow(int count, float* values, double c0, double c1, double a);
 void PowerRow(int count, float* values, double c0, double c1, double a);
 void RationalQuadraticRow(int count, float* values, double c0, double c1, double a);
 void OscillatoryRow(int count, float* values, double c0, double c1, double a);
+
+// The single-precision rows (the `singleRow` entries of the model table) of
+// the models whose shape needs no transcendental function.
+void SphericalSingleRow(int count, float* values, float c0, float c1, float a);
+void LinearSingleRow(int count, float* values, float c0, float c1, float a);
+void RationalQuadraticSingleRow(int count, float* values, float c0, float c1, float a);
 
 // The double rows of the built-in models (the `lengthsRow` entries of the
 // model table): values[k] = gamma(h[k]) for the local systems. The same unit

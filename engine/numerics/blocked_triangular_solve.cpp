@@ -1,9 +1,8 @@
 #include "numerics/blocked_triangular_solve.h"
 
-#include "numerics/target_clones.h"
+#include <immintrin.h>
 
 #include <algorithm>
-#include <cstring>
 #include <utility>
 
 #include "critical_stop.h"
@@ -13,38 +12,36 @@
 namespace kriging {
 namespace {
 
-// Four lanes of double, and of float (widened to double): GCC's vector types,
-// so that every clone computes the same lane operations.
-typedef double Doubles4 __attribute__((vector_size(32)));
-typedef float Floats4 __attribute__((vector_size(16)));
-
 // sum_k alpha_k v_k^2 + beta_k v_k v_{k+1} in double, in eight partial sums
-// combined in a fixed order: vectorised, and the same bits on every
-// processor. beta_{n-1} is 0 (no 2x2 block starts at the last entry).
-SORVAN_CLONES double WeightedSquares(int n, const double* __restrict alpha,
-                                     const double* __restrict beta,
-                                     const float* __restrict v) {
-  Doubles4 low = {}, high = {};
+// (lane j takes k = j mod 8) combined in a fixed order. beta_{n-1} is 0 (no
+// 2x2 block starts at the last entry). The portable loop and the AVX2 one
+// make the same operations in the same order: the same bits.
+double WeightedSquaresPortable(int n, const double* alpha, const double* beta, const float* v) {
+  double sum[8] = {};
+  for (int k = 0; k < n; ++k) {
+    const double a = v[k], b = k + 1 < n ? v[k + 1] : 0.0;
+    sum[k % 8] += alpha[k] * a * a + beta[k] * a * b;
+  }
+  return ((sum[0] + sum[1]) + (sum[2] + sum[3])) + ((sum[4] + sum[5]) + (sum[6] + sum[7]));
+}
+
+__attribute__((target("avx2"))) double WeightedSquaresAvx2(int n, const double* alpha,
+                                                           const double* beta, const float* v) {
+  __m256d low = _mm256_setzero_pd(), high = _mm256_setzero_pd();
   int k = 0;
+  auto terms = [&](int at) __attribute__((target("avx2"))) {
+    const __m256d a = _mm256_cvtps_pd(_mm_loadu_ps(v + at));
+    const __m256d b = _mm256_cvtps_pd(_mm_loadu_ps(v + at + 1));
+    return _mm256_add_pd(_mm256_mul_pd(_mm256_mul_pd(_mm256_loadu_pd(alpha + at), a), a),
+                         _mm256_mul_pd(_mm256_mul_pd(_mm256_loadu_pd(beta + at), a), b));
+  };
   for (; k + 8 < n; k += 8) {
-    Floats4 f[4];
-    Doubles4 square[2], cross[2];
-    std::memcpy(&f[0], v + k, sizeof f[0]);
-    std::memcpy(&f[1], v + k + 4, sizeof f[1]);
-    std::memcpy(&f[2], v + k + 1, sizeof f[2]);  // the successors v_{k+1}
-    std::memcpy(&f[3], v + k + 5, sizeof f[3]);
-    std::memcpy(square, alpha + k, sizeof square);
-    std::memcpy(cross, beta + k, sizeof cross);
-    const Doubles4 a0 = __builtin_convertvector(f[0], Doubles4);
-    const Doubles4 a1 = __builtin_convertvector(f[1], Doubles4);
-    const Doubles4 b0 = __builtin_convertvector(f[2], Doubles4);
-    const Doubles4 b1 = __builtin_convertvector(f[3], Doubles4);
-    low += square[0] * a0 * a0 + cross[0] * a0 * b0;
-    high += square[1] * a1 * a1 + cross[1] * a1 * b1;
+    low = _mm256_add_pd(low, terms(k));
+    high = _mm256_add_pd(high, terms(k + 4));
   }
   double sum[8];
-  std::memcpy(sum, &low, sizeof low);
-  std::memcpy(sum + 4, &high, sizeof high);
+  _mm256_storeu_pd(sum, low);
+  _mm256_storeu_pd(sum + 4, high);
   for (; k < n; ++k) {
     const double a = v[k], b = k + 1 < n ? v[k + 1] : 0.0;
     sum[k % 8] += alpha[k] * a * a + beta[k] * a * b;
@@ -177,7 +174,9 @@ void BlockedFactorSolve::Solve(float* x, std::size_t ldx, int cols, float* scrat
 }
 
 double BlockedFactorSolve::DiagonalQuadraticForm(const float* v) const {
-  return WeightedSquares(n_, squareWeights_.data(), crossWeights_.data(), v);
+  return UsesAvx2Fma()
+             ? WeightedSquaresAvx2(n_, squareWeights_.data(), crossWeights_.data(), v)
+             : WeightedSquaresPortable(n_, squareWeights_.data(), crossWeights_.data(), v);
 }
 
 void BlockedFactorSolve::DiagonalQuadraticForms(const float* v, std::size_t ldv, int cols,

@@ -6,8 +6,14 @@
 // have the same bits on every processor.) Under
 // ThreadSanitizer the load-time chooser would itself be instrumented and run
 // before the sanitizer is ready, so such builds keep the portable version.
+//
+// SORVAN_WIDE_CLONES adds an AVX-512 version, for single-precision loops
+// without fused multiply-adds (ISO mode does not contract a * b + c), whose
+// lanes round alike at every width.
 #if defined(__SANITIZE_THREAD__)
 #define SORVAN_CLONES
+#define SORVAN_WIDE_CLONES
 #else
 #define SORVAN_CLONES __attribute__((target_clones("avx2", "default")))
+#define SORVAN_WIDE_CLONES __attribute__((target_clones("avx512f", "avx2", "default")))
 #endif
