@@ -187,6 +187,51 @@ void Tile(int k, const T* a, const T* b, T* c, std::size_t ldc) {
     TilePortable(k, a, b, c, ldc);
 }
 
+// Rows l0..l0+15 of a whole float sliver (six columns of a column-major
+// block) into its packed form, out[6 l + c] = column c at row l: the columns
+// are paired row by row (two-source permutes), then the three pairs of a row
+// placed side by side (a permute of two pairs and a masked one of the third),
+// 64 bits at a time.
+__attribute__((target("avx512f"))) void PackSixteenRowsAvx512(const float* src, std::size_t ld,
+                                                              float* out) {
+  struct Indices {
+    alignas(64) std::int32_t pairs[2][16];    // rows 0-7 or 8-15 of two columns
+    alignas(64) std::int64_t firstTwo[3][8];  // pairs 0 and 1 of units 8 m .. 8 m + 7
+    alignas(64) std::int64_t third[3][8];     // pair 2 of those units
+    __mmask8 fromThird[3];
+    Indices() {
+      for (int half = 0; half < 2; ++half)
+        for (int i = 0; i < 16; ++i) pairs[half][i] = (i % 2) * 16 + 8 * half + i / 2;
+      for (int m = 0; m < 3; ++m) {
+        fromThird[m] = 0;
+        for (int j = 0; j < 8; ++j) {
+          const int unit = 8 * m + j, row = unit / 3, pair = unit % 3;
+          firstTwo[m][j] = (pair == 1 ? 8 : 0) + row;
+          third[m][j] = row;
+          if (pair == 2) fromThird[m] |= static_cast<__mmask8>(1u << j);
+        }
+      }
+    }
+  };
+  static const Indices indices;
+  __m512d pairs[3][2];
+  for (int p = 0; p < 3; ++p) {
+    const __m512 a = _mm512_loadu_ps(src + 2 * p * ld), b = _mm512_loadu_ps(src + (2 * p + 1) * ld);
+    for (int half = 0; half < 2; ++half)
+      pairs[p][half] = _mm512_castps_pd(
+          _mm512_permutex2var_ps(a, _mm512_load_si512(indices.pairs[half]), b));
+  }
+  for (int half = 0; half < 2; ++half) {
+    for (int m = 0; m < 3; ++m) {
+      __m512d v = _mm512_permutex2var_pd(pairs[0][half], _mm512_load_si512(indices.firstTwo[m]),
+                                         pairs[1][half]);
+      v = _mm512_mask_permutexvar_pd(v, indices.fromThird[m],
+                                     _mm512_load_si512(indices.third[m]), pairs[2][half]);
+      _mm512_storeu_pd(reinterpret_cast<double*>(out + 16 * (3 * half + m)), v);
+    }
+  }
+}
+
 }  // namespace
 
 bool UsesAvx2Fma() { return kAvx2Fma; }
@@ -227,7 +272,14 @@ void PackColumnSlivers(int k, int cols, const T* src, std::size_t ld, bool trans
   for (int t = 0; t * C < cols; ++t) {
     const int valid = std::min(C, cols - t * C);
     T* out = dst + static_cast<std::size_t>(t) * C * k;
-    for (int l = 0; l < k; ++l) {
+    int first = 0;
+    if constexpr (sizeof(T) == 4) {
+      if (kAvx512 && !transposed && valid == C) {
+        const T* block = src + static_cast<std::size_t>(t) * C * ld;
+        for (; first + 16 <= k; first += 16) PackSixteenRowsAvx512(block + first, ld, out + first * C);
+      }
+    }
+    for (int l = first; l < k; ++l) {
       for (int c = 0; c < valid; ++c) {
         const std::size_t col = static_cast<std::size_t>(t * C + c);
         out[l * C + c] = transposed ? src[col + l * ld] : src[l + col * ld];
