@@ -1,7 +1,7 @@
 #pragma once
-// Grid kriging in blocks of nodes: the same results as solving the kriging
-// system node by node (KrigeGridReference), with the work organised as
-// matrix-matrix products and shared over threads.
+// Grid kriging in blocks of nodes: the results of solving the kriging system
+// node by node (KrigeGridReference) to the rounding of single precision, with
+// the work organised as matrix-matrix products and shared over threads.
 //
 // With the system A [lambda; mu] = b of a node (b = [g0; f0]):
 //   prediction  z^T lambda = [z; 0]^T A^{-1} b = w^T b,  w = A^{-1} [z; 0]
@@ -13,8 +13,9 @@
 // That halves the flops of two triangular solves per node.
 //
 // Cost: n^2/2 semivariogram evaluations and the O(N^3/3) factorization once;
-// per node n semivariogram evaluations and N^2/2 multiply-adds in the blocked
-// solve. Memory: the N x N system (its lower triangle keeps a copy of the
+// per node n semivariogram evaluations (in single precision for the models
+// with a `singleRow`, the system's as well, so that a node on a datum meets
+// its column exactly) and about N^2/2 multiply-adds in the blocked solve. Memory: the N x N system (its lower triangle keeps a copy of the
 // matrix for the refinement), about N^2/2 floats of packed factor, and per
 // thread one block of right-hand sides (N x kNodesPerBlock floats). All work
 // arrays are obtained once per call, none per node.
@@ -24,7 +25,7 @@
 // all of them at once, so they may only read shared state (as
 // SemivariogramOfLag and DriftTerm do: the current model and drift frame).
 // When `variogram` is SemivariogramOfLag the current model is evaluated a
-// whole row of lags at a time (variogram_rows.h).
+// whole row of lags at a time (CurrentModelAtLagsSingle, variogram_rows.h).
 #include "drift_terms.h"
 #include "variogram_models.h"
 
