@@ -120,7 +120,12 @@ BlockedFactorSolve::BlockedFactorSolve(int n, float* fac, std::size_t ld,
   }
   diagonals_ = WorkArray<float>(diagonalStart_[panelCount] + kLineFloats);
   diagonalData_ = AlignedToLine(diagonals_.data());
-  ParallelFor(panelCount, WorkersFor(0.5 * n * n, workers), [&](int t, int) {
+  // Each worker's triangle inverse, in double and as packed.
+  const int threads = WorkersFor(0.5 * n * n, workers);
+  constexpr std::size_t kSquare = static_cast<std::size_t>(kPanelColumns) * kPanelColumns;
+  auto inverses = WorkArray<double>(kSquare * threads);
+  auto stricts = WorkArray<float>(kSquare * threads);
+  ParallelFor(panelCount, threads, [&](int t, int worker) {
     const int kb = t * kPanelColumns, ke = std::min(n, kb + kPanelColumns), width = ke - kb;
     // U(0:kb, kb:ke); a 2x2 block across the boundary at kb has D's entry at
     // (kb-1, kb), not U's.
@@ -132,10 +137,11 @@ BlockedFactorSolve::BlockedFactorSolve(int n, float* fac, std::size_t ld,
     }
     // I - T^{-1} for the panel's unit upper triangle T, the inverse in
     // double, column by column: T y = e_j.
-    std::vector<double> inverse(static_cast<std::size_t>(width) * width, 0.0);
-    std::vector<float> strict(static_cast<std::size_t>(width) * width, 0.0f);
+    double* inverse = inverses.data() + kSquare * worker;
+    float* strict = stricts.data() + kSquare * worker;
     for (int j = 0; j < width; ++j) {
-      double* y = inverse.data() + static_cast<std::size_t>(j) * width;
+      double* y = inverse + static_cast<std::size_t>(j) * width;
+      std::fill(y, y + width, 0.0);
       y[j] = 1.0;
       for (int l = j; l > 0; --l) {
         // Column l's multipliers: the rows above it but the 2x2 partner's.
@@ -143,9 +149,10 @@ BlockedFactorSolve::BlockedFactorSolve(int n, float* fac, std::size_t ld,
         const float* u = fac + kb + column * ld;
         for (int i = 0; i < rows; ++i) y[i] -= u[i] * y[l];
       }
-      for (int i = 0; i < j; ++i) strict[i + static_cast<std::size_t>(j) * width] = static_cast<float>(-y[i]);
+      float* column = strict + static_cast<std::size_t>(j) * width;
+      for (int i = 0; i < width; ++i) column[i] = i < j ? static_cast<float>(-y[i]) : 0.0f;
     }
-    PackRowSlivers<float>(width, width, strict.data(), width, diagonalData_ + diagonalStart_[t]);
+    PackRowSlivers<float>(width, width, strict, width, diagonalData_ + diagonalStart_[t]);
   });
 }
 
