@@ -15,7 +15,8 @@
 // Cost: n^2/2 semivariogram evaluations and the O(N^3/3) factorization once;
 // per node n semivariogram evaluations (in single precision for the models
 // with a `singleRow`, the system's as well, so that a node on a datum meets
-// its column exactly) and about N^2/2 multiply-adds in the blocked solve. Memory: the N x N system (its lower triangle keeps a copy of the
+// its column exactly) and about N^2/2 multiply-adds in the blocked solve.
+// Memory: the N x N system (its lower triangle keeps a copy of the
 // matrix for the refinement), about N^2/2 floats of packed factor, and per
 // thread one block of right-hand sides (N x kNodesPerBlock floats). All work
 // arrays are obtained once per call, none per node.

@@ -51,8 +51,8 @@ __attribute__((target("avx2"))) double WeightedSquaresAvx2(int n, const double* 
 
 }  // namespace
 
-BlockedFactorSolve::BlockedFactorSolve(int n, float* fac, std::size_t ld,
-                                       const std::int32_t* ipvt, int workers)
+BlockedFactorSolve::BlockedFactorSolve(int n, float* fac, std::size_t ld, const std::int32_t* ipvt,
+                                       int workers)
     : n_(n) {
   multiplierRows_ = WorkArray<std::int32_t>(n);
   squareWeights_ = WorkArray<double>(n);
@@ -74,8 +74,8 @@ BlockedFactorSolve::BlockedFactorSolve(int n, float* fac, std::size_t ld,
       k -= 1;
     } else {
       // [a b; b c]^{-1} = [c -b; -b a] / (a c - b^2)
-      const double a = fac[(k - 1) + (k - 1) * ld], b = fac[(k - 1) + k * ld],
-                   c = fac[k + k * ld], det = a * c - b * b;
+      const double a = fac[(k - 1) + (k - 1) * ld], b = fac[(k - 1) + k * ld], c = fac[k + k * ld],
+                   det = a * c - b * b;
       squareWeights_[k - 1] = c / det;
       squareWeights_[k] = a / det;
       crossWeights_[k - 1] = -2.0 * b / det;

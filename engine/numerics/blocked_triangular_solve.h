@@ -46,7 +46,8 @@ class BlockedFactorSolve {
   static std::size_t ScratchSize(int cols);
 
   // x (n x cols, leading dimension ldx) := U^{-1} P^T x. Cost about
-  // (n + kPanelColumns) n cols / 2 multiply-adds; no allocation; scratch of ScratchSize(cols) floats.
+  // (n + kPanelColumns) n cols / 2 multiply-adds; no allocation; scratch of
+  // ScratchSize(cols) floats.
   void Solve(float* x, std::size_t ldx, int cols, float* scratch) const;
 
   // v^T D^{-1} v for the column v (n entries) of a solved block, in double.

@@ -194,6 +194,7 @@ void Tile(int k, const T* a, const T* b, T* c, std::size_t ldc) {
 // 64 bits at a time.
 __attribute__((target("avx512f"))) void PackSixteenRowsAvx512(const float* src, std::size_t ld,
                                                               float* out) {
+  static_assert(kTileColumns == 6, "the permutes interleave six columns");
   struct Indices {
     alignas(64) std::int32_t pairs[2][16];    // rows 0-7 or 8-15 of two columns
     alignas(64) std::int64_t firstTwo[3][8];  // pairs 0 and 1 of units 8 m .. 8 m + 7
@@ -218,15 +219,15 @@ __attribute__((target("avx512f"))) void PackSixteenRowsAvx512(const float* src, 
   for (int p = 0; p < 3; ++p) {
     const __m512 a = _mm512_loadu_ps(src + 2 * p * ld), b = _mm512_loadu_ps(src + (2 * p + 1) * ld);
     for (int half = 0; half < 2; ++half)
-      pairs[p][half] = _mm512_castps_pd(
-          _mm512_permutex2var_ps(a, _mm512_load_si512(indices.pairs[half]), b));
+      pairs[p][half] =
+          _mm512_castps_pd(_mm512_permutex2var_ps(a, _mm512_load_si512(indices.pairs[half]), b));
   }
   for (int half = 0; half < 2; ++half) {
     for (int m = 0; m < 3; ++m) {
       __m512d v = _mm512_permutex2var_pd(pairs[0][half], _mm512_load_si512(indices.firstTwo[m]),
                                          pairs[1][half]);
-      v = _mm512_mask_permutexvar_pd(v, indices.fromThird[m],
-                                     _mm512_load_si512(indices.third[m]), pairs[2][half]);
+      v = _mm512_mask_permutexvar_pd(v, indices.fromThird[m], _mm512_load_si512(indices.third[m]),
+                                     pairs[2][half]);
       _mm512_storeu_pd(reinterpret_cast<double*>(out + 16 * (3 * half + m)), v);
     }
   }
@@ -276,7 +277,8 @@ void PackColumnSlivers(int k, int cols, const T* src, std::size_t ld, bool trans
     if constexpr (sizeof(T) == 4) {
       if (kAvx512 && !transposed && valid == C) {
         const T* block = src + static_cast<std::size_t>(t) * C * ld;
-        for (; first + 16 <= k; first += 16) PackSixteenRowsAvx512(block + first, ld, out + first * C);
+        for (; first + 16 <= k; first += 16)
+          PackSixteenRowsAvx512(block + first, ld, out + first * C);
       }
     }
     for (int l = first; l < k; ++l) {

@@ -179,7 +179,8 @@ testing::AssertionResult SameWithinSolveRounding(const std::string& got, const s
   std::string a, b;
   for (int word = 0;; ++word) {
     const bool moreGot = static_cast<bool>(g >> a), moreWant = static_cast<bool>(w >> b);
-    if (moreGot != moreWant) return testing::AssertionFailure() << "different length at word " << word;
+    if (moreGot != moreWant)
+      return testing::AssertionFailure() << "different length at word " << word;
     if (!moreGot) return testing::AssertionSuccess();
     if (a == b) continue;
     char* endA = nullptr;
@@ -188,8 +189,9 @@ testing::AssertionResult SameWithinSolveRounding(const std::string& got, const s
     if (*endA != '\0' || *endB != '\0')
       return testing::AssertionFailure() << "word " << word << ": " << a << " for " << b;
     const std::size_t point = b.find('.');
-    const double lastDigit =
-        point == std::string::npos ? 1.0 : std::pow(10.0, -static_cast<double>(b.size() - point - 1));
+    const double lastDigit = point == std::string::npos
+                                 ? 1.0
+                                 : std::pow(10.0, -static_cast<double>(b.size() - point - 1));
     if (std::fabs(x - y) > lastDigit + 1e-4 * std::fabs(y))
       return testing::AssertionFailure() << "word " << word << ": " << a << " for " << b;
   }
