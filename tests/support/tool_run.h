@@ -1,6 +1,6 @@
 #pragma once
 // A command-line program of the build run as a user runs it, its standard
-// output and error captured; and a file read whole.
+// output and error captured; a file read whole; and the folders CTest names.
 #include <sys/wait.h>
 
 #include <cstdlib>
@@ -10,6 +10,17 @@
 #include <string>
 
 namespace test_data {
+
+// The sources', the build's and the library's folders as CTest passes them
+// (SORVAN_SOURCE_DIR, SORVAN_BUILD_DIR, SORVAN_LIB_DIR), or their places from
+// the tests' working folder (build/tests).
+inline std::string EnvironmentOr(const char* name, const char* byDefault) {
+  const char* value = std::getenv(name);
+  return value ? value : byDefault;
+}
+inline std::string SourceDir() { return EnvironmentOr("SORVAN_SOURCE_DIR", "../.."); }
+inline std::string BuildDir() { return EnvironmentOr("SORVAN_BUILD_DIR", ".."); }
+inline std::string LibraryDir() { return EnvironmentOr("SORVAN_LIB_DIR", "../lib"); }
 
 inline std::string ReadWhole(const std::filesystem::path& p) {
   std::ifstream in(p, std::ios::binary);

@@ -15,16 +15,12 @@
 
 #include "core/spatial_data.h"
 #include "core/profile.h"
+#include "tool_run.h"
 
 using namespace sorvan::core;
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string Environment(const char* nombre, const char* byDefault) {
-  const char* v = std::getenv(nombre);
-  return v ? v : byDefault;
-}
 
 std::string Read(const fs::path& p) {
   std::ifstream in(p, std::ios::binary);
@@ -34,7 +30,7 @@ std::string Read(const fs::path& p) {
 }
 
 const std::string& Meuse() {
-  static const std::string text = Read(Environment("SORVAN_SOURCE_DIR", "../..") + "/examples/meuse.dae");
+  static const std::string text = Read(test_data::SourceDir() + "/examples/meuse.dae");
   return text;
 }
 
@@ -59,7 +55,9 @@ void CheckDae(const std::string& text, const std::string& context) {
       // A value is present (finite, within its column's extremes) or missing (NaN).
       const bool allMissing = d.missing(k + 1) == d.N;
       ASSERT_EQ(std::isnan(d.minimum[k]), allMissing) << context;
-      if (!allMissing) ASSERT_LE(d.minimum[k], d.maximum[k]) << context;
+      if (!allMissing) {
+        ASSERT_LE(d.minimum[k], d.maximum[k]) << context;
+      }
       for (int i = 0; i < d.N; ++i) {
         const double v = d.matrix[size_t(k) * d.N + i];
         if (std::isnan(v)) continue;
@@ -150,7 +148,7 @@ TEST(ReadersFuzz, SeededMutationsOfMeuse) {
 }
 
 TEST(ReadersFuzz, ToolRejectsMalformedFilesByName) {
-  const fs::path tool = Environment("SORVAN_BUILD_DIR", "..") + "/bin/sorvan-krige";
+  const fs::path tool = test_data::BuildDir() + "/bin/sorvan-krige";
   if (!fs::exists(tool)) GTEST_SKIP() << "sin " << tool;
   const fs::path dir = fs::temp_directory_path() / ("sorvan_fuzz_" + std::to_string(::getpid()));
   fs::create_directories(dir);
@@ -191,9 +189,9 @@ TEST(ReadersFuzz, ToolRejectsMalformedFilesByName) {
 TEST(ReadersFuzz, ToolSurvivesRandomOptions) {
   // Random mixes of options and values, sensible and not: every run ends with
   // status 0, 1 (a message) or 2 (usage), never a crash.
-  const fs::path tool = Environment("SORVAN_BUILD_DIR", "..") + "/bin/sorvan-krige";
+  const fs::path tool = test_data::BuildDir() + "/bin/sorvan-krige";
   if (!fs::exists(tool)) GTEST_SKIP() << "sin " << tool;
-  const std::string meuse = Environment("SORVAN_SOURCE_DIR", "../..") + "/examples/meuse.dae";
+  const std::string meuse = test_data::SourceDir() + "/examples/meuse.dae";
   const fs::path dir = fs::temp_directory_path() / ("sorvan_opciones_" + std::to_string(::getpid()));
   fs::create_directories(dir);
   const char* options[] = {"--x", "--y", "--z", "--trend", "--model", "--estimator", "--first-lag", "--lag-width",

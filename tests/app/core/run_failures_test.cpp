@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "core/results_folder.h"
+#include "tool_run.h"
 
 using namespace sorvan::core;
 
@@ -30,12 +31,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string Environment(const char* nombre, const char* byDefault) {
-  const char* v = std::getenv(nombre);
-  return v ? v : byDefault;
-}
-const std::string kFont = Environment("SORVAN_SOURCE_DIR", "../..");
-const std::string kTool = Environment("SORVAN_BUILD_DIR", "..") + "/bin/sorvan-krige";
+const std::string kFont = test_data::SourceDir();
+const std::string kTool = test_data::BuildDir() + "/bin/sorvan-krige";
 const std::string kMeuse = kFont + "/examples/meuse.dae";
 
 std::string Read(const fs::path& p) {

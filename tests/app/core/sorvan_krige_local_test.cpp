@@ -20,12 +20,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string Environment(const char* nombre, const char* byDefault) {
-  const char* v = std::getenv(nombre);
-  return v ? v : byDefault;
-}
-const std::string kFont = Environment("SORVAN_SOURCE_DIR", "../..");
-const std::string kTool = Environment("SORVAN_BUILD_DIR", "..") + "/bin/sorvan-krige";
+const std::string kFont = test_data::SourceDir();
+const std::string kTool = test_data::BuildDir() + "/bin/sorvan-krige";
 const std::string kMeuse = kFont + "/examples/meuse.dae";
 const std::string kBase = " --x 1 --y 2 --z 4 --grid 21,17 --fit none --start 0.05,0.59,900 ";
 

@@ -23,13 +23,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string Environment(const char* nombre, const char* byDefault) {
-  const char* v = std::getenv(nombre);
-  return v ? v : byDefault;
-}
-const std::string kFont = Environment("SORVAN_SOURCE_DIR", "../..");
-const std::string kTool = Environment("SORVAN_BUILD_DIR", "..") + "/bin/sorvan-krige";
-const std::string kLibrary = Environment("SORVAN_LIB_DIR", "../lib") + "/libkriging.so";
+const std::string kFont = test_data::SourceDir();
+const std::string kTool = test_data::BuildDir() + "/bin/sorvan-krige";
+const std::string kLibrary = test_data::LibraryDir() + "/libkriging.so";
 const std::string kMeuse = kFont + "/examples/meuse.dae";
 
 fs::path Folder(const std::string& nombre) {

@@ -17,17 +17,13 @@
 #include <ogr_spatialref.h>
 
 #include "core/kriging_options.h"
+#include "tool_run.h"
 
 using namespace sorvan::core;
 using namespace sorvan::platform;
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string Environment(const char* nombre, const char* byDefault) {
-  const char* v = std::getenv(nombre);
-  return v ? v : byDefault;
-}
 
 // A 5 x 3 grid with cells 2.5 wide and 4 high, one hole, values that need
 // all of float32's digits.
@@ -251,11 +247,11 @@ Sup ReadSup(const fs::path& p) {
 }
 
 TEST_F(ExportTest, TheCommandLinesExportsAgreeWithTheEnginesSurfaceFiles) {
-  const std::string tool = Environment("SORVAN_BUILD_DIR", "..") + "/bin/sorvan-krige";
-  const std::string meuse = Environment("SORVAN_SOURCE_DIR", "../..") + "/examples/meuse.dae";
+  const std::string tool = test_data::BuildDir() + "/bin/sorvan-krige";
+  const std::string meuse = test_data::SourceDir() + "/examples/meuse.dae";
   ASSERT_TRUE(fs::exists(tool)) << tool;
   const std::string order = tool + " " + meuse + " --z zinc --grid 12,9 --profile " +
-                            Environment("SORVAN_SOURCE_DIR", "../..") + "/examples/meuse.per --export " +
+                            test_data::SourceDir() + "/examples/meuse.per --export " +
                             (dir_ / "m.tif").string() + " --export " + (dir_ / "m.asc").string() +
                             " --crs EPSG:28992 --out " + dir_.string() + " > " + (dir_ / "salida.txt").string() + " 2>&1";
   ASSERT_EQ(std::system(order.c_str()), 0);

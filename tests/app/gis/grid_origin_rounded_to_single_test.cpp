@@ -19,6 +19,8 @@
 
 #include <gdal_priv.h>
 
+#include "tool_run.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -27,11 +29,6 @@ constexpr double kX0 = 500000.37, kY0 = 9100000.13;  // first sample and first n
 constexpr double kDataStep = 0.3, kGridStep = 0.15;
 constexpr int kSide = 8;                          // 8 x 8 samples
 constexpr int kNodes = 2 * (kSide - 1) + 1;       // every other node on a sample
-
-std::string Environment(const char* nombre, const char* byDefault) {
-  const char* v = std::getenv(nombre);
-  return v ? v : byDefault;
-}
 
 // A smooth surface with no symmetry the grid could hide a shift in.
 double Z(int i, int j) { return 50 + 10 * std::sin(0.7 * i) + 8 * std::cos(0.5 * j) + 0.3 * i * j; }
@@ -59,7 +56,7 @@ class GridOriginRoundedToSingle : public ::testing::Test {
   // Runs the tool with a fixed spherical model without nugget (exact at the
   // samples) on a kNodes x kNodes grid from (kX0, kY0), exporting `destinations`.
   void Krige2(const std::vector<std::string>& destinations) {
-    const std::string tool = Environment("SORVAN_BUILD_DIR", "..") + "/bin/sorvan-krige";
+    const std::string tool = test_data::BuildDir() + "/bin/sorvan-krige";
     ASSERT_TRUE(fs::exists(tool)) << tool;
     char grid[256];
     std::snprintf(grid, sizeof grid, " --grid %d,%d --origin %.2f,%.2f --spacing %.2f,%.2f", kNodes, kNodes, kX0,
