@@ -22,15 +22,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string Read(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 const std::string& Meuse() {
-  static const std::string text = Read(test_data::SourceDir() + "/examples/meuse.dae");
+  static const std::string text = test_data::ReadWhole(test_data::SourceDir() + "/examples/meuse.dae");
   return text;
 }
 
@@ -172,7 +165,7 @@ TEST(ReadersFuzz, ToolRejectsMalformedFilesByName) {
     const int r = std::system(order.c_str());
     ASSERT_TRUE(WIFEXITED(r)) << "caso " << i;
     const int state = WEXITSTATUS(r);
-    const std::string err = Read(dir / "err.txt");
+    const std::string err = test_data::ReadWhole(dir / "err.txt");
     // A mutation may leave a readable file; one that is not gets status 1
     // and a message that names it.
     if (state != 0) {
@@ -210,7 +203,7 @@ TEST(ReadersFuzz, ToolSurvivesRandomOptions) {
     const int state = WEXITSTATUS(r);
     EXPECT_TRUE(state == 0 || state == 1 || state == 2) << order << " -> " << state;
     if (state != 0) {
-      EXPECT_FALSE(Read(dir / "err.txt").empty()) << order;
+      EXPECT_FALSE(test_data::ReadWhole(dir / "err.txt").empty()) << order;
     }
   }
   fs::remove_all(dir);

@@ -15,18 +15,12 @@
 #include <string>
 
 #include "core/resource_estimate.h"
+#include "tool_run.h"
 
 using namespace sorvan::core;
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string Read(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 // The pid of a process that has ended and been reaped.
 pid_t DeadPid() {
@@ -68,7 +62,7 @@ class FolderTest : public ::testing::Test {
 TEST_F(FolderTest, LockIsRefusedWhileHeldAndTakenOverFromADeadProcess) {
   FolderLock a, b;
   ASSERT_TRUE(a.take(dir_.string()).ok);
-  EXPECT_EQ(Read(dir_ / kLockFile), std::to_string(::getpid()) + "\n");
+  EXPECT_EQ(test_data::ReadWhole(dir_ / kLockFile), std::to_string(::getpid()) + "\n");
   // This very process holds it: a second run here is refused, naming it.
   const Result r = b.take(dir_.string());
   EXPECT_FALSE(r.ok);
@@ -91,7 +85,7 @@ TEST_F(FolderTest, LockIsRefusedWhileHeldAndTakenOverFromADeadProcess) {
   ASSERT_TRUE(a.take(dir_.string()).ok);
   EXPECT_FALSE(fs::exists(orphan));
   EXPECT_TRUE(fs::exists(foreign));
-  EXPECT_EQ(Read(dir_ / kLockFile), std::to_string(::getpid()) + "\n");
+  EXPECT_EQ(test_data::ReadWhole(dir_ / kLockFile), std::to_string(::getpid()) + "\n");
 }
 
 TEST_F(FolderTest, LockOfAnotherProcessHoldsUntilThatProcessIsKilled) {
@@ -116,9 +110,9 @@ TEST_F(FolderTest, LockOfAnotherProcessHoldsUntilThatProcessIsKilled) {
   // Killed: its lock file stays with its pid, but the lock went with it.
   ::kill(otro, SIGKILL);
   ::waitpid(otro, nullptr, 0);
-  EXPECT_EQ(Read(dir_ / kLockFile), std::to_string(otro) + "\n");
+  EXPECT_EQ(test_data::ReadWhole(dir_ / kLockFile), std::to_string(otro) + "\n");
   EXPECT_TRUE(self.take(dir_.string()).ok);
-  EXPECT_EQ(Read(dir_ / kLockFile), std::to_string(::getpid()) + "\n");
+  EXPECT_EQ(test_data::ReadWhole(dir_ / kLockFile), std::to_string(::getpid()) + "\n");
   ::close(channel[0]);
   ::close(channel[1]);
 }
@@ -138,9 +132,9 @@ TEST_F(FolderTest, RunFilesMoveInWholeAndReplaceOnlyTheirNames) {
   ASSERT_TRUE(CheckRunFiles(t, 3, 4).ok);
   ASSERT_TRUE(MoveResults(t, dir_.string()).ok);
   EXPECT_FALSE(fs::exists(t));
-  EXPECT_EQ(Read(dir_ / "SKUESTIM.SV"), "nuevo");
-  EXPECT_NE(Read(dir_ / "SKUPRE.SUP").find(" GRID 3 4"), std::string::npos);
-  EXPECT_EQ(Read(dir_ / "otro.txt"), "del usuario");
+  EXPECT_EQ(test_data::ReadWhole(dir_ / "SKUESTIM.SV"), "nuevo");
+  EXPECT_NE(test_data::ReadWhole(dir_ / "SKUPRE.SUP").find(" GRID 3 4"), std::string::npos);
+  EXPECT_EQ(test_data::ReadWhole(dir_ / "otro.txt"), "del usuario");
 }
 
 TEST_F(FolderTest, CutFilesAreFoundBeforeTheyReplaceAnything) {
@@ -157,7 +151,7 @@ TEST_F(FolderTest, CutFilesAreFoundBeforeTheyReplaceAnything) {
   // Cut in the middle of the last value: one value too few, or no line end.
   FullRun(t);
   {
-    std::string text = Read(fs::path(t) / "SKUPRE.SUP");
+    std::string text = test_data::ReadWhole(fs::path(t) / "SKUPRE.SUP");
     text.pop_back();
     std::ofstream(fs::path(t) / "SKUPRE.SUP") << text;
   }
