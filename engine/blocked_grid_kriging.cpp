@@ -152,8 +152,7 @@ void KrigeGridBlocked(int n, const float* z, const float* x, const float* y, int
   const std::size_t ldb = (ld + 15) / 16 * 16;
   auto rhs = WorkArray<float>(ldb * kNodesPerBlock * threads + kLineFloats);
   float* rhsBase = AlignedToLine(rhs.data());
-  const std::size_t scratchSize = BlockedFactorSolve::ScratchSize(kNodesPerBlock);
-  auto scratch = WorkArray<float>(scratchSize * threads);
+  std::vector<BlockedFactorSolve::Scratch> scratch(threads, BlockedFactorSolve::Scratch(order, kNodesPerBlock));
 
   ParallelFor(blocks, threads, [&](int block, int worker) {
     float* b = rhsBase + ldb * kNodesPerBlock * worker;
@@ -170,7 +169,7 @@ void KrigeGridBlocked(int n, const float* z, const float* x, const float* y, int
       for (int k = 0; k < p; ++k) column[n + k] = driftTerm(k + 1, x0, y0);
       prediction[nodes[first + c]] = static_cast<float>(DualWeightSum(order, w.data(), column));
     }
-    solve.Solve(b, ldb, count, scratch.data() + scratchSize * worker);
+    solve.Solve(b, ldb, count, scratch[worker]);
     double forms[kNodesPerBlock];
     solve.DiagonalQuadraticForms(b, ldb, count, forms);
     for (int c = 0; c < count; ++c) variance[nodes[first + c]] = static_cast<float>(forms[c]);

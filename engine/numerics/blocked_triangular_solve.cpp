@@ -7,10 +7,13 @@
 
 #include "critical_stop.h"
 #include "numerics/simd_kernels.h"
+#include "numerics/split_tile_product.h"
 #include "numerics/thread_pool.h"
 
 namespace kriging {
 namespace {
+
+constexpr std::size_t kLineHalves = 32;  // bfloat16 entries in a cache line
 
 // sum_k alpha_k v_k^2 + beta_k v_k v_{k+1} in double, in eight partial sums
 // (lane j takes k = j mod 8) combined in a fixed order. beta_{n-1} is 0 (no
@@ -53,7 +56,7 @@ __attribute__((target("avx2"))) double WeightedSquaresAvx2(int n, const double* 
 
 BlockedFactorSolve::BlockedFactorSolve(int n, float* fac, std::size_t ld, const std::int32_t* ipvt,
                                        int workers)
-    : n_(n) {
+    : n_(n), tiles_(UsesSplitTiles()) {
   multiplierRows_ = WorkArray<std::int32_t>(n);
   squareWeights_ = WorkArray<double>(n);
   crossWeights_ = WorkArray<double>(n);
@@ -101,17 +104,26 @@ BlockedFactorSolve::BlockedFactorSolve(int n, float* fac, std::size_t ld, const 
       std::swap(column[swapRow_[s]], column[swapWith_[s]]);
   });
 
-  // Panel t covers columns kb..ke-1 (kb = t * kPanelColumns) and its packed
-  // part the rows 0..kb-1 above the diagonal triangle.
+  // Panel t covers columns kb..ke-1 (kb = t * kPanelColumns). Its packed
+  // part: the rows 0..kb-1 above the diagonal triangle (the update of the
+  // rows above once the panel is solved), or with the tile unit the columns
+  // ke..n-1 right of it in its rows (the panel's rows take the update of all
+  // the solved rows below them at once: a long product per tile of the
+  // result, whose loads and stores of it then cost little).
   const int panelCount = (n + kPanelColumns - 1) / kPanelColumns;
   panelStart_.resize(panelCount + 1);
   panelStart_[0] = 0;
   for (int t = 0; t < panelCount; ++t) {
-    const int kb = t * kPanelColumns, width = std::min(n, kb + kPanelColumns) - kb;
-    panelStart_[t + 1] = panelStart_[t] + PackedRowsSize<float>(kb, width);
+    const int kb = t * kPanelColumns, ke = std::min(n, kb + kPanelColumns);
+    panelStart_[t + 1] = panelStart_[t] + (tiles_ ? SplitPackedRowsSize(ke - kb, n - ke)
+                                                  : PackedRowsSize<float>(kb, ke - kb));
   }
-  panels_ = WorkArray<float>(panelStart_[panelCount] + kLineFloats);
+  if (tiles_)
+    splitPanels_ = WorkArray<std::uint16_t>(panelStart_[panelCount] + kLineHalves);
+  else
+    panels_ = WorkArray<float>(panelStart_[panelCount] + kLineFloats);
   panelData_ = AlignedToLine(panels_.data());
+  splitData_ = AlignedToLine(splitPanels_.data());
   diagonalStart_.resize(panelCount + 1);
   diagonalStart_[0] = 0;
   for (int t = 0; t < panelCount; ++t) {
@@ -120,6 +132,15 @@ BlockedFactorSolve::BlockedFactorSolve(int n, float* fac, std::size_t ld, const 
   }
   diagonals_ = WorkArray<float>(diagonalStart_[panelCount] + kLineFloats);
   diagonalData_ = AlignedToLine(diagonals_.data());
+  // A 2x2 block across a panel boundary kb has D's entry at (kb-1, kb), not
+  // U's: out of the packed copies.
+  std::vector<std::pair<float*, float>> across;
+  for (int kb = kPanelColumns; kb < n; kb += kPanelColumns) {
+    if (multiplierRows_[kb] != kb - 1) continue;
+    float* entry = fac + (kb - 1) + kb * ld;
+    across.emplace_back(entry, *entry);
+    *entry = 0.0f;
+  }
   // Each worker's triangle inverse, in double and as packed.
   const int threads = WorkersFor(0.5 * n * n, workers);
   constexpr std::size_t kSquare = static_cast<std::size_t>(kPanelColumns) * kPanelColumns;
@@ -127,14 +148,10 @@ BlockedFactorSolve::BlockedFactorSolve(int n, float* fac, std::size_t ld, const 
   auto stricts = WorkArray<float>(kSquare * threads);
   ParallelFor(panelCount, threads, [&](int t, int worker) {
     const int kb = t * kPanelColumns, ke = std::min(n, kb + kPanelColumns), width = ke - kb;
-    // U(0:kb, kb:ke); a 2x2 block across the boundary at kb has D's entry at
-    // (kb-1, kb), not U's.
-    float* panel = panelData_ + panelStart_[t];
-    PackRowSlivers<float>(kb, width, fac + kb * ld, ld, panel);
-    if (kb > 0 && multiplierRows_[kb] == kb - 1) {
-      const int r = kb - 1;
-      panel[static_cast<std::size_t>(r / 16) * 16 * width + r % 16] = 0.0f;
-    }
+    if (tiles_)
+      PackSplitRows(width, n - ke, fac + kb + ke * ld, ld, splitData_ + panelStart_[t]);
+    else
+      PackRowSlivers<float>(kb, width, fac + kb * ld, ld, panelData_ + panelStart_[t]);
     // I - T^{-1} for the panel's unit upper triangle T, the inverse in
     // double, column by column: T y = e_j.
     double* inverse = inverses.data() + kSquare * worker;
@@ -154,29 +171,41 @@ BlockedFactorSolve::BlockedFactorSolve(int n, float* fac, std::size_t ld, const 
     }
     PackRowSlivers<float>(width, width, strict, width, diagonalData_ + diagonalStart_[t]);
   });
+  for (const auto& [entry, value] : across) *entry = value;
 }
 
-std::size_t BlockedFactorSolve::ScratchSize(int cols) {
-  return PackedColumnsSize(kPanelColumns, cols);
-}
+BlockedFactorSolve::Scratch::Scratch(int n, int cols)
+    : packed(WorkArray<float>(PackedColumnsSize(kPanelColumns, cols))),
+      split(UsesSplitTiles() ? WorkArray<std::uint16_t>(SplitPackedColumnsSize(n, cols) + kLineHalves)
+                             : std::vector<std::uint16_t>()) {}
 
-void BlockedFactorSolve::Solve(float* x, std::size_t ldx, int cols, float* scratch) const {
+void BlockedFactorSolve::Solve(float* x, std::size_t ldx, int cols, Scratch& scratch) const {
   for (int c = 0; c < cols; ++c) {
     float* xc = x + c * ldx;
     for (std::size_t s = 0; s < swapRow_.size(); ++s) std::swap(xc[swapRow_[s]], xc[swapWith_[s]]);
   }
+  float* packed = scratch.packed.data();
+  std::uint16_t* split = AlignedToLine(scratch.split.data());
   const int panelCount = static_cast<int>(panelStart_.size()) - 1;
   for (int t = panelCount - 1; t >= 0; --t) {
     const int kb = t * kPanelColumns, ke = std::min(n_, kb + kPanelColumns), rows = ke - kb;
+    // x(kb:ke, :) -= U(kb:ke, ke:n) x(ke:n, :), from the split copy of the
+    // solved rows.
+    if (tiles_)
+      SubtractSplitProduct(rows, cols, n_ - ke, splitData_ + panelStart_[t], split, ke, n_,
+                           x + kb, ldx);
     // x(kb:ke, :) := T^{-1} x(kb:ke, :) = x - (I - T^{-1}) x, from a packed copy.
-    PackColumnSlivers<float>(rows, cols, x + kb, ldx, false, scratch);
-    SubtractPackedProduct<float>(rows, cols, rows, diagonalData_ + diagonalStart_[t], scratch,
+    PackColumnSlivers<float>(rows, cols, x + kb, ldx, false, packed);
+    SubtractPackedProduct<float>(rows, cols, rows, diagonalData_ + diagonalStart_[t], packed,
                                  x + kb, ldx);
     if (kb == 0) break;
-    // x(0:kb, :) -= U(0:kb, kb:ke) x(kb:ke, :)
-    PackColumnSlivers<float>(rows, cols, x + kb, ldx, false, scratch);
-    SubtractPackedProduct<float>(kb, cols, rows, panelData_ + panelStart_[t], scratch, x,
-                                 ldx);
+    if (tiles_) {
+      PackSplitColumns(rows, cols, x + kb, ldx, kb, n_, split);
+    } else {
+      // x(0:kb, :) -= U(0:kb, kb:ke) x(kb:ke, :)
+      PackColumnSlivers<float>(rows, cols, x + kb, ldx, false, packed);
+      SubtractPackedProduct<float>(kb, cols, rows, panelData_ + panelStart_[t], packed, x, ldx);
+    }
   }
 }
 

@@ -14,7 +14,9 @@
 // inverted diagonal blocks: per panel, x := T^{-1} x with the panel's
 // triangle T inverted once (in double) when the factor is taken, then a packed
 // matrix-matrix update of all the rows above it. Both are register-tile
-// products, so the whole solve runs at matrix-multiply speed. With it,
+// products, so the whole solve runs at matrix-multiply speed; where the
+// processor has a tile unit, the update (nearly all the work) runs on it
+// (split_tile_product.h). With it,
 // b^T A^{-1} b = v^T D^{-1} v for v = U^{-1} P^T b.
 #include <cstddef>
 #include <cstdint>
@@ -42,13 +44,17 @@ class BlockedFactorSolve {
 
   int order() const { return n_; }
 
-  // Floats of scratch that Solve needs for `cols` right-hand sides.
-  static std::size_t ScratchSize(int cols);
+  // What Solve needs for up to `cols` right-hand sides of order n: packed
+  // copies of them. One per thread.
+  struct Scratch {
+    Scratch(int n, int cols);
+    std::vector<float> packed;
+    std::vector<std::uint16_t> split;
+  };
 
   // x (n x cols, leading dimension ldx) := U^{-1} P^T x. Cost about
-  // (n + kPanelColumns) n cols / 2 multiply-adds; no allocation; scratch of
-  // ScratchSize(cols) floats.
-  void Solve(float* x, std::size_t ldx, int cols, float* scratch) const;
+  // (n + kPanelColumns) n cols / 2 multiply-adds; no allocation.
+  void Solve(float* x, std::size_t ldx, int cols, Scratch& scratch) const;
 
   // v^T D^{-1} v for the column v (n entries) of a solved block, in double.
   double DiagonalQuadraticForm(const float* v) const;
@@ -62,8 +68,11 @@ class BlockedFactorSolve {
   std::vector<std::int32_t> multiplierRows_;      // rows 0..m-1 of column k hold multipliers
   // v^T D^{-1} v = sum_k squareWeights_[k] v_k^2 + crossWeights_[k] v_k v_{k+1}.
   std::vector<double> squareWeights_, crossWeights_;
+  bool tiles_;                           // the update on the tile unit
   std::vector<std::size_t> panelStart_;  // packed U(0:kb, kb:ke) of panel t
   std::vector<float> panels_;
+  std::vector<std::uint16_t> splitPanels_;  // the same as split bfloat16, with tiles_
+  std::uint16_t* splitData_;
   float* panelData_;  // panels_ from its first cache line (simd_kernels.h)
   std::vector<std::size_t> diagonalStart_;  // packed I - T^{-1} of panel t's triangle T
   std::vector<float> diagonals_;

@@ -31,12 +31,13 @@ inline constexpr int TileRows = sizeof(T) == 4 ? 16 : 8;
 bool UsesAvx2Fma();
 bool UsesAvx512();
 
-// The first cache line (64 bytes) in p[0..15]: buffers obtained with 16
-// floats to spare start their tiles' vector loads there, none split across
-// two lines.
-inline float* AlignedToLine(float* p) {
+// The first cache line (64 bytes) in p[0..64/sizeof(T)-1]: buffers obtained
+// with a line to spare start their tiles' vector loads there, none split
+// across two lines.
+template <class T>
+T* AlignedToLine(T* p) {
   const auto address = reinterpret_cast<std::uintptr_t>(p);
-  return p + (64 - address % 64) % 64 / sizeof(float);
+  return p + (64 - address % 64) % 64 / sizeof(T);
 }
 inline constexpr std::size_t kLineFloats = 16;
 

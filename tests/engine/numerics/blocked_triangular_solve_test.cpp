@@ -65,8 +65,8 @@ TEST_P(BlockedSolve, QuadraticFormsMatchDoublePrecisionForEveryThreadCount) {
     std::vector<float> f = fac;
     std::vector<float> v = b;
     const BlockedFactorSolve solve(n, f.data(), ld, ipvt.data(), workers);
-    std::vector<float> scratch(BlockedFactorSolve::ScratchSize(cols));
-    solve.Solve(v.data(), ld, cols, scratch.data());
+    BlockedFactorSolve::Scratch scratch(n, cols);
+    solve.Solve(v.data(), ld, cols, scratch);
     if (first.empty()) {
       first = v;
     } else {
@@ -135,8 +135,8 @@ TEST_P(TwoByTwoAcross, BoundaryKeepsDOutOfTheUpdates) {
   std::vector<float> v(n);
   std::vector<double> bc(n);
   for (int i = 0; i < n; ++i) v[i] = static_cast<float>(bc[i] = std::cos(0.1 * i));
-  std::vector<float> scratch(BlockedFactorSolve::ScratchSize(1));
-  solve.Solve(v.data(), n, 1, scratch.data());
+  BlockedFactorSolve::Scratch scratch(n, 1);
+  solve.Solve(v.data(), n, 1, scratch);
   const std::vector<double> x = testing::ReferenceSolve(a, bc);
   double q = 0;
   for (int i = 0; i < n; ++i) q += bc[i] * x[i];
