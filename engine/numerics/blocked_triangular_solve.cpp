@@ -17,7 +17,7 @@ constexpr std::size_t kLineHalves = 32;  // bfloat16 entries in a cache line
 
 // sum_k alpha_k v_k^2 + beta_k v_k v_{k+1} in double, in eight partial sums
 // (lane j takes k = j mod 8) combined in a fixed order. beta_{n-1} is 0 (no
-// 2x2 block starts at the last entry). The portable loop and the AVX2 one
+// 2x2 block starts at the last entry). The portable loop and the vector ones
 // make the same operations in the same order: the same bits.
 double WeightedSquaresPortable(int n, const double* alpha, const double* beta, const float* v) {
   double sum[8] = {};
@@ -45,6 +45,27 @@ __attribute__((target("avx2"))) double WeightedSquaresAvx2(int n, const double* 
   double sum[8];
   _mm256_storeu_pd(sum, low);
   _mm256_storeu_pd(sum + 4, high);
+  for (; k < n; ++k) {
+    const double a = v[k], b = k + 1 < n ? v[k + 1] : 0.0;
+    sum[k % 8] += alpha[k] * a * a + beta[k] * a * b;
+  }
+  return ((sum[0] + sum[1]) + (sum[2] + sum[3])) + ((sum[4] + sum[5]) + (sum[6] + sum[7]));
+}
+
+// The same eight partial sums in the eight lanes of one vector.
+__attribute__((target("avx512f"))) double WeightedSquaresAvx512(int n, const double* alpha,
+                                                               const double* beta,
+                                                               const float* v) {
+  __m512d lanes = _mm512_setzero_pd();
+  int k = 0;
+  for (; k + 8 < n; k += 8) {
+    const __m512d a = _mm512_maskz_cvtps_pd(0xFF, _mm256_loadu_ps(v + k));
+    const __m512d b = _mm512_maskz_cvtps_pd(0xFF, _mm256_loadu_ps(v + k + 1));
+    lanes = _mm512_add_pd(lanes, _mm512_add_pd(_mm512_mul_pd(_mm512_mul_pd(_mm512_loadu_pd(alpha + k), a), a),
+                                               _mm512_mul_pd(_mm512_mul_pd(_mm512_loadu_pd(beta + k), a), b)));
+  }
+  double sum[8];
+  _mm512_storeu_pd(sum, lanes);
   for (; k < n; ++k) {
     const double a = v[k], b = k + 1 < n ? v[k + 1] : 0.0;
     sum[k % 8] += alpha[k] * a * a + beta[k] * a * b;
@@ -105,17 +126,18 @@ BlockedFactorSolve::BlockedFactorSolve(int n, float* fac, std::size_t ld, const 
   });
 
   // Panel t covers columns kb..ke-1 (kb = t * kPanelColumns). Its packed
-  // part: the rows 0..kb-1 above the diagonal triangle (the update of the
-  // rows above once the panel is solved), or with the tile unit the columns
-  // ke..n-1 right of it in its rows (the panel's rows take the update of all
-  // the solved rows below them at once: a long product per tile of the
-  // result, whose loads and stores of it then cost little).
+  // part: the rows 0..kb-1 above the diagonal triangle T (the update of the
+  // rows above once the panel is solved). With the tile unit instead, the
+  // panel's rows of [I - T^{-1}, T^{-1} U(kb:ke, ke:n)]: the panel is solved
+  // by one long product from all the rows below it, x := x - (I - T^{-1}) x -
+  // T^{-1} U x(ke:n) = T^{-1} (x - U x(ke:n)), and a long product per tile of
+  // the result makes its loads and stores cheap.
   const int panelCount = (n + kPanelColumns - 1) / kPanelColumns;
   panelStart_.resize(panelCount + 1);
   panelStart_[0] = 0;
   for (int t = 0; t < panelCount; ++t) {
     const int kb = t * kPanelColumns, ke = std::min(n, kb + kPanelColumns);
-    panelStart_[t + 1] = panelStart_[t] + (tiles_ ? SplitPackedRowsSize(ke - kb, n - ke)
+    panelStart_[t + 1] = panelStart_[t] + (tiles_ ? SplitPackedRowsSize(ke - kb, n - kb)
                                                   : PackedRowsSize<float>(kb, ke - kb));
   }
   if (tiles_)
@@ -146,12 +168,14 @@ BlockedFactorSolve::BlockedFactorSolve(int n, float* fac, std::size_t ld, const 
   constexpr std::size_t kSquare = static_cast<std::size_t>(kPanelColumns) * kPanelColumns;
   auto inverses = WorkArray<double>(kSquare * threads);
   auto stricts = WorkArray<float>(kSquare * threads);
+  // With the tile unit, each worker's [I - T^{-1}, T^{-1} U] in floats
+  // (kPanelColumns rows) and the packed U it is made from.
+  const std::size_t wide = tiles_ ? static_cast<std::size_t>(kPanelColumns) * n : 0;
+  auto combined = WorkArray<float>(wide * threads);
+  auto packedRight = WorkArray<float>(tiles_ ? PackedColumnsSize(kPanelColumns, n) * threads : 0);
   ParallelFor(panelCount, threads, [&](int t, int worker) {
     const int kb = t * kPanelColumns, ke = std::min(n, kb + kPanelColumns), width = ke - kb;
-    if (tiles_)
-      PackSplitRows(width, n - ke, fac + kb + ke * ld, ld, splitData_ + panelStart_[t]);
-    else
-      PackRowSlivers<float>(kb, width, fac + kb * ld, ld, panelData_ + panelStart_[t]);
+    if (!tiles_) PackRowSlivers<float>(kb, width, fac + kb * ld, ld, panelData_ + panelStart_[t]);
     // I - T^{-1} for the panel's unit upper triangle T, the inverse in
     // double, column by column: T y = e_j.
     double* inverse = inverses.data() + kSquare * worker;
@@ -169,7 +193,18 @@ BlockedFactorSolve::BlockedFactorSolve(int n, float* fac, std::size_t ld, const 
       float* column = strict + static_cast<std::size_t>(j) * width;
       for (int i = 0; i < width; ++i) column[i] = i < j ? static_cast<float>(-y[i]) : 0.0f;
     }
+    const float* inverted = diagonalData_ + diagonalStart_[t];
     PackRowSlivers<float>(width, width, strict, width, diagonalData_ + diagonalStart_[t]);
+    if (!tiles_) return;
+    // T^{-1} U = U - (I - T^{-1}) U, right of I - T^{-1}.
+    float* rows = combined.data() + wide * worker;
+    std::copy_n(strict, static_cast<std::size_t>(width) * width, rows);
+    float* right = rows + static_cast<std::size_t>(width) * width;
+    for (int c = 0; c < n - ke; ++c) std::copy_n(fac + kb + (ke + c) * ld, width, right + c * width);
+    float* packed = packedRight.data() + PackedColumnsSize(kPanelColumns, n) * worker;
+    PackColumnSlivers<float>(width, n - ke, fac + kb + ke * ld, ld, false, packed);
+    SubtractPackedProduct<float>(width, n - ke, width, inverted, packed, right, width);
+    PackSplitRows(width, n - kb, rows, width, splitData_ + panelStart_[t]);
   });
   for (const auto& [entry, value] : across) *entry = value;
 }
@@ -184,32 +219,36 @@ void BlockedFactorSolve::Solve(float* x, std::size_t ldx, int cols, Scratch& scr
     float* xc = x + c * ldx;
     for (std::size_t s = 0; s < swapRow_.size(); ++s) std::swap(xc[swapRow_[s]], xc[swapWith_[s]]);
   }
-  float* packed = scratch.packed.data();
-  std::uint16_t* split = AlignedToLine(scratch.split.data());
   const int panelCount = static_cast<int>(panelStart_.size()) - 1;
+  if (tiles_) {
+    // The split copy of x holds the solved rows below the panel and, for the
+    // product, the panel's own rows as they stand.
+    std::uint16_t* split = AlignedToLine(scratch.split.data());
+    for (int t = panelCount - 1; t >= 0; --t) {
+      const int kb = t * kPanelColumns, rows = std::min(n_, kb + kPanelColumns) - kb;
+      PackSplitColumns(rows, cols, x + kb, ldx, kb, n_, split);
+      SubtractSplitProduct(rows, cols, n_ - kb, splitData_ + panelStart_[t], split, kb, n_,
+                           x + kb, ldx);
+      if (kb > 0) PackSplitColumns(rows, cols, x + kb, ldx, kb, n_, split);
+    }
+    return;
+  }
+  float* packed = scratch.packed.data();
   for (int t = panelCount - 1; t >= 0; --t) {
     const int kb = t * kPanelColumns, ke = std::min(n_, kb + kPanelColumns), rows = ke - kb;
-    // x(kb:ke, :) -= U(kb:ke, ke:n) x(ke:n, :), from the split copy of the
-    // solved rows.
-    if (tiles_)
-      SubtractSplitProduct(rows, cols, n_ - ke, splitData_ + panelStart_[t], split, ke, n_,
-                           x + kb, ldx);
     // x(kb:ke, :) := T^{-1} x(kb:ke, :) = x - (I - T^{-1}) x, from a packed copy.
     PackColumnSlivers<float>(rows, cols, x + kb, ldx, false, packed);
     SubtractPackedProduct<float>(rows, cols, rows, diagonalData_ + diagonalStart_[t], packed,
                                  x + kb, ldx);
     if (kb == 0) break;
-    if (tiles_) {
-      PackSplitColumns(rows, cols, x + kb, ldx, kb, n_, split);
-    } else {
-      // x(0:kb, :) -= U(0:kb, kb:ke) x(kb:ke, :)
-      PackColumnSlivers<float>(rows, cols, x + kb, ldx, false, packed);
-      SubtractPackedProduct<float>(kb, cols, rows, panelData_ + panelStart_[t], packed, x, ldx);
-    }
+    // x(0:kb, :) -= U(0:kb, kb:ke) x(kb:ke, :)
+    PackColumnSlivers<float>(rows, cols, x + kb, ldx, false, packed);
+    SubtractPackedProduct<float>(kb, cols, rows, panelData_ + panelStart_[t], packed, x, ldx);
   }
 }
 
 double BlockedFactorSolve::DiagonalQuadraticForm(const float* v) const {
+  if (UsesAvx512()) return WeightedSquaresAvx512(n_, squareWeights_.data(), crossWeights_.data(), v);
   return UsesAvx2Fma()
              ? WeightedSquaresAvx2(n_, squareWeights_.data(), crossWeights_.data(), v)
              : WeightedSquaresPortable(n_, squareWeights_.data(), crossWeights_.data(), v);

@@ -24,19 +24,26 @@ int Chunks(int k) { return (k + kDepth - 1) / kDepth; }
 // Tiles of 16 rows or columns, in whole pairs.
 int TilePairs(int count) { return (count + 2 * kEdge - 1) / (2 * kEdge); }
 
-// The three parts of sixteen floats, each in the low half of its 32-bit
-// lane: each part rounded to nearest even (on the bits), and v - part exact
-// at every step. (The zero-masked forms of the shifts spare GCC 12 a false
-// warning about the unmasked forms' undefined pass-through.)
-__attribute__((target("avx512f"))) void SplitSixteen(__m512 v, __m512i parts[kParts]) {
-  constexpr __mmask16 kAll = 0xFFFF;
-  const __m512i half = _mm512_set1_epi32(0x7FFF), one = _mm512_set1_epi32(1);
+#define SORVAN_SPLIT_TARGET __attribute__((target("avx512f,avx512bw,avx512bf16")))
+
+// 16 floats from the bfloat16 entries in half `h` of a vector of 32.
+SORVAN_SPLIT_TARGET __m512 Widened(__m512i parts, int h) {
+  // (The zero-masked forms spare GCC 12 a false warning about the unmasked
+  // forms' undefined pass-through.)
+  const __m256i half = h == 0 ? _mm512_maskz_extracti64x4_epi64(0xF, parts, 0)
+                              : _mm512_maskz_extracti64x4_epi64(0xF, parts, 1);
+  return _mm512_castsi512_ps(
+      _mm512_maskz_slli_epi32(0xFFFF, _mm512_maskz_cvtepu16_epi32(0xFFFF, half), 16));
+}
+
+// The three bfloat16 parts of 32 floats (low, then high): each part rounded
+// to nearest even from what the parts before it leave, the remainders exact.
+SORVAN_SPLIT_TARGET void SplitThirtyTwo(__m512 low, __m512 high, __m512i parts[kParts]) {
   for (int p = 0; p < kParts; ++p) {
-    const __m512i bits = _mm512_castps_si512(v);
-    const __m512i odd = _mm512_and_si512(_mm512_maskz_srli_epi32(kAll, bits, 16), one);
-    parts[p] = _mm512_maskz_srli_epi32(
-        kAll, _mm512_add_epi32(bits, _mm512_add_epi32(half, odd)), 16);
-    v = _mm512_sub_ps(v, _mm512_castsi512_ps(_mm512_maskz_slli_epi32(kAll, parts[p], 16)));
+    parts[p] = reinterpret_cast<__m512i>(_mm512_cvtne2ps_pbh(high, low));
+    if (p + 1 == kParts) break;
+    low = _mm512_sub_ps(low, Widened(parts[p], 0));
+    high = _mm512_sub_ps(high, Widened(parts[p], 1));
   }
 }
 
@@ -174,69 +181,73 @@ __attribute__((target("amx-tile,amx-bf16"))) void SubtractTiles(int rows, int co
   _tile_release();
 }
 
-__attribute__((target("avx512f"))) void PackColumnsAvx512(int k, int cols, const float* src,
-                                                          std::size_t ld, int first, int depth,
-                                                          std::uint16_t* dst) {
+SORVAN_SPLIT_TARGET void PackColumnsAvx512(int k, int cols, const float* src, std::size_t ld,
+                                           int first, int depth, std::uint16_t* dst) {
   const int chunks = Chunks(k), depthChunks = Chunks(depth), firstChunk = first / kDepth;
   const int padded = 2 * kEdge * TilePairs(cols);
   for (int col = 0; col < padded; ++col) {
     const std::size_t tile = static_cast<std::size_t>(col / kEdge) * kParts * depthChunks;
+    const float* column = src + static_cast<std::size_t>(col) * ld;
     for (int q = 0; q < chunks; ++q) {
+      // Rows q*32 .. q*32+31 of the column, zeros past k (or past cols).
+      const int valid = col < cols ? std::min(k - q * kDepth, kDepth) : 0;
+      const __mmask32 mask = valid >= kDepth ? ~__mmask32{0} : (__mmask32{1} << valid) - 1;
+      const __m512 low = _mm512_maskz_loadu_ps(static_cast<__mmask16>(mask), column + q * kDepth);
+      const __m512 high =
+          _mm512_maskz_loadu_ps(static_cast<__mmask16>(mask >> 16), column + q * kDepth + kEdge);
+      __m512i parts[kParts];
+      SplitThirtyTwo(low, high, parts);
       std::uint16_t* out = dst + (tile + firstChunk + q) * kBlock + (col % kEdge) * kDepth;
-      for (int half = 0; half < 2; ++half) {
-        const int row = q * kDepth + half * kEdge;
-        const int valid = col < cols ? std::clamp(k - row, 0, kEdge) : 0;
-        const __mmask16 mask = static_cast<__mmask16>((1u << valid) - 1u);
-        const __m512 v =
-            _mm512_maskz_loadu_ps(mask, src + row + static_cast<std::size_t>(col) * ld);
-        __m512i parts[kParts];
-        SplitSixteen(v, parts);
-        for (int p = 0; p < kParts; ++p)
-          _mm256_storeu_si256(
-              reinterpret_cast<__m256i*>(out + static_cast<std::size_t>(p) * depthChunks * kBlock +
-                                         half * kEdge),
-              _mm512_maskz_cvtepi32_epi16(0xFFFF, parts[p]));
-      }
+      for (int p = 0; p < kParts; ++p)
+        _mm512_storeu_si512(out + static_cast<std::size_t>(p) * depthChunks * kBlock, parts[p]);
     }
   }
 }
 
-// A tile row holds two columns of A interleaved: the parts of both, one in
-// each half of a 32-bit lane.
-__attribute__((target("avx512f"))) void PackRowsAvx512(int rows, int k, const float* src,
-                                                       std::size_t ld, std::uint16_t* dst) {
+// A tile row holds two columns of A interleaved, entry by entry.
+SORVAN_SPLIT_TARGET void PackRowsAvx512(int rows, int k, const float* src, std::size_t ld,
+                                        std::uint16_t* dst) {
   const int chunks = Chunks(k);
   const __m512 zero = _mm512_setzero_ps();
+  // Entries 0..15 from the first column, 16..31 from the second, in turn.
+  alignas(64) static constexpr std::uint16_t kInterleave[32] = {
+      0, 16, 1, 17, 2,  18, 3,  19, 4,  20, 5,  21, 6,  22, 7,  23,
+      8, 24, 9, 25, 10, 26, 11, 27, 12, 28, 13, 29, 14, 30, 15, 31};
+  const __m512i interleave = _mm512_load_si512(kInterleave);
   for (int s = 0; s < 2 * TilePairs(rows); ++s) {
     const int valid = std::clamp(rows - s * kEdge, 0, kEdge);
     const __mmask16 mask = static_cast<__mmask16>((1u << valid) - 1u);
     std::uint16_t* tile = dst + static_cast<std::size_t>(s) * kParts * chunks * kBlock;
+    auto column = [&](int at) SORVAN_SPLIT_TARGET {
+      return at < k ? _mm512_sub_ps(zero, _mm512_maskz_loadu_ps(
+                                              mask, src + s * kEdge + static_cast<std::size_t>(at) * ld))
+                    : zero;
+    };
     for (int l = 0; l < chunks * kDepth; l += 2) {
-      auto column = [&](int at) __attribute__((target("avx512f"))) {
-        return at < k ? _mm512_sub_ps(zero, _mm512_maskz_loadu_ps(
-                                                 mask, src + s * kEdge + static_cast<std::size_t>(at) * ld))
-                      : zero;
-      };
-      __m512i even[kParts], odd[kParts];
-      SplitSixteen(column(l), even);
-      SplitSixteen(column(l + 1), odd);
-      std::uint16_t* out = tile + static_cast<std::size_t>(l / kDepth) * kBlock + l % kDepth / 2 * kDepth;
+      __m512i parts[kParts];
+      SplitThirtyTwo(column(l), column(l + 1), parts);
+      std::uint16_t* out =
+          tile + static_cast<std::size_t>(l / kDepth) * kBlock + l % kDepth / 2 * kDepth;
       for (int p = 0; p < kParts; ++p)
         _mm512_storeu_si512(out + static_cast<std::size_t>(p) * chunks * kBlock,
-                            _mm512_or_si512(even[p], _mm512_maskz_slli_epi32(0xFFFF, odd[p], 16)));
+                            _mm512_permutexvar_epi16(interleave, parts[p]));
     }
   }
 }
+
+#undef SORVAN_SPLIT_TARGET
 
 bool SelectSplitTiles() {
   const char* choice = std::getenv("SORVAN_SIMD");
   if (choice != nullptr && (std::strcmp(choice, "avx512") == 0 ||
                             std::strcmp(choice, "avx2") == 0 || std::strcmp(choice, "portable") == 0))
     return false;
-  // Leaf 7: AMX-BF16 is bit 22 of EDX, AMX-TILE bit 24.
+  // Leaf 7: AVX512BW is bit 30 of EBX, AMX-BF16 bit 22 and AMX-TILE bit 24
+  // of EDX; subleaf 1: AVX512-BF16 is bit 5 of EAX.
   unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
   if (!UsesAvx512() || !__get_cpuid_count(7, 0, &eax, &ebx, &ecx, &edx) ||
-      (edx & (1u << 22)) == 0 || (edx & (1u << 24)) == 0)
+      (ebx & (1u << 30)) == 0 || (edx & (1u << 22)) == 0 || (edx & (1u << 24)) == 0 ||
+      !__get_cpuid_count(7, 1, &eax, &ebx, &ecx, &edx) || (eax & (1u << 5)) == 0)
     return false;
   // Linux hands out the 8 KB of tile state only to processes that ask.
   constexpr long kRequestPermission = 0x1023, kTileData = 18;
