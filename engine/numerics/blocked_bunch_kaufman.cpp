@@ -11,6 +11,7 @@
 #include "critical_stop.h"
 #include "numerics/bunch_kaufman.h"
 #include "numerics/simd_kernels.h"
+#include "numerics/split_tile_product.h"
 #include "numerics/thread_pool.h"
 
 namespace kriging {
@@ -22,15 +23,33 @@ constexpr int kUpdateColumns = 96;
 
 // out(0:rows) -= sum_c coef[c * coefStride] * w(0:rows, c), c = 0..count-1,
 // with w column-major (leading dimension ld): the delayed update of one
-// column by the panel's earlier columns.
-SORVAN_CLONES void SubtractColumns(
+// column by the panel's earlier columns. Each entry takes the products one
+// by one in the order of c (the same bits at every vector width), four
+// columns per pass over out.
+SORVAN_WIDE_CLONES void SubtractColumns(
     int rows, int count, const float* w, std::size_t ld, const float* coef,
-    std::size_t coefStride, float* out) {
-  for (int c = 0; c < count; ++c) {
+    std::size_t coefStride, float* __restrict out) {
+  int c = 0;
+  for (; c + 4 <= count; c += 4) {
+    const float f0 = coef[c * coefStride], f1 = coef[(c + 1) * coefStride],
+                f2 = coef[(c + 2) * coefStride], f3 = coef[(c + 3) * coefStride];
+    const float* __restrict w0 = w + c * ld;
+    const float* __restrict w1 = w0 + ld;
+    const float* __restrict w2 = w1 + ld;
+    const float* __restrict w3 = w2 + ld;
+    for (int i = 0; i < rows; ++i) {
+      float o = out[i];
+      o -= w0[i] * f0;
+      o -= w1[i] * f1;
+      o -= w2[i] * f2;
+      o -= w3[i] * f3;
+      out[i] = o;
+    }
+  }
+  for (; c < count; ++c) {
     const float f = coef[c * coefStride];
     const float* __restrict column = w + c * ld;
-    float* __restrict o = out;
-    for (int i = 0; i < rows; ++i) o[i] -= column[i] * f;
+    for (int i = 0; i < rows; ++i) out[i] -= column[i] * f;
   }
 }
 
@@ -54,12 +73,21 @@ int BlockedBunchKaufmanFactorInPlace(int n, float* fac, int ldfac, std::int32_t*
   auto Uw = WorkArray<float>(wl * nb);
   auto colK = WorkArray<float>(wl);
   auto colI = WorkArray<float>(wl);
-  auto packedW = WorkArray<float>(PackedRowsSize<float>(n, nb));
+  auto packedW = WorkArray<float>(UsesSplitTiles() ? 0 : PackedRowsSize<float>(n, nb));
   const int maxWorkers = std::max(1, workers);
   const std::size_t packedUSize = PackedColumnsSize(nb, kUpdateColumns);
   auto packedU = WorkArray<float>(packedUSize * maxWorkers);
   auto diagonalTile = WorkArray<float>(static_cast<std::size_t>(kUpdateColumns) * kUpdateColumns *
                                        maxWorkers);
+  // With the tile unit, the update's products run there: W split once per
+  // panel, Uw transposed (its columns' entries contiguous, as the tile unit
+  // takes them) and split per work item.
+  const bool tiles = UsesSplitTiles();
+  constexpr std::size_t kLineHalves = 32;
+  auto splitW = WorkArray<std::uint16_t>(tiles ? SplitPackedRowsSize(n, nb) + kLineHalves : 0);
+  const std::size_t splitUSize = tiles ? SplitPackedColumnsSize(nb, kUpdateColumns) + kLineHalves : 0;
+  auto splitU = WorkArray<std::uint16_t>(splitUSize * maxWorkers);
+  auto UwT = WorkArray<float>(tiles ? wl * nb : 0);
   auto w = [&](int i, int c) -> float& { return W[i + c * wl]; };
   auto u = [&](int i, int c) -> float& { return Uw[i + c * wl]; };
 
@@ -194,24 +222,44 @@ int BlockedBunchKaufmanFactorInPlace(int n, float* fac, int ldfac, std::int32_t*
     // in blocks of kUpdateColumns columns, the largest first.
     if (k < 0 || q == 0) continue;
     const int rows = k + 1;
-    PackRowSlivers<float>(rows, q, W.data(), wl, packedW.data());
+    std::uint16_t* splitWData = AlignedToLine(splitW.data());
+    if (tiles) {
+      PackSplitRows(rows, q, W.data(), wl, splitWData);
+      // UwT(c, i) = Uw(i, c), sixteen rows of Uw at a time.
+      for (int i0 = 0; i0 < rows; i0 += 16)
+        for (int c = 0; c < q; ++c)
+          for (int i = i0; i < std::min(rows, i0 + 16); ++i) UwT[c + i * q] = u(i, c);
+    } else {
+      PackRowSlivers<float>(rows, q, W.data(), wl, packedW.data());
+    }
     const int blocks = (rows + kUpdateColumns - 1) / kUpdateColumns;
     ParallelFor(blocks, WorkersFor(0.5 * rows * rows * q, maxWorkers), [&](int item, int worker) {
       const int jb = (blocks - 1 - item) * kUpdateColumns;
       const int width = std::min(rows, jb + kUpdateColumns) - jb;
       float* packed = packedU.data() + packedUSize * worker;
-      PackColumnSlivers<float>(q, width, Uw.data() + jb, wl, true, packed);
+      std::uint16_t* split = AlignedToLine(splitU.data() + splitUSize * worker);
       // Rows above the block's diagonal square.
-      SubtractPackedProduct<float>(jb, width, q, packedW.data(), packed, fac + jb * ld, ld);
+      if (tiles) {
+        PackSplitColumns(q, width, UwT.data() + static_cast<std::size_t>(jb) * q, q, 0, q, split);
+        SubtractSplitProduct(jb, width, q, splitWData, split, 0, q, fac + jb * ld, ld);
+      } else {
+        PackColumnSlivers<float>(q, width, Uw.data() + jb, wl, true, packed);
+        SubtractPackedProduct<float>(jb, width, q, packedW.data(), packed, fac + jb * ld, ld);
+      }
       // The diagonal square through a tile of its own; only its upper
       // triangle goes back.
       float* tile = diagonalTile.data() +
                     static_cast<std::size_t>(kUpdateColumns) * kUpdateColumns * worker;
       for (int j = 0; j < width; ++j)
         for (int i = 0; i <= j; ++i) tile[i + j * kUpdateColumns] = A(jb + i, jb + j);
-      SubtractPackedProduct<float>(width, width, q,
-                                   packedW.data() + static_cast<std::size_t>(jb) * q, packed,
-                                   tile, kUpdateColumns);
+      if (tiles)
+        // jb is a multiple of 32: row jb starts a pair of row tiles.
+        SubtractSplitProduct(width, width, q, splitWData + SplitPackedRowsSize(jb, q), split, 0,
+                             q, tile, kUpdateColumns);
+      else
+        SubtractPackedProduct<float>(width, width, q,
+                                     packedW.data() + static_cast<std::size_t>(jb) * q, packed,
+                                     tile, kUpdateColumns);
       for (int j = 0; j < width; ++j)
         for (int i = 0; i <= j; ++i) A(jb + i, jb + j) = tile[i + j * kUpdateColumns];
     });

@@ -7,9 +7,9 @@
 // ThreadSanitizer the load-time chooser would itself be instrumented and run
 // before the sanitizer is ready, so such builds keep the portable version.
 //
-// SORVAN_WIDE_CLONES adds an AVX-512 version, for single-precision loops
-// without fused multiply-adds (ISO mode does not contract a * b + c), whose
-// lanes round alike at every width.
+// SORVAN_WIDE_CLONES adds an AVX-512 version, for single-precision loops,
+// whose lanes round alike at every width (the engine is compiled with
+// -ffp-contract=off: no a * b + c becomes a fused multiply-add).
 #if defined(__SANITIZE_THREAD__)
 #define SORVAN_CLONES
 #define SORVAN_WIDE_CLONES
