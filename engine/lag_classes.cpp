@@ -88,18 +88,29 @@ class PairRow {
  public:
   explicit PairRow(int n)
       : dx_(WorkArray<float>(std::max(n, 1))), dy_(WorkArray<float>(std::max(n, 1))),
-        d_(WorkArray<float>(std::max(n, 1))) {}
+        d_(WorkArray<float>(std::max(n, 1))), squares_(WorkArray<double>(std::max(n, 1))) {}
   void Fill(int i, int n, const float* x, const float* y) {
     first_ = i + 1;
     for (int j = first_; j < n; ++j) dx_[j - first_] = x[i] - x[j], dy_[j - first_] = y[i] - y[j];
     EuclideanLengths(n - first_, dx_.data(), dy_.data(), d_.data());
   }
+  // The differences and their squared lengths in double only.
+  void FillSquares(int i, int n, const float* x, const float* y) {
+    first_ = i + 1;
+    for (int j = first_; j < n; ++j) {
+      const float dx = x[i] - x[j], dy = y[i] - y[j];
+      dx_[j - first_] = dx, dy_[j - first_] = dy;
+      squares_[j - first_] = static_cast<double>(dx) * dx + static_cast<double>(dy) * dy;
+    }
+  }
   float dx(int j) const { return dx_[j - first_]; }
   float dy(int j) const { return dy_[j - first_]; }
   float d(int j) const { return d_[j - first_]; }
+  double square(int j) const { return squares_[j - first_]; }
 
  private:
   std::vector<float> dx_, dy_, d_;
+  std::vector<double> squares_;
   int first_ = 0;
 };
 
@@ -154,15 +165,27 @@ void ChooseLagParameters(int n, const float*, const float* x, const float* y, fl
   if (pairsPerClass < 1) pairsPerClass = AutomaticPairsPerClass(n);
   const std::size_t K = static_cast<std::size_t>(pairsPerClass);
 
-  // The K shortest distances in ascending order, and the longest one.
+  // The K shortest distances in ascending order, and the longest one. A
+  // pair's squared length in double (vectorised) shows whether its length can
+  // be among the K shortest so far or near the longest; only then is the
+  // length itself worked out. The margin is far wider than the few units in
+  // the last place by which the length may differ from the square root.
+  constexpr double kBelow = 1 - 1e-5, kAbove = 1 + 1e-5;
   std::vector<float> shortest = WorkArray<float>(K);
   shortest.clear();
   float longest = 0;
   PairRow row(n);
   for (int i = 0; i < n - 1; ++i) {
-    row.Fill(i, n, x, y);
+    row.FillSquares(i, n, x, y);
+    const double farEnough = kBelow * kBelow * static_cast<double>(longest) * longest;
+    const double nearEnough = shortest.size() < K ? std::numeric_limits<double>::infinity()
+                                                  : kAbove * kAbove *
+                                                        static_cast<double>(shortest.back()) *
+                                                        shortest.back();
     for (int j = i + 1; j < n; ++j) {
-      const float d = row.d(j);
+      // (A NaN square goes on, as its length does nothing below.)
+      if (row.square(j) < farEnough && row.square(j) > nearEnough) continue;
+      const float d = EuclideanLength(row.dx(j), row.dy(j));
       longest = std::max(longest, d);
       const float last_kept =
           shortest.size() < K ? std::numeric_limits<float>::infinity() : shortest.back();

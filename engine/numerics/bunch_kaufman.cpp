@@ -1,5 +1,7 @@
 #include "numerics/bunch_kaufman.h"
 
+#include "numerics/target_clones.h"
+
 #include <cmath>
 #include <utility>
 
@@ -126,6 +128,22 @@ int BunchKaufmanFactorInPlace(int n, float* fac, int ldfac, std::int32_t* ipvt) 
 // column), x := D^{-1} x, then x := U^{-T} x (interchanges from the first).
 // Both triangular sweeps are organised the same way as the factorization, so
 // that only the upper triangle of fac is read.
+namespace {
+
+// sum_i a[i] x[i], i < count, in double, in eight partial sums combined in a
+// fixed order: independent chains of additions, the same bits on every
+// processor.
+SORVAN_CLONES double ColumnDot(int count, const float* __restrict a, const float* __restrict x) {
+  double sum[8] = {};
+  int i = 0;
+  for (; i + 8 <= count; i += 8)
+    for (int j = 0; j < 8; ++j) sum[j] += static_cast<double>(a[i + j]) * x[i + j];
+  for (; i < count; ++i) sum[i % 8] += static_cast<double>(a[i]) * x[i];
+  return ((sum[0] + sum[1]) + (sum[2] + sum[3])) + ((sum[4] + sum[5]) + (sum[6] + sum[7]));
+}
+
+}  // namespace
+
 void BunchKaufmanSolveInPlace(int n, const float* fac, int ldfac, const std::int32_t* ipvt,
                               float* x) {
   auto A = [fac, ldfac](int i, int j) { return fac[i + static_cast<long long>(j) * ldfac]; };
@@ -163,11 +181,8 @@ void BunchKaufmanSolveInPlace(int n, const float* fac, int ldfac, const std::int
   while (k < n) {
     const bool single = ipvt[k] >= 0;
     const int width = single ? 1 : 2;
-    for (int c = k; c < k + width; ++c) {
-      double s = x[c];
-      for (int i = 0; i < k; ++i) s -= static_cast<double>(A(i, c)) * x[i];
-      x[c] = static_cast<float>(s);
-    }
+    for (int c = k; c < k + width; ++c)
+      x[c] = static_cast<float>(x[c] - ColumnDot(k, fac + static_cast<long long>(c) * ldfac, x));
     const int kp = single ? ipvt[k] : ~ipvt[k];
     if (kp != k) std::swap(x[k], x[kp]);
     k += width;

@@ -365,7 +365,9 @@ TEST_P(TrendIterationWarning, IsAWarningExactlyWhenTheLogSaysTheLimitWasReached)
   EXPECT_EQ(logSaysLimit, GetParam().atLimit) << r.log;
   const bool warned = std::count(r.warnings.begin(), r.warnings.end(), std::string(kTrendLimitWarning)) == 1;
   EXPECT_EQ(warned, GetParam().atLimit);
-  if (GetParam().atLimit) EXPECT_EQ(r.model.trendIterations, GetParam().iterations);
+  if (GetParam().atLimit) {
+    EXPECT_EQ(r.model.trendIterations, GetParam().iterations);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Stops, TrendIterationWarning,

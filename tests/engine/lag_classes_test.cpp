@@ -242,6 +242,37 @@ TEST(ChooseLagParameters, ClusteredDataClassesReachTheLongestDistance) {
   EXPECT_EQ(pairs, 180 * 179 / 2);
 }
 
+TEST(ChooseLagParameters, SameChoiceInAnyPointOrder) {
+  // Near ties at the K-th shortest and at the longest distance (a lattice
+  // whose spacing floats cannot hold exactly, clusters with duplicates): the
+  // pairs whose lengths are worked out depend on the order in which they
+  // come, the choice must not.
+  std::vector<float> x, y;
+  for (int i = 0; i < 12; ++i)
+    for (int j = 0; j < 12; ++j) x.push_back(1000.0f + 0.1f * i), y.push_back(2000.0f + 0.1f * j);
+  for (int c = 0; c < 20; ++c)
+    for (int k = 0; k < 4; ++k) {
+      x.push_back(1000.0f + 0.37f * c + (k == 3 ? 0.0f : 0.01f * k));
+      y.push_back(2000.5f + 0.11f * (c % 5) + (k == 3 ? 0.0f : 0.01f * k));
+    }
+  const Chosen first = Choose(x, y, -1);
+  std::mt19937 generator(7);
+  std::vector<int> order(x.size());
+  for (int trial = 0; trial < 4; ++trial) {
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = static_cast<int>(i);
+    if (trial == 0)
+      std::reverse(order.begin(), order.end());
+    else
+      std::shuffle(order.begin(), order.end(), generator);
+    std::vector<float> px, py;
+    for (int i : order) px.push_back(x[i]), py.push_back(y[i]);
+    const Chosen c = Choose(px, py, -1);
+    EXPECT_EQ(c.firstLag, first.firstLag) << trial;
+    EXPECT_EQ(c.lagWidth, first.lagWidth) << trial;
+    EXPECT_EQ(c.lagCount, first.lagCount) << trial;
+  }
+}
+
 struct Variable {
   float classical[kMaxLagClasses], robust[kMaxLagClasses], meanDistance[kMaxLagClasses],
       bounds[kMaxLagClasses + 1];
