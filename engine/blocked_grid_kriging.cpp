@@ -92,10 +92,10 @@ void KrigeGridBlocked(int n, const float* z, const float* x, const float* y, int
   const int workers = WorkerCount();
 
   auto pivots = WorkArray<std::int32_t>(ld);
-  auto system = WorkArray<float>(ld * ld);
+  auto system = UnfilledWorkArray<float>(ld * ld);  // written whole below
   auto diagonal = WorkArray<float>(ld);
   auto dataOrder = WorkArray<int>(static_cast<std::size_t>(std::max(n, 0)));
-  float* a = system.data();
+  float* a = system.get();
 
   // Upper triangle as the reference path builds it; the strict lower triangle
   // and `diagonal` keep the matrix for the refinement (the factorization reads
@@ -115,10 +115,17 @@ void KrigeGridBlocked(int n, const float* z, const float* x, const float* y, int
       for (int i = n; i <= j; ++i) column[i] = 0.0f;
     }
   });
-  for (int j = 0; j < order; ++j) {
-    diagonal[j] = a[j + j * ld];
-    for (int i = 0; i < j; ++i) a[j + i * ld] = a[i + j * ld];
-  }
+  // The strict lower triangle from the upper one, in square tiles (each
+  // read by columns and written by rows within the caches).
+  constexpr int kTile = 64;
+  const int tiles = (order + kTile - 1) / kTile;
+  ParallelFor(tiles, WorkersFor(2.0 * order * order, workers), [&](int tj, int) {
+    const int jb = tj * kTile, je = std::min(order, jb + kTile);
+    for (int j = jb; j < je; ++j) diagonal[j] = a[j + j * ld];
+    for (int ib = 0; ib <= jb; ib += kTile)
+      for (int i = ib; i < std::min(ib + kTile, je); ++i)
+        for (int j = std::max(jb, i + 1); j < je; ++j) a[j + i * ld] = a[i + j * ld];
+  });
 
   std::fprintf(log, "    Factorizando ...\n");
   std::fflush(log);

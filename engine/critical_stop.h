@@ -2,6 +2,7 @@
 // The driver's last resort when memory cannot be obtained: one line in the run
 // log, then the process ends without returning to the caller.
 #include <cstddef>
+#include <memory>
 #include <new>
 #include <stdexcept>
 #include <vector>
@@ -29,6 +30,17 @@ std::vector<T> WorkArray(std::size_t count) {
     CriticalStop(kStatusNoMemory);
   } catch (const std::length_error&) {
     CriticalStop(kStatusSizeTooLarge);
+  }
+}
+
+// The same left unfilled, for large arrays written whole before they are
+// read: no pass over the memory before the work's own.
+template <class T>
+std::unique_ptr<T[]> UnfilledWorkArray(std::size_t count) {
+  try {
+    return std::unique_ptr<T[]>(new T[count]);
+  } catch (const std::bad_alloc&) {
+    CriticalStop(kStatusNoMemory);
   }
 }
 

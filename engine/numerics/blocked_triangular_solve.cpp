@@ -141,11 +141,11 @@ BlockedFactorSolve::BlockedFactorSolve(int n, float* fac, std::size_t ld, const 
                                                   : PackedRowsSize<float>(kb, ke - kb));
   }
   if (tiles_)
-    splitPanels_ = WorkArray<std::uint16_t>(panelStart_[panelCount] + kLineHalves);
+    splitPanels_ = UnfilledWorkArray<std::uint16_t>(panelStart_[panelCount] + kLineHalves);
   else
     panels_ = WorkArray<float>(panelStart_[panelCount] + kLineFloats);
   panelData_ = AlignedToLine(panels_.data());
-  splitData_ = AlignedToLine(splitPanels_.data());
+  splitData_ = AlignedToLine(splitPanels_.get());
   diagonalStart_.resize(panelCount + 1);
   diagonalStart_[0] = 0;
   for (int t = 0; t < panelCount; ++t) {

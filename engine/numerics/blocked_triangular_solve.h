@@ -20,6 +20,7 @@
 // b^T A^{-1} b = v^T D^{-1} v for v = U^{-1} P^T b.
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace kriging {
@@ -71,7 +72,7 @@ class BlockedFactorSolve {
   bool tiles_;                           // the update on the tile unit
   std::vector<std::size_t> panelStart_;  // packed U(0:kb, kb:ke) of panel t
   std::vector<float> panels_;
-  std::vector<std::uint16_t> splitPanels_;  // the same as split bfloat16, with tiles_
+  std::unique_ptr<std::uint16_t[]> splitPanels_;  // the same as split bfloat16, with tiles_
   std::uint16_t* splitData_;
   float* panelData_;  // panels_ from its first cache line (simd_kernels.h)
   std::vector<std::size_t> diagonalStart_;  // packed I - T^{-1} of panel t's triangle T
