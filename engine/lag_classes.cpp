@@ -8,6 +8,7 @@
 
 #include "critical_stop.h"
 #include "numerics/euclidean_length.h"
+#include "numerics/thread_pool.h"
 #include "run_context.h"
 
 namespace kriging {
@@ -65,10 +66,11 @@ class DirectionFilter {
 struct PairSums {
   std::int32_t count = 0;
   float halfSquares = 0, roots = 0, distances = 0;
-  void AddPair(float d, float dz) {
+  void AddPair(float d, float dz) { AddTerms(d, 0.5f * dz * dz, std::sqrt(std::abs(dz))); }
+  void AddTerms(float d, float halfSquare, float root) {
     count += 1;
-    halfSquares += 0.5f * dz * dz;
-    roots += std::sqrt(std::abs(dz));
+    halfSquares += halfSquare;
+    roots += root;
     distances += d;
   }
   void Add(const PairSums& other) {
@@ -138,17 +140,45 @@ void AccumulateRegularLags(int n, const float* z, const float* x, const float* y
   if (lagWidth <= 0) lagWidth = 2 * firstLag;
   std::vector<PairSums> sums = WorkArray<PairSums>(static_cast<std::size_t>(std::max(lagCount, 0)));
   maxClassIndex = 1;
-  PairRow row(n);
-  for (int i = 0; i < n - 1; ++i) {
-    row.Fill(i, n, x, y);
-    for (int j = i + 1; j < n; ++j) {
-      const float dx = row.dx(j), dy = row.dy(j), dz = z[i] - z[j];
-      const float d = row.d(j);
-      // Every distance below the first class falls into class 1.
-      const int k = std::max(TruncatedIndex((d - firstLag) / lagWidth + 0.5f) + 1, 1);
-      maxClassIndex = std::max(maxClassIndex, k);
-      if (k > lagCount || !filter.Accepts(d, dx, dy)) continue;
-      sums[k - 1].AddPair(d, dz);
+  // Rows of pairs in blocks: the threads work out each pair's length, class
+  // and terms, then one thread adds them up in the order of the pairs, so the
+  // float sums have the same bits for any thread count.
+  const int rowsPerBlock = std::max(1, (1 << 17) / std::max(n, 1));
+  const std::size_t rowLength = static_cast<std::size_t>(std::max(n, 1));
+  const std::size_t blockPairs = rowLength * rowsPerBlock;
+  auto distance = WorkArray<float>(blockPairs), halfSquare = WorkArray<float>(blockPairs),
+       root = WorkArray<float>(blockPairs);
+  auto classIndex = WorkArray<std::int32_t>(blockPairs);
+  auto accepted = WorkArray<std::uint8_t>(blockPairs);
+  const int threads = WorkersFor(20.0 * static_cast<double>(n) * n, WorkerCount());
+  std::vector<PairRow> rows;
+  for (int t = 0; t < threads; ++t) rows.emplace_back(n);
+  for (int first = 0; first < n - 1; first += rowsPerBlock) {
+    const int last = std::min(n - 1, first + rowsPerBlock);
+    ParallelFor(last - first, threads, [&](int r, int worker) {
+      const int i = first + r;
+      PairRow& row = rows[worker];
+      row.Fill(i, n, x, y);
+      const std::size_t at = static_cast<std::size_t>(r) * rowLength;
+      for (int j = i + 1; j < n; ++j) {
+        const float dx = row.dx(j), dy = row.dy(j), dz = z[i] - z[j], d = row.d(j);
+        const std::size_t e = at + (j - i - 1);
+        distance[e] = d;
+        // Every distance below the first class falls into class 1.
+        classIndex[e] = std::max(TruncatedIndex((d - firstLag) / lagWidth + 0.5f) + 1, 1);
+        accepted[e] = filter.Accepts(d, dx, dy);
+        halfSquare[e] = 0.5f * dz * dz;
+        root[e] = std::sqrt(std::abs(dz));
+      }
+    });
+    for (int i = first; i < last; ++i) {
+      const std::size_t at = static_cast<std::size_t>(i - first) * rowLength;
+      for (std::size_t e = at; e < at + (n - i - 1); ++e) {
+        const int k = classIndex[e];
+        maxClassIndex = std::max(maxClassIndex, k);
+        if (k > lagCount || !accepted[e]) continue;
+        sums[k - 1].AddTerms(distance[e], halfSquare[e], root[e]);
+      }
     }
   }
   for (int k = 0; k < lagCount; ++k)

@@ -80,14 +80,14 @@ int BlockedBunchKaufmanFactorInPlace(int n, float* fac, int ldfac, std::int32_t*
   auto diagonalTile = WorkArray<float>(static_cast<std::size_t>(kUpdateColumns) * kUpdateColumns *
                                        maxWorkers);
   // With the tile unit, the update's products run there: W split once per
-  // panel, Uw transposed (its columns' entries contiguous, as the tile unit
-  // takes them) and split per work item.
+  // panel, the work item's rows of Uw transposed (its columns' entries
+  // contiguous, as the tile unit takes them) and split.
   const bool tiles = UsesSplitTiles();
   constexpr std::size_t kLineHalves = 32;
   auto splitW = WorkArray<std::uint16_t>(tiles ? SplitPackedRowsSize(n, nb) + kLineHalves : 0);
   const std::size_t splitUSize = tiles ? SplitPackedColumnsSize(nb, kUpdateColumns) + kLineHalves : 0;
   auto splitU = WorkArray<std::uint16_t>(splitUSize * maxWorkers);
-  auto UwT = WorkArray<float>(tiles ? wl * nb : 0);
+  auto UwT = WorkArray<float>(tiles ? static_cast<std::size_t>(kUpdateColumns) * nb * maxWorkers : 0);
   auto w = [&](int i, int c) -> float& { return W[i + c * wl]; };
   auto u = [&](int i, int c) -> float& { return Uw[i + c * wl]; };
 
@@ -224,11 +224,13 @@ int BlockedBunchKaufmanFactorInPlace(int n, float* fac, int ldfac, std::int32_t*
     const int rows = k + 1;
     std::uint16_t* splitWData = AlignedToLine(splitW.data());
     if (tiles) {
-      PackSplitRows(rows, q, W.data(), wl, splitWData);
-      // UwT(c, i) = Uw(i, c), sixteen rows of Uw at a time.
-      for (int i0 = 0; i0 < rows; i0 += 16)
-        for (int c = 0; c < q; ++c)
-          for (int i = i0; i < std::min(rows, i0 + 16); ++i) UwT[c + i * q] = u(i, c);
+      // W split on the threads, kUpdateColumns rows (a multiple of 32: whole
+      // pairs of tile rows) at a time.
+      const int rowBlocks = (rows + kUpdateColumns - 1) / kUpdateColumns;
+      ParallelFor(rowBlocks, WorkersFor(8.0 * rows * q, maxWorkers), [&](int b, int) {
+        const int first = b * kUpdateColumns, count = std::min(rows, first + kUpdateColumns) - first;
+        PackSplitRows(count, q, W.data() + first, wl, splitWData + SplitPackedRowsSize(first, q));
+      });
     } else {
       PackRowSlivers<float>(rows, q, W.data(), wl, packedW.data());
     }
@@ -240,7 +242,11 @@ int BlockedBunchKaufmanFactorInPlace(int n, float* fac, int ldfac, std::int32_t*
       std::uint16_t* split = AlignedToLine(splitU.data() + splitUSize * worker);
       // Rows above the block's diagonal square.
       if (tiles) {
-        PackSplitColumns(q, width, UwT.data() + static_cast<std::size_t>(jb) * q, q, 0, q, split);
+        // The block's rows of Uw transposed: each column's entries contiguous.
+        float* transposed = UwT.data() + static_cast<std::size_t>(kUpdateColumns) * nb * worker;
+        for (int c = 0; c < q; ++c)
+          for (int i = 0; i < width; ++i) transposed[c + i * q] = u(jb + i, c);
+        PackSplitColumns(q, width, transposed, q, 0, q, split);
         SubtractSplitProduct(jb, width, q, splitWData, split, 0, q, fac + jb * ld, ld);
       } else {
         PackColumnSlivers<float>(q, width, Uw.data() + jb, wl, true, packed);
