@@ -73,7 +73,6 @@ int BlockedBunchKaufmanFactorInPlace(int n, float* fac, int ldfac, std::int32_t*
   auto Uw = WorkArray<float>(wl * nb);
   auto colK = WorkArray<float>(wl);
   auto colI = WorkArray<float>(wl);
-  auto packedW = WorkArray<float>(UsesSplitTiles() ? 0 : PackedRowsSize<float>(n, nb));
   const int maxWorkers = std::max(1, workers);
   const std::size_t packedUSize = PackedColumnsSize(nb, kUpdateColumns);
   auto packedU = WorkArray<float>(packedUSize * maxWorkers);
@@ -83,6 +82,7 @@ int BlockedBunchKaufmanFactorInPlace(int n, float* fac, int ldfac, std::int32_t*
   // panel, the work item's rows of Uw transposed (its columns' entries
   // contiguous, as the tile unit takes them) and split.
   const bool tiles = UsesSplitTiles();
+  auto packedW = WorkArray<float>(tiles ? 0 : PackedRowsSize<float>(n, nb));
   constexpr std::size_t kLineHalves = 32;
   auto splitW = WorkArray<std::uint16_t>(tiles ? SplitPackedRowsSize(n, nb) + kLineHalves : 0);
   const std::size_t splitUSize = tiles ? SplitPackedColumnsSize(nb, kUpdateColumns) + kLineHalves : 0;

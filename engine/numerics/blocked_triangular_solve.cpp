@@ -73,6 +73,47 @@ __attribute__((target("avx512f"))) double WeightedSquaresAvx512(int n, const dou
   return ((sum[0] + sum[1]) + (sum[2] + sum[3])) + ((sum[4] + sum[5]) + (sum[6] + sum[7]));
 }
 
+// out(:, c) = T^{-1} U(:, c) for the count columns of U (u, leading dimension
+// ld; width <= kPanelColumns rows), with T^{-1} the panel's inverse in double
+// (column l in inverse[l * width ...], zero below the diagonal), summed in
+// double and rounded once: in float, as U - (I - T^{-1}) U, it would lose
+// the cancellation between the two terms (twice the error in the variances).
+// Only with the tile unit, so on processors with AVX-512.
+__attribute__((target("avx512f"))) void MultiplyByInverse(int width, const double* inverse,
+                                                          int count, const float* u,
+                                                          std::size_t ld, float* out) {
+  static_assert(BlockedFactorSolve::kPanelColumns == 64, "eight vectors of eight rows");
+  const int vectors = (width + 7) / 8;
+  const __mmask8 tail = static_cast<__mmask8>(width % 8 == 0 ? 0xFF : (1u << (width % 8)) - 1u);
+  // Rows of each vector within the width (the loads past it are zeros).
+  __mmask8 rows[8];
+  for (int v = 0; v < 8; ++v) rows[v] = v + 1 < vectors ? 0xFF : v + 1 == vectors ? tail : 0;
+  for (int c = 0; c < count; ++c) {
+    const float* column = u + c * ld;
+    // Every vector takes every column of the inverse (zero below the
+    // diagonal): no branch, and the eight sums, named, stay in registers.
+    __m512d w0 = _mm512_setzero_pd(), w1 = w0, w2 = w0, w3 = w0, w4 = w0, w5 = w0, w6 = w0,
+            w7 = w0;
+    for (int l = 0; l < width; ++l) {
+      const __m512d ul = _mm512_set1_pd(column[l]);
+      const double* t = inverse + static_cast<std::size_t>(l) * width;
+      w0 = _mm512_fmadd_pd(_mm512_maskz_loadu_pd(rows[0], t), ul, w0);
+      w1 = _mm512_fmadd_pd(_mm512_maskz_loadu_pd(rows[1], t + 8), ul, w1);
+      w2 = _mm512_fmadd_pd(_mm512_maskz_loadu_pd(rows[2], t + 16), ul, w2);
+      w3 = _mm512_fmadd_pd(_mm512_maskz_loadu_pd(rows[3], t + 24), ul, w3);
+      w4 = _mm512_fmadd_pd(_mm512_maskz_loadu_pd(rows[4], t + 32), ul, w4);
+      w5 = _mm512_fmadd_pd(_mm512_maskz_loadu_pd(rows[5], t + 40), ul, w5);
+      w6 = _mm512_fmadd_pd(_mm512_maskz_loadu_pd(rows[6], t + 48), ul, w6);
+      w7 = _mm512_fmadd_pd(_mm512_maskz_loadu_pd(rows[7], t + 56), ul, w7);
+    }
+    float rounded[64];
+    const __m512d sums[8] = {w0, w1, w2, w3, w4, w5, w6, w7};
+    for (int v = 0; v < 8; ++v)
+      _mm256_storeu_ps(rounded + 8 * v, _mm512_maskz_cvtpd_ps(0xFF, sums[v]));
+    std::copy_n(rounded, width, out + static_cast<std::size_t>(c) * width);
+  }
+}
+
 }  // namespace
 
 BlockedFactorSolve::BlockedFactorSolve(int n, float* fac, std::size_t ld, const std::int32_t* ipvt,
@@ -169,10 +210,9 @@ BlockedFactorSolve::BlockedFactorSolve(int n, float* fac, std::size_t ld, const 
   auto inverses = WorkArray<double>(kSquare * threads);
   auto stricts = WorkArray<float>(kSquare * threads);
   // With the tile unit, each worker's [I - T^{-1}, T^{-1} U] in floats
-  // (kPanelColumns rows) and the packed U it is made from.
+  // (kPanelColumns rows).
   const std::size_t wide = tiles_ ? static_cast<std::size_t>(kPanelColumns) * n : 0;
   auto combined = WorkArray<float>(wide * threads);
-  auto packedRight = WorkArray<float>(tiles_ ? PackedColumnsSize(kPanelColumns, n) * threads : 0);
   ParallelFor(panelCount, threads, [&](int t, int worker) {
     const int kb = t * kPanelColumns, ke = std::min(n, kb + kPanelColumns), width = ke - kb;
     if (!tiles_) PackRowSlivers<float>(kb, width, fac + kb * ld, ld, panelData_ + panelStart_[t]);
@@ -193,17 +233,13 @@ BlockedFactorSolve::BlockedFactorSolve(int n, float* fac, std::size_t ld, const 
       float* column = strict + static_cast<std::size_t>(j) * width;
       for (int i = 0; i < width; ++i) column[i] = i < j ? static_cast<float>(-y[i]) : 0.0f;
     }
-    const float* inverted = diagonalData_ + diagonalStart_[t];
     PackRowSlivers<float>(width, width, strict, width, diagonalData_ + diagonalStart_[t]);
     if (!tiles_) return;
-    // T^{-1} U = U - (I - T^{-1}) U, right of I - T^{-1}.
+    // T^{-1} U right of I - T^{-1}.
     float* rows = combined.data() + wide * worker;
     std::copy_n(strict, static_cast<std::size_t>(width) * width, rows);
-    float* right = rows + static_cast<std::size_t>(width) * width;
-    for (int c = 0; c < n - ke; ++c) std::copy_n(fac + kb + (ke + c) * ld, width, right + c * width);
-    float* packed = packedRight.data() + PackedColumnsSize(kPanelColumns, n) * worker;
-    PackColumnSlivers<float>(width, n - ke, fac + kb + ke * ld, ld, false, packed);
-    SubtractPackedProduct<float>(width, n - ke, width, inverted, packed, right, width);
+    MultiplyByInverse(width, inverse, n - ke, fac + kb + ke * ld, ld,
+                      rows + static_cast<std::size_t>(width) * width);
     PackSplitRows(width, n - kb, rows, width, splitData_ + panelStart_[t]);
   });
   for (const auto& [entry, value] : across) *entry = value;
