@@ -28,11 +28,11 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstring>
-#include <ctime>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <functional>
 #include <random>
@@ -228,10 +228,11 @@ void PeakReport(const Points& p, int repetitions) {
   if (kriging::UsesSplitTiles()) {
     double split = 0;
     for (int r = 0; r < 3; ++r) split = std::max(split, SplitProductRate());
-    std::printf("Tile unit (AMX) in use: single-precision products as split bfloat16 ones, %.1f "
-                "GFLOP/s per core on a panel-sized product; the minimum below stays the one at "
-                "the fused multiply-add peak\n",
-                split / 1e9);
+    std::printf(
+        "Tile unit (AMX) in use: single-precision products as split bfloat16 ones, %.1f "
+        "GFLOP/s per core on a panel-sized product; the minimum below stays the one at "
+        "the fused multiply-add peak\n",
+        split / 1e9);
   } else {
     std::printf("Tile unit not in use: the products run on the vector units\n");
   }

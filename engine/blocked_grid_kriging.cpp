@@ -173,7 +173,8 @@ void KrigeGridBlocked(int n, const float* z, const float* x, const float* y, int
   const std::size_t ldb = (ld + 15) / 16 * 16;
   auto rhs = WorkArray<float>(ldb * kNodesPerBlock * threads + kLineFloats);
   float* rhsBase = AlignedToLine(rhs.data());
-  std::vector<BlockedFactorSolve::Scratch> scratch(threads, BlockedFactorSolve::Scratch(order, kNodesPerBlock));
+  std::vector<BlockedFactorSolve::Scratch> scratch(
+      threads, BlockedFactorSolve::Scratch(order, kNodesPerBlock));
 
   ParallelFor(blocks, threads, [&](int block, int worker) {
     float* b = rhsBase + ldb * kNodesPerBlock * worker;

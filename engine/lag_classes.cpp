@@ -89,8 +89,10 @@ struct PairSums {
 class PairRow {
  public:
   explicit PairRow(int n)
-      : dx_(WorkArray<float>(std::max(n, 1))), dy_(WorkArray<float>(std::max(n, 1))),
-        d_(WorkArray<float>(std::max(n, 1))), squares_(WorkArray<double>(std::max(n, 1))) {}
+      : dx_(WorkArray<float>(std::max(n, 1))),
+        dy_(WorkArray<float>(std::max(n, 1))),
+        d_(WorkArray<float>(std::max(n, 1))),
+        squares_(WorkArray<double>(std::max(n, 1))) {}
   void Fill(int i, int n, const float* x, const float* y) {
     first_ = i + 1;
     for (int j = first_; j < n; ++j) dx_[j - first_] = x[i] - x[j], dy_[j - first_] = y[i] - y[j];
@@ -208,10 +210,10 @@ void ChooseLagParameters(int n, const float*, const float* x, const float* y, fl
   for (int i = 0; i < n - 1; ++i) {
     row.FillSquares(i, n, x, y);
     const double farEnough = kBelow * kBelow * static_cast<double>(longest) * longest;
-    const double nearEnough = shortest.size() < K ? std::numeric_limits<double>::infinity()
-                                                  : kAbove * kAbove *
-                                                        static_cast<double>(shortest.back()) *
-                                                        shortest.back();
+    const double nearEnough =
+        shortest.size() < K
+            ? std::numeric_limits<double>::infinity()
+            : kAbove * kAbove * static_cast<double>(shortest.back()) * shortest.back();
     for (int j = i + 1; j < n; ++j) {
       // (A NaN square goes on, as its length does nothing below.)
       if (row.square(j) < farEnough && row.square(j) > nearEnough) continue;

@@ -1,7 +1,5 @@
 #include "numerics/blocked_bunch_kaufman.h"
 
-#include "numerics/target_clones.h"
-
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
@@ -12,6 +10,7 @@
 #include "numerics/bunch_kaufman.h"
 #include "numerics/simd_kernels.h"
 #include "numerics/split_tile_product.h"
+#include "numerics/target_clones.h"
 #include "numerics/thread_pool.h"
 
 namespace kriging {
@@ -26,9 +25,9 @@ constexpr int kUpdateColumns = 96;
 // column by the panel's earlier columns. Each entry takes the products one
 // by one in the order of c (the same bits at every vector width), four
 // columns per pass over out.
-SORVAN_WIDE_CLONES void SubtractColumns(
-    int rows, int count, const float* w, std::size_t ld, const float* coef,
-    std::size_t coefStride, float* __restrict out) {
+SORVAN_WIDE_CLONES void SubtractColumns(int rows, int count, const float* w, std::size_t ld,
+                                        const float* coef, std::size_t coefStride,
+                                        float* __restrict out) {
   int c = 0;
   for (; c + 4 <= count; c += 4) {
     const float f0 = coef[c * coefStride], f1 = coef[(c + 1) * coefStride],
@@ -85,9 +84,11 @@ int BlockedBunchKaufmanFactorInPlace(int n, float* fac, int ldfac, std::int32_t*
   auto packedW = WorkArray<float>(tiles ? 0 : PackedRowsSize<float>(n, nb));
   constexpr std::size_t kLineHalves = 32;
   auto splitW = WorkArray<std::uint16_t>(tiles ? SplitPackedRowsSize(n, nb) + kLineHalves : 0);
-  const std::size_t splitUSize = tiles ? SplitPackedColumnsSize(nb, kUpdateColumns) + kLineHalves : 0;
+  const std::size_t splitUSize =
+      tiles ? SplitPackedColumnsSize(nb, kUpdateColumns) + kLineHalves : 0;
   auto splitU = WorkArray<std::uint16_t>(splitUSize * maxWorkers);
-  auto UwT = WorkArray<float>(tiles ? static_cast<std::size_t>(kUpdateColumns) * nb * maxWorkers : 0);
+  auto UwT =
+      WorkArray<float>(tiles ? static_cast<std::size_t>(kUpdateColumns) * nb * maxWorkers : 0);
   auto w = [&](int i, int c) -> float& { return W[i + c * wl]; };
   auto u = [&](int i, int c) -> float& { return Uw[i + c * wl]; };
 
@@ -228,7 +229,8 @@ int BlockedBunchKaufmanFactorInPlace(int n, float* fac, int ldfac, std::int32_t*
       // pairs of tile rows) at a time.
       const int rowBlocks = (rows + kUpdateColumns - 1) / kUpdateColumns;
       ParallelFor(rowBlocks, WorkersFor(8.0 * rows * q, maxWorkers), [&](int b, int) {
-        const int first = b * kUpdateColumns, count = std::min(rows, first + kUpdateColumns) - first;
+        const int first = b * kUpdateColumns,
+                  count = std::min(rows, first + kUpdateColumns) - first;
         PackSplitRows(count, q, W.data() + first, wl, splitWData + SplitPackedRowsSize(first, q));
       });
     } else {
@@ -260,8 +262,8 @@ int BlockedBunchKaufmanFactorInPlace(int n, float* fac, int ldfac, std::int32_t*
         for (int i = 0; i <= j; ++i) tile[i + j * kUpdateColumns] = A(jb + i, jb + j);
       if (tiles)
         // jb is a multiple of 32: row jb starts a pair of row tiles.
-        SubtractSplitProduct(width, width, q, splitWData + SplitPackedRowsSize(jb, q), split, 0,
-                             q, tile, kUpdateColumns);
+        SubtractSplitProduct(width, width, q, splitWData + SplitPackedRowsSize(jb, q), split, 0, q,
+                             tile, kUpdateColumns);
       else
         SubtractPackedProduct<float>(width, width, q,
                                      packedW.data() + static_cast<std::size_t>(jb) * q, packed,

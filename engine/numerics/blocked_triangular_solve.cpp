@@ -54,15 +54,16 @@ __attribute__((target("avx2"))) double WeightedSquaresAvx2(int n, const double* 
 
 // The same eight partial sums in the eight lanes of one vector.
 __attribute__((target("avx512f"))) double WeightedSquaresAvx512(int n, const double* alpha,
-                                                               const double* beta,
-                                                               const float* v) {
+                                                                const double* beta,
+                                                                const float* v) {
   __m512d lanes = _mm512_setzero_pd();
   int k = 0;
   for (; k + 8 < n; k += 8) {
     const __m512d a = _mm512_maskz_cvtps_pd(0xFF, _mm256_loadu_ps(v + k));
     const __m512d b = _mm512_maskz_cvtps_pd(0xFF, _mm256_loadu_ps(v + k + 1));
-    lanes = _mm512_add_pd(lanes, _mm512_add_pd(_mm512_mul_pd(_mm512_mul_pd(_mm512_loadu_pd(alpha + k), a), a),
-                                               _mm512_mul_pd(_mm512_mul_pd(_mm512_loadu_pd(beta + k), a), b)));
+    lanes = _mm512_add_pd(
+        lanes, _mm512_add_pd(_mm512_mul_pd(_mm512_mul_pd(_mm512_loadu_pd(alpha + k), a), a),
+                             _mm512_mul_pd(_mm512_mul_pd(_mm512_loadu_pd(beta + k), a), b)));
   }
   double sum[8];
   _mm512_storeu_pd(sum, lanes);
@@ -80,8 +81,8 @@ __attribute__((target("avx512f"))) double WeightedSquaresAvx512(int n, const dou
 // the cancellation between the two terms (twice the error in the variances).
 // Only with the tile unit, so on processors with AVX-512.
 __attribute__((target("avx512f"))) void MultiplyByInverse(int width, const double* inverse,
-                                                          int count, const float* u,
-                                                          std::size_t ld, float* out) {
+                                                          int count, const float* u, std::size_t ld,
+                                                          float* out) {
   static_assert(BlockedFactorSolve::kPanelColumns == 64, "eight vectors of eight rows");
   const int vectors = (width + 7) / 8;
   const __mmask8 tail = static_cast<__mmask8>(width % 8 == 0 ? 0xFF : (1u << (width % 8)) - 1u);
@@ -92,8 +93,7 @@ __attribute__((target("avx512f"))) void MultiplyByInverse(int width, const doubl
     const float* column = u + c * ld;
     // Every vector takes every column of the inverse (zero below the
     // diagonal): no branch, and the eight sums, named, stay in registers.
-    __m512d w0 = _mm512_setzero_pd(), w1 = w0, w2 = w0, w3 = w0, w4 = w0, w5 = w0, w6 = w0,
-            w7 = w0;
+    __m512d w0 = _mm512_setzero_pd(), w1 = w0, w2 = w0, w3 = w0, w4 = w0, w5 = w0, w6 = w0, w7 = w0;
     for (int l = 0; l < width; ++l) {
       const __m512d ul = _mm512_set1_pd(column[l]);
       const double* t = inverse + static_cast<std::size_t>(l) * width;
@@ -247,8 +247,9 @@ BlockedFactorSolve::BlockedFactorSolve(int n, float* fac, std::size_t ld, const 
 
 BlockedFactorSolve::Scratch::Scratch(int n, int cols)
     : packed(WorkArray<float>(PackedColumnsSize(kPanelColumns, cols))),
-      split(UsesSplitTiles() ? WorkArray<std::uint16_t>(SplitPackedColumnsSize(n, cols) + kLineHalves)
-                             : std::vector<std::uint16_t>()) {}
+      split(UsesSplitTiles()
+                ? WorkArray<std::uint16_t>(SplitPackedColumnsSize(n, cols) + kLineHalves)
+                : std::vector<std::uint16_t>()) {}
 
 void BlockedFactorSolve::Solve(float* x, std::size_t ldx, int cols, Scratch& scratch) const {
   for (int c = 0; c < cols; ++c) {
@@ -263,8 +264,8 @@ void BlockedFactorSolve::Solve(float* x, std::size_t ldx, int cols, Scratch& scr
     for (int t = panelCount - 1; t >= 0; --t) {
       const int kb = t * kPanelColumns, rows = std::min(n_, kb + kPanelColumns) - kb;
       PackSplitColumns(rows, cols, x + kb, ldx, kb, n_, split);
-      SubtractSplitProduct(rows, cols, n_ - kb, splitData_ + panelStart_[t], split, kb, n_,
-                           x + kb, ldx);
+      SubtractSplitProduct(rows, cols, n_ - kb, splitData_ + panelStart_[t], split, kb, n_, x + kb,
+                           ldx);
       if (kb > 0) PackSplitColumns(rows, cols, x + kb, ldx, kb, n_, split);
     }
     return;
@@ -284,7 +285,8 @@ void BlockedFactorSolve::Solve(float* x, std::size_t ldx, int cols, Scratch& scr
 }
 
 double BlockedFactorSolve::DiagonalQuadraticForm(const float* v) const {
-  if (UsesAvx512()) return WeightedSquaresAvx512(n_, squareWeights_.data(), crossWeights_.data(), v);
+  if (UsesAvx512())
+    return WeightedSquaresAvx512(n_, squareWeights_.data(), crossWeights_.data(), v);
   return UsesAvx2Fma()
              ? WeightedSquaresAvx2(n_, squareWeights_.data(), crossWeights_.data(), v)
              : WeightedSquaresPortable(n_, squareWeights_.data(), crossWeights_.data(), v);

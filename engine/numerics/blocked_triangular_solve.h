@@ -14,9 +14,10 @@
 // inverted diagonal blocks: per panel, x := T^{-1} x with the panel's
 // triangle T inverted once (in double) when the factor is taken, then a packed
 // matrix-matrix update of all the rows above it. Both are register-tile
-// products, so the whole solve runs at matrix-multiply speed; where the
-// processor has a tile unit, the update (nearly all the work) runs on it
-// (split_tile_product.h). With it,
+// products, so the whole solve runs at matrix-multiply speed. Where the
+// processor has a tile unit (split_tile_product.h), each panel's rows are
+// solved instead by one long product there, [I - T^{-1}, T^{-1} U] times
+// their own rows and all the solved rows below them. With it,
 // b^T A^{-1} b = v^T D^{-1} v for v = U^{-1} P^T b.
 #include <cstddef>
 #include <cstdint>
@@ -69,10 +70,12 @@ class BlockedFactorSolve {
   std::vector<std::int32_t> multiplierRows_;      // rows 0..m-1 of column k hold multipliers
   // v^T D^{-1} v = sum_k squareWeights_[k] v_k^2 + crossWeights_[k] v_k v_{k+1}.
   std::vector<double> squareWeights_, crossWeights_;
-  bool tiles_;                           // the update on the tile unit
-  std::vector<std::size_t> panelStart_;  // packed U(0:kb, kb:ke) of panel t
+  bool tiles_;  // the products on the tile unit
+  // Packed U(0:kb, kb:ke) of panel t in panels_, or with tiles_ its rows of
+  // [I - T^{-1}, T^{-1} U(kb:ke, ke:n)] split in splitPanels_.
+  std::vector<std::size_t> panelStart_;
   std::vector<float> panels_;
-  std::unique_ptr<std::uint16_t[]> splitPanels_;  // the same as split bfloat16, with tiles_
+  std::unique_ptr<std::uint16_t[]> splitPanels_;
   std::uint16_t* splitData_;
   float* panelData_;  // panels_ from its first cache line (simd_kernels.h)
   std::vector<std::size_t> diagonalStart_;  // packed I - T^{-1} of panel t's triangle T

@@ -1,12 +1,11 @@
 #include "numerics/bunch_kaufman.h"
 
-#include "numerics/target_clones.h"
-
 #include <cmath>
 #include <utility>
 
 #include "numerics/blocked_bunch_kaufman.h"
 #include "numerics/error_service.h"
+#include "numerics/target_clones.h"
 #include "numerics/thread_pool.h"
 
 namespace kriging {

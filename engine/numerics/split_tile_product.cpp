@@ -15,8 +15,8 @@ namespace kriging {
 namespace {
 
 constexpr int kParts = 3;
-constexpr int kEdge = 16;       // rows and columns of a tile
-constexpr int kDepth = 32;      // bfloat16 per tile row: the k of one step
+constexpr int kEdge = 16;   // rows and columns of a tile
+constexpr int kDepth = 32;  // bfloat16 per tile row: the k of one step
 constexpr int kBlock = kEdge * kDepth;
 constexpr long kBlockStride = 64;  // bytes from one row of a packed block to the next
 
@@ -64,10 +64,10 @@ inline void CompilerFence() { asm volatile("" ::: "memory"); }
 // column tiles g, g+1), 4-5 two column tiles of a part of B, 6-7 two row
 // tiles of a part of -A.
 __attribute__((target("amx-tile,amx-bf16"))) void SubtractTiles(int rows, int cols, int k,
-                                                                 const std::uint16_t* a,
-                                                                 const std::uint16_t* b, int first,
-                                                                 int depth, float* c,
-                                                                 std::size_t ldc) {
+                                                                const std::uint16_t* a,
+                                                                const std::uint16_t* b, int first,
+                                                                int depth, float* c,
+                                                                std::size_t ldc) {
   TileConfig config;
   for (int t = 0; t < 8; ++t) config.bytesPerRow[t] = 64, config.rows[t] = kEdge;
   _tile_loadconfig(&config);
@@ -109,58 +109,45 @@ __attribute__((target("amx-tile,amx-bf16"))) void SubtractTiles(int rows, int co
         auto partOfB = [&](int p, int tile) {
           return bg + tile * depthSet + (p * depthChunks + firstChunk + q) * kBlock;
         };
-        auto partOfA = [&](int p, int tile) { return as + tile * tileSet + (p * chunks + q) * kBlock; };
+        auto partOfA = [&](int p, int tile) {
+          return as + tile * tileSet + (p * chunks + q) * kBlock;
+        };
 #define SORVAN_LOAD(tile, part, p) _tile_loadd(tile, part(p, (tile) % 2), kBlockStride)
         // Part products b_i a_j with i + j <= 2, reusing a loaded part where
         // the order allows. Each group of four frees the registers reloaded
         // next after its first two products, so that the loads overlap the
         // last two.
+#define SORVAN_PRODUCTS_THEN_A(p) \
+  _tile_dpbf16ps(0, 4, 6);        \
+  _tile_dpbf16ps(2, 5, 6);        \
+  SORVAN_LOAD(6, partOfA, p);     \
+  _tile_dpbf16ps(1, 4, 7);        \
+  _tile_dpbf16ps(3, 5, 7);        \
+  SORVAN_LOAD(7, partOfA, p)
+#define SORVAN_PRODUCTS_THEN_B(p) \
+  _tile_dpbf16ps(0, 4, 6);        \
+  _tile_dpbf16ps(1, 4, 7);        \
+  SORVAN_LOAD(4, partOfB, p);     \
+  _tile_dpbf16ps(2, 5, 6);        \
+  _tile_dpbf16ps(3, 5, 7);        \
+  SORVAN_LOAD(5, partOfB, p)
         SORVAN_LOAD(4, partOfB, 0);
         SORVAN_LOAD(5, partOfB, 0);
         SORVAN_LOAD(6, partOfA, 0);
         SORVAN_LOAD(7, partOfA, 0);
-        // b0 a0, then a1
-        _tile_dpbf16ps(0, 4, 6);
-        _tile_dpbf16ps(2, 5, 6);
-        SORVAN_LOAD(6, partOfA, 1);
-        _tile_dpbf16ps(1, 4, 7);
-        _tile_dpbf16ps(3, 5, 7);
-        SORVAN_LOAD(7, partOfA, 1);
-        // b0 a1, then b1
-        _tile_dpbf16ps(0, 4, 6);
-        _tile_dpbf16ps(1, 4, 7);
-        SORVAN_LOAD(4, partOfB, 1);
-        _tile_dpbf16ps(2, 5, 6);
-        _tile_dpbf16ps(3, 5, 7);
-        SORVAN_LOAD(5, partOfB, 1);
-        // b1 a1, then a0
-        _tile_dpbf16ps(0, 4, 6);
-        _tile_dpbf16ps(2, 5, 6);
-        SORVAN_LOAD(6, partOfA, 0);
-        _tile_dpbf16ps(1, 4, 7);
-        _tile_dpbf16ps(3, 5, 7);
-        SORVAN_LOAD(7, partOfA, 0);
-        // b1 a0, then b2
-        _tile_dpbf16ps(0, 4, 6);
-        _tile_dpbf16ps(1, 4, 7);
-        SORVAN_LOAD(4, partOfB, 2);
-        _tile_dpbf16ps(2, 5, 6);
-        _tile_dpbf16ps(3, 5, 7);
-        SORVAN_LOAD(5, partOfB, 2);
-        // b2 a0, then b0 and a2
-        _tile_dpbf16ps(0, 4, 6);
-        _tile_dpbf16ps(1, 4, 7);
-        SORVAN_LOAD(4, partOfB, 0);
-        _tile_dpbf16ps(2, 5, 6);
-        _tile_dpbf16ps(3, 5, 7);
-        SORVAN_LOAD(5, partOfB, 0);
+        SORVAN_PRODUCTS_THEN_A(1);  // b0 a0
+        SORVAN_PRODUCTS_THEN_B(1);  // b0 a1
+        SORVAN_PRODUCTS_THEN_A(0);  // b1 a1
+        SORVAN_PRODUCTS_THEN_B(2);  // b1 a0
+        SORVAN_PRODUCTS_THEN_B(0);  // b2 a0
         SORVAN_LOAD(6, partOfA, 2);
         SORVAN_LOAD(7, partOfA, 2);
-        // b0 a2
-        _tile_dpbf16ps(0, 4, 6);
+        _tile_dpbf16ps(0, 4, 6);  // b0 a2
         _tile_dpbf16ps(2, 5, 6);
         _tile_dpbf16ps(1, 4, 7);
         _tile_dpbf16ps(3, 5, 7);
+#undef SORVAN_PRODUCTS_THEN_A
+#undef SORVAN_PRODUCTS_THEN_B
 #undef SORVAN_LOAD
       }
       _tile_stored(0, where[0], stride[0]);
@@ -219,8 +206,9 @@ SORVAN_SPLIT_TARGET void PackRowsAvx512(int rows, int k, const float* src, std::
     const __mmask16 mask = static_cast<__mmask16>((1u << valid) - 1u);
     std::uint16_t* tile = dst + static_cast<std::size_t>(s) * kParts * chunks * kBlock;
     auto column = [&](int at) SORVAN_SPLIT_TARGET {
-      return at < k ? _mm512_sub_ps(zero, _mm512_maskz_loadu_ps(
-                                              mask, src + s * kEdge + static_cast<std::size_t>(at) * ld))
+      return at < k ? _mm512_sub_ps(zero,
+                                    _mm512_maskz_loadu_ps(
+                                        mask, src + s * kEdge + static_cast<std::size_t>(at) * ld))
                     : zero;
     };
     for (int l = 0; l < chunks * kDepth; l += 2) {
@@ -239,8 +227,9 @@ SORVAN_SPLIT_TARGET void PackRowsAvx512(int rows, int k, const float* src, std::
 
 bool SelectSplitTiles() {
   const char* choice = std::getenv("SORVAN_SIMD");
-  if (choice != nullptr && (std::strcmp(choice, "avx512") == 0 ||
-                            std::strcmp(choice, "avx2") == 0 || std::strcmp(choice, "portable") == 0))
+  if (choice != nullptr &&
+      (std::strcmp(choice, "avx512") == 0 || std::strcmp(choice, "avx2") == 0 ||
+       std::strcmp(choice, "portable") == 0))
     return false;
   // Leaf 7: AVX512BW is bit 30 of EBX, AMX-BF16 bit 22 and AMX-TILE bit 24
   // of EDX; subleaf 1: AVX512-BF16 is bit 5 of EAX.
@@ -276,9 +265,8 @@ void PackSplitColumns(int k, int cols, const float* src, std::size_t ld, int fir
   PackColumnsAvx512(k, cols, src, ld, first, depth, dst);
 }
 
-void SubtractSplitProduct(int rows, int cols, int k, const std::uint16_t* a,
-                          const std::uint16_t* b, int first, int depth, float* c,
-                          std::size_t ldc) {
+void SubtractSplitProduct(int rows, int cols, int k, const std::uint16_t* a, const std::uint16_t* b,
+                          int first, int depth, float* c, std::size_t ldc) {
   if (rows <= 0 || cols <= 0 || k <= 0) return;
   SubtractTiles(rows, cols, k, a, b, first, depth, c, ldc);
 }

@@ -28,9 +28,9 @@
 
 namespace kriging {
 
-// True when the products run on the tile unit: the processor has AMX-BF16
-// and AVX512-BF16, the kernel grants the tile state to the process, and
-// SORVAN_SIMD is not set to "avx512", "avx2" or "portable".
+// True when the products run on the tile unit: the processor has AMX-BF16,
+// AVX512-BF16 and AVX512-BW, the kernel grants the tile state to the
+// process, and SORVAN_SIMD is not set to "avx512", "avx2" or "portable".
 bool UsesSplitTiles();
 
 // bfloat16 entries of the packed forms.
@@ -48,8 +48,7 @@ void PackSplitColumns(int k, int cols, const float* src, std::size_t ld, int fir
 // C(0:rows, 0:cols) -= A B(first:first+k, :), C column-major with leading
 // dimension ldc; b is the packed depth x cols matrix, first a multiple of 32.
 // Only when UsesSplitTiles().
-void SubtractSplitProduct(int rows, int cols, int k, const std::uint16_t* a,
-                          const std::uint16_t* b, int first, int depth, float* c,
-                          std::size_t ldc);
+void SubtractSplitProduct(int rows, int cols, int k, const std::uint16_t* a, const std::uint16_t* b,
+                          int first, int depth, float* c, std::size_t ldc);
 
 }  // namespace kriging

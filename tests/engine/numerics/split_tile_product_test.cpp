@@ -29,8 +29,9 @@ TEST_P(SplitProduct, EqualsTheDoubleProductToFloatRounding) {
   // Values over six orders of magnitude, so that the parts of small and large
   // entries both count.
   std::uniform_real_distribution<double> exponent(-3.0, 3.0), sign(-1.0, 1.0);
-  auto value = [&] { return static_cast<float>(std::copysign(std::pow(10.0, exponent(generator)),
-                                                             sign(generator))); };
+  auto value = [&] {
+    return static_cast<float>(std::copysign(std::pow(10.0, exponent(generator)), sign(generator)));
+  };
   const std::size_t ldc = rows + 3;
   std::vector<float> a(static_cast<std::size_t>(rows) * k),
       b(static_cast<std::size_t>(depth) * cols), c(ldc * cols);
