@@ -142,46 +142,69 @@ void AccumulateRegularLags(int n, const float* z, const float* x, const float* y
   if (lagWidth <= 0) lagWidth = 2 * firstLag;
   std::vector<PairSums> sums = WorkArray<PairSums>(static_cast<std::size_t>(std::max(lagCount, 0)));
   maxClassIndex = 1;
-  // Rows of pairs in blocks: the threads work out each pair's length, class
-  // and terms, then one thread adds them up in the order of the pairs, so the
-  // float sums have the same bits for any thread count.
+  // Pairs in blocks of rows, two blocks in flight: while one thread adds up
+  // block b in the order of its pairs (so the float sums have the same bits
+  // for any thread count), the others work out block b + 1's lengths,
+  // classes and terms.
   const int rowsPerBlock = std::max(1, (1 << 17) / std::max(n, 1));
   const std::size_t rowLength = static_cast<std::size_t>(std::max(n, 1));
   const std::size_t blockPairs = rowLength * rowsPerBlock;
-  auto distance = WorkArray<float>(blockPairs), halfSquare = WorkArray<float>(blockPairs),
-       root = WorkArray<float>(blockPairs);
-  auto classIndex = WorkArray<std::int32_t>(blockPairs);
-  auto accepted = WorkArray<std::uint8_t>(blockPairs);
+  struct Terms {
+    std::vector<float> distance, halfSquare, root;
+    std::vector<std::int32_t> classIndex;
+    std::vector<std::uint8_t> accepted;
+  };
+  Terms terms[2];
+  for (Terms& t : terms) {
+    t.distance = WorkArray<float>(blockPairs), t.halfSquare = WorkArray<float>(blockPairs);
+    t.root = WorkArray<float>(blockPairs);
+    t.classIndex = WorkArray<std::int32_t>(blockPairs);
+    t.accepted = WorkArray<std::uint8_t>(blockPairs);
+  }
   const int threads = WorkersFor(20.0 * static_cast<double>(n) * n, WorkerCount());
   std::vector<PairRow> rows;
   for (int t = 0; t < threads; ++t) rows.emplace_back(n);
-  for (int first = 0; first < n - 1; first += rowsPerBlock) {
-    const int last = std::min(n - 1, first + rowsPerBlock);
-    ParallelFor(last - first, threads, [&](int r, int worker) {
-      const int i = first + r;
-      PairRow& row = rows[worker];
-      row.Fill(i, n, x, y);
-      const std::size_t at = static_cast<std::size_t>(r) * rowLength;
-      for (int j = i + 1; j < n; ++j) {
-        const float dx = row.dx(j), dy = row.dy(j), dz = z[i] - z[j], d = row.d(j);
-        const std::size_t e = at + (j - i - 1);
-        distance[e] = d;
-        // Every distance below the first class falls into class 1.
-        classIndex[e] = std::max(TruncatedIndex((d - firstLag) / lagWidth + 0.5f) + 1, 1);
-        accepted[e] = filter.Accepts(d, dx, dy);
-        halfSquare[e] = 0.5f * dz * dz;
-        root[e] = std::sqrt(std::abs(dz));
-      }
-    });
+  auto compute = [&](int block, int r, int worker) {
+    Terms& t = terms[block % 2];
+    const int i = block * rowsPerBlock + r;
+    PairRow& row = rows[worker];
+    row.Fill(i, n, x, y);
+    const std::size_t at = static_cast<std::size_t>(r) * rowLength;
+    for (int j = i + 1; j < n; ++j) {
+      const float dx = row.dx(j), dy = row.dy(j), dz = z[i] - z[j], d = row.d(j);
+      const std::size_t e = at + (j - i - 1);
+      t.distance[e] = d;
+      // Every distance below the first class falls into class 1.
+      t.classIndex[e] = std::max(TruncatedIndex((d - firstLag) / lagWidth + 0.5f) + 1, 1);
+      t.accepted[e] = filter.Accepts(d, dx, dy);
+      t.halfSquare[e] = 0.5f * dz * dz;
+      t.root[e] = std::sqrt(std::abs(dz));
+    }
+  };
+  auto accumulate = [&](int block) {
+    const Terms& t = terms[block % 2];
+    const int first = block * rowsPerBlock, last = std::min(n - 1, first + rowsPerBlock);
     for (int i = first; i < last; ++i) {
       const std::size_t at = static_cast<std::size_t>(i - first) * rowLength;
       for (std::size_t e = at; e < at + (n - i - 1); ++e) {
-        const int k = classIndex[e];
+        const int k = t.classIndex[e];
         maxClassIndex = std::max(maxClassIndex, k);
-        if (k > lagCount || !accepted[e]) continue;
-        sums[k - 1].AddTerms(distance[e], halfSquare[e], root[e]);
+        if (k > lagCount || !t.accepted[e]) continue;
+        sums[k - 1].AddTerms(t.distance[e], t.halfSquare[e], t.root[e]);
       }
     }
+  };
+  const int blocks = (std::max(n - 1, 0) + rowsPerBlock - 1) / rowsPerBlock;
+  for (int step = 0; step <= blocks; ++step) {
+    const int pending = step > 0 ? 1 : 0;
+    const int rowsNow =
+        step < blocks ? std::min(n - 1, (step + 1) * rowsPerBlock) - step * rowsPerBlock : 0;
+    ParallelFor(pending + rowsNow, threads, [&](int item, int worker) {
+      if (item < pending)
+        accumulate(step - 1);
+      else
+        compute(step, item - pending, worker);
+    });
   }
   for (int k = 0; k < lagCount; ++k)
     FinishClass(sums[k], classical[k], robust[k], meanDistance[k], count[k]);
