@@ -123,10 +123,6 @@ int BunchKaufmanFactorInPlace(int n, float* fac, int ldfac, std::int32_t* ipvt) 
   return firstSingular;
 }
 
-// Solve with U D U^T: x := U^{-1} x (applying the interchanges from the last
-// column), x := D^{-1} x, then x := U^{-T} x (interchanges from the first).
-// Both triangular sweeps are organised the same way as the factorization, so
-// that only the upper triangle of fac is read.
 namespace {
 
 // sum_i a[i] x[i], i < count, in double, in eight partial sums combined in a
@@ -143,6 +139,10 @@ SORVAN_CLONES double ColumnDot(int count, const float* __restrict a, const float
 
 }  // namespace
 
+// Solve with U D U^T: x := U^{-1} x (applying the interchanges from the last
+// column), x := D^{-1} x, then x := U^{-T} x (interchanges from the first).
+// Both triangular sweeps are organised the same way as the factorization, so
+// that only the upper triangle of fac is read.
 void BunchKaufmanSolveInPlace(int n, const float* fac, int ldfac, const std::int32_t* ipvt,
                               float* x) {
   auto A = [fac, ldfac](int i, int j) { return fac[i + static_cast<long long>(j) * ldfac]; };
