@@ -5,7 +5,8 @@
 //
 // Each float is split exactly into three bfloat16 parts, a = a0 + a1 + a2
 // (eight significant bits each, each part rounded to nearest from what the
-// parts before it leave). Of the nine part products of a b the six with
+// parts before it leave; the conversion and the tile unit flush subnormal
+// numbers, so only parts below about 1e-38 are lost). Of the nine part products of a b the six with
 // i + j <= 2 are kept: the three left out come to about 2^-26 of |a b|,
 // below the float rounding. The parts' products are exact and add up in
 // float, so a product costs six tile dot products and still runs at more
