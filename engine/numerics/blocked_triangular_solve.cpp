@@ -74,12 +74,43 @@ __attribute__((target("avx512f"))) double WeightedSquaresAvx512(int n, const dou
   return ((sum[0] + sum[1]) + (sum[2] + sum[3])) + ((sum[4] + sum[5]) + (sum[6] + sum[7]));
 }
 
+// Columns l0..l1-1 of T^{-1} (only its first kVectors vectors of rows are
+// nonzero there) times two columns of U, into the sums w0 and w1.
+template <int kVectors>
+__attribute__((target("avx512f"), always_inline)) inline void AccumulateInverseColumns(
+    const double* inverse, int width, int l0, int l1, const __mmask8* rows, const float* u0,
+    const float* u1, __m512d* w0, __m512d* w1) {
+  for (int l = l0; l < l1; ++l) {
+    const __m512d b0 = _mm512_set1_pd(u0[l]), b1 = _mm512_set1_pd(u1[l]);
+    const double* t = inverse + static_cast<std::size_t>(l) * width;
+    for (int v = 0; v < kVectors; ++v) {
+      const __m512d tv = _mm512_maskz_loadu_pd(rows[v], t + 8 * v);
+      w0[v] = _mm512_fmadd_pd(tv, b0, w0[v]);
+      w1[v] = _mm512_fmadd_pd(tv, b1, w1[v]);
+    }
+  }
+}
+
+// Segment s of the columns of T^{-1} (8s..8s+7, nonzero in vectors 0..s).
+template <int... kSegments>
+__attribute__((target("avx512f"), always_inline)) inline void AccumulateSegment(
+    std::integer_sequence<int, kSegments...>, int s, const double* inverse, int width,
+    const __mmask8* rows, const float* u0, const float* u1, __m512d* w0, __m512d* w1) {
+  const int l0 = 8 * s, l1 = std::min(width, l0 + 8);
+  ((s == kSegments
+        ? AccumulateInverseColumns<kSegments + 1>(inverse, width, l0, l1, rows, u0, u1, w0, w1)
+        : void()),
+   ...);
+}
+
 // out(:, c) = T^{-1} U(:, c) for the count columns of U (u, leading dimension
 // ld; width <= kPanelColumns rows), with T^{-1} the panel's inverse in double
 // (column l in inverse[l * width ...], zero below the diagonal), summed in
 // double and rounded once: in float, as U - (I - T^{-1}) U, it would lose
 // the cancellation between the two terms (twice the error in the variances).
-// Only with the tile unit, so on processors with AVX-512.
+// Two columns of U per pass share the loads of T^{-1}; the vectors of rows
+// below a column's diagonal are left out (their terms are zeros, so the sums
+// are the same bits). Only with the tile unit, so on processors with AVX-512.
 __attribute__((target("avx512f"))) void MultiplyByInverse(int width, const double* inverse,
                                                           int count, const float* u, std::size_t ld,
                                                           float* out) {
@@ -89,28 +120,22 @@ __attribute__((target("avx512f"))) void MultiplyByInverse(int width, const doubl
   // Rows of each vector within the width (the loads past it are zeros).
   __mmask8 rows[8];
   for (int v = 0; v < 8; ++v) rows[v] = v + 1 < vectors ? 0xFF : v + 1 == vectors ? tail : 0;
-  for (int c = 0; c < count; ++c) {
-    const float* column = u + c * ld;
-    // Every vector takes every column of the inverse (zero below the
-    // diagonal): no branch, and the eight sums, named, stay in registers.
-    __m512d w0 = _mm512_setzero_pd(), w1 = w0, w2 = w0, w3 = w0, w4 = w0, w5 = w0, w6 = w0, w7 = w0;
-    for (int l = 0; l < width; ++l) {
-      const __m512d ul = _mm512_set1_pd(column[l]);
-      const double* t = inverse + static_cast<std::size_t>(l) * width;
-      w0 = _mm512_fmadd_pd(_mm512_maskz_loadu_pd(rows[0], t), ul, w0);
-      w1 = _mm512_fmadd_pd(_mm512_maskz_loadu_pd(rows[1], t + 8), ul, w1);
-      w2 = _mm512_fmadd_pd(_mm512_maskz_loadu_pd(rows[2], t + 16), ul, w2);
-      w3 = _mm512_fmadd_pd(_mm512_maskz_loadu_pd(rows[3], t + 24), ul, w3);
-      w4 = _mm512_fmadd_pd(_mm512_maskz_loadu_pd(rows[4], t + 32), ul, w4);
-      w5 = _mm512_fmadd_pd(_mm512_maskz_loadu_pd(rows[5], t + 40), ul, w5);
-      w6 = _mm512_fmadd_pd(_mm512_maskz_loadu_pd(rows[6], t + 48), ul, w6);
-      w7 = _mm512_fmadd_pd(_mm512_maskz_loadu_pd(rows[7], t + 56), ul, w7);
+  for (int c = 0; c < count; c += 2) {
+    const float* u0 = u + c * ld;
+    const float* u1 = c + 1 < count ? u0 + ld : u0;
+    __m512d w0[8], w1[8];
+    for (int v = 0; v < 8; ++v) w0[v] = w1[v] = _mm512_setzero_pd();
+    for (int s = 0; s < vectors; ++s)
+      AccumulateSegment(std::make_integer_sequence<int, 8>(), s, inverse, width, rows, u0, u1, w0,
+                        w1);
+    float rounded[2][64];
+    for (int v = 0; v < 8; ++v) {
+      _mm256_storeu_ps(rounded[0] + 8 * v, _mm512_maskz_cvtpd_ps(0xFF, w0[v]));
+      _mm256_storeu_ps(rounded[1] + 8 * v, _mm512_maskz_cvtpd_ps(0xFF, w1[v]));
     }
-    float rounded[64];
-    const __m512d sums[8] = {w0, w1, w2, w3, w4, w5, w6, w7};
-    for (int v = 0; v < 8; ++v)
-      _mm256_storeu_ps(rounded + 8 * v, _mm512_maskz_cvtpd_ps(0xFF, sums[v]));
-    std::copy_n(rounded, width, out + static_cast<std::size_t>(c) * width);
+    std::copy_n(rounded[0], width, out + static_cast<std::size_t>(c) * width);
+    if (c + 1 < count)
+      std::copy_n(rounded[1], width, out + static_cast<std::size_t>(c + 1) * width);
   }
 }
 
@@ -204,8 +229,11 @@ BlockedFactorSolve::BlockedFactorSolve(int n, float* fac, std::size_t ld, const 
     across.emplace_back(entry, *entry);
     *entry = 0.0f;
   }
-  // Each worker's triangle inverse, in double and as packed.
-  const int threads = WorkersFor(0.5 * n * n, workers);
+  // Each worker's triangle inverse, in double and as packed. With the tile
+  // unit, T^{-1} U takes kPanelColumns^2 multiply-adds per column right of
+  // the panel: n^2 kPanelColumns / 2 in all.
+  const int threads =
+      WorkersFor((tiles_ ? 0.5 * kPanelColumns : 0.5) * n * static_cast<double>(n), workers);
   constexpr std::size_t kSquare = static_cast<std::size_t>(kPanelColumns) * kPanelColumns;
   auto inverses = WorkArray<double>(kSquare * threads);
   auto stricts = WorkArray<float>(kSquare * threads);
