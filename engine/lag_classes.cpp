@@ -8,6 +8,7 @@
 
 #include "critical_stop.h"
 #include "numerics/euclidean_length.h"
+#include "numerics/target_clones.h"
 #include "numerics/thread_pool.h"
 #include "run_context.h"
 
@@ -19,9 +20,9 @@ namespace {
 // undefined conversion.
 int TruncatedIndex(float position) {
   constexpr float kFar = 1 << 30;
-  if (!(position < kFar)) return 1 << 30;
-  if (position < -kFar) return -(1 << 30);
-  return static_cast<int>(position);
+  // Clamped to +-kFar (a NaN to +kFar) by selects, so that loops over pairs
+  // vectorise.
+  return static_cast<int>(position < kFar ? std::max(position, -kFar) : kFar);
 }
 
 int AutomaticPairsPerClass(int n) { return n < 26 ? 20 : 30; }
@@ -52,10 +53,14 @@ class DirectionFilter {
     cos_angle_ = std::cos(angle * kPi / 180.0f);
     sin_angle_ = std::sin(angle * kPi / 180.0f);
   }
+  // Both tests always evaluated (no side effects), so that loops over pairs
+  // vectorise.
   bool Accepts(float d, float dx, float dy) const {
-    if (tolerance_ >= 0 && !(cos_tolerance_ * d <= std::abs(cos_angle_ * dx + sin_angle_ * dy)))
-      return false;
-    return band_width_ < 0 || std::abs(cos_angle_ * dy - sin_angle_ * dx) <= band_width_;
+    const bool angular =
+        (tolerance_ < 0) | (cos_tolerance_ * d <= std::abs(cos_angle_ * dx + sin_angle_ * dy));
+    const bool band =
+        (band_width_ < 0) | (std::abs(cos_angle_ * dy - sin_angle_ * dx) <= band_width_);
+    return angular & band;
   }
 
  private:
@@ -107,9 +112,9 @@ class PairRow {
       squares_[j - first_] = static_cast<double>(dx) * dx + static_cast<double>(dy) * dy;
     }
   }
-  float dx(int j) const { return dx_[j - first_]; }
-  float dy(int j) const { return dy_[j - first_]; }
-  float d(int j) const { return d_[j - first_]; }
+  const float& dx(int j) const { return dx_[j - first_]; }
+  const float& dy(int j) const { return dy_[j - first_]; }
+  const float& d(int j) const { return d_[j - first_]; }
   double square(int j) const { return squares_[j - first_]; }
 
  private:
@@ -117,6 +122,38 @@ class PairRow {
   std::vector<double> squares_;
   int first_ = 0;
 };
+
+// Where the terms of a row's pairs go.
+struct RowTermsOut {
+  float* distance;
+  std::int32_t* classIndex;
+  std::uint8_t* accepted;
+  float* halfSquare;
+  float* root;
+};
+
+// The terms of the pairs (i, j) of one row (lengths d, differences dx, dy,
+// values zj of the points j): class (every distance below the first class
+// falls into class 1), direction test, half squared and root absolute
+// difference of z. Vectorised; each lane rounds as the scalar loop does.
+SORVAN_WIDE_CLONES void RowTerms(int count, float zi, const float* __restrict zj,
+                                 const float* __restrict d, const float* __restrict dx,
+                                 const float* __restrict dy, float firstLag, float lagWidth,
+                                 DirectionFilter filter, RowTermsOut out) {
+  float* __restrict distance = out.distance;
+  std::int32_t* __restrict classIndex = out.classIndex;
+  std::uint8_t* __restrict accepted = out.accepted;
+  float* __restrict halfSquare = out.halfSquare;
+  float* __restrict root = out.root;
+  for (int e = 0; e < count; ++e) {
+    const float dz = zi - zj[e];
+    distance[e] = d[e];
+    classIndex[e] = std::max(TruncatedIndex((d[e] - firstLag) / lagWidth + 0.5f) + 1, 1);
+    accepted[e] = filter.Accepts(d[e], dx[e], dy[e]);
+    halfSquare[e] = 0.5f * dz * dz;
+    root[e] = std::sqrt(std::abs(dz));
+  }
+}
 
 void FinishClass(const PairSums& sums, float& classical, float& robust, float& meanDistance,
                  std::int32_t& count) {
@@ -145,7 +182,8 @@ void AccumulateRegularLags(int n, const float* z, const float* x, const float* y
   // Pairs in blocks of rows, two blocks in flight: while one thread adds up
   // block b in the order of its pairs (so the float sums have the same bits
   // for any thread count), the others work out block b + 1's lengths,
-  // classes and terms.
+  // classes and terms, and keep, in order, only the pairs that go into a
+  // class (no unpredictable branch in the sums).
   const int rowsPerBlock = std::max(1, (1 << 17) / std::max(n, 1));
   const std::size_t rowLength = static_cast<std::size_t>(std::max(n, 1));
   const std::size_t blockPairs = rowLength * rowsPerBlock;
@@ -153,6 +191,7 @@ void AccumulateRegularLags(int n, const float* z, const float* x, const float* y
     std::vector<float> distance, halfSquare, root;
     std::vector<std::int32_t> classIndex;
     std::vector<std::uint8_t> accepted;
+    std::vector<std::int32_t> kept, largestClass;  // per row
   };
   Terms terms[2];
   for (Terms& t : terms) {
@@ -160,6 +199,8 @@ void AccumulateRegularLags(int n, const float* z, const float* x, const float* y
     t.root = WorkArray<float>(blockPairs);
     t.classIndex = WorkArray<std::int32_t>(blockPairs);
     t.accepted = WorkArray<std::uint8_t>(blockPairs);
+    t.kept = WorkArray<std::int32_t>(rowsPerBlock);
+    t.largestClass = WorkArray<std::int32_t>(rowsPerBlock);
   }
   const int threads = WorkersFor(20.0 * static_cast<double>(n) * n, WorkerCount());
   std::vector<PairRow> rows;
@@ -170,28 +211,32 @@ void AccumulateRegularLags(int n, const float* z, const float* x, const float* y
     PairRow& row = rows[worker];
     row.Fill(i, n, x, y);
     const std::size_t at = static_cast<std::size_t>(r) * rowLength;
-    for (int j = i + 1; j < n; ++j) {
-      const float dx = row.dx(j), dy = row.dy(j), dz = z[i] - z[j], d = row.d(j);
-      const std::size_t e = at + (j - i - 1);
-      t.distance[e] = d;
-      // Every distance below the first class falls into class 1.
-      t.classIndex[e] = std::max(TruncatedIndex((d - firstLag) / lagWidth + 0.5f) + 1, 1);
-      t.accepted[e] = filter.Accepts(d, dx, dy);
-      t.halfSquare[e] = 0.5f * dz * dz;
-      t.root[e] = std::sqrt(std::abs(dz));
+    const int pairs = n - i - 1;
+    RowTerms(pairs, z[i], z + i + 1, &row.d(i + 1), &row.dx(i + 1), &row.dy(i + 1), firstLag,
+             lagWidth, filter,
+             {&t.distance[at], &t.classIndex[at], &t.accepted[at], &t.halfSquare[at], &t.root[at]});
+    // The row's largest class over all its pairs, and its pairs in a class
+    // moved forward in place (every store lands at or before its load).
+    int kept = 0, largest = 1;
+    for (std::size_t e = at; e < at + pairs; ++e) {
+      const int k = t.classIndex[e];
+      largest = std::max(largest, k);
+      const std::size_t to = at + kept;
+      t.distance[to] = t.distance[e], t.halfSquare[to] = t.halfSquare[e], t.root[to] = t.root[e];
+      t.classIndex[to] = k;
+      kept += (k <= lagCount) & t.accepted[e];
     }
+    t.kept[r] = kept;
+    t.largestClass[r] = largest;
   };
   auto accumulate = [&](int block) {
     const Terms& t = terms[block % 2];
     const int first = block * rowsPerBlock, last = std::min(n - 1, first + rowsPerBlock);
-    for (int i = first; i < last; ++i) {
-      const std::size_t at = static_cast<std::size_t>(i - first) * rowLength;
-      for (std::size_t e = at; e < at + (n - i - 1); ++e) {
-        const int k = t.classIndex[e];
-        maxClassIndex = std::max(maxClassIndex, k);
-        if (k > lagCount || !t.accepted[e]) continue;
-        sums[k - 1].AddTerms(t.distance[e], t.halfSquare[e], t.root[e]);
-      }
+    for (int r = 0; r < last - first; ++r) {
+      maxClassIndex = std::max(maxClassIndex, t.largestClass[r]);
+      const std::size_t at = static_cast<std::size_t>(r) * rowLength;
+      for (std::size_t e = at; e < at + t.kept[r]; ++e)
+        sums[t.classIndex[e] - 1].AddTerms(t.distance[e], t.halfSquare[e], t.root[e]);
     }
   };
   const int blocks = (std::max(n - 1, 0) + rowsPerBlock - 1) / rowsPerBlock;
