@@ -265,17 +265,30 @@ void ChooseLagParameters(int n, const float*, const float* x, const float* y, fl
   if (pairsPerClass < 1) pairsPerClass = AutomaticPairsPerClass(n);
   const std::size_t K = static_cast<std::size_t>(pairsPerClass);
 
-  // The K shortest distances in ascending order, and the longest one. A
-  // pair's squared length in double (vectorised) shows whether its length can
-  // be among the K shortest so far or near the longest; only then is the
-  // length itself worked out. The margin is far wider than the few units in
-  // the last place by which the length may differ from the square root.
+  // The K shortest distances in ascending order, and the longest one: each
+  // thread keeps its own over the rows it takes, then the threads' lists are
+  // merged (the K smallest values and the largest are the same whichever
+  // thread saw which pair). A pair's squared length in double (vectorised)
+  // shows whether its length can be among the K shortest so far or near the
+  // longest; only then is the length itself worked out. The margin is far
+  // wider than the few units in the last place by which the length may
+  // differ from the square root.
   constexpr double kBelow = 1 - 1e-5, kAbove = 1 + 1e-5;
-  std::vector<float> shortest = WorkArray<float>(K);
-  shortest.clear();
-  float longest = 0;
-  PairRow row(n);
-  for (int i = 0; i < n - 1; ++i) {
+  struct Extremes {
+    std::vector<float> shortest;
+    float longest = 0;
+    PairRow row;
+  };
+  const int threads = WorkersFor(2.0 * static_cast<double>(n) * n, WorkerCount());
+  std::vector<Extremes> found;
+  for (int t = 0; t < threads; ++t) {
+    found.push_back({WorkArray<float>(K), 0.0f, PairRow(n)});
+    found.back().shortest.clear();
+  }
+  ParallelFor(std::max(n - 1, 0), threads, [&](int i, int worker) {
+    std::vector<float>& shortest = found[worker].shortest;
+    float& longest = found[worker].longest;
+    PairRow& row = found[worker].row;
     row.FillSquares(i, n, x, y);
     const double farEnough = kBelow * kBelow * static_cast<double>(longest) * longest;
     const double nearEnough =
@@ -293,7 +306,15 @@ void ChooseLagParameters(int n, const float*, const float* x, const float* y, fl
       if (shortest.size() == K) shortest.pop_back();
       shortest.insert(std::lower_bound(shortest.begin(), shortest.end(), d), d);
     }
+  });
+  std::vector<float> shortest;
+  float longest = 0;
+  for (const Extremes& f : found) {
+    shortest.insert(shortest.end(), f.shortest.begin(), f.shortest.end());
+    longest = std::max(longest, f.longest);
   }
+  std::sort(shortest.begin(), shortest.end());
+  shortest.resize(std::min(shortest.size(), K));
   if (shortest.empty()) {  // fewer than two points: one empty class
     firstLag = lagWidth = 0;
     lagCount = 1;
