@@ -1,10 +1,14 @@
 #include "surface_writer.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <vector>
+
+#include "numerics/thread_pool.h"
 
 namespace kriging {
 namespace {
@@ -34,29 +38,42 @@ void WriteHeader(std::FILE* f, const SurfaceGrid& grid) {
                FreeFormatReal(grid.xMin).c_str(), FreeFormatReal(grid.yMin).c_str());
 }
 
-void WriteRow(std::FILE* f, const SurfaceGrid& grid, const float* values, int i) {
+// Appends value as FormatSurfaceNumber writes it. Fixed point through
+// to_chars, which rounds the exact value as printf's "%.4f" does, several
+// times faster.
+void AppendSurfaceNumber(std::string& line, float value) {
+  char text[64];
+  int length = 0;
+  if (std::isnan(value)) {
+    length = std::snprintf(text, sizeof text, "%*s", kFieldWidth, "nan");
+  } else if (std::isinf(value)) {
+    length = std::snprintf(text, sizeof text, "%*s", kFieldWidth, value > 0 ? "inf" : "-inf");
+  } else {
+    const auto fixed = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 4);
+    length = static_cast<int>(fixed.ptr - text);
+    if (fixed.ec != std::errc() || length > kFieldWidth)
+      length = std::snprintf(text, sizeof text, "%*.7E", kFieldWidth, value);
+  }
+  line.append(std::max(kFieldWidth - length, 0), ' ');
+  line.append(text, length);
+}
+
+std::string RowText(const SurfaceGrid& grid, const float* values, int i) {
   std::string line;
   for (int j = 0; j < grid.ny; ++j) {
     line += "  ";
-    line += FormatSurfaceNumber(values[i + static_cast<std::ptrdiff_t>(j) * grid.gridRows]);
+    AppendSurfaceNumber(line, values[i + static_cast<std::ptrdiff_t>(j) * grid.gridRows]);
     if ((j + 1) % kValuesPerLine == 0 && j + 1 < grid.ny) line += '\n';
   }
   line += '\n';
-  std::fputs(line.c_str(), f);
+  return line;
 }
 
 }  // namespace
 
 std::string FormatSurfaceNumber(float value) {
-  char text[64];
-  if (std::isnan(value)) {
-    std::snprintf(text, sizeof text, "%*s", kFieldWidth, "nan");
-  } else if (std::isinf(value)) {
-    std::snprintf(text, sizeof text, "%*s", kFieldWidth, value > 0 ? "inf" : "-inf");
-  } else {
-    const int length = std::snprintf(text, sizeof text, "%*.4f", kFieldWidth, value);
-    if (length > kFieldWidth) std::snprintf(text, sizeof text, "%*.7E", kFieldWidth, value);
-  }
+  std::string text;
+  AppendSurfaceNumber(text, value);
   return text;
 }
 
@@ -77,9 +94,21 @@ bool WriteSurfaceFiles(const char* predictionPath, const char* variancePath,
                FormatSurfaceNumber(zHigh).c_str());
   WriteHeader(pre.get(), grid);
   WriteHeader(var.get(), grid);
-  for (int i = 0; i < grid.nx; ++i) {
-    WriteRow(pre.get(), grid, prediction, i);
-    WriteRow(var.get(), grid, variance, i);
+  // Rows formatted on the threads a batch at a time, written in order. A
+  // value takes about as long to format as 250 multiply-adds.
+  constexpr int kBatchRows = 128;
+  std::vector<std::string> lines(2 * kBatchRows);
+  for (int first = 0; first < grid.nx; first += kBatchRows) {
+    const int rows = std::min(kBatchRows, grid.nx - first);
+    ParallelFor(2 * rows, WorkersFor(500.0 * rows * std::max(grid.ny, 0), WorkerCount()),
+                [&](int item, int) {
+                  const int i = first + item / 2;
+                  lines[item] = RowText(grid, item % 2 == 0 ? prediction : variance, i);
+                });
+    for (int r = 0; r < rows; ++r) {
+      std::fputs(lines[2 * r].c_str(), pre.get());
+      std::fputs(lines[2 * r + 1].c_str(), var.get());
+    }
   }
   // errno of a failed write survives until the closes below.
   const int writeError = errno;

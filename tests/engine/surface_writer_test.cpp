@@ -5,7 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <limits>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -50,6 +54,26 @@ TEST(SurfaceNumber, FixedPointWhenItFitsExponentOtherwise) {
   }
   EXPECT_EQ(FormatSurfaceNumber(123456789.0f).size(), 15u);
   EXPECT_EQ(FormatSurfaceNumber(1234567.5f), "   1234567.5000");
+}
+
+// The fixed form rounds the exact binary value as printf does: random bit
+// patterns over every magnitude that fits, decimal ties and signed zeros.
+TEST(SurfaceNumber, FixedPointRoundsAsPrintfDoes) {
+  std::mt19937 generator(7);
+  std::vector<float> values = {0.03125f, -0.03125f, 0.00005f, -0.00005f, 1.00005f,
+                               -0.0f,    -1e-6f,    2.5e-5f,  1e-45f,    99999.99995f};
+  while (values.size() < 200000) {
+    const std::uint32_t bits = generator();
+    float value;
+    std::memcpy(&value, &bits, sizeof value);
+    if (std::isfinite(value) && std::fabs(value) < 1e10f) values.push_back(value);
+  }
+  for (float value : values) {
+    char expected[64];
+    std::snprintf(expected, sizeof expected, "%15.4f", value);
+    if (std::strlen(expected) > 15) continue;
+    ASSERT_EQ(FormatSurfaceNumber(value), expected) << value;
+  }
 }
 
 TEST(SurfaceFiles, SmallGridHasHeadersAndOneLinePerRow) {
