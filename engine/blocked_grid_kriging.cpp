@@ -171,10 +171,10 @@ void KrigeGridBlocked(int n, const float* z, const float* x, const float* y, int
   // dimension of whole lines), so that the tiles' loads and stores of them
   // are not split across lines.
   const std::size_t ldb = (ld + 15) / 16 * 16;
-  auto rhs = WorkArray<float>(ldb * kNodesPerBlock * threads + kLineFloats);
-  float* rhsBase = AlignedToLine(rhs.data());
-  std::vector<BlockedFactorSolve::Scratch> scratch(
-      threads, BlockedFactorSolve::Scratch(order, kNodesPerBlock));
+  auto rhs = ZeroedWorkArray<float>(ldb * kNodesPerBlock * threads + kLineFloats);
+  float* rhsBase = AlignedToLine(rhs.get());
+  std::vector<BlockedFactorSolve::Scratch> scratch;
+  for (int t = 0; t < threads; ++t) scratch.emplace_back(order, kNodesPerBlock);
 
   ParallelFor(blocks, threads, [&](int block, int worker) {
     float* b = rhsBase + ldb * kNodesPerBlock * worker;

@@ -187,18 +187,20 @@ void AccumulateRegularLags(int n, const float* z, const float* x, const float* y
   const int rowsPerBlock = std::max(1, (1 << 17) / std::max(n, 1));
   const std::size_t rowLength = static_cast<std::size_t>(std::max(n, 1));
   const std::size_t blockPairs = rowLength * rowsPerBlock;
+  // (Every term the sums read is written first.)
   struct Terms {
-    std::vector<float> distance, halfSquare, root;
-    std::vector<std::int32_t> classIndex;
-    std::vector<std::uint8_t> accepted;
+    UnfilledArray<float> distance, halfSquare, root;
+    UnfilledArray<std::int32_t> classIndex;
+    UnfilledArray<std::uint8_t> accepted;
     std::vector<std::int32_t> kept, largestClass;  // per row
   };
   Terms terms[2];
   for (Terms& t : terms) {
-    t.distance = WorkArray<float>(blockPairs), t.halfSquare = WorkArray<float>(blockPairs);
-    t.root = WorkArray<float>(blockPairs);
-    t.classIndex = WorkArray<std::int32_t>(blockPairs);
-    t.accepted = WorkArray<std::uint8_t>(blockPairs);
+    t.distance = UnfilledWorkArray<float>(blockPairs);
+    t.halfSquare = UnfilledWorkArray<float>(blockPairs);
+    t.root = UnfilledWorkArray<float>(blockPairs);
+    t.classIndex = UnfilledWorkArray<std::int32_t>(blockPairs);
+    t.accepted = UnfilledWorkArray<std::uint8_t>(blockPairs);
     t.kept = WorkArray<std::int32_t>(rowsPerBlock);
     t.largestClass = WorkArray<std::int32_t>(rowsPerBlock);
   }

@@ -98,27 +98,28 @@ int BlockedBunchKaufmanFactorInPlace(int n, float* fac, int ldfac, std::int32_t*
   // (their rows follow the matrix that remains), so that the remaining
   // matrix is A(0:k, 0:k) - W Uw^T at every moment. The multipliers stored
   // in fac keep the unblocked layout: no later interchange touches them.
-  auto W = WorkArray<float>(wl * nb);
-  auto Uw = WorkArray<float>(wl * nb);
+  auto W = ZeroedWorkArray<float>(wl * nb);
+  auto Uw = ZeroedWorkArray<float>(wl * nb);
   auto colK = WorkArray<float>(wl);
   auto colI = WorkArray<float>(wl);
   const int maxWorkers = std::max(1, workers);
   const std::size_t packedUSize = PackedColumnsSize(nb, kUpdateColumns);
-  auto packedU = WorkArray<float>(packedUSize * maxWorkers);
+  auto packedU = ZeroedWorkArray<float>(packedUSize * maxWorkers);
   auto diagonalTile = WorkArray<float>(static_cast<std::size_t>(kUpdateColumns) * kUpdateColumns *
                                        maxWorkers);
   // With the tile unit, the update's products run there: W split once per
   // panel, the work item's rows of Uw transposed (its columns' entries
   // contiguous, as the tile unit takes them) and split.
   const bool tiles = UsesSplitTiles();
-  auto packedW = WorkArray<float>(tiles ? 0 : PackedRowsSize<float>(n, nb));
+  auto packedW = ZeroedWorkArray<float>(tiles ? 0 : PackedRowsSize<float>(n, nb));
   constexpr std::size_t kLineHalves = 32;
-  auto splitW = WorkArray<std::uint16_t>(tiles ? SplitPackedRowsSize(n, nb) + kLineHalves : 0);
+  auto splitW =
+      ZeroedWorkArray<std::uint16_t>(tiles ? SplitPackedRowsSize(n, nb) + kLineHalves : 0);
   const std::size_t splitUSize =
       tiles ? SplitPackedColumnsSize(nb, kUpdateColumns) + kLineHalves : 0;
-  auto splitU = WorkArray<std::uint16_t>(splitUSize * maxWorkers);
-  auto UwT =
-      WorkArray<float>(tiles ? static_cast<std::size_t>(kUpdateColumns) * nb * maxWorkers : 0);
+  auto splitU = ZeroedWorkArray<std::uint16_t>(splitUSize * maxWorkers);
+  auto UwT = ZeroedWorkArray<float>(
+      tiles ? static_cast<std::size_t>(kUpdateColumns) * nb * maxWorkers : 0);
   auto w = [&](int i, int c) -> float& { return W[i + c * wl]; };
   auto u = [&](int i, int c) -> float& { return Uw[i + c * wl]; };
 
@@ -137,7 +138,7 @@ int BlockedBunchKaufmanFactorInPlace(int n, float* fac, int ldfac, std::int32_t*
     while (k >= 0 && top - k < nb - 1) {
       // Column k brought up to date: A(0:k, k) - W(0:k, :) Uw(k, :)^T.
       for (int i = 0; i <= k; ++i) colK[i] = A(i, k);
-      SubtractColumns(k + 1, q, W.data(), wl, &u(k, 0), wl, colK.data());
+      SubtractColumns(k + 1, q, W.get(), wl, &u(k, 0), wl, colK.data());
 
       int kstep = 1, kp = k, imax = 0;
       const float absakk = std::fabs(colK[k]);
@@ -157,9 +158,9 @@ int BlockedBunchKaufmanFactorInPlace(int n, float* fac, int ldfac, std::int32_t*
         // from the column, (imax, i) for i > imax from the row.
         for (int i = 0; i <= imax; ++i) colI[i] = A(i, imax);
         for (int i = imax + 1; i <= k; ++i) colI[i] = A(imax, i);
-        SubtractColumns(imax + 1, q, W.data(), wl, &u(imax, 0), wl, colI.data());
+        SubtractColumns(imax + 1, q, W.get(), wl, &u(imax, 0), wl, colI.data());
         if (k > imax)
-          SubtractColumns(k - imax, q, Uw.data() + imax + 1, wl, &w(imax, 0), wl,
+          SubtractColumns(k - imax, q, Uw.get() + imax + 1, wl, &w(imax, 0), wl,
                           colI.data() + imax + 1);
         const float rowmax = std::fmax(LargestMagnitude(imax, colI.data()),
                                        LargestMagnitude(k - imax, colI.data() + imax + 1));
@@ -249,7 +250,7 @@ int BlockedBunchKaufmanFactorInPlace(int n, float* fac, int ldfac, std::int32_t*
     // in blocks of kUpdateColumns columns, the largest first.
     if (k < 0 || q == 0) continue;
     const int rows = k + 1;
-    std::uint16_t* splitWData = AlignedToLine(splitW.data());
+    std::uint16_t* splitWData = AlignedToLine(splitW.get());
     if (tiles) {
       // W split on the threads, kUpdateColumns rows (a multiple of 32: whole
       // pairs of tile rows) at a time.
@@ -257,28 +258,28 @@ int BlockedBunchKaufmanFactorInPlace(int n, float* fac, int ldfac, std::int32_t*
       ParallelFor(rowBlocks, WorkersFor(8.0 * rows * q, maxWorkers), [&](int b, int) {
         const int first = b * kUpdateColumns,
                   count = std::min(rows, first + kUpdateColumns) - first;
-        PackSplitRows(count, q, W.data() + first, wl, splitWData + SplitPackedRowsSize(first, q));
+        PackSplitRows(count, q, W.get() + first, wl, splitWData + SplitPackedRowsSize(first, q));
       });
     } else {
-      PackRowSlivers<float>(rows, q, W.data(), wl, packedW.data());
+      PackRowSlivers<float>(rows, q, W.get(), wl, packedW.get());
     }
     const int blocks = (rows + kUpdateColumns - 1) / kUpdateColumns;
     ParallelFor(blocks, WorkersFor(0.5 * rows * rows * q, maxWorkers), [&](int item, int worker) {
       const int jb = (blocks - 1 - item) * kUpdateColumns;
       const int width = std::min(rows, jb + kUpdateColumns) - jb;
-      float* packed = packedU.data() + packedUSize * worker;
-      std::uint16_t* split = AlignedToLine(splitU.data() + splitUSize * worker);
+      float* packed = packedU.get() + packedUSize * worker;
+      std::uint16_t* split = AlignedToLine(splitU.get() + splitUSize * worker);
       // Rows above the block's diagonal square.
       if (tiles) {
         // The block's rows of Uw transposed: each column's entries contiguous.
-        float* transposed = UwT.data() + static_cast<std::size_t>(kUpdateColumns) * nb * worker;
+        float* transposed = UwT.get() + static_cast<std::size_t>(kUpdateColumns) * nb * worker;
         for (int c = 0; c < q; ++c)
           for (int i = 0; i < width; ++i) transposed[c + i * q] = u(jb + i, c);
         PackSplitColumns(q, width, transposed, q, 0, q, split);
         SubtractSplitProduct(jb, width, q, splitWData, split, 0, q, fac + jb * ld, ld);
       } else {
-        PackColumnSlivers<float>(q, width, Uw.data() + jb, wl, true, packed);
-        SubtractPackedProduct<float>(jb, width, q, packedW.data(), packed, fac + jb * ld, ld);
+        PackColumnSlivers<float>(q, width, Uw.get() + jb, wl, true, packed);
+        SubtractPackedProduct<float>(jb, width, q, packedW.get(), packed, fac + jb * ld, ld);
       }
       // The diagonal square through a tile of its own; only its upper
       // triangle goes back.
@@ -292,8 +293,8 @@ int BlockedBunchKaufmanFactorInPlace(int n, float* fac, int ldfac, std::int32_t*
                              tile, kUpdateColumns);
       else
         SubtractPackedProduct<float>(width, width, q,
-                                     packedW.data() + static_cast<std::size_t>(jb) * q, packed,
-                                     tile, kUpdateColumns);
+                                     packedW.get() + static_cast<std::size_t>(jb) * q, packed, tile,
+                                     kUpdateColumns);
       for (int j = 0; j < width; ++j)
         for (int i = 0; i <= j; ++i) A(jb + i, jb + j) = tile[i + j * kUpdateColumns];
     });

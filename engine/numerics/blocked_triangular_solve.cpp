@@ -240,7 +240,7 @@ BlockedFactorSolve::BlockedFactorSolve(int n, float* fac, std::size_t ld, const 
   // With the tile unit, each worker's [I - T^{-1}, T^{-1} U] in floats
   // (kPanelColumns rows).
   const std::size_t wide = tiles_ ? static_cast<std::size_t>(kPanelColumns) * n : 0;
-  auto combined = WorkArray<float>(wide * threads);
+  auto combined = ZeroedWorkArray<float>(wide * threads);
   ParallelFor(panelCount, threads, [&](int t, int worker) {
     const int kb = t * kPanelColumns, ke = std::min(n, kb + kPanelColumns), width = ke - kb;
     if (!tiles_) PackRowSlivers<float>(kb, width, fac + kb * ld, ld, panelData_ + panelStart_[t]);
@@ -264,7 +264,7 @@ BlockedFactorSolve::BlockedFactorSolve(int n, float* fac, std::size_t ld, const 
     PackRowSlivers<float>(width, width, strict, width, diagonalData_ + diagonalStart_[t]);
     if (!tiles_) return;
     // T^{-1} U right of I - T^{-1}.
-    float* rows = combined.data() + wide * worker;
+    float* rows = combined.get() + wide * worker;
     std::copy_n(strict, static_cast<std::size_t>(width) * width, rows);
     MultiplyByInverse(width, inverse, n - ke, fac + kb + ke * ld, ld,
                       rows + static_cast<std::size_t>(width) * width);
@@ -274,10 +274,9 @@ BlockedFactorSolve::BlockedFactorSolve(int n, float* fac, std::size_t ld, const 
 }
 
 BlockedFactorSolve::Scratch::Scratch(int n, int cols)
-    : packed(WorkArray<float>(PackedColumnsSize(kPanelColumns, cols))),
-      split(UsesSplitTiles()
-                ? WorkArray<std::uint16_t>(SplitPackedColumnsSize(n, cols) + kLineHalves)
-                : std::vector<std::uint16_t>()) {}
+    : packed(ZeroedWorkArray<float>(PackedColumnsSize(kPanelColumns, cols))),
+      split(ZeroedWorkArray<std::uint16_t>(
+          UsesSplitTiles() ? SplitPackedColumnsSize(n, cols) + kLineHalves : 0)) {}
 
 void BlockedFactorSolve::Solve(float* x, std::size_t ldx, int cols, Scratch& scratch) const {
   for (int c = 0; c < cols; ++c) {
@@ -288,7 +287,7 @@ void BlockedFactorSolve::Solve(float* x, std::size_t ldx, int cols, Scratch& scr
   if (tiles_) {
     // The split copy of x holds the solved rows below the panel and, for the
     // product, the panel's own rows as they stand.
-    std::uint16_t* split = AlignedToLine(scratch.split.data());
+    std::uint16_t* split = AlignedToLine(scratch.split.get());
     for (int t = panelCount - 1; t >= 0; --t) {
       const int kb = t * kPanelColumns, rows = std::min(n_, kb + kPanelColumns) - kb;
       PackSplitColumns(rows, cols, x + kb, ldx, kb, n_, split);
@@ -298,7 +297,7 @@ void BlockedFactorSolve::Solve(float* x, std::size_t ldx, int cols, Scratch& scr
     }
     return;
   }
-  float* packed = scratch.packed.data();
+  float* packed = scratch.packed.get();
   for (int t = panelCount - 1; t >= 0; --t) {
     const int kb = t * kPanelColumns, ke = std::min(n_, kb + kPanelColumns), rows = ke - kb;
     // x(kb:ke, :) := T^{-1} x(kb:ke, :) = x - (I - T^{-1}) x, from a packed copy.

@@ -24,6 +24,8 @@
 #include <memory>
 #include <vector>
 
+#include "critical_stop.h"
+
 namespace kriging {
 
 class BlockedFactorSolve {
@@ -50,8 +52,8 @@ class BlockedFactorSolve {
   // copies of them. One per thread.
   struct Scratch {
     Scratch(int n, int cols);
-    std::vector<float> packed;
-    std::vector<std::uint16_t> split;
+    UnfilledArray<float> packed;
+    UnfilledArray<std::uint16_t> split;
   };
 
   // x (n x cols, leading dimension ldx) := U^{-1} P^T x. Cost about
@@ -75,7 +77,7 @@ class BlockedFactorSolve {
   // [I - T^{-1}, T^{-1} U(kb:ke, ke:n)] split in splitPanels_.
   std::vector<std::size_t> panelStart_;
   std::vector<float> panels_;
-  std::unique_ptr<std::uint16_t[]> splitPanels_;
+  UnfilledArray<std::uint16_t> splitPanels_;
   std::uint16_t* splitData_;
   float* panelData_;  // panels_ from its first cache line (simd_kernels.h)
   std::vector<std::size_t> diagonalStart_;  // packed I - T^{-1} of panel t's triangle T
