@@ -13,10 +13,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <gdal_priv.h>
-#include <ogr_spatialref.h>
-
 #include "core/kriging_options.h"
+#include "raster_read_back.h"
 #include "tool_run.h"
 
 using namespace sorvan::core;
@@ -44,43 +42,8 @@ KrigingSurfaces Grid() {
   return s;
 }
 
-struct Raster {
-  int nx = 0, ny = 0, bands = 0;
-  double gt[6] = {};
-  std::vector<std::vector<float>> values;  // per band, rows from the top
-  std::vector<double> sinDato;
-  std::string crs;
-};
-
-Raster ReadRaster(const std::string& path) {
-  Raster r;
-  std::unique_ptr<GDALDataset> ds(GDALDataset::Open(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY));
-  EXPECT_NE(ds, nullptr) << path;
-  if (!ds) return r;
-  r.nx = ds->GetRasterXSize();
-  r.ny = ds->GetRasterYSize();
-  r.bands = ds->GetRasterCount();
-  ds->GetGeoTransform(r.gt);
-  if (const OGRSpatialReference* srs = ds->GetSpatialRef()) {
-    const char* c = srs->GetAuthorityCode(nullptr);
-    if (c) r.crs = std::string("EPSG:") + c;
-  }
-  for (int b = 1; b <= r.bands; ++b) {
-    GDALRasterBand* band = ds->GetRasterBand(b);
-    std::vector<float> v(size_t(r.nx) * size_t(r.ny));
-    EXPECT_EQ(band->RasterIO(GF_Read, 0, 0, r.nx, r.ny, v.data(), r.nx, r.ny, GDT_Float32, 0, 0), CE_None);
-    r.values.push_back(v);
-    int hay = 0;
-    const double nd = band->GetNoDataValue(&hay);
-    r.sinDato.push_back(hay ? nd : NAN);
-  }
-  return r;
-}
-
-// The value of node (i, j), 0-based, in a raster band (rows from the top).
-float Node(const Raster& r, int band, int i, int j) {
-  return r.values[size_t(band)][size_t(i) + size_t(r.ny - 1 - j) * size_t(r.nx)];
-}
+using test_data::RasterNode;
+using Raster = test_data::RasterReadBack;
 
 class ExportTest : public ::testing::Test {
  protected:
@@ -105,9 +68,9 @@ class ExportTest : public ::testing::Test {
     for (int j = 0; j < s.ny; ++j)
       for (int i = 0; i < s.nx; ++i) {
         const size_t k = size_t(i) + size_t(j) * size_t(s.nx);
-        const float v = Node(r, band, i, j);
+        const float v = RasterNode(r, band, i, j);
         if (s.SupPred[k] == kHoleValue)
-          EXPECT_EQ(v, float(r.sinDato[size_t(band)])) << what << " hueco " << i << "," << j;
+          EXPECT_EQ(v, float(r.noData[size_t(band)])) << what << " hueco " << i << "," << j;
         else
           EXPECT_EQ(v, prediction ? s.SupPred[k] : s.SupVar[k]) << what << " nodo " << i << "," << j;
       }
@@ -124,12 +87,12 @@ TEST_F(ExportTest, GeoTiffHoldsBothSurfacesExactlyWithTheCrs) {
   Result r = ExportSurfaces(path, s, "EPSG:28992", &written);
   ASSERT_TRUE(r.ok) << r.message;
   EXPECT_EQ(written, std::vector<std::string>{path});
-  const Raster t = ReadRaster(path);
+  const Raster t = test_data::ReadRasterBack(path);
   ASSERT_EQ(t.bands, 2);
   Check(t, 0, s, true, "banda 1");
   Check(t, 1, s, false, "banda 2");
   EXPECT_EQ(t.crs, "EPSG:28992");
-  EXPECT_EQ(t.sinDato[0], kRasterNoData);
+  EXPECT_EQ(t.noData[0], kRasterNoData);
 }
 
 TEST_F(ExportTest, OneSurfaceFormatsWriteTheVarianceBesideThePrediction) {
@@ -142,8 +105,8 @@ TEST_F(ExportTest, OneSurfaceFormatsWriteTheVarianceBesideThePrediction) {
     ASSERT_EQ(written.size(), 2u);
     EXPECT_EQ(written[1], VariancePath(path));
     EXPECT_EQ(fs::path(written[1]).filename().string(), std::string("mapa_var") + fs::path(nombre).extension().string());
-    Check(ReadRaster(written[0]), 0, s, true, nombre);
-    Check(ReadRaster(written[1]), 0, s, false, std::string(nombre) + " varianza");
+    Check(test_data::ReadRasterBack(written[0]), 0, s, true, nombre);
+    Check(test_data::ReadRasterBack(written[1]), 0, s, false, std::string(nombre) + " varianza");
   }
 }
 
@@ -185,10 +148,10 @@ TEST_F(ExportTest, OneSurfaceAloneIsASingleBandAndNoVarianceFile) {
   Result r = ExportSurfaces(tif, s, "", &written);
   ASSERT_TRUE(r.ok) << r.message;
   EXPECT_EQ(written, std::vector<std::string>{tif});
-  const Raster t = ReadRaster(tif);
+  const Raster t = test_data::ReadRasterBack(tif);
   ASSERT_EQ(t.bands, 1);
   Check(t, 0, s, true, "GeoTIFF de una banda");
-  EXPECT_EQ(t.sinDato[0], kRasterNoData);
+  EXPECT_EQ(t.noData[0], kRasterNoData);
   for (const char* nombre : {"sola.asc", "sola.grd"}) {
     const std::string path = (dir_ / nombre).string();
     written.clear();
@@ -196,7 +159,7 @@ TEST_F(ExportTest, OneSurfaceAloneIsASingleBandAndNoVarianceFile) {
     ASSERT_TRUE(r.ok) << r.message;
     EXPECT_EQ(written, std::vector<std::string>{path});
     EXPECT_FALSE(fs::exists(VariancePath(path))) << nombre;
-    Check(ReadRaster(path), 0, s, true, nombre);
+    Check(test_data::ReadRasterBack(path), 0, s, true, nombre);
   }
   const std::string csv = (dir_ / "sola.csv").string();
   ASSERT_TRUE(ExportSurfaces(csv, s, "").ok);
@@ -257,8 +220,8 @@ TEST_F(ExportTest, TheCommandLinesExportsAgreeWithTheEnginesSurfaceFiles) {
   ASSERT_EQ(std::system(order.c_str()), 0);
   const Sup pre = ReadSup(dir_ / "SKUPRE.SUP"), var = ReadSup(dir_ / "SKUVAR.SUP");
   ASSERT_EQ(pre.v.size(), size_t(12 * 9));
-  const Raster t = ReadRaster((dir_ / "m.tif").string());
-  const Raster a = ReadRaster((dir_ / "m.asc").string()), av = ReadRaster((dir_ / "m_var.asc").string());
+  const Raster t = test_data::ReadRasterBack((dir_ / "m.tif").string());
+  const Raster a = test_data::ReadRasterBack((dir_ / "m.asc").string()), av = test_data::ReadRasterBack((dir_ / "m_var.asc").string());
   EXPECT_EQ(t.crs, "EPSG:28992");
   int huecos = 0;
   for (const Raster* r : {&t, &a}) {
@@ -276,15 +239,15 @@ TEST_F(ExportTest, TheCommandLinesExportsAgreeWithTheEnginesSurfaceFiles) {
       const auto near = [](double x, double y) { return std::fabs(x - y) <= 6e-5 + 1e-7 * std::fabs(y); };
       if (p == pre.hueco) {
         ++huecos;
-        EXPECT_EQ(double(Node(t, 0, i, j)), t.sinDato[0]);
-        EXPECT_EQ(double(Node(t, 1, i, j)), t.sinDato[1]);
-        EXPECT_EQ(double(Node(a, 0, i, j)), a.sinDato[0]);
+        EXPECT_EQ(double(RasterNode(t, 0, i, j)), t.noData[0]);
+        EXPECT_EQ(double(RasterNode(t, 1, i, j)), t.noData[1]);
+        EXPECT_EQ(double(RasterNode(a, 0, i, j)), a.noData[0]);
         continue;
       }
-      EXPECT_TRUE(near(Node(t, 0, i, j), p)) << i << "," << j << ": " << Node(t, 0, i, j) << " / " << p;
-      EXPECT_TRUE(near(Node(t, 1, i, j), v)) << i << "," << j;
-      EXPECT_EQ(Node(a, 0, i, j), Node(t, 0, i, j));
-      EXPECT_EQ(Node(av, 0, i, j), Node(t, 1, i, j));
+      EXPECT_TRUE(near(RasterNode(t, 0, i, j), p)) << i << "," << j << ": " << RasterNode(t, 0, i, j) << " / " << p;
+      EXPECT_TRUE(near(RasterNode(t, 1, i, j), v)) << i << "," << j;
+      EXPECT_EQ(RasterNode(a, 0, i, j), RasterNode(t, 0, i, j));
+      EXPECT_EQ(RasterNode(av, 0, i, j), RasterNode(t, 1, i, j));
     }
   EXPECT_GT(huecos, 0);  // the profile left nodes out
 }
@@ -307,7 +270,7 @@ TEST_F(ExportTest, TheOptionsSaveFrameWritesEachSurfaceWhereItIsNamed) {
   std::string line;
   std::getline(copy, line);
   EXPECT_EQ(line, "la predicción del motor");
-  Check(ReadRaster((dir_ / "otra" / "var.asc").string()), 0, s.surfaces, false, "var.asc");
+  Check(test_data::ReadRasterBack((dir_ / "otra" / "var.asc").string()), 0, s.surfaces, false, "var.asc");
   EXPECT_FALSE(fs::exists(dir_ / "otra" / "var_var.asc"));  // one name, one surface
   // Nothing named: nothing written; an unknown extension: a message.
   s.options.GuardarPred.clear();

@@ -19,6 +19,7 @@
 
 #include <gdal_priv.h>
 
+#include "raster_read_back.h"
 #include "tool_run.h"
 
 namespace fs = std::filesystem;
@@ -75,31 +76,10 @@ class GridOriginRoundedToSingle : public ::testing::Test {
   fs::path dir_;
 };
 
-struct Raster {
-  int nx = 0, ny = 0;
-  double gt[6] = {};
-  std::vector<float> prediction;  // band 1, rows from the top
-};
-
-Raster Read(const fs::path& path) {
-  Raster r;
-  std::unique_ptr<GDALDataset> ds(GDALDataset::Open(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY));
-  EXPECT_NE(ds, nullptr) << path;
-  if (!ds) return r;
-  r.nx = ds->GetRasterXSize();
-  r.ny = ds->GetRasterYSize();
-  ds->GetGeoTransform(r.gt);
-  r.prediction.resize(size_t(r.nx) * size_t(r.ny));
-  EXPECT_EQ(ds->GetRasterBand(1)->RasterIO(GF_Read, 0, 0, r.nx, r.ny, r.prediction.data(), r.nx, r.ny, GDT_Float32,
-                                           0, 0),
-            CE_None);
-  return r;
-}
-
 TEST_F(GridOriginRoundedToSingle, ExportsAreGeoreferencedAtTheOriginGivenToTheCentimetre) {
   Krige2({"norte.tif", "norte.asc"});
   for (const char* nombre : {"norte.tif", "norte.asc"}) {
-    const Raster r = Read(dir_ / nombre);
+    const test_data::RasterReadBack r = test_data::ReadRasterBack((dir_ / nombre).string());
     ASSERT_EQ(r.nx, kNodes) << nombre;
     ASSERT_EQ(r.ny, kNodes) << nombre;
     // Node (0, 0) at the centre of the bottom-left pixel.
@@ -129,12 +109,12 @@ TEST_F(GridOriginRoundedToSingle, NodesOnSamplesLieThereAndGiveBackTheirValues) 
   // The kriged values: a node 0.13 m off its sample (the northing rounded to
   // whole metres) would miss by whole units; on the sample it is exact up to
   // single precision.
-  const Raster r = Read(dir_ / "norte.tif");
+  const test_data::RasterReadBack r = test_data::ReadRasterBack((dir_ / "norte.tif").string());
   ASSERT_EQ(r.nx, kNodes);
   ASSERT_EQ(r.ny, kNodes);
   for (int j = 0; j < kSide; ++j)
     for (int i = 0; i < kSide; ++i) {
-      const float v = r.prediction[size_t(2 * i) + size_t(r.ny - 1 - 2 * j) * size_t(r.nx)];
+      const float v = test_data::RasterNode(r, 0, 2 * i, 2 * j);
       EXPECT_NEAR(v, Z(i, j), 2e-3) << "muestra " << i << "," << j;
     }
 }
