@@ -1,8 +1,9 @@
 #include "work_memory.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <mutex>
-#include <vector>
+#include <new>
 
 namespace kriging {
 namespace {
@@ -12,38 +13,37 @@ struct Block {
   std::size_t capacity;
 };
 
+// At most kMaxBlocks blocks, in the order they were given back, in fixed
+// storage: nothing of the reserve itself is on the heap.
 class Reserve {
  public:
   void* Take(std::size_t& bytes) {
     std::lock_guard<std::mutex> lock(mutex_);
     // The smallest kept block that holds the request without wasting more
     // than half of itself.
-    auto best = blocks_.end();
-    for (auto it = blocks_.begin(); it != blocks_.end(); ++it)
-      if (it->capacity >= bytes && it->capacity / 2 <= bytes &&
-          (best == blocks_.end() || it->capacity < best->capacity))
-        best = it;
-    if (best == blocks_.end()) return nullptr;
-    void* data = best->data;
-    bytes = best->capacity;
-    held_ -= best->capacity;
-    blocks_.erase(best);
+    int best = -1;
+    for (int b = 0; b < count_; ++b)
+      if (blocks_[b].capacity >= bytes && blocks_[b].capacity / 2 <= bytes &&
+          (best < 0 || blocks_[b].capacity < blocks_[best].capacity))
+        best = b;
+    if (best < 0) return nullptr;
+    void* data = blocks_[best].data;
+    bytes = blocks_[best].capacity;
+    Remove(best);
     return data;
   }
 
-  // Keeps the block, freeing the oldest ones beyond the limit; false when it
+  // Keeps the block, freeing the oldest ones beyond the limits; false when it
   // is not kept (too large, or the reserve is closed).
   bool Keep(void* data, std::size_t capacity) {
     if (capacity > kReserveLimit) return false;
     std::lock_guard<std::mutex> lock(mutex_);
     if (closed_) return false;
-    blocks_.reserve(blocks_.size() + 1);  // before the block counts as kept
-    while (held_ + capacity > kReserveLimit) {
-      std::free(blocks_.front().data);
-      held_ -= blocks_.front().capacity;
-      blocks_.erase(blocks_.begin());
+    while (count_ == kMaxBlocks || held_ + capacity > kReserveLimit) {
+      std::free(blocks_[0].data);
+      Remove(0);
     }
-    blocks_.push_back({data, capacity});
+    blocks_[count_++] = {data, capacity};
     held_ += capacity;
     return true;
   }
@@ -51,9 +51,10 @@ class Reserve {
   // Frees every kept block; blocks given back later are freed at once.
   void Close() {
     std::lock_guard<std::mutex> lock(mutex_);
-    for (const Block& block : blocks_) std::free(block.data);
-    blocks_.clear();
-    held_ = 0;
+    while (count_ > 0) {
+      std::free(blocks_[0].data);
+      Remove(0);
+    }
     closed_ = true;
   }
 
@@ -63,17 +64,28 @@ class Reserve {
   }
 
  private:
+  static constexpr int kMaxBlocks = 16;
+
+  void Remove(int b) {
+    held_ -= blocks_[b].capacity;
+    std::copy(blocks_ + b + 1, blocks_ + count_, blocks_ + b);
+    --count_;
+  }
+
   std::mutex mutex_;
-  std::vector<Block> blocks_;
+  Block blocks_[kMaxBlocks] = {};
+  int count_ = 0;
   std::size_t held_ = 0;
   bool closed_ = false;
 };
 
-// Never destroyed, so that a block given back during the static destructors
-// still finds it; its blocks are freed by the closer below, a static object
-// destroyed when the library unloads or the process ends.
+// Built in static storage and never destroyed, so that a block given back
+// during the static destructors still finds it; its blocks are freed by the
+// closer below, a static object destroyed when the library unloads or the
+// process ends.
 Reserve& TheReserve() {
-  static Reserve* reserve = new Reserve;
+  alignas(Reserve) static unsigned char storage[sizeof(Reserve)];
+  static Reserve* reserve = new (storage) Reserve;
   return *reserve;
 }
 

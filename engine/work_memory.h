@@ -4,9 +4,9 @@
 // when freed: for the order-2,000 system and its split factor that is about
 // 9,000 page faults and 2 ms of unmapping in every call. Blocks of at least
 // kReservedFrom bytes are therefore kept when given back, up to kReserveLimit
-// in all (the oldest go first), and handed out again for a request they hold
-// without wasting more than half of themselves. The reserve is freed when the
-// library unloads or the process ends.
+// in all and sixteen blocks (the oldest go first), and handed out again for a
+// request they hold without wasting more than half of themselves. The
+// reserve is freed when the library unloads or the process ends.
 #include <cstddef>
 
 namespace kriging {
